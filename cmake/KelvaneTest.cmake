@@ -1,0 +1,15 @@
+# kl_add_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <seconds>])
+#
+# Adds one Qt Test executable and registers it with ctest. Every test reuses the
+# precompiled Qt headers of kl_testpch, so the test sources only compile their own code.
+function(kl_add_test name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE kl_testpch ${ARG_LIBS})
+    target_precompile_headers(${name} REUSE_FROM kl_testpch)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+endfunction()

@@ -1,0 +1,1 @@
+// Compiles the precompiled Qt headers once for all tests.
