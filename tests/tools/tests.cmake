@@ -1,0 +1,1 @@
+# Tests of source/libmodel/tools/
