@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Kelvane with AddressSanitizer and UBSan and runs every test under a
 # virtual X server. Extra arguments go to ctest (for example -R tst_rleimage).
+# KELVANE_BUILD_DIR chooses another build folder (default build/test).
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
@@ -11,12 +12,13 @@ export CCACHE_BASEDIR="$top"
 export CCACHE_NOHASHDIR=1
 export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 
-cmake -S . -B build/test -G Ninja \
+build="${KELVANE_BUILD_DIR:-build/test}"
+cmake -S . -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
     -DKELVANE_SANITIZE=ON \
     -DKELVANE_TESTS=ON
-cmake --build build/test
+cmake --build "$build"
 
 # No test may read or write a user's preferences or data.
 scratch=$(mktemp -d)
@@ -34,4 +36,4 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export QT_QPA_PLATFORM=xcb
 
 xvfb-run -a -s "-screen 0 1920x1080x24" \
-    ctest --test-dir build/test --output-on-failure -j "$(nproc)" "$@"
+    ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
