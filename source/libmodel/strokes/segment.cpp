@@ -1,0 +1,154 @@
+#include "segment.h"
+
+#include "arcsegment.h"
+#include "linesegment.h"
+#include "pointsegment.h"
+
+#include <QDataStream>
+#include <QLineF>
+#include <QRectF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Model {
+
+namespace {
+
+constexpr int FanTriangles = 100;
+constexpr int FloatsPerFanKinds = FanTriangles * 3 * 3;
+
+// Whole pixels stop being exact in a float beyond 2^24; nothing a drawing can
+// hold lies further out.
+constexpr double CoordinateLimit = double(1 << 24);
+
+void appendVertex(QList<float> &positions, QList<float> &attributes, QList<float> &kinds,
+                  QPointF position, QPointF direction, double opacity, double radius,
+                  float side, QPointF antiAliasing)
+{
+    positions << float(position.x()) << float(position.y())
+              << float(direction.x()) << float(direction.y());
+    attributes << float(opacity) << float(radius);
+    kinds << side << float(antiAliasing.x()) << float(antiAliasing.y());
+}
+
+// Makes room for `count` more floats. Renderers append the fans of many
+// segments to one list, so the capacity grows geometrically rather than by
+// exactly one fan at a time, which would copy the whole list for every fan.
+void reserveMore(QList<float> &list, qsizetype count)
+{
+    const qsizetype needed = list.size() + count;
+    if (list.capacity() < needed)
+        list.reserve(std::max(needed, list.capacity() * 2));
+}
+
+double clampCoordinate(double value)
+{
+    return std::clamp(value, -CoordinateLimit, CoordinateLimit);
+}
+
+} // namespace
+
+Segment::~Segment() = default;
+
+std::shared_ptr<Segment> Segment::create(qint32 type)
+{
+    switch (type) {
+    case PointType:
+        return std::make_shared<PointSegment>();
+    case LineType:
+        return std::make_shared<LineSegment>();
+    case ArcType:
+        return std::make_shared<ArcSegment>();
+    default:
+        return nullptr;
+    }
+}
+
+void Segment::writeRecord(QDataStream &stream, const Segment &segment)
+{
+    stream << qint32(segment.type());
+    segment.write(stream);
+}
+
+std::shared_ptr<Segment> Segment::readRecord(QDataStream &stream)
+{
+    qint32 type = -1;
+    stream >> type;
+    if (stream.status() != QDataStream::Ok)
+        return nullptr;
+    std::shared_ptr<Segment> segment = create(type);
+    if (segment)
+        segment->read(stream);
+    return segment;
+}
+
+void Segment::appendDiscFan(QList<float> &positions, QList<float> &attributes,
+                            QList<float> &kinds, const End &end)
+{
+    const QPointF centre = end.position;
+    const QLineF first(centre, centre + end.direction);
+    const double base = first.angle();
+    const double length = first.length();
+
+    reserveMore(kinds, FloatsPerFanKinds);
+    reserveMore(positions, FanTriangles * 3 * 4);
+    reserveMore(attributes, FanTriangles * 3 * 2);
+
+    QPointF previous = end.direction;
+    for (int i = 0; i < FanTriangles; ++i) {
+        const QLineF spoke = QLineF::fromPolar(length, base - i * 360.0 / (FanTriangles - 1));
+        const QPointF current(spoke.dx(), spoke.dy());
+        const QPointF middle = (previous + current) * 0.5;
+        appendVertex(positions, attributes, kinds, centre, QPointF(), end.opacity, end.radius,
+                     CentreSide, QPointF());
+        appendVertex(positions, attributes, kinds, centre, previous, end.opacity, end.radius,
+                     RimSide, middle);
+        appendVertex(positions, attributes, kinds, centre, current, end.opacity, end.radius,
+                     RimSide, middle);
+        previous = current;
+    }
+}
+
+void Segment::appendQuad(QList<float> &positions, QList<float> &attributes,
+                         QList<float> &kinds, const End &from, const End &to)
+{
+    const auto vertex = [&](const End &e, float side) {
+        appendVertex(positions, attributes, kinds, e.position, e.direction, e.opacity, e.radius,
+                     side, QPointF());
+    };
+    vertex(from, LeftSide);
+    vertex(from, RightSide);
+    vertex(to, LeftSide);
+    vertex(from, RightSide);
+    vertex(to, LeftSide);
+    vertex(to, RightSide);
+}
+
+QRect Segment::alignedRect(const QRectF &rect)
+{
+    const QRectF r = rect.normalized();
+    if (!std::isfinite(r.left()) || !std::isfinite(r.top()) || !std::isfinite(r.right())
+        || !std::isfinite(r.bottom()))
+        return QRect();
+    QRectF clamped;
+    clamped.setCoords(clampCoordinate(r.left()), clampCoordinate(r.top()),
+                      clampCoordinate(r.right()), clampCoordinate(r.bottom()));
+    return clamped.toAlignedRect();
+}
+
+QRectF Segment::discRect(QPointF centre, double radius)
+{
+    return QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+}
+
+bool Segment::acceptValues(QDataStream &stream, std::initializer_list<double> values)
+{
+    const bool finite = std::all_of(values.begin(), values.end(),
+                                    [](double v) { return std::isfinite(v); });
+    if (!finite)
+        stream.setStatus(QDataStream::ReadCorruptData);
+    return finite;
+}
+
+} // namespace Model

@@ -1,0 +1,30 @@
+#include "stroke.h"
+
+#include <QDataStream>
+
+namespace Model {
+
+Stroke::~Stroke() = default;
+
+void Stroke::writeRecord(QDataStream &stream, const Stroke &stroke)
+{
+    stream << qint32(stroke.type());
+    stroke.write(stream);
+}
+
+std::unique_ptr<Stroke> Stroke::readRecord(QDataStream &stream)
+{
+    qint32 type = -1;
+    stream >> type;
+    if (stream.status() != QDataStream::Ok)
+        return nullptr;
+
+    // The one place where a type code becomes a stroke class; every class
+    // that can be a member has its case here.
+    switch (type) {
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace Model

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QRect>
+#include <QtGlobal>
+
+#include <memory>
+
+class QDataStream;
+class QImage;
+class QPainterPath;
+class QPoint;
+class QTransform;
+
+namespace Model {
+
+// A node of a drawing's stroke tree: a pen or eraser stroke, a group of strokes
+// or collapsed bitmap content. The interface carries no data of its own.
+//
+// Records: write() puts out the record body only; whoever stores a stroke as a
+// member writes its type code in front (writeRecord). Reading is not virtual,
+// because the reader must know the class before it exists: each class has its
+// own static reader, and readRecord() picks the class from the type code.
+class Stroke
+{
+public:
+    // Type codes, written as qint32 in front of each member of a compound stroke.
+    static constexpr qint32 SingleStrokeType = 0;
+    static constexpr qint32 CompoundStrokeType = 1;
+    static constexpr qint32 BitmapStrokeType = 2;
+
+    virtual ~Stroke();
+
+    virtual int type() const = 0;
+    // A deep copy.
+    virtual std::unique_ptr<Stroke> clone() const = 0;
+    // Draws the stroke into an 8-bit alpha image, only inside clip, with its
+    // drawing coordinates mapped through transform; paperOffset places the
+    // paper texture and renderScale is the target's pixels per drawing pixel.
+    // Returns the changed rectangle, null when nothing was drawn.
+    virtual QRect render(QImage &target, QRect clip, const QTransform &transform,
+                         QPoint paperOffset, double renderScale) const = 0;
+    // Covers everything the stroke can paint, in drawing pixels.
+    virtual QRect boundingRect() const = 0;
+    virtual bool isEmpty() const = 0;
+    // Removes what lies inside path; returns whether anything changed.
+    virtual bool eraseInside(const QPainterPath &path) = 0;
+    // Keeps only what lies inside or touches path.
+    virtual void clipTo(const QPainterPath &path) = 0;
+    virtual void write(QDataStream &stream) const = 0;
+
+    // A member of a compound stroke: the qint32 type code, then the body.
+    static void writeRecord(QDataStream &stream, const Stroke &stroke);
+    // Reads a type code and the member record that follows it. Each class is
+    // read in the form its own reader starts from: a single stroke without a
+    // tool, an empty compound stroke, an empty bitmap stroke. An unknown code
+    // reads nothing further and gives nullptr: records carry no length, so the
+    // rest of the entry cannot be skipped. Stream errors are left for the
+    // caller to inspect after the whole record.
+    static std::unique_ptr<Stroke> readRecord(QDataStream &stream);
+
+protected:
+    Stroke() = default;
+    // Derived classes may copy themselves (clone); strokes are never assigned
+    // through the base, which would slice them.
+    Stroke(const Stroke &) = default;
+    Stroke &operator=(const Stroke &) = delete;
+};
+
+} // namespace Model
