@@ -1,0 +1,3 @@
+#include "exportexposuresheetsettings.h"
+
+#include "moc_exportexposuresheetsettings.cpp"

@@ -1,0 +1,3 @@
+#include "exportframessettings.h"
+
+#include "moc_exportframessettings.cpp"

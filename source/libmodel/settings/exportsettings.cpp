@@ -1,0 +1,3 @@
+#include "exportsettings.h"
+
+#include "moc_exportsettings.cpp"

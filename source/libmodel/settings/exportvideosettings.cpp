@@ -1,0 +1,3 @@
+#include "exportvideosettings.h"
+
+#include "moc_exportvideosettings.cpp"
