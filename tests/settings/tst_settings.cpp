@@ -439,7 +439,9 @@ void TestSettings::defaultFrameSizeLimits_data()
     QTest::addColumn<bool>("accepted");
 
     QTest::newRow("8K UHD") << QSize(7680, 4320) << true;
-    QTest::newRow("0x0 is a valid size") << QSize(0, 0) << true;
+    QTest::newRow("1x1") << QSize(1, 1) << true;
+    QTest::newRow("0x0 is no frame") << QSize(0, 0) << false;
+    QTest::newRow("zero height") << QSize(100, 0) << false;
     QTest::newRow("too wide") << QSize(7681, 100) << false;
     QTest::newRow("too high") << QSize(100, 4321) << false;
     QTest::newRow("negative width") << QSize(-1, 100) << false;

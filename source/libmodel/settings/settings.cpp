@@ -465,7 +465,9 @@ void Settings::setDefaultImportDir(const QDir &dir)
 
 void Settings::setDefaultFrameSize(QSize size)
 {
-    if (!size.isValid() || size.width() > 7680 || size.height() > 4320)
+    // A scene needs at least one pixel: an empty size would be replaced on the
+    // next load anyway, so it is refused here like any other out-of-range size.
+    if (size.width() < 1 || size.height() < 1 || size.width() > 7680 || size.height() > 4320)
         return;
     d->m_defaultFrameSize = size;
     SettingsPrivate::write(QStringLiteral("DefaultFrameSize"), size);
