@@ -1,0 +1,434 @@
+#include "render/offscreenrenderer.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QMatrix4x4>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLTexture>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QtDebug>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace Model {
+
+namespace {
+
+// In shader family order: pencil, marker, brush, kneaded, rubber and vinyl eraser.
+const std::array<const char *, 6> SoftnessCurveFiles = {
+    "SoftnessCurve-pencil.png",       "SoftnessCurve-marker.png",
+    "SoftnessCurve-brush.png",        "SoftnessCurve-eraserKneaded.png",
+    "SoftnessCurve-eraserRubber.png", "SoftnessCurve-eraserVinyl.png",
+};
+
+const char PaperTextureFile[] = "KLtexture.png";
+
+int nextPowerOfTwo(int value)
+{
+    int power = 1;
+    while (power < value && power < (1 << 30))
+        power <<= 1;
+    return power;
+}
+
+} // namespace
+
+class OffscreenRendererPrivate
+{
+public:
+    int m_posAttr = -1;
+    int m_colAttr = -1;
+    int m_typeAttr = -1;
+
+    int m_projectionUniform = -1;
+    int m_transformUniform = -1;
+    int m_renderScaleUniform = -1;
+    int m_featherUniform = -1;
+    int m_penTypeUniform = -1;
+    int m_curveSoftnessUniform = -1;
+    int m_paperTextureUniform = -1;
+    int m_paperTextureOffsetUniform = -1;
+    int m_paperTextureSizeUniform = -1;
+
+    QMatrix4x4 m_projection;
+    std::unique_ptr<QOpenGLShaderProgram> m_program;
+    std::unique_ptr<QOffscreenSurface> m_surface;
+    // Indexed by shader family; an entry stays null when its image failed to load.
+    std::vector<std::unique_ptr<QOpenGLTexture>> m_softnessTextures;
+    std::unique_ptr<QOpenGLTexture> m_paperTexture;
+    std::unique_ptr<QOpenGLFramebufferObject> m_drawFramebuffer;
+    std::unique_ptr<QOpenGLFramebufferObject> m_readFramebuffer;
+    // A child of the renderer; deleted explicitly so that the GL objects above
+    // go first, while it is still current.
+    QOpenGLContext *m_context = nullptr;
+
+    OffscreenRenderer::Fallbacks m_forcedFallbacks;
+    OffscreenRenderer::Fallbacks m_activeFallbacks;
+    // True once the program linked: only then is a render attempted.
+    bool m_ready = false;
+};
+
+OffscreenRenderer *OffscreenRenderer::instance()
+{
+    // Never deleted: the renderer lives until the process ends, and its
+    // context must not be torn down after the application object is gone.
+    static OffscreenRenderer *const renderer = new OffscreenRenderer;
+    return renderer;
+}
+
+OffscreenRenderer::OffscreenRenderer()
+    : d(std::make_unique<OffscreenRendererPrivate>())
+{
+}
+
+OffscreenRenderer::~OffscreenRenderer()
+{
+    releaseResources();
+}
+
+void OffscreenRenderer::setForcedFallbacks(Fallbacks fallbacks)
+{
+    d->m_forcedFallbacks = fallbacks;
+}
+
+OffscreenRenderer::Fallbacks OffscreenRenderer::activeFallbacks() const
+{
+    return d->m_activeFallbacks;
+}
+
+void OffscreenRenderer::releaseResources()
+{
+    if (!d->m_context)
+        return;
+    if (d->m_surface)
+        d->m_context->makeCurrent(d->m_surface.get());
+    d->m_drawFramebuffer.reset();
+    d->m_readFramebuffer.reset();
+    d->m_softnessTextures.clear();
+    d->m_paperTexture.reset();
+    d->m_program.reset();
+    d->m_context->doneCurrent();
+    delete d->m_context;
+    d->m_context = nullptr;
+    d->m_surface.reset();
+    d->m_ready = false;
+    d->m_projection.setToIdentity();
+}
+
+void OffscreenRenderer::initialize(QSize size)
+{
+    releaseResources();
+
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        qWarning("OffscreenRenderer: OpenGL needs a QGuiApplication; nothing will be rendered");
+        return;
+    }
+
+    d->m_context = new QOpenGLContext(this);
+    if (!d->m_context->create()) {
+        qWarning("OffscreenRenderer: cannot create an OpenGL context; nothing will be rendered");
+        releaseResources();
+        return;
+    }
+    d->m_surface = std::make_unique<QOffscreenSurface>(QGuiApplication::primaryScreen());
+    d->m_surface->setFormat(d->m_context->format());
+    d->m_surface->create();
+    if (!d->m_surface->isValid() || !d->m_context->makeCurrent(d->m_surface.get())) {
+        qWarning("OffscreenRenderer: cannot make the OpenGL context current; nothing will be rendered");
+        releaseResources();
+        return;
+    }
+    initializeOpenGLFunctions();
+
+    d->m_activeFallbacks.noOneDimensionalTextures = d->m_forcedFallbacks.noOneDimensionalTextures
+        || !QOpenGLTexture::hasFeature(QOpenGLTexture::Texture1D);
+    d->m_activeFallbacks.noNonPowerOfTwoTextures = d->m_forcedFallbacks.noNonPowerOfTwoTextures
+        || !d->m_context->hasExtension(QByteArrayLiteral("GL_ARB_texture_non_power_of_two"));
+    const bool oneDimensional = !d->m_activeFallbacks.noOneDimensionalTextures;
+
+    for (const char *file : SoftnessCurveFiles) {
+        const QString name = QString::fromLatin1(file);
+        QImage image = loadTexture(name);
+        if (image.isNull()) {
+            qWarning() << "OffscreenRenderer: cannot load the softness curve" << name;
+            d->m_softnessTextures.push_back(nullptr);
+            continue;
+        }
+        // Only the first row is a curve, whatever the file's height.
+        image = image.copy(0, 0, image.width(), 1).convertToFormat(QImage::Format_RGBA8888);
+        auto texture = std::make_unique<QOpenGLTexture>(oneDimensional ? QOpenGLTexture::Target1D
+                                                                       : QOpenGLTexture::Target2D);
+        texture->setFormat(QOpenGLTexture::RGBA8_UNorm);
+        if (oneDimensional)
+            texture->setSize(image.width());
+        else
+            texture->setSize(image.width(), 1);
+        texture->setMipLevels(texture->maximumMipLevels());
+        texture->allocateStorage(QOpenGLTexture::RGBA, QOpenGLTexture::UInt8);
+        texture->setData(0, QOpenGLTexture::RGBA, QOpenGLTexture::UInt8, image.constBits());
+        texture->generateMipMaps();
+        texture->setMinMagFilters(QOpenGLTexture::LinearMipMapLinear, QOpenGLTexture::Linear);
+        texture->setWrapMode(QOpenGLTexture::ClampToEdge);
+        d->m_softnessTextures.push_back(std::move(texture));
+    }
+
+    const QImage paper = loadTexture(QString::fromLatin1(PaperTextureFile)).convertToFormat(QImage::Format_RGBA8888);
+    if (paper.isNull()) {
+        qWarning() << "OffscreenRenderer: cannot load the paper texture" << PaperTextureFile;
+    } else {
+        d->m_paperTexture = std::make_unique<QOpenGLTexture>(QOpenGLTexture::Target2D);
+        d->m_paperTexture->setFormat(QOpenGLTexture::RGBA8_UNorm);
+        d->m_paperTexture->setSize(paper.width(), paper.height());
+        d->m_paperTexture->setMipLevels(1);
+        d->m_paperTexture->allocateStorage(QOpenGLTexture::RGBA, QOpenGLTexture::UInt8);
+        d->m_paperTexture->setData(0, QOpenGLTexture::RGBA, QOpenGLTexture::UInt8, paper.constBits());
+        d->m_paperTexture->setMinMagFilters(QOpenGLTexture::Linear, QOpenGLTexture::Linear);
+        d->m_paperTexture->setWrapMode(QOpenGLTexture::Repeat);
+    }
+
+    // Multisampling stays off: the fragment program anti-aliases the outline
+    // itself, and GL_MAX keeps overlapping triangles of one render from adding up.
+    glDisable(GL_MULTISAMPLE);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_MAX);
+
+    d->m_program = std::make_unique<QOpenGLShaderProgram>();
+    const QString fragmentFile = oneDimensional ? QStringLiteral(":/shaders/anisotropic_scale.frag")
+                                                : QStringLiteral(":/shaders/anisotropic_scale_no_1D_textures.frag");
+    if (!d->m_program->addShaderFromSourceFile(QOpenGLShader::Vertex, QStringLiteral(":/shaders/anisotropic_scale.vert"))) {
+        qWarning().noquote() << "OffscreenRenderer: the vertex program does not compile:" << d->m_program->log();
+        return;
+    }
+    if (!d->m_program->addShaderFromSourceFile(QOpenGLShader::Fragment, fragmentFile)) {
+        qWarning().noquote() << "OffscreenRenderer: the fragment program" << fragmentFile
+                             << "does not compile:" << d->m_program->log();
+        return;
+    }
+    if (!d->m_program->link()) {
+        qWarning().noquote() << "OffscreenRenderer: the shader program does not link:" << d->m_program->log();
+        return;
+    }
+
+    QOpenGLShaderProgram &program = *d->m_program;
+    d->m_posAttr = program.attributeLocation("posAttr");
+    d->m_colAttr = program.attributeLocation("colAttr");
+    d->m_typeAttr = program.attributeLocation("typeAttr");
+    d->m_projectionUniform = program.uniformLocation("projection");
+    d->m_transformUniform = program.uniformLocation("transform");
+    d->m_renderScaleUniform = program.uniformLocation("renderScale");
+    d->m_featherUniform = program.uniformLocation("feather");
+    d->m_penTypeUniform = program.uniformLocation("pen_type");
+    d->m_curveSoftnessUniform = program.uniformLocation("curve_softness");
+    d->m_paperTextureUniform = program.uniformLocation("paper_texture");
+    d->m_paperTextureOffsetUniform = program.uniformLocation("paper_texture_offset");
+    d->m_paperTextureSizeUniform = program.uniformLocation("paper_texture_size");
+    if (d->m_posAttr < 0 || d->m_colAttr < 0 || d->m_typeAttr < 0) {
+        qWarning("OffscreenRenderer: the vertex program lacks one of its attributes");
+        return;
+    }
+    d->m_ready = true;
+
+    if (size.isValid())
+        setSize(size);
+}
+
+void OffscreenRenderer::setSize(QSize size)
+{
+    if (!size.isValid() || size.isEmpty())
+        return;
+    if (!d->m_ready) {
+        qWarning("OffscreenRenderer: setSize before a successful initialize is ignored");
+        return;
+    }
+    if (QOpenGLContext::currentContext() != d->m_context)
+        d->m_context->makeCurrent(d->m_surface.get());
+    createFramebuffers(size);
+}
+
+void OffscreenRenderer::createFramebuffers(QSize size)
+{
+    d->m_drawFramebuffer.reset();
+    d->m_readFramebuffer.reset();
+
+    if (d->m_activeFallbacks.noNonPowerOfTwoTextures)
+        size = QSize(nextPowerOfTwo(size.width()), nextPowerOfTwo(size.height()));
+
+    QOpenGLFramebufferObjectFormat drawFormat;
+    drawFormat.setAttachment(QOpenGLFramebufferObject::Depth);
+    drawFormat.setSamples(4);
+    // The same format as the read framebuffer, so that resolving is a plain blit.
+    drawFormat.setInternalTextureFormat(GL_R8);
+
+    for (;;) {
+        d->m_drawFramebuffer = std::make_unique<QOpenGLFramebufferObject>(size, drawFormat);
+        d->m_readFramebuffer = std::make_unique<QOpenGLFramebufferObject>(
+            size, QOpenGLFramebufferObject::NoAttachment, GL_TEXTURE_2D, GL_R8);
+        if (d->m_drawFramebuffer->isValid() && d->m_readFramebuffer->isValid())
+            break;
+        d->m_drawFramebuffer.reset();
+        d->m_readFramebuffer.reset();
+        // Halving rounds (QSize /= 2 gives 1 for 1), so 1x1 is the last try.
+        if (size.width() <= 1 && size.height() <= 1) {
+            qWarning("OffscreenRenderer: no framebuffer size down to 1x1 works; nothing will be rendered");
+            d->m_projection.setToIdentity();
+            return;
+        }
+        size /= 2;
+        size = size.expandedTo(QSize(1, 1));
+    }
+
+    const QSize actual = d->m_drawFramebuffer->size();
+    d->m_projection.setToIdentity();
+    d->m_projection.ortho(QRect(QPoint(0, 0), actual));
+    glViewport(0, 0, actual.width(), actual.height());
+}
+
+QSize OffscreenRenderer::size() const
+{
+    return d->m_drawFramebuffer ? d->m_drawFramebuffer->size() : QSize();
+}
+
+bool OffscreenRenderer::renderPen(QImage &target, int subType, QPoint paperOffset, float renderScale, QRect rect,
+                                  const QTransform &transform, const QList<float> &positions,
+                                  const QList<float> &attributes, const QList<float> &kinds)
+{
+    return render(target, subType, paperOffset, renderScale, rect, transform, positions, attributes, kinds);
+}
+
+bool OffscreenRenderer::renderEraser(QImage &target, int subType, QPoint paperOffset, float renderScale, QRect rect,
+                                     const QTransform &transform, const QList<float> &positions,
+                                     const QList<float> &attributes, const QList<float> &kinds)
+{
+    return render(target, subType + 3, paperOffset, renderScale, rect, transform, positions, attributes, kinds);
+}
+
+bool OffscreenRenderer::render(QImage &target, int family, QPoint paperOffset, float renderScale, QRect rect,
+                               const QTransform &transform, const QList<float> &positions,
+                               const QList<float> &attributes, const QList<float> &kinds)
+{
+    if (!d->m_ready || !d->m_drawFramebuffer || !d->m_readFramebuffer)
+        return false;
+    // The feather and the paper coordinates are scaled by it.
+    if (!(renderScale > 0.0f) || !std::isfinite(renderScale))
+        return false;
+    if (target.depth() != 8)
+        return false;
+    const QRect area = rect & target.rect();
+    if (area.isEmpty())
+        return false;
+
+    if (QOpenGLContext::currentContext() != d->m_context)
+        d->m_context->makeCurrent(d->m_surface.get());
+
+    // Never read past the shortest list, and draw whole triangles only.
+    qsizetype vertices = std::min({positions.size() / 4, attributes.size() / 2, kinds.size() / 3});
+    vertices -= vertices % 3;
+
+    family = std::clamp(family, 0, int(SoftnessCurveFiles.size()) - 1);
+    QOpenGLShaderProgram &program = *d->m_program;
+    program.bind();
+    if (family < int(d->m_softnessTextures.size()) && d->m_softnessTextures[family])
+        d->m_softnessTextures[family]->bind(0);
+    if (d->m_paperTexture)
+        d->m_paperTexture->bind(1);
+    program.setUniformValue(d->m_curveSoftnessUniform, 0);
+    program.setUniformValue(d->m_paperTextureUniform, 1);
+    glBlendEquation(GL_MAX);
+
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glVertexAttribPointer(GLuint(d->m_posAttr), 4, GL_FLOAT, GL_FALSE, 0, positions.constData());
+    glVertexAttribPointer(GLuint(d->m_colAttr), 2, GL_FLOAT, GL_FALSE, 0, attributes.constData());
+    glVertexAttribPointer(GLuint(d->m_typeAttr), 3, GL_FLOAT, GL_FALSE, 0, kinds.constData());
+    glEnableVertexAttribArray(GLuint(d->m_posAttr));
+    glEnableVertexAttribArray(GLuint(d->m_colAttr));
+    glEnableVertexAttribArray(GLuint(d->m_typeAttr));
+
+    // Only the pixels that are read back are cleared, drawn and resolved.
+    glEnable(GL_SCISSOR_TEST);
+
+    const QSize framebuffer = d->m_drawFramebuffer->size();
+    const QSize paperSize = d->m_paperTexture ? QSize(d->m_paperTexture->width(), d->m_paperTexture->height()) : QSize(1, 1);
+    const int rows = (target.height() + framebuffer.height() - 1) / framebuffer.height();
+    const int columns = (target.width() + framebuffer.width() - 1) / framebuffer.width();
+    QImage scratch;
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            const QPoint origin(column * framebuffer.width(), row * framebuffer.height());
+            const QRect part = QRect(origin, framebuffer) & area;
+            if (part.isEmpty())
+                continue;
+            const QRect local = part.translated(-origin);
+            // Framebuffer rows run upwards.
+            const QRect glRect(local.left(), framebuffer.height() - local.bottom() - 1, local.width(), local.height());
+
+            program.setUniformValue(d->m_projectionUniform, d->m_projection);
+            program.setUniformValue(d->m_transformUniform,
+                                    QMatrix4x4(transform * QTransform::fromTranslate(-origin.x(), -origin.y())));
+            program.setUniformValue(d->m_featherUniform, renderScale * 0.65f);
+            program.setUniformValue(d->m_renderScaleUniform, renderScale);
+            program.setUniformValue(d->m_penTypeUniform, family);
+            // The shader reads the grain at (offset.x + x, offset.y - y) from the
+            // tile's window position; adding the tile's origin and height anchors
+            // the grain to the target's pixels, so tiles meet seamlessly and the
+            // grain does not move with the framebuffer's size.
+            program.setUniformValue(d->m_paperTextureOffsetUniform,
+                                    QPointF(paperOffset.x() + origin.x(),
+                                            paperOffset.y() + origin.y() + framebuffer.height()));
+            program.setUniformValue(d->m_paperTextureSizeUniform, QSizeF(paperSize));
+
+            glScissor(glRect.x(), glRect.y(), glRect.width(), glRect.height());
+            d->m_drawFramebuffer->bind();
+            glClear(GL_COLOR_BUFFER_BIT);
+            if (vertices > 0)
+                glDrawArrays(GL_TRIANGLES, 0, GLsizei(vertices));
+            d->m_drawFramebuffer->release();
+
+            QOpenGLFramebufferObject::blitFramebuffer(d->m_readFramebuffer.get(), glRect, d->m_drawFramebuffer.get(),
+                                                      glRect, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            d->m_readFramebuffer->bind();
+            d->m_context->extraFunctions()->glReadBuffer(GL_COLOR_ATTACHMENT0);
+            if (scratch.size() != local.size())
+                scratch = QImage(local.size(), QImage::Format_Alpha8);
+            // QImage rows are 4-byte aligned, as GL packs them by default.
+            glPixelStorei(GL_PACK_ALIGNMENT, 4);
+            glReadPixels(glRect.x(), glRect.y(), glRect.width(), glRect.height(), GL_RED, GL_UNSIGNED_BYTE,
+                         scratch.bits());
+            d->m_readFramebuffer->release();
+
+            const int height = part.height();
+            for (int y = 0; y < height; ++y)
+                std::memcpy(target.scanLine(part.top() + y) + part.left(), scratch.constScanLine(height - 1 - y),
+                            size_t(part.width()));
+        }
+    }
+
+    glDisable(GL_SCISSOR_TEST);
+    glDisableVertexAttribArray(GLuint(d->m_posAttr));
+    glDisableVertexAttribArray(GLuint(d->m_colAttr));
+    glDisableVertexAttribArray(GLuint(d->m_typeAttr));
+    program.release();
+    return true;
+}
+
+QImage OffscreenRenderer::loadTexture(const QString &fileName) const
+{
+    const QStringList directories = QStandardPaths::standardLocations(QStandardPaths::AppDataLocation);
+    for (const QString &directory : directories) {
+        const QImage image(QDir(directory).filePath(fileName));
+        if (!image.isNull())
+            return image;
+    }
+    return QImage(QStringLiteral(":/shaders/") + fileName);
+}
+
+} // namespace Model
