@@ -26,8 +26,9 @@ class OffscreenRendererPrivate;
 //
 // Failure rules: a render before initialize, without framebuffers (size never
 // set, or no size down to 1x1 could be created), with a non-positive render
-// scale, or into a rectangle that misses the target changes nothing and returns
-// false. Shader and framebuffer failures are reported with qWarning.
+// scale, into a target that is not 8 bits per pixel, or into a rectangle that
+// misses the target changes nothing and returns false. Shader and framebuffer
+// failures are reported with qWarning.
 class OffscreenRenderer : public QObject, private QOpenGLFunctions
 {
     Q_OBJECT
