@@ -35,6 +35,8 @@ private Q_SLOTS:
     void composeMatchesTablesForEveryPair();
     void composeClipsToBothImages();
     void composeHonoursRowPadding();
+    void composeSkipsOnlyEmptySource_data();
+    void composeSkipsOnlyEmptySource();
     void fillClips();
     void maxMergeWithOffset_data();
     void maxMergeWithOffset();
@@ -142,6 +144,52 @@ void TestAlphaComposition::composeHonoursRowPadding()
             const uchar d = at(destination, x, y);
             const uchar expected = rect.contains(x, y) ? alphaDrawTable()[d * 256 + at(source, x, y)] : d;
             QCOMPARE(at(result, x, y), expected);
+        }
+    }
+}
+
+void TestAlphaComposition::composeSkipsOnlyEmptySource_data()
+{
+    QTest::addColumn<bool>("draw");
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("draw, whole image") << true << QRect(0, 0, 1001, 24);
+    QTest::newRow("erase, whole image") << false << QRect(0, 0, 1001, 24);
+    QTest::newRow("draw, odd rectangle") << true << QRect(3, 1, 997, 21);
+    QTest::newRow("erase, odd rectangle") << false << QRect(7, 2, 990, 20);
+}
+
+// Wide rows where stretches of empty source of every length from 0 to 70
+// alternate with coverage: only the empty bytes may be passed over, wherever
+// they fall against the blocks in which empty source is skipped.
+void TestAlphaComposition::composeSkipsOnlyEmptySource()
+{
+    QFETCH(bool, draw);
+    QFETCH(QRect, rect);
+    QRandomGenerator random(11);
+    QImage source(1001, 24, QImage::Format_Alpha8);
+    QImage destination(1001, 24, QImage::Format_Alpha8);
+    for (int y = 0; y < 24; ++y) {
+        int x = 0;
+        while (x < 1001) {
+            const int zeros = int(random.bounded(71));
+            const int covered = 1 + int(random.bounded(40));
+            for (int i = 0; i < zeros && x < 1001; ++i, ++x)
+                source.scanLine(y)[x] = 0;
+            for (int i = 0; i < covered && x < 1001; ++i, ++x)
+                source.scanLine(y)[x] = uchar(random.bounded(256));
+        }
+        for (x = 0; x < 1001; ++x)
+            destination.scanLine(y)[x] = uchar(random.bounded(256));
+    }
+    QImage result = destination;
+    composeAlphaMask(result, source, rect, draw);
+    const uchar *table = draw ? alphaDrawTable() : alphaEraseTable();
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 1001; ++x) {
+            const uchar d = at(destination, x, y);
+            const uchar expected = rect.contains(x, y) ? table[d * 256 + at(source, x, y)] : d;
+            if (at(result, x, y) != expected)
+                QFAIL(qPrintable(QStringLiteral("x=%1 y=%2").arg(x).arg(y)));
         }
     }
 }

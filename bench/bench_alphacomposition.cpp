@@ -1,0 +1,100 @@
+#include "render/alphacomposition.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRandomGenerator>
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int Width = 1920;
+constexpr int Height = 1080;
+
+// A finished stroke's mask (sparse: one soft stroke crossing the frame, the
+// rest empty) or a source with every byte non-zero (dense: no empty stretch
+// to skip).
+QImage sourceMask(bool dense)
+{
+    QImage image(Width, Height, QImage::Format_Alpha8);
+    if (dense) {
+        QRandomGenerator random(5);
+        for (int y = 0; y < Height; ++y) {
+            uchar *row = image.scanLine(y);
+            for (int x = 0; x < Width; ++x)
+                row[x] = uchar(1 + random.bounded(255));
+        }
+        return image;
+    }
+    image.fill(0);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path(QPointF(120, 900));
+    path.cubicTo(QPointF(600, 100), QPointF(1300, 1000), QPointF(1800, 200));
+    painter.setPen(QPen(QColor(0, 0, 0, 220), 14, Qt::SolidLine, Qt::RoundCap));
+    painter.drawPath(path);
+    return image;
+}
+
+// The drawing the stroke lands on: a few dozen strokes on empty paper.
+QImage drawingMask()
+{
+    QImage image(Width, Height, QImage::Format_Alpha8);
+    image.fill(0);
+    QRandomGenerator random(3);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < 36; ++i) {
+        const auto point = [&random] {
+            return QPointF(random.bounded(double(Width)), random.bounded(double(Height)));
+        };
+        QPainterPath path(point());
+        path.cubicTo(point(), point(), point());
+        painter.setPen(QPen(QColor(0, 0, 0, 60 + random.bounded(196)), 1.5 + random.bounded(10.0)));
+        painter.drawPath(path);
+    }
+    return image;
+}
+
+void compose(benchmark::State &state, bool draw)
+{
+    Model::initAlphaCompositionTables();
+    const QImage source = sourceMask(state.range(0) != 0);
+    QImage destination = drawingMask();
+    for (auto _ : state) {
+        Model::composeAlphaMask(destination, source, destination.rect(), draw);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * qint64(Width) * Height);
+}
+
+void BM_AlphaComposeDraw(benchmark::State &state)
+{
+    compose(state, true);
+}
+
+void BM_AlphaComposeErase(benchmark::State &state)
+{
+    compose(state, false);
+}
+
+void BM_AlphaBaselineMemcpy(benchmark::State &state)
+{
+    const QImage source = sourceMask(false);
+    std::vector<uchar> target(size_t(source.sizeInBytes()));
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.constBits(), target.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * qint64(Width) * Height);
+}
+
+} // namespace
+
+BENCHMARK(BM_AlphaComposeDraw)->ArgName("dense")->Arg(0)->Arg(1);
+BENCHMARK(BM_AlphaComposeErase)->ArgName("dense")->Arg(0)->Arg(1);
+BENCHMARK(BM_AlphaBaselineMemcpy);

@@ -1,0 +1,409 @@
+#include "rleimage.h"
+
+#include <QDataStream>
+#include <QImage>
+#include <QtEndian>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace Model {
+
+class RleImagePrivate
+{
+public:
+    int m_width = 0;
+    int m_height = 0;
+    QByteArray m_codes;
+};
+
+namespace {
+
+// Records have always been read and written with this stream version; a reader
+// of an older file relies on it staying set for the rest of the stream.
+constexpr int StreamVersion = 19;
+
+enum Code : uchar {
+    SkipShort = 0,
+    SkipMedium = 1,
+    SkipLong = 2,
+    CopyShort = 3,
+    CopyMedium = 4,
+    CopyLong = 5,
+    NextRow = 6,
+    AdvanceShort = 7,
+    AdvanceMedium = 8,
+    AdvanceLong = 9,
+    End = 10,
+};
+
+quint64 load64(const uchar *p)
+{
+    quint64 word;
+    std::memcpy(&word, p, sizeof word);
+    return qFromLittleEndian(word);
+}
+
+// Position of the first non-zero byte in [x, width), or width.
+int findNonZero(const uchar *row, int x, int width)
+{
+    while (x + 8 <= width) {
+        const quint64 word = load64(row + x);
+        if (word != 0)
+            return x + std::countr_zero(word) / 8;
+        x += 8;
+    }
+    while (x < width && row[x] == 0)
+        ++x;
+    return x;
+}
+
+// End of a literal run that starts at x (row[x] != 0): the first zero byte that
+// is followed by another zero or by the row's end. A single zero between
+// non-zero bytes costs less inside the literal than as a run of its own.
+int findLiteralEnd(const uchar *row, int x, int width)
+{
+    constexpr quint64 ones = 0x0101010101010101ull;
+    constexpr quint64 highs = 0x8080808080808080ull;
+    for (;;) {
+        while (x + 8 <= width) {
+            const quint64 word = load64(row + x);
+            const quint64 zeros = (word - ones) & ~word & highs;
+            if (zeros != 0) {
+                // The lowest flagged byte is exact; flags above it may be false.
+                x += std::countr_zero(zeros) / 8;
+                break;
+            }
+            x += 8;
+        }
+        while (x < width && row[x] != 0)
+            ++x;
+        if (x >= width)
+            return width;
+        if (x + 1 < width && row[x + 1] != 0) {
+            x += 2;
+            continue;
+        }
+        return x;
+    }
+}
+
+// Appends codes into a buffer that grows geometrically; every row first makes
+// room for its worst case, so the writes themselves need no checks.
+class CodeWriter
+{
+public:
+    void reserve(qsizetype bytes)
+    {
+        if (m_size + bytes > m_buffer.size())
+            m_buffer.resize(std::max(m_buffer.size() * 2, m_size + bytes));
+    }
+
+    void putByte(uchar value) { data()[m_size++] = value; }
+
+    void putCount(uchar shortCode, int n)
+    {
+        if (n <= 0xff) {
+            putByte(shortCode);
+            putByte(uchar(n));
+        } else if (n <= 0xffff) {
+            putByte(shortCode + 1);
+            qToBigEndian(quint16(n), data() + m_size);
+            m_size += 2;
+        } else {
+            putByte(shortCode + 2);
+            qToBigEndian(qint32(n), data() + m_size);
+            m_size += 4;
+        }
+    }
+
+    void putAdvance(int rows)
+    {
+        if (rows == 1)
+            putByte(NextRow);
+        else
+            putCount(AdvanceShort, rows);
+    }
+
+    void putBytes(const uchar *bytes, int n)
+    {
+        std::memcpy(data() + m_size, bytes, size_t(n));
+        m_size += n;
+    }
+
+    QByteArray take()
+    {
+        m_buffer.resize(m_size);
+        return std::move(m_buffer);
+    }
+
+private:
+    uchar *data() { return reinterpret_cast<uchar *>(m_buffer.data()); }
+
+    QByteArray m_buffer;
+    qsizetype m_size = 0;
+};
+
+QByteArray encode(const QImage &image)
+{
+    const int width = image.width();
+    CodeWriter writer;
+    writer.reserve(64);
+    // Rows passed since the last written position; written just before the
+    // next run, so that empty rows cost nothing and trailing ones are dropped.
+    int advance = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        // No row needs more than two code bytes per pixel (a one-byte zero
+        // skip before a one-byte literal) plus an advance and a run header.
+        writer.reserve(2 * qsizetype(width) + 16);
+        const uchar *row = image.constScanLine(y);
+        int x = 0;
+        while (x < width) {
+            const bool literal = row[x] != 0;
+            const int end = literal ? findLiteralEnd(row, x + 1, width) : findNonZero(row, x + 1, width);
+            if (!literal && end == width)
+                break;
+            if (advance > 0) {
+                writer.putAdvance(advance);
+                advance = 0;
+            }
+            if (literal) {
+                writer.putCount(CopyShort, end - x);
+                writer.putBytes(row + x, end - x);
+            } else {
+                writer.putCount(SkipShort, end - x);
+            }
+            x = end;
+        }
+        ++advance;
+    }
+    writer.putByte(End);
+    return writer.take();
+}
+
+// Reads the operand of a code with an 8-, 16- or 32-bit count (size 0, 1 or 2).
+inline bool readCount(const uchar *&codes, const uchar *end, int size, qint64 &n)
+{
+    if (size == 0) {
+        if (codes == end)
+            return false;
+        n = *codes++;
+        return true;
+    }
+    if (size == 1) {
+        if (end - codes < 2)
+            return false;
+        n = qFromBigEndian<quint16>(codes);
+        codes += 2;
+        return true;
+    }
+    if (end - codes < 4)
+        return false;
+    n = qFromBigEndian<qint32>(codes);
+    codes += 4;
+    return true;
+}
+
+// memcpy for the short literal runs that anti-aliased edges are made of,
+// without a library call: two overlapping word copies cover any length from
+// one word to two, and never touch a byte outside the run.
+inline void copyRun(uchar *dst, const uchar *src, size_t n)
+{
+    if (n > 32) {
+        std::memcpy(dst, src, n);
+    } else if (n >= 16) {
+        std::memcpy(dst, src, 16);
+        std::memcpy(dst + n - 16, src + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(dst, src, 8);
+        std::memcpy(dst + n - 8, src + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(dst, src, 4);
+        std::memcpy(dst + n - 4, src + n - 4, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i)
+            dst[i] = src[i];
+    }
+}
+
+// Runs the codes over a width x height image. Without Write it only checks
+// them, so that a damaged record is refused before any image is allocated; with
+// Write it copies the literal runs of codes already checked into an image that
+// is all zeros (rows bytesPerLine apart).
+//
+// Once the row reaches the image's height only failure can follow (another
+// code starts past the last row, or the codes end without code 10), so the
+// row is checked where it changes instead of before every code.
+template<bool Write>
+bool runCodes(const QByteArray &codeBytes, int width, int height, uchar *bits, qsizetype bytesPerLine)
+{
+    const uchar *codes = reinterpret_cast<const uchar *>(codeBytes.constData());
+    const uchar *const end = codes + codeBytes.size();
+    qint64 r = 0;
+    qint64 x = 0;
+    uchar *row = bits;
+    while (codes < end) {
+        const uchar code = *codes++;
+        qint64 n = 0;
+        // Short copies and skips alternate along every stroke edge: keep them
+        // off the general dispatch.
+        if (code == CopyShort) {
+            if (codes == end)
+                return false;
+            n = *codes++;
+            if (x + n > width || end - codes < n)
+                return false;
+            if constexpr (Write)
+                copyRun(row + x, codes, size_t(n));
+            codes += n;
+            x += n;
+            continue;
+        }
+        if (code == SkipShort) {
+            if (codes == end)
+                return false;
+            n = *codes++;
+            if (x + n > width)
+                return false;
+            x += n;
+            continue;
+        }
+        switch (code) {
+        case SkipMedium:
+        case SkipLong:
+            if (!readCount(codes, end, code - SkipShort, n) || n < 0 || x + n > width)
+                return false;
+            x += n;
+            break;
+        case CopyMedium:
+        case CopyLong:
+            if (!readCount(codes, end, code - CopyShort, n) || n < 0 || x + n > width || end - codes < n)
+                return false;
+            if constexpr (Write)
+                std::memcpy(row + x, codes, size_t(n));
+            codes += n;
+            x += n;
+            break;
+        case NextRow:
+        case AdvanceShort:
+        case AdvanceMedium:
+        case AdvanceLong:
+            if (code == NextRow)
+                n = 1;
+            else if (!readCount(codes, end, code - AdvanceShort, n) || n < 0)
+                return false;
+            if (r + n >= height)
+                return false;
+            if constexpr (Write)
+                row += n * bytesPerLine;
+            r += n;
+            x = 0;
+            break;
+        case End:
+            return true;
+        default:
+            // Codes above 10 carry no operands and are passed over.
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+RleImage::RleImage()
+    : d(std::make_unique<RleImagePrivate>())
+{
+}
+
+RleImage::RleImage(const QImage &image)
+    : RleImage()
+{
+    const QImage alpha = image.format() == QImage::Format_Alpha8 ? image : image.convertToFormat(QImage::Format_Alpha8);
+    d->m_width = alpha.width();
+    d->m_height = alpha.height();
+    d->m_codes = encode(alpha);
+}
+
+RleImage::RleImage(const RleImage &other)
+    : d(std::make_unique<RleImagePrivate>(other.d ? *other.d : RleImagePrivate()))
+{
+}
+
+RleImage::RleImage(RleImage &&other) noexcept = default;
+
+RleImage &RleImage::operator=(const RleImage &other)
+{
+    if (this != &other)
+        d = std::make_unique<RleImagePrivate>(other.d ? *other.d : RleImagePrivate());
+    return *this;
+}
+
+RleImage &RleImage::operator=(RleImage &&other) noexcept = default;
+
+RleImage::~RleImage() = default;
+
+// A moved-from RleImage has no private data; it reads as the empty record.
+int RleImage::width() const
+{
+    return d ? d->m_width : 0;
+}
+
+int RleImage::height() const
+{
+    return d ? d->m_height : 0;
+}
+
+QByteArray RleImage::codes() const
+{
+    return d ? d->m_codes : QByteArray();
+}
+
+QImage RleImage::toImage() const
+{
+    const int w = width();
+    const int h = height();
+    if (w <= 0 || h <= 0)
+        return {};
+    // Alpha8 rows are padded to four bytes.
+    const qint64 bytesPerLine = (qint64(w) + 3) / 4 * 4;
+    if (bytesPerLine * h > maximumImageBytes)
+        return {};
+    if (!runCodes<false>(d->m_codes, w, h, nullptr, 0))
+        return {};
+    QImage image(w, h, QImage::Format_Alpha8);
+    if (image.isNull())
+        return {};
+    image.fill(0);
+    runCodes<true>(d->m_codes, w, h, image.bits(), image.bytesPerLine());
+    return image;
+}
+
+QDataStream &operator<<(QDataStream &stream, const RleImage &image)
+{
+    stream.setVersion(StreamVersion);
+    stream << qint32(image.width()) << qint32(image.height()) << image.codes();
+    return stream;
+}
+
+QDataStream &operator>>(QDataStream &stream, RleImage &image)
+{
+    stream.setVersion(StreamVersion);
+    qint32 width = 0;
+    qint32 height = 0;
+    QByteArray codes;
+    // QDataStream reads a byte array in bounded chunks, so a damaged length
+    // fails at the stream's end instead of reserving what it claims.
+    stream >> width >> height >> codes;
+    RleImagePrivate data;
+    if (stream.status() == QDataStream::Ok) {
+        data.m_width = width;
+        data.m_height = height;
+        data.m_codes = std::move(codes);
+    }
+    image.d = std::make_unique<RleImagePrivate>(std::move(data));
+    return stream;
+}
+
+} // namespace Model

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <memory>
+
+class QDataStream;
+class QImage;
+
+namespace Model {
+
+class RleImagePrivate;
+
+// A run-length coded 8-bit coverage image (QImage::Format_Alpha8), the form in
+// which bitmap strokes and cached drawing masks travel in files and on the
+// clipboard. Drawings are mostly empty paper, so the codes skip zero bytes and
+// whole empty rows and keep only the runs of non-zero coverage.
+//
+// The codes are a byte stream; each code byte is followed by its big-endian
+// operands:
+//   0, 1, 2  skip n zero bytes (n as 8, 16 or signed 32 bits)
+//   3, 4, 5  copy n bytes (n as 8, 16 or signed 32 bits, then the bytes)
+//   6        go to the start of the next row
+//   7, 8, 9  advance n rows (n as 8, 16 or signed 32 bits)
+//   10       end of image
+// An all-zero row writes nothing, and a row's trailing zeros are dropped.
+//
+// A record is only data until it is decoded: toImage() checks it and gives a
+// null QImage for any damage (runs past a row, rows past the image, codes cut
+// short, no end code, sizes beyond maximumImageBytes). A damaged record never
+// allocates an image.
+class RleImage
+{
+public:
+    // Decoded images larger than this many bytes are refused: far beyond any
+    // frame this program draws, and the same bound Qt puts on images read from
+    // untrusted files.
+    static constexpr qint64 maximumImageBytes = qint64(256) * 1024 * 1024;
+
+    // Width 0, height 0 and no codes, to be filled by reading.
+    RleImage();
+    // Encodes the image; an image of another format is converted to
+    // Format_Alpha8 first, which keeps its alpha channel.
+    explicit RleImage(const QImage &image);
+    RleImage(const RleImage &other);
+    RleImage(RleImage &&other) noexcept;
+    RleImage &operator=(const RleImage &other);
+    RleImage &operator=(RleImage &&other) noexcept;
+    ~RleImage();
+
+    int width() const;
+    int height() const;
+    QByteArray codes() const;
+
+    // The decoded Format_Alpha8 image, or a null QImage when the record is damaged.
+    QImage toImage() const;
+
+private:
+    friend QDataStream &operator<<(QDataStream &stream, const RleImage &image);
+    friend QDataStream &operator>>(QDataStream &stream, RleImage &image);
+
+    std::unique_ptr<RleImagePrivate> d;
+};
+
+// Both directions set the stream's version to 19 and leave it so: qint32 width,
+// qint32 height, then the codes as a QByteArray. A record cut short leaves an
+// empty RleImage (which decodes to a null image) and the stream's read error.
+QDataStream &operator<<(QDataStream &stream, const RleImage &image);
+QDataStream &operator>>(QDataStream &stream, RleImage &image);
+
+} // namespace Model
