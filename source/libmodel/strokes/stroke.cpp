@@ -1,5 +1,7 @@
 #include "stroke.h"
 
+#include "strokes/singlestroke.h"
+
 #include <QDataStream>
 
 namespace Model {
@@ -22,6 +24,8 @@ std::unique_ptr<Stroke> Stroke::readRecord(QDataStream &stream)
     // The one place where a type code becomes a stroke class; every class
     // that can be a member has its case here.
     switch (type) {
+    case SingleStrokeType:
+        return SingleStroke::read(stream);
     default:
         return nullptr;
     }
