@@ -5,6 +5,7 @@
 
 #include "actions/actionmanager.h"
 #include "settings/settings.h"
+#include "tools/toolmanager.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -230,10 +231,15 @@ void ActionManager::createDrawingToolActions()
     addToExclusiveGroup(this, {pencil, marker, brush, kneaded, rubber, vinyl});
 
     // Both read "Reset User Settings" in their own menus (drawing, erasing).
-    createAction(KL::Action::ResetDrawingUserSettings, tr("Reset User Settings"));
-    createAction(KL::Action::ResetErasingUserSettings, tr("Reset User Settings"));
-    createAction(KL::Action::DecreasePenSize, tr("Decrease Pen Size"), keys(tr("[")));
-    createAction(KL::Action::IncreasePenSize, tr("Increase Pen Size"), keys(tr("]")));
+    ToolManager *tools = ToolManager::instance();
+    connect(createAction(KL::Action::ResetDrawingUserSettings, tr("Reset User Settings")), &QAction::triggered,
+            tools, &ToolManager::resetDrawingToolSettings);
+    connect(createAction(KL::Action::ResetErasingUserSettings, tr("Reset User Settings")), &QAction::triggered,
+            tools, &ToolManager::resetErasingToolSettings);
+    connect(createAction(KL::Action::DecreasePenSize, tr("Decrease Pen Size"), keys(tr("["))), &QAction::triggered,
+            tools, &ToolManager::decreaseDrawingToolSizeRange);
+    connect(createAction(KL::Action::IncreasePenSize, tr("Increase Pen Size"), keys(tr("]"))), &QAction::triggered,
+            tools, &ToolManager::increaseDrawingToolSizeRange);
     withFlags(createAction(KL::Action::DrawSettings, tr("Draw Settings (Hold D Key)"), keys(tr("Shift+D"))),
               NoAutoRepeat);
     withFlags(createAction(KL::Action::EraseSettings, tr("Erase Settings (Hold E Key)"), keys(tr("Shift+E"))),
