@@ -1,5 +1,7 @@
 #include "stroke.h"
 
+#include "strokes/bitmapstroke.h"
+#include "strokes/compoundstroke.h"
 #include "strokes/singlestroke.h"
 
 #include <QDataStream>
@@ -26,6 +28,10 @@ std::unique_ptr<Stroke> Stroke::readRecord(QDataStream &stream)
     switch (type) {
     case SingleStrokeType:
         return SingleStroke::read(stream);
+    case CompoundStrokeType:
+        return CompoundStroke::read(stream);
+    case BitmapStrokeType:
+        return BitmapStroke::read(stream);
     default:
         return nullptr;
     }

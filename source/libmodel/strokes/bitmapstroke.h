@@ -1,0 +1,73 @@
+#pragma once
+
+#include "strokes/stroke.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <memory>
+
+namespace Model {
+
+class BitmapStrokePrivate;
+
+// Collapsed vector content: an 8-bit coverage image (QImage::Format_Alpha8)
+// laid over a rectangle of the drawing. The image usually has a finer grain
+// than the rectangle (a whole number of image pixels per drawing pixel, the
+// resolution factor) and is scaled into place, smoothly, when rendered.
+//
+// A bitmap stroke can be cropped but not erased stroke by stroke: what lies
+// under an eraser is wiped by the erase path of the compound stroke that holds
+// it. It is empty when its rectangle is; a null image paints nothing.
+//
+// Records: the rectangle, then the image tag (-1 for no image, 2 when a
+// run-length image follows). read() stops at the first damage it finds and
+// leaves the stream's error status for the caller: a rectangle beyond
+// maximumCoordinate, a tag other than -1 and 2, or an image record that does
+// not decode all mark the stream QDataStream::ReadCorruptData.
+class BitmapStroke : public Stroke
+{
+public:
+    // No drawing reaches this far from its origin; a rectangle read from a
+    // record beyond it is damage, and keeping it out means that no width or
+    // height of one can overflow.
+    static constexpr int maximumCoordinate = 1 << 24;
+
+    static constexpr qint32 NoImageTag = -1;
+    static constexpr qint32 ImageTag = 2;
+
+    // Null image and null rectangle; for the reader.
+    BitmapStroke();
+    // An image of another format is converted to Format_Alpha8.
+    BitmapStroke(const QImage &image, const QRect &rect);
+    ~BitmapStroke() override;
+
+    QImage image() const;
+    QRect rect() const;
+
+    int type() const override;
+    std::unique_ptr<Stroke> clone() const override;
+    QRect render(QImage &target, QRect clip, const QTransform &transform, QPoint paperOffset,
+                 double renderScale) const override;
+    QRect boundingRect() const override;
+    bool isEmpty() const override;
+    // Erasing a bitmap is its compound's business: nothing changes here, and
+    // the answer is always true.
+    bool eraseInside(const QPainterPath &path) override;
+    // Keeps the stroke when path covers it, drops it when path misses it, and
+    // otherwise crops image and rectangle to path's bounding box at the same
+    // resolution factor (the outline itself is the compound's clip path).
+    void clipTo(const QPainterPath &path) override;
+    void write(QDataStream &stream) const override;
+
+    // A record that ends right after the rectangle reads as a stroke without
+    // an image.
+    static std::unique_ptr<BitmapStroke> read(QDataStream &stream);
+
+private:
+    BitmapStroke(const BitmapStroke &other);
+
+    std::unique_ptr<BitmapStrokePrivate> d;
+};
+
+} // namespace Model

@@ -1,0 +1,608 @@
+#include "compoundstroke.h"
+
+#include "render/alphacomposition.h"
+#include "strokes/bitmapstroke.h"
+#include "strokes/singlestroke.h"
+
+#include <QDataStream>
+#include <QImage>
+#include <QPainter>
+#include <QRectF>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace Model {
+
+namespace {
+
+// Whole pixels stop being exact in a float beyond 2^24, and records carry
+// floats; nothing a drawing holds lies further out.
+constexpr qreal CoordinateLimit = qreal(1 << 24);
+
+// QRect's own width() overflows for rectangles that span more than the int
+// range, which a damaged record can produce.
+QRectF toRectF(const QRect &rect)
+{
+    return QRectF(QPointF(rect.left(), rect.top()),
+                  QPointF(qreal(rect.right()) + 1.0, qreal(rect.bottom()) + 1.0));
+}
+
+bool withinLimits(const QRectF &rect)
+{
+    for (qreal coordinate : {rect.left(), rect.top(), rect.right(), rect.bottom()}) {
+        if (!std::isfinite(coordinate) || std::abs(coordinate) > CoordinateLimit)
+            return false;
+    }
+    return true;
+}
+
+// QRectF::toAlignedRect, held inside the coordinate limit.
+QRect alignedRect(const QRectF &rect)
+{
+    const QRectF r = rect.normalized();
+    if (!std::isfinite(r.left()) || !std::isfinite(r.top()) || !std::isfinite(r.right())
+        || !std::isfinite(r.bottom()))
+        return {};
+    QRectF clamped;
+    clamped.setCoords(qBound(-CoordinateLimit, r.left(), CoordinateLimit),
+                      qBound(-CoordinateLimit, r.top(), CoordinateLimit),
+                      qBound(-CoordinateLimit, r.right(), CoordinateLimit),
+                      qBound(-CoordinateLimit, r.bottom(), CoordinateLimit));
+    return clamped.toAlignedRect();
+}
+
+// QTransform::mapRect; a rectangle that would land beyond the coordinate
+// limit (a damaged record's transform) is held inside it instead of
+// overflowing the integers.
+QRect mappedRect(const QTransform &transform, const QRect &rect)
+{
+    if (rect.isEmpty())
+        return {};
+    if (transform.isIdentity())
+        return rect;
+    const QRectF mapped = transform.mapRect(toRectF(rect));
+    if (withinLimits(mapped))
+        return transform.mapRect(rect);
+    return alignedRect(mapped);
+}
+
+bool isEraserStroke(const Stroke &stroke)
+{
+    const auto *single = dynamic_cast<const SingleStroke *>(&stroke);
+    return single && single->isEraserStroke();
+}
+
+bool markCorrupt(QDataStream &stream)
+{
+    stream.setStatus(QDataStream::ReadCorruptData);
+    return false;
+}
+
+// Qt's own path reader trusts the record: it reserves room for as many
+// elements as the count claims, takes any element type and any current
+// subpath index. This one reads the same form element by element and builds
+// the path through its public interface, so that a damaged record can only
+// fail. Returns whether the path was read whole.
+bool readPath(QDataStream &stream, QPainterPath &path)
+{
+    qint32 count = 0;
+    stream >> count;
+    if (stream.status() != QDataStream::Ok)
+        return false;
+    if (count == 0) {
+        path = QPainterPath();
+        return true;
+    }
+    if (count < 0)
+        return markCorrupt(stream);
+
+    QPainterPath result;
+    // A curve is one CurveToElement followed by two CurveToDataElements.
+    QPointF curve[2];
+    int curveData = 0;
+    for (qint32 i = 0; i < count; ++i) {
+        qint32 type = -1;
+        double x = 0.0;
+        double y = 0.0;
+        stream >> type >> x >> y;
+        if (stream.status() != QDataStream::Ok)
+            return false;
+        if (!std::isfinite(x) || !std::isfinite(y))
+            return markCorrupt(stream);
+        const QPointF point(x, y);
+        if (i == 0 && type != QPainterPath::MoveToElement)
+            return markCorrupt(stream);
+        switch (type) {
+        case QPainterPath::MoveToElement:
+        case QPainterPath::LineToElement:
+        case QPainterPath::CurveToElement:
+            if (curveData != 0)
+                return markCorrupt(stream);
+            if (type == QPainterPath::MoveToElement)
+                result.moveTo(point);
+            else if (type == QPainterPath::LineToElement)
+                result.lineTo(point);
+            else
+                curve[curveData++] = point;
+            break;
+        case QPainterPath::CurveToDataElement:
+            if (curveData == 0)
+                return markCorrupt(stream);
+            if (curveData == 1) {
+                curve[curveData++] = point;
+            } else {
+                result.cubicTo(curve[0], curve[1], point);
+                curveData = 0;
+            }
+            break;
+        default:
+            return markCorrupt(stream);
+        }
+    }
+    if (curveData != 0)
+        return markCorrupt(stream);
+
+    // The index of the current subpath follows from the elements.
+    qint32 currentSubpath = 0;
+    qint32 fillRule = 0;
+    stream >> currentSubpath >> fillRule;
+    if (stream.status() != QDataStream::Ok)
+        return false;
+    if (fillRule != Qt::OddEvenFill && fillRule != Qt::WindingFill)
+        return markCorrupt(stream);
+    result.setFillRule(Qt::FillRule(fillRule));
+    path = result;
+    return true;
+}
+
+bool readTransform(QDataStream &stream, QTransform &transform)
+{
+    QTransform result;
+    stream >> result;
+    if (stream.status() != QDataStream::Ok)
+        return false;
+    const qreal values[] = {result.m11(), result.m12(), result.m13(), result.m21(), result.m22(),
+                            result.m23(), result.m31(), result.m32(), result.m33()};
+    if (!std::all_of(std::begin(values), std::end(values),
+                     [](qreal value) { return std::isfinite(value); }))
+        return markCorrupt(stream);
+    transform = result;
+    return true;
+}
+
+// How many compound records are being read on this thread, one inside the
+// other; nested compounds are read through Stroke::readRecord, which cannot
+// carry the depth along.
+thread_local int readDepth = 0;
+
+class ReadDepth
+{
+public:
+    ReadDepth() { ++readDepth; }
+    ~ReadDepth() { --readDepth; }
+    Q_DISABLE_COPY_MOVE(ReadDepth)
+
+    bool exceeded() const { return readDepth > CompoundStroke::maximumReadDepth; }
+};
+
+} // namespace
+
+class CompoundStrokePrivate
+{
+public:
+    std::vector<std::unique_ptr<Stroke>> m_members;
+    QRect m_boundingRect;
+    QPainterPath m_erasePath;
+    QPainterPath m_clipPath;
+    QTransform m_transform;
+};
+
+// One count for the whole tree, shared by the nested renders, so that the
+// steps add up to strokeCount() and a cancel stops every level.
+class CompoundStroke::RenderProgress
+{
+public:
+    RenderProgress(const Progress &callback, int total)
+        : m_callback(callback)
+        , m_total(total)
+    {
+    }
+
+    bool start() { return ask(); }
+
+    bool advance()
+    {
+        if (m_cancelled)
+            return false;
+        ++m_done;
+        return ask();
+    }
+
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    bool ask()
+    {
+        if (!m_callback(m_done, m_total))
+            m_cancelled = true;
+        return !m_cancelled;
+    }
+
+    const Progress &m_callback;
+    int m_done = 0;
+    int m_total = 0;
+    bool m_cancelled = false;
+};
+
+CompoundStroke::CompoundStroke()
+    : d(std::make_unique<CompoundStrokePrivate>())
+{
+}
+
+CompoundStroke::CompoundStroke(const CompoundStroke &other)
+    : Stroke(other)
+    , d(std::make_unique<CompoundStrokePrivate>())
+{
+    d->m_members.reserve(other.d->m_members.size());
+    for (const auto &member : other.d->m_members)
+        d->m_members.push_back(member->clone());
+    d->m_boundingRect = other.d->m_boundingRect;
+    d->m_erasePath = other.d->m_erasePath;
+    d->m_clipPath = other.d->m_clipPath;
+    d->m_transform = other.d->m_transform;
+}
+
+CompoundStroke::~CompoundStroke() = default;
+
+int CompoundStroke::type() const
+{
+    return CompoundStrokeType;
+}
+
+std::unique_ptr<Stroke> CompoundStroke::clone() const
+{
+    return std::make_unique<CompoundStroke>(*this);
+}
+
+QRect CompoundStroke::render(QImage &target, QRect clip, const QTransform &transform,
+                             QPoint paperOffset, double renderScale) const
+{
+    return render(target, clip, transform, paperOffset, renderScale, nullptr);
+}
+
+QRect CompoundStroke::render(QImage &target, QRect clip, const QTransform &transform,
+                             QPoint paperOffset, double renderScale,
+                             RenderProgress *progress) const
+{
+    if (target.isNull() || d->m_members.empty())
+        return {};
+    // Content that lies wholly outside the clip needs no canvas. A render that
+    // counts its steps walks every member all the same, so that the count
+    // reaches its total.
+    if (!progress) {
+        const QRectF reach = transform.mapRect(toRectF(d->m_boundingRect)).adjusted(-1, -1, 1, 1);
+        if (d->m_boundingRect.isEmpty() || !reach.intersects(toRectF(clip)))
+            return {};
+    }
+    const QTransform combined = d->m_transform * transform;
+
+    // The members are composed on a canvas of their own, so that erasers and
+    // both paths act on this compound's content only.
+    QImage canvas(target.size(), QImage::Format_Alpha8);
+    if (canvas.isNull())
+        return {};
+    canvas.fill(0);
+    // One image for every single stroke in turn; each clears what it drew.
+    QImage strokeImage;
+
+    QRect changed;
+    for (const auto &member : d->m_members) {
+        if (const auto *single = dynamic_cast<const SingleStroke *>(member.get())) {
+            if (strokeImage.isNull()) {
+                strokeImage = QImage(target.size(), QImage::Format_Alpha8);
+                strokeImage.fill(0);
+            }
+            const QRect drawn = single->render(strokeImage, clip, combined, paperOffset,
+                                               renderScale);
+            if (!drawn.isNull()) {
+                changed |= drawn;
+                composeAlphaMask(canvas, strokeImage, clip, !single->isEraserStroke());
+                fillAlphaRect(strokeImage, drawn, 0);
+            }
+        } else if (const auto *compound = dynamic_cast<const CompoundStroke *>(member.get())) {
+            changed |= compound->render(canvas, clip, combined, paperOffset, renderScale,
+                                        progress);
+        } else {
+            changed |= member->render(canvas, clip, combined, paperOffset, renderScale);
+        }
+        if (progress && !progress->advance())
+            return {};
+    }
+    if (changed.isEmpty())
+        return {};
+
+    if (!d->m_erasePath.isEmpty() || !d->m_clipPath.isEmpty()) {
+        QPainter painter(&canvas);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setClipRect(changed);
+        if (!d->m_erasePath.isEmpty())
+            painter.fillPath(combined.map(d->m_erasePath), Qt::transparent);
+        if (!d->m_clipPath.isEmpty()) {
+            QPainterPath outside;
+            outside.addRect(toRectF(changed));
+            painter.fillPath(outside.subtracted(combined.map(d->m_clipPath)), Qt::transparent);
+        }
+    }
+    composeAlphaMask(target, canvas, changed, true);
+    return changed;
+}
+
+QRect CompoundStroke::boundingRect() const
+{
+    return d->m_boundingRect;
+}
+
+bool CompoundStroke::isEmpty() const
+{
+    return d->m_members.empty();
+}
+
+bool CompoundStroke::eraseInside(const QPainterPath &path)
+{
+    const QPainterPath local = d->m_transform.inverted().map(path);
+    for (const auto &member : d->m_members)
+        member->eraseInside(local);
+    removeEmptyMembers();
+    updateBoundingRect();
+    return true;
+}
+
+void CompoundStroke::clipTo(const QPainterPath &path)
+{
+    const QPainterPath local = d->m_transform.inverted().map(path);
+    for (const auto &member : d->m_members)
+        member->clipTo(local);
+    removeEmptyMembers();
+    updateBoundingRect();
+}
+
+void CompoundStroke::write(QDataStream &stream) const
+{
+    stream << qint64(d->m_members.size());
+    for (const auto &member : d->m_members)
+        writeRecord(stream, *member);
+    stream << d->m_erasePath << d->m_clipPath << d->m_transform;
+}
+
+std::unique_ptr<CompoundStroke> CompoundStroke::read(QDataStream &stream)
+{
+    const ReadDepth depth;
+    auto compound = std::make_unique<CompoundStroke>();
+    if (depth.exceeded()) {
+        markCorrupt(stream);
+        return compound;
+    }
+
+    qint64 count = 0;
+    stream >> count;
+    if (stream.status() == QDataStream::Ok && count < 0)
+        markCorrupt(stream);
+    // The count only bounds the loop; nothing is reserved from it. Every
+    // member takes at least its type code from the record, so a count beyond
+    // what the record holds ends at the record's end.
+    for (qint64 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
+        std::unique_ptr<Stroke> member = readRecord(stream);
+        if (stream.status() != QDataStream::Ok)
+            break;
+        // An unknown type code: the member's record has no length to skip
+        // it by, so nothing after it can be read as what it claims to be.
+        if (!member) {
+            markCorrupt(stream);
+            break;
+        }
+        compound->d->m_members.push_back(std::move(member));
+    }
+
+    QPainterPath erasePath;
+    QPainterPath clipPath;
+    QTransform transform;
+    if (stream.status() == QDataStream::Ok && readPath(stream, erasePath)
+        && readPath(stream, clipPath) && readTransform(stream, transform)) {
+        compound->d->m_erasePath = erasePath;
+        compound->d->m_clipPath = clipPath;
+        compound->d->m_transform = transform;
+    }
+    compound->updateBoundingRect();
+    return compound;
+}
+
+bool CompoundStroke::addStroke(std::unique_ptr<Stroke> stroke)
+{
+    if (!stroke)
+        return false;
+    if (!d->m_erasePath.isEmpty() || !d->m_transform.isIdentity()) {
+        // With nothing to keep them for, the path and transform simply go.
+        if (d->m_members.empty())
+            d = std::make_unique<CompoundStrokePrivate>();
+        else
+            nest();
+    }
+    d->m_members.push_back(std::move(stroke));
+    updateBoundingRect();
+    return true;
+}
+
+bool CompoundStroke::erase(const QPainterPath &path)
+{
+    if (d->m_members.empty())
+        return false;
+    d->m_erasePath = d->m_erasePath.united(path);
+    return eraseInside(d->m_erasePath);
+}
+
+QPainterPath CompoundStroke::erasePath() const
+{
+    return d->m_erasePath;
+}
+
+void CompoundStroke::setClipPath(const QPainterPath &path)
+{
+    d->m_clipPath = path;
+    if (path.isEmpty())
+        updateBoundingRect();
+    else
+        clipTo(path);
+}
+
+QPainterPath CompoundStroke::clipPath() const
+{
+    return d->m_clipPath;
+}
+
+void CompoundStroke::setTransform(const QTransform &transform)
+{
+    d->m_transform = transform;
+    updateBoundingRect();
+}
+
+QTransform CompoundStroke::transform() const
+{
+    return d->m_transform;
+}
+
+void CompoundStroke::bakeTransform()
+{
+    if (d->m_transform.isIdentity())
+        return;
+    nest();
+    updateBoundingRect();
+}
+
+std::unique_ptr<Stroke> CompoundStroke::takeLast()
+{
+    if (d->m_members.empty())
+        return nullptr;
+    std::unique_ptr<Stroke> last = std::move(d->m_members.back());
+    d->m_members.pop_back();
+    updateBoundingRect();
+    return last;
+}
+
+int CompoundStroke::memberCount() const
+{
+    return int(d->m_members.size());
+}
+
+const Stroke *CompoundStroke::member(int index) const
+{
+    if (index < 0 || index >= memberCount())
+        return nullptr;
+    return d->m_members[size_t(index)].get();
+}
+
+int CompoundStroke::strokeCount() const
+{
+    int count = 0;
+    for (const auto &member : d->m_members) {
+        ++count;
+        if (const auto *compound = dynamic_cast<const CompoundStroke *>(member.get()))
+            count += compound->strokeCount();
+    }
+    return count;
+}
+
+bool CompoundStroke::collapse(int scale, QRect limit, const Progress &progress)
+{
+    scale = std::max(scale, 1);
+    QRect rect = d->m_boundingRect;
+    if (limit.isValid())
+        rect &= limit;
+    if (rect.isEmpty()) {
+        // Nothing lies inside the limit: an empty bitmap would be a member
+        // that paints nothing, so the content simply goes.
+        d = std::make_unique<CompoundStrokePrivate>();
+        return true;
+    }
+
+    const qint64 width = (qint64(rect.right()) - rect.left() + 1) * scale;
+    const qint64 height = (qint64(rect.bottom()) - rect.top() + 1) * scale;
+    if (width > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max())
+        return false;
+    QImage image(int(width), int(height), QImage::Format_Alpha8);
+    if (image.isNull())
+        return false;
+    image.fill(0);
+
+    const QTransform placement = QTransform::fromTranslate(-rect.x(), -rect.y())
+        * QTransform::fromScale(scale, scale);
+    if (progress) {
+        RenderProgress state(progress, strokeCount());
+        if (!state.start())
+            return false;
+        render(image, image.rect(), placement, QPoint(0, 0), scale, &state);
+        if (state.cancelled())
+            return false;
+    } else {
+        render(image, image.rect(), placement, QPoint(0, 0), scale, nullptr);
+    }
+
+    auto collapsed = std::make_unique<CompoundStrokePrivate>();
+    collapsed->m_members.push_back(std::make_unique<BitmapStroke>(image, rect));
+    // The old content is deleted with the old private part.
+    std::swap(d, collapsed);
+    updateBoundingRect();
+    return true;
+}
+
+void CompoundStroke::nest()
+{
+    auto nested = std::make_unique<CompoundStroke>();
+    std::swap(nested->d, d);
+    d->m_members.push_back(std::move(nested));
+}
+
+void CompoundStroke::removeEmptyMembers()
+{
+    auto &members = d->m_members;
+    members.erase(std::remove_if(members.begin(), members.end(),
+                                 [](const std::unique_ptr<Stroke> &member) {
+                                     return member->isEmpty();
+                                 }),
+                  members.end());
+}
+
+void CompoundStroke::updateBoundingRect()
+{
+    QRect rect;
+    for (const auto &member : d->m_members) {
+        if (!isEraserStroke(*member))
+            rect |= mappedRect(d->m_transform, member->boundingRect());
+    }
+
+    if (!d->m_clipPath.isEmpty()) {
+        const QPainterPath clip = d->m_transform.map(d->m_clipPath);
+        if (clip.contains(toRectF(rect)))
+            d->m_clipPath = QPainterPath();
+        else
+            rect &= alignedRect(clip.boundingRect());
+    }
+
+    // The erase path and the members' rectangles are both taken in the
+    // members' coordinates, where the erase path lives.
+    if (!d->m_erasePath.isEmpty()) {
+        const bool touches = std::any_of(
+            d->m_members.begin(), d->m_members.end(), [this](const std::unique_ptr<Stroke> &member) {
+                return d->m_erasePath.intersects(toRectF(member->boundingRect()));
+            });
+        if (!touches)
+            d->m_erasePath = QPainterPath();
+    }
+
+    d->m_boundingRect = rect;
+}
+
+} // namespace Model

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "strokes/stroke.h"
+
+#include <QPainterPath>
+#include <QRect>
+#include <QTransform>
+
+#include <functional>
+#include <memory>
+
+namespace Model {
+
+class CompoundStrokePrivate;
+
+// A group of strokes painted in order, with three things that act on all of
+// them together: an erase path (what lies inside is wiped), a clip path (what
+// lies outside is wiped; empty means no clipping) and a transform from the
+// members' coordinates to the outer ones. Both paths are in the members'
+// coordinates. The root of every stroke drawing is one.
+//
+// Invariants:
+// - The compound owns its members; none of them is empty after an erase or a
+//   clip (those that become empty are removed at once).
+// - A path or transform applies to exactly the content that existed when it
+//   was set: before new content would fall under a non-empty erase path or a
+//   transform other than the identity, the old content moves down into a
+//   nested compound that keeps them.
+// - boundingRect() is cached in outer coordinates and recomputed after every
+//   change. Eraser strokes never enlarge it; a clip path that contains all
+//   content and an erase path that touches no member are dropped then.
+//
+// Rendering composes the members on a canvas of their own, pens through the
+// draw table and erasers through the erase table, so an eraser lightens only
+// what lies before it in the same compound; the canvas is then wiped under the
+// erase path and outside the clip path and drawn onto the target.
+//
+// Records: read() stops at the first damage it finds, keeps the members read
+// before it and leaves the stream's error status for the caller. An unknown
+// member type code, a negative member count, a path or transform with a value
+// that is not a finite number, a malformed path and nesting deeper than
+// maximumReadDepth all mark the stream QDataStream::ReadCorruptData.
+class CompoundStroke : public Stroke
+{
+public:
+    // Asked after each stroke of a long render with how many strokes of the
+    // tree are done and how many there are (strokeCount()); once before the
+    // first one with 0. Returning false cancels the render.
+    using Progress = std::function<bool(int done, int total)>;
+
+    // Each cut followed by more drawing nests the content one level deeper,
+    // so real drawings can go some hundreds of levels down; a record that goes
+    // further is damage rather than a drawing, and stopping there keeps the
+    // reader's recursion within a small part of the stack.
+    static constexpr int maximumReadDepth = 1024;
+
+    // No members, null rectangle, empty paths, identity transform.
+    CompoundStroke();
+    // A deep copy.
+    CompoundStroke(const CompoundStroke &other);
+    ~CompoundStroke() override;
+
+    int type() const override;
+    std::unique_ptr<Stroke> clone() const override;
+    QRect render(QImage &target, QRect clip, const QTransform &transform, QPoint paperOffset,
+                 double renderScale) const override;
+    QRect boundingRect() const override;
+    bool isEmpty() const override;
+    // path is in outer coordinates. Members that the path covers whole go
+    // away; the pixels under it are the erase path's business. Always true.
+    bool eraseInside(const QPainterPath &path) override;
+    // Drops the members that path (in outer coordinates) does not touch.
+    void clipTo(const QPainterPath &path) override;
+    void write(QDataStream &stream) const override;
+
+    static std::unique_ptr<CompoundStroke> read(QDataStream &stream);
+
+    // Appends stroke (after nesting the old content when the erase path or
+    // the transform would otherwise apply to it). False for a null stroke.
+    bool addStroke(std::unique_ptr<Stroke> stroke);
+    // Adds path to the erase path and removes the members it covers whole.
+    // False, and nothing changes, when there are no members. Callers bake the
+    // transform first.
+    bool erase(const QPainterPath &path);
+    QPainterPath erasePath() const;
+    // Stores path and, unless it is empty, drops the members it misses.
+    void setClipPath(const QPainterPath &path);
+    QPainterPath clipPath() const;
+    void setTransform(const QTransform &transform);
+    QTransform transform() const;
+    // Moves the content with its transform and paths into a nested compound,
+    // so that this one's transform is the identity again.
+    void bakeTransform();
+    // Removes and returns the last member; null when there is none.
+    std::unique_ptr<Stroke> takeLast();
+
+    int memberCount() const;
+    // Null outside 0 .. memberCount() - 1.
+    const Stroke *member(int index) const;
+    // All strokes of the tree: each member counts one, and a nested compound
+    // adds its own count.
+    int strokeCount() const;
+
+    // Replaces all content by one bitmap stroke: the compound rendered inside
+    // boundingRect() (cut to limit when limit is valid) at scale image pixels
+    // per drawing pixel (at least 1). Content outside limit is lost. Returns
+    // false, with nothing changed, when progress cancels or the image cannot
+    // be made.
+    bool collapse(int scale, QRect limit, const Progress &progress = {});
+
+private:
+    class RenderProgress;
+
+    QRect render(QImage &target, QRect clip, const QTransform &transform, QPoint paperOffset,
+                 double renderScale, RenderProgress *progress) const;
+    // Moves all content into a new compound, which becomes the only member.
+    void nest();
+    void removeEmptyMembers();
+    void updateBoundingRect();
+
+    std::unique_ptr<CompoundStrokePrivate> d;
+};
+
+} // namespace Model

@@ -1,0 +1,333 @@
+#include "render/alphacomposition.h"
+#include "strokes/bitmapstroke.h"
+#include "strokes/rleimage.h"
+
+#include <QDataStream>
+#include <QPainterPath>
+#include <QTest>
+#include <QTransform>
+
+using namespace Model;
+
+// Under AddressSanitizer an allocation beyond 1 GB aborts the test: a damaged
+// record must never make the reader reserve what the record only claims.
+extern "C" __attribute__((visibility("default"), used)) const char *__asan_default_options()
+{
+    return "max_allocation_size_mb=1024";
+}
+
+namespace {
+
+QDataStream &prepare(QDataStream &stream)
+{
+    stream.setByteOrder(QDataStream::BigEndian);
+    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    return stream;
+}
+
+// A gradient, so that any shift or scaling of the pixels shows.
+QImage gradient(int width, int height)
+{
+    QImage image(width, height, QImage::Format_Alpha8);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            image.scanLine(y)[x] = uchar(1 + (x * 7 + y * 13) % 250);
+    }
+    return image;
+}
+
+QImage filled(int width, int height, uchar value)
+{
+    QImage image(width, height, QImage::Format_Alpha8);
+    image.fill(value);
+    return image;
+}
+
+QByteArray recordOf(const BitmapStroke &stroke)
+{
+    QByteArray data;
+    QDataStream stream(&data, QIODevice::WriteOnly);
+    prepare(stream);
+    stroke.write(stream);
+    return data;
+}
+
+struct ReadResult
+{
+    std::unique_ptr<BitmapStroke> stroke;
+    QDataStream::Status status = QDataStream::Ok;
+    int version = 0;
+};
+
+ReadResult readFrom(const QByteArray &data)
+{
+    QDataStream stream(data);
+    prepare(stream);
+    ReadResult result;
+    result.stroke = BitmapStroke::read(stream);
+    result.status = stream.status();
+    result.version = stream.version();
+    return result;
+}
+
+uchar pixel(const QImage &image, int x, int y)
+{
+    return image.constScanLine(y)[x];
+}
+
+} // namespace
+
+class TestBitmapStroke : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { initAlphaCompositionTables(); }
+
+    void recordRoundTrip_data();
+    void recordRoundTrip();
+    void nullImageWritesRectAndNoImageTag();
+    void recordEndingAfterRect_data();
+    void recordEndingAfterRect();
+    void damagedRecords_data();
+    void damagedRecords();
+    void truncatedAtEveryLength();
+
+    void render_data();
+    void render();
+    void renderComposesThroughDrawTable();
+
+    void clipTo_data();
+    void clipTo();
+    void eraseInsideChangesNothing();
+};
+
+void TestBitmapStroke::recordRoundTrip_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("same resolution") << gradient(20, 10) << QRect(5, 6, 20, 10);
+    QTest::newRow("resolution factor 3") << gradient(30, 12) << QRect(-4, 2, 10, 4);
+    QTest::newRow("no image") << QImage() << QRect(1, 2, 3, 4);
+}
+
+void TestBitmapStroke::recordRoundTrip()
+{
+    QFETCH(QImage, image);
+    QFETCH(QRect, rect);
+    const QByteArray record = recordOf(BitmapStroke(image, rect));
+    const ReadResult read = readFrom(record);
+    QCOMPARE(read.status, QDataStream::Ok);
+    QCOMPARE(read.stroke->rect(), rect);
+    QCOMPARE(read.stroke->image(), image);
+    QCOMPARE(read.stroke->isEmpty(), false);
+    // A run-length image switches the stream to version 19 for good.
+    if (!image.isNull())
+        QCOMPARE(read.version, 19);
+    QCOMPARE(recordOf(*read.stroke), record);
+}
+
+void TestBitmapStroke::nullImageWritesRectAndNoImageTag()
+{
+    QByteArray expected;
+    {
+        QDataStream stream(&expected, QIODevice::WriteOnly);
+        prepare(stream) << QRect(3, 4, 5, 6) << qint32(-1);
+    }
+    QCOMPARE(recordOf(BitmapStroke(QImage(), QRect(3, 4, 5, 6))), expected);
+}
+
+void TestBitmapStroke::recordEndingAfterRect_data()
+{
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<bool>("empty");
+    QTest::newRow("rect") << QRect(3, 4, 5, 6) << false;
+    QTest::newRow("empty rect") << QRect(3, 4, 0, 6) << true;
+}
+
+void TestBitmapStroke::recordEndingAfterRect()
+{
+    QFETCH(QRect, rect);
+    QFETCH(bool, empty);
+    QByteArray record;
+    {
+        QDataStream stream(&record, QIODevice::WriteOnly);
+        prepare(stream) << rect;
+    }
+    const ReadResult read = readFrom(record);
+    QCOMPARE(read.status, QDataStream::Ok);
+    QCOMPARE(read.stroke->rect(), rect);
+    QVERIFY(read.stroke->image().isNull());
+    QCOMPARE(read.stroke->isEmpty(), empty);
+
+    QImage target = filled(20, 20, 0);
+    QVERIFY(read.stroke->render(target, target.rect(), QTransform(), QPoint(), 1.0).isNull());
+    QCOMPARE(target, filled(20, 20, 0));
+}
+
+void TestBitmapStroke::damagedRecords_data()
+{
+    QTest::addColumn<QByteArray>("record");
+    const auto record = [](auto write) {
+        QByteArray data;
+        QDataStream stream(&data, QIODevice::WriteOnly);
+        prepare(stream);
+        write(stream);
+        return data;
+    };
+    const RleImage image(gradient(4, 4));
+    QTest::newRow("unknown tag") << record([&](QDataStream &s) {
+        s << QRect(0, 0, 4, 4) << qint32(7) << image;
+    });
+    QTest::newRow("rect beyond any drawing") << record([&](QDataStream &s) {
+        s << QRect(QPoint(-2147483647, 0), QPoint(2147483647, 4)) << qint32(-1);
+    });
+    QTest::newRow("image codes without end") << record([&](QDataStream &s) {
+        s << QRect(0, 0, 4, 4) << qint32(2);
+        s.setVersion(19);
+        s << qint32(4) << qint32(4) << QByteArray("\x03\x02\x10\x10", 4);
+    });
+    QTest::newRow("image claiming 2^31 rows") << record([&](QDataStream &s) {
+        s << QRect(0, 0, 4, 4) << qint32(2);
+        s.setVersion(19);
+        s << qint32(65536) << qint32(2147483647) << QByteArray("\x0a", 1);
+    });
+}
+
+void TestBitmapStroke::damagedRecords()
+{
+    QFETCH(QByteArray, record);
+    const ReadResult read = readFrom(record);
+    QCOMPARE(read.status, QDataStream::ReadCorruptData);
+    QVERIFY(read.stroke->image().isNull());
+}
+
+void TestBitmapStroke::truncatedAtEveryLength()
+{
+    const QByteArray record = recordOf(BitmapStroke(gradient(12, 8), QRect(1, 1, 6, 4)));
+    const qsizetype rectBytes = 16;
+    for (qsizetype length = 0; length < record.size(); ++length) {
+        const ReadResult read = readFrom(record.left(length));
+        QVERIFY(read.stroke);
+        QVERIFY(read.stroke->image().isNull());
+        // Only a cut right after the rectangle is a whole record.
+        QCOMPARE(read.status == QDataStream::Ok, length == rectBytes);
+    }
+}
+
+void TestBitmapStroke::render_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QTransform>("transform");
+    QTest::addColumn<QRect>("clip");
+    // Where the image's pixel (0, 0) lands, and its size there; an empty
+    // size when nothing may be drawn.
+    QTest::addColumn<QRect>("expected");
+
+    const QImage flat = filled(10, 10, 200);
+    const QRect all(0, 0, 40, 40);
+    QTest::newRow("in place") << flat << QRect(5, 5, 10, 10) << QTransform() << all
+                              << QRect(5, 5, 10, 10);
+    QTest::newRow("finer image") << filled(30, 30, 200) << QRect(5, 5, 10, 10) << QTransform()
+                                 << all << QRect(5, 5, 10, 10);
+    QTest::newRow("translated") << flat << QRect(5, 5, 10, 10)
+                                << QTransform::fromTranslate(12, 3) << all << QRect(17, 8, 10, 10);
+    QTest::newRow("scaled") << flat << QRect(5, 5, 10, 10) << QTransform::fromScale(2, 2) << all
+                            << QRect(10, 10, 20, 20);
+    QTest::newRow("outside clip") << flat << QRect(5, 5, 10, 10) << QTransform()
+                                  << QRect(20, 20, 10, 10) << QRect();
+    QTest::newRow("empty rect") << flat << QRect(5, 5, 0, 10) << QTransform() << all << QRect();
+}
+
+void TestBitmapStroke::render()
+{
+    QFETCH(QImage, image);
+    QFETCH(QRect, rect);
+    QFETCH(QTransform, transform);
+    QFETCH(QRect, clip);
+    QFETCH(QRect, expected);
+
+    const BitmapStroke stroke(image, rect);
+    QImage target = filled(40, 40, 0);
+    const QRect changed = stroke.render(target, clip, transform, QPoint(), 1.0);
+    if (expected.isEmpty()) {
+        QVERIFY(changed.isNull());
+        QCOMPARE(target, filled(40, 40, 0));
+        return;
+    }
+    QVERIFY(changed.contains(expected));
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            const uchar want = expected.contains(x, y) ? 200 : 0;
+            if (pixel(target, x, y) != want)
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, not %4")
+                                     .arg(x).arg(y).arg(pixel(target, x, y)).arg(want)));
+        }
+    }
+}
+
+void TestBitmapStroke::renderComposesThroughDrawTable()
+{
+    QImage target = filled(10, 10, 128);
+    const QRect changed = BitmapStroke(filled(10, 10, 128), QRect(0, 0, 10, 10))
+                              .render(target, QRect(0, 0, 5, 10), QTransform(), QPoint(), 1.0);
+    QCOMPARE(changed, QRect(0, 0, 5, 10));
+    QCOMPARE(pixel(target, 4, 4), uchar(191));
+    // Outside the clip the target keeps what it had.
+    QCOMPARE(pixel(target, 5, 4), uchar(128));
+}
+
+void TestBitmapStroke::clipTo_data()
+{
+    QTest::addColumn<QPainterPath>("path");
+    QTest::addColumn<QRect>("expectedRect");
+
+    const auto rectPath = [](QRectF r) {
+        QPainterPath path;
+        path.addRect(r);
+        return path;
+    };
+    QPainterPath corner;
+    corner.addEllipse(QPointF(10, 10), 4, 4);
+    QTest::newRow("covers") << rectPath(QRectF(0, 0, 50, 50)) << QRect(10, 10, 20, 10);
+    QTest::newRow("misses") << rectPath(QRectF(40, 40, 5, 5)) << QRect();
+    QTest::newRow("corner") << corner << QRect(10, 10, 4, 4);
+    QTest::newRow("fractional edge") << rectPath(QRectF(20.5, 12.25, 30, 30))
+                                     << QRect(20, 12, 10, 8);
+}
+
+void TestBitmapStroke::clipTo()
+{
+    QFETCH(QPainterPath, path);
+    QFETCH(QRect, expectedRect);
+
+    // Resolution factor 2 and every pixel different.
+    const QRect rect(10, 10, 20, 10);
+    const QImage original = gradient(40, 20);
+    BitmapStroke stroke(original, rect);
+    stroke.clipTo(path);
+    QCOMPARE(stroke.rect(), expectedRect);
+    QCOMPARE(stroke.isEmpty(), expectedRect.isEmpty());
+    if (expectedRect.isEmpty()) {
+        QVERIFY(stroke.image().isNull());
+        return;
+    }
+    // The crop keeps each remaining pixel where it was, at the same factor.
+    const QImage expectedImage = original.copy(QRect((expectedRect.topLeft() - rect.topLeft()) * 2,
+                                                     expectedRect.size() * 2));
+    QCOMPARE(stroke.image(), expectedImage);
+}
+
+void TestBitmapStroke::eraseInsideChangesNothing()
+{
+    BitmapStroke stroke(gradient(10, 10), QRect(0, 0, 10, 10));
+    QPainterPath everything;
+    everything.addRect(-100, -100, 200, 200);
+    QVERIFY(stroke.eraseInside(everything));
+    QCOMPARE(stroke.rect(), QRect(0, 0, 10, 10));
+    QCOMPARE(stroke.image(), gradient(10, 10));
+}
+
+QTEST_MAIN(TestBitmapStroke)
+#include "tst_bitmapstroke.moc"

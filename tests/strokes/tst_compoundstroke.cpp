@@ -1,0 +1,758 @@
+#include "render/alphacomposition.h"
+#include "render/offscreenrenderer.h"
+#include "strokes/bitmapstroke.h"
+#include "strokes/compoundstroke.h"
+#include "strokes/pointsegment.h"
+#include "strokes/singlestroke.h"
+
+#include <QDataStream>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QPainterPath>
+#include <QTest>
+#include <QTransform>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+using namespace Model;
+
+// Under AddressSanitizer an allocation beyond 1 GB aborts the test: a damaged
+// record must never make the reader reserve what the record only claims.
+extern "C" __attribute__((visibility("default"), used)) const char *__asan_default_options()
+{
+    return "max_allocation_size_mb=1024";
+}
+
+namespace {
+
+QDataStream &prepare(QDataStream &stream)
+{
+    stream.setByteOrder(QDataStream::BigEndian);
+    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    return stream;
+}
+
+template<typename Write>
+QByteArray record(Write write)
+{
+    QByteArray data;
+    QDataStream stream(&data, QIODevice::WriteOnly);
+    prepare(stream);
+    write(stream);
+    return data;
+}
+
+QByteArray recordOf(const Stroke &stroke)
+{
+    return record([&](QDataStream &stream) { stroke.write(stream); });
+}
+
+struct ReadResult
+{
+    std::unique_ptr<CompoundStroke> stroke;
+    QDataStream::Status status = QDataStream::Ok;
+    bool atEnd = false;
+};
+
+ReadResult readFrom(const QByteArray &data)
+{
+    QDataStream stream(data);
+    prepare(stream);
+    ReadResult result;
+    result.stroke = CompoundStroke::read(stream);
+    result.status = stream.status();
+    result.atEnd = stream.atEnd();
+    return result;
+}
+
+std::unique_ptr<BitmapStroke> bitmap(QRect rect, uchar value)
+{
+    QImage image(rect.size(), QImage::Format_Alpha8);
+    image.fill(value);
+    return std::make_unique<BitmapStroke>(image, rect);
+}
+
+// A marker dab of full opacity as a drawing record holds it: no tool, one
+// point segment. Markers have no paper grain, so pixels do not depend on
+// where the target lies.
+std::unique_ptr<Stroke> dab(QPointF centre, double radius, bool eraser = false)
+{
+    const PointSegment segment(centre, 1.0, radius);
+    const QByteArray data = record([&](QDataStream &stream) {
+        stream << qint8(eraser ? 0 : 1) << qint32(1) << segment.boundingRect() << quint32(0)
+               << qint32(1);
+        Segment::writeRecord(stream, segment);
+    });
+    QDataStream stream(data);
+    prepare(stream);
+    return SingleStroke::read(stream);
+}
+
+QPainterPath rectPath(QRectF rect)
+{
+    QPainterPath path;
+    path.addRect(rect);
+    return path;
+}
+
+std::shared_ptr<CompoundStroke> compound(std::vector<std::unique_ptr<Stroke>> members)
+{
+    auto result = std::make_shared<CompoundStroke>();
+    for (auto &member : members)
+        result->addStroke(std::move(member));
+    return result;
+}
+
+template<typename... Members>
+std::shared_ptr<CompoundStroke> compoundOf(Members &&...members)
+{
+    std::vector<std::unique_ptr<Stroke>> list;
+    (list.push_back(std::forward<Members>(members)), ...);
+    return compound(std::move(list));
+}
+
+std::unique_ptr<Stroke> owned(const std::shared_ptr<CompoundStroke> &stroke)
+{
+    return stroke->clone();
+}
+
+QImage rendered(const Stroke &stroke, QSize size, const QTransform &transform = QTransform())
+{
+    QImage target(size, QImage::Format_Alpha8);
+    target.fill(0);
+    stroke.render(target, target.rect(), transform, QPoint(), 1.0);
+    return target;
+}
+
+int pixel(const QImage &image, QPoint point)
+{
+    return image.constScanLine(point.y())[point.x()];
+}
+
+int largestDifference(const QImage &a, const QImage &b)
+{
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x)
+            largest = std::max(largest, std::abs(pixel(a, {x, y}) - pixel(b, {x, y})));
+    }
+    return largest;
+}
+
+// A tree with every kind of member and every field set: a bitmap, a nested
+// compound with both paths and a transform that floats cannot hold exactly,
+// and a pen and an eraser dab.
+std::shared_ptr<CompoundStroke> sampleTree()
+{
+    auto nested = compoundOf(bitmap(QRect(0, 0, 20, 20), 90));
+    QPainterPath clip;
+    clip.addEllipse(QPointF(10, 10), 12.3, 12.3);
+    nested->setClipPath(clip);
+    nested->erase(rectPath(QRectF(5.1, 5.2, 4.3, 4.4)));
+    nested->setTransform(QTransform().rotate(30).translate(0.3, 7.1));
+    return compoundOf(bitmap(QRect(3, 4, 10, 10), 200), owned(nested), dab(QPointF(30.2, 30.7), 4.4),
+                      dab(QPointF(31, 31), 2, true));
+}
+
+float asFloat(double value)
+{
+    return float(value);
+}
+
+// A chain of depth compounds, each the only member of the one before; with
+// tails false the record stops after the innermost count, as a hostile one
+// that only nests would.
+QByteArray nestedRecord(int depth, bool tails)
+{
+    return record([&](QDataStream &stream) {
+        for (int i = 1; i < depth; ++i)
+            stream << qint64(1) << qint32(Stroke::CompoundStrokeType);
+        stream << qint64(0);
+        for (int i = 0; tails && i < depth; ++i)
+            stream << QPainterPath() << QPainterPath() << QTransform();
+    });
+}
+
+using Probes = QList<std::pair<QPoint, int>>;
+
+// Faint: an eraser of full strength leaves at most a trace behind.
+enum class Expect { Nothing, Faint, Something, Reference };
+using GlProbes = QList<std::pair<QPoint, Expect>>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::shared_ptr<Model::CompoundStroke>)
+Q_DECLARE_METATYPE(Probes)
+Q_DECLARE_METATYPE(GlProbes)
+
+class TestCompoundStroke : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    // Records
+    void emptyCompoundRecord();
+    void treeRoundTripsInSinglePrecision();
+    void truncatedAtEveryLength();
+    void damagedRecords_data();
+    void damagedRecords();
+    void nestingDepth_data();
+    void nestingDepth();
+
+    // Editing
+    void addStrokeNesting_data();
+    void addStrokeNesting();
+    void eraseOnEmptyCompound();
+    void erasePathDroppedWhenNothingLeftUnderIt();
+    void clipPath_data();
+    void clipPath();
+    void eraseInsideRemovesCoveredStrokes();
+    void eraserStrokesDoNotEnlargeBounds();
+    void takeLastAndStrokeCount();
+
+    // Rendering and collapsing
+    void renderBitmaps_data();
+    void renderBitmaps();
+    void collapse_data();
+    void collapse();
+    void collapseProgressAndCancel();
+    void collapseEmpty();
+    void renderVectorStrokes_data();
+    void renderVectorStrokes();
+    void collapseVectorStrokes();
+
+private:
+    bool m_gl = false;
+};
+
+void TestCompoundStroke::initTestCase()
+{
+    initAlphaCompositionTables();
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.create();
+    if (context.create() && context.makeCurrent(&surface)) {
+        context.doneCurrent();
+        OffscreenRenderer::instance()->initialize(QSize(256, 256));
+        m_gl = OffscreenRenderer::instance()->size().isValid();
+    }
+}
+
+#define REQUIRE_GL()                                                                               \
+    if (!m_gl)                                                                                     \
+    QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb")
+
+// Records
+
+void TestCompoundStroke::emptyCompoundRecord()
+{
+    const QByteArray expected = record([](QDataStream &stream) {
+        stream << qint64(0) << qint32(0) << qint32(0);
+        for (float value : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f})
+            stream << value;
+    });
+    QCOMPARE(recordOf(CompoundStroke()), expected);
+
+    const ReadResult read = readFrom(expected);
+    QCOMPARE(read.status, QDataStream::Ok);
+    QVERIFY(read.atEnd);
+    QVERIFY(read.stroke->isEmpty());
+    QVERIFY(read.stroke->boundingRect().isNull());
+    QVERIFY(read.stroke->erasePath().isEmpty());
+    QVERIFY(read.stroke->clipPath().isEmpty());
+    QVERIFY(read.stroke->transform().isIdentity());
+}
+
+void TestCompoundStroke::treeRoundTripsInSinglePrecision()
+{
+    const auto tree = sampleTree();
+    QByteArray data;
+    {
+        QDataStream stream(&data, QIODevice::WriteOnly);
+        prepare(stream);
+        tree->write(stream);
+        QCOMPARE(stream.version(), 19);
+    }
+    const ReadResult read = readFrom(data);
+    QCOMPARE(read.status, QDataStream::Ok);
+    QVERIFY(read.atEnd);
+    QCOMPARE(read.stroke->memberCount(), 4);
+    QCOMPARE(read.stroke->strokeCount(), 5);
+    const QList<int> types{Stroke::BitmapStrokeType, Stroke::CompoundStrokeType,
+                           Stroke::SingleStrokeType, Stroke::SingleStrokeType};
+    for (int i = 0; i < types.size(); ++i)
+        QCOMPARE(read.stroke->member(i)->type(), types[i]);
+    QCOMPARE(static_cast<const BitmapStroke *>(read.stroke->member(0))->image(),
+             static_cast<const BitmapStroke *>(tree->member(0))->image());
+    QVERIFY(static_cast<const SingleStroke *>(read.stroke->member(3))->isEraserStroke());
+
+    const auto *original = static_cast<const CompoundStroke *>(tree->member(1));
+    const auto *copy = static_cast<const CompoundStroke *>(read.stroke->member(1));
+    const QTransform t = original->transform();
+    QCOMPARE(copy->transform(),
+             QTransform(asFloat(t.m11()), asFloat(t.m12()), asFloat(t.m13()), asFloat(t.m21()),
+                        asFloat(t.m22()), asFloat(t.m23()), asFloat(t.m31()), asFloat(t.m32()),
+                        asFloat(t.m33())));
+    for (const auto &[from, to] : {std::pair(original->erasePath(), copy->erasePath()),
+                                   std::pair(original->clipPath(), copy->clipPath())}) {
+        QVERIFY(!from.isEmpty());
+        QCOMPARE(to.elementCount(), from.elementCount());
+        for (int i = 0; i < from.elementCount(); ++i) {
+            QCOMPARE(to.elementAt(i).type, from.elementAt(i).type);
+            QCOMPARE(to.elementAt(i).x, qreal(asFloat(from.elementAt(i).x)));
+            QCOMPARE(to.elementAt(i).y, qreal(asFloat(from.elementAt(i).y)));
+        }
+    }
+    // Once rounded, the tree stays as it is.
+    QCOMPARE(recordOf(*read.stroke), data);
+    QCOMPARE(read.stroke->boundingRect(), tree->boundingRect());
+}
+
+void TestCompoundStroke::truncatedAtEveryLength()
+{
+    const QByteArray data = recordOf(*sampleTree());
+    for (qsizetype length = 0; length < data.size(); ++length) {
+        const ReadResult read = readFrom(data.left(length));
+        QVERIFY(read.stroke);
+        QVERIFY2(read.status != QDataStream::Ok, qPrintable(QString::number(length)));
+        QVERIFY(read.stroke->memberCount() <= 4);
+    }
+}
+
+void TestCompoundStroke::damagedRecords_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QDataStream::Status>("status");
+    QTest::addColumn<int>("members");
+
+    const QByteArray member = record([](QDataStream &stream) {
+        Stroke::writeRecord(stream, *bitmap(QRect(0, 0, 4, 4), 50));
+    });
+    const auto emptyTail = [](QDataStream &stream) {
+        stream << QPainterPath() << QPainterPath() << QTransform();
+    };
+    // An empty compound whose erase path is written by hand.
+    const auto withPath = [](auto elements) {
+        return record([&](QDataStream &stream) {
+            stream << qint64(0);
+            elements(stream);
+            stream << QPainterPath() << QTransform();
+        });
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+
+    QTest::newRow("negative count") << record([&](QDataStream &s) {
+        s << qint64(-1);
+        emptyTail(s);
+    }) << QDataStream::ReadCorruptData << 0;
+    QTest::newRow("count 2^62") << record([](QDataStream &s) { s << (qint64(1) << 62); }) + member
+                                << QDataStream::ReadPastEnd << 1;
+    QTest::newRow("unknown member type") << record([&](QDataStream &s) {
+        s << qint64(2) << qint32(7) << qint32(0);
+        emptyTail(s);
+    }) << QDataStream::ReadCorruptData << 0;
+    QTest::newRow("member after a damaged member") << record([&](QDataStream &s) {
+        s << qint64(2) << qint32(Stroke::BitmapStrokeType) << QRect(0, 0, 4, 4) << qint32(9);
+        s.writeRawData(member.constData(), int(member.size()));
+        emptyTail(s);
+    }) << QDataStream::ReadCorruptData << 0;
+    QTest::newRow("path of 2^31 - 1 elements") << record([](QDataStream &s) {
+        s << qint64(0) << qint32(std::numeric_limits<qint32>::max()) << qint32(0) << 1.f << 2.f;
+    }) << QDataStream::ReadPastEnd << 0;
+    QTest::newRow("path element type 9") << withPath([](QDataStream &s) {
+        s << qint32(2) << qint32(0) << 1.f << 2.f << qint32(9) << 3.f << 4.f << qint32(0) << qint32(0);
+    }) << QDataStream::ReadCorruptData << 0;
+    QTest::newRow("path not starting with a move") << withPath([](QDataStream &s) {
+        s << qint32(2) << qint32(1) << 1.f << 2.f << qint32(1) << 3.f << 4.f << qint32(0) << qint32(0);
+    }) << QDataStream::ReadCorruptData << 0;
+    QTest::newRow("path with NaN") << withPath([&](QDataStream &s) {
+        s << qint32(2) << qint32(0) << 1.f << 2.f << qint32(1) << nan << 4.f << qint32(0) << qint32(0);
+    }) << QDataStream::ReadCorruptData << 0;
+    QTest::newRow("curve without its data") << withPath([](QDataStream &s) {
+        s << qint32(3) << qint32(0) << 1.f << 2.f << qint32(2) << 3.f << 4.f << qint32(1) << 5.f
+          << 6.f << qint32(0) << qint32(0);
+    }) << QDataStream::ReadCorruptData << 0;
+    QTest::newRow("path fill rule 5") << withPath([](QDataStream &s) {
+        s << qint32(2) << qint32(0) << 1.f << 2.f << qint32(1) << 3.f << 4.f << qint32(0) << qint32(5);
+    }) << QDataStream::ReadCorruptData << 0;
+    QTest::newRow("transform with infinity") << record([](QDataStream &s) {
+        s << qint64(0) << QPainterPath() << QPainterPath();
+        for (float value : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, std::numeric_limits<float>::infinity(),
+                            0.f, 1.f})
+            s << value;
+    }) << QDataStream::ReadCorruptData << 0;
+}
+
+void TestCompoundStroke::damagedRecords()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QDataStream::Status, status);
+    QFETCH(int, members);
+    const ReadResult read = readFrom(data);
+    QCOMPARE(read.status, status);
+    QCOMPARE(read.stroke->memberCount(), members);
+    QVERIFY(read.stroke->erasePath().isEmpty());
+    QVERIFY(read.stroke->transform().isIdentity());
+}
+
+void TestCompoundStroke::nestingDepth_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("tails");
+    QTest::addColumn<QDataStream::Status>("status");
+    const int limit = CompoundStroke::maximumReadDepth;
+    QTest::newRow("at the limit") << limit << true << QDataStream::Ok;
+    QTest::newRow("one beyond") << limit + 1 << true << QDataStream::ReadCorruptData;
+    QTest::newRow("hostile") << 1000000 << false << QDataStream::ReadCorruptData;
+}
+
+void TestCompoundStroke::nestingDepth()
+{
+    QFETCH(int, depth);
+    QFETCH(bool, tails);
+    QFETCH(QDataStream::Status, status);
+    const ReadResult read = readFrom(nestedRecord(depth, tails));
+    QCOMPARE(read.status, status);
+    if (status == QDataStream::Ok)
+        QCOMPARE(read.stroke->strokeCount(), depth - 1);
+}
+
+// Editing
+
+void TestCompoundStroke::addStrokeNesting_data()
+{
+    QTest::addColumn<std::shared_ptr<CompoundStroke>>("stroke");
+    QTest::addColumn<bool>("nests");
+
+    QTest::newRow("plain") << compoundOf(bitmap(QRect(0, 0, 10, 10), 9)) << false;
+    auto clipped = compoundOf(bitmap(QRect(0, 0, 10, 10), 9));
+    clipped->setClipPath(rectPath(QRectF(0, 0, 5, 5)));
+    QTest::newRow("clip path") << clipped << false;
+    auto erased = compoundOf(bitmap(QRect(0, 0, 10, 10), 9));
+    erased->erase(rectPath(QRectF(0, 0, 5, 5)));
+    QTest::newRow("erase path") << erased << true;
+    auto moved = compoundOf(bitmap(QRect(0, 0, 10, 10), 9));
+    moved->setTransform(QTransform::fromTranslate(3, 0));
+    QTest::newRow("transform") << moved << true;
+}
+
+void TestCompoundStroke::addStrokeNesting()
+{
+    QFETCH(std::shared_ptr<CompoundStroke>, stroke);
+    QFETCH(bool, nests);
+    const QPainterPath erasePath = stroke->erasePath();
+    const QTransform transform = stroke->transform();
+
+    QVERIFY(!stroke->addStroke(nullptr));
+    QVERIFY(stroke->addStroke(bitmap(QRect(20, 0, 10, 10), 9)));
+    QCOMPARE(stroke->memberCount(), 2);
+    QCOMPARE(stroke->member(1)->type(), int(Stroke::BitmapStrokeType));
+    QCOMPARE(stroke->member(0)->type(),
+             int(nests ? Stroke::CompoundStrokeType : Stroke::BitmapStrokeType));
+    if (nests) {
+        // The old content keeps its path and transform; new content is free of them.
+        const auto *old = static_cast<const CompoundStroke *>(stroke->member(0));
+        QCOMPARE(old->erasePath(), erasePath);
+        QCOMPARE(old->transform(), transform);
+        QVERIFY(stroke->erasePath().isEmpty());
+        QVERIFY(stroke->transform().isIdentity());
+    }
+    // Baking leaves no transform behind, whatever there was.
+    stroke->setTransform(QTransform::fromScale(2, 2));
+    const QRect bounds = stroke->boundingRect();
+    stroke->bakeTransform();
+    QVERIFY(stroke->transform().isIdentity());
+    QCOMPARE(stroke->memberCount(), 1);
+    QCOMPARE(stroke->boundingRect(), bounds);
+}
+
+void TestCompoundStroke::eraseOnEmptyCompound()
+{
+    CompoundStroke stroke;
+    QVERIFY(!stroke.erase(rectPath(QRectF(0, 0, 5, 5))));
+    QVERIFY(stroke.erasePath().isEmpty());
+}
+
+void TestCompoundStroke::erasePathDroppedWhenNothingLeftUnderIt()
+{
+    auto stroke = compoundOf(bitmap(QRect(0, 0, 10, 10), 9), bitmap(QRect(50, 50, 10, 10), 9));
+    QVERIFY(stroke->erase(rectPath(QRectF(2, 2, 3, 3))));
+    QVERIFY(!stroke->erasePath().isEmpty());
+    stroke->clipTo(rectPath(QRectF(45, 45, 20, 20)));
+    QCOMPARE(stroke->memberCount(), 1);
+    QVERIFY(stroke->erasePath().isEmpty());
+    QCOMPARE(stroke->boundingRect(), QRect(50, 50, 10, 10));
+}
+
+void TestCompoundStroke::clipPath_data()
+{
+    QTest::addColumn<QPainterPath>("clip");
+    QTest::addColumn<bool>("kept");
+    QTest::addColumn<int>("members");
+    QTest::addColumn<QRect>("bounds");
+
+    // The dab covers (-1, -1) to (10, 10), its disc grown by a pixel.
+    QTest::newRow("contains everything") << rectPath(QRectF(-5, -5, 100, 100)) << false << 2
+                                         << QRect(-1, -1, 41, 12);
+    QTest::newRow("cuts one") << rectPath(QRectF(5, 0, 10, 10)) << true << 1 << QRect(5, 0, 6, 10);
+    QTest::newRow("misses all") << rectPath(QRectF(0, 50, 5, 5)) << true << 0 << QRect();
+}
+
+void TestCompoundStroke::clipPath()
+{
+    QFETCH(QPainterPath, clip);
+    QFETCH(bool, kept);
+    QFETCH(int, members);
+    QFETCH(QRect, bounds);
+    auto stroke = compoundOf(dab(QPointF(5, 5), 5), bitmap(QRect(30, 0, 10, 10), 9));
+    stroke->setClipPath(clip);
+    QCOMPARE(stroke->clipPath().isEmpty(), !kept);
+    QCOMPARE(stroke->memberCount(), members);
+    QCOMPARE(stroke->boundingRect(), bounds);
+}
+
+void TestCompoundStroke::eraseInsideRemovesCoveredStrokes()
+{
+    // The path comes in outer coordinates; the dabs lie 100 pixels further left.
+    auto stroke = compoundOf(dab(QPointF(10, 10), 3), dab(QPointF(40, 10), 3));
+    stroke->setTransform(QTransform::fromTranslate(100, 0));
+    QVERIFY(stroke->eraseInside(rectPath(QRectF(100, 0, 20, 20))));
+    QCOMPARE(stroke->memberCount(), 1);
+    QCOMPARE(stroke->boundingRect(), QRect(136, 6, 8, 8));
+    // A path that covers a stroke only in part leaves it whole.
+    QVERIFY(stroke->eraseInside(rectPath(QRectF(139, 0, 20, 20))));
+    QCOMPARE(stroke->memberCount(), 1);
+}
+
+void TestCompoundStroke::eraserStrokesDoNotEnlargeBounds()
+{
+    auto stroke = compoundOf(dab(QPointF(10, 10), 3), dab(QPointF(50, 50), 8, true));
+    QCOMPARE(stroke->boundingRect(), QRect(6, 6, 8, 8));
+}
+
+void TestCompoundStroke::takeLastAndStrokeCount()
+{
+    CompoundStroke empty;
+    QVERIFY(!empty.takeLast());
+
+    auto stroke = compoundOf(bitmap(QRect(0, 0, 5, 5), 9),
+                             owned(compoundOf(bitmap(QRect(0, 0, 5, 5), 9),
+                                              bitmap(QRect(5, 5, 5, 5), 9))),
+                             bitmap(QRect(20, 20, 5, 5), 9));
+    QCOMPARE(stroke->strokeCount(), 5);
+    const std::unique_ptr<Stroke> last = stroke->takeLast();
+    QVERIFY(last);
+    QCOMPARE(last->boundingRect(), QRect(20, 20, 5, 5));
+    QCOMPARE(stroke->strokeCount(), 4);
+    QCOMPARE(stroke->boundingRect(), QRect(0, 0, 10, 10));
+}
+
+// Rendering and collapsing
+
+void TestCompoundStroke::renderBitmaps_data()
+{
+    QTest::addColumn<std::shared_ptr<CompoundStroke>>("stroke");
+    QTest::addColumn<QTransform>("transform");
+    QTest::addColumn<Probes>("probes");
+
+    QTest::newRow("overlap through the draw table")
+        << compoundOf(bitmap(QRect(0, 0, 20, 20), 128), bitmap(QRect(10, 0, 20, 20), 128))
+        << QTransform() << Probes{{{5, 5}, 128}, {{15, 5}, 191}, {{25, 5}, 128}, {{35, 5}, 0}};
+
+    auto erased = compoundOf(bitmap(QRect(0, 0, 20, 20), 200));
+    erased->erase(rectPath(QRectF(5, 5, 5, 5)));
+    QTest::newRow("erase path") << erased << QTransform()
+                                << Probes{{{7, 7}, 0}, {{2, 2}, 200}, {{12, 12}, 200}};
+
+    auto clipped = compoundOf(bitmap(QRect(0, 0, 20, 20), 200));
+    clipped->setClipPath(rectPath(QRectF(0, 0, 10, 20)));
+    QTest::newRow("clip path") << clipped << QTransform() << Probes{{{5, 5}, 200}, {{15, 5}, 0}};
+
+    // Content added after an erase is not touched by it.
+    auto later = compoundOf(bitmap(QRect(0, 0, 20, 20), 200));
+    later->erase(rectPath(QRectF(0, 0, 10, 20)));
+    later->addStroke(bitmap(QRect(0, 0, 20, 20), 100));
+    QTest::newRow("erase before later content")
+        << later << QTransform() << Probes{{{5, 5}, 100}, {{15, 5}, 221}};
+
+    auto moved = compoundOf(bitmap(QRect(0, 0, 5, 5), 200));
+    moved->setTransform(QTransform::fromTranslate(10, 0));
+    QTest::newRow("own transform, then the caller's")
+        << moved << QTransform::fromScale(2, 2)
+        << Probes{{{25, 5}, 200}, {{21, 9}, 200}, {{12, 5}, 0}, {{31, 5}, 0}};
+}
+
+void TestCompoundStroke::renderBitmaps()
+{
+    QFETCH(std::shared_ptr<CompoundStroke>, stroke);
+    QFETCH(QTransform, transform);
+    QFETCH(Probes, probes);
+    const QImage image = rendered(*stroke, QSize(40, 40), transform);
+    for (const auto &[point, value] : probes) {
+        QVERIFY2(pixel(image, point) == value,
+                 qPrintable(QStringLiteral("(%1, %2) is %3, not %4")
+                                .arg(point.x()).arg(point.y()).arg(pixel(image, point)).arg(value)));
+    }
+}
+
+void TestCompoundStroke::collapse_data()
+{
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<QRect>("limit");
+    QTest::addColumn<int>("tolerance");
+    QTest::newRow("scale 1") << 1 << QRect() << 0;
+    QTest::newRow("scale 3") << 3 << QRect() << 8;
+    QTest::newRow("limited") << 1 << QRect(0, 0, 15, 40) << 0;
+}
+
+void TestCompoundStroke::collapse()
+{
+    QFETCH(int, scale);
+    QFETCH(QRect, limit);
+    QFETCH(int, tolerance);
+    auto stroke = compoundOf(bitmap(QRect(2, 2, 20, 20), 128), bitmap(QRect(10, 6, 20, 20), 128));
+    stroke->erase(rectPath(QRectF(4.5, 4.5, 8, 8)));
+    stroke->addStroke(bitmap(QRect(6, 6, 4, 4), 60));
+    QImage before = rendered(*stroke, QSize(40, 40));
+    if (limit.isValid()) {
+        QImage cut(before.size(), QImage::Format_Alpha8);
+        cut.fill(0);
+        composeAlphaMask(cut, before, limit, true);
+        before = cut;
+    }
+
+    QVERIFY(stroke->collapse(scale, limit));
+    QCOMPARE(stroke->memberCount(), 1);
+    const auto *collapsed = dynamic_cast<const BitmapStroke *>(stroke->member(0));
+    QVERIFY(collapsed);
+    const QRect expectedRect = limit.isValid() ? QRect(2, 2, 13, 24) : QRect(2, 2, 28, 24);
+    QCOMPARE(collapsed->rect(), expectedRect);
+    QCOMPARE(collapsed->image().size(), expectedRect.size() * scale);
+    QCOMPARE(stroke->boundingRect(), expectedRect);
+    QVERIFY(stroke->erasePath().isEmpty());
+    QVERIFY(largestDifference(rendered(*stroke, QSize(40, 40)), before) <= tolerance);
+}
+
+void TestCompoundStroke::collapseProgressAndCancel()
+{
+    auto stroke = sampleTree();
+    // Only bitmaps, so that no OpenGL is needed: drop the two dabs.
+    stroke->takeLast();
+    stroke->takeLast();
+    const int total = stroke->strokeCount();
+    const QByteArray before = recordOf(*stroke);
+
+    QList<int> steps;
+    const auto cancelAt = [&](int step) {
+        return [&steps, &total, step](int done, int count) {
+            if (count != total)
+                return false;
+            steps << done;
+            return done != step;
+        };
+    };
+    QVERIFY(!stroke->collapse(2, QRect(), cancelAt(2)));
+    QCOMPARE(steps, (QList<int>{0, 1, 2}));
+    QCOMPARE(recordOf(*stroke), before);
+
+    steps.clear();
+    QVERIFY(!stroke->collapse(2, QRect(), cancelAt(0)));
+    QCOMPARE(recordOf(*stroke), before);
+
+    steps.clear();
+    QVERIFY(stroke->collapse(2, QRect(), cancelAt(-1)));
+    QCOMPARE(steps.size(), total + 1);
+    QCOMPARE(steps.constLast(), total);
+    QCOMPARE(stroke->strokeCount(), 1);
+}
+
+void TestCompoundStroke::collapseEmpty()
+{
+    CompoundStroke stroke;
+    QVERIFY(stroke.collapse(2, QRect()));
+    QVERIFY(stroke.isEmpty());
+
+    // Nothing inside the limit: nothing is left, not even an empty bitmap.
+    auto outside = compoundOf(bitmap(QRect(0, 0, 5, 5), 9));
+    QVERIFY(outside->collapse(1, QRect(20, 20, 5, 5)));
+    QVERIFY(outside->isEmpty());
+}
+
+void TestCompoundStroke::renderVectorStrokes_data()
+{
+    QTest::addColumn<std::shared_ptr<CompoundStroke>>("stroke");
+    QTest::addColumn<GlProbes>("probes");
+    const QPointF centre(20, 20);
+    const QPoint middle(20, 20);
+    const QPoint right(24, 20);
+    const QPoint far(45, 45);
+    const QPoint left(16, 20);
+
+    QTest::newRow("pen") << compoundOf(dab(centre, 6))
+                         << GlProbes{{middle, Expect::Reference}, {far, Expect::Nothing}};
+    QTest::newRow("eraser after pen") << compoundOf(dab(centre, 6), dab(centre, 8, true))
+                                      << GlProbes{{middle, Expect::Faint}};
+    QTest::newRow("eraser before pen") << compoundOf(dab(centre, 8, true), dab(centre, 6))
+                                       << GlProbes{{middle, Expect::Reference}};
+    QTest::newRow("eraser nested before pen")
+        << compoundOf(owned(compoundOf(dab(centre, 6), dab(centre, 8, true))), dab(centre, 6))
+        << GlProbes{{middle, Expect::Reference}};
+
+    auto moved = compoundOf(dab(QPointF(5, 20), 6));
+    moved->setTransform(QTransform::fromTranslate(15, 0));
+    QTest::newRow("transform") << moved << GlProbes{{middle, Expect::Reference},
+                                                    {QPoint(5, 20), Expect::Nothing}};
+
+    auto erased = compoundOf(dab(centre, 6));
+    erased->erase(rectPath(QRectF(0, 0, 20, 40)));
+    QTest::newRow("erase path") << erased << GlProbes{{left, Expect::Nothing},
+                                                      {right, Expect::Something}};
+}
+
+void TestCompoundStroke::renderVectorStrokes()
+{
+    REQUIRE_GL();
+    QFETCH(std::shared_ptr<CompoundStroke>, stroke);
+    QFETCH(GlProbes, probes);
+    const QImage reference = rendered(*dab(QPointF(20, 20), 6), QSize(50, 50));
+    QVERIFY(pixel(reference, {20, 20}) > 200);
+
+    const QImage image = rendered(*stroke, QSize(50, 50));
+    for (const auto &[point, expect] : probes) {
+        const int value = pixel(image, point);
+        switch (expect) {
+        case Expect::Nothing:
+            QCOMPARE(value, 0);
+            break;
+        case Expect::Faint:
+            QVERIFY2(value <= 4, qPrintable(QString::number(value)));
+            break;
+        case Expect::Something:
+            QVERIFY(value > 0);
+            break;
+        case Expect::Reference:
+            QCOMPARE(value, pixel(reference, {20, 20}));
+            break;
+        }
+    }
+}
+
+void TestCompoundStroke::collapseVectorStrokes()
+{
+    REQUIRE_GL();
+    auto stroke = compoundOf(dab(QPointF(20, 20), 6), dab(QPointF(28, 22), 5),
+                             dab(QPointF(24, 20), 3, true));
+    stroke->erase(rectPath(QRectF(10, 10, 6, 20)));
+    const QImage before = rendered(*stroke, QSize(50, 50));
+    QVERIFY(stroke->collapse(1, QRect()));
+    QCOMPARE(stroke->strokeCount(), 1);
+    QCOMPARE(stroke->member(0)->type(), int(Stroke::BitmapStrokeType));
+    QVERIFY(largestDifference(rendered(*stroke, QSize(50, 50)), before) <= 1);
+}
+
+QTEST_MAIN(TestCompoundStroke)
+#include "tst_compoundstroke.moc"
