@@ -1,0 +1,413 @@
+#include "strokedrawing.h"
+
+#include "render/alphacomposition.h"
+#include "strokes/rleimage.h"
+#include "strokes/singlestroke.h"
+
+#include <QDataStream>
+#include <QMap>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSizeF>
+#include <QTransform>
+
+#include <algorithm>
+
+namespace Model {
+
+namespace {
+
+constexpr qint32 NoImageTag = -1;
+constexpr qint32 ImageTag = 2;
+
+// Whether a frame of this size gets a cached image at all.
+bool hasRoomForImage(QSize size)
+{
+    return size.width() > 0 && size.height() > 0
+        && qint64(size.width()) * size.height() <= StrokeDrawing::maximumImageBytes;
+}
+
+// Sizes without pixels are ordinary (a drawing whose frame is not known yet);
+// a frame that could never be held in memory can only come from damage.
+bool isAbsurdFrame(QSize size)
+{
+    return size.width() > 0 && size.height() > 0 && !hasRoomForImage(size);
+}
+
+QImage blankCoverage(QSize size)
+{
+    QImage image(size, QImage::Format_Alpha8);
+    if (!image.isNull())
+        image.fill(0);
+    return image;
+}
+
+// The same bytes seen as colour indices into table: coverage i shows as
+// table[i]. Nothing is copied; the view lives no longer than coverage.
+QImage colouredView(const QImage &coverage, const QList<QRgb> &table)
+{
+    QImage view(coverage.constBits(), coverage.width(), coverage.height(),
+                coverage.bytesPerLine(), QImage::Format_Indexed8);
+    view.setColorCount(int(table.size()));
+    view.setColorTable(table);
+    return view;
+}
+
+// Thumbnails are far smaller than the frame, so pencil lines average out to
+// almost nothing; multiplying the alpha by 8 brings them back.
+void strengthenFaintCoverage(QImage &image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int alpha = qAlpha(line[x]);
+            if (alpha == 0)
+                continue;
+            const QRgb colour = qUnpremultiply(line[x]);
+            line[x] = qPremultiply(qRgba(qRed(colour), qGreen(colour), qBlue(colour),
+                                         std::min(8 * alpha, 255)));
+        }
+    }
+}
+
+} // namespace
+
+class StrokeDrawingPrivate
+{
+public:
+    QSize m_size;
+    QImage m_image;
+    // Filled on demand by the const thumbnail(); keyed by the first colour of
+    // the table, which tells the layers' colours apart.
+    QMap<QRgb, QImage> m_thumbnails;
+    QSize m_thumbnailSize;
+    std::unique_ptr<CompoundStroke> m_root;
+};
+
+StrokeDrawing::StrokeDrawing(QSize size)
+    : d(std::make_unique<StrokeDrawingPrivate>())
+{
+    d->m_size = size;
+    d->m_root = std::make_unique<CompoundStroke>();
+}
+
+StrokeDrawing::~StrokeDrawing() = default;
+
+int StrokeDrawing::type() const
+{
+    return StrokeDrawingType;
+}
+
+std::unique_ptr<Drawing> StrokeDrawing::clone() const
+{
+    auto copy = std::make_unique<StrokeDrawing>(d->m_size);
+    copy->d->m_image = d->m_image;
+    copy->d->m_thumbnails = d->m_thumbnails;
+    copy->d->m_thumbnailSize = d->m_thumbnailSize;
+    copy->d->m_root = std::make_unique<CompoundStroke>(*d->m_root);
+    return copy;
+}
+
+bool StrokeDrawing::isEmpty() const
+{
+    return d->m_root->isEmpty();
+}
+
+QImage StrokeDrawing::thumbnail(const QSize &size, const QList<QRgb> &colorTable) const
+{
+    if (!size.isValid() || colorTable.isEmpty())
+        return {};
+    if (size != d->m_thumbnailSize) {
+        d->m_thumbnailSize = size;
+        d->m_thumbnails.clear();
+    }
+    const QRgb key = colorTable.constFirst();
+    const auto cached = d->m_thumbnails.constFind(key);
+    if (cached != d->m_thumbnails.constEnd())
+        return cached.value();
+    if (d->m_image.isNull())
+        return {};
+
+    // Coloured before scaling: Qt scales a strong reduction of an indexed
+    // image within its palette, which shifts the colours.
+    QImage thumbnail = colouredView(d->m_image, colorTable)
+                           .convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                           .scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    strengthenFaintCoverage(thumbnail);
+    d->m_thumbnails.insert(key, thumbnail);
+    return thumbnail;
+}
+
+void StrokeDrawing::clearCache()
+{
+    d->m_thumbnails.clear();
+}
+
+void StrokeDrawing::changeFrameSize(const QSize &size, KL::FitMode mode)
+{
+    const QSize old = d->m_size;
+    // Fitting from or into a frame without pixels would divide by zero or
+    // mirror the strokes. An empty root is left alone: a transform on it
+    // would only push an empty group under the next stroke.
+    if (!old.isEmpty() && !size.isEmpty() && !d->m_root->isEmpty()) {
+        QTransform scale;
+        QTransform shift;
+        switch (mode) {
+        case KL::FitMode::FitModeStretch:
+            scale = QTransform::fromScale(double(size.width()) / old.width(),
+                                          double(size.height()) / old.height());
+            break;
+        case KL::FitMode::FitModeKeepAspect:
+        case KL::FitMode::FitModeKeepAspectByExpanding: {
+            const Qt::AspectRatioMode aspect = mode == KL::FitMode::FitModeKeepAspect
+                ? Qt::KeepAspectRatio
+                : Qt::KeepAspectRatioByExpanding;
+            // Scaled as integers on purpose: the fitted picture covers whole
+            // pixels, and its margins split what is left.
+            const QSizeF fitted(old.scaled(size, aspect));
+            scale = QTransform::fromScale(fitted.width() / old.width(),
+                                          fitted.height() / old.height());
+            shift = QTransform::fromTranslate((size.width() - fitted.width()) * 0.5,
+                                              (size.height() - fitted.height()) * 0.5);
+            break;
+        }
+        case KL::FitMode::FitModeCropCenter:
+            shift = QTransform::fromTranslate((size.width() - old.width()) * 0.5,
+                                              (size.height() - old.height()) * 0.5);
+            break;
+        case KL::FitMode::FitModeIgnore:
+            break;
+        }
+        const QTransform fit = scale * shift;
+        if (!fit.isIdentity())
+            d->m_root->setTransform(d->m_root->transform() * fit);
+    }
+    d->m_size = size;
+    contentChanged();
+    updateImage(QRect(QPoint(0, 0), size));
+}
+
+void StrokeDrawing::mergeFrom(const Drawing *other)
+{
+    const auto *source = dynamic_cast<const StrokeDrawing *>(other);
+    // An empty group would paint nothing and yet make this drawing non-empty.
+    if (!source || source->isEmpty())
+        return;
+    auto group = std::make_unique<CompoundStroke>(*source->d->m_root);
+    group->bakeTransform();
+    addStroke(std::move(group));
+}
+
+QSize StrokeDrawing::size() const
+{
+    return d->m_size;
+}
+
+const QImage &StrokeDrawing::image() const
+{
+    return d->m_image;
+}
+
+const CompoundStroke &StrokeDrawing::root() const
+{
+    return *d->m_root;
+}
+
+bool StrokeDrawing::addStroke(std::unique_ptr<Stroke> stroke)
+{
+    if (!stroke)
+        return false;
+
+    if (stroke->type() == Stroke::SingleStrokeType) {
+        const auto &single = static_cast<const SingleStroke &>(*stroke);
+        const bool pen = single.isPenStroke();
+        if (!pen && d->m_root->isEmpty())
+            return false;
+
+        // A live stroke brings its mask, gathered while it was drawn; one read
+        // from a record or made for another frame size is rendered here.
+        QImage mask = single.image();
+        if (mask.isNull() || mask.size() != d->m_size) {
+            mask = blankCoverage(d->m_size);
+            if (!mask.isNull())
+                single.render(mask, single.boundingRect(), QTransform(), QPoint(0, 0), 1.0);
+        }
+        if (!d->m_image.isNull())
+            composeAlphaMask(d->m_image, mask, mask.rect(), pen);
+        else if (pen)
+            d->m_image = std::move(mask);
+        // SingleStroke hands out its mask only for reading, so the stroke
+        // keeps its reference until it is deleted; the image above shares
+        // the pixels until the next composition writes into it.
+    } else {
+        if (d->m_image.isNull())
+            d->m_image = blankCoverage(d->m_size);
+        if (!d->m_image.isNull())
+            stroke->render(d->m_image, stroke->boundingRect(), QTransform(), QPoint(0, 0), 1.0);
+    }
+
+    d->m_root->addStroke(std::move(stroke));
+    contentChanged();
+    return true;
+}
+
+bool StrokeDrawing::eraseInside(const QPainterPath &path)
+{
+    // Baking the transform of an empty root would leave an empty group behind.
+    if (d->m_root->isEmpty())
+        return false;
+    const QRect region = path.boundingRect().toAlignedRect();
+    d->m_root->bakeTransform();
+    if (!d->m_root->erase(path))
+        return false;
+    updateImage(region);
+    contentChanged();
+    return true;
+}
+
+std::unique_ptr<Stroke> StrokeDrawing::takeLastStroke()
+{
+    // The members lie in the root's coordinates, which a change of frame size
+    // may have moved away from the frame's.
+    const QTransform placement = d->m_root->transform();
+    std::unique_ptr<Stroke> stroke = d->m_root->takeLast();
+    if (stroke) {
+        updateImage(placement.mapRect(stroke->boundingRect()));
+        contentChanged();
+    }
+    return stroke;
+}
+
+std::unique_ptr<CompoundStroke> StrokeDrawing::copyInside(const QPainterPath &path) const
+{
+    auto copy = std::make_unique<CompoundStroke>(*d->m_root);
+    copy->bakeTransform();
+    copy->setClipPath(path);
+    return copy;
+}
+
+bool StrokeDrawing::collapseVectorData(int scaleFactor, QRect clip,
+                                       const CompoundStroke::Progress &progress)
+{
+    if (!d->m_root->collapse(scaleFactor, clip, progress))
+        return false;
+    // The bitmap is resampled from the strokes, and a clip drops what lies
+    // outside it, so the whole frame is rendered again.
+    updateImage(QRect(QPoint(0, 0), d->m_size));
+    contentChanged();
+    return true;
+}
+
+void StrokeDrawing::updateImage(QRect rect)
+{
+    if (d->m_root->isEmpty() || !hasRoomForImage(d->m_size)) {
+        d->m_image = QImage();
+        return;
+    }
+    if (d->m_image.isNull() || d->m_image.size() != d->m_size) {
+        d->m_image = QImage(d->m_size, QImage::Format_Alpha8);
+        if (d->m_image.isNull())
+            return;
+        rect = d->m_image.rect();
+    }
+    rect &= d->m_image.rect();
+    if (rect.isEmpty())
+        return;
+    fillAlphaRect(d->m_image, rect, 0);
+    d->m_root->render(d->m_image, rect, QTransform(), QPoint(0, 0), 1.0);
+}
+
+void StrokeDrawing::paint(QPainter *painter, const QList<QRgb> &colorTable, const QRect &rect) const
+{
+    if (!painter || d->m_image.isNull() || colorTable.isEmpty())
+        return;
+    painter->drawImage(rect, colouredView(d->m_image, colorTable), rect);
+}
+
+void StrokeDrawing::paintWithActiveStroke(QPainter *painter, const QList<QRgb> &colorTable,
+                                          const QRect &rect, const SingleStroke *stroke) const
+{
+    if (!painter || !stroke || stroke->image().isNull() || colorTable.isEmpty())
+        return;
+    const QImage &mask = stroke->image();
+    const bool pen = stroke->isPenStroke();
+    if (d->m_image.isNull()) {
+        // An eraser on an empty drawing shows nothing.
+        if (pen)
+            painter->drawImage(rect, colouredView(mask, colorTable), rect);
+        return;
+    }
+
+    const QRect area = rect & d->m_image.rect();
+    if (area.isEmpty())
+        return;
+    QImage composed = d->m_image.copy(area);
+    // Both rectangles start at the origin, so the mask's part begins where
+    // the copy does; a smaller mask leaves the rest of the copy as it is.
+    const QRect maskArea = area & mask.rect();
+    if (!maskArea.isEmpty()) {
+        const QImage maskView(mask.constScanLine(maskArea.top()) + maskArea.left(), maskArea.width(),
+                              maskArea.height(), mask.bytesPerLine(), QImage::Format_Alpha8);
+        composeAlphaMask(composed, maskView, composed.rect(), pen);
+    }
+    painter->drawImage(area, colouredView(composed, colorTable));
+}
+
+void StrokeDrawing::contentChanged()
+{
+    d->m_thumbnails.clear();
+    setCopyId(QUuid());
+}
+
+QDataStream &operator<<(QDataStream &stream, const StrokeDrawing &drawing)
+{
+    stream << drawing.d->m_size;
+    drawing.d->m_root->write(stream);
+    if (drawing.d->m_image.isNull())
+        stream << NoImageTag;
+    else
+        stream << ImageTag << RleImage(drawing.d->m_image);
+    return stream;
+}
+
+QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing)
+{
+    QSize size;
+    stream >> size;
+    if (stream.status() != QDataStream::Ok)
+        return stream;
+    if (isAbsurdFrame(size)) {
+        stream.setStatus(QDataStream::ReadCorruptData);
+        return stream;
+    }
+
+    StrokeDrawingPrivate &d = *drawing.d;
+    d.m_size = size;
+    d.m_root = CompoundStroke::read(stream);
+    if (!d.m_root)
+        d.m_root = std::make_unique<CompoundStroke>();
+    d.m_image = QImage();
+
+    // A record may end after the strokes; the image is then rebuilt below.
+    if (stream.status() == QDataStream::Ok && !stream.atEnd()) {
+        qint32 tag = NoImageTag;
+        stream >> tag;
+        if (stream.status() == QDataStream::Ok && tag == ImageTag) {
+            RleImage coded;
+            stream >> coded;
+            if (stream.status() == QDataStream::Ok && coded.width() == size.width()
+                && coded.height() == size.height())
+                d.m_image = coded.toImage();
+        }
+    }
+
+    // An image without strokes would break the invariant as much as strokes
+    // without an image; updateImage settles both.
+    if (d.m_image.isNull() || d.m_root->isEmpty())
+        drawing.updateImage(QRect(QPoint(0, 0), size));
+    d.m_thumbnails.clear();
+    return stream;
+}
+
+} // namespace Model

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "drawings/drawing.h"
+#include "strokes/compoundstroke.h"
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+
+#include <memory>
+
+class QDataStream;
+class QPainter;
+class QPainterPath;
+
+namespace Model {
+
+class SingleStroke;
+class Stroke;
+class StrokeDrawingPrivate;
+
+// The animator's own drawing: pen, eraser and bitmap strokes under one root
+// compound stroke, and a cached coverage image of all of them.
+//
+// Invariant: image() is the root rendered with the identity transform into a
+// Format_Alpha8 image of size() (strokes composed in order, pens through the
+// draw table and erasers through the erase table), or null when the root is
+// empty. Edits keep it by re-rendering only the region they change, or by
+// composing a new stroke straight into it. Every edit of the content also
+// drops the thumbnails and sets the copy id back to null.
+//
+// A frame without pixels, or too large to hold (beyond maximumImageBytes),
+// keeps its strokes but has no image.
+//
+// Record (the scene file's embedded drawings and the cell clipboard): the
+// size as QSize, the root's compound stroke body without a type code, then
+// an image tag: -1 for no image, 2 when a run-length image of the cached image
+// follows. A record may end after the root; whatever image it lacks, or
+// carries in a size other than the frame's, is rebuilt from the strokes.
+// Reading stops at the first damage and leaves the stream's error status for
+// the caller: a frame beyond maximumImageBytes marks it
+// QDataStream::ReadCorruptData and leaves the drawing as it was; damage in the
+// strokes keeps those read before it.
+class StrokeDrawing : public Drawing
+{
+public:
+    // The largest cached image a drawing makes: far beyond any frame this
+    // program draws, the same bound as for run-length images.
+    static constexpr qint64 maximumImageBytes = qint64(256) * 1024 * 1024;
+
+    // An empty drawing: no strokes, no image.
+    explicit StrokeDrawing(QSize size);
+    ~StrokeDrawing() override;
+
+    int type() const override;
+    // A deep copy of the strokes; the image and thumbnails are shared until
+    // either side changes.
+    std::unique_ptr<Drawing> clone() const override;
+    bool isEmpty() const override;
+    // Coloured through colorTable, scaled into size with the aspect kept, and
+    // with faint coverage strengthened so that thin lines stay visible when
+    // small. One thumbnail is kept per first colour of the table (one per
+    // layer colour); a null image for an empty drawing or an empty table.
+    QImage thumbnail(const QSize &size, const QList<QRgb> &colorTable) const override;
+    void clearCache() override;
+    // Fits the strokes into the new frame through the root's transform.
+    void changeFrameSize(const QSize &size, KL::FitMode mode) override;
+    // Adds a copy of another stroke drawing's strokes as one group on top;
+    // anything else (an image drawing, null, an empty drawing) changes nothing.
+    void mergeFrom(const Drawing *other) override;
+
+    QSize size() const;
+    const QImage &image() const;
+    const CompoundStroke &root() const;
+
+    // Takes the stroke and composes it into the image. A live single stroke's
+    // mask is used as it stands rather than rendered again. False, and the
+    // stroke is dropped, for a null stroke and for an eraser stroke on an
+    // empty drawing (there is nothing to erase, and an eraser must never be
+    // a drawing's first stroke).
+    bool addStroke(std::unique_ptr<Stroke> stroke);
+    // Wipes what lies inside path; true when anything changed.
+    bool eraseInside(const QPainterPath &path);
+    // Removes and returns the last stroke of the root; null when there is none.
+    std::unique_ptr<Stroke> takeLastStroke();
+    // The strokes as they lie in the frame, cut to path: what a lasso lifts.
+    // The drawing is unchanged.
+    std::unique_ptr<CompoundStroke> copyInside(const QPainterPath &path) const;
+    // Replaces all strokes by one bitmap stroke at scaleFactor image pixels per
+    // drawing pixel, keeping only what lies inside clip when clip is valid.
+    // progress may cancel; false, with nothing changed, when it does.
+    bool collapseVectorData(int scaleFactor, QRect clip,
+                            const CompoundStroke::Progress &progress = {});
+    // Renders the image again from the strokes inside rect.
+    void updateImage(QRect rect);
+
+    // Draws the part rect of the drawing onto rect, coloured through
+    // colorTable.
+    void paint(QPainter *painter, const QList<QRgb> &colorTable, const QRect &rect) const;
+    // Paints the drawing as it will look once the stroke in progress is
+    // added, from the stroke's mask; nothing for a stroke without one.
+    void paintWithActiveStroke(QPainter *painter, const QList<QRgb> &colorTable, const QRect &rect,
+                               const SingleStroke *stroke) const;
+
+private:
+    friend QDataStream &operator<<(QDataStream &stream, const StrokeDrawing &drawing);
+    friend QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing);
+
+    // Drops the thumbnails and the copy id after an edit of the content.
+    void contentChanged();
+
+    std::unique_ptr<StrokeDrawingPrivate> d;
+};
+
+QDataStream &operator<<(QDataStream &stream, const StrokeDrawing &drawing);
+QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing);
+
+} // namespace Model

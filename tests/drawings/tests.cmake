@@ -1,0 +1,6 @@
+# Tests of source/libmodel/drawings/
+kl_add_test(tst_imagedrawing SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_imagedrawing.cpp)
+# Pen and eraser strokes render through OpenGL, reachable here only through an
+# X server; without a context those cases skip themselves.
+kl_add_test(tst_strokedrawing SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_strokedrawing.cpp TIMEOUT 300)
+set_tests_properties(tst_strokedrawing PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
