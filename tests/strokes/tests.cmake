@@ -15,3 +15,5 @@ set_tests_properties(tst_compoundstroke PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=x
 # without a context those cases skip themselves.
 kl_add_test(tst_strokeengine SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_strokeengine.cpp)
 set_tests_properties(tst_strokeengine PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+kl_add_test(tst_floatingselection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_floatingselection.cpp)
+set_tests_properties(tst_floatingselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
