@@ -1,0 +1,512 @@
+#include "audio/ffmpegaudiodecoder.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QtEndian>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+}
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+using Model::FfmpegAudioDecoder;
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+// Interleaved 16-bit samples of a tone: leftHz on the first channel, rightHz
+// on the second.
+QList<qint16> tone(int rate, int channels, double seconds, double leftHz, double rightHz = 0)
+{
+    const qint64 frames = qint64(std::llround(rate * seconds));
+    QList<qint16> samples;
+    samples.reserve(frames * channels);
+    for (qint64 i = 0; i < frames; ++i) {
+        for (int c = 0; c < channels; ++c) {
+            const double hz = c == 0 ? leftHz : rightHz;
+            samples.append(qint16(std::lround(12000 * std::sin(2 * Pi * hz * double(i) / rate))));
+        }
+    }
+    return samples;
+}
+
+// A RIFF WAVE file. bits is 8 (unsigned) or 16; statedDataBytes replaces the
+// data chunk's true size in the header when not negative.
+QByteArray wavFile(int rate, int channels, int bits, const QList<qint16> &samples, qint64 statedDataBytes = -1)
+{
+    QByteArray data;
+    for (const qint16 sample : samples) {
+        if (bits == 8) {
+            data.append(char(quint8((sample >> 8) + 128)));
+        } else {
+            char bytes[2];
+            qToLittleEndian(sample, bytes);
+            data.append(bytes, 2);
+        }
+    }
+    const quint32 dataBytes = quint32(statedDataBytes >= 0 ? statedDataBytes : data.size());
+    QByteArray file;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + dataBytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate)
+        << quint32(rate * channels * bits / 8) << quint16(channels * bits / 8) << quint16(bits);
+    out.writeRawData("data", 4);
+    out << dataBytes;
+    out.writeRawData(data.constData(), int(data.size()));
+    return file;
+}
+
+template<typename T, void (*Free)(T **)>
+struct FfmpegDeleter
+{
+    void operator()(T *p) const { Free(&p); }
+};
+
+void freeOutputContext(AVFormatContext **context)
+{
+    if (*context)
+        avio_closep(&(*context)->pb);
+    avformat_free_context(*context);
+    *context = nullptr;
+}
+
+using CodecContextPtr = std::unique_ptr<AVCodecContext, FfmpegDeleter<AVCodecContext, avcodec_free_context>>;
+using OutputContextPtr = std::unique_ptr<AVFormatContext, FfmpegDeleter<AVFormatContext, freeOutputContext>>;
+using FramePtr = std::unique_ptr<AVFrame, FfmpegDeleter<AVFrame, av_frame_free>>;
+using PacketPtr = std::unique_ptr<AVPacket, FfmpegDeleter<AVPacket, av_packet_free>>;
+
+// An MP3 file of the samples, written by FFmpeg's MP3 encoder through its MP3
+// muxer (which records the encoder's delay and padding, as encoders in the
+// wild do). Empty when this FFmpeg has no MP3 encoder; a failure after that
+// fails the test.
+QByteArray mp3File(const QString &path, int rate, int channels, const QList<qint16> &samples)
+{
+    const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_MP3);
+    if (!codec)
+        return {};
+    AVFormatContext *rawOutput = nullptr;
+    if (avformat_alloc_output_context2(&rawOutput, nullptr, "mp3", nullptr) < 0)
+        return {};
+    OutputContextPtr output(rawOutput);
+    AVStream *stream = avformat_new_stream(output.get(), nullptr);
+    CodecContextPtr encoder(avcodec_alloc_context3(codec));
+    if (!stream || !encoder)
+        return {};
+    encoder->sample_rate = rate;
+    av_channel_layout_default(&encoder->ch_layout, channels);
+    encoder->sample_fmt = AV_SAMPLE_FMT_S16P;
+    encoder->bit_rate = 128000;
+    encoder->time_base = AVRational{1, rate};
+    if (avcodec_open2(encoder.get(), codec, nullptr) < 0
+        || avcodec_parameters_from_context(stream->codecpar, encoder.get()) < 0)
+        return {};
+    stream->time_base = encoder->time_base;
+    if (avio_open(&output->pb, QFile::encodeName(path).constData(), AVIO_FLAG_WRITE) < 0
+        || avformat_write_header(output.get(), nullptr) < 0)
+        return {};
+
+    FramePtr frame(av_frame_alloc());
+    PacketPtr packet(av_packet_alloc());
+    const auto writePackets = [&] {
+        while (avcodec_receive_packet(encoder.get(), packet.get()) >= 0) {
+            av_packet_rescale_ts(packet.get(), encoder->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            if (av_interleaved_write_frame(output.get(), packet.get()) < 0)
+                return false;
+        }
+        return true;
+    };
+    const qint64 frames = samples.size() / channels;
+    for (qint64 first = 0; first < frames; first += encoder->frame_size) {
+        frame->nb_samples = int(qMin<qint64>(encoder->frame_size, frames - first));
+        frame->format = encoder->sample_fmt;
+        frame->sample_rate = rate;
+        av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout);
+        frame->pts = first;
+        if (av_frame_get_buffer(frame.get(), 0) < 0)
+            return {};
+        for (int c = 0; c < channels; ++c) {
+            auto *plane = reinterpret_cast<qint16 *>(frame->data[c]);
+            for (int i = 0; i < frame->nb_samples; ++i)
+                plane[i] = samples[(first + i) * channels + c];
+        }
+        if (avcodec_send_frame(encoder.get(), frame.get()) < 0 || !writePackets())
+            return {};
+        av_frame_unref(frame.get());
+    }
+    if (avcodec_send_frame(encoder.get(), nullptr) < 0 || !writePackets() || av_write_trailer(output.get()) < 0)
+        return {};
+    output.reset();
+
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A device that can only be read forwards, like a pipe.
+class SequentialDevice : public QIODevice
+{
+public:
+    explicit SequentialDevice(const QByteArray &data)
+        : m_data(data)
+    {
+    }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return m_data.size() - m_read + QIODevice::bytesAvailable(); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = qMin(maxSize, m_data.size() - m_read);
+        std::memcpy(data, m_data.constData() + m_read, size_t(n));
+        m_read += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+    qint64 m_read = 0;
+};
+
+struct Decoded
+{
+    QByteArray pcm;
+    QAudioFormat format;
+    QString error;
+    qint64 durationMs = -1;
+    int finishedCount = 0;
+    int formatCount = 0;
+    QList<qint64> positions;
+};
+
+// Runs a decoder as the audio layer does: started from a zero-time timer and
+// waited for in an event loop until finished(). prepare() may connect to the
+// decoder before it starts.
+Decoded decode(QIODevice *device, const std::function<void(FfmpegAudioDecoder *)> &prepare = {})
+{
+    FfmpegAudioDecoder decoder(device);
+    QSignalSpy finished(&decoder, &FfmpegAudioDecoder::finished);
+    QSignalSpy formats(&decoder, &FfmpegAudioDecoder::formatChanged);
+    QSignalSpy positions(&decoder, &FfmpegAudioDecoder::positionMsChanged);
+    if (prepare)
+        prepare(&decoder);
+    QTimer::singleShot(0, &decoder, &FfmpegAudioDecoder::start);
+    finished.wait(60000);
+    // A second finished() would come from a step that was still queued.
+    QTest::qWait(20);
+
+    Decoded result;
+    result.pcm = decoder.buffer();
+    result.format = decoder.format();
+    result.error = decoder.errorString();
+    result.durationMs = decoder.durationMs();
+    result.finishedCount = int(finished.count());
+    result.formatCount = int(formats.count());
+    for (const QList<QVariant> &arguments : positions)
+        result.positions.append(arguments.at(0).toLongLong());
+    return result;
+}
+
+Decoded decodeBytes(const QByteArray &bytes)
+{
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    return decode(&device);
+}
+
+qint16 sampleAt(const QByteArray &pcm, qint64 index)
+{
+    return qFromLittleEndian<qint16>(pcm.constData() + 2 * index);
+}
+
+// Sign changes of one channel of interleaved stereo: twice the pitch in Hz
+// for each second of a pure tone.
+int signChanges(const QByteArray &pcm, int channel)
+{
+    const qint64 frames = pcm.size() / 4;
+    int changes = 0;
+    for (qint64 i = 1; i < frames; ++i) {
+        if ((sampleAt(pcm, 2 * (i - 1) + channel) < 0) != (sampleAt(pcm, 2 * i + channel) < 0))
+            ++changes;
+    }
+    return changes;
+}
+
+int peak(const QByteArray &pcm)
+{
+    int result = 0;
+    for (qint64 i = 0; i < pcm.size() / 2; ++i)
+        result = qMax(result, std::abs(int(sampleAt(pcm, i))));
+    return result;
+}
+
+} // namespace
+
+class TestAudioDecoder : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void decodesToCdStereo_data();
+    void decodesToCdStereo();
+    void sequentialSourceDecodesTheSame();
+    void reportsPositionUpToTheEnd();
+
+    void stopFromPositionCancels();
+    void stopWhenDurationIsKnownDecodesNothing();
+
+    void badInputFails_data();
+    void badInputFails();
+    void truncatedFileKeepsWhatIsThere_data();
+    void truncatedFileKeepsWhatIsThere();
+};
+
+void TestAudioDecoder::decodesToCdStereo_data()
+{
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<double>("seconds");
+    // Frames that may be missing or added at the ends: the resampler's and,
+    // for MP3, the codec's rounding of the stated delay and padding.
+    QTest::addColumn<int>("toleranceFrames");
+
+    QTest::newRow("mono 48 kHz WAV") << "wav" << 48000 << 1 << 16 << 1.0 << 2;
+    QTest::newRow("stereo 44.1 kHz WAV") << "wav" << 44100 << 2 << 16 << 1.0 << 0;
+    QTest::newRow("stereo 22.05 kHz 8-bit WAV") << "wav" << 22050 << 2 << 8 << 0.5 << 2;
+    QTest::newRow("mono 48 kHz MP3") << "mp3" << 48000 << 1 << 16 << 1.0 << 2;
+    QTest::newRow("stereo 44.1 kHz MP3") << "mp3" << 44100 << 2 << 16 << 2.0 << 2;
+}
+
+void TestAudioDecoder::decodesToCdStereo()
+{
+    QFETCH(QString, container);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(int, bits);
+    QFETCH(double, seconds);
+    QFETCH(int, toleranceFrames);
+
+    // A 440 Hz tone on the left, 660 Hz on the right of a stereo source.
+    const QList<qint16> samples = tone(rate, channels, seconds, 440, 660);
+    QByteArray file;
+    if (container == QLatin1String("wav")) {
+        file = wavFile(rate, channels, bits, samples);
+    } else {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        if (!avcodec_find_encoder(AV_CODEC_ID_MP3))
+            QSKIP("This FFmpeg has no MP3 encoder (Debian's libavcodec59 links libmp3lame0).");
+        file = mp3File(dir.filePath(QStringLiteral("tone.mp3")), rate, channels, samples);
+        QVERIFY2(!file.isEmpty(), "Encoding the MP3 sample failed");
+    }
+
+    const Decoded decoded = decodeBytes(file);
+    QCOMPARE(decoded.finishedCount, 1);
+    QVERIFY2(decoded.error.isEmpty(), qPrintable(decoded.error));
+    QCOMPARE(decoded.formatCount, 1);
+    QCOMPARE(decoded.format.sampleRate(), 44100);
+    QCOMPARE(decoded.format.channelCount(), 2);
+    QCOMPARE(decoded.format.sampleFormat(), QAudioFormat::Int16);
+    QCOMPARE(decoded.format.channelConfig(), QAudioFormat::ChannelConfigStereo);
+    QCOMPARE(decoded.pcm.size() % 4, 0);
+
+    const qint64 frames = decoded.pcm.size() / 4;
+    const qint64 expectedFrames = qint64(std::llround(seconds * 44100));
+    QVERIFY2(std::abs(frames - expectedFrames) <= toleranceFrames,
+             qPrintable(QStringLiteral("%1 frames instead of %2").arg(frames).arg(expectedFrames)));
+
+    // The same tones, neither silenced nor clipped.
+    const int expectedRightChanges = int(2 * seconds * (channels == 1 ? 440 : 660));
+    QVERIFY2(std::abs(signChanges(decoded.pcm, 0) - int(2 * seconds * 440)) <= 4,
+             qPrintable(QString::number(signChanges(decoded.pcm, 0))));
+    QVERIFY2(std::abs(signChanges(decoded.pcm, 1) - expectedRightChanges) <= 4,
+             qPrintable(QString::number(signChanges(decoded.pcm, 1))));
+    QVERIFY(peak(decoded.pcm) > 6000);
+    QVERIFY(peak(decoded.pcm) < 32767);
+    if (channels == 1 && container == QLatin1String("wav")) {
+        for (qint64 i = 0; i < frames; ++i)
+            QCOMPARE(sampleAt(decoded.pcm, 2 * i + 1), sampleAt(decoded.pcm, 2 * i));
+    }
+}
+
+void TestAudioDecoder::sequentialSourceDecodesTheSame()
+{
+    const QByteArray file = wavFile(48000, 1, 16, tone(48000, 1, 1.0, 440));
+    SequentialDevice device(file);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const Decoded fromPipe = decode(&device);
+    const Decoded fromFile = decodeBytes(file);
+    QCOMPARE(fromPipe.finishedCount, 1);
+    QVERIFY2(fromPipe.error.isEmpty(), qPrintable(fromPipe.error));
+    QVERIFY(!fromFile.pcm.isEmpty());
+    QCOMPARE(fromPipe.pcm, fromFile.pcm);
+}
+
+void TestAudioDecoder::reportsPositionUpToTheEnd()
+{
+    const Decoded decoded = decodeBytes(wavFile(48000, 2, 16, tone(48000, 2, 3.0, 440, 440)));
+    QCOMPARE(decoded.durationMs, 3000);
+    QVERIFY(decoded.positions.size() > 10);
+    for (qsizetype i = 1; i < decoded.positions.size(); ++i)
+        QVERIFY(decoded.positions.at(i) > decoded.positions.at(i - 1));
+    QVERIFY(decoded.positions.last() >= 2999);
+    QVERIFY(decoded.positions.last() <= 3000);
+}
+
+void TestAudioDecoder::stopFromPositionCancels()
+{
+    // As a progress dialog's Cancel does: stop() from positionMsChanged.
+    QBuffer device;
+    device.setData(wavFile(48000, 1, 16, tone(48000, 1, 10.0, 440)));
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const Decoded decoded = decode(&device, [](FfmpegAudioDecoder *decoder) {
+        QObject::connect(decoder, &FfmpegAudioDecoder::positionMsChanged, decoder, [decoder](qlonglong position) {
+            if (position >= 1000)
+                decoder->stop();
+        });
+    });
+    QCOMPARE(decoded.finishedCount, 1);
+    QVERIFY2(decoded.error.isEmpty(), qPrintable(decoded.error));
+    const qint64 decodedMs = decoded.format.durationForBytes(decoded.pcm.size()) / 1000;
+    QVERIFY2(decodedMs >= 1000 && decodedMs < 2000, qPrintable(QString::number(decodedMs)));
+    QVERIFY(decoded.positions.last() < 2000);
+}
+
+void TestAudioDecoder::stopWhenDurationIsKnownDecodesNothing()
+{
+    // As the audio layer does with a sound that is too long.
+    QBuffer device;
+    device.setData(wavFile(48000, 1, 16, tone(48000, 1, 2.0, 440)));
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const Decoded decoded = decode(&device, [](FfmpegAudioDecoder *decoder) {
+        QObject::connect(decoder, &FfmpegAudioDecoder::durationMsChanged, decoder, &FfmpegAudioDecoder::stop);
+    });
+    QCOMPARE(decoded.finishedCount, 1);
+    QCOMPARE(decoded.durationMs, 2000);
+    QCOMPARE(decoded.formatCount, 0);
+    QVERIFY(decoded.pcm.isEmpty());
+    QVERIFY(decoded.positions.isEmpty());
+}
+
+void TestAudioDecoder::badInputFails_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray wav = wavFile(48000, 1, 16, tone(48000, 1, 1.0, 440));
+
+    QByteArray png;
+    QBuffer pngDevice(&png);
+    pngDevice.open(QIODevice::WriteOnly);
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    image.save(&pngDevice, "PNG");
+
+    QByteArray noise(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator random(1234);
+    random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+
+    QByteArray zeroChannels = wav;
+    qToLittleEndian<quint16>(0, zeroChannels.data() + 22);
+    QByteArray zeroRate = wav;
+    qToLittleEndian<quint32>(0, zeroRate.data() + 24);
+    QByteArray manyChannels = wav;
+    qToLittleEndian<quint16>(4000, manyChannels.data() + 22);
+
+    QTest::newRow("empty") << QByteArray() << "Could not open source";
+    QTest::newRow("text") << QByteArray("These are words, not sound.\n").repeated(200) << "Could not open source";
+    QTest::newRow("noise") << noise << "Could not open source";
+    QTest::newRow("picture without sound") << png << "Could not find audio stream in input";
+    QTest::newRow("cut inside the header") << wav.left(30) << "Could not open source";
+    QTest::newRow("no channels") << zeroChannels << "Could not find audio stream in input";
+    QTest::newRow("no sample rate") << zeroRate << "Could not open source";
+    QTest::newRow("4000 channels") << manyChannels << "Failed to open audio codec";
+}
+
+void TestAudioDecoder::badInputFails()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, error);
+
+    const Decoded decoded = decodeBytes(file);
+    QCOMPARE(decoded.finishedCount, 1);
+    QVERIFY(decoded.pcm.isEmpty());
+    QVERIFY(!decoded.error.isEmpty());
+    QVERIFY2(decoded.error.startsWith(error), qPrintable(decoded.error));
+}
+
+void TestAudioDecoder::truncatedFileKeepsWhatIsThere_data()
+{
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<qint64>("cutAtPermille");
+    QTest::addColumn<bool>("cutInsideASample");
+    QTest::addColumn<qint64>("statedDataBytes");
+    QTest::addColumn<bool>("reported");
+
+    // FFmpeg ignores a WAV's stated length when it reaches beyond the file,
+    // as it must for WAVs written while streaming; a WAV cut cleanly between
+    // samples therefore plays what is there without complaint.
+    QTest::newRow("WAV cut in half") << "wav" << qint64(500) << false << qint64(-1) << false;
+    QTest::newRow("WAV cut inside a sample") << "wav" << qint64(500) << true << qint64(-1) << true;
+    QTest::newRow("WAV stating 4 GB, as streamed") << "wav" << qint64(1000) << false << qint64(0xfffffff0) << false;
+    QTest::newRow("MP3 cut in half") << "mp3" << qint64(500) << false << qint64(-1) << true;
+    QTest::newRow("MP3 cut near its start") << "mp3" << qint64(100) << false << qint64(-1) << true;
+}
+
+void TestAudioDecoder::truncatedFileKeepsWhatIsThere()
+{
+    QFETCH(QString, container);
+    QFETCH(qint64, cutAtPermille);
+    QFETCH(bool, cutInsideASample);
+    QFETCH(qint64, statedDataBytes);
+    QFETCH(bool, reported);
+
+    const QList<qint16> samples = tone(48000, 1, 2.0, 440);
+    QByteArray file;
+    if (container == QLatin1String("wav")) {
+        constexpr qint64 HeaderBytes = 44;
+        file = wavFile(48000, 1, 16, samples, statedDataBytes);
+        qint64 keep = HeaderBytes + (file.size() - HeaderBytes) * cutAtPermille / 1000;
+        if (cutInsideASample)
+            keep |= 1;
+        file.truncate(keep);
+    } else {
+        if (!avcodec_find_encoder(AV_CODEC_ID_MP3))
+            QSKIP("This FFmpeg has no MP3 encoder (Debian's libavcodec59 links libmp3lame0).");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        file = mp3File(dir.filePath(QStringLiteral("tone.mp3")), 48000, 1, samples);
+        QVERIFY(!file.isEmpty());
+        file.truncate(file.size() * cutAtPermille / 1000);
+    }
+
+    const Decoded decoded = decodeBytes(file);
+    QCOMPARE(decoded.finishedCount, 1);
+    const qint64 decodedMs = decoded.format.durationForBytes(decoded.pcm.size()) / 1000;
+    const qint64 keptMs = 2 * cutAtPermille;
+    QVERIFY2(std::abs(decodedMs - keptMs) <= 60, qPrintable(QString::number(decodedMs)));
+    QVERIFY2(decoded.error.isEmpty() != reported, qPrintable(decoded.error));
+}
+
+QTEST_GUILESS_MAIN(TestAudioDecoder)
+
+#include "tst_audiodecoder.moc"
