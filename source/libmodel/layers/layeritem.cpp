@@ -1,6 +1,7 @@
 #include "layers/layeritem.h"
 
 #include "drawings/imagedrawing.h"
+#include "drawings/strokedrawing.h"
 
 #include <QImage>
 
@@ -18,6 +19,12 @@ public:
     QUuid m_originalLayer;
     QUuid m_originalItem;
 };
+
+LayerItem::LayerItem(QSize size)
+    : d(std::make_unique<LayerItemPrivate>())
+{
+    d->m_drawing = std::make_shared<StrokeDrawing>(size);
+}
 
 LayerItem::LayerItem(const QImage &image)
     : d(std::make_unique<LayerItemPrivate>())
@@ -48,6 +55,11 @@ void LayerItem::setKind(int kind)
 QUuid LayerItem::identifier() const
 {
     return d->m_identifier;
+}
+
+void LayerItem::setIdentifier(const QUuid &identifier)
+{
+    d->m_identifier = identifier;
 }
 
 std::shared_ptr<Drawing> LayerItem::drawing() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSize>
 #include <QTransform>
 #include <QUuid>
 
@@ -34,6 +35,8 @@ public:
     // Addresses a cell across the scene: (layer identifier, item identifier).
     using Key = std::pair<QUuid, QUuid>;
 
+    // An original with a new blank stroke drawing of that size.
+    explicit LayerItem(QSize size);
     // An original showing the image (a cell of a reference layer).
     explicit LayerItem(const QImage &image);
     // A clone sharing item's drawing; item itself is let go.
@@ -42,8 +45,10 @@ public:
 
     int kind() const;
     void setKind(int kind);
-    // Fresh for every item, never copied.
+    // Fresh for every new item. Only a copied layer gives its copies the
+    // identifiers of the source's cells, so that keys stay meaningful.
     QUuid identifier() const;
+    void setIdentifier(const QUuid &identifier);
     std::shared_ptr<Drawing> drawing() const;
     void setDrawing(std::shared_ptr<Drawing> drawing);
     // How the drawing is moved off its pegs in this cell alone.

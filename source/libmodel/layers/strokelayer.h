@@ -1,0 +1,66 @@
+#pragma once
+
+#include "layers/drawlayer.h"
+
+#include <QColor>
+#include <QList>
+#include <QRgb>
+
+#include <memory>
+
+namespace Model {
+
+class Stroke;
+class StrokeLayerPrivate;
+
+// The drawing layer (type 1): each original cell owns a StrokeDrawing, whose
+// coverage the layer paints in its one colour through a 256-entry colour
+// table (entry a is the colour with alpha a).
+class StrokeLayer : public DrawLayer
+{
+    Q_OBJECT
+    Q_PROPERTY(QColor color READ color WRITE setColor)
+
+public:
+    // One blank cell of the frame size.
+    StrokeLayer(const QColor &color, const QSize &frameSize, QObject *parent = nullptr);
+    // Used by clone(): deep copies of the drawings under the same item
+    // identifiers, without off-pegs transforms or key-drawing flags.
+    StrokeLayer(const StrokeLayer &other);
+    ~StrokeLayer() override;
+
+    QColor color() const;
+    const QList<QRgb> &colorTable() const;
+
+    int type() const override;
+    Layer *clone() const override;
+    std::shared_ptr<LayerItem> newCell() const override;
+    void paint(int frame, QPainter *painter, const QRect &target, bool allBlack) const override;
+    void paint(int frame, QPainter *painter, const QRect &target) const override;
+    QImage thumbnail(int frame, const QSize &size) const override;
+    void paintWithActiveStroke(int frame, QPainter *painter, const QRect &target,
+                               const SingleStroke *stroke) const override;
+    std::unique_ptr<FloatingSelection> floatingSelectionContent(int frame,
+                                                                const QPainterPath &path) const override;
+
+    // Paints a frame for the backlight: the colour turned by hueShift degrees,
+    // the coverage scaled by alphaFactor.
+    void paintBacklight(int frame, QPainter *painter, const QRect &target, int hueShift,
+                        double alphaFactor) const;
+
+    // Stroke edits on the drawing of a frame; false or null when the frame
+    // has no cell (a stroke given then is dropped).
+    bool eraseInside(int frame, const QPainterPath &path);
+    bool addStroke(int frame, std::unique_ptr<Stroke> stroke);
+    std::unique_ptr<Stroke> takeLastStroke(int frame);
+
+public Q_SLOTS:
+    // Cached renderings of the originals are dropped so that they redraw in
+    // the new colour.
+    void setColor(const QColor &color);
+
+private:
+    std::unique_ptr<StrokeLayerPrivate> d;
+};
+
+} // namespace Model

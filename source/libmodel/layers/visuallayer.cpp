@@ -1,0 +1,446 @@
+#include "layers/visuallayer.h"
+
+#include "drawings/drawing.h"
+#include "layers/layeritem.h"
+
+#include <QVariant>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace Model {
+
+class VisualLayerPrivate
+{
+public:
+    QList<std::shared_ptr<LayerItem>> m_cells;
+    QSize m_frameSize;
+    bool m_visible = true;
+    double m_opacity = 1.0;
+};
+
+namespace {
+
+// The translation (dx, dy) that keeps an off-pegs offset at the same place
+// relative to the picture once the frame is resized the way mode resizes it.
+QPointF offPegsShift(const QTransform &transform, QSize oldSize, QSize newSize, KL::FitMode mode)
+{
+    QSizeF scaled;
+    switch (mode) {
+    case KL::FitMode::FitModeStretch:
+        scaled = newSize;
+        break;
+    case KL::FitMode::FitModeKeepAspect:
+        scaled = QSizeF(oldSize).scaled(newSize, Qt::KeepAspectRatio);
+        break;
+    case KL::FitMode::FitModeKeepAspectByExpanding:
+        scaled = QSizeF(oldSize).scaled(newSize, Qt::KeepAspectRatioByExpanding);
+        break;
+    default:
+        return {};
+    }
+    const double tx = transform.dx();
+    const double ty = transform.dy();
+    // A frame without pixels has no proportions to keep.
+    const double dx = oldSize.width() > 0 ? tx * (scaled.width() / oldSize.width()) - tx : 0.0;
+    const double dy = oldSize.height() > 0 ? ty * (scaled.height() / oldSize.height()) - ty : 0.0;
+    return {dx, dy};
+}
+
+} // namespace
+
+VisualLayer::VisualLayer(const QSize &frameSize, QObject *parent)
+    : Layer(parent)
+    , d(std::make_unique<VisualLayerPrivate>())
+{
+    d->m_frameSize = frameSize;
+}
+
+VisualLayer::VisualLayer(const VisualLayer &other)
+    : Layer(other)
+    , d(std::make_unique<VisualLayerPrivate>())
+{
+    d->m_frameSize = other.d->m_frameSize;
+    d->m_visible = other.d->m_visible;
+    d->m_opacity = other.d->m_opacity;
+}
+
+VisualLayer::~VisualLayer() = default;
+
+bool VisualLayer::isVisible() const
+{
+    return d->m_visible;
+}
+
+double VisualLayer::opacity() const
+{
+    return d->m_opacity;
+}
+
+QSize VisualLayer::frameSize() const
+{
+    return d->m_frameSize;
+}
+
+const QList<std::shared_ptr<LayerItem>> &VisualLayer::cells() const
+{
+    return d->m_cells;
+}
+
+std::shared_ptr<LayerItem> VisualLayer::cell(int frame) const
+{
+    return hasFrame(frame) ? d->m_cells.at(frame - 1) : nullptr;
+}
+
+int VisualLayer::frameCount() const
+{
+    return int(d->m_cells.size());
+}
+
+bool VisualLayer::hasFrame(int frame) const
+{
+    return frame >= 1 && frame <= frameCount();
+}
+
+void VisualLayer::insertFrame(int n)
+{
+    if (n < 0 || n > frameCount())
+        return;
+    auto blank = newCell();
+    if (!blank)
+        return;
+    d->m_cells.insert(n, std::move(blank));
+    relinkFollowingClones(n + 1);
+}
+
+void VisualLayer::extendFrame(int n)
+{
+    if (n == 0) {
+        insertFrame(0);
+        return;
+    }
+    if (!hasFrame(n))
+        return;
+    d->m_cells.insert(n, std::make_shared<LayerItem>(d->m_cells.at(n - 1)));
+}
+
+QList<LayerChange> VisualLayer::removeFrame(int frame)
+{
+    if (!hasFrame(frame))
+        return {};
+
+    const auto c = d->m_cells.at(frame - 1);
+    QList<LayerChange> steps;
+
+    switch (c->kind()) {
+    case LayerItem::CloneKind:
+        d->m_cells.removeAt(frame - 1);
+        steps.append(LayerChange(LayerChange::InsertItem, frame, c));
+        break;
+
+    case LayerItem::OriginalKind:
+    case LayerItem::DistantCloneKind:
+        // A held first frame keeps its drawing: the hold becomes one frame
+        // shorter, and the first cell takes the second cell's placement.
+        if (frame == 1 && frameCount() >= 2 && d->m_cells.at(1)->kind() == LayerItem::CloneKind) {
+            steps.append(LayerChange(1, c->offPegsTransform()));
+            c->setOffPegsTransform(d->m_cells.at(1)->offPegsTransform());
+            steps.append(LayerChange(LayerChange::InsertItem, 2, d->m_cells.takeAt(1)));
+            break;
+        }
+
+        if (c->kind() == LayerItem::DistantCloneKind) {
+            if (const auto original = findInScene({c->originalLayer(), c->originalItem()})) {
+                auto keys = original->distantClones();
+                keys.removeAll(LayerItem::Key(identifier(), c->identifier()));
+                original->setDistantClones(keys);
+            }
+        } else if (!c->distantClones().isEmpty()) {
+            // The first distant clone takes over as the original of the rest.
+            // c keeps its own list, so that putting it back can undo this.
+            const QList<LayerItem::Key> keys = c->distantClones();
+            const LayerItem::Key heirKey = keys.first();
+            if (const auto heir = findInScene(heirKey)) {
+                heir->setDistantClones(keys.mid(1));
+                heir->setOriginal({});
+                heir->setKind(LayerItem::OriginalKind);
+                for (const auto &key : keys.mid(1)) {
+                    if (const auto other = findInScene(key))
+                        other->setOriginal(heirKey);
+                }
+            }
+        }
+
+        if (frame == 1 && frameCount() == 1) {
+            auto blank = newCell();
+            if (!blank)
+                return {};
+            d->m_cells.removeAt(0);
+            steps.append(LayerChange(LayerChange::PutItemBack, 1, c));
+            d->m_cells.append(std::move(blank));
+            break;
+        }
+
+        d->m_cells.removeAt(frame - 1);
+        steps.append(LayerChange(LayerChange::InsertItem, frame, c));
+        if (frame >= 2)
+            relinkFollowingClones(frame - 1);
+        break;
+
+    default:
+        break;
+    }
+
+    std::reverse(steps.begin(), steps.end());
+    return steps;
+}
+
+QString VisualLayer::frameLabel(int frame) const
+{
+    if (isFrameAfterLast(frame))
+        return {};
+    if (!hasFrame(frame))
+        return tr("Invalid frame");
+    const auto &item = d->m_cells.at(frame - 1);
+    if (!item->drawing())
+        return {};
+    const QString name = item->drawing()->name();
+    if (!name.isEmpty())
+        return name;
+
+    QString label = QString::number(frame);
+    if (item->kind() == LayerItem::CloneKind) {
+        int held = frame;
+        while (held >= 1 && isClone(held))
+            --held;
+        const int h = holdCount(held);
+        if (h > 0)
+            label += tr(" (%1 held for %2)").arg(held).arg(h + 1);
+    } else {
+        const int h = holdCount(frame);
+        if (h > 0)
+            label += tr(" (Held for %1)").arg(h + 1);
+    }
+    return label;
+}
+
+void VisualLayer::setFrameSize(const QSize &size, KL::FitMode mode, QObject *progress)
+{
+    if (size == d->m_frameSize)
+        return;
+    for (const auto &item : std::as_const(d->m_cells)) {
+        // Clones share their original's drawing: resized once, through it.
+        if (item->kind() == LayerItem::OriginalKind && item->drawing())
+            item->drawing()->changeFrameSize(size, mode);
+        const QTransform transform = item->offPegsTransform();
+        if (!transform.isIdentity()) {
+            const QPointF shift = offPegsShift(transform, d->m_frameSize, size, mode);
+            item->setOffPegsTransform(transform * QTransform::fromTranslate(shift.x(), shift.y()));
+        }
+        if (progress)
+            progress->setProperty("value", progress->property("value").toInt() + 1);
+    }
+    d->m_frameSize = size;
+}
+
+bool VisualLayer::isOriginal(int frame) const
+{
+    return hasFrame(frame) && d->m_cells.at(frame - 1)->kind() == LayerItem::OriginalKind;
+}
+
+bool VisualLayer::isClone(int frame) const
+{
+    return hasFrame(frame) && d->m_cells.at(frame - 1)->kind() == LayerItem::CloneKind;
+}
+
+bool VisualLayer::isDistantClone(int frame) const
+{
+    return hasFrame(frame) && d->m_cells.at(frame - 1)->kind() == LayerItem::DistantCloneKind;
+}
+
+bool VisualLayer::isKeyDrawing(int frame) const
+{
+    return hasFrame(frame) && d->m_cells.at(frame - 1)->isKeyDrawing();
+}
+
+bool VisualLayer::setKeyDrawing(int frame, bool keyDrawing)
+{
+    if (!hasFrame(frame) || d->m_cells.at(frame - 1)->isKeyDrawing() == keyDrawing)
+        return false;
+    d->m_cells.at(frame - 1)->setKeyDrawing(keyDrawing);
+    return true;
+}
+
+QTransform VisualLayer::offPegsTransform(int frame) const
+{
+    return hasFrame(frame) ? d->m_cells.at(frame - 1)->offPegsTransform() : QTransform();
+}
+
+bool VisualLayer::setOffPegsTransform(int frame, const QTransform &transform)
+{
+    if (!hasFrame(frame) || d->m_cells.at(frame - 1)->offPegsTransform() == transform)
+        return false;
+    d->m_cells.at(frame - 1)->setOffPegsTransform(transform);
+    return true;
+}
+
+bool VisualLayer::isFrameAfterLast(int frame) const
+{
+    return frame == frameCount() + 1;
+}
+
+int VisualLayer::drawingTypeAt(int frame) const
+{
+    const int count = frameCount();
+    if (frame < 1 || count == 0)
+        return NoDrawing;
+    if (frame > count) {
+        switch (layerBeyondLast()) {
+        case FreezeLastDrawing:
+            return LayerItem::CloneKind;
+        case CycleDrawings:
+            if (count == 1)
+                return LayerItem::CloneKind;
+            frame = (frame - 1) % count + 1;
+            break;
+        default:
+            return NoDrawing;
+        }
+    }
+    return d->m_cells.at(frame - 1)->kind();
+}
+
+int VisualLayer::holdCount(int frame) const
+{
+    const int count = frameCount();
+    if (frame < 1 || count == 0)
+        return 0;
+    if (layerBeyondLast() == CycleDrawings && frame > count) {
+        // Every repeat of a cycling single cell is a frame of its own.
+        if (count == 1)
+            return 0;
+        frame = (frame - 1) % count + 1;
+    }
+    int holds = 0;
+    for (int i = frame; i < count && d->m_cells.at(i)->kind() == LayerItem::CloneKind; ++i)
+        ++holds;
+    return holds;
+}
+
+std::shared_ptr<LayerItem> VisualLayer::shownCell(int frame) const
+{
+    const int count = frameCount();
+    if (frame < 1 || count == 0)
+        return nullptr;
+    if (frame <= count)
+        return d->m_cells.at(frame - 1);
+    switch (layerBeyondLast()) {
+    case FreezeLastDrawing:
+        return d->m_cells.last();
+    case CycleDrawings:
+        return d->m_cells.at((frame - 1) % count);
+    default:
+        return nullptr;
+    }
+}
+
+std::shared_ptr<LayerItem> VisualLayer::takeCell(int index)
+{
+    if (index < 0 || index >= frameCount())
+        return nullptr;
+    return d->m_cells.takeAt(index);
+}
+
+bool VisualLayer::insertCell(int index, std::shared_ptr<LayerItem> item)
+{
+    if (!item || index < 0 || index > frameCount())
+        return false;
+    d->m_cells.insert(index, std::move(item));
+    return true;
+}
+
+bool VisualLayer::setCell(int index, std::shared_ptr<LayerItem> item)
+{
+    if (!item || index < 0 || index >= frameCount())
+        return false;
+    if (d->m_cells.at(index) == item)
+        return false;
+    d->m_cells[index] = std::move(item);
+    return true;
+}
+
+QList<int> VisualLayer::relinkFollowingClones(int frame)
+{
+    if (!hasFrame(frame))
+        return {};
+    const auto drawing = d->m_cells.at(frame - 1)->drawing();
+    QList<int> frames;
+    for (int i = frame; i < frameCount() && d->m_cells.at(i)->kind() == LayerItem::CloneKind; ++i) {
+        d->m_cells.at(i)->setDrawing(drawing);
+        frames.append(i + 1);
+    }
+    return frames;
+}
+
+void VisualLayer::setVisible(bool visible)
+{
+    if (d->m_visible == visible)
+        return;
+    d->m_visible = visible;
+    Q_EMIT visibleChanged(visible);
+}
+
+void VisualLayer::setOpacity(double opacity)
+{
+    if (std::isnan(opacity))
+        return;
+    d->m_opacity = std::clamp(opacity, 0.0, 1.0);
+}
+
+void VisualLayer::copyCellsFrom(const VisualLayer &source)
+{
+    const QUuid from = source.identifier();
+    const QUuid to = identifier();
+    for (const auto &item : source.cells()) {
+        switch (item->kind()) {
+        case LayerItem::CloneKind:
+            d->m_cells.append(std::make_shared<LayerItem>(d->m_cells.isEmpty() ? nullptr : d->m_cells.last()));
+            break;
+        case LayerItem::OriginalKind:
+        case LayerItem::DistantCloneKind: {
+            auto copy = std::make_shared<LayerItem>(QImage());
+            copy->setKind(item->kind());
+            copy->setIdentifier(item->identifier());
+            copy->setDrawing(item->drawing() ? std::shared_ptr<Drawing>(item->drawing()->clone()) : nullptr);
+            QList<LayerItem::Key> keys;
+            if (item->kind() == LayerItem::OriginalKind) {
+                // Distant clones in other layers stay with the source.
+                for (const auto &key : item->distantClones()) {
+                    if (key.first == from)
+                        keys.append({to, key.second});
+                }
+            } else {
+                keys = item->distantClones();
+            }
+            copy->setDistantClones(keys);
+            copy->setOriginal({item->originalLayer() == from && item->kind() == LayerItem::DistantCloneKind
+                                   ? to
+                                   : item->originalLayer(),
+                               item->originalItem()});
+            d->m_cells.append(std::move(copy));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+std::shared_ptr<LayerItem> VisualLayer::findInScene(const LayerItem::Key &key) const
+{
+    Q_UNUSED(key);
+    return nullptr;
+}
+
+} // namespace Model
