@@ -1,0 +1,288 @@
+#pragma once
+
+#include "audio/audiostate.h"
+#include "kl.h"
+#include "layers/layer.h"
+#include "layers/layeritem.h"
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QTransform>
+#include <QUuid>
+
+#include <memory>
+#include <utility>
+
+class QPainterPath;
+class QUndoStack;
+
+namespace Model {
+
+class BacklightSettings;
+class FloatingSelection;
+class ScenePrivate;
+class SingleStroke;
+
+// The document of one open scene: layers of cells by frame, their visual
+// ordering, the active frame and layer, the frame range, frame rate and size,
+// the frame being scrubbed, and the scene's own undo stack. Views follow it
+// only through its signals and queries.
+//
+// Invariants:
+// - layerOrdering() (position 0 = top) and layerPositions() hold one entry
+//   per layer and are inverse permutations of each other.
+// - activeLayerIdx() names a visual layer whenever the scene has one, and is
+//   -1 otherwise; it follows its layer when others are inserted or removed.
+// - After every accepted frame-range change, 1 <= first <= last <=
+//   maximumFrameNumber(), and the range spans a single frame only when the
+//   maximum frame number is 1.
+// - The active frame lies inside the frame range and the active layer's
+//   cells, except that it may be the empty frame just after the last cell.
+// - The frame size is at least 1x1 and the frame rate positive and finite.
+//
+// Failure rules: queries are total (a bad index or a layer of the wrong kind
+// gives a neutral value: 0, -1, false, null or empty). Setters return false
+// for a refused index, kind or value and then change and emit nothing; they
+// return true when accepted, also when the value was already in place. Other
+// edits return whether they changed anything.
+//
+// Frames are 1-based; a cell is addressed by (layer index, frame) or by its
+// drawing key, (layer identifier, item identifier). GUI thread only.
+class Scene : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString name READ name NOTIFY nameChanged)
+    Q_PROPERTY(QSize frameSize READ frameSize NOTIFY frameSizeChanged)
+    Q_PROPERTY(double frameRate READ frameRate WRITE setFrameRate NOTIFY frameRateChanged)
+    Q_PROPERTY(KL::ThumbnailSize thumbnailSize READ thumbnailSize WRITE setThumbnailSize NOTIFY thumbnailSizeChanged)
+    Q_PROPERTY(int maximumFrameNumber READ maximumFrameNumber NOTIFY maximumFrameNumberChanged)
+    Q_PROPERTY(int activeFrame READ activeFrame)
+    Q_PROPERTY(int activeLayerIdx READ activeLayerIdx)
+    Q_PROPERTY(int minimumFrameNumber READ minimumFrameNumber CONSTANT)
+
+public:
+    using DrawingKey = LayerItem::Key;
+
+    // How a requested active frame is treated. Travels with every request to
+    // move the active frame, also inside undo commands.
+    enum SetFrameBehaviour {
+        // A repeated request does nothing; the empty frame after the layer's
+        // last cell may be requested and stays as asked.
+        AllowFrameAfterLast = 0,
+        // Every frame, the one after the last cell included, is clamped into
+        // the layer's cells and the frame range.
+        ClampToDrawings = 1,
+    };
+    Q_ENUM(SetFrameBehaviour)
+
+    explicit Scene(QObject *parent = nullptr);
+    ~Scene() override;
+
+    // Document
+    QString name() const;
+    QString filePath() const;
+    // Also renames the scene after the file; announces the name every time.
+    void setFilePath(const QString &path);
+    QSize frameSize() const;
+    int frameWidth() const;
+    int frameHeight() const;
+    QRect frameRect() const;
+    double frameRate() const;
+    KL::ThumbnailSize thumbnailSize() const;
+    // An equal size does nothing unless forced.
+    bool setThumbnailSize(KL::ThumbnailSize size, bool force = false);
+    int minimumFrameNumber() const { return 1; }
+    int maximumFrameNumber() const;
+    QUndoStack *undoStack() const;
+
+    // Active frame and layer, frame range, scrubbing
+    int activeFrame() const;
+    int activeLayerIdx() const;
+    int frameRangeFirst() const;
+    int frameRangeLast() const;
+    int scrubFrame() const;
+    bool isScrubFrame(int frame) const;
+    bool isScrubbing() const;
+
+    // Layer list and ordering
+    int layerCount() const;
+    std::shared_ptr<Layer> layerAt(int index) const;
+    // By pointer identity; -1 when absent.
+    int indexOfLayer(const std::shared_ptr<Layer> &layer) const;
+    QList<int> layerOrdering() const;
+    QList<int> layerPositions() const;
+    // Inserts at index (clamped into the list) at the bottom of the ordering
+    // and returns the index used; -1, and nothing changed, for a null layer
+    // or one already in the scene.
+    int insertLayer(std::shared_ptr<Layer> layer, int index);
+    // Null, and nothing changed, for a bad index or a layer not in the scene.
+    std::shared_ptr<Layer> removeLayerAt(int index);
+    std::shared_ptr<Layer> removeLayer(const std::shared_ptr<Layer> &layer);
+    // Puts layer in place of the one at index and returns that one; clone
+    // links are not touched. Null, and nothing changed, for a bad index or a
+    // layer that is null or already in the scene.
+    std::shared_ptr<Layer> replaceLayer(int index, std::shared_ptr<Layer> layer);
+    // Moves the layer standing at position from to position to.
+    bool moveLayer(int layerIndex, int fromPosition, int toPosition);
+    // The default name of a new layer: the next number of a scene-wide count.
+    QString nextLayerNumber();
+    int highestUsedLayerNumber() const;
+    void setHighestUsedLayerNumber(int number);
+    int audioLayerIdx() const;
+
+    // Layers in ordering order that reach the frame range (visual, with at
+    // least frameRangeFirst() cells); -1 when none does.
+    int topmostLayerInFrameRange() const;
+    int bottommostLayerInFrameRange() const;
+    int layerAboveActiveInFrameRange() const;
+    int layerBelowInFrameRange(int layer) const;
+    int layerBelowActiveInFrameRange() const;
+
+    // Layer and cell properties
+    bool setLayerVisible(int layer, bool visible);
+    bool setLayerLinked(int layer, bool linked);
+    bool setLayerName(int layer, const QString &name);
+    bool setLayerBeyondLast(int layer, Layer::LayerBeyondLast beyondLast);
+    bool setLayerAudible(int layer, bool audible);
+    bool setAnnotationImage(int frame, const QImage &image);
+
+    int layerType(int layer) const;
+    bool isVisualLayer(int layer) const;
+    bool isDrawLayer(int layer) const;
+    bool isReferenceLayer(int layer) const;
+    bool isAudioLayer(int layer) const;
+    bool isAnnotationLayer(int layer) const;
+    QString layerName(int layer) const;
+    bool isLayerLinked(int layer) const;
+    bool isLayerVisible(int layer) const;
+    double layerOpacity(int layer) const;
+    // Black for visual layers without a colour of their own.
+    QColor layerColor(int layer) const;
+    int layerBeyondLast(int layer) const;
+    bool isLayerAudible(int layer) const;
+    // Cells of a visual layer; the maximum frame number for other layers.
+    int layerFrameCount(int layer) const;
+    int nextFreeFrame(int layer) const;
+    int visualLayerCount() const;
+    int totalNumberOfDrawings() const;
+    int annotationLayerIndex() const;
+
+    bool isOriginalDrawing(int layer, int frame) const;
+    bool isCloneDrawing(int layer, int frame) const;
+    bool isDistantCloneDrawing(int layer, int frame) const;
+    bool isKeyDrawing(int layer, int frame) const;
+    bool isFrameAfterLastDrawing(int layer, int frame) const;
+    bool isActiveFrameAfterLastDrawing() const;
+    // The first off-pegs transform at frame, walking the ordering from the
+    // top; layerOut receives its layer, or -1 for the identity.
+    QTransform offPegsTransform(int frame, int *layerOut = nullptr) const;
+    bool isOffPegs(int frame, int *layerOut = nullptr) const;
+    std::shared_ptr<LayerItem> itemAt(int layer, int frame) const;
+    // A visual layer's thumbnail, an audio layer's waveform, an annotation.
+    QImage layerImage(int frame, int layer, const QSize &size) const;
+    QString frameLabel(int frame, int layer) const;
+    // What the active drawing shows inside outline, lifted; null when the
+    // active layer cannot be drawn on.
+    std::unique_ptr<FloatingSelection> activeDrawingContent(const QPainterPath &outline) const;
+
+    // Drawing keys
+    std::shared_ptr<LayerItem> findDrawing(const DrawingKey &key, int *layerOut = nullptr,
+                                           int *frameOut = nullptr) const;
+    bool containsDrawing(const DrawingKey &key) const;
+    // The key of the original whose drawing the cell shows.
+    DrawingKey originalKeyAt(int layer, int frame) const;
+    // As originalKeyAt, with the layer's beyond-last rule applied.
+    DrawingKey drawingKeyAt(const QUuid &layerId, int frame) const;
+    std::shared_ptr<LayerItem> findOriginalByCopyId(const QUuid &copyId, DrawingKey *keyOut = nullptr,
+                                                    int *layerOut = nullptr, int *frameOut = nullptr) const;
+    // After the drawing of a cell changed: the cell and the clones that hold
+    // it, each made to share that drawing again, as (frame, layer) pairs.
+    QList<std::pair<int, int>> propagateToFollowingClones(int frame, int layer);
+
+    // The stroke being drawn; owned by the scene.
+    SingleStroke *activeStroke() const;
+    bool hasActiveStroke() const;
+
+public Q_SLOTS:
+    // Refuses a size below 1x1. progress, when given, is any object with an
+    // int "value" property (a progress dialog), raised once per resized cell.
+    bool setFrameSize(const QSize &size, KL::FitMode fitMode, QObject *progress);
+    bool setFrameSize(const QSize &size, KL::FitMode fitMode);
+    // Kept within 0.1 to 60; refuses a rate that is not positive and finite.
+    bool setFrameRate(double fps);
+    bool setLayerColor(int layer, const QColor &color);
+    bool setLayerOpacity(int layer, double opacity);
+    bool setKeyDrawing(int layerIdx, int frameId, bool keyDrawing);
+    bool setActiveFrameAndLayer(int frameId, int layerId, Model::Scene::SetFrameBehaviour behaviour);
+    bool setScrubFrame(int frameId);
+    bool unsetScrubFrame();
+    bool setCurrentDrawingOffPegsTransform(const QTransform &transform);
+    bool setOffPegsTransform(int frameId, const QTransform &transform);
+    bool setOffPegsTransform(int frameId, int layerIndex, const QTransform &transform);
+    bool setFrameRange(int lower, int upper, int wantedFrameId, int wantedLayerIndex);
+    void updateMaxFrameNumber();
+    void updateCachedFramePixmap(bool updateBacklight = true);
+    void setBacklightSettings(const Model::BacklightSettings &settings);
+    bool startScrubbing();
+    bool stopScrubbing();
+
+Q_SIGNALS:
+    void nameChanged(const QString &name);
+    void frameRangeChanged(int first, int last);
+    void layerRangeChanged(int first, int last);
+    void frameRateChanged(double fps);
+    void frameSizeAboutToChange(QSize size);
+    void frameSizeChanged(QSize size);
+    void activeFrameAndLayerChanged(int frame, int layer);
+    void scrubFrameChanged(int current, int previous);
+    void hasActiveStrokeChanged(bool hasActiveStroke);
+    // Always a single layer: first == last.
+    void layersChanged(int firstLayerIndex, int lastLayerIndex);
+    // Positions in the ordering.
+    void layerMoved(int layerIndex, int oldVisualLayerIndex, int newVisualLayerIndex);
+    // The index as requested; layerInserted gives the one used.
+    void beginInsertLayer(int newLayerIndex);
+    void layerInserted(int newLayerIndex);
+    void endInsertLayer();
+    void beginRemoveLayer(int layerIndex);
+    void layerRemoved(int layerIndex);
+    void endRemoveLayer();
+    // A region of the frame to repaint.
+    void rectChanged(QRect rect);
+    // Changed cells as (frame, layer index), sorted by frame, then layer,
+    // without duplicates.
+    void drawingsChanged(const QList<std::pair<int, int>> &cells);
+    void currentDrawingTypeUpdated();
+    // The off-pegs transform in effect at the active frame may have changed.
+    void offPegsTransformChanged(const QTransform &transform);
+    void layerColorChanged(int layerIndex, const QColor &color);
+    void layerOpacityChanged(int layerIndex, double opacity);
+    void maximumFrameNumberChanged(int numFrames);
+    void backlightFramesChanged();
+    void thumbnailSizeChanged(KL::ThumbnailSize thumbnailSize);
+    void audioStateChanged(Model::AudioState state);
+
+private:
+    // The active-frame rule shared by every request to move the active
+    // frame; true when it stored a change.
+    bool applyActiveFrameRule(int frame, int layer, SetFrameBehaviour behaviour);
+    // The range to keep once the maximum frame number may have shrunk: the
+    // same length, shifted down to end at the maximum.
+    std::pair<int, int> frameRangeWithinMaximum() const;
+    void connectAudioLayer(const std::shared_ptr<Layer> &layer);
+    void disconnectAudioLayer(const std::shared_ptr<Layer> &layer);
+    void relinkInsertedLayer(const std::shared_ptr<Layer> &layer);
+    void unlinkRemovedLayer(const std::shared_ptr<Layer> &layer);
+    void emitWholeFrameChanged();
+    // Sorts, drops duplicates and emits drawingsChanged.
+    void emitDrawingsChanged(QList<std::pair<int, int>> cells);
+
+    std::unique_ptr<ScenePrivate> d;
+};
+
+} // namespace Model
