@@ -80,6 +80,25 @@ QList<LayerChange> AnnotationLayer::removeFrame(int frame)
     return {change};
 }
 
+QList<std::pair<int, int>> AnnotationLayer::applyChange(const LayerChange &change, int layer)
+{
+    // The records of these steps would only redo what is being undone.
+    switch (change.kind()) {
+    case LayerChange::InsertImage:
+        insertImage(change.index(), change.image().copy());
+        break;
+    case LayerChange::PutImageBack:
+        setImage(change.index(), change.image().copy());
+        break;
+    case LayerChange::RemoveImage:
+        removeFrame(change.index());
+        break;
+    default:
+        return Layer::applyChange(change, layer);
+    }
+    return {{change.index(), layer}};
+}
+
 int AnnotationLayer::imageCount() const
 {
     return int(d->m_images.size());

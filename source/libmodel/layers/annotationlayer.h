@@ -32,6 +32,8 @@ public:
     void insertFrame(int n) override;
     void extendFrame(int n) override;
     QList<LayerChange> removeFrame(int frame) override;
+    // Kinds 5 to 7.
+    QList<std::pair<int, int>> applyChange(const LayerChange &change, int layer) override;
 
     // The number of frames the list holds, notes or not.
     int imageCount() const;

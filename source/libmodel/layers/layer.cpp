@@ -66,6 +66,14 @@ QList<LayerChange> Layer::removeFrame(int)
     return {};
 }
 
+QList<std::pair<int, int>> Layer::applyChange(const LayerChange &change, int layer)
+{
+    // Undoing an insertion: the records of this removal have nothing to undo.
+    if (change.kind() == LayerChange::RemoveCell)
+        removeFrame(change.index());
+    return {{change.index(), layer}};
+}
+
 void Layer::setName(const QString &name)
 {
     if (d->m_name == name)

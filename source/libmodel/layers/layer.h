@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include <memory>
+#include <utility>
 
 namespace Model {
 
@@ -63,6 +64,13 @@ public:
     virtual QList<LayerChange> removeFrame(int frame);
     // A copy for the caller to own, or null for layers that cannot be copied.
     virtual Layer *clone() const = 0;
+    // Applies one change record to this layer, layer being its index in the
+    // scene. Returns the cells whose picture may have changed as (frame,
+    // layer index) pairs, the record's own frame first and cells of other
+    // layers included; unsorted, possibly repeated. A record of a kind that
+    // the layer does not hold changes nothing here. The base removes the
+    // frame of a kind-3 record.
+    virtual QList<std::pair<int, int>> applyChange(const LayerChange &change, int layer);
 
 public Q_SLOTS:
     void setName(const QString &name);

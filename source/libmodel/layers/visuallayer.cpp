@@ -2,6 +2,7 @@
 
 #include "drawings/drawing.h"
 #include "layers/layeritem.h"
+#include "scene/scene.h"
 
 #include <QVariant>
 
@@ -437,10 +438,129 @@ void VisualLayer::copyCellsFrom(const VisualLayer &source)
     }
 }
 
-std::shared_ptr<LayerItem> VisualLayer::findInScene(const LayerItem::Key &key) const
+std::shared_ptr<LayerItem> VisualLayer::findInScene(const LayerItem::Key &key, int *layer, int *frame) const
 {
-    Q_UNUSED(key);
-    return nullptr;
+    const auto *scene = qobject_cast<const Scene *>(parent());
+    return scene ? scene->findDrawing(key, layer, frame) : nullptr;
+}
+
+QList<std::pair<int, int>> VisualLayer::applyChange(const LayerChange &change, int layer)
+{
+    const int frame = change.index();
+    const auto item = change.item();
+    const LayerItem::Key ownKey(identifier(), item ? item->identifier() : QUuid());
+    QList<std::pair<int, int>> changed{{frame, layer}};
+
+    switch (change.kind()) {
+    case LayerChange::InsertItem: {
+        if (!insertCell(frame - 1, item))
+            return changed;
+        // Putting back a removed original with distant clones: the one that
+        // took over as original becomes a distant clone again, and all of
+        // them look to the restored cell.
+        const QList<LayerItem::Key> keys = item->distantClones();
+        if (item->kind() == LayerItem::OriginalKind && !keys.isEmpty()) {
+            if (const auto heir = findInScene(keys.first())) {
+                heir->setKind(LayerItem::DistantCloneKind);
+                heir->setDistantClones({});
+            }
+            for (const auto &key : keys) {
+                int otherLayer = -1;
+                int otherFrame = -1;
+                if (const auto other = findInScene(key, &otherLayer, &otherFrame)) {
+                    other->setOriginal(ownKey);
+                    changed.append({otherFrame, otherLayer});
+                }
+            }
+        }
+        break;
+    }
+    case LayerChange::PutItemBack: {
+        const auto current = cell(frame);
+        if (!current || !item)
+            return changed;
+        if (current->kind() == LayerItem::OriginalKind) {
+            // Distant clones made of the replaced cell since stay with the
+            // drawing in its place.
+            auto keys = item->distantClones();
+            for (const auto &key : current->distantClones()) {
+                if (findInScene(key) && !keys.contains(key))
+                    keys.append(key);
+            }
+            item->setDistantClones(keys);
+        } else if (current->kind() == LayerItem::DistantCloneKind) {
+            if (const auto original = findInScene({current->originalLayer(), current->originalItem()})) {
+                auto keys = original->distantClones();
+                keys.removeAll(LayerItem::Key(identifier(), current->identifier()));
+                original->setDistantClones(keys);
+            }
+        } else if (current->kind() == LayerItem::CloneKind) {
+            changed.append({frame - 1, layer});
+        }
+        setCell(frame - 1, item);
+        break;
+    }
+    case LayerChange::PutTransformBack:
+        if (!hasFrame(frame))
+            return changed;
+        d->m_cells.at(frame - 1)->setOffPegsTransform(change.transform());
+        break;
+    default:
+        return Layer::applyChange(change, layer);
+    }
+
+    repairLinks(frame, layer, changed);
+    return changed;
+}
+
+void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &changed)
+{
+    const auto item = cell(frame);
+    if (!item)
+        return;
+    const LayerItem::Key ownKey(identifier(), item->identifier());
+
+    if (item->kind() == LayerItem::CloneKind && frame >= 2) {
+        item->setDrawing(d->m_cells.at(frame - 2)->drawing());
+    } else if (item->kind() == LayerItem::DistantCloneKind) {
+        if (const auto original = findInScene({item->originalLayer(), item->originalItem()})) {
+            auto keys = original->distantClones();
+            if (!keys.contains(ownKey)) {
+                keys.append(ownKey);
+                original->setDistantClones(keys);
+            }
+            item->setDrawing(original->drawing());
+        } else {
+            // Its original is gone: it keeps its place with a blank drawing
+            // of its own.
+            const auto blank = newCell();
+            item->setKind(LayerItem::OriginalKind);
+            item->setDrawing(blank ? blank->drawing() : nullptr);
+            item->setOriginal({});
+        }
+    }
+
+    const auto *scene = qobject_cast<const Scene *>(parent());
+    for (const auto &key : item->distantClones()) {
+        int otherLayer = -1;
+        int otherFrame = -1;
+        const auto other = findInScene(key, &otherLayer, &otherFrame);
+        if (!other)
+            continue;
+        other->setKind(LayerItem::DistantCloneKind);
+        other->setDrawing(item->drawing());
+        other->setDistantClones({});
+        other->setOriginal(ownKey);
+        changed.append({otherFrame, otherLayer});
+        const auto visual = scene ? std::dynamic_pointer_cast<VisualLayer>(scene->layerAt(otherLayer)) : nullptr;
+        if (visual) {
+            for (int holdFrame : visual->relinkFollowingClones(otherFrame))
+                changed.append({holdFrame, otherLayer});
+        }
+    }
+
+    for (int holdFrame : relinkFollowingClones(frame))
+        changed.append({holdFrame, layer});
 }
 
 } // namespace Model

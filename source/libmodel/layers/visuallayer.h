@@ -56,6 +56,12 @@ public:
     void insertFrame(int n) override;
     void extendFrame(int n) override;
     QList<LayerChange> removeFrame(int frame) override;
+    // Kinds 1, 2 and 4, then the repair of the links around the cell: a
+    // clone takes the drawing before it, a distant clone finds its original
+    // again (or becomes an original of a blank drawing when it is gone), an
+    // original takes back its distant clones, and the holds that follow
+    // take the cell's drawing.
+    QList<std::pair<int, int>> applyChange(const LayerChange &change, int layer) override;
 
     // Paints a frame into target; allBlack asks for the ink in black.
     virtual void paint(int frame, QPainter *painter, const QRect &target, bool allBlack) const = 0;
@@ -115,8 +121,11 @@ protected:
     void copyCellsFrom(const VisualLayer &source);
 
 private:
-    // The cell of a key through the scene that is this layer's parent.
-    std::shared_ptr<LayerItem> findInScene(const std::pair<QUuid, QUuid> &key) const;
+    // The cell of a key through the scene that is this layer's parent, with
+    // its layer index and frame when asked for.
+    std::shared_ptr<LayerItem> findInScene(const std::pair<QUuid, QUuid> &key, int *layer = nullptr,
+                                           int *frame = nullptr) const;
+    void repairLinks(int frame, int layer, QList<std::pair<int, int>> &changed);
 
     std::unique_ptr<VisualLayerPrivate> d;
 };
