@@ -7,12 +7,9 @@
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
-#include "render/offscreenrenderer.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/floatingselection.h"
 
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalSpy>
@@ -123,6 +120,8 @@ private Q_SLOTS:
     void backlightTurnsTheColour();
     void referencePicturesFitTheFrame_data();
     void referencePicturesFitTheFrame();
+    void thumbnailsOnlyForCells_data();
+    void thumbnailsOnlyForCells();
 
     // Lifting
     void liftedSelectionIsLargeEnoughToGrab_data();
@@ -134,16 +133,11 @@ private Q_SLOTS:
     void annotationThumbnails();
 };
 
+// The ink here is bitmap strokes, which need no OpenGL: only the tables
+// that compose coverage.
 void TestLayers::initTestCase()
 {
     initAlphaCompositionTables();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        OffscreenRenderer::instance()->initialize(QSize(512, 512));
-    }
 }
 
 void TestLayers::propertiesAnnounceChanges()
@@ -369,14 +363,17 @@ void TestLayers::resizingMovesOffPegsDrawings_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("mode");
     QTest::addColumn<QPointF>("offset");
+    QTest::addColumn<int>("steps");
 
-    QTest::newRow("stretch") << QSize(320, 60) << int(KL::FitMode::FitModeStretch) << QPointF(20, 10);
+    // The second frame holds the first, moved off its pegs by (10, 20).
+    QTest::newRow("stretch") << QSize(320, 60) << int(KL::FitMode::FitModeStretch) << QPointF(20, 10) << 2;
     QTest::newRow("keep aspect") << QSize(320, 60) << int(KL::FitMode::FitModeKeepAspect)
-                                 << QPointF(5, 10);
+                                 << QPointF(5, 10) << 2;
     QTest::newRow("keep aspect by expanding") << QSize(320, 60)
                                               << int(KL::FitMode::FitModeKeepAspectByExpanding)
-                                              << QPointF(20, 40);
-    QTest::newRow("crop") << QSize(320, 60) << int(KL::FitMode::FitModeCropCenter) << QPointF(10, 20);
+                                              << QPointF(20, 40) << 2;
+    QTest::newRow("crop") << QSize(320, 60) << int(KL::FitMode::FitModeCropCenter) << QPointF(10, 20) << 2;
+    QTest::newRow("same size") << Frame << int(KL::FitMode::FitModeStretch) << QPointF(10, 20) << 0;
 }
 
 void TestLayers::resizingMovesOffPegsDrawings()
@@ -384,6 +381,7 @@ void TestLayers::resizingMovesOffPegsDrawings()
     QFETCH(QSize, size);
     QFETCH(int, mode);
     QFETCH(QPointF, offset);
+    QFETCH(int, steps);
 
     StrokeLayer layer(Ink, Frame);
     setCells(layer, QStringLiteral("Aa"));
@@ -394,7 +392,7 @@ void TestLayers::resizingMovesOffPegsDrawings()
     layer.setFrameSize(size, KL::FitMode(mode), &progress);
 
     QCOMPARE(layer.frameSize(), size);
-    QCOMPARE(progress.property("value").toInt(), 2);
+    QCOMPARE(progress.property("value").toInt(), steps);
     QCOMPARE(static_cast<const StrokeDrawing &>(*layer.cell(2)->drawing()).size(), size);
     QCOMPARE(layer.offPegsTransform(2).map(QPointF(0, 0)), offset);
     QVERIFY(layer.offPegsTransform(1).isIdentity());
@@ -565,6 +563,36 @@ void TestLayers::referencePicturesFitTheFrame()
     layer.setOpacity(0.3);
     const std::unique_ptr<Layer> copy(layer.clone());
     QCOMPARE(static_cast<VisualLayer &>(*copy).opacity(), 0.3);
+}
+
+void TestLayers::thumbnailsOnlyForCells_data()
+{
+    QTest::addColumn<std::shared_ptr<VisualLayer>>("layer");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<bool>("shown");
+
+    const std::shared_ptr<VisualLayer> ink = inkedLayer();
+    const auto reference = std::make_shared<ReferenceLayer>(Frame);
+    reference->setCell(0, std::make_shared<LayerItem>(picture(Frame, Qt::darkGreen)));
+    QTest::newRow("drawing") << ink << 1 << true;
+    QTest::newRow("no drawing there") << ink << 2 << false;
+    QTest::newRow("picture") << std::shared_ptr<VisualLayer>(reference) << 1 << true;
+    QTest::newRow("no picture there") << std::shared_ptr<VisualLayer>(reference) << 0 << false;
+}
+
+void TestLayers::thumbnailsOnlyForCells()
+{
+    QFETCH(std::shared_ptr<VisualLayer>, layer);
+    QFETCH(int, frame);
+    QFETCH(bool, shown);
+
+    layer->setLayerBeyondLast(Layer::FreezeLastDrawing);
+    const QImage thumbnail = layer->thumbnail(frame, QSize(40, 30));
+    QCOMPARE(thumbnail.isNull(), !shown);
+    // Both show something at the place of the solid patch of ink (15, 15),
+    // a quarter of the way in.
+    if (shown)
+        QVERIFY(thumbnail.pixelColor(4, 4).alpha() > 0);
 }
 
 void TestLayers::liftedSelectionIsLargeEnoughToGrab_data()
