@@ -31,9 +31,11 @@ private Q_SLOTS:
     void newSceneStartsFromThePreferences();
     void undoStackKeepsFiftyCommands();
     void filePathNamesTheScene();
+    void layersHeldElsewhereOutliveTheScene();
 
     void orderingStaysConsistent_data();
     void orderingStaysConsistent();
+    void insertAnnouncesBothIndexes();
     void refusedLayerEditsChangeNothing();
     void firstVisualLayerBecomesActive();
     void activeLayerFollowsItsLayer();
@@ -51,6 +53,7 @@ private Q_SLOTS:
     void settersAnnounceOneLayer();
     void opacityAnnouncesWhatWasStored_data();
     void opacityAnnouncesWhatWasStored();
+    void beyondLastOfAHiddenLayerDoesNotRepaint();
     void settersRefuseWrongKinds_data();
     void settersRefuseWrongKinds();
     void queriesAreTotal_data();
@@ -115,6 +118,21 @@ void TestScene::filePathNamesTheScene()
     QCOMPARE(named.count(), 2);
 }
 
+void TestScene::layersHeldElsewhereOutliveTheScene()
+{
+    std::shared_ptr<Layer> kept;
+    {
+        Scene scene;
+        addStrokeLayer(scene, QStringLiteral("XX"));
+        kept = scene.layerAt(0);
+        QCOMPARE(kept->parent(), &scene);
+    }
+    QCOMPARE(kept->frameCount(), 2);
+    QVERIFY(!kept->parent());
+    // Nothing of the scene is left to hear the preferences.
+    Settings::instance()->setBacklightSettings(BacklightSettings());
+}
+
 // Each step: "i<index>" inserts a stroke layer, "r<index>" removes one,
 // "m<layer>:<from>:<to>" moves one.
 void TestScene::orderingStaysConsistent_data()
@@ -124,13 +142,11 @@ void TestScene::orderingStaysConsistent_data()
 
     QTest::newRow("inserts go to the bottom") << QStringList{"i0", "i1", "i2"} << QList<int>{0, 1, 2};
     QTest::newRow("insert before others") << QStringList{"i0", "i0", "i0"} << QList<int>{2, 1, 0};
-    QTest::newRow("insert beyond the end appends") << QStringList{"i0", "i7"} << QList<int>{0, 1};
     QTest::newRow("insert into the middle") << QStringList{"i0", "i1", "i1"} << QList<int>{0, 2, 1};
     QTest::newRow("move down") << QStringList{"i0", "i0", "i2", "m1:0:2"} << QList<int>{0, 2, 1};
     QTest::newRow("move up") << QStringList{"i0", "i1", "i2", "m2:2:0"} << QList<int>{2, 0, 1};
     QTest::newRow("move in place") << QStringList{"i0", "i1", "m1:1:1"} << QList<int>{0, 1};
     QTest::newRow("remove top") << QStringList{"i0", "i1", "i2", "m2:2:0", "r2"} << QList<int>{0, 1};
-    QTest::newRow("remove middle") << QStringList{"i0", "i1", "i2", "r1"} << QList<int>{0, 1};
     QTest::newRow("remove after moves") << QStringList{"i0", "i1", "i2", "i3", "m0:0:3", "m3:2:0", "r1"}
                                         << QList<int>{2, 1, 0};
     QTest::newRow("remove all") << QStringList{"i0", "i1", "r0", "r0"} << QList<int>{};
@@ -156,6 +172,20 @@ void TestScene::orderingStaysConsistent()
         QVERIFY2(orderingFault(scene).isEmpty(), qPrintable(step + QStringLiteral(": ") + orderingFault(scene)));
     }
     QCOMPARE(scene.layerOrdering(), ordering);
+}
+
+void TestScene::insertAnnouncesBothIndexes()
+{
+    Scene scene;
+    addStrokeLayer(scene, QStringLiteral("X"));
+    QStringList log;
+    connect(&scene, &Scene::beginInsertLayer, this, [&](int index) { log << QStringLiteral("begin %1").arg(index); });
+    connect(&scene, &Scene::layerInserted, this, [&](int index) { log << QStringLiteral("inserted %1").arg(index); });
+    connect(&scene, &Scene::endInsertLayer, this, [&] { log << QStringLiteral("end"); });
+
+    QCOMPARE(scene.insertLayer(strokeLayer(scene, QStringLiteral("X")), 7), 1);
+
+    QCOMPARE(log, (QStringList{"begin 7", "inserted 1", "end"}));
 }
 
 void TestScene::refusedLayerEditsChangeNothing()
@@ -494,6 +524,20 @@ void TestScene::opacityAnnouncesWhatWasStored()
     QCOMPARE(opacity.count(), 1);
     QCOMPARE(opacity.first(), (QVariantList{0, stored}));
     QCOMPARE(layers.count(), 1);
+}
+
+void TestScene::beyondLastOfAHiddenLayerDoesNotRepaint()
+{
+    Scene scene;
+    addStrokeLayer(scene, QStringLiteral("XX"));
+    scene.setLayerVisible(0, false);
+    QSignalSpy layers(&scene, &Scene::layersChanged);
+    QSignalSpy rects(&scene, &Scene::rectChanged);
+
+    QVERIFY(scene.setLayerBeyondLast(0, Layer::FreezeLastDrawing));
+
+    QCOMPARE(layers.count(), 1);
+    QCOMPARE(rects.count(), 0);
 }
 
 void TestScene::settersRefuseWrongKinds_data()

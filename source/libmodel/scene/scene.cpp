@@ -52,10 +52,11 @@ Scene::~Scene()
     // their holders' business: one that an undo command or a caller still
     // holds must outlive the scene instead of being deleted under it.
     for (const std::shared_ptr<Layer> &layer : std::as_const(d->m_layers)) {
-        if (layer && layer->parent() == this)
+        disconnect(layer.get(), nullptr, this, nullptr);
+        if (layer->parent() == this)
             layer->setParent(nullptr);
     }
-    d.reset();
+    d->m_layers.clear();
 }
 
 QString Scene::name() const { return d->m_name; }

@@ -241,7 +241,6 @@ Q_SIGNALS:
     void activeFrameAndLayerChanged(int frame, int layer);
     void scrubFrameChanged(int current, int previous);
     void hasActiveStrokeChanged(bool hasActiveStroke);
-    // Always a single layer: first == last.
     void layersChanged(int firstLayerIndex, int lastLayerIndex);
     // Positions in the ordering.
     void layerMoved(int layerIndex, int oldVisualLayerIndex, int newVisualLayerIndex);

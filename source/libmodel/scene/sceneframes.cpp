@@ -188,6 +188,8 @@ bool Scene::startScrubbing()
     if (d->m_scrubbing)
         return false;
     d->m_scrubbing = true;
+    // Starting the sound of scrubbing arrives with audio layers that play
+    // sound.
     return true;
 }
 
