@@ -151,6 +151,13 @@ QList<LayerChange> VisualLayer::removeFrame(int frame)
             break;
         }
 
+        // The last cell is replaced rather than removed, so that the layer
+        // keeps a frame; its blank is made before anything changes.
+        const bool onlyCell = frameCount() == 1;
+        auto blank = onlyCell ? newCell() : nullptr;
+        if (onlyCell && !blank)
+            return {};
+
         if (c->kind() == LayerItem::DistantCloneKind) {
             if (const auto original = findInScene({c->originalLayer(), c->originalItem()})) {
                 auto keys = original->distantClones();
@@ -173,10 +180,7 @@ QList<LayerChange> VisualLayer::removeFrame(int frame)
             }
         }
 
-        if (frame == 1 && frameCount() == 1) {
-            auto blank = newCell();
-            if (!blank)
-                return {};
+        if (onlyCell) {
             d->m_cells.removeAt(0);
             steps.append(LayerChange(LayerChange::PutItemBack, 1, c));
             d->m_cells.append(std::move(blank));
