@@ -22,10 +22,17 @@ class VisualLayerPrivate;
 // A layer that shows a picture in each of its frames: one cell per frame,
 // frame n being cells()[n - 1].
 //
-// Invariants: a concrete layer never has an empty cell list (removing the
-// last cell leaves a fresh blank one); a clone cell shares the drawing of the
-// nearest non-clone cell before it, and every edit here that moves cells
-// re-points the clones it leaves behind. Opacity stays within 0..1.
+// Invariants: a concrete layer's frame edits never leave its cell list empty
+// (removing the last cell leaves a fresh blank one; only the raw cell list
+// edits below can, for a caller that refills it); a clone cell shares the
+// drawing of the nearest non-clone cell before it, and every edit here that
+// moves cells re-points the clones it leaves behind. Opacity stays within
+// 0..1.
+//
+// Distant clones link cells across layers, so removing a cell and applying a
+// record update the other end of each link through the scene that is the
+// layer's parent. A layer outside a scene finds no other end and leaves
+// such links alone.
 //
 // The cell queries and setters are total: a frame outside the cells gives
 // false, 0 or identity and changes nothing.
