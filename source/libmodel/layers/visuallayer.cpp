@@ -141,7 +141,7 @@ QList<LayerChange> VisualLayer::removeFrame(int frame)
         break;
 
     case LayerItem::OriginalKind:
-    case LayerItem::DistantCloneKind:
+    case LayerItem::DistantCloneKind: {
         // A held first frame keeps its drawing: the hold becomes one frame
         // shorter, and the first cell takes the second cell's placement.
         if (frame == 1 && frameCount() >= 2 && d->m_cells.at(1)->kind() == LayerItem::CloneKind) {
@@ -192,6 +192,7 @@ QList<LayerChange> VisualLayer::removeFrame(int frame)
         if (frame >= 2)
             relinkFollowingClones(frame - 1);
         break;
+    }
 
     default:
         break;
