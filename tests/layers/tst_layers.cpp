@@ -7,9 +7,14 @@
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
+#include "render/offscreenrenderer.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/floatingselection.h"
+#include "strokes/singlestroke.h"
+#include "tools/pentool.h"
 
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalSpy>
@@ -118,6 +123,7 @@ private Q_SLOTS:
     void strokeLayerPaintsThroughItsColours_data();
     void strokeLayerPaintsThroughItsColours();
     void backlightTurnsTheColour();
+    void strokeBeingDrawnShowsOnItsFrame();
     void referencePicturesFitTheFrame_data();
     void referencePicturesFitTheFrame();
     void thumbnailsOnlyForCells_data();
@@ -131,13 +137,24 @@ private Q_SLOTS:
     void annotationFrames_data();
     void annotationFrames();
     void annotationThumbnails();
+
+private:
+    bool m_gl = false;
 };
 
-// The ink here is bitmap strokes, which need no OpenGL: only the tables
-// that compose coverage.
+// The ink is mostly bitmap strokes, which need no OpenGL; only a live pen
+// stroke does.
 void TestLayers::initTestCase()
 {
     initAlphaCompositionTables();
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.create();
+    if (context.create() && context.makeCurrent(&surface)) {
+        context.doneCurrent();
+        OffscreenRenderer::instance()->initialize(QSize(512, 512));
+        m_gl = OffscreenRenderer::instance()->size().isValid();
+    }
 }
 
 void TestLayers::propertiesAnnounceChanges()
@@ -518,6 +535,34 @@ void TestLayers::backlightTurnsTheColour()
     layer->setColor(Qt::blue);
     const QImage blue = painted([&](QPainter *p) { layer->paint(1, p, QRect(QPoint(), Frame)); });
     QCOMPARE(blue.pixelColor(15, 15), QColor(Qt::blue));
+}
+
+void TestLayers::strokeBeingDrawnShowsOnItsFrame()
+{
+    if (!m_gl)
+        QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb");
+
+    const auto layer = inkedLayer();
+    layer->setOpacity(0.5);
+    PenTool pen(Tool::PenType::Marker);
+    pen.setSizeRangeLimits(6.0, 6.0);
+    SingleStroke stroke(Frame, &pen);
+    for (int x = 20; x <= 140; x += 4) {
+        stroke.addPoint({double(x), 100.0, 1.0, 0.0});
+        stroke.updateMask();
+    }
+    stroke.finish();
+    stroke.updateMask();
+
+    const QImage image = painted([&](QPainter *p) {
+        layer->paintWithActiveStroke(1, p, QRect(QPoint(), Frame), &stroke);
+    });
+    QVERIFY(near(image.pixelColor(15, 15), QColor(200, 40, 20, 128)));
+    QVERIFY(near(image.pixelColor(80, 100), QColor(200, 40, 20, 128)));
+    QCOMPARE(image.pixelColor(80, 80).alpha(), 0);
+    // Only a frame with a cell takes the stroke.
+    QCOMPARE(painted([&](QPainter *p) { layer->paintWithActiveStroke(2, p, QRect(QPoint(), Frame), &stroke); }),
+             painted([](QPainter *) {}));
 }
 
 void TestLayers::referencePicturesFitTheFrame_data()
