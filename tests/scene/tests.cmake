@@ -3,3 +3,9 @@ kl_add_test(tst_scene SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scene.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
 kl_add_test(tst_sceneframes SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_sceneframes.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
+kl_add_test(tst_scenecompositing SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_scenecompositing.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
+# The stroke being drawn is rasterised through OpenGL, reachable here only
+# through an X server; without a context the pixel cases skip themselves.
+kl_add_test(tst_sceneactivestroke SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_sceneactivestroke.cpp)
+set_tests_properties(tst_sceneactivestroke PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)

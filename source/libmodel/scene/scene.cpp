@@ -109,18 +109,6 @@ void Scene::updateMaxFrameNumber()
     Q_EMIT maximumFrameNumberChanged(maximum);
 }
 
-void Scene::updateCachedFramePixmap(bool updateBacklight)
-{
-    // The compositing of the cached pictures arrives with the pictures.
-    Q_UNUSED(updateBacklight);
-}
-
-void Scene::setBacklightSettings(const BacklightSettings &settings)
-{
-    // Refreshing the backlight arrives with the cached pictures.
-    d->m_backlightSettings = settings;
-}
-
 void Scene::emitWholeFrameChanged()
 {
     Q_EMIT rectChanged(frameRect());

@@ -4,6 +4,7 @@
 #include "kl.h"
 #include "layers/layer.h"
 #include "layers/layeritem.h"
+#include "strokes/singlestroke.h"
 
 #include <QColor>
 #include <QImage>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <utility>
 
+class QPainter;
 class QPainterPath;
 class QUndoStack;
 
@@ -208,6 +210,32 @@ public:
     SingleStroke *activeStroke() const;
     bool hasActiveStroke() const;
 
+    // The stroke being drawn, with the current tool. Beginning finishes and
+    // discards a stroke still held: committing it is the caller's business.
+    // Every step reports the region its mask grew into by rectChanged.
+    void beginStroke(const SingleStroke::InputPoint &point);
+    // vector is the pen's previous position: a first point more than 5 pixels
+    // away from it starts in that direction, so the stroke continues smoothly.
+    void beginStrokeWithVector(const SingleStroke::InputPoint &point, const QPointF &vector);
+    // Ignored without a stroke and within a pixel of the last sample.
+    void addStrokePoint(const SingleStroke::InputPoint &point);
+    // Finished and handed over; null, with only the timers stopped, without one.
+    std::unique_ptr<SingleStroke> takeActiveStroke();
+    // The dotted line from the fitted part to the pen, within rect; scale is
+    // scene pixels per widget pixel, so that the line keeps its width on
+    // screen. Nothing while a scrub frame is shown, for an eraser, or unless
+    // the active layer is a visible stroke layer.
+    void paintActiveStroke(QPainter *painter, const QRect &rect, double scale);
+
+    // What the canvas paints, in frame coordinates and within rect: from the
+    // cached pictures, and layer by layer only while a stroke is drawn or a
+    // frame is scrubbed. The active layer always lies above the others.
+    void paintFrame(QPainter *painter, const QRect &rect) const;
+    void paintCurrentFrame(QPainter *painter, const QRect &rect) const;
+    void paintBacklight(QPainter *painter, const QRect &rect) const;
+    // The backlight is on and frame is the active frame or is shown behind it.
+    bool isBacklightFrame(int frame) const;
+
 public Q_SLOTS:
     // Refuses a size below 1x1. progress, when given, is any object with an
     // int "value" property (a progress dialog), raised once per resized cell.
@@ -228,6 +256,8 @@ public Q_SLOTS:
     void updateMaxFrameNumber();
     void updateCachedFramePixmap(bool updateBacklight = true);
     void setBacklightSettings(const Model::BacklightSettings &settings);
+    void updateCachedCurrentFramePixmap();
+    void updateCachedBacklightPixmap();
     bool startScrubbing();
     bool stopScrubbing();
 
@@ -266,6 +296,11 @@ Q_SIGNALS:
     void thumbnailSizeChanged(KL::ThumbnailSize thumbnailSize);
     void audioStateChanged(Model::AudioState state);
 
+private Q_SLOTS:
+    // Driven by the 20 ms and 500 ms stroke timers.
+    void strokeUpdateTimeout();
+    void strokeFinishTimeout();
+
 private:
     // The active-frame rule shared by every request to move the active
     // frame; true when it stored a change.
@@ -280,6 +315,9 @@ private:
     void emitWholeFrameChanged();
     // Sorts, drops duplicates and emits drawingsChanged.
     void emitDrawingsChanged(QList<std::pair<int, int>> cells);
+    // Finishes and drops a stroke still held, then holds a new, empty stroke
+    // of the current tool.
+    void startActiveStroke();
 
     std::unique_ptr<ScenePrivate> d;
 };

@@ -1,0 +1,461 @@
+#include "scene/scene.h"
+
+#include "layers/drawlayer.h"
+#include "layers/strokelayer.h"
+#include "scene/scene_p.h"
+#include "tools/toolmanager.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Model {
+
+// The canvas paints from three cached pictures: the backlight (neighbouring
+// frames, tinted and faded), the current frame (every visible layer at the
+// shown frame) and the composite of the two. In each of them the active
+// layer is painted last, so that what the animator draws on is never hidden
+// by another layer. Layers are painted live only while a stroke is drawn or
+// a frame is scrubbed, and then only within the rectangle asked for.
+
+namespace {
+
+using BacklightFrame = ScenePrivate::BacklightFrame;
+
+// How far apart the hues of neighbouring backlight steps lie, in degrees.
+constexpr int HueStep = 30;
+// A level at or below this shows nothing, yet still takes its frame.
+constexpr double FaintestLevel = 0.01;
+
+const VisualLayer *visualAt(const ScenePrivate &d, int index)
+{
+    if (index < 0 || index >= d.m_layers.size())
+        return nullptr;
+    return qobject_cast<const VisualLayer *>(d.m_layers.at(index).get());
+}
+
+// A layer with no opacity is left out, not painted transparently.
+bool isVisibleAndOpaque(const VisualLayer *layer)
+{
+    return layer && layer->isVisible() && std::abs(layer->opacity()) > 1e-12;
+}
+
+bool isScrubFrameShown(const ScenePrivate &d)
+{
+    return d.m_scrubFrame >= 1 && d.m_scrubFrame <= d.m_maximumFrameNumber;
+}
+
+// Past the frame range nothing is shown (a layer paints nothing at -1).
+int shownFrame(const ScenePrivate &d)
+{
+    return d.m_activeFrame > d.m_frameRangeLast ? -1 : d.m_activeFrame;
+}
+
+// Layer indexes from the bottom of the ordering to the top.
+QList<int> bottomToTop(const ScenePrivate &d)
+{
+    QList<int> indexes(d.m_layerOrdering.crbegin(), d.m_layerOrdering.crend());
+    return indexes;
+}
+
+// Every visible and opaque layer but the active one, bottom to top, then the
+// active layer.
+void paintLayersActiveOnTop(const ScenePrivate &d, int frame, QPainter &painter, const QRect &rect,
+                            double othersOpacity = 1.0)
+{
+    painter.setOpacity(othersOpacity);
+    for (int index : bottomToTop(d)) {
+        const VisualLayer *layer = visualAt(d, index);
+        if (index != d.m_activeLayerIdx && isVisibleAndOpaque(layer))
+            layer->paint(frame, &painter, rect);
+    }
+    painter.setOpacity(1.0);
+    const VisualLayer *active = visualAt(d, d.m_activeLayerIdx);
+    if (isVisibleAndOpaque(active))
+        active->paint(frame, &painter, rect);
+}
+
+// A scrubbed frame is shown as it is: no backlight, no active layer on top,
+// and opacity left to each layer.
+void paintScrubFrame(const ScenePrivate &d, QPainter &painter, const QRect &clip)
+{
+    for (int index : bottomToTop(d)) {
+        const VisualLayer *layer = visualAt(d, index);
+        if (layer && layer->isVisible())
+            layer->paint(d.m_scrubFrame, &painter, clip);
+    }
+}
+
+void paintOtherLayersLive(const ScenePrivate &d, int frame, QPainter &painter, const QRect &clip)
+{
+    for (int index : bottomToTop(d)) {
+        const VisualLayer *layer = visualAt(d, index);
+        if (index != d.m_activeLayerIdx && layer && layer->isVisible())
+            layer->paint(frame, &painter, clip);
+    }
+}
+
+QPixmap transparentPixmap(QSize size)
+{
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
+const BacklightSetting &currentSet(const BacklightSettings &settings)
+{
+    return settings.current == BacklightSettings::BacklightSettingB ? settings.settingB : settings.settingA;
+}
+
+bool fuzzyEqual(double a, double b)
+{
+    return std::abs(a - b) * 1e12 <= std::min(std::abs(a), std::abs(b));
+}
+
+bool sameBacklightFrames(const QList<BacklightFrame> &a, const QList<BacklightFrame> &b)
+{
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(),
+                      [](const BacklightFrame &x, const BacklightFrame &y) {
+                          return x.frame == y.frame && fuzzyEqual(x.opacity, y.opacity)
+                              && x.hueOffset == y.hueOffset;
+                      });
+}
+
+// Which frames the backlight shows around the active one. Frames are walked
+// within the frame range, wrapping from one end to the other, or across the
+// whole scene, as the current set says; -1 stands for no frame.
+class BacklightWalk
+{
+public:
+    explicit BacklightWalk(const ScenePrivate &d)
+        : m_first(d.m_frameRangeFirst)
+        , m_last(d.m_frameRangeLast)
+        , m_maximum(d.m_maximumFrameNumber)
+        , m_onlyKeyFrames(d.m_backlightSettings.onlyKeyFrames)
+    {
+        const BacklightSetting &set = currentSet(d.m_backlightSettings);
+        m_show = set.showOption;
+        m_active = visualAt(d, d.m_activeLayerIdx);
+        m_activeCount = m_active ? m_active->frameCount() : 0;
+        if (set.layers == BacklightSetting::BacklightActiveLayerOnly) {
+            if (m_active)
+                m_candidates.append(m_active);
+        } else {
+            for (int index : bottomToTop(d)) {
+                const VisualLayer *layer = visualAt(d, index);
+                if (layer && layer->isVisible())
+                    m_candidates.append(layer);
+            }
+        }
+    }
+
+    // An original or a distant clone, or the empty frame after a layer's
+    // last cell (where a new drawing would go); a hold is not a drawing.
+    bool hasDrawing(int frame) const
+    {
+        return std::any_of(m_candidates.cbegin(), m_candidates.cend(), [frame](const VisualLayer *layer) {
+            const int type = layer->drawingTypeAt(frame);
+            return type == LayerItem::OriginalKind || type == LayerItem::DistantCloneKind
+                || frame == layer->frameCount() + 1;
+        });
+    }
+
+    bool isFrameAfterActiveLast(int frame) const { return m_active && frame == m_activeCount + 1; }
+
+    int previous(int frame) const
+    {
+        switch (m_show) {
+        case BacklightSetting::WrapAtEnds: {
+            const int wrapStart = std::min(m_activeCount, m_last);
+            if (frame <= m_first || frame > m_last)
+                return walkDown(wrapStart, m_first);
+            const int found = walkDown(frame - 1, m_first);
+            return found != -1 ? found : walkDown(wrapStart, m_first);
+        }
+        case BacklightSetting::ShowOutsideRange: {
+            const bool afterLast = isFrameAfterActiveLast(frame);
+            if (frame < 1 || (frame > m_maximum && !afterLast))
+                return -1;
+            return walkDown(afterLast ? std::min(m_activeCount, m_maximum) : frame - 1, 1);
+        }
+        case BacklightSetting::StopAtEnds:
+        default: {
+            const bool afterLast = isFrameAfterActiveLast(frame);
+            if (frame < m_first || (frame > m_last && !afterLast))
+                return -1;
+            return walkDown(afterLast ? std::min(m_activeCount, m_last) : frame - 1, m_first);
+        }
+        }
+    }
+
+    int next(int frame) const
+    {
+        switch (m_show) {
+        case BacklightSetting::WrapAtEnds: {
+            if (frame < m_first || frame >= m_last)
+                return walkUp(m_first, m_last);
+            const int found = walkUp(frame + 1, m_last);
+            return found != -1 ? found : walkUp(m_first, m_last);
+        }
+        case BacklightSetting::ShowOutsideRange:
+            if (frame < 1 || frame + 1 > m_maximum)
+                return -1;
+            return walkUp(frame + 1, m_maximum);
+        case BacklightSetting::StopAtEnds:
+        default:
+            if (frame < m_first || frame + 1 > m_last)
+                return -1;
+            return walkUp(frame + 1, m_last);
+        }
+    }
+
+private:
+    bool isCandidate(int frame) const
+    {
+        if (m_onlyKeyFrames)
+            return m_active && m_active->isKeyDrawing(frame);
+        // The first frame of the range stands in for a drawing, so that a
+        // walk that stops or wraps at the range's start still shows it.
+        return hasDrawing(frame) || (frame == m_first && m_show != BacklightSetting::ShowOutsideRange);
+    }
+
+    int walkDown(int from, int to) const
+    {
+        for (int frame = from; frame >= to; --frame) {
+            if (isCandidate(frame))
+                return frame;
+        }
+        return -1;
+    }
+
+    int walkUp(int from, int to) const
+    {
+        for (int frame = from; frame <= to; ++frame) {
+            if (isCandidate(frame))
+                return frame;
+        }
+        return -1;
+    }
+
+    int m_first;
+    int m_last;
+    int m_maximum;
+    bool m_onlyKeyFrames;
+    BacklightSetting::ShowOption m_show = BacklightSetting::StopAtEnds;
+    const VisualLayer *m_active = nullptr;
+    int m_activeCount = 0;
+    QList<const VisualLayer *> m_candidates;
+};
+
+// The frames shown behind the active one, farthest first, so that the
+// nearest are painted last and lie on top.
+QList<BacklightFrame> backlightFrames(const ScenePrivate &d)
+{
+    const BacklightSettings &settings = d.m_backlightSettings;
+    if (!settings.on)
+        return {};
+    const BacklightSetting &set = currentSet(settings);
+    const BacklightWalk walk(d);
+    const int step = set.hueShift == BacklightSetting::UseHueShift ? HueStep : 0;
+
+    const int start = std::min(d.m_activeFrame, d.m_frameRangeLast + 1);
+    int after = start;
+    int before = start;
+    // On a held frame the nearest drawing before is the one being held, which
+    // the current frame already shows: the steps count from there.
+    if (!settings.onlyKeyFrames && !walk.isFrameAfterActiveLast(start) && !walk.hasDrawing(start)
+        && start != d.m_frameRangeFirst)
+        before = walk.previous(start);
+
+    QList<BacklightFrame> frames;
+    const qsizetype levelsBefore = set.opacityLevelsBefore.size();
+    const qsizetype levelsAfter = set.opacityLevelsAfter.size();
+    for (qsizetype i = 0; i < std::max(levelsBefore, levelsAfter); ++i) {
+        const int hue = int(i + 1) * step;
+        if (i < levelsAfter) {
+            after = walk.next(after);
+            const double level = set.opacityLevelsAfter.at(i);
+            if (after != -1 && level > FaintestLevel)
+                frames.append({after, level, -hue});
+        }
+        if (i < levelsBefore) {
+            before = walk.previous(before);
+            const double level = set.opacityLevelsBefore.at(i);
+            if (before != -1 && level > FaintestLevel)
+                frames.append({before, level, hue});
+        }
+    }
+    std::reverse(frames.begin(), frames.end());
+    return frames;
+}
+
+bool sameSet(const BacklightSetting &a, const BacklightSetting &b)
+{
+    return a.opacityLevelsBefore == b.opacityLevelsBefore && a.opacityLevelsAfter == b.opacityLevelsAfter
+        && a.hueShift == b.hueShift && a.showOption == b.showOption && a.layers == b.layers;
+}
+
+} // namespace
+
+void Scene::updateCachedFramePixmap(bool updateBacklight)
+{
+    if (visualLayerCount() == 0)
+        return;
+    updateCachedCurrentFramePixmap();
+    if (updateBacklight)
+        updateCachedBacklightPixmap();
+
+    QPixmap frame = d->m_cachedBacklightPixmap;
+    {
+        QPainter painter(&frame);
+        const ToolManager *tools = ToolManager::instance();
+        if (tools->isSelectionToolActive() && tools->currentCursorType() == Tool::OwnCursor) {
+            // While a selection tool is at work the other layers step back,
+            // so that what it can lift stands out.
+            paintLayersActiveOnTop(*d, shownFrame(*d), painter, frameRect(), 0.25);
+        } else {
+            painter.drawPixmap(0, 0, d->m_cachedCurrentFramePixmap);
+        }
+    }
+    d->m_cachedFramePixmap = frame;
+}
+
+void Scene::updateCachedCurrentFramePixmap()
+{
+    const int frame = isScrubFrameShown(*d) ? d->m_scrubFrame : shownFrame(*d);
+    QPixmap pixmap = transparentPixmap(d->m_frameSize);
+    {
+        QPainter painter(&pixmap);
+        paintLayersActiveOnTop(*d, frame, painter, frameRect());
+    }
+    d->m_cachedCurrentFramePixmap = pixmap;
+}
+
+void Scene::updateCachedBacklightPixmap()
+{
+    const QList<BacklightFrame> frames = backlightFrames(*d);
+    const bool changed = !sameBacklightFrames(frames, d->m_backlightFrames);
+    if (changed)
+        d->m_backlightFrames = frames;
+
+    QPixmap pixmap = transparentPixmap(d->m_frameSize);
+    if (!frames.isEmpty()) {
+        QList<const StrokeLayer *> layers;
+        if (currentSet(d->m_backlightSettings).layers == BacklightSetting::BacklightActiveLayerOnly) {
+            if (const auto *active = qobject_cast<const StrokeLayer *>(layerAt(d->m_activeLayerIdx).get()))
+                layers.append(active);
+        } else {
+            // As in the current frame, the active layer lies on top.
+            QList<int> order = bottomToTop(*d);
+            if (order.removeOne(d->m_activeLayerIdx))
+                order.append(d->m_activeLayerIdx);
+            for (int index : std::as_const(order)) {
+                // Reference pictures get no backlight.
+                const auto *layer = qobject_cast<const StrokeLayer *>(d->m_layers.at(index).get());
+                if (isVisibleAndOpaque(layer))
+                    layers.append(layer);
+            }
+        }
+
+        QPainter painter(&pixmap);
+        for (const BacklightFrame &entry : frames) {
+            if (entry.frame < 1 || entry.frame > d->m_maximumFrameNumber)
+                continue;
+            painter.save();
+            // The backlight stays on the pegs: a drawing moved off them is
+            // shown where it stood.
+            painter.setTransform(offPegsTransform(entry.frame).inverted(), true);
+            for (const StrokeLayer *layer : std::as_const(layers))
+                layer->paintBacklight(entry.frame, &painter, frameRect(), entry.hueOffset, entry.opacity);
+            painter.restore();
+        }
+    }
+    d->m_cachedBacklightPixmap = pixmap;
+
+    if (changed)
+        Q_EMIT backlightFramesChanged();
+}
+
+void Scene::setBacklightSettings(const BacklightSettings &settings)
+{
+    const BacklightSettings &old = d->m_backlightSettings;
+    const bool differs = old.on != settings.on || old.current != settings.current
+        || old.onlyKeyFrames != settings.onlyKeyFrames || !sameSet(currentSet(old), currentSet(settings));
+    d->m_backlightSettings = settings;
+    if (!differs)
+        return;
+    const QList<BacklightFrame> previous = d->m_backlightFrames;
+    updateCachedFramePixmap(true);
+    emitWholeFrameChanged();
+    // Listeners hear of the change once: the refresh has already told them
+    // when the frames themselves changed.
+    if (sameBacklightFrames(previous, d->m_backlightFrames))
+        Q_EMIT backlightFramesChanged();
+}
+
+bool Scene::isBacklightFrame(int frame) const
+{
+    if (!d->m_backlightSettings.on)
+        return false;
+    return frame == d->m_activeFrame
+        || std::any_of(d->m_backlightFrames.cbegin(), d->m_backlightFrames.cend(),
+                       [frame](const BacklightFrame &entry) { return entry.frame == frame; });
+}
+
+void Scene::paintBacklight(QPainter *painter, const QRect &rect) const
+{
+    const QRect clip = rect & frameRect();
+    if (!painter || isScrubFrameShown(*d) || clip.isEmpty())
+        return;
+    painter->drawPixmap(clip, d->m_cachedBacklightPixmap, clip);
+}
+
+void Scene::paintFrame(QPainter *painter, const QRect &rect) const
+{
+    const QRect clip = rect & frameRect();
+    if (!painter || clip.isEmpty())
+        return;
+    if (isScrubFrameShown(*d)) {
+        paintScrubFrame(*d, *painter, clip);
+        return;
+    }
+    if (!d->m_activeStroke) {
+        painter->drawPixmap(clip, d->m_cachedFramePixmap, clip);
+        return;
+    }
+
+    painter->drawPixmap(clip, d->m_cachedBacklightPixmap, clip);
+    const int frame = shownFrame(*d);
+    paintOtherLayersLive(*d, frame, *painter, clip);
+    const VisualLayer *active = visualAt(*d, d->m_activeLayerIdx);
+    if (!active || !active->isVisible())
+        return;
+    if (const auto *drawLayer = qobject_cast<const DrawLayer *>(active))
+        drawLayer->paintWithActiveStroke(frame, painter, clip, d->m_activeStroke.get());
+    else
+        active->paint(frame, painter, clip);
+}
+
+void Scene::paintCurrentFrame(QPainter *painter, const QRect &rect) const
+{
+    const QRect clip = rect & frameRect();
+    if (!painter || clip.isEmpty())
+        return;
+    if (isScrubFrameShown(*d)) {
+        paintScrubFrame(*d, *painter, clip);
+        return;
+    }
+    if (!d->m_activeStroke) {
+        painter->drawPixmap(clip, d->m_cachedCurrentFramePixmap, clip);
+        return;
+    }
+
+    const int frame = shownFrame(*d);
+    paintOtherLayersLive(*d, frame, *painter, clip);
+    const VisualLayer *active = visualAt(*d, d->m_activeLayerIdx);
+    if (const auto *drawLayer = qobject_cast<const DrawLayer *>(active); drawLayer && drawLayer->isVisible())
+        drawLayer->paintWithActiveStroke(frame, painter, clip, d->m_activeStroke.get());
+}
+
+} // namespace Model

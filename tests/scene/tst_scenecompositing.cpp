@@ -1,0 +1,472 @@
+#include "scene/scene.h"
+
+#include "render/alphacomposition.h"
+#include "scenetesthelpers.h"
+#include "settings/backlightsettings.h"
+#include "settings/settings.h"
+#include "strokes/bitmapstroke.h"
+#include "tools/toolmanager.h"
+
+#include <QPainter>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+
+using namespace Model;
+using namespace SceneTest;
+
+using PaintFunction = void (Scene::*)(QPainter *, const QRect &) const;
+
+namespace {
+
+// Frame f of a layer carries a 4x4 dot of full coverage at its own place, so
+// that every frame can be told apart in one picture.
+QRect dotOfFrame(int frame)
+{
+    return QRect(frame * 6, 10, 4, 4);
+}
+
+void addDot(Scene &scene, int layer, int frame, const QRect &rect)
+{
+    auto *strokeLayer = qobject_cast<StrokeLayer *>(scene.layerAt(layer).get());
+    QVERIFY(strokeLayer);
+    QImage coverage(rect.size(), QImage::Format_Alpha8);
+    coverage.fill(255);
+    QVERIFY(strokeLayer->addStroke(frame, std::make_unique<BitmapStroke>(coverage, rect)));
+}
+
+// A stroke layer of the given cells in colour, each original with the dot
+// of its frame.
+int addDottedLayer(Scene &scene, const QString &cells, const QColor &color)
+{
+    const int layer = addStrokeLayer(scene, cells);
+    scene.setLayerColor(layer, color);
+    for (int frame = 1; frame <= cells.size(); ++frame) {
+        if (cells.at(frame - 1) == u'X')
+            addDot(scene, layer, frame, dotOfFrame(frame));
+    }
+    // Cells edited on the layer itself bypass the scene's refresh.
+    scene.updateCachedFramePixmap();
+    return layer;
+}
+
+QImage picture(const Scene &scene, PaintFunction paint)
+{
+    QImage image(scene.frameSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    (scene.*paint)(&painter, scene.frameRect());
+    return image;
+}
+
+QColor colourAt(const QImage &image, const QRect &dot)
+{
+    return image.pixelColor(dot.center());
+}
+
+BacklightSettings backlight(const QList<double> &before, const QList<double> &after,
+                            BacklightSetting::ShowOption show,
+                            BacklightSetting::HueShift hue = BacklightSetting::UseHueShift)
+{
+    BacklightSettings settings;
+    settings.on = true;
+    settings.current = BacklightSettings::BacklightSettingA;
+    settings.settingA.opacityLevelsBefore = before;
+    settings.settingA.opacityLevelsAfter = after;
+    settings.settingA.hueShift = hue;
+    settings.settingA.showOption = show;
+    settings.settingA.layers = BacklightSetting::BacklightVisibleLayers;
+    return settings;
+}
+
+QList<int> markedFrames(const Scene &scene)
+{
+    QList<int> frames;
+    for (int frame = 1; frame <= scene.maximumFrameNumber() + 1; ++frame) {
+        if (scene.isBacklightFrame(frame))
+            frames.append(frame);
+    }
+    return frames;
+}
+
+QString describe(const QColor &color)
+{
+    return QStringLiteral("hue %1 alpha %2 (%3)").arg(color.hsvHue()).arg(color.alpha()).arg(color.name(QColor::HexArgb));
+}
+
+} // namespace
+
+class TestSceneCompositing : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // Which frames the backlight shows
+    void backlightFrames_data();
+    void backlightFrames();
+    void onlyKeyFrames();
+
+    // How the backlight looks
+    void backlightLevelsAndHues_data();
+    void backlightLevelsAndHues();
+    void backlightOffIsTransparent();
+    void hidingTheOnlyLayerClearsTheBacklight();
+    void onlyTheCurrentSetRefreshes_data();
+    void onlyTheCurrentSetRefreshes();
+
+    // The cached pictures
+    void activeLayerLiesOnTop_data();
+    void activeLayerLiesOnTop();
+    void framePastTheRangeShowsNothing();
+    void selectionToolDimsTheOtherLayers();
+    void scrubbedFrameIsPaintedLive();
+    void paintingStaysInsideTheFrame();
+};
+
+void TestSceneCompositing::initTestCase()
+{
+    initAlphaCompositionTables();
+    ToolManager::instance()->createTools();
+}
+
+void TestSceneCompositing::init()
+{
+    QSettings().clear();
+    Settings::instance()->setDefaultFrameSize(FrameSize);
+    ToolManager::instance()->setCurrentTool(Tool::Type::Pen);
+}
+
+void TestSceneCompositing::cleanup()
+{
+    ToolManager::instance()->setCurrentTool(Tool::Type::None);
+}
+
+// Which frames the backlight shows, as the exposure sheet marks them: the
+// active frame and every frame shown behind it.
+void TestSceneCompositing::backlightFrames_data()
+{
+    QTest::addColumn<QString>("cells");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<BacklightSetting::ShowOption>("show");
+    QTest::addColumn<QList<double>>("before");
+    QTest::addColumn<QList<double>>("after");
+    QTest::addColumn<QList<int>>("marked");
+
+    const QString nine = QStringLiteral("XXXXXXXXX");
+    QTest::newRow("two before, one after") << nine << 1 << 9 << 5 << BacklightSetting::StopAtEnds
+                                           << QList<double>{0.5, 0.3} << QList<double>{0.4}
+                                           << QList<int>{3, 4, 5, 6};
+    QTest::newRow("a level of 0.01 leaves a gap") << nine << 1 << 9 << 5 << BacklightSetting::StopAtEnds
+                                                  << QList<double>{0.01, 0.3} << QList<double>{}
+                                                  << QList<int>{3, 5};
+    QTest::newRow("holds are skipped") << QStringLiteral("X--X--X--X") << 1 << 10 << 5
+                                       << BacklightSetting::StopAtEnds << QList<double>{0.3, 0.3}
+                                       << QList<double>{0.3, 0.3} << QList<int>{1, 5, 7, 10};
+    QTest::newRow("stop at the range's start") << nine << 3 << 7 << 4 << BacklightSetting::StopAtEnds
+                                               << QList<double>{0.3, 0.3, 0.3} << QList<double>{}
+                                               << QList<int>{3, 4};
+    QTest::newRow("stop at the range's end") << nine << 3 << 7 << 7 << BacklightSetting::StopAtEnds
+                                             << QList<double>{} << QList<double>{0.3, 0.3}
+                                             << QList<int>{7};
+    QTest::newRow("wrap at the range's end") << nine << 3 << 7 << 7 << BacklightSetting::WrapAtEnds
+                                             << QList<double>{0.3} << QList<double>{0.3}
+                                             << QList<int>{3, 6, 7};
+    QTest::newRow("wrap at the range's start") << nine << 3 << 7 << 3 << BacklightSetting::WrapAtEnds
+                                               << QList<double>{0.3, 0.3} << QList<double>{}
+                                               << QList<int>{3, 6, 7};
+    QTest::newRow("outside the range") << nine << 3 << 7 << 3 << BacklightSetting::ShowOutsideRange
+                                       << QList<double>{0.3, 0.3, 0.3} << QList<double>{}
+                                       << QList<int>{1, 2, 3};
+    // The empty frame after the last cell, past the range, still starts
+    // the backlight from there.
+    QTest::newRow("frame after the last cell") << QStringLiteral("XXXX") << 1 << 4 << 5
+                                               << BacklightSetting::StopAtEnds << QList<double>{0.3, 0.3}
+                                               << QList<double>{0.3} << QList<int>{3, 4, 5};
+}
+
+void TestSceneCompositing::backlightFrames()
+{
+    QFETCH(QString, cells);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(int, frame);
+    QFETCH(BacklightSetting::ShowOption, show);
+    QFETCH(QList<double>, before);
+    QFETCH(QList<double>, after);
+    QFETCH(QList<int>, marked);
+
+    Scene scene;
+    addStrokeLayer(scene, cells);
+    scene.setFrameRange(first, last, first, 0);
+    scene.setActiveFrameAndLayer(frame, 0, Scene::AllowFrameAfterLast);
+    QCOMPARE(scene.activeFrame(), frame);
+    QSignalSpy framesChanged(&scene, &Scene::backlightFramesChanged);
+
+    scene.setBacklightSettings(backlight(before, after, show));
+
+    QCOMPARE(markedFrames(scene), marked);
+    QCOMPARE(framesChanged.count(), 1);
+}
+
+void TestSceneCompositing::onlyKeyFrames()
+{
+    Scene scene;
+    addStrokeLayer(scene, QStringLiteral("XXXXXXXXX"));
+    scene.setFrameRange(1, 9, 5, 0);
+    for (int frame : {2, 5, 8, 9})
+        scene.setKeyDrawing(0, frame, true);
+    BacklightSettings settings = backlight({0.3, 0.3}, {0.3, 0.3}, BacklightSetting::StopAtEnds);
+    scene.setBacklightSettings(settings);
+    QCOMPARE(markedFrames(scene), (QList<int>{3, 4, 5, 6, 7}));
+
+    settings.onlyKeyFrames = true;
+    scene.setBacklightSettings(settings);
+
+    QCOMPARE(markedFrames(scene), (QList<int>{2, 5, 8, 9}));
+}
+
+// Each frame's dot in the backlight: its level as alpha, its hue turned by
+// 30 degrees a step, forwards before the current frame and back after it.
+void TestSceneCompositing::backlightLevelsAndHues_data()
+{
+    QTest::addColumn<BacklightSetting::HueShift>("hueShift");
+    QTest::addColumn<int>("hueOf3");
+    QTest::addColumn<int>("hueOf4");
+    QTest::addColumn<int>("hueOf6");
+    QTest::newRow("hue shift") << BacklightSetting::UseHueShift << 60 << 30 << 330;
+    QTest::newRow("no hue shift") << BacklightSetting::NoHueShift << 0 << 0 << 0;
+}
+
+void TestSceneCompositing::backlightLevelsAndHues()
+{
+    QFETCH(BacklightSetting::HueShift, hueShift);
+    QFETCH(int, hueOf3);
+    QFETCH(int, hueOf4);
+    QFETCH(int, hueOf6);
+
+    Scene scene;
+    addDottedLayer(scene, QStringLiteral("XXXXXXXXX"), Qt::red);
+    scene.setFrameRange(1, 9, 5, 0);
+    scene.setBacklightSettings(backlight({0.5, 0.3}, {0.4}, BacklightSetting::StopAtEnds, hueShift));
+
+    const QImage light = picture(scene, &Scene::paintBacklight);
+    const QList<std::tuple<int, int, int>> expected{{3, hueOf3, 77}, {4, hueOf4, 128}, {6, hueOf6, 102}};
+    for (const auto &[frame, hue, alpha] : expected) {
+        const QColor colour = colourAt(light, dotOfFrame(frame));
+        QVERIFY2(std::abs(colour.alpha() - alpha) <= 1, qPrintable(describe(colour)));
+        const int hueError = std::abs(colour.hsvHue() - hue);
+        QVERIFY2(std::min(hueError, 360 - hueError) <= 3, qPrintable(describe(colour)));
+    }
+    for (int frame : {1, 2, 5, 7, 8, 9})
+        QCOMPARE(colourAt(light, dotOfFrame(frame)).alpha(), 0);
+
+    // The composite shows the current frame in full over its backlight.
+    const QImage frame = picture(scene, &Scene::paintFrame);
+    QCOMPARE(colourAt(frame, dotOfFrame(5)), QColor(Qt::red));
+    QCOMPARE(colourAt(frame, dotOfFrame(4)), colourAt(light, dotOfFrame(4)));
+    QCOMPARE(colourAt(picture(scene, &Scene::paintCurrentFrame), dotOfFrame(4)).alpha(), 0);
+}
+
+void TestSceneCompositing::backlightOffIsTransparent()
+{
+    Scene scene;
+    addDottedLayer(scene, QStringLiteral("XXXXX"), Qt::red);
+    scene.setFrameRange(1, 5, 3, 0);
+    BacklightSettings settings = backlight({0.5}, {0.5}, BacklightSetting::StopAtEnds);
+    scene.setBacklightSettings(settings);
+    QVERIFY(colourAt(picture(scene, &Scene::paintBacklight), dotOfFrame(2)).alpha() > 0);
+    QSignalSpy framesChanged(&scene, &Scene::backlightFramesChanged);
+    QSignalSpy repaint(&scene, &Scene::rectChanged);
+
+    settings.on = false;
+    scene.setBacklightSettings(settings);
+
+    QImage transparent(scene.frameSize(), QImage::Format_ARGB32_Premultiplied);
+    transparent.fill(Qt::transparent);
+    QCOMPARE(picture(scene, &Scene::paintBacklight), transparent);
+    QCOMPARE(markedFrames(scene), QList<int>());
+    QCOMPARE(framesChanged.count(), 1);
+    QCOMPARE(repaint.count(), 1);
+    QCOMPARE(repaint.at(0).at(0).toRect(), scene.frameRect());
+}
+
+void TestSceneCompositing::hidingTheOnlyLayerClearsTheBacklight()
+{
+    Scene scene;
+    addDottedLayer(scene, QStringLiteral("XXXXX"), Qt::red);
+    scene.setFrameRange(1, 5, 3, 0);
+    scene.setBacklightSettings(backlight({0.5}, {0.5}, BacklightSetting::StopAtEnds));
+
+    scene.setLayerVisible(0, false);
+
+    QImage transparent(scene.frameSize(), QImage::Format_ARGB32_Premultiplied);
+    transparent.fill(Qt::transparent);
+    QCOMPARE(picture(scene, &Scene::paintBacklight), transparent);
+    QCOMPARE(picture(scene, &Scene::paintFrame), transparent);
+}
+
+void TestSceneCompositing::onlyTheCurrentSetRefreshes_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("refreshed");
+    QTest::newRow("nothing") << QStringLiteral("nothing") << false;
+    QTest::newRow("set B, not current") << QStringLiteral("other set") << false;
+    QTest::newRow("a level of set A") << QStringLiteral("level") << true;
+    QTest::newRow("hue shift of set A") << QStringLiteral("hue") << true;
+    QTest::newRow("current set") << QStringLiteral("current") << true;
+    QTest::newRow("only key frames") << QStringLiteral("keys") << true;
+}
+
+void TestSceneCompositing::onlyTheCurrentSetRefreshes()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, refreshed);
+
+    Scene scene;
+    addDottedLayer(scene, QStringLiteral("XXXXX"), Qt::red);
+    scene.setFrameRange(1, 5, 3, 0);
+    BacklightSettings settings = backlight({0.5}, {0.5}, BacklightSetting::StopAtEnds);
+    scene.setBacklightSettings(settings);
+    QSignalSpy framesChanged(&scene, &Scene::backlightFramesChanged);
+    QSignalSpy repaint(&scene, &Scene::rectChanged);
+
+    if (change == u"other set")
+        settings.settingB.opacityLevelsBefore = {0.9, 0.9};
+    else if (change == u"level")
+        settings.settingA.opacityLevelsBefore = {0.6};
+    else if (change == u"hue")
+        settings.settingA.hueShift = BacklightSetting::NoHueShift;
+    else if (change == u"current")
+        settings.current = BacklightSettings::BacklightSettingB;
+    else if (change == u"keys")
+        settings.onlyKeyFrames = true;
+    scene.setBacklightSettings(settings);
+
+    QCOMPARE(framesChanged.count(), refreshed ? 1 : 0);
+    QCOMPARE(repaint.count(), refreshed ? 1 : 0);
+}
+
+// Two overlapping layers: whichever is active covers the other in the
+// cached pictures, wherever it stands in the ordering.
+void TestSceneCompositing::activeLayerLiesOnTop_data()
+{
+    QTest::addColumn<int>("active");
+    QTest::addColumn<QColor>("seen");
+    QTest::newRow("top layer active") << 0 << QColor(Qt::red);
+    QTest::newRow("bottom layer active") << 1 << QColor(Qt::blue);
+}
+
+void TestSceneCompositing::activeLayerLiesOnTop()
+{
+    QFETCH(int, active);
+    QFETCH(QColor, seen);
+
+    Scene scene;
+    addDottedLayer(scene, QStringLiteral("XXX"), Qt::red);
+    addDottedLayer(scene, QStringLiteral("XXX"), Qt::blue);
+    QCOMPARE(scene.layerOrdering(), (QList<int>{0, 1}));
+    scene.setFrameRange(1, 3, 2, active);
+    scene.setBacklightSettings(backlight({1.0}, {}, BacklightSetting::StopAtEnds, BacklightSetting::NoHueShift));
+    QCOMPARE(scene.activeLayerIdx(), active);
+
+    QCOMPARE(colourAt(picture(scene, &Scene::paintCurrentFrame), dotOfFrame(2)), seen);
+    QCOMPARE(colourAt(picture(scene, &Scene::paintFrame), dotOfFrame(2)), seen);
+    QCOMPARE(colourAt(picture(scene, &Scene::paintBacklight), dotOfFrame(1)), seen);
+}
+
+void TestSceneCompositing::framePastTheRangeShowsNothing()
+{
+    Scene scene;
+    addDottedLayer(scene, QStringLiteral("XXXX"), Qt::red);
+    scene.setFrameRange(1, 4, 4, 0);
+    scene.setBacklightSettings(backlight({1.0}, {}, BacklightSetting::StopAtEnds, BacklightSetting::NoHueShift));
+    // The empty frame after the last cell, where a new drawing would go.
+    QVERIFY(scene.setActiveFrameAndLayer(5, 0, Scene::AllowFrameAfterLast));
+    QCOMPARE(scene.activeFrame(), 5);
+
+    const QImage current = picture(scene, &Scene::paintCurrentFrame);
+    for (int frame = 1; frame <= 4; ++frame)
+        QCOMPARE(colourAt(current, dotOfFrame(frame)).alpha(), 0);
+    // The backlight counts back from there: the last drawing shows.
+    QCOMPARE(colourAt(picture(scene, &Scene::paintFrame), dotOfFrame(4)), QColor(Qt::red));
+}
+
+void TestSceneCompositing::selectionToolDimsTheOtherLayers()
+{
+    Scene scene;
+    const int other = addStrokeLayer(scene, QStringLiteral("X"));
+    const int active = addStrokeLayer(scene, QStringLiteral("X"));
+    scene.setLayerColor(other, Qt::red);
+    scene.setLayerColor(active, Qt::blue);
+    addDot(scene, other, 1, QRect(4, 4, 4, 4));
+    addDot(scene, active, 1, QRect(20, 4, 4, 4));
+    scene.setActiveFrameAndLayer(1, active, Scene::ClampToDrawings);
+    QCOMPARE(scene.activeLayerIdx(), active);
+
+    ToolManager::instance()->setCurrentTool(Tool::Type::Lasso);
+    scene.updateCachedFramePixmap();
+
+    const QImage frame = picture(scene, &Scene::paintFrame);
+    const QColor dimmed = frame.pixelColor(5, 5);
+    QVERIFY2(std::abs(dimmed.alpha() - 64) <= 1, qPrintable(describe(dimmed)));
+    QCOMPARE(frame.pixelColor(21, 5), QColor(Qt::blue));
+    // The current frame alone is not dimmed.
+    QCOMPARE(picture(scene, &Scene::paintCurrentFrame).pixelColor(5, 5), QColor(Qt::red));
+
+    ToolManager::instance()->setCurrentTool(Tool::Type::Pen);
+    scene.updateCachedFramePixmap();
+    QCOMPARE(picture(scene, &Scene::paintFrame).pixelColor(5, 5), QColor(Qt::red));
+}
+
+void TestSceneCompositing::scrubbedFrameIsPaintedLive()
+{
+    Scene scene;
+    addDottedLayer(scene, QStringLiteral("XXXXX"), Qt::red);
+    scene.setFrameRange(1, 5, 2, 0);
+    scene.setBacklightSettings(backlight({1.0}, {1.0}, BacklightSetting::StopAtEnds));
+
+    QVERIFY(scene.setScrubFrame(4));
+
+    const QImage frame = picture(scene, &Scene::paintFrame);
+    QCOMPARE(colourAt(frame, dotOfFrame(4)), QColor(Qt::red));
+    for (int other : {1, 2, 3, 5})
+        QCOMPARE(colourAt(frame, dotOfFrame(other)).alpha(), 0);
+    QCOMPARE(colourAt(picture(scene, &Scene::paintCurrentFrame), dotOfFrame(4)), QColor(Qt::red));
+    QImage transparent(scene.frameSize(), QImage::Format_ARGB32_Premultiplied);
+    transparent.fill(Qt::transparent);
+    QCOMPARE(picture(scene, &Scene::paintBacklight), transparent);
+}
+
+void TestSceneCompositing::paintingStaysInsideTheFrame()
+{
+    Scene scene;
+    addDottedLayer(scene, QStringLiteral("XX"), Qt::red);
+    addDot(scene, 0, 1, QRect(0, 0, 64, 48));
+    scene.updateCachedFramePixmap();
+
+    QImage image(100, 80, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.translate(10, 10);
+    // Half outside the frame, half inside its bottom-right corner.
+    scene.paintFrame(&painter, QRect(40, 30, 60, 60));
+    painter.end();
+
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const bool inside = QRect(50, 40, 24, 18).contains(x, y);
+            QCOMPARE(image.pixelColor(x, y).alpha(), inside ? 255 : 0);
+        }
+    }
+}
+
+QTEST_MAIN(TestSceneCompositing)
+#include "tst_scenecompositing.moc"
