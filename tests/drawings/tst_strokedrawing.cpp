@@ -310,6 +310,8 @@ private Q_SLOTS:
     void cachedImageFollowsEdits_data();
     void cachedImageFollowsEdits();
     void penMaskBecomesTheImage();
+    void addedStrokesHoldNoMask_data();
+    void addedStrokesHoldNoMask();
     void eraserOnEmptyDrawingIsRefused();
     void takingTheOnlyStrokeEmptiesTheDrawing();
     void copyIdIsResetByEdits_data();
@@ -437,6 +439,67 @@ void TestStrokeDrawing::penMaskBecomesTheImage()
     const uchar *mask = stroke->image().constBits();
     QVERIFY(drawing.addStroke(std::move(stroke)));
     QCOMPARE(drawing.image().constBits(), mask);
+}
+
+void TestStrokeDrawing::addedStrokesHoldNoMask_data()
+{
+    QTest::addColumn<bool>("startEmpty");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("tolerance");
+    QTest::newRow("live pen on an empty drawing") << true << int(LivePen) << 4;
+    QTest::newRow("live pen over strokes") << false << int(LivePen) << 4;
+    QTest::newRow("live eraser over strokes") << false << int(LiveEraser) << 4;
+    QTest::newRow("pen from a record on an empty drawing") << true << int(RecordPen) << 0;
+    QTest::newRow("pen from a record over strokes") << false << int(RecordPen) << 0;
+    QTest::newRow("eraser from a record over strokes") << false << int(RecordEraser) << 0;
+    QTest::newRow("group with live strokes") << false << int(Group) << 0;
+}
+
+// A mask is the size of the frame: kept by every stroke of a drawing, a few
+// hundred strokes would hold a gigabyte. The drawing's image must still show
+// each stroke.
+void TestStrokeDrawing::addedStrokesHoldNoMask()
+{
+    QFETCH(bool, startEmpty);
+    QFETCH(int, step);
+    QFETCH(int, tolerance);
+    REQUIRE_GL();
+    StrokeDrawing drawing(Frame);
+    if (!startEmpty) {
+        QVERIFY(drawing.addStroke(gradient(QRect(10, 10, 140, 100))));
+        QVERIFY(drawing.addStroke(recordStroke(true, wave(60.0, 1.0))));
+    }
+    const QImage before = drawing.image().isNull() ? QImage() : drawing.image().copy();
+
+    if (step == Group) {
+        // Strokes grouped before they reach the drawing, still with masks.
+        auto group = std::make_unique<CompoundStroke>();
+        group->addStroke(liveStroke(true, wave(40.0, 0.5)));
+        group->addStroke(liveStroke(false, wave(45.0, 2.0)));
+        QVERIFY(drawing.addStroke(std::move(group)));
+    } else {
+        apply(drawing, Step(step), 3);
+    }
+
+    const std::function<QString(const CompoundStroke &)> heldMask = [&](const CompoundStroke &compound) {
+        for (int i = 0; i < compound.memberCount(); ++i) {
+            const Stroke *member = compound.member(i);
+            if (const auto *single = dynamic_cast<const SingleStroke *>(member); single && !single->image().isNull())
+                return QStringLiteral("member %1 holds a mask").arg(i);
+            if (const auto *nested = dynamic_cast<const CompoundStroke *>(member)) {
+                const QString inside = heldMask(*nested);
+                if (!inside.isEmpty())
+                    return QStringLiteral("member %1: %2").arg(i).arg(inside);
+            }
+        }
+        return QString();
+    };
+    QCOMPARE(heldMask(drawing.root()), QString());
+    QCOMPARE(heldMask(static_cast<const StrokeDrawing &>(*drawing.clone()).root()), QString());
+
+    const QString mismatch = imageMismatch(drawing, tolerance);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+    QVERIFY(drawing.image() != before);
 }
 
 void TestStrokeDrawing::eraserOnEmptyDrawingIsRefused()

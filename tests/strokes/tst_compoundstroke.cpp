@@ -4,6 +4,7 @@
 #include "strokes/compoundstroke.h"
 #include "strokes/pointsegment.h"
 #include "strokes/singlestroke.h"
+#include "tools/pentool.h"
 
 #include <QDataStream>
 #include <QOffscreenSurface>
@@ -224,6 +225,9 @@ private Q_SLOTS:
     void renderVectorStrokes_data();
     void renderVectorStrokes();
     void collapseVectorStrokes();
+    void renderedInPiecesMatchesWhole_data();
+    void renderedInPiecesMatchesWhole();
+    void membersHoldNoMask();
 
 private:
     bool m_gl = false;
@@ -752,6 +756,93 @@ void TestCompoundStroke::collapseVectorStrokes()
     QCOMPARE(stroke->strokeCount(), 1);
     QCOMPARE(stroke->member(0)->type(), int(Stroke::BitmapStrokeType));
     QVERIFY(largestDifference(rendered(*stroke, QSize(50, 50)), before) <= 1);
+}
+
+void TestCompoundStroke::renderedInPiecesMatchesWhole_data()
+{
+    QTest::addColumn<std::shared_ptr<CompoundStroke>>("stroke");
+    QTest::addColumn<QTransform>("transform");
+    QTest::addColumn<double>("renderScale");
+    const auto ellipse = [](QPointF centre, double rx, double ry) {
+        QPainterPath path;
+        path.addEllipse(centre, rx, ry);
+        return path;
+    };
+
+    QTest::newRow("pens, erasers and bitmaps")
+        << compoundOf(dab(QPointF(40, 50), 30), bitmap(QRect(60, 20, 150, 90), 120),
+                      dab(QPointF(120, 60), 25, true), dab(QPointF(230, 200), 40),
+                      dab(QPointF(150, 150), 70))
+        << QTransform() << 1.0;
+
+    auto nested = compoundOf(dab(QPointF(100, 100), 40), dab(QPointF(130, 110), 20, true),
+                             bitmap(QRect(50, 150, 120, 60), 200));
+    nested->setTransform(QTransform().translate(150, 40).rotate(25).scale(0.6, 0.8));
+    QTest::newRow("nested under a transform")
+        << compoundOf(dab(QPointF(60, 200), 35), owned(nested), dab(QPointF(200, 180), 30, true))
+        << QTransform() << 1.0;
+
+    auto erased = compoundOf(dab(QPointF(100, 100), 60), dab(QPointF(200, 150), 50));
+    erased->erase(ellipse(QPointF(150, 120), 60, 40));
+    erased->addStroke(dab(QPointF(150, 120), 30));
+    QTest::newRow("erase path") << erased << QTransform() << 1.0;
+
+    // A lifted selection: cut to a curved outline.
+    auto lifted = compoundOf(dab(QPointF(100, 100), 60), bitmap(QRect(120, 60, 140, 160), 150),
+                             dab(QPointF(220, 200), 50, true));
+    lifted->setClipPath(ellipse(QPointF(150, 130), 110, 80));
+    QTest::newRow("clip path") << compoundOf(owned(lifted), dab(QPointF(40, 240), 30))
+                               << QTransform() << 1.0;
+
+    // As a collapse renders: shifted and at twice the resolution.
+    QTest::newRow("scaled")
+        << compoundOf(owned(lifted), dab(QPointF(60, 60), 20), dab(QPointF(70, 70), 15, true))
+        << (QTransform::fromTranslate(-20, -10) * QTransform::fromScale(2, 2)) << 2.0;
+}
+
+// A drawing's image is kept up to date by rendering only the part that an
+// edit changed; that must give the very pixels a render of everything gives.
+// The target is larger than the renderer's framebuffer, so that it tiles too.
+void TestCompoundStroke::renderedInPiecesMatchesWhole()
+{
+    REQUIRE_GL();
+    QFETCH(std::shared_ptr<CompoundStroke>, stroke);
+    QFETCH(QTransform, transform);
+    QFETCH(double, renderScale);
+    const QSize size(330, 290);
+
+    QImage whole(size, QImage::Format_Alpha8);
+    whole.fill(0);
+    stroke->render(whole, whole.rect(), transform, QPoint(3, 5), renderScale);
+    int covered = 0;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            covered += pixel(whole, {x, y}) != 0;
+    QVERIFY(covered > 5000);
+
+    QImage pieces(size, QImage::Format_Alpha8);
+    pieces.fill(0);
+    for (int top = 0; top < size.height(); top += 37) {
+        for (int left = 0; left < size.width(); left += 53)
+            stroke->render(pieces, QRect(left, top, 53, 37), transform, QPoint(3, 5), renderScale);
+    }
+    QCOMPARE(largestDifference(pieces, whole), 0);
+}
+
+void TestCompoundStroke::membersHoldNoMask()
+{
+    auto pen = std::make_unique<PenTool>(Tool::PenType::Marker);
+    auto live = std::make_unique<SingleStroke>(QSize(1920, 1080), pen.get());
+    live->addPoint({100.0, 100.0, 1.0, 0.0});
+    QVERIFY(!live->image().isNull());
+
+    CompoundStroke group;
+    QVERIFY(group.addStroke(std::move(live)));
+    const auto *member = dynamic_cast<const SingleStroke *>(group.member(0));
+    QVERIFY(member);
+    // Members are drawn from their segments; the mask would only hold memory.
+    QVERIFY(member->image().isNull());
+    QVERIFY(!member->isEmpty());
 }
 
 QTEST_MAIN(TestCompoundStroke)

@@ -151,6 +151,7 @@ private Q_SLOTS:
     void renderMatchesTheMask();
     void eraserRendersWithItsFamily_data();
     void eraserRendersWithItsFamily();
+    void takingTheMask();
 
     void eraseAndClip_data();
     void eraseAndClip();
@@ -515,6 +516,41 @@ void TestSingleStroke::renderMatchesTheMask()
     // A clip that misses the stroke draws nothing.
     QCOMPARE(stroke.render(before, QRect(0, 400, 30, 30), QTransform(), QPoint(), 1.0), QRect());
     QCOMPARE(before, stroke.image());
+}
+
+// A drawing takes the mask of a finished stroke; the stroke must not keep a
+// frame's worth of memory alive next to it.
+void TestSingleStroke::takingTheMask()
+{
+    REQUIRE_GL();
+    const auto tool = drawingTool();
+    SingleStroke stroke(QSize(320, 240), tool.get());
+    for (const InputPoint &sample : straight(20, 120)) {
+        stroke.addPoint(sample);
+        stroke.updateMask();
+    }
+    const std::unique_ptr<Stroke> copy = stroke.clone();
+    const QImage drawn = stroke.image().copy();
+    const uchar *pixels = stroke.image().constBits();
+
+    const QImage taken = stroke.takeImage();
+    QCOMPARE(taken.constBits(), pixels);
+    QCOMPARE(taken, drawn);
+    QVERIFY(stroke.image().isNull());
+    QVERIFY(stroke.takeImage().isNull());
+    // The copy made before keeps its own view of the mask.
+    QCOMPARE(static_cast<const SingleStroke &>(*copy).image(), drawn);
+
+    // The vector data stays: the stroke still renders, and goes on fitting,
+    // but has no mask to gather new segments in.
+    QImage target = blank(QSize(320, 240));
+    QCOMPARE(stroke.render(target, target.rect(), QTransform(), QPoint(), 1.0), target.rect());
+    QVERIFY(target != blank(QSize(320, 240)));
+    const qsizetype segments = stroke.segments().size();
+    stroke.addPoint({200.0, 150.0, 1.0, 0.0});
+    QVERIFY(stroke.segments().size() > segments);
+    QCOMPARE(stroke.updateMask(), QRect());
+    QVERIFY(stroke.image().isNull());
 }
 
 void TestSingleStroke::eraserRendersWithItsFamily_data()

@@ -220,26 +220,43 @@ bool StrokeDrawing::addStroke(std::unique_ptr<Stroke> stroke)
         return false;
 
     if (stroke->type() == Stroke::SingleStrokeType) {
-        const auto &single = static_cast<const SingleStroke &>(*stroke);
+        auto &single = static_cast<SingleStroke &>(*stroke);
         const bool pen = single.isPenStroke();
         if (!pen && d->m_root->isEmpty())
             return false;
 
-        // A live stroke brings its mask, gathered while it was drawn; one read
-        // from a record or made for another frame size is rendered here.
-        QImage mask = single.image();
+        // A live stroke brings its mask, gathered while it was drawn; the
+        // drawing takes it, so that the stroke keeps only its vector data and
+        // no frame-sized mask lives on with it.
+        QImage mask = single.takeImage();
+        // Nothing lies outside the stroke's rectangle, so only that part is
+        // composed. A stroke clipped away has no rectangle, yet its mask may
+        // still hold what was drawn before.
+        QRect area = single.boundingRect();
+        if (area.isNull())
+            area = QRect(QPoint(0, 0), d->m_size);
         if (mask.isNull() || mask.size() != d->m_size) {
-            mask = blankCoverage(d->m_size);
+            // One read from a record or drawn on another frame size is
+            // rendered here. It becomes the image only on an empty drawing;
+            // otherwise a scratch that reaches just as far as the stroke is
+            // enough, rendered in the frame's own pixel grid.
+            area &= QRect(QPoint(0, 0), d->m_size);
+            if (d->m_image.isNull()) {
+                mask = blankCoverage(d->m_size);
+            } else if (!area.isEmpty()) {
+                mask = QImage(area.right() + 1, area.bottom() + 1, QImage::Format_Alpha8);
+                if (!mask.isNull())
+                    fillAlphaRect(mask, area, 0);
+            } else {
+                mask = QImage();
+            }
             if (!mask.isNull())
                 single.render(mask, single.boundingRect(), QTransform(), QPoint(0, 0), 1.0);
         }
         if (!d->m_image.isNull())
-            composeAlphaMask(d->m_image, mask, mask.rect(), pen);
+            composeAlphaMask(d->m_image, mask, area, pen);
         else if (pen)
             d->m_image = std::move(mask);
-        // SingleStroke hands out its mask only for reading, so the stroke
-        // keeps its reference until it is deleted; the image above shares
-        // the pixels until the next composition writes into it.
     } else {
         if (d->m_image.isNull())
             d->m_image = blankCoverage(d->m_size);

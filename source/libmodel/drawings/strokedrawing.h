@@ -74,7 +74,8 @@ public:
     const CompoundStroke &root() const;
 
     // Takes the stroke and composes it into the image. A live single stroke's
-    // mask is used as it stands rather than rendered again. False, and the
+    // mask is used as it stands rather than rendered again, and the stroke
+    // gives it up: strokes in a drawing hold no mask. False, and the
     // stroke is dropped, for a null stroke and for an eraser stroke on an
     // empty drawing (there is nothing to erase, and an eraser must never be
     // a drawing's first stroke).

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 #include <vector>
 
 namespace Model {
@@ -67,6 +68,24 @@ QRect mappedRect(const QTransform &transform, const QRect &rect)
     if (withinLimits(mapped))
         return transform.mapRect(rect);
     return alignedRect(mapped);
+}
+
+// composeAlphaMask for two images that lie at different places of one pixel
+// grid: pixel (0, 0) of destination is at destinationOrigin, that of source
+// at sourceOrigin, and rect is in the grid. Nothing is copied.
+void composeAt(QImage &destination, QPoint destinationOrigin, const QImage &source,
+               QPoint sourceOrigin, QRect rect, bool draw)
+{
+    rect &= QRect(destinationOrigin, destination.size()) & QRect(sourceOrigin, source.size());
+    if (rect.isEmpty())
+        return;
+    const QRect to = rect.translated(-destinationOrigin);
+    const QRect from = rect.translated(-sourceOrigin);
+    QImage destinationPart(destination.scanLine(to.top()) + to.left(), to.width(), to.height(),
+                           destination.bytesPerLine(), QImage::Format_Alpha8);
+    const QImage sourcePart(source.constScanLine(from.top()) + from.left(), from.width(),
+                            from.height(), source.bytesPerLine(), QImage::Format_Alpha8);
+    composeAlphaMask(destinationPart, sourcePart, destinationPart.rect(), draw);
 }
 
 bool isEraserStroke(const Stroke &stroke)
@@ -237,6 +256,98 @@ private:
     bool m_cancelled = false;
 };
 
+// What every level of one render shares. All rectangles are in the pixel grid
+// of the caller's target; each level composes on a canvas that covers only
+// the part of that grid its content can reach.
+class CompoundStroke::RenderPass
+{
+public:
+    RenderPass(QRect frame, QPoint paperOffset, double renderScale, RenderProgress *progress)
+        : m_frame(frame)
+        , m_paperOffset(paperOffset)
+        , m_renderScale(renderScale)
+        , m_margin(marginFor(renderScale))
+        , m_progress(progress)
+    {
+    }
+
+    // Where the top level may change its target; every level lies inside it.
+    void setArea(QRect area) { m_area = area; }
+
+    // The pixels that stroke can cover when drawn with outer. For a compound
+    // this is worked out from its members rather than from its cached
+    // rectangle, which is rounded at every transform on the way down.
+    QRect reach(const Stroke &stroke, const QTransform &outer)
+    {
+        if (const auto *compound = dynamic_cast<const CompoundStroke *>(&stroke)) {
+            // Every compound occurs once in a tree, so one transform each.
+            const auto known = m_reaches.find(compound);
+            if (known != m_reaches.end())
+                return known->second;
+            const QTransform inner = compound->d->m_transform * outer;
+            QRect result;
+            // Erasers only take away from what the other members drew.
+            for (const auto &member : compound->d->m_members) {
+                if (!isEraserStroke(*member))
+                    result |= reach(*member, inner);
+            }
+            // Beyond its clip path a compound is wiped to nothing: a lifted
+            // selection holds a copy of the whole drawing, but shows only
+            // what lies inside its outline.
+            const QPainterPath &clipPath = compound->d->m_clipPath;
+            if (!clipPath.isEmpty())
+                result &= alignedRect(inner.mapRect(clipPath.boundingRect())).adjusted(-1, -1, 1, 1);
+            m_reaches.emplace(compound, result);
+            return result;
+        }
+        const QRect rect = stroke.boundingRect();
+        if (rect.isEmpty())
+            return {};
+        return alignedRect(outer.mapRect(toRectF(rect)))
+            .adjusted(-m_margin, -m_margin, m_margin, m_margin);
+    }
+
+    // The image that single strokes and bitmaps are drawn on one at a time
+    // before they are composed, in the caller's grid so that the renderer
+    // places every pixel exactly where a render straight into the target
+    // would. It reaches only as far as the top level's area, and inside that
+    // area it is 0 between members.
+    QImage &memberImage()
+    {
+        if (m_memberImage.isNull() && !m_area.isEmpty()) {
+            m_memberImage = QImage(m_area.right() + 1, m_area.bottom() + 1, QImage::Format_Alpha8);
+            if (!m_memberImage.isNull())
+                fillAlphaRect(m_memberImage, m_area, 0);
+        }
+        return m_memberImage;
+    }
+
+    // The caller's whole target.
+    QRect frame() const { return m_frame; }
+    QPoint paperOffset() const { return m_paperOffset; }
+    double renderScale() const { return m_renderScale; }
+    RenderProgress *progress() const { return m_progress; }
+
+private:
+    // The renderer feathers every edge outwards by less than one render scale
+    // unit, and rectangles are rounded to whole pixels on the way.
+    static int marginFor(double renderScale)
+    {
+        if (!std::isfinite(renderScale) || renderScale <= 0.0)
+            return 1;
+        return int(std::ceil(std::min(renderScale, 1024.0))) + 1;
+    }
+
+    QRect m_frame;
+    QPoint m_paperOffset;
+    double m_renderScale;
+    int m_margin;
+    RenderProgress *m_progress;
+    QRect m_area;
+    std::unordered_map<const CompoundStroke *, QRect> m_reaches;
+    QImage m_memberImage;
+};
+
 CompoundStroke::CompoundStroke()
     : d(std::make_unique<CompoundStrokePrivate>())
 {
@@ -279,44 +390,56 @@ QRect CompoundStroke::render(QImage &target, QRect clip, const QTransform &trans
 {
     if (target.isNull() || d->m_members.empty())
         return {};
+    RenderPass pass(target.rect(), paperOffset, renderScale, progress);
+    const QRect area = clip & target.rect() & pass.reach(*this, transform);
     // Content that lies wholly outside the clip needs no canvas. A render that
     // counts its steps walks every member all the same, so that the count
     // reaches its total.
-    if (!progress) {
-        const QRectF reach = transform.mapRect(toRectF(d->m_boundingRect)).adjusted(-1, -1, 1, 1);
-        if (d->m_boundingRect.isEmpty() || !reach.intersects(toRectF(clip)))
-            return {};
-    }
+    if (area.isEmpty() && !progress)
+        return {};
+    pass.setArea(area);
+    return render(pass, target, QPoint(0, 0), area, transform);
+}
+
+QRect CompoundStroke::render(RenderPass &pass, QImage &target, QPoint origin, QRect area,
+                             const QTransform &transform) const
+{
     const QTransform combined = d->m_transform * transform;
+    RenderProgress *progress = pass.progress();
 
     // The members are composed on a canvas of their own, so that erasers and
-    // both paths act on this compound's content only.
-    QImage canvas(target.size(), QImage::Format_Alpha8);
-    if (canvas.isNull())
-        return {};
-    canvas.fill(0);
-    // One image for every single stroke in turn; each clears what it drew.
-    QImage strokeImage;
+    // both paths act on this compound's content only. It covers area alone:
+    // nothing of this compound can land outside it.
+    QImage canvas;
+    if (!area.isEmpty()) {
+        canvas = QImage(area.size(), QImage::Format_Alpha8);
+        if (canvas.isNull())
+            return {};
+        canvas.fill(0);
+    }
 
     QRect changed;
     for (const auto &member : d->m_members) {
-        if (const auto *single = dynamic_cast<const SingleStroke *>(member.get())) {
-            if (strokeImage.isNull()) {
-                strokeImage = QImage(target.size(), QImage::Format_Alpha8);
-                strokeImage.fill(0);
-            }
-            const QRect drawn = single->render(strokeImage, clip, combined, paperOffset,
-                                               renderScale);
+        // Each member is drawn only where it can reach: a stroke across a
+        // corner of the frame must not cost a render of the whole frame.
+        const QRect memberArea = area.isEmpty() ? QRect() : area & pass.reach(*member, combined);
+        if (const auto *compound = dynamic_cast<const CompoundStroke *>(member.get())) {
+            if (!memberArea.isEmpty() || progress)
+                changed |= compound->render(pass, canvas, area.topLeft(), memberArea, combined);
+        } else if (!memberArea.isEmpty()) {
+            // Single strokes overwrite what lies under them and bitmaps draw
+            // over it, so either is drawn on its own image, all 0 there, and
+            // composed from it.
+            QImage &image = pass.memberImage();
+            const auto *single = dynamic_cast<const SingleStroke *>(member.get());
+            const QRect drawn = member->render(image, memberArea, combined, pass.paperOffset(),
+                                               pass.renderScale());
             if (!drawn.isNull()) {
                 changed |= drawn;
-                composeAlphaMask(canvas, strokeImage, clip, !single->isEraserStroke());
-                fillAlphaRect(strokeImage, drawn, 0);
+                composeAt(canvas, area.topLeft(), image, QPoint(0, 0), drawn,
+                          !single || !single->isEraserStroke());
+                fillAlphaRect(image, drawn, 0);
             }
-        } else if (const auto *compound = dynamic_cast<const CompoundStroke *>(member.get())) {
-            changed |= compound->render(canvas, clip, combined, paperOffset, renderScale,
-                                        progress);
-        } else {
-            changed |= member->render(canvas, clip, combined, paperOffset, renderScale);
         }
         if (progress && !progress->advance())
             return {};
@@ -328,16 +451,23 @@ QRect CompoundStroke::render(QImage &target, QRect clip, const QTransform &trans
         QPainter painter(&canvas);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.setRenderHint(QPainter::Antialiasing);
+        // The paths are placed in the target's grid and moved onto the
+        // canvas by whole pixels, which leaves their edges' coverage as it is.
+        painter.translate(-QPointF(area.topLeft()));
         painter.setClipRect(changed);
         if (!d->m_erasePath.isEmpty())
             painter.fillPath(combined.map(d->m_erasePath), Qt::transparent);
         if (!d->m_clipPath.isEmpty()) {
+            // Cut out of the whole target, not just of what changed: how Qt
+            // subtracts a curved path depends on how the rectangle meets it,
+            // and the edge must come out the same whichever part of the
+            // target is rendered, or cached images drift from fresh renders.
             QPainterPath outside;
-            outside.addRect(toRectF(changed));
+            outside.addRect(toRectF(pass.frame()));
             painter.fillPath(outside.subtracted(combined.map(d->m_clipPath)), Qt::transparent);
         }
     }
-    composeAlphaMask(target, canvas, changed, true);
+    composeAt(target, origin, canvas, area.topLeft(), changed, true);
     return changed;
 }
 
@@ -431,6 +561,10 @@ bool CompoundStroke::addStroke(std::unique_ptr<Stroke> stroke)
         else
             nest();
     }
+    // Members are drawn from their vector data; a live stroke's mask would
+    // only keep a frame's worth of memory for as long as the compound lives.
+    if (auto *single = dynamic_cast<SingleStroke *>(stroke.get()))
+        single->takeImage();
     d->m_members.push_back(std::move(stroke));
     updateBoundingRect();
     return true;

@@ -33,7 +33,9 @@ class CompoundStrokePrivate;
 // Rendering composes the members on a canvas of their own, pens through the
 // draw table and erasers through the erase table, so an eraser lightens only
 // what lies before it in the same compound; the canvas is then wiped under the
-// erase path and outside the clip path and drawn onto the target.
+// erase path and outside the clip path and drawn onto the target. Canvases
+// and the renderer's work are limited to the part of the clip that the
+// content can reach, each member to its own part.
 //
 // Records: read() stops at the first damage it finds, keeps the members read
 // before it and leaves the stream's error status for the caller. An unknown
@@ -76,7 +78,8 @@ public:
     static std::unique_ptr<CompoundStroke> read(QDataStream &stream);
 
     // Appends stroke (after nesting the old content when the erase path or
-    // the transform would otherwise apply to it). False for a null stroke.
+    // the transform would otherwise apply to it); a single stroke gives up
+    // its mask, which members never use. False for a null stroke.
     bool addStroke(std::unique_ptr<Stroke> stroke);
     // Adds path to the erase path and removes the members it covers whole.
     // False, and nothing changes, when there are no members. Callers bake the
@@ -110,9 +113,15 @@ public:
 
 private:
     class RenderProgress;
+    class RenderPass;
 
     QRect render(QImage &target, QRect clip, const QTransform &transform, QPoint paperOffset,
                  double renderScale, RenderProgress *progress) const;
+    // One level of a render: target's pixel (0, 0) lies at origin of the
+    // pass's grid, and area (in that grid, inside target) is where this
+    // compound may change target.
+    QRect render(RenderPass &pass, QImage &target, QPoint origin, QRect area,
+                 const QTransform &transform) const;
     // Moves all content into a new compound, which becomes the only member.
     void nest();
     void removeEmptyMembers();

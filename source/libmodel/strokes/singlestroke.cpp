@@ -18,6 +18,7 @@
 #include <QTransform>
 
 #include <cmath>
+#include <utility>
 
 namespace Model {
 
@@ -478,6 +479,11 @@ QPainterPath SingleStroke::path() const
 const QImage &SingleStroke::image() const
 {
     return d->m_mask;
+}
+
+QImage SingleStroke::takeImage()
+{
+    return std::exchange(d->m_mask, QImage());
 }
 
 QRect SingleStroke::updateMask()

@@ -34,7 +34,10 @@ class Tool;
 //
 // The mask is the size of the drawing and exists only for a live stroke; it
 // gathers the segments one by one as updateMask() rasterises the newest. A
-// stroke in a drawing is rasterised whole by render() instead.
+// stroke in a drawing is rasterised whole by render() instead, so the drawing
+// takes the mask when the stroke is added (takeImage()); a frame-sized mask
+// per stroke would otherwise stay in memory for as long as the drawing. A
+// clone shares the mask until either side lets it go.
 //
 // Records: read() stops at the first damage it finds and leaves the stream's
 // error status for the caller; what was read before the damage is kept.
@@ -105,8 +108,12 @@ public:
     int fitPointCount() const;
     QPainterPath path() const;
 
-    // The coverage mask; null for a stroke read from a record.
+    // The coverage mask; null for a stroke read from a record and for one that
+    // has handed its mask over.
     const QImage &image() const;
+    // Hands the mask over (nothing is copied) and leaves the stroke without
+    // one; later updateMask() calls do nothing.
+    QImage takeImage();
     // Rasterises the newest segment into the mask. Returns what the owner must
     // repaint: the segment, a small square around the newest sample and the
     // last lag line, inside the mask; null when nothing was rasterised.
