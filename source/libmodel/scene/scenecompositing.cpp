@@ -1,6 +1,8 @@
 #include "scene/scene.h"
 
+#include "drawings/strokedrawing.h"
 #include "layers/drawlayer.h"
+#include "layers/layeritem.h"
 #include "layers/strokelayer.h"
 #include "scene/scene_p.h"
 #include "tools/toolmanager.h"
@@ -46,6 +48,31 @@ bool isScrubFrameShown(const ScenePrivate &d)
     return d.m_scrubFrame >= 1 && d.m_scrubFrame <= d.m_maximumFrameNumber;
 }
 
+// Where a layer's picture at frame may hold ink: a stroke drawing's bounds,
+// grown by the pixels that rendering may bleed past them, or the whole frame
+// for anything else. Painting only there gives the same picture and spares
+// converting and blending the transparent rest of every frame.
+QRect inkRect(const VisualLayer &layer, int frame, const QRect &frameRect)
+{
+    if (layer.type() != Layer::StrokeLayerType || frame < 1 || frame > layer.frameCount())
+        return frameRect;
+    const std::shared_ptr<LayerItem> item = layer.cell(frame);
+    const Drawing *drawing = item ? item->drawing().get() : nullptr;
+    if (!drawing || drawing->type() != Drawing::StrokeDrawingType)
+        return frameRect;
+    const auto *strokeDrawing = static_cast<const StrokeDrawing *>(drawing);
+    if (strokeDrawing->image().isNull())
+        return QRect();
+    return strokeDrawing->root().boundingRect().adjusted(-2, -2, 2, 2) & frameRect;
+}
+
+void paintInk(const VisualLayer &layer, int frame, QPainter &painter, const QRect &rect)
+{
+    const QRect target = rect & inkRect(layer, frame, rect);
+    if (!target.isEmpty())
+        layer.paint(frame, &painter, target);
+}
+
 // Past the frame range nothing is shown (a layer paints nothing at -1).
 int shownFrame(const ScenePrivate &d)
 {
@@ -68,12 +95,12 @@ void paintLayersActiveOnTop(const ScenePrivate &d, int frame, QPainter &painter,
     for (int index : bottomToTop(d)) {
         const VisualLayer *layer = visualAt(d, index);
         if (index != d.m_activeLayerIdx && isVisibleAndOpaque(layer))
-            layer->paint(frame, &painter, rect);
+            paintInk(*layer, frame, painter, rect);
     }
     painter.setOpacity(1.0);
     const VisualLayer *active = visualAt(d, d.m_activeLayerIdx);
     if (isVisibleAndOpaque(active))
-        active->paint(frame, &painter, rect);
+        paintInk(*active, frame, painter, rect);
 }
 
 // A scrubbed frame is shown as it is: no backlight, no active layer on top,
@@ -83,7 +110,7 @@ void paintScrubFrame(const ScenePrivate &d, QPainter &painter, const QRect &clip
     for (int index : bottomToTop(d)) {
         const VisualLayer *layer = visualAt(d, index);
         if (layer && layer->isVisible())
-            layer->paint(d.m_scrubFrame, &painter, clip);
+            paintInk(*layer, d.m_scrubFrame, painter, clip);
     }
 }
 
@@ -92,8 +119,20 @@ void paintOtherLayersLive(const ScenePrivate &d, int frame, QPainter &painter, c
     for (int index : bottomToTop(d)) {
         const VisualLayer *layer = visualAt(d, index);
         if (index != d.m_activeLayerIdx && layer && layer->isVisible())
-            layer->paint(frame, &painter, clip);
+            paintInk(*layer, frame, painter, clip);
     }
+}
+
+// Where the current-frame picture may hold ink; transparent elsewhere.
+QRect currentFrameInk(const ScenePrivate &d, int frame, const QRect &frameRect)
+{
+    QRect ink;
+    for (const std::shared_ptr<Layer> &layer : d.m_layers) {
+        const auto *visual = qobject_cast<const VisualLayer *>(layer.get());
+        if (isVisibleAndOpaque(visual))
+            ink |= inkRect(*visual, frame, frameRect);
+    }
+    return ink;
 }
 
 QPixmap transparentPixmap(QSize size)
@@ -306,16 +345,26 @@ void Scene::updateCachedFramePixmap(bool updateBacklight)
     if (updateBacklight)
         updateCachedBacklightPixmap();
 
+    const ToolManager *tools = ToolManager::instance();
+    const bool selecting = tools->isSelectionToolActive() && tools->currentCursorType() == Tool::OwnCursor;
+    if (!selecting && d->m_backlightFrames.isEmpty()) {
+        // Over a transparent backlight the composite is the current frame
+        // itself, shared rather than copied.
+        d->m_cachedFramePixmap = d->m_cachedCurrentFramePixmap;
+        return;
+    }
+
     QPixmap frame = d->m_cachedBacklightPixmap;
     {
         QPainter painter(&frame);
-        const ToolManager *tools = ToolManager::instance();
-        if (tools->isSelectionToolActive() && tools->currentCursorType() == Tool::OwnCursor) {
+        if (selecting) {
             // While a selection tool is at work the other layers step back,
             // so that what it can lift stands out.
             paintLayersActiveOnTop(*d, shownFrame(*d), painter, frameRect(), 0.25);
         } else {
-            painter.drawPixmap(0, 0, d->m_cachedCurrentFramePixmap);
+            const int shown = isScrubFrameShown(*d) ? d->m_scrubFrame : shownFrame(*d);
+            const QRect ink = currentFrameInk(*d, shown, frameRect());
+            painter.drawPixmap(ink.topLeft(), d->m_cachedCurrentFramePixmap, ink);
         }
     }
     d->m_cachedFramePixmap = frame;
@@ -366,8 +415,11 @@ void Scene::updateCachedBacklightPixmap()
             // The backlight stays on the pegs: a drawing moved off them is
             // shown where it stood.
             painter.setTransform(offPegsTransform(entry.frame).inverted(), true);
-            for (const StrokeLayer *layer : std::as_const(layers))
-                layer->paintBacklight(entry.frame, &painter, frameRect(), entry.hueOffset, entry.opacity);
+            for (const StrokeLayer *layer : std::as_const(layers)) {
+                const QRect target = inkRect(*layer, entry.frame, frameRect());
+                if (!target.isEmpty())
+                    layer->paintBacklight(entry.frame, &painter, target, entry.hueOffset, entry.opacity);
+            }
             painter.restore();
         }
     }
