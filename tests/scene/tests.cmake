@@ -3,17 +3,6 @@ kl_add_test(tst_scene SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scene.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
 kl_add_test(tst_sceneframes SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_sceneframes.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
-# The sound is a WAV that the test writes (PkgConfig::FFMPEG comes from
-# source/libmodel/audio, for the shared sound-file writers).
-kl_add_test(tst_sceneaudio SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_sceneaudio.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h
-    ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h LIBS PkgConfig::FFMPEG)
-kl_add_test(tst_scenereplace SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenereplace.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
-kl_add_test(tst_sceneclipboard SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_sceneclipboard.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
-kl_add_test(tst_scenemerge SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenemerge.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
 kl_add_test(tst_scenecompositing SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scenecompositing.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
 # The stroke being drawn is rasterised through OpenGL, reachable here only
@@ -25,9 +14,3 @@ kl_add_test(tst_sceneedits SOURCES
 set_tests_properties(tst_sceneedits PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_scenechanges SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scenechanges.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)
-kl_add_test(tst_scenemodel SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_scenemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)
-kl_add_test(tst_framerangemodel SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_framerangemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)
-kl_add_test(tst_klscene SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_klscene.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)

@@ -20,16 +20,13 @@
 #include <memory>
 #include <utility>
 
-class QMimeData;
 class QPainter;
 class QPainterPath;
 class QUndoStack;
 
 namespace Model {
 
-class AudioLayer;
 class BacklightSettings;
-class Drawing;
 class FloatingSelection;
 class ScenePrivate;
 class SingleStroke;
@@ -149,16 +146,6 @@ public:
     int layerAboveActiveInFrameRange() const;
     int layerBelowInFrameRange(int layer) const;
     int layerBelowActiveInFrameRange() const;
-    // A draw layer may be merged into the layer below it in the frame range
-    // when that one is a draw layer of the same type.
-    bool canMergeLayerDown(int layer) const;
-    // Folds upper's drawings into lower, frame by frame, keeping the timing
-    // of both: where upper starts a drawing while lower holds, lower gets a
-    // drawing of its own. Every lower drawing that changes is a new copy, so
-    // distant clones of lower cells keep showing the old drawings. Records
-    // nothing: undoing is swapping the untouched layers back. False, with
-    // nothing changed, unless both are different draw layers of one type.
-    bool mergeLayerDown(int upperLayer, int lowerLayer);
 
     // Layer and cell properties
     bool setLayerVisible(int layer, bool visible);
@@ -206,40 +193,6 @@ public:
     // What the active drawing shows inside outline, lifted; null when the
     // active layer cannot be drawn on.
     std::unique_ptr<FloatingSelection> activeDrawingContent(const QPainterPath &outline) const;
-
-    // What one cell of a visual layer shows, replaced without moving any
-    // cell. Each returns the one record that puts the former content back
-    // (empty when there was nothing to change or the request is refused),
-    // keeps the cell's holds and distant-clone links right and announces
-    // every cell whose picture changed. A quiet edit announces nothing and
-    // leaves the cached pictures alone, for callers that replace several
-    // cells and refresh with the last one.
-    // The cell becomes an original of drawing, which must suit the layer (a
-    // stroke drawing, or a picture on a reference layer); refused, drawing
-    // is dropped. With detachDistantClones the cell's distant clones keep
-    // the old drawing, the first of them standing in as their original.
-    QList<SceneChange> setDrawing(int layer, int frame, std::shared_ptr<Drawing> drawing,
-                                  bool detachDistantClones, bool quiet = false);
-    // The cell becomes a distant clone of the original named by key, which
-    // must be an original on a layer of the same type, and not the cell.
-    QList<SceneChange> makeClone(int layer, int frame, const DrawingKey &key, bool quiet = false);
-    // The cell holds the drawing of the cell before it.
-    QList<SceneChange> makeHold(int layer, int frame, bool quiet = false);
-    // A hold or distant clone gets a copy of the drawing it shows, whose copy
-    // id becomes copyId (null: not an unedited pasted copy).
-    QList<SceneChange> makeOriginal(int layer, int frame, const QUuid &copyId);
-
-    // The cell clipboard's own record format.
-    static constexpr QLatin1StringView CellsMimeType{"application/x-kelvane"};
-    // The cell clipboard. copy() puts count cells from firstFrame (fewer at
-    // the layer's end) under "application/x-kelvane", with a picture of the
-    // first drawing and a line naming what was copied; the caller owns the
-    // result, null when refused. Drawings without a copy id get one, so that
-    // a paste can recognise unedited copies.
-    QMimeData *copy(int layer, int firstFrame, int count);
-    // How many cells a paste onto the active layer would insert; 0 when it
-    // cannot paste, also for a damaged record.
-    int canPaste(const QMimeData *mime) const;
 
     // Drawing keys
     std::shared_ptr<LayerItem> findDrawing(const DrawingKey &key, int *layerOut = nullptr,
@@ -336,25 +289,6 @@ public:
     // The backlight is on and frame is the active frame or is shown behind it.
     bool isBacklightFrame(int frame) const;
 
-    // The tracked audio layer's sound. Offsets are in frames, rounded to
-    // 0.01 frame, 0 starting the sound at the start of frame 1. Without an
-    // audio layer the queries answer false or 0 and the setters do nothing;
-    // every change is announced as layersChanged for the audio layer.
-    bool hasAudio() const;
-    // Sound is loaded and not muted.
-    bool isAudioEnabled() const;
-    bool hasAudioInFrames(int first, int last) const;
-    bool hasAudioAtFrame(int frame) const;
-    double audioOffset() const;
-    // The offset plus the temporary offset of a drag on the sheet.
-    double effectiveAudioOffset() const;
-    // False only without an audio layer.
-    bool setAudioEnabled(bool enabled);
-    // At least a quarter frame of sound stays at or after frame 1.
-    void setAudioOffset(double frames);
-    // Within a quarter frame of frame 1 the sound snaps to start there.
-    void setAudioDragOffset(double frames);
-
 public Q_SLOTS:
     // Refuses a size below 1x1. progress, when given, is any object with an
     // int "value" property (a progress dialog), raised once per resized cell.
@@ -379,10 +313,6 @@ public Q_SLOTS:
     void updateCachedBacklightPixmap();
     bool startScrubbing();
     bool stopScrubbing();
-    // Plays from frameId within the frame range; false without sound or
-    // outside the range.
-    bool startAudioPlayback(int frameId, bool loop);
-    void stopAudioPlayback();
 
 Q_SIGNALS:
     void nameChanged(const QString &name);
@@ -433,22 +363,17 @@ private:
     std::pair<int, int> frameRangeWithinMaximum() const;
     void connectAudioLayer(const std::shared_ptr<Layer> &layer);
     void disconnectAudioLayer(const std::shared_ptr<Layer> &layer);
-    // The layer at audioLayerIdx(), or null.
-    AudioLayer *audioLayer() const;
     void relinkInsertedLayer(const std::shared_ptr<Layer> &layer);
     void unlinkRemovedLayer(const std::shared_ptr<Layer> &layer);
     void emitWholeFrameChanged();
-    // What every replacement of a cell's content ends with; the cached
-    // pictures are left alone for a quiet edit.
-    void finishContentReplacement(const QList<std::pair<int, int>> &changed, bool refresh);
     // Sorts, drops duplicates and emits drawingsChanged.
     void emitDrawingsChanged(QList<std::pair<int, int>> cells);
-    // Finishes and drops a stroke still held, then holds a new, empty stroke
-    // of the current tool.
-    void startActiveStroke();
     // What every inserting cell edit ends with, the new cell standing just
     // after frame after.
     void finishCellInsertion(int layer, int after, bool grewAtEnd, bool refresh);
+    // Finishes and drops a stroke still held, then holds a new, empty stroke
+    // of the current tool.
+    void startActiveStroke();
 
     std::unique_ptr<ScenePrivate> d;
 };
