@@ -3,6 +3,12 @@ kl_add_test(tst_scene SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scene.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
 kl_add_test(tst_sceneframes SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_sceneframes.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
+kl_add_test(tst_scenereplace SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenereplace.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
+kl_add_test(tst_sceneclipboard SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_sceneclipboard.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
+kl_add_test(tst_scenemerge SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenemerge.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
 kl_add_test(tst_scenecompositing SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scenecompositing.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
 # The stroke being drawn is rasterised through OpenGL, reachable here only

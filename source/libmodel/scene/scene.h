@@ -20,6 +20,7 @@
 #include <memory>
 #include <utility>
 
+class QMimeData;
 class QPainter;
 class QPainterPath;
 class QUndoStack;
@@ -27,6 +28,7 @@ class QUndoStack;
 namespace Model {
 
 class BacklightSettings;
+class Drawing;
 class FloatingSelection;
 class ScenePrivate;
 class SingleStroke;
@@ -146,6 +148,16 @@ public:
     int layerAboveActiveInFrameRange() const;
     int layerBelowInFrameRange(int layer) const;
     int layerBelowActiveInFrameRange() const;
+    // A draw layer may be merged into the layer below it in the frame range
+    // when that one is a draw layer of the same type.
+    bool canMergeLayerDown(int layer) const;
+    // Folds upper's drawings into lower, frame by frame, keeping the timing
+    // of both: where upper starts a drawing while lower holds, lower gets a
+    // drawing of its own. Every lower drawing that changes is a new copy, so
+    // distant clones of lower cells keep showing the old drawings. Records
+    // nothing: undoing is swapping the untouched layers back. False, with
+    // nothing changed, unless both are different draw layers of one type.
+    bool mergeLayerDown(int upperLayer, int lowerLayer);
 
     // Layer and cell properties
     bool setLayerVisible(int layer, bool visible);
@@ -193,6 +205,40 @@ public:
     // What the active drawing shows inside outline, lifted; null when the
     // active layer cannot be drawn on.
     std::unique_ptr<FloatingSelection> activeDrawingContent(const QPainterPath &outline) const;
+
+    // What one cell of a visual layer shows, replaced without moving any
+    // cell. Each returns the one record that puts the former content back
+    // (empty when there was nothing to change or the request is refused),
+    // keeps the cell's holds and distant-clone links right and announces
+    // every cell whose picture changed. A quiet edit announces nothing and
+    // leaves the cached pictures alone, for callers that replace several
+    // cells and refresh with the last one.
+    // The cell becomes an original of drawing, which must suit the layer (a
+    // stroke drawing, or a picture on a reference layer); refused, drawing
+    // is dropped. With detachDistantClones the cell's distant clones keep
+    // the old drawing, the first of them standing in as their original.
+    QList<SceneChange> setDrawing(int layer, int frame, std::shared_ptr<Drawing> drawing,
+                                  bool detachDistantClones, bool quiet = false);
+    // The cell becomes a distant clone of the original named by key, which
+    // must be an original on a layer of the same type, and not the cell.
+    QList<SceneChange> makeClone(int layer, int frame, const DrawingKey &key, bool quiet = false);
+    // The cell holds the drawing of the cell before it.
+    QList<SceneChange> makeHold(int layer, int frame, bool quiet = false);
+    // A hold or distant clone gets a copy of the drawing it shows, whose copy
+    // id becomes copyId (null: not an unedited pasted copy).
+    QList<SceneChange> makeOriginal(int layer, int frame, const QUuid &copyId);
+
+    // The cell clipboard's own record format.
+    static constexpr QLatin1StringView CellsMimeType{"application/x-kelvane"};
+    // The cell clipboard. copy() puts count cells from firstFrame (fewer at
+    // the layer's end) under "application/x-kelvane", with a picture of the
+    // first drawing and a line naming what was copied; the caller owns the
+    // result, null when refused. Drawings without a copy id get one, so that
+    // a paste can recognise unedited copies.
+    QMimeData *copy(int layer, int firstFrame, int count);
+    // How many cells a paste onto the active layer would insert; 0 when it
+    // cannot paste, also for a damaged record.
+    int canPaste(const QMimeData *mime) const;
 
     // Drawing keys
     std::shared_ptr<LayerItem> findDrawing(const DrawingKey &key, int *layerOut = nullptr,
@@ -366,6 +412,9 @@ private:
     void relinkInsertedLayer(const std::shared_ptr<Layer> &layer);
     void unlinkRemovedLayer(const std::shared_ptr<Layer> &layer);
     void emitWholeFrameChanged();
+    // What every replacement of a cell's content ends with; the cached
+    // pictures are left alone for a quiet edit.
+    void finishContentReplacement(const QList<std::pair<int, int>> &changed, bool refresh);
     // Sorts, drops duplicates and emits drawingsChanged.
     void emitDrawingsChanged(QList<std::pair<int, int>> cells);
     // What every inserting cell edit ends with, the new cell standing just
