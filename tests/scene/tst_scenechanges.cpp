@@ -394,6 +394,8 @@ void TestSceneChanges::recordsUndoEveryEdit()
     QFETCH(bool, linked);
 
     Scene scene;
+    // Every edit refreshes the cached pictures: small frames keep the run short.
+    QVERIFY(scene.setFrameSize(FrameSize, KL::FitMode::FitModeStretch));
     addStrokeLayer(scene, QStringLiteral("AaBbbC"));
     addStrokeLayer(scene, QStringLiteral("DEeF"));
     addStrokeLayer(scene, QStringLiteral("GgHI"));

@@ -129,6 +129,12 @@ private Q_SLOTS:
     void slide_data();
     void slide();
 
+    // Clones and distant clones
+    void distantCloneCells_data();
+    void distantCloneCells();
+    void resolveClonesSharesTheDrawings();
+    void linkDistantCloneNeedsADistantClone();
+
     // Removing drawings
     void removalShrinksTheRange_data();
     void removalShrinksTheRange();
@@ -221,6 +227,7 @@ void TestSceneEdits::insertingEdits()
     Scene scene;
     build(scene, {before});
     QSignalSpy layers(&scene, &Scene::layersChanged);
+    QSignalSpy rects(&scene, &Scene::rectChanged);
 
     QList<SceneChange> changes;
     if (edit == u"add")
@@ -235,6 +242,7 @@ void TestSceneEdits::insertingEdits()
     QCOMPARE(cells(scene, 0), after);
     QCOMPARE(::records(changes), records);
     QCOMPARE(layers.count(), changes.isEmpty() ? 0 : 1);
+    QCOMPARE(rects.count(), changes.isEmpty() ? 0 : 1);
     if (changes.isEmpty())
         return;
     QCOMPARE(layers.first(), (QVariantList{0, 0}));
@@ -489,6 +497,76 @@ void TestSceneEdits::slide()
 
     scene.applyChanges(changes);
     QCOMPARE(cells(scene, 0), before);
+}
+
+// Clones and distant clones
+
+void TestSceneEdits::distantCloneCells_data()
+{
+    QTest::addColumn<int>("layer");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<Cells>("expected");
+
+    // Layer 0 "AaB"; layer 1 "C" and a distant clone of A; layer 2 one more.
+    const Cells everyA{{1, 0}, {2, 1}, {1, 2}};
+    QTest::newRow("the original") << 0 << 1 << everyA;
+    QTest::newRow("a distant clone") << 1 << 2 << everyA;
+    QTest::newRow("another distant clone") << 2 << 1 << everyA;
+    QTest::newRow("a hold") << 0 << 2 << Cells();
+    QTest::newRow("an original without distant clones") << 0 << 3 << Cells{{3, 0}};
+    QTest::newRow("past the cells") << 0 << 4 << Cells();
+    QTest::newRow("no such layer") << 3 << 1 << Cells();
+}
+
+void TestSceneEdits::distantCloneCells()
+{
+    QFETCH(int, layer);
+    QFETCH(int, frame);
+    QFETCH(Cells, expected);
+
+    Scene scene;
+    build(scene, {QStringLiteral("AaB"), QStringLiteral("CD"), QStringLiteral("E")});
+    makeDistantClone(scene, 1, 2, 0, 1);
+    makeDistantClone(scene, 2, 1, 0, 1);
+
+    QCOMPARE(scene.distantCloneCells(layer, frame), expected);
+}
+
+void TestSceneEdits::resolveClonesSharesTheDrawings()
+{
+    Scene scene;
+    build(scene, {QStringLiteral("AaB"), QStringLiteral("CDd"), QStringLiteral("EF")});
+    makeDistantClone(scene, 1, 2, 0, 1);
+    makeDistantClone(scene, 2, 2, 0, 3);
+    // As a file reader leaves them: every cell with a drawing of its own, and
+    // one distant clone whose original is not in the scene.
+    for (int layer = 0; layer < 3; ++layer) {
+        for (int frame = 1; frame <= scene.layerFrameCount(layer); ++frame)
+            scene.itemAt(layer, frame)->setDrawing(std::make_shared<StrokeDrawing>(FrameSize));
+    }
+    scene.itemAt(2, 2)->setOriginal({QUuid::createUuid(), QUuid::createUuid()});
+    const auto lostDrawing = scene.itemAt(2, 2)->drawing();
+
+    scene.resolveClones();
+
+    QCOMPARE(scene.itemAt(0, 2)->drawing(), scene.itemAt(0, 1)->drawing());
+    QCOMPARE(scene.itemAt(1, 2)->drawing(), scene.itemAt(0, 1)->drawing());
+    QCOMPARE(scene.itemAt(1, 3)->drawing(), scene.itemAt(0, 1)->drawing());
+    QVERIFY(scene.itemAt(0, 3)->drawing() != scene.itemAt(0, 1)->drawing());
+    QCOMPARE(scene.itemAt(2, 2)->drawing(), lostDrawing);
+}
+
+void TestSceneEdits::linkDistantCloneNeedsADistantClone()
+{
+    Scene scene;
+    build(scene, {QStringLiteral("AB")});
+    const LayerItem::Key a{scene.layerAt(0)->identifier(), scene.itemAt(0, 1)->identifier()};
+    const LayerItem::Key b{scene.layerAt(0)->identifier(), scene.itemAt(0, 2)->identifier()};
+
+    scene.linkDistantClone(b, a, nullptr);
+
+    QVERIFY(scene.itemAt(0, 1)->distantClones().isEmpty());
+    QVERIFY(scene.itemAt(0, 2)->originalItem().isNull());
 }
 
 // Removing drawings

@@ -100,8 +100,11 @@ void Scene::finishCellInsertion(int layer, int after, bool grewAtEnd, bool refre
         Q_EMIT scrubFrameChanged(d->m_scrubFrame, previous);
     }
     Q_EMIT layersChanged(layer, layer);
-    if (refresh)
+    if (refresh) {
         updateCachedFramePixmap(true);
+        // Layers that did not move show other drawings at the active frame.
+        emitWholeFrameChanged();
+    }
 }
 
 QList<SceneChange> Scene::addBlankDrawing(int layer, int frame)
@@ -219,6 +222,7 @@ QList<SceneChange> Scene::slideOriginalDrawing(int layer, int frame, int distanc
     Q_EMIT drawingsChanged({});
     Q_EMIT layersChanged(layer, layer);
     updateCachedFramePixmap(true);
+    emitWholeFrameChanged();
     return changes;
 }
 
