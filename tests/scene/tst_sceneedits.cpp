@@ -955,6 +955,7 @@ void TestSceneEdits::cutChangesTheSharedDrawing()
     scene.itemAt(0, 1)->setOffPegsTransform(QTransform::fromTranslate(4, 2));
     scene.itemAt(0, 1)->setKeyDrawing(true);
     const QImage before = strokeDrawing(scene, 0, 1)->image();
+    const QUuid copyId = scene.itemAt(0, 1)->drawing()->createCopyId();
     QSignalSpy drawings(&scene, &Scene::drawingsChanged);
     QSignalSpy rects(&scene, &Scene::rectChanged);
 
@@ -977,6 +978,8 @@ void TestSceneEdits::cutChangesTheSharedDrawing()
     QCOMPARE(strokeDrawing(scene, 1, 3), strokeDrawing(scene, 0, 1));
     QCOMPARE(scene.itemAt(0, 1)->offPegsTransform(), QTransform::fromTranslate(4, 2));
     QVERIFY(scene.itemAt(0, 1)->isKeyDrawing());
+    QCOMPARE(scene.itemAt(0, 1)->drawing()->name(), QStringLiteral("A"));
+    QCOMPARE(scene.itemAt(0, 1)->drawing()->copyId(), copyId);
     QCOMPARE(scene.itemAt(0, 1)->distantClones().size(), 1);
 }
 

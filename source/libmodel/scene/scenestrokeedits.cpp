@@ -1,5 +1,6 @@
 #include "scene/scene.h"
 
+#include "drawings/drawing.h"
 #include "layers/strokelayer.h"
 #include "strokes/stroke.h"
 
@@ -75,11 +76,16 @@ QList<SceneChange> Scene::cutPath(int layer, int frame, const QPainterPath &path
     if (!ownerLayer || !item)
         return {};
 
-    // The copy keeps the cell's placement and key mark, which a cut does not
-    // touch: putting it back must not move the drawing or drop the mark.
+    // The copy keeps what a cut does not touch: putting it back must not move
+    // the drawing, drop its key mark or its name, nor make a paste take the
+    // restored drawing for another than the one that was copied.
     std::shared_ptr<LayerItem> before = copyItemWithOwnDrawing(*item);
     before->setOffPegsTransform(item->offPegsTransform());
     before->setKeyDrawing(item->isKeyDrawing());
+    if (before->drawing() && item->drawing()) {
+        before->drawing()->setName(item->drawing()->name());
+        before->drawing()->setCopyId(item->drawing()->copyId());
+    }
     const QList<SceneChange> changes{
         SceneChange(LayerChange(LayerChange::PutItemBack, owner.first, std::move(before)), owner.second)};
 
