@@ -3,6 +3,11 @@ kl_add_test(tst_scene SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scene.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
 kl_add_test(tst_sceneframes SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_sceneframes.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
+# The sound is a WAV that the test writes (PkgConfig::FFMPEG comes from
+# source/libmodel/audio, for the shared sound-file writers).
+kl_add_test(tst_sceneaudio SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_sceneaudio.cpp ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h LIBS PkgConfig::FFMPEG)
 kl_add_test(tst_scenereplace SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenereplace.cpp
     ${CMAKE_CURRENT_LIST_DIR}/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/scenetesthelpers.h)
 kl_add_test(tst_sceneclipboard SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_sceneclipboard.cpp

@@ -1,17 +1,60 @@
 #pragma once
 
+#include "audio/audiostate.h"
 #include "layers/layer.h"
+
+#include <QAudioFormat>
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <memory>
 
 namespace Model {
 
-// The scene's sound (type 4). It has no cells: its place on the exposure
-// sheet is an offset in frames, and frames count as its own while the sound
-// plays in them. A layer without a loaded sound has no frames.
+class AudioLayerPrivate;
+
+// The scene's sound (type 4): the imported file's bytes as read, which the
+// scene file keeps, and the decoded samples that play in step with the
+// frames. It has no cells: its place on the exposure sheet is an offset in
+// frames, and a frame counts as its own while the sound plays in it.
+//
+// Units: every offset is in frames, a double rounded to 0.01 frame, never in
+// seconds, so that a sound keeps its place against the drawings when the
+// frame rate changes (only a sound starting before frame 1 is moved then, to
+// keep the part before frame 1 equally long in time). An offset of 0 starts
+// the sound at the start of frame 1. At least a quarter frame of sound always
+// stays at or after the start of frame 1.
+//
+// Sound is loaded when decoding gave samples in a known format. A file that
+// cannot be decoded, is cut short or holds no sound, a decode that is
+// cancelled and a sound over 30 minutes all leave the layer without sound,
+// errorString() saying why; nothing throws and nothing crashes.
+//
+// Threading: decoding runs on the layer's thread (the GUI thread) inside a
+// local event loop. Playback runs on a thread the layer owns, through an
+// AudioBuffer that lives there and is driven only by the layer's signals, so
+// every call into it is queued. The samples cross as an implicitly shared
+// QByteArray, never as a pointer, so a new decode can replace them while a
+// window is still on its way. The destructor waits for that thread to end.
 class AudioLayer : public Layer
 {
     Q_OBJECT
 
 public:
+    // The level of a stretch of sound, 0..1 of full scale (32 768). For one
+    // channel the right values equal the left ones.
+    struct LevelRecord
+    {
+        double peakLeft = 0.0;
+        double peakRight = 0.0;
+        double rmsLeft = 0.0;
+        double rmsRight = 0.0;
+        // Sample frames measured.
+        int frames = 0;
+    };
+
     explicit AudioLayer(QObject *parent = nullptr);
     ~AudioLayer() override;
 
@@ -19,6 +62,81 @@ public:
     // Null: audio layers are not copied.
     Layer *clone() const override;
     bool hasFrame(int frame) const override;
+
+    // Reads the file whole and decodes it. progress, when given, is any
+    // object with the properties of a progress dialog: "maximum" and "value"
+    // (int, milliseconds of sound) are written while decoding, and a true
+    // "wasCanceled" stops it. False, with no sound kept, when the path is
+    // not a readable file or decoding fails or is cancelled.
+    bool loadAudioFile(const QString &path, QObject *progress = nullptr);
+    // As read from a scene file: replaces the bytes and decodes them.
+    bool setOriginalAudioData(const QByteArray &data);
+    QByteArray originalAudioData() const;
+    // Why the last load or decode gave no sound; empty after a success and
+    // after a cancel.
+    QString errorString() const;
+
+    bool hasAudio() const;
+    // Interleaved signed 16-bit samples in format().
+    QByteArray pcm() const;
+    QAudioFormat format() const;
+    qint64 durationUs() const;
+    bool isAudible() const;
+    double frameRate() const;
+    double offsetFrames() const;
+    double dragOffset() const;
+    // The offset in effect: the offset plus the drag offset.
+    double effectiveOffsetFrames() const;
+    // The sound overlaps frames first..last; a range that starts where the
+    // sound ends has none.
+    bool hasAudioInFrames(int first, int last) const;
+
+    // A sound starting before frame 1 keeps its time position; any other
+    // offset stays in frames. A rate that is not positive and finite is
+    // ignored.
+    void setFrameRate(double fps);
+    void setOffsetFrames(double frames);
+    // A temporary offset while the user drags the sound; within a quarter
+    // frame of frame 1 the sound snaps to start exactly there. Only with
+    // sound loaded.
+    void setDragOffset(double frames);
+
+    // Plays frames first..last from frame, looping when asked. Parts of the
+    // range outside the sound play as silence. False, with nothing sent,
+    // without sound or when frame lies outside the range.
+    bool startPlayback(int frame, int first, int last, bool loop);
+    // The sound of one frame, with 4 ms to spare on each side, as when
+    // scrubbing; the caller starts and stops the output. False, with nothing
+    // sent, when muted or the sound does not reach the frame.
+    bool playFrame(int frame);
+    void stopPlayback();
+
+    // The frame's waveform as a vertical strip, time running downwards, the
+    // left channel left of the centre: peaks half-transparent, levels opaque,
+    // white on transparent. Null when the sound does not reach the frame or
+    // the size is empty. Quiet sounds are drawn up to ten times larger.
+    QImage waveformImage(int frame, const QSize &size) const;
+
+public Q_SLOTS:
+    void setAudible(bool audible);
+
+Q_SIGNALS:
+    void audioAvailableChanged();
+    void audioStateChanged(Model::AudioState state);
+    // Only with sound loaded.
+    void audibleChanged(bool audible);
+    void volumeChanged(double volume);
+    void startAudio();
+    void stopAudio();
+    // A play window of the sound in bytes (see AudioBuffer::setWindow).
+    void newAudioBuffer(const QByteArray &sound, qlonglong offset, qlonglong len, qlonglong fadeInOutUs,
+                        qlonglong startPos, bool loop);
+
+private:
+    bool decodeAudio(QObject *progress);
+    void dropSound();
+
+    std::unique_ptr<AudioLayerPrivate> d;
 };
 
 } // namespace Model

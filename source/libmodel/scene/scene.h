@@ -27,6 +27,7 @@ class QUndoStack;
 
 namespace Model {
 
+class AudioLayer;
 class BacklightSettings;
 class Drawing;
 class FloatingSelection;
@@ -335,6 +336,25 @@ public:
     // The backlight is on and frame is the active frame or is shown behind it.
     bool isBacklightFrame(int frame) const;
 
+    // The tracked audio layer's sound. Offsets are in frames, rounded to
+    // 0.01 frame, 0 starting the sound at the start of frame 1. Without an
+    // audio layer the queries answer false or 0 and the setters do nothing;
+    // every change is announced as layersChanged for the audio layer.
+    bool hasAudio() const;
+    // Sound is loaded and not muted.
+    bool isAudioEnabled() const;
+    bool hasAudioInFrames(int first, int last) const;
+    bool hasAudioAtFrame(int frame) const;
+    double audioOffset() const;
+    // The offset plus the temporary offset of a drag on the sheet.
+    double effectiveAudioOffset() const;
+    // False only without an audio layer.
+    bool setAudioEnabled(bool enabled);
+    // At least a quarter frame of sound stays at or after frame 1.
+    void setAudioOffset(double frames);
+    // Within a quarter frame of frame 1 the sound snaps to start there.
+    void setAudioDragOffset(double frames);
+
 public Q_SLOTS:
     // Refuses a size below 1x1. progress, when given, is any object with an
     // int "value" property (a progress dialog), raised once per resized cell.
@@ -359,6 +379,10 @@ public Q_SLOTS:
     void updateCachedBacklightPixmap();
     bool startScrubbing();
     bool stopScrubbing();
+    // Plays from frameId within the frame range; false without sound or
+    // outside the range.
+    bool startAudioPlayback(int frameId, bool loop);
+    void stopAudioPlayback();
 
 Q_SIGNALS:
     void nameChanged(const QString &name);
@@ -409,6 +433,8 @@ private:
     std::pair<int, int> frameRangeWithinMaximum() const;
     void connectAudioLayer(const std::shared_ptr<Layer> &layer);
     void disconnectAudioLayer(const std::shared_ptr<Layer> &layer);
+    // The layer at audioLayerIdx(), or null.
+    AudioLayer *audioLayer() const;
     void relinkInsertedLayer(const std::shared_ptr<Layer> &layer);
     void unlinkRemovedLayer(const std::shared_ptr<Layer> &layer);
     void emitWholeFrameChanged();

@@ -1,5 +1,6 @@
 #include "scene/scene.h"
 
+#include "layers/audiolayer.h"
 #include "layers/visuallayer.h"
 #include "scene/scene_p.h"
 
@@ -129,8 +130,8 @@ bool Scene::setFrameRate(double fps)
     if (fuzzyEqual(d->m_frameRate, fps))
         return true;
     d->m_frameRate = fps;
-    // The audio layer's own frame rate arrives with audio layers that play
-    // sound.
+    if (AudioLayer *audio = audioLayer())
+        audio->setFrameRate(fps);
     Q_EMIT frameRateChanged(fps);
     Q_EMIT layersChanged(d->m_audioLayerIdx, d->m_audioLayerIdx);
     return true;
@@ -171,10 +172,12 @@ bool Scene::setScrubFrame(int frameId)
     // Past the last frame the scrub frame stays where it was; the listeners
     // are told all the same.
     Q_EMIT scrubFrameChanged(d->m_scrubFrame, previous);
-    if (d->m_scrubFrame == -1)
+    if (d->m_scrubFrame == -1) {
         Q_EMIT activeFrameAndLayerChanged(d->m_activeFrame, d->m_activeLayerIdx);
-    // The sound of the scrubbed frame arrives with audio layers that play
-    // sound.
+    } else if (d->m_scrubbing) {
+        if (AudioLayer *audio = audioLayer())
+            audio->playFrame(frameId);
+    }
     return d->m_scrubFrame != previous;
 }
 
@@ -188,8 +191,13 @@ bool Scene::startScrubbing()
     if (d->m_scrubbing)
         return false;
     d->m_scrubbing = true;
-    // Starting the sound of scrubbing arrives with audio layers that play
-    // sound.
+    // The output runs for the whole scrub; each scrubbed frame only sends
+    // its window.
+    if (AudioLayer *audio = audioLayer()) {
+        Q_EMIT audio->startAudio();
+        if (d->m_scrubFrame != -1)
+            audio->playFrame(d->m_scrubFrame);
+    }
     return true;
 }
 
@@ -198,6 +206,8 @@ bool Scene::stopScrubbing()
     if (!d->m_scrubbing)
         return false;
     d->m_scrubbing = false;
+    if (AudioLayer *audio = audioLayer())
+        Q_EMIT audio->stopAudio();
     return true;
 }
 

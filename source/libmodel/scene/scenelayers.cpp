@@ -285,9 +285,11 @@ std::pair<int, int> Scene::frameRangeWithinMaximum() const
 
 void Scene::connectAudioLayer(const std::shared_ptr<Layer> &layer)
 {
-    // The sound's frame rate and playback state reach the scene once audio
-    // layers play sound.
-    Q_UNUSED(layer);
+    auto *audio = qobject_cast<AudioLayer *>(layer.get());
+    if (!audio)
+        return;
+    audio->setFrameRate(d->m_frameRate);
+    connect(audio, &AudioLayer::audioStateChanged, this, &Scene::audioStateChanged);
 }
 
 void Scene::disconnectAudioLayer(const std::shared_ptr<Layer> &layer)

@@ -109,9 +109,14 @@ bool Scene::setLayerBeyondLast(int layer, Layer::LayerBeyondLast beyondLast)
 
 bool Scene::setLayerAudible(int layer, bool audible)
 {
-    // An audio layer has no sound to mute until it can load one.
-    Q_UNUSED(audible);
-    return isAudioLayer(layer);
+    auto *audio = qobject_cast<AudioLayer *>(layerAt(layer).get());
+    if (!audio)
+        return false;
+    if (audio->isAudible() != audible) {
+        audio->setAudible(audible);
+        Q_EMIT layersChanged(layer, layer);
+    }
+    return true;
 }
 
 bool Scene::setKeyDrawing(int layerIdx, int frameId, bool keyDrawing)
@@ -236,9 +241,8 @@ int Scene::layerBeyondLast(int layer) const
 
 bool Scene::isLayerAudible(int layer) const
 {
-    // No audio layer holds a playable sound yet.
-    Q_UNUSED(layer);
-    return false;
+    const auto *audio = qobject_cast<const AudioLayer *>(layerAt(layer).get());
+    return audio && audio->hasAudio() && audio->isAudible();
 }
 
 int Scene::layerFrameCount(int layer) const
@@ -356,7 +360,8 @@ QImage Scene::layerImage(int frame, int layer, const QSize &size) const
         return visual->thumbnail(frame, size);
     if (const auto *annotations = qobject_cast<const AnnotationLayer *>(target.get()))
         return annotations->thumbnail(frame, size);
-    // An audio layer's waveform arrives with its sound.
+    if (const auto *audio = qobject_cast<const AudioLayer *>(target.get()))
+        return audio->waveformImage(frame, size);
     return QImage();
 }
 
