@@ -66,8 +66,9 @@ public:
     // Reads the file whole and decodes it. progress, when given, is any
     // object with the properties of a progress dialog: "maximum" and "value"
     // (int, milliseconds of sound) are written while decoding, and a true
-    // "wasCanceled" stops it. False, with no sound kept, when the path is
-    // not a readable file or decoding fails or is cancelled.
+    // "wasCanceled" stops it. False when the path is not a readable file,
+    // which changes nothing, and when decoding fails or is cancelled, which
+    // leaves no sound.
     bool loadAudioFile(const QString &path, QObject *progress = nullptr);
     // As read from a scene file: replaces the bytes and decodes them.
     bool setOriginalAudioData(const QByteArray &data);
