@@ -8,8 +8,6 @@
 #include <QImage>
 #include <QSignalBlocker>
 
-#include <algorithm>
-
 namespace Model {
 
 namespace {
