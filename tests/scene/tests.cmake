@@ -25,3 +25,10 @@ kl_add_test(tst_sceneedits SOURCES
 set_tests_properties(tst_sceneedits PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_scenechanges SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scenechanges.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)
+kl_add_test(tst_scenemodel SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_scenemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)
+kl_add_test(tst_framerangemodel SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_framerangemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h
+    ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h LIBS PkgConfig::FFMPEG)
+kl_add_test(tst_klscene SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_klscene.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "strokes/floatingselection.h"
+
+#include <QItemSelection>
+#include <QMetaObject>
+#include <QModelIndex>
+#include <QObject>
+
+#include <memory>
+
+class QItemSelectionModel;
+class QUndoCommand;
+
+namespace Model {
+
+class FrameRangeModel;
+class KLScenePrivate;
+class Scene;
+class SceneModel;
+
+// The handle of one open scene: it owns the document, its table model, the
+// frame-range proxy the exposure sheet shows, the selection on that proxy and
+// the piece of a drawing that floats over the canvas.
+//
+// One handle at a time is current; the rest of the program reaches the
+// document through current() and pushes every undoable edit through
+// pushCommand(). The handle does not make itself current: whoever switches
+// scenes does, and cuts the connections it registered with addConnection()
+// before switching. Positions handed out (currentIndex(), selection()) are
+// in the scene model's rows, frame - 1, whatever range the proxy shows.
+class KLScene : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit KLScene(QObject *parent = nullptr);
+    ~KLScene() override;
+
+    // Null when no scene is open. A handle that is deleted while current
+    // leaves no current handle behind.
+    static KLScene *current();
+    static void setCurrent(KLScene *scene);
+    // Takes the command: pushes it on the current scene's undo stack, which
+    // runs it, or drops it unrun without a current scene.
+    static void pushCommand(QUndoCommand *command);
+
+    Scene *scene() const;
+    SceneModel *sceneModel() const;
+    FrameRangeModel *frameRangeModel() const;
+    QItemSelectionModel *selectionModel() const;
+
+    QModelIndex currentIndex() const;
+    QItemSelection selection() const;
+    bool hasSelection() const;
+
+    FloatingSelection *floatingSelection() const;
+    // Hands the previous one back, so that an undo command can swap them.
+    std::unique_ptr<FloatingSelection> setFloatingSelection(std::unique_ptr<FloatingSelection> selection);
+    // Identity transforms and a zero centre without a floating selection.
+    FloatingSelection::Transform floatingSelectionTransform() const;
+    // Announces the transform as the floating selection kept it.
+    void setFloatingSelectionTransform(const FloatingSelection::Transform &transform);
+
+    void addConnection(const QMetaObject::Connection &connection);
+    void disconnectAll();
+
+public Q_SLOTS:
+    void clearSelection();
+
+Q_SIGNALS:
+    void floatingSelectionChanged();
+    void floatingSelectionTransformChanged(Model::FloatingSelection::Transform transform);
+
+private:
+    void followActiveCell(int frame, int layer);
+
+    std::unique_ptr<KLScenePrivate> d;
+};
+
+} // namespace Model
