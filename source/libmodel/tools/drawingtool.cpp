@@ -205,28 +205,37 @@ QCursor DrawingTool::paintSizeRangeCursor(double minDiameter, double maxDiameter
     return paintedCursor(pixmap);
 }
 
+void DrawingTool::stepRange(StepRange &step, double lowerPercent, double upperPercent, double factor,
+                            RangeSetter setRange)
+{
+    if (!step.valid)
+        step = {lowerPercent, upperPercent, false};
+    // A range that reached 0 cannot shrink, nor one that reached 100 grow;
+    // the step still reapplies it, as a key press always announces a range.
+    const bool canMove = factor < 1.0 ? step.upper > 0.0 : step.lower < 100.0;
+    if (canMove) {
+        step.lower = stepped(step.lower, factor);
+        step.upper = stepped(step.upper, factor);
+    }
+    applyStep(step, setRange);
+}
+
+void DrawingTool::applyStep(StepRange &step, RangeSetter setRange)
+{
+    // The setter drops the step range, as any direct change does; keeping it
+    // afterwards is what lets the next step start from the unclamped percents.
+    (this->*setRange)(step.lower, step.upper);
+    step.valid = true;
+}
+
 void DrawingTool::decreaseSizeRange()
 {
-    if (!m_sizeStep.valid)
-        m_sizeStep = {m_sizeLowerPercent, m_sizeUpperPercent, false};
-    if (m_sizeStep.upper > 0.0) {
-        m_sizeStep.lower = stepped(m_sizeStep.lower, 0.8);
-        m_sizeStep.upper = stepped(m_sizeStep.upper, 0.8);
-    }
-    setSizeRangePercent(m_sizeStep.lower, m_sizeStep.upper);
-    m_sizeStep.valid = true;
+    stepRange(m_sizeStep, m_sizeLowerPercent, m_sizeUpperPercent, 0.8, &DrawingTool::setSizeRangePercent);
 }
 
 void DrawingTool::increaseSizeRange()
 {
-    if (!m_sizeStep.valid)
-        m_sizeStep = {m_sizeLowerPercent, m_sizeUpperPercent, false};
-    if (m_sizeStep.lower < 100.0) {
-        m_sizeStep.lower = stepped(m_sizeStep.lower, 1.25);
-        m_sizeStep.upper = stepped(m_sizeStep.upper, 1.25);
-    }
-    setSizeRangePercent(m_sizeStep.lower, m_sizeStep.upper);
-    m_sizeStep.valid = true;
+    stepRange(m_sizeStep, m_sizeLowerPercent, m_sizeUpperPercent, 1.25, &DrawingTool::setSizeRangePercent);
 }
 
 double DrawingTool::incDecSizeMinPercent() const
@@ -242,8 +251,7 @@ double DrawingTool::incDecSizeMaxPercent() const
 void DrawingTool::setIncDecSizeRangePercent(double sizeMinPercent, double sizeMaxPercent)
 {
     m_sizeStep = {sizeMinPercent, sizeMaxPercent, false};
-    setSizeRangePercent(sizeMinPercent, sizeMaxPercent);
-    m_sizeStep.valid = true;
+    applyStep(m_sizeStep, &DrawingTool::setSizeRangePercent);
 }
 
 void DrawingTool::setSizeRangePercent(double sizeMinPercent, double sizeMaxPercent)
@@ -264,26 +272,14 @@ void DrawingTool::setSizeRangePercent(double sizeMinPercent, double sizeMaxPerce
 
 void DrawingTool::decreaseOpacityRange()
 {
-    if (!m_opacityStep.valid)
-        m_opacityStep = {m_opacityLowerPercent, m_opacityUpperPercent, false};
-    if (m_opacityStep.upper > 0.0) {
-        m_opacityStep.lower = stepped(m_opacityStep.lower, 0.8);
-        m_opacityStep.upper = stepped(m_opacityStep.upper, 0.8);
-    }
-    setOpacityRangePercent(m_opacityStep.lower, m_opacityStep.upper);
-    m_opacityStep.valid = true;
+    stepRange(m_opacityStep, m_opacityLowerPercent, m_opacityUpperPercent, 0.8,
+              &DrawingTool::setOpacityRangePercent);
 }
 
 void DrawingTool::increaseOpacityRange()
 {
-    if (!m_opacityStep.valid)
-        m_opacityStep = {m_opacityLowerPercent, m_opacityUpperPercent, false};
-    if (m_opacityStep.lower < 100.0) {
-        m_opacityStep.lower = stepped(m_opacityStep.lower, 1.25);
-        m_opacityStep.upper = stepped(m_opacityStep.upper, 1.25);
-    }
-    setOpacityRangePercent(m_opacityStep.lower, m_opacityStep.upper);
-    m_opacityStep.valid = true;
+    stepRange(m_opacityStep, m_opacityLowerPercent, m_opacityUpperPercent, 1.25,
+              &DrawingTool::setOpacityRangePercent);
 }
 
 double DrawingTool::incDecOpacityMinPercent() const
@@ -299,8 +295,7 @@ double DrawingTool::incDecOpacityMaxPercent() const
 void DrawingTool::setIncDecOpacityRangePercent(double opacityMinPercent, double opacityMaxPercent)
 {
     m_opacityStep = {opacityMinPercent, opacityMaxPercent, false};
-    setOpacityRangePercent(opacityMinPercent, opacityMaxPercent);
-    m_opacityStep.valid = true;
+    applyStep(m_opacityStep, &DrawingTool::setOpacityRangePercent);
 }
 
 void DrawingTool::setOpacityRangePercent(double opacityMinPercent, double opacityMaxPercent)

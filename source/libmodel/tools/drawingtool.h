@@ -114,6 +114,13 @@ private:
         double upper = 100.0;
         bool valid = false;
     };
+    using RangeSetter = void (DrawingTool::*)(double, double);
+
+    // One keyboard step of the size or the opacity range, which step alike;
+    // a factor below 1 shrinks the range, one above grows it.
+    void stepRange(StepRange &step, double lowerPercent, double upperPercent, double factor,
+                   RangeSetter setRange);
+    void applyStep(StepRange &step, RangeSetter setRange);
 
     double m_minimumRadius = 0.5;
     double m_radiusVariation = 4.5;
