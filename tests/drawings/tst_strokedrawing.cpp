@@ -1,17 +1,15 @@
 #include "drawings/imagedrawing.h"
 #include "drawings/strokedrawing.h"
 #include "render/alphacomposition.h"
-#include "render/offscreenrenderer.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/compoundstroke.h"
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
+#include "support/testsupport.h"
 #include "tools/erasertool.h"
 #include "tools/pentool.h"
 
 #include <QDataStream>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRandomGenerator>
@@ -21,6 +19,7 @@
 #include <memory>
 
 using namespace Model;
+using namespace TestSupport;
 
 namespace {
 
@@ -45,13 +44,6 @@ bool needsOpenGL(const QList<int> &steps)
         if (step != Bitmap && step != TakeLast && step != Resize)
             return true;
     return false;
-}
-
-QDataStream &prepare(QDataStream &stream)
-{
-    stream.setByteOrder(QDataStream::BigEndian);
-    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    return stream;
 }
 
 std::unique_ptr<DrawingTool> makeTool(bool pen)
@@ -96,18 +88,9 @@ std::unique_ptr<SingleStroke> liveStroke(bool pen, const QList<QPointF> &points)
 std::unique_ptr<SingleStroke> recordStroke(bool pen, const QList<QPointF> &points)
 {
     const auto live = liveStroke(pen, points);
-    QByteArray data;
-    QDataStream out(&data, QIODevice::WriteOnly);
-    live->write(prepare(out));
+    const QByteArray data = record([&](QDataStream &out) { live->write(out); });
     QDataStream in(data);
-    return SingleStroke::read(prepare(in));
-}
-
-std::unique_ptr<BitmapStroke> bitmap(QRect rect, uchar value)
-{
-    QImage image(rect.size(), QImage::Format_Alpha8);
-    image.fill(value);
-    return std::make_unique<BitmapStroke>(image, rect);
+    return SingleStroke::read(prepareRecordStream(in));
 }
 
 // Coverage that changes across the rectangle, so that misplaced pixels show.
@@ -229,10 +212,7 @@ QString imageMismatch(const StrokeDrawing &drawing, int tolerance = 0)
 
 QByteArray recordOf(const StrokeDrawing &drawing)
 {
-    QByteArray data;
-    QDataStream stream(&data, QIODevice::WriteOnly);
-    prepare(stream) << drawing;
-    return data;
+    return record([&](QDataStream &stream) { stream << drawing; });
 }
 
 struct ReadResult
@@ -247,7 +227,7 @@ ReadResult readRecord(const QByteArray &data, QSize startSize = QSize())
     ReadResult result;
     result.drawing = std::make_unique<StrokeDrawing>(startSize);
     QDataStream stream(data);
-    prepare(stream) >> *result.drawing;
+    prepareRecordStream(stream) >> *result.drawing;
     result.status = stream.status();
     result.version = stream.version();
     return result;
@@ -260,7 +240,7 @@ QByteArray handMadeRecord(QSize size, const CompoundStroke &root,
 {
     QByteArray data;
     QDataStream stream(&data, QIODevice::WriteOnly);
-    prepare(stream) << size;
+    prepareRecordStream(stream) << size;
     root.write(stream);
     if (tail)
         tail(stream);
@@ -351,22 +331,10 @@ private:
     bool m_gl = false;
 };
 
-#define REQUIRE_GL()                                                                               \
-    if (!m_gl)                                                                                     \
-    QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb")
-
 void TestStrokeDrawing::initTestCase()
 {
-    initAlphaCompositionTables();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        // Smaller than the full-HD frames below, so that those tile.
-        OffscreenRenderer::instance()->initialize(QSize(512, 512));
-        m_gl = OffscreenRenderer::instance()->size().isValid();
-    }
+    // Smaller than the full-HD frames below, so that those tile.
+    m_gl = startRenderer(QSize(512, 512));
 }
 
 // Content and its cached image
@@ -518,7 +486,7 @@ void TestStrokeDrawing::takingTheOnlyStrokeEmptiesTheDrawing()
 {
     StrokeDrawing drawing(Frame);
     QVERIFY(!drawing.takeLastStroke());
-    QVERIFY(drawing.addStroke(bitmap(QRect(10, 10, 30, 20), 200)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(10, 10, 30, 20), 200)));
     QVERIFY(!drawing.image().isNull());
     const auto stroke = drawing.takeLastStroke();
     QVERIFY(stroke);
@@ -549,8 +517,8 @@ void TestStrokeDrawing::copyIdIsResetByEdits()
     QFETCH(QString, edit);
     QFETCH(bool, changes);
     StrokeDrawing drawing(Frame);
-    QVERIFY(drawing.addStroke(bitmap(QRect(10, 10, 50, 40), 180)));
-    QVERIFY(drawing.addStroke(bitmap(QRect(70, 50, 50, 40), 90)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(10, 10, 50, 40), 180)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(70, 50, 50, 40), 90)));
     const QUuid id = drawing.createCopyId();
     QVERIFY(!id.isNull());
     QCOMPARE(drawing.copyId(), id);
@@ -558,11 +526,11 @@ void TestStrokeDrawing::copyIdIsResetByEdits()
     QPainterPath path;
     path.addRect(0, 0, 65, 55);
     StrokeDrawing other(Frame);
-    QVERIFY(other.addStroke(bitmap(QRect(0, 0, 20, 20), 255)));
+    QVERIFY(other.addStroke(bitmapStroke(QRect(0, 0, 20, 20), 255)));
     const ImageDrawing picture(QImage(10, 10, QImage::Format_ARGB32));
 
     if (edit == "add")
-        QVERIFY(drawing.addStroke(bitmap(QRect(5, 5, 10, 10), 50)));
+        QVERIFY(drawing.addStroke(bitmapStroke(QRect(5, 5, 10, 10), 50)));
     else if (edit == "erase")
         QVERIFY(drawing.eraseInside(path));
     else if (edit == "take")
@@ -605,7 +573,7 @@ void TestStrokeDrawing::cloneIsIndependent()
     QCOMPARE(strokeCopy.image(), before);
     QCOMPARE(recordOf(strokeCopy), recordOf(drawing));
 
-    QVERIFY(strokeCopy.addStroke(bitmap(QRect(80, 60, 40, 40), 255)));
+    QVERIFY(strokeCopy.addStroke(bitmapStroke(QRect(80, 60, 40, 40), 255)));
     QVERIFY(strokeCopy.takeLastStroke());
     QVERIFY(strokeCopy.takeLastStroke());
     QVERIFY(strokeCopy.isEmpty());
@@ -617,8 +585,8 @@ void TestStrokeDrawing::cloneIsIndependent()
 void TestStrokeDrawing::copyInsideLiftsOnlyWhatThePathTouches()
 {
     StrokeDrawing drawing(Frame);
-    QVERIFY(drawing.addStroke(bitmap(QRect(10, 10, 40, 40), 255)));
-    QVERIFY(drawing.addStroke(bitmap(QRect(100, 60, 40, 40), 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(10, 10, 40, 40), 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(100, 60, 40, 40), 255)));
     const QByteArray record = recordOf(drawing);
 
     QPainterPath lasso;
@@ -640,7 +608,7 @@ void TestStrokeDrawing::cancelledCollapseChangesNothing()
 {
     StrokeDrawing drawing(Frame);
     QVERIFY(drawing.addStroke(gradient(QRect(10, 10, 60, 50))));
-    QVERIFY(drawing.addStroke(bitmap(QRect(50, 40, 60, 50), 120)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(50, 40, 60, 50), 120)));
     const QByteArray record = recordOf(drawing);
     const QImage image = drawing.image().copy();
     int asked = 0;
@@ -721,7 +689,7 @@ void TestStrokeDrawing::recordTails()
     QFETCH(int, tail);
     StrokeDrawing drawing(Frame);
     QVERIFY(drawing.addStroke(gradient(QRect(20, 10, 70, 60))));
-    QVERIFY(drawing.addStroke(bitmap(QRect(60, 50, 60, 60), 140)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(60, 50, 60, 60), 140)));
     const CompoundStroke empty;
     const CompoundStroke &root = tail == 5 ? empty : drawing.root();
 
@@ -773,7 +741,7 @@ void TestStrokeDrawing::damagedRecords_data()
     const auto fields = [](const std::function<void(QDataStream &)> &write) {
         QByteArray data;
         QDataStream stream(&data, QIODevice::WriteOnly);
-        write(prepare(stream));
+        write(prepareRecordStream(stream));
         return data;
     };
     // The end of a compound stroke's body: erase path, clip path, transform.
@@ -818,11 +786,11 @@ void TestStrokeDrawing::damagedRecords()
     QFETCH(int, status);
     QFETCH(bool, keepsOldContent);
     StrokeDrawing drawing(Frame);
-    QVERIFY(drawing.addStroke(bitmap(QRect(30, 30, 20, 20), 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(30, 30, 20, 20), 255)));
     const QByteArray before = recordOf(drawing);
 
     QDataStream stream(record);
-    prepare(stream) >> drawing;
+    prepareRecordStream(stream) >> drawing;
     QCOMPARE(int(stream.status()), status);
     if (keepsOldContent)
         QCOMPARE(recordOf(drawing), before);
@@ -834,12 +802,12 @@ void TestStrokeDrawing::everyPrefixOfARecord()
     StrokeDrawing drawing(QSize(64, 48));
     QVERIFY(drawing.addStroke(gradient(QRect(5, 5, 30, 20))));
     auto group = std::make_unique<CompoundStroke>();
-    group->addStroke(bitmap(QRect(20, 20, 30, 20), 200));
+    group->addStroke(bitmapStroke(QRect(20, 20, 30, 20), 200));
     QVERIFY(drawing.addStroke(std::move(group)));
     QPainterPath path;
     path.addEllipse(QRectF(15, 10, 20, 20));
     QVERIFY(drawing.eraseInside(path));
-    QVERIFY(drawing.addStroke(bitmap(QRect(40, 30, 20, 15), 90)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(40, 30, 20, 15), 90)));
     const QByteArray record = recordOf(drawing);
 
     for (int length = 0; length <= record.size(); ++length) {
@@ -857,7 +825,7 @@ void TestStrokeDrawing::flippedBytes()
 {
     StrokeDrawing drawing(QSize(64, 48));
     QVERIFY(drawing.addStroke(gradient(QRect(5, 5, 30, 20))));
-    QVERIFY(drawing.addStroke(bitmap(QRect(20, 20, 30, 20), 200)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(20, 20, 30, 20), 200)));
     QPainterPath path;
     path.addRect(QRectF(10, 10, 12, 12));
     QVERIFY(drawing.eraseInside(path));
@@ -903,7 +871,7 @@ void TestStrokeDrawing::thumbnailSizes()
     QFETCH(QSize, asked);
     QFETCH(QSize, expected);
     StrokeDrawing drawing(frame);
-    QVERIFY(drawing.addStroke(bitmap(QRect(QPoint(0, 0), frame), 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(QPoint(0, 0), frame), 255)));
     const QImage thumbnail = drawing.thumbnail(asked, colourTable(Qt::darkGreen));
     if (!expected.isValid()) {
         QVERIFY(thumbnail.isNull());
@@ -931,7 +899,7 @@ void TestStrokeDrawing::thumbnailStrengthensFaintCoverage()
     QFETCH(int, covered);
     QFETCH(int, alpha);
     StrokeDrawing drawing(QSize(64, 48));
-    QVERIFY(drawing.addStroke(bitmap(QRect(0, 0, 64, 48), uchar(covered))));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(0, 0, 64, 48), uchar(covered))));
     const QImage thumbnail = drawing.thumbnail(QSize(32, 24), colourTable(QColor(200, 40, 0)));
     QCOMPARE(thumbnail.size(), QSize(32, 24));
     const QRgb pixel = qUnpremultiply(thumbnail.pixel(16, 12));
@@ -945,7 +913,7 @@ void TestStrokeDrawing::thumbnailStrengthensFaintCoverage()
 void TestStrokeDrawing::thumbnailCache()
 {
     StrokeDrawing drawing(Frame);
-    QVERIFY(drawing.addStroke(bitmap(QRect(10, 10, 50, 50), 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(10, 10, 50, 50), 255)));
     const QList<QRgb> red = colourTable(Qt::red);
     const QList<QRgb> blue = colourTable(Qt::blue);
 
@@ -966,7 +934,7 @@ void TestStrokeDrawing::thumbnailCache()
 
     // An edit shows at once.
     QCOMPARE(qAlpha(again.pixel(30, 20)), 0);
-    QVERIFY(drawing.addStroke(bitmap(QRect(100, 70, 60, 50), 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(100, 70, 60, 50), 255)));
     QCOMPARE(qAlpha(drawing.thumbnail(QSize(40, 30), red).pixel(30, 20)), 255);
 
     const QImage beforeClear = drawing.thumbnail(QSize(40, 30), red);
@@ -977,7 +945,7 @@ void TestStrokeDrawing::thumbnailCache()
 void TestStrokeDrawing::paintColoursTheCoverage()
 {
     StrokeDrawing drawing(Frame);
-    QVERIFY(drawing.addStroke(bitmap(QRect(0, 0, 80, 120), 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(0, 0, 80, 120), 255)));
     QImage canvas(Frame, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::white);
     const QRect part(40, 30, 80, 60);
@@ -1076,7 +1044,7 @@ void TestStrokeDrawing::changeFrameSize()
     QFETCH(KL::FitMode, mode);
     QFETCH(QRect, expected);
     StrokeDrawing drawing(from);
-    QVERIFY(drawing.addStroke(bitmap(content, 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(content, 255)));
     (void)drawing.thumbnail(QSize(20, 20), colourTable(Qt::black));
 
     drawing.changeFrameSize(to, mode);
@@ -1092,7 +1060,7 @@ void TestStrokeDrawing::changeFrameSize()
              to.scaled(QSize(20, 20), Qt::KeepAspectRatio));
 
     // Strokes added afterwards are placed in the new frame as drawn.
-    QVERIFY(drawing.addStroke(bitmap(QRect(2, 2, 4, 4), 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(2, 2, 4, 4), 255)));
     QCOMPARE(coverage(drawing.image(), 3, 3), 255);
     QVERIFY2(imageMismatch(drawing).isEmpty(), qPrintable(imageMismatch(drawing)));
     // And the placement survives a record.
@@ -1102,7 +1070,7 @@ void TestStrokeDrawing::changeFrameSize()
 void TestStrokeDrawing::changeFrameSizeFromNoSize()
 {
     StrokeDrawing drawing{QSize()};
-    QVERIFY(drawing.addStroke(bitmap(QRect(10, 10, 20, 20), 255)));
+    QVERIFY(drawing.addStroke(bitmapStroke(QRect(10, 10, 20, 20), 255)));
     QVERIFY(drawing.image().isNull());
     drawing.changeFrameSize(QSize(100, 80), KL::FitMode::FitModeStretch);
     QCOMPARE(drawing.size(), QSize(100, 80));
@@ -1113,7 +1081,7 @@ void TestStrokeDrawing::changeFrameSizeFromNoSize()
     empty.changeFrameSize(QSize(80, 60), KL::FitMode::FitModeStretch);
     QVERIFY(empty.isEmpty());
     QVERIFY(empty.image().isNull());
-    QVERIFY(empty.addStroke(bitmap(QRect(10, 10, 20, 20), 255)));
+    QVERIFY(empty.addStroke(bitmapStroke(QRect(10, 10, 20, 20), 255)));
     QCOMPARE(empty.root().memberCount(), 1);
 }
 
@@ -1140,7 +1108,7 @@ void TestStrokeDrawing::mergeFrom()
     const QByteArray record = recordOf(drawing);
 
     StrokeDrawing strokes(Frame);
-    QVERIFY(strokes.addStroke(bitmap(QRect(60, 40, 80, 60), 100)));
+    QVERIFY(strokes.addStroke(bitmapStroke(QRect(60, 40, 80, 60), 100)));
     if (source == "resized")
         strokes.changeFrameSize(QSize(80, 60), KL::FitMode::FitModeStretch);
     const StrokeDrawing empty(Frame);

@@ -6,15 +6,12 @@
 #include "layers/layeritem.h"
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
-#include "render/alphacomposition.h"
-#include "render/offscreenrenderer.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/floatingselection.h"
 #include "strokes/singlestroke.h"
+#include "support/testsupport.h"
 #include "tools/pentool.h"
 
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalSpy>
@@ -25,6 +22,7 @@
 #include <memory>
 
 using namespace Model;
+using namespace TestSupport;
 using CellPattern::cells;
 using CellPattern::setCells;
 
@@ -35,20 +33,13 @@ const QColor Ink(200, 40, 20);
 
 enum Edit { Insert, Extend, Remove };
 
-std::unique_ptr<BitmapStroke> patch(QRect rect, uchar coverage)
-{
-    QImage image(rect.size(), QImage::Format_Alpha8);
-    image.fill(coverage);
-    return std::make_unique<BitmapStroke>(image, rect);
-}
-
 // A stroke layer whose first frame holds a solid patch and a half-covered one.
 std::unique_ptr<StrokeLayer> inkedLayer(const QString &pattern = QStringLiteral("A"))
 {
     auto layer = std::make_unique<StrokeLayer>(Ink, Frame);
     setCells(*layer, pattern);
-    layer->addStroke(1, patch(QRect(10, 10, 20, 10), 255));
-    layer->addStroke(1, patch(QRect(60, 60, 10, 10), 128));
+    layer->addStroke(1, bitmapStroke(QRect(10, 10, 20, 10), 255));
+    layer->addStroke(1, bitmapStroke(QRect(60, 60, 10, 10), 128));
     return layer;
 }
 
@@ -78,13 +69,6 @@ QImage picture(QSize size, QColor color)
 {
     QImage image(size, QImage::Format_ARGB32);
     image.fill(color);
-    return image;
-}
-
-QImage note(QSize size, uchar coverage)
-{
-    QImage image(size, QImage::Format_Alpha8);
-    image.fill(coverage);
     return image;
 }
 
@@ -146,15 +130,7 @@ private:
 // stroke does.
 void TestLayers::initTestCase()
 {
-    initAlphaCompositionTables();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        OffscreenRenderer::instance()->initialize(QSize(512, 512));
-        m_gl = OffscreenRenderer::instance()->size().isValid();
-    }
+    m_gl = startRenderer(QSize(512, 512));
 }
 
 void TestLayers::propertiesAnnounceChanges()
@@ -540,7 +516,7 @@ void TestLayers::backlightTurnsTheColour()
 void TestLayers::strokeBeingDrawnShowsOnItsFrame()
 {
     if (!m_gl)
-        QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb");
+        QSKIP(NoOpenGL);
 
     const auto layer = inkedLayer();
     layer->setOpacity(0.5);
@@ -659,7 +635,7 @@ void TestLayers::liftedSelectionIsLargeEnoughToGrab()
 
     StrokeLayer layer(Ink, Frame);
     layer.setOpacity(0.75);
-    layer.addStroke(1, patch(ink, 255));
+    layer.addStroke(1, bitmapStroke(ink, 255));
     QPainterPath path;
     path.addRect(lasso);
 
@@ -703,7 +679,7 @@ void TestLayers::annotationFrames()
 
     AnnotationLayer layer;
     for (int f = 1; f <= frames; ++f)
-        layer.appendImage(note(QSize(8, 4), uchar(f)));
+        layer.appendImage(alpha8(QSize(8, 4), uchar(f)));
     if (edit == Insert)
         layer.insertFrame(frame);
     else if (edit == Extend)
@@ -723,7 +699,7 @@ void TestLayers::annotationFrames()
 void TestLayers::annotationThumbnails()
 {
     AnnotationLayer layer;
-    const auto records = layer.setImage(3, note(QSize(40, 20), 255));
+    const auto records = layer.setImage(3, alpha8(QSize(40, 20), 255));
     QCOMPARE(records.size(), 1);
     QCOMPARE(records.first().kind(), LayerChange::PutImageBack);
     QVERIFY(records.first().image().isNull());

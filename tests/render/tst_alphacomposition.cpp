@@ -1,19 +1,14 @@
 #include "render/alphacomposition.h"
+#include "support/testsupport.h"
 
 #include <QImage>
 #include <QRandomGenerator>
 #include <QTest>
 
 using namespace Model;
+using TestSupport::alpha8;
 
 namespace {
-
-QImage alphaImage(int w, int h, uchar value)
-{
-    QImage image(w, h, QImage::Format_Alpha8);
-    image.fill(value);
-    return image;
-}
 
 uchar at(const QImage &image, int x, int y)
 {
@@ -106,8 +101,8 @@ void TestAlphaComposition::composeMatchesTablesForEveryPair()
 
 void TestAlphaComposition::composeClipsToBothImages()
 {
-    QImage destination = alphaImage(10, 10, 100);
-    const QImage source = alphaImage(6, 6, 255);
+    QImage destination = alpha8(QSize(10, 10), 100);
+    const QImage source = alpha8(QSize(6, 6), 255);
     composeAlphaMask(destination, source, QRect(4, 4, 20, 20), true);
     for (int y = 0; y < 10; ++y) {
         for (int x = 0; x < 10; ++x) {
@@ -196,7 +191,7 @@ void TestAlphaComposition::composeSkipsOnlyEmptySource()
 
 void TestAlphaComposition::fillClips()
 {
-    QImage image = alphaImage(8, 8, 3);
+    QImage image = alpha8(QSize(8, 8), 3);
     fillAlphaRect(image, QRect(-2, 6, 4, 10), 200);
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x)
@@ -223,7 +218,7 @@ void TestAlphaComposition::maxMergeWithOffset()
         for (int x = 0; x < 5; ++x)
             source.scanLine(y)[x] = uchar(10 * (y * 5 + x));
     }
-    QImage destination = alphaImage(10, 10, 60);
+    QImage destination = alpha8(QSize(10, 10), 60);
     composeAlphaMaskMax(destination, source, QRect(0, 0, 10, 10), offset);
     for (int y = 0; y < 10; ++y) {
         for (int x = 0; x < 10; ++x) {

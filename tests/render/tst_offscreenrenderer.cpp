@@ -2,13 +2,12 @@
 #include "strokes/arcsegment.h"
 #include "strokes/linesegment.h"
 #include "strokes/pointsegment.h"
+#include "support/testsupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -245,12 +244,8 @@ private:
 
 void TestOffscreenRenderer::initTestCase()
 {
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (!context.create() || !context.makeCurrent(&surface))
-        QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb");
-    context.doneCurrent();
+    if (!TestSupport::hasOpenGL())
+        QSKIP(TestSupport::NoOpenGL);
 }
 
 bool TestOffscreenRenderer::useRenderer(QSize size, OffscreenRenderer::Fallbacks fallbacks)

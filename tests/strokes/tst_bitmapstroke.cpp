@@ -1,6 +1,7 @@
 #include "render/alphacomposition.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/rleimage.h"
+#include "support/testsupport.h"
 
 #include <QDataStream>
 #include <QPainterPath>
@@ -8,6 +9,7 @@
 #include <QTransform>
 
 using namespace Model;
+using namespace TestSupport;
 
 // Under AddressSanitizer an allocation beyond 1 GB aborts the test: a damaged
 // record must never make the reader reserve what the record only claims.
@@ -17,13 +19,6 @@ extern "C" __attribute__((visibility("default"), used)) const char *__asan_defau
 }
 
 namespace {
-
-QDataStream &prepare(QDataStream &stream)
-{
-    stream.setByteOrder(QDataStream::BigEndian);
-    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    return stream;
-}
 
 // A gradient, so that any shift or scaling of the pixels shows.
 QImage gradient(int width, int height)
@@ -36,20 +31,9 @@ QImage gradient(int width, int height)
     return image;
 }
 
-QImage filled(int width, int height, uchar value)
-{
-    QImage image(width, height, QImage::Format_Alpha8);
-    image.fill(value);
-    return image;
-}
-
 QByteArray recordOf(const BitmapStroke &stroke)
 {
-    QByteArray data;
-    QDataStream stream(&data, QIODevice::WriteOnly);
-    prepare(stream);
-    stroke.write(stream);
-    return data;
+    return record([&](QDataStream &stream) { stroke.write(stream); });
 }
 
 struct ReadResult
@@ -62,7 +46,7 @@ struct ReadResult
 ReadResult readFrom(const QByteArray &data)
 {
     QDataStream stream(data);
-    prepare(stream);
+    prepareRecordStream(stream);
     ReadResult result;
     result.stroke = BitmapStroke::read(stream);
     result.status = stream.status();
@@ -132,7 +116,7 @@ void TestBitmapStroke::nullImageWritesRectAndNoImageTag()
     QByteArray expected;
     {
         QDataStream stream(&expected, QIODevice::WriteOnly);
-        prepare(stream) << QRect(3, 4, 5, 6) << qint32(-1);
+        prepareRecordStream(stream) << QRect(3, 4, 5, 6) << qint32(-1);
     }
     QCOMPARE(recordOf(BitmapStroke(QImage(), QRect(3, 4, 5, 6))), expected);
 }
@@ -152,7 +136,7 @@ void TestBitmapStroke::recordEndingAfterRect()
     QByteArray record;
     {
         QDataStream stream(&record, QIODevice::WriteOnly);
-        prepare(stream) << rect;
+        prepareRecordStream(stream) << rect;
     }
     const ReadResult read = readFrom(record);
     QCOMPARE(read.status, QDataStream::Ok);
@@ -160,9 +144,9 @@ void TestBitmapStroke::recordEndingAfterRect()
     QVERIFY(read.stroke->image().isNull());
     QCOMPARE(read.stroke->isEmpty(), empty);
 
-    QImage target = filled(20, 20, 0);
+    QImage target = alpha8(QSize(20, 20), 0);
     QVERIFY(read.stroke->render(target, target.rect(), QTransform(), QPoint(), 1.0).isNull());
-    QCOMPARE(target, filled(20, 20, 0));
+    QCOMPARE(target, alpha8(QSize(20, 20), 0));
 }
 
 void TestBitmapStroke::damagedRecords_data()
@@ -171,7 +155,7 @@ void TestBitmapStroke::damagedRecords_data()
     const auto record = [](auto write) {
         QByteArray data;
         QDataStream stream(&data, QIODevice::WriteOnly);
-        prepare(stream);
+        prepareRecordStream(stream);
         write(stream);
         return data;
     };
@@ -225,11 +209,11 @@ void TestBitmapStroke::render_data()
     // size when nothing may be drawn.
     QTest::addColumn<QRect>("expected");
 
-    const QImage flat = filled(10, 10, 200);
+    const QImage flat = alpha8(QSize(10, 10), 200);
     const QRect all(0, 0, 40, 40);
     QTest::newRow("in place") << flat << QRect(5, 5, 10, 10) << QTransform() << all
                               << QRect(5, 5, 10, 10);
-    QTest::newRow("finer image") << filled(30, 30, 200) << QRect(5, 5, 10, 10) << QTransform()
+    QTest::newRow("finer image") << alpha8(QSize(30, 30), 200) << QRect(5, 5, 10, 10) << QTransform()
                                  << all << QRect(5, 5, 10, 10);
     QTest::newRow("translated") << flat << QRect(5, 5, 10, 10)
                                 << QTransform::fromTranslate(12, 3) << all << QRect(17, 8, 10, 10);
@@ -249,11 +233,11 @@ void TestBitmapStroke::render()
     QFETCH(QRect, expected);
 
     const BitmapStroke stroke(image, rect);
-    QImage target = filled(40, 40, 0);
+    QImage target = alpha8(QSize(40, 40), 0);
     const QRect changed = stroke.render(target, clip, transform, QPoint(), 1.0);
     if (expected.isEmpty()) {
         QVERIFY(changed.isNull());
-        QCOMPARE(target, filled(40, 40, 0));
+        QCOMPARE(target, alpha8(QSize(40, 40), 0));
         return;
     }
     QVERIFY(changed.contains(expected));
@@ -269,8 +253,8 @@ void TestBitmapStroke::render()
 
 void TestBitmapStroke::renderComposesThroughDrawTable()
 {
-    QImage target = filled(10, 10, 128);
-    const QRect changed = BitmapStroke(filled(10, 10, 128), QRect(0, 0, 10, 10))
+    QImage target = alpha8(QSize(10, 10), 128);
+    const QRect changed = BitmapStroke(alpha8(QSize(10, 10), 128), QRect(0, 0, 10, 10))
                               .render(target, QRect(0, 0, 5, 10), QTransform(), QPoint(), 1.0);
     QCOMPARE(changed, QRect(0, 0, 5, 10));
     QCOMPARE(pixel(target, 4, 4), uchar(191));

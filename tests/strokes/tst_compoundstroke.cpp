@@ -1,14 +1,12 @@
 #include "render/alphacomposition.h"
-#include "render/offscreenrenderer.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/compoundstroke.h"
 #include "strokes/pointsegment.h"
 #include "strokes/singlestroke.h"
+#include "support/testsupport.h"
 #include "tools/pentool.h"
 
 #include <QDataStream>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QPainterPath>
 #include <QTest>
 #include <QTransform>
@@ -18,6 +16,7 @@
 #include <memory>
 
 using namespace Model;
+using namespace TestSupport;
 
 // Under AddressSanitizer an allocation beyond 1 GB aborts the test: a damaged
 // record must never make the reader reserve what the record only claims.
@@ -27,23 +26,6 @@ extern "C" __attribute__((visibility("default"), used)) const char *__asan_defau
 }
 
 namespace {
-
-QDataStream &prepare(QDataStream &stream)
-{
-    stream.setByteOrder(QDataStream::BigEndian);
-    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    return stream;
-}
-
-template<typename Write>
-QByteArray record(Write write)
-{
-    QByteArray data;
-    QDataStream stream(&data, QIODevice::WriteOnly);
-    prepare(stream);
-    write(stream);
-    return data;
-}
 
 QByteArray recordOf(const Stroke &stroke)
 {
@@ -60,19 +42,12 @@ struct ReadResult
 ReadResult readFrom(const QByteArray &data)
 {
     QDataStream stream(data);
-    prepare(stream);
+    prepareRecordStream(stream);
     ReadResult result;
     result.stroke = CompoundStroke::read(stream);
     result.status = stream.status();
     result.atEnd = stream.atEnd();
     return result;
-}
-
-std::unique_ptr<BitmapStroke> bitmap(QRect rect, uchar value)
-{
-    QImage image(rect.size(), QImage::Format_Alpha8);
-    image.fill(value);
-    return std::make_unique<BitmapStroke>(image, rect);
 }
 
 // A marker dab of full opacity as a drawing record holds it: no tool, one
@@ -87,7 +62,7 @@ std::unique_ptr<Stroke> dab(QPointF centre, double radius, bool eraser = false)
         Segment::writeRecord(stream, segment);
     });
     QDataStream stream(data);
-    prepare(stream);
+    prepareRecordStream(stream);
     return SingleStroke::read(stream);
 }
 
@@ -147,13 +122,13 @@ int largestDifference(const QImage &a, const QImage &b)
 // and a pen and an eraser dab.
 std::shared_ptr<CompoundStroke> sampleTree()
 {
-    auto nested = compoundOf(bitmap(QRect(0, 0, 20, 20), 90));
+    auto nested = compoundOf(bitmapStroke(QRect(0, 0, 20, 20), 90));
     QPainterPath clip;
     clip.addEllipse(QPointF(10, 10), 12.3, 12.3);
     nested->setClipPath(clip);
     nested->erase(rectPath(QRectF(5.1, 5.2, 4.3, 4.4)));
     nested->setTransform(QTransform().rotate(30).translate(0.3, 7.1));
-    return compoundOf(bitmap(QRect(3, 4, 10, 10), 200), owned(nested), dab(QPointF(30.2, 30.7), 4.4),
+    return compoundOf(bitmapStroke(QRect(3, 4, 10, 10), 200), owned(nested), dab(QPointF(30.2, 30.7), 4.4),
                       dab(QPointF(31, 31), 2, true));
 }
 
@@ -235,20 +210,8 @@ private:
 
 void TestCompoundStroke::initTestCase()
 {
-    initAlphaCompositionTables();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        OffscreenRenderer::instance()->initialize(QSize(256, 256));
-        m_gl = OffscreenRenderer::instance()->size().isValid();
-    }
+    m_gl = startRenderer(QSize(256, 256));
 }
-
-#define REQUIRE_GL()                                                                               \
-    if (!m_gl)                                                                                     \
-    QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb")
 
 // Records
 
@@ -277,7 +240,7 @@ void TestCompoundStroke::treeRoundTripsInSinglePrecision()
     QByteArray data;
     {
         QDataStream stream(&data, QIODevice::WriteOnly);
-        prepare(stream);
+        prepareRecordStream(stream);
         tree->write(stream);
         QCOMPARE(stream.version(), 19);
     }
@@ -334,7 +297,7 @@ void TestCompoundStroke::damagedRecords_data()
     QTest::addColumn<int>("members");
 
     const QByteArray member = record([](QDataStream &stream) {
-        Stroke::writeRecord(stream, *bitmap(QRect(0, 0, 4, 4), 50));
+        Stroke::writeRecord(stream, *bitmapStroke(QRect(0, 0, 4, 4), 50));
     });
     const auto emptyTail = [](QDataStream &stream) {
         stream << QPainterPath() << QPainterPath() << QTransform();
@@ -432,14 +395,14 @@ void TestCompoundStroke::addStrokeNesting_data()
     QTest::addColumn<std::shared_ptr<CompoundStroke>>("stroke");
     QTest::addColumn<bool>("nests");
 
-    QTest::newRow("plain") << compoundOf(bitmap(QRect(0, 0, 10, 10), 9)) << false;
-    auto clipped = compoundOf(bitmap(QRect(0, 0, 10, 10), 9));
+    QTest::newRow("plain") << compoundOf(bitmapStroke(QRect(0, 0, 10, 10), 9)) << false;
+    auto clipped = compoundOf(bitmapStroke(QRect(0, 0, 10, 10), 9));
     clipped->setClipPath(rectPath(QRectF(0, 0, 5, 5)));
     QTest::newRow("clip path") << clipped << false;
-    auto erased = compoundOf(bitmap(QRect(0, 0, 10, 10), 9));
+    auto erased = compoundOf(bitmapStroke(QRect(0, 0, 10, 10), 9));
     erased->erase(rectPath(QRectF(0, 0, 5, 5)));
     QTest::newRow("erase path") << erased << true;
-    auto moved = compoundOf(bitmap(QRect(0, 0, 10, 10), 9));
+    auto moved = compoundOf(bitmapStroke(QRect(0, 0, 10, 10), 9));
     moved->setTransform(QTransform::fromTranslate(3, 0));
     QTest::newRow("transform") << moved << true;
 }
@@ -452,7 +415,7 @@ void TestCompoundStroke::addStrokeNesting()
     const QTransform transform = stroke->transform();
 
     QVERIFY(!stroke->addStroke(nullptr));
-    QVERIFY(stroke->addStroke(bitmap(QRect(20, 0, 10, 10), 9)));
+    QVERIFY(stroke->addStroke(bitmapStroke(QRect(20, 0, 10, 10), 9)));
     QCOMPARE(stroke->memberCount(), 2);
     QCOMPARE(stroke->member(1)->type(), int(Stroke::BitmapStrokeType));
     QCOMPARE(stroke->member(0)->type(),
@@ -483,7 +446,7 @@ void TestCompoundStroke::eraseOnEmptyCompound()
 
 void TestCompoundStroke::erasePathDroppedWhenNothingLeftUnderIt()
 {
-    auto stroke = compoundOf(bitmap(QRect(0, 0, 10, 10), 9), bitmap(QRect(50, 50, 10, 10), 9));
+    auto stroke = compoundOf(bitmapStroke(QRect(0, 0, 10, 10), 9), bitmapStroke(QRect(50, 50, 10, 10), 9));
     QVERIFY(stroke->erase(rectPath(QRectF(2, 2, 3, 3))));
     QVERIFY(!stroke->erasePath().isEmpty());
     stroke->clipTo(rectPath(QRectF(45, 45, 20, 20)));
@@ -512,7 +475,7 @@ void TestCompoundStroke::clipPath()
     QFETCH(bool, kept);
     QFETCH(int, members);
     QFETCH(QRect, bounds);
-    auto stroke = compoundOf(dab(QPointF(5, 5), 5), bitmap(QRect(30, 0, 10, 10), 9));
+    auto stroke = compoundOf(dab(QPointF(5, 5), 5), bitmapStroke(QRect(30, 0, 10, 10), 9));
     stroke->setClipPath(clip);
     QCOMPARE(stroke->clipPath().isEmpty(), !kept);
     QCOMPARE(stroke->memberCount(), members);
@@ -543,10 +506,10 @@ void TestCompoundStroke::takeLastAndStrokeCount()
     CompoundStroke empty;
     QVERIFY(!empty.takeLast());
 
-    auto stroke = compoundOf(bitmap(QRect(0, 0, 5, 5), 9),
-                             owned(compoundOf(bitmap(QRect(0, 0, 5, 5), 9),
-                                              bitmap(QRect(5, 5, 5, 5), 9))),
-                             bitmap(QRect(20, 20, 5, 5), 9));
+    auto stroke = compoundOf(bitmapStroke(QRect(0, 0, 5, 5), 9),
+                             owned(compoundOf(bitmapStroke(QRect(0, 0, 5, 5), 9),
+                                              bitmapStroke(QRect(5, 5, 5, 5), 9))),
+                             bitmapStroke(QRect(20, 20, 5, 5), 9));
     QCOMPARE(stroke->strokeCount(), 5);
     const std::unique_ptr<Stroke> last = stroke->takeLast();
     QVERIFY(last);
@@ -564,26 +527,26 @@ void TestCompoundStroke::renderBitmaps_data()
     QTest::addColumn<Probes>("probes");
 
     QTest::newRow("overlap through the draw table")
-        << compoundOf(bitmap(QRect(0, 0, 20, 20), 128), bitmap(QRect(10, 0, 20, 20), 128))
+        << compoundOf(bitmapStroke(QRect(0, 0, 20, 20), 128), bitmapStroke(QRect(10, 0, 20, 20), 128))
         << QTransform() << Probes{{{5, 5}, 128}, {{15, 5}, 191}, {{25, 5}, 128}, {{35, 5}, 0}};
 
-    auto erased = compoundOf(bitmap(QRect(0, 0, 20, 20), 200));
+    auto erased = compoundOf(bitmapStroke(QRect(0, 0, 20, 20), 200));
     erased->erase(rectPath(QRectF(5, 5, 5, 5)));
     QTest::newRow("erase path") << erased << QTransform()
                                 << Probes{{{7, 7}, 0}, {{2, 2}, 200}, {{12, 12}, 200}};
 
-    auto clipped = compoundOf(bitmap(QRect(0, 0, 20, 20), 200));
+    auto clipped = compoundOf(bitmapStroke(QRect(0, 0, 20, 20), 200));
     clipped->setClipPath(rectPath(QRectF(0, 0, 10, 20)));
     QTest::newRow("clip path") << clipped << QTransform() << Probes{{{5, 5}, 200}, {{15, 5}, 0}};
 
     // Content added after an erase is not touched by it.
-    auto later = compoundOf(bitmap(QRect(0, 0, 20, 20), 200));
+    auto later = compoundOf(bitmapStroke(QRect(0, 0, 20, 20), 200));
     later->erase(rectPath(QRectF(0, 0, 10, 20)));
-    later->addStroke(bitmap(QRect(0, 0, 20, 20), 100));
+    later->addStroke(bitmapStroke(QRect(0, 0, 20, 20), 100));
     QTest::newRow("erase before later content")
         << later << QTransform() << Probes{{{5, 5}, 100}, {{15, 5}, 221}};
 
-    auto moved = compoundOf(bitmap(QRect(0, 0, 5, 5), 200));
+    auto moved = compoundOf(bitmapStroke(QRect(0, 0, 5, 5), 200));
     moved->setTransform(QTransform::fromTranslate(10, 0));
     QTest::newRow("own transform, then the caller's")
         << moved << QTransform::fromScale(2, 2)
@@ -618,9 +581,9 @@ void TestCompoundStroke::collapse()
     QFETCH(int, scale);
     QFETCH(QRect, limit);
     QFETCH(int, tolerance);
-    auto stroke = compoundOf(bitmap(QRect(2, 2, 20, 20), 128), bitmap(QRect(10, 6, 20, 20), 128));
+    auto stroke = compoundOf(bitmapStroke(QRect(2, 2, 20, 20), 128), bitmapStroke(QRect(10, 6, 20, 20), 128));
     stroke->erase(rectPath(QRectF(4.5, 4.5, 8, 8)));
-    stroke->addStroke(bitmap(QRect(6, 6, 4, 4), 60));
+    stroke->addStroke(bitmapStroke(QRect(6, 6, 4, 4), 60));
     QImage before = rendered(*stroke, QSize(40, 40));
     if (limit.isValid()) {
         QImage cut(before.size(), QImage::Format_Alpha8);
@@ -681,7 +644,7 @@ void TestCompoundStroke::collapseEmpty()
     QVERIFY(stroke.isEmpty());
 
     // Nothing inside the limit: nothing is left, not even an empty bitmap.
-    auto outside = compoundOf(bitmap(QRect(0, 0, 5, 5), 9));
+    auto outside = compoundOf(bitmapStroke(QRect(0, 0, 5, 5), 9));
     QVERIFY(outside->collapse(1, QRect(20, 20, 5, 5)));
     QVERIFY(outside->isEmpty());
 }
@@ -770,13 +733,13 @@ void TestCompoundStroke::renderedInPiecesMatchesWhole_data()
     };
 
     QTest::newRow("pens, erasers and bitmaps")
-        << compoundOf(dab(QPointF(40, 50), 30), bitmap(QRect(60, 20, 150, 90), 120),
+        << compoundOf(dab(QPointF(40, 50), 30), bitmapStroke(QRect(60, 20, 150, 90), 120),
                       dab(QPointF(120, 60), 25, true), dab(QPointF(230, 200), 40),
                       dab(QPointF(150, 150), 70))
         << QTransform() << 1.0;
 
     auto nested = compoundOf(dab(QPointF(100, 100), 40), dab(QPointF(130, 110), 20, true),
-                             bitmap(QRect(50, 150, 120, 60), 200));
+                             bitmapStroke(QRect(50, 150, 120, 60), 200));
     nested->setTransform(QTransform().translate(150, 40).rotate(25).scale(0.6, 0.8));
     QTest::newRow("nested under a transform")
         << compoundOf(dab(QPointF(60, 200), 35), owned(nested), dab(QPointF(200, 180), 30, true))
@@ -788,7 +751,7 @@ void TestCompoundStroke::renderedInPiecesMatchesWhole_data()
     QTest::newRow("erase path") << erased << QTransform() << 1.0;
 
     // A lifted selection: cut to a curved outline.
-    auto lifted = compoundOf(dab(QPointF(100, 100), 60), bitmap(QRect(120, 60, 140, 160), 150),
+    auto lifted = compoundOf(dab(QPointF(100, 100), 60), bitmapStroke(QRect(120, 60, 140, 160), 150),
                              dab(QPointF(220, 200), 50, true));
     lifted->setClipPath(ellipse(QPointF(150, 130), 110, 80));
     QTest::newRow("clip path") << compoundOf(owned(lifted), dab(QPointF(40, 240), 30))

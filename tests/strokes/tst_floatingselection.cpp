@@ -1,15 +1,12 @@
-#include "render/alphacomposition.h"
-#include "render/offscreenrenderer.h"
 #include "settings/settings.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/compoundstroke.h"
 #include "strokes/floatingselection.h"
 #include "strokes/singlestroke.h"
+#include "support/testsupport.h"
 #include "tools/pentool.h"
 
 #include <QDataStream>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -19,6 +16,7 @@
 #include <memory>
 
 using namespace Model;
+using namespace TestSupport;
 using Placement = FloatingSelection::Transform;
 
 Q_DECLARE_METATYPE(Model::FloatingSelection::Transform)
@@ -92,12 +90,7 @@ QTransform turnedAbout(QPointF centre, double degrees)
 
 QByteArray recordOf(const Stroke &stroke)
 {
-    QByteArray data;
-    QDataStream stream(&data, QIODevice::WriteOnly);
-    stream.setByteOrder(QDataStream::BigEndian);
-    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    Stroke::writeRecord(stream, stroke);
-    return data;
+    return record([&](QDataStream &stream) { Stroke::writeRecord(stream, stroke); });
 }
 
 QImage ink(const Stroke &stroke, const QTransform &transform = {})
@@ -193,20 +186,8 @@ void TestFloatingSelection::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("tst_floatingselection"));
     QSettings().clear();
 
-    initAlphaCompositionTables();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        OffscreenRenderer::instance()->initialize(QSize(256, 256));
-        m_gl = OffscreenRenderer::instance()->size().isValid();
-    }
+    m_gl = startRenderer(QSize(256, 256));
 }
-
-#define REQUIRE_GL()                                                                               \
-    if (!m_gl)                                                                                     \
-    QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb")
 
 // What the canvas reads
 

@@ -2,6 +2,7 @@
 #include "strokes/linesegment.h"
 #include "strokes/pointsegment.h"
 #include "strokes/segment.h"
+#include "support/testsupport.h"
 
 #include <QDataStream>
 #include <QLineF>
@@ -12,6 +13,7 @@
 #include <limits>
 
 using namespace Model;
+using namespace TestSupport;
 
 namespace {
 
@@ -60,19 +62,9 @@ std::shared_ptr<ArcSegment> arcBetween(QPointF centre, double radius, double a0,
                                         startRadius, endRadius);
 }
 
-QDataStream &prepare(QDataStream &stream)
-{
-    stream.setByteOrder(QDataStream::BigEndian);
-    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    return stream;
-}
-
 QByteArray recordOf(const Segment &segment)
 {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    Segment::writeRecord(prepare(out), segment);
-    return bytes;
+    return record([&](QDataStream &out) { Segment::writeRecord(out, segment); });
 }
 
 struct Vertices
@@ -237,7 +229,7 @@ void TestSegments::recordRoundTrip()
     const QByteArray bytes = recordOf(*original);
 
     QDataStream in(bytes);
-    const auto copy = Segment::readRecord(prepare(in));
+    const auto copy = Segment::readRecord(prepareRecordStream(in));
     QCOMPARE(in.status(), QDataStream::Ok);
     QVERIFY(in.atEnd());
     QVERIFY(copy);
@@ -310,10 +302,10 @@ void TestSegments::unknownTypeCodes()
     QByteArray bytes;
     {
         QDataStream out(&bytes, QIODevice::WriteOnly);
-        prepare(out) << qint32(code) << qint32(12345);
+        prepareRecordStream(out) << qint32(code) << qint32(12345);
     }
     QDataStream in(bytes);
-    QVERIFY(!Segment::readRecord(prepare(in)));
+    QVERIFY(!Segment::readRecord(prepareRecordStream(in)));
     QCOMPARE(in.status(), QDataStream::Ok);
     qint32 next = 0;
     in >> next;
@@ -333,7 +325,7 @@ void TestSegments::truncatedRecords()
     const QByteArray full = recordOf(*makeSegment(type, fields));
     for (qsizetype length = 0; length < full.size(); ++length) {
         QDataStream in(full.left(length));
-        const auto segment = Segment::readRecord(prepare(in));
+        const auto segment = Segment::readRecord(prepareRecordStream(in));
         QCOMPARE(in.status(), QDataStream::ReadPastEnd);
         if (length < 4) {
             QVERIFY(!segment);
@@ -381,7 +373,7 @@ void TestSegments::nonFiniteValues()
     bytes.replace(offset, value.size(), value);
 
     QDataStream in(bytes);
-    const auto segment = Segment::readRecord(prepare(in));
+    const auto segment = Segment::readRecord(prepareRecordStream(in));
     QCOMPARE(in.status(), QDataStream::ReadCorruptData);
     QVERIFY(segment);
     // Nothing of the damaged record is taken over.
@@ -413,7 +405,7 @@ void TestSegments::extremeValuesStayBounded()
     // integer rectangle that repaints and renders rely on.
     QByteArray bytes = recordOf(*makeSegment(type, fields));
     QDataStream in(bytes);
-    const auto segment = Segment::readRecord(prepare(in));
+    const auto segment = Segment::readRecord(prepareRecordStream(in));
     QCOMPARE(in.status(), QDataStream::Ok);
     const QRect rect = segment->boundingRect();
     const int limit = 1 << 25;

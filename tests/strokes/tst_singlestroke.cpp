@@ -4,13 +4,12 @@
 #include "strokes/linesegment.h"
 #include "strokes/pointsegment.h"
 #include "strokes/singlestroke.h"
+#include "support/testsupport.h"
 #include "tools/erasertool.h"
 #include "tools/fixedcursortools.h"
 #include "tools/pentool.h"
 
 #include <QDataStream>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTest>
@@ -20,6 +19,7 @@
 #include <memory>
 
 using namespace Model;
+using namespace TestSupport;
 using InputPoint = SingleStroke::InputPoint;
 
 namespace {
@@ -36,25 +36,15 @@ std::unique_ptr<DrawingTool> drawingTool(bool eraser = false, int subType = 1)
     return tool;
 }
 
-QDataStream &prepare(QDataStream &stream)
-{
-    stream.setByteOrder(QDataStream::BigEndian);
-    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    return stream;
-}
-
 QByteArray recordOf(const SingleStroke &stroke)
 {
-    QByteArray data;
-    QDataStream stream(&data, QIODevice::WriteOnly);
-    stroke.write(prepare(stream));
-    return data;
+    return record([&](QDataStream &stream) { stroke.write(stream); });
 }
 
 std::unique_ptr<SingleStroke> readFrom(const QByteArray &data, QDataStream::Status *status = nullptr)
 {
     QDataStream stream(data);
-    auto stroke = SingleStroke::read(prepare(stream));
+    auto stroke = SingleStroke::read(prepareRecordStream(stream));
     if (status)
         *status = stream.status();
     return stroke;
@@ -104,18 +94,11 @@ int countOfType(const SingleStroke &stroke, int type)
     return count;
 }
 
-QImage blank(QSize size = QSize(640, 480), uchar value = 0)
-{
-    QImage image(size, QImage::Format_Alpha8);
-    image.fill(value);
-    return image;
-}
-
 bool coveredOnlyInside(const QImage &image, QRect rect)
 {
     QImage outside = image.copy();
     fillAlphaRect(outside, rect, 0);
-    return outside == blank(image.size());
+    return outside == alpha8(image.size());
 }
 
 } // namespace
@@ -161,22 +144,10 @@ private:
     bool m_gl = false;
 };
 
-#define REQUIRE_GL()                                                                               \
-    if (!m_gl)                                                                                     \
-    QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb")
-
 void TestSingleStroke::initTestCase()
 {
-    initAlphaCompositionTables();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        // Smaller than the drawings, so that rendering tiles as well.
-        OffscreenRenderer::instance()->initialize(QSize(512, 512));
-        m_gl = OffscreenRenderer::instance()->size().isValid();
-    }
+    // Smaller than the drawings, so that rendering tiles as well.
+    m_gl = startRenderer(QSize(512, 512));
 }
 
 void TestSingleStroke::firstSampleIsADab_data()
@@ -383,9 +354,9 @@ void TestSingleStroke::recordRoundTrip()
     // A clone writes the same record; through the factory, as a member.
     QByteArray member;
     QDataStream out(&member, QIODevice::WriteOnly);
-    Stroke::writeRecord(prepare(out), *stroke.clone());
+    Stroke::writeRecord(prepareRecordStream(out), *stroke.clone());
     QDataStream in(member);
-    const auto read = Stroke::readRecord(prepare(in));
+    const auto read = Stroke::readRecord(prepareRecordStream(in));
     QVERIFY(read && read->type() == Stroke::SingleStrokeType && in.atEnd());
     QCOMPARE(recordOf(static_cast<SingleStroke &>(*read)), record);
 }
@@ -415,7 +386,7 @@ void TestSingleStroke::damagedRecords_data()
     const auto record = [](qint8 pen, qint32 subType, const QList<qint32> &words, const QList<double> &values) {
         QByteArray data;
         QDataStream stream(&data, QIODevice::WriteOnly);
-        prepare(stream) << pen << subType << QRect(10, 10, 20, 20);
+        prepareRecordStream(stream) << pen << subType << QRect(10, 10, 20, 20);
         for (qint32 word : words)
             stream << word;
         for (double value : values)
@@ -468,7 +439,7 @@ void TestSingleStroke::firstMaskUpdate()
     stroke.addPoint({position.x(), position.y(), 1.0, 0});
     QCOMPARE(stroke.updateMask(), changed);
     QVERIFY(coveredOnlyInside(stroke.image(), changed));
-    QVERIFY(stroke.image() != blank(QSize(320, 240)));
+    QVERIFY(stroke.image() != alpha8(QSize(320, 240)));
 }
 
 void TestSingleStroke::renderMatchesTheMask_data()
@@ -487,7 +458,7 @@ void TestSingleStroke::renderMatchesTheMask()
     QFETCH(int, subType);
     const auto tool = drawingTool(eraser, subType);
     SingleStroke stroke(QSize(640, 480), tool.get());
-    QImage before = blank();
+    QImage before = alpha8(QSize(640, 480));
     for (const InputPoint &sample : wave()) {
         stroke.addPoint(sample);
         const QRect rect = stroke.updateMask();
@@ -499,7 +470,7 @@ void TestSingleStroke::renderMatchesTheMask()
         before = stroke.image().copy();
     }
 
-    QImage target = blank(QSize(640, 480), 77);
+    QImage target = alpha8(QSize(640, 480), 77);
     QCOMPARE(stroke.render(target, target.rect(), QTransform(), QPoint(0, 0), 1.0), target.rect());
     // Rendered in one go, overlapping edges are resolved from their samples
     // together rather than piece by piece; elsewhere both agree exactly.
@@ -543,9 +514,9 @@ void TestSingleStroke::takingTheMask()
 
     // The vector data stays: the stroke still renders, and goes on fitting,
     // but has no mask to gather new segments in.
-    QImage target = blank(QSize(320, 240));
+    QImage target = alpha8(QSize(320, 240));
     QCOMPARE(stroke.render(target, target.rect(), QTransform(), QPoint(), 1.0), target.rect());
-    QVERIFY(target != blank(QSize(320, 240)));
+    QVERIFY(target != alpha8(QSize(320, 240)));
     const qsizetype segments = stroke.segments().size();
     stroke.addPoint({200.0, 150.0, 1.0, 0.0});
     QVERIFY(stroke.segments().size() > segments);
@@ -569,7 +540,7 @@ void TestSingleStroke::eraserRendersWithItsFamily()
     tool->setSizeRangeLimits(30.0, 40.0); // wide, so that the soft rims show
     SingleStroke stroke(QSize(640, 480), tool.get());
     feed(stroke, wave());
-    QImage rendered = blank();
+    QImage rendered = alpha8(QSize(640, 480));
     stroke.render(rendered, rendered.rect(), QTransform(), QPoint(), 1.0);
 
     QList<float> positions, attributes, kinds;
@@ -580,7 +551,7 @@ void TestSingleStroke::eraserRendersWithItsFamily()
     }
     // Only the eraser's own family gives the same picture.
     for (int family = 0; family <= 2; ++family) {
-        QImage direct = blank();
+        QImage direct = alpha8(QSize(640, 480));
         OffscreenRenderer::instance()->renderEraser(direct, family, QPoint(), 1.0f, direct.rect(), QTransform(),
                                                     positions, attributes, kinds);
         QCOMPARE(direct == rendered, family == subType);

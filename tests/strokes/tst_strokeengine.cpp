@@ -1,12 +1,10 @@
 #include "render/alphacomposition.h"
-#include "render/offscreenrenderer.h"
 #include "settings/settings.h"
 #include "strokes/strokeengine.h"
+#include "support/testsupport.h"
 #include "tools/pentool.h"
 #include "tools/toolmanager.h"
 
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -16,6 +14,7 @@
 #include <memory>
 
 using namespace Model;
+using namespace TestSupport;
 using InputPoint = StrokeEngine::InputPoint;
 
 namespace {
@@ -100,15 +99,7 @@ void TestStrokeEngine::initTestCase()
     QSettings().clear();
     ToolManager::instance()->createTools();
 
-    initAlphaCompositionTables();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        OffscreenRenderer::instance()->initialize(QSize(256, 256));
-        m_gl = OffscreenRenderer::instance()->size().isValid();
-    }
+    m_gl = startRenderer(QSize(256, 256));
 }
 
 // Without a stroke
@@ -182,7 +173,7 @@ void TestStrokeEngine::rectanglesInOwnerCoordinates()
 void TestStrokeEngine::reportedRectanglesCoverTheInk()
 {
     if (!m_gl)
-        QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb");
+        QSKIP(NoOpenGL);
 
     const QRect canvas(100, 50, 240, 160);
     StrokeEngine engine;

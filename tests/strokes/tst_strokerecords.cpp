@@ -3,6 +3,7 @@
 #include "strokes/pointsegment.h"
 #include "strokes/segment.h"
 #include "strokes/stroke.h"
+#include "support/testsupport.h"
 
 #include <QDataStream>
 #include <QImage>
@@ -12,6 +13,7 @@
 #include <limits>
 
 using namespace Model;
+using namespace TestSupport;
 
 namespace {
 
@@ -49,13 +51,6 @@ private:
     QByteArray m_body;
 };
 
-QDataStream &prepare(QDataStream &stream)
-{
-    stream.setByteOrder(QDataStream::BigEndian);
-    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    return stream;
-}
-
 // A segment list as a single stroke stores it: a qint32 count, then one
 // type-coded record per entry.
 QList<std::shared_ptr<Segment>> readSegmentList(QDataStream &stream)
@@ -77,6 +72,16 @@ QList<std::shared_ptr<Segment>> sampleChain()
             std::make_shared<ArcSegment>(QPointF(20, 12), 10, QPointF(20, 2), QPointF(30, 12),
                                          true, 0.75, 1.0, 4, 2),
             std::make_shared<LineSegment>(QPointF(30, 12), QPointF(30, 40), 1.0, 0.25, 2, 1)};
+}
+
+// A segment list as a single stroke writes it.
+QByteArray segmentListRecord(const QList<std::shared_ptr<Segment>> &chain)
+{
+    return record([&](QDataStream &out) {
+        out << qint32(chain.size());
+        for (const auto &segment : chain)
+            Segment::writeRecord(out, *segment);
+    });
 }
 
 QList<int> typesOf(const QList<std::shared_ptr<Segment>> &segments)
@@ -125,7 +130,7 @@ void TestStrokeRecords::memberRecordStartsWithTypeCode()
 
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    Stroke::writeRecord(prepare(out), MarkerStroke(type, QByteArray::fromHex("abcd")));
+    Stroke::writeRecord(prepareRecordStream(out), MarkerStroke(type, QByteArray::fromHex("abcd")));
     QCOMPARE(bytes, expected);
 }
 
@@ -147,10 +152,10 @@ void TestStrokeRecords::unknownMemberCodes()
     QByteArray bytes;
     {
         QDataStream out(&bytes, QIODevice::WriteOnly);
-        prepare(out) << qint32(code) << qint32(-424242);
+        prepareRecordStream(out) << qint32(code) << qint32(-424242);
     }
     QDataStream in(bytes);
-    QVERIFY(!Stroke::readRecord(prepare(in)));
+    QVERIFY(!Stroke::readRecord(prepareRecordStream(in)));
     QCOMPARE(in.status(), QDataStream::Ok);
     qint32 next = 0;
     in >> next;
@@ -170,22 +175,16 @@ void TestStrokeRecords::truncatedMemberCode()
 {
     QFETCH(QByteArray, bytes);
     QDataStream in(bytes);
-    QVERIFY(!Stroke::readRecord(prepare(in)));
+    QVERIFY(!Stroke::readRecord(prepareRecordStream(in)));
     QCOMPARE(in.status(), QDataStream::ReadPastEnd);
 }
 
 void TestStrokeRecords::segmentListKeepsOrder()
 {
     const auto chain = sampleChain();
-    QByteArray bytes;
-    {
-        QDataStream out(&bytes, QIODevice::WriteOnly);
-        prepare(out) << qint32(chain.size());
-        for (const auto &segment : chain)
-            Segment::writeRecord(out, *segment);
-    }
+    const QByteArray bytes = segmentListRecord(chain);
     QDataStream in(bytes);
-    const auto copy = readSegmentList(prepare(in));
+    const auto copy = readSegmentList(prepareRecordStream(in));
     QCOMPARE(in.status(), QDataStream::Ok);
     QVERIFY(in.atEnd());
     QCOMPARE(typesOf(copy), QList<int>({0, 1, 2, 1}));
@@ -208,7 +207,7 @@ void TestStrokeRecords::segmentListSkipsUnknownCodes()
     QByteArray bytes;
     {
         QDataStream out(&bytes, QIODevice::WriteOnly);
-        prepare(out) << qint32(5);
+        prepareRecordStream(out) << qint32(5);
         Segment::writeRecord(out, *chain[0]);
         out << qint32(9);
         Segment::writeRecord(out, *chain[1]);
@@ -216,7 +215,7 @@ void TestStrokeRecords::segmentListSkipsUnknownCodes()
         Segment::writeRecord(out, *chain[2]);
     }
     QDataStream in(bytes);
-    const auto copy = readSegmentList(prepare(in));
+    const auto copy = readSegmentList(prepareRecordStream(in));
     QCOMPARE(in.status(), QDataStream::Ok);
     QVERIFY(in.atEnd());
     QCOMPARE(typesOf(copy), QList<int>({0, 1, 2}));
@@ -225,17 +224,11 @@ void TestStrokeRecords::segmentListSkipsUnknownCodes()
 void TestStrokeRecords::damagedSegmentList()
 {
     const auto chain = sampleChain();
-    QByteArray bytes;
-    {
-        QDataStream out(&bytes, QIODevice::WriteOnly);
-        prepare(out) << qint32(chain.size());
-        for (const auto &segment : chain)
-            Segment::writeRecord(out, *segment);
-    }
+    const QByteArray bytes = segmentListRecord(chain);
     // Cut anywhere, the list reads without crashing and the stream says so.
     for (qsizetype length = 0; length < bytes.size(); ++length) {
         QDataStream in(bytes.left(length));
-        const auto copy = readSegmentList(prepare(in));
+        const auto copy = readSegmentList(prepareRecordStream(in));
         QCOMPARE(in.status(), QDataStream::ReadPastEnd);
         QVERIFY(copy.size() <= chain.size());
         for (const auto &segment : copy) {
@@ -249,11 +242,11 @@ void TestStrokeRecords::damagedSegmentList()
     QByteArray huge;
     {
         QDataStream out(&huge, QIODevice::WriteOnly);
-        prepare(out) << qint32(std::numeric_limits<qint32>::max());
+        prepareRecordStream(out) << qint32(std::numeric_limits<qint32>::max());
         Segment::writeRecord(out, *chain[0]);
     }
     QDataStream in(huge);
-    QCOMPARE(readSegmentList(prepare(in)).size(), 1);
+    QCOMPARE(readSegmentList(prepareRecordStream(in)).size(), 1);
     QCOMPARE(in.status(), QDataStream::ReadPastEnd);
 }
 

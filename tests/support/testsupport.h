@@ -1,0 +1,85 @@
+#pragma once
+
+// Helpers that the tests of strokes, drawings, layers and rendering share.
+
+#include "render/alphacomposition.h"
+#include "render/offscreenrenderer.h"
+#include "strokes/bitmapstroke.h"
+
+#include <QByteArray>
+#include <QDataStream>
+#include <QImage>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QRect>
+#include <QTest>
+
+#include <memory>
+
+namespace TestSupport {
+
+inline constexpr char NoOpenGL[] = "No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb";
+
+// False without a display to make a context on, where the renderer cannot
+// start and tests that need it skip.
+inline bool hasOpenGL()
+{
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.create();
+    if (!context.create() || !context.makeCurrent(&surface))
+        return false;
+    context.doneCurrent();
+    return true;
+}
+
+// The compositing tables are filled even without OpenGL, since bitmap strokes
+// need them; returns whether the shared renderer runs. A tile smaller than the
+// test's images makes rendering tile as well.
+inline bool startRenderer(QSize tileSize)
+{
+    Model::initAlphaCompositionTables();
+    if (!hasOpenGL())
+        return false;
+    Model::OffscreenRenderer::instance()->initialize(tileSize);
+    return Model::OffscreenRenderer::instance()->size().isValid();
+}
+
+// Records are big-endian with single-precision floats, as files and the
+// clipboard carry them.
+inline QDataStream &prepareRecordStream(QDataStream &stream)
+{
+    stream.setByteOrder(QDataStream::BigEndian);
+    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    return stream;
+}
+
+// The bytes that write(QDataStream &) puts into a record stream.
+template<typename Write>
+QByteArray record(Write write)
+{
+    QByteArray data;
+    QDataStream stream(&data, QIODevice::WriteOnly);
+    prepareRecordStream(stream);
+    write(stream);
+    return data;
+}
+
+inline QImage alpha8(QSize size, uchar coverage = 0)
+{
+    QImage image(size, QImage::Format_Alpha8);
+    image.fill(coverage);
+    return image;
+}
+
+inline std::unique_ptr<Model::BitmapStroke> bitmapStroke(QRect rect, uchar coverage)
+{
+    return std::make_unique<Model::BitmapStroke>(alpha8(rect.size(), coverage), rect);
+}
+
+} // namespace TestSupport
+
+// For fixtures that keep whether startRenderer() succeeded in m_gl.
+#define REQUIRE_GL()                                                                               \
+    if (!m_gl)                                                                                     \
+    QSKIP(TestSupport::NoOpenGL)
