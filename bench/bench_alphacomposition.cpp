@@ -1,3 +1,5 @@
+#include "benchsupport.h"
+
 #include "render/alphacomposition.h"
 
 #include <QImage>
@@ -10,26 +12,19 @@
 #include <cstring>
 #include <vector>
 
+using namespace BenchSupport;
+
 namespace {
 
-constexpr int Width = 1920;
-constexpr int Height = 1080;
 
 // A finished stroke's mask (sparse: one soft stroke crossing the frame, the
 // rest empty) or a source with every byte non-zero (dense: no empty stretch
 // to skip).
 QImage sourceMask(bool dense)
 {
+    if (dense)
+        return denseMask(5);
     QImage image(Width, Height, QImage::Format_Alpha8);
-    if (dense) {
-        QRandomGenerator random(5);
-        for (int y = 0; y < Height; ++y) {
-            uchar *row = image.scanLine(y);
-            for (int x = 0; x < Width; ++x)
-                row[x] = uchar(1 + random.bounded(255));
-        }
-        return image;
-    }
     image.fill(0);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);

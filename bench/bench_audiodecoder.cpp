@@ -1,4 +1,5 @@
 #include "audio/ffmpegaudiodecoder.h"
+#include "benchsupport.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -19,6 +20,8 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 
+using BenchSupport::toneWav;
+
 namespace {
 
 constexpr int Rate = 48000;
@@ -27,28 +30,7 @@ constexpr int Seconds = 180;
 // Three minutes of stereo 48 kHz 16-bit WAV: a different tone on each side.
 const QByteArray &threeMinuteWav()
 {
-    static const QByteArray file = [] {
-        const qint64 frames = qint64(Rate) * Seconds;
-        const quint32 dataBytes = quint32(frames * 4);
-        QByteArray bytes;
-        QDataStream out(&bytes, QIODevice::WriteOnly);
-        out.setByteOrder(QDataStream::LittleEndian);
-        out.writeRawData("RIFF", 4);
-        out << quint32(36 + dataBytes);
-        out.writeRawData("WAVEfmt ", 8);
-        out << quint32(16) << quint16(1) << quint16(2) << quint32(Rate) << quint32(Rate * 4) << quint16(4)
-            << quint16(16);
-        out.writeRawData("data", 4);
-        out << dataBytes;
-        QByteArray samples(dataBytes, Qt::Uninitialized);
-        for (qint64 i = 0; i < frames; ++i) {
-            const double t = double(i) / Rate;
-            qToLittleEndian(qint16(std::lround(12000 * std::sin(2 * M_PI * 440 * t))), samples.data() + 4 * i);
-            qToLittleEndian(qint16(std::lround(9000 * std::sin(2 * M_PI * 660 * t))), samples.data() + 4 * i + 2);
-        }
-        out.writeRawData(samples.constData(), int(samples.size()));
-        return bytes;
-    }();
+    static const QByteArray file = toneWav(Rate, Seconds);
     return file;
 }
 

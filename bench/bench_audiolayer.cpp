@@ -1,3 +1,4 @@
+#include "benchsupport.h"
 #include "layers/audiolayer.h"
 
 #include <QByteArray>
@@ -14,6 +15,8 @@
 #include <cmath>
 #include <memory>
 
+using BenchSupport::toneWav;
+
 namespace {
 
 constexpr int Rate = 44100;
@@ -26,25 +29,7 @@ const QSize CellSize(64, 20);
 Model::AudioLayer &minuteOfSound()
 {
     static const std::unique_ptr<Model::AudioLayer> layer = [] {
-        const qint64 frames = qint64(Rate) * Seconds;
-        const quint32 dataBytes = quint32(frames * 4);
-        QByteArray file;
-        QDataStream out(&file, QIODevice::WriteOnly);
-        out.setByteOrder(QDataStream::LittleEndian);
-        out.writeRawData("RIFF", 4);
-        out << quint32(36 + dataBytes);
-        out.writeRawData("WAVEfmt ", 8);
-        out << quint32(16) << quint16(1) << quint16(2) << quint32(Rate) << quint32(Rate * 4) << quint16(4)
-            << quint16(16);
-        out.writeRawData("data", 4);
-        out << dataBytes;
-        QByteArray samples(dataBytes, Qt::Uninitialized);
-        for (qint64 i = 0; i < frames; ++i) {
-            const double t = double(i) / Rate;
-            qToLittleEndian(qint16(std::lround(12000 * std::sin(2 * M_PI * 440 * t))), samples.data() + 4 * i);
-            qToLittleEndian(qint16(std::lround(9000 * std::sin(2 * M_PI * 660 * t))), samples.data() + 4 * i + 2);
-        }
-        out.writeRawData(samples.constData(), int(samples.size()));
+        const QByteArray file = toneWav(Rate, Seconds);
         auto audio = std::make_unique<Model::AudioLayer>();
         audio->setFrameRate(Fps);
         audio->setOriginalAudioData(file);

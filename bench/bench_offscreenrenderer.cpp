@@ -1,3 +1,5 @@
+#include "benchsupport.h"
+
 #include "render/alphacomposition.h"
 #include "render/offscreenrenderer.h"
 #include "strokes/linesegment.h"
@@ -15,10 +17,10 @@
 #include <numbers>
 #include <vector>
 
+using namespace BenchSupport;
+
 namespace {
 
-constexpr int Width = 1920;
-constexpr int Height = 1080;
 constexpr int SegmentCount = 1000;
 
 // A wavy stroke across the frame (a Lissajous figure), about ten pixels per
@@ -45,26 +47,6 @@ std::vector<std::unique_ptr<Model::LineSegment>> strokeSegments()
     return segments;
 }
 
-bool rendererReady()
-{
-    static const bool ready = [] {
-        Model::initAlphaCompositionTables();
-        Model::OffscreenRenderer *renderer = Model::OffscreenRenderer::instance();
-        renderer->initialize(QSize(Width, Height));
-        return renderer->size().isValid();
-    }();
-    return ready;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0.0;
-    const auto index = std::size_t(fraction * double(values.size() - 1) + 0.5);
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(index), values.end());
-    return values[index];
-}
-
 // What a live stroke does after each fit, for every segment of a finished
 // 1000-segment stroke: tessellate the segment with its caps, render it into a
 // temporary image of its bounds, merge that into the stroke's frame-sized
@@ -72,7 +54,7 @@ double percentile(std::vector<double> values, double fraction)
 void BM_RendererStrokeMaskPerSegment(benchmark::State &state)
 {
     if (!rendererReady()) {
-        state.SkipWithError("no OpenGL context (run under an X server with QT_QPA_PLATFORM=xcb)");
+        state.SkipWithError(NoOpenGL);
         return;
     }
     Model::OffscreenRenderer *renderer = Model::OffscreenRenderer::instance();
@@ -89,7 +71,7 @@ void BM_RendererStrokeMaskPerSegment(benchmark::State &state)
         mask.fill(0);
         state.ResumeTiming();
         for (const auto &segment : segments) {
-            const auto start = std::chrono::steady_clock::now();
+            const auto start = Clock::now();
             const QRect bounds = segment->boundingRect().adjusted(-1, -1, 1, 1);
             positions.clear();
             attributes.clear();
@@ -103,8 +85,7 @@ void BM_RendererStrokeMaskPerSegment(benchmark::State &state)
                                 QTransform::fromTranslate(-bounds.left(), -bounds.top()), positions, attributes,
                                 kinds);
             Model::composeAlphaMaskMax(mask, scratch, bounds, bounds.topLeft());
-            durations.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
-                                    .count());
+            durations.push_back(elapsedUs(start));
         }
         benchmark::DoNotOptimize(mask.constBits());
     }
@@ -128,13 +109,13 @@ void BM_RendererBaselineQPainterStroke(benchmark::State &state)
         state.PauseTiming();
         mask.fill(0);
         state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
+        const auto start = Clock::now();
         QPainter painter(&mask);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(pen);
         painter.drawPolyline(points);
         painter.end();
-        total += std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+        total += elapsedUs(start);
         benchmark::DoNotOptimize(mask.constBits());
     }
     state.counters["segment_us"] = total / double(state.iterations()) / SegmentCount;

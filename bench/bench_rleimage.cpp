@@ -1,3 +1,5 @@
+#include "benchsupport.h"
+
 #include "strokes/rleimage.h"
 
 #include <QByteArray>
@@ -11,26 +13,19 @@
 #include <cstring>
 #include <vector>
 
+using namespace BenchSupport;
+
 namespace {
 
-constexpr int Width = 1920;
-constexpr int Height = 1080;
 
 // A frame as an animator leaves it: mostly empty paper with a few dozen soft,
 // anti-aliased strokes of varied width and pressure. The dense frame has no
 // zero byte at all, the worst case for run lengths.
 QImage frameMask(bool dense)
 {
+    if (dense)
+        return denseMask(11);
     QImage image(Width, Height, QImage::Format_Alpha8);
-    if (dense) {
-        QRandomGenerator random(11);
-        for (int y = 0; y < Height; ++y) {
-            uchar *row = image.scanLine(y);
-            for (int x = 0; x < Width; ++x)
-                row[x] = uchar(1 + random.bounded(255));
-        }
-        return image;
-    }
     image.fill(0);
     QRandomGenerator random(7);
     QPainter painter(&image);

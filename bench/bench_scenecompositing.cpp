@@ -1,3 +1,5 @@
+#include "benchsupport.h"
+
 #include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
 #include "render/offscreenrenderer.h"
@@ -22,33 +24,19 @@
 #include <numbers>
 #include <vector>
 
+using namespace BenchSupport;
+
 namespace {
 
-constexpr int Width = 1920;
-constexpr int Height = 1080;
 constexpr int LayerCount = 5;
 constexpr int FrameCount = 12;
 constexpr int ActiveFrame = 6;
 constexpr int BacklightSteps = 4;
 constexpr int StrokeSamples = 200;
 
-using Clock = std::chrono::steady_clock;
 using InputPoint = Model::SingleStroke::InputPoint;
 
 const QList<QColor> LayerColours{Qt::black, Qt::darkBlue, Qt::darkRed, Qt::darkGreen, Qt::darkMagenta};
-
-bool rendererReady()
-{
-    static const bool ready = [] {
-        Model::initAlphaCompositionTables();
-        Model::OffscreenRenderer *renderer = Model::OffscreenRenderer::instance();
-        // Other benchmarks of this program may have set it up already.
-        if (!renderer->size().isValid())
-            renderer->initialize(QSize(Width, Height));
-        return renderer->size().isValid();
-    }();
-    return ready;
-}
 
 // The coverage of one drawing: a figure of a dozen anti-aliased pencil-like
 // curves of 3 to 9 pixels, somewhere else for every layer and frame, as an
@@ -114,15 +102,6 @@ std::unique_ptr<Model::Scene> makeScene(bool activeLayerOnly = false)
     return scene;
 }
 
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0.0;
-    const auto index = std::size_t(fraction * double(values.size() - 1) + 0.5);
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(index), values.end());
-    return values[index];
-}
-
 void reportLatency(benchmark::State &state, const std::vector<double> &milliseconds, const char *unit = "ms",
                    double scale = 1.0)
 {
@@ -130,11 +109,6 @@ void reportLatency(benchmark::State &state, const std::vector<double> &milliseco
     const QByteArray p99 = QByteArray("p99_") + unit;
     state.counters[p50.constData()] = percentile(milliseconds, 0.50) * scale;
     state.counters[p99.constData()] = percentile(milliseconds, 0.99) * scale;
-}
-
-double elapsedMs(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 // Qt's raster engine spreads large fills over its thread pool, so the work
@@ -232,7 +206,7 @@ QList<InputPoint> strokeSamples()
 void runLiveStroke(benchmark::State &state, bool live)
 {
     if (!rendererReady()) {
-        state.SkipWithError("no OpenGL context (run under an X server with QT_QPA_PLATFORM=xcb)");
+        state.SkipWithError(NoOpenGL);
         return;
     }
     Model::ToolManager *tools = Model::ToolManager::instance();

@@ -1,3 +1,5 @@
+#include "benchsupport.h"
+
 #include "render/alphacomposition.h"
 #include "render/offscreenrenderer.h"
 #include "strokes/singlestroke.h"
@@ -16,15 +18,14 @@
 #include <numbers>
 #include <vector>
 
+using namespace BenchSupport;
+
 namespace {
 
-constexpr int Width = 1920;
-constexpr int Height = 1080;
 constexpr int SampleCount = 1000;
 constexpr int StrokesPerRun = 8;
 
 using InputPoint = Model::SingleStroke::InputPoint;
-using Clock = std::chrono::steady_clock;
 
 // A pen sampled at 200 Hz drawing loops across a full-HD frame, about ten
 // pixels between samples, with the pressure rising and falling.
@@ -48,27 +49,6 @@ std::unique_ptr<Model::PenTool> pencil()
     return tool;
 }
 
-bool rendererReady()
-{
-    static const bool ready = [] {
-        Model::initAlphaCompositionTables();
-        Model::OffscreenRenderer *renderer = Model::OffscreenRenderer::instance();
-        if (!renderer->size().isValid())
-            renderer->initialize(QSize(Width, Height));
-        return renderer->size().isValid();
-    }();
-    return ready;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0.0;
-    const auto index = std::size_t(fraction * double(values.size() - 1) + 0.5);
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(index), values.end());
-    return values[index];
-}
-
 void reportLatency(benchmark::State &state, const std::vector<double> &microseconds)
 {
     state.counters["p50_us"] = percentile(microseconds, 0.50);
@@ -84,7 +64,7 @@ void reportLatency(benchmark::State &state, const std::vector<double> &microseco
 void BM_PenLatency(benchmark::State &state)
 {
     if (!rendererReady()) {
-        state.SkipWithError("no OpenGL context (run under an X server with QT_QPA_PLATFORM=xcb)");
+        state.SkipWithError(NoOpenGL);
         return;
     }
     const QList<InputPoint> samples = penSamples();
@@ -101,7 +81,7 @@ void BM_PenLatency(benchmark::State &state)
             if (!stroke->isNearLastPoint(sample.position()))
                 stroke->addPoint(sample);
             benchmark::DoNotOptimize(stroke->updateMask());
-            latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+            latencies.push_back(elapsedUs(start));
         }
         state.PauseTiming();
         stroke.reset();
@@ -137,7 +117,7 @@ void BM_PenLatencyBaselineQPainter(benchmark::State &state)
             painter.setPen(pen);
             painter.drawLine(previous.position(), sample.position());
             benchmark::DoNotOptimize(mask.constBits());
-            latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+            latencies.push_back(elapsedUs(start));
         }
     }
     reportLatency(state, latencies);

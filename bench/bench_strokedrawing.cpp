@@ -1,3 +1,5 @@
+#include "benchsupport.h"
+
 #include "drawings/strokedrawing.h"
 #include "render/alphacomposition.h"
 #include "render/offscreenrenderer.h"
@@ -13,23 +15,10 @@
 #include <map>
 #include <memory>
 
+using namespace BenchSupport;
+
 namespace {
 
-constexpr int Width = 1920;
-constexpr int Height = 1080;
-
-bool rendererReady()
-{
-    static const bool ready = [] {
-        Model::initAlphaCompositionTables();
-        Model::OffscreenRenderer *renderer = Model::OffscreenRenderer::instance();
-        // Other benchmarks of this program may have set it up already.
-        if (!renderer->size().isValid())
-            renderer->initialize(QSize(Width, Height));
-        return renderer->size().isValid();
-    }();
-    return ready;
-}
 
 // Stroke i of a drawing: a wave of about 80 samples across most of the frame,
 // at a height and phase of its own, fitted as the pen would have drawn it.
@@ -81,7 +70,7 @@ Model::StrokeDrawing &drawing(int count, bool erasures)
 void runUpdate(benchmark::State &state, bool erasures)
 {
     if (!rendererReady()) {
-        state.SkipWithError("no OpenGL context (run under an X server with QT_QPA_PLATFORM=xcb)");
+        state.SkipWithError(NoOpenGL);
         return;
     }
     Model::StrokeDrawing &subject = drawing(int(state.range(0)), erasures);
