@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -66,19 +67,26 @@ Lists line(QPointF start, QPointF end, double radius, double opacity = 1.0)
     return lists;
 }
 
-// A few segments of every kind that cross the given area in several directions.
-Lists scribble(QSizeF area)
+// A few segments of every kind that cross the given area in several
+// directions; radii holds the start and end radius of the two lines and the
+// arc, in that order.
+Lists crossings(QSizeF area, const std::array<double, 6> &radii)
 {
     const double w = area.width();
     const double h = area.height();
     Lists lists;
-    appendSegment(lists, Model::LineSegment(QPointF(0.05 * w, 0.1 * h), QPointF(0.95 * w, 0.9 * h), 1.0, 0.6, 3.0, 18.0));
-    appendSegment(lists, Model::LineSegment(QPointF(0.1 * w, 0.85 * h), QPointF(0.9 * w, 0.2 * h), 0.8, 1.0, 12.0, 1.5));
+    appendSegment(lists, Model::LineSegment(QPointF(0.05 * w, 0.1 * h), QPointF(0.95 * w, 0.9 * h), 1.0, 0.6, radii[0], radii[1]));
+    appendSegment(lists, Model::LineSegment(QPointF(0.1 * w, 0.85 * h), QPointF(0.9 * w, 0.2 * h), 0.8, 1.0, radii[2], radii[3]));
     appendSegment(lists, Model::ArcSegment(QPointF(0.5 * w, 0.5 * h), 0.3 * h, QPointF(0.5 * w + 0.3 * h, 0.5 * h),
-                                           QPointF(0.5 * w, 0.2 * h), false, 1.0, 0.7, 6.0, 10.0));
+                                           QPointF(0.5 * w, 0.2 * h), false, 1.0, 0.7, radii[4], radii[5]));
     appendSegment(lists, Model::PointSegment(QPointF(0.37 * w, 0.5 * h), 0.9, 25.0));
     appendSegment(lists, Model::PointSegment(QPointF(0.8 * w, 0.5 * h), 1.0, 0.6));
     return lists;
+}
+
+Lists scribble(QSizeF area)
+{
+    return crossings(area, {3.0, 18.0, 12.0, 1.5, 6.0, 10.0});
 }
 
 // The same crossings with one radius per segment. A tapered quad's two
@@ -86,16 +94,7 @@ Lists scribble(QSizeF area)
 // splits it, so only untapered pieces render exactly the same under a mirror.
 Lists evenScribble(QSizeF area)
 {
-    const double w = area.width();
-    const double h = area.height();
-    Lists lists;
-    appendSegment(lists, Model::LineSegment(QPointF(0.05 * w, 0.1 * h), QPointF(0.95 * w, 0.9 * h), 1.0, 0.6, 9.0, 9.0));
-    appendSegment(lists, Model::LineSegment(QPointF(0.1 * w, 0.85 * h), QPointF(0.9 * w, 0.2 * h), 0.8, 1.0, 4.0, 4.0));
-    appendSegment(lists, Model::ArcSegment(QPointF(0.5 * w, 0.5 * h), 0.3 * h, QPointF(0.5 * w + 0.3 * h, 0.5 * h),
-                                           QPointF(0.5 * w, 0.2 * h), false, 1.0, 0.7, 6.0, 6.0));
-    appendSegment(lists, Model::PointSegment(QPointF(0.37 * w, 0.5 * h), 0.9, 25.0));
-    appendSegment(lists, Model::PointSegment(QPointF(0.8 * w, 0.5 * h), 1.0, 0.6));
-    return lists;
+    return crossings(area, {9.0, 9.0, 4.0, 4.0, 6.0, 6.0});
 }
 
 bool render(QImage &target, int family, const Lists &lists, QRect rect = QRect(), const QTransform &transform = {},
