@@ -16,7 +16,6 @@ using namespace BenchSupport;
 
 namespace {
 
-
 // A finished stroke's mask (sparse: one soft stroke crossing the frame, the
 // rest empty) or a source with every byte non-zero (dense: no empty stretch
 // to skip).
@@ -38,21 +37,9 @@ QImage sourceMask(bool dense)
 // The drawing the stroke lands on: a few dozen strokes on empty paper.
 QImage drawingMask()
 {
-    QImage image(Width, Height, QImage::Format_Alpha8);
-    image.fill(0);
-    QRandomGenerator random(3);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    for (int i = 0; i < 36; ++i) {
-        const auto point = [&random] {
-            return QPointF(random.bounded(double(Width)), random.bounded(double(Height)));
-        };
-        QPainterPath path(point());
-        path.cubicTo(point(), point(), point());
-        painter.setPen(QPen(QColor(0, 0, 0, 60 + random.bounded(196)), 1.5 + random.bounded(10.0)));
-        painter.drawPath(path);
-    }
-    return image;
+    return scribbledMask(3, [](QRandomGenerator &random) {
+        return QPen(QColor(0, 0, 0, 60 + random.bounded(196)), 1.5 + random.bounded(10.0));
+    });
 }
 
 void compose(benchmark::State &state, bool draw)

@@ -17,7 +17,6 @@ using namespace BenchSupport;
 
 namespace {
 
-
 // A frame as an animator leaves it: mostly empty paper with a few dozen soft,
 // anti-aliased strokes of varied width and pressure. The dense frame has no
 // zero byte at all, the worst case for run lengths.
@@ -25,23 +24,11 @@ QImage frameMask(bool dense)
 {
     if (dense)
         return denseMask(11);
-    QImage image(Width, Height, QImage::Format_Alpha8);
-    image.fill(0);
-    QRandomGenerator random(7);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    for (int i = 0; i < 36; ++i) {
-        const auto point = [&random] {
-            return QPointF(random.bounded(double(Width)), random.bounded(double(Height)));
-        };
-        QPainterPath path(point());
-        path.cubicTo(point(), point(), point());
+    return scribbledMask(7, [](QRandomGenerator &random) {
         QColor colour(Qt::black);
         colour.setAlphaF(float(0.3 + random.bounded(0.7)));
-        painter.setPen(QPen(colour, 1.5 + random.bounded(10.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.drawPath(path);
-    }
-    return image;
+        return QPen(colour, 1.5 + random.bounded(10.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    });
 }
 
 void setFrameCounters(benchmark::State &state)

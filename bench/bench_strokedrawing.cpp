@@ -19,7 +19,6 @@ using namespace BenchSupport;
 
 namespace {
 
-
 // Stroke i of a drawing: a wave of about 80 samples across most of the frame,
 // at a height and phase of its own, fitted as the pen would have drawn it.
 std::unique_ptr<Model::SingleStroke> stroke(const Model::Tool &tool, int i)

@@ -10,6 +10,9 @@
 #include <QDataStream>
 #include <QIODevice>
 #include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPen>
 #include <QRandomGenerator>
 #include <QSize>
 #include <QtEndian>
@@ -55,6 +58,29 @@ inline QImage denseMask(quint32 seed)
         uchar *row = image.scanLine(y);
         for (int x = 0; x < Width; ++x)
             row[x] = uchar(1 + random.bounded(255));
+    }
+    return image;
+}
+
+// A full-HD frame as an animator leaves it: mostly empty paper with a few
+// dozen anti-aliased curves across it. pen(random) gives each curve its pen,
+// drawing on the same generator after the curve's four points.
+template<typename Pen>
+QImage scribbledMask(quint32 seed, Pen pen)
+{
+    QImage image(Width, Height, QImage::Format_Alpha8);
+    image.fill(0);
+    QRandomGenerator random(seed);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < 36; ++i) {
+        const auto point = [&random] {
+            return QPointF(random.bounded(double(Width)), random.bounded(double(Height)));
+        };
+        QPainterPath path(point());
+        path.cubicTo(point(), point(), point());
+        painter.setPen(pen(random));
+        painter.drawPath(path);
     }
     return image;
 }
