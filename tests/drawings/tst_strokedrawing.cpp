@@ -170,26 +170,6 @@ int coveredPixels(const QImage &image)
     return count;
 }
 
-struct Difference
-{
-    int largest = 0;
-    double mean = 0.0;
-};
-
-Difference difference(const QImage &a, const QImage &b)
-{
-    Difference result;
-    qint64 sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const int diff = std::abs(coverage(a, x, y) - coverage(b, x, y));
-            result.largest = std::max(result.largest, diff);
-            sum += diff;
-        }
-    result.mean = double(sum) / (a.width() * a.height());
-    return result;
-}
-
 // Empty when the drawing's image is what its strokes render to (within
 // tolerance), otherwise what differs.
 QString imageMismatch(const StrokeDrawing &drawing, int tolerance = 0)

@@ -18,6 +18,8 @@
 #include <cstdlib>
 
 using Model::OffscreenRenderer;
+using TestSupport::Difference;
+using TestSupport::difference;
 
 namespace {
 
@@ -132,29 +134,6 @@ double mean(const QImage &image, QRect rect)
     return sum / (rect.width() * rect.height());
 }
 
-// The largest difference between two images of one size, and where it is.
-struct Difference
-{
-    int value = 0;
-    QPoint where;
-    int pixels = 0; // how many pixels differ at all
-};
-
-Difference difference(const QImage &a, const QImage &b)
-{
-    Difference result;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const int diff = std::abs(at(a, x, y) - at(b, x, y));
-            result.pixels += diff > 0;
-            if (diff > result.value) {
-                result.value = diff;
-                result.where = QPoint(x, y);
-            }
-        }
-    return result;
-}
-
 // Renders that should agree may still differ by one level at a few pixels:
 // moving a stroke by whole pixels (another tile, another paper offset) rounds
 // its vertex positions differently. Empty when a and b agree within one level
@@ -164,9 +143,9 @@ QString nearlyEqual(const QImage &a, const QImage &b, double maxFraction)
     if (a.size() != b.size())
         return QStringLiteral("sizes differ");
     const Difference diff = difference(a, b);
-    if (diff.value > 1 || diff.pixels > maxFraction * a.width() * a.height())
+    if (diff.largest > 1 || diff.pixels > maxFraction * a.width() * a.height())
         return QStringLiteral("%1 pixels differ, by up to %2 at %3,%4")
-            .arg(diff.pixels).arg(diff.value).arg(diff.where.x()).arg(diff.where.y());
+            .arg(diff.pixels).arg(diff.largest).arg(diff.where.x()).arg(diff.where.y());
     return {};
 }
 
@@ -481,7 +460,7 @@ void TestOffscreenRenderer::grainFollowsPaperOffset()
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     // Without the matching offset the grain lands elsewhere.
     const QImage unmatched = rendered(QSize(200, 100), Pencil, lists, moved).copy(movedBand);
-    QVERIFY(difference(unmatched, reference).value > 20);
+    QVERIFY(difference(unmatched, reference).largest > 20);
 }
 
 void TestOffscreenRenderer::viewTransforms_data()
@@ -506,7 +485,7 @@ void TestOffscreenRenderer::viewTransforms()
     const QImage expected = plain.transformed(imageTransform);
     QCOMPARE(expected.size(), viewed.size());
     const Difference diff = difference(viewed, expected);
-    QVERIFY2(diff.value <= 2, qPrintable(QStringLiteral("%1 at %2,%3").arg(diff.value).arg(diff.where.x()).arg(diff.where.y())));
+    QVERIFY2(diff.largest <= 2, qPrintable(QStringLiteral("%1 at %2,%3").arg(diff.largest).arg(diff.where.x()).arg(diff.where.y())));
 }
 
 void TestOffscreenRenderer::overlapsKeepTheLargestCoverage()
@@ -659,8 +638,8 @@ void TestOffscreenRenderer::fallbacksMatchTheNormalPath()
         const QImage image = rendered(size, family, lists, {}, QPoint(3, 4));
         QVERIFY(coveredPixels(image) > 1000);
         const Difference diff = difference(image, normal.at(family));
-        QVERIFY2(diff.value <= 1, qPrintable(QStringLiteral("%1: %2 at %3,%4").arg(QLatin1String(familyName(family)))
-                                                 .arg(diff.value).arg(diff.where.x()).arg(diff.where.y())));
+        QVERIFY2(diff.largest <= 1, qPrintable(QStringLiteral("%1: %2 at %3,%4").arg(QLatin1String(familyName(family)))
+                                                 .arg(diff.largest).arg(diff.where.x()).arg(diff.where.y())));
     }
 
     QVERIFY(useRenderer(QSize(256, 256)));

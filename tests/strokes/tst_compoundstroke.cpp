@@ -107,16 +107,6 @@ int pixel(const QImage &image, QPoint point)
     return image.constScanLine(point.y())[point.x()];
 }
 
-int largestDifference(const QImage &a, const QImage &b)
-{
-    int largest = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x)
-            largest = std::max(largest, std::abs(pixel(a, {x, y}) - pixel(b, {x, y})));
-    }
-    return largest;
-}
-
 // A tree with every kind of member and every field set: a bitmap, a nested
 // compound with both paths and a transform that floats cannot hold exactly,
 // and a pen and an eraser dab.
@@ -601,7 +591,7 @@ void TestCompoundStroke::collapse()
     QCOMPARE(collapsed->image().size(), expectedRect.size() * scale);
     QCOMPARE(stroke->boundingRect(), expectedRect);
     QVERIFY(stroke->erasePath().isEmpty());
-    QVERIFY(largestDifference(rendered(*stroke, QSize(40, 40)), before) <= tolerance);
+    QVERIFY(difference(rendered(*stroke, QSize(40, 40)), before).largest <= tolerance);
 }
 
 void TestCompoundStroke::collapseProgressAndCancel()
@@ -718,7 +708,7 @@ void TestCompoundStroke::collapseVectorStrokes()
     QVERIFY(stroke->collapse(1, QRect()));
     QCOMPARE(stroke->strokeCount(), 1);
     QCOMPARE(stroke->member(0)->type(), int(Stroke::BitmapStrokeType));
-    QVERIFY(largestDifference(rendered(*stroke, QSize(50, 50)), before) <= 1);
+    QVERIFY(difference(rendered(*stroke, QSize(50, 50)), before).largest <= 1);
 }
 
 void TestCompoundStroke::renderedInPiecesMatchesWhole_data()
@@ -789,7 +779,7 @@ void TestCompoundStroke::renderedInPiecesMatchesWhole()
         for (int left = 0; left < size.width(); left += 53)
             stroke->render(pieces, QRect(left, top, 53, 37), transform, QPoint(3, 5), renderScale);
     }
-    QCOMPARE(largestDifference(pieces, whole), 0);
+    QCOMPARE(difference(pieces, whole).largest, 0);
 }
 
 void TestCompoundStroke::membersHoldNoMask()

@@ -386,10 +386,7 @@ void TestFloatingSelection::collapsingStampIsReused()
         const QImage collapsed = ink(*first);
         const QImage expected = ink(*vector);
         QVERIFY(expected != QImage(frame, QImage::Format_Alpha8));
-        int worst = 0;
-        for (int y = 0; y < frame.height(); ++y)
-            for (int x = 0; x < frame.width(); ++x)
-                worst = std::max(worst, std::abs(collapsed.constScanLine(y)[x] - expected.constScanLine(y)[x]));
+        const int worst = difference(collapsed, expected).largest;
         QVERIFY2(worst <= 64, qPrintable(QString::number(worst)));
     }
 }

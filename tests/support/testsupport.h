@@ -11,9 +11,11 @@
 #include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QPoint>
 #include <QRect>
 #include <QTest>
 
+#include <cstdlib>
 #include <memory>
 
 namespace TestSupport {
@@ -75,6 +77,37 @@ inline QImage alpha8(QSize size, uchar coverage = 0)
 inline std::unique_ptr<Model::BitmapStroke> bitmapStroke(QRect rect, uchar coverage)
 {
     return std::make_unique<Model::BitmapStroke>(alpha8(rect.size(), coverage), rect);
+}
+
+// How two Alpha8 images of one size differ, so that a test can allow for the
+// rounding that renders which should agree may still show.
+struct Difference
+{
+    int largest = 0;
+    QPoint where; // the first pixel, row by row, that differs by largest
+    int pixels = 0; // how many pixels differ at all
+    qint64 sum = 0;
+    double mean = 0.0;
+};
+
+inline Difference difference(const QImage &a, const QImage &b)
+{
+    Difference result;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar *rowA = a.constScanLine(y);
+        const uchar *rowB = b.constScanLine(y);
+        for (int x = 0; x < a.width(); ++x) {
+            const int diff = std::abs(rowA[x] - rowB[x]);
+            result.pixels += diff > 0;
+            result.sum += diff;
+            if (diff > result.largest) {
+                result.largest = diff;
+                result.where = QPoint(x, y);
+            }
+        }
+    }
+    result.mean = double(result.sum) / (a.width() * a.height());
+    return result;
 }
 
 } // namespace TestSupport
