@@ -297,6 +297,8 @@ private Q_SLOTS:
     void thumbnailStrengthensFaintCoverage();
     void thumbnailCache();
     void paintColoursTheCoverage();
+    void paintMatchesTheIndexedColourTable_data();
+    void paintMatchesTheIndexedColourTable();
     void activeStrokePreviewMatchesTheResult_data();
     void activeStrokePreviewMatchesTheResult();
 
@@ -940,6 +942,62 @@ void TestStrokeDrawing::paintColoursTheCoverage()
     QCOMPARE(canvas.pixel(10, 10), QColor(Qt::white).rgba());
     QCOMPARE(canvas.pixel(100, 40), QColor(Qt::white).rgba());
     QCOMPARE(canvas.pixel(50, 100), QColor(Qt::white).rgba());
+}
+
+void TestStrokeDrawing::paintMatchesTheIndexedColourTable_data()
+{
+    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<double>("opacity");
+    QTest::addColumn<QRect>("part");
+
+    const QRect inside(12, 8, 130, 100);
+    QTest::newRow("opaque black") << QColor(Qt::black) << 1.0 << inside;
+    QTest::newRow("opaque colour at layer opacity") << QColor(200, 40, 90) << 0.6 << inside;
+    QTest::newRow("translucent colour") << QColor(20, 150, 230, 140) << 1.0 << inside;
+    QTest::newRow("translucent colour at faint opacity") << QColor(250, 250, 10, 77) << 0.25 * 0.7 << inside;
+    QTest::newRow("part beyond the frame") << QColor(90, 0, 160, 200) << 0.4 << QRect(-20, 50, 400, 400);
+    QTest::newRow("no opacity") << QColor(90, 0, 160) << 0.0 << inside;
+}
+
+// Painted or blended without a painter, the drawing gives the pixels Qt
+// gives an indexed view of the coverage through the same table, over any
+// backdrop.
+void TestStrokeDrawing::paintMatchesTheIndexedColourTable()
+{
+    QFETCH(QColor, colour);
+    QFETCH(double, opacity);
+    QFETCH(QRect, part);
+    StrokeDrawing drawing(Frame);
+    // Every coverage value, twice over.
+    QVERIFY(drawing.addStroke(gradient(QRect(5, 5, 150, 110))));
+    const QList<QRgb> table = colourTable(colour);
+
+    QImage backdrop(Frame, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < backdrop.height(); ++y)
+        for (int x = 0; x < backdrop.width(); ++x)
+            backdrop.setPixel(x, y, qPremultiply(qRgba(x * 3 % 256, y * 5 % 256, 128, (x + y) * 2 % 256)));
+
+    QImage expected = backdrop;
+    {
+        const QImage &coverage = drawing.image();
+        QImage indexed(coverage.constBits(), coverage.width(), coverage.height(), coverage.bytesPerLine(),
+                       QImage::Format_Indexed8);
+        indexed.setColorTable(table);
+        QPainter painter(&expected);
+        painter.setOpacity(opacity);
+        painter.drawImage(part, indexed, part);
+    }
+    QImage painted = backdrop;
+    {
+        QPainter painter(&painted);
+        painter.setOpacity(opacity);
+        drawing.paint(&painter, table, part);
+    }
+    QCOMPARE(painted, expected);
+
+    QImage blended = backdrop;
+    drawing.blendOnto(blended, table, part, opacity);
+    QCOMPARE(blended, expected);
 }
 
 void TestStrokeDrawing::activeStrokePreviewMatchesTheResult_data()

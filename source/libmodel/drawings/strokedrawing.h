@@ -98,6 +98,13 @@ public:
     // Draws the part rect of the drawing onto rect, coloured through
     // colorTable.
     void paint(QPainter *painter, const QList<QRgb> &colorTable, const QRect &rect) const;
+    // Blends the part rect of the drawing, coloured through colorTable, onto
+    // the same part of target at opacity: the pixels paint() gives through a
+    // QPainter on target at that opacity, without the painter's set-up and
+    // its hand-offs to worker threads. Nothing for a target of any format
+    // but Format_ARGB32_Premultiplied.
+    void blendOnto(QImage &target, const QList<QRgb> &colorTable, const QRect &rect,
+                   double opacity) const;
     // Paints the drawing as it will look once the stroke in progress is
     // added, from the stroke's mask; nothing for a stroke without one.
     void paintWithActiveStroke(QPainter *painter, const QList<QRgb> &colorTable, const QRect &rect,
