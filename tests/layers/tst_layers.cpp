@@ -107,6 +107,8 @@ private Q_SLOTS:
     void strokeLayerPaintsThroughItsColours_data();
     void strokeLayerPaintsThroughItsColours();
     void backlightTurnsTheColour();
+    void blendingMatchesPainting_data();
+    void blendingMatchesPainting();
     void strokeBeingDrawnShowsOnItsFrame();
     void referencePicturesFitTheFrame_data();
     void referencePicturesFitTheFrame();
@@ -511,6 +513,62 @@ void TestLayers::backlightTurnsTheColour()
     layer->setColor(Qt::blue);
     const QImage blue = painted([&](QPainter *p) { layer->paint(1, p, QRect(QPoint(), Frame)); });
     QCOMPARE(blue.pixelColor(15, 15), QColor(Qt::blue));
+}
+
+void TestLayers::blendingMatchesPainting_data()
+{
+    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<double>("layerOpacity");
+    QTest::addColumn<double>("painterOpacity");
+    QTest::addColumn<bool>("backlight");
+
+    QTest::newRow("own colour") << Ink << 1.0 << 1.0 << false;
+    QTest::newRow("translucent colour at layer opacity") << QColor(30, 90, 250, 150) << 0.7 << 1.0 << false;
+    QTest::newRow("stepped back") << QColor(10, 200, 120) << 0.55 << 0.25 << false;
+    QTest::newRow("backlight") << Ink << 1.0 << 1.0 << true;
+    QTest::newRow("backlight of a translucent colour at layer opacity")
+        << QColor(30, 90, 250, 150) << 0.6 << 1.0 << true;
+}
+
+// The scene blends its cached pictures without a painter; they must not
+// differ from what painting the layers onto them gives.
+void TestLayers::blendingMatchesPainting()
+{
+    QFETCH(QColor, colour);
+    QFETCH(double, layerOpacity);
+    QFETCH(double, painterOpacity);
+    QFETCH(bool, backlight);
+
+    const auto layer = inkedLayer();
+    layer->setColor(colour);
+    layer->setOpacity(layerOpacity);
+    QImage gradient(QSize(100, 80), QImage::Format_Alpha8);
+    for (int y = 0; y < gradient.height(); ++y)
+        for (int x = 0; x < gradient.width(); ++x)
+            gradient.scanLine(y)[x] = uchar((x * 5 + y * 3) % 256);
+    QVERIFY(layer->addStroke(1, std::make_unique<BitmapStroke>(gradient, QRect(40, 20, 100, 80))));
+
+    QImage backdrop(Frame, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < backdrop.height(); ++y)
+        for (int x = 0; x < backdrop.width(); ++x)
+            backdrop.setPixel(x, y, qPremultiply(qRgba(x % 256, 255 - y, 90, (x * 2 + y) % 256)));
+    const QRect target(QPoint(), Frame);
+
+    QImage expected = backdrop;
+    {
+        QPainter painter(&expected);
+        painter.setOpacity(painterOpacity);
+        if (backlight)
+            layer->paintBacklight(1, &painter, target, -60, 0.3);
+        else
+            layer->paint(1, &painter, target);
+    }
+    QImage blended = backdrop;
+    if (backlight)
+        layer->blendBacklightOnto(1, blended, target, -60, 0.3);
+    else
+        layer->blendOnto(1, blended, target, painterOpacity);
+    QCOMPARE(blended, expected);
 }
 
 void TestLayers::strokeBeingDrawnShowsOnItsFrame()

@@ -44,6 +44,24 @@ const QList<QRgb> &blackTable()
     return table;
 }
 
+// The colour turned by hueShift degrees, opaque, with alpha i * alphaFactor
+// at entry i.
+QList<QRgb> backlightTable(const QColor &color, int hueShift, double alphaFactor)
+{
+    int h = 0;
+    int s = 0;
+    int v = 0;
+    color.getHsv(&h, &s, &v);
+    const QRgb tint = QColor::fromHsv(((h + hueShift) % 360 + 720) % 360, s, v, 255).rgb();
+    QList<QRgb> table;
+    table.reserve(256);
+    for (int i = 0; i < 256; ++i) {
+        const long alpha = std::lround(i * alphaFactor);
+        table.append(qRgba(qRed(tint), qGreen(tint), qBlue(tint), int(std::clamp(alpha, 0L, 255L))));
+    }
+    return table;
+}
+
 StrokeDrawing *strokeDrawing(const std::shared_ptr<LayerItem> &item)
 {
     if (!item || !item->drawing() || item->drawing()->type() != Drawing::StrokeDrawingType)
@@ -132,21 +150,23 @@ void StrokeLayer::paintBacklight(int frame, QPainter *painter, const QRect &targ
     const StrokeDrawing *drawing = painter ? strokeDrawing(shownCell(frame)) : nullptr;
     if (!drawing)
         return;
-    int h = 0;
-    int s = 0;
-    int v = 0;
-    d->m_color.getHsv(&h, &s, &v);
-    const QRgb tint = QColor::fromHsv(((h + hueShift) % 360 + 720) % 360, s, v, 255).rgb();
-    QList<QRgb> table;
-    table.reserve(256);
-    for (int i = 0; i < 256; ++i) {
-        const long alpha = std::lround(i * alphaFactor);
-        table.append(qRgba(qRed(tint), qGreen(tint), qBlue(tint), int(std::clamp(alpha, 0L, 255L))));
-    }
     painter->save();
     painter->setOpacity(painter->opacity() * opacity());
-    drawing->paint(painter, table, target);
+    drawing->paint(painter, backlightTable(d->m_color, hueShift, alphaFactor), target);
     painter->restore();
+}
+
+void StrokeLayer::blendOnto(int frame, QImage &image, const QRect &target, double painterOpacity) const
+{
+    if (const StrokeDrawing *drawing = strokeDrawing(shownCell(frame)))
+        drawing->blendOnto(image, d->m_colorTable, target, painterOpacity * opacity());
+}
+
+void StrokeLayer::blendBacklightOnto(int frame, QImage &image, const QRect &target, int hueShift,
+                                     double alphaFactor) const
+{
+    if (const StrokeDrawing *drawing = strokeDrawing(shownCell(frame)))
+        drawing->blendOnto(image, backlightTable(d->m_color, hueShift, alphaFactor), target, opacity());
 }
 
 QImage StrokeLayer::thumbnail(int frame, const QSize &size) const

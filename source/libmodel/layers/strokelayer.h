@@ -47,6 +47,13 @@ public:
     // the coverage scaled by alphaFactor.
     void paintBacklight(int frame, QPainter *painter, const QRect &target, int hueShift,
                         double alphaFactor) const;
+    // The same pictures blended straight onto a Format_ARGB32_Premultiplied
+    // image, pixel for pixel what paint() gives through a QPainter on it at
+    // painterOpacity, and paintBacklight() through one at full opacity; far
+    // cheaper for the cached pictures of a scene.
+    void blendOnto(int frame, QImage &image, const QRect &target, double painterOpacity) const;
+    void blendBacklightOnto(int frame, QImage &image, const QRect &target, int hueShift,
+                            double alphaFactor) const;
 
     // Stroke edits on the drawing of a frame; false or null when the frame
     // has no cell (a stroke given then is dropped).
