@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <tuple>
 
 using namespace Model;
 using namespace SceneTest;
@@ -116,6 +117,7 @@ private Q_SLOTS:
     void backlightLevelsAndHues_data();
     void backlightLevelsAndHues();
     void backlightOffIsTransparent();
+    void cachedPicturesMatchPaintedLayers();
     void hidingTheOnlyLayerClearsTheBacklight();
     void onlyTheCurrentSetRefreshes_data();
     void onlyTheCurrentSetRefreshes();
@@ -296,6 +298,70 @@ void TestSceneCompositing::backlightOffIsTransparent()
     QCOMPARE(framesChanged.count(), 1);
     QCOMPARE(repaint.count(), 1);
     QCOMPARE(repaint.at(0).at(0).toRect(), scene.frameRect());
+}
+
+// The cached pictures are blended without a painter, and off the pegs with
+// one; both must give what painting every layer through a QPainter gives,
+// for a translucent layer colour and a layer opacity alike.
+void TestSceneCompositing::cachedPicturesMatchPaintedLayers()
+{
+    Scene scene;
+    const int translucent = addStrokeLayer(scene, QStringLiteral("XXX"));
+    const int faded = addStrokeLayer(scene, QStringLiteral("XXX"));
+    scene.setLayerColor(translucent, QColor(30, 90, 250, 150));
+    scene.setLayerColor(faded, QColor(200, 40, 20));
+    QVERIFY(scene.setLayerOpacity(faded, 0.6));
+    QList<StrokeLayer *> layers;
+    for (int index : {translucent, faded}) {
+        auto *layer = qobject_cast<StrokeLayer *>(scene.layerAt(index).get());
+        QVERIFY(layer);
+        layers.append(layer);
+        for (int frame = 1; frame <= 3; ++frame) {
+            // Every coverage value, where the frames overlap one another.
+            QImage coverage(QSize(40, 30), QImage::Format_Alpha8);
+            for (int y = 0; y < coverage.height(); ++y)
+                for (int x = 0; x < coverage.width(); ++x)
+                    coverage.scanLine(y)[x] = uchar((x * 9 + y * 5 + frame * 20) % 256);
+            const QRect rect(10 + 60 * index + 5 * frame, 10 + 4 * frame, 40, 30);
+            QVERIFY(layer->addStroke(frame, std::make_unique<BitmapStroke>(coverage, rect)));
+        }
+    }
+    QVERIFY(scene.setOffPegsTransform(3, faded, QTransform::fromTranslate(7, -3)));
+    scene.setFrameRange(1, 3, 2, 0);
+    scene.setActiveFrameAndLayer(2, faded, Scene::ClampToDrawings);
+    scene.setBacklightSettings(backlight({0.4}, {0.3}, BacklightSetting::StopAtEnds));
+
+    // Farthest first: frame 1 before, frame 3 after; the layers do not
+    // overlap, so their order within a frame does not show.
+    const QRect all = scene.frameRect();
+    QImage light(scene.frameSize(), QImage::Format_ARGB32_Premultiplied);
+    light.fill(Qt::transparent);
+    {
+        QPainter painter(&light);
+        for (const auto &[frame, level, hue] : {std::tuple{1, 0.4, 30}, std::tuple{3, 0.3, -30}}) {
+            painter.save();
+            painter.setTransform(scene.offPegsTransform(frame).inverted());
+            for (const StrokeLayer *layer : std::as_const(layers))
+                layer->paintBacklight(frame, &painter, all, hue, level);
+            painter.restore();
+        }
+    }
+    QImage current(scene.frameSize(), QImage::Format_ARGB32_Premultiplied);
+    current.fill(Qt::transparent);
+    {
+        QPainter painter(&current);
+        for (const StrokeLayer *layer : std::as_const(layers))
+            layer->paint(2, &painter, all);
+    }
+    QImage composite = light;
+    {
+        QPainter painter(&composite);
+        painter.drawImage(0, 0, current);
+    }
+
+    QCOMPARE(picture(scene, &Scene::paintBacklight), light);
+    QCOMPARE(picture(scene, &Scene::paintCurrentFrame), current);
+    QCOMPARE(picture(scene, &Scene::paintFrame), composite);
 }
 
 void TestSceneCompositing::hidingTheOnlyLayerClearsTheBacklight()

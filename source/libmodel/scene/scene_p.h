@@ -4,8 +4,8 @@
 #include "settings/backlightsettings.h"
 #include "strokes/singlestroke.h"
 
+#include <QImage>
 #include <QList>
-#include <QPixmap>
 #include <QSize>
 #include <QString>
 #include <QTimer>
@@ -36,9 +36,11 @@ public:
     QList<std::shared_ptr<Layer>> m_layers;
     BacklightSettings m_backlightSettings;
     QList<BacklightFrame> m_backlightFrames;
-    QPixmap m_cachedFramePixmap;
-    QPixmap m_cachedCurrentFramePixmap;
-    QPixmap m_cachedBacklightPixmap;
+    // Format_ARGB32_Premultiplied, so that stroke layers blend onto them
+    // directly.
+    QImage m_cachedFrameImage;
+    QImage m_cachedCurrentFrameImage;
+    QImage m_cachedBacklightImage;
     // For each layer index its position in the ordering (0 = top), and for
     // each position the layer index standing there.
     QList<int> m_layerPositions;
