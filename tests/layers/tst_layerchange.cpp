@@ -1,10 +1,10 @@
-#include "cellpattern.h"
 #include "drawings/strokedrawing.h"
 #include "layers/annotationlayer.h"
 #include "layers/layeritem.h"
 #include "layers/scenechange.h"
 #include "layers/strokelayer.h"
 #include "scene/scene.h"
+#include "support/cellpattern.h"
 
 #include <QTest>
 

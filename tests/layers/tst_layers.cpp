@@ -1,4 +1,3 @@
-#include "cellpattern.h"
 #include "drawings/imagedrawing.h"
 #include "drawings/strokedrawing.h"
 #include "layers/annotationlayer.h"
@@ -9,6 +8,7 @@
 #include "strokes/bitmapstroke.h"
 #include "strokes/floatingselection.h"
 #include "strokes/singlestroke.h"
+#include "support/cellpattern.h"
 #include "support/testsupport.h"
 #include "tools/pentool.h"
 

@@ -21,14 +21,14 @@ kl_add_test(tst_scenecompositing SOURCES
 kl_add_test(tst_sceneactivestroke SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_sceneactivestroke.cpp)
 set_tests_properties(tst_sceneactivestroke PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_sceneedits SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_sceneedits.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)
+    ${CMAKE_CURRENT_LIST_DIR}/tst_sceneedits.cpp)
 set_tests_properties(tst_sceneedits PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_scenechanges SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_scenechanges.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)
+    ${CMAKE_CURRENT_LIST_DIR}/tst_scenechanges.cpp)
 kl_add_test(tst_scenemodel SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_scenemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)
+    ${CMAKE_CURRENT_LIST_DIR}/tst_scenemodel.cpp)
 kl_add_test(tst_framerangemodel SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_framerangemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h
+    ${CMAKE_CURRENT_LIST_DIR}/tst_framerangemodel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h LIBS PkgConfig::FFMPEG)
 kl_add_test(tst_klscene SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_klscene.cpp ${CMAKE_CURRENT_LIST_DIR}/../layers/cellpattern.h)
+    ${CMAKE_CURRENT_LIST_DIR}/tst_klscene.cpp)

@@ -1,7 +1,6 @@
 #include "scene/framerangemodel.h"
 
 #include "../audio/audiotestfiles.h"
-#include "../layers/cellpattern.h"
 #include "drawings/drawing.h"
 #include "layers/annotationlayer.h"
 #include "layers/audiolayer.h"
@@ -10,6 +9,7 @@
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
 #include "settings/settings.h"
+#include "support/cellpattern.h"
 
 #include <QAbstractItemModelTester>
 #include <QRegularExpression>

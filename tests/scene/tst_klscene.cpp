@@ -1,12 +1,12 @@
 #include "scene/klscene.h"
 
-#include "../layers/cellpattern.h"
 #include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
 #include "scene/framerangemodel.h"
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
 #include "settings/settings.h"
+#include "support/cellpattern.h"
 
 #include <QItemSelectionModel>
 #include <QPointer>

@@ -1,11 +1,11 @@
 #include "scene/scene.h"
 
-#include "../layers/cellpattern.h"
 #include "drawings/strokedrawing.h"
 #include "layers/annotationlayer.h"
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
 #include "strokes/bitmapstroke.h"
+#include "support/cellpattern.h"
 
 #include <QHash>
 #include <QRandomGenerator>

@@ -1,6 +1,5 @@
 #include "scene/scene.h"
 
-#include "../layers/cellpattern.h"
 #include "drawings/strokedrawing.h"
 #include "layers/annotationlayer.h"
 #include "layers/audiolayer.h"
@@ -10,6 +9,7 @@
 #include "render/offscreenrenderer.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/singlestroke.h"
+#include "support/cellpattern.h"
 #include "tools/erasertool.h"
 
 #include <QOffscreenSurface>

@@ -1,6 +1,5 @@
 #include "scene/scenemodel.h"
 
-#include "../layers/cellpattern.h"
 #include "drawings/drawing.h"
 #include "layers/annotationlayer.h"
 #include "layers/audiolayer.h"
@@ -9,6 +8,7 @@
 #include "render/alphacomposition.h"
 #include "settings/settings.h"
 #include "strokes/bitmapstroke.h"
+#include "support/cellpattern.h"
 
 #include <QAbstractItemModelTester>
 #include <QRegularExpression>
