@@ -1,6 +1,7 @@
 #include "scene/framerangemodel.h"
 
 #include "scene/scene.h"
+#include "scene/scenelayercolumns_p.h"
 #include "scene/scenemodel.h"
 
 #include <QList>
@@ -337,22 +338,8 @@ void FrameRangeModel::setScene(Scene *scene)
         disconnect(this, nullptr, d->m_scene, nullptr);
     }
     d->m_scene = scene;
-    if (scene) {
-        // The scene names the index it was asked for, which may lie past the
-        // end; the layer always lands inside the list.
-        connect(scene, &Scene::beginInsertLayer, this, [this](int layer) {
-            const int at = std::clamp(layer, 0, columnCount());
-            beginInsertColumns(QModelIndex(), at, at);
-        });
-        connect(scene, &Scene::endInsertLayer, this, [this] { endInsertColumns(); });
-        connect(scene, &Scene::beginRemoveLayer, this,
-                [this](int layer) { beginRemoveColumns(QModelIndex(), layer, layer); });
-        connect(scene, &Scene::endRemoveLayer, this, [this] { endRemoveColumns(); });
-        connect(scene, &Scene::frameRangeChanged, this, [this] {
-            Q_EMIT layoutAboutToBeChanged();
-            Q_EMIT layoutChanged();
-        });
-    }
+    if (scene)
+        followSceneLayers(this, scene, &Scene::frameRangeChanged);
     endResetModel();
 }
 

@@ -32,6 +32,10 @@ class FrameRangeModel : public QAbstractProxyModel
 {
     Q_OBJECT
 
+    // Makes the column and layout announcements, which Qt keeps protected.
+    template<typename SheetModel, typename Signal>
+    friend void followSceneLayers(SheetModel *model, Scene *scene, Signal rowsChanged);
+
 public:
     static constexpr int SlideDrag = 0;
     static constexpr int AddClonesDrag = 1;

@@ -3,6 +3,7 @@
 #include "drawings/drawing.h"
 #include "layers/annotationlayer.h"
 #include "layers/layeritem.h"
+#include "scene/scenelayercolumns_p.h"
 #include "settings/settings.h"
 #include "strokes/stroke.h"
 
@@ -132,22 +133,9 @@ void SceneModel::setScene(Scene *scene)
             if (hi >= 0)
                 Q_EMIT headerDataChanged(Qt::Vertical, lo, hi);
         });
-        // The scene names the index it was asked for, which may lie past the
-        // end; the layer always lands inside the list.
-        connect(scene, &Scene::beginInsertLayer, this, [this](int layer) {
-            const int at = std::clamp(layer, 0, columnCount());
-            beginInsertColumns(QModelIndex(), at, at);
-        });
-        connect(scene, &Scene::endInsertLayer, this, [this] { endInsertColumns(); });
-        connect(scene, &Scene::beginRemoveLayer, this,
-                [this](int layer) { beginRemoveColumns(QModelIndex(), layer, layer); });
-        connect(scene, &Scene::endRemoveLayer, this, [this] { endRemoveColumns(); });
         // The scene announces the new count only once it holds, so rows are
         // not inserted or removed one by one but the layout is renewed.
-        connect(scene, &Scene::maximumFrameNumberChanged, this, [this] {
-            Q_EMIT layoutAboutToBeChanged();
-            Q_EMIT layoutChanged();
-        });
+        followSceneLayers(this, scene, &Scene::maximumFrameNumberChanged);
     }
     endResetModel();
 }

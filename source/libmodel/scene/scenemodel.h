@@ -37,6 +37,10 @@ class SceneModel : public QAbstractTableModel
 {
     Q_OBJECT
 
+    // Makes the column and layout announcements, which Qt keeps protected.
+    template<typename SheetModel, typename Signal>
+    friend void followSceneLayers(SheetModel *model, Scene *scene, Signal rowsChanged);
+
 public:
     // Cell roles are read through data(), layer and frame roles through
     // headerData(); the numbers are fixed, the exposure sheet relies on them.
