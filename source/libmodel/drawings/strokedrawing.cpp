@@ -1,6 +1,7 @@
 #include "strokedrawing.h"
 
 #include "render/alphacomposition.h"
+#include "render/premultipliedblend.h"
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 
@@ -79,17 +80,6 @@ QImage colouredPart(const QImage &coverage, const QList<QRgb> &table, QRect area
     return part;
 }
 
-// Every channel times an 8-bit factor, rounded as Qt rounds it, to the bit;
-// the four channels are spread over 16-bit lanes so that one multiplication
-// scales them all.
-QRgb pixelMul(QRgb pixel, uint factor)
-{
-    constexpr quint64 Lanes = 0x00ff00ff00ff00ffULL;
-    quint64 t = ((quint64(pixel) | (quint64(pixel) << 24)) & Lanes) * factor;
-    t = ((t + ((t >> 8) & Lanes) + 0x0080008000800080ULL) >> 8) & Lanes;
-    return QRgb(t) | QRgb(t >> 24);
-}
-
 // The colours a QPainter at opacity blends: it keeps the opacity in 256ths,
 // cut down rather than rounded, and scales each premultiplied source pixel
 // by it in 255ths unless it is whole.
@@ -101,7 +91,7 @@ std::array<QRgb, 256> blendedColours(const QList<QRgb> &table, double opacity)
     const qsizetype entries = std::min<qsizetype>(table.size(), 256);
     for (qsizetype i = 0; i < entries; ++i) {
         const QRgb colour = qPremultiply(table.at(i));
-        colours[size_t(i)] = painterOpacity >= 256 ? colour : pixelMul(colour, factor);
+        colours[size_t(i)] = painterOpacity >= 256 ? colour : multiplyPremultiplied(colour, factor);
     }
     return colours;
 }
@@ -407,15 +397,6 @@ void StrokeDrawing::blendOnto(QImage &target, const QList<QRgb> &colorTable, con
     if (area.isEmpty())
         return;
     const std::array<QRgb, 256> colours = blendedColours(colorTable, opacity);
-    // Source over as Qt computes it.
-    const auto blend = [&colours](QRgb &pixel, uchar value) {
-        const QRgb source = colours[value];
-        const uint alpha = qAlpha(source);
-        if (alpha == 255 || pixel == 0)
-            pixel = source;
-        else if (source != 0)
-            pixel = source + pixelMul(pixel, 255 - alpha);
-    };
     const int width = area.width();
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const uchar *coverage = d->m_image.constScanLine(y) + area.left();
@@ -438,12 +419,12 @@ void StrokeDrawing::blendOnto(QImage &target, const QList<QRgb> &colorTable, con
                 continue;
             for (int i = 0; i < 8; ++i) {
                 if (coverage[x + i] != 0)
-                    blend(line[x + i], coverage[x + i]);
+                    line[x + i] = sourceOver(colours[coverage[x + i]], line[x + i]);
             }
         }
         for (; x < width; ++x) {
             if (coverage[x] != 0)
-                blend(line[x], coverage[x]);
+                line[x] = sourceOver(colours[coverage[x]], line[x]);
         }
     }
 }

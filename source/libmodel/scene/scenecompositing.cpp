@@ -4,6 +4,7 @@
 #include "layers/drawlayer.h"
 #include "layers/layeritem.h"
 #include "layers/strokelayer.h"
+#include "render/premultipliedblend.h"
 #include "scene/scene_p.h"
 #include "tools/toolmanager.h"
 
@@ -376,9 +377,7 @@ void Scene::updateCachedFramePixmap(bool updateBacklight)
         paintLayersActiveOnTop(*d, shownFrame(*d), frame, frameRect(), 0.25);
     } else {
         const int shown = isScrubFrameShown(*d) ? d->m_scrubFrame : shownFrame(*d);
-        const QRect ink = currentFrameInk(*d, shown, frameRect());
-        QPainter painter(&frame);
-        painter.drawImage(ink.topLeft(), d->m_cachedCurrentFrameImage, ink);
+        blendPremultiplied(frame, d->m_cachedCurrentFrameImage, currentFrameInk(*d, shown, frameRect()));
     }
     d->m_cachedFrameImage = frame;
 }
