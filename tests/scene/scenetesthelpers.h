@@ -1,7 +1,8 @@
 #pragma once
 
 // Building scenes for the scene tests: layers written as one character per
-// frame, 'X' an original, '-' a hold of the cell before it.
+// frame, 'X' an original, '-' a hold of the cell before it. Unlike the
+// letters of CellPattern, these give the drawings no names.
 
 #include "layers/annotationlayer.h"
 #include "layers/audiolayer.h"
@@ -9,6 +10,7 @@
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
 #include "scene/scene.h"
+#include "support/cellpattern.h"
 
 #include <QString>
 
@@ -16,16 +18,14 @@
 
 namespace SceneTest {
 
-inline const QSize FrameSize(64, 48);
+using CellPattern::FrameSize;
 
 inline void setCells(Model::VisualLayer &layer, const QString &pattern)
 {
-    while (layer.frameCount() > 0)
-        layer.takeCell(0);
-    for (const QChar c : pattern) {
-        auto item = c == u'-' ? std::make_shared<Model::LayerItem>(layer.cells().last()) : layer.newCell();
-        layer.insertCell(layer.frameCount(), item);
-    }
+    QString letters;
+    for (const QChar c : pattern)
+        letters += c == u'-' ? u'.' : u'_';
+    CellPattern::setCells(layer, letters);
 }
 
 inline std::shared_ptr<Model::StrokeLayer> strokeLayer(Model::Scene &scene, const QString &pattern)

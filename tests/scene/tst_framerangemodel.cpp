@@ -30,7 +30,7 @@ using namespace Model;
 // cell, '-' for a row without a cell.
 namespace {
 
-const QSize FrameSize(64, 48);
+using CellPattern::FrameSize;
 
 struct Sheet
 {
@@ -38,24 +38,14 @@ struct Sheet
     SceneModel sceneModel;
     FrameRangeModel proxy;
 
-    // Layers in list order: a pattern is a stroke layer, "audio" and "notes"
-    // the layers without cells; '+' in front links a layer.
+    // Layers in list order, '+' in front of one linking it.
     Sheet(const QStringList &layers, int first, int last)
     {
         for (QString pattern : layers) {
             const bool linked = pattern.startsWith(u'+');
             if (linked)
                 pattern.remove(0, 1);
-            std::shared_ptr<Layer> layer;
-            if (pattern == u"audio") {
-                layer = std::make_shared<AudioLayer>(&scene);
-            } else if (pattern == u"notes") {
-                layer = std::make_shared<AnnotationLayer>(&scene);
-            } else {
-                auto strokes = std::make_shared<StrokeLayer>(Qt::darkBlue, FrameSize, &scene);
-                CellPattern::setCells(*strokes, pattern);
-                layer = strokes;
-            }
+            const std::shared_ptr<Layer> layer = CellPattern::makeLayer(scene, pattern);
             layer->setLinked(linked);
             scene.insertLayer(layer, scene.layerCount());
         }

@@ -1,6 +1,5 @@
 #include "scene/klscene.h"
 
-#include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
 #include "scene/framerangemodel.h"
 #include "scene/scene.h"
@@ -19,6 +18,7 @@
 #include <memory>
 
 using namespace Model;
+using CellPattern::build;
 
 namespace {
 
@@ -39,18 +39,6 @@ private:
     int *m_redone;
     bool *m_deleted;
 };
-
-// Stroke layers of the given cells; the range spans every frame.
-void build(Scene &scene, const QStringList &layers)
-{
-    for (const QString &pattern : layers) {
-        auto layer = std::make_shared<StrokeLayer>(Qt::darkBlue, QSize(64, 48), &scene);
-        CellPattern::setCells(*layer, pattern);
-        scene.insertLayer(layer, scene.layerCount());
-    }
-    scene.updateMaxFrameNumber();
-    scene.setFrameRange(1, scene.maximumFrameNumber(), 1, 0);
-}
 
 std::unique_ptr<FloatingSelection> floating()
 {

@@ -29,28 +29,11 @@ using namespace Model;
 // "kind:frame:layer".
 namespace {
 
-const QSize FrameSize(64, 48);
+using CellPattern::build;
+using CellPattern::cells;
+using CellPattern::FrameSize;
 
 using Cells = QList<std::pair<int, int>>;
-
-// Layers in list order; the range spans every frame, frame 1 of layer 0 is
-// active.
-void build(Scene &scene, const QStringList &patterns)
-{
-    for (const QString &pattern : patterns) {
-        auto layer = std::make_shared<StrokeLayer>(Qt::darkBlue, FrameSize, &scene);
-        CellPattern::setCells(*layer, pattern);
-        scene.insertLayer(layer, scene.layerCount());
-    }
-    scene.updateMaxFrameNumber();
-    scene.setFrameRange(1, scene.maximumFrameNumber(), 1, 0);
-}
-
-QString cells(const Scene &scene, int layer)
-{
-    const auto visual = std::dynamic_pointer_cast<VisualLayer>(scene.layerAt(layer));
-    return visual ? CellPattern::cells(*visual) : QString();
-}
 
 QStringList allCells(const Scene &scene)
 {

@@ -3,7 +3,6 @@
 #include "drawings/drawing.h"
 #include "layers/annotationlayer.h"
 #include "layers/audiolayer.h"
-#include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
 #include "settings/settings.h"
@@ -29,38 +28,9 @@ using namespace Model;
 // letter, lower case a hold of the drawing before it.
 namespace {
 
-const QSize FrameSize(64, 48);
-
-// Layers in list order: a pattern is a stroke layer, "audio" and "notes" the
-// layers without cells. The range spans every frame.
-void build(Scene &scene, const QStringList &layers)
-{
-    for (const QString &pattern : layers) {
-        std::shared_ptr<Layer> layer;
-        if (pattern == u"audio") {
-            layer = std::make_shared<AudioLayer>(&scene);
-        } else if (pattern == u"notes") {
-            layer = std::make_shared<AnnotationLayer>(&scene);
-        } else if (pattern.startsWith(u"ref:")) {
-            auto reference = std::make_shared<ReferenceLayer>(FrameSize, &scene);
-            CellPattern::setCells(*reference, pattern.mid(4));
-            layer = reference;
-        } else {
-            auto strokes = std::make_shared<StrokeLayer>(Qt::darkBlue, FrameSize, &scene);
-            CellPattern::setCells(*strokes, pattern);
-            layer = strokes;
-        }
-        scene.insertLayer(layer, scene.layerCount());
-    }
-    scene.updateMaxFrameNumber();
-    scene.setFrameRange(1, scene.maximumFrameNumber(), 1, 0);
-}
-
-QString cells(const Scene &scene, int layer)
-{
-    const auto visual = std::dynamic_pointer_cast<VisualLayer>(scene.layerAt(layer));
-    return visual ? CellPattern::cells(*visual) : QString();
-}
+using CellPattern::build;
+using CellPattern::cells;
+using CellPattern::FrameSize;
 
 // A cell pattern by kind alone: 'O' an original, 'h' a hold, 'd' a distant
 // clone. Records put back copies of drawings, which carry no names.

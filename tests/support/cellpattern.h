@@ -9,16 +9,29 @@
 // back names each clone after the drawing it really shows, so a hold left
 // pointing at the wrong drawing shows up as a wrong letter. '?' is a cell
 // that fits none of these (a distant clone, a clone without a drawing).
+//
+// A scene is written as a list of layers: a cell list is a stroke layer,
+// "ref:" before it a reference layer, "audio" and "notes" the layers without
+// cells.
 
 #include "drawings/drawing.h"
+#include "layers/annotationlayer.h"
+#include "layers/audiolayer.h"
 #include "layers/layeritem.h"
+#include "layers/referencelayer.h"
+#include "layers/strokelayer.h"
 #include "layers/visuallayer.h"
+#include "scene/scene.h"
 
+#include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
 namespace CellPattern {
+
+inline const QSize FrameSize(64, 48);
 
 inline void setCells(Model::VisualLayer &layer, const QString &pattern)
 {
@@ -50,6 +63,40 @@ inline QString cells(const Model::VisualLayer &layer)
             pattern += name.isEmpty() ? QString(u'.') : name.toLower();
     }
     return pattern;
+}
+
+// A layer of scene, not yet inserted, written as one entry of a scene's list.
+inline std::shared_ptr<Model::Layer> makeLayer(Model::Scene &scene, const QString &text)
+{
+    if (text == u"audio")
+        return std::make_shared<Model::AudioLayer>(&scene);
+    if (text == u"notes")
+        return std::make_shared<Model::AnnotationLayer>(&scene);
+    if (text.startsWith(u"ref:")) {
+        auto reference = std::make_shared<Model::ReferenceLayer>(FrameSize, &scene);
+        setCells(*reference, text.mid(4));
+        return reference;
+    }
+    auto strokes = std::make_shared<Model::StrokeLayer>(Qt::darkBlue, FrameSize, &scene);
+    setCells(*strokes, text);
+    return strokes;
+}
+
+// The layers in list order; the range spans every frame, frame 1 of layer 0
+// is active.
+inline void build(Model::Scene &scene, const QStringList &layers)
+{
+    for (const QString &text : layers)
+        scene.insertLayer(makeLayer(scene, text), scene.layerCount());
+    scene.updateMaxFrameNumber();
+    scene.setFrameRange(1, scene.maximumFrameNumber(), 1, 0);
+}
+
+// Empty for a layer without cells.
+inline QString cells(const Model::Scene &scene, int layer)
+{
+    const auto visual = std::dynamic_pointer_cast<Model::VisualLayer>(scene.layerAt(layer));
+    return visual ? cells(*visual) : QString();
 }
 
 } // namespace CellPattern
