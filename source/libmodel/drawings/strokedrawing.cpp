@@ -438,8 +438,9 @@ void StrokeDrawing::paintWithActiveStroke(QPainter *painter, const QList<QRgb> &
     const bool pen = stroke->isPenStroke();
     if (d->m_image.isNull()) {
         // An eraser on an empty drawing shows nothing.
-        if (pen)
-            painter->drawImage(rect, colouredView(mask, colorTable), rect);
+        const QRect area = rect & mask.rect();
+        if (pen && !area.isEmpty())
+            painter->drawImage(area.topLeft(), colouredPart(mask, colorTable, area));
         return;
     }
 
@@ -455,7 +456,7 @@ void StrokeDrawing::paintWithActiveStroke(QPainter *painter, const QList<QRgb> &
                               maskArea.height(), mask.bytesPerLine(), QImage::Format_Alpha8);
         composeAlphaMask(composed, maskView, composed.rect(), pen);
     }
-    painter->drawImage(area, colouredView(composed, colorTable));
+    painter->drawImage(area.topLeft(), colouredPart(composed, colorTable, composed.rect()));
 }
 
 void StrokeDrawing::contentChanged()
