@@ -26,9 +26,9 @@ set_tests_properties(tst_sceneedits PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_scenechanges SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scenechanges.cpp)
 kl_add_test(tst_scenemodel SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_scenemodel.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/tst_scenemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/sheetmodeltester.h)
 kl_add_test(tst_framerangemodel SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_framerangemodel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tst_framerangemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/sheetmodeltester.h
     ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h LIBS PkgConfig::FFMPEG)
 kl_add_test(tst_klscene SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_klscene.cpp)

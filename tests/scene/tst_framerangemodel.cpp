@@ -9,11 +9,9 @@
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
 #include "settings/settings.h"
+#include "sheetmodeltester.h"
 #include "support/cellpattern.h"
 
-#include <QAbstractItemModelTester>
-#include <QRegularExpression>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -79,26 +77,6 @@ struct Sheet
         return flags;
     }
 };
-
-// What QAbstractItemModelTester reports, collected instead of printed.
-QStringList s_testerFailures;
-
-void collectTesterFailures(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    Q_UNUSED(type);
-    if (qstrcmp(context.category, "qt.modeltest") == 0 && message.startsWith(u"FAIL!"))
-        s_testerFailures << message;
-}
-
-// The model gives no index to cells that have no place on the sheet (rows
-// past a layer's last cell, frames without sound), which the tester takes
-// for a fault of every table.
-bool isCellWithoutIndex(const QString &failure)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^FAIL! (a|index|topIndex1?|secondLevelIndex|model->index\\(0, 0\\))\\.isValid\\(\\) "));
-    return pattern.match(failure).hasMatch();
-}
 
 } // namespace
 
@@ -484,10 +462,7 @@ void TestFrameRangeModel::staysConsistentUnderEdits()
     SceneModel sceneModel;
     sceneModel.setScene(&scene);
     FrameRangeModel proxy;
-    QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::Warning);
-    s_testerFailures.clear();
-    const QtMessageHandler previousHandler = qInstallMessageHandler(collectTesterFailures);
-    const auto restoreHandler = qScopeGuard([previousHandler] { qInstallMessageHandler(previousHandler); });
+    SheetModelTester tester(&proxy);
     proxy.setSourceModel(&sceneModel);
     proxy.setScene(&scene);
 
@@ -513,11 +488,7 @@ void TestFrameRangeModel::staysConsistentUnderEdits()
     QVERIFY(scene.removeLayerAt(0));
     proxy.setScene(nullptr);
 
-    QStringList unexpected;
-    for (const QString &failure : std::as_const(s_testerFailures)) {
-        if (!isCellWithoutIndex(failure) && !unexpected.contains(failure))
-            unexpected << failure;
-    }
+    const QStringList unexpected = tester.unexpectedFailures();
     QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
 }
 

@@ -6,12 +6,10 @@
 #include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
 #include "settings/settings.h"
+#include "sheetmodeltester.h"
 #include "strokes/bitmapstroke.h"
 #include "support/cellpattern.h"
 
-#include <QAbstractItemModelTester>
-#include <QRegularExpression>
-#include <QScopeGuard>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -46,26 +44,6 @@ QString drawingName(const SceneModel &model, const QModelIndex &index)
 {
     const auto item = model.itemAt(index);
     return item && item->drawing() ? item->drawing()->name() : QString();
-}
-
-// What QAbstractItemModelTester reports, collected instead of printed.
-QStringList s_testerFailures;
-
-void collectTesterFailures(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    Q_UNUSED(type);
-    if (qstrcmp(context.category, "qt.modeltest") == 0 && message.startsWith(u"FAIL!"))
-        s_testerFailures << message;
-}
-
-// The model gives no index to cells that have no place on the sheet (rows
-// past a layer's last cell, frames without sound), which the tester takes
-// for a fault of every table.
-bool isCellWithoutIndex(const QString &failure)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^FAIL! (a|index|topIndex1?|secondLevelIndex|model->index\\(0, 0\\))\\.isValid\\(\\) "));
-    return pattern.match(failure).hasMatch();
 }
 
 } // namespace
@@ -726,10 +704,7 @@ void TestSceneModel::staysConsistentUnderEdits()
     Scene scene;
     build(scene, {QStringLiteral("AbC"), QStringLiteral("DEfg")});
     SceneModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
-    s_testerFailures.clear();
-    const QtMessageHandler previousHandler = qInstallMessageHandler(collectTesterFailures);
-    const auto restoreHandler = qScopeGuard([previousHandler] { qInstallMessageHandler(previousHandler); });
+    SheetModelTester tester(&model);
     model.setScene(&scene);
 
     scene.insertLayer(std::make_shared<AnnotationLayer>(&scene), 1);
@@ -751,11 +726,7 @@ void TestSceneModel::staysConsistentUnderEdits()
     QCOMPARE(model.columnCount(), 0);
     model.setScene(nullptr);
 
-    QStringList unexpected;
-    for (const QString &failure : std::as_const(s_testerFailures)) {
-        if (!isCellWithoutIndex(failure) && !unexpected.contains(failure))
-            unexpected << failure;
-    }
+    const QStringList unexpected = tester.unexpectedFailures();
     QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
 }
 
