@@ -2,15 +2,12 @@
 
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
-#include "render/alphacomposition.h"
-#include "render/offscreenrenderer.h"
 #include "settings/settings.h"
 #include "strokes/bitmapstroke.h"
+#include "support/testsupport.h"
 #include "tools/drawingtool.h"
 #include "tools/toolmanager.h"
 
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QPainter>
 #include <QSettings>
 #include <QSignalSpy>
@@ -19,16 +16,11 @@
 #include <memory>
 
 using namespace Model;
-using InputPoint = SingleStroke::InputPoint;
+using namespace TestSupport;
 
 namespace {
 
 const QSize StrokeFrameSize(200, 120);
-
-InputPoint sample(QPointF position, double pressure = 1.0)
-{
-    return {position.x(), position.y(), pressure, 0.0};
-}
 
 // A scene of one stroke layer of two cells, the first active.
 int addLayer(Scene &scene, const QColor &color)
@@ -48,11 +40,6 @@ QImage blankPicture(QSize size)
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     return image;
-}
-
-QString describe(QRect rect)
-{
-    return QStringLiteral("(%1, %2) %3x%4").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
 }
 
 } // namespace
@@ -94,16 +81,8 @@ private:
 
 void TestSceneActiveStroke::initTestCase()
 {
-    initAlphaCompositionTables();
+    m_gl = startRenderer(QSize(256, 256));
     ToolManager::instance()->createTools();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        OffscreenRenderer::instance()->initialize(QSize(256, 256));
-        m_gl = OffscreenRenderer::instance()->size().isValid();
-    }
 }
 
 void TestSceneActiveStroke::init()
@@ -198,8 +177,7 @@ void TestSceneActiveStroke::strokeTakesTheCurrentTool()
 // A canvas that repaints only the reported rectangles shows all the ink.
 void TestSceneActiveStroke::reportedRectanglesCoverTheInk()
 {
-    if (!m_gl)
-        QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb");
+    REQUIRE_GL();
 
     Scene scene;
     addLayer(scene, Qt::blue);
@@ -393,8 +371,7 @@ void TestSceneActiveStroke::pendingLine()
 // active layer shows above it; the cached pictures stay as they were.
 void TestSceneActiveStroke::liveFrameShowsTheStrokeOnTop()
 {
-    if (!m_gl)
-        QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb");
+    REQUIRE_GL();
 
     Scene scene;
     const int other = addLayer(scene, Qt::red);

@@ -5,15 +5,12 @@
 #include "layers/audiolayer.h"
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
-#include "render/alphacomposition.h"
-#include "render/offscreenrenderer.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/singlestroke.h"
 #include "support/cellpattern.h"
+#include "support/testsupport.h"
 #include "tools/erasertool.h"
 
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QPainterPath>
 #include <QSettings>
 #include <QSignalSpy>
@@ -148,21 +145,9 @@ private:
     bool m_gl = false;
 };
 
-#define REQUIRE_GL()                                                                               \
-    if (!m_gl)                                                                                     \
-    QSKIP("No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb")
-
 void TestSceneEdits::initTestCase()
 {
-    initAlphaCompositionTables();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        OffscreenRenderer::instance()->initialize(QSize(256, 256));
-        m_gl = OffscreenRenderer::instance()->size().isValid();
-    }
+    m_gl = TestSupport::startRenderer(QSize(256, 256));
 }
 
 void TestSceneEdits::init()

@@ -137,11 +137,6 @@ struct Counter
     }
 };
 
-QString describe(QRect rect)
-{
-    return QStringLiteral("(%1, %2) %3x%4").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
-}
-
 bool nearlyEqual(QRect a, QRect b, int slack)
 {
     return std::abs(a.left() - b.left()) <= slack && std::abs(a.top() - b.top()) <= slack

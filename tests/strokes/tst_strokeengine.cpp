@@ -15,7 +15,6 @@
 
 using namespace Model;
 using namespace TestSupport;
-using InputPoint = StrokeEngine::InputPoint;
 
 namespace {
 
@@ -27,22 +26,12 @@ std::unique_ptr<PenTool> marker()
     return tool;
 }
 
-InputPoint sample(QPointF position, double pressure = 1.0)
-{
-    return {position.x(), position.y(), pressure, 0.0};
-}
-
 QList<QRect> rects(const QSignalSpy &spy)
 {
     QList<QRect> result;
     for (const QList<QVariant> &arguments : spy)
         result.append(arguments.at(0).toRect());
     return result;
-}
-
-QString describe(QRect rect)
-{
-    return QStringLiteral("(%1, %2) %3x%4").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
 }
 
 QTimer *timer(const StrokeEngine &engine, const char *name)

@@ -5,6 +5,7 @@
 #include "render/alphacomposition.h"
 #include "render/offscreenrenderer.h"
 #include "strokes/bitmapstroke.h"
+#include "strokes/singlestroke.h"
 
 #include <QByteArray>
 #include <QDataStream>
@@ -12,7 +13,9 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
+#include <QString>
 #include <QTest>
 
 #include <cstdlib>
@@ -77,6 +80,18 @@ inline QImage alpha8(QSize size, uchar coverage = 0)
 inline std::unique_ptr<Model::BitmapStroke> bitmapStroke(QRect rect, uchar coverage)
 {
     return std::make_unique<Model::BitmapStroke>(alpha8(rect.size(), coverage), rect);
+}
+
+// A pen sample as a script of a stroke gives it, at full pressure unless told.
+inline Model::SingleStroke::InputPoint sample(QPointF position, double pressure = 1.0)
+{
+    return {position.x(), position.y(), pressure, 0.0};
+}
+
+// For failure messages about rectangles.
+inline QString describe(QRect rect)
+{
+    return QStringLiteral("(%1, %2) %3x%4").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
 }
 
 // How two Alpha8 images of one size differ, so that a test can allow for the
