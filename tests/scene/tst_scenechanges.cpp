@@ -23,7 +23,9 @@ using namespace Model;
 // edit returns take the scene back exactly.
 namespace {
 
-const QSize FrameSize(64, 48);
+using CellPattern::FrameSize;
+using CellPattern::keyOf;
+using CellPattern::makeDistantClone;
 
 using Cells = QList<std::pair<int, int>>;
 
@@ -44,20 +46,6 @@ int addLayer(Scene &scene, std::shared_ptr<VisualLayer> layer, const QString &pa
 int addStrokeLayer(Scene &scene, const QString &pattern)
 {
     return addLayer(scene, std::make_shared<StrokeLayer>(Qt::darkRed, FrameSize, &scene), pattern);
-}
-
-LayerItem::Key keyOf(const Scene &scene, int layer, int frame)
-{
-    return {scene.layerAt(layer)->identifier(), scene.itemAt(layer, frame)->identifier()};
-}
-
-void makeDistantClone(Scene &scene, int layer, int frame, int originalLayer, int originalFrame)
-{
-    const auto item = scene.itemAt(layer, frame);
-    item->setKind(LayerItem::DistantCloneKind);
-    item->setDrawing(scene.itemAt(originalLayer, originalFrame)->drawing());
-    scene.linkDistantClone(keyOf(scene, layer, frame), keyOf(scene, originalLayer, originalFrame), nullptr);
-    scene.propagateToFollowingClones(frame, layer);
 }
 
 // Every cell of every visual layer, item by item, with the links spelled out.

@@ -29,6 +29,7 @@ namespace {
 using CellPattern::build;
 using CellPattern::cells;
 using CellPattern::FrameSize;
+using CellPattern::makeDistantClone;
 
 using Cells = QList<std::pair<int, int>>;
 
@@ -46,19 +47,6 @@ QString records(const QList<SceneChange> &changes)
     for (const SceneChange &change : changes)
         texts << QStringLiteral("%1:%2:%3").arg(change.kind()).arg(change.index()).arg(change.layer());
     return texts.join(u' ');
-}
-
-// Makes (layer, frame) a distant clone of (originalLayer, originalFrame),
-// with both ends of the link and the holds after it showing the drawing.
-void makeDistantClone(Scene &scene, int layer, int frame, int originalLayer, int originalFrame)
-{
-    const auto original = scene.itemAt(originalLayer, originalFrame);
-    const auto item = scene.itemAt(layer, frame);
-    item->setKind(LayerItem::DistantCloneKind);
-    item->setDrawing(original->drawing());
-    scene.linkDistantClone({scene.layerAt(layer)->identifier(), item->identifier()},
-                           {scene.layerAt(originalLayer)->identifier(), original->identifier()}, nullptr);
-    scene.propagateToFollowingClones(frame, layer);
 }
 
 std::unique_ptr<BitmapStroke> square(const QRect &rect)

@@ -99,4 +99,21 @@ inline QString cells(const Model::Scene &scene, int layer)
     return visual ? cells(*visual) : QString();
 }
 
+inline Model::LayerItem::Key keyOf(const Model::Scene &scene, int layer, int frame)
+{
+    return {scene.layerAt(layer)->identifier(), scene.itemAt(layer, frame)->identifier()};
+}
+
+// Makes (layer, frame) a distant clone of (originalLayer, originalFrame),
+// with both ends of the link and the holds after it showing the drawing; the
+// cell reads as '?'.
+inline void makeDistantClone(Model::Scene &scene, int layer, int frame, int originalLayer, int originalFrame)
+{
+    const auto item = scene.itemAt(layer, frame);
+    item->setKind(Model::LayerItem::DistantCloneKind);
+    item->setDrawing(scene.itemAt(originalLayer, originalFrame)->drawing());
+    scene.linkDistantClone(keyOf(scene, layer, frame), keyOf(scene, originalLayer, originalFrame), nullptr);
+    scene.propagateToFollowingClones(frame, layer);
+}
+
 } // namespace CellPattern
