@@ -49,6 +49,19 @@ QString records(const QList<SceneChange> &changes)
     return texts.join(u' ');
 }
 
+// The inserting edit a table row names: "add" or "insert" a blank drawing,
+// "clone" one clone, "clones" count of them.
+QList<SceneChange> insertingEdit(Scene &scene, const QString &edit, int layer, int frame, int count)
+{
+    if (edit == u"add")
+        return scene.addBlankDrawing(layer, frame);
+    if (edit == u"insert")
+        return scene.insertBlankDrawing(layer, frame);
+    if (edit == u"clone")
+        return scene.addCloneDrawing(layer, frame);
+    return scene.addCloneDrawings(layer, frame, count);
+}
+
 std::unique_ptr<BitmapStroke> square(const QRect &rect)
 {
     QImage image(rect.size(), QImage::Format_Alpha8);
@@ -185,15 +198,7 @@ void TestSceneEdits::insertingEdits()
     QSignalSpy layers(&scene, &Scene::layersChanged);
     QSignalSpy rects(&scene, &Scene::rectChanged);
 
-    QList<SceneChange> changes;
-    if (edit == u"add")
-        changes = scene.addBlankDrawing(0, frame);
-    else if (edit == u"insert")
-        changes = scene.insertBlankDrawing(0, frame);
-    else if (edit == u"clone")
-        changes = scene.addCloneDrawing(0, frame);
-    else
-        changes = scene.addCloneDrawings(0, frame, count);
+    const QList<SceneChange> changes = insertingEdit(scene, edit, 0, frame, count);
 
     QCOMPARE(cells(scene, 0), after);
     QCOMPARE(::records(changes), records);
@@ -275,15 +280,7 @@ void TestSceneEdits::linkedLayersInsertTogether()
     scene.setLayerLinked(2, true);
     QSignalSpy layers(&scene, &Scene::layersChanged);
 
-    QList<SceneChange> changes;
-    if (edit == u"add")
-        changes = scene.addBlankDrawing(layer, frame);
-    else if (edit == u"insert")
-        changes = scene.insertBlankDrawing(layer, frame);
-    else if (edit == u"clone")
-        changes = scene.addCloneDrawing(layer, frame);
-    else
-        changes = scene.addCloneDrawings(layer, frame, 2);
+    const QList<SceneChange> changes = insertingEdit(scene, edit, layer, frame, 2);
 
     QCOMPARE(allCells(scene), after);
     QCOMPARE(::records(changes), records);
@@ -321,12 +318,7 @@ void TestSceneEdits::activeFrameStaysOnItsDrawing()
     QVERIFY(scene.setActiveFrameAndLayer(3, 0, Scene::ClampToDrawings));
     QSignalSpy moved(&scene, &Scene::activeFrameAndLayerChanged);
 
-    if (edit == u"add")
-        scene.addBlankDrawing(0, frame);
-    else if (edit == u"insert")
-        scene.insertBlankDrawing(0, frame);
-    else
-        scene.addCloneDrawing(0, frame);
+    insertingEdit(scene, edit, 0, frame, 1);
 
     QCOMPARE(scene.activeFrame(), active);
     QCOMPARE(moved.count(), active == 3 ? 0 : 1);
