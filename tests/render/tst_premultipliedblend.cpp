@@ -45,6 +45,7 @@ void TestPremultipliedBlend::matchesQPainter_data()
     QTest::addColumn<QRect>("rect");
     QTest::newRow("whole") << QRect(QPoint(), Size);
     QTest::newRow("part") << QRect(10, 5, 40, 30);
+    QTest::newRow("odd part") << QRect(3, 2, 37, 21);
     QTest::newRow("beyond the images") << QRect(-20, 30, 200, 100);
 }
 
