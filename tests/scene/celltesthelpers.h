@@ -11,6 +11,8 @@
 #include "scene/scene.h"
 #include "scenetesthelpers.h"
 #include "strokes/bitmapstroke.h"
+#include "support/cellpattern.h"
+#include "support/testsupport.h"
 
 #include <QImage>
 #include <QString>
@@ -19,6 +21,8 @@
 #include <memory>
 
 namespace CellTest {
+
+using CellPattern::keyOf;
 
 // 8 dots a row, 26 letters: all inside SceneTest::FrameSize.
 inline QRect inkRect(QChar letter)
@@ -29,9 +33,7 @@ inline QRect inkRect(QChar letter)
 
 inline std::unique_ptr<Model::Stroke> inkStroke(QChar letter)
 {
-    QImage coverage(4, 4, QImage::Format_Alpha8);
-    coverage.fill(255);
-    return std::make_unique<Model::BitmapStroke>(coverage, inkRect(letter));
+    return TestSupport::bitmapStroke(inkRect(letter), 255);
 }
 
 // A stroke drawing of the test frame size with the ink of letter.
@@ -80,14 +82,6 @@ inline QString describe(const Model::Scene &scene)
     return layers.join(QStringLiteral(" | "));
 }
 
-inline Model::Scene::DrawingKey keyAt(const Model::Scene &scene, int layer, int frame)
-{
-    const std::shared_ptr<Model::LayerItem> item = scene.itemAt(layer, frame);
-    if (!item)
-        return {};
-    return {scene.layerAt(layer)->identifier(), item->identifier()};
-}
-
 // Makes (layer, frame) a distant clone of (originalLayer, originalFrame), with
 // both ends of the link, as a scene file would leave them.
 inline void linkByHand(Model::Scene &scene, int layer, int frame, int originalLayer, int originalFrame)
@@ -96,9 +90,9 @@ inline void linkByHand(Model::Scene &scene, int layer, int frame, int originalLa
     const std::shared_ptr<Model::LayerItem> original = scene.itemAt(originalLayer, originalFrame);
     item->setKind(Model::LayerItem::DistantCloneKind);
     item->setDrawing(original->drawing());
-    item->setOriginal(keyAt(scene, originalLayer, originalFrame));
+    item->setOriginal(keyOf(scene, originalLayer, originalFrame));
     QList<Model::LayerItem::Key> keys = original->distantClones();
-    keys.append(keyAt(scene, layer, frame));
+    keys.append(keyOf(scene, layer, frame));
     original->setDistantClones(keys);
     scene.propagateToFollowingClones(frame, layer);
 }
@@ -136,7 +130,7 @@ inline QString linkFault(const Model::Scene &scene)
         for (int frame = 1; scene.isVisualLayer(layer) && frame <= scene.layerFrameCount(layer); ++frame) {
             const std::shared_ptr<LayerItem> item = scene.itemAt(layer, frame);
             const QString where = QStringLiteral("frame %1 of layer %2: ").arg(frame).arg(layer);
-            const Model::Scene::DrawingKey own = keyAt(scene, layer, frame);
+            const Model::Scene::DrawingKey own = keyOf(scene, layer, frame);
             if (item->kind() == LayerItem::CloneKind && frame > 1
                 && item->drawing() != scene.itemAt(layer, frame - 1)->drawing())
                 return where + QStringLiteral("a hold that does not share the drawing before it");

@@ -37,7 +37,7 @@ QList<SceneChange> run(Scene &scene, const Request &request, bool quiet = false)
         return scene.setDrawing(request.layer, request.frame, std::make_shared<ImageDrawing>(QImage(4, 4, QImage::Format_RGB32)),
                                 false, quiet);
     if (op == u"makeClone")
-        return scene.makeClone(request.layer, request.frame, keyAt(scene, request.keyLayer, request.keyFrame), quiet);
+        return scene.makeClone(request.layer, request.frame, keyOf(scene, request.keyLayer, request.keyFrame), quiet);
     if (op == u"makeClone unknown")
         return scene.makeClone(request.layer, request.frame, {QUuid::createUuid(), QUuid::createUuid()}, quiet);
     if (op == u"makeHold")

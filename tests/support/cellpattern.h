@@ -99,9 +99,13 @@ inline QString cells(const Model::Scene &scene, int layer)
     return visual ? cells(*visual) : QString();
 }
 
+// Empty where (layer, frame) holds no cell.
 inline Model::LayerItem::Key keyOf(const Model::Scene &scene, int layer, int frame)
 {
-    return {scene.layerAt(layer)->identifier(), scene.itemAt(layer, frame)->identifier()};
+    const std::shared_ptr<Model::LayerItem> item = scene.itemAt(layer, frame);
+    if (!item)
+        return {};
+    return {scene.layerAt(layer)->identifier(), item->identifier()};
 }
 
 // Makes (layer, frame) a distant clone of (originalLayer, originalFrame),
