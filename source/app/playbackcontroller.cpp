@@ -81,8 +81,13 @@ public:
     QAudioDevice m_audioDevice;
     QMediaDevices *m_mediaDevices = nullptr;
 
-    void restartElapsedClock()
+    // Frames are counted from now: the counts start again at frame 0.
+    void startFrameClock()
     {
+        m_lastElapsedMs = 0;
+        m_lastTickFrame = 0;
+        m_paused = false;
+        m_frameTimer->start();
         m_clockStart = m_clock();
         m_clockValid = true;
     }
@@ -272,11 +277,7 @@ void PlaybackController::startRun()
         return;
     }
     d->m_startFrame = d->m_activeFrame;
-    d->m_lastElapsedMs = 0;
-    d->m_lastTickFrame = 0;
-    d->m_paused = false;
-    d->m_frameTimer->start();
-    d->restartElapsedClock();
+    d->startFrameClock();
     Q_EMIT playbackChanged(true);
     tick();
 }
@@ -319,11 +320,7 @@ bool PlaybackController::resumePlayback(int frameId)
         playAudioFrom(frameId, d->has(Loop));
     if (d->m_audioWaitTimer->isActive())
         return true;
-    d->m_lastElapsedMs = 0;
-    d->m_lastTickFrame = 0;
-    d->m_paused = false;
-    d->m_frameTimer->start();
-    d->restartElapsedClock();
+    d->startFrameClock();
     tick();
     return true;
 }
@@ -453,11 +450,7 @@ void PlaybackController::audioWaitTimedOut()
 
 void PlaybackController::startClock()
 {
-    d->m_lastElapsedMs = 0;
-    d->m_lastTickFrame = 0;
-    d->m_paused = false;
-    d->m_frameTimer->start();
-    d->restartElapsedClock();
+    d->startFrameClock();
     // Counting begins now, from the frame the sound was started at.
     d->m_startFrame = d->m_currentFrame;
     Q_EMIT showFrame(d->m_currentFrame);

@@ -357,27 +357,28 @@ void Timeline::setRange(int lower, int upper)
 
 void Timeline::setRangeLower(int value)
 {
-    int v = std::min(d->m_rangeUpper, d->withinLimits(value));
-    if (v == d->m_rangeUpper && v != d->m_minimum)
-        --v;
-    if (d->m_rangeLower == v && d->m_positionLower == v)
-        return;
-    d->m_rangeLower = v;
-    d->m_positionLower = v;
-    Q_EMIT rangeChanged(d->m_rangeLower, d->m_rangeUpper);
-    clampValue();
-    update();
+    setRangeEnd(true, value);
 }
 
 void Timeline::setRangeUpper(int value)
 {
-    int v = std::max(d->m_rangeLower, d->withinLimits(value));
-    if (v == d->m_rangeLower && v != d->m_maximum)
-        ++v;
-    if (d->m_rangeUpper == v && d->m_positionUpper == v)
+    setRangeEnd(false, value);
+}
+
+void Timeline::setRangeEnd(bool lower, int value)
+{
+    // Each end stops one frame short of the other, unless the limits leave
+    // room for a single frame only.
+    const int other = lower ? d->m_rangeUpper : d->m_rangeLower;
+    int v = lower ? std::min(other, d->withinLimits(value)) : std::max(other, d->withinLimits(value));
+    if (v == other && v != (lower ? d->m_minimum : d->m_maximum))
+        v += lower ? -1 : 1;
+    int &end = lower ? d->m_rangeLower : d->m_rangeUpper;
+    int &position = lower ? d->m_positionLower : d->m_positionUpper;
+    if (end == v && position == v)
         return;
-    d->m_rangeUpper = v;
-    d->m_positionUpper = v;
+    end = v;
+    position = v;
     Q_EMIT rangeChanged(d->m_rangeLower, d->m_rangeUpper);
     clampValue();
     update();
@@ -400,22 +401,23 @@ void Timeline::setRangePositions(int positionLower, int positionUpper)
 
 void Timeline::setRangePositionLower(int position)
 {
-    const int v = std::min(d->m_rangeUpper, d->withinLimits(position));
-    if (v == d->m_positionLower)
-        return;
-    d->m_positionLower = v;
-    if (d->m_dragState == DragLowerHandle)
-        Q_EMIT rangeSliderMoved(d->m_positionLower, d->m_positionUpper);
-    update();
+    setRangePositionEnd(true, position);
 }
 
 void Timeline::setRangePositionUpper(int position)
 {
-    const int v = std::max(d->m_rangeLower, d->withinLimits(position));
-    if (v == d->m_positionUpper)
+    setRangePositionEnd(false, position);
+}
+
+void Timeline::setRangePositionEnd(bool lower, int position)
+{
+    const int frame = d->withinLimits(position);
+    const int v = lower ? std::min(d->m_rangeUpper, frame) : std::max(d->m_rangeLower, frame);
+    int &end = lower ? d->m_positionLower : d->m_positionUpper;
+    if (v == end)
         return;
-    d->m_positionUpper = v;
-    if (d->m_dragState == DragUpperHandle)
+    end = v;
+    if (d->m_dragState == (lower ? DragLowerHandle : DragUpperHandle))
         Q_EMIT rangeSliderMoved(d->m_positionLower, d->m_positionUpper);
     update();
 }
@@ -731,23 +733,19 @@ void Timeline::handleMove(const QPointF &position)
         }
         break;
     }
-    case DragLowerHandle: {
-        d->m_lowerBubble->show();
-        d->m_lowerHandlePixel = clampInto(pointerX, d->m_rangeSpanStart, d->rangePixel(d->m_rangeUpper));
-        const int v = std::min(d->m_rangeUpper, d->withinLimits(d->rangeFrame(d->m_lowerHandlePixel)));
-        if (v != d->m_positionLower) {
-            d->m_positionLower = v;
-            Q_EMIT rangeSliderMoved(d->m_positionLower, d->m_positionUpper);
-        }
-        placeBubbles();
-        break;
-    }
+    case DragLowerHandle:
     case DragUpperHandle: {
-        d->m_upperBubble->show();
-        d->m_upperHandlePixel = clampInto(pointerX, d->rangePixel(d->m_rangeLower), d->m_rangeSpanEnd);
-        const int v = std::max(d->m_rangeLower, d->withinLimits(d->rangeFrame(d->m_upperHandlePixel)));
-        if (v != d->m_positionUpper) {
-            d->m_positionUpper = v;
+        // A handle stops at the other one: they may meet while dragged.
+        const bool lower = d->m_dragState == DragLowerHandle;
+        (lower ? d->m_lowerBubble : d->m_upperBubble)->show();
+        int &pixel = lower ? d->m_lowerHandlePixel : d->m_upperHandlePixel;
+        pixel = lower ? clampInto(pointerX, d->m_rangeSpanStart, d->rangePixel(d->m_rangeUpper))
+                      : clampInto(pointerX, d->rangePixel(d->m_rangeLower), d->m_rangeSpanEnd);
+        const int frame = d->withinLimits(d->rangeFrame(pixel));
+        const int v = lower ? std::min(d->m_rangeUpper, frame) : std::max(d->m_rangeLower, frame);
+        int &handlePosition = lower ? d->m_positionLower : d->m_positionUpper;
+        if (v != handlePosition) {
+            handlePosition = v;
             Q_EMIT rangeSliderMoved(d->m_positionLower, d->m_positionUpper);
         }
         placeBubbles();
@@ -796,33 +794,15 @@ void Timeline::mouseReleaseEvent(QMouseEvent *event)
         Q_EMIT sliderReleased(d->m_sliderPosition);
         break;
     }
-    case DragLowerHandle: {
-        int v = std::min(d->m_rangeUpper, d->withinLimits(d->m_positionLower));
+    case DragLowerHandle:
         // Handles released on each other leave a range of two frames.
-        if (v == d->m_rangeUpper && v != d->m_minimum)
-            --v;
-        if (d->m_rangeLower != v || d->m_positionLower != v) {
-            d->m_rangeLower = v;
-            d->m_positionLower = v;
-            Q_EMIT rangeChanged(d->m_rangeLower, d->m_rangeUpper);
-            clampValue();
-        }
+        setRangeLower(d->m_positionLower);
         Q_EMIT rangeSliderReleased();
         break;
-    }
-    case DragUpperHandle: {
-        int v = std::max(d->m_rangeLower, d->withinLimits(d->m_positionUpper));
-        if (v == d->m_rangeLower && v != d->m_maximum)
-            ++v;
-        if (d->m_rangeUpper != v || d->m_positionUpper != v) {
-            d->m_rangeUpper = v;
-            d->m_positionUpper = v;
-            Q_EMIT rangeChanged(d->m_rangeLower, d->m_rangeUpper);
-            clampValue();
-        }
+    case DragUpperHandle:
+        setRangeUpper(d->m_positionUpper);
         Q_EMIT rangeSliderReleased();
         break;
-    }
     case DragMiddle:
         setRangeInternal(d->m_positionLower, d->m_positionUpper, true);
         Q_EMIT rangeSliderReleased();

@@ -85,6 +85,8 @@ protected:
 
 private:
     void setRangeInternal(int lower, int upper, bool emitChanged);
+    void setRangeEnd(bool lower, int value);
+    void setRangePositionEnd(bool lower, int position);
     void clampValue();
     void handleMove(const QPointF &position);
     void placeBubbles();

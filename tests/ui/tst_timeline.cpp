@@ -75,6 +75,25 @@ int tickCount(const QImage &image, int row)
     return count;
 }
 
+// What the knob reports while it is pressed, dragged and let go.
+struct KnobSpies
+{
+    explicit KnobSpies(UI::Timeline &timeline)
+        : pressed(&timeline, &UI::Timeline::sliderPressed)
+        , moved(&timeline, &UI::Timeline::sliderMoved)
+        , dragged(&timeline, &UI::Timeline::sliderDragged)
+        , released(&timeline, &UI::Timeline::sliderReleased)
+        , values(&timeline, &UI::Timeline::valueChanged)
+    {
+    }
+
+    QSignalSpy pressed;
+    QSignalSpy moved;
+    QSignalSpy dragged;
+    QSignalSpy released;
+    QSignalSpy values;
+};
+
 struct Setup
 {
     int minimum;
@@ -304,67 +323,59 @@ void TestTimeline::knobDrags()
 {
     UI::Timeline &timeline = *m_timeline;
     setUp(timeline, {1, 100, 1, 100, 50});
-    QSignalSpy pressed(&timeline, &UI::Timeline::sliderPressed);
-    QSignalSpy moved(&timeline, &UI::Timeline::sliderMoved);
-    QSignalSpy dragged(&timeline, &UI::Timeline::sliderDragged);
-    QSignalSpy released(&timeline, &UI::Timeline::sliderReleased);
-    QSignalSpy values(&timeline, &UI::Timeline::valueChanged);
+    KnobSpies spies(timeline);
 
     // Grabbed a little off its centre, the knob keeps that offset.
     const int knob = playheadPixel(timeline, 50);
     mouse(timeline, QEvent::MouseButtonPress, QPoint(knob + 3, PlayheadY + 2));
-    QCOMPARE(pressed.count(), 1);
-    QCOMPARE(moved.count(), 0);
+    QCOMPARE(spies.pressed.count(), 1);
+    QCOMPARE(spies.moved.count(), 0);
     mouse(timeline, QEvent::MouseMove, QPoint(knob + 5, PlayheadY + 2));
-    QCOMPARE(dragged.count(), 0);
+    QCOMPARE(spies.dragged.count(), 0);
     for (int step = 1; step <= 8; ++step)
         mouse(timeline, QEvent::MouseMove, QPoint(knob + 3 + 40 * step, PlayheadY));
-    QCOMPARE(dragged.count(), 1);
-    QVERIFY(moved.count() >= 8);
+    QCOMPARE(spies.dragged.count(), 1);
+    QVERIFY(spies.moved.count() >= 8);
     // The value stays until the release commits the position.
     QCOMPARE(timeline.value(), 50);
     const int position = timeline.sliderPosition();
     const int pixel = knob + 320;
     QCOMPARE(position, QStyle::sliderValueFromPosition(1, 100, pixel - PlayheadStart, PlayheadEnd - PlayheadStart));
     QVERIFY(position > 80);
-    QCOMPARE(moved.last().at(0).toInt(), position);
+    QCOMPARE(spies.moved.last().at(0).toInt(), position);
     mouse(timeline, QEvent::MouseButtonRelease, QPoint(knob + 3 + 320, PlayheadY));
     QCOMPARE(timeline.value(), position);
-    QCOMPARE(values.count(), 1);
-    QCOMPARE(released.count(), 1);
-    QCOMPARE(released.at(0).at(0).toInt(), position);
+    QCOMPARE(spies.values.count(), 1);
+    QCOMPARE(spies.released.count(), 1);
+    QCOMPARE(spies.released.at(0).at(0).toInt(), position);
 
     // One report per drag, however long.
     drag(timeline, QPoint(playheadPixel(timeline, position), PlayheadY),
          {QPoint(200, PlayheadY), QPoint(150, PlayheadY), QPoint(100, PlayheadY)});
-    QCOMPARE(dragged.count(), 2);
+    QCOMPARE(spies.dragged.count(), 2);
     // Dragged beyond the end, the knob stops at the last frame of the range.
     drag(timeline, QPoint(playheadPixel(timeline, timeline.value()), PlayheadY), {QPoint(Width + 50, PlayheadY)});
     QCOMPARE(timeline.value(), 100);
-    QCOMPARE(dragged.count(), 3);
+    QCOMPARE(spies.dragged.count(), 3);
 }
 
 void TestTimeline::pressAwayFromTheKnobJumps()
 {
     UI::Timeline &timeline = *m_timeline;
     setUp(timeline, {1, 100, 1, 100, 50});
-    QSignalSpy pressed(&timeline, &UI::Timeline::sliderPressed);
-    QSignalSpy moved(&timeline, &UI::Timeline::sliderMoved);
-    QSignalSpy dragged(&timeline, &UI::Timeline::sliderDragged);
-    QSignalSpy values(&timeline, &UI::Timeline::valueChanged);
-    QSignalSpy released(&timeline, &UI::Timeline::sliderReleased);
+    KnobSpies spies(timeline);
 
     const QPoint at(playheadPixel(timeline, 80), PlayheadY - 10);
     mouse(timeline, QEvent::MouseButtonPress, at);
-    QCOMPARE(pressed.count(), 1);
-    QCOMPARE(moved.count(), 1);
-    QCOMPARE(moved.at(0).at(0).toInt(), 80);
+    QCOMPARE(spies.pressed.count(), 1);
+    QCOMPARE(spies.moved.count(), 1);
+    QCOMPARE(spies.moved.at(0).at(0).toInt(), 80);
     QCOMPARE(timeline.value(), 50);
     mouse(timeline, QEvent::MouseButtonRelease, at);
-    QCOMPARE(values.count(), 1);
+    QCOMPARE(spies.values.count(), 1);
     QCOMPARE(timeline.value(), 80);
-    QCOMPARE(released.count(), 1);
-    QCOMPARE(dragged.count(), 0);
+    QCOMPARE(spies.released.count(), 1);
+    QCOMPARE(spies.dragged.count(), 0);
 }
 
 void TestTimeline::handlesPushEachOther_data()
