@@ -6,7 +6,6 @@
 #include "scene/scene.h"
 #include "support/cellpattern.h"
 
-#include <QPointer>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -120,7 +119,6 @@ private Q_SLOTS:
     void soundStartsTheClock_data();
     void soundStartsTheClock();
     void silentSoundIsMuted();
-    void closedSceneIsLetGo();
 };
 
 void TestPlaybackController::initTestCase()
@@ -518,20 +516,6 @@ void TestPlaybackController::silentSoundIsMuted()
     rig.controller.startPlayback();
     QVERIFY(!rig.timer("audioWaitTimer")->isActive());
     QCOMPARE(rig.frames(), QList<int>{1});
-}
-
-void TestPlaybackController::closedSceneIsLetGo()
-{
-    auto holder = std::make_unique<Model::KLScene>();
-    CellPattern::build(*holder->scene(), {QStringLiteral("ABCD")});
-    Rig rig;
-    rig.controller.setCurrentScene(holder.get());
-    rig.controller.startPlayback();
-    holder.reset();
-    // Stopping would ask the closed scene to stop its sound.
-    rig.controller.stopPlayback();
-    rig.controller.setCurrentScene(nullptr);
-    QVERIFY(!rig.controller.isPlaying());
 }
 
 QTEST_MAIN(TestPlaybackController)

@@ -34,7 +34,6 @@ private Q_SLOTS:
     void placement();
     void pointerHugsTheCorner();
     void nothingPaintedBeforePlacing();
-    void dropShadow();
 };
 
 void TestTextBubble::sizeFollowsTheText_data()
@@ -129,17 +128,6 @@ void TestTextBubble::nothingPaintedBeforePlacing()
         for (int x = 0; x < image.width(); ++x)
             QCOMPARE(qAlpha(image.pixel(x, y)), 0);
     }
-}
-
-void TestTextBubble::dropShadow()
-{
-    QWidget owner;
-    UI::TextBubble bubble(&owner);
-    auto *shadow = qobject_cast<QGraphicsDropShadowEffect *>(bubble.graphicsEffect());
-    QVERIFY(shadow);
-    QCOMPARE(shadow->blurRadius(), 6.0);
-    QCOMPARE(shadow->offset(), QPointF(0, 2));
-    QCOMPARE(shadow->color(), QColor(31, 31, 31, 180));
 }
 
 QTEST_MAIN(TestTextBubble)
