@@ -599,30 +599,25 @@ void Timeline::paintEvent(QPaintEvent *event)
     const double centreY = d->m_playheadCentreY;
     const double radius = d->m_trackRadius;
     const double halfPen = d->m_trackPen.widthF() / 2;
+    const auto openTrack = [&](double from, double to, double linesFrom, double linesTo, const QRectF &keep) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(d->m_playheadTrackGradient);
+        painter.setOpacity(0.5);
+        painter.drawRect(QRectF(from, centreY - radius, to - from, 2 * radius));
+        painter.setOpacity(1.0);
+        painter.setPen(d->m_trackPen);
+        painter.drawLine(QLineF(linesFrom, centreY - radius, linesTo, centreY - radius));
+        painter.drawLine(QLineF(linesFrom, centreY + radius, linesTo, centreY + radius));
+        painter.setClipRect(keep, Qt::IntersectClip);
+    };
     painter.save();
     if (lower != d->m_minimum) {
         const int x = d->playheadPixel(lower, lower, upper);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(d->m_playheadTrackGradient);
-        painter.setOpacity(0.5);
-        painter.drawRect(QRectF(0, centreY - radius, x, 2 * radius));
-        painter.setOpacity(1.0);
-        painter.setPen(d->m_trackPen);
-        painter.drawLine(QLineF(0, centreY - radius, x - halfPen, centreY - radius));
-        painter.drawLine(QLineF(0, centreY + radius, x - halfPen, centreY + radius));
-        painter.setClipRect(QRectF(x, 0, width() - x, height()), Qt::IntersectClip);
+        openTrack(0, x, 0, x - halfPen, QRectF(x, 0, width() - x, height()));
     }
     if (upper != d->m_maximum) {
         const int x = d->playheadPixel(upper + 1, lower, upper);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(d->m_playheadTrackGradient);
-        painter.setOpacity(0.5);
-        painter.drawRect(QRectF(x, centreY - radius, width() - x, 2 * radius));
-        painter.setOpacity(1.0);
-        painter.setPen(d->m_trackPen);
-        painter.drawLine(QLineF(x + halfPen, centreY - radius, width(), centreY - radius));
-        painter.drawLine(QLineF(x + halfPen, centreY + radius, width(), centreY + radius));
-        painter.setClipRect(QRectF(0, 0, x, height()), Qt::IntersectClip);
+        openTrack(x, width(), x + halfPen, width(), QRectF(0, 0, x, height()));
     }
     painter.setPen(d->m_trackPen);
     painter.setBrush(d->m_playheadTrackGradient);
