@@ -441,6 +441,7 @@ void PlaybackController::onAudioStateChanged(Model::AudioState state)
 
 void PlaybackController::audioWaitTimedOut()
 {
+    d->m_audioWaitTimer->stop();
     if (Model::Scene *scene = d->m_scene) {
         scene->stopAudioPlayback();
         scene->setAudioEnabled(false);
