@@ -216,6 +216,7 @@ void TestReferenceDisplay::opensCentredAtAHalving_data()
     QTest::newRow("4K halved twice") << QSize(3840, 2160) << QRect(480, 250, 960, 540);
     QTest::newRow("full HD halved once") << QSize(1920, 1080) << QRect(480, 250, 960, 540);
     QTest::newRow("HD as it is") << QSize(1280, 720) << QRect(320, 160, 1280, 720);
+    QTest::newRow("no scene: half the screen") << QSize() << QRect(480, 260, 960, 520);
 }
 
 void TestReferenceDisplay::opensCentredAtAHalving()
@@ -226,7 +227,7 @@ void TestReferenceDisplay::opensCentredAtAHalving()
     if (!isSingleHomeScreen())
         QSKIP("Needs the single screen of 1920 x 1040 that ctest starts this test with");
     QWidget mainWindow;
-    const auto holder = pictureScene(frame);
+    const auto holder = frame.isValid() ? pictureScene(frame) : nullptr;
     UI::ReferenceDisplay display(&mainWindow);
     display.setCurrentScene(holder.get());
     display.show();
