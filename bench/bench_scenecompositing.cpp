@@ -28,66 +28,19 @@ using namespace BenchSupport;
 
 namespace {
 
-constexpr int LayerCount = 5;
 constexpr int FrameCount = 12;
 constexpr int ActiveFrame = 6;
-constexpr int BacklightSteps = 4;
 constexpr int StrokeSamples = 200;
 
 using InputPoint = Model::SingleStroke::InputPoint;
-
-const QList<QColor> LayerColours{Qt::black, Qt::darkBlue, Qt::darkRed, Qt::darkGreen, Qt::darkMagenta};
-
-// The coverage of one drawing: a figure of a dozen anti-aliased pencil-like
-// curves of 3 to 9 pixels, somewhere else for every layer and frame, as an
-// animator's cleaned-up drawing might cover a third of the frame. inked,
-// when given, receives the rectangle that holds the ink.
-QImage coverage(int layer, int frame, QRect *inked = nullptr)
-{
-    QImage image(Width, Height, QImage::Format_Alpha8);
-    image.fill(0);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QRectF bounds;
-    const QPointF centre(400.0 + layer * 280.0 + frame * 12.0, 300.0 + layer * 90.0 + frame * 8.0);
-    for (int i = 0; i < 12; ++i) {
-        QPainterPath path;
-        const double phase = i * 0.5 + layer + frame * 0.1;
-        path.moveTo(centre + QPointF(-300.0, i * 30.0 - 180.0));
-        for (int s = 1; s <= 30; ++s) {
-            const double x = -300.0 + s * 20.0;
-            path.lineTo(centre + QPointF(x, i * 30.0 - 180.0 + 50.0 * std::sin(x / 90.0 + phase)));
-        }
-        painter.setPen(QPen(QColor(0, 0, 0, 255), 3.0 + (i % 4) * 2.0, Qt::SolidLine, Qt::RoundCap));
-        painter.drawPath(path);
-        bounds |= path.boundingRect();
-    }
-    if (inked)
-        *inked = bounds.toAlignedRect().adjusted(-6, -6, 6, 6) & image.rect();
-    return image;
-}
 
 // Five stroke layers of twelve drawings each, the frame range over all of
 // them, the active frame in the middle, and a backlight of four steps on
 // either side over every visible layer or over the active layer alone.
 std::unique_ptr<Model::Scene> makeScene(bool activeLayerOnly = false)
 {
-    Model::initAlphaCompositionTables();
     auto scene = std::make_unique<Model::Scene>();
-    scene->setFrameSize(QSize(Width, Height), KL::FitMode::FitModeIgnore);
-    for (int l = 0; l < LayerCount; ++l) {
-        auto layer = std::make_shared<Model::StrokeLayer>(LayerColours.at(l), QSize(Width, Height), scene.get());
-        while (layer->frameCount() < FrameCount)
-            layer->insertCell(layer->frameCount(), layer->newCell());
-        // Like a drawing of pen strokes, each holds its ink within tight
-        // bounds.
-        for (int f = 1; f <= FrameCount; ++f) {
-            QRect inked;
-            const QImage ink = coverage(l, f, &inked);
-            layer->addStroke(f, std::make_unique<Model::BitmapStroke>(ink.copy(inked), inked));
-        }
-        scene->insertLayer(layer, scene->layerCount());
-    }
+    fillInkedScene(*scene, FrameCount, 1);
     scene->setFrameRange(1, FrameCount, ActiveFrame, 0);
 
     Model::BacklightSettings backlight;
@@ -152,13 +105,14 @@ void BM_SceneUpdateCachedFramePixmapBaselineQPainter(benchmark::State &state)
 {
     QList<QImage> images;
     for (int i = 0; i < 13; ++i) {
-        const int layer = i < LayerCount ? i : 0;
-        const int frame = i < LayerCount ? ActiveFrame : (i - LayerCount < 4 ? i - LayerCount + 2 : i - LayerCount + 3);
-        QImage indexed = coverage(layer, frame);
+        const int layer = i < InkedLayerCount ? i : 0;
+        const int frame = i < InkedLayerCount ? ActiveFrame
+                                              : (i - InkedLayerCount < 4 ? i - InkedLayerCount + 2 : i - InkedLayerCount + 3);
+        QImage indexed = inkedCoverage(layer, frame);
         indexed.reinterpretAsFormat(QImage::Format_Indexed8);
         QList<QRgb> table;
         for (int a = 0; a < 256; ++a) {
-            QColor colour = LayerColours.at(layer);
+            QColor colour = InkedLayerColours.at(layer);
             colour.setAlpha(a);
             table.append(colour.rgba());
         }

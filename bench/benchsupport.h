@@ -1,15 +1,21 @@
 #pragma once
 
-// Helpers the benchmarks share: the renderer, full-HD masks, latency figures
-// and a sound file.
+// Helpers the benchmarks share: the renderer, full-HD masks and scenes,
+// latency figures and a sound file.
 
+#include "layers/layeritem.h"
+#include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
 #include "render/offscreenrenderer.h"
+#include "scene/scene.h"
+#include "strokes/bitmapstroke.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QDataStream>
 #include <QIODevice>
 #include <QImage>
+#include <QList>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
@@ -23,6 +29,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace BenchSupport {
@@ -83,6 +90,64 @@ QImage scribbledMask(quint32 seed, Pen pen)
         painter.drawPath(path);
     }
     return image;
+}
+
+inline constexpr int InkedLayerCount = 5;
+inline const QList<QColor> InkedLayerColours{Qt::black, Qt::darkBlue, Qt::darkRed, Qt::darkGreen, Qt::darkMagenta};
+
+// The coverage of one drawing: a figure of a dozen anti-aliased pencil-like
+// curves of 3 to 9 pixels, somewhere else for every layer and frame, as an
+// animator's cleaned-up drawing might cover a third of the frame. inked,
+// when given, receives the rectangle that holds the ink.
+inline QImage inkedCoverage(int layer, int frame, QRect *inked = nullptr)
+{
+    QImage image(Width, Height, QImage::Format_Alpha8);
+    image.fill(0);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QRectF bounds;
+    const QPointF centre(400.0 + layer * 280.0 + frame * 12.0, 300.0 + layer * 90.0 + frame * 8.0);
+    for (int i = 0; i < 12; ++i) {
+        QPainterPath path;
+        const double phase = i * 0.5 + layer + frame * 0.1;
+        path.moveTo(centre + QPointF(-300.0, i * 30.0 - 180.0));
+        for (int s = 1; s <= 30; ++s) {
+            const double x = -300.0 + s * 20.0;
+            path.lineTo(centre + QPointF(x, i * 30.0 - 180.0 + 50.0 * std::sin(x / 90.0 + phase)));
+        }
+        painter.setPen(QPen(QColor(0, 0, 0, 255), 3.0 + (i % 4) * 2.0, Qt::SolidLine, Qt::RoundCap));
+        painter.drawPath(path);
+        bounds |= path.boundingRect();
+    }
+    if (inked)
+        *inked = bounds.toAlignedRect().adjusted(-6, -6, 6, 6) & image.rect();
+    return image;
+}
+
+// Fills an empty scene: full-HD frames, five stroke layers of `drawings`
+// drawings each, every drawing held for `hold` frames and holding its ink
+// within tight bounds, as pen strokes do. The frame range spans every frame,
+// frame 1 of the top layer is active and the backlight is off.
+inline void fillInkedScene(Model::Scene &scene, int drawings, int hold)
+{
+    Model::initAlphaCompositionTables();
+    scene.setFrameSize(QSize(Width, Height), KL::FitMode::FitModeIgnore);
+    for (int l = 0; l < InkedLayerCount; ++l) {
+        auto layer = std::make_shared<Model::StrokeLayer>(InkedLayerColours.at(l), QSize(Width, Height), &scene);
+        for (int d = 1; d <= drawings; ++d) {
+            const int frame = (d - 1) * hold + 1;
+            if (layer->frameCount() < frame)
+                layer->insertCell(layer->frameCount(), layer->newCell());
+            QRect inked;
+            const QImage ink = inkedCoverage(l, d, &inked);
+            layer->addStroke(frame, std::make_unique<Model::BitmapStroke>(ink.copy(inked), inked));
+            for (int h = 1; h < hold; ++h)
+                layer->insertCell(layer->frameCount(), std::make_shared<Model::LayerItem>(layer->cell(frame)));
+        }
+        scene.insertLayer(layer, scene.layerCount());
+    }
+    scene.updateMaxFrameNumber();
+    scene.setFrameRange(1, drawings * hold, 1, 0);
 }
 
 // Taken by value: the partial sort reorders the values.

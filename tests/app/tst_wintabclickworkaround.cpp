@@ -1,0 +1,99 @@
+#include "wintabclickworkaround.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPointingDevice>
+#include <QTest>
+#include <QWidget>
+
+namespace {
+
+// Counts the presses and releases that reach it.
+class Target : public QWidget
+{
+public:
+    int presses = 0;
+    int releases = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent *) override { ++presses; }
+    void mouseReleaseEvent(QMouseEvent *) override { ++releases; }
+};
+
+} // namespace
+
+// The filter drops only presses that the platform makes up from a pen or an
+// eraser, and only while WinTab is on.
+class TestWinTabClickWorkaround : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+    void switchReadsBack();
+    void penPressesAreDropped_data();
+    void penPressesAreDropped();
+};
+
+void TestWinTabClickWorkaround::cleanup()
+{
+    WinTabClickWorkaround::setWinTabEnabled(false);
+}
+
+void TestWinTabClickWorkaround::switchReadsBack()
+{
+    QVERIFY(!WinTabClickWorkaround::isWinTabEnabled());
+    WinTabClickWorkaround::setWinTabEnabled(true);
+    QVERIFY(WinTabClickWorkaround::isWinTabEnabled());
+    WinTabClickWorkaround::setWinTabEnabled(false);
+    QVERIFY(!WinTabClickWorkaround::isWinTabEnabled());
+}
+
+void TestWinTabClickWorkaround::penPressesAreDropped_data()
+{
+    QTest::addColumn<int>("deviceType");
+    QTest::addColumn<int>("pointerType");
+    QTest::addColumn<bool>("winTab");
+    QTest::addColumn<bool>("pressArrives");
+
+    const int stylus = int(QInputDevice::DeviceType::Stylus);
+    const int pen = int(QPointingDevice::PointerType::Pen);
+    const int eraser = int(QPointingDevice::PointerType::Eraser);
+    QTest::newRow("pen with WinTab") << stylus << pen << true << false;
+    QTest::newRow("eraser with WinTab") << stylus << eraser << true << false;
+    QTest::newRow("mouse with WinTab") << int(QInputDevice::DeviceType::Mouse)
+                                       << int(QPointingDevice::PointerType::Generic) << true << true;
+    QTest::newRow("finger with WinTab") << int(QInputDevice::DeviceType::TouchScreen)
+                                        << int(QPointingDevice::PointerType::Finger) << true << true;
+    QTest::newRow("pen without WinTab") << stylus << pen << false << true;
+}
+
+void TestWinTabClickWorkaround::penPressesAreDropped()
+{
+    QFETCH(int, deviceType);
+    QFETCH(int, pointerType);
+    QFETCH(bool, winTab);
+    QFETCH(bool, pressArrives);
+
+    const QPointingDevice device(QStringLiteral("test device"), 4242, QInputDevice::DeviceType(deviceType),
+                                 QPointingDevice::PointerType(pointerType), QInputDevice::Capability::Position, 1, 3);
+    WinTabClickWorkaround::setWinTabEnabled(winTab);
+    WinTabClickWorkaround filter;
+    qApp->installEventFilter(&filter);
+
+    Target target;
+    const QPointF at(5, 5);
+    QMouseEvent press(QEvent::MouseButtonPress, at, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier, &device);
+    QApplication::sendEvent(&target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, at, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier,
+                        &device);
+    QApplication::sendEvent(&target, &release);
+    qApp->removeEventFilter(&filter);
+
+    QCOMPARE(target.presses, pressArrives ? 1 : 0);
+    // Only the press starts a gesture; everything else passes.
+    QCOMPARE(target.releases, 1);
+}
+
+QTEST_MAIN(TestWinTabClickWorkaround)
+#include "tst_wintabclickworkaround.moc"
