@@ -16,3 +16,5 @@ kl_add_test_run(tst_referencedisplay_twoscreens TARGET tst_referencedisplay
 # the others take their events straight and run off screen.
 kl_add_test(tst_controlsbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_controlsbar.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_controlsbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_toolpocket SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolpocket.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
