@@ -18,3 +18,5 @@ kl_add_test(tst_controlsbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_controlsbar.cp
 set_tests_properties(tst_controlsbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_toolpocket SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolpocket.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
