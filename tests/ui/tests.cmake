@@ -20,3 +20,4 @@ kl_add_test(tst_toolpocket SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolpocket.cpp 
 set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LIBS ui WIDGETS)
