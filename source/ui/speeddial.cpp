@@ -1,6 +1,7 @@
 #include "speeddial.h"
 
 #include "speeddialgraphicseffect.h"
+#include "tooltips.h"
 #include "uiresources.h"
 
 #include "actions/actionmanager.h"
@@ -16,7 +17,6 @@
 #include <QStyle>
 #include <QSvgRenderer>
 #include <QTimer>
-#include <QToolTip>
 
 #include <cmath>
 
@@ -189,14 +189,7 @@ bool SpeedDial::event(QEvent *event)
         break;
     case QEvent::ToolTip: {
         auto *help = static_cast<QHelpEvent *>(event);
-        const QString text = d->m_effect->toolTipText(help->pos());
-        if (text.isEmpty()) {
-            QToolTip::hideText();
-            event->ignore();
-        } else {
-            QToolTip::showText(help->globalPos(), text);
-        }
-        return true;
+        return answerToolTip(help, d->m_effect->toolTipText(help->pos()));
     }
     default:
         break;

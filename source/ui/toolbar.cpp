@@ -1,6 +1,7 @@
 #include "toolbar.h"
 
 #include "toolbarhandle.h"
+#include "tooltips.h"
 #include "uiresources.h"
 
 #include "actions/actionmanager.h"
@@ -14,7 +15,6 @@
 #include <QPainter>
 #include <QPointer>
 #include <QSvgRenderer>
-#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -272,12 +272,11 @@ bool ToolBar::event(QEvent *event)
         return QWidget::event(event);
     auto *help = static_cast<QHelpEvent *>(event);
     const Cell cell = d->cellAt(help->pos());
-    if (!cell.isValid()) {
-        QToolTip::hideText();
-        event->ignore();
-    } else if (QAction *action = d->actionAt(cell)) {
-        QToolTip::showText(help->globalPos(), action->toolTip());
-    }
+    if (!cell.isValid())
+        return answerToolTip(help, QString());
+    // Over a spacer a tip that shows stays.
+    if (QAction *action = d->actionAt(cell))
+        return answerToolTip(help, action->toolTip());
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "toolpocket.h"
 
+#include "tooltips.h"
 #include "uiresources.h"
 
 #include "settings/settings.h"
@@ -11,7 +12,6 @@
 #include <QPainter>
 #include <QPointer>
 #include <QSvgRenderer>
-#include <QToolTip>
 
 #include <cmath>
 
@@ -163,14 +163,7 @@ bool ToolPocket::event(QEvent *event)
         return QWidget::event(event);
     auto *help = static_cast<QHelpEvent *>(event);
     const QAction *action = this->action(d->slotAt(help->pos()));
-    const QString text = action ? action->toolTip() : QString();
-    if (text.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-    } else {
-        QToolTip::showText(help->globalPos(), text);
-    }
-    return true;
+    return answerToolTip(help, action ? action->toolTip() : QString());
 }
 
 void ToolPocket::focusInEvent(QFocusEvent *event)
