@@ -56,7 +56,6 @@ private Q_SLOTS:
     void hidingTriggersNothing();
     void openedAwayFromTheCentreWaits();
     void selectAndHideShowsFeedbackThenHides();
-    void selectAndHideWithNothingChosenHides();
     void actionLists();
     void sizeFollowsTheScale_data();
     void sizeFollowsTheScale();
@@ -150,24 +149,31 @@ void TestSpeedDial::directionChoosesSlot()
 void TestSpeedDial::centreReleaseTriggersNothing_data()
 {
     QTest::addColumn<bool>("hideAfterSelection");
+    QTest::addColumn<bool>("byKey");
 
-    QTest::newRow("stays open") << false;
-    QTest::newRow("hides") << true;
+    QTest::newRow("released, stays open") << false << false;
+    QTest::newRow("released, hides") << true << false;
+    QTest::newRow("key released") << false << true;
 }
 
 void TestSpeedDial::centreReleaseTriggersNothing()
 {
     QFETCH(bool, hideAfterSelection);
+    QFETCH(bool, byKey);
 
     m_dial->setHideAfterSelection(hideAfterSelection);
     open();
     QCOMPARE(QWidget::mouseGrabber(), m_dial);
     // Out to a slot and back into the dead centre.
     sendMouse(m_dial, QEvent::MouseMove, pointerAt(90));
-    release(pointerAt(90, 46));
+    sendMouse(m_dial, QEvent::MouseMove, pointerAt(90, 46));
+    if (byKey)
+        m_dial->selectAndHide();
+    else
+        sendMouse(m_dial, QEvent::MouseButtonRelease, pointerAt(90, 46));
     QVERIFY(m_selected->isEmpty());
     QVERIFY(!m_dial->isSelectionTimerActive());
-    QCOMPARE(m_dial->isVisible(), !hideAfterSelection);
+    QCOMPARE(m_dial->isVisible(), !hideAfterSelection && !byKey);
     QVERIFY(QWidget::mouseGrabber() != m_dial);
 }
 
@@ -250,14 +256,6 @@ void TestSpeedDial::selectAndHideShowsFeedbackThenHides()
     QCOMPARE(triggered.count(), 1);
 }
 
-void TestSpeedDial::selectAndHideWithNothingChosenHides()
-{
-    open();
-    m_dial->selectAndHide();
-    QVERIFY(!m_dial->isVisible());
-    QVERIFY(m_selected->isEmpty());
-}
-
 void TestSpeedDial::actionLists()
 {
     UI::SpeedDialGraphicsEffect *effect = m_dial->effect();
@@ -294,14 +292,13 @@ void TestSpeedDial::sizeFollowsTheScale()
     m_dial->updateUISize();
     QCOMPARE(m_dial->size(), QSize(diameter, diameter));
 
-    // The dead centre and the ring scale with it: 46.75 and 89.75 at 1.
+    // The dead centre and the ring scale with it: radii 46.75 and 89.75 at 1.
     const double s = scalePercent / 100.0;
-    const QPoint centre(int(97 * s), int(97 * s));
+    const QPointF centre = Centre * s;
     UI::SpeedDialGraphicsEffect *effect = m_dial->effect();
-    QCOMPARE(effect->toolTipText(centre + QPoint(0, -int(46 * s))), QStringLiteral("Select nothing"));
-    QCOMPARE(effect->toolTipText(centre + QPoint(0, -int(std::ceil(47 * s)))),
+    QCOMPARE(effect->toolTipText((centre + QPointF(0, -46.5 * s)).toPoint()), QStringLiteral("Select nothing"));
+    QCOMPARE(effect->toolTipText((centre + QPointF(0, -89.5 * s)).toPoint()),
              Model::ActionManager::instance()->action(KL::Action::Draw)->toolTip());
-    QCOMPARE(effect->toolTipText(centre + QPoint(0, -int(std::ceil(90 * s)))), QString());
 }
 
 QTEST_MAIN(TestSpeedDial)

@@ -63,7 +63,8 @@ private Q_SLOTS:
     void clicksThatTriggerNothing();
     void placement_data();
     void placement();
-    void handleShowsAndHides();
+    void handleClicks_data();
+    void handleClicks();
     void toolTips();
 
 private:
@@ -225,50 +226,43 @@ void TestToolBar::placement()
     QCOMPARE(m_bar->handle()->geometry(), handle);
 }
 
-void TestToolBar::handleShowsAndHides()
+void TestToolBar::handleClicks_data()
 {
-    m_bar->setActionList(QString(Model::Settings::DefaultToolBarActionList));
-    m_bar->setHandlePosition(KL::ToolBarPosition::Right);
+    QTest::addColumn<KL::ToolBarPosition>("position");
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<int>("x");
+    QTest::addColumn<bool>("counts");
+
+    // Only the part away from the window edge answers: open, x from 9 to
+    // 23; closed on the right, x up to 14; closed on the left, from 9.
+    QTest::newRow("open, left end") << KL::ToolBarPosition::Right << true << 5 << false;
+    QTest::newRow("open, middle") << KL::ToolBarPosition::Right << true << 16 << true;
+    QTest::newRow("open, right end") << KL::ToolBarPosition::Left << true << 27 << false;
+    QTest::newRow("closed right, inner part") << KL::ToolBarPosition::Right << false << 4 << true;
+    QTest::newRow("closed right, edge part") << KL::ToolBarPosition::Right << false << 20 << false;
+    QTest::newRow("closed left, edge part") << KL::ToolBarPosition::Left << false << 4 << false;
+    QTest::newRow("closed left, inner part") << KL::ToolBarPosition::Left << false << 12 << true;
+}
+
+void TestToolBar::handleClicks()
+{
+    QFETCH(KL::ToolBarPosition, position);
+    QFETCH(bool, opened);
+    QFETCH(int, x);
+    QFETCH(bool, counts);
+
+    m_bar->setHandlePosition(position);
     UI::ToolBarHandle *handle = m_bar->handle();
+    // The handle follows the bar however it is shown or hidden.
+    m_bar->setVisible(opened);
+    QCOMPARE(handle->isOpened(), opened);
+    QCOMPARE(handle->size(), opened ? QSize(32, 15) : QSize(23, 15));
+
     QSignalSpy toggled(m_bar, &UI::ToolBar::toggled);
-    QVERIFY(handle->isOpened());
-
-    // Open, the handle answers only between x = 9 and 23.
-    click(handle, QPointF(5, 7));
-    click(handle, QPointF(27, 7));
-    QVERIFY(toggled.isEmpty());
-    QVERIFY(m_bar->isVisible());
-    click(handle, QPointF(16, 7));
-    QCOMPARE(toggled.count(), 1);
-    QCOMPARE(toggled.last().at(0).toBool(), false);
-    QVERIFY(!m_bar->isVisible());
-    QCOMPARE(handle->geometry(), QRect(800 - 23, 300 - 7, 23, 15));
-
-    // Closed on the right, only its left part (away from the window edge)
-    // answers.
-    click(handle, QPointF(20, 7));
-    QCOMPARE(toggled.count(), 1);
-    click(handle, QPointF(4, 7));
-    QCOMPARE(toggled.count(), 2);
-    QCOMPARE(toggled.last().at(0).toBool(), true);
-    QVERIFY(m_bar->isVisible());
-
-    // Hidden by other means (a menu, a stored preference): the handle
-    // follows.
-    m_bar->hide();
-    QVERIFY(!handle->isOpened());
-    QCOMPARE(handle->size(), QSize(23, 15));
-    m_bar->show();
-    QVERIFY(handle->isOpened());
-    QCOMPARE(toggled.count(), 2);
-
-    // Closed on the left, only its right part answers.
-    m_bar->setHandlePosition(KL::ToolBarPosition::Left);
-    m_bar->hide();
-    click(handle, QPointF(4, 7));
-    QVERIFY(!m_bar->isVisible());
-    click(handle, QPointF(12, 7));
-    QVERIFY(m_bar->isVisible());
+    click(handle, QPointF(x, 7));
+    QCOMPARE(toggled.count(), counts ? 1 : 0);
+    QCOMPARE(m_bar->isVisible(), counts != opened);
+    QCOMPARE(handle->isOpened(), counts != opened);
 }
 
 void TestToolBar::toolTips()
