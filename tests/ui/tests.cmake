@@ -12,3 +12,12 @@ kl_add_test(tst_referencedisplay SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_reference
 kl_add_test_run(tst_referencedisplay_twoscreens TARGET tst_referencedisplay
     SCREENS "-screen 0 1920x1040x24 -screen 1 1280x720x24"
     ARGS opensFullScreenOnAnotherScreen)
+# The tool chrome. The speed dial grabs the mouse and runs on the X server;
+# the others take their events straight and run off screen.
+kl_add_test(tst_controlsbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_controlsbar.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_controlsbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_toolpocket SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolpocket.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LIBS ui WIDGETS)

@@ -1,5 +1,9 @@
 #include "textbubble.h"
 
+#include "support/widgetevents.h"
+
+#include "settings/settings.h"
+
 #include <QGraphicsDropShadowEffect>
 #include <QImage>
 #include <QTest>
@@ -28,6 +32,8 @@ class TestTextBubble : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
     void sizeFollowsTheText_data();
     void sizeFollowsTheText();
     void placement_data();
@@ -36,24 +42,43 @@ private Q_SLOTS:
     void nothingPaintedBeforePlacing();
 };
 
+void TestTextBubble::initTestCase()
+{
+    TestSupport::startModel();
+}
+
+void TestTextBubble::cleanup()
+{
+    Model::Settings::instance()->setUIScalePercent(100);
+}
+
+// The bubble is drawn in plain pixels: the UI scale changes neither its
+// size nor where it goes.
 void TestTextBubble::sizeFollowsTheText_data()
 {
+    QTest::addColumn<int>("scalePercent");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("number");
     QTest::addColumn<QSize>("size");
 
-    QTest::newRow("empty") << QString() << 0 << QSize(12, 16);
-    QTest::newRow("three characters") << QStringLiteral("abc") << 0 << QSize(33, 16);
-    QTest::newRow("a number") << QString() << 1440 << QSize(40, 16);
-    QTest::newRow("a negative number") << QString() << -12 << QSize(33, 16);
+    for (const int scalePercent : {100, 150}) {
+        const QByteArray scale = " at " + QByteArray::number(scalePercent) + "%";
+        QTest::newRow(("empty" + scale).constData()) << scalePercent << QString() << 0 << QSize(12, 16);
+        QTest::newRow(("three characters" + scale).constData())
+            << scalePercent << QStringLiteral("abc") << 0 << QSize(33, 16);
+        QTest::newRow(("a number" + scale).constData()) << scalePercent << QString() << 1440 << QSize(40, 16);
+        QTest::newRow(("a negative number" + scale).constData()) << scalePercent << QString() << -12 << QSize(33, 16);
+    }
 }
 
 void TestTextBubble::sizeFollowsTheText()
 {
+    QFETCH(int, scalePercent);
     QFETCH(QString, text);
     QFETCH(int, number);
     QFETCH(QSize, size);
 
+    Model::Settings::instance()->setUIScalePercent(scalePercent);
     QWidget owner;
     UI::TextBubble bubble(&owner);
     QCOMPARE(bubble.bubbleSize(), QSize(12, 16));
@@ -68,20 +93,26 @@ void TestTextBubble::sizeFollowsTheText()
 
 void TestTextBubble::placement_data()
 {
+    QTest::addColumn<int>("scalePercent");
     QTest::addColumn<int>("x");
     QTest::addColumn<QRect>("geometry");
 
     // The body is (100, 20) 33 x 16.
-    QTest::newRow("tip over the body") << 116 << QRect(100, 20, 33, 21);
-    QTest::newRow("tip left of the body") << 90 << QRect(90, 20, 43, 21);
-    QTest::newRow("tip right of the body") << 140 << QRect(100, 20, 41, 21);
+    for (const int scalePercent : {100, 150}) {
+        const QByteArray scale = " at " + QByteArray::number(scalePercent) + "%";
+        QTest::newRow(("tip over the body" + scale).constData()) << scalePercent << 116 << QRect(100, 20, 33, 21);
+        QTest::newRow(("tip left of the body" + scale).constData()) << scalePercent << 90 << QRect(90, 20, 43, 21);
+        QTest::newRow(("tip right of the body" + scale).constData()) << scalePercent << 140 << QRect(100, 20, 41, 21);
+    }
 }
 
 void TestTextBubble::placement()
 {
+    QFETCH(int, scalePercent);
     QFETCH(int, x);
     QFETCH(QRect, geometry);
 
+    Model::Settings::instance()->setUIScalePercent(scalePercent);
     QWidget owner;
     owner.resize(300, 100);
     UI::TextBubble bubble(&owner);

@@ -1,0 +1,80 @@
+#pragma once
+
+// Helpers that the tests of the tool chrome share: mouse and pen events sent
+// straight to a widget, with the time stamps the press filters look at, and
+// the model's start-up that the widgets' actions need.
+
+#include "initialize.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPointingDevice>
+#include <QStandardPaths>
+#include <QTabletEvent>
+#include <QWidget>
+
+namespace TestSupport {
+
+// The settings store, resources, tools and actions, as the program starts
+// them; the store is the test's own (test.sh gives every test a home).
+inline void startModel()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
+    Model::initialize();
+}
+
+// Returns whether the widget accepted the event.
+inline bool sendMouse(QWidget *widget, QEvent::Type type, QPointF position, quint64 timestamp = 0,
+                      Qt::MouseButton button = Qt::LeftButton)
+{
+    const Qt::MouseButton changed = type == QEvent::MouseMove ? Qt::NoButton : button;
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease || type == QEvent::MouseMove
+        ? Qt::MouseButtons()
+        : Qt::MouseButtons(button);
+    QMouseEvent event(type, position, widget->mapToGlobal(position), changed, held, Qt::NoModifier);
+    event.setTimestamp(timestamp);
+    QApplication::sendEvent(widget, &event);
+    return event.isAccepted();
+}
+
+// A press at `from`, a move and a release at `to`.
+inline void clickFromTo(QWidget *widget, QPointF from, QPointF to, quint64 timestamp = 0)
+{
+    sendMouse(widget, QEvent::MouseButtonPress, from, timestamp);
+    sendMouse(widget, QEvent::MouseMove, to, timestamp);
+    sendMouse(widget, QEvent::MouseButtonRelease, to, timestamp);
+}
+
+inline void click(QWidget *widget, QPointF at, quint64 timestamp = 0)
+{
+    clickFromTo(widget, at, at, timestamp);
+}
+
+// Owned by the application, so that it goes before the platform does.
+inline const QPointingDevice *pen()
+{
+    static const QPointingDevice *device = new QPointingDevice(
+        QStringLiteral("test pen"), 4242, QInputDevice::DeviceType::Stylus, QPointingDevice::PointerType::Pen,
+        QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3, QString(),
+        QPointingDeviceUniqueId(), QCoreApplication::instance());
+    return device;
+}
+
+// Returns whether the widget accepted the event.
+inline bool sendTablet(QWidget *widget, QEvent::Type type, QPointF position, quint64 timestamp)
+{
+    const bool down = type == QEvent::TabletPress || type == QEvent::TabletMove;
+    const Qt::MouseButton button = type == QEvent::TabletMove ? Qt::NoButton : Qt::LeftButton;
+    QTabletEvent event(type, pen(), position, widget->mapToGlobal(position), down ? 0.5 : 0.0, 0, 0, 0, 0, 0,
+                       Qt::NoModifier, button, down ? Qt::LeftButton : Qt::NoButton);
+    event.setTimestamp(timestamp);
+    event.setAccepted(false);
+    QApplication::sendEvent(widget, &event);
+    return event.isAccepted();
+}
+
+} // namespace TestSupport
