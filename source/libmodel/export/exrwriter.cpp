@@ -3,6 +3,7 @@
 #include "export/imagefile.h"
 
 #include <QDebug>
+#include <QFloat16>
 #include <QImage>
 
 #include <tinyexr.h>
@@ -17,16 +18,35 @@ namespace Model {
 
 namespace {
 
-// Each 8-bit level through a 2.2 gamma into linear light, built once.
-const std::array<float, 256> &linearLevels()
+using Half = quint16;
+
+Half toHalf(float value)
 {
-    static const std::array<float, 256> table = [] {
-        std::array<float, 256> levels{};
-        for (int i = 0; i < 256; ++i)
-            levels[i] = float(std::pow(i / 255.0, 2.2));
-        return levels;
+    const qfloat16 half(value);
+    Half bits;
+    std::memcpy(&bits, &half, sizeof bits);
+    return bits;
+}
+
+// Each 8-bit level through a 2.2 gamma into linear light, as floats and as
+// the half floats that opaque pixels store unchanged; built once.
+struct LinearLevels
+{
+    std::array<float, 256> value{};
+    std::array<Half, 256> half{};
+};
+
+const LinearLevels &linearLevels()
+{
+    static const LinearLevels levels = [] {
+        LinearLevels table;
+        for (int i = 0; i < 256; ++i) {
+            table.value[i] = float(std::pow(i / 255.0, 2.2));
+            table.half[i] = toHalf(table.value[i]);
+        }
+        return table;
     }();
-    return table;
+    return levels;
 }
 
 void setChannelName(EXRChannelInfo &channel, const char *name)
@@ -36,38 +56,52 @@ void setChannelName(EXRChannelInfo &channel, const char *name)
 
 } // namespace
 
-QByteArray exrImageData(const QImage &source, QString *error)
+QByteArray exrImageData(const QImage &image, QString *error)
 {
-    if (source.isNull()
-        || (source.format() != QImage::Format_ARGB32 && source.format() != QImage::Format_ARGB32_Premultiplied)) {
+    const bool premultiplied = image.format() == QImage::Format_ARGB32_Premultiplied;
+    if (image.isNull() || (image.format() != QImage::Format_ARGB32 && !premultiplied)) {
         if (error)
             *error = QStringLiteral("not an ARGB32 image");
         return {};
     }
-    // Straight colours first, so that the gamma applies to the colour and
-    // not to its product with alpha.
-    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     const int width = image.width();
     const int height = image.height();
     const std::size_t pixels = std::size_t(width) * std::size_t(height);
 
-    // One plane per channel, in the order OpenEXR sorts their names.
-    std::vector<float> planes(pixels * 4);
-    float *alpha = planes.data();
-    float *blue = alpha + pixels;
-    float *green = blue + pixels;
-    float *red = green + pixels;
-    const std::array<float, 256> &linear = linearLevels();
+    // One plane of half floats per channel, in the order OpenEXR sorts their
+    // names, converted here rather than by tinyexr, value by value. Most of
+    // an animation frame is transparent and stays zero; opaque pixels come
+    // straight from the table; only the pixels between are computed, from
+    // their straight colour so that the gamma applies to the colour alone.
+    std::vector<Half> planes(pixels * 4);
+    Half *alpha = planes.data();
+    Half *blue = alpha + pixels;
+    Half *green = blue + pixels;
+    Half *red = green + pixels;
+    const LinearLevels &linear = linearLevels();
+    const Half opaque = toHalf(1.0f);
     for (int y = 0; y < height; ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
         const std::size_t row = std::size_t(y) * std::size_t(width);
         for (int x = 0; x < width; ++x) {
             const QRgb pixel = line[x];
-            const float a = float(qAlpha(pixel)) / 255.0f;
-            alpha[row + x] = a;
-            blue[row + x] = linear[qBlue(pixel)] * a;
-            green[row + x] = linear[qGreen(pixel)] * a;
-            red[row + x] = linear[qRed(pixel)] * a;
+            const int a = qAlpha(pixel);
+            const std::size_t i = row + std::size_t(x);
+            if (a == 0)
+                continue;
+            if (a == 255) {
+                alpha[i] = opaque;
+                blue[i] = linear.half[qBlue(pixel)];
+                green[i] = linear.half[qGreen(pixel)];
+                red[i] = linear.half[qRed(pixel)];
+                continue;
+            }
+            const QRgb straight = premultiplied ? qUnpremultiply(pixel) : pixel;
+            const float af = float(a) / 255.0f;
+            alpha[i] = toHalf(af);
+            blue[i] = toHalf(linear.value[qBlue(straight)] * af);
+            green[i] = toHalf(linear.value[qGreen(straight)] * af);
+            red[i] = toHalf(linear.value[qRed(straight)] * af);
         }
     }
 
@@ -76,16 +110,15 @@ QByteArray exrImageData(const QImage &source, QString *error)
     setChannelName(channels[1], "B");
     setChannelName(channels[2], "G");
     setChannelName(channels[3], "R");
-    std::array<int, 4> inputTypes;
-    inputTypes.fill(TINYEXR_PIXELTYPE_FLOAT);
-    std::array<int, 4> storedTypes;
-    storedTypes.fill(TINYEXR_PIXELTYPE_HALF);
+    std::array<int, 4> halfTypes;
+    halfTypes.fill(TINYEXR_PIXELTYPE_HALF);
+    std::array<int, 4> storedTypes = halfTypes;
 
     EXRHeader header;
     InitEXRHeader(&header);
     header.num_channels = 4;
     header.channels = channels.data();
-    header.pixel_types = inputTypes.data();
+    header.pixel_types = halfTypes.data();
     header.requested_pixel_types = storedTypes.data();
     header.compression_type = TINYEXR_COMPRESSIONTYPE_NONE;
 
