@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QObject>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTest>
 
@@ -59,7 +60,8 @@ private:
 
 // A scene of layers written "Name=cells" in the letters of CellPattern, top
 // layer first, on frames of CellPattern's size; frame 1 of the top layer is
-// active. "ref:" before the cells makes a reference layer.
+// active. "ref:" before the cells makes a reference layer, '~' before the
+// name a hidden layer.
 inline void build(Model::Scene &scene, const QStringList &layers)
 {
     QStringList patterns;
@@ -67,8 +69,34 @@ inline void build(Model::Scene &scene, const QStringList &layers)
         patterns.append(layer.section(u'=', 1));
     scene.setFrameSize(FrameSize, KL::FitMode::FitModeStretch);
     CellPattern::build(scene, patterns);
-    for (int i = 0; i < layers.size(); ++i)
-        scene.setLayerName(i, layers.at(i).section(u'=', 0, 0));
+    for (int i = 0; i < layers.size(); ++i) {
+        QString name = layers.at(i).section(u'=', 0, 0);
+        const bool hidden = name.startsWith(u'~');
+        scene.setLayerName(i, hidden ? name.mid(1) : name);
+        scene.setLayerVisible(i, !hidden);
+    }
+}
+
+inline int layerNamed(const Model::Scene &scene, const QString &name)
+{
+    for (int i = 0; i < scene.layerCount(); ++i) {
+        if (scene.layerName(i) == name)
+            return i;
+    }
+    return -1;
+}
+
+// Cells that show the drawing of another, written "Ink3=Rough2": frame 3 of
+// Ink shows the drawing of frame 2 of Rough.
+inline void makeDistantClones(Model::Scene &scene, const QStringList &links)
+{
+    const QRegularExpression link(QStringLiteral("^(\\w+?)(\\d+)=(\\w+?)(\\d+)$"));
+    for (const QString &text : links) {
+        const QRegularExpressionMatch match = link.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        CellPattern::makeDistantClone(scene, layerNamed(scene, match.captured(1)), match.captured(2).toInt(),
+                                      layerNamed(scene, match.captured(3)), match.captured(4).toInt());
+    }
 }
 
 // Where an original of frame f carries its mark, so that each frame can be
@@ -111,6 +139,19 @@ inline QImage noise(QSize size, quint32 seed)
 inline void setPicture(Model::Scene &scene, int layer, int frame, const QImage &picture)
 {
     QVERIFY(!scene.setDrawing(layer, frame, std::make_shared<Model::ImageDrawing>(picture), false).isEmpty());
+}
+
+// The file size past which FileSizeLimit makes writes fail in the tests.
+inline constexpr rlim_t FullDiskLimit = 4096;
+
+// Ink over a picture layer, three frames: the images of frames 1 and 2
+// compress to a few hundred bytes, the picture of frame 3 is noise that no
+// PNG squeezes below FullDiskLimit (and an OpenEXR frame never fits).
+inline void buildSceneTooLargeAtFrame3(Model::Scene &scene)
+{
+    build(scene, {"Ink=ABC", "Paper=ref:__X"});
+    addDots(scene, 0, Qt::red);
+    setPicture(scene, 1, 3, noise(FrameSize, 7));
 }
 
 // Every entry below root, relative and sorted, hidden ones included and

@@ -32,38 +32,6 @@ ExportExposureSheetSettings sheetSettings(const QString &dir)
     return settings;
 }
 
-int layerNamed(const Scene &scene, const QString &name)
-{
-    for (int i = 0; i < scene.layerCount(); ++i) {
-        if (scene.layerName(i) == name)
-            return i;
-    }
-    return -1;
-}
-
-// "Ink3=Rough2": frame 3 of Ink shows the drawing of frame 2 of Rough.
-void makeDistantClones(Scene &scene, const QStringList &links)
-{
-    const QRegularExpression link(QStringLiteral("^(\\w+?)(\\d+)=(\\w+?)(\\d+)$"));
-    for (const QString &text : links) {
-        const QRegularExpressionMatch match = link.match(text);
-        QVERIFY2(match.hasMatch(), qPrintable(text));
-        CellPattern::makeDistantClone(scene, layerNamed(scene, match.captured(1)), match.captured(2).toInt(),
-                                      layerNamed(scene, match.captured(3)), match.captured(4).toInt());
-    }
-}
-
-// Layers written as in build(); a leading '~' hides the layer.
-void buildScene(Scene &scene, const QStringList &layers)
-{
-    QStringList plain;
-    for (const QString &layer : layers)
-        plain.append(layer.startsWith(u'~') ? layer.mid(1) : layer);
-    build(scene, plain);
-    for (int i = 0; i < layers.size(); ++i)
-        scene.setLayerVisible(i, !layers.at(i).startsWith(u'~'));
-}
-
 // The rules of the Open Cel Animation format for what a JSON value holds.
 enum class Kind { String, Number, Integer, Bool, Array, Point, Colour };
 
@@ -393,7 +361,7 @@ void TestExportExposureSheet::exposures()
     QFETCH(bool, coversSpan);
 
     Scene scene;
-    buildScene(scene, layers);
+    build(scene, layers);
     makeDistantClones(scene, distantClones);
     QVERIFY(scene.setLayerBeyondLast(layerNamed(scene, "Ink"), Layer::LayerBeyondLast(inkBeyondLast)));
     scene.updateMaxFrameNumber();
@@ -564,12 +532,8 @@ void TestExportExposureSheet::oldPackageStaysUntilTheNewIsComplete()
     QFETCH(bool, fullDisk);
     QFETCH(int, status);
 
-    // Small images first; the picture of frame 3 is noise, which no PNG
-    // squeezes below the limit of a full disk.
     Scene scene;
-    build(scene, {"Ink=ABC", "Paper=ref:__X"});
-    addDots(scene, 0, Qt::red);
-    setPicture(scene, 1, 3, noise(FrameSize, 11));
+    buildSceneTooLargeAtFrame3(scene);
     QTemporaryDir dir;
     const QString package = dir.filePath("walk.oca");
     if (oldPackage) {
@@ -584,7 +548,7 @@ void TestExportExposureSheet::oldPackageStaysUntilTheNewIsComplete()
     {
         std::unique_ptr<FileSizeLimit> limit;
         if (fullDisk) {
-            limit = std::make_unique<FileSizeLimit>(4096);
+            limit = std::make_unique<FileSizeLimit>(FullDiskLimit);
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Export: writing .* failed")));
         }
         result = scene.exportExposureSheet(sheetSettings(dir.path()), &progress);

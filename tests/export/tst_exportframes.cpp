@@ -33,25 +33,6 @@ ExportFramesSettings framesSettings(const QString &dir, Clones clones = ExportFr
     return settings;
 }
 
-// A cell that shows the drawing of another: "Ink3=Rough2".
-void makeDistantClones(Scene &scene, const QStringList &links)
-{
-    const auto layerNamed = [&scene](const QString &name) {
-        for (int i = 0; i < scene.layerCount(); ++i) {
-            if (scene.layerName(i) == name)
-                return i;
-        }
-        return -1;
-    };
-    const QRegularExpression link(QStringLiteral("^(\\w+?)(\\d+)=(\\w+?)(\\d+)$"));
-    for (const QString &text : links) {
-        const QRegularExpressionMatch match = link.match(text);
-        QVERIFY2(match.hasMatch(), qPrintable(text));
-        CellPattern::makeDistantClone(scene, layerNamed(match.captured(1)), match.captured(2).toInt(),
-                                      layerNamed(match.captured(3)), match.captured(4).toInt());
-    }
-}
-
 QColor pixel(const QImage &image, QPoint at)
 {
     return image.convertToFormat(QImage::Format_ARGB32).pixelColor(at);
@@ -193,12 +174,7 @@ void TestExportFrames::fileNames()
     QFETCH(QStringList, files);
 
     Scene scene;
-    QStringList plain;
-    for (const QString &layer : std::as_const(layers))
-        plain.append(layer.startsWith(u'~') ? layer.mid(1) : layer);
-    build(scene, plain);
-    for (int i = 0; i < layers.size(); ++i)
-        scene.setLayerVisible(i, !layers.at(i).startsWith(u'~'));
+    build(scene, layers);
     makeDistantClones(scene, distantClones);
     if (!range.isNull())
         QVERIFY(scene.setFrameRange(range.x(), range.y(), range.x(), 0));
@@ -367,12 +343,8 @@ void TestExportFrames::failedWriteLeavesFolderAsItWas()
     QFETCH(bool, combine);
     QFETCH(int, format);
 
-    // Frames 1 and 2 compress to a few hundred bytes, frame 3 carries noise
-    // that no PNG squeezes below the limit; an EXR frame never fits.
     Scene scene;
-    build(scene, {"Ink=ABC", "Paper=ref:__X"});
-    addDots(scene, 0, Qt::red);
-    setPicture(scene, 1, 3, noise(FrameSize, 7));
+    buildSceneTooLargeAtFrame3(scene);
     QTemporaryDir dir;
     QVERIFY(writeText(dir.filePath("keep.txt"), "kept"));
     QVERIFY(writeText(dir.filePath("walk.0001.png"), "an older export"));
@@ -383,7 +355,7 @@ void TestExportFrames::failedWriteLeavesFolderAsItWas()
     FakeProgress progress;
     ExportResult result;
     {
-        const FileSizeLimit limit(4096);
+        const FileSizeLimit limit(FullDiskLimit);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Export: writing .* failed")));
         result = scene.exportFrames(settings, &progress);
     }
