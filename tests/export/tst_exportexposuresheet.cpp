@@ -515,25 +515,35 @@ void TestExportExposureSheet::oldPackageStaysUntilTheNewIsComplete_data()
 {
     QTest::addColumn<bool>("oldPackage");
     QTest::addColumn<int>("cancelAt");
-    QTest::addColumn<bool>("fullDisk");
+    // Which write meets a full disk: none, an image, the document.
+    QTest::addColumn<QString>("fullDiskAt");
     QTest::addColumn<int>("status");
 
-    QTest::newRow("replaced once complete") << true << -1 << false << int(ExportResult::Finished);
-    QTest::newRow("cancel keeps the old package") << true << 2 << false << int(ExportResult::Canceled);
-    QTest::newRow("failed write keeps the old package") << true << -1 << true << int(ExportResult::Failed);
-    QTest::newRow("cancel leaves no package") << false << 2 << false << int(ExportResult::Canceled);
-    QTest::newRow("failed write leaves no package") << false << -1 << true << int(ExportResult::Failed);
+    const int finished = ExportResult::Finished;
+    const int canceled = ExportResult::Canceled;
+    const int failed = ExportResult::Failed;
+    QTest::newRow("replaced once complete") << true << -1 << QString() << finished;
+    QTest::newRow("cancel keeps the old package") << true << 2 << QString() << canceled;
+    QTest::newRow("failed image keeps the old package") << true << -1 << "image" << failed;
+    QTest::newRow("failed document keeps the old package") << true << -1 << "document" << failed;
+    QTest::newRow("cancel leaves no package") << false << 2 << QString() << canceled;
+    QTest::newRow("failed image leaves no package") << false << -1 << "image" << failed;
 }
 
 void TestExportExposureSheet::oldPackageStaysUntilTheNewIsComplete()
 {
     QFETCH(bool, oldPackage);
     QFETCH(int, cancelAt);
-    QFETCH(bool, fullDisk);
+    QFETCH(QString, fullDiskAt);
     QFETCH(int, status);
 
+    // Two dozen small images make a document larger than the limit.
     Scene scene;
-    buildSceneTooLargeAtFrame3(scene);
+    if (fullDiskAt == u"document")
+        build(scene, {"Ink=ABCDEFGHIJKLMNOPQRSTUVWX"});
+    else
+        buildSceneTooLargeAtFrame3(scene);
+    const bool fullDisk = !fullDiskAt.isEmpty();
     QTemporaryDir dir;
     const QString package = dir.filePath("walk.oca");
     if (oldPackage) {
@@ -563,9 +573,11 @@ void TestExportExposureSheet::oldPackageStaysUntilTheNewIsComplete()
         QVERIFY(!QFileInfo::exists(QDir(package).filePath("Old")));
         return;
     }
-    if (fullDisk) {
+    if (fullDiskAt == u"image") {
         QVERIFY2(result.message.contains(QDir(package).filePath("Paper")), qPrintable(result.message));
         QVERIFY2(result.message.contains(QStringLiteral("could not be written")), qPrintable(result.message));
+    } else if (fullDiskAt == u"document") {
+        QCOMPARE(result.message, QStringLiteral("The .oca file could not be created."));
     }
     QCOMPARE(entriesBelow(dir.path()), before);
     if (oldPackage)

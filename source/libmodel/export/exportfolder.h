@@ -35,7 +35,7 @@ public:
         // there only once it is complete (the exposure-sheet package).
         ReplaceFolder,
         // The files go into the destination folder, each replacing a file of
-        // the same name there (frame sequences).
+        // the same name there (frame sequences); no subfolders.
         AddFiles,
     };
 
