@@ -123,7 +123,7 @@ void BM_ExportFrames(benchmark::State &state)
         settings.exportDir = scratch.dir->path();
         state.ResumeTiming();
         const auto start = Clock::now();
-        const Model::ExportResult result = const_cast<Model::Scene &>(scene).exportFrames(settings, nullptr);
+        const Model::ExportResult result = scene.exportFrames(settings, nullptr);
         const double seconds = elapsedMs(start) / 1000.0;
         if (result.status != Model::ExportResult::Finished)
             state.SkipWithError(qPrintable(result.message));

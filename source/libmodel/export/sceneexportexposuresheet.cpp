@@ -230,7 +230,7 @@ QJsonObject layerObject(const ExportLayer &entry, const QString &fileType, const
 
 } // namespace
 
-ExportResult Scene::exportExposureSheet(const ExportExposureSheetSettings &settings, QObject *progressObject)
+ExportResult Scene::exportExposureSheet(const ExportExposureSheetSettings &settings, QObject *progressObject) const
 {
     if (visualLayerCount() == 0)
         return {};

@@ -72,7 +72,7 @@ bool startsNewPicture(const QList<ExportLayer> &layers, int frame)
 
 } // namespace
 
-ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *progressObject)
+ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *progressObject) const
 {
     if (visualLayerCount() == 0)
         return {};

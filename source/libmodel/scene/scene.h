@@ -369,13 +369,13 @@ public:
     // layer and frame or one composite per frame; frames that only repeat a
     // drawing are left out or named as holds and clones, as settings say. A
     // cancelled export keeps the frames finished so far.
-    ExportResult exportFrames(const ExportFramesSettings &settings, QObject *progress);
+    ExportResult exportFrames(const ExportFramesSettings &settings, QObject *progress) const;
     // The exposure sheet as an Open Cel Animation package: the folder
     // settings.exportDir/settings.name with a JSON document of the same name
     // and one image per drawing shown, in one folder per layer. A package
     // already there is replaced only once the new one is complete; a
     // cancelled export leaves it as it was.
-    ExportResult exportExposureSheet(const ExportExposureSheetSettings &settings, QObject *progress);
+    ExportResult exportExposureSheet(const ExportExposureSheetSettings &settings, QObject *progress) const;
 
 public Q_SLOTS:
     // Refuses a size below 1x1. progress, when given, is any object with an
