@@ -671,7 +671,7 @@ void ActionManager::createOptionsActions()
     for (const auto &[id, text, minutes] : intervalActions) {
         QAction *action = withFlags(createAction(id, text), Checkable | NoAutoRepeat);
         intervals->addAction(action);
-        connect(action, &QAction::triggered, this, [settings, minutes] { settings->setAutoSaveIntervalMins(minutes); });
+        connect(action, &QAction::triggered, this, [settings, minutes = minutes] { settings->setAutoSaveIntervalMins(minutes); });
     }
     auto *numFiles = new QActionGroup(this);
     numFiles->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
@@ -685,7 +685,7 @@ void ActionManager::createOptionsActions()
     for (const auto &[id, text, files] : numFilesActions) {
         QAction *action = withFlags(createAction(id, text), Checkable | NoAutoRepeat);
         numFiles->addAction(action);
-        connect(action, &QAction::triggered, this, [settings, files] { settings->setAutoSaveNumFiles(files); });
+        connect(action, &QAction::triggered, this, [settings, files = files] { settings->setAutoSaveNumFiles(files); });
     }
     connect(settings, &Settings::autoSaveChanged, this, &ActionManager::syncAutoSave);
     syncAutoSave();
@@ -701,7 +701,7 @@ void ActionManager::createOptionsActions()
     for (const auto &[id, text, percent] : scaleActions) {
         QAction *action = withFlags(createAction(id, text), Checkable | NoAutoRepeat);
         scales->addAction(action);
-        connect(action, &QAction::triggered, this, [settings, percent] { settings->setUIScalePercent(percent); });
+        connect(action, &QAction::triggered, this, [settings, percent = percent] { settings->setUIScalePercent(percent); });
     }
     connect(settings, &Settings::UIScaleChanged, this, &ActionManager::syncUIScale);
     syncUIScale(settings->UIScalePercent());

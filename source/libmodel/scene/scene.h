@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/audiostate.h"
+#include "export/exportresult.h"
 #include "kl.h"
 #include "layers/layer.h"
 #include "layers/layeritem.h"
@@ -30,6 +31,8 @@ namespace Model {
 class AudioLayer;
 class BacklightSettings;
 class Drawing;
+class ExportExposureSheetSettings;
+class ExportFramesSettings;
 class FloatingSelection;
 class ScenePrivate;
 class SingleStroke;
@@ -354,6 +357,25 @@ public:
     void setAudioOffset(double frames);
     // Within a quarter frame of frame 1 the sound snaps to start there.
     void setAudioDragOffset(double frames);
+
+    // Exports. Each runs to its end on the calling thread; progress, when
+    // given, is any object with the properties of a QProgressDialog
+    // ("maximum", "value", "wasCanceled"), whose cancel is noticed between
+    // images. Files are written beside their destination first and put in
+    // place only afterwards, so a failed export (reported, with a message for
+    // the user) leaves nothing of its own behind, and a scene without a
+    // visual layer exports nothing at all.
+    // Frames as numbered PNG or OpenEXR images in settings.exportDir, one per
+    // layer and frame or one composite per frame; frames that only repeat a
+    // drawing are left out or named as holds and clones, as settings say. A
+    // cancelled export keeps the frames finished so far.
+    ExportResult exportFrames(const ExportFramesSettings &settings, QObject *progress) const;
+    // The exposure sheet as an Open Cel Animation package: the folder
+    // settings.exportDir/settings.name with a JSON document of the same name
+    // and one image per drawing shown, in one folder per layer. A package
+    // already there is replaced only once the new one is complete; a
+    // cancelled export leaves it as it was.
+    ExportResult exportExposureSheet(const ExportExposureSheetSettings &settings, QObject *progress) const;
 
 public Q_SLOTS:
     // Refuses a size below 1x1. progress, when given, is any object with an

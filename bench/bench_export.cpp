@@ -1,0 +1,246 @@
+#include "benchsupport.h"
+
+#include "export/exportlayers.h"
+#include "export/exrwriter.h"
+#include "export/imagefile.h"
+#include "layers/layeritem.h"
+#include "layers/strokelayer.h"
+#include "render/alphacomposition.h"
+#include "scene/scene.h"
+#include "settings/exportframessettings.h"
+#include "strokes/bitmapstroke.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPen>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+using namespace BenchSupport;
+
+// Exporting 240 full-HD frames as composites, one file per frame, beside
+// the floor of the same composited frames saved in a plain loop, the
+// encoding alone, and the encoding spread over several threads.
+//
+// The files go to a RAM disk when there is one (/dev/shm), so that the
+// figures show the work of the export rather than the disk's: an OpenEXR
+// frame is 16 MB, uncompressed half floats.
+
+namespace {
+
+constexpr int ExportedFrames = 240;
+
+// An animation on twos: 120 ink drawings, each a frame full of scribbled
+// curves, held for two frames, over a colour layer cycling 12 drawings.
+const Model::Scene &exportScene()
+{
+    static const std::unique_ptr<Model::Scene> scene = [] {
+        Model::initAlphaCompositionTables();
+        auto built = std::make_unique<Model::Scene>();
+        const QSize size(Width, Height);
+        built->setFrameSize(size, KL::FitMode::FitModeIgnore);
+        const auto pen = [](QRandomGenerator &random) {
+            return QPen(QColor(0, 0, 0), 2.0 + random.bounded(5.0), Qt::SolidLine, Qt::RoundCap);
+        };
+        const auto addLayer = [&](const QColor &colour, int drawings, int hold, quint32 seed) {
+            auto layer = std::make_shared<Model::StrokeLayer>(colour, size, built.get());
+            layer->takeCell(0);
+            for (int d = 0; d < drawings; ++d) {
+                layer->insertCell(layer->frameCount(), layer->newCell());
+                layer->addStroke(layer->frameCount(),
+                                 std::make_unique<Model::BitmapStroke>(scribbledMask(seed + quint32(d), pen),
+                                                                       QRect(0, 0, Width, Height)));
+                for (int h = 1; h < hold; ++h)
+                    layer->insertCell(layer->frameCount(), std::make_shared<Model::LayerItem>(layer->cells().last()));
+            }
+            built->insertLayer(layer, built->layerCount());
+            return built->indexOfLayer(layer);
+        };
+        addLayer(Qt::black, ExportedFrames / 2, 2, 1000);
+        const int colour = addLayer(QColor(200, 60, 40), 12, 2, 5000);
+        built->setLayerBeyondLast(colour, Model::Layer::CycleDrawings);
+        built->updateMaxFrameNumber();
+        built->setFrameRange(1, ExportedFrames, 1, 0);
+        return built;
+    }();
+    return *scene;
+}
+
+QString scratchParent()
+{
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+}
+
+Model::ImageFileFormat formatOf(const benchmark::State &state)
+{
+    return state.range(0) == 1 ? Model::ImageFileFormat::OpenExr : Model::ImageFileFormat::Png;
+}
+
+// Each iteration writes every frame into a fresh folder, removed untimed.
+struct Scratch
+{
+    std::unique_ptr<QTemporaryDir> dir;
+    void renew() { dir = std::make_unique<QTemporaryDir>(scratchParent() + QStringLiteral("/kelvane-bench-XXXXXX")); }
+};
+
+QImage composite(int frame)
+{
+    static const QList<Model::ExportLayer> layers = Model::exportLayers(exportScene(), Model::ExportSettings::AllLayers);
+    return Model::compositeFrame(layers, frame, QSize(Width, Height), Qt::transparent, false);
+}
+
+void reportFrames(benchmark::State &state, double seconds)
+{
+    state.counters["fps"] = ExportedFrames / seconds;
+    state.counters["ms_per_frame"] = seconds * 1000.0 / ExportedFrames;
+}
+
+} // namespace
+
+// The whole export: layers composited frame by frame, encoded, written into
+// the export's own folder and moved into place.
+void BM_ExportFrames(benchmark::State &state)
+{
+    const Model::Scene &scene = exportScene();
+    Model::ExportFramesSettings settings;
+    settings.name = QStringLiteral("walk");
+    settings.combineLayers = true;
+    settings.clones = Model::ExportFramesSettings::IncludeClonesSimpleSequence;
+    settings.imageFormat = formatOf(state) == Model::ImageFileFormat::OpenExr ? Model::ExportFramesSettings::OpenEXR
+                                                                              : Model::ExportFramesSettings::PNG;
+    Scratch scratch;
+    for (auto _ : state) {
+        state.PauseTiming();
+        scratch.renew();
+        settings.exportDir = scratch.dir->path();
+        state.ResumeTiming();
+        const auto start = Clock::now();
+        const Model::ExportResult result = scene.exportFrames(settings, nullptr);
+        const double seconds = elapsedMs(start) / 1000.0;
+        if (result.status != Model::ExportResult::Finished)
+            state.SkipWithError(qPrintable(result.message));
+        reportFrames(state, seconds);
+        state.PauseTiming();
+        scratch.dir.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ExportFrames)->ArgName("exr")->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
+
+// Baseline: the same composited frames saved in a plain loop, QImage::save
+// for PNG (Qt has no OpenEXR writer; writeExrImage stands in for it), only
+// the saving timed.
+void BM_ExportFramesBaselineQImageSave(benchmark::State &state)
+{
+    const Model::ImageFileFormat format = formatOf(state);
+    Scratch scratch;
+    for (auto _ : state) {
+        scratch.renew();
+        double seconds = 0.0;
+        for (int frame = 1; frame <= ExportedFrames; ++frame) {
+            const QImage image = composite(frame);
+            const QString path = scratch.dir->filePath(QStringLiteral("walk.%1.%2").arg(frame, 4, 10, QChar(u'0')).arg(Model::fileExtension(format)));
+            const auto start = Clock::now();
+            const bool saved = format == Model::ImageFileFormat::Png ? image.save(path, "png")
+                                                                     : Model::writeExrImage(image, path);
+            seconds += elapsedMs(start) / 1000.0;
+            if (!saved)
+                state.SkipWithError("saving failed");
+        }
+        state.SetIterationTime(seconds);
+        reportFrames(state, seconds);
+        scratch.dir.reset();
+    }
+}
+BENCHMARK(BM_ExportFramesBaselineQImageSave)
+    ->ArgName("exr")->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(2)->UseManualTime();
+
+// Baseline: the encoding alone, into memory, as the single-threaded loop
+// does it; the rest of an export's time is compositing and the disk.
+void BM_ExportFramesBaselineEncodeOnly(benchmark::State &state)
+{
+    const Model::ImageFileFormat format = formatOf(state);
+    for (auto _ : state) {
+        double seconds = 0.0;
+        for (int frame = 1; frame <= ExportedFrames; ++frame) {
+            const QImage image = composite(frame);
+            const auto start = Clock::now();
+            const QByteArray data = Model::encodeImage(image, format);
+            seconds += elapsedMs(start) / 1000.0;
+            benchmark::DoNotOptimize(data.constData());
+        }
+        state.SetIterationTime(seconds);
+        reportFrames(state, seconds);
+    }
+}
+BENCHMARK(BM_ExportFramesBaselineEncodeOnly)
+    ->ArgName("exr")->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(2)->UseManualTime();
+
+// The compositing alone, the part of an export's time that is neither
+// encoding nor writing.
+void BM_ExportFramesCompositing(benchmark::State &state)
+{
+    composite(1);
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        for (int frame = 1; frame <= ExportedFrames; ++frame) {
+            const QImage image = composite(frame);
+            benchmark::DoNotOptimize(image.constBits());
+        }
+        reportFrames(state, elapsedMs(start) / 1000.0);
+    }
+}
+BENCHMARK(BM_ExportFramesCompositing)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
+
+// What compositing, encoding and writing on several threads would give: each
+// thread takes the next frame until all are written. Measured only; the
+// export itself runs on the calling thread.
+void BM_ExportFramesThreaded(benchmark::State &state)
+{
+    const Model::ImageFileFormat format = formatOf(state);
+    const int threads = int(state.range(1));
+    Scratch scratch;
+    composite(1);
+    for (auto _ : state) {
+        state.PauseTiming();
+        scratch.renew();
+        state.ResumeTiming();
+        const auto start = Clock::now();
+        std::atomic<int> next{1};
+        std::atomic<bool> failed{false};
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.emplace_back([&] {
+                for (int frame = next++; frame <= ExportedFrames; frame = next++) {
+                    const QByteArray data = Model::encodeImage(composite(frame), format);
+                    QFile file(scratch.dir->filePath(QStringLiteral("walk.%1.%2").arg(frame).arg(Model::fileExtension(format))));
+                    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+                        failed = true;
+                }
+            });
+        }
+        for (std::thread &worker : workers)
+            worker.join();
+        const double seconds = elapsedMs(start) / 1000.0;
+        if (failed)
+            state.SkipWithError("writing failed");
+        reportFrames(state, seconds);
+        state.PauseTiming();
+        scratch.dir.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ExportFramesThreaded)
+    ->ArgNames({"exr", "threads"})
+    ->ArgsProduct({{0, 1}, {1, 2, 4, 8}})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "export/imagefile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+class QImage;
+
+namespace Model {
+
+class ExportFolderPrivate;
+
+// Where an export keeps its files until they are complete: a fresh folder of
+// its own next to or inside the destination, on the same file system, from
+// which renames move the result into place. Nothing at the destination
+// changes before commit(); a folder that is not committed is removed with
+// everything in it when discarded or destroyed, so a failed or cancelled
+// export leaves nothing of its own behind.
+//
+// Relative paths must stay inside: none is absolute or has an empty, "." or
+// ".." part, a backslash or a colon. Files are always created new, never
+// written through an existing name or link, and every write is checked
+// through to closing the file. Removing never follows a symbolic link.
+//
+// The error messages are for the user; they name the paths where the files
+// were meant to go, never the folder that held them meanwhile.
+class ExportFolder
+{
+public:
+    enum Placement {
+        // The whole folder becomes the destination, replacing what stood
+        // there only once it is complete (the exposure-sheet package).
+        ReplaceFolder,
+        // The files go into the destination folder, each replacing a file of
+        // the same name there (frame sequences); no subfolders.
+        AddFiles,
+    };
+
+    ExportFolder(const QString &destination, Placement placement);
+    ~ExportFolder();
+
+    // Creates the folder, and the parent folders the destination needs.
+    bool open();
+    // A plain mkdir: fails for a folder that is already there.
+    bool makeFolder(const QString &relativePath);
+    bool writeFile(const QString &relativePath, const QByteArray &data);
+    bool writeImage(const QString &relativePath, const QImage &image, ImageFileFormat format);
+    // Puts the result at the destination. For ReplaceFolder what stood there
+    // is moved aside first and removed once the new folder is in place, or
+    // put back when that fails. For AddFiles a failure removes the files
+    // already moved.
+    bool commit();
+    // Removes the folder unless it was committed.
+    void discard();
+    QString errorMessage() const;
+    // Where relativePath ends up once committed.
+    QString destinationPath(const QString &relativePath) const;
+
+    // Removes path and, for a folder, everything in it; a symbolic link (or
+    // a Windows junction) is removed itself, never what it points to.
+    static bool removeTree(const QString &path);
+
+private:
+    ExportFolder(const ExportFolder &) = delete;
+    ExportFolder &operator=(const ExportFolder &) = delete;
+
+    bool fail(const QString &message);
+
+    std::unique_ptr<ExportFolderPrivate> d;
+};
+
+} // namespace Model

@@ -1,0 +1,149 @@
+#include "scene/scene.h"
+
+#include "export/exportfolder.h"
+#include "export/exportlayers.h"
+#include "export/exportnames.h"
+#include "export/exportprogress.h"
+#include "export/imagefile.h"
+#include "layers/layeritem.h"
+#include "layers/visuallayer.h"
+#include "settings/exportframessettings.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace Model {
+
+// Frames are written one by one into a folder of the export's own inside the
+// export folder and moved into place at the end, so a failure leaves the
+// export folder as it was and a cancel keeps exactly the finished frames.
+// Every name part that comes from the user or a translation is made safe on
+// its own, so the names built from them never leave the export folder.
+
+namespace {
+
+// What the file names of frames that only repeat a drawing carry.
+struct RepeatNames
+{
+    QString hold;
+    QString cloneFormat;
+};
+
+QString layerFileName(const Scene &scene, const QList<ExportLayer> &layers, int index)
+{
+    if (const ExportLayer *entry = findExportLayer(layers, index))
+        return entry->name;
+    return safeFileName(index >= 0 && index < scene.layerCount() ? scene.layerName(index) : QString());
+}
+
+// The suffix of a layer's frame, or none when the frame is left out: a hold
+// says so, a distant clone names the layer and frame of its original.
+std::optional<QString> cellSuffix(const Scene &scene, const QList<ExportLayer> &layers, const LayerItem &item,
+                                  ExportFramesSettings::Clones clones, const RepeatNames &names)
+{
+    if (item.kind() != LayerItem::CloneKind && item.kind() != LayerItem::DistantCloneKind)
+        return QString();
+    if (clones == ExportFramesSettings::ExcludeClones)
+        return std::nullopt;
+    if (clones == ExportFramesSettings::IncludeClonesSimpleSequence)
+        return QString();
+    if (item.kind() == LayerItem::CloneKind)
+        return names.hold;
+    int layer = -1;
+    int frame = -1;
+    if (!scene.findDrawing({item.originalLayer(), item.originalItem()}, &layer, &frame))
+        return QString();
+    return names.cloneFormat.arg(layerFileName(scene, layers, layer), paddedNumber(frame, 4));
+}
+
+// Whether the composite of a frame differs from the one before: some layer
+// starts a drawing there or stops showing one. A layer that ended earlier
+// and shows nothing since stays silent.
+bool startsNewPicture(const QList<ExportLayer> &layers, int frame)
+{
+    return std::any_of(layers.cbegin(), layers.cend(), [frame](const ExportLayer &entry) {
+        const VisualLayer &layer = *entry.layer;
+        const Layer::LayerBeyondLast beyond = layer.layerBeyondLast();
+        if (beyond != Layer::FreezeLastDrawing && beyond != Layer::CycleDrawings && layer.frameCount() < frame - 1)
+            return false;
+        return layer.drawingTypeAt(frame) != LayerItem::CloneKind;
+    });
+}
+
+} // namespace
+
+ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *progressObject) const
+{
+    if (visualLayerCount() == 0)
+        return {};
+    const ImageFileFormat format =
+        settings.imageFormat == ExportFramesSettings::OpenEXR ? ImageFileFormat::OpenExr : ImageFileFormat::Png;
+    if (!canWriteImageFormat(format))
+        return ExportResult::failed(unsupportedFormatMessage(format));
+    const QString extension = fileExtension(format);
+
+    const QList<ExportLayer> layers = exportLayers(*this, settings.layers);
+    const ExportFrameSpan span = exportFrameSpan(*this, settings.frames);
+    ExportProgress progress(progressObject);
+    progress.setMaximum(settings.combineLayers ? span.count() : frameCountSum(layers));
+
+    const QString baseName = safeFileName(settings.name);
+    const RepeatNames repeats{u'.' + safeFileName(tr("hold", "export")),
+                              u'.' + safeFileName(tr("clone.%1.%2", "export (layerName.frame)"))};
+    const QString layerPart = layers.size() == 1 ? u'.' + layers.first().name : QString();
+    const QColor background = settings.includeAlpha ? QColor(Qt::transparent) : QColor(Qt::white);
+
+    ExportFolder folder(settings.exportDir, ExportFolder::AddFiles);
+    const auto failed = [&progress, &folder] {
+        progress.reset();
+        return ExportResult::failed(folder.errorMessage());
+    };
+    if (!folder.open())
+        return failed();
+
+    bool canceled = false;
+    for (int frame = span.first; frame <= span.last; ++frame) {
+        if (progress.wasCanceled()) {
+            canceled = true;
+            break;
+        }
+        progress.advance();
+        const QString number = paddedNumber(frame, 4);
+
+        if (settings.combineLayers) {
+            QString suffix;
+            if (!startsNewPicture(layers, frame)) {
+                if (settings.clones == ExportFramesSettings::ExcludeClones)
+                    continue;
+                if (settings.clones == ExportFramesSettings::IncludeClones)
+                    suffix = repeats.hold;
+            }
+            const QString fileName =
+                QStringLiteral("%1%2.%3%4.%5").arg(baseName, layerPart, number, suffix, extension);
+            const QImage image = compositeFrame(layers, frame, frameSize(), background, settings.makeAllLinesBlack);
+            if (!folder.writeImage(fileName, image, format))
+                return failed();
+            continue;
+        }
+
+        for (const ExportLayer &entry : layers) {
+            const std::shared_ptr<LayerItem> item = entry.layer->cell(frame);
+            if (!item)
+                continue;
+            const std::optional<QString> suffix = cellSuffix(*this, layers, *item, settings.clones, repeats);
+            if (!suffix)
+                continue;
+            const QString fileName =
+                QStringLiteral("%1.%2.%3%4.%5").arg(baseName, entry.name, number, *suffix, extension);
+            const QImage image = compositeFrame({entry}, frame, frameSize(), background, settings.makeAllLinesBlack);
+            if (!folder.writeImage(fileName, image, format))
+                return failed();
+        }
+    }
+
+    if (!folder.commit())
+        return failed();
+    return canceled ? ExportResult::canceled() : ExportResult{};
+}
+
+} // namespace Model

@@ -1,0 +1,278 @@
+#pragma once
+
+// Scenes, progress stand-ins, folder listings and failing writes for the
+// export tests.
+
+#include "drawings/imagedrawing.h"
+#include "layers/strokelayer.h"
+#include "scene/scene.h"
+#include "strokes/bitmapstroke.h"
+#include "support/cellpattern.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QObject>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTest>
+
+#include <tinyexr.h>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+#include <vector>
+
+namespace ExportTest {
+
+using CellPattern::FrameSize;
+
+// Stands in for a progress dialog: the export writes "maximum" and "value"
+// and reads "wasCanceled", which turns true once value reaches cancelAt; a
+// failed export calls reset().
+class FakeProgress : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int maximum MEMBER m_maximum)
+    Q_PROPERTY(int value MEMBER m_value)
+    Q_PROPERTY(bool wasCanceled READ wasCanceled)
+
+public:
+    explicit FakeProgress(int cancelAt = -1)
+        : m_cancelAt(cancelAt)
+    {
+    }
+    bool wasCanceled() const { return m_cancelAt >= 0 && m_value >= m_cancelAt; }
+
+    int m_maximum = -1;
+    int m_value = 0;
+    int m_resets = 0;
+
+public Q_SLOTS:
+    void reset() { ++m_resets; }
+
+private:
+    int m_cancelAt = -1;
+};
+
+// A scene of layers written "Name=cells" in the letters of CellPattern, top
+// layer first, on frames of CellPattern's size; frame 1 of the top layer is
+// active. "ref:" before the cells makes a reference layer, '~' before the
+// name a hidden layer.
+inline void build(Model::Scene &scene, const QStringList &layers)
+{
+    QStringList patterns;
+    for (const QString &layer : layers)
+        patterns.append(layer.section(u'=', 1));
+    scene.setFrameSize(FrameSize, KL::FitMode::FitModeStretch);
+    CellPattern::build(scene, patterns);
+    for (int i = 0; i < layers.size(); ++i) {
+        QString name = layers.at(i).section(u'=', 0, 0);
+        const bool hidden = name.startsWith(u'~');
+        scene.setLayerName(i, hidden ? name.mid(1) : name);
+        scene.setLayerVisible(i, !hidden);
+    }
+}
+
+inline int layerNamed(const Model::Scene &scene, const QString &name)
+{
+    for (int i = 0; i < scene.layerCount(); ++i) {
+        if (scene.layerName(i) == name)
+            return i;
+    }
+    return -1;
+}
+
+// Cells that show the drawing of another, written "Ink3=Rough2": frame 3 of
+// Ink shows the drawing of frame 2 of Rough.
+inline void makeDistantClones(Model::Scene &scene, const QStringList &links)
+{
+    const QRegularExpression link(QStringLiteral("^(\\w+?)(\\d+)=(\\w+?)(\\d+)$"));
+    for (const QString &text : links) {
+        const QRegularExpressionMatch match = link.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        CellPattern::makeDistantClone(scene, layerNamed(scene, match.captured(1)), match.captured(2).toInt(),
+                                      layerNamed(scene, match.captured(3)), match.captured(4).toInt());
+    }
+}
+
+// Where an original of frame f carries its mark, so that each frame can be
+// told apart in a picture.
+inline QRect dotOfFrame(int frame)
+{
+    return QRect((frame % 10) * 6, 4 + (frame / 10) * 6, 4, 4);
+}
+
+// Gives every original of a stroke layer the dot of its frame at coverage,
+// in colour.
+inline void addDots(Model::Scene &scene, int layer, const QColor &colour, uchar coverage = 255)
+{
+    auto *strokes = qobject_cast<Model::StrokeLayer *>(scene.layerAt(layer).get());
+    QVERIFY(strokes);
+    scene.setLayerColor(layer, colour);
+    for (int frame = 1; frame <= strokes->frameCount(); ++frame) {
+        if (!strokes->isOriginal(frame))
+            continue;
+        QImage mark(dotOfFrame(frame).size(), QImage::Format_Alpha8);
+        mark.fill(coverage);
+        QVERIFY(strokes->addStroke(frame, std::make_unique<Model::BitmapStroke>(mark, dotOfFrame(frame))));
+    }
+}
+
+// A picture that PNG cannot squeeze: random pixels.
+inline QImage noise(QSize size, quint32 seed)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = random.generate() | 0xff000000u;
+    }
+    return image;
+}
+
+// Puts a picture into a reference layer's cell.
+inline void setPicture(Model::Scene &scene, int layer, int frame, const QImage &picture)
+{
+    QVERIFY(!scene.setDrawing(layer, frame, std::make_shared<Model::ImageDrawing>(picture), false).isEmpty());
+}
+
+// The file size past which FileSizeLimit makes writes fail in the tests.
+inline constexpr rlim_t FullDiskLimit = 4096;
+
+// Ink over a picture layer, three frames: the images of frames 1 and 2
+// compress to a few hundred bytes, the picture of frame 3 is noise that no
+// PNG squeezes below FullDiskLimit (and an OpenEXR frame never fits).
+inline void buildSceneTooLargeAtFrame3(Model::Scene &scene)
+{
+    build(scene, {"Ink=ABC", "Paper=ref:__X"});
+    addDots(scene, 0, Qt::red);
+    setPicture(scene, 1, 3, noise(FrameSize, 7));
+}
+
+// Every entry below root, relative and sorted, hidden ones included and
+// links not followed; folders end in '/'.
+inline QStringList entriesBelow(const QString &root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        entries.append(QDir(root).relativeFilePath(it.filePath())
+                       + (info.isDir() && !info.isSymLink() ? QStringLiteral("/") : QString()));
+    }
+    entries.sort();
+    return entries;
+}
+
+inline QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeText(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// Makes the kernel refuse to grow any file of this process past bytes, as a
+// full disk refuses it: the write fails (EFBIG where a full disk gives
+// ENOSPC) at whatever point the file reaches the limit. /dev/full cannot
+// stand in for the files of an export, which are always created new and
+// never written through an existing name; permission bits cannot either,
+// since the tests may run as root. Files already written stay as they are.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        // Past the limit the kernel would otherwise end the process.
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+
+private:
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = nullptr;
+};
+
+// An OpenEXR file as tinyexr's own loader reads it: the stored pixel type of
+// each channel, and the values as floats.
+struct ExrFile
+{
+    QString error;
+    int width = 0;
+    int height = 0;
+    QStringList channels;
+    QList<int> storedTypes;
+    std::vector<std::vector<float>> planes;
+
+    float value(const QString &channel, QPoint at) const
+    {
+        const qsizetype c = channels.indexOf(channel);
+        return c < 0 ? -1.0f : planes.at(size_t(c)).at(size_t(at.y()) * size_t(width) + size_t(at.x()));
+    }
+};
+
+inline ExrFile readExr(const QString &path)
+{
+    ExrFile file;
+    const QByteArray name = QFile::encodeName(path);
+    EXRVersion version;
+    if (ParseEXRVersionFromFile(&version, name.constData()) != TINYEXR_SUCCESS) {
+        file.error = QStringLiteral("not an OpenEXR file");
+        return file;
+    }
+    EXRHeader header;
+    InitEXRHeader(&header);
+    const char *message = nullptr;
+    if (ParseEXRHeaderFromFile(&header, &version, name.constData(), &message) != TINYEXR_SUCCESS) {
+        file.error = QString::fromUtf8(message);
+        FreeEXRErrorMessage(message);
+        return file;
+    }
+    for (int c = 0; c < header.num_channels; ++c) {
+        file.channels.append(QString::fromLatin1(header.channels[c].name));
+        file.storedTypes.append(header.pixel_types[c]);
+        header.requested_pixel_types[c] = TINYEXR_PIXELTYPE_FLOAT;
+    }
+    EXRImage image;
+    InitEXRImage(&image);
+    if (LoadEXRImageFromFile(&image, &header, name.constData(), &message) != TINYEXR_SUCCESS) {
+        file.error = QString::fromUtf8(message);
+        FreeEXRErrorMessage(message);
+        FreeEXRHeader(&header);
+        return file;
+    }
+    file.width = image.width;
+    file.height = image.height;
+    const size_t pixels = size_t(image.width) * size_t(image.height);
+    for (int c = 0; c < image.num_channels; ++c) {
+        const auto *values = reinterpret_cast<const float *>(image.images[c]);
+        file.planes.emplace_back(values, values + pixels);
+    }
+    FreeEXRImage(&image);
+    FreeEXRHeader(&header);
+    return file;
+}
+
+} // namespace ExportTest

@@ -1,0 +1,15 @@
+# Tests of source/libmodel/export/: the files are read back as other programs
+# read them (QImage for PNG, tinyexr's own loader for OpenEXR, the Open Cel
+# Animation rules for packages).
+kl_add_test(tst_exportframes SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_exportframes.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    LIBS tinyexr::tinyexr)
+set_tests_properties(tst_exportframes PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_exportexposuresheet SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_exportexposuresheet.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    LIBS tinyexr::tinyexr)
+set_tests_properties(tst_exportexposuresheet PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_exportfiles SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_exportfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    LIBS tinyexr::tinyexr)
+set_tests_properties(tst_exportfiles PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

@@ -1,0 +1,623 @@
+#include "scene/scene.h"
+
+#include "exporttesthelpers.h"
+#include "render/alphacomposition.h"
+#include "settings/exportexposuresheetsettings.h"
+#include "settings/settings.h"
+#include "tools/toolmanager.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using namespace Model;
+using namespace ExportTest;
+
+namespace {
+
+ExportExposureSheetSettings sheetSettings(const QString &dir)
+{
+    ExportExposureSheetSettings settings;
+    settings.name = QStringLiteral("walk.oca");
+    settings.exportDir = dir;
+    return settings;
+}
+
+// The rules of the Open Cel Animation format for what a JSON value holds.
+enum class Kind { String, Number, Integer, Bool, Array, Point, Colour };
+
+struct Field
+{
+    const char *key;
+    Kind kind;
+};
+
+QString kindFault(const QJsonValue &value, Kind kind)
+{
+    const auto isInteger = [](const QJsonValue &v) { return v.isDouble() && v.toDouble() == std::floor(v.toDouble()); };
+    switch (kind) {
+    case Kind::String:
+        return value.isString() ? QString() : QStringLiteral("not a string");
+    case Kind::Number:
+        return value.isDouble() ? QString() : QStringLiteral("not a number");
+    case Kind::Integer:
+        return isInteger(value) ? QString() : QStringLiteral("not an integer");
+    case Kind::Bool:
+        return value.isBool() ? QString() : QStringLiteral("not a boolean");
+    case Kind::Array:
+        return value.isArray() ? QString() : QStringLiteral("not an array");
+    case Kind::Point: {
+        const QJsonArray point = value.toArray();
+        return point.size() == 2 && isInteger(point.at(0)) && isInteger(point.at(1))
+            ? QString()
+            : QStringLiteral("not two integers");
+    }
+    case Kind::Colour: {
+        const QJsonArray colour = value.toArray();
+        const bool inRange = std::all_of(colour.begin(), colour.end(), [](const QJsonValue &v) {
+            return v.isDouble() && v.toDouble() >= 0.0 && v.toDouble() <= 1.0;
+        });
+        return colour.size() == 4 && inRange ? QString() : QStringLiteral("not four numbers from 0 to 1");
+    }
+    }
+    return {};
+}
+
+// The object holds exactly these keys, each with a value of its kind.
+QString objectFault(const QJsonObject &object, std::initializer_list<Field> fields, const QString &where)
+{
+    QStringList expected;
+    for (const Field &field : fields) {
+        expected.append(QLatin1String(field.key));
+        if (!object.contains(QLatin1String(field.key)))
+            return QStringLiteral("%1 lacks \"%2\"").arg(where, QLatin1String(field.key));
+        const QString fault = kindFault(object.value(QLatin1String(field.key)), field.kind);
+        if (!fault.isEmpty())
+            return QStringLiteral("%1: \"%2\" is %3").arg(where, QLatin1String(field.key), fault);
+    }
+    for (const QString &key : object.keys()) {
+        if (!expected.contains(key))
+            return QStringLiteral("%1 has the unknown key \"%2\"").arg(where, key);
+    }
+    return {};
+}
+
+// Within each object of the written text the keys come in ascending order.
+QString keyOrderFault(const QByteArray &text)
+{
+    const QRegularExpression keyLine(QStringLiteral("^( *)\"([^\"]+)\":"));
+    QMap<int, QString> lastKeyAtIndent;
+    for (const QByteArray &line : text.split('\n')) {
+        const QString string = QString::fromUtf8(line);
+        int indent = 0;
+        while (indent < string.size() && string.at(indent) == u' ')
+            ++indent;
+        while (!lastKeyAtIndent.isEmpty() && lastKeyAtIndent.lastKey() > indent)
+            lastKeyAtIndent.erase(std::prev(lastKeyAtIndent.end()));
+        const QRegularExpressionMatch match = keyLine.match(string);
+        if (!match.hasMatch())
+            continue;
+        const QString key = match.captured(2);
+        if (lastKeyAtIndent.contains(indent) && lastKeyAtIndent.value(indent) >= key)
+            return QStringLiteral("\"%1\" after \"%2\"").arg(key, lastKeyAtIndent.value(indent));
+        lastKeyAtIndent.insert(indent, key);
+    }
+    return {};
+}
+
+// What an importer following the Open Cel Animation rules would find wrong
+// with the package folder; empty when it reads it. The document is named as
+// the folder; layers are listed bottom first with unique names; every frame
+// has its image file inside the package, unless it is "_blank" with no
+// file; frames follow each other within startTime..endTime.
+QString ocaFault(const QString &package)
+{
+    QFile file(QDir(package).filePath(QFileInfo(package).fileName()));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("no document named as the folder");
+    const QByteArray text = file.readAll();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return QStringLiteral("not a JSON object: %1").arg(error.errorString());
+    if (const QString fault = keyOrderFault(text); !fault.isEmpty())
+        return fault;
+
+    const QJsonObject root = document.object();
+    QString fault = objectFault(root,
+                                {{"backgroundColor", Kind::Colour}, {"colorDepth", Kind::String},
+                                 {"endTime", Kind::Integer}, {"frameRate", Kind::Number}, {"height", Kind::Integer},
+                                 {"layers", Kind::Array}, {"name", Kind::String}, {"ocaVersion", Kind::String},
+                                 {"originApp", Kind::String}, {"originAppVersion", Kind::String},
+                                 {"startTime", Kind::Integer}, {"width", Kind::Integer}},
+                                QStringLiteral("the document"));
+    if (!fault.isEmpty())
+        return fault;
+    if (!QStringList{"U8", "U16", "F16", "F32"}.contains(root.value("colorDepth").toString()))
+        return QStringLiteral("unknown colour depth");
+    if (!QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(root.value("ocaVersion").toString()).hasMatch())
+        return QStringLiteral("the version is no x.y.z");
+    const int startTime = root.value("startTime").toInt();
+    const int endTime = root.value("endTime").toInt();
+    if (endTime <= startTime)
+        return QStringLiteral("no frames between startTime and endTime");
+
+    QSet<QString> names;
+    for (const QJsonValue &layerValue : root.value("layers").toArray()) {
+        const QJsonObject layer = layerValue.toObject();
+        const QString where = QStringLiteral("layer \"%1\"").arg(layer.value("name").toString());
+        fault = objectFault(layer,
+                            {{"animated", Kind::Bool}, {"blendingMode", Kind::String}, {"childLayers", Kind::Array},
+                             {"fileType", Kind::String}, {"frames", Kind::Array}, {"height", Kind::Integer},
+                             {"inheritAlpha", Kind::Bool}, {"label", Kind::Integer}, {"name", Kind::String},
+                             {"opacity", Kind::Number}, {"passThrough", Kind::Bool}, {"position", Kind::Point},
+                             {"reference", Kind::Bool}, {"type", Kind::String}, {"visible", Kind::Bool},
+                             {"width", Kind::Integer}},
+                            where);
+        if (!fault.isEmpty())
+            return fault;
+        if (names.contains(layer.value("name").toString()))
+            return where + QStringLiteral(" is not the only one of its name");
+        names.insert(layer.value("name").toString());
+        if (layer.value("type").toString() != u"paintlayer" || !layer.value("childLayers").toArray().isEmpty())
+            return where + QStringLiteral(" is not a paint layer");
+        const QString fileType = layer.value("fileType").toString();
+        if (fileType != u"png" && fileType != u"exr")
+            return where + QStringLiteral(" has an unknown file type");
+        const double opacity = layer.value("opacity").toDouble();
+        if (opacity < 0.0 || opacity > 1.0)
+            return where + QStringLiteral(" has its opacity out of range");
+
+        int nextFree = startTime;
+        for (const QJsonValue &frameValue : layer.value("frames").toArray()) {
+            const QJsonObject frame = frameValue.toObject();
+            const QString at = QStringLiteral("%1, frame \"%2\"").arg(where, frame.value("name").toString());
+            fault = objectFault(frame,
+                                {{"duration", Kind::Integer}, {"fileName", Kind::String}, {"frameNumber", Kind::Integer},
+                                 {"name", Kind::String}, {"opacity", Kind::Number}, {"position", Kind::Point}},
+                                at);
+            if (!fault.isEmpty())
+                return fault;
+            const int number = frame.value("frameNumber").toInt();
+            const int duration = frame.value("duration").toInt();
+            if (number < nextFree || duration < 1 || number + duration > endTime)
+                return at + QStringLiteral(" overlaps another or lies outside the animation");
+            nextFree = number + duration;
+            const QString fileName = frame.value("fileName").toString();
+            if (fileName.isEmpty() != (frame.value("name").toString() == u"_blank"))
+                return at + QStringLiteral(": only a blank frame has no file");
+            if (fileName.isEmpty())
+                continue;
+            if (QDir::isAbsolutePath(fileName) || fileName.split(u'/').contains(QStringLiteral("..")))
+                return at + QStringLiteral(": the file lies outside the package");
+            if (!fileName.endsWith(u'.' + fileType))
+                return at + QStringLiteral(": the file is no ") + fileType;
+            if (!QFileInfo(QDir(package).filePath(fileName)).isFile())
+                return at + QStringLiteral(": no file ") + fileName;
+        }
+    }
+    return {};
+}
+
+QJsonObject document(const QString &package)
+{
+    return QJsonDocument::fromJson(contents(QDir(package).filePath(QFileInfo(package).fileName()))).object();
+}
+
+QJsonObject layerOf(const QJsonObject &root, const QString &name)
+{
+    for (const QJsonValue &layer : root.value("layers").toArray()) {
+        if (layer.toObject().value("name").toString() == name)
+            return layer.toObject();
+    }
+    return {};
+}
+
+// A layer's exposures as "name|fileName|frameNumber|duration", joined by "; ".
+QString exposureList(const QJsonObject &layer)
+{
+    QStringList entries;
+    for (const QJsonValue &value : layer.value("frames").toArray()) {
+        const QJsonObject frame = value.toObject();
+        entries.append(QStringLiteral("%1|%2|%3|%4")
+                           .arg(frame.value("name").toString(), frame.value("fileName").toString())
+                           .arg(frame.value("frameNumber").toInt())
+                           .arg(frame.value("duration").toInt()));
+    }
+    return entries.join(QStringLiteral("; "));
+}
+
+int durationSum(const QJsonObject &layer)
+{
+    int sum = 0;
+    for (const QJsonValue &frame : layer.value("frames").toArray())
+        sum += frame.toObject().value("duration").toInt();
+    return sum;
+}
+
+// Nothing beside what the test put into the export folder: no folder of a
+// package in the making, none of one replaced.
+QString strayEntries(const QString &dir)
+{
+    QStringList stray;
+    for (const QString &entry : entriesBelow(dir)) {
+        if (entry.startsWith(u'.'))
+            stray.append(entry);
+    }
+    return stray.join(u' ');
+}
+
+} // namespace
+
+class TestExportExposureSheet : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    // What the package holds, as an importer reads it
+    void exposures_data();
+    void exposures();
+    void documentValues();
+    void backgroundColour_data();
+    void backgroundColour();
+    void openExrImages();
+    void layerNamesStayInsideThePackage();
+
+    // Replacing a package, failures and cancels
+    void oldPackageStaysUntilTheNewIsComplete_data();
+    void oldPackageStaysUntilTheNewIsComplete();
+    void linkAtThePackageIsReplacedNotFollowed();
+    void packageFolderThatCannotBeMade();
+};
+
+void TestExportExposureSheet::initTestCase()
+{
+    initAlphaCompositionTables();
+    ToolManager::instance()->createTools();
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.4"));
+}
+
+void TestExportExposureSheet::init()
+{
+    QSettings().clear();
+    Settings::instance()->setDefaultFrameSize(FrameSize);
+    Settings::instance()->setTransparencyType(KL::TransparencyType::TransparencyWhite);
+}
+
+void TestExportExposureSheet::exposures_data()
+{
+    QTest::addColumn<QStringList>("layers");
+    QTest::addColumn<QStringList>("distantClones");
+    QTest::addColumn<int>("inkBeyondLast");
+    QTest::addColumn<QPoint>("range");
+    QTest::addColumn<QString>("inkExposures");
+    QTest::addColumn<QStringList>("inkImages");
+    QTest::addColumn<bool>("coversSpan");
+
+    const QPoint everyFrame;
+    const int nothing = Layer::ShowNothing;
+    const QStringList sixFrames = {"Ink=AB", "Sheet=X....."};
+
+    QTest::newRow("the sheet's own example")
+        << QStringList{"Ink=A..B.C", "Rough=RS"} << QStringList{"Ink6=Rough2"} << nothing << everyFrame
+        << "Ink_00000|Ink/Ink_00000.png|0|3; Ink_00003|Ink/Ink_00003.png|3|2; Ink_00005|Rough/Rough_00001.png|5|1"
+        << QStringList{"Ink_00000.png", "Ink_00003.png"} << true;
+    QTest::newRow("two cycling drawings, each written once")
+        << sixFrames << QStringList() << int(Layer::CycleDrawings) << everyFrame
+        << "Ink_00000|Ink/Ink_00000.png|0|1; Ink_00001|Ink/Ink_00001.png|1|1; Ink_00002|Ink/Ink_00000.png|2|1; "
+           "Ink_00003|Ink/Ink_00001.png|3|1; Ink_00004|Ink/Ink_00000.png|4|1; Ink_00005|Ink/Ink_00001.png|5|1"
+        << QStringList{"Ink_00000.png", "Ink_00001.png"} << true;
+    QTest::newRow("the last drawing frozen") << sixFrames << QStringList() << int(Layer::FreezeLastDrawing) << everyFrame
+                                             << "Ink_00000|Ink/Ink_00000.png|0|1; Ink_00001|Ink/Ink_00001.png|1|5"
+                                             << QStringList{"Ink_00000.png", "Ink_00001.png"} << true;
+    QTest::newRow("one cycling drawing lasts the span")
+        << QStringList{"Ink=A", "Sheet=X....."} << QStringList() << int(Layer::CycleDrawings) << everyFrame
+        << "Ink_00000|Ink/Ink_00000.png|0|6" << QStringList{"Ink_00000.png"} << true;
+    QTest::newRow("a layer that shows nothing ends")
+        << sixFrames << QStringList() << nothing << everyFrame
+        << "Ink_00000|Ink/Ink_00000.png|0|1; Ink_00001|Ink/Ink_00001.png|1|1"
+        << QStringList{"Ink_00000.png", "Ink_00001.png"} << false;
+    QTest::newRow("nothing at the range's first frame") << sixFrames << QStringList() << nothing << QPoint(4, 6)
+                                                        << "_blank||3|1" << QStringList() << false;
+    QTest::newRow("range only") << QStringList{"Ink=ABCDEFGH"} << QStringList() << nothing << QPoint(5, 8)
+                                << "Ink_00004|Ink/Ink_00004.png|4|1; Ink_00005|Ink/Ink_00005.png|5|1; "
+                                   "Ink_00006|Ink/Ink_00006.png|6|1; Ink_00007|Ink/Ink_00007.png|7|1"
+                                << QStringList{"Ink_00004.png", "Ink_00005.png", "Ink_00006.png", "Ink_00007.png"}
+                                << true;
+    QTest::newRow("a hold cut at the range's end")
+        << QStringList{"Ink=A.....", "Sheet=X"} << QStringList() << nothing << QPoint(1, 3)
+        << "Ink_00000|Ink/Ink_00000.png|0|3" << QStringList{"Ink_00000.png"} << true;
+    QTest::newRow("a drawing before the range, written once")
+        << QStringList{"Ink=ABCDE"} << QStringList{"Ink3=Ink1", "Ink5=Ink1"} << nothing << QPoint(3, 5)
+        << "Ink_00002|Ink/Ink_00002.png|2|1; Ink_00003|Ink/Ink_00003.png|3|1; Ink_00004|Ink/Ink_00002.png|4|1"
+        << QStringList{"Ink_00002.png", "Ink_00003.png"} << true;
+    QTest::newRow("a drawing of a layer left out")
+        << QStringList{"Ink=AB", "~Hidden=H"} << QStringList{"Ink2=Hidden1"} << nothing << everyFrame
+        << "Ink_00000|Ink/Ink_00000.png|0|1; Ink_00001|Ink/Ink_00001.png|1|1"
+        << QStringList{"Ink_00000.png", "Ink_00001.png"} << true;
+}
+
+void TestExportExposureSheet::exposures()
+{
+    QFETCH(QStringList, layers);
+    QFETCH(QStringList, distantClones);
+    QFETCH(int, inkBeyondLast);
+    QFETCH(QPoint, range);
+    QFETCH(QString, inkExposures);
+    QFETCH(QStringList, inkImages);
+    QFETCH(bool, coversSpan);
+
+    Scene scene;
+    build(scene, layers);
+    makeDistantClones(scene, distantClones);
+    QVERIFY(scene.setLayerBeyondLast(layerNamed(scene, "Ink"), Layer::LayerBeyondLast(inkBeyondLast)));
+    scene.updateMaxFrameNumber();
+    if (!range.isNull())
+        QVERIFY(scene.setFrameRange(range.x(), range.y(), range.x(), 0));
+
+    QTemporaryDir dir;
+    ExportExposureSheetSettings settings = sheetSettings(dir.path());
+    settings.layers = ExportSettings::VisibleLayers;
+    settings.frames = range.isNull() ? ExportSettings::AllFrames : ExportSettings::RangeOnly;
+    FakeProgress progress;
+    QCOMPARE(scene.exportExposureSheet(settings, &progress).status, ExportResult::Finished);
+
+    const QString package = dir.filePath("walk.oca");
+    const QString fault = ocaFault(package);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    const QJsonObject root = document(package);
+    const int first = range.isNull() ? 1 : range.x();
+    const int last = range.isNull() ? scene.maximumFrameNumber() : range.y();
+    QCOMPARE(root.value("startTime").toInt(), first - 1);
+    QCOMPARE(root.value("endTime").toInt(), last);
+
+    const QJsonObject ink = layerOf(root, "Ink");
+    QCOMPARE(exposureList(ink), inkExposures);
+    QCOMPARE(durationSum(ink) == last - first + 1, coversSpan);
+    QCOMPARE(QDir(QDir(package).filePath("Ink")).entryList(QDir::Files), inkImages);
+    int visibleCells = 0;
+    for (int i = 0; i < scene.layerCount(); ++i)
+        visibleCells += scene.isLayerVisible(i) ? scene.layerFrameCount(i) : 0;
+    QCOMPARE(progress.m_maximum, visibleCells);
+    QVERIFY(strayEntries(dir.path()).isEmpty());
+}
+
+void TestExportExposureSheet::documentValues()
+{
+    Scene scene;
+    build(scene, {"Ink=AB", "Paper=ref:A"});
+    addDots(scene, 0, Qt::red);
+    scene.setLayerOpacity(0, 0.5);
+    scene.setLayerVisible(1, false);
+    QVERIFY(scene.setFrameRate(24.0));
+    QTemporaryDir dir;
+
+    QCOMPARE(scene.exportExposureSheet(sheetSettings(dir.path()), nullptr).status, ExportResult::Finished);
+
+    const QString package = dir.filePath("walk.oca");
+    const QString fault = ocaFault(package);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    const QJsonObject root = document(package);
+    QCOMPARE(root.value("name").toString(), scene.name());
+    QCOMPARE(root.value("frameRate").toDouble(), 24.0);
+    QCOMPARE(root.value("width").toInt(), FrameSize.width());
+    QCOMPARE(root.value("height").toInt(), FrameSize.height());
+    QCOMPARE(root.value("colorDepth").toString(), QStringLiteral("U8"));
+    QCOMPARE(root.value("ocaVersion").toString(), QStringLiteral("1.1.0"));
+    QCOMPARE(root.value("originApp").toString(), QStringLiteral("Kelvane"));
+    QCOMPARE(root.value("originAppVersion").toString(), QStringLiteral("0.4"));
+
+    // Bottom layer first.
+    const QJsonArray layers = root.value("layers").toArray();
+    QCOMPARE(layers.size(), 2);
+    QCOMPARE(layers.at(0).toObject().value("name").toString(), QStringLiteral("Paper"));
+    QCOMPARE(layers.at(0).toObject().value("visible").toBool(), false);
+    const QJsonObject ink = layers.at(1).toObject();
+    QCOMPARE(ink.value("opacity").toDouble(), 0.5);
+    QCOMPARE(ink.value("position").toArray(), (QJsonArray{FrameSize.width() / 2, FrameSize.height() / 2}));
+    QCOMPARE(ink.value("blendingMode").toString(), QStringLiteral("normal"));
+
+    // The importer applies the layer's opacity: the image carries none.
+    const QImage image(QDir(package).filePath("Ink/Ink_00001.png"));
+    QCOMPARE(image.size(), FrameSize);
+    QCOMPARE(image.pixelColor(dotOfFrame(2).center()), QColor(Qt::red));
+    QCOMPARE(image.pixelColor(dotOfFrame(1).center()).alpha(), 0);
+}
+
+void TestExportExposureSheet::backgroundColour_data()
+{
+    QTest::addColumn<KL::TransparencyType>("type");
+    QTest::addColumn<QJsonArray>("colour");
+    const double light = 192 / 255.0;
+    const double dark = 128 / 255.0;
+    QTest::newRow("white") << KL::TransparencyType::TransparencyWhite << QJsonArray{1.0, 1.0, 1.0, 1.0};
+    QTest::newRow("black") << KL::TransparencyType::TransparencyBlack << QJsonArray{0.0, 0.0, 0.0, 1.0};
+    QTest::newRow("light checkers") << KL::TransparencyType::TransparencySmallCheckersLight
+                                    << QJsonArray{light, light, light, 1.0};
+    QTest::newRow("dark grey") << KL::TransparencyType::TransparencyDarkGrey << QJsonArray{dark, dark, dark, 1.0};
+}
+
+void TestExportExposureSheet::backgroundColour()
+{
+    QFETCH(KL::TransparencyType, type);
+    QFETCH(QJsonArray, colour);
+    Settings::instance()->setTransparencyType(type);
+    Scene scene;
+    build(scene, {"Ink=A"});
+    QTemporaryDir dir;
+    QCOMPARE(scene.exportExposureSheet(sheetSettings(dir.path()), nullptr).status, ExportResult::Finished);
+    const QJsonArray found = document(dir.filePath("walk.oca")).value("backgroundColor").toArray();
+    QCOMPARE(found.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        QVERIFY2(std::abs(found.at(i).toDouble() - colour.at(i).toDouble()) < 1e-3, qPrintable(QString::number(i)));
+}
+
+void TestExportExposureSheet::openExrImages()
+{
+    Scene scene;
+    build(scene, {"Ink=A.B"});
+    addDots(scene, 0, Qt::red);
+    QTemporaryDir dir;
+    ExportExposureSheetSettings settings = sheetSettings(dir.path());
+    settings.imageFormat = ExportExposureSheetSettings::OpenEXR;
+    QCOMPARE(scene.exportExposureSheet(settings, nullptr).status, ExportResult::Finished);
+
+    const QString package = dir.filePath("walk.oca");
+    const QString fault = ocaFault(package);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QCOMPARE(layerOf(document(package), "Ink").value("fileType").toString(), QStringLiteral("exr"));
+    const ExrFile exr = readExr(QDir(package).filePath("Ink/Ink_00002.exr"));
+    QVERIFY2(exr.error.isEmpty(), qPrintable(exr.error));
+    QCOMPARE(QSize(exr.width, exr.height), FrameSize);
+    QCOMPARE(exr.value("R", dotOfFrame(3).center()), 1.0f);
+    QCOMPARE(exr.value("A", dotOfFrame(1).center()), 0.0f);
+}
+
+void TestExportExposureSheet::layerNamesStayInsideThePackage()
+{
+    Scene scene;
+    build(scene, {"../x=A", "Ink=A", "INK=A", "/etc=A", "NUL=A"});
+    QTemporaryDir root;
+    const QString out = QDir(root.path()).filePath("out");
+    ExportExposureSheetSettings settings = sheetSettings(out);
+    settings.name = QStringLiteral("../walk.oca");
+
+    QCOMPARE(scene.exportExposureSheet(settings, nullptr).status, ExportResult::Finished);
+
+    const QString package = QDir(out).filePath(".._walk.oca");
+    const QString fault = ocaFault(package);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    // From the bottom up: "NUL", "/etc", "INK", then "Ink", which meets
+    // "INK" where case does not count, and "../x".
+    QStringList expected = {"out/", "out/.._walk.oca/", "out/.._walk.oca/.._walk.oca"};
+    for (const char *folder : {".._x", "INK", "Ink_2", "_NUL", "_etc"}) {
+        expected.append(QStringLiteral("out/.._walk.oca/%1/").arg(QLatin1String(folder)));
+        expected.append(QStringLiteral("out/.._walk.oca/%1/%1_00000.png").arg(QLatin1String(folder)));
+    }
+    expected.sort();
+    QCOMPARE(entriesBelow(root.path()), expected);
+}
+
+void TestExportExposureSheet::oldPackageStaysUntilTheNewIsComplete_data()
+{
+    QTest::addColumn<bool>("oldPackage");
+    QTest::addColumn<int>("cancelAt");
+    // Which write meets a full disk: none, an image, the document.
+    QTest::addColumn<QString>("fullDiskAt");
+    QTest::addColumn<int>("status");
+
+    const int finished = ExportResult::Finished;
+    const int canceled = ExportResult::Canceled;
+    const int failed = ExportResult::Failed;
+    QTest::newRow("replaced once complete") << true << -1 << QString() << finished;
+    QTest::newRow("cancel keeps the old package") << true << 2 << QString() << canceled;
+    QTest::newRow("failed image keeps the old package") << true << -1 << "image" << failed;
+    QTest::newRow("failed document keeps the old package") << true << -1 << "document" << failed;
+    QTest::newRow("cancel leaves no package") << false << 2 << QString() << canceled;
+    QTest::newRow("failed image leaves no package") << false << -1 << "image" << failed;
+}
+
+void TestExportExposureSheet::oldPackageStaysUntilTheNewIsComplete()
+{
+    QFETCH(bool, oldPackage);
+    QFETCH(int, cancelAt);
+    QFETCH(QString, fullDiskAt);
+    QFETCH(int, status);
+
+    // Two dozen small images make a document larger than the limit.
+    Scene scene;
+    if (fullDiskAt == u"document")
+        build(scene, {"Ink=ABCDEFGHIJKLMNOPQRSTUVWX"});
+    else
+        buildSceneTooLargeAtFrame3(scene);
+    const bool fullDisk = !fullDiskAt.isEmpty();
+    QTemporaryDir dir;
+    const QString package = dir.filePath("walk.oca");
+    if (oldPackage) {
+        QVERIFY(QDir().mkpath(QDir(package).filePath("Old")));
+        QVERIFY(writeText(QDir(package).filePath("walk.oca"), "{}"));
+        QVERIFY(writeText(QDir(package).filePath("Old/Old_00000.png"), "an old image"));
+    }
+    const QStringList before = entriesBelow(dir.path());
+
+    FakeProgress progress(cancelAt);
+    ExportResult result;
+    {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (fullDisk) {
+            limit = std::make_unique<FileSizeLimit>(FullDiskLimit);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Export: writing .* failed")));
+        }
+        result = scene.exportExposureSheet(sheetSettings(dir.path()), &progress);
+    }
+
+    QCOMPARE(int(result.status), status);
+    QCOMPARE(progress.m_resets, fullDisk ? 1 : 0);
+    QVERIFY2(strayEntries(dir.path()).isEmpty(), qPrintable(strayEntries(dir.path())));
+    if (result.status == ExportResult::Finished) {
+        const QString fault = ocaFault(package);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        QVERIFY(!QFileInfo::exists(QDir(package).filePath("Old")));
+        return;
+    }
+    if (fullDiskAt == u"image") {
+        QVERIFY2(result.message.contains(QDir(package).filePath("Paper")), qPrintable(result.message));
+        QVERIFY2(result.message.contains(QStringLiteral("could not be written")), qPrintable(result.message));
+    } else if (fullDiskAt == u"document") {
+        QCOMPARE(result.message, QStringLiteral("The .oca file could not be created."));
+    }
+    QCOMPARE(entriesBelow(dir.path()), before);
+    if (oldPackage)
+        QCOMPARE(contents(QDir(package).filePath("Old/Old_00000.png")), QByteArray("an old image"));
+}
+
+void TestExportExposureSheet::linkAtThePackageIsReplacedNotFollowed()
+{
+    Scene scene;
+    build(scene, {"Ink=A"});
+    QTemporaryDir root;
+    const QString elsewhere = QDir(root.path()).filePath("elsewhere");
+    QVERIFY(QDir().mkpath(elsewhere));
+    QVERIFY(writeText(QDir(elsewhere).filePath("precious.txt"), "keep me"));
+    const QString out = QDir(root.path()).filePath("out");
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(QFile::link(elsewhere, QDir(out).filePath("walk.oca")));
+
+    QCOMPARE(scene.exportExposureSheet(sheetSettings(out), nullptr).status, ExportResult::Finished);
+
+    QCOMPARE(entriesBelow(elsewhere), QStringList{"precious.txt"});
+    QCOMPARE(contents(QDir(elsewhere).filePath("precious.txt")), QByteArray("keep me"));
+    const QFileInfo package(QDir(out).filePath("walk.oca"));
+    QVERIFY(package.isDir() && !package.isSymLink());
+    QVERIFY(ocaFault(package.filePath()).isEmpty());
+    QVERIFY(strayEntries(out).isEmpty());
+}
+
+void TestExportExposureSheet::packageFolderThatCannotBeMade()
+{
+    Scene scene;
+    build(scene, {"Ink=A"});
+    FakeProgress progress;
+    const ExportResult result = scene.exportExposureSheet(sheetSettings(QStringLiteral("/dev/full")), &progress);
+    QCOMPARE(result.status, ExportResult::Failed);
+    QVERIFY2(result.message.contains(QStringLiteral("/dev/full/walk.oca")), qPrintable(result.message));
+    QVERIFY2(result.message.contains(QStringLiteral("could not be created")), qPrintable(result.message));
+    QCOMPARE(progress.m_resets, 1);
+    QVERIFY(QFileInfo::exists(QStringLiteral("/dev/full")));
+}
+
+QTEST_MAIN(TestExportExposureSheet)
+#include "tst_exportexposuresheet.moc"

@@ -1,0 +1,438 @@
+#include "scene/scene.h"
+
+#include "exporttesthelpers.h"
+#include "render/alphacomposition.h"
+#include "settings/exportframessettings.h"
+#include "settings/settings.h"
+#include "tools/toolmanager.h"
+
+#include <QFileInfo>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using namespace Model;
+using namespace ExportTest;
+
+namespace {
+
+using Clones = ExportFramesSettings::Clones;
+
+ExportFramesSettings framesSettings(const QString &dir, Clones clones = ExportFramesSettings::IncludeClones,
+                                    bool combine = false)
+{
+    ExportFramesSettings settings;
+    settings.name = QStringLiteral("walk");
+    settings.exportDir = dir;
+    settings.clones = clones;
+    settings.combineLayers = combine;
+    return settings;
+}
+
+QColor pixel(const QImage &image, QPoint at)
+{
+    return image.convertToFormat(QImage::Format_ARGB32).pixelColor(at);
+}
+
+bool nearlyEqual(const QColor &a, const QColor &b)
+{
+    return std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2
+        && std::abs(a.blue() - b.blue()) <= 2 && std::abs(a.alpha() - b.alpha()) <= 2;
+}
+
+QString describe(const QColor &colour)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(colour.red()).arg(colour.green()).arg(colour.blue()).arg(colour.alpha());
+}
+
+} // namespace
+
+class TestExportFrames : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    // Which files a sequence holds
+    void fileNames_data();
+    void fileNames();
+    void layerNamesStayInsideTheFolder();
+
+    // What the images show, read back as other programs read them
+    void pngPixels_data();
+    void pngPixels();
+    void exrPixels();
+
+    // Failures, cancels and what stands in the export folder
+    void failedWriteLeavesFolderAsItWas_data();
+    void failedWriteLeavesFolderAsItWas();
+    void exportFolderThatCannotBeMade();
+    void linkInFolderIsReplacedNotFollowed();
+    void cancelKeepsFinishedFrames();
+    void sceneWithoutPicturesExportsNothing();
+};
+
+void TestExportFrames::initTestCase()
+{
+    initAlphaCompositionTables();
+    ToolManager::instance()->createTools();
+}
+
+void TestExportFrames::init()
+{
+    QSettings().clear();
+    Settings::instance()->setDefaultFrameSize(FrameSize);
+}
+
+void TestExportFrames::fileNames_data()
+{
+    QTest::addColumn<QStringList>("layers");
+    QTest::addColumn<QStringList>("distantClones");
+    QTest::addColumn<bool>("combine");
+    QTest::addColumn<int>("clones");
+    QTest::addColumn<int>("which");
+    QTest::addColumn<QPoint>("range");
+    QTest::addColumn<QStringList>("files");
+
+    const int all = ExportSettings::AllLayers;
+    const QPoint everyFrame;
+    const QStringList ink = {QStringLiteral("Ink=A.B")};
+    const QStringList inkAndRough = {QStringLiteral("Ink=ABC"), QStringLiteral("Rough=RS")};
+
+    QTest::newRow("per layer, holds named") << ink << QStringList() << false << int(ExportFramesSettings::IncludeClones)
+                                            << all << everyFrame
+                                            << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.hold.png", "walk.Ink.0003.png"};
+    QTest::newRow("per layer, holds left out") << ink << QStringList() << false << int(ExportFramesSettings::ExcludeClones)
+                                               << all << everyFrame << QStringList{"walk.Ink.0001.png", "walk.Ink.0003.png"};
+    QTest::newRow("per layer, plain sequence")
+        << ink << QStringList() << false << int(ExportFramesSettings::IncludeClonesSimpleSequence) << all << everyFrame
+        << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png", "walk.Ink.0003.png"};
+    QTest::newRow("per layer, a distant clone names its original")
+        << inkAndRough << QStringList{"Ink3=Rough2"} << false << int(ExportFramesSettings::IncludeClones) << all
+        << everyFrame
+        << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png", "walk.Ink.0003.clone.Rough.0002.png",
+                       "walk.Rough.0001.png", "walk.Rough.0002.png"};
+    QTest::newRow("per layer, distant clones left out")
+        << inkAndRough << QStringList{"Ink3=Rough2"} << false << int(ExportFramesSettings::ExcludeClones) << all
+        << everyFrame
+        << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png", "walk.Rough.0001.png", "walk.Rough.0002.png"};
+    QTest::newRow("per layer, a short layer ends early")
+        << QStringList{"Ink=A....", "Rough=RS"} << QStringList() << false << int(ExportFramesSettings::ExcludeClones)
+        << all << everyFrame << QStringList{"walk.Ink.0001.png", "walk.Rough.0001.png", "walk.Rough.0002.png"};
+    QTest::newRow("per layer, range only") << QStringList{"Ink=ABCD"} << QStringList() << false
+                                           << int(ExportFramesSettings::ExcludeClones) << all << QPoint(2, 3)
+                                           << QStringList{"walk.Ink.0002.png", "walk.Ink.0003.png"};
+    QTest::newRow("per layer, visible layers") << QStringList{"Ink=AB", "~Rough=RS"} << QStringList() << false
+                                               << int(ExportFramesSettings::ExcludeClones)
+                                               << int(ExportSettings::VisibleLayers) << everyFrame
+                                               << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png"};
+    QTest::newRow("per layer, active layer") << QStringList{"Ink=AB", "Rough=RS"} << QStringList() << false
+                                             << int(ExportFramesSettings::ExcludeClones)
+                                             << int(ExportSettings::ActiveLayerOnly) << everyFrame
+                                             << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png"};
+    QTest::newRow("per layer, five-digit frames")
+        << QStringList{QStringLiteral("Ink=A") + QString(9999, u'.')} << QStringList() << false
+        << int(ExportFramesSettings::IncludeClones) << all << QPoint(9998, 10000)
+        << QStringList{"walk.Ink.10000.hold.png", "walk.Ink.9998.hold.png", "walk.Ink.9999.hold.png"};
+
+    QTest::newRow("composite of one layer, named after it")
+        << ink << QStringList() << true << int(ExportFramesSettings::IncludeClones) << all << everyFrame
+        << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.hold.png", "walk.Ink.0003.png"};
+    QTest::newRow("composite, a frame that only holds")
+        << QStringList{"Ink=A.B", "Rough=R.."} << QStringList() << true << int(ExportFramesSettings::IncludeClones)
+        << all << everyFrame << QStringList{"walk.0001.png", "walk.0002.hold.png", "walk.0003.png"};
+    QTest::newRow("composite, holds left out")
+        << QStringList{"Ink=A.B", "Rough=R.."} << QStringList() << true << int(ExportFramesSettings::ExcludeClones)
+        << all << everyFrame << QStringList{"walk.0001.png", "walk.0003.png"};
+    QTest::newRow("composite, a layer that ends is a change once")
+        << QStringList{"Ink=A...", "Rough=RS"} << QStringList() << true << int(ExportFramesSettings::IncludeClones)
+        << all << everyFrame
+        << QStringList{"walk.0001.png", "walk.0002.png", "walk.0003.png", "walk.0004.hold.png"};
+    QTest::newRow("composite, a distant clone is a new picture")
+        << QStringList{"Ink=A..", "Rough=RS."} << QStringList{"Rough2=Ink1"} << true
+        << int(ExportFramesSettings::ExcludeClones) << all << everyFrame
+        << QStringList{"walk.0001.png", "walk.0002.png"};
+    QTest::newRow("composite, no layer to show")
+        << QStringList{"~Ink=AB"} << QStringList() << true << int(ExportFramesSettings::IncludeClones)
+        << int(ExportSettings::VisibleLayers) << everyFrame << QStringList{"walk.0001.hold.png", "walk.0002.hold.png"};
+}
+
+void TestExportFrames::fileNames()
+{
+    QFETCH(QStringList, layers);
+    QFETCH(QStringList, distantClones);
+    QFETCH(bool, combine);
+    QFETCH(int, clones);
+    QFETCH(int, which);
+    QFETCH(QPoint, range);
+    QFETCH(QStringList, files);
+
+    Scene scene;
+    build(scene, layers);
+    makeDistantClones(scene, distantClones);
+    if (!range.isNull())
+        QVERIFY(scene.setFrameRange(range.x(), range.y(), range.x(), 0));
+
+    QTemporaryDir dir;
+    ExportFramesSettings settings = framesSettings(dir.path(), Clones(clones), combine);
+    settings.layers = ExportSettings::Layers(which);
+    settings.frames = range.isNull() ? ExportSettings::AllFrames : ExportSettings::RangeOnly;
+    FakeProgress progress;
+    const ExportResult result = scene.exportFrames(settings, &progress);
+
+    QCOMPARE(result.status, ExportResult::Finished);
+    QCOMPARE(entriesBelow(dir.path()), files);
+    const int frames = range.isNull() ? scene.maximumFrameNumber() : range.y() - range.x() + 1;
+    QCOMPARE(progress.m_value, frames);
+}
+
+void TestExportFrames::layerNamesStayInsideTheFolder()
+{
+    Scene scene;
+    build(scene, {"../x=A", "a/b=A", "..=A", "CON=A", "Ink=A", "ink=A", "tab\tand\nline=A"});
+    QTemporaryDir root;
+    const QString out = QDir(root.path()).filePath(QStringLiteral("out"));
+
+    QCOMPARE(scene.exportFrames(framesSettings(out), nullptr).status, ExportResult::Finished);
+
+    // Bottom layers come first and keep their names; the upper "Ink" meets
+    // "ink" below it and takes the next free one.
+    const QStringList expected = {"out/",
+                                  "out/walk..._x.0001.png",
+                                  "out/walk.Ink_2.0001.png",
+                                  "out/walk._.0001.png",
+                                  "out/walk._CON.0001.png",
+                                  "out/walk.a_b.0001.png",
+                                  "out/walk.ink.0001.png",
+                                  "out/walk.tab_and_line.0001.png"};
+    QCOMPARE(entriesBelow(root.path()), expected);
+}
+
+void TestExportFrames::pngPixels_data()
+{
+    QTest::addColumn<bool>("combine");
+    QTest::addColumn<bool>("transparent");
+    QTest::addColumn<bool>("allBlack");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QColor>("atInk");
+    QTest::addColumn<QColor>("atPicture");
+    QTest::addColumn<QColor>("elsewhere");
+
+    // The ink layer lies at half opacity over a picture layer at full.
+    const QColor halfRed(255, 0, 0, 128);
+    const QColor blue(0, 0, 255);
+    const QColor none(0, 0, 0, 0);
+    QTest::newRow("composite") << true << true << false << "walk.0001.png" << halfRed << blue << none;
+    QTest::newRow("composite on white")
+        << true << false << false << "walk.0001.png" << QColor(255, 127, 127) << blue << QColor(Qt::white);
+    QTest::newRow("composite, lines black")
+        << true << true << true << "walk.0001.png" << QColor(0, 0, 0, 128) << blue << none;
+    QTest::newRow("ink layer alone") << false << true << false << "walk.Ink.0001.png" << halfRed << none << none;
+    QTest::newRow("picture layer alone") << false << true << false << "walk.Paper.0001.png" << none << blue << none;
+}
+
+void TestExportFrames::pngPixels()
+{
+    QFETCH(bool, combine);
+    QFETCH(bool, transparent);
+    QFETCH(bool, allBlack);
+    QFETCH(QString, file);
+    QFETCH(QColor, atInk);
+    QFETCH(QColor, atPicture);
+    QFETCH(QColor, elsewhere);
+
+    Scene scene;
+    build(scene, {"Ink=A", "Paper=ref:A"});
+    addDots(scene, 0, Qt::red);
+    scene.setLayerOpacity(0, 0.5);
+    scene.setLayerOpacity(1, 1.0);
+    const QRect patch(40, 30, 10, 10);
+    QImage picture(FrameSize, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter(&picture).fillRect(patch, Qt::blue);
+    setPicture(scene, 1, 1, picture);
+
+    QTemporaryDir dir;
+    ExportFramesSettings settings = framesSettings(dir.path(), ExportFramesSettings::ExcludeClones, combine);
+    settings.includeAlpha = transparent;
+    settings.makeAllLinesBlack = allBlack;
+    QCOMPARE(scene.exportFrames(settings, nullptr).status, ExportResult::Finished);
+
+    const QImage image(dir.filePath(file));
+    QVERIFY2(!image.isNull(), qPrintable(file));
+    QCOMPARE(image.size(), scene.frameSize());
+    const QPoint points[] = {dotOfFrame(1).center(), patch.center(), QPoint(30, 40)};
+    const QColor expected[] = {atInk, atPicture, elsewhere};
+    for (int i = 0; i < 3; ++i) {
+        const QColor found = pixel(image, points[i]);
+        QVERIFY2(nearlyEqual(found, expected[i]),
+                 qPrintable(QStringLiteral("at (%1, %2): %3, expected %4")
+                                .arg(points[i].x())
+                                .arg(points[i].y())
+                                .arg(describe(found), describe(expected[i]))));
+    }
+}
+
+void TestExportFrames::exrPixels()
+{
+    Scene scene;
+    build(scene, {"Ink=A"});
+    addDots(scene, 0, QColor(255, 128, 0));
+    // A second patch of half coverage beside the frame's dot.
+    const QRect half(30, 20, 4, 4);
+    QImage mark(half.size(), QImage::Format_Alpha8);
+    mark.fill(128);
+    auto *ink = qobject_cast<StrokeLayer *>(scene.layerAt(0).get());
+    QVERIFY(ink->addStroke(1, std::make_unique<BitmapStroke>(mark, half)));
+
+    QTemporaryDir dir;
+    ExportFramesSettings settings = framesSettings(dir.path(), ExportFramesSettings::ExcludeClones, true);
+    settings.imageFormat = ExportFramesSettings::OpenEXR;
+    QCOMPARE(scene.exportFrames(settings, nullptr).status, ExportResult::Finished);
+    QCOMPARE(entriesBelow(dir.path()), QStringList{"walk.Ink.0001.exr"});
+
+    const ExrFile exr = readExr(dir.filePath(QStringLiteral("walk.Ink.0001.exr")));
+    QVERIFY2(exr.error.isEmpty(), qPrintable(exr.error));
+    QCOMPARE(QSize(exr.width, exr.height), scene.frameSize());
+    QCOMPARE(exr.channels, (QStringList{"A", "B", "G", "R"}));
+    QCOMPARE(exr.storedTypes, QList<int>(4, TINYEXR_PIXELTYPE_HALF));
+
+    // Colours in linear light through a 2.2 gamma, premultiplied by alpha.
+    const float green = float(std::pow(128 / 255.0, 2.2));
+    const float halfAlpha = exr.value(QStringLiteral("A"), half.center());
+    QVERIFY2(std::abs(halfAlpha - 128 / 255.0f) < 0.01f, qPrintable(QString::number(halfAlpha)));
+    struct Expected
+    {
+        QPoint at;
+        float a, r, g, b;
+    };
+    const Expected expected[] = {{dotOfFrame(1).center(), 1.0f, 1.0f, green, 0.0f},
+                                 {half.center(), halfAlpha, halfAlpha, green * halfAlpha, 0.0f},
+                                 {QPoint(50, 40), 0.0f, 0.0f, 0.0f, 0.0f}};
+    for (const Expected &e : expected) {
+        const float found[] = {exr.value("A", e.at), exr.value("R", e.at), exr.value("G", e.at), exr.value("B", e.at)};
+        const float wanted[] = {e.a, e.r, e.g, e.b};
+        for (int c = 0; c < 4; ++c)
+            QVERIFY2(std::abs(found[c] - wanted[c]) < 0.004f,
+                     qPrintable(QStringLiteral("channel %1 at (%2, %3): %4, expected %5")
+                                    .arg("ARGB"[c])
+                                    .arg(e.at.x())
+                                    .arg(e.at.y())
+                                    .arg(found[c])
+                                    .arg(wanted[c])));
+    }
+}
+
+void TestExportFrames::failedWriteLeavesFolderAsItWas_data()
+{
+    QTest::addColumn<bool>("combine");
+    QTest::addColumn<int>("format");
+    QTest::newRow("composite PNG") << true << int(ExportFramesSettings::PNG);
+    QTest::newRow("per layer PNG") << false << int(ExportFramesSettings::PNG);
+    QTest::newRow("composite EXR") << true << int(ExportFramesSettings::OpenEXR);
+}
+
+void TestExportFrames::failedWriteLeavesFolderAsItWas()
+{
+    QFETCH(bool, combine);
+    QFETCH(int, format);
+
+    Scene scene;
+    buildSceneTooLargeAtFrame3(scene);
+    QTemporaryDir dir;
+    QVERIFY(writeText(dir.filePath("keep.txt"), "kept"));
+    QVERIFY(writeText(dir.filePath("walk.0001.png"), "an older export"));
+    const QStringList before = entriesBelow(dir.path());
+
+    ExportFramesSettings settings = framesSettings(dir.path(), ExportFramesSettings::ExcludeClones, combine);
+    settings.imageFormat = ExportFramesSettings::ImageFormat(format);
+    FakeProgress progress;
+    ExportResult result;
+    {
+        const FileSizeLimit limit(FullDiskLimit);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Export: writing .* failed")));
+        result = scene.exportFrames(settings, &progress);
+    }
+
+    QCOMPARE(result.status, ExportResult::Failed);
+    QVERIFY2(result.message.contains(QStringLiteral("could not be written")), qPrintable(result.message));
+    QVERIFY2(result.message.contains(dir.path()), qPrintable(result.message));
+    QCOMPARE(progress.m_resets, 1);
+    QCOMPARE(entriesBelow(dir.path()), before);
+    QCOMPARE(contents(dir.filePath("walk.0001.png")), QByteArray("an older export"));
+}
+
+void TestExportFrames::exportFolderThatCannotBeMade()
+{
+    Scene scene;
+    build(scene, {"Ink=AB"});
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("file"));
+    QVERIFY(writeText(file, "a file"));
+
+    // /dev/full is a device, a plain file no folder: neither can hold frames.
+    for (const QString &folder : {QStringLiteral("/dev/full"), file, QStringLiteral("/dev/full/sub")}) {
+        const ExportResult result = scene.exportFrames(framesSettings(folder), nullptr);
+        QCOMPARE(result.status, ExportResult::Failed);
+        QVERIFY2(result.message.contains(QStringLiteral("could not be created")), qPrintable(result.message));
+    }
+    QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());
+    QVERIFY(QFileInfo::exists(QStringLiteral("/dev/full")));
+    QCOMPARE(contents(file), QByteArray("a file"));
+    QCOMPARE(entriesBelow(dir.path()), QStringList{"file"});
+}
+
+void TestExportFrames::linkInFolderIsReplacedNotFollowed()
+{
+    Scene scene;
+    build(scene, {"Ink=A"});
+    QTemporaryDir root;
+    const QString out = QDir(root.path()).filePath("out");
+    QVERIFY(QDir().mkpath(out));
+    const QString outside = QDir(root.path()).filePath("outside.txt");
+    QVERIFY(writeText(outside, "not the export's"));
+    QVERIFY(QFile::link(outside, QDir(out).filePath("walk.Ink.0001.png")));
+
+    QCOMPARE(scene.exportFrames(framesSettings(out), nullptr).status, ExportResult::Finished);
+
+    QCOMPARE(contents(outside), QByteArray("not the export's"));
+    const QFileInfo frame(QDir(out).filePath("walk.Ink.0001.png"));
+    QVERIFY(!frame.isSymLink());
+    QVERIFY(!QImage(frame.filePath()).isNull());
+}
+
+void TestExportFrames::cancelKeepsFinishedFrames()
+{
+    Scene scene;
+    build(scene, {"Ink=ABCD", "Rough=RS"});
+    QTemporaryDir dir;
+    FakeProgress progress(2);
+
+    const ExportResult result = scene.exportFrames(framesSettings(dir.path()), &progress);
+
+    QCOMPARE(result.status, ExportResult::Canceled);
+    // The maximum counts the layers' cells though the value counts frames.
+    QCOMPARE(progress.m_maximum, 6);
+    QCOMPARE(progress.m_resets, 0);
+    QCOMPARE(entriesBelow(dir.path()),
+             (QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png", "walk.Rough.0001.png", "walk.Rough.0002.png"}));
+}
+
+void TestExportFrames::sceneWithoutPicturesExportsNothing()
+{
+    Scene scene;
+    build(scene, {"notes=notes", "audio=audio"});
+    QTemporaryDir dir;
+    QCOMPARE(scene.exportFrames(framesSettings(dir.path(), ExportFramesSettings::IncludeClones, true), nullptr).status,
+             ExportResult::Finished);
+    QCOMPARE(entriesBelow(dir.path()), QStringList());
+}
+
+QTEST_MAIN(TestExportFrames)
+#include "tst_exportframes.moc"
