@@ -6,6 +6,7 @@
 #include "layers/strokelayer.h"
 #include "strokes/bitmapstroke.h"
 #include "support/cellpattern.h"
+#include "support/scenerecord.h"
 
 #include <QHash>
 #include <QRandomGenerator>
@@ -26,6 +27,7 @@ namespace {
 using CellPattern::FrameSize;
 using CellPattern::keyOf;
 using CellPattern::makeDistantClone;
+using SceneRecord::Describer;
 
 using Cells = QList<std::pair<int, int>>;
 
@@ -47,71 +49,6 @@ int addStrokeLayer(Scene &scene, const QString &pattern)
 {
     return addLayer(scene, std::make_shared<StrokeLayer>(Qt::darkRed, FrameSize, &scene), pattern);
 }
-
-// Every cell of every visual layer, item by item, with the links spelled out.
-// Items and layers are named by the order in which a test first met their
-// identifiers, so that two states of one scene compare; drawings by the
-// order in which this state shows them, so that sharing compares.
-class Describer
-{
-public:
-    QString describe(const Scene &scene)
-    {
-        QHash<const Drawing *, int> drawings;
-        QStringList lines;
-        for (int i = 0; i < scene.layerCount(); ++i) {
-            const auto layer = visualLayer(scene, i);
-            if (!layer)
-                continue;
-            QStringList cells;
-            for (const auto &item : layer->cells()) {
-                const Drawing *drawing = item->drawing().get();
-                if (!drawings.contains(drawing))
-                    drawings.insert(drawing, int(drawings.size()));
-                QString text = QStringLiteral("#%1 k%2 d%3%4").arg(name(item->identifier())).arg(item->kind())
-                                   .arg(drawings.value(drawing)).arg(content(drawing));
-                const QTransform t = item->offPegsTransform();
-                if (!t.isIdentity())
-                    text += QStringLiteral(" t%1,%2").arg(t.dx()).arg(t.dy());
-                if (item->isKeyDrawing())
-                    text += QStringLiteral(" key");
-                QStringList keys;
-                for (const auto &key : item->distantClones())
-                    keys << this->key(key);
-                // Applying appends a link it restores: the order may differ,
-                // the set of distant clones may not.
-                keys.sort();
-                if (!keys.isEmpty())
-                    text += QStringLiteral(" [%1]").arg(keys.join(u','));
-                if (!item->originalItem().isNull())
-                    text += QStringLiteral(" <%1").arg(key({item->originalLayer(), item->originalItem()}));
-                cells << text;
-            }
-            lines << QStringLiteral("L%1: %2").arg(name(layer->identifier())).arg(cells.join(QStringLiteral(" | ")));
-        }
-        return lines.join(u'\n');
-    }
-
-private:
-    int name(const QUuid &id)
-    {
-        if (!m_names.contains(id))
-            m_names.insert(id, int(m_names.size()));
-        return m_names.value(id);
-    }
-
-    QString key(const LayerItem::Key &key) { return QStringLiteral("%1/%2").arg(name(key.first)).arg(name(key.second)); }
-
-    static QString content(const Drawing *drawing)
-    {
-        if (!drawing)
-            return QStringLiteral("null");
-        const auto *strokes = dynamic_cast<const StrokeDrawing *>(drawing);
-        return QStringLiteral("'%1'%2").arg(drawing->name()).arg(strokes ? strokes->root().memberCount() : -1);
-    }
-
-    QHash<QUuid, int> m_names;
-};
 
 // Empty when every hold shares the drawing before it and every distant-clone
 // link is kept at both ends with the drawing shared.

@@ -1,0 +1,129 @@
+#include "commandconventions.h"
+
+#include "scene/klscene.h"
+#include "scene/scene.h"
+#include "scene/scenemodel.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Commands {
+
+bool fuzzyEqual(double a, double b)
+{
+    return std::abs(a - b) * 1e12 <= std::min(std::abs(a), std::abs(b));
+}
+
+QString historyText(const char *sourceText, const char *disambiguation, int n)
+{
+    return QObject::tr(sourceText, disambiguation, n);
+}
+
+bool isVisualLayerIndex(const Model::KLScene *scene, const QModelIndex &index)
+{
+    if (!scene || !scene->sceneModel() || index.row() < 0 || index.column() < 0 || !index.model())
+        return false;
+    return scene->sceneModel()
+        ->headerData(index.column(), Qt::Horizontal, Model::SceneModel::VisualLayerRole)
+        .toBool();
+}
+
+std::function<bool(int done, int total)> progressCallback(QObject *progress)
+{
+    if (!progress)
+        return {};
+    // A dialog that its owner closes on the way must not be written to.
+    return [object = QPointer<QObject>(progress)](int done, int total) {
+        if (!object)
+            return true;
+        if (object->property("maximum").toInt() != total)
+            object->setProperty("maximum", total);
+        object->setProperty("value", done);
+        return !object->property("wasCanceled").toBool();
+    };
+}
+
+void sortByRow(QModelIndexList &cells, Qt::SortOrder order)
+{
+    std::sort(cells.begin(), cells.end(), [order](const QModelIndex &a, const QModelIndex &b) {
+        return order == Qt::AscendingOrder ? a.row() < b.row() : a.row() > b.row();
+    });
+}
+
+FrameRange FrameRange::of(const Model::Scene *scene)
+{
+    if (!scene)
+        return {};
+    return {scene->frameRangeFirst(), scene->frameRangeLast()};
+}
+
+CellRecord::CellRecord(Model::KLScene *scene)
+    : m_scene(scene)
+{
+    if (!scene)
+        return;
+    m_currentIndex = scene->currentIndex();
+    m_constructionRange = FrameRange::of(scene->scene());
+}
+
+CellRecord::~CellRecord() = default;
+
+bool CellRecord::hasScene() const
+{
+    return m_scene && m_scene->scene() && m_scene->sceneModel();
+}
+
+Model::Scene *CellRecord::document() const
+{
+    return m_scene ? m_scene->scene() : nullptr;
+}
+
+Model::SceneModel *CellRecord::model() const
+{
+    return m_scene ? m_scene->sceneModel() : nullptr;
+}
+
+int CellRecord::currentFrame() const
+{
+    return m_currentIndex.row() + 1;
+}
+
+int CellRecord::currentLayer() const
+{
+    return m_currentIndex.column();
+}
+
+void CellRecord::restoreConstructionState() const
+{
+    if (Model::Scene *scene = document())
+        scene->setFrameRange(m_constructionRange.first, m_constructionRange.last, currentFrame(), currentLayer());
+}
+
+void CellRecord::applyRecordedChanges()
+{
+    if (Model::SceneModel *sceneModel = model())
+        sceneModel->applyChanges(m_changes);
+    m_changes.clear();
+    restoreConstructionState();
+}
+
+void CellRecord::activate(int frame, int layer) const
+{
+    if (Model::Scene *scene = document())
+        scene->setActiveFrameAndLayer(frame, layer, Model::Scene::ClampToDrawings);
+}
+
+void CellRecord::applyInsertion(int frame, int layer)
+{
+    if (Model::SceneModel *sceneModel = model())
+        sceneModel->applyChanges(m_changes);
+    if (Model::Scene *scene = document())
+        scene->setFrameRange(m_lastUndoRange.first, m_lastUndoRange.last, frame, layer);
+    m_changes.clear();
+}
+
+} // namespace Commands

@@ -1,0 +1,7 @@
+# Tests of source/commands/
+set(KL_COMMAND_TEST_HELPERS
+    ${CMAKE_CURRENT_LIST_DIR}/commandtesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/../scene/celltesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/../scene/scenetesthelpers.h)
+kl_add_test(tst_cellcommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_cellcommands.cpp ${KL_COMMAND_TEST_HELPERS}
+    LIBS commands)
