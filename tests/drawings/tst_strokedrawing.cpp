@@ -489,6 +489,8 @@ void TestStrokeDrawing::copyIdIsResetByEdits_data()
     QTest::newRow("merge a drawing") << "merge" << true;
     QTest::newRow("add nothing") << "add null" << false;
     QTest::newRow("cancelled collapse") << "cancel" << false;
+    QTest::newRow("erase beside the ink") << "erase beside" << false;
+    QTest::newRow("erase between the strokes") << "erase between" << false;
     QTest::newRow("merge an image drawing") << "merge image" << false;
     QTest::newRow("copy inside") << "copy inside" << false;
     QTest::newRow("thumbnail") << "thumbnail" << false;
@@ -496,6 +498,11 @@ void TestStrokeDrawing::copyIdIsResetByEdits_data()
 
 void TestStrokeDrawing::copyIdIsResetByEdits()
 {
+    const auto rectangle = [](const QRectF &rect) {
+        QPainterPath path;
+        path.addRect(rect);
+        return path;
+    };
     QFETCH(QString, edit);
     QFETCH(bool, changes);
     StrokeDrawing drawing(Frame);
@@ -529,6 +536,11 @@ void TestStrokeDrawing::copyIdIsResetByEdits()
         QVERIFY(!drawing.collapseVectorData(2, QRect(), [](int, int) { return false; }));
     else if (edit == "merge image")
         drawing.mergeFrom(&picture);
+    else if (edit == "erase beside")
+        QVERIFY(!drawing.eraseInside(rectangle(QRectF(130, 5, 20, 20))));
+    else if (edit == "erase between")
+        // Inside the strokes' bounds, yet over no ink.
+        QVERIFY(!drawing.eraseInside(rectangle(QRectF(62, 10, 6, 30))));
     else if (edit == "copy inside")
         QVERIFY(drawing.copyInside(path));
     else if (edit == "thumbnail")

@@ -140,7 +140,7 @@ private Q_SLOTS:
     void refusedCuts_data();
     void refusedCuts();
     void cutChangesTheSharedDrawing();
-    void cutOfNothingStillRecords();
+    void cutOfNothingRecordsNothing();
 
 private:
     bool m_gl = false;
@@ -862,6 +862,7 @@ void TestSceneEdits::refusedCuts_data()
     QTest::newRow("reference layer") << "reference";
     QTest::newRow("annotation layer") << "annotation";
     QTest::newRow("past the cells") << "past";
+    QTest::newRow("path beside the ink") << "beside";
 }
 
 void TestSceneEdits::refusedCuts()
@@ -884,6 +885,8 @@ void TestSceneEdits::refusedCuts()
         layer = 1;
     else if (target == u"annotation")
         layer = 2;
+    else if (target == u"beside")
+        path = rectPath(QRectF(30, 25, 8, 8));
     else
         frame = 3;
     QSignalSpy drawings(&scene, &Scene::drawingsChanged);
@@ -931,19 +934,20 @@ void TestSceneEdits::cutChangesTheSharedDrawing()
     QCOMPARE(scene.itemAt(0, 1)->distantClones().size(), 1);
 }
 
-void TestSceneEdits::cutOfNothingStillRecords()
+// A cut on blank drawings changes nothing that could be undone.
+void TestSceneEdits::cutOfNothingRecordsNothing()
 {
     Scene scene;
     build(scene, {QStringLiteral("Aa")});
+    const QUuid copyId = scene.itemAt(0, 1)->drawing()->createCopyId();
     QSignalSpy drawings(&scene, &Scene::drawingsChanged);
 
-    const QList<SceneChange> changes = scene.cutPath(0, 2, rectPath(QRectF(4, 3, 10, 10)));
+    QVERIFY(scene.cutPath(0, 2, rectPath(QRectF(4, 3, 10, 10))).isEmpty());
 
-    QCOMPARE(records(changes), QStringLiteral("2:1:0"));
     QCOMPARE(drawings.count(), 0);
-    scene.applyChanges(changes);
     QVERIFY(strokeDrawing(scene, 0, 2)->isEmpty());
     QCOMPARE(strokeDrawing(scene, 0, 2), strokeDrawing(scene, 0, 1));
+    QCOMPARE(scene.itemAt(0, 1)->drawing()->copyId(), copyId);
 }
 
 QTEST_MAIN(TestSceneEdits)

@@ -80,7 +80,8 @@ public:
     // empty drawing (there is nothing to erase, and an eraser must never be
     // a drawing's first stroke).
     bool addStroke(std::unique_ptr<Stroke> stroke);
-    // Wipes what lies inside path; true when anything changed.
+    // Wipes what lies inside path; true when anything changed. A path that
+    // covers no ink changes nothing.
     bool eraseInside(const QPainterPath &path);
     // Removes and returns the last stroke of the root; null when there is none.
     std::unique_ptr<Stroke> takeLastStroke();

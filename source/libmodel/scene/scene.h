@@ -283,7 +283,7 @@ public:
 
     // Stroke edits on the drawing a cell shows, which may be that of an
     // original elsewhere; every cell showing it is announced. cutPath's path
-    // is in frame coordinates.
+    // is in frame coordinates; a path that covers no ink records nothing.
     QList<SceneChange> cutPath(int layer, int frame, const QPainterPath &path);
     // Always takes the stroke: stored on success, dropped otherwise.
     bool addStroke(int layer, int frame, std::unique_ptr<Stroke> stroke);

@@ -73,12 +73,18 @@ void addPreviousHold(const VisualLayer &layer, int layerIndex, int frame, Cells 
 // carries a drawing (a copy, the cell's own may live on elsewhere): applying
 // it links a hold or distant clone to what it showed again. Unlike a bare
 // copyItemWithOwnDrawing the record keeps the placement and key mark, which
-// the replacement keeps too, so that undoing never moves or unmarks a cell.
+// the replacement keeps too, so that undoing never moves or unmarks a cell,
+// and the drawing's name and copy id, so that a paste still takes the
+// restored drawing for the one that was copied.
 SceneChange recordOf(const Scene &scene, const LayerItem &item, int layer, int frame)
 {
     std::shared_ptr<LayerItem> copy;
     if (item.kind() == LayerItem::OriginalKind) {
         copy = scene.copyItemWithOwnDrawing(item);
+        if (copy->drawing() && item.drawing()) {
+            copy->drawing()->setName(item.drawing()->name());
+            copy->drawing()->setCopyId(item.drawing()->copyId());
+        }
     } else {
         copy = std::make_shared<LayerItem>(QImage());
         copy->setKind(item.kind());
@@ -155,10 +161,6 @@ QList<SceneChange> Scene::makeClone(int layer, int frame, const DrawingKey &key,
 
     switch (item->kind()) {
     case LayerItem::OriginalKind:
-        // The copy stands for the cell's drawing as it is, unedited copy
-        // included.
-        if (item->drawing() && changes.first().item()->drawing())
-            changes.first().item()->drawing()->setCopyId(item->drawing()->copyId());
         promoteFirstDistantClone(*this, *item, changed);
         break;
     case LayerItem::CloneKind:

@@ -90,12 +90,12 @@ QList<SceneChange> Scene::cutPath(int layer, int frame, const QPainterPath &path
         SceneChange(LayerChange(LayerChange::PutItemBack, owner.first, std::move(before)), owner.second)};
 
     const QRect changedRect = path.boundingRect().toAlignedRect();
-    if (ownerLayer->eraseInside(owner.first, path)) {
-        updateCachedFramePixmap(true);
-        Q_EMIT rectChanged(changedRect);
-        emitDrawingsChanged(cellsShowingDrawing(*this, owner));
-    }
-    // Also when nothing was erased: the command decides, not the scene.
+    // A path that misses every stroke leaves nothing to undo.
+    if (!ownerLayer->eraseInside(owner.first, path))
+        return {};
+    updateCachedFramePixmap(true);
+    Q_EMIT rectChanged(changedRect);
+    emitDrawingsChanged(cellsShowingDrawing(*this, owner));
     return changes;
 }
 
