@@ -81,12 +81,12 @@ bool readRecord(const QByteArray &bytes, ClipboardRecord *record)
         QDataStream cell(block);
         cell.setFloatingPointPrecision(QDataStream::SinglePrecision);
         CopiedCell copied;
-        bool hasContent = false;
+        qint8 hasContent = -1;
         cell >> copied.kind >> copied.copyId >> hasContent;
         if (cell.status() != QDataStream::Ok || copied.kind < Model::LayerItem::OriginalKind
-            || copied.kind > Model::LayerItem::DistantCloneKind)
+            || copied.kind > Model::LayerItem::DistantCloneKind || (hasContent != 0 && hasContent != 1))
             return false;
-        if (hasContent) {
+        if (hasContent == 1) {
             copied.content = readContent(cell, layerType);
             if (cell.status() != QDataStream::Ok)
                 return false;

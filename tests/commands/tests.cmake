@@ -5,3 +5,5 @@ set(KL_COMMAND_TEST_HELPERS
     ${CMAKE_CURRENT_LIST_DIR}/../scene/scenetesthelpers.h)
 kl_add_test(tst_cellcommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_cellcommands.cpp ${KL_COMMAND_TEST_HELPERS}
     LIBS commands)
+kl_add_test(tst_pastecommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_pastecommands.cpp ${KL_COMMAND_TEST_HELPERS}
+    LIBS commands)
