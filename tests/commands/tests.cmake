@@ -7,3 +7,8 @@ kl_add_test(tst_cellcommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_cellcommands.
     LIBS commands)
 kl_add_test(tst_pastecommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_pastecommands.cpp ${KL_COMMAND_TEST_HELPERS}
     LIBS commands)
+# Live strokes are rasterised through OpenGL, reachable only through an X
+# server; without a context those cases skip themselves.
+kl_add_test(tst_drawingcontentcommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_drawingcontentcommands.cpp
+    ${KL_COMMAND_TEST_HELPERS} LIBS commands TIMEOUT 300)
+set_tests_properties(tst_drawingcontentcommands PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)

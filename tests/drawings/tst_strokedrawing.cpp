@@ -71,17 +71,7 @@ QList<QPointF> wave(double y, double phase)
 // Drawn as the canvas draws: the mask follows every sample.
 std::unique_ptr<SingleStroke> liveStroke(bool pen, const QList<QPointF> &points)
 {
-    const auto tool = makeTool(pen);
-    auto stroke = std::make_unique<SingleStroke>(Frame, tool.get());
-    for (const QPointF &point : points) {
-        if (stroke->isNearLastPoint(point))
-            continue;
-        stroke->addPoint({point.x(), point.y(), 0.8, 0.0});
-        stroke->updateMask();
-    }
-    stroke->finish();
-    stroke->updateMask();
-    return stroke;
+    return TestSupport::liveStroke(Frame, *makeTool(pen), points);
 }
 
 // The same stroke after a trip through a record: vector data only.

@@ -818,13 +818,10 @@ void TestSceneEdits::eraserOnAnEmptyDrawingIsRefused()
     QSignalSpy rects(&scene, &Scene::rectChanged);
 
     EraserTool tool(Tool::PenType::RubberEraser);
-    auto eraser = std::make_unique<SingleStroke>(FrameSize, &tool);
-    for (int i = 0; i < 10; ++i) {
-        eraser->addPoint({5.0 + 4.0 * i, 10.0, 0.8, 0.0});
-        eraser->updateMask();
-    }
-    eraser->finish();
-    eraser->updateMask();
+    QList<QPointF> points;
+    for (int i = 0; i < 10; ++i)
+        points.append(QPointF(5.0 + 4.0 * i, 10.0));
+    auto eraser = TestSupport::liveStroke(FrameSize, tool, points);
 
     QVERIFY(!scene.addStroke(0, 1, std::move(eraser)));
     QVERIFY(strokeDrawing(scene, 0, 1)->isEmpty());
