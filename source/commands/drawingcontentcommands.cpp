@@ -241,15 +241,16 @@ void CutPath::redo()
 {
     if (d->m_scene) {
         Model::SceneModel *model = d->m_scene->sceneModel();
-        const std::shared_ptr<Model::Drawing> drawing = drawingAt(model, d->m_cell);
-        if (drawing)
+        if (const std::shared_ptr<Model::Drawing> drawing = drawingAt(model, d->m_cell))
             d->m_copyIdBefore = drawing->copyId();
         {
             const WaitCursor wait;
             d->m_changes += model->cutPath(d->m_cell, d->m_path);
         }
-        if (drawing && !d->m_copyIdAfter.isNull())
-            drawing->setCopyId(d->m_copyIdAfter);
+        // The cut drawing is a new one in the cell's place.
+        const std::shared_ptr<Model::Drawing> cut = drawingAt(model, d->m_cell);
+        if (cut && !d->m_changes.isEmpty() && !d->m_copyIdAfter.isNull())
+            cut->setCopyId(d->m_copyIdAfter);
     }
     // Nothing was cut: the stack drops the command.
     if (d->m_changes.isEmpty())

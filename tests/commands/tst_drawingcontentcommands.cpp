@@ -1,4 +1,5 @@
 #include "commandtesthelpers.h"
+#include "drawingcellcommands.h"
 #include "drawingcontentcommands.h"
 
 #include "drawings/strokedrawing.h"
@@ -83,6 +84,7 @@ private Q_SLOTS:
     void cuts_data();
     void cuts();
     void cutKeepsCopyIds();
+    void cutUndoneBeforeAnEarlierStep();
 
     void collapse_data();
     void collapse();
@@ -371,6 +373,25 @@ void TestDrawingContentCommands::cutKeepsCopyIds()
     stack->redo();
     QCOMPARE(scene->itemAt(0, 1)->drawing()->copyId(), copiedAfter);
     QCOMPARE(describe(*handle), QStringLiteral("O_"));
+}
+
+// The distant clone of a removed original holds its drawing; a cut there,
+// undone, must leave that drawing as the removal's undo expects to find it.
+void TestDrawingContentCommands::cutUndoneBeforeAnEarlierStep()
+{
+    const auto handle = makeScene({QStringLiteral("XX"), QStringLiteral("X")}, QStringLiteral("1.1>0.1"));
+    QUndoStack *stack = handle->scene()->undoStack();
+    const QByteArray before = record(*handle);
+    stack->push(new Commands::DiscardDrawing(handle.get(), cellAt(*handle, 1, 0)));
+    QCOMPARE(describe(*handle), QStringLiteral("Ob | Oa"));
+    stack->push(new Commands::CutPath(handle.get(), cellAt(*handle, 1, 1), rectangle(QRectF(0, 0, 20, 20))));
+    QCOMPARE(describe(*handle), QStringLiteral("Ob | O_"));
+
+    stack->undo();
+    QCOMPARE(describe(*handle), QStringLiteral("Ob | Oa"));
+    stack->undo();
+    QCOMPARE(describe(*handle), QStringLiteral("Oa Ob | Da"));
+    QCOMPARE(record(*handle), before);
 }
 
 // Layer 0: a with a hold, b; layer 1: a distant clone of b; layer 2: a

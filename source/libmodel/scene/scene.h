@@ -284,6 +284,8 @@ public:
     // Stroke edits on the drawing a cell shows, which may be that of an
     // original elsewhere; every cell showing it is announced. cutPath's path
     // is in frame coordinates; a path that covers no ink records nothing.
+    // The cut leaves the drawing as it was and gives every cell that shows
+    // it a cut copy instead, so that the record puts the very drawing back.
     QList<SceneChange> cutPath(int layer, int frame, const QPainterPath &path);
     // Always takes the stroke: stored on success, dropped otherwise.
     bool addStroke(int layer, int frame, std::unique_ptr<Stroke> stroke);
