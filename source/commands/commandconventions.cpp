@@ -111,18 +111,24 @@ void CellRecord::applyRecordedChanges()
     restoreConstructionState();
 }
 
-void CellRecord::activate(int frame, int layer) const
+void CellRecord::activate(int frame, int layer)
 {
-    if (Model::Scene *scene = document())
-        scene->setActiveFrameAndLayer(frame, layer, Model::Scene::ClampToDrawings);
+    Model::Scene *scene = document();
+    if (!scene)
+        return;
+    scene->setActiveFrameAndLayer(frame, layer, Model::Scene::ClampToDrawings);
+    m_redoFrame = scene->activeFrame();
+    m_redoLayer = scene->activeLayerIdx();
 }
 
-void CellRecord::applyInsertion(int frame, int layer)
+void CellRecord::applyInsertion()
 {
     if (Model::SceneModel *sceneModel = model())
         sceneModel->applyChanges(m_changes);
+    // The cell as the first redo clamped it: the range may let a later
+    // request keep the row after the layer's cells, which the first did not.
     if (Model::Scene *scene = document())
-        scene->setFrameRange(m_lastUndoRange.first, m_lastUndoRange.last, frame, layer);
+        scene->setFrameRange(m_lastUndoRange.first, m_lastUndoRange.last, m_redoFrame, m_redoLayer);
     m_changes.clear();
 }
 

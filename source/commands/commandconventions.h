@@ -144,8 +144,9 @@ public:
     // Inserted lists. insert(cell) makes the edit and answers its list; it is
     // called from the last cell to the first, so that what it adds below a
     // cell never moves a cell still to come. A later redo applies the lists
-    // of the last undo instead. Either way the active cell becomes
-    // (frame, layer) afterwards, clamped into the layer's cells and range.
+    // of the last undo instead. The first redo makes (frame, layer) active,
+    // clamped into the layer's cells and range; a later redo makes active
+    // the cell that the first one ended on.
     template<typename Insert>
     void redoInsertion(Insert insert, int frame, int layer)
     {
@@ -157,7 +158,7 @@ public:
             activate(frame, layer);
             return;
         }
-        applyInsertion(frame, layer);
+        applyInsertion();
     }
 
     // remove(cell) takes away what redo inserted for the cell and answers
@@ -183,13 +184,16 @@ public:
     FrameRange m_lastUndoRange;
 
 private:
-    void activate(int frame, int layer) const;
-    void applyInsertion(int frame, int layer);
+    void activate(int frame, int layer);
+    void applyInsertion();
 
     // Whether the first redo has run, and for each cell whether it inserted
     // anything: undo must never remove a cell that redo did not add.
     bool m_performed = false;
     QList<bool> m_inserted;
+    // The active cell that the first redo left.
+    qint32 m_redoFrame = -1;
+    qint32 m_redoLayer = -1;
 };
 
 } // namespace Commands

@@ -12,3 +12,6 @@ kl_add_test(tst_pastecommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_pastecommand
 kl_add_test(tst_drawingcontentcommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_drawingcontentcommands.cpp
     ${KL_COMMAND_TEST_HELPERS} LIBS commands TIMEOUT 300)
 set_tests_properties(tst_drawingcontentcommands PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+kl_add_test(tst_commandhistory SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_commandhistory.cpp ${KL_COMMAND_TEST_HELPERS}
+    LIBS commands TIMEOUT 300)
+set_tests_properties(tst_commandhistory PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)

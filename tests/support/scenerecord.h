@@ -105,13 +105,21 @@ private:
 //
 // Identifiers are written as they are, or, ByOrder, as the order in which
 // the record meets them, for comparing a scene with one in which the same
-// edit made its new cells again.
+// edit made its new cells again. Stroke drawings are written with their
+// cached images, or, StrokesOnly, without them, for comparing a drawing that
+// took a live stroke's mask with one that rendered the stroke afresh.
 enum class Identifiers {
     Exact,
     ByOrder,
 };
 
-inline QByteArray bytes(const Model::Scene &scene, Identifiers identifiers = Identifiers::Exact)
+enum class Images {
+    Cached,
+    StrokesOnly,
+};
+
+inline QByteArray bytes(const Model::Scene &scene, Identifiers identifiers = Identifiers::Exact,
+                        Images images = Images::Cached)
 {
     QByteArray record;
     QDataStream out(&record, QIODevice::WriteOnly);
@@ -181,8 +189,12 @@ inline QByteArray bytes(const Model::Scene &scene, Identifiers identifiers = Ide
             if (!first)
                 continue;
             out << drawing->name() << drawing->copyId() << qint32(drawing->type());
-            if (const auto *strokes = dynamic_cast<const Model::StrokeDrawing *>(drawing))
-                out << *strokes;
+            if (const auto *strokes = dynamic_cast<const Model::StrokeDrawing *>(drawing)) {
+                if (images == Images::Cached)
+                    out << *strokes;
+                else
+                    strokes->root().write(out);
+            }
             else if (const auto *picture = dynamic_cast<const Model::ImageDrawing *>(drawing))
                 out << picture->image();
         }
