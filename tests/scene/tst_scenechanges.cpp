@@ -137,6 +137,7 @@ private Q_SLOTS:
 
     void emptyListStillRefreshes();
     void restoringAnOriginalTakesBackItsDistantClones();
+    void linkedRemovalOfAnOriginalAndItsDistantClone();
     void puttingBackADistantCloneOfAGoneOriginal();
     void cellsBeforeTheRangeMoveItOnce();
     void transformOnTheActiveFrameIsAnnounced();
@@ -193,6 +194,32 @@ void TestSceneChanges::restoringAnOriginalTakesBackItsDistantClones()
     QCOMPARE(linkFault(scene), QString());
     QCOMPARE(drawings.first().first().value<Cells>(), (Cells{{1, 0}, {2, 1}, {3, 1}, {4, 1}}));
     QCOMPARE(layers.first(), (QVariantList{0, 0}));
+}
+
+// Removing a frame of linked layers removes an original and, on the other
+// layer, one of its distant clones, which by then looks to the distant clone
+// that took the original's place. Put back layer by layer, both look to the
+// original again.
+void TestSceneChanges::linkedRemovalOfAnOriginalAndItsDistantClone()
+{
+    Scene scene;
+    addStrokeLayer(scene, QStringLiteral("AB"));
+    addStrokeLayer(scene, QStringLiteral("CD"));
+    addStrokeLayer(scene, QStringLiteral("EF"));
+    makeDistantClone(scene, 2, 1, 0, 2);
+    makeDistantClone(scene, 1, 2, 0, 2);
+    scene.setLayerLinked(0, true);
+    scene.setLayerLinked(1, true);
+    Describer describer;
+    const QString before = describer.describe(scene);
+
+    const QList<SceneChange> changes = scene.removeDrawing(0, 2);
+    QCOMPARE(scene.layerFrameCount(1), 1);
+    QCOMPARE(linkFault(scene), QString());
+
+    scene.applyChanges(changes);
+    QCOMPARE(linkFault(scene), QString());
+    QCOMPARE(describer.describe(scene), before);
 }
 
 void TestSceneChanges::puttingBackADistantCloneOfAGoneOriginal()

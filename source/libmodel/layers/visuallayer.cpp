@@ -528,7 +528,20 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
     if (item->kind() == LayerItem::CloneKind && frame >= 2) {
         item->setDrawing(d->m_cells.at(frame - 2)->drawing());
     } else if (item->kind() == LayerItem::DistantCloneKind) {
-        if (const auto original = findInScene({item->originalLayer(), item->originalItem()})) {
+        LayerItem::Key originalKey(item->originalLayer(), item->originalItem());
+        auto original = findInScene(originalKey);
+        // The original it names may be a distant clone again: one that stood
+        // in for a removed original, which came back before this cell did
+        // (cells of linked layers come back one layer after the other). The
+        // original that stands now is the one it shows.
+        for (int step = 0; original && original->kind() == LayerItem::DistantCloneKind && step < 16; ++step) {
+            originalKey = {original->originalLayer(), original->originalItem()};
+            original = findInScene(originalKey);
+        }
+        if (original && original->kind() == LayerItem::DistantCloneKind)
+            original = nullptr;
+        if (original) {
+            item->setOriginal(originalKey);
             auto keys = original->distantClones();
             if (!keys.contains(ownKey)) {
                 keys.append(ownKey);
