@@ -104,6 +104,15 @@ public:
     {
         document()->setActiveFrameAndLayer(cell.row() + 1, cell.column(), Model::Scene::ClampToDrawings);
     }
+
+    // A hold right after cell, the same cell on every redo.
+    QList<Model::SceneChange> addHold(const QModelIndex &cell)
+    {
+        Model::SceneModel *sceneModel = model();
+        return m_newCells.track(document(), [sceneModel, &cell] { return sceneModel->addCloneDrawing(cell); });
+    }
+
+    NewCells m_newCells;
 };
 
 CloneEachSelectedDrawingOnce::CloneEachSelectedDrawingOnce(Model::KLScene *scene, const QModelIndexList &selection,
@@ -128,9 +137,10 @@ void CloneEachSelectedDrawingOnce::redo()
     if (!d->hasScene() || d->m_cells.isEmpty())
         return;
     d->m_changes.clear();
+    d->m_newCells.start();
     // From the bottom up, so that no new hold moves a cell still to come.
     for (const QModelIndex &cell : std::as_const(d->m_cells))
-        d->m_changes += d->model()->addCloneDrawing(cell);
+        d->m_changes += d->addHold(cell);
     d->activate(d->m_cells.constLast());
 }
 
@@ -166,6 +176,7 @@ void CycleSelectedDrawingsOnce::redo()
     if (!d->hasScene() || d->m_cells.isEmpty())
         return;
     d->m_changes.clear();
+    d->m_newCells.start();
     Model::SceneModel *sceneModel = d->model();
     const int k = int(d->m_cells.size());
     for (const QModelIndex &cell : std::as_const(d->m_cells)) {
@@ -174,7 +185,7 @@ void CycleSelectedDrawingsOnce::redo()
         const QModelIndex after = sceneModel->index(cell.row() + k - 1, cell.column());
         if (!after.isValid())
             continue;
-        const QList<Model::SceneChange> added = sceneModel->addCloneDrawing(after);
+        const QList<Model::SceneChange> added = d->addHold(after);
         if (added.isEmpty())
             continue;
         d->m_changes += added;
@@ -217,6 +228,14 @@ public:
         m_scene->setFrameRange(m_range.first, m_range.last, m_frame, m_layer);
     }
 
+    // The scene's edit, its new cells the same on every redo.
+    template<typename Edit>
+    void record(Edit edit)
+    {
+        m_newCells.start();
+        m_changes = m_newCells.track(m_scene, edit);
+    }
+
     Model::Scene *m_scene = nullptr;
     qint32 m_count = 1;
     qint32 m_frame = -1;
@@ -226,6 +245,7 @@ public:
     qint32 m_smallestDistance = 0;
     qint32 m_largestDistance = 0;
     QList<Model::SceneChange> m_changes;
+    NewCells m_newCells;
 };
 
 DiscardCloneDrawings::DiscardCloneDrawings(Model::Scene *scene, int count, QUndoCommand *parent)
@@ -251,7 +271,7 @@ void DiscardCloneDrawings::redo()
 {
     if (!d->m_scene)
         return;
-    d->m_changes = d->m_scene->removeDrawings(d->m_layer, d->m_frame, d->m_count);
+    d->record([this] { return d->m_scene->removeDrawings(d->m_layer, d->m_frame, d->m_count); });
     // The frame just above the removed run.
     d->m_scene->setActiveFrameAndLayer(d->m_frame - d->m_count, d->m_layer, Model::Scene::ClampToDrawings);
 }
@@ -280,8 +300,10 @@ void SlideOriginalDrawing::redo()
 {
     if (!d->m_scene)
         return;
-    d->m_changes = d->m_scene->slideOriginalDrawing(d->m_layer, d->m_frame, d->m_distance, d->m_smallestDistance,
-                                                    d->m_largestDistance);
+    d->record([this] {
+        return d->m_scene->slideOriginalDrawing(d->m_layer, d->m_frame, d->m_distance, d->m_smallestDistance,
+                                                d->m_largestDistance);
+    });
     d->m_scene->setActiveFrameAndLayer(d->m_frame + d->m_distance, d->m_layer, Model::Scene::ClampToDrawings);
 }
 

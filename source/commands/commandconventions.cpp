@@ -1,11 +1,14 @@
 #include "commandconventions.h"
 
+#include "layers/layeritem.h"
+#include "layers/visuallayer.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QVariant>
 
 #include <algorithm>
@@ -52,6 +55,46 @@ void sortByRow(QModelIndexList &cells, Qt::SortOrder order)
     std::sort(cells.begin(), cells.end(), [order](const QModelIndex &a, const QModelIndex &b) {
         return order == Qt::AscendingOrder ? a.row() < b.row() : a.row() > b.row();
     });
+}
+
+NewCells::NewCells() = default;
+NewCells::~NewCells() = default;
+
+void NewCells::start()
+{
+    m_recording = !m_started;
+    m_started = true;
+    m_next = 0;
+}
+
+QList<std::shared_ptr<Model::LayerItem>> NewCells::cellsOf(const Model::Scene *scene)
+{
+    QList<std::shared_ptr<Model::LayerItem>> cells;
+    for (int layer = 0; scene && layer < scene->layerCount(); ++layer) {
+        if (const auto visual = std::dynamic_pointer_cast<Model::VisualLayer>(scene->layerAt(layer)))
+            cells += visual->cells();
+    }
+    return cells;
+}
+
+void NewCells::settle(const Model::Scene *scene, const QList<std::shared_ptr<Model::LayerItem>> &before)
+{
+    // The cells from before stay alive in the list until here, so that no
+    // new cell can take the place in memory of one that went.
+    QSet<const Model::LayerItem *> known;
+    for (const auto &cell : before)
+        known.insert(cell.get());
+    for (const auto &cell : cellsOf(scene)) {
+        if (!cell || known.contains(cell.get()))
+            continue;
+        if (m_recording) {
+            m_identifiers.append(cell->identifier());
+        } else if (m_next < m_identifiers.size()) {
+            if (cell->identifier() != m_identifiers.at(m_next))
+                cell->setIdentifier(m_identifiers.at(m_next));
+            ++m_next;
+        }
+    }
 }
 
 FrameRange FrameRange::of(const Model::Scene *scene)

@@ -31,12 +31,15 @@
 #include <QModelIndex>
 #include <QString>
 #include <QUndoCommand>
+#include <QUuid>
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 
 namespace Model {
 class KLScene;
+class LayerItem;
 class Scene;
 class SceneModel;
 } // namespace Model
@@ -88,6 +91,42 @@ enum class CellOrder {
     AsGiven,
     AscendingRows,
     DescendingRows,
+};
+
+// The cells that a recorded command makes anew on each redo (the holds it
+// inserts, the blank a layer keeps when its last cell goes): on every redo
+// after the first they take the identifiers the first redo gave them, before
+// anything names them by key. Later commands keep records and keys of those
+// cells, and a distant clone's original lists it by key, so a cell must not
+// change its identity between redos.
+class NewCells
+{
+public:
+    NewCells();
+    ~NewCells();
+
+    // At the start of every redo.
+    void start();
+    // Runs edit, one scene edit of the redo, and settles the identifiers of
+    // the cells that it made, in layer and frame order. Answers what edit
+    // answers.
+    template<typename Edit>
+    auto track(Model::Scene *scene, Edit edit) -> decltype(edit())
+    {
+        const QList<std::shared_ptr<Model::LayerItem>> before = cellsOf(scene);
+        auto result = edit();
+        settle(scene, before);
+        return result;
+    }
+
+private:
+    static QList<std::shared_ptr<Model::LayerItem>> cellsOf(const Model::Scene *scene);
+    void settle(const Model::Scene *scene, const QList<std::shared_ptr<Model::LayerItem>> &before);
+
+    bool m_started = false;
+    bool m_recording = false;
+    qsizetype m_next = 0;
+    QList<QUuid> m_identifiers;
 };
 
 // A scene's frame range; -1 until read.

@@ -121,9 +121,8 @@ public:
     using CellRecord::CellRecord;
 };
 
-// Discard and discard clones: recorded lists, and the identifiers of the
-// first cells, so that a blank that a repeated redo leaves at frame 1 is the
-// same cell each time.
+// Discard and discard clones: recorded lists; a blank that a redo leaves in
+// a layer whose last cell went is the same cell on every redo.
 class DiscardCommandPrivate : public CellRecord
 {
 public:
@@ -149,6 +148,7 @@ public:
         if (m_cells.isEmpty() || !hasScene())
             return;
         m_changes.clear();
+        m_newCells.start();
         Model::Scene *scene = document();
         Model::SceneModel *sceneModel = model();
 
@@ -177,10 +177,10 @@ public:
             }
             if (taken)
                 continue;
-            m_changes += sceneModel->removeDrawing(sceneModel->index(cell.row() - shift, cell.column()));
+            const QModelIndex removed = sceneModel->index(cell.row() - shift, cell.column());
+            m_changes += m_newCells.track(scene, [&] { return sceneModel->removeDrawing(removed); });
             removals.append({cell.row(), cell.column()});
         }
-        restoreFirstCellIdentifiers();
 
         const QModelIndex &last = m_cells.constLast();
         int removed = 0;
@@ -201,46 +201,13 @@ public:
 
     void undo()
     {
-        if (m_cells.isEmpty() || !hasScene())
-            return;
-        rememberFirstCellIdentifiers();
-        applyRecordedChanges();
+        if (!m_cells.isEmpty() && hasScene())
+            applyRecordedChanges();
     }
 
 private:
-    void rememberFirstCellIdentifiers()
-    {
-        m_firstCells.clear();
-        const bool atFrameOne =
-            std::any_of(m_cells.cbegin(), m_cells.cend(), [](const QModelIndex &cell) { return cell.row() == 0; });
-        if (!atFrameOne)
-            return;
-        const Model::Scene *scene = document();
-        for (int layer = 0; layer < model()->columnCount(); ++layer) {
-            if (const std::shared_ptr<Model::LayerItem> first = firstCell(*scene, layer))
-                m_firstCells.insert(layer, first->identifier());
-        }
-    }
-
-    void restoreFirstCellIdentifiers() const
-    {
-        const Model::Scene *scene = document();
-        for (auto it = m_firstCells.cbegin(); it != m_firstCells.cend(); ++it) {
-            const std::shared_ptr<Model::LayerItem> first = firstCell(*scene, it.key());
-            if (first && first->identifier() != it.value())
-                first->setIdentifier(it.value());
-        }
-    }
-
-    static std::shared_ptr<Model::LayerItem> firstCell(const Model::Scene &scene, int layer)
-    {
-        if (!scene.isVisualLayer(layer) || scene.layerFrameCount(layer) < 1)
-            return nullptr;
-        return scene.itemAt(layer, 1);
-    }
-
     bool m_clonesOnly;
-    QMap<int, QUuid> m_firstCells;
+    NewCells m_newCells;
     int m_maxRow = -1;
 };
 

@@ -380,7 +380,7 @@ public:
 
     QImage m_image;
     QModelIndex m_target;
-    QUuid m_identifier;
+    NewCells m_newCell;
 };
 
 PasteImage::PasteImage(Model::KLScene *scene, const QModelIndexList &selection, const QImage &image,
@@ -410,17 +410,14 @@ void PasteImage::redo()
     QUndoCommand::redo();
     Model::SceneModel *sceneModel = d->model();
     d->m_changes.clear();
-    const QList<Model::SceneChange> inserted = sceneModel->insertBlankDrawing(d->m_target);
+    // The new cell is the same cell on every redo.
+    d->m_newCell.start();
+    const QModelIndex target = d->m_target;
+    const QList<Model::SceneChange> inserted =
+        d->m_newCell.track(d->document(), [sceneModel, &target] { return sceneModel->insertBlankDrawing(target); });
     if (inserted.isEmpty())
         return;
     d->m_changes += inserted;
-    // The new cell is the same cell on every redo.
-    if (const std::shared_ptr<Model::LayerItem> item = sceneModel->itemAt(d->m_target)) {
-        if (d->m_identifier.isNull())
-            d->m_identifier = item->identifier();
-        else
-            item->setIdentifier(d->m_identifier);
-    }
     d->m_changes += sceneModel->setDrawing(d->m_target, std::make_shared<Model::ImageDrawing>(d->m_image), true, false);
     d->document()->setActiveFrameAndLayer(d->m_target.row() + 1, d->m_target.column(), Model::Scene::ClampToDrawings);
 }

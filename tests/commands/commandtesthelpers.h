@@ -75,11 +75,9 @@ inline QString describe(const Model::KLScene &handle)
 }
 
 // The scene's record and the floating selection's content and placement.
-inline QByteArray record(const Model::KLScene &handle,
-                         SceneRecord::Identifiers identifiers = SceneRecord::Identifiers::Exact,
-                         SceneRecord::Images images = SceneRecord::Images::Cached)
+inline QByteArray record(const Model::KLScene &handle, SceneRecord::Images images = SceneRecord::Images::Cached)
 {
-    QByteArray bytes = SceneRecord::bytes(*handle.scene(), identifiers, images);
+    QByteArray bytes = SceneRecord::bytes(*handle.scene(), images);
     QDataStream out(&bytes, QIODevice::Append);
     const Model::FloatingSelection *floating = handle.floatingSelection();
     out << bool(floating);

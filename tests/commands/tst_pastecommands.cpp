@@ -190,11 +190,11 @@ void TestPasteCommands::selectionDecidesWhereDrawingsGo()
     QCOMPARE(layerCells(*handle, 1), after);
     QCOMPARE(scene->activeFrame(), selected.isEmpty() ? 2 : selected.first());
     QCOMPARE(CellTest::linkFault(*scene), QString());
-    const QByteArray done = record(*handle, SceneRecord::Identifiers::ByOrder);
+    const QByteArray done = record(*handle);
     scene->undoStack()->undo();
     QCOMPARE(record(*handle), before);
     scene->undoStack()->redo();
-    QCOMPARE(record(*handle, SceneRecord::Identifiers::ByOrder), done);
+    QCOMPARE(record(*handle), done);
 }
 
 // Pasting e over the selection of all five cells discards e's own cell;

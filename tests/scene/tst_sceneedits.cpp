@@ -295,30 +295,35 @@ void TestSceneEdits::linkedLayersInsertTogether()
 void TestSceneEdits::activeFrameStaysOnItsDrawing_data()
 {
     QTest::addColumn<QString>("edit");
+    QTest::addColumn<int>("layer");
     QTest::addColumn<int>("frame");
     QTest::addColumn<int>("active");
 
-    // Frame 3 is active.
-    QTest::newRow("blank before") << "add" << 1 << 4;
-    QTest::newRow("blank at the active frame") << "add" << 3 << 3;
-    QTest::newRow("clone before") << "clone" << 2 << 4;
-    QTest::newRow("clone of the active frame") << "clone" << 3 << 3;
-    QTest::newRow("insert at the active frame") << "insert" << 3 << 4;
-    QTest::newRow("insert after") << "insert" << 4 << 3;
+    // Frame 3 of layer 0 is active.
+    QTest::newRow("blank before") << "add" << 0 << 1 << 4;
+    QTest::newRow("blank at the active frame") << "add" << 0 << 3 << 3;
+    QTest::newRow("clone before") << "clone" << 0 << 2 << 4;
+    QTest::newRow("clone of the active frame") << "clone" << 0 << 3 << 3;
+    QTest::newRow("insert at the active frame") << "insert" << 0 << 3 << 4;
+    QTest::newRow("insert after") << "insert" << 0 << 4 << 3;
+    // Another layer's cells move; the active layer's stay where they are.
+    QTest::newRow("insert on another layer") << "insert" << 1 << 1 << 3;
+    QTest::newRow("blank on another layer") << "add" << 1 << 1 << 3;
 }
 
 void TestSceneEdits::activeFrameStaysOnItsDrawing()
 {
     QFETCH(QString, edit);
+    QFETCH(int, layer);
     QFETCH(int, frame);
     QFETCH(int, active);
 
     Scene scene;
-    build(scene, {QStringLiteral("ABCDE")});
+    build(scene, {QStringLiteral("ABC"), QStringLiteral("DEFGH")});
     QVERIFY(scene.setActiveFrameAndLayer(3, 0, Scene::ClampToDrawings));
     QSignalSpy moved(&scene, &Scene::activeFrameAndLayerChanged);
 
-    insertingEdit(scene, edit, 0, frame, 1);
+    insertingEdit(scene, edit, layer, frame, 1);
 
     QCOMPARE(scene.activeFrame(), active);
     QCOMPARE(moved.count(), active == 3 ? 0 : 1);

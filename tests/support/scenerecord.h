@@ -2,8 +2,8 @@
 
 // Two ways of writing a scene down, for tests that take it through edits and
 // back and must find it as it was: a readable description whose names stay
-// comparable between two states of one scene, and a byte record of all that
-// a user could tell apart, to compare for identity.
+// comparable between two states of one scene, and a byte record of it all,
+// identifiers included, to compare for identity.
 
 #include "drawings/imagedrawing.h"
 #include "drawings/strokedrawing.h"
@@ -103,45 +103,26 @@ private:
 // drawings. Annotation frames are written up to the last one that holds a
 // picture: a frame that was written and then cleared again shows nothing.
 //
-// Identifiers are written as they are, or, ByOrder, as the order in which
-// the record meets them, for comparing a scene with one in which the same
-// edit made its new cells again. Stroke drawings are written with their
-// cached images, or, StrokesOnly, without them, for comparing a drawing that
-// took a live stroke's mask with one that rendered the stroke afresh.
-enum class Identifiers {
-    Exact,
-    ByOrder,
-};
-
+// Stroke drawings are written with their cached images, or, StrokesOnly,
+// without them, for comparing a drawing that took a live stroke's mask with
+// one that rendered the stroke afresh.
 enum class Images {
     Cached,
     StrokesOnly,
 };
 
-inline QByteArray bytes(const Model::Scene &scene, Identifiers identifiers = Identifiers::Exact,
-                        Images images = Images::Cached)
+inline QByteArray bytes(const Model::Scene &scene, Images images = Images::Cached)
 {
     QByteArray record;
     QDataStream out(&record, QIODevice::WriteOnly);
     TestSupport::prepareRecordStream(out);
-    QHash<QUuid, int> met;
-    const auto id = [&](const QUuid &identifier) {
-        if (identifiers == Identifiers::Exact || identifier.isNull()) {
-            out << identifier;
-            return;
-        }
-        if (!met.contains(identifier))
-            met.insert(identifier, int(met.size()));
-        out << qint32(met.value(identifier));
-    };
     out << scene.frameRangeFirst() << scene.frameRangeLast() << scene.activeFrame() << scene.activeLayerIdx()
         << scene.maximumFrameNumber() << scene.frameSize() << scene.layerOrdering();
 
     QHash<const Model::Drawing *, int> drawings;
     for (int i = 0; i < scene.layerCount(); ++i) {
         const std::shared_ptr<Model::Layer> layer = scene.layerAt(i);
-        id(layer->identifier());
-        out << qint32(layer->type()) << layer->name() << layer->isLinked();
+        out << layer->identifier() << qint32(layer->type()) << layer->name() << layer->isLinked();
         if (const auto *annotations = qobject_cast<const Model::AnnotationLayer *>(layer.get())) {
             int last = annotations->imageCount();
             while (last > 0 && annotations->image(last).isNull())
@@ -156,27 +137,13 @@ inline QByteArray bytes(const Model::Scene &scene, Identifiers identifiers = Ide
         out << visual->isVisible() << visual->opacity() << qint32(scene.layerBeyondLast(i))
             << qint32(visual->frameCount());
         for (const auto &item : visual->cells()) {
-            // A set: by where the distant clones stand.
+            // A set: putting a link back may append it.
             QList<Model::LayerItem::Key> clones = item->distantClones();
-            const auto place = [&scene](const Model::LayerItem::Key &key) {
-                int layerIndex = -1;
-                int frame = -1;
-                scene.findDrawing(key, &layerIndex, &frame);
-                return std::pair(layerIndex, frame);
-            };
-            std::sort(clones.begin(), clones.end(),
-                      [&place](const Model::LayerItem::Key &a, const Model::LayerItem::Key &b) {
-                          return place(a) != place(b) ? place(a) < place(b) : a < b;
-                      });
-            id(item->identifier());
-            out << qint32(item->kind()) << item->offPegsTransform() << item->isKeyDrawing();
-            id(item->originalLayer());
-            id(item->originalItem());
-            out << qint32(clones.size());
-            for (const auto &key : std::as_const(clones)) {
-                id(key.first);
-                id(key.second);
-            }
+            std::sort(clones.begin(), clones.end());
+            out << item->identifier() << qint32(item->kind()) << item->offPegsTransform() << item->isKeyDrawing()
+                << item->originalLayer() << item->originalItem() << qint32(clones.size());
+            for (const auto &key : std::as_const(clones))
+                out << key.first << key.second;
             const Model::Drawing *drawing = item->drawing().get();
             if (!drawing) {
                 out << qint32(-1);
@@ -189,13 +156,13 @@ inline QByteArray bytes(const Model::Scene &scene, Identifiers identifiers = Ide
             if (!first)
                 continue;
             out << drawing->name() << drawing->copyId() << qint32(drawing->type());
-            if (const auto *strokes = dynamic_cast<const Model::StrokeDrawing *>(drawing)) {
-                if (images == Images::Cached)
-                    out << *strokes;
-                else
-                    strokes->root().write(out);
-            }
-            else if (const auto *picture = dynamic_cast<const Model::ImageDrawing *>(drawing))
+            const auto *strokes = dynamic_cast<const Model::StrokeDrawing *>(drawing);
+            const auto *picture = dynamic_cast<const Model::ImageDrawing *>(drawing);
+            if (strokes && images == Images::Cached)
+                out << *strokes;
+            else if (strokes)
+                strokes->root().write(out);
+            else if (picture)
                 out << picture->image();
         }
     }
