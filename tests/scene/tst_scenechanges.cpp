@@ -138,6 +138,7 @@ private Q_SLOTS:
     void emptyListStillRefreshes();
     void restoringAnOriginalTakesBackItsDistantClones();
     void linkedRemovalOfAnOriginalAndItsDistantClone();
+    void linkedRemovalOfAnOriginalAndItsHeir();
     void puttingBackADistantCloneOfAGoneOriginal();
     void cellsBeforeTheRangeMoveItOnce();
     void transformOnTheActiveFrameIsAnnounced();
@@ -215,6 +216,29 @@ void TestSceneChanges::linkedRemovalOfAnOriginalAndItsDistantClone()
 
     const QList<SceneChange> changes = scene.removeDrawing(0, 2);
     QCOMPARE(scene.layerFrameCount(1), 1);
+    QCOMPARE(linkFault(scene), QString());
+
+    scene.applyChanges(changes);
+    QCOMPARE(linkFault(scene), QString());
+    QCOMPARE(describer.describe(scene), before);
+}
+
+// The same, where the distant clone on the linked layer is the first one,
+// which took over as original before it went too.
+void TestSceneChanges::linkedRemovalOfAnOriginalAndItsHeir()
+{
+    Scene scene;
+    addStrokeLayer(scene, QStringLiteral("AB"));
+    addStrokeLayer(scene, QStringLiteral("CD"));
+    addStrokeLayer(scene, QStringLiteral("EF"));
+    makeDistantClone(scene, 1, 2, 0, 2);
+    makeDistantClone(scene, 2, 1, 0, 2);
+    scene.setLayerLinked(0, true);
+    scene.setLayerLinked(1, true);
+    Describer describer;
+    const QString before = describer.describe(scene);
+
+    const QList<SceneChange> changes = scene.removeDrawing(0, 2);
     QCOMPARE(linkFault(scene), QString());
 
     scene.applyChanges(changes);
