@@ -262,6 +262,8 @@ private Q_SLOTS:
     void penMaskBecomesTheImage();
     void addedStrokesHoldNoMask_data();
     void addedStrokesHoldNoMask();
+    void strokeTakenBackAndAddedAgainWithItsMask_data();
+    void strokeTakenBackAndAddedAgainWithItsMask();
     void eraserOnEmptyDrawingIsRefused();
     void takingTheOnlyStrokeEmptiesTheDrawing();
     void copyIdIsResetByEdits_data();
@@ -393,6 +395,45 @@ void TestStrokeDrawing::addedStrokesHoldNoMask_data()
     QTest::newRow("pen from a record over strokes") << false << int(RecordPen) << 0;
     QTest::newRow("eraser from a record over strokes") << false << int(RecordEraser) << 0;
     QTest::newRow("group with live strokes") << false << int(Group) << 0;
+}
+
+// An undo that knows what the drawing showed under the stroke puts that back
+// instead of rendering; a redo that gives the stroke its mask back composes
+// the pixels of the first add. Either way the pixels are those of before and
+// after, to the bit. A picture that does not fit falls back to rendering.
+void TestStrokeDrawing::strokeTakenBackAndAddedAgainWithItsMask_data()
+{
+    QTest::addColumn<QPoint>("shift");
+    QTest::newRow("picture in place") << QPoint(0, 0);
+    QTest::newRow("picture beyond the frame") << QPoint(Frame.width() - 5, 0);
+}
+
+void TestStrokeDrawing::strokeTakenBackAndAddedAgainWithItsMask()
+{
+    QFETCH(QPoint, shift);
+    REQUIRE_GL();
+    StrokeDrawing drawing(Frame);
+    QVERIFY(drawing.addStroke(liveStroke(true, wave(50.0, 0.0))));
+    QVERIFY(drawing.addStroke(liveStroke(true, wave(60.0, 1.5))));
+    const QImage before = drawing.image().copy();
+    auto stroke = liveStroke(true, wave(55.0, 3.0));
+    const QImage mask = stroke->image();
+    const QRect area = stroke->boundingRect() & mask.rect();
+    const QImage under = before.copy(area);
+    QVERIFY(drawing.addStroke(std::move(stroke)));
+    const QImage after = drawing.image().copy();
+
+    std::unique_ptr<Stroke> taken = drawing.takeLastStroke(under, area.topLeft() + shift);
+    QVERIFY(taken);
+    if (shift.isNull())
+        QCOMPARE(drawing.image(), before);
+    else
+        QCOMPARE(imageMismatch(drawing, 4), QString());
+
+    static_cast<SingleStroke &>(*taken).setImage(mask);
+    QVERIFY(drawing.addStroke(std::move(taken)));
+    if (shift.isNull())
+        QCOMPARE(drawing.image(), after);
 }
 
 // A mask is the size of the frame: kept by every stroke of a drawing, a few

@@ -360,16 +360,25 @@ bool StrokeDrawing::eraseInside(const QPainterPath &path)
     return true;
 }
 
-std::unique_ptr<Stroke> StrokeDrawing::takeLastStroke()
+std::unique_ptr<Stroke> StrokeDrawing::takeLastStroke(const QImage &before, QPoint at)
 {
     // The members lie in the root's coordinates, which a change of frame size
     // may have moved away from the frame's.
     const QTransform placement = d->m_root->transform();
+    const QRect area(at, before.size());
+    const bool restorable = !before.isNull() && before.format() == QImage::Format_Alpha8
+        && !d->m_image.isNull() && d->m_image.rect().contains(area);
     std::unique_ptr<Stroke> stroke = d->m_root->takeLast();
-    if (stroke) {
+    if (!stroke)
+        return stroke;
+    if (!restorable || d->m_root->isEmpty()) {
         updateImage(placement.mapRect(stroke->boundingRect()));
-        contentChanged();
+    } else {
+        for (int y = 0; y < area.height(); ++y)
+            std::memcpy(d->m_image.scanLine(area.top() + y) + area.left(), before.constScanLine(y),
+                        size_t(area.width()));
     }
+    contentChanged();
     return stroke;
 }
 

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -290,7 +291,11 @@ public:
     // Always takes the stroke: stored on success, dropped otherwise.
     bool addStroke(int layer, int frame, std::unique_ptr<Stroke> stroke);
     // The last stroke of the drawing, for the caller to keep; null when none.
-    std::unique_ptr<Stroke> removeStroke(int layer, int frame);
+    // before and at, when given, are what the drawing showed inside the
+    // rectangle at before the stroke came, which it takes back there instead
+    // of rendering its other strokes again (StrokeDrawing::takeLastStroke).
+    std::unique_ptr<Stroke> removeStroke(int layer, int frame, const QImage &before = QImage(),
+                                         QPoint at = QPoint());
 
     // Clones and distant clones
     // After a file is read: holds and distant clones share their drawings.

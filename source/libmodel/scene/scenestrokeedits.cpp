@@ -127,14 +127,14 @@ bool Scene::addStroke(int layer, int frame, std::unique_ptr<Stroke> stroke)
     return true;
 }
 
-std::unique_ptr<Stroke> Scene::removeStroke(int layer, int frame)
+std::unique_ptr<Stroke> Scene::removeStroke(int layer, int frame, const QImage &before, QPoint at)
 {
     // A hidden layer still gives its stroke back, so that drawing on it can
     // be undone after hiding it.
     StrokeLayer *target = asStrokeLayer(layerAt(layer));
     if (!target)
         return nullptr;
-    std::unique_ptr<Stroke> stroke = target->takeLastStroke(frame);
+    std::unique_ptr<Stroke> stroke = target->takeLastStroke(frame, before, at);
     if (!stroke)
         return nullptr;
     updateCachedFramePixmap(true);
