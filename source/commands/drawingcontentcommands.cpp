@@ -10,6 +10,7 @@
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
 #include "settings/settings.h"
+#include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 #include "strokes/stroke.h"
 
@@ -20,6 +21,7 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <cstring>
 #include <utility>
 
 namespace Commands {
@@ -69,16 +71,126 @@ private:
 
 // Stroke
 
+// A live stroke comes with the mask it was drawn into, as big as the frame.
+// Kept as it is, 500 strokes of a history would hold a gigabyte; dropped, a
+// later redo would have to render the stroke again, which differs from the
+// mask at the edges of its turns. So the command keeps the mask coded and cut
+// to the stroke's rectangle: a redo gives it back to its copy of the stroke,
+// and composes the very pixels of the first. And it keeps, for each drawing,
+// what the drawing showed where the stroke changed it (under the mask, or
+// over the rectangle of a stroke without one), which undo puts back instead
+// of rendering every stroke that the removed one touched: slow, and not to
+// the pixel what masks gathered while drawing had shown.
 class StrokePrivate
 {
 public:
-    // A copy of the kept stroke for a drawing to take.
-    std::unique_ptr<Model::Stroke> copy() const { return m_stroke->clone(); }
+    // A copy of the kept stroke for a drawing to take, with the mask of the
+    // first redo.
+    std::unique_ptr<Model::Stroke> copy() const
+    {
+        std::unique_ptr<Model::Stroke> copy = m_stroke->clone();
+        auto *single = dynamic_cast<Model::SingleStroke *>(copy.get());
+        if (single && single->image().isNull() && hasMask()) {
+            QImage frame(m_frame, QImage::Format_Alpha8);
+            if (!frame.isNull()) {
+                frame.fill(0);
+                const QImage part = m_mask.toImage();
+                for (int y = 0; y < part.height(); ++y)
+                    std::memcpy(frame.scanLine(m_maskArea.top() + y) + m_maskArea.left(), part.constScanLine(y),
+                                size_t(part.width()));
+                single->setImage(std::move(frame));
+            }
+        }
+        return copy;
+    }
 
-    // A live stroke's mask helps only its first add, which composes it
-    // instead of rendering the stroke again; after that every redo renders
-    // from the vector data, and the frame-sized mask would only weigh on
-    // the history for as long as the command lives.
+    bool hasMask() const { return !m_maskArea.isEmpty(); }
+
+    // On the first redo: the part of the live mask that a drawing composes.
+    void keepMask()
+    {
+        const auto *single = dynamic_cast<const Model::SingleStroke *>(m_stroke.get());
+        if (hasMask() || !single || single->image().isNull())
+            return;
+        const QImage &mask = single->image();
+        QRect area = single->boundingRect();
+        if (area.isNull())
+            area = mask.rect();
+        area &= mask.rect();
+        if (area.isEmpty())
+            return;
+        m_mask = Model::RleImage(mask.copy(area));
+        m_maskArea = area;
+        m_frame = mask.size();
+    }
+
+    // What a drawing showed where the stroke changes it, for undo to put back.
+    struct Underneath
+    {
+        QRect area;
+        // Over a mask: what the drawing showed under it, 0 elsewhere.
+        bool masked = false;
+        Model::RleImage pixels;
+    };
+
+    // What the drawing shows where the stroke is about to change it: under
+    // the mask when there is one, else over the stroke's rectangle. Empty
+    // when there is nothing to put back (no image yet) or a frame of
+    // another size; undo then renders instead.
+    Underneath underneath(const Model::Drawing &drawing) const
+    {
+        const QImage &image = imageOf(drawing);
+        if (image.isNull())
+            return {};
+        if (!hasMask()) {
+            const QRect area = m_stroke->boundingRect() & image.rect();
+            if (area.isEmpty())
+                return {};
+            return {area, false, Model::RleImage(image.copy(area))};
+        }
+        if (image.size() != m_frame)
+            return {};
+        const QImage mask = m_mask.toImage();
+        QImage under(m_maskArea.size(), QImage::Format_Alpha8);
+        if (mask.isNull() || under.isNull())
+            return {};
+        for (int y = 0; y < under.height(); ++y) {
+            const uchar *covered = mask.constScanLine(y);
+            const uchar *shown = image.constScanLine(m_maskArea.top() + y) + m_maskArea.left();
+            uchar *kept = under.scanLine(y);
+            for (int x = 0; x < under.width(); ++x)
+                kept[x] = covered[x] ? shown[x] : 0;
+        }
+        return {m_maskArea, true, Model::RleImage(under)};
+    }
+
+    // What the drawing showed over the rectangle before the stroke came:
+    // what it shows now, and under the mask what it showed then.
+    QImage before(const Model::Drawing &drawing, const Underneath &underneath) const
+    {
+        const QImage &image = imageOf(drawing);
+        const QImage kept = underneath.pixels.toImage();
+        if (image.isNull() || kept.size() != underneath.area.size() || !image.rect().contains(underneath.area))
+            return {};
+        if (!underneath.masked)
+            return kept;
+        const QImage mask = m_mask.toImage();
+        if (mask.size() != kept.size())
+            return {};
+        QImage restored = image.copy(underneath.area);
+        for (int y = 0; y < restored.height(); ++y) {
+            const uchar *covered = mask.constScanLine(y);
+            const uchar *then = kept.constScanLine(y);
+            uchar *line = restored.scanLine(y);
+            for (int x = 0; x < restored.width(); ++x) {
+                if (covered[x])
+                    line[x] = then[x];
+            }
+        }
+        return restored;
+    }
+
+    // The kept stroke never needs its own frame-sized mask again.
     void releaseMask()
     {
         if (auto *single = dynamic_cast<Model::SingleStroke *>(m_stroke.get()))
@@ -91,8 +203,19 @@ public:
     QMap<QModelIndex, QUuid> m_copyIdsAfter;
     QModelIndexList m_cells;
     // The cells whose drawing took the stroke at the last redo: undo takes a
-    // stroke back from these alone.
-    QSet<QModelIndex> m_added;
+    // stroke back from these alone. With each, what it showed there before.
+    QMap<QModelIndex, Underneath> m_added;
+    Model::RleImage m_mask;
+    QRect m_maskArea;
+    QSize m_frame;
+
+private:
+    static const QImage &imageOf(const Model::Drawing &drawing)
+    {
+        static const QImage none;
+        const auto *strokes = dynamic_cast<const Model::StrokeDrawing *>(&drawing);
+        return strokes ? strokes->image() : none;
+    }
 };
 
 Stroke::Stroke(Model::KLScene *scene, const QModelIndexList &cells, std::unique_ptr<Model::Stroke> stroke,
@@ -174,14 +297,16 @@ void Stroke::redo()
     Model::SceneModel *model = d->m_scene->sceneModel();
     d->m_copyIdsBefore.clear();
     d->m_added.clear();
+    d->keepMask();
     for (const QModelIndex &cell : std::as_const(d->m_cells)) {
         const std::shared_ptr<Model::Drawing> drawing = drawingAt(model, cell);
         if (!drawing)
             continue;
         d->m_copyIdsBefore.insert(cell, drawing->copyId());
+        StrokePrivate::Underneath underneath = d->underneath(*drawing);
         if (!model->addStroke(cell, d->copy()))
             continue;
-        d->m_added.insert(cell);
+        d->m_added.insert(cell, std::move(underneath));
         const QUuid after = d->m_copyIdsAfter.value(cell);
         if (!after.isNull())
             drawing->setCopyId(after);
@@ -202,7 +327,8 @@ void Stroke::undo()
         if (!drawing)
             continue;
         d->m_copyIdsAfter.insert(cell, drawing->copyId());
-        model->removeStroke(cell);
+        const StrokePrivate::Underneath underneath = d->m_added.value(cell);
+        model->removeStroke(cell, d->before(*drawing, underneath), underneath.area.topLeft());
         const QUuid before = d->m_copyIdsBefore.value(cell);
         if (!before.isNull())
             drawing->setCopyId(before);

@@ -49,7 +49,9 @@ class AddAnnotationPrivate;
 //
 // The stroke of a pen gesture comes with the mask it was drawn into, as big
 // as the frame. The first redo composes it as it stands, and then the
-// command lets it go: the history keeps only the stroke's vector data.
+// command lets it go: the history keeps the stroke's vector data and the
+// mask coded and cut to the stroke's rectangle, from which every redo
+// composes the same pixels and undo puts back what the drawing showed.
 class Stroke : public QUndoCommand
 {
 public:

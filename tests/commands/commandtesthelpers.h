@@ -75,9 +75,9 @@ inline QString describe(const Model::KLScene &handle)
 }
 
 // The scene's record and the floating selection's content and placement.
-inline QByteArray record(const Model::KLScene &handle, SceneRecord::Images images = SceneRecord::Images::Cached)
+inline QByteArray record(const Model::KLScene &handle)
 {
-    QByteArray bytes = SceneRecord::bytes(*handle.scene(), images);
+    QByteArray bytes = SceneRecord::bytes(*handle.scene());
     QDataStream out(&bytes, QIODevice::Append);
     const Model::FloatingSelection *floating = handle.floatingSelection();
     out << bool(floating);

@@ -102,16 +102,7 @@ private:
 // full record (strokes and cached image), as the clipboard and files carry
 // drawings. Annotation frames are written up to the last one that holds a
 // picture: a frame that was written and then cleared again shows nothing.
-//
-// Stroke drawings are written with their cached images, or, StrokesOnly,
-// without them, for comparing a drawing that took a live stroke's mask with
-// one that rendered the stroke afresh.
-enum class Images {
-    Cached,
-    StrokesOnly,
-};
-
-inline QByteArray bytes(const Model::Scene &scene, Images images = Images::Cached)
+inline QByteArray bytes(const Model::Scene &scene)
 {
     QByteArray record;
     QDataStream out(&record, QIODevice::WriteOnly);
@@ -156,13 +147,9 @@ inline QByteArray bytes(const Model::Scene &scene, Images images = Images::Cache
             if (!first)
                 continue;
             out << drawing->name() << drawing->copyId() << qint32(drawing->type());
-            const auto *strokes = dynamic_cast<const Model::StrokeDrawing *>(drawing);
-            const auto *picture = dynamic_cast<const Model::ImageDrawing *>(drawing);
-            if (strokes && images == Images::Cached)
+            if (const auto *strokes = dynamic_cast<const Model::StrokeDrawing *>(drawing))
                 out << *strokes;
-            else if (strokes)
-                strokes->root().write(out);
-            else if (picture)
+            else if (const auto *picture = dynamic_cast<const Model::ImageDrawing *>(drawing))
                 out << picture->image();
         }
     }
