@@ -340,29 +340,13 @@ void TestCommandHistory::everyCommandUndoesExactly()
     QCOMPARE(stack->count(), 1);
     QVERIFY(record(handle) != before);
     QCOMPARE(CellTest::linkFault(*handle.scene()), QString());
-    // A live stroke comes with the mask it was drawn into, which the first
-    // redo composes; a later redo renders the stroke from its vector data,
-    // which differs from the mask at the edges of its turns.
-    const bool live = name == u"draw" || name == u"erase";
-    const auto images = live ? SceneRecord::Images::StrokesOnly : SceneRecord::Images::Cached;
-    const QByteArray done = record(handle, images);
-    const QPoint drawn = which.places.value(0);
-    const auto imageOf = [&handle, drawn] {
-        const auto item = handle.scene()->itemAt(drawn.x(), drawn.y());
-        const auto drawing = std::dynamic_pointer_cast<Model::StrokeDrawing>(item ? item->drawing() : nullptr);
-        return drawing ? drawing->image() : QImage();
-    };
-    const QImage image = imageOf();
+    const QByteArray done = record(handle);
 
     for (int round = 0; round < 2; ++round) {
         stack->undo();
         QCOMPARE(record(handle), before);
         stack->redo();
-        QCOMPARE(record(handle, images), done);
-        if (live) {
-            const TestSupport::Difference difference = TestSupport::difference(imageOf(), image);
-            QVERIFY2(difference.mean < 0.5, qPrintable(QString::number(difference.mean)));
-        }
+        QCOMPARE(record(handle), done);
     }
 }
 
@@ -429,7 +413,7 @@ void TestCommandHistory::randomHistories()
     for (int i = 0; i < 45; ++i) {
         const Case &which = cases().at(pick(0, int(cases().size()) - 1));
         const QString name = QString::fromUtf8(which.name);
-        if (name == u"draw" || name == u"erase")
+        if ((name == u"draw" || name == u"erase") && !m_gl)
             continue;
         // The kind of layer the command was made for, other places on it.
         int layer = which.places.isEmpty() ? pick(0, 1) : which.places.first().x();
