@@ -24,6 +24,8 @@ private Q_SLOTS:
     void examples();
 
     void repeatedRedoBringsBackTheSameCells();
+    void undoGivesBackTheRangeAndCellOfConstruction_data();
+    void undoGivesBackTheRangeAndCellOfConstruction();
     void discardKeepsTheCellsAtFrameOneOnRedo();
     void clearedDrawingKeepsItsLaterCopyId();
     void keyMarks();
@@ -191,6 +193,42 @@ void TestCellCommands::repeatedRedoBringsBackTheSameCells()
         QCOMPARE(record(*handle), done);
         QCOMPARE((QList<int>{scene->frameRangeFirst(), scene->frameRangeLast()}), range);
     }
+}
+
+// Whatever the user did to the range and the active cell since, undo gives
+// back those the command was made with.
+void TestCellCommands::undoGivesBackTheRangeAndCellOfConstruction_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QList<int>>("values");
+    for (const char *name : {"add blank", "insert blank", "duplicate", "discard", "discard clone", "add clones",
+                             "clone each", "cycle"})
+        QTest::newRow(name) << QString::fromLatin1(name) << QList<int>{2};
+    QTest::newRow("discard clones") << "discard clones" << QList<int>{1};
+    QTest::newRow("slide") << "slide" << QList<int>{1, 0, 1};
+}
+
+void TestCellCommands::undoGivesBackTheRangeAndCellOfConstruction()
+{
+    QFETCH(QString, command);
+    QFETCH(QList<int>, values);
+
+    const auto handle = makeScene({QStringLiteral("XX--XXX"), QStringLiteral("XXXXXX")});
+    Model::Scene *scene = handle->scene();
+    QVERIFY(scene->setFrameRange(2, 6, 4, 0));
+    makeCurrent(*handle, 4, 0);
+    const QList<int> before{scene->frameRangeFirst(), scene->frameRangeLast(), scene->activeFrame(),
+                            scene->activeLayerIdx()};
+    QCOMPARE(before, (QList<int>{2, 6, 4, 0}));
+    scene->undoStack()->push(cellCommand(*handle, command, cellsAt(*handle, {2, 3, 4}, 0), values));
+    QCOMPARE(scene->undoStack()->count(), 1);
+
+    scene->setFrameRange(3, 5, 5, 1);
+    scene->undoStack()->undo();
+    QCOMPARE((QList<int>{scene->frameRangeFirst(), scene->frameRangeLast(), scene->activeFrame(),
+                         scene->activeLayerIdx()}),
+             before);
+    QCOMPARE(handle->currentIndex(), cellAt(*handle, 4, 0));
 }
 
 // Discarding the only cell of a layer leaves a new blank there; a redo
