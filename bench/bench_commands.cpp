@@ -59,6 +59,17 @@ std::unique_ptr<Model::SingleStroke> drawnStroke(const Model::Tool &pen, QRandom
     return stroke;
 }
 
+// A thin pencil, as for clean-up lines.
+const Model::PenTool &pencil()
+{
+    static const std::unique_ptr<Model::PenTool> pen = [] {
+        auto tool = std::make_unique<Model::PenTool>(Model::Tool::PenType::Pencil);
+        tool->setSizeRangeLimits(2.0, 6.0);
+        return tool;
+    }();
+    return *pen;
+}
+
 std::unique_ptr<Model::KLScene> fullHdScene()
 {
     auto handle = std::make_unique<Model::KLScene>();
@@ -104,8 +115,6 @@ void BM_StrokeHistoryUndoRedo(benchmark::State &state)
         state.SkipWithError(NoOpenGL);
         return;
     }
-    Model::PenTool pen(Model::Tool::PenType::Pencil);
-    pen.setSizeRangeLimits(2.0, 6.0);
     std::vector<double> undos;
     std::vector<double> redos;
     double historyBytes = 0.0;
@@ -117,7 +126,7 @@ void BM_StrokeHistoryUndoRedo(benchmark::State &state)
         const QModelIndex cell = handle->sceneModel()->index(0, 0);
         QRandomGenerator random(500);
         for (int i = 0; i < StrokeCount; ++i)
-            stack->push(new Commands::Stroke(handle.get(), cell, drawnStroke(pen, random)));
+            stack->push(new Commands::Stroke(handle.get(), cell, drawnStroke(pencil(), random)));
         state.ResumeTiming();
 
         for (int i = 0; i < StrokeCount; ++i) {
@@ -155,8 +164,6 @@ void BM_StrokeHistoryBaselineScene(benchmark::State &state)
         state.SkipWithError(NoOpenGL);
         return;
     }
-    Model::PenTool pen(Model::Tool::PenType::Pencil);
-    pen.setSizeRangeLimits(2.0, 6.0);
     std::vector<double> removals;
     std::vector<double> additions;
     for (auto _ : state) {
@@ -166,7 +173,7 @@ void BM_StrokeHistoryBaselineScene(benchmark::State &state)
         QRandomGenerator random(500);
         std::vector<std::unique_ptr<Model::Stroke>> kept;
         for (int i = 0; i < StrokeCount; ++i) {
-            auto stroke = drawnStroke(pen, random);
+            auto stroke = drawnStroke(pencil(), random);
             auto copy = stroke->clone();
             static_cast<Model::SingleStroke &>(*copy).takeImage();
             kept.push_back(std::move(copy));

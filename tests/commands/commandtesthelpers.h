@@ -100,47 +100,34 @@ inline QUndoCommand *cellCommand(Model::KLScene &handle, QString name, const QMo
     using namespace Commands;
     Model::KLScene *scene = &handle;
     const int count = values.value(0, 1);
+    // Every command with both constructors, on either kind of target.
+    const auto either = [&](const auto &target) -> QUndoCommand * {
+        if (name == u"add blank")
+            return new AddBlankDrawing(scene, target);
+        if (name == u"insert blank")
+            return new InsertBlankDrawing(scene, target);
+        if (name == u"duplicate")
+            return new DuplicateDrawing(scene, target);
+        if (name == u"clear")
+            return new ClearDrawingMakingBlank(scene, target);
+        if (name == u"lose")
+            return new LoseDrawingMakingHold(scene, target);
+        if (name == u"turn into original")
+            return new TurnCloneIntoOriginal(scene, target);
+        if (name == u"discard")
+            return new DiscardDrawing(scene, target);
+        if (name == u"discard clone")
+            return new DeleteCloneDrawing(scene, target);
+        if (name == u"add clones")
+            return new AddCloneDrawings(scene, target, count);
+        return nullptr;
+    };
     if (name.endsWith(QStringLiteral(" (cell)"))) {
         name.chop(7);
-        const QModelIndex cell = cells.value(0);
-        if (name == u"add blank")
-            return new AddBlankDrawing(scene, cell);
-        if (name == u"insert blank")
-            return new InsertBlankDrawing(scene, cell);
-        if (name == u"duplicate")
-            return new DuplicateDrawing(scene, cell);
-        if (name == u"clear")
-            return new ClearDrawingMakingBlank(scene, cell);
-        if (name == u"lose")
-            return new LoseDrawingMakingHold(scene, cell);
-        if (name == u"turn into original")
-            return new TurnCloneIntoOriginal(scene, cell);
-        if (name == u"discard")
-            return new DiscardDrawing(scene, cell);
-        if (name == u"discard clone")
-            return new DeleteCloneDrawing(scene, cell);
-        if (name == u"add clones")
-            return new AddCloneDrawings(scene, cell, count);
-        return nullptr;
+        return either(cells.value(0));
     }
-    if (name == u"add blank")
-        return new AddBlankDrawing(scene, cells);
-    if (name == u"insert blank")
-        return new InsertBlankDrawing(scene, cells);
-    if (name == u"duplicate")
-        return new DuplicateDrawing(scene, cells);
-    if (name == u"clear")
-        return new ClearDrawingMakingBlank(scene, cells);
-    if (name == u"lose")
-        return new LoseDrawingMakingHold(scene, cells);
-    if (name == u"turn into original")
-        return new TurnCloneIntoOriginal(scene, cells);
-    if (name == u"discard")
-        return new DiscardDrawing(scene, cells);
-    if (name == u"discard clone")
-        return new DeleteCloneDrawing(scene, cells);
-    if (name == u"add clones")
-        return new AddCloneDrawings(scene, cells, count);
+    if (QUndoCommand *command = either(cells))
+        return command;
     if (name == u"clone each")
         return new CloneEachSelectedDrawingOnce(scene, cells);
     if (name == u"cycle")
