@@ -505,6 +505,10 @@ void TestCommandHistory::conventions()
     stack.push(new Commands::CollapseVectorData(nullptr, cellAt(handle, 1, 0)));
     stack.push(new Commands::OffPegs(nullptr, QTransform::fromTranslate(1, 1)));
     stack.push(new Commands::AddAnnotation(nullptr, cellAt(handle, 1, 3), picture(4, 4, 0)));
+    // Nothing to add, or nowhere to add it.
+    stack.push(new Commands::Stroke(nullptr, cellAt(handle, 1, 0), CellTest::inkStroke(u'z')));
+    stack.push(new Commands::Stroke(&handle, cellAt(handle, 1, 0), std::unique_ptr<Model::SingleStroke>()));
+    stack.push(new Commands::Stroke(&handle, QModelIndex(), CellTest::inkStroke(u'z')));
     QCOMPARE(stack.count(), 0);
 }
 

@@ -78,7 +78,6 @@ private Q_SLOTS:
     void undoTakesBackOnlyStrokesThatWereAdded_data();
     void undoTakesBackOnlyStrokesThatWereAdded();
     void strokeKeepsCopyIds();
-    void strokeTexts();
     void historyHoldsNoFrameSizedMask();
     void strokesOfOneGestureDoNotMerge();
 
@@ -232,24 +231,6 @@ void TestDrawingContentCommands::strokeKeepsCopyIds()
     stack->redo();
     QCOMPARE(drawing->copyId(), copiedAfter);
     QCOMPARE(CellTest::inkOf(drawing.get()), QStringLiteral("az"));
-}
-
-void TestDrawingContentCommands::strokeTexts()
-{
-    const auto handle = makeScene({QStringLiteral("X")});
-    const QModelIndex cell = cellAt(*handle, 1, 0);
-    QCOMPARE(Commands::Stroke(handle.get(), cell, stamp()).text(), QStringLiteral("Append stroke"));
-    QCOMPARE(Commands::Stroke(handle.get(), QModelIndexList{cell}, stamp()).text(), QStringLiteral("Append stroke"));
-    const Model::PenTool pen(Model::Tool::PenType::Pencil);
-    const Model::EraserTool eraser(Model::Tool::PenType::VinylEraser);
-    const Commands::Stroke drawn(handle.get(), cell, std::make_unique<Model::SingleStroke>(SceneTest::FrameSize, &pen));
-    QCOMPARE(drawn.text(), QStringLiteral("Draw"));
-    const Commands::Stroke erased(handle.get(), cell, std::make_unique<Model::SingleStroke>(SceneTest::FrameSize, &eraser));
-    QCOMPARE(erased.text(), QStringLiteral("Erase"));
-    // Without a stroke or a cell: nothing to add.
-    QVERIFY(Commands::Stroke(handle.get(), cell, std::unique_ptr<Model::SingleStroke>()).isObsolete());
-    QVERIFY(Commands::Stroke(handle.get(), QModelIndex(), stamp()).isObsolete());
-    QVERIFY(Commands::Stroke(nullptr, cell, stamp()).isObsolete());
 }
 
 // 500 strokes drawn on a full-HD frame: each comes with a mask of the
