@@ -71,17 +71,7 @@ QList<QPointF> wave(double y, double phase)
 // Drawn as the canvas draws: the mask follows every sample.
 std::unique_ptr<SingleStroke> liveStroke(bool pen, const QList<QPointF> &points)
 {
-    const auto tool = makeTool(pen);
-    auto stroke = std::make_unique<SingleStroke>(Frame, tool.get());
-    for (const QPointF &point : points) {
-        if (stroke->isNearLastPoint(point))
-            continue;
-        stroke->addPoint({point.x(), point.y(), 0.8, 0.0});
-        stroke->updateMask();
-    }
-    stroke->finish();
-    stroke->updateMask();
-    return stroke;
+    return TestSupport::liveStroke(Frame, *makeTool(pen), points);
 }
 
 // The same stroke after a trip through a record: vector data only.
@@ -272,6 +262,8 @@ private Q_SLOTS:
     void penMaskBecomesTheImage();
     void addedStrokesHoldNoMask_data();
     void addedStrokesHoldNoMask();
+    void strokeTakenBackAndAddedAgainWithItsMask_data();
+    void strokeTakenBackAndAddedAgainWithItsMask();
     void eraserOnEmptyDrawingIsRefused();
     void takingTheOnlyStrokeEmptiesTheDrawing();
     void copyIdIsResetByEdits_data();
@@ -405,6 +397,45 @@ void TestStrokeDrawing::addedStrokesHoldNoMask_data()
     QTest::newRow("group with live strokes") << false << int(Group) << 0;
 }
 
+// An undo that knows what the drawing showed under the stroke puts that back
+// instead of rendering; a redo that gives the stroke its mask back composes
+// the pixels of the first add. Either way the pixels are those of before and
+// after, to the bit. A picture that does not fit falls back to rendering.
+void TestStrokeDrawing::strokeTakenBackAndAddedAgainWithItsMask_data()
+{
+    QTest::addColumn<QPoint>("shift");
+    QTest::newRow("picture in place") << QPoint(0, 0);
+    QTest::newRow("picture beyond the frame") << QPoint(Frame.width() - 5, 0);
+}
+
+void TestStrokeDrawing::strokeTakenBackAndAddedAgainWithItsMask()
+{
+    QFETCH(QPoint, shift);
+    REQUIRE_GL();
+    StrokeDrawing drawing(Frame);
+    QVERIFY(drawing.addStroke(liveStroke(true, wave(50.0, 0.0))));
+    QVERIFY(drawing.addStroke(liveStroke(true, wave(60.0, 1.5))));
+    const QImage before = drawing.image().copy();
+    auto stroke = liveStroke(true, wave(55.0, 3.0));
+    const QImage mask = stroke->image();
+    const QRect area = stroke->boundingRect() & mask.rect();
+    const QImage under = before.copy(area);
+    QVERIFY(drawing.addStroke(std::move(stroke)));
+    const QImage after = drawing.image().copy();
+
+    std::unique_ptr<Stroke> taken = drawing.takeLastStroke(under, area.topLeft() + shift);
+    QVERIFY(taken);
+    if (shift.isNull())
+        QCOMPARE(drawing.image(), before);
+    else
+        QCOMPARE(imageMismatch(drawing, 4), QString());
+
+    static_cast<SingleStroke &>(*taken).setImage(mask);
+    QVERIFY(drawing.addStroke(std::move(taken)));
+    if (shift.isNull())
+        QCOMPARE(drawing.image(), after);
+}
+
 // A mask is the size of the frame: kept by every stroke of a drawing, a few
 // hundred strokes would hold a gigabyte. The drawing's image must still show
 // each stroke.
@@ -489,6 +520,8 @@ void TestStrokeDrawing::copyIdIsResetByEdits_data()
     QTest::newRow("merge a drawing") << "merge" << true;
     QTest::newRow("add nothing") << "add null" << false;
     QTest::newRow("cancelled collapse") << "cancel" << false;
+    QTest::newRow("erase beside the ink") << "erase beside" << false;
+    QTest::newRow("erase between the strokes") << "erase between" << false;
     QTest::newRow("merge an image drawing") << "merge image" << false;
     QTest::newRow("copy inside") << "copy inside" << false;
     QTest::newRow("thumbnail") << "thumbnail" << false;
@@ -496,6 +529,11 @@ void TestStrokeDrawing::copyIdIsResetByEdits_data()
 
 void TestStrokeDrawing::copyIdIsResetByEdits()
 {
+    const auto rectangle = [](const QRectF &rect) {
+        QPainterPath path;
+        path.addRect(rect);
+        return path;
+    };
     QFETCH(QString, edit);
     QFETCH(bool, changes);
     StrokeDrawing drawing(Frame);
@@ -529,6 +567,11 @@ void TestStrokeDrawing::copyIdIsResetByEdits()
         QVERIFY(!drawing.collapseVectorData(2, QRect(), [](int, int) { return false; }));
     else if (edit == "merge image")
         drawing.mergeFrom(&picture);
+    else if (edit == "erase beside")
+        QVERIFY(!drawing.eraseInside(rectangle(QRectF(130, 5, 20, 20))));
+    else if (edit == "erase between")
+        // Inside the strokes' bounds, yet over no ink.
+        QVERIFY(!drawing.eraseInside(rectangle(QRectF(62, 10, 6, 30))));
     else if (edit == "copy inside")
         QVERIFY(drawing.copyInside(path));
     else if (edit == "thumbnail")

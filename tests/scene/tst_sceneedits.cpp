@@ -140,7 +140,7 @@ private Q_SLOTS:
     void refusedCuts_data();
     void refusedCuts();
     void cutChangesTheSharedDrawing();
-    void cutOfNothingStillRecords();
+    void cutOfNothingRecordsNothing();
 
 private:
     bool m_gl = false;
@@ -295,30 +295,35 @@ void TestSceneEdits::linkedLayersInsertTogether()
 void TestSceneEdits::activeFrameStaysOnItsDrawing_data()
 {
     QTest::addColumn<QString>("edit");
+    QTest::addColumn<int>("layer");
     QTest::addColumn<int>("frame");
     QTest::addColumn<int>("active");
 
-    // Frame 3 is active.
-    QTest::newRow("blank before") << "add" << 1 << 4;
-    QTest::newRow("blank at the active frame") << "add" << 3 << 3;
-    QTest::newRow("clone before") << "clone" << 2 << 4;
-    QTest::newRow("clone of the active frame") << "clone" << 3 << 3;
-    QTest::newRow("insert at the active frame") << "insert" << 3 << 4;
-    QTest::newRow("insert after") << "insert" << 4 << 3;
+    // Frame 3 of layer 0 is active.
+    QTest::newRow("blank before") << "add" << 0 << 1 << 4;
+    QTest::newRow("blank at the active frame") << "add" << 0 << 3 << 3;
+    QTest::newRow("clone before") << "clone" << 0 << 2 << 4;
+    QTest::newRow("clone of the active frame") << "clone" << 0 << 3 << 3;
+    QTest::newRow("insert at the active frame") << "insert" << 0 << 3 << 4;
+    QTest::newRow("insert after") << "insert" << 0 << 4 << 3;
+    // Another layer's cells move; the active layer's stay where they are.
+    QTest::newRow("insert on another layer") << "insert" << 1 << 1 << 3;
+    QTest::newRow("blank on another layer") << "add" << 1 << 1 << 3;
 }
 
 void TestSceneEdits::activeFrameStaysOnItsDrawing()
 {
     QFETCH(QString, edit);
+    QFETCH(int, layer);
     QFETCH(int, frame);
     QFETCH(int, active);
 
     Scene scene;
-    build(scene, {QStringLiteral("ABCDE")});
+    build(scene, {QStringLiteral("ABC"), QStringLiteral("DEFGH")});
     QVERIFY(scene.setActiveFrameAndLayer(3, 0, Scene::ClampToDrawings));
     QSignalSpy moved(&scene, &Scene::activeFrameAndLayerChanged);
 
-    insertingEdit(scene, edit, 0, frame, 1);
+    insertingEdit(scene, edit, layer, frame, 1);
 
     QCOMPARE(scene.activeFrame(), active);
     QCOMPARE(moved.count(), active == 3 ? 0 : 1);
@@ -818,13 +823,10 @@ void TestSceneEdits::eraserOnAnEmptyDrawingIsRefused()
     QSignalSpy rects(&scene, &Scene::rectChanged);
 
     EraserTool tool(Tool::PenType::RubberEraser);
-    auto eraser = std::make_unique<SingleStroke>(FrameSize, &tool);
-    for (int i = 0; i < 10; ++i) {
-        eraser->addPoint({5.0 + 4.0 * i, 10.0, 0.8, 0.0});
-        eraser->updateMask();
-    }
-    eraser->finish();
-    eraser->updateMask();
+    QList<QPointF> points;
+    for (int i = 0; i < 10; ++i)
+        points.append(QPointF(5.0 + 4.0 * i, 10.0));
+    auto eraser = TestSupport::liveStroke(FrameSize, tool, points);
 
     QVERIFY(!scene.addStroke(0, 1, std::move(eraser)));
     QVERIFY(strokeDrawing(scene, 0, 1)->isEmpty());
@@ -862,6 +864,7 @@ void TestSceneEdits::refusedCuts_data()
     QTest::newRow("reference layer") << "reference";
     QTest::newRow("annotation layer") << "annotation";
     QTest::newRow("past the cells") << "past";
+    QTest::newRow("path beside the ink") << "beside";
 }
 
 void TestSceneEdits::refusedCuts()
@@ -884,6 +887,8 @@ void TestSceneEdits::refusedCuts()
         layer = 1;
     else if (target == u"annotation")
         layer = 2;
+    else if (target == u"beside")
+        path = rectPath(QRectF(30, 25, 8, 8));
     else
         frame = 3;
     QSignalSpy drawings(&scene, &Scene::drawingsChanged);
@@ -931,19 +936,20 @@ void TestSceneEdits::cutChangesTheSharedDrawing()
     QCOMPARE(scene.itemAt(0, 1)->distantClones().size(), 1);
 }
 
-void TestSceneEdits::cutOfNothingStillRecords()
+// A cut on blank drawings changes nothing that could be undone.
+void TestSceneEdits::cutOfNothingRecordsNothing()
 {
     Scene scene;
     build(scene, {QStringLiteral("Aa")});
+    const QUuid copyId = scene.itemAt(0, 1)->drawing()->createCopyId();
     QSignalSpy drawings(&scene, &Scene::drawingsChanged);
 
-    const QList<SceneChange> changes = scene.cutPath(0, 2, rectPath(QRectF(4, 3, 10, 10)));
+    QVERIFY(scene.cutPath(0, 2, rectPath(QRectF(4, 3, 10, 10))).isEmpty());
 
-    QCOMPARE(records(changes), QStringLiteral("2:1:0"));
     QCOMPARE(drawings.count(), 0);
-    scene.applyChanges(changes);
     QVERIFY(strokeDrawing(scene, 0, 2)->isEmpty());
     QCOMPARE(strokeDrawing(scene, 0, 2), strokeDrawing(scene, 0, 1));
+    QCOMPARE(scene.itemAt(0, 1)->drawing()->copyId(), copyId);
 }
 
 QTEST_MAIN(TestSceneEdits)

@@ -179,6 +179,8 @@ private Q_SLOTS:
     void eraseInsideRemovesCoveredStrokes();
     void eraserStrokesDoNotEnlargeBounds();
     void takeLastAndStrokeCount();
+    void takingBackAnAddedStrokeRestoresTheTree_data();
+    void takingBackAnAddedStrokeRestoresTheTree();
 
     // Rendering and collapsing
     void renderBitmaps_data();
@@ -506,6 +508,49 @@ void TestCompoundStroke::takeLastAndStrokeCount()
     QCOMPARE(last->boundingRect(), QRect(20, 20, 5, 5));
     QCOMPARE(stroke->strokeCount(), 4);
     QCOMPARE(stroke->boundingRect(), QRect(0, 0, 10, 10));
+}
+
+// Adding a stroke over an erase path or under a transform moves the content
+// down a level; taking the stroke back (an undo) must leave the tree as it
+// was, record for record. A group added as a member stays a group.
+void TestCompoundStroke::takingBackAnAddedStrokeRestoresTheTree_data()
+{
+    QTest::addColumn<std::shared_ptr<CompoundStroke>>("stroke");
+
+    auto erased = compoundOf(bitmapStroke(QRect(0, 0, 20, 20), 200), bitmapStroke(QRect(30, 0, 5, 5), 90));
+    erased->erase(rectPath(QRectF(5, 5, 5, 5)));
+    QTest::newRow("under an erase path") << erased;
+    auto moved = compoundOf(bitmapStroke(QRect(0, 0, 20, 20), 200));
+    moved->setTransform(QTransform::fromTranslate(3, 4));
+    QTest::newRow("under a transform") << moved;
+    auto twice = compoundOf(bitmapStroke(QRect(0, 0, 20, 20), 200));
+    twice->erase(rectPath(QRectF(5, 5, 5, 5)));
+    twice->addStroke(bitmapStroke(QRect(8, 8, 4, 4), 50));
+    twice->erase(rectPath(QRectF(0, 0, 3, 3)));
+    QTest::newRow("nested twice already") << twice;
+    QTest::newRow("a group") << compoundOf(owned(compoundOf(bitmapStroke(QRect(0, 0, 5, 5), 9))));
+    QTest::newRow("plain") << compoundOf(bitmapStroke(QRect(0, 0, 5, 5), 9));
+}
+
+void TestCompoundStroke::takingBackAnAddedStrokeRestoresTheTree()
+{
+    QFETCH(std::shared_ptr<CompoundStroke>, stroke);
+    const QByteArray before = recordOf(*stroke);
+    const int members = stroke->memberCount();
+
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(stroke->addStroke(bitmapStroke(QRect(40, 40, 6, 6), 255)));
+        const QByteArray added = recordOf(*stroke);
+        QVERIFY(stroke->takeLast());
+        QCOMPARE(recordOf(*stroke), before);
+        QCOMPARE(stroke->memberCount(), members);
+        // A copy keeps what it needs to restore itself too.
+        CompoundStroke copy(*stroke);
+        QVERIFY(copy.addStroke(bitmapStroke(QRect(40, 40, 6, 6), 255)));
+        QCOMPARE(recordOf(copy), added);
+        QVERIFY(copy.takeLast());
+        QCOMPARE(recordOf(copy), before);
+    }
 }
 
 // Rendering and collapsing

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QDataStream>
 #include <QImage>
+#include <QList>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QPoint>
@@ -86,6 +87,23 @@ inline std::unique_ptr<Model::BitmapStroke> bitmapStroke(QRect rect, uchar cover
 inline Model::SingleStroke::InputPoint sample(QPointF position, double pressure = 1.0)
 {
     return {position.x(), position.y(), pressure, 0.0};
+}
+
+// A stroke of tool on a frame of the given size, drawn as the canvas draws
+// it: the mask follows every sample. Needs the renderer.
+inline std::unique_ptr<Model::SingleStroke> liveStroke(QSize frame, const Model::Tool &tool,
+                                                        const QList<QPointF> &points, double pressure = 0.8)
+{
+    auto stroke = std::make_unique<Model::SingleStroke>(frame, &tool);
+    for (const QPointF &point : points) {
+        if (stroke->isNearLastPoint(point))
+            continue;
+        stroke->addPoint(sample(point, pressure));
+        stroke->updateMask();
+    }
+    stroke->finish();
+    stroke->updateMask();
+    return stroke;
 }
 
 // For failure messages about rectangles.

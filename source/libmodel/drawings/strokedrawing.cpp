@@ -113,6 +113,40 @@ void strengthenFaintCoverage(QImage &image)
     }
 }
 
+// Whether path covers a pixel that shows ink. A cut that misses every
+// stroke changes nothing that could be seen, and must not count as an edit
+// of the drawing (an undo step, a copy id dropped). content bounds the ink;
+// without an image, only it can tell.
+bool coversInk(const QImage &image, QRect content, const QPainterPath &path)
+{
+    QRect area = path.boundingRect().toAlignedRect() & content;
+    if (area.isEmpty())
+        return false;
+    if (image.isNull())
+        return path.intersects(QRectF(content));
+    area &= image.rect();
+    if (area.isEmpty())
+        return false;
+    QImage inside = blankCoverage(area.size());
+    if (inside.isNull())
+        return true;
+    {
+        QPainter painter(&inside);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-QPointF(area.topLeft()));
+        painter.fillPath(path, Qt::black);
+    }
+    for (int y = 0; y < area.height(); ++y) {
+        const uchar *covered = inside.constScanLine(y);
+        const uchar *ink = image.constScanLine(area.top() + y) + area.left();
+        for (int x = 0; x < area.width(); ++x) {
+            if (covered[x] != 0 && ink[x] != 0)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 class StrokeDrawingPrivate
@@ -315,7 +349,7 @@ bool StrokeDrawing::addStroke(std::unique_ptr<Stroke> stroke)
 bool StrokeDrawing::eraseInside(const QPainterPath &path)
 {
     // Baking the transform of an empty root would leave an empty group behind.
-    if (d->m_root->isEmpty())
+    if (d->m_root->isEmpty() || !coversInk(d->m_image, d->m_root->boundingRect(), path))
         return false;
     const QRect region = path.boundingRect().toAlignedRect();
     d->m_root->bakeTransform();
@@ -326,16 +360,25 @@ bool StrokeDrawing::eraseInside(const QPainterPath &path)
     return true;
 }
 
-std::unique_ptr<Stroke> StrokeDrawing::takeLastStroke()
+std::unique_ptr<Stroke> StrokeDrawing::takeLastStroke(const QImage &before, QPoint at)
 {
     // The members lie in the root's coordinates, which a change of frame size
     // may have moved away from the frame's.
     const QTransform placement = d->m_root->transform();
+    const QRect area(at, before.size());
+    const bool restorable = !before.isNull() && before.format() == QImage::Format_Alpha8
+        && !d->m_image.isNull() && d->m_image.rect().contains(area);
     std::unique_ptr<Stroke> stroke = d->m_root->takeLast();
-    if (stroke) {
+    if (!stroke)
+        return stroke;
+    if (!restorable || d->m_root->isEmpty()) {
         updateImage(placement.mapRect(stroke->boundingRect()));
-        contentChanged();
+    } else {
+        for (int y = 0; y < area.height(); ++y)
+            std::memcpy(d->m_image.scanLine(area.top() + y) + area.left(), before.constScanLine(y),
+                        size_t(area.width()));
     }
+    contentChanged();
     return stroke;
 }
 

@@ -4,6 +4,7 @@
 #include "strokes/compoundstroke.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 
@@ -80,10 +81,16 @@ public:
     // empty drawing (there is nothing to erase, and an eraser must never be
     // a drawing's first stroke).
     bool addStroke(std::unique_ptr<Stroke> stroke);
-    // Wipes what lies inside path; true when anything changed.
+    // Wipes what lies inside path; true when anything changed. A path that
+    // covers no ink changes nothing.
     bool eraseInside(const QPainterPath &path);
     // Removes and returns the last stroke of the root; null when there is none.
-    std::unique_ptr<Stroke> takeLastStroke();
+    // before, when given, is what the image showed inside the rectangle at
+    // before the last stroke came: the image takes it back there instead of
+    // rendering the strokes left again, which would cost the render of every
+    // stroke the rectangle touches. Without it, or for one that does not lie
+    // within the image, the strokes are rendered.
+    std::unique_ptr<Stroke> takeLastStroke(const QImage &before = QImage(), QPoint at = QPoint());
     // The strokes as they lie in the frame, cut to path: what a lasso lifts.
     // The drawing is unchanged.
     std::unique_ptr<CompoundStroke> copyInside(const QPainterPath &path) const;

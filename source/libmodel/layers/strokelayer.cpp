@@ -246,10 +246,10 @@ bool StrokeLayer::addStroke(int frame, std::unique_ptr<Stroke> stroke)
     return drawing && drawing->addStroke(std::move(stroke));
 }
 
-std::unique_ptr<Stroke> StrokeLayer::takeLastStroke(int frame)
+std::unique_ptr<Stroke> StrokeLayer::takeLastStroke(int frame, const QImage &before, QPoint at)
 {
     StrokeDrawing *drawing = strokeDrawing(cell(frame));
-    return drawing ? drawing->takeLastStroke() : nullptr;
+    return drawing ? drawing->takeLastStroke(before, at) : nullptr;
 }
 
 } // namespace Model

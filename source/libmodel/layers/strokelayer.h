@@ -3,7 +3,9 @@
 #include "layers/drawlayer.h"
 
 #include <QColor>
+#include <QImage>
 #include <QList>
+#include <QPoint>
 #include <QRgb>
 
 #include <memory>
@@ -59,7 +61,8 @@ public:
     // has no cell (a stroke given then is dropped).
     bool eraseInside(int frame, const QPainterPath &path);
     bool addStroke(int frame, std::unique_ptr<Stroke> stroke);
-    std::unique_ptr<Stroke> takeLastStroke(int frame);
+    // before and at as StrokeDrawing::takeLastStroke takes them.
+    std::unique_ptr<Stroke> takeLastStroke(int frame, const QImage &before = QImage(), QPoint at = QPoint());
 
 public Q_SLOTS:
     // Cached renderings of the originals are dropped so that they redraw in

@@ -443,6 +443,27 @@ void VisualLayer::copyCellsFrom(const VisualLayer &source)
     }
 }
 
+namespace {
+
+// The original that lists key among its distant clones; null when none does.
+std::shared_ptr<LayerItem> originalListing(const Scene *scene, const LayerItem::Key &key, LayerItem::Key *ownerKey)
+{
+    for (int layer = 0; scene && layer < scene->layerCount(); ++layer) {
+        const auto visual = std::dynamic_pointer_cast<VisualLayer>(scene->layerAt(layer));
+        if (!visual)
+            continue;
+        for (const auto &cell : visual->cells()) {
+            if (cell && cell->kind() == LayerItem::OriginalKind && cell->distantClones().contains(key)) {
+                *ownerKey = {visual->identifier(), cell->identifier()};
+                return cell;
+            }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::shared_ptr<LayerItem> VisualLayer::findInScene(const LayerItem::Key &key, int *layer, int *frame) const
 {
     const auto *scene = qobject_cast<const Scene *>(parent());
@@ -460,6 +481,19 @@ QList<std::pair<int, int>> VisualLayer::applyChange(const LayerChange &change, i
     case LayerChange::InsertItem: {
         if (!insertCell(frame - 1, item))
             return changed;
+        // A distant clone that took over as original when its original was
+        // removed, and was removed after it (the frames of linked layers go
+        // together), comes back after the original did: the original lists it
+        // again, and it is that original's distant clone again.
+        LayerItem::Key ownerKey;
+        if (item->kind() == LayerItem::OriginalKind) {
+            if (const auto owner = originalListing(qobject_cast<const Scene *>(parent()), ownKey, &ownerKey)) {
+                item->setKind(LayerItem::DistantCloneKind);
+                item->setDistantClones({});
+                item->setOriginal(ownerKey);
+                item->setDrawing(owner->drawing());
+            }
+        }
         // Putting back a removed original with distant clones: the one that
         // took over as original becomes a distant clone again, and all of
         // them look to the restored cell.
@@ -528,7 +562,20 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
     if (item->kind() == LayerItem::CloneKind && frame >= 2) {
         item->setDrawing(d->m_cells.at(frame - 2)->drawing());
     } else if (item->kind() == LayerItem::DistantCloneKind) {
-        if (const auto original = findInScene({item->originalLayer(), item->originalItem()})) {
+        LayerItem::Key originalKey(item->originalLayer(), item->originalItem());
+        auto original = findInScene(originalKey);
+        // The original it names may be a distant clone again: one that stood
+        // in for a removed original, which came back before this cell did
+        // (cells of linked layers come back one layer after the other). The
+        // original that stands now is the one it shows.
+        for (int step = 0; original && original->kind() == LayerItem::DistantCloneKind && step < 16; ++step) {
+            originalKey = {original->originalLayer(), original->originalItem()};
+            original = findInScene(originalKey);
+        }
+        if (original && original->kind() == LayerItem::DistantCloneKind)
+            original = nullptr;
+        if (original) {
+            item->setOriginal(originalKey);
             auto keys = original->distantClones();
             if (!keys.contains(ownKey)) {
                 keys.append(ownKey);

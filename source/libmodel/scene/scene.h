@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -286,12 +287,18 @@ public:
 
     // Stroke edits on the drawing a cell shows, which may be that of an
     // original elsewhere; every cell showing it is announced. cutPath's path
-    // is in frame coordinates.
+    // is in frame coordinates; a path that covers no ink records nothing.
+    // The cut leaves the drawing as it was and gives every cell that shows
+    // it a cut copy instead, so that the record puts the very drawing back.
     QList<SceneChange> cutPath(int layer, int frame, const QPainterPath &path);
     // Always takes the stroke: stored on success, dropped otherwise.
     bool addStroke(int layer, int frame, std::unique_ptr<Stroke> stroke);
     // The last stroke of the drawing, for the caller to keep; null when none.
-    std::unique_ptr<Stroke> removeStroke(int layer, int frame);
+    // before and at, when given, are what the drawing showed inside the
+    // rectangle at before the stroke came, which it takes back there instead
+    // of rendering its other strokes again (StrokeDrawing::takeLastStroke).
+    std::unique_ptr<Stroke> removeStroke(int layer, int frame, const QImage &before = QImage(),
+                                         QPoint at = QPoint());
 
     // Clones and distant clones
     // After a file is read: holds and distant clones share their drawings.

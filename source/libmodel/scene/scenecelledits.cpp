@@ -88,7 +88,12 @@ void Scene::finishCellInsertion(int layer, int after, bool grewAtEnd, bool refre
             ++d->m_frameRangeFirst;
         Q_EMIT frameRangeChanged(d->m_frameRangeFirst, d->m_frameRangeLast);
     }
-    if (after < d->m_activeFrame) {
+    // The active cell stays on its drawing. Only the layer that took the new
+    // cell, and the layers linked with it, moved: on any other layer the
+    // active frame stays, or it would leave the layer's cells.
+    const int active = d->m_activeLayerIdx;
+    const bool activeLayerMoved = active == layer || (isLayerLinked(layer) && isLayerLinked(active));
+    if (activeLayerMoved && after < d->m_activeFrame) {
         ++d->m_activeFrame;
         Q_EMIT activeFrameAndLayerChanged(d->m_activeFrame, d->m_activeLayerIdx);
     }

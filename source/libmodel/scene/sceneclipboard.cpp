@@ -128,9 +128,11 @@ QMimeData *Scene::copy(int layer, int firstFrame, int count)
 
     auto mime = std::make_unique<QMimeData>();
     // One arg() for all parts, so that a name holding "%4" stays as it is.
-    const QString what = n == 1 ? tr("%1 scene %2, Layer %3, frame %4") : tr("%1 scene %2, Layer %3, frames %4-%5");
-    mime->setText(what.arg(QGuiApplication::applicationDisplayName(), name(), visual->name(),
-                           QString::number(firstFrame), QString::number(lastFrame)));
+    const QString application = QGuiApplication::applicationDisplayName();
+    const QString from = QString::number(firstFrame);
+    mime->setText(n == 1 ? tr("%1 scene %2, Layer %3, frame %4").arg(application, name(), visual->name(), from)
+                         : tr("%1 scene %2, Layer %3, frames %4-%5")
+                               .arg(application, name(), visual->name(), from, QString::number(lastFrame)));
     const QImage picture = pictureOf(*visual, ownerFrame(*visual, firstFrame));
     if (!picture.isNull())
         mime->setImageData(picture);

@@ -389,11 +389,11 @@ bool SceneModel::addStroke(const QModelIndex &index, std::unique_ptr<Stroke> str
     return d->m_scene->addStroke(index.column(), index.row() + 1, std::move(stroke));
 }
 
-std::unique_ptr<Stroke> SceneModel::removeStroke(const QModelIndex &index)
+std::unique_ptr<Stroke> SceneModel::removeStroke(const QModelIndex &index, const QImage &before, QPoint at)
 {
     if (!d->m_scene)
         return nullptr;
-    return d->m_scene->removeStroke(index.column(), index.row() + 1);
+    return d->m_scene->removeStroke(index.column(), index.row() + 1, before, at);
 }
 
 QList<SceneChange> SceneModel::setDrawing(const QModelIndex &index, std::shared_ptr<Drawing> drawing,

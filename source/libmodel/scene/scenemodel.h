@@ -4,8 +4,10 @@
 #include "scene/scene.h"
 
 #include <QAbstractTableModel>
+#include <QImage>
 #include <QList>
 #include <QModelIndex>
+#include <QPoint>
 #include <QUuid>
 
 #include <memory>
@@ -100,7 +102,9 @@ public:
     QList<SceneChange> cutPath(const QModelIndex &index, const QPainterPath &path);
     // Always takes the stroke, dropping it when refused.
     bool addStroke(const QModelIndex &index, std::unique_ptr<Stroke> stroke);
-    std::unique_ptr<Stroke> removeStroke(const QModelIndex &index);
+    // before and at as Scene::removeStroke takes them.
+    std::unique_ptr<Stroke> removeStroke(const QModelIndex &index, const QImage &before = QImage(),
+                                         QPoint at = QPoint());
     QList<SceneChange> setDrawing(const QModelIndex &index, std::shared_ptr<Drawing> drawing,
                                   bool detachDistantClones, bool quiet);
     QList<SceneChange> makeClone(const QModelIndex &index, const Scene::DrawingKey &key, bool quiet);

@@ -69,24 +69,22 @@ void addPreviousHold(const VisualLayer &layer, int layerIndex, int frame, Cells 
         changed.append({frame - 1, layerIndex});
 }
 
-// The record that puts the cell back as it was. Only an original's record
-// carries a drawing (a copy, the cell's own may live on elsewhere): applying
-// it links a hold or distant clone to what it showed again. Unlike a bare
-// copyItemWithOwnDrawing the record keeps the placement and key mark, which
-// the replacement keeps too, so that undoing never moves or unmarks a cell.
-SceneChange recordOf(const Scene &scene, const LayerItem &item, int layer, int frame)
+// The record that puts the cell back as it was, placement and key mark
+// included, which the replacement keeps too, so that undoing never moves or
+// unmarks a cell. An original's record holds its very drawing, which the
+// replacement leaves as it is: putting it back restores the drawing that the
+// cell's distant clones and earlier records hold, name and copy id and all,
+// and the edits done to it in place since are undone in place before. A
+// hold's or distant clone's record holds none: applying it links the cell to
+// what it showed again.
+SceneChange recordOf(const LayerItem &item, int layer, int frame)
 {
-    std::shared_ptr<LayerItem> copy;
-    if (item.kind() == LayerItem::OriginalKind) {
-        copy = scene.copyItemWithOwnDrawing(item);
-    } else {
-        copy = std::make_shared<LayerItem>(QImage());
-        copy->setKind(item.kind());
-        copy->setIdentifier(item.identifier());
-        copy->setDrawing(nullptr);
-        copy->setDistantClones(item.distantClones());
-        copy->setOriginal({item.originalLayer(), item.originalItem()});
-    }
+    auto copy = std::make_shared<LayerItem>(QImage());
+    copy->setKind(item.kind());
+    copy->setIdentifier(item.identifier());
+    copy->setDrawing(item.kind() == LayerItem::OriginalKind ? item.drawing() : nullptr);
+    copy->setDistantClones(item.distantClones());
+    copy->setOriginal({item.originalLayer(), item.originalItem()});
     copy->setOffPegsTransform(item.offPegsTransform());
     copy->setKeyDrawing(item.isKeyDrawing());
     return SceneChange(LayerChange(LayerChange::PutItemBack, frame, std::move(copy)), layer);
@@ -103,7 +101,7 @@ QList<SceneChange> Scene::setDrawing(int layer, int frame, std::shared_ptr<Drawi
     const QSignalBlocker blocker(quiet ? this : nullptr);
     const std::shared_ptr<LayerItem> item = visual->cell(frame);
     Cells changed{{frame, layer}};
-    const QList<SceneChange> changes{recordOf(*this, *item, layer, frame)};
+    const QList<SceneChange> changes{recordOf(*item, layer, frame)};
 
     switch (item->kind()) {
     case LayerItem::OriginalKind:
@@ -151,14 +149,10 @@ QList<SceneChange> Scene::makeClone(int layer, int frame, const DrawingKey &key,
     const QSignalBlocker blocker(quiet ? this : nullptr);
     const std::shared_ptr<LayerItem> item = visual->cell(frame);
     Cells changed;
-    const QList<SceneChange> changes{recordOf(*this, *item, layer, frame)};
+    const QList<SceneChange> changes{recordOf(*item, layer, frame)};
 
     switch (item->kind()) {
     case LayerItem::OriginalKind:
-        // The copy stands for the cell's drawing as it is, unedited copy
-        // included.
-        if (item->drawing() && changes.first().item()->drawing())
-            changes.first().item()->drawing()->setCopyId(item->drawing()->copyId());
         promoteFirstDistantClone(*this, *item, changed);
         break;
     case LayerItem::CloneKind:
@@ -193,7 +187,7 @@ QList<SceneChange> Scene::makeHold(int layer, int frame, bool quiet)
     QList<SceneChange> changes;
 
     if (item->kind() != LayerItem::CloneKind) {
-        changes.append(recordOf(*this, *item, layer, frame));
+        changes.append(recordOf(*item, layer, frame));
         if (item->kind() == LayerItem::OriginalKind)
             promoteFirstDistantClone(*this, *item, changed);
         else
@@ -217,7 +211,7 @@ QList<SceneChange> Scene::makeOriginal(int layer, int frame, const QUuid &copyId
     QList<SceneChange> changes;
 
     if (item->kind() != LayerItem::OriginalKind) {
-        changes.append(recordOf(*this, *item, layer, frame));
+        changes.append(recordOf(*item, layer, frame));
         std::shared_ptr<Drawing> own;
         if (item->drawing()) {
             own = item->drawing()->clone();

@@ -1,6 +1,7 @@
 #include "scene/scene.h"
 
 #include "drawings/drawing.h"
+#include "drawings/strokedrawing.h"
 #include "layers/strokelayer.h"
 #include "strokes/stroke.h"
 
@@ -71,31 +72,42 @@ QList<SceneChange> Scene::cutPath(int layer, int frame, const QPainterPath &path
     if (!given || !given->isVisible() || !given->hasFrame(frame))
         return {};
     const std::pair<int, int> owner = drawingOwner(*this, layer, frame);
-    StrokeLayer *ownerLayer = asStrokeLayer(layerAt(owner.second));
     const std::shared_ptr<LayerItem> item = itemAt(owner.second, owner.first);
-    if (!ownerLayer || !item)
+    const auto current = item ? std::dynamic_pointer_cast<StrokeDrawing>(item->drawing()) : nullptr;
+    if (!asStrokeLayer(layerAt(owner.second)) || !current)
         return {};
 
-    // The copy keeps what a cut does not touch: putting it back must not move
-    // the drawing, drop its key mark or its name, nor make a paste take the
-    // restored drawing for another than the one that was copied.
-    std::shared_ptr<LayerItem> before = copyItemWithOwnDrawing(*item);
+    // The cut goes into a copy, which takes the drawing's place in every cell
+    // that shows it. The drawing itself stays as it was: the record puts it
+    // back, and an earlier record that still holds it (the cell of a removed
+    // original whose distant clone took its drawing over) must find it
+    // unedited when that edit is undone in turn.
+    std::shared_ptr<StrokeDrawing> cut(static_cast<StrokeDrawing *>(current->clone().release()));
+    cut->setName(current->name());
+    // A path that misses every stroke leaves nothing to undo.
+    if (!cut->eraseInside(path))
+        return {};
+
+    auto before = std::make_shared<LayerItem>(QImage());
+    before->setKind(item->kind());
+    before->setIdentifier(item->identifier());
+    before->setDrawing(current);
+    before->setDistantClones(item->distantClones());
+    before->setOriginal({item->originalLayer(), item->originalItem()});
     before->setOffPegsTransform(item->offPegsTransform());
     before->setKeyDrawing(item->isKeyDrawing());
-    if (before->drawing() && item->drawing()) {
-        before->drawing()->setName(item->drawing()->name());
-        before->drawing()->setCopyId(item->drawing()->copyId());
-    }
     const QList<SceneChange> changes{
         SceneChange(LayerChange(LayerChange::PutItemBack, owner.first, std::move(before)), owner.second)};
 
-    const QRect changedRect = path.boundingRect().toAlignedRect();
-    if (ownerLayer->eraseInside(owner.first, path)) {
-        updateCachedFramePixmap(true);
-        Q_EMIT rectChanged(changedRect);
-        emitDrawingsChanged(cellsShowingDrawing(*this, owner));
+    item->setDrawing(cut);
+    for (const LayerItem::Key &key : item->distantClones()) {
+        if (const std::shared_ptr<LayerItem> clone = findDrawing(key))
+            clone->setDrawing(cut);
     }
-    // Also when nothing was erased: the command decides, not the scene.
+    updateCachedFramePixmap(true);
+    Q_EMIT rectChanged(path.boundingRect().toAlignedRect());
+    // The holds of the owner and of its distant clones take the copy here.
+    emitDrawingsChanged(cellsShowingDrawing(*this, owner));
     return changes;
 }
 
@@ -115,14 +127,14 @@ bool Scene::addStroke(int layer, int frame, std::unique_ptr<Stroke> stroke)
     return true;
 }
 
-std::unique_ptr<Stroke> Scene::removeStroke(int layer, int frame)
+std::unique_ptr<Stroke> Scene::removeStroke(int layer, int frame, const QImage &before, QPoint at)
 {
     // A hidden layer still gives its stroke back, so that drawing on it can
     // be undone after hiding it.
     StrokeLayer *target = asStrokeLayer(layerAt(layer));
     if (!target)
         return nullptr;
-    std::unique_ptr<Stroke> stroke = target->takeLastStroke(frame);
+    std::unique_ptr<Stroke> stroke = target->takeLastStroke(frame, before, at);
     if (!stroke)
         return nullptr;
     updateCachedFramePixmap(true);

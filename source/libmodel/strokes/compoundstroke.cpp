@@ -217,6 +217,11 @@ public:
     QPainterPath m_erasePath;
     QPainterPath m_clipPath;
     QTransform m_transform;
+    // Set on a compound that holds its parent's former content, moved down
+    // one level so that a member added on top of it falls under none of its
+    // paths and transform: taking that member back lifts the content up
+    // again, and the parent is exactly as it was before.
+    bool m_keptForAddition = false;
 };
 
 // One count for the whole tree, shared by the nested renders, so that the
@@ -364,6 +369,7 @@ CompoundStroke::CompoundStroke(const CompoundStroke &other)
     d->m_erasePath = other.d->m_erasePath;
     d->m_clipPath = other.d->m_clipPath;
     d->m_transform = other.d->m_transform;
+    d->m_keptForAddition = other.d->m_keptForAddition;
 }
 
 CompoundStroke::~CompoundStroke() = default;
@@ -556,10 +562,14 @@ bool CompoundStroke::addStroke(std::unique_ptr<Stroke> stroke)
         return false;
     if (!d->m_erasePath.isEmpty() || !d->m_transform.isIdentity()) {
         // With nothing to keep them for, the path and transform simply go.
-        if (d->m_members.empty())
+        if (d->m_members.empty()) {
+            const bool kept = d->m_keptForAddition;
             d = std::make_unique<CompoundStrokePrivate>();
-        else
+            d->m_keptForAddition = kept;
+        } else {
             nest();
+            static_cast<CompoundStroke &>(*d->m_members.front()).d->m_keptForAddition = true;
+        }
     }
     // Members are drawn from their vector data; a live stroke's mask would
     // only keep a frame's worth of memory for as long as the compound lives.
@@ -622,6 +632,19 @@ std::unique_ptr<Stroke> CompoundStroke::takeLast()
         return nullptr;
     std::unique_ptr<Stroke> last = std::move(d->m_members.back());
     d->m_members.pop_back();
+    // The member for which the content moved down has gone: the content comes
+    // back up, paths and transform included.
+    if (d->m_members.size() == 1 && d->m_erasePath.isEmpty() && d->m_clipPath.isEmpty()
+        && d->m_transform.isIdentity()) {
+        auto *kept = dynamic_cast<CompoundStroke *>(d->m_members.front().get());
+        if (kept && kept->d->m_keptForAddition) {
+            const bool ownMark = d->m_keptForAddition;
+            std::unique_ptr<CompoundStrokePrivate> content = std::move(kept->d);
+            kept->d = std::make_unique<CompoundStrokePrivate>();
+            d = std::move(content);
+            d->m_keptForAddition = ownMark;
+        }
+    }
     updateBoundingRect();
     return last;
 }
@@ -696,6 +719,8 @@ void CompoundStroke::nest()
 {
     auto nested = std::make_unique<CompoundStroke>();
     std::swap(nested->d, d);
+    // Whether this compound itself holds content kept apart stays with it.
+    std::swap(d->m_keptForAddition, nested->d->m_keptForAddition);
     d->m_members.push_back(std::move(nested));
 }
 

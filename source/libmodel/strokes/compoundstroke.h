@@ -94,7 +94,10 @@ public:
     // Moves the content with its transform and paths into a nested compound,
     // so that this one's transform is the identity again.
     void bakeTransform();
-    // Removes and returns the last member; null when there is none.
+    // Removes and returns the last member; null when there is none. Taking
+    // back the member whose addition moved the content down a level (under
+    // an erase path or a transform) moves it up again, so that the compound
+    // is as it was before that member came.
     std::unique_ptr<Stroke> takeLast();
 
     int memberCount() const;

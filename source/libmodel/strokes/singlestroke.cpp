@@ -486,6 +486,11 @@ QImage SingleStroke::takeImage()
     return std::exchange(d->m_mask, QImage());
 }
 
+void SingleStroke::setImage(QImage mask)
+{
+    d->m_mask = std::move(mask);
+}
+
 QRect SingleStroke::updateMask()
 {
     if (d->m_mask.isNull() || d->m_segments.isEmpty())

@@ -114,6 +114,10 @@ public:
     // Hands the mask over (nothing is copied) and leaves the stroke without
     // one; later updateMask() calls do nothing.
     QImage takeImage();
+    // Gives the stroke a mask again, as it was gathered while the stroke was
+    // drawn: a drawing that takes the stroke once more then composes the
+    // same pixels as the first time instead of rendering it anew.
+    void setImage(QImage mask);
     // Rasterises the newest segment into the mask. Returns what the owner must
     // repaint: the segment, a small square around the newest sample and the
     // last lag line, inside the mask; null when nothing was rasterised.

@@ -1,0 +1,435 @@
+#include "pastecommands.h"
+
+#include "clonecommands.h"
+#include "commandconventions.h"
+#include "drawingcellcommands.h"
+#include "drawings/imagedrawing.h"
+#include "drawings/strokedrawing.h"
+#include "layers/layer.h"
+#include "layers/layeritem.h"
+#include "scene/klscene.h"
+#include "scene/scene.h"
+#include "scene/scenemodel.h"
+
+#include <QDataStream>
+#include <QMap>
+#include <QMimeData>
+#include <QUuid>
+
+#include <algorithm>
+
+namespace Commands {
+
+namespace {
+
+// One cell of a clipboard record.
+struct CopiedCell
+{
+    qint32 kind = Model::LayerItem::OriginalKind;
+    QUuid copyId;
+    // Null for a cell that repeats a drawing written earlier in the record.
+    std::shared_ptr<Model::Drawing> content;
+};
+
+struct ClipboardRecord
+{
+    qint32 layerType = 0;
+    QList<CopiedCell> cells;
+};
+
+std::shared_ptr<Model::Drawing> readContent(QDataStream &stream, qint32 layerType)
+{
+    if (layerType == Model::Layer::StrokeLayerType) {
+        // The record gives the drawing its size.
+        auto drawing = std::make_shared<Model::StrokeDrawing>(QSize());
+        stream >> *drawing;
+        return drawing;
+    }
+    QImage image;
+    stream >> image;
+    return std::make_shared<Model::ImageDrawing>(image);
+}
+
+// Reads the whole record, drawings included: the layer type, the number of
+// cells and one length-prefixed block per cell (kind, copy id, content flag,
+// the drawing when the flag is set). Anything short, left over, unknown or
+// damaged fails the whole record, and so does a cell without content whose
+// drawing no earlier cell carried.
+bool readRecord(const QByteArray &bytes, ClipboardRecord *record)
+{
+    QDataStream in(bytes);
+    qint32 layerType = 0;
+    qint32 count = 0;
+    in >> layerType >> count;
+    if (in.status() != QDataStream::Ok
+        || (layerType != Model::Layer::StrokeLayerType && layerType != Model::Layer::ReferenceLayerType))
+        return false;
+    // Every block takes its four-byte length at least: a larger count is
+    // damage, caught before anything is read for it.
+    if (count < 1 || count > (bytes.size() - 8) / 4)
+        return false;
+
+    ClipboardRecord result;
+    result.layerType = layerType;
+    QList<QUuid> carried;
+    for (qint32 i = 0; i < count; ++i) {
+        quint32 length = 0;
+        in >> length;
+        if (in.status() != QDataStream::Ok || length > quint64(in.device()->bytesAvailable()))
+            return false;
+        QByteArray block = in.device()->read(length);
+        QDataStream cell(block);
+        cell.setFloatingPointPrecision(QDataStream::SinglePrecision);
+        CopiedCell copied;
+        qint8 hasContent = -1;
+        cell >> copied.kind >> copied.copyId >> hasContent;
+        if (cell.status() != QDataStream::Ok || copied.kind < Model::LayerItem::OriginalKind
+            || copied.kind > Model::LayerItem::DistantCloneKind || (hasContent != 0 && hasContent != 1))
+            return false;
+        if (hasContent == 1) {
+            copied.content = readContent(cell, layerType);
+            if (cell.status() != QDataStream::Ok)
+                return false;
+            carried.append(copied.copyId);
+        } else if (!carried.contains(copied.copyId)) {
+            return false;
+        }
+        result.cells.append(copied);
+    }
+    if (!in.atEnd())
+        return false;
+    *record = std::move(result);
+    return true;
+}
+
+bool isKey(const Model::Scene::DrawingKey &key)
+{
+    return !key.first.isNull() && !key.second.isNull();
+}
+
+bool sameCell(const QModelIndex &a, const QModelIndex &b)
+{
+    return a.row() == b.row() && a.column() == b.column();
+}
+
+} // namespace
+
+class PasteDrawingPrivate : public CellRecord
+{
+public:
+    PasteDrawingPrivate(Model::KLScene *scene, const QMimeData *mime)
+        : CellRecord(scene)
+    {
+        if (!hasScene() || !mime || !mime->hasFormat(Model::Scene::CellsMimeType))
+            return;
+        ClipboardRecord record;
+        if (!readRecord(mime->data(Model::Scene::CellsMimeType), &record))
+            return;
+        m_record = mime->data(Model::Scene::CellsMimeType);
+        m_layerType = record.layerType;
+        m_count = qint32(record.cells.size());
+    }
+
+    bool hasRecord() const { return m_count > 0; }
+
+    // Whether the cells the record fills lie in a layer of the record's kind.
+    bool suits(const QModelIndex &target) const
+    {
+        return model()->headerData(target.column(), Qt::Horizontal, Model::SceneModel::LayerTypeRole).toInt()
+            == m_layerType;
+    }
+
+    void redo(QUndoCommand *command);
+
+    QByteArray m_record;
+    qint32 m_layerType = 0;
+    qint32 m_count = 0;
+    QModelIndexList m_surplus;
+    QModelIndex m_target;
+    // The identifier of the cell that took each drawing of the record at the
+    // first redo, by the drawing's place in the record.
+    QMap<qint32, QUuid> m_identifiers;
+
+private:
+    // Where the unedited source of a copy id can still be found while one
+    // redo runs: a cell (for a distant clone of it) or a drawing that no
+    // cell holds any longer.
+    struct Sources
+    {
+        QMap<QUuid, Model::Scene::DrawingKey> moved;
+        QMap<QUuid, std::shared_ptr<Model::Drawing>> kept;
+    };
+
+    void noteSurplusSources(Sources &sources) const;
+    void pasteCell(int i, const CopiedCell &copied, Sources &sources);
+};
+
+void PasteDrawingPrivate::redo(QUndoCommand *command)
+{
+    if (!hasScene() || !hasRecord())
+        return;
+    ClipboardRecord record;
+    if (!readRecord(m_record, &record))
+        return;
+    m_changes.clear();
+
+    Sources sources;
+    noteSurplusSources(sources);
+    // Discard the surplus cells, or add the cells still missing.
+    command->QUndoCommand::redo();
+    for (int i = 0; i < record.cells.size(); ++i)
+        pasteCell(i, record.cells.at(i), sources);
+    document()->setActiveFrameAndLayer(m_target.row() + 1, m_target.column(), Model::Scene::ClampToDrawings);
+}
+
+// The surplus cells are about to go: an original among them that is an
+// unedited source hands its drawing to its first distant clone that stays,
+// or, with none, leaves it to this paste alone.
+void PasteDrawingPrivate::noteSurplusSources(Sources &sources) const
+{
+    const Model::SceneModel *sceneModel = model();
+    for (const QModelIndex &cell : m_surplus) {
+        const std::shared_ptr<Model::LayerItem> item = sceneModel->itemAt(cell);
+        if (!item || item->kind() != Model::LayerItem::OriginalKind || !item->drawing()
+            || item->drawing()->copyId().isNull())
+            continue;
+        const QUuid copyId = item->drawing()->copyId();
+        bool moved = false;
+        for (const Model::LayerItem::Key &key : item->distantClones()) {
+            const QModelIndex heir = sceneModel->indexOfDrawing(key);
+            const bool discarded = std::any_of(m_surplus.cbegin(), m_surplus.cend(),
+                                               [&heir](const QModelIndex &other) { return sameCell(heir, other); });
+            if (heir.isValid() && !discarded) {
+                sources.moved.insert(copyId, key);
+                moved = true;
+                break;
+            }
+        }
+        if (!moved)
+            sources.kept.insert(copyId, item->drawing());
+    }
+}
+
+void PasteDrawingPrivate::pasteCell(int i, const CopiedCell &copied, Sources &sources)
+{
+    Model::Scene *scene = document();
+    Model::SceneModel *sceneModel = model();
+    const int layer = m_target.column();
+    const QModelIndex cell = sceneModel->index(m_target.row() + i, layer);
+    const std::shared_ptr<Model::LayerItem> item = sceneModel->itemAt(cell);
+    const std::shared_ptr<Model::Layer> targetLayer = scene->layerAt(layer);
+    if (!item || !targetLayer)
+        return;
+
+    // The pasted cells keep their identifiers across undo and redo.
+    if (!m_identifiers.contains(i))
+        m_identifiers.insert(i, item->identifier());
+    else if (item->identifier() != m_identifiers.value(i))
+        item->setIdentifier(m_identifiers.value(i));
+    const Model::Scene::DrawingKey cellKey(targetLayer->identifier(), item->identifier());
+    // Only the last cell refreshes the scene, for all of them.
+    const bool quiet = i < m_count - 1;
+    const QUuid copyId = copied.copyId;
+
+    // A source that this cell holds is about to be replaced: its drawing
+    // lives on in its first distant clone, or in this paste.
+    const std::shared_ptr<Model::Drawing> current = item->drawing();
+    if (item->kind() == Model::LayerItem::OriginalKind && current && !current->copyId().isNull()
+        && current->copyId() != copyId) {
+        if (item->distantClones().isEmpty()) {
+            sources.kept.insert(current->copyId(), current);
+            sources.moved.remove(current->copyId());
+        } else {
+            sources.moved.insert(current->copyId(), item->distantClones().constFirst());
+        }
+    }
+
+    const Model::Scene::DrawingKey source =
+        copyId.isNull() ? Model::Scene::DrawingKey() : sceneModel->findDrawingKey(copyId);
+
+    // A hold of the drawing pasted just before it.
+    if (copied.kind == Model::LayerItem::CloneKind && i >= 1) {
+        m_changes += sceneModel->makeHold(cell, quiet);
+        return;
+    }
+
+    if (isKey(source)) {
+        // A copied hold pasted right after the run that shows its source
+        // holds that run's drawing.
+        if (copied.kind == Model::LayerItem::CloneKind && cell.row() >= 1) {
+            int frame = cell.row();
+            while (frame > 1 && scene->isCloneDrawing(layer, frame))
+                --frame;
+            const std::shared_ptr<Model::LayerItem> above = scene->itemAt(layer, frame);
+            if (above && above->drawing() && above->drawing()->copyId() == copyId) {
+                m_changes += sceneModel->makeHold(cell, quiet);
+                return;
+            }
+        }
+        m_changes += sceneModel->makeClone(cell, source, quiet);
+        return;
+    }
+
+    if (sources.moved.contains(copyId)) {
+        m_changes += sceneModel->makeClone(cell, sources.moved.value(copyId), quiet);
+        return;
+    }
+    std::shared_ptr<Model::Drawing> drawing = sources.kept.take(copyId);
+    if (!drawing && copied.content) {
+        drawing = copied.content;
+        drawing->setCopyId(copyId);
+    }
+    if (!drawing)
+        return;
+    const QList<Model::SceneChange> changes = sceneModel->setDrawing(cell, drawing, true, quiet);
+    m_changes += changes;
+    // Later cells of the same drawing become distant clones of this one.
+    if (!changes.isEmpty() && !copyId.isNull())
+        sources.moved.insert(copyId, cellKey);
+}
+
+PasteDrawing::PasteDrawing(Model::KLScene *scene, const QModelIndexList &selection, const QMimeData *mime,
+                           QUndoCommand *parent)
+    : QUndoCommand(parent)
+    , d(std::make_unique<PasteDrawingPrivate>(scene, mime))
+{
+    setText(historyText("Paste Drawing", "Commands::PasteDrawing"));
+    if (!d->hasRecord()) {
+        setObsolete(true);
+        return;
+    }
+    d->keepCells(this, selection, [scene](const QModelIndex &cell) { return isVisualLayerIndex(scene, cell); },
+                 CellOrder::AscendingRows);
+    if (d->m_cells.isEmpty() || !d->suits(d->m_cells.constFirst())) {
+        setObsolete(true);
+        return;
+    }
+    d->m_target = d->m_cells.constFirst();
+    const int kept = int(d->m_cells.size());
+    if (kept > d->m_count) {
+        d->m_surplus = d->m_cells.mid(d->m_count);
+        new DiscardDrawing(scene, d->m_surplus, this);
+    } else if (kept < d->m_count) {
+        new AddCloneDrawings(scene, d->m_cells.constLast(), d->m_count - kept, this);
+    }
+}
+
+PasteDrawing::PasteDrawing(Model::KLScene *scene, const QModelIndex &cell, const QMimeData *mime,
+                           QUndoCommand *parent)
+    : QUndoCommand(parent)
+    , d(std::make_unique<PasteDrawingPrivate>(scene, mime))
+{
+    setText(historyText("Paste Drawing", "Commands::PasteDrawing"));
+    if (!d->hasRecord() || !isVisualLayerIndex(scene, cell) || !d->suits(cell)) {
+        setObsolete(true);
+        return;
+    }
+    d->m_cells = {cell};
+    d->m_target = cell;
+    // The cell's own drawing moves down below the pasted ones.
+    new InsertBlankDrawing(scene, cell, this);
+    if (d->m_count > 1)
+        new AddCloneDrawings(scene, cell, d->m_count - 1, this);
+}
+
+PasteDrawing::~PasteDrawing() = default;
+
+void PasteDrawing::redo()
+{
+    d->redo(this);
+}
+
+void PasteDrawing::undo()
+{
+    if (!d->hasScene() || !d->hasRecord())
+        return;
+    d->model()->applyChanges(d->m_changes);
+    d->m_changes.clear();
+    QUndoCommand::undo();
+    d->restoreConstructionState();
+}
+
+class PasteImagePrivate : public CellRecord
+{
+public:
+    PasteImagePrivate(QUndoCommand *command, Model::KLScene *scene, const QModelIndexList &given, const QImage &image)
+        : CellRecord(scene)
+    {
+        keepCells(
+            command, given,
+            [scene](const QModelIndex &cell) {
+                return cell.isValid()
+                    && scene->sceneModel()
+                           ->headerData(cell.column(), Qt::Horizontal, Model::SceneModel::LayerTypeRole)
+                           .toInt()
+                    == Model::Layer::ReferenceLayerType;
+            },
+            CellOrder::DescendingRows);
+        // A picture that could not be read pastes nothing.
+        if (image.isNull())
+            command->setObsolete(true);
+        if (command->isObsolete())
+            return;
+        m_target = m_cells.constLast();
+        // Wider than the frame allows: scaled down to fit it.
+        const QSize frame = document()->frameSize();
+        m_image = image;
+        if (image.width() > image.size().scaled(frame, Qt::KeepAspectRatio).width())
+            m_image = image.scaled(frame, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+
+    QImage m_image;
+    QModelIndex m_target;
+    NewCells m_newCell;
+};
+
+PasteImage::PasteImage(Model::KLScene *scene, const QModelIndexList &selection, const QImage &image,
+                       QUndoCommand *parent)
+    : QUndoCommand(parent)
+    , d(std::make_unique<PasteImagePrivate>(this, scene, selection, image))
+{
+    setText(historyText("Paste Image", "Commands::PasteImage"));
+    if (!isObsolete())
+        new DiscardDrawing(scene, d->m_cells, this);
+}
+
+PasteImage::PasteImage(Model::KLScene *scene, const QModelIndex &cell, const QImage &image, QUndoCommand *parent)
+    : QUndoCommand(parent)
+    , d(std::make_unique<PasteImagePrivate>(this, scene, QModelIndexList{cell}, image))
+{
+    setText(historyText("Paste Image", "Commands::PasteImage"));
+}
+
+PasteImage::~PasteImage() = default;
+
+void PasteImage::redo()
+{
+    if (!d->hasScene() || d->m_cells.isEmpty())
+        return;
+    // The selected reference cells go first.
+    QUndoCommand::redo();
+    Model::SceneModel *sceneModel = d->model();
+    d->m_changes.clear();
+    // The new cell is the same cell on every redo.
+    d->m_newCell.start();
+    const QModelIndex target = d->m_target;
+    const QList<Model::SceneChange> inserted =
+        d->m_newCell.track(d->document(), [sceneModel, &target] { return sceneModel->insertBlankDrawing(target); });
+    if (inserted.isEmpty())
+        return;
+    d->m_changes += inserted;
+    d->m_changes += sceneModel->setDrawing(d->m_target, std::make_shared<Model::ImageDrawing>(d->m_image), true, false);
+    d->document()->setActiveFrameAndLayer(d->m_target.row() + 1, d->m_target.column(), Model::Scene::ClampToDrawings);
+}
+
+void PasteImage::undo()
+{
+    if (!d->hasScene() || d->m_cells.isEmpty())
+        return;
+    d->model()->applyChanges(d->m_changes);
+    d->m_changes.clear();
+    QUndoCommand::undo();
+    d->restoreConstructionState();
+}
+
+} // namespace Commands

@@ -1,0 +1,516 @@
+#include "clonecommands.h"
+#include "commandconventions.h"
+#include "commandtesthelpers.h"
+#include "drawingcellcommands.h"
+#include "drawingcontentcommands.h"
+#include "pastecommands.h"
+
+#include "layers/annotationlayer.h"
+#include "strokes/singlestroke.h"
+#include "support/testsupport.h"
+#include "tools/erasertool.h"
+#include "tools/pentool.h"
+
+#include <QCoreApplication>
+#include <QMimeData>
+#include <QPainterPath>
+#include <QPoint>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QUndoStack>
+
+#include <algorithm>
+#include <memory>
+
+using namespace CommandTest;
+
+namespace {
+
+using Places = QList<QPoint>; // (layer, frame)
+
+// The scene every case starts from:
+// layer 0, strokes: a, hold, b (a key drawing), c, hold, hold, d;
+// layer 1, strokes: e (off its pegs), a distant clone of a with a hold, f;
+// layer 2, pictures: three empty cells; layer 3, annotations.
+// Frames 1 to 4 of layer 0 are on the clipboard.
+struct Setup
+{
+    std::unique_ptr<Model::KLScene> handle;
+    std::unique_ptr<QMimeData> copied;
+};
+
+Setup setUp(bool linked = false)
+{
+    Setup setup;
+    setup.handle = makeScene({QStringLiteral("X-XX--X"), QStringLiteral("XX-X")}, QStringLiteral("1.2>0.1"));
+    Model::Scene *scene = setup.handle->scene();
+    scene->insertLayer(SceneTest::referenceLayer(*scene, QStringLiteral("XXX")), 2);
+    scene->insertLayer(std::make_shared<Model::AnnotationLayer>(scene), 3);
+    scene->itemAt(0, 3)->setKeyDrawing(true);
+    scene->itemAt(1, 1)->setOffPegsTransform(QTransform::fromTranslate(3, -2));
+    if (linked) {
+        scene->setLayerLinked(0, true);
+        scene->setLayerLinked(1, true);
+    }
+    scene->setFrameRange(1, scene->maximumFrameNumber(), 1, 0);
+    setup.copied.reset(scene->copy(0, 1, 4));
+    return setup;
+}
+
+QModelIndexList cellsOf(const Model::KLScene &handle, const Places &places)
+{
+    QModelIndexList cells;
+    for (const QPoint &place : places)
+        cells.append(cellAt(handle, place.y(), place.x()));
+    return cells;
+}
+
+QPainterPath rectangle(const QRectF &rect)
+{
+    QPainterPath path;
+    path.addRect(rect);
+    return path;
+}
+
+QImage picture(int width, int height, QRgb colour)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+}
+
+std::unique_ptr<Model::FloatingSelection> lifted(QChar ink)
+{
+    return std::make_unique<Model::FloatingSelection>(CellTest::inkStroke(ink), QImage(), 1.0);
+}
+
+std::unique_ptr<Model::SingleStroke> liveStroke(bool pen)
+{
+    static const Model::PenTool penTool(Model::Tool::PenType::Marker);
+    static const Model::EraserTool eraserTool(Model::Tool::PenType::RubberEraser);
+    QList<QPointF> points;
+    for (int i = 0; i < 6; ++i)
+        points.append(QPointF(2.0 + 2.0 * i, 3.0 + (i % 2)));
+    return TestSupport::liveStroke(SceneTest::FrameSize, pen ? static_cast<const Model::Tool &>(penTool) : eraserTool,
+                                   points);
+}
+
+// Every command of the cell, clone, paste and content families by name, as
+// its callers build it: on places, the first of them for a one-cell
+// constructor ("(cell)"), with values for counts, distances, letters and
+// rectangles. The commands on the scene directly work at its active cell.
+QUndoCommand *makeCommand(Model::KLScene &handle, const QString &name, const Places &places, const QList<int> &values,
+                          const QMimeData *copied)
+{
+    using namespace Commands;
+    Model::KLScene *scene = &handle;
+    const QModelIndexList cells = cellsOf(handle, places);
+    const QModelIndex cell = cells.value(0);
+    const QChar ink = QChar(u'a' + values.value(0) % 26);
+    const QRectF area(values.value(0), values.value(1), values.value(2, 10), values.value(3, 10));
+    if (QUndoCommand *command = cellCommand(handle, name, cells, values))
+        return command;
+    if (name == u"paste drawing")
+        return new PasteDrawing(scene, cells, copied);
+    if (name == u"paste drawing (cell)")
+        return new PasteDrawing(scene, cell, copied);
+    if (name == u"paste image")
+        return new PasteImage(scene, cells, picture(80 + values.value(0), 30, qRgb(values.value(0), 80, 20)));
+    if (name == u"paste image (cell)")
+        return new PasteImage(scene, cell, picture(40, 30 + values.value(0), qRgb(10, values.value(0), 90)));
+    if (name == u"stroke")
+        return new Stroke(scene, cells, CellTest::inkStroke(ink));
+    if (name == u"stroke (cell)")
+        return new Stroke(scene, cell, CellTest::inkStroke(ink));
+    if (name == u"draw" || name == u"erase")
+        return new Stroke(scene, cell, liveStroke(name == u"draw"));
+    if (name == u"cut")
+        return new CutPath(scene, cell, rectangle(area));
+    if (name == u"collapse")
+        return new CollapseVectorData(scene, cell);
+    if (name == u"floating selection")
+        return new FloatingSelectionNew(scene, lifted(ink));
+    if (name == u"floating placement") {
+        Model::FloatingSelection::Transform placement;
+        placement.third = QTransform::fromTranslate(values.value(0), values.value(1));
+        return new FloatingSelectionTransform(scene, placement);
+    }
+    if (name == u"off pegs")
+        return new OffPegs(handle.scene(), QTransform::fromTranslate(values.value(0), values.value(1)));
+    if (name == u"on pegs")
+        return new OffPegs(handle.scene(), QTransform());
+    if (name == u"annotation")
+        return new AddAnnotation(scene, cell, TestSupport::alpha8(QSize(20, 8), uchar(1 + values.value(0))));
+    return nullptr;
+}
+
+// A name of each row of the history tables, the places and values it is
+// made with, and the active cell (layer, frame) it is made at.
+struct Case
+{
+    const char *name;
+    Places places;
+    QList<int> values;
+    QPoint current;
+};
+
+const QList<Case> &cases()
+{
+    static const QList<Case> all{
+        {"add blank", {{0, 3}, {0, 4}}, {}, {0, 4}},
+        {"add blank (cell)", {{1, 2}}, {}, {1, 2}},
+        {"insert blank", {{0, 1}, {0, 7}}, {}, {0, 1}},
+        {"insert blank (cell)", {{1, 5}}, {}, {1, 4}},
+        {"duplicate", {{0, 2}, {1, 2}}, {}, {0, 2}},
+        {"duplicate (cell)", {{0, 7}}, {}, {0, 7}},
+        {"clear", {{0, 2}, {1, 1}}, {}, {0, 1}},
+        {"clear (cell)", {{1, 4}}, {}, {1, 4}},
+        {"lose", {{0, 3}, {0, 4}}, {}, {0, 3}},
+        {"lose (cell)", {{1, 4}}, {}, {1, 4}},
+        {"turn into original", {{0, 2}, {1, 2}}, {}, {0, 2}},
+        {"turn into original (cell)", {{1, 3}}, {}, {1, 3}},
+        {"discard", {{0, 1}, {0, 2}}, {}, {0, 2}},
+        {"discard (cell)", {{1, 2}}, {}, {1, 2}},
+        {"discard clone", {{0, 4}, {0, 5}, {0, 6}}, {}, {0, 6}},
+        {"discard clone (cell)", {{0, 2}}, {}, {0, 2}},
+        {"add clones", {{0, 1}, {0, 3}}, {2}, {0, 3}},
+        {"add clones (cell)", {{1, 4}}, {2}, {1, 4}},
+        {"clone each", {{0, 1}, {0, 4}}, {}, {0, 4}},
+        {"cycle", {{1, 1}, {1, 2}, {1, 3}}, {}, {1, 1}},
+        {"discard clones", {}, {2}, {0, 6}},
+        {"slide", {}, {1, 0, 1}, {0, 4}},
+        {"mark", {}, {}, {0, 4}},
+        {"unmark", {}, {}, {0, 3}},
+        {"unmark all", {}, {}, {0, 1}},
+        {"paste drawing", {{1, 1}, {1, 2}}, {}, {1, 1}},
+        {"paste drawing (cell)", {{1, 3}}, {}, {1, 3}},
+        {"paste image", {{2, 1}, {2, 2}}, {}, {2, 2}},
+        {"paste image (cell)", {{2, 3}}, {}, {2, 1}},
+        {"stroke", {{0, 2}, {1, 3}, {1, 4}}, {25}, {0, 1}},
+        {"stroke (cell)", {{1, 4}}, {24}, {1, 4}},
+        {"draw", {{0, 4}}, {}, {0, 4}},
+        {"erase", {{0, 1}}, {}, {0, 1}},
+        {"cut", {{0, 2}}, {0, 0, 8, 8}, {0, 2}},
+        {"collapse", {{1, 3}}, {}, {1, 3}},
+        {"floating selection", {}, {3}, {0, 1}},
+        {"floating placement", {}, {4, -2}, {0, 1}},
+        {"off pegs", {}, {5, 1}, {0, 4}},
+        {"on pegs", {}, {}, {1, 1}},
+        {"annotation", {{3, 2}}, {60}, {0, 1}},
+    };
+    return all;
+}
+
+} // namespace
+
+// What every command of these families shares: its line in the history, its
+// merge id, and that undo gives back exactly the scene it was made in (cells,
+// drawings, copy ids, range, active cell, floating selection) and redo again
+// the scene of its first redo; also over random histories of them.
+class TestCommandHistory : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void texts_data();
+    void texts();
+    void everyCommandUndoesExactly_data();
+    void everyCommandUndoesExactly();
+    void randomHistories_data();
+    void randomHistories();
+
+    void conventions();
+
+private:
+    bool m_gl = false;
+};
+
+void TestCommandHistory::initTestCase()
+{
+    m_gl = TestSupport::startRenderer(QSize(256, 256));
+}
+
+void TestCommandHistory::init()
+{
+    resetPreferences();
+}
+
+void TestCommandHistory::texts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("id");
+
+    const auto row = [](const char *name, const QString &text, int id = -1) { QTest::newRow(name) << text << id; };
+    row("add blank", "Add Blank after each Selected Drawing|Commands::AddBlankDrawing|-1");
+    row("add blank (cell)", "Add Blank Drawing|Commands::AddBlankDrawing|-1");
+    row("insert blank", "Insert Blank after each Selected Drawing|Commands::InsertBlankDrawing|-1");
+    row("insert blank (cell)", "Insert Blank Drawing|Commands::InsertBlankDrawing|-1");
+    row("duplicate", "Duplicate each Selected Drawing as Original|Commands::DuplicateDrawing|-1");
+    row("duplicate (cell)", "Duplicate Drawing as Original|Commands::DuplicateDrawing|-1");
+    row("clear", "Clear Selected Drawings|Commands::ClearDrawingMakingBlank|2");
+    row("clear (cell)", "Clear Drawing|Commands::ClearDrawingMakingBlank|-1");
+    row("lose", "Lose Selected Drawings|Commands::LoseDrawingMakingHold|2");
+    row("lose (cell)", "Lose Drawing|Commands::LoseDrawingMakingHold|-1");
+    row("turn into original", "Turn Selected Clones into Originals|Commands::TurnCloneIntoOriginal|2");
+    row("turn into original (cell)", "Turn Clone into Original|Commands::TurnCloneIntoOriginal|-1");
+    row("discard", "Discard Selected Drawings|Commands::DiscardDrawing|2");
+    row("discard (cell)", "Discard Drawing|Commands::DiscardDrawing|-1");
+    row("discard clone", "Discard Selected Clone Drawings|Commands::DiscardCloneDrawing|3");
+    row("discard clone (cell)", "Discard Clone Drawing|Commands::DiscardCLoneDrawing|-1");
+    row("add clones", "Add Clones after each Selected Drawing|Commands::AddCloneDrawings|2");
+    row("add clones (cell)", "Add Clone Drawings|Commands::AddCloneDrawings|2");
+    row("clone each", "Clone Each Selected Drawing Once|Commands::CloneEachSelectedDrawingOnce|-1");
+    row("cycle", "Cycle Selected Drawings Once|Commands::CycleSelectedDrawingsOnce|-1");
+    row("discard clones", "Discard Clone Drawings|Commands::DiscardCloneDrawings|2");
+    row("slide", "Slide Original Drawing|Commands::SlideOriginal|-1");
+    row("mark", "Mark as Key Drawing|Commands::MarkAsKeyDrawing|-1");
+    row("unmark", "Unmark as Key Drawing|Commands::MarkAsKeyDrawing|-1");
+    row("unmark all", "Unmark all Key Drawings|Commands::UnmarkAllKeyDrawings|-1");
+    row("paste drawing", "Paste Drawing|Commands::PasteDrawing|-1");
+    row("paste drawing (cell)", "Paste Drawing|Commands::PasteDrawing|-1");
+    row("paste image", "Paste Image|Commands::PasteImage|-1");
+    row("paste image (cell)", "Paste Image|Commands::PasteImage|-1");
+    row("stroke", "Append stroke|Commands::Stroke|-1");
+    row("stroke (cell)", "Append stroke|Commands::Stroke|-1");
+    row("draw", "Draw|Commands::Stroke|-1");
+    row("erase", "Erase|Commands::Stroke|-1");
+    row("cut", "Cutout|Commands::CutPath|-1");
+    row("collapse", "Collapse Vector Data|Commands::CollapseVectorData|-1");
+    row("floating selection", "Create floating selection|Commands::FloatingSelectionNew|-1");
+    row("floating placement", "Change floating selection|Commands::FloatingSelectionTransform|-1");
+    row("off pegs", "Take Frame Off the Pegs|Commands::OffPegs|-1", Commands::OffPegsId);
+    row("on pegs", "Put Frame On the Pegs|Commands::OffPegs|-1", Commands::OffPegsId);
+    row("annotation", "Add Annotation|Commands::AddAnnotation|-1");
+}
+
+// The texts go through the translations in QObject's context, with the
+// disambiguations and counts the translations were made for.
+void TestCommandHistory::texts()
+{
+    QFETCH(QString, text);
+    QFETCH(int, id);
+    const QString name = QString::fromUtf8(QTest::currentDataTag());
+    if ((name == u"draw" || name == u"erase") && !m_gl)
+        QSKIP(TestSupport::NoOpenGL);
+    const Case &which = *std::find_if(cases().cbegin(), cases().cend(),
+                                      [&name](const Case &c) { return name == QLatin1StringView(c.name); });
+    const Setup setup = setUp();
+    makeCurrent(*setup.handle, which.current.y(), which.current.x());
+    TextRecorder recorder;
+    QCoreApplication::installTranslator(&recorder);
+    const std::unique_ptr<QUndoCommand> command(
+        makeCommand(*setup.handle, name, which.places, which.values, setup.copied.get()));
+    QCoreApplication::removeTranslator(&recorder);
+
+    QCOMPARE(command->text(), text);
+    QCOMPARE(command->id(), id);
+}
+
+void TestCommandHistory::everyCommandUndoesExactly_data()
+{
+    QTest::addColumn<bool>("linked");
+    for (const Case &c : cases()) {
+        QTest::newRow(c.name) << false;
+        QTest::addRow("%s, linked layers", c.name) << true;
+    }
+}
+
+// Redo, undo, redo, undo of one command.
+void TestCommandHistory::everyCommandUndoesExactly()
+{
+    QFETCH(bool, linked);
+    QString name = QString::fromUtf8(QTest::currentDataTag());
+    name = name.section(u',', 0, 0);
+    if ((name == u"draw" || name == u"erase") && !m_gl)
+        QSKIP(TestSupport::NoOpenGL);
+    const Case &which = *std::find_if(cases().cbegin(), cases().cend(),
+                                      [&name](const Case &c) { return name == QLatin1StringView(c.name); });
+    const Setup setup = setUp(linked);
+    Model::KLScene &handle = *setup.handle;
+    if (name == u"floating placement")
+        handle.setFloatingSelection(lifted(u'q'));
+    makeCurrent(handle, which.current.y(), which.current.x());
+    QUndoStack *stack = handle.scene()->undoStack();
+    const QByteArray before = record(handle);
+
+    stack->push(makeCommand(handle, name, which.places, which.values, setup.copied.get()));
+    QCOMPARE(stack->count(), 1);
+    QVERIFY(record(handle) != before);
+    QCOMPARE(CellTest::linkFault(*handle.scene()), QString());
+    const QByteArray done = record(handle);
+
+    for (int round = 0; round < 2; ++round) {
+        stack->undo();
+        QCOMPARE(record(handle), before);
+        stack->redo();
+        QCOMPARE(record(handle), done);
+    }
+}
+
+void TestCommandHistory::randomHistories_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("linked");
+    for (quint32 seed = 1; seed <= 40; ++seed)
+        QTest::addRow("seed %u", seed) << seed << (seed % 2 == 1);
+}
+
+// Random runs of these commands on the scene's stack, each on random cells
+// of the kind of layer it works on. Each push is undone and redone at once,
+// and its record kept; then the whole history is undone, one step at a time,
+// each step giving back exactly the record before it, and redone, each step
+// giving exactly the record of its first redo again.
+void TestCommandHistory::randomHistories()
+{
+    QFETCH(quint32, seed);
+    QFETCH(bool, linked);
+
+    const Setup setup = setUp(linked);
+    Model::KLScene &handle = *setup.handle;
+    Model::Scene *scene = handle.scene();
+    QUndoStack *stack = scene->undoStack();
+    QRandomGenerator random(seed);
+    const auto pick = [&random](int lowest, int highest) {
+        return highest <= lowest ? lowest : random.bounded(lowest, highest + 1);
+    };
+    // A few frames of a layer, one of them sometimes the row after its cells.
+    const auto somePlaces = [&](int layer, int count) {
+        Places places;
+        const int frames = std::max(1, scene->layerFrameCount(layer));
+        const int first = pick(1, frames);
+        for (int i = 0; i < count; ++i)
+            places.append(QPoint(layer, std::min(first + i, frames + 1)));
+        return places;
+    };
+
+    // A state as a failure message shows it.
+    const auto dump = [scene] {
+        return QStringLiteral("range %1-%2, active %3/%4\n")
+                   .arg(scene->frameRangeFirst())
+                   .arg(scene->frameRangeLast())
+                   .arg(scene->activeFrame())
+                   .arg(scene->activeLayerIdx())
+            + SceneRecord::Describer().describe(*scene) + u'\n' + CellTest::describe(*scene);
+    };
+    // The record of each state of the history, index by index.
+    struct State
+    {
+        QByteArray record;
+        QString shown;
+        QString step;
+    };
+    QList<State> states{{record(handle), dump(), QStringLiteral("start")}};
+    const auto expect = [&](int index, const QString &what) {
+        if (record(handle) == states.at(index).record)
+            return true;
+        qWarning().noquote() << what << "\nexpected:\n" << states.at(index).shown << "\nactual:\n" << dump();
+        return false;
+    };
+
+    for (int i = 0; i < 45; ++i) {
+        const Case &which = cases().at(pick(0, int(cases().size()) - 1));
+        const QString name = QString::fromUtf8(which.name);
+        if ((name == u"draw" || name == u"erase") && !m_gl)
+            continue;
+        // The kind of layer the command was made for, other places on it.
+        int layer = which.places.isEmpty() ? pick(0, 1) : which.places.first().x();
+        if (layer < 2)
+            layer = pick(0, 1);
+        const Places places = which.places.isEmpty() ? Places{} : somePlaces(layer, pick(1, 3));
+        QList<int> values = which.values;
+        for (int &value : values)
+            value = value < 0 ? pick(value, 0) : pick(value == 0 ? 0 : 1, value + 5);
+        QStringList where;
+        for (const QPoint &place : places)
+            where.append(QStringLiteral("%1.%2").arg(place.x()).arg(place.y()));
+        QStringList given;
+        for (int value : std::as_const(values))
+            given.append(QString::number(value));
+        const QString step = QStringLiteral("%1 at %2 (%3), active %4/%5")
+                                 .arg(name, where.join(u' '), given.join(u' '))
+                                 .arg(scene->activeFrame())
+                                 .arg(scene->activeLayerIdx());
+
+        const int index = stack->index();
+        stack->push(makeCommand(handle, name, places, values, setup.copied.get()));
+        QVERIFY2(CellTest::linkFault(*scene).isEmpty(), qPrintable(step + QStringLiteral(": ") + CellTest::linkFault(*scene)));
+        if (stack->index() == index + 1) {
+            states.append({record(handle), dump(), step});
+            // Straight back and forth, in the state it was made in.
+            stack->undo();
+            QVERIFY2(expect(index, step), qPrintable(QStringLiteral("undo of ") + step));
+            stack->redo();
+            QVERIFY2(expect(index + 1, step), qPrintable(QStringLiteral("redo of ") + step));
+        } else if (stack->index() == index) {
+            // Dropped as obsolete, or merged into the off-pegs step before it.
+            if (index > 0 && stack->command(index - 1)->id() == Commands::OffPegsId)
+                states.last() = {record(handle), dump(), states.last().step + QStringLiteral(", ") + step};
+            QVERIFY2(expect(index, step), qPrintable(QStringLiteral("obsolete ") + step));
+        } else {
+            // A merge that took the step before back to where it began.
+            QCOMPARE(stack->index(), index - 1);
+            states.removeLast();
+            QVERIFY2(expect(index - 1, step), qPrintable(step));
+        }
+    }
+    QVERIFY(stack->index() > 20);
+
+    QStringList steps;
+    for (const State &state : std::as_const(states))
+        steps.append(state.step);
+    while (stack->index() > 0) {
+        const QString step = states.at(stack->index()).step;
+        stack->undo();
+        QVERIFY2(expect(stack->index(), step),
+                 qPrintable(QStringLiteral("undo of ") + step + QStringLiteral(" in\n") + steps.join(u'\n')));
+    }
+    while (stack->canRedo()) {
+        stack->redo();
+        const QString step = states.at(stack->index()).step;
+        QVERIFY2(expect(stack->index(), step),
+                 qPrintable(QStringLiteral("redo of ") + step + QStringLiteral(" in\n") + steps.join(u'\n')));
+    }
+}
+
+void TestCommandHistory::conventions()
+{
+    QVERIFY(Commands::fuzzyEqual(12.0, 12.0 + 1e-12));
+    QVERIFY(!Commands::fuzzyEqual(12.0, 12.001));
+    QVERIFY(Commands::fuzzyEqual(0.0, 0.0));
+    QVERIFY(!Commands::fuzzyEqual(0.0, 1e-30));
+
+    const Setup setup = setUp();
+    Model::KLScene &handle = *setup.handle;
+    QVERIFY(Commands::isVisualLayerIndex(&handle, cellAt(handle, 1, 0)));
+    QVERIFY(Commands::isVisualLayerIndex(&handle, cellAt(handle, 2, 2)));
+    QVERIFY(!Commands::isVisualLayerIndex(&handle, cellAt(handle, 1, 3)));
+    QVERIFY(!Commands::isVisualLayerIndex(&handle, QModelIndex()));
+    QVERIFY(!Commands::isVisualLayerIndex(nullptr, cellAt(handle, 1, 0)));
+
+    // The obsolete rule: without a scene nothing is kept, and the stack
+    // drops the command without running it.
+    QUndoStack stack;
+    stack.push(new Commands::AddBlankDrawing(nullptr, cellAt(handle, 1, 0)));
+    stack.push(new Commands::ClearDrawingMakingBlank(nullptr, QModelIndexList{cellAt(handle, 1, 0)}));
+    stack.push(new Commands::CloneEachSelectedDrawingOnce(nullptr, QModelIndexList{cellAt(handle, 1, 0)}));
+    stack.push(new Commands::DiscardCloneDrawings(nullptr, 2));
+    stack.push(new Commands::SlideOriginalDrawing(nullptr, 1, 0, 1));
+    stack.push(new Commands::MarkAsKeyDrawing(nullptr, true));
+    stack.push(new Commands::UnmarkAllKeyDrawings(nullptr));
+    stack.push(new Commands::PasteImage(nullptr, cellAt(handle, 1, 2), picture(4, 4, 0)));
+    stack.push(new Commands::CutPath(nullptr, cellAt(handle, 1, 0), rectangle(QRectF(0, 0, 5, 5))));
+    stack.push(new Commands::CollapseVectorData(nullptr, cellAt(handle, 1, 0)));
+    stack.push(new Commands::OffPegs(nullptr, QTransform::fromTranslate(1, 1)));
+    stack.push(new Commands::AddAnnotation(nullptr, cellAt(handle, 1, 3), picture(4, 4, 0)));
+    // Nothing to add, or nowhere to add it.
+    stack.push(new Commands::Stroke(nullptr, cellAt(handle, 1, 0), CellTest::inkStroke(u'z')));
+    stack.push(new Commands::Stroke(&handle, cellAt(handle, 1, 0), std::unique_ptr<Model::SingleStroke>()));
+    stack.push(new Commands::Stroke(&handle, QModelIndex(), CellTest::inkStroke(u'z')));
+    QCOMPARE(stack.count(), 0);
+}
+
+QTEST_MAIN(TestCommandHistory)
+#include "tst_commandhistory.moc"
