@@ -21,3 +21,13 @@ set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offsc
 kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LIBS ui WIDGETS)
+# The paper. Its strokes are rasterised through OpenGL, reachable only on the
+# X server; the view and its handles need none and run off screen.
+set(KL_PAPER_TEST_HELPERS ${CMAKE_CURRENT_LIST_DIR}/papertesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/../commands/commandtesthelpers.h)
+kl_add_test(tst_paperinput SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperinput.cpp ${KL_PAPER_TEST_HELPERS}
+    LIBS ui WIDGETS)
+set_tests_properties(tst_paperinput PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+kl_add_test(tst_paperview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperview.cpp ${KL_PAPER_TEST_HELPERS}
+    LIBS ui WIDGETS)
+set_tests_properties(tst_paperview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
