@@ -717,9 +717,6 @@ void Paper::toggleQuickZoom()
         d->viewTransform = saved;
         d->rebuild();
         d->decompose();
-        // Also when the zoom could not grow (at the largest level), so that
-        // the next call zooms again rather than restoring forever.
-        d->quickZoomSaved.reset();
     } else {
         const QTransform before = d->viewTransform;
         d->setZoomLevelAbout(3.0 * zoomLevel(), d->viewTransform.map(d->zoomPoint()));
