@@ -12,8 +12,10 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QImage>
 #include <QInputDevice>
 #include <QLinearGradient>
+#include <QList>
 #include <QPainterPath>
 #include <QPointF>
 #include <QPointer>
@@ -221,6 +223,14 @@ public:
     KL::GridType gridType = KL::GridType::FieldGuide;
     std::array<QPainterPath, 5> gridPaths;
     QPainterPath gridInWidget;
+    // The off-pegs glow, drawn for the free area tintBuiltFor.
+    struct TintPiece
+    {
+        QRect area;
+        QImage image;
+    };
+    QList<TintPiece> tintPieces;
+    QRect tintBuiltFor;
 
     QTimer autoPanTimer;
     bool autoPanRight = false;
@@ -312,6 +322,7 @@ public:
                            const QPainterPath &offPegsPath);
     void paintOffPegsIndication(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs);
     void paintTintFrame(QPainter &painter, const QRect &exposed);
+    void rebuildTint();
     void paintToolSymbols(QPainter &painter);
     void rebuildTransparencyBrush();
     void rebuildGridPaths();

@@ -16,9 +16,11 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRadialGradient>
+#include <QRegion>
 #include <QSvgRenderer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace UI {
 
@@ -50,6 +52,29 @@ QBrush checkers(int n, QColor colour)
     painter.setPen(Qt::NoPen);
     painter.fillPath(bands, colour.darker(105));
     return QBrush(tile);
+}
+
+// A turned shape filled with a smoothed edge. A smoothed fill of a large
+// shape costs the raster engine ten times a plain one; a plain fill with a
+// smoothed one-pixel outline looks the same and costs little more.
+void fillSmoothEdged(QPainter &painter, const QPainterPath &shape, const QBrush &brush)
+{
+    if (shape.isEmpty())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillPath(shape, brush);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.strokePath(shape, QPen(brush, 1.0));
+    painter.restore();
+}
+
+// The pixels that rect covers whole.
+QRect wholePixelsOf(const QRectF &rect)
+{
+    const QPoint topLeft(int(std::ceil(rect.left())), int(std::ceil(rect.top())));
+    const QPoint bottomRight(int(std::floor(rect.right())) - 1, int(std::floor(rect.bottom())) - 1);
+    return QRect(topLeft, bottomRight);
 }
 
 // The largest rectangle of the renderer's proportions inside bounds, centred
@@ -134,15 +159,18 @@ void PaperPrivate::paint(QPainter &painter, const QRect &exposed)
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
 
     if (scene) {
+        // The desk goes down first and the paper over it: plain fills
+        // instead of a shape with a hole, and the paper's smoothed edges
+        // blend with the linen rather than with what was painted before.
+        // Under an upright paper on its pegs, the desk is left out where
+        // the paper covers whole pixels.
+        QRegion desk(exposed);
+        const QTransform drawingToWidget = widgetToDrawing.inverted();
+        if (offPegs.isIdentity() && drawingToWidget.type() <= QTransform::TxScale)
+            desk -= wholePixelsOf(drawingToWidget.mapRect(paperRect));
+        for (const QRect &part : desk)
+            painter.fillRect(part, deskBrush);
         paintFrameContent(painter, exposed, onPegs, offPegsPath);
-        // The desk everywhere around the paper, and around where it sits on
-        // its pegs while it is off them.
-        QPainterPath desk;
-        desk.addRect(exposed);
-        desk = desk.subtracted(offPegsPath);
-        if (!offPegs.isIdentity())
-            desk = desk.subtracted(onPegs);
-        painter.fillPath(desk, deskBrush);
     } else {
         painter.fillRect(exposed, Qt::white);
     }
@@ -174,15 +202,23 @@ void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed, co
     const bool onThePegs = offPegs.isIdentity();
     // Where the paper would be on its pegs, left bare while it is off them.
     if (!onThePegs)
-        painter.fillPath(onPegs.subtracted(offPegsPath), QColor(232, 232, 232));
-    if (scene->isActiveFrameAfterLastDrawing())
-        painter.fillPath(offPegsPath, QColor(221, 216, 213));
+        fillSmoothEdged(painter, onPegs.subtracted(offPegsPath), QColor(232, 232, 232));
+    const QBrush paper = scene->isActiveFrameAfterLastDrawing() ? QBrush(QColor(221, 216, 213)) : transparencyBrush;
+    // Upright, as at every zoom without a turn, the paper is a rectangle,
+    // which the raster engine fills far faster than a shape.
+    const QTransform drawingToWidget = widgetToDrawing.inverted();
+    if (drawingToWidget.type() <= QTransform::TxScale)
+        painter.fillRect(drawingToWidget.mapRect(paperRect), paper);
     else
-        painter.fillPath(offPegsPath, transparencyBrush);
+        fillSmoothEdged(painter, offPegsPath, paper);
 
     // From a zoom level of 2 up, every scene pixel shows as a sharp square.
     if (devicePixelRatio * 0.5 >= liveZoomFactor * scale)
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // The frame's own edges are those of the paper drawn under it; smoothing
+    // them again would send every pixel of a turned frame down the slow road
+    // of the raster engine.
+    painter.setRenderHint(QPainter::Antialiasing, false);
 
     const auto cover = [&exposed](const QTransform &widgetToPaper) {
         return widgetToPaper.mapRect(QRectF(exposed)).toAlignedRect().adjusted(-1, -1, 1, 1);
@@ -202,7 +238,7 @@ void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed, co
         scene->paintActiveStroke(&painter, area, scale);
     }
     painter.resetTransform();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
 }
 
 void PaperPrivate::paintOffPegsIndication(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs)
@@ -210,11 +246,17 @@ void PaperPrivate::paintOffPegsIndication(QPainter &painter, const QRect &expose
     painter.save();
     painter.setClipRect(exposed);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(lineColour, 1.0, Qt::DashLine));
+    // Cosmetic pens: the same one-pixel lines, drawn by the raster engine's
+    // quick line drawer.
+    QPen dashed(lineColour, 1.0, Qt::DashLine);
+    dashed.setCosmetic(true);
+    painter.setPen(dashed);
     painter.drawPath(onPegs);
     if (!paperRect.isEmpty()) {
         const QTransform toWidget = widgetToDrawing.inverted();
-        painter.setPen(QPen(lineColour));
+        QPen solid(lineColour, 1.0);
+        solid.setCosmetic(true);
+        painter.setPen(solid);
         painter.drawLine(toWidget.map(QLineF(paperRect.topLeft(), paperRect.bottomRight())));
         painter.drawLine(toWidget.map(QLineF(paperRect.bottomLeft(), paperRect.topRight())));
     }
@@ -223,43 +265,70 @@ void PaperPrivate::paintOffPegsIndication(QPainter &painter, const QRect &expose
 }
 
 // A green glow along the edges of the free area while the frame is off its
-// pegs, deepest at the edge.
+// pegs, deepest at the edge. Gradients are slow to fill, so the glow is drawn
+// once per size of the free area, in four pieces: the top and bottom bands
+// with their corners, and the sides between them.
 void PaperPrivate::paintTintFrame(QPainter &painter, const QRect &exposed)
 {
+    if (tintBuiltFor != freeArea)
+        rebuildTint();
+    for (const TintPiece &piece : tintPieces) {
+        const QRect part = piece.area & exposed;
+        if (!part.isEmpty())
+            painter.drawImage(part, piece.image, part.translated(-piece.area.topLeft()));
+    }
+}
+
+void PaperPrivate::rebuildTint()
+{
+    tintBuiltFor = freeArea;
+    tintPieces.clear();
     const QRect f = freeArea;
     const int t = std::min({tintRadius, f.width() / 2, f.height() / 2});
     if (t <= 0)
         return;
-    const auto fill = [&](const QRect &area, const QBrush &brush) {
-        const QRect part = area & exposed;
-        if (!part.isEmpty())
-            painter.fillRect(part, brush);
-    };
-    const QPoint corners[] = {f.topLeft(), QPoint(f.right() + 1 - t, f.top()),
-                              QPoint(f.left(), f.bottom() + 1 - t), QPoint(f.right() + 1 - t, f.bottom() + 1 - t)};
-    const QPoint inner[] = {QPoint(t, t), QPoint(0, t), QPoint(t, 0), QPoint(0, 0)};
-    for (int i = 0; i < 4; ++i) {
-        QRadialGradient glow(corners[i] + inner[i], t);
-        glow.setColorAt(0.0, Qt::transparent);
-        glow.setColorAt(1.0, offPegsTint);
-        fill(QRect(corners[i], QSize(t, t)), glow);
+    const QRect areas[] = {QRect(f.left(), f.top(), f.width(), t), QRect(f.left(), f.bottom() + 1 - t, f.width(), t),
+                           QRect(f.left(), f.top() + t, t, f.height() - 2 * t),
+                           QRect(f.right() + 1 - t, f.top() + t, t, f.height() - 2 * t)};
+    for (const QRect &area : areas) {
+        if (area.isEmpty())
+            continue;
+        TintPiece piece{area, QImage(area.size(), QImage::Format_ARGB32_Premultiplied)};
+        piece.image.fill(Qt::transparent);
+        QPainter painter(&piece.image);
+        painter.translate(-area.topLeft());
+        const auto fill = [&](const QRect &part, const QBrush &brush) {
+            if (part.intersects(area))
+                painter.fillRect(part & area, brush);
+        };
+        const QPoint corners[] = {f.topLeft(), QPoint(f.right() + 1 - t, f.top()), QPoint(f.left(), f.bottom() + 1 - t),
+                                  QPoint(f.right() + 1 - t, f.bottom() + 1 - t)};
+        const QPoint inner[] = {QPoint(t, t), QPoint(0, t), QPoint(t, 0), QPoint(0, 0)};
+        for (int i = 0; i < 4; ++i) {
+            QRadialGradient glow(corners[i] + inner[i], t);
+            glow.setColorAt(0.0, Qt::transparent);
+            glow.setColorAt(1.0, offPegsTint);
+            fill(QRect(corners[i], QSize(t, t)), glow);
+        }
+        const auto band = [&](const QRect &part, QPointF edge, QPointF depth) {
+            QLinearGradient glow(edge, depth);
+            glow.setColorAt(0.0, offPegsTint);
+            glow.setColorAt(1.0, Qt::transparent);
+            fill(part, glow);
+        };
+        const double left = f.left();
+        const double top = f.top();
+        const double right = f.right() + 1;
+        const double bottom = f.bottom() + 1;
+        const int innerWidth = f.width() - 2 * t;
+        const int innerHeight = f.height() - 2 * t;
+        band(QRect(f.left() + t, f.top(), innerWidth, t), {0.0, top}, {0.0, top + t});
+        band(QRect(f.left() + t, f.bottom() + 1 - t, innerWidth, t), {0.0, bottom}, {0.0, bottom - t});
+        band(QRect(f.left(), f.top() + t, t, innerHeight), {left, 0.0}, {left + t, 0.0});
+        band(QRect(f.right() + 1 - t, f.top() + t, t, innerHeight), {right, 0.0}, {right - t, 0.0});
+        painter.end();
+        tintPieces.append(std::move(piece));
     }
-    const int innerWidth = f.width() - 2 * t;
-    const int innerHeight = f.height() - 2 * t;
-    const auto band = [&](const QRect &area, QPointF edge, QPointF depth) {
-        QLinearGradient glow(edge, depth);
-        glow.setColorAt(0.0, offPegsTint);
-        glow.setColorAt(1.0, Qt::transparent);
-        fill(area, glow);
-    };
-    const double left = f.left();
-    const double top = f.top();
-    const double right = f.right() + 1;
-    const double bottom = f.bottom() + 1;
-    band(QRect(f.left() + t, f.top(), innerWidth, t), {0.0, top}, {0.0, top + t});
-    band(QRect(f.left() + t, f.bottom() + 1 - t, innerWidth, t), {0.0, bottom}, {0.0, bottom - t});
-    band(QRect(f.left(), f.top() + t, t, innerHeight), {left, 0.0}, {left + t, 0.0});
-    band(QRect(f.right() + 1 - t, f.top() + t, t, innerHeight), {right, 0.0}, {right - t, 0.0});
 }
 
 void PaperPrivate::paintToolSymbols(QPainter &painter)
