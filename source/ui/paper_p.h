@@ -25,6 +25,7 @@
 #include <QTransform>
 
 #include <array>
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -74,6 +75,35 @@ inline constexpr int None = 7;
 // Regions and drag states of the zoom-pan-rotate symbol and of the off-pegs
 // circle; NoRegion also means "no drag".
 inline constexpr int NoRegion = 3;
+
+// Transforms about a fixed point c. QTransform's builders prepend, so the
+// last step written is the first applied.
+inline QTransform rotationAbout(QPointF c, double degrees)
+{
+    return QTransform().translate(c.x(), c.y()).rotate(degrees).translate(-c.x(), -c.y());
+}
+
+inline QTransform scalingAbout(QPointF c, double sx, double sy)
+{
+    return QTransform().translate(c.x(), c.y()).scale(sx, sy).translate(-c.x(), -c.y());
+}
+
+inline QTransform translation(QPointF delta)
+{
+    return QTransform::fromTranslate(delta.x(), delta.y());
+}
+
+inline QPainterPath circle(QPointF centre, double radius)
+{
+    QPainterPath path;
+    path.addEllipse(centre, radius, radius);
+    return path;
+}
+
+inline bool isFinite(QPointF point)
+{
+    return std::isfinite(point.x()) && std::isfinite(point.y());
+}
 
 // One pointer sample as the dispatch sees it, from the mouse or the pen.
 struct PointerSample

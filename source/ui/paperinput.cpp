@@ -31,11 +31,6 @@ namespace UI {
 
 namespace {
 
-bool isFinite(QPointF point)
-{
-    return std::isfinite(point.x()) && std::isfinite(point.y());
-}
-
 double manhattan(QPointF a, QPointF b)
 {
     return std::abs(a.x() - b.x()) + std::abs(a.y() - b.y());

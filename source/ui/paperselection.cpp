@@ -30,28 +30,6 @@ namespace {
 
 constexpr double HandleSpan = 70.0;
 
-QTransform translation(QPointF delta)
-{
-    return QTransform::fromTranslate(delta.x(), delta.y());
-}
-
-QTransform rotationAbout(QPointF c, double degrees)
-{
-    return QTransform().translate(c.x(), c.y()).rotate(degrees).translate(-c.x(), -c.y());
-}
-
-QTransform scalingAbout(QPointF c, double sx, double sy)
-{
-    return QTransform().translate(c.x(), c.y()).scale(sx, sy).translate(-c.x(), -c.y());
-}
-
-QPainterPath circle(QPointF centre, double radius)
-{
-    QPainterPath path;
-    path.addEllipse(centre, radius, radius);
-    return path;
-}
-
 // A scale factor whose denominator is about zero (the handle dragged onto
 // the pivot's line) would make the placement infinite or collapse it. A
 // millionth of a pixel in selection units is as close as a drag ever means.

@@ -41,23 +41,6 @@ constexpr double MaximumLevel = 16.0;
 // belongs to the pointer, not to one widget.
 QPointF s_panGestureOffset;
 
-QTransform translation(QPointF delta)
-{
-    return QTransform::fromTranslate(delta.x(), delta.y());
-}
-
-// About a fixed point c: QTransform's builders prepend, so the last step
-// written is the first applied.
-QTransform rotationAbout(QPointF c, double degrees)
-{
-    return QTransform().translate(c.x(), c.y()).rotate(degrees).translate(-c.x(), -c.y());
-}
-
-QTransform scalingAbout(QPointF c, double sx, double sy)
-{
-    return QTransform().translate(c.x(), c.y()).scale(sx, sy).translate(-c.x(), -c.y());
-}
-
 bool differs(double a, double b)
 {
     return std::min(std::abs(a), std::abs(b)) < std::abs(a - b) * 1e12;
@@ -66,18 +49,6 @@ bool differs(double a, double b)
 double degrees(double radians)
 {
     return radians * 180.0 / std::numbers::pi;
-}
-
-bool isFinite(QPointF point)
-{
-    return std::isfinite(point.x()) && std::isfinite(point.y());
-}
-
-QPainterPath circle(QPointF centre, double radius)
-{
-    QPainterPath path;
-    path.addEllipse(centre, radius, radius);
-    return path;
 }
 
 } // namespace
