@@ -1,6 +1,7 @@
 #include "papertesthelpers.h"
 
 #include <QCursor>
+#include <QGestureEvent>
 #include <QNativeGestureEvent>
 #include <QPaintEvent>
 #include <QRegion>
@@ -58,6 +59,23 @@ void nativeGesture(QWidget *widget, Qt::NativeGestureType type, QPointF pos, dou
     QApplication::sendEvent(widget, &event);
 }
 
+// The last total scale of the pinch gestures that reach a widget.
+class PinchWatch : public QObject
+{
+public:
+    double scale = 1.0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Gesture) {
+            if (auto *pinch = static_cast<QPinchGesture *>(static_cast<QGestureEvent *>(event)->gesture(Qt::PinchGesture)))
+                scale = pinch->totalScaleFactor();
+        }
+        return false;
+    }
+};
+
 // Records the rectangles the paper is asked to paint.
 class WatchedPaper : public UI::Paper
 {
@@ -97,6 +115,7 @@ private Q_SLOTS:
     void viewDrags_data();
     void viewDrags();
     void nativeGestures();
+    void pinchGesture();
     void offPegsDrag();
 
     void paintsTheCompositeOverThePaper_data();
@@ -327,10 +346,18 @@ void TestPaperView::viewDrags()
     QVERIFY2(sameAngle(viewAngle(shown.paper), angle), qPrintable(QString::number(viewAngle(shown.paper))));
     if (tool == int(Model::Tool::Type::Hand))
         QVERIFY(QLineF(shown.paper.widgetToScene().map(start + drag), grabbed).length() < 1e-9);
-    // The tool's double click puts that part of the view back.
-    QMouseEvent twice(QEvent::MouseButtonDblClick, start, shown.paper.mapToGlobal(start), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&shown.paper, &twice);
+    // The tool's double click, or a double tap of the pen, puts that part
+    // of the view back.
+    if (tool == int(Model::Tool::Type::Rotate)) {
+        for (int tap = 0; tap < 2; ++tap) {
+            pointer.tablet(QEvent::TabletPress, start);
+            pointer.tablet(QEvent::TabletRelease, start);
+        }
+    } else {
+        QMouseEvent twice(QEvent::MouseButtonDblClick, start, shown.paper.mapToGlobal(start), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&shown.paper, &twice);
+    }
     QCOMPARE(shown.paper.zoomLevel(), 1.0);
     QVERIFY(sameAngle(viewAngle(shown.paper), 0.0));
 }
@@ -359,6 +386,40 @@ void TestPaperView::nativeGestures()
     QVERIFY(sameAngle(viewAngle(shown.paper), -30.0));
     nativeGesture(&shown.paper, Qt::EndNativeGesture, fingers);
     QVERIFY(!shown.paper.devicePressed());
+}
+
+// Two fingers spread on a touch screen, as a touch pad's pinch reaches the
+// paper: the view zooms by the pinch's scale about the point between them,
+// and keeps it when they lift. The scale is whatever Qt's recognizer makes
+// of the touches.
+void TestPaperView::pinchGesture()
+{
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    static QPointingDevice *screen = QTest::createTouchDevice();
+    // Only the gesture: no mouse made up from the fingers.
+    QCoreApplication::setAttribute(Qt::AA_SynthesizeMouseForUnhandledTouchEvents, false);
+    PinchWatch pinch;
+    shown.paper.installEventFilter(&pinch);
+    QSignalSpy pressed(&shown.paper, &UI::Paper::devicePressedChanged);
+    const QPoint middle(100, 75);
+    const QPointF under = shown.paper.widgetToScene().map(QPointF(middle));
+
+    QTest::touchEvent(&shown.paper, screen).press(0, middle - QPoint(20, 0)).press(1, middle + QPoint(20, 0));
+    for (int step = 1; step <= 4; ++step) {
+        const QPoint spread(20 + 5 * step, 0);
+        QTest::touchEvent(&shown.paper, screen).move(0, middle - spread).move(1, middle + spread);
+    }
+    QVERIFY(shown.paper.devicePressed());
+    QTest::touchEvent(&shown.paper, screen).release(0, middle - QPoint(40, 0)).release(1, middle + QPoint(40, 0));
+    QCoreApplication::setAttribute(Qt::AA_SynthesizeMouseForUnhandledTouchEvents, true);
+
+    QTRY_VERIFY(!shown.paper.devicePressed());
+    QVERIFY(pinch.scale > 1.5);
+    QCOMPARE(shown.paper.zoomLevel(), pinch.scale);
+    QVERIFY(QLineF(shown.paper.widgetToScene().map(QPointF(middle)), under).length() < 1e-6);
+    // A gesture is not a device press.
+    QCOMPARE(pressed.count(), 0);
 }
 
 // Dragging beside the off-pegs circle turns the drawing, inside it moves
