@@ -161,6 +161,16 @@ bool ExportFolder::writeImage(const QString &relativePath, const QImage &image, 
     return writeFile(relativePath, data);
 }
 
+QString ExportFolder::reserveFile(const QString &relativePath)
+{
+    if (d->m_staging.isEmpty() || !isInside(relativePath)) {
+        fail(fileNotWritten(destinationPath(relativePath)));
+        return {};
+    }
+    d->m_files.append(relativePath);
+    return QDir(d->m_staging).filePath(relativePath);
+}
+
 bool ExportFolder::commit()
 {
     if (d->m_staging.isEmpty())

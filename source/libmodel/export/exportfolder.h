@@ -48,6 +48,11 @@ public:
     bool makeFolder(const QString &relativePath);
     bool writeFile(const QString &relativePath, const QByteArray &data);
     bool writeImage(const QString &relativePath, const QImage &image, ImageFileFormat format);
+    // For a writer of its own (a movie encoder): where relativePath is to be
+    // written inside the folder, counted as one of the export's files from
+    // now on; empty, with the error set, when the folder is not open or the
+    // path would leave it. Nothing is there yet.
+    QString reserveFile(const QString &relativePath);
     // Puts the result at the destination. For ReplaceFolder what stood there
     // is moved aside first and removed once the new folder is in place, or
     // put back when that fails. For AddFiles a failure removes the files
