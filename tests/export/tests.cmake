@@ -21,3 +21,7 @@ kl_add_test(tst_exportmovie SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/moviereader.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
     LIBS tinyexr::tinyexr PkgConfig::FFMPEG TIMEOUT 300)
 set_tests_properties(tst_exportmovie PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_gifencoder SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_gifencoder.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    LIBS tinyexr::tinyexr)
+set_tests_properties(tst_gifencoder PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

@@ -109,10 +109,12 @@ ExportResult Scene::exportVideoFfmpeg(ExportProgress &progress, const ExportVide
     progress.setMaximum(span.count());
     progress.setValue(0);
 
+    // The sound's bytes are read on the encoder's threads until it has
+    // finished, so they outlive it.
+    QBuffer sound;
     FfmpegVideoEncoder encoder(settings, frames.outputSize(), frameRate());
     encoder.setOutputPath(path);
     encoder.setFrameSource(frames.source());
-    QBuffer sound;
     if (settings.includeAudio) {
         if (const AudioLayer *audio = audioLayer()) {
             sound.setData(audio->originalAudioData());
