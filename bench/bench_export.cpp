@@ -43,12 +43,6 @@ const Model::Scene &exportScene()
     return *scene;
 }
 
-QString scratchParent()
-{
-    const QFileInfo shm(QStringLiteral("/dev/shm"));
-    return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
-}
-
 Model::ImageFileFormat formatOf(const benchmark::State &state)
 {
     return state.range(0) == 1 ? Model::ImageFileFormat::OpenExr : Model::ImageFileFormat::Png;

@@ -63,12 +63,6 @@ const Model::Scene &gifScene()
     return *scene;
 }
 
-QString scratchParent()
-{
-    const QFileInfo shm(QStringLiteral("/dev/shm"));
-    return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
-}
-
 QString ffmpegProgram()
 {
     for (const char *dir : {"/usr/bin", "/usr/local/bin"}) {

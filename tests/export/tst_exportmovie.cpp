@@ -169,6 +169,18 @@ private:
 
 constexpr std::chrono::seconds ExportTimeLimit{60};
 
+// Every format, and MP4 with sound, for the cases that end an export early.
+void addFormatRows()
+{
+    QTest::addColumn<Format>("format");
+    QTest::addColumn<bool>("sound");
+
+    QTest::newRow("mp4") << ExportVideoSettings::MP4 << false;
+    QTest::newRow("mp4 with sound") << ExportVideoSettings::MP4 << true;
+    QTest::newRow("prores") << ExportVideoSettings::ProRes << false;
+    QTest::newRow("gif") << ExportVideoSettings::GIF << false;
+}
+
 } // namespace
 
 class TestExportMovie : public QObject
@@ -550,13 +562,7 @@ void TestExportMovie::scaledExportsLeaveTheSceneAlone()
 
 void TestExportMovie::fullDiskFails_data()
 {
-    QTest::addColumn<Format>("format");
-    QTest::addColumn<bool>("sound");
-
-    QTest::newRow("mp4") << ExportVideoSettings::MP4 << false;
-    QTest::newRow("mp4 with sound") << ExportVideoSettings::MP4 << true;
-    QTest::newRow("prores") << ExportVideoSettings::ProRes << false;
-    QTest::newRow("gif") << ExportVideoSettings::GIF << false;
+    addFormatRows();
 }
 
 // A disk that fills up midway: the export ends (no stage stays waiting for
@@ -594,13 +600,7 @@ void TestExportMovie::fullDiskFails()
 
 void TestExportMovie::cancelAfterTenFrames_data()
 {
-    QTest::addColumn<Format>("format");
-    QTest::addColumn<bool>("sound");
-
-    QTest::newRow("mp4") << ExportVideoSettings::MP4 << false;
-    QTest::newRow("mp4 with sound") << ExportVideoSettings::MP4 << true;
-    QTest::newRow("prores") << ExportVideoSettings::ProRes << false;
-    QTest::newRow("gif") << ExportVideoSettings::GIF << false;
+    addFormatRows();
 }
 
 // The user's cancel ends the export early, quietly, and leaves no movie.

@@ -24,6 +24,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
 namespace Model {
@@ -194,6 +195,38 @@ public:
         virtual void run() = 0;
 
     protected:
+        // After one input went in: takes every output that receive() gives
+        // (returning FFmpeg's error code as its receive functions do),
+        // completes it with stamp() and hands it on, passing the end of the
+        // stream on when it comes. False when the stage is done: its stream
+        // has ended, its queue was closed or it failed.
+        template<typename Element, typename Receive, typename Stamp>
+        bool handOn(BlockingQueue<Element> &output, bool flushing, Receive receive, Stamp stamp, const char *failure)
+        {
+            for (;;) {
+                Element element;
+                if constexpr (std::is_same_v<Element, AvFramePtr>)
+                    element.reset(av_frame_alloc());
+                else
+                    element.reset(av_packet_alloc());
+                const int result = element ? receive(element.get()) : AVERROR(ENOMEM);
+                if (result == AVERROR(EAGAIN) && !flushing)
+                    return true;
+                // Once flushed, nothing more can come.
+                if (result == AVERROR_EOF || result == AVERROR(EAGAIN)) {
+                    output.push(nullptr);
+                    return false;
+                }
+                if (result < 0) {
+                    m_pipeline.fail(EncodingError, FfmpegVideoEncoder::tr(failure).arg(ffmpegErrorText(result)));
+                    return false;
+                }
+                stamp(*element);
+                if (!output.push(std::move(element)))
+                    return false;
+            }
+        }
+
         FfmpegPipeline &m_pipeline;
     };
 
@@ -301,23 +334,11 @@ public:
                     m_pipeline.fail(EncodingError, FfmpegVideoEncoder::tr("Error while feeding the filtergraph"));
                     return;
                 }
-                for (;;) {
-                    AvFramePtr filtered(av_frame_alloc());
-                    const int result = filtered ? av_buffersink_get_frame(m_sink, filtered.get()) : AVERROR(ENOMEM);
-                    if (result == AVERROR(EAGAIN) && !flushing)
-                        break;
-                    if (result == AVERROR_EOF || result == AVERROR(EAGAIN)) {
-                        m_output.push(nullptr);
-                        return;
-                    }
-                    if (result < 0) {
-                        m_pipeline.fail(EncodingError, FfmpegVideoEncoder::tr("Error while filtering: %1").arg(ffmpegErrorText(result)));
-                        return;
-                    }
-                    filtered->time_base = av_buffersink_get_time_base(m_sink);
-                    if (!m_output.push(std::move(filtered)))
-                        return;
-                }
+                const auto receive = [this](AVFrame *filtered) { return av_buffersink_get_frame(m_sink, filtered); };
+                const auto stamp = [this](AVFrame &filtered) { filtered.time_base = av_buffersink_get_time_base(m_sink); };
+                if (!handOn(m_output, flushing, receive, stamp,
+                            QT_TRANSLATE_NOOP("Model::FfmpegVideoEncoder", "Error while filtering: %1")))
+                    return;
             }
         }
 
@@ -360,33 +381,23 @@ public:
                         f->color_range = m_encoder->color_range;
                     }
                 }
-                int result = avcodec_send_frame(m_encoder, frame->get());
+                const int result = avcodec_send_frame(m_encoder, frame->get());
                 if (result < 0) {
                     m_pipeline.fail(EncodingError,
                                     FfmpegVideoEncoder::tr("Error sending a frame to the encoder: %1").arg(ffmpegErrorText(result)));
                     return;
                 }
-                for (;;) {
-                    AvPacketPtr packet(av_packet_alloc());
-                    result = packet ? avcodec_receive_packet(m_encoder, packet.get()) : AVERROR(ENOMEM);
-                    if (result == AVERROR(EAGAIN))
-                        break;
-                    if (result == AVERROR_EOF) {
-                        m_output.push(nullptr);
-                        return;
-                    }
-                    if (result < 0) {
-                        m_pipeline.fail(EncodingError, FfmpegVideoEncoder::tr("Error while encoding: %1").arg(ffmpegErrorText(result)));
-                        return;
-                    }
-                    packet->time_base = m_encoder->time_base;
+                const auto receive = [this](AVPacket *packet) { return avcodec_receive_packet(m_encoder, packet); };
+                const auto stamp = [this](AVPacket &packet) {
+                    packet.time_base = m_encoder->time_base;
                     // Each picture lasts one frame; without it the muxer
                     // gives the last picture no time on screen.
-                    if (packet->duration <= 0 && m_encoder->codec_type == AVMEDIA_TYPE_VIDEO)
-                        packet->duration = av_rescale_q(1, av_inv_q(m_encoder->framerate), m_encoder->time_base);
-                    if (!m_output.push(std::move(packet)))
-                        return;
-                }
+                    if (packet.duration <= 0 && m_encoder->codec_type == AVMEDIA_TYPE_VIDEO)
+                        packet.duration = av_rescale_q(1, av_inv_q(m_encoder->framerate), m_encoder->time_base);
+                };
+                if (!handOn(m_output, !*frame, receive, stamp,
+                            QT_TRANSLATE_NOOP("Model::FfmpegVideoEncoder", "Error while encoding: %1")))
+                    return;
             }
         }
 
@@ -453,7 +464,7 @@ public:
                 std::optional<AvPacketPtr> packet = m_pipeline.soundPackets.pop();
                 if (!packet)
                     return;
-                int result = avcodec_send_packet(m_decoder, packet->get());
+                const int result = avcodec_send_packet(m_decoder, packet->get());
                 if (result == AVERROR_INVALIDDATA) {
                     qWarning().noquote() << "Movie export: skipped a damaged sound packet";
                     continue;
@@ -463,26 +474,19 @@ public:
                                     FfmpegVideoEncoder::tr("Error sending a packet to the decoder: %1").arg(ffmpegErrorText(result)));
                     return;
                 }
-                for (;;) {
-                    AvFramePtr frame(av_frame_alloc());
-                    result = frame ? avcodec_receive_frame(m_decoder, frame.get()) : AVERROR(ENOMEM);
-                    if (result == AVERROR(EAGAIN))
-                        break;
-                    if (result == AVERROR_EOF) {
-                        m_pipeline.soundFrames.push(nullptr);
-                        return;
-                    }
-                    if (result == AVERROR_INVALIDDATA)
-                        continue;
-                    if (result < 0) {
-                        m_pipeline.fail(EncodingError, FfmpegVideoEncoder::tr("Error while decoding the sound: %1").arg(ffmpegErrorText(result)));
-                        return;
-                    }
-                    frame->pts = frame->best_effort_timestamp;
-                    frame->time_base = m_decoder->pkt_timebase;
-                    if (!m_pipeline.soundFrames.push(std::move(frame)))
-                        return;
-                }
+                const auto receive = [this](AVFrame *frame) {
+                    int received = AVERROR_INVALIDDATA;
+                    while (received == AVERROR_INVALIDDATA)
+                        received = avcodec_receive_frame(m_decoder, frame);
+                    return received;
+                };
+                const auto stamp = [this](AVFrame &frame) {
+                    frame.pts = frame.best_effort_timestamp;
+                    frame.time_base = m_decoder->pkt_timebase;
+                };
+                if (!handOn(m_pipeline.soundFrames, !*packet, receive, stamp,
+                            QT_TRANSLATE_NOOP("Model::FfmpegVideoEncoder", "Error while decoding the sound: %1")))
+                    return;
             }
         }
 
