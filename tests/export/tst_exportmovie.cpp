@@ -288,6 +288,9 @@ void TestExportMovie::movies()
     QCOMPARE(entriesBelow(dir.path()), QStringList{fileNameFor(format)});
     QCOMPARE(progress.m_maximum, Frames);
     QCOMPARE(progress.m_value, Frames);
+    // The frames are painted on the encoder's thread; the progress object,
+    // a dialog in the program, is touched only on its own.
+    QCOMPARE(progress.m_foreignUses.load(), 0);
 
     const MovieReader::Movie movie = MovieReader::read(dir.filePath(fileNameFor(format)));
     QVERIFY2(movie.error.isEmpty(), qPrintable(movie.error));
@@ -630,6 +633,7 @@ void TestExportMovie::cancelAfterTenFrames()
         result = scene.exportVideo(settings, &progress);
     }
     QCOMPARE(result.status, ExportResult::Canceled);
+    QCOMPARE(progress.m_foreignUses.load(), 0);
     QVERIFY(progress.m_value >= 10);
     QVERIFY2(progress.m_value < Frames, qPrintable(QString::number(progress.m_value)));
     QCOMPARE(entriesBelow(dir.path()), QStringList());
