@@ -169,18 +169,6 @@ private:
 
 constexpr std::chrono::seconds ExportTimeLimit{60};
 
-// Every format, and MP4 with sound, for the cases that end an export early.
-void addFormatRows()
-{
-    QTest::addColumn<Format>("format");
-    QTest::addColumn<bool>("sound");
-
-    QTest::newRow("mp4") << ExportVideoSettings::MP4 << false;
-    QTest::newRow("mp4 with sound") << ExportVideoSettings::MP4 << true;
-    QTest::newRow("prores") << ExportVideoSettings::ProRes << false;
-    QTest::newRow("gif") << ExportVideoSettings::GIF << false;
-}
-
 } // namespace
 
 class TestExportMovie : public QObject
@@ -205,8 +193,8 @@ private Q_SLOTS:
     // Failures and cancels end the export, leave no movie and keep the old
     void fullDiskFails_data();
     void fullDiskFails();
-    void cancelAfterTenFrames_data();
-    void cancelAfterTenFrames();
+    void cancels_data();
+    void cancels();
 
     // The encoder on its own
     void frameRateFraction_data();
@@ -565,7 +553,13 @@ void TestExportMovie::scaledExportsLeaveTheSceneAlone()
 
 void TestExportMovie::fullDiskFails_data()
 {
-    addFormatRows();
+    QTest::addColumn<Format>("format");
+    QTest::addColumn<bool>("sound");
+
+    QTest::newRow("mp4") << ExportVideoSettings::MP4 << false;
+    QTest::newRow("mp4 with sound") << ExportVideoSettings::MP4 << true;
+    QTest::newRow("prores") << ExportVideoSettings::ProRes << false;
+    QTest::newRow("gif") << ExportVideoSettings::GIF << false;
 }
 
 // A disk that fills up midway: the export ends (no stage stays waiting for
@@ -601,16 +595,28 @@ void TestExportMovie::fullDiskFails()
     QCOMPARE(contents(dir.filePath(name)), QByteArray("the earlier movie"));
 }
 
-void TestExportMovie::cancelAfterTenFrames_data()
+void TestExportMovie::cancels_data()
 {
-    addFormatRows();
+    QTest::addColumn<Format>("format");
+    QTest::addColumn<bool>("sound");
+    QTest::addColumn<int>("cancelAt");
+
+    for (const int cancelAt : {0, 10}) {
+        const char *when = cancelAt == 0 ? "at once" : "after 10 frames";
+        QTest::addRow("mp4 %s", when) << ExportVideoSettings::MP4 << false << cancelAt;
+        QTest::addRow("mp4 with sound %s", when) << ExportVideoSettings::MP4 << true << cancelAt;
+        QTest::addRow("prores %s", when) << ExportVideoSettings::ProRes << false << cancelAt;
+        QTest::addRow("gif %s", when) << ExportVideoSettings::GIF << false << cancelAt;
+    }
 }
 
-// The user's cancel ends the export early, quietly, and leaves no movie.
-void TestExportMovie::cancelAfterTenFrames()
+// The user's cancel, whenever it comes, ends the export early, quietly, and
+// leaves no movie.
+void TestExportMovie::cancels()
 {
     QFETCH(Format, format);
     QFETCH(bool, sound);
+    QFETCH(int, cancelAt);
 
     constexpr int Frames = 400;
     Scene scene;
@@ -625,7 +631,7 @@ void TestExportMovie::cancelAfterTenFrames()
     QTemporaryDir dir;
     ExportVideoSettings settings = movieSettings(dir.path(), format, fileNameFor(format));
     settings.includeAudio = sound;
-    FakeProgress progress(10);
+    FakeProgress progress(cancelAt);
 
     ExportResult result;
     {
@@ -634,7 +640,7 @@ void TestExportMovie::cancelAfterTenFrames()
     }
     QCOMPARE(result.status, ExportResult::Canceled);
     QCOMPARE(progress.m_foreignUses.load(), 0);
-    QVERIFY(progress.m_value >= 10);
+    QVERIFY(progress.m_value >= cancelAt);
     QVERIFY2(progress.m_value < Frames, qPrintable(QString::number(progress.m_value)));
     QCOMPARE(entriesBelow(dir.path()), QStringList());
 }
