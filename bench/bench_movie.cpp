@@ -280,7 +280,8 @@ void BM_ExportMovie(benchmark::State &state)
         state.counters["MB"] = double(fileSize(dir.filePath(settings.name))) / (1024.0 * 1024.0);
     }
 }
-BENCHMARK(BM_ExportMovie)->ArgName("prores4444")->Arg(Mp4)->Arg(ProRes4444)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ExportMovie)
+    ->ArgName("prores4444")->Arg(Mp4)->Arg(ProRes4444)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 // Baseline: the same frames composited here and piped as raw BGRA into
 // ffmpeg with the same codec settings; peak_MB is the ffmpeg process's

@@ -170,8 +170,9 @@ inline std::unique_ptr<Model::Scene> scribbledAnimation(int frames)
         layer->takeCell(0);
         for (int d = 0; d < drawings; ++d) {
             layer->insertCell(layer->frameCount(), layer->newCell());
-            layer->addStroke(layer->frameCount(), std::make_unique<Model::BitmapStroke>(scribbledMask(seed + quint32(d), pen),
-                                                                                        QRect(0, 0, Width, Height)));
+            layer->addStroke(layer->frameCount(),
+                             std::make_unique<Model::BitmapStroke>(scribbledMask(seed + quint32(d), pen),
+                                                                   QRect(0, 0, Width, Height)));
             for (int h = 1; h < hold; ++h)
                 layer->insertCell(layer->frameCount(), std::make_shared<Model::LayerItem>(layer->cells().last()));
         }

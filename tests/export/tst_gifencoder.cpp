@@ -241,7 +241,8 @@ void TestGifEncoder::pictures()
         if (tolerance == 0)
             QCOMPARE(decoded.at(i), expected);
         else
-            QVERIFY2(blockError(decoded.at(i), expected) <= tolerance, qPrintable(QString::number(blockError(decoded.at(i), expected))));
+            QVERIFY2(blockError(decoded.at(i), expected) <= tolerance,
+                     qPrintable(QString::number(blockError(decoded.at(i), expected))));
     }
 }
 

@@ -71,7 +71,8 @@ AVPixelFormat pixelFormatFor(const ExportVideoSettings &settings, const AVCodec 
 bool isYuv(AVPixelFormat format)
 {
     const AVPixFmtDescriptor *descriptor = av_pix_fmt_desc_get(format);
-    return descriptor && !(descriptor->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) && descriptor->nb_components >= 3;
+    return descriptor && !(descriptor->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL))
+        && descriptor->nb_components >= 3;
 }
 
 bool hasAlpha(AVPixelFormat format)
@@ -335,7 +336,9 @@ public:
                     return;
                 }
                 const auto receive = [this](AVFrame *filtered) { return av_buffersink_get_frame(m_sink, filtered); };
-                const auto stamp = [this](AVFrame &filtered) { filtered.time_base = av_buffersink_get_time_base(m_sink); };
+                const auto stamp = [this](AVFrame &filtered) {
+                    filtered.time_base = av_buffersink_get_time_base(m_sink);
+                };
                 if (!handOn(m_output, flushing, receive, stamp,
                             QT_TRANSLATE_NOOP("Model::FfmpegVideoEncoder", "Error while filtering: %1")))
                     return;
@@ -383,8 +386,8 @@ public:
                 }
                 const int result = avcodec_send_frame(m_encoder, frame->get());
                 if (result < 0) {
-                    m_pipeline.fail(EncodingError,
-                                    FfmpegVideoEncoder::tr("Error sending a frame to the encoder: %1").arg(ffmpegErrorText(result)));
+                    m_pipeline.fail(EncodingError, FfmpegVideoEncoder::tr("Error sending a frame to the encoder: %1")
+                                                       .arg(ffmpegErrorText(result)));
                     return;
                 }
                 const auto receive = [this](AVPacket *packet) { return avcodec_receive_packet(m_encoder, packet); };
@@ -430,7 +433,8 @@ public:
                 if (result < 0) {
                     // A damaged end of the sound ends it, as playback does.
                     if (result != AVERROR_EOF)
-                        qWarning().noquote() << "Movie export: error while reading the sound:" << ffmpegErrorText(result);
+                        qWarning().noquote()
+                            << "Movie export: error while reading the sound:" << ffmpegErrorText(result);
                     m_pipeline.soundPackets.push(nullptr);
                     return;
                 }
@@ -470,8 +474,8 @@ public:
                     continue;
                 }
                 if (result < 0) {
-                    m_pipeline.fail(EncodingError,
-                                    FfmpegVideoEncoder::tr("Error sending a packet to the decoder: %1").arg(ffmpegErrorText(result)));
+                    m_pipeline.fail(EncodingError, FfmpegVideoEncoder::tr("Error sending a packet to the decoder: %1")
+                                                       .arg(ffmpegErrorText(result)));
                     return;
                 }
                 const auto receive = [this](AVFrame *frame) {
@@ -550,7 +554,7 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUp(Q
     if (!format)
         format = av_guess_format(containerFor(m_settings.videoFormat), nullptr, nullptr);
     if (avformat_alloc_output_context2(&m_output, format, nullptr, path.constData()) < 0 || !m_output) {
-        *error = FfmpegVideoEncoder::tr("Could not allocate output context");
+        *error = tr("Could not allocate output context");
         return SetupError;
     }
 
@@ -567,7 +571,8 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUp(Q
     if (!(m_output->oformat->flags & AVFMT_NOFILE)) {
         const int result = avio_open(&m_output->pb, path.constData(), AVIO_FLAG_WRITE);
         if (result < 0) {
-            *error = FfmpegVideoEncoder::tr("Could not open '%1': %2").arg(QDir::toNativeSeparators(m_outputPath), ffmpegErrorText(result));
+            *error = tr("Could not open '%1': %2")
+                         .arg(QDir::toNativeSeparators(m_outputPath), ffmpegErrorText(result));
             return WritingError;
         }
     }
@@ -588,7 +593,7 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUp(Q
     logUnusedOptions("Unused options in header", options);
     av_dict_free(&options);
     if (result < 0) {
-        *error = FfmpegVideoEncoder::tr("Error occurred when opening output file '%1': %2")
+        *error = tr("Error occurred when opening output file '%1': %2")
                      .arg(QDir::toNativeSeparators(m_outputPath), ffmpegErrorText(result));
         return WritingError;
     }
@@ -601,18 +606,18 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUpVi
     const AVCodec *codec = videoEncoderFor(m_settings.videoFormat);
     const AVPixelFormat pixelFormat = pixelFormatFor(m_settings, codec);
     if (!codec || pixelFormat == AV_PIX_FMT_NONE) {
-        *error = FfmpegVideoEncoder::tr("Missing codec");
+        *error = tr("Missing codec");
         return SetupError;
     }
     m_video.stream = avformat_new_stream(m_output, nullptr);
     if (!m_video.stream) {
-        *error = FfmpegVideoEncoder::tr("Could not allocate stream");
+        *error = tr("Could not allocate stream");
         return SetupError;
     }
     m_video.stream->id = int(m_output->nb_streams) - 1;
     m_video.encoder = avcodec_alloc_context3(codec);
     if (!m_video.encoder) {
-        *error = FfmpegVideoEncoder::tr("Could not alloc an encoding context");
+        *error = tr("Could not alloc an encoding context");
         return SetupError;
     }
     AVCodecContext *encoder = m_video.encoder;
@@ -659,7 +664,7 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUpVi
     logUnusedOptions("Unused options in video stream", options);
     av_dict_free(&options);
     if (result < 0) {
-        *error = FfmpegVideoEncoder::tr("Could not open video codec: %1").arg(ffmpegErrorText(result));
+        *error = tr("Could not open video codec: %1").arg(ffmpegErrorText(result));
         return SetupError;
     }
 
@@ -678,11 +683,11 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUpVi
     description += "format=pix_fmts=";
     description += av_get_pix_fmt_name(pixelFormat);
     if (!buildFilterGraph(m_video, "buffer", "buffersink", arguments, description)) {
-        *error = FfmpegVideoEncoder::tr("Cannot create the video filter graph");
+        *error = tr("Cannot create the video filter graph");
         return SetupError;
     }
     if (avcodec_parameters_from_context(m_video.stream->codecpar, encoder) < 0) {
-        *error = FfmpegVideoEncoder::tr("Could not copy the stream parameters");
+        *error = tr("Could not copy the stream parameters");
         return SetupError;
     }
     return NoError;
@@ -691,11 +696,11 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUpVi
 FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUpAudio(QString *error)
 {
     const auto failed = [error](const char *text) {
-        *error = FfmpegVideoEncoder::tr(text);
+        *error = tr(text);
         return SetupError;
     };
-    const AVCodec *codec =
-        avcodec_find_encoder(m_settings.videoFormat == ExportVideoSettings::ProRes ? AV_CODEC_ID_ALAC : AV_CODEC_ID_AAC);
+    const bool quickTime = m_settings.videoFormat == ExportVideoSettings::ProRes;
+    const AVCodec *codec = avcodec_find_encoder(quickTime ? AV_CODEC_ID_ALAC : AV_CODEC_ID_AAC);
     if (!codec)
         return failed("Missing codec");
 
@@ -793,7 +798,7 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUpAu
     logUnusedOptions("Unused options in audio stream", options);
     av_dict_free(&options);
     if (result < 0) {
-        *error = FfmpegVideoEncoder::tr("Could not open audio codec: %1").arg(ffmpegErrorText(result));
+        *error = tr("Could not open audio codec: %1").arg(ffmpegErrorText(result));
         return SetupError;
     }
 
@@ -934,7 +939,7 @@ void FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::closeOutput()
     const int closeError = avio_closep(&m_output->pb);
     const int result = writeError < 0 ? writeError : closeError;
     if (result < 0)
-        m_pipeline.fail(WritingError, FfmpegVideoEncoder::tr("Error while writing: %1").arg(ffmpegErrorText(result)));
+        m_pipeline.fail(WritingError, tr("Error while writing: %1").arg(ffmpegErrorText(result)));
 }
 
 void FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::release()
@@ -1036,9 +1041,12 @@ void FfmpegVideoEncoder::start()
     if (d->m_started)
         return;
     d->m_started = true;
-    const auto finishLater = [this] { QMetaObject::invokeMethod(this, &FfmpegVideoEncoder::finish, Qt::QueuedConnection); };
+    const auto finishLater = [this] {
+        QMetaObject::invokeMethod(this, &FfmpegVideoEncoder::finish, Qt::QueuedConnection);
+    };
     if (d->m_outputSize.isEmpty() || d->m_frameRate.numerator <= 0) {
-        d->m_pipeline.fail(SetupError, FfmpegVideoEncoder::tr("Could not open video codec: %1").arg(ffmpegErrorText(AVERROR(EINVAL))));
+        d->m_pipeline.fail(SetupError,
+                           tr("Could not open video codec: %1").arg(ffmpegErrorText(AVERROR(EINVAL))));
         finishLater();
         return;
     }
@@ -1078,11 +1086,11 @@ void FfmpegVideoEncoder::finish()
         const int frames = d->m_pipeline.videoPacketsWritten;
         const int pictures = d->m_pipeline.picturesMade;
         if (frames == 0) {
-            d->m_pipeline.fail(EncodingError, FfmpegVideoEncoder::tr("The movie has no frames."));
+            d->m_pipeline.fail(EncodingError, tr("The movie has no frames."));
         } else if (frames != pictures) {
-            d->m_pipeline.fail(EncodingError, FfmpegVideoEncoder::tr("Only %1 of %2 frames were encoded.").arg(frames).arg(pictures));
+            d->m_pipeline.fail(EncodingError, tr("Only %1 of %2 frames were encoded.").arg(frames).arg(pictures));
         } else if (const int result = av_write_trailer(d->m_output); result < 0) {
-            d->m_pipeline.fail(WritingError, FfmpegVideoEncoder::tr("Error while writing: %1").arg(ffmpegErrorText(result)));
+            d->m_pipeline.fail(WritingError, tr("Error while writing: %1").arg(ffmpegErrorText(result)));
         }
     }
     if (running())
