@@ -193,6 +193,7 @@ private Q_SLOTS:
     // Failures and cancels end the export, leave no movie and keep the old
     void fullDiskFails_data();
     void fullDiskFails();
+    void deviceIsNotReplaced();
     void cancels_data();
     void cancels();
 
@@ -595,6 +596,33 @@ void TestExportMovie::fullDiskFails()
     QCOMPARE(progress.m_resets, 1);
     QCOMPARE(entriesBelow(dir.path()), QStringList{name});
     QCOMPARE(contents(dir.filePath(name)), QByteArray("the earlier movie"));
+}
+
+// A movie named after a device (/dev/full, where every write fails) is
+// refused rather than put in the device's place; nothing is left beside it.
+void TestExportMovie::deviceIsNotReplaced()
+{
+    struct stat before;
+    if (stat("/dev/full", &before) != 0 || !S_ISCHR(before.st_mode))
+        QSKIP("no /dev/full");
+    Scene scene;
+    buildColourScene(scene, 3);
+
+    ExportResult result;
+    {
+        const Watchdog watchdog(ExportTimeLimit);
+        result = scene.exportVideo(movieSettings(QStringLiteral("/dev"), ExportVideoSettings::MP4,
+                                                 QStringLiteral("full")),
+                                   nullptr);
+    }
+    QCOMPARE(result.status, ExportResult::Failed);
+    QVERIFY2(result.message.contains(QStringLiteral("/dev/full")), qPrintable(result.message));
+    struct stat after;
+    QCOMPARE(stat("/dev/full", &after), 0);
+    QVERIFY(S_ISCHR(after.st_mode));
+    QCOMPARE(after.st_rdev, before.st_rdev);
+    const QDir dev(QStringLiteral("/dev"));
+    QCOMPARE(dev.entryList({QStringLiteral(".full*")}, QDir::AllEntries | QDir::Hidden | QDir::System), QStringList());
 }
 
 void TestExportMovie::cancels_data()
