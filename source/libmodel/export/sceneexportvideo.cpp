@@ -92,8 +92,7 @@ ExportResult Scene::exportVideo(const ExportVideoSettings &settings, QObject *pr
         return result;
     }
     if (outputSize != wanted) {
-        result.message = tr("The movie is %1 x %2 pixels instead of %3 x %4: its format needs an even width and "
-                            "height.")
+        result.message = tr("The movie is %1 x %2 pixels instead of %3 x %4, a size that its format can encode.")
                              .arg(outputSize.width())
                              .arg(outputSize.height())
                              .arg(wanted.width())
