@@ -10,6 +10,7 @@ packages=(
   libavcodec-dev libavformat-dev libavfilter-dev libavutil-dev
   libswresample-dev libswscale-dev
   libtinyexr-dev libssl-dev libbenchmark-dev
+  ffmpeg  # the movie benchmarks compare against its command-line program
   xvfb xauth libgl1-mesa-dri libgl-dev libegl-dev fonts-dejavu-core
 )
 
