@@ -31,7 +31,6 @@ namespace {
 constexpr int LayerCount = 5;
 constexpr int FrameCount = 12;
 constexpr int ActiveFrame = 6;
-constexpr int BacklightSteps = 4;
 constexpr int StrokeSamples = 200;
 
 using InputPoint = Model::SingleStroke::InputPoint;

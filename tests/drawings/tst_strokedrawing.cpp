@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using namespace Model;
@@ -287,6 +288,9 @@ private Q_SLOTS:
     void recordTails();
     void damagedRecords_data();
     void damagedRecords();
+    void damagedBitmapLosesOnlyItself_data();
+    void damagedBitmapLosesOnlyItself();
+    void imagesShareOneBudget();
     void everyPrefixOfARecord();
     void flippedBytes();
 
@@ -738,6 +742,15 @@ void TestStrokeDrawing::damagedRecords_data()
         paths(s);
         s << qint32(-1);
     }) << int(QDataStream::ReadCorruptData) << true;
+    QTest::newRow("negative frame size") << fields([&](QDataStream &s) {
+        s << QSize(-5, 100) << qint64(0);
+        paths(s);
+        s << qint32(-1);
+    }) << int(QDataStream::ReadCorruptData) << true;
+    QTest::newRow("frame size at the end of int") << fields([&](QDataStream &s) {
+        s << QSize(std::numeric_limits<int>::min(), std::numeric_limits<int>::min()) << qint64(0);
+        paths(s);
+    }) << int(QDataStream::ReadCorruptData) << true;
     QTest::newRow("only half a size") << fields([](QDataStream &s) { s << qint32(160); })
                                       << int(QDataStream::ReadPastEnd) << true;
     QTest::newRow("member count beyond the data") << fields([&](QDataStream &s) {
@@ -777,6 +790,83 @@ void TestStrokeDrawing::damagedRecords()
     if (keepsOldContent)
         QCOMPARE(recordOf(drawing), before);
     QVERIFY2(imageMismatch(drawing).isEmpty(), qPrintable(imageMismatch(drawing)));
+}
+
+void TestStrokeDrawing::damagedBitmapLosesOnlyItself_data()
+{
+    QTest::addColumn<QByteArray>("damagedBitmap");
+    const auto fields = [](const std::function<void(QDataStream &)> &write) {
+        QByteArray data;
+        QDataStream stream(&data, QIODevice::WriteOnly);
+        write(prepareRecordStream(stream));
+        return data;
+    };
+    QTest::newRow("image tag 5") << fields([](QDataStream &s) {
+        s << qint32(Stroke::BitmapStrokeType) << QRect(10, 10, 40, 30) << qint32(5);
+    });
+    QTest::newRow("run-length image running past its row") << fields([](QDataStream &s) {
+        s << qint32(Stroke::BitmapStrokeType) << QRect(10, 10, 4, 4) << qint32(2);
+        s.setVersion(19);
+        s << qint32(4) << qint32(4) << QByteArray("\x03\x09" "123456789\x0a", 12);
+    });
+}
+
+// A damaged image inside a drawing costs that bitmap its picture and nothing
+// else: the dot after it is read, and the image is rebuilt from both.
+void TestStrokeDrawing::damagedBitmapLosesOnlyItself()
+{
+    QFETCH(QByteArray, damagedBitmap);
+    const QRect dot(70, 50, 3, 3);
+    QByteArray data;
+    {
+        QDataStream stream(&data, QIODevice::WriteOnly);
+        prepareRecordStream(stream) << Frame << qint64(2);
+        stream.writeRawData(damagedBitmap.constData(), int(damagedBitmap.size()));
+        Stroke::writeRecord(stream, *bitmapStroke(dot, 255));
+        stream << QPainterPath() << QPainterPath() << QTransform() << qint32(-1);
+    }
+
+    const ReadResult read = readRecord(data);
+    QCOMPARE(read.status, QDataStream::Ok);
+    QCOMPARE(read.drawing->root().memberCount(), 2);
+    QVERIFY(static_cast<const BitmapStroke *>(read.drawing->root().member(0))->image().isNull());
+    QVERIFY2(imageMismatch(*read.drawing).isEmpty(), qPrintable(imageMismatch(*read.drawing)));
+    StrokeDrawing onlyTheDot(Frame);
+    QVERIFY(onlyTheDot.addStroke(bitmapStroke(dot, 255)));
+    QCOMPARE(read.drawing->image(), onlyTheDot.image());
+}
+
+// Each image stays under its own cap, but a small record holding many must
+// not add up to gigabytes: all images of one record share a budget.
+void TestStrokeDrawing::imagesShareOneBudget()
+{
+    constexpr int Members = 10;
+    constexpr int Side = 4096; // 16 MiB each decoded
+    QByteArray data;
+    {
+        QDataStream stream(&data, QIODevice::WriteOnly);
+        prepareRecordStream(stream) << Frame << qint64(Members);
+        for (int i = 0; i < Members; ++i) {
+            stream << qint32(Stroke::BitmapStrokeType) << QRect(0, 0, Side / 8, Side / 8) << qint32(2);
+            stream.setVersion(19);
+            stream << qint32(Side) << qint32(Side) << QByteArray("\x0a", 1);
+        }
+        stream << QPainterPath() << QPainterPath() << QTransform() << qint32(-1);
+    }
+    QVERIFY(data.size() < 500);
+
+    const ReadResult read = readRecord(data);
+    QCOMPARE(read.status, QDataStream::Ok);
+    QCOMPARE(read.drawing->root().memberCount(), Members);
+    qint64 decoded = 0;
+    int refused = 0;
+    for (int i = 0; i < Members; ++i) {
+        const QImage image = static_cast<const BitmapStroke *>(read.drawing->root().member(i))->image();
+        decoded += image.sizeInBytes();
+        refused += image.isNull();
+    }
+    QVERIFY2(decoded <= qint64(64) * 1024 * 1024, qPrintable(QString::number(decoded)));
+    QVERIFY(refused > 0 && refused < Members);
 }
 
 void TestStrokeDrawing::everyPrefixOfARecord()

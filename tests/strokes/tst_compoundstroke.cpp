@@ -193,6 +193,8 @@ private Q_SLOTS:
     void renderedInPiecesMatchesWhole_data();
     void renderedInPiecesMatchesWhole();
     void membersHoldNoMask();
+    void deepTreesHoldFewCanvases_data();
+    void deepTreesHoldFewCanvases();
 
 private:
     bool m_gl = false;
@@ -312,11 +314,12 @@ void TestCompoundStroke::damagedRecords_data()
         s << qint64(2) << qint32(7) << qint32(0);
         emptyTail(s);
     }) << QDataStream::ReadCorruptData << 0;
-    QTest::newRow("member after a damaged member") << record([&](QDataStream &s) {
+    // A bitmap's damaged image loses only itself: the record is still framed.
+    QTest::newRow("member after a damaged bitmap") << record([&](QDataStream &s) {
         s << qint64(2) << qint32(Stroke::BitmapStrokeType) << QRect(0, 0, 4, 4) << qint32(9);
         s.writeRawData(member.constData(), int(member.size()));
         emptyTail(s);
-    }) << QDataStream::ReadCorruptData << 0;
+    }) << QDataStream::Ok << 2;
     QTest::newRow("path of 2^31 - 1 elements") << record([](QDataStream &s) {
         s << qint64(0) << qint32(std::numeric_limits<qint32>::max()) << qint32(0) << 1.f << 2.f;
     }) << QDataStream::ReadPastEnd << 0;
@@ -796,6 +799,59 @@ void TestCompoundStroke::membersHoldNoMask()
     // Members are drawn from their segments; the mask would only hold memory.
     QVERIFY(member->image().isNull());
     QVERIFY(!member->isEmpty());
+}
+
+
+void TestCompoundStroke::deepTreesHoldFewCanvases_data()
+{
+    QTest::addColumn<bool>("cuts");
+    QTest::addColumn<int>("levels");
+    // Each cut followed by more drawing nests the content before it as the
+    // first member; groups pasted into groups nest as the last member.
+    QTest::newRow("cut 300 times") << true << 300;
+    QTest::newRow("groups 300 deep") << false << 300;
+    QTest::newRow("groups 5 deep") << false << 5;
+}
+
+// However deep the tree, a render holds a few canvases at once, and renders
+// every level as it lies.
+void TestCompoundStroke::deepTreesHoldFewCanvases()
+{
+    QFETCH(bool, cuts);
+    QFETCH(int, levels);
+    const QSize frame(640, 360);
+    QImage expected = alpha8(frame, 0);
+    auto tree = std::make_unique<CompoundStroke>();
+    for (int level = 0; level < levels; ++level) {
+        const QRect place((level % 40) * 16, (level / 40) * 40 + 4, 10, 10);
+        fillAlphaRect(expected, place, 255);
+        if (cuts) {
+            QVERIFY(tree->addStroke(bitmapStroke(place, 255)));
+            const QRect corner(place.topLeft(), QSize(4, 4));
+            QVERIFY(tree->erase(rectPath(corner)));
+            fillAlphaRect(expected, corner, 0);
+        } else {
+            auto outer = std::make_unique<CompoundStroke>();
+            outer->addStroke(bitmapStroke(place, 255));
+            outer->addStroke(std::move(tree));
+            tree = std::move(outer);
+        }
+    }
+
+    QImage target = alpha8(frame, 0);
+    const qint64 before = allocatedBytes();
+    qint64 peak = before;
+    const CompoundStroke::Progress sample = [&](int, int) {
+        peak = std::max(peak, allocatedBytes());
+        return true;
+    };
+    QVERIFY(tree->collapse(1, QRect(QPoint(0, 0), frame), sample));
+    const qint64 frameBytes = qint64(frame.width()) * frame.height();
+    QVERIFY2(peak - before < 8 * frameBytes,
+             qPrintable(QStringLiteral("%1 frames held").arg(double(peak - before) / frameBytes)));
+    QCOMPARE(tree->memberCount(), 1);
+    tree->render(target, target.rect(), QTransform(), QPoint(), 1.0);
+    QCOMPARE(target, expected);
 }
 
 QTEST_MAIN(TestCompoundStroke)
