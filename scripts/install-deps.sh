@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Kelvane need.
 # Only missing packages are installed; the package lists are refreshed only then.
+# With --fuzz also clang and its libFuzzer runtime, for scripts/fuzz.sh.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,9 @@ packages=(
   libtinyexr-dev libssl-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri libgl-dev libegl-dev fonts-dejavu-core
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
