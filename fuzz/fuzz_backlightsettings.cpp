@@ -29,6 +29,7 @@ void Fuzz::testOneInput(const QByteArray &input)
 
     const QSize frameSize(32, 18);
     Model::Scene scene;
+    scene.setFrameSize(frameSize, KL::FitMode::FitModeIgnore);
     auto layer = std::make_shared<Model::StrokeLayer>(Qt::darkGreen, frameSize, &scene);
     QImage dot(3, 3, QImage::Format_Alpha8);
     dot.fill(255);

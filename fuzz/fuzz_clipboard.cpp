@@ -26,6 +26,7 @@ const QSize FrameSize(64, 36);
 // pictures.
 void buildScene(Model::Scene &scene)
 {
+    scene.setFrameSize(FrameSize, KL::FitMode::FitModeIgnore);
     auto strokes = std::make_shared<Model::StrokeLayer>(Qt::darkBlue, FrameSize, &scene);
     strokes->insertCell(0, strokes->newCell());
     strokes->insertCell(1, std::make_shared<Model::LayerItem>(strokes->cell(1)));

@@ -19,7 +19,7 @@ void Fuzz::testOneInput(const QByteArray &input)
     if (!segment || stream.status() != QDataStream::Ok)
         return;
     const QRect bounds = segment->boundingRect();
-    expect(bounds.isNull() || Model::Stroke::isWithinLimits(bounds), "a segment lies within a drawing's reach");
+    expect(bounds.isEmpty() || Model::Stroke::isWithinLimits(bounds), "a segment lies within a drawing's reach");
     QList<float> positions;
     QList<float> attributes;
     QList<float> kinds;

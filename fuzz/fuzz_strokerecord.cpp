@@ -31,7 +31,7 @@ void Fuzz::testOneInput(const QByteArray &input)
     if (!stroke)
         return;
     const QRect bounds = stroke->boundingRect();
-    expect(bounds.isNull() || Model::Stroke::isWithinLimits(bounds), "a stroke lies within a drawing's reach");
+    expect(bounds.isEmpty() || Model::Stroke::isWithinLimits(bounds), "a stroke lies within a drawing's reach");
 
     if (stream.status() == QDataStream::Ok) {
         // What was read writes and reads back the same.
