@@ -45,14 +45,6 @@ void buildScene(Model::Scene &scene)
     scene.setFrameRange(1, scene.maximumFrameNumber(), 1, 0);
 }
 
-QList<QRgb> colourTable()
-{
-    QList<QRgb> table;
-    for (int i = 0; i < 256; ++i)
-        table.append(qRgba(0, 0, 0, i));
-    return table;
-}
-
 } // namespace
 
 void Fuzz::testOneInput(const QByteArray &input)
@@ -68,7 +60,7 @@ void Fuzz::testOneInput(const QByteArray &input)
     const Model::ClipboardRecord record(input);
     expect(qMax(strokeCells, pictureCells) == 0 || qMax(strokeCells, pictureCells) == record.cellCount(),
            "canPaste counts the record's cells");
-    const QList<QRgb> table = colourTable();
+    const QList<QRgb> table = colourTable(qRgb(0, 0, 0));
     for (int i = 0; i < record.cellCount(); ++i) {
         const Model::ClipboardRecord::Cell cell = record.cell(i);
         expect(!cell.drawing || cell.hasContent, "only a block with content carries a drawing");

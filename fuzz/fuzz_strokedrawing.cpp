@@ -23,14 +23,6 @@ QByteArray recordOf(const Model::StrokeDrawing &drawing)
     return Fuzz::record([&](QDataStream &out) { out << drawing; });
 }
 
-QList<QRgb> colourTable()
-{
-    QList<QRgb> table;
-    for (int i = 0; i < 256; ++i)
-        table.append(qRgba(20, 60, 200, i));
-    return table;
-}
-
 } // namespace
 
 void Fuzz::testOneInput(const QByteArray &input)
@@ -58,7 +50,7 @@ void Fuzz::testOneInput(const QByteArray &input)
         expect(recordOf(reread) == written, "a drawing reads back as it was written");
     }
 
-    const QList<QRgb> table = colourTable();
+    const QList<QRgb> table = colourTable(qRgb(20, 60, 200));
     drawing.thumbnail(QSize(64, 36), table);
     QImage screen(160, 90, QImage::Format_ARGB32_Premultiplied);
     screen.fill(Qt::white);

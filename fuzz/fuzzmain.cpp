@@ -5,15 +5,10 @@
 
 #include "fuzztarget.h"
 
-#include "render/alphacomposition.h"
-#include "render/offscreenrenderer.h"
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 
 #include <cstdio>
 #include <cstdlib>
@@ -43,17 +38,9 @@ void setUp(int *argc, char ***argv)
     // Lives as long as the process, like the renderer that needs it: static
     // objects go in no order that would let the application end last.
     new QGuiApplication(*argc, *argv);
-    Model::initAlphaCompositionTables();
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (context.create() && context.makeCurrent(&surface)) {
-        context.doneCurrent();
-        // Small tiles: frames larger than this render tile by tile, which
-        // is a path of its own.
-        Model::OffscreenRenderer::instance()->initialize(QSize(256, 256));
-        renderer = Model::OffscreenRenderer::instance()->size().isValid();
-    }
+    // Small tiles: frames larger than this render tile by tile, which is a
+    // path of its own.
+    renderer = TestSupport::startRenderer(QSize(256, 256));
 }
 
 } // namespace
@@ -66,11 +53,12 @@ void expect(bool condition, const char *message)
     std::abort();
 }
 
-QDataStream &prepareRecordStream(QDataStream &stream)
+QList<QRgb> colourTable(QRgb colour)
 {
-    stream.setByteOrder(QDataStream::BigEndian);
-    stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    return stream;
+    QList<QRgb> table;
+    for (int i = 0; i < 256; ++i)
+        table.append(qRgba(qRed(colour), qGreen(colour), qBlue(colour), i));
+    return table;
 }
 
 bool rendererRunning()

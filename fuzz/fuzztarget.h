@@ -8,10 +8,12 @@
 // writers make (written there by the replay program's --write-seeds) and
 // every input that ever found a fault, kept as a test.
 
+#include "support/testsupport.h"
+
 #include <QByteArray>
 #include <QDataStream>
-#include <QIODevice>
 #include <QList>
+#include <QRgb>
 
 namespace Fuzz {
 
@@ -27,20 +29,13 @@ QList<QByteArray> seeds();
 // its promises (a record that does not read back as it was written, say).
 void expect(bool condition, const char *message);
 
-// Records are big-endian with single-precision floats, as files and the
-// clipboard carry them.
-QDataStream &prepareRecordStream(QDataStream &stream);
+// Records as files and the clipboard carry them, written and read as the
+// tests do.
+using TestSupport::prepareRecordStream;
+using TestSupport::record;
 
-// The bytes that write(QDataStream &) puts into a record stream.
-template<typename Write>
-QByteArray record(Write write)
-{
-    QByteArray data;
-    QDataStream stream(&data, QIODevice::WriteOnly);
-    prepareRecordStream(stream);
-    write(stream);
-    return data;
-}
+// A layer's colour table: entry i is colour at coverage i.
+QList<QRgb> colourTable(QRgb colour);
 
 // Whether the off-screen renderer runs, so that pen and eraser strokes are
 // rasterised too (it needs OpenGL, reachable here only through an X server).

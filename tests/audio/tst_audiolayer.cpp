@@ -69,6 +69,16 @@ std::unique_ptr<AudioLayer> layerWithSound(double seconds, double fps)
     return layer;
 }
 
+// The bytes as a file in dir, for loadAudioFile; empty when it cannot be
+// written.
+QString writtenFile(const QTemporaryDir &dir, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(QStringLiteral("sound")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return file.fileName();
+}
+
 // The last frame that plays sound; 0 when none does.
 int lastSoundingFrame(const AudioLayer &layer)
 {
@@ -300,16 +310,14 @@ void TestAudioLayer::badInputLeavesNoSound()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QFile written(dir.filePath(QStringLiteral("bad")));
-    QVERIFY(written.open(QIODevice::WriteOnly));
-    written.write(file);
-    written.close();
+    const QString path = writtenFile(dir, file);
+    QVERIFY(!path.isEmpty());
 
     const auto layer = layerWithSound(1.0, 24);
     QVERIFY(layer);
     QSignalSpy available(layer.get(), &AudioLayer::audioAvailableChanged);
     QSignalSpy windows(layer.get(), &AudioLayer::newAudioBuffer);
-    QVERIFY(!layer->loadAudioFile(written.fileName()));
+    QVERIFY(!layer->loadAudioFile(path));
     QVERIFY(!layer->errorString().isEmpty());
     QVERIFY2(layer->errorString().startsWith(error), qPrintable(layer->errorString()));
     QCOMPARE(available.count(), 1);
@@ -354,15 +362,13 @@ void TestAudioLayer::cutShortSoundPlaysWhatIsThere()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QFile written(dir.filePath(QStringLiteral("cut")));
-    QVERIFY(written.open(QIODevice::WriteOnly));
-    written.write(file);
-    written.close();
+    const QString path = writtenFile(dir, file);
+    QVERIFY(!path.isEmpty());
 
     AudioLayer layer;
     layer.setFrameRate(24);
     QSignalSpy windows(&layer, &AudioLayer::newAudioBuffer);
-    QVERIFY(layer.loadAudioFile(written.fileName()));
+    QVERIFY(layer.loadAudioFile(path));
     QVERIFY(layer.hasAudio());
     QVERIFY(layer.errorString().isEmpty());
     QVERIFY2(layer.warningString().startsWith(warning), qPrintable(layer.warningString()));

@@ -724,12 +724,6 @@ void TestStrokeDrawing::damagedRecords_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<bool>("keepsOldContent");
 
-    const auto fields = [](const std::function<void(QDataStream &)> &write) {
-        QByteArray data;
-        QDataStream stream(&data, QIODevice::WriteOnly);
-        write(prepareRecordStream(stream));
-        return data;
-    };
     // The end of a compound stroke's body: erase path, clip path, transform.
     const auto paths = [](QDataStream &s) { s << QPainterPath() << QPainterPath() << QTransform(); };
     // A bitmap member without an image.
@@ -737,36 +731,36 @@ void TestStrokeDrawing::damagedRecords_data()
         s << qint32(Stroke::BitmapStrokeType) << QRect(1, 1, 5, 5) << qint32(-1);
     };
 
-    QTest::newRow("frame too large to hold") << fields([&](QDataStream &s) {
+    QTest::newRow("frame too large to hold") << record([&](QDataStream &s) {
         s << QSize(100000, 100000) << qint64(0);
         paths(s);
         s << qint32(-1);
     }) << int(QDataStream::ReadCorruptData) << true;
-    QTest::newRow("negative frame size") << fields([&](QDataStream &s) {
+    QTest::newRow("negative frame size") << record([&](QDataStream &s) {
         s << QSize(-5, 100) << qint64(0);
         paths(s);
         s << qint32(-1);
     }) << int(QDataStream::ReadCorruptData) << true;
-    QTest::newRow("frame size at the end of int") << fields([&](QDataStream &s) {
+    QTest::newRow("frame size at the end of int") << record([&](QDataStream &s) {
         s << QSize(std::numeric_limits<int>::min(), std::numeric_limits<int>::min()) << qint64(0);
         paths(s);
     }) << int(QDataStream::ReadCorruptData) << true;
-    QTest::newRow("only half a size") << fields([](QDataStream &s) { s << qint32(160); })
+    QTest::newRow("only half a size") << record([](QDataStream &s) { s << qint32(160); })
                                       << int(QDataStream::ReadPastEnd) << true;
-    QTest::newRow("member count beyond the data") << fields([&](QDataStream &s) {
+    QTest::newRow("member count beyond the data") << record([&](QDataStream &s) {
         s << Frame << (qint64(1) << 62);
         member(s);
     }) << int(QDataStream::ReadPastEnd) << false;
-    QTest::newRow("negative member count") << fields([&](QDataStream &s) {
+    QTest::newRow("negative member count") << record([&](QDataStream &s) {
         s << Frame << qint64(-3);
         paths(s);
     }) << int(QDataStream::ReadCorruptData) << false;
-    QTest::newRow("unknown member type") << fields([&](QDataStream &s) {
+    QTest::newRow("unknown member type") << record([&](QDataStream &s) {
         s << Frame << qint64(2);
         member(s);
         s << qint32(9) << QRect();
     }) << int(QDataStream::ReadCorruptData) << false;
-    QTest::newRow("image cut short") << fields([&](QDataStream &s) {
+    QTest::newRow("image cut short") << record([&](QDataStream &s) {
         s << Frame << qint64(0);
         paths(s);
         s << qint32(2) << qint32(160);
@@ -795,16 +789,10 @@ void TestStrokeDrawing::damagedRecords()
 void TestStrokeDrawing::damagedBitmapLosesOnlyItself_data()
 {
     QTest::addColumn<QByteArray>("damagedBitmap");
-    const auto fields = [](const std::function<void(QDataStream &)> &write) {
-        QByteArray data;
-        QDataStream stream(&data, QIODevice::WriteOnly);
-        write(prepareRecordStream(stream));
-        return data;
-    };
-    QTest::newRow("image tag 5") << fields([](QDataStream &s) {
+    QTest::newRow("image tag 5") << record([](QDataStream &s) {
         s << qint32(Stroke::BitmapStrokeType) << QRect(10, 10, 40, 30) << qint32(5);
     });
-    QTest::newRow("run-length image running past its row") << fields([](QDataStream &s) {
+    QTest::newRow("run-length image running past its row") << record([](QDataStream &s) {
         s << qint32(Stroke::BitmapStrokeType) << QRect(10, 10, 4, 4) << qint32(2);
         s.setVersion(19);
         s << qint32(4) << qint32(4) << QByteArray("\x03\x09" "123456789\x0a", 12);
