@@ -922,6 +922,8 @@ void TestStrokeDrawing::thumbnailSizes_data()
     QTest::newRow("same aspect") << QSize(160, 120) << QSize(80, 60) << QSize(80, 60);
     QTest::newRow("portrait into a square") << QSize(120, 160) << QSize(40, 40) << QSize(30, 40);
     QTest::newRow("larger than the frame") << QSize(160, 120) << QSize(320, 320) << QSize(320, 240);
+    // The coverage is reduced before it is coloured.
+    QTest::newRow("a hundredth of a large frame") << QSize(4000, 3000) << QSize(40, 40) << QSize(40, 30);
     QTest::newRow("invalid size") << QSize(160, 120) << QSize() << QSize();
 }
 

@@ -841,11 +841,19 @@ void TestCompoundStroke::deepTreesHoldFewCanvases()
     QImage target = alpha8(frame, 0);
     const qint64 before = allocatedBytes();
     qint64 peak = before;
-    const CompoundStroke::Progress sample = [&](int, int) {
+    // A render in bands still counts its steps once up to the total.
+    const int strokes = tree->strokeCount();
+    int last = 0;
+    bool steady = true;
+    const CompoundStroke::Progress sample = [&](int done, int total) {
         peak = std::max(peak, allocatedBytes());
+        steady = steady && done >= last && total == strokes;
+        last = done;
         return true;
     };
     QVERIFY(tree->collapse(1, QRect(QPoint(0, 0), frame), sample));
+    QVERIFY(steady);
+    QCOMPARE(last, strokes);
     const qint64 frameBytes = qint64(frame.width()) * frame.height();
     QVERIFY2(peak - before < 8 * frameBytes,
              qPrintable(QStringLiteral("%1 frames held").arg(double(peak - before) / frameBytes)));
