@@ -193,6 +193,8 @@ private Q_SLOTS:
     void renderedInPiecesMatchesWhole_data();
     void renderedInPiecesMatchesWhole();
     void membersHoldNoMask();
+    void farReachingContentCollapsesCoarser_data();
+    void farReachingContentCollapsesCoarser();
     void deepTreesHoldFewCanvases_data();
     void deepTreesHoldFewCanvases();
 
@@ -860,6 +862,35 @@ void TestCompoundStroke::deepTreesHoldFewCanvases()
     QCOMPARE(tree->memberCount(), 1);
     tree->render(target, target.rect(), QTransform(), QPoint(), 1.0);
     QCOMPARE(target, expected);
+}
+
+void TestCompoundStroke::farReachingContentCollapsesCoarser_data()
+{
+    QTest::addColumn<int>("span");
+    QTest::addColumn<int>("scale");
+    // The bitmap must fit a run-length image (256 MiB), or it would not read
+    // back: the grain is lowered until it does, and where even one pixel per
+    // drawing pixel is too much, nothing changes.
+    QTest::newRow("fits at the grain asked for") << 4000 << 2;
+    QTest::newRow("fits one pixel per drawing pixel") << 9000 << 1;
+    QTest::newRow("fits nowhere") << 17000 << 0;
+}
+
+void TestCompoundStroke::farReachingContentCollapsesCoarser()
+{
+    QFETCH(int, span);
+    QFETCH(int, scale);
+    CompoundStroke compound;
+    compound.addStroke(bitmapStroke(QRect(0, 0, 4, 4), 255));
+    compound.addStroke(bitmapStroke(QRect(span - 4, span - 4, 4, 4), 255));
+    QCOMPARE(compound.collapse(2, QRect()), scale > 0);
+    QCOMPARE(compound.memberCount(), scale > 0 ? 1 : 2);
+    if (scale > 0) {
+        const auto *bitmap = dynamic_cast<const BitmapStroke *>(compound.member(0));
+        QVERIFY(bitmap);
+        QCOMPARE(bitmap->rect(), QRect(0, 0, span, span));
+        QCOMPARE(bitmap->image().size(), QSize(span, span) * scale);
+    }
 }
 
 QTEST_MAIN(TestCompoundStroke)

@@ -3,6 +3,7 @@
 #include "render/alphacomposition.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/decodebudget.h"
+#include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 
 #include <QDataStream>
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -703,10 +703,18 @@ bool CompoundStroke::collapse(int scale, QRect limit, const Progress &progress)
         return true;
     }
 
-    const qint64 width = (qint64(rect.right()) - rect.left() + 1) * scale;
-    const qint64 height = (qint64(rect.bottom()) - rect.top() + 1) * scale;
-    if (width > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max())
+    // The bitmap is held to what a run-length image may hold, or it would
+    // not read back: content that reaches far (strokes from a damaged record,
+    // a selection lifted without a frame to cut it to) is collapsed at a
+    // coarser grain, and at one pixel per drawing pixel or not at all.
+    const qint64 rectWidth = qint64(rect.right()) - rect.left() + 1;
+    const qint64 rectHeight = qint64(rect.bottom()) - rect.top() + 1;
+    while (scale > 1 && rectWidth * rectHeight * scale * scale > RleImage::maximumImageBytes)
+        --scale;
+    if (rectWidth * rectHeight * scale * scale > RleImage::maximumImageBytes)
         return false;
+    const qint64 width = rectWidth * scale;
+    const qint64 height = rectHeight * scale;
     QImage image(int(width), int(height), QImage::Format_Alpha8);
     if (image.isNull())
         return false;

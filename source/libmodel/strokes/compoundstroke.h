@@ -111,9 +111,11 @@ public:
 
     // Replaces all content by one bitmap stroke: the compound rendered inside
     // boundingRect() (cut to limit when limit is valid) at scale image pixels
-    // per drawing pixel (held to 1 .. BitmapStroke::maximumResolutionFactor).
-    // Content outside limit is lost. Returns false, with nothing changed,
-    // when progress cancels or the image cannot be made.
+    // per drawing pixel (held to 1 .. BitmapStroke::maximumResolutionFactor,
+    // and lowered until the image fits RleImage::maximumImageBytes). Content
+    // outside limit is lost. Returns false, with nothing changed, when
+    // progress cancels or the image cannot be made (it would not fit even at
+    // one pixel per drawing pixel).
     bool collapse(int scale, QRect limit, const Progress &progress = {});
 
 private:
