@@ -741,6 +741,10 @@ void TestStrokeDrawing::damagedRecords_data()
         paths(s);
         s << qint32(-1);
     }) << int(QDataStream::ReadCorruptData) << true;
+    QTest::newRow("frame a billion rows tall and no column wide") << record([&](QDataStream &s) {
+        s << QSize(0, 1 << 30) << qint64(0);
+        paths(s);
+    }) << int(QDataStream::ReadCorruptData) << true;
     QTest::newRow("frame size at the end of int") << record([&](QDataStream &s) {
         s << QSize(std::numeric_limits<int>::min(), std::numeric_limits<int>::min()) << qint64(0);
         paths(s);

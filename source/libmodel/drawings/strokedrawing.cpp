@@ -33,13 +33,15 @@ bool hasRoomForImage(QSize size)
 }
 
 // Sizes without pixels are ordinary (a drawing whose frame is not known yet,
-// which QSize() stands for); a frame that could never be held in memory, and
-// any other negative size, can only come from damage.
+// which QSize() stands for); a frame that could never be held in memory, a
+// side longer than any drawing reaches, and any other negative size can only
+// come from damage.
 bool isAbsurdFrame(QSize size)
 {
     if (size == QSize())
         return false;
-    if (size.width() < 0 || size.height() < 0)
+    if (size.width() < 0 || size.height() < 0 || size.width() > Stroke::maximumCoordinate
+        || size.height() > Stroke::maximumCoordinate)
         return true;
     return size.width() > 0 && size.height() > 0 && !hasRoomForImage(size);
 }
