@@ -60,9 +60,10 @@ run() {
         -max_total_time="$seconds" -rss_limit_mb=3072 -timeout=25 \
         -artifact_prefix="$findings/" -print_final_stats=1 \
         > "$build/findings/$name.log" 2>&1 || true
-    local found
-    found=$(find "$findings" -type f | wc -l)
-    echo "fuzz_$name: done, $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$build/findings/$name.log" | grep -o '[0-9]*$' || echo 0) runs, $found findings (log: $build/findings/$name.log)"
+    local found slow
+    found=$(find "$findings" -type f ! -name 'slow-unit-*' | wc -l)
+    slow=$(find "$findings" -type f -name 'slow-unit-*' | wc -l)
+    echo "fuzz_$name: done, $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$build/findings/$name.log" | grep -o '[0-9]*$' || echo 0) runs, $found findings, $slow slow inputs (log: $build/findings/$name.log)"
 }
 
 for name in "${targets[@]}"; do
@@ -73,12 +74,19 @@ for name in "${targets[@]}"; do
 done
 wait
 
+# Crashes, sanitizer reports, broken promises, memory beyond the limit and
+# hangs are faults; inputs that only took longer than ten seconds are listed
+# to look at.
 status=0
 for name in "${targets[@]}"; do
-    if [ -n "$(find "$build/findings/$name" -type f)" ]; then
+    if [ -n "$(find "$build/findings/$name" -type f ! -name 'slow-unit-*')" ]; then
         echo "Findings for fuzz_$name:"
-        find "$build/findings/$name" -type f
+        find "$build/findings/$name" -type f ! -name 'slow-unit-*'
         status=1
+    fi
+    if [ -n "$(find "$build/findings/$name" -type f -name 'slow-unit-*')" ]; then
+        echo "Slow inputs for fuzz_$name:"
+        find "$build/findings/$name" -type f -name 'slow-unit-*'
     fi
 done
 exit $status
