@@ -27,6 +27,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -193,6 +195,14 @@ inline QString scratchParent()
 {
     const QFileInfo shm(QStringLiteral("/dev/shm"));
     return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+}
+
+// Bytes of heap in use now, for benchmarks that report what an operation
+// holds at its peak: sample it while the operation runs.
+inline qint64 heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
 }
 
 // Taken by value: the partial sort reorders the values.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Kelvane need.
 # Only missing packages are installed; the package lists are refreshed only then.
+# With --fuzz also clang and its libFuzzer runtime, for scripts/fuzz.sh.
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,9 @@ packages=(
   ffmpeg  # the movie benchmarks compare against its command-line program
   xvfb xauth libgl1-mesa-dri libgl-dev libegl-dev fonts-dejavu-core
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
