@@ -26,3 +26,6 @@ kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LI
 kl_add_test(tst_xsheet SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheet.cpp ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h
     LIBS ui PkgConfig::FFMPEG WIDGETS)
 set_tests_properties(tst_xsheet PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_xsheetannotations SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheetannotations.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h LIBS ui WIDGETS)
+set_tests_properties(tst_xsheetannotations PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
