@@ -159,6 +159,10 @@ XSheet::XSheet(QWidget *parent)
 
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
+    // Painting covers every pixel it is asked for; a background filled first
+    // would only be painted over.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
 
     // The application style draws the header, the footer's empty area and
     // the scroll bars of the sheet in its own way; these properties are what
@@ -843,7 +847,7 @@ void XSheet::updateCursor(QPoint point, bool force)
         break;
     }
     case SheetCursor::Scribble: {
-        const auto apply = [this, tools] {
+        const auto apply = [this] {
             const bool eraser = XSheetPrivate::annotationToolType() == Model::Tool::Type::Eraser;
             viewport()->setCursor(
                 Model::sharedCursor(eraser ? Model::SharedCursor::ScribbleEraser : Model::SharedCursor::ScribblePen));

@@ -74,6 +74,20 @@ QColor withAlpha(QColor color, float alpha)
     return color;
 }
 
+// Fills cell where picture, which lies centred in it, leaves it bare.
+void fillAround(QPainter &painter, const QRect &cell, const QRect &picture, const QColor &color)
+{
+    if (picture.left() > cell.left()) {
+        painter.fillRect(QRect(QPoint(cell.left(), cell.top()), QPoint(picture.left() - 1, cell.bottom())), color);
+        painter.fillRect(QRect(QPoint(picture.right() + 1, cell.top()), QPoint(cell.right(), cell.bottom())), color);
+    }
+    if (picture.top() > cell.top()) {
+        painter.fillRect(QRect(QPoint(picture.left(), cell.top()), QPoint(picture.right(), picture.top() - 1)), color);
+        painter.fillRect(QRect(QPoint(picture.left(), picture.bottom() + 1), QPoint(picture.right(), cell.bottom())),
+                         color);
+    }
+}
+
 void fillWithGradient(QPainter &painter, const QRect &rect, QLinearGradient gradient)
 {
     gradient.setStart(rect.topLeft());
@@ -88,11 +102,14 @@ void XSheet::paintEvent(QPaintEvent *event)
     Model::FrameRangeModel *model = d->m_model;
     const XSheetHeader *header = d->m_header;
     const int columnCount = header->count();
-    if (!model || columnCount == 0)
-        return;
-
     QPainter painter(viewport());
     const QRegion region = event->region();
+    if (!model || columnCount == 0) {
+        for (const QRect &rect : region)
+            painter.fillRect(rect, palette().brush(QPalette::Window));
+        return;
+    }
+
     const double dpr = viewport()->devicePixelRatioF();
     const int rh = d->m_rowHeight;
     const int h = rh - d->m_cellTopInset;
@@ -213,6 +230,7 @@ void XSheet::paintEvent(QPaintEvent *event)
                 fillWithGradient(painter, QRect(c.x, d->m_topMargin - voff - rh, c.w, h), d->m_cellGradientDown);
             }
 
+            const QSize pictureSize = model->frameSize().scaled(QSize(c.w, h), Qt::KeepAspectRatio);
             const int w5 = c.w / 5;
             const QPolygon cloneEnd({QPoint(w5, -d->m_cellTopInset), QPoint(c.w - w5, -d->m_cellTopInset),
                                      QPoint(c.w - w5, h - 8), QPoint(c.w / 2, h - 3), QPoint(w5, h - 8)});
@@ -225,17 +243,18 @@ void XSheet::paintEvent(QPaintEvent *event)
                 const Row &row = rowInfo(r);
                 const int top = rowTop(r);
                 if (row.flagged) {
-                    painter.save();
                     painter.setOpacity(0.25);
                     painter.fillRect(QRect(c.x - d->m_cellLeftInset, top, c.w + d->m_cellWidthInset, rh + d->m_cellTopInset),
                                      palette().brush(QPalette::Highlight));
-                    painter.restore();
                 }
                 const QModelIndex index = model->index(r, c.logical);
                 if (!index.isValid())
                     continue;
 
-                painter.save();
+                // Each step below sets what it changes of the painter and
+                // puts back the composition mode and antialiasing; saving
+                // and restoring the whole state per cell costs more than
+                // painting most cells.
                 const QRect cell(c.x, top + d->m_cellTopInset, c.w, h);
                 const bool clone = index.data(Role::CloneRole).toBool();
                 const bool afterLast = index.data(Role::FrameAfterLastRole).toBool();
@@ -244,21 +263,19 @@ void XSheet::paintEvent(QPaintEvent *event)
                     fill = d->m_highlightColor;
                 else if (clone)
                     fill = d->m_highlightColorStrong;
-                const QColor fillAround = withAlpha(fill, 0.9f);
+                const QColor around = withAlpha(fill, 0.9f);
                 if (index == target) {
                     targetRect = cell;
                     targetIsClone = clone;
                     targetIsAfterLast = afterLast;
                 }
-                if (index == target || related.contains(index))
-                    painter.setOpacity(1.0);
+                painter.setOpacity(index == target || related.contains(index) ? 1.0 : opacity);
 
                 if (c.visual) {
                     if (!afterLast) {
-                        QRect picture(QPoint(), model->frameSize().scaled(cell.size(), Qt::KeepAspectRatio));
+                        QRect picture(QPoint(), pictureSize);
                         picture.moveCenter(cell.center());
-                        for (const QRect &around : QRegion(cell).subtracted(picture))
-                            painter.fillRect(around, fillAround);
+                        fillAround(painter, cell, picture, around);
                         painter.fillRect(picture, fill);
                         const QImage thumbnail = model->thumbnail(index, devicePixels(cell.size(), dpr));
                         if (!thumbnail.isNull()) {
@@ -357,7 +374,6 @@ void XSheet::paintEvent(QPaintEvent *event)
                     if (clone)
                         painter.fillRect(QRect(c.x + w5, cell.y() - 1, c.w - 2 * w5, 1), QColor(72, 82, 92));
                 }
-                painter.restore();
             }
         }
 
