@@ -819,20 +819,16 @@ void XSheet::updateCursor(QPoint point, bool force)
     Model::ToolManager *tools = Model::ToolManager::instance();
     switch (kind) {
     case SheetCursor::Arrow:
-        viewport()->setCursor(Model::sharedCursor(Model::SharedCursor::Arrow));
-        break;
     case SheetCursor::SlideMode:
-        viewport()->setCursor(Model::sharedCursor(Model::SharedCursor::SlideMode));
-        break;
     case SheetCursor::AddClonesMode:
-        viewport()->setCursor(Model::sharedCursor(Model::SharedCursor::AddClonesMode));
-        break;
     case SheetCursor::DragUpDown:
-        viewport()->setCursor(Model::sharedCursor(Model::SharedCursor::DragUpDown));
+    case SheetCursor::Lock: {
+        static const Model::SharedCursor fixed[] = {Model::SharedCursor::Arrow, Model::SharedCursor::SlideMode,
+                                                    Model::SharedCursor::AddClonesMode,
+                                                    Model::SharedCursor::DragUpDown, Model::SharedCursor::Lock};
+        viewport()->setCursor(Model::sharedCursor(fixed[int(kind)]));
         break;
-    case SheetCursor::Lock:
-        viewport()->setCursor(Model::sharedCursor(Model::SharedCursor::Lock));
-        break;
+    }
     case SheetCursor::AnnotationToolPreview: {
         // The stroke is drawn into an image annotationRowHeight pixels a row
         // tall, so one image pixel covers rowHeight / annotationRowHeight

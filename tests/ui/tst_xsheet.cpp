@@ -11,6 +11,8 @@
 #include "tools/drawingtool.h"
 #include "tools/toolmanager.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -68,6 +70,8 @@ private Q_SLOTS:
     void clicks_data();
     void clicks();
     void eraserEndSelectsARange();
+    void contextMenus_data();
+    void contextMenus();
     void synthesizedPressesAfterThePenAreDropped_data();
     void synthesizedPressesAfterThePenAreDropped();
 
@@ -176,6 +180,12 @@ void TestXSheet::beyondButtonsAddARow()
 
     sheet.view.showBeyondButtons(true);
     QCOMPARE(sheet.view.verticalScrollBar()->maximum(), maximum + rowHeight);
+
+    // The scroll bar runs between header and footer.
+    const QScrollBar *bar = sheet.view.verticalScrollBar();
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->y(), sheet.view.findChild<UI::XSheetHeader *>()->height());
+    QCOMPARE(bar->y() + bar->height(), sheet.view.findChild<UI::XSheetFooter *>()->y());
 }
 
 void TestXSheet::centringFollowsTheSetting()
@@ -268,6 +278,42 @@ void TestXSheet::eraserEndSelectsARange()
     QCOMPARE(sheet.active(), QStringLiteral("4.1"));
     // The pen's tip over a stroke column is left to the system.
     QVERIFY(!sendTablet(viewport, QEvent::TabletPress, sheet.centre(1, 0), 0));
+}
+
+void TestXSheet::contextMenus_data()
+{
+    QTest::addColumn<QPoint>("at"); // (frame, layer)
+    QTest::addColumn<int>("thumbnailFrame"); // 0: a layer was clicked
+    QTest::addColumn<int>("layer");
+    QTest::newRow("a drawing") << QPoint(3, 0) << 3 << 0;
+    QTest::newRow("the row after the last cell") << QPoint(5, 1) << 0 << 1;
+    QTest::newRow("below a layer's cells") << QPoint(6, 1) << 0 << 1;
+    QTest::newRow("the notes column") << QPoint(2, 2) << 0 << -1;
+}
+
+void TestXSheet::contextMenus()
+{
+    QFETCH(QPoint, at);
+    QFETCH(int, thumbnailFrame);
+    QFETCH(int, layer);
+    Sheet sheet({QStringLiteral("A.BC."), QStringLiteral("DE.F"), QStringLiteral("notes")});
+    QSignalSpy thumbnails(&sheet.view, &UI::XSheet::rightClickedThumbnail);
+    QSignalSpy layers(&sheet.view, &UI::XSheet::rightClickedLayer);
+    const QPoint point = sheet.centre(at.x(), at.y()).toPoint();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, point, sheet.viewport()->mapToGlobal(point));
+    QApplication::sendEvent(sheet.viewport(), &event);
+    QVERIFY(event.isAccepted());
+    if (thumbnailFrame > 0) {
+        QCOMPARE(thumbnails.count(), 1);
+        QCOMPARE(thumbnails.at(0).at(0).value<QModelIndex>(), sheet.cell(thumbnailFrame, layer));
+        QCOMPARE(sheet.active(), QStringLiteral("%1.%2").arg(thumbnailFrame).arg(layer));
+        QCOMPARE(layers.count(), 0);
+    } else {
+        QCOMPARE(layers.count(), 1);
+        QCOMPARE(layers.at(0).at(0).toInt(), layer);
+        QCOMPARE(thumbnails.count(), 0);
+        QCOMPARE(sheet.active(), QStringLiteral("1.0"));
+    }
 }
 
 void TestXSheet::synthesizedPressesAfterThePenAreDropped_data()
