@@ -101,6 +101,13 @@ void XSheetPrivate::updateMetrics(double s)
     m_cellGradientUp.setColorAt(1, c10);
 }
 
+QPen XSheetPrivate::dashedPen() const
+{
+    QPen pen(m_lineColor, 1, Qt::CustomDashLine, Qt::FlatCap, Qt::RoundJoin);
+    pen.setDashPattern(m_dashPattern);
+    return pen;
+}
+
 Model::Tool::Type XSheetPrivate::annotationToolType()
 {
     const bool eraser = Model::ToolManager::instance()->lastDrawingToolType() == Model::Tool::Type::Eraser;
@@ -238,6 +245,7 @@ XSheet::~XSheet()
     QObject::disconnect(d->m_toolCursorConnection);
     d->m_header->disconnect(this);
     d->m_footer->disconnect(this);
+    horizontalScrollBar()->disconnect(this);
     verticalScrollBar()->removeEventFilter(this);
     if (model())
         model()->disconnect(this);

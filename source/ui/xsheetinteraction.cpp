@@ -64,13 +64,6 @@ int nextBeyondLast(int mode)
 
 } // namespace
 
-QPen XSheetPrivate::dashedPen() const
-{
-    QPen pen(m_lineColor, 1, Qt::CustomDashLine, Qt::FlatCap, Qt::RoundJoin);
-    pen.setDashPattern(m_dashPattern);
-    return pen;
-}
-
 QImage XSheetPrivate::noteWithStroke(const QImage &note, int row, const Model::SingleStroke &stroke) const
 {
     const QImage &mask = stroke.image();
