@@ -21,6 +21,14 @@ set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offsc
 kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LIBS ui WIDGETS)
+# The exposure sheet: geometry, clicks, drags and painting off screen; the
+# annotation strokes need OpenGL and run on the X server.
+kl_add_test(tst_xsheet SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheet.cpp ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h
+    LIBS ui PkgConfig::FFMPEG WIDGETS)
+set_tests_properties(tst_xsheet PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_xsheetannotations SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheetannotations.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h LIBS ui WIDGETS)
+set_tests_properties(tst_xsheetannotations PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # The paper. Its strokes are rasterised through OpenGL, reachable only on the
 # X server; the view and its handles need none and run off screen.
 set(KL_PAPER_TEST_HELPERS ${CMAKE_CURRENT_LIST_DIR}/papertesthelpers.h
