@@ -29,3 +29,16 @@ set_tests_properties(tst_xsheet PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen
 kl_add_test(tst_xsheetannotations SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheetannotations.cpp
     ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h LIBS ui WIDGETS)
 set_tests_properties(tst_xsheetannotations PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The paper. Its strokes are rasterised through OpenGL, reachable only on the
+# X server; the view and its handles need none and run off screen.
+set(KL_PAPER_TEST_HELPERS ${CMAKE_CURRENT_LIST_DIR}/papertesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/../commands/commandtesthelpers.h)
+kl_add_test(tst_paperinput SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperinput.cpp ${KL_PAPER_TEST_HELPERS}
+    LIBS ui WIDGETS)
+set_tests_properties(tst_paperinput PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+kl_add_test(tst_paperview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperview.cpp ${KL_PAPER_TEST_HELPERS}
+    LIBS ui WIDGETS)
+set_tests_properties(tst_paperview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_paperselection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperselection.cpp ${KL_PAPER_TEST_HELPERS}
+    LIBS ui WIDGETS)
+set_tests_properties(tst_paperselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
