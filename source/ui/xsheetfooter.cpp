@@ -2,6 +2,9 @@
 
 #include "settings/settings.h"
 
+#include <QColor>
+#include <QPainter>
+
 namespace UI {
 
 class XSheetFooterPrivate
@@ -37,6 +40,11 @@ void XSheetFooter::updateUISize()
     setFixedHeight(d->m_stripHeight + d->m_bandHeight);
     update();
     updateGeometry();
+}
+
+void XSheetFooter::paintEmptyArea(QPainter *painter, const QRect &rect) const
+{
+    painter->fillRect(rect, QColor(100, 96, 92));
 }
 
 } // namespace UI

@@ -2,8 +2,11 @@
 
 #include <QHeaderView>
 #include <QPoint>
+#include <QRect>
 
 #include <memory>
+
+class QPainter;
 
 namespace UI {
 
@@ -24,6 +27,9 @@ public:
     // Follows a change of the UI scale: the strip and band heights and with
     // them the footer's fixed height.
     void updateUISize();
+    // The part right of the last section, for the application style, which
+    // draws a header's empty area.
+    void paintEmptyArea(QPainter *painter, const QRect &rect) const;
 
 Q_SIGNALS:
     void opacityClicked(int logicalIndex);
