@@ -21,7 +21,7 @@
 #include <QShortcut>
 #include <QUndoGroup>
 
-#include <initializer_list>
+#include <QList>
 
 namespace {
 
@@ -35,7 +35,7 @@ QAction *action(A key)
     return Model::ActionManager::instance()->action(key);
 }
 
-void addEntries(QMenu *menu, std::initializer_list<A> keys)
+void addEntries(QMenu *menu, const QList<A> &keys)
 {
     for (const A key : keys) {
         if (key == Separator)
@@ -43,6 +43,40 @@ void addEntries(QMenu *menu, std::initializer_list<A> keys)
         else
             menu->addAction(action(key));
     }
+}
+
+// The cell edits, in the Edit menu and the cells' context menu alike.
+const QList<A> &cellEntries()
+{
+    static const QList<A> entries{A::AddCloneDrawing,
+                                  A::AddBlankDrawing,
+                                  A::InsertBlankDrawing,
+                                  Separator,
+                                  A::TurnCloneIntoOriginal,
+                                  A::DuplicateDrawing,
+                                  Separator,
+                                  A::CutDrawing,
+                                  A::CopyDrawing,
+                                  A::PasteDrawing,
+                                  Separator,
+                                  A::ClearDrawingMakingBlank,
+                                  A::LoseDrawingMakingHold,
+                                  Separator,
+                                  A::DiscardDrawing,
+                                  A::BackDeleteDrawing,
+                                  Separator,
+                                  A::SelectAllDrawings,
+                                  Separator,
+                                  A::CycleSelectedDrawingsOnce};
+    return entries;
+}
+
+const QList<A> &thumbnailSizeEntries()
+{
+    static const QList<A> entries{A::ThumbnailSizeTiny,  A::ThumbnailSizeSmall,   A::ThumbnailSizeMedium,
+                                  A::ThumbnailSizeLarge, Separator,               A::ThumbnailSizeSmaller,
+                                  A::ThumbnailSizeLarger};
+    return entries;
 }
 
 Model::Scene *currentScene()
@@ -96,29 +130,8 @@ void MainWindow::createMenus()
     updateRecentFilesMenu();
 
     QMenu *edit = bar->addMenu(tr("Edit"));
-    addEntries(edit, {A::Undo,
-                      A::Redo,
-                      Separator,
-                      A::AddCloneDrawing,
-                      A::AddBlankDrawing,
-                      A::InsertBlankDrawing,
-                      Separator,
-                      A::TurnCloneIntoOriginal,
-                      A::DuplicateDrawing,
-                      Separator,
-                      A::CutDrawing,
-                      A::CopyDrawing,
-                      A::PasteDrawing,
-                      Separator,
-                      A::ClearDrawingMakingBlank,
-                      A::LoseDrawingMakingHold,
-                      Separator,
-                      A::DiscardDrawing,
-                      A::BackDeleteDrawing,
-                      Separator,
-                      A::SelectAllDrawings,
-                      Separator,
-                      A::CycleSelectedDrawingsOnce});
+    addEntries(edit, {A::Undo, A::Redo, Separator});
+    addEntries(edit, cellEntries());
 
     QMenu *draw = bar->addMenu(tr("Draw"));
     addEntries(draw, {A::Draw, A::Erase, A::DrawEraseToggle, Separator});
@@ -152,7 +165,7 @@ void MainWindow::createMenus()
     UI::Paper *paper = ui->scrollAreaWidgetContents;
     QMenu *zoomView = lightTable->addMenu(tr("Zoom View"));
     addEntries(zoomView, {A::ZoomIn, A::ZoomOut, Separator, A::ViewToX1});
-    const auto addZoomEntry = [this, zoomView, paper](const QString &text, const QString &shortcut, double level) {
+    const auto addZoomEntry = [zoomView, paper](const QString &text, const QString &shortcut, double level) {
         QAction *entry = zoomView->addAction(text);
         entry->setShortcut(QKeySequence(shortcut));
         connect(entry, &QAction::triggered, paper, [paper, level] { paper->setZoomLevel(level); });
@@ -168,7 +181,7 @@ void MainWindow::createMenus()
     addZoomEntry(tr("X1/16 (6.25%)"), tr("Ctrl+9"), 0.0625);
 
     QMenu *rotateView = lightTable->addMenu(tr("Rotate View"));
-    const auto addRotateEntry = [this, rotateView, paper](const QString &text, const QString &shortcut,
+    const auto addRotateEntry = [rotateView, paper](const QString &text, const QString &shortcut,
                                                           auto turn) {
         QAction *entry = rotateView->addAction(text);
         entry->setShortcut(QKeySequence(shortcut));
@@ -216,9 +229,7 @@ void MainWindow::createMenus()
                {A::ShowNothingBeyond, A::FreezeLastDrawingBeyond, A::CycleDrawingsBeyond, Separator,
                 A::ShowBeyondButtons});
     addEntries(xSheet, {Separator, A::MergeLayerDown, Separator, A::UnlinkAllLayers, A::LinkAllLayers, Separator});
-    addEntries(xSheet->addMenu(tr("Thumbnail Size")),
-               {A::ThumbnailSizeTiny, A::ThumbnailSizeSmall, A::ThumbnailSizeMedium, A::ThumbnailSizeLarge, Separator,
-                A::ThumbnailSizeSmaller, A::ThumbnailSizeLarger});
+    addEntries(xSheet->addMenu(tr("Thumbnail Size")), thumbnailSizeEntries());
 
     addEntries(bar->addMenu(tr("Pick Up")), {A::Lasso, A::Cutter, A::PickUpAllOfThisDrawing, Separator,
                                              A::StampFloatingSelection, Separator, A::DropFloatingSelection,
@@ -253,9 +264,7 @@ QMenu *MainWindow::createXSheetContextMenu()
     });
 
     menu->addSeparator();
-    addEntries(menu->addMenu(tr("Thumbnail Size", "context sub menu")),
-               {A::ThumbnailSizeTiny, A::ThumbnailSizeSmall, A::ThumbnailSizeMedium, A::ThumbnailSizeLarge, Separator,
-                A::ThumbnailSizeSmaller, A::ThumbnailSizeLarger});
+    addEntries(menu->addMenu(tr("Thumbnail Size", "context sub menu")), thumbnailSizeEntries());
     addEntries(menu, {Separator, A::ImportReferenceLayer, Separator, A::ImportAudio, A::MuteAudio, A::DiscardAudio});
     return menu;
 }
@@ -265,27 +274,8 @@ QMenu *MainWindow::createCellContextMenu(const QModelIndex &cell, QMenu *menu)
     Q_UNUSED(cell);
     if (!menu)
         menu = new QMenu(this);
-    addEntries(menu, {A::AddCloneDrawing,
-                      A::AddBlankDrawing,
-                      A::InsertBlankDrawing,
-                      Separator,
-                      A::TurnCloneIntoOriginal,
-                      A::DuplicateDrawing,
-                      Separator,
-                      A::CutDrawing,
-                      A::CopyDrawing,
-                      A::PasteDrawing,
-                      Separator,
-                      A::ClearDrawingMakingBlank,
-                      A::LoseDrawingMakingHold,
-                      Separator,
-                      A::DiscardDrawing,
-                      A::BackDeleteDrawing,
-                      Separator,
-                      A::SelectAllDrawings,
-                      Separator,
-                      A::CycleSelectedDrawingsOnce,
-                      Separator});
+    addEntries(menu, cellEntries());
+    menu->addSeparator();
     createLayerContextMenu(-1, false, menu->addMenu(tr("Layer", "Context sub menu")));
     menu->addSeparator();
     menu->addMenu(d->m_xSheetContextMenu);

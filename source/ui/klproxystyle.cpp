@@ -26,6 +26,25 @@ bool hasProperty(const QWidget *widget, const char *name)
     return widget && widget->property(name).toBool();
 }
 
+enum class ScrollBarLook {
+    Platform,
+    XSheet,
+    ActionsList,
+};
+
+// Which of the program's scroll bars a complex control is, if any.
+ScrollBarLook scrollBarLook(QStyle::ComplexControl control, const QStyleOptionComplex *option,
+                            const QWidget *widget)
+{
+    if (control != QStyle::CC_ScrollBar || !qstyleoption_cast<const QStyleOptionSlider *>(option))
+        return ScrollBarLook::Platform;
+    if (hasProperty(widget, XSheetScrollBarProperty))
+        return ScrollBarLook::XSheet;
+    if (hasProperty(widget, ActionsListScrollBarProperty))
+        return ScrollBarLook::ActionsList;
+    return ScrollBarLook::Platform;
+}
+
 // Width 2 from a solid brush: square caps and bevel joins, Qt's defaults.
 QPen widePen(const QColor &color)
 {
@@ -178,14 +197,14 @@ void KLProxyStyle::drawControl(ControlElement element, const QStyleOption *optio
 void KLProxyStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
                                       const QWidget *widget) const
 {
-    const auto *slider = qstyleoption_cast<const QStyleOptionSlider *>(option);
-    const bool xsheet = hasProperty(widget, XSheetScrollBarProperty);
-    const bool actionsList = hasProperty(widget, ActionsListScrollBarProperty);
-    if (control != CC_ScrollBar || !slider || !(xsheet || actionsList)) {
+    const ScrollBarLook look = scrollBarLook(control, option, widget);
+    if (look == ScrollBarLook::Platform) {
         QProxyStyle::drawComplexControl(control, option, painter, widget);
         return;
     }
 
+    const auto *slider = qstyleoption_cast<const QStyleOptionSlider *>(option);
+    const bool xsheet = look == ScrollBarLook::XSheet;
     const QRect &rect = option->rect;
     painter->save();
     QColor handleColor(43, 41, 39, 128);
@@ -220,12 +239,12 @@ void KLProxyStyle::drawComplexControl(ComplexControl control, const QStyleOption
 QRect KLProxyStyle::subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl subControl,
                                    const QWidget *widget) const
 {
-    const auto *slider = qstyleoption_cast<const QStyleOptionSlider *>(option);
-    const bool xsheet = hasProperty(widget, XSheetScrollBarProperty);
-    const bool actionsList = hasProperty(widget, ActionsListScrollBarProperty);
-    if (control != CC_ScrollBar || !slider || !(xsheet || actionsList))
+    const ScrollBarLook look = scrollBarLook(control, option, widget);
+    if (look == ScrollBarLook::Platform)
         return QProxyStyle::subControlRect(control, option, subControl, widget);
 
+    const auto *slider = qstyleoption_cast<const QStyleOptionSlider *>(option);
+    const bool xsheet = look == ScrollBarLook::XSheet;
     const QRect &rect = option->rect;
     const bool horizontal = slider->orientation == Qt::Horizontal;
     const int length = horizontal ? rect.width() : rect.height();
