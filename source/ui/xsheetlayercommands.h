@@ -1,7 +1,8 @@
 #pragma once
 
-// The layer and sound commands that the exposure sheet pushes: MoveLayer,
-// SetLayerBeyondLast and SetAudioOffset. They belong to the commands
+// The layer and sound commands that the exposure sheet and its header and
+// gizmos push: MoveLayer, SetLayerBeyondLast, SetAudioOffset,
+// SetLayerVisible, SetLayerLinked and ChangeLayerColor. They belong to the commands
 // library; a tree whose commands library does not have them yet gets the
 // plain equivalents below, which make the same scene calls and show the
 // same history texts, so that the sheet builds and behaves the same. Delete
@@ -19,6 +20,10 @@
 
 #include "scene/scene.h"
 
+#include "scene/scenemodel.h"
+
+#include <QAbstractItemModel>
+#include <QColor>
 #include <QPointer>
 #include <QUndoCommand>
 
@@ -114,6 +119,91 @@ private:
     QPointer<Model::Scene> m_scene;
     double m_old = 0.0;
     double m_new;
+};
+
+// Visibility and linking are flags of the table model's horizontal header.
+class SetLayerHeaderFlag : public QUndoCommand
+{
+public:
+    SetLayerHeaderFlag(QAbstractItemModel *model, int column, bool value, int role, QUndoCommand *parent)
+        : QUndoCommand(parent)
+        , m_model(model)
+        , m_column(column)
+        , m_value(value)
+        , m_role(role)
+    {
+        setObsolete(!model || model->headerData(column, Qt::Horizontal, role).toBool() == value);
+    }
+    void redo() override { write(m_value); }
+    void undo() override { write(!m_value); }
+
+private:
+    void write(bool value)
+    {
+        if (m_model && !isObsolete())
+            m_model->setHeaderData(m_column, Qt::Horizontal, value, m_role);
+    }
+
+    QPointer<QAbstractItemModel> m_model;
+    int m_column;
+    bool m_value;
+    int m_role;
+};
+
+class SetLayerVisible : public SetLayerHeaderFlag
+{
+public:
+    SetLayerVisible(QAbstractItemModel *model, int column, bool visible, QUndoCommand *parent = nullptr)
+        : SetLayerHeaderFlag(model, column, visible, Model::SceneModel::VisibleRole, parent)
+    {
+        setText(visible ? historyText("Set Layer Visible", "Commands::SetLayerVisible")
+                        : historyText("Set Layer Invisible", "Commands::SetLayerVisible"));
+    }
+};
+
+class SetLayerLinked : public SetLayerHeaderFlag
+{
+public:
+    SetLayerLinked(QAbstractItemModel *model, int column, bool linked, QUndoCommand *parent = nullptr)
+        : SetLayerHeaderFlag(model, column, linked, Model::SceneModel::LinkedRole, parent)
+    {
+        setText(linked ? historyText("Link Layer", "Commands::SetLayerLinked")
+                       : historyText("Unlink Layer", "Commands::SetLayerLinked"));
+    }
+};
+
+class ChangeLayerColor : public QUndoCommand
+{
+public:
+    ChangeLayerColor(Model::Scene *scene, int layer, const QColor &color, QUndoCommand *parent = nullptr)
+        : QUndoCommand(historyText("Change Layer Color", "Commands::ChangeLayerColor"), parent)
+        , m_scene(scene)
+        , m_layer(layer)
+        , m_new(color)
+    {
+        if (scene)
+            m_old = scene->layerColor(layer);
+        else
+            setObsolete(true);
+    }
+    void redo() override
+    {
+        if (!m_scene || isObsolete())
+            return;
+        if (m_old == m_new || !m_scene->setLayerColor(m_layer, m_new))
+            setObsolete(true);
+    }
+    void undo() override
+    {
+        if (m_scene && !isObsolete())
+            m_scene->setLayerColor(m_layer, m_old);
+    }
+
+private:
+    QPointer<Model::Scene> m_scene;
+    int m_layer;
+    QColor m_new;
+    QColor m_old;
 };
 
 } // namespace Commands
