@@ -134,6 +134,7 @@ private Q_SLOTS:
     void toolTipsFollowTheState();
     void disabledGizmoShowsItsValueGreyed();
     void heightsAreClamped();
+    void shadowFollowsTheScale();
     void annotationPenChoices();
     void colorChoices_data();
     void colorChoices();
@@ -270,6 +271,23 @@ void TestGizmos::heightsAreClamped()
     QCOMPARE(gizmo.gizmoHeight(), 160);
     gizmo.setGizmoHeight(0);
     QCOMPARE(gizmo.gizmoHeight(), 21);
+}
+
+void TestGizmos::shadowFollowsTheScale()
+{
+    UI::AudioGizmo audio;
+    UI::ColorGizmo color;
+    Model::Settings::instance()->setUIScalePercent(150);
+    for (UI::Gizmo *gizmo : {static_cast<UI::Gizmo *>(&audio), static_cast<UI::Gizmo *>(&color)}) {
+        gizmo->updateUISize();
+        open(gizmo);
+        // The shadow, 63 px wide at this scale, stands centred on the open
+        // gizmo and reaches 13 px below it, whatever the kind of gizmo.
+        const QRectF shadow = gizmo->graphicsEffect()->boundingRect();
+        QCOMPARE(shadow, QRectF(-13.5, 0, 63, gizmo->height() + 13));
+    }
+    QCOMPARE(color.height(), 160);
+    QCOMPARE(audio.height(), 77);
 }
 
 void TestGizmos::annotationPenChoices()
