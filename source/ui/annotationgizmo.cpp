@@ -46,18 +46,12 @@ void AnnotationGizmo::paintSectionIcon(QPainter *painter, const QRectF &rect, in
 
 QString AnnotationGizmo::sectionText(int row) const
 {
-    switch (row) {
-    case CurrentSection:
-        return tr("Current pen");
-    case Section1:
-        return tr("Use Annotations Pen");
-    case Section2:
-        return tr("Use Drawing Tool for annotations");
-    case NoSection:
-        return tr("Choose pen to use for annotations");
-    default:
-        return QString();
-    }
+    // The value, the two choices and the gizmo's own title.
+    static const char *const texts[] = {QT_TR_NOOP("Current pen"), QT_TR_NOOP("Use Annotations Pen"),
+                                        QT_TR_NOOP("Use Drawing Tool for annotations"),
+                                        QT_TR_NOOP("Choose pen to use for annotations")};
+    const char *text = twoChoiceText(row, texts);
+    return text ? tr(text) : QString();
 }
 
 } // namespace UI

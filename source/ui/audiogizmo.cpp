@@ -44,18 +44,12 @@ void AudioGizmo::paintSectionIcon(QPainter *painter, const QRectF &rect, int row
 
 QString AudioGizmo::sectionText(int row) const
 {
-    switch (row) {
-    case CurrentSection:
-        return tr("Current Setting");
-    case Section1:
-        return tr("Offset Audio by dragging");
-    case Section2:
-        return tr("Lock Audio in place");
-    case NoSection:
-        return tr("Choose whether to lock audio offset");
-    default:
-        return QString();
-    }
+    // The value, the two choices and the gizmo's own title.
+    static const char *const texts[] = {QT_TR_NOOP("Current Setting"), QT_TR_NOOP("Offset Audio by dragging"),
+                                        QT_TR_NOOP("Lock Audio in place"),
+                                        QT_TR_NOOP("Choose whether to lock audio offset")};
+    const char *text = twoChoiceText(row, texts);
+    return text ? tr(text) : QString();
 }
 
 } // namespace UI

@@ -414,4 +414,11 @@ void Gizmo::paintTwoChoiceIcon(QPainter *painter, const QRectF &rect, int row, Q
         paintFitted(second, painter, rect);
 }
 
+const char *Gizmo::twoChoiceText(int row, const char *const (&texts)[4])
+{
+    if (row >= CurrentSection && row <= Section2)
+        return texts[row];
+    return row == NoSection ? texts[3] : nullptr;
+}
+
 } // namespace UI

@@ -112,6 +112,9 @@ protected:
     // the second and row 0 whichever is chosen.
     static void paintTwoChoiceIcon(QPainter *painter, const QRectF &rect, int row, QSvgRenderer &first,
                                    QSvgRenderer &second, bool secondChosen);
+    // Of the texts of such a gizmo (the value's, the first and second
+    // choice's, its title) the one of a row; null for rows without one.
+    static const char *twoChoiceText(int row, const char *const (&texts)[4]);
 
 private:
     std::unique_ptr<GizmoPrivate> d;
