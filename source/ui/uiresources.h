@@ -3,9 +3,10 @@
 namespace UI {
 
 // Registers the art of the tool bar, speed dials, controls bar and tool
-// pockets. The trees are linked into every program that uses these widgets
-// and normally register themselves; the widgets ask for them anyway, so that
-// they never depend on the linker keeping the registration. Cheap to repeat.
+// pockets, and of the exposure sheet's pop-ups. The trees are linked into
+// every program that uses these widgets and normally register themselves;
+// the widgets ask for them anyway, so that they never depend on the linker
+// keeping the registration. Cheap to repeat.
 void registerUiResources();
 
 } // namespace UI
