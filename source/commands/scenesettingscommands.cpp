@@ -9,9 +9,6 @@
 #include "systemmemory.h"
 #include "tools/toolmanager.h"
 
-#include <QByteArray>
-#include <QDataStream>
-#include <QIODevice>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -20,8 +17,8 @@
 #include <QUuid>
 #include <QVariant>
 
-#include <cmath>
 #include <utility>
+#include <vector>
 
 namespace Commands {
 
@@ -32,16 +29,20 @@ class ChangeFrameSizePrivate
 public:
     // One original stroke drawing as it was before the resize. The resize
     // works on the very objects that cells, distant clones and the records
-    // of earlier commands share, so undo puts the state back into them.
-    struct Drawing
+    // of earlier commands share, so undo puts the copy's content back into
+    // them.
+    struct Backup
     {
         std::shared_ptr<Model::StrokeDrawing> drawing;
-        QByteArray record;
+        std::unique_ptr<Model::StrokeDrawing> copy;
         QUuid copyId;
     };
+    // A cell off its pegs, by place: the records of later commands may put
+    // an equal item back in place of the one there now.
     struct Placement
     {
-        std::shared_ptr<Model::LayerItem> item;
+        int layer = -1;
+        int frame = -1;
         QTransform transform;
     };
 
@@ -50,11 +51,9 @@ public:
     {
         for (int layer = 0; layer < scene.layerCount(); ++layer) {
             const auto *visual = qobject_cast<const Model::VisualLayer *>(scene.layerAt(layer).get());
-            if (!visual)
-                continue;
-            for (const std::shared_ptr<Model::LayerItem> &item : visual->cells()) {
-                if (item)
-                    visit(item);
+            for (int frame = 1; visual && frame <= visual->frameCount(); ++frame) {
+                if (const std::shared_ptr<Model::LayerItem> item = visual->cell(frame))
+                    visit(layer, frame, *item);
             }
         }
     }
@@ -64,9 +63,9 @@ public:
     {
         QList<std::shared_ptr<Model::StrokeDrawing>> drawings;
         QSet<const Model::Drawing *> seen;
-        forEachCell(scene, [&](const std::shared_ptr<Model::LayerItem> &item) {
-            auto strokes = std::dynamic_pointer_cast<Model::StrokeDrawing>(item->drawing());
-            if (item->kind() != Model::LayerItem::OriginalKind || !strokes || seen.contains(strokes.get()))
+        forEachCell(scene, [&](int, int, const Model::LayerItem &item) {
+            auto strokes = std::dynamic_pointer_cast<Model::StrokeDrawing>(item.drawing());
+            if (item.kind() != Model::LayerItem::OriginalKind || !strokes || seen.contains(strokes.get()))
                 return;
             seen.insert(strokes.get());
             drawings.append(std::move(strokes));
@@ -76,31 +75,34 @@ public:
 
     void save(const Model::Scene &scene)
     {
+        m_backups.clear();
+        m_placements.clear();
         for (std::shared_ptr<Model::StrokeDrawing> &drawing : originalDrawings(scene)) {
-            Drawing saved;
-            // Full precision: the record must give back the very strokes.
-            QDataStream stream(&saved.record, QIODevice::WriteOnly);
-            stream << *drawing;
-            saved.copyId = drawing->copyId();
-            saved.drawing = std::move(drawing);
-            m_drawings.append(std::move(saved));
+            Backup backup;
+            // Strokes copied, pictures shared until the resize replaces them.
+            backup.copy.reset(static_cast<Model::StrokeDrawing *>(drawing->clone().release()));
+            backup.copyId = drawing->copyId();
+            backup.drawing = std::move(drawing);
+            m_backups.push_back(std::move(backup));
         }
-        forEachCell(scene, [this](const std::shared_ptr<Model::LayerItem> &item) {
-            if (!item->offPegsTransform().isIdentity())
-                m_placements.append({item, item->offPegsTransform()});
+        forEachCell(scene, [this](int layer, int frame, const Model::LayerItem &item) {
+            if (!item.offPegsTransform().isIdentity())
+                m_placements.append({layer, frame, item.offPegsTransform()});
         });
-        m_saved = true;
     }
 
-    void restore()
+    void restore(const Model::Scene &scene)
     {
-        for (const Drawing &saved : std::as_const(m_drawings)) {
-            QDataStream stream(saved.record);
-            stream >> *saved.drawing;
-            saved.drawing->setCopyId(saved.copyId);
+        for (Backup &backup : m_backups) {
+            backup.drawing->swapContent(*backup.copy);
+            backup.drawing->setCopyId(backup.copyId);
         }
-        for (const Placement &placement : std::as_const(m_placements))
-            placement.item->setOffPegsTransform(placement.transform);
+        for (const Placement &placement : std::as_const(m_placements)) {
+            if (auto *visual = qobject_cast<Model::VisualLayer *>(scene.layerAt(placement.layer).get()))
+                visual->setOffPegsTransform(placement.frame, placement.transform);
+        }
+        m_backups.clear();
+        m_placements.clear();
     }
 
     void prepareProgress(const Model::Scene &scene) const
@@ -127,8 +129,8 @@ public:
     QSize m_old;
     KL::FitMode m_mode = KL::FitMode::FitModeKeepAspect;
     QString m_errorString;
-    bool m_saved = false;
-    QList<Drawing> m_drawings;
+    // Held while the command is done.
+    std::vector<Backup> m_backups;
     QList<Placement> m_placements;
 };
 
@@ -187,9 +189,9 @@ void ChangeFrameSize::redo()
     Model::Scene *scene = d->m_scene ? d->m_scene->scene() : nullptr;
     if (isObsolete() || !scene)
         return;
-    // Every redo starts from the state before the first one.
-    if (!d->m_saved)
-        d->save(*scene);
+    // Every redo starts from the state before the first one and fits the
+    // drawings into the new size the same way.
+    d->save(*scene);
     d->prepareProgress(*scene);
     scene->setFrameSize(d->m_new, d->m_mode, d->m_progress);
     d->finishProgress();
@@ -204,7 +206,8 @@ void ChangeFrameSize::undo()
     // The size goes back without moving anything, then every drawing and
     // placement takes its saved state.
     scene->setFrameSize(d->m_old, KL::FitMode::FitModeIgnore, d->m_progress);
-    d->restore();
+    d->restore(*scene);
+
     scene->updateCachedFramePixmap(true);
     d->finishProgress();
 }
