@@ -189,6 +189,11 @@ void CellRecord::activate(int frame, int layer)
     if (!scene)
         return;
     scene->setActiveFrameAndLayer(frame, layer, Model::Scene::ClampToDrawings);
+    // An insertion before the range moves the range along, and a refused
+    // request leaves an active cell on another layer behind it: the cell is
+    // settled as a later redo, which restores the range, would settle it.
+    scene->setFrameRange(scene->frameRangeFirst(), scene->frameRangeLast(), scene->activeFrame(),
+                         scene->activeLayerIdx());
     m_redoFrame = scene->activeFrame();
     m_redoLayer = scene->activeLayerIdx();
 }

@@ -12,7 +12,6 @@
 #include <QObject>
 #include <QString>
 
-#include <algorithm>
 #include <utility>
 
 namespace Commands {
@@ -287,26 +286,6 @@ public:
         qint32 position = -1;
     };
 
-    // Puts both layers back at their indexes and positions: inserted in the
-    // order of their indexes, so that each lands on its own, then moved in
-    // the order of their positions, so that the second move leaves the
-    // first in place.
-    static void putBack(Model::Scene *scene, Place a, Place b)
-    {
-        if (a.index > b.index)
-            std::swap(a, b);
-        const int ai = scene->insertLayer(a.layer, a.index);
-        const int bi = scene->insertLayer(b.layer, b.index);
-        const std::pair<int, int> moves[] = {{ai, a.position}, {bi, b.position}};
-        const bool inOrder = a.position <= b.position;
-        for (int i = 0; i < 2; ++i) {
-            const auto [index, position] = moves[inOrder ? i : 1 - i];
-            const int from = positionOfLayer(scene, index);
-            if (index >= 0 && from != position)
-                scene->moveLayer(index, from, position);
-        }
-    }
-
     Model::Scene *m_scene = nullptr;
     qint32 m_activeFrame = -1;
     std::shared_ptr<Model::Layer> m_activeLayer;
@@ -376,8 +355,15 @@ void MergeLayerDown::undo()
     Model::Scene *scene = d->m_scene;
     if (!scene || !d->m_merged)
         return;
+    // The upper layer first, while the merged one still stands in the lower
+    // one's place: the merged layer's links go when it leaves, and the
+    // lower layer's come back with it. The lower layer is not back yet, so
+    // an upper layer that stood after it goes one index up meanwhile.
+    const MergeLayerDownPrivate::Place &upper = d->m_upper;
+    const MergeLayerDownPrivate::Place &lower = d->m_lower;
+    insertLayerAt(scene, upper.layer, upper.index - (lower.index < upper.index ? 1 : 0), upper.position);
     scene->removeLayer(d->m_merged);
-    MergeLayerDownPrivate::putBack(scene, d->m_upper, d->m_lower);
+    insertLayerAt(scene, lower.layer, lower.index, lower.position);
     scene->setFrameRange(d->m_range.first, d->m_range.last, d->m_activeFrame,
                          scene->indexOfLayer(d->m_activeLayer));
 }

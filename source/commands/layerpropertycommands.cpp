@@ -29,9 +29,13 @@ RenameLayer::RenameLayer(QAbstractItemModel *model, int column, const QString &n
     d->m_model = model;
     d->m_column = column;
     d->m_new = name;
-    if (model)
+    // The audio column's header shows the sound's offset, not a name.
+    const bool named = model
+        && model->headerData(column, Qt::Horizontal, Model::SceneModel::LayerTypeRole).toInt()
+            != Model::Layer::AudioLayerType;
+    if (named)
         d->m_old = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-    if (!model || name.isEmpty() || name == d->m_old)
+    if (!named || name.isEmpty() || name == d->m_old)
         setObsolete(true);
 }
 

@@ -30,7 +30,8 @@ class SetLayerBeyondLastPrivate;
 class ChangeLayerColorPrivate;
 class ChangeLayerOpacityPrivate;
 
-// Obsolete for an empty name or the name the layer has.
+// Obsolete for an empty name, the name the layer has, and the audio column,
+// whose header shows the sound's offset instead of a name.
 class RenameLayer : public QUndoCommand
 {
 public:
