@@ -37,6 +37,43 @@ std::shared_ptr<Model::LayerItem> originalItem(const QImage &image, const QStrin
     return item;
 }
 
+// Names as a person reads them: runs of digits compare by their numbers
+// (a2 before a10), the rest by the user's language. The collator's own
+// numeric mode is not enough: in the C locale it compares plain text.
+bool readsBefore(const QCollator &collator, const QString &a, const QString &b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool digits = a.at(i).isDigit();
+        qsizetype ie = i;
+        qsizetype je = j;
+        while (ie < a.size() && a.at(ie).isDigit() == digits)
+            ++ie;
+        while (je < b.size() && b.at(je).isDigit() == digits)
+            ++je;
+        if (digits != b.at(j).isDigit())
+            return collator.compare(a.mid(i), b.mid(j)) < 0;
+        QStringView x = QStringView(a).mid(i, ie - i);
+        QStringView y = QStringView(b).mid(j, je - j);
+        int order = 0;
+        if (digits) {
+            while (x.size() > 1 && x.front() == u'0')
+                x = x.mid(1);
+            while (y.size() > 1 && y.front() == u'0')
+                y = y.mid(1);
+            order = x.size() != y.size() ? (x.size() < y.size() ? -1 : 1) : x.compare(y);
+        } else {
+            order = collator.compare(x, y);
+        }
+        if (order != 0)
+            return order < 0;
+        i = ie;
+        j = je;
+    }
+    return a.size() - i < b.size() - j;
+}
+
 bool wasCancelled(const QObject *progress)
 {
     return progress && progress->property("wasCanceled").toBool();
@@ -61,6 +98,13 @@ public:
     {
         m_errorString = message;
         return Outcome::Failed;
+    }
+    Outcome tooLong(const QString &fileName)
+    {
+        return fail(QObject::tr("\"%1\" would make the layer longer than %2 frames.",
+                                "Commands::ImportNewReferenceLayer")
+                        .arg(fileName)
+                        .arg(ImportNewReferenceLayer::maximumFrameCount));
     }
     Outcome readFile(const QString &path);
     // One more cell, refused beyond the most frames an import may make.
@@ -91,7 +135,7 @@ ImportNewReferenceLayerPrivate::Outcome ImportNewReferenceLayerPrivate::read(QSt
     QCollator collator;
     collator.setNumericMode(true);
     std::sort(files.begin(), files.end(),
-              [&collator](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+              [&collator](const QString &a, const QString &b) { return readsBefore(collator, a, b); });
 
     m_layer = std::make_shared<Model::ReferenceLayer>(m_scene->frameSize(), m_scene);
     while (m_layer->frameCount() > 0)
@@ -130,10 +174,7 @@ ImportNewReferenceLayerPrivate::Outcome ImportNewReferenceLayerPrivate::readFile
         bool isNumber = false;
         const qint64 number = info.completeBaseName().mid(m_numberPosition).toLongLong(&isNumber, 10);
         if (isNumber && number - m_firstNumber >= ImportNewReferenceLayer::maximumFrameCount)
-            return fail(QObject::tr("The number of \"%1\" would make the layer longer than %2 frames.",
-                                    "Commands::ImportNewReferenceLayer")
-                            .arg(fileName)
-                            .arg(ImportNewReferenceLayer::maximumFrameCount));
+            return tooLong(fileName);
         // A gap in the numbering holds the image before it; a sequence that
         // starts late starts with a blank.
         while (isNumber && number > frameCount() + m_firstNumber) {
@@ -204,9 +245,7 @@ ImportNewReferenceLayerPrivate::Outcome ImportNewReferenceLayerPrivate::readFile
 bool ImportNewReferenceLayerPrivate::append(std::shared_ptr<Model::LayerItem> item, const QString &fileName)
 {
     if (frameCount() >= ImportNewReferenceLayer::maximumFrameCount) {
-        fail(QObject::tr("\"%1\" would make the layer longer than %2 frames.", "Commands::ImportNewReferenceLayer")
-                 .arg(fileName)
-                 .arg(ImportNewReferenceLayer::maximumFrameCount));
+        tooLong(fileName);
         return false;
     }
     m_layer->insertCell(frameCount(), std::move(item));
