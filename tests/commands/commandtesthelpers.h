@@ -25,6 +25,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QDataStream>
+#include <QEvent>
 #include <QFile>
 #include <QIODevice>
 #include <QImage>
@@ -37,6 +38,7 @@
 #include <QTranslator>
 #include <QUndoCommand>
 
+#include <algorithm>
 #include <memory>
 
 namespace CommandTest {
@@ -162,6 +164,38 @@ inline QUndoCommand *cellCommand(Model::KLScene &handle, QString name, const QMo
         return new UnmarkAllKeyDrawings(handle.scene());
     return nullptr;
 }
+
+// Stands in for a progress dialog: holds the properties that long work
+// writes, keeps the highest value written, and cancels once the value
+// reaches cancelAt.
+class Progress : public QObject
+{
+public:
+    explicit Progress(int cancelAt = -1)
+        : m_cancelAt(cancelAt)
+    {
+        setProperty("wasCanceled", cancelAt == 0);
+    }
+
+    int highestValue() const { return m_highest; }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::DynamicPropertyChange
+            && static_cast<QDynamicPropertyChangeEvent *>(event)->propertyName() == "value") {
+            const int value = property("value").toInt();
+            m_highest = std::max(m_highest, value);
+            if (m_cancelAt >= 0 && value >= m_cancelAt)
+                setProperty("wasCanceled", true);
+        }
+        return QObject::event(event);
+    }
+
+private:
+    int m_cancelAt = -1;
+    int m_highest = -1;
+};
 
 // The files the imports read, written once into a folder of the test's own:
 // frames a1, a2, a4 and a10 of one size, each its own colour, a wider b1, a

@@ -16,3 +16,9 @@ set_tests_properties(tst_drawingcontentcommands PROPERTIES ENVIRONMENT QT_QPA_PL
 kl_add_test(tst_commandhistory SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_commandhistory.cpp ${KL_COMMAND_TEST_HELPERS}
     LIBS commands PkgConfig::FFMPEG TIMEOUT 300)
 set_tests_properties(tst_commandhistory PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+kl_add_test(tst_layercommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_layercommands.cpp ${KL_COMMAND_TEST_HELPERS}
+    LIBS commands PkgConfig::FFMPEG)
+kl_add_test(tst_scenesettingscommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenesettingscommands.cpp
+    ${KL_COMMAND_TEST_HELPERS} LIBS commands PkgConfig::FFMPEG)
+kl_add_test(tst_importcommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_importcommands.cpp ${KL_COMMAND_TEST_HELPERS}
+    LIBS commands PkgConfig::FFMPEG)
