@@ -193,11 +193,14 @@ ImportNewReferenceLayerPrivate::Outcome ImportNewReferenceLayerPrivate::readFile
     const auto tooLarge = [&](QSize size) {
         return limit > 0 && double(size.width()) * size.height() * 4 > limit;
     };
-    if (announced.isValid() && tooLarge(announced))
+    const auto refuseSize = [&](QSize size) {
         return fail(QObject::tr("\"%1\" is too large to import: %2 × %3 pixels.", "Commands::ImportNewReferenceLayer")
                         .arg(fileName)
-                        .arg(announced.width())
-                        .arg(announced.height()));
+                        .arg(size.width())
+                        .arg(size.height()));
+    };
+    if (announced.isValid() && tooLarge(announced))
+        return refuseSize(announced);
 
     QImage image = reader.read();
     if (image.isNull())
@@ -205,11 +208,7 @@ ImportNewReferenceLayerPrivate::Outcome ImportNewReferenceLayerPrivate::readFile
                         .arg(fileName, reader.errorString()));
     for (; !image.isNull(); image = reader.read()) {
         if (tooLarge(image.size()))
-            return fail(QObject::tr("\"%1\" is too large to import: %2 × %3 pixels.",
-                                    "Commands::ImportNewReferenceLayer")
-                            .arg(fileName)
-                            .arg(image.width())
-                            .arg(image.height()));
+            return refuseSize(image.size());
         // Frames of one size trace and export alike; a stray size is a file
         // that does not belong to the sequence.
         if (m_imageSize.isValid() && image.size() != m_imageSize)
