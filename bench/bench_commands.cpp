@@ -29,13 +29,6 @@ namespace {
 
 constexpr int StrokeCount = 500;
 
-// Bytes of heap in use now.
-qint64 heapBytes()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return qint64(info.uordblks + info.hblkhd);
-}
-
 // Stroke i as an animator draws it: a curve of some forty samples, a few
 // hundred pixels long, somewhere on the frame, its mask gathered sample by
 // sample as the canvas gathers it.
@@ -142,9 +135,9 @@ void BM_StrokeHistoryUndoRedo(benchmark::State &state)
 
         state.PauseTiming();
         drawingBytes = double(recordBytes(drawingOf(*handle)));
-        const qint64 withHistory = heapBytes();
+        const qint64 withHistory = heapInUse();
         stack->clear();
-        historyBytes = double(withHistory - heapBytes());
+        historyBytes = double(withHistory - heapInUse());
         state.ResumeTiming();
     }
     reportSteps(state, "undo", undos);

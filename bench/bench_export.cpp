@@ -37,46 +37,10 @@ namespace {
 
 constexpr int ExportedFrames = 240;
 
-// An animation on twos: 120 ink drawings, each a frame full of scribbled
-// curves, held for two frames, over a colour layer cycling 12 drawings.
 const Model::Scene &exportScene()
 {
-    static const std::unique_ptr<Model::Scene> scene = [] {
-        Model::initAlphaCompositionTables();
-        auto built = std::make_unique<Model::Scene>();
-        const QSize size(Width, Height);
-        built->setFrameSize(size, KL::FitMode::FitModeIgnore);
-        const auto pen = [](QRandomGenerator &random) {
-            return QPen(QColor(0, 0, 0), 2.0 + random.bounded(5.0), Qt::SolidLine, Qt::RoundCap);
-        };
-        const auto addLayer = [&](const QColor &colour, int drawings, int hold, quint32 seed) {
-            auto layer = std::make_shared<Model::StrokeLayer>(colour, size, built.get());
-            layer->takeCell(0);
-            for (int d = 0; d < drawings; ++d) {
-                layer->insertCell(layer->frameCount(), layer->newCell());
-                layer->addStroke(layer->frameCount(),
-                                 std::make_unique<Model::BitmapStroke>(scribbledMask(seed + quint32(d), pen),
-                                                                       QRect(0, 0, Width, Height)));
-                for (int h = 1; h < hold; ++h)
-                    layer->insertCell(layer->frameCount(), std::make_shared<Model::LayerItem>(layer->cells().last()));
-            }
-            built->insertLayer(layer, built->layerCount());
-            return built->indexOfLayer(layer);
-        };
-        addLayer(Qt::black, ExportedFrames / 2, 2, 1000);
-        const int colour = addLayer(QColor(200, 60, 40), 12, 2, 5000);
-        built->setLayerBeyondLast(colour, Model::Layer::CycleDrawings);
-        built->updateMaxFrameNumber();
-        built->setFrameRange(1, ExportedFrames, 1, 0);
-        return built;
-    }();
+    static const std::unique_ptr<Model::Scene> scene = scribbledAnimation(ExportedFrames);
     return *scene;
-}
-
-QString scratchParent()
-{
-    const QFileInfo shm(QStringLiteral("/dev/shm"));
-    return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
 }
 
 Model::ImageFileFormat formatOf(const benchmark::State &state)

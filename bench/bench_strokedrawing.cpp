@@ -81,7 +81,75 @@ void runUpdate(benchmark::State &state, bool erasures)
     state.counters["strokes"] = double(subject.root().strokeCount());
 }
 
+// count pen strokes; with cuts, a small piece is cut out of the drawing
+// after each one, so that every stroke lies one level deeper than the next
+// (each cut followed by more drawing nests the content before it).
+std::unique_ptr<Model::StrokeDrawing> makeCutDrawing(int count, bool cuts)
+{
+    Model::PenTool pen(Model::Tool::PenType::Pencil);
+    pen.setSizeRangeLimits(3.0, 14.0);
+    auto drawing = std::make_unique<Model::StrokeDrawing>(QSize(Width, Height));
+    for (int i = 0; i < count; ++i) {
+        drawing->addStroke(stroke(pen, i));
+        if (cuts) {
+            QPainterPath lasso;
+            lasso.addEllipse(QPointF(200.0 + (i * 53) % (Width - 400), 80.0 + (i * 37) % (Height - 160)), 30.0,
+                             30.0);
+            drawing->eraseInside(lasso);
+        }
+    }
+    return drawing;
+}
+
+// Renders the drawing's strokes into a new frame-sized image, as rebuilding
+// its image does, and reports the most heap that the render held beyond what
+// was held before it, sampled after every stroke.
+void runNestedRender(benchmark::State &state, bool cuts)
+{
+    if (!rendererReady()) {
+        state.SkipWithError(NoOpenGL);
+        return;
+    }
+    static std::map<bool, std::unique_ptr<Model::StrokeDrawing>> drawings;
+    auto &subject = drawings[cuts];
+    if (!subject)
+        subject = makeCutDrawing(1000, cuts);
+    const QRect frame(0, 0, Width, Height);
+    qint64 peak = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Model::CompoundStroke tree(subject->root());
+        const qint64 before = heapInUse();
+        state.ResumeTiming();
+        qint64 most = before;
+        tree.collapse(1, frame, [&most](int, int) {
+            most = std::max(most, heapInUse());
+            return true;
+        });
+        peak = std::max(peak, most - before);
+    }
+    const double frameBytes = double(Width) * Height;
+    state.counters["peak_MiB"] = double(peak) / (1024.0 * 1024.0);
+    state.counters["frames_held"] = double(peak) / frameBytes;
+    state.counters["levels"] = double(cuts ? 1000 : 1);
+}
+
 } // namespace
+
+// Peak memory of rendering a 1920x1080 drawing cut 1000 times: every
+// stroke one level deeper than the next.
+void BM_NestedDrawingRender(benchmark::State &state)
+{
+    runNestedRender(state, true);
+}
+BENCHMARK(BM_NestedDrawingRender)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+// Baseline: the same 1000 strokes in one flat group.
+void BM_NestedDrawingRenderBaselineUnnested(benchmark::State &state)
+{
+    runNestedRender(state, false);
+}
+BENCHMARK(BM_NestedDrawingRenderBaselineUnnested)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 // The whole 1920x1080 cached image rebuilt from the strokes, as after reading
 // a record without its image or after a change of frame size.

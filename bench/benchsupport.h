@@ -13,6 +13,8 @@
 #include <QByteArray>
 #include <QColor>
 #include <QDataStream>
+#include <QDir>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QImage>
 #include <QList>
@@ -24,6 +26,8 @@
 #include <QtEndian>
 
 #include <benchmark/benchmark.h>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -148,6 +152,57 @@ inline void fillInkedScene(Model::Scene &scene, int drawings, int hold)
     }
     scene.updateMaxFrameNumber();
     scene.setFrameRange(1, drawings * hold, 1, 0);
+}
+
+// An animation on twos at full HD: frames / 2 ink drawings, each a frame
+// full of scribbled curves, held for two frames, over a colour layer
+// cycling 12 drawings. The frame range spans every frame, 24 fps.
+inline std::unique_ptr<Model::Scene> scribbledAnimation(int frames)
+{
+    Model::initAlphaCompositionTables();
+    auto built = std::make_unique<Model::Scene>();
+    const QSize size(Width, Height);
+    built->setFrameSize(size, KL::FitMode::FitModeIgnore);
+    built->setFrameRate(24.0);
+    const auto pen = [](QRandomGenerator &random) {
+        return QPen(QColor(0, 0, 0), 2.0 + random.bounded(5.0), Qt::SolidLine, Qt::RoundCap);
+    };
+    const auto addLayer = [&](const QColor &colour, int drawings, int hold, quint32 seed) {
+        auto layer = std::make_shared<Model::StrokeLayer>(colour, size, built.get());
+        layer->takeCell(0);
+        for (int d = 0; d < drawings; ++d) {
+            layer->insertCell(layer->frameCount(), layer->newCell());
+            layer->addStroke(layer->frameCount(),
+                             std::make_unique<Model::BitmapStroke>(scribbledMask(seed + quint32(d), pen),
+                                                                   QRect(0, 0, Width, Height)));
+            for (int h = 1; h < hold; ++h)
+                layer->insertCell(layer->frameCount(), std::make_shared<Model::LayerItem>(layer->cells().last()));
+        }
+        built->insertLayer(layer, built->layerCount());
+        return built->indexOfLayer(layer);
+    };
+    addLayer(Qt::black, frames / 2, 2, 1000);
+    const int colour = addLayer(QColor(200, 60, 40), 12, 2, 5000);
+    built->setLayerBeyondLast(colour, Model::Layer::CycleDrawings);
+    built->updateMaxFrameNumber();
+    built->setFrameRange(1, frames, 1, 0);
+    return built;
+}
+
+// Where benchmarks write their files: a RAM disk when there is one, so that
+// the figures show the work rather than the disk's.
+inline QString scratchParent()
+{
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+}
+
+// Bytes of heap in use now, for benchmarks that report what an operation
+// holds at its peak: sample it while the operation runs.
+inline qint64 heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
 }
 
 // Taken by value: the partial sort reorders the values.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Kelvane need.
 # Only missing packages are installed; the package lists are refreshed only then.
+# With --fuzz also clang and its libFuzzer runtime, for scripts/fuzz.sh.
 set -euo pipefail
 
 packages=(
@@ -10,8 +11,12 @@ packages=(
   libavcodec-dev libavformat-dev libavfilter-dev libavutil-dev
   libswresample-dev libswscale-dev
   libtinyexr-dev libssl-dev libbenchmark-dev
+  ffmpeg  # the movie benchmarks compare against its command-line program
   xvfb xauth libgl1-mesa-dri libgl-dev libegl-dev fonts-dejavu-core
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -309,7 +309,10 @@ void TestAudioDecoder::badInputFails_data()
     QTest::newRow("cut inside the header") << wav.left(30) << "Could not open source";
     QTest::newRow("no channels") << zeroChannels << "Could not find audio stream in input";
     QTest::newRow("no sample rate") << zeroRate << "Could not open source";
-    QTest::newRow("4000 channels") << manyChannels << "Failed to open audio codec";
+    QByteArray gigahertz = wav;
+    qToLittleEndian<quint32>(1'000'000'000, gigahertz.data() + 24);
+    QTest::newRow("4000 channels") << manyChannels << "The sound has 4000 channels; at most 8 can be played.";
+    QTest::newRow("1 GHz") << gigahertz << "The sound states a sample rate of 1000000000 Hz";
 }
 
 void TestAudioDecoder::badInputFails()

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using namespace Model;
@@ -279,6 +280,9 @@ private Q_SLOTS:
     void recordTails();
     void damagedRecords_data();
     void damagedRecords();
+    void damagedBitmapLosesOnlyItself_data();
+    void damagedBitmapLosesOnlyItself();
+    void imagesShareOneBudget();
     void everyPrefixOfARecord();
     void flippedBytes();
 
@@ -763,12 +767,6 @@ void TestStrokeDrawing::damagedRecords_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<bool>("keepsOldContent");
 
-    const auto fields = [](const std::function<void(QDataStream &)> &write) {
-        QByteArray data;
-        QDataStream stream(&data, QIODevice::WriteOnly);
-        write(prepareRecordStream(stream));
-        return data;
-    };
     // The end of a compound stroke's body: erase path, clip path, transform.
     const auto paths = [](QDataStream &s) { s << QPainterPath() << QPainterPath() << QTransform(); };
     // A bitmap member without an image.
@@ -776,27 +774,40 @@ void TestStrokeDrawing::damagedRecords_data()
         s << qint32(Stroke::BitmapStrokeType) << QRect(1, 1, 5, 5) << qint32(-1);
     };
 
-    QTest::newRow("frame too large to hold") << fields([&](QDataStream &s) {
+    QTest::newRow("frame too large to hold") << record([&](QDataStream &s) {
         s << QSize(100000, 100000) << qint64(0);
         paths(s);
         s << qint32(-1);
     }) << int(QDataStream::ReadCorruptData) << true;
-    QTest::newRow("only half a size") << fields([](QDataStream &s) { s << qint32(160); })
+    QTest::newRow("negative frame size") << record([&](QDataStream &s) {
+        s << QSize(-5, 100) << qint64(0);
+        paths(s);
+        s << qint32(-1);
+    }) << int(QDataStream::ReadCorruptData) << true;
+    QTest::newRow("frame a billion rows tall and no column wide") << record([&](QDataStream &s) {
+        s << QSize(0, 1 << 30) << qint64(0);
+        paths(s);
+    }) << int(QDataStream::ReadCorruptData) << true;
+    QTest::newRow("frame size at the end of int") << record([&](QDataStream &s) {
+        s << QSize(std::numeric_limits<int>::min(), std::numeric_limits<int>::min()) << qint64(0);
+        paths(s);
+    }) << int(QDataStream::ReadCorruptData) << true;
+    QTest::newRow("only half a size") << record([](QDataStream &s) { s << qint32(160); })
                                       << int(QDataStream::ReadPastEnd) << true;
-    QTest::newRow("member count beyond the data") << fields([&](QDataStream &s) {
+    QTest::newRow("member count beyond the data") << record([&](QDataStream &s) {
         s << Frame << (qint64(1) << 62);
         member(s);
     }) << int(QDataStream::ReadPastEnd) << false;
-    QTest::newRow("negative member count") << fields([&](QDataStream &s) {
+    QTest::newRow("negative member count") << record([&](QDataStream &s) {
         s << Frame << qint64(-3);
         paths(s);
     }) << int(QDataStream::ReadCorruptData) << false;
-    QTest::newRow("unknown member type") << fields([&](QDataStream &s) {
+    QTest::newRow("unknown member type") << record([&](QDataStream &s) {
         s << Frame << qint64(2);
         member(s);
         s << qint32(9) << QRect();
     }) << int(QDataStream::ReadCorruptData) << false;
-    QTest::newRow("image cut short") << fields([&](QDataStream &s) {
+    QTest::newRow("image cut short") << record([&](QDataStream &s) {
         s << Frame << qint64(0);
         paths(s);
         s << qint32(2) << qint32(160);
@@ -820,6 +831,77 @@ void TestStrokeDrawing::damagedRecords()
     if (keepsOldContent)
         QCOMPARE(recordOf(drawing), before);
     QVERIFY2(imageMismatch(drawing).isEmpty(), qPrintable(imageMismatch(drawing)));
+}
+
+void TestStrokeDrawing::damagedBitmapLosesOnlyItself_data()
+{
+    QTest::addColumn<QByteArray>("damagedBitmap");
+    QTest::newRow("image tag 5") << record([](QDataStream &s) {
+        s << qint32(Stroke::BitmapStrokeType) << QRect(10, 10, 40, 30) << qint32(5);
+    });
+    QTest::newRow("run-length image running past its row") << record([](QDataStream &s) {
+        s << qint32(Stroke::BitmapStrokeType) << QRect(10, 10, 4, 4) << qint32(2);
+        s.setVersion(19);
+        s << qint32(4) << qint32(4) << QByteArray("\x03\x09" "123456789\x0a", 12);
+    });
+}
+
+// A damaged image inside a drawing costs that bitmap its picture and nothing
+// else: the dot after it is read, and the image is rebuilt from both.
+void TestStrokeDrawing::damagedBitmapLosesOnlyItself()
+{
+    QFETCH(QByteArray, damagedBitmap);
+    const QRect dot(70, 50, 3, 3);
+    QByteArray data;
+    {
+        QDataStream stream(&data, QIODevice::WriteOnly);
+        prepareRecordStream(stream) << Frame << qint64(2);
+        stream.writeRawData(damagedBitmap.constData(), int(damagedBitmap.size()));
+        Stroke::writeRecord(stream, *bitmapStroke(dot, 255));
+        stream << QPainterPath() << QPainterPath() << QTransform() << qint32(-1);
+    }
+
+    const ReadResult read = readRecord(data);
+    QCOMPARE(read.status, QDataStream::Ok);
+    QCOMPARE(read.drawing->root().memberCount(), 2);
+    QVERIFY(static_cast<const BitmapStroke *>(read.drawing->root().member(0))->image().isNull());
+    QVERIFY2(imageMismatch(*read.drawing).isEmpty(), qPrintable(imageMismatch(*read.drawing)));
+    StrokeDrawing onlyTheDot(Frame);
+    QVERIFY(onlyTheDot.addStroke(bitmapStroke(dot, 255)));
+    QCOMPARE(read.drawing->image(), onlyTheDot.image());
+}
+
+// Each image stays under its own cap, but a small record holding many must
+// not add up to gigabytes: all images of one record share a budget.
+void TestStrokeDrawing::imagesShareOneBudget()
+{
+    constexpr int Members = 10;
+    constexpr int Side = 4096; // 16 MiB each decoded
+    QByteArray data;
+    {
+        QDataStream stream(&data, QIODevice::WriteOnly);
+        prepareRecordStream(stream) << Frame << qint64(Members);
+        for (int i = 0; i < Members; ++i) {
+            stream << qint32(Stroke::BitmapStrokeType) << QRect(0, 0, Side / 8, Side / 8) << qint32(2);
+            stream.setVersion(19);
+            stream << qint32(Side) << qint32(Side) << QByteArray("\x0a", 1);
+        }
+        stream << QPainterPath() << QPainterPath() << QTransform() << qint32(-1);
+    }
+    QVERIFY(data.size() < 500);
+
+    const ReadResult read = readRecord(data);
+    QCOMPARE(read.status, QDataStream::Ok);
+    QCOMPARE(read.drawing->root().memberCount(), Members);
+    qint64 decoded = 0;
+    int refused = 0;
+    for (int i = 0; i < Members; ++i) {
+        const QImage image = static_cast<const BitmapStroke *>(read.drawing->root().member(i))->image();
+        decoded += image.sizeInBytes();
+        refused += image.isNull();
+    }
+    QVERIFY2(decoded <= qint64(64) * 1024 * 1024, qPrintable(QString::number(decoded)));
+    QVERIFY(refused > 0 && refused < Members);
 }
 
 void TestStrokeDrawing::everyPrefixOfARecord()
@@ -887,6 +969,8 @@ void TestStrokeDrawing::thumbnailSizes_data()
     QTest::newRow("same aspect") << QSize(160, 120) << QSize(80, 60) << QSize(80, 60);
     QTest::newRow("portrait into a square") << QSize(120, 160) << QSize(40, 40) << QSize(30, 40);
     QTest::newRow("larger than the frame") << QSize(160, 120) << QSize(320, 320) << QSize(320, 240);
+    // The coverage is reduced before it is coloured.
+    QTest::newRow("a hundredth of a large frame") << QSize(4000, 3000) << QSize(40, 40) << QSize(40, 30);
     QTest::newRow("invalid size") << QSize(160, 120) << QSize() << QSize();
 }
 

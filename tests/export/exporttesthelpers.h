@@ -18,9 +18,11 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTest>
+#include <QThread>
 
 #include <tinyexr.h>
 
+#include <atomic>
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
@@ -32,12 +34,13 @@ using CellPattern::FrameSize;
 
 // Stands in for a progress dialog: the export writes "maximum" and "value"
 // and reads "wasCanceled", which turns true once value reaches cancelAt; a
-// failed export calls reset().
+// failed export calls reset(). Like a dialog it belongs to its thread:
+// every use from another thread is counted in m_foreignUses.
 class FakeProgress : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(int maximum MEMBER m_maximum)
-    Q_PROPERTY(int value MEMBER m_value)
+    Q_PROPERTY(int maximum READ maximum WRITE setMaximum)
+    Q_PROPERTY(int value READ value WRITE setValue)
     Q_PROPERTY(bool wasCanceled READ wasCanceled)
 
 public:
@@ -45,16 +48,29 @@ public:
         : m_cancelAt(cancelAt)
     {
     }
-    bool wasCanceled() const { return m_cancelAt >= 0 && m_value >= m_cancelAt; }
+    int maximum() const { return checked(m_maximum); }
+    void setMaximum(int maximum) { m_maximum = checked(maximum); }
+    int value() const { return checked(m_value); }
+    void setValue(int value) { m_value = checked(value); }
+    bool wasCanceled() const { return checked(m_cancelAt >= 0 && m_value >= m_cancelAt); }
 
     int m_maximum = -1;
     int m_value = 0;
     int m_resets = 0;
+    mutable std::atomic<int> m_foreignUses{0};
 
 public Q_SLOTS:
     void reset() { ++m_resets; }
 
 private:
+    template<typename T>
+    T checked(T value) const
+    {
+        if (QThread::currentThread() != thread())
+            ++m_foreignUses;
+        return value;
+    }
+
     int m_cancelAt = -1;
 };
 

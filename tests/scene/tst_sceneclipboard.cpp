@@ -1,5 +1,8 @@
 #include "scene/scene.h"
 
+#include "drawings/imagedrawing.h"
+#include "scene/clipboardrecord.h"
+
 #include "celltesthelpers.h"
 #include "drawings/strokedrawing.h"
 #include "render/alphacomposition.h"
@@ -144,6 +147,7 @@ private Q_SLOTS:
     void text();
     void recordBlocks_data();
     void recordBlocks();
+    void damagedDrawingLosesOnlyItsCell();
     void copyIdsMarkUneditedDrawings();
     void referenceCells();
     void picture_data();
@@ -260,7 +264,12 @@ void TestSceneClipboard::recordBlocks()
 
     Scene scene;
     buildScene(scene, layers, links);
-    const Record record = readRecord(copiedRecord(scene, layer, first, count));
+    const QByteArray bytes = copiedRecord(scene, layer, first, count);
+    const Record record = readRecord(bytes);
+    // The paste reads the same through the model's reader.
+    const ClipboardRecord pasted(bytes);
+    QCOMPARE(pasted.layerType(), Layer::StrokeLayerType);
+    QCOMPARE(pasted.cellCount(), record.blocks.size());
 
     QCOMPARE(record.type, Layer::StrokeLayerType);
     QCOMPARE(record.count, record.blocks.size());
@@ -278,8 +287,37 @@ void TestSceneClipboard::recordBlocks()
             QCOMPARE(inkOfContent(block.content), inkOf(shown.get()));
         else
             QVERIFY(block.content.isEmpty());
+
+        const ClipboardRecord::Cell cell = pasted.cell(i);
+        QCOMPARE(cell.kind, block.kind);
+        QCOMPARE(cell.copyId, block.copyId);
+        QCOMPARE(cell.hasContent, block.hasContent == 1);
+        QVERIFY(!cell.damaged);
+        QCOMPARE(cell.drawing ? inkOf(cell.drawing.get()) : QString(),
+                 block.hasContent == 1 ? inkOf(shown.get()) : QString());
     }
     QCOMPARE(seen.join(u' '), blocks);
+}
+
+// Damage inside one drawing leaves the record framed: that cell comes without
+// a drawing, and every other cell reads as it was copied.
+void TestSceneClipboard::damagedDrawingLosesOnlyItsCell()
+{
+    Scene scene;
+    buildScene(scene, {"XX"});
+    QByteArray bytes = copiedRecord(scene, 0, 1, 2);
+    editBlock(bytes, 0, [](Block &b) { b.content.truncate(b.content.size() / 2); });
+
+    scene.setActiveFrameAndLayer(1, 0, Scene::ClampToDrawings);
+    QMimeData mime;
+    mime.setData(Scene::CellsMimeType, bytes);
+    QCOMPARE(scene.canPaste(&mime), 2);
+    const ClipboardRecord record(bytes);
+    QVERIFY(record.cell(0).damaged);
+    QVERIFY(!record.cell(0).drawing);
+    QVERIFY(!record.cell(1).damaged);
+    QCOMPARE(inkOf(record.cell(1).drawing.get()), inkOf(scene.itemAt(0, 2)->drawing().get()));
+    QVERIFY(!record.cell(2).drawing);
 }
 
 // A paste recognises an unedited copy by its copy id: copying again keeps
@@ -324,6 +362,9 @@ void TestSceneClipboard::referenceCells()
         QImage picture;
         in >> picture;
         QCOMPARE(picture, i == 0 ? red : green);
+        const auto drawing = std::dynamic_pointer_cast<ImageDrawing>(ClipboardRecord(mime->data(Scene::CellsMimeType)).cell(i).drawing);
+        QVERIFY(drawing);
+        QCOMPARE(drawing->image(), picture);
     }
 }
 

@@ -195,6 +195,10 @@ private Q_SLOTS:
     void renderedInPiecesMatchesWhole_data();
     void renderedInPiecesMatchesWhole();
     void membersHoldNoMask();
+    void farReachingContentCollapsesCoarser_data();
+    void farReachingContentCollapsesCoarser();
+    void deepTreesHoldFewCanvases_data();
+    void deepTreesHoldFewCanvases();
 
 private:
     bool m_gl = false;
@@ -314,11 +318,12 @@ void TestCompoundStroke::damagedRecords_data()
         s << qint64(2) << qint32(7) << qint32(0);
         emptyTail(s);
     }) << QDataStream::ReadCorruptData << 0;
-    QTest::newRow("member after a damaged member") << record([&](QDataStream &s) {
+    // A bitmap's damaged image loses only itself: the record is still framed.
+    QTest::newRow("member after a damaged bitmap") << record([&](QDataStream &s) {
         s << qint64(2) << qint32(Stroke::BitmapStrokeType) << QRect(0, 0, 4, 4) << qint32(9);
         s.writeRawData(member.constData(), int(member.size()));
         emptyTail(s);
-    }) << QDataStream::ReadCorruptData << 0;
+    }) << QDataStream::Ok << 2;
     QTest::newRow("path of 2^31 - 1 elements") << record([](QDataStream &s) {
         s << qint64(0) << qint32(std::numeric_limits<qint32>::max()) << qint32(0) << 1.f << 2.f;
     }) << QDataStream::ReadPastEnd << 0;
@@ -841,6 +846,96 @@ void TestCompoundStroke::membersHoldNoMask()
     // Members are drawn from their segments; the mask would only hold memory.
     QVERIFY(member->image().isNull());
     QVERIFY(!member->isEmpty());
+}
+
+
+void TestCompoundStroke::deepTreesHoldFewCanvases_data()
+{
+    QTest::addColumn<bool>("cuts");
+    QTest::addColumn<int>("levels");
+    // Each cut followed by more drawing nests the content before it as the
+    // first member; groups pasted into groups nest as the last member.
+    QTest::newRow("cut 300 times") << true << 300;
+    QTest::newRow("groups 300 deep") << false << 300;
+    QTest::newRow("groups 5 deep") << false << 5;
+}
+
+// However deep the tree, a render holds a few canvases at once, and renders
+// every level as it lies.
+void TestCompoundStroke::deepTreesHoldFewCanvases()
+{
+    QFETCH(bool, cuts);
+    QFETCH(int, levels);
+    const QSize frame(640, 360);
+    QImage expected = alpha8(frame, 0);
+    auto tree = std::make_unique<CompoundStroke>();
+    for (int level = 0; level < levels; ++level) {
+        const QRect place((level % 40) * 16, (level / 40) * 40 + 4, 10, 10);
+        fillAlphaRect(expected, place, 255);
+        if (cuts) {
+            QVERIFY(tree->addStroke(bitmapStroke(place, 255)));
+            const QRect corner(place.topLeft(), QSize(4, 4));
+            QVERIFY(tree->erase(rectPath(corner)));
+            fillAlphaRect(expected, corner, 0);
+        } else {
+            auto outer = std::make_unique<CompoundStroke>();
+            outer->addStroke(bitmapStroke(place, 255));
+            outer->addStroke(std::move(tree));
+            tree = std::move(outer);
+        }
+    }
+
+    QImage target = alpha8(frame, 0);
+    const qint64 before = allocatedBytes();
+    qint64 peak = before;
+    // A render in bands still counts its steps once up to the total.
+    const int strokes = tree->strokeCount();
+    int last = 0;
+    bool steady = true;
+    const CompoundStroke::Progress sample = [&](int done, int total) {
+        peak = std::max(peak, allocatedBytes());
+        steady = steady && done >= last && total == strokes;
+        last = done;
+        return true;
+    };
+    QVERIFY(tree->collapse(1, QRect(QPoint(0, 0), frame), sample));
+    QVERIFY(steady);
+    QCOMPARE(last, strokes);
+    const qint64 frameBytes = qint64(frame.width()) * frame.height();
+    QVERIFY2(peak - before < 8 * frameBytes,
+             qPrintable(QStringLiteral("%1 frames held").arg(double(peak - before) / frameBytes)));
+    QCOMPARE(tree->memberCount(), 1);
+    tree->render(target, target.rect(), QTransform(), QPoint(), 1.0);
+    QCOMPARE(target, expected);
+}
+
+void TestCompoundStroke::farReachingContentCollapsesCoarser_data()
+{
+    QTest::addColumn<int>("span");
+    QTest::addColumn<int>("scale");
+    // The bitmap must fit a run-length image (256 MiB), or it would not read
+    // back: the grain is lowered until it does, and where even one pixel per
+    // drawing pixel is too much, nothing changes.
+    QTest::newRow("fits at the grain asked for") << 4000 << 2;
+    QTest::newRow("fits one pixel per drawing pixel") << 9000 << 1;
+    QTest::newRow("fits nowhere") << 17000 << 0;
+}
+
+void TestCompoundStroke::farReachingContentCollapsesCoarser()
+{
+    QFETCH(int, span);
+    QFETCH(int, scale);
+    CompoundStroke compound;
+    compound.addStroke(bitmapStroke(QRect(0, 0, 4, 4), 255));
+    compound.addStroke(bitmapStroke(QRect(span - 4, span - 4, 4, 4), 255));
+    QCOMPARE(compound.collapse(2, QRect()), scale > 0);
+    QCOMPARE(compound.memberCount(), scale > 0 ? 1 : 2);
+    if (scale > 0) {
+        const auto *bitmap = dynamic_cast<const BitmapStroke *>(compound.member(0));
+        QVERIFY(bitmap);
+        QCOMPARE(bitmap->rect(), QRect(0, 0, span, span));
+        QCOMPARE(bitmap->image().size(), QSize(span, span) * scale);
+    }
 }
 
 QTEST_MAIN(TestCompoundStroke)

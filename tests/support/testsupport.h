@@ -22,6 +22,20 @@
 #include <cstdlib>
 #include <memory>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KL_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KL_TEST_ASAN 1
+#endif
+#endif
+#ifdef KL_TEST_ASAN
+// AddressSanitizer's allocator keeps the count; GCC ships no header for it.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
 namespace TestSupport {
 
 inline constexpr char NoOpenGL[] = "No OpenGL context: run under an X server (xvfb-run) with QT_QPA_PLATFORM=xcb";
@@ -141,6 +155,18 @@ inline Difference difference(const QImage &a, const QImage &b)
     }
     result.mean = double(result.sum) / (a.width() * a.height());
     return result;
+}
+
+// Bytes the process holds from the heap now, for tests that bound what an
+// operation keeps at its peak: sample it while the operation runs.
+inline qint64 allocatedBytes()
+{
+#ifdef KL_TEST_ASAN
+    return qint64(__sanitizer_get_current_allocated_bytes());
+#else
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+#endif
 }
 
 } // namespace TestSupport

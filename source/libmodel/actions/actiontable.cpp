@@ -660,49 +660,40 @@ void ActionManager::createOptionsActions()
     connect(topBar, &QAction::triggered, settings, &Settings::setShowXSheetTopBar);
     connect(settings, &Settings::showXSheetTopBarChanged, topBar, &QAction::setChecked);
 
-    auto *intervals = new QActionGroup(this);
-    intervals->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
-    const std::tuple<KL::Action, QString, int> intervalActions[] = {
-        {KL::Action::AutoSaveInterval5Min, tr("5 mins"), 5},
-        {KL::Action::AutoSaveInterval15Min, tr("15 mins"), 15},
-        {KL::Action::AutoSaveInterval30Min, tr("30 mins"), 30},
-        {KL::Action::AutoSaveInterval60Min, tr("1 hour"), 60},
+    // One checkable action per choice, in an exclusive group; each hands its
+    // value to the preference's setter.
+    using Choice = std::tuple<KL::Action, QString, int>;
+    const auto addChoices = [this, settings](std::initializer_list<Choice> choices,
+                                             void (Settings::*setter)(int)) {
+        auto *group = new QActionGroup(this);
+        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+        for (const Choice &choice : choices) {
+            const int value = std::get<2>(choice);
+            QAction *action = withFlags(createAction(std::get<0>(choice), std::get<1>(choice)),
+                                        Checkable | NoAutoRepeat);
+            group->addAction(action);
+            connect(action, &QAction::triggered, this, [settings, setter, value] { (settings->*setter)(value); });
+        }
     };
-    for (const auto &[id, text, minutes] : intervalActions) {
-        QAction *action = withFlags(createAction(id, text), Checkable | NoAutoRepeat);
-        intervals->addAction(action);
-        connect(action, &QAction::triggered, this, [settings, minutes = minutes] { settings->setAutoSaveIntervalMins(minutes); });
-    }
-    auto *numFiles = new QActionGroup(this);
-    numFiles->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
-    const std::tuple<KL::Action, QString, int> numFilesActions[] = {
-        {KL::Action::AutoSaveFiles1, tr("Only 1"), 1},
-        {KL::Action::AutoSaveFiles2, tr("Alternate between 2"), 2},
-        {KL::Action::AutoSaveFiles3, tr("Cycle through 3"), 3},
-        {KL::Action::AutoSaveFiles5, tr("Cycle through 5"), 5},
-        {KL::Action::AutoSaveFiles9, tr("Cycle through 9"), 9},
-    };
-    for (const auto &[id, text, files] : numFilesActions) {
-        QAction *action = withFlags(createAction(id, text), Checkable | NoAutoRepeat);
-        numFiles->addAction(action);
-        connect(action, &QAction::triggered, this, [settings, files = files] { settings->setAutoSaveNumFiles(files); });
-    }
+    addChoices({{KL::Action::AutoSaveInterval5Min, tr("5 mins"), 5},
+                {KL::Action::AutoSaveInterval15Min, tr("15 mins"), 15},
+                {KL::Action::AutoSaveInterval30Min, tr("30 mins"), 30},
+                {KL::Action::AutoSaveInterval60Min, tr("1 hour"), 60}},
+               &Settings::setAutoSaveIntervalMins);
+    addChoices({{KL::Action::AutoSaveFiles1, tr("Only 1"), 1},
+                {KL::Action::AutoSaveFiles2, tr("Alternate between 2"), 2},
+                {KL::Action::AutoSaveFiles3, tr("Cycle through 3"), 3},
+                {KL::Action::AutoSaveFiles5, tr("Cycle through 5"), 5},
+                {KL::Action::AutoSaveFiles9, tr("Cycle through 9"), 9}},
+               &Settings::setAutoSaveNumFiles);
     connect(settings, &Settings::autoSaveChanged, this, &ActionManager::syncAutoSave);
     syncAutoSave();
 
-    auto *scales = new QActionGroup(this);
-    scales->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
-    const std::tuple<KL::Action, QString, int> scaleActions[] = {
-        {KL::Action::UIScale75, tr("75%"), 75},
-        {KL::Action::UIScale100, tr("100%"), 100},
-        {KL::Action::UIScale125, tr("125%"), 125},
-        {KL::Action::UIScale150, tr("150%"), 150},
-    };
-    for (const auto &[id, text, percent] : scaleActions) {
-        QAction *action = withFlags(createAction(id, text), Checkable | NoAutoRepeat);
-        scales->addAction(action);
-        connect(action, &QAction::triggered, this, [settings, percent = percent] { settings->setUIScalePercent(percent); });
-    }
+    addChoices({{KL::Action::UIScale75, tr("75%"), 75},
+                {KL::Action::UIScale100, tr("100%"), 100},
+                {KL::Action::UIScale125, tr("125%"), 125},
+                {KL::Action::UIScale150, tr("150%"), 150}},
+               &Settings::setUIScalePercent);
     connect(settings, &Settings::UIScaleChanged, this, &ActionManager::syncUIScale);
     syncUIScale(settings->UIScalePercent());
 }

@@ -61,6 +61,13 @@ constexpr char ConversionFilter[] = "aformat=sample_fmts=s16:sample_rates=44100:
 // exhaust memory.
 constexpr qint64 MaxPcmBytes = qint64(1) << 30;
 
+// No recording uses a higher sample rate; a header that states one is damage,
+// and converting from it would cost the resampler seconds and gigabytes of
+// set-up before a single sample is read.
+constexpr int MaximumSampleRate = 768000;
+// The most channels a sound device plays (7.1 surround).
+constexpr int MaximumChannels = 8;
+
 // A file whose sound ends this much before its stated length is reported as
 // cut short: 1/100 of the length, at least 100 ms.
 constexpr qint64 TruncationToleranceMs = 100;
@@ -308,6 +315,9 @@ int FfmpegAudioDecoder::openInput()
     }
     d->m_streamIndex = result;
     const AVStream *stream = d->m_formatContext->streams[d->m_streamIndex];
+    result = checkSoundFormat(stream->codecpar->sample_rate, stream->codecpar->ch_layout.nb_channels);
+    if (result < 0)
+        return result;
 
     d->m_codecContext = avcodec_alloc_context3(codec);
     if (!d->m_codecContext) {
@@ -321,9 +331,28 @@ int FfmpegAudioDecoder::openInput()
     }
     d->m_codecContext->pkt_timebase = stream->time_base;
     result = avcodec_open2(d->m_codecContext, codec, nullptr);
-    if (result < 0)
+    if (result < 0) {
         fail(result, "Failed to open audio codec");
-    return result;
+        return result;
+    }
+    // The codec may know better than the container; the graph is set up
+    // from what it says.
+    return checkSoundFormat(d->m_codecContext->sample_rate, d->m_codecContext->ch_layout.nb_channels);
+}
+
+int FfmpegAudioDecoder::checkSoundFormat(int sampleRate, int channels)
+{
+    if (sampleRate > MaximumSampleRate) {
+        d->m_error = tr("The sound states a sample rate of %1 Hz; no sound has more than %2 Hz.")
+                         .arg(sampleRate)
+                         .arg(MaximumSampleRate);
+        return AVERROR_INVALIDDATA;
+    }
+    if (channels > MaximumChannels) {
+        d->m_error = tr("The sound has %1 channels; at most %2 can be played.").arg(channels).arg(MaximumChannels);
+        return AVERROR_INVALIDDATA;
+    }
+    return 0;
 }
 
 int FfmpegAudioDecoder::createFilterGraph()

@@ -30,7 +30,8 @@ class FfmpegAudioDecoderPrivate;
 // Failure rules: nothing throws and nothing crashes on bad input. A source
 // that is not a sound file, has no audio stream or cannot be decoded ends the
 // decoding with errorString() set and whatever was decoded before the failure
-// (often nothing) in buffer(). The device is not owned and must outlive the
+// (often nothing) in buffer(). A sample rate above 768 kHz or more than eight
+// channels is refused before any conversion is set up. The device is not owned and must outlive the
 // decoder's use of it.
 class FfmpegAudioDecoder : public QObject
 {
@@ -70,6 +71,9 @@ private Q_SLOTS:
 
 private:
     int openInput();
+    // Refuses, with a message, rates and channel counts beyond any sound the
+    // output can play, before anything is set up for them.
+    int checkSoundFormat(int sampleRate, int channels);
     int createFilterGraph();
     int decodeStep();
     int drainDecoder();

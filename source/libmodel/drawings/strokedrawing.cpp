@@ -2,6 +2,7 @@
 
 #include "render/alphacomposition.h"
 #include "render/premultipliedblend.h"
+#include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 namespace Model {
 
@@ -30,11 +32,30 @@ bool hasRoomForImage(QSize size)
         && qint64(size.width()) * size.height() <= StrokeDrawing::maximumImageBytes;
 }
 
-// Sizes without pixels are ordinary (a drawing whose frame is not known yet);
-// a frame that could never be held in memory can only come from damage.
+// Sizes without pixels are ordinary (a drawing whose frame is not known yet,
+// which QSize() stands for); a frame that could never be held in memory, a
+// side longer than any drawing reaches, and any other negative size can only
+// come from damage.
 bool isAbsurdFrame(QSize size)
 {
+    if (size == QSize())
+        return false;
+    if (size.width() < 0 || size.height() < 0 || size.width() > Stroke::maximumCoordinate
+        || size.height() > Stroke::maximumCoordinate)
+        return true;
     return size.width() > 0 && size.height() > 0 && !hasRoomForImage(size);
+}
+
+// What all the images of one drawing record may take when decoded: room for
+// the cached image and several frames of collapsed strokes at their finer
+// grain, however small the frame.
+qint64 decodeBudgetFor(QSize size)
+{
+    constexpr qint64 FramesOfImages = 8;
+    constexpr qint64 Least = qint64(64) * 1024 * 1024;
+    constexpr qint64 Most = qint64(1024) * 1024 * 1024;
+    const qint64 frameBytes = size.isEmpty() ? 0 : qint64(size.width()) * size.height();
+    return std::clamp(FramesOfImages * frameBytes, Least, Most);
 }
 
 QImage blankCoverage(QSize size)
@@ -43,17 +64,6 @@ QImage blankCoverage(QSize size)
     if (!image.isNull())
         image.fill(0);
     return image;
-}
-
-// The same bytes seen as colour indices into table: coverage i shows as
-// table[i]. Nothing is copied; the view lives no longer than coverage.
-QImage colouredView(const QImage &coverage, const QList<QRgb> &table)
-{
-    QImage view(coverage.constBits(), coverage.width(), coverage.height(),
-                coverage.bytesPerLine(), QImage::Format_Indexed8);
-    view.setColorCount(int(table.size()));
-    view.setColorTable(table);
-    return view;
 }
 
 // The part area of coverage coloured through table, in the format Qt
@@ -94,6 +104,36 @@ std::array<QRgb, 256> blendedColours(const QList<QRgb> &table, double opacity)
         colours[size_t(i)] = painterOpacity >= 256 ? colour : multiplyPremultiplied(colour, factor);
     }
     return colours;
+}
+
+// Coverage averaged over factor x factor blocks (the blocks along the right
+// and bottom edges may be smaller): what a smooth reduction does first, done
+// on one byte per pixel, so that a thumbnail of a large frame never holds the
+// whole frame in colour.
+QImage reducedCoverage(const QImage &coverage, int factor)
+{
+    const int width = (coverage.width() + factor - 1) / factor;
+    const int height = (coverage.height() + factor - 1) / factor;
+    QImage reduced(width, height, QImage::Format_Alpha8);
+    if (reduced.isNull())
+        return reduced;
+    std::vector<quint32> sums(size_t(width), 0);
+    for (int y = 0; y < height; ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        const int top = y * factor;
+        const int rows = std::min(factor, coverage.height() - top);
+        for (int row = top; row < top + rows; ++row) {
+            const uchar *line = coverage.constScanLine(row);
+            for (int x = 0; x < coverage.width(); ++x)
+                sums[size_t(x / factor)] += line[x];
+        }
+        uchar *target = reduced.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const quint32 count = quint32(rows) * quint32(std::min(factor, coverage.width() - x * factor));
+            target[x] = uchar((sums[size_t(x)] + count / 2) / count);
+        }
+    }
+    return reduced;
 }
 
 // Thumbnails are far smaller than the frame, so pencil lines average out to
@@ -205,11 +245,20 @@ QImage StrokeDrawing::thumbnail(const QSize &size, const QList<QRgb> &colorTable
     if (d->m_image.isNull())
         return {};
 
-    // Coloured before scaling: Qt scales a strong reduction of an indexed
-    // image within its palette, which shifts the colours.
-    QImage thumbnail = colouredView(d->m_image, colorTable)
-                           .convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                           .scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+    // Coloured before the last scaling: Qt scales a strong reduction of an
+    // indexed image within its palette, which shifts the colours. The
+    // coverage is first reduced on its own to no less than the thumbnail, so
+    // only that much is ever coloured; coverage and colour table are linear
+    // in each other, so averaging either first gives the same colours.
+    const QSize target = d->m_image.size().scaled(size, Qt::KeepAspectRatio);
+    if (target.isEmpty())
+        return {};
+    const int factor = std::min(d->m_image.width() / target.width(), d->m_image.height() / target.height());
+    const QImage coverage = factor >= 2 ? reducedCoverage(d->m_image, factor) : d->m_image;
+    if (coverage.isNull())
+        return {};
+    QImage thumbnail = colouredPart(coverage, colorTable, coverage.rect())
+                           .scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     strengthenFaintCoverage(thumbnail);
     d->m_thumbnails.insert(key, thumbnail);
@@ -537,6 +586,7 @@ QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing)
 
     StrokeDrawingPrivate &d = *drawing.d;
     d.m_size = size;
+    const DecodeBudget budget(decodeBudgetFor(size));
     d.m_root = CompoundStroke::read(stream);
     if (!d.m_root)
         d.m_root = std::make_unique<CompoundStroke>();

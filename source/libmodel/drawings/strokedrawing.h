@@ -39,9 +39,12 @@ class StrokeDrawingPrivate;
 // follows. A record may end after the root; whatever image it lacks, or
 // carries in a size other than the frame's, is rebuilt from the strokes.
 // Reading stops at the first damage and leaves the stream's error status for
-// the caller: a frame beyond maximumImageBytes marks it
-// QDataStream::ReadCorruptData and leaves the drawing as it was; damage in the
-// strokes keeps those read before it.
+// the caller: a frame beyond maximumImageBytes, with a side beyond
+// Stroke::maximumCoordinate or of negative size (other than QSize(), a frame
+// not known yet) marks it QDataStream::ReadCorruptData and
+// leaves the drawing as it was; damage in the strokes keeps those read before
+// it. All images of one record are decoded under one DecodeBudget that grows
+// with the frame: an image beyond it reads as a damaged one.
 class StrokeDrawing : public Drawing
 {
 public:

@@ -80,6 +80,15 @@ bool entryExists(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
+// What an added file may take the place of: nothing, a plain file or a link
+// (replaced itself, never followed). Never a folder or a special file such
+// as a device, which a rename would put out of the way just as well.
+bool isReplaceable(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isSymLink() || info.isFile();
+}
+
 // A name beside the others in parent that nothing has yet; hidden on the
 // systems that hide dot files.
 QString freshName(const QString &parent, const QString &base, const char *tag)
@@ -161,6 +170,16 @@ bool ExportFolder::writeImage(const QString &relativePath, const QImage &image, 
     return writeFile(relativePath, data);
 }
 
+QString ExportFolder::reserveFile(const QString &relativePath)
+{
+    if (d->m_staging.isEmpty() || !isInside(relativePath) || !isReplaceable(destinationPath(relativePath))) {
+        fail(fileNotWritten(destinationPath(relativePath)));
+        return {};
+    }
+    d->m_files.append(relativePath);
+    return QDir(d->m_staging).filePath(relativePath);
+}
+
 bool ExportFolder::commit()
 {
     if (d->m_staging.isEmpty())
@@ -170,7 +189,7 @@ bool ExportFolder::commit()
         QStringList moved;
         for (const QString &file : std::as_const(d->m_files)) {
             const QString target = destinationPath(file);
-            if (!renameEntry(QDir(d->m_staging).filePath(file), target)) {
+            if (!isReplaceable(target) || !renameEntry(QDir(d->m_staging).filePath(file), target)) {
                 for (const QString &done : std::as_const(moved))
                     QFile::remove(destinationPath(done));
                 return fail(fileNotWritten(target));

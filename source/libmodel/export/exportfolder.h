@@ -34,8 +34,9 @@ public:
         // The whole folder becomes the destination, replacing what stood
         // there only once it is complete (the exposure-sheet package).
         ReplaceFolder,
-        // The files go into the destination folder, each replacing a file of
-        // the same name there (frame sequences); no subfolders.
+        // The files go into the destination folder, each replacing a file or
+        // link of the same name there (frame sequences, movies), never a
+        // folder or a device; no subfolders.
         AddFiles,
     };
 
@@ -48,6 +49,12 @@ public:
     bool makeFolder(const QString &relativePath);
     bool writeFile(const QString &relativePath, const QByteArray &data);
     bool writeImage(const QString &relativePath, const QImage &image, ImageFileFormat format);
+    // For a writer of its own (a movie encoder): where relativePath is to be
+    // written inside the folder, counted as one of the export's files from
+    // now on; empty, with the error set, when the folder is not open or the
+    // path would leave it or its destination is something no file may
+    // replace (a folder, a device). Nothing is there yet.
+    QString reserveFile(const QString &relativePath);
     // Puts the result at the destination. For ReplaceFolder what stood there
     // is moved aside first and removed once the new folder is in place, or
     // put back when that fails. For AddFiles a failure removes the files

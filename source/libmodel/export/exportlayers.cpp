@@ -81,4 +81,23 @@ QImage compositeFrame(const QList<ExportLayer> &layers, int frame, const QSize &
     return image;
 }
 
+QImage compositeFrame(const QList<ExportLayer> &layers, int frame, const QSize &frameSize, const QSize &outputSize,
+                      const QColor &background)
+{
+    if (outputSize == frameSize)
+        return compositeFrame(layers, frame, frameSize, background, false);
+    if (outputSize.width() <= frameSize.width() && outputSize.height() <= frameSize.height())
+        return compositeFrame(layers, frame, frameSize, background, false)
+            .scaled(outputSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage image(outputSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(background);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.scale(double(outputSize.width()) / frameSize.width(), double(outputSize.height()) / frameSize.height());
+    const QRect frameRect(QPoint(0, 0), frameSize);
+    for (const ExportLayer &entry : layers)
+        entry.layer->paint(frame, &painter, frameRect);
+    return image;
+}
+
 } // namespace Model

@@ -55,4 +55,10 @@ void paintLayerFrame(const VisualLayer &layer, int frame, QImage &image, bool al
 QImage compositeFrame(const QList<ExportLayer> &layers, int frame, const QSize &size, const QColor &background,
                       bool allBlack);
 
+// The same composite at outputSize: painted at frameSize and scaled down
+// smoothly when smaller, painted at outputSize through a scaled painter when
+// larger in either direction, so that nothing of the scene is resized.
+QImage compositeFrame(const QList<ExportLayer> &layers, int frame, const QSize &frameSize, const QSize &outputSize,
+                      const QColor &background);
+
 } // namespace Model

@@ -134,6 +134,7 @@ public:
     mutable QMap<qint64, QList<AudioLayer::LevelRecord>> m_waveformCache;
     mutable qint64 m_usPerRow = 0;
     QString m_errorString;
+    QString m_warningString;
     bool m_decoding = false;
 };
 
@@ -215,6 +216,11 @@ QByteArray AudioLayer::originalAudioData() const
 QString AudioLayer::errorString() const
 {
     return d->m_errorString;
+}
+
+QString AudioLayer::warningString() const
+{
+    return d->m_warningString;
 }
 
 bool AudioLayer::hasAudio() const
@@ -419,6 +425,7 @@ bool AudioLayer::decodeAudio(QObject *progress)
     const bool hadSound = hasAudio();
     dropSound();
     d->m_errorString.clear();
+    d->m_warningString.clear();
     const auto fail = [this, hadSound](const QString &error) {
         d->m_errorString = error;
         if (hadSound)
@@ -469,19 +476,30 @@ bool AudioLayer::decodeAudio(QObject *progress)
         return fail(QString());
     if (tooLong)
         return fail(tr("The sound is longer than 30 minutes."));
-    // A sound cut short is refused whole rather than played in part: what
-    // is missing would silently shift every later cue against the frames.
-    if (!decoder.errorString().isEmpty())
-        return fail(decoder.errorString());
 
     d->m_pcm = decoder.buffer();
     d->m_format = format;
     d->m_durationUs = format.isValid() ? format.durationForBytes(d->m_pcm.size()) : 0;
-    if (!d->hasSound()) {
+    const bool decodedTooLong = d->m_durationUs > MaximumDurationMs * 1000;
+    if (!d->hasSound() || decodedTooLong) {
         d->m_pcm.clear();
         d->m_format = QAudioFormat();
         d->m_durationUs = 0;
-        return fail(tr("The file holds no sound."));
+        if (decodedTooLong)
+            return fail(tr("The sound is longer than 30 minutes."));
+        return fail(decoder.errorString().isEmpty() ? tr("The file holds no sound.") : decoder.errorString());
+    }
+    // A recording cut off at the end, or one with a damaged stretch, plays
+    // what could be read, as players and editors do; the cues before the
+    // damage keep their place against the frames. The user is told how much
+    // was kept.
+    if (!decoder.errorString().isEmpty()) {
+        const QString kept = QString::number(double(d->m_durationUs) / 1e6, 'f', 1);
+        if (decoder.durationMs() * 1000 > d->m_durationUs)
+            d->m_warningString = tr("The sound ends early: only %1 of its %2 seconds could be read.")
+                                     .arg(kept, QString::number(double(decoder.durationMs()) / 1e3, 'f', 1));
+        else
+            d->m_warningString = tr("The sound ends early: only its first %1 seconds could be read.").arg(kept);
     }
 
     const LevelRecord whole = measure(d->m_pcm, d->m_format, 0, d->m_durationUs);

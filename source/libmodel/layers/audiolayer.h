@@ -28,9 +28,10 @@ class AudioLayerPrivate;
 // stays at or after the start of frame 1.
 //
 // Sound is loaded when decoding gave samples in a known format. A file that
-// cannot be decoded, is cut short or holds no sound, a decode that is
-// cancelled and a sound over 30 minutes all leave the layer without sound,
-// errorString() saying why; nothing throws and nothing crashes.
+// cannot be decoded or holds no sound, a decode that is cancelled and a sound
+// over 30 minutes all leave the layer without sound, errorString() saying
+// why; a file cut short or damaged part-way keeps the sound read before the
+// damage, warningString() saying how much. Nothing throws and nothing crashes.
 //
 // Threading: decoding runs on the layer's thread (the GUI thread) inside a
 // local event loop. Playback runs on a thread the layer owns, through an
@@ -76,6 +77,10 @@ public:
     // Why the last load or decode gave no sound; empty after a success and
     // after a cancel.
     QString errorString() const;
+    // After a load or decode that kept only part of the sound (the file is
+    // cut short or damaged part-way): how much of how much was kept, for the
+    // user to see as a warning. Empty otherwise.
+    QString warningString() const;
 
     bool hasAudio() const;
     // Interleaved signed 16-bit samples in format().

@@ -34,7 +34,10 @@ class BacklightSettings;
 class Drawing;
 class ExportExposureSheetSettings;
 class ExportFramesSettings;
+class ExportProgress;
+class ExportVideoSettings;
 class FloatingSelection;
+class MovieFrames;
 class ScenePrivate;
 class SingleStroke;
 class Stroke;
@@ -383,6 +386,19 @@ public:
     // already there is replaced only once the new one is complete; a
     // cancelled export leaves it as it was.
     ExportResult exportExposureSheet(const ExportExposureSheetSettings &settings, QObject *progress) const;
+    // The scene as a movie file settings.exportDir/settings.name: MP4
+    // (H.264, AAC sound), QuickTime (ProRes 4444 with transparency or HQ,
+    // ALAC sound) or an animated GIF, at settings.scalePercent of the frame
+    // size. Sound goes in when asked and the scene's sound reaches the
+    // exported frames. Metadata "title" (the scene's name) and "comment"
+    // ("Created with Kelvane") are written unless settings name them. A
+    // movie already there is replaced only once the new one is complete; a
+    // cancel, noticed within moments whenever it comes, leaves it as it was.
+    // Formats that need even sides get an odd side grown by one pixel,
+    // which the finished result's message says. The encoding runs on
+    // threads of its own while this thread runs a local event loop; the
+    // scene must not change meanwhile (the caller's dialog is modal).
+    ExportResult exportVideo(const ExportVideoSettings &settings, QObject *progress) const;
 
 public Q_SLOTS:
     // Refuses a size below 1x1. progress, when given, is any object with an
@@ -464,6 +480,11 @@ private:
     void disconnectAudioLayer(const std::shared_ptr<Layer> &layer);
     // The layer at audioLayerIdx(), or null.
     AudioLayer *audioLayer() const;
+    // The two halves of exportVideo(): the pictures of frames encoded into
+    // the file at path.
+    ExportResult exportVideoFfmpeg(ExportProgress &progress, const ExportVideoSettings &settings,
+                                   MovieFrames &frames, const QString &path) const;
+    ExportResult exportVideoGIF(ExportProgress &progress, MovieFrames &frames, const QString &path) const;
     void relinkInsertedLayer(const std::shared_ptr<Layer> &layer);
     void unlinkRemovedLayer(const std::shared_ptr<Layer> &layer);
     void emitWholeFrameChanged();

@@ -3,6 +3,7 @@
 #include "drawings/imagedrawing.h"
 #include "drawings/strokedrawing.h"
 #include "layers/visuallayer.h"
+#include "scene/clipboardrecord.h"
 #include "scene/scene_p.h"
 
 #include <QByteArray>
@@ -71,49 +72,6 @@ QImage pictureOf(const VisualLayer &layer, int frame)
     return picture;
 }
 
-// The number of cells a clipboard record holds and the type of the layer
-// they came from; 0 cells for a damaged record. Every cell block must lie
-// within the record and start with a known kind and content flag, and a
-// block without content must follow one that carried a drawing of the same
-// copy id. The drawings themselves are read only by a paste.
-int recordedCells(const QByteArray &record, qint32 *layerType)
-{
-    QDataStream in(record);
-    qint32 type = 0;
-    qint32 count = 0;
-    in >> type >> count;
-    // A block takes its four-byte length at least: a larger count is damage,
-    // caught before any work is done for it.
-    if (in.status() != QDataStream::Ok || count < 1 || count > (record.size() - 8) / 4)
-        return 0;
-
-    QList<QUuid> carried;
-    for (qint32 i = 0; i < count; ++i) {
-        quint32 length = 0;
-        in >> length;
-        if (in.status() != QDataStream::Ok || length > quint64(in.device()->bytesAvailable()))
-            return 0;
-        const QByteArray bytes = QByteArray::fromRawData(record.constData() + in.device()->pos(), length);
-        QDataStream block(bytes);
-        block.setFloatingPointPrecision(QDataStream::SinglePrecision);
-        qint32 kind = -1;
-        QUuid copyId;
-        qint8 hasContent = -1;
-        block >> kind >> copyId >> hasContent;
-        if (block.status() != QDataStream::Ok || kind < LayerItem::OriginalKind
-            || kind > LayerItem::DistantCloneKind)
-            return 0;
-        if (hasContent == 1 && !block.atEnd())
-            carried.append(copyId);
-        else if (hasContent != 0 || !carried.contains(copyId))
-            return 0;
-        if (in.skipRawData(length) != qint64(length))
-            return 0;
-    }
-    *layerType = type;
-    return count;
-}
-
 } // namespace
 
 QMimeData *Scene::copy(int layer, int firstFrame, int count)
@@ -171,9 +129,9 @@ int Scene::canPaste(const QMimeData *mime) const
         return 0;
     const int activeType = layerType(d->m_activeLayerIdx);
     if (mime->hasFormat(CellsMimeType)) {
-        qint32 type = 0;
-        const int cells = recordedCells(mime->data(CellsMimeType), &type);
-        return cells > 0 && activeType != 0 && type == activeType ? cells : 0;
+        const ClipboardRecord record(mime->data(CellsMimeType));
+        const int cells = record.cellCount();
+        return cells > 0 && activeType != 0 && record.layerType() == activeType ? cells : 0;
     }
     if (mime->hasImage())
         return activeType == Layer::ReferenceLayerType ? 1 : 0;

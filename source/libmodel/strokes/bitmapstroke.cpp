@@ -10,45 +10,9 @@
 #include <QRectF>
 #include <QTransform>
 
-#include <cmath>
+#include <algorithm>
 
 namespace Model {
-
-namespace {
-
-// QRect's own width() overflows for rectangles that span more than the int
-// range; these come from records, so the conversion takes the long way.
-QRectF toRectF(const QRect &rect)
-{
-    return QRectF(QPointF(rect.left(), rect.top()),
-                  QPointF(qreal(rect.right()) + 1.0, qreal(rect.bottom()) + 1.0));
-}
-
-// QRectF::toAlignedRect, held inside the coordinate range of a drawing.
-QRect alignedRect(const QRectF &rect)
-{
-    const QRectF r = rect.normalized();
-    if (!std::isfinite(r.left()) || !std::isfinite(r.top()) || !std::isfinite(r.right())
-        || !std::isfinite(r.bottom()))
-        return {};
-    const qreal limit = BitmapStroke::maximumCoordinate;
-    QRectF clamped;
-    clamped.setCoords(qBound(-limit, r.left(), limit), qBound(-limit, r.top(), limit),
-                      qBound(-limit, r.right(), limit), qBound(-limit, r.bottom(), limit));
-    return clamped.toAlignedRect();
-}
-
-bool withinLimits(const QRect &rect)
-{
-    const int limit = BitmapStroke::maximumCoordinate;
-    for (int coordinate : {rect.left(), rect.top(), rect.right(), rect.bottom()}) {
-        if (coordinate < -limit || coordinate > limit)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 class BitmapStrokePrivate
 {
@@ -160,24 +124,38 @@ void BitmapStroke::clipTo(const QPainterPath &path)
 
     // Cropping keeps the resolution factor. An image coarser than its
     // rectangle (never made here, but a record may hold one) is cropped at
-    // one image pixel per drawing pixel instead.
-    int factor = d->m_image.width() / d->m_rect.width();
+    // one image pixel per drawing pixel instead. Sizes are taken in 64 bits:
+    // the rectangle may span most of the coordinate range.
+    const qint64 rectWidth = qint64(d->m_rect.right()) - d->m_rect.left() + 1;
+    qint64 factor = d->m_image.width() / rectWidth;
     const bool coarse = factor < 1;
-    if (coarse)
-        factor = 1;
-    const QPoint offset((d->m_rect.left() - cropped.left()) * factor,
-                        (d->m_rect.top() - cropped.top()) * factor);
-    QImage image(cropped.width() * factor, cropped.height() * factor, d->m_image.format());
-    if (!image.isNull()) {
-        image.fill(0);
-        QPainter painter(&image);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        if (coarse) {
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(QRect(offset, d->m_rect.size()), d->m_image);
-        } else {
-            painter.drawImage(offset, d->m_image);
+    factor = std::clamp<qint64>(factor, 1, maximumResolutionFactor);
+    const qint64 width = (qint64(cropped.right()) - cropped.left() + 1) * factor;
+    const qint64 height = (qint64(cropped.bottom()) - cropped.top() + 1) * factor;
+    QImage image;
+    if (width * height <= RleImage::maximumImageBytes) {
+        const QPoint offset(int((d->m_rect.left() - qint64(cropped.left())) * factor),
+                            int((d->m_rect.top() - qint64(cropped.top())) * factor));
+        image = QImage(int(width), int(height), d->m_image.format());
+        if (!image.isNull()) {
+            image.fill(0);
+            QPainter painter(&image);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            if (coarse) {
+                painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                painter.drawImage(QRectF(QPointF(offset), QSizeF(toRectF(d->m_rect).size())), d->m_image);
+            } else {
+                painter.drawImage(offset, d->m_image);
+            }
         }
+    } else {
+        // A coarse image over a vast rectangle: scaling the part up to one
+        // pixel per drawing pixel would take more than any image may, so the
+        // part is cut from the image at the grain it has.
+        const QRectF part = QTransform::fromScale(d->m_image.width() / area.width(),
+                                                  d->m_image.height() / area.height())
+                                .mapRect(toRectF(cropped).translated(-area.topLeft()));
+        image = d->m_image.copy(part.toAlignedRect() & d->m_image.rect());
     }
     d->m_image = image;
     d->m_rect = cropped;
@@ -200,7 +178,7 @@ std::unique_ptr<BitmapStroke> BitmapStroke::read(QDataStream &stream)
     stream >> rect;
     if (stream.status() != QDataStream::Ok)
         return stroke;
-    if (!withinLimits(rect)) {
+    if (!isWithinLimits(rect)) {
         stream.setStatus(QDataStream::ReadCorruptData);
         return stroke;
     }
@@ -211,24 +189,19 @@ std::unique_ptr<BitmapStroke> BitmapStroke::read(QDataStream &stream)
         return stroke;
     qint32 tag = NoImageTag;
     stream >> tag;
-    if (stream.status() != QDataStream::Ok || tag == NoImageTag)
+    if (stream.status() != QDataStream::Ok || tag != ImageTag)
         return stroke;
-    if (tag != ImageTag) {
-        stream.setStatus(QDataStream::ReadCorruptData);
-        return stroke;
-    }
     RleImage encoded;
     stream >> encoded;
     if (stream.status() != QDataStream::Ok)
         return stroke;
-    // Only an image was ever written after the tag, so a record that decodes
-    // to nothing is damage, not an empty picture.
-    const QImage image = encoded.toImage();
-    if (image.isNull()) {
-        stream.setStatus(QDataStream::ReadCorruptData);
+    // An image far finer than its rectangle is refused before it is decoded.
+    const qint64 rectWidth = qint64(rect.right()) - rect.left() + 1;
+    const qint64 rectHeight = qint64(rect.bottom()) - rect.top() + 1;
+    if (encoded.width() > rectWidth * maximumResolutionFactor
+        || encoded.height() > rectHeight * maximumResolutionFactor)
         return stroke;
-    }
-    stroke->d->m_image = image;
+    stroke->d->m_image = encoded.toImage();
     return stroke;
 }
 

@@ -21,17 +21,21 @@ class BitmapStrokePrivate;
 // it. It is empty when its rectangle is; a null image paints nothing.
 //
 // Records: the rectangle, then the image tag (-1 for no image, 2 when a
-// run-length image follows). read() stops at the first damage it finds and
-// leaves the stream's error status for the caller: a rectangle beyond
-// maximumCoordinate, a tag other than -1 and 2, or an image record that does
-// not decode all mark the stream QDataStream::ReadCorruptData.
+// run-length image follows). A damaged image loses only itself: a tag other
+// than 2 reads no image data, and an image record that does not decode, asks
+// for more than the record's DecodeBudget has left or is more than
+// maximumResolutionFactor times finer than the rectangle leaves a null image
+// and the stream's status as it was (the run-length record carries its own
+// length, so what follows is still read as what it is). A rectangle beyond
+// maximumCoordinate marks the stream QDataStream::ReadCorruptData.
 class BitmapStroke : public Stroke
 {
 public:
-    // No drawing reaches this far from its origin; a rectangle read from a
-    // record beyond it is damage, and keeping it out means that no width or
-    // height of one can overflow.
-    static constexpr int maximumCoordinate = 1 << 24;
+    // Collapsing renders at a few image pixels per drawing pixel and cropping
+    // keeps that grain, so no bitmap is finer than this; a record that claims
+    // more holds a small rectangle over a huge image, which cropping would
+    // have to scale to match.
+    static constexpr int maximumResolutionFactor = 8;
 
     static constexpr qint32 NoImageTag = -1;
     static constexpr qint32 ImageTag = 2;

@@ -2,6 +2,8 @@
 
 #include "render/alphacomposition.h"
 #include "strokes/bitmapstroke.h"
+#include "strokes/decodebudget.h"
+#include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 
 #include <QDataStream>
@@ -11,7 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -19,17 +21,7 @@ namespace Model {
 
 namespace {
 
-// Whole pixels stop being exact in a float beyond 2^24, and records carry
-// floats; nothing a drawing holds lies further out.
-constexpr qreal CoordinateLimit = qreal(1 << 24);
-
-// QRect's own width() overflows for rectangles that span more than the int
-// range, which a damaged record can produce.
-QRectF toRectF(const QRect &rect)
-{
-    return QRectF(QPointF(rect.left(), rect.top()),
-                  QPointF(qreal(rect.right()) + 1.0, qreal(rect.bottom()) + 1.0));
-}
+constexpr qreal CoordinateLimit = Stroke::maximumCoordinate;
 
 bool withinLimits(const QRectF &rect)
 {
@@ -38,21 +30,6 @@ bool withinLimits(const QRectF &rect)
             return false;
     }
     return true;
-}
-
-// QRectF::toAlignedRect, held inside the coordinate limit.
-QRect alignedRect(const QRectF &rect)
-{
-    const QRectF r = rect.normalized();
-    if (!std::isfinite(r.left()) || !std::isfinite(r.top()) || !std::isfinite(r.right())
-        || !std::isfinite(r.bottom()))
-        return {};
-    QRectF clamped;
-    clamped.setCoords(qBound(-CoordinateLimit, r.left(), CoordinateLimit),
-                      qBound(-CoordinateLimit, r.top(), CoordinateLimit),
-                      qBound(-CoordinateLimit, r.right(), CoordinateLimit),
-                      qBound(-CoordinateLimit, r.bottom(), CoordinateLimit));
-    return clamped.toAlignedRect();
 }
 
 // QTransform::mapRect; a rectangle that would land beyond the coordinate
@@ -64,10 +41,10 @@ QRect mappedRect(const QTransform &transform, const QRect &rect)
         return {};
     if (transform.isIdentity())
         return rect;
-    const QRectF mapped = transform.mapRect(toRectF(rect));
+    const QRectF mapped = transform.mapRect(Stroke::toRectF(rect));
     if (withinLimits(mapped))
         return transform.mapRect(rect);
-    return alignedRect(mapped);
+    return Stroke::alignedRect(mapped);
 }
 
 // composeAlphaMask for two images that lie at different places of one pixel
@@ -247,10 +224,20 @@ public:
 
     bool cancelled() const { return m_cancelled; }
 
+    // A render in bands walks the tree once per band: each walk counts for
+    // its share of the total, so that the steps still end at the total.
+    void startRound(int round, int rounds)
+    {
+        m_round = round;
+        m_rounds = std::max(rounds, 1);
+        m_done = 0;
+    }
+
 private:
     bool ask()
     {
-        if (!m_callback(m_done, m_total))
+        const int reported = int((qint64(m_round) * m_total + m_done) / m_rounds);
+        if (!m_callback(reported, m_total))
             m_cancelled = true;
         return !m_cancelled;
     }
@@ -258,6 +245,8 @@ private:
     const Progress &m_callback;
     int m_done = 0;
     int m_total = 0;
+    int m_round = 0;
+    int m_rounds = 1;
     bool m_cancelled = false;
 };
 
@@ -403,26 +392,67 @@ QRect CompoundStroke::render(QImage &target, QRect clip, const QTransform &trans
     // reaches its total.
     if (area.isEmpty() && !progress)
         return {};
-    pass.setArea(area);
-    return render(pass, target, QPoint(0, 0), area, transform);
+
+    // Every level that composes on a canvas of its own holds it while the
+    // levels inside it render. A tree that nests deeper than a few such
+    // levels is rendered in bands across the area, so that all canvases
+    // together never cover more than a few times the area, however deep the
+    // tree goes.
+    const int depth = area.isEmpty() ? 1 : canvasDepth(false);
+    const int bands = std::clamp((depth + MaximumCanvases - 1) / MaximumCanvases, 1, std::max(area.height(), 1));
+    if (bands == 1) {
+        pass.setArea(area);
+        return render(pass, target, QPoint(0, 0), area, transform, false);
+    }
+    QRect changed;
+    for (int band = 0; band < bands; ++band) {
+        const int top = area.top() + int(qint64(area.height()) * band / bands);
+        const int bottom = area.top() + int(qint64(area.height()) * (band + 1) / bands);
+        const QRect part(area.left(), top, area.width(), bottom - top);
+        RenderPass bandPass(target.rect(), paperOffset, renderScale, progress);
+        bandPass.setArea(part);
+        if (progress)
+            progress->startRound(band, bands);
+        changed |= render(bandPass, target, QPoint(0, 0), part, transform, false);
+        if (progress && progress->cancelled())
+            return {};
+    }
+    return changed;
+}
+
+int CompoundStroke::canvasDepth(bool inPlace) const
+{
+    int deepest = 0;
+    for (size_t i = 0; i < d->m_members.size(); ++i) {
+        if (const auto *compound = dynamic_cast<const CompoundStroke *>(d->m_members[i].get()))
+            deepest = std::max(deepest, compound->canvasDepth(i == 0));
+    }
+    return (inPlace ? 0 : 1) + deepest;
 }
 
 QRect CompoundStroke::render(RenderPass &pass, QImage &target, QPoint origin, QRect area,
-                             const QTransform &transform) const
+                             const QTransform &transform, bool inPlace) const
 {
     const QTransform combined = d->m_transform * transform;
     RenderProgress *progress = pass.progress();
 
     // The members are composed on a canvas of their own, so that erasers and
     // both paths act on this compound's content only. It covers area alone:
-    // nothing of this compound can land outside it.
-    QImage canvas;
-    if (!area.isEmpty()) {
-        canvas = QImage(area.size(), QImage::Format_Alpha8);
-        if (canvas.isNull())
+    // nothing of this compound can land outside it. Where the target is
+    // still blank inside area, the target serves as the canvas: composing a
+    // canvas onto nothing gives the canvas, so nothing needs to be kept
+    // apart. That is the rule for the first member of every compound, and it
+    // is what keeps a drawing cut a thousand times (each cut nests the
+    // content before it as the first member) at one canvas.
+    QImage ownCanvas;
+    if (!inPlace && !area.isEmpty()) {
+        ownCanvas = QImage(area.size(), QImage::Format_Alpha8);
+        if (ownCanvas.isNull())
             return {};
-        canvas.fill(0);
+        ownCanvas.fill(0);
     }
+    QImage &canvas = inPlace ? target : ownCanvas;
+    const QPoint canvasOrigin = inPlace ? origin : area.topLeft();
 
     QRect changed;
     for (const auto &member : d->m_members) {
@@ -430,8 +460,10 @@ QRect CompoundStroke::render(RenderPass &pass, QImage &target, QPoint origin, QR
         // corner of the frame must not cost a render of the whole frame.
         const QRect memberArea = area.isEmpty() ? QRect() : area & pass.reach(*member, combined);
         if (const auto *compound = dynamic_cast<const CompoundStroke *>(member.get())) {
-            if (!memberArea.isEmpty() || progress)
-                changed |= compound->render(pass, canvas, area.topLeft(), memberArea, combined);
+            if (!memberArea.isEmpty() || progress) {
+                const bool blank = !memberArea.isEmpty() && !changed.intersects(memberArea);
+                changed |= compound->render(pass, canvas, canvasOrigin, memberArea, combined, blank);
+            }
         } else if (!memberArea.isEmpty()) {
             // Single strokes overwrite what lies under them and bitmaps draw
             // over it, so either is drawn on its own image, all 0 there, and
@@ -442,7 +474,7 @@ QRect CompoundStroke::render(RenderPass &pass, QImage &target, QPoint origin, QR
                                                pass.renderScale());
             if (!drawn.isNull()) {
                 changed |= drawn;
-                composeAt(canvas, area.topLeft(), image, QPoint(0, 0), drawn,
+                composeAt(canvas, canvasOrigin, image, QPoint(0, 0), drawn,
                           !single || !single->isEraserStroke());
                 fillAlphaRect(image, drawn, 0);
             }
@@ -459,7 +491,9 @@ QRect CompoundStroke::render(RenderPass &pass, QImage &target, QPoint origin, QR
         painter.setRenderHint(QPainter::Antialiasing);
         // The paths are placed in the target's grid and moved onto the
         // canvas by whole pixels, which leaves their edges' coverage as it is.
-        painter.translate(-QPointF(area.topLeft()));
+        // Only what changed is touched: on a shared canvas, that is this
+        // compound's own content.
+        painter.translate(-QPointF(canvasOrigin));
         painter.setClipRect(changed);
         if (!d->m_erasePath.isEmpty())
             painter.fillPath(combined.map(d->m_erasePath), Qt::transparent);
@@ -473,7 +507,8 @@ QRect CompoundStroke::render(RenderPass &pass, QImage &target, QPoint origin, QR
             painter.fillPath(outside.subtracted(combined.map(d->m_clipPath)), Qt::transparent);
         }
     }
-    composeAt(target, origin, canvas, area.topLeft(), changed, true);
+    if (!inPlace)
+        composeAt(target, origin, canvas, canvasOrigin, changed, true);
     return changed;
 }
 
@@ -517,6 +552,11 @@ void CompoundStroke::write(QDataStream &stream) const
 std::unique_ptr<CompoundStroke> CompoundStroke::read(QDataStream &stream)
 {
     const ReadDepth depth;
+    // A tree read on its own, outside a drawing, still gets a limit on the
+    // images it holds.
+    std::optional<DecodeBudget> budget;
+    if (!DecodeBudget::isActive())
+        budget.emplace(DecodeBudget::defaultBytes);
     auto compound = std::make_unique<CompoundStroke>();
     if (depth.exceeded()) {
         markCorrupt(stream);
@@ -674,7 +714,8 @@ int CompoundStroke::strokeCount() const
 
 bool CompoundStroke::collapse(int scale, QRect limit, const Progress &progress)
 {
-    scale = std::max(scale, 1);
+    // A finer bitmap would not read back.
+    scale = std::clamp(scale, 1, BitmapStroke::maximumResolutionFactor);
     QRect rect = d->m_boundingRect;
     if (limit.isValid())
         rect &= limit;
@@ -685,10 +726,18 @@ bool CompoundStroke::collapse(int scale, QRect limit, const Progress &progress)
         return true;
     }
 
-    const qint64 width = (qint64(rect.right()) - rect.left() + 1) * scale;
-    const qint64 height = (qint64(rect.bottom()) - rect.top() + 1) * scale;
-    if (width > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max())
+    // The bitmap is held to what a run-length image may hold, or it would
+    // not read back: content that reaches far (strokes from a damaged record,
+    // a selection lifted without a frame to cut it to) is collapsed at a
+    // coarser grain, and at one pixel per drawing pixel or not at all.
+    const qint64 rectWidth = qint64(rect.right()) - rect.left() + 1;
+    const qint64 rectHeight = qint64(rect.bottom()) - rect.top() + 1;
+    while (scale > 1 && rectWidth * rectHeight * scale * scale > RleImage::maximumImageBytes)
+        --scale;
+    if (rectWidth * rectHeight * scale * scale > RleImage::maximumImageBytes)
         return false;
+    const qint64 width = rectWidth * scale;
+    const qint64 height = rectHeight * scale;
     QImage image(int(width), int(height), QImage::Format_Alpha8);
     if (image.isNull())
         return false;

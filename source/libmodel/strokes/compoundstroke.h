@@ -35,13 +35,18 @@ class CompoundStrokePrivate;
 // what lies before it in the same compound; the canvas is then wiped under the
 // erase path and outside the clip path and drawn onto the target. Canvases
 // and the renderer's work are limited to the part of the clip that the
-// content can reach, each member to its own part.
+// content can reach, each member to its own part. A nested compound that
+// lands where its parent's canvas is still blank composes there directly, and
+// a tree with more levels of canvases than MaximumCanvases is rendered in
+// bands: a render holds a bounded number of area-sized buffers at any depth.
 //
 // Records: read() stops at the first damage it finds, keeps the members read
 // before it and leaves the stream's error status for the caller. An unknown
 // member type code, a negative member count, a path or transform with a value
 // that is not a finite number, a malformed path and nesting deeper than
-// maximumReadDepth all mark the stream QDataStream::ReadCorruptData.
+// maximumReadDepth all mark the stream QDataStream::ReadCorruptData. A
+// damaged bitmap member loses only its image (see BitmapStroke). A tree read
+// outside a drawing decodes its images under DecodeBudget::defaultBytes.
 class CompoundStroke : public Stroke
 {
 public:
@@ -109,9 +114,11 @@ public:
 
     // Replaces all content by one bitmap stroke: the compound rendered inside
     // boundingRect() (cut to limit when limit is valid) at scale image pixels
-    // per drawing pixel (at least 1). Content outside limit is lost. Returns
-    // false, with nothing changed, when progress cancels or the image cannot
-    // be made.
+    // per drawing pixel (held to 1 .. BitmapStroke::maximumResolutionFactor,
+    // and lowered until the image fits RleImage::maximumImageBytes). Content
+    // outside limit is lost. Returns false, with nothing changed, when
+    // progress cancels or the image cannot be made (it would not fit even at
+    // one pixel per drawing pixel).
     bool collapse(int scale, QRect limit, const Progress &progress = {});
 
 private:
@@ -120,11 +127,19 @@ private:
 
     QRect render(QImage &target, QRect clip, const QTransform &transform, QPoint paperOffset,
                  double renderScale, RenderProgress *progress) const;
+    // A render in one go keeps at most this many canvases at once; a deeper
+    // tree is rendered in bands.
+    static constexpr int MaximumCanvases = 4;
+
     // One level of a render: target's pixel (0, 0) lies at origin of the
     // pass's grid, and area (in that grid, inside target) is where this
-    // compound may change target.
+    // compound may change target. inPlace: target is all 0 inside area, and
+    // the compound composes on it directly instead of on a canvas of its own.
     QRect render(RenderPass &pass, QImage &target, QPoint origin, QRect area,
-                 const QTransform &transform) const;
+                 const QTransform &transform, bool inPlace) const;
+    // How many canvases of its own a render of this compound holds at once
+    // at most (none for itself when it renders in place).
+    int canvasDepth(bool inPlace) const;
     // Moves all content into a new compound, which becomes the only member.
     void nest();
     void removeEmptyMembers();

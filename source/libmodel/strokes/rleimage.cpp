@@ -1,5 +1,7 @@
 #include "rleimage.h"
 
+#include "strokes/decodebudget.h"
+
 #include <QDataStream>
 #include <QImage>
 #include <QtEndian>
@@ -371,6 +373,8 @@ QImage RleImage::toImage() const
     if (bytesPerLine * h > maximumImageBytes)
         return {};
     if (!runCodes<false>(d->m_codes, w, h, nullptr, 0))
+        return {};
+    if (!DecodeBudget::take(bytesPerLine * h))
         return {};
     QImage image(w, h, QImage::Format_Alpha8);
     if (image.isNull())

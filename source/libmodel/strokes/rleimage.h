@@ -28,8 +28,8 @@ class RleImagePrivate;
 //
 // A record is only data until it is decoded: toImage() checks it and gives a
 // null QImage for any damage (runs past a row, rows past the image, codes cut
-// short, no end code, sizes beyond maximumImageBytes). A damaged record never
-// allocates an image.
+// short, no end code, sizes beyond maximumImageBytes or beyond what the
+// DecodeBudget in force has left). A damaged record never allocates an image.
 class RleImage
 {
 public:

@@ -3,6 +3,7 @@
 #include "arcsegment.h"
 #include "linesegment.h"
 #include "pointsegment.h"
+#include "stroke.h"
 
 #include <QDataStream>
 #include <QLineF>
@@ -17,10 +18,6 @@ namespace {
 
 constexpr int FanTriangles = 100;
 constexpr int FloatsPerFanKinds = FanTriangles * 3 * 3;
-
-// Whole pixels stop being exact in a float beyond 2^24; nothing a drawing can
-// hold lies further out.
-constexpr double CoordinateLimit = double(1 << 24);
 
 void appendVertex(QList<float> &positions, QList<float> &attributes, QList<float> &kinds,
                   QPointF position, QPointF direction, double opacity, double radius,
@@ -40,11 +37,6 @@ void reserveMore(QList<float> &list, qsizetype count)
     const qsizetype needed = list.size() + count;
     if (list.capacity() < needed)
         list.reserve(std::max(needed, list.capacity() * 2));
-}
-
-double clampCoordinate(double value)
-{
-    return std::clamp(value, -CoordinateLimit, CoordinateLimit);
 }
 
 } // namespace
@@ -127,14 +119,7 @@ void Segment::appendQuad(QList<float> &positions, QList<float> &attributes,
 
 QRect Segment::alignedRect(const QRectF &rect)
 {
-    const QRectF r = rect.normalized();
-    if (!std::isfinite(r.left()) || !std::isfinite(r.top()) || !std::isfinite(r.right())
-        || !std::isfinite(r.bottom()))
-        return QRect();
-    QRectF clamped;
-    clamped.setCoords(clampCoordinate(r.left()), clampCoordinate(r.top()),
-                      clampCoordinate(r.right()), clampCoordinate(r.bottom()));
-    return clamped.toAlignedRect();
+    return Stroke::alignedRect(rect);
 }
 
 QRectF Segment::discRect(QPointF centre, double radius)

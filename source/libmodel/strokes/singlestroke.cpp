@@ -342,9 +342,15 @@ std::unique_ptr<SingleStroke> SingleStroke::read(QDataStream &stream)
     d->m_toolType = pen ? PenToolType : EraserToolType;
     (pen ? d->m_penType : d->m_eraserType) = subType;
 
-    stream >> d->m_bounds;
+    QRect bounds;
+    stream >> bounds;
     if (stream.status() != QDataStream::Ok)
         return stroke;
+    if (!isWithinLimits(bounds)) {
+        markCorrupt(stream);
+        return stroke;
+    }
+    d->m_bounds = bounds;
 
     // Counts come from the data and may be damaged: nothing is reserved from
     // them, and every loop ends at the first read past the data's end.

@@ -40,7 +40,9 @@ class Tool;
 // clone shares the mask until either side lets it go.
 //
 // Records: read() stops at the first damage it finds and leaves the stream's
-// error status for the caller; what was read before the damage is kept.
+// error status for the caller; what was read before the damage is kept. A
+// sub-type other than 0..2, bounds beyond maximumCoordinate and a sample that
+// is not a finite number mark the stream QDataStream::ReadCorruptData.
 class SingleStroke : public Stroke
 {
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QRectF>
 #include <QtGlobal>
 
 #include <memory>
@@ -27,6 +28,19 @@ public:
     static constexpr qint32 SingleStrokeType = 0;
     static constexpr qint32 CompoundStrokeType = 1;
     static constexpr qint32 BitmapStrokeType = 2;
+
+    // No drawing reaches this far from its origin, and whole pixels stop
+    // being exact in the floats that records carry beyond it. A rectangle
+    // read from a record that reaches further is damage; keeping such
+    // rectangles out means that no width, height or margin of one overflows.
+    static constexpr int maximumCoordinate = 1 << 24;
+    static bool isWithinLimits(const QRect &rect);
+    // QRect's own width() and right() + 1 overflow for rectangles that span
+    // more than the int range; this conversion takes the long way.
+    static QRectF toRectF(const QRect &rect);
+    // QRectF::toAlignedRect, held inside maximumCoordinate; null for a
+    // rectangle with a coordinate that is not a finite number.
+    static QRect alignedRect(const QRectF &rect);
 
     virtual ~Stroke();
 

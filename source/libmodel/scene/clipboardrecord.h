@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QUuid>
+
+#include <memory>
+
+namespace Model {
+
+class ClipboardRecordPrivate;
+class Drawing;
+
+// The cell clipboard's record (Scene::CellsMimeType) as a paste reads it: the
+// type of the layer the cells came from, then one length-prefixed block per
+// copied cell holding the cell's kind, its drawing's copy id, a content flag
+// and, on the first block of each drawing, the drawing itself.
+//
+// The record comes from outside the program (another instance, or any
+// program that puts bytes under the type), so it is checked before it is
+// used: every block must lie within the record and start with a known kind
+// and content flag, and a block without content must follow one that carried
+// a drawing of the same copy id. A record that fails any of this has no
+// cells. The drawings are read only when a cell is asked for, each under the
+// limits of its own reader; a drawing that does not read whole leaves its
+// cell without one and marked damaged.
+class ClipboardRecord
+{
+public:
+    struct Cell
+    {
+        int kind = 0;
+        QUuid copyId;
+        // Whether this block carries the drawing's content; a block without
+        // it shows the drawing of an earlier block with the same copy id.
+        bool hasContent = false;
+        // The content when it was carried and read whole; null otherwise.
+        std::shared_ptr<Drawing> drawing;
+        // Content was carried but could not be read.
+        bool damaged = false;
+    };
+
+    explicit ClipboardRecord(const QByteArray &record);
+    ~ClipboardRecord();
+    ClipboardRecord(const ClipboardRecord &) = delete;
+    ClipboardRecord &operator=(const ClipboardRecord &) = delete;
+
+    // The source layer's type (a stroke or a reference layer); 0 for a
+    // damaged record.
+    int layerType() const;
+    // How many cells the record holds; 0 for a damaged record.
+    int cellCount() const;
+    // Cell index in 0 .. cellCount() - 1, its drawing read from the record;
+    // an empty Cell for any other index.
+    Cell cell(int index) const;
+
+private:
+    std::unique_ptr<ClipboardRecordPrivate> d;
+};
+
+} // namespace Model
