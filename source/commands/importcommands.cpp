@@ -333,6 +333,7 @@ public:
     qint32 m_inserted = -1;
     std::shared_ptr<Model::Layer> m_held;
     QString m_errorString;
+    QString m_warningString;
 };
 
 ImportNewAudioLayer::ImportNewAudioLayer(Model::Scene *scene, const QString &path, QObject *progress,
@@ -357,6 +358,7 @@ ImportNewAudioLayer::ImportNewAudioLayer(Model::Scene *scene, const QString &pat
         setObsolete(true);
         return;
     }
+    d->m_warningString = layer->warningString();
     d->m_held = std::move(layer);
 }
 
@@ -365,6 +367,11 @@ ImportNewAudioLayer::~ImportNewAudioLayer() = default;
 QString ImportNewAudioLayer::errorString() const
 {
     return d->m_errorString;
+}
+
+QString ImportNewAudioLayer::warningString() const
+{
+    return d->m_warningString;
 }
 
 void ImportNewAudioLayer::redo()

@@ -71,6 +71,10 @@ public:
     void redo() override;
 
     QString errorString() const;
+    // After an import that kept only the part of the sound before damage in
+    // the file: how much, for the user to see as a warning. The import goes
+    // ahead; empty otherwise.
+    QString warningString() const;
 
 private:
     std::unique_ptr<ImportNewAudioLayerPrivate> d;

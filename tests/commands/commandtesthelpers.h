@@ -199,7 +199,8 @@ private:
 
 // The files the imports read, written once into a folder of the test's own:
 // frames a1, a2, a4 and a10 of one size, each its own colour, a wider b1, a
-// text file named like an image, a second of a tone as WAV.
+// text file named like an image, a second of a tone as WAV, and the same
+// file cut short.
 class ImportFiles
 {
 public:
@@ -232,8 +233,10 @@ private:
         wide.fill(Qt::red);
         wide.save(path(QStringLiteral("b1.png")));
         write(QStringLiteral("notes.png"), "not a picture");
-        write(QStringLiteral("tone.wav"),
-              AudioTestFiles::wavFile(8000, 1, 16, AudioTestFiles::tone(8000, 1, 1.0, 440)));
+        const QByteArray tone = AudioTestFiles::wavFile(8000, 1, 16, AudioTestFiles::tone(8000, 1, 1.0, 440));
+        write(QStringLiteral("tone.wav"), tone);
+        // Cut in the middle of a sample, halfway through.
+        write(QStringLiteral("cut.wav"), tone.left((44 + tone.size() / 2) | 1));
     }
 
     void write(const QString &name, const QByteArray &bytes) const

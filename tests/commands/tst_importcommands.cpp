@@ -87,6 +87,7 @@ private Q_SLOTS:
     void importsThatCannotBeMadeChangeNothing();
     void soundWithAnOffset_data();
     void soundWithAnOffset();
+    void soundCutShortComesWithAWarning();
 };
 
 void TestImportCommands::init()
@@ -256,6 +257,20 @@ void TestImportCommands::soundWithAnOffset()
     stack->redo();
     QCOMPARE(scene->layerAt(scene->audioLayerIdx()), sound);
     QCOMPARE(scene->audioOffset(), 2.5);
+}
+
+// What the file holds before the damage is imported, and the user is told.
+void TestImportCommands::soundCutShortComesWithAWarning()
+{
+    auto handle = sceneToImportInto();
+    Model::Scene *scene = handle->scene();
+    auto *import = new Commands::ImportNewAudioLayer(scene, ImportFiles::instance().path(QStringLiteral("cut.wav")));
+    QVERIFY2(import->warningString().startsWith(QStringLiteral("The sound ends early")),
+             qPrintable(import->warningString()));
+    QCOMPARE(import->errorString(), QString());
+    scene->undoStack()->push(import);
+    QCOMPARE(scene->undoStack()->count(), 1);
+    QVERIFY(scene->hasAudio());
 }
 
 QTEST_MAIN(TestImportCommands)
