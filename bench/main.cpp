@@ -1,12 +1,13 @@
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <benchmark/benchmark.h>
 
-// The renderer benchmarks need a GUI application for their OpenGL context;
-// run under a display (or xvfb-run) with the xcb platform.
+// The renderer benchmarks need a GUI application for their OpenGL context,
+// the exposure sheet's a widget one; run under a display (or xvfb-run) with
+// the xcb platform.
 int main(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

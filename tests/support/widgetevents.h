@@ -28,6 +28,20 @@ inline void startModel()
     Model::initialize();
 }
 
+// A mouse event with every field given: the button that changed (none for
+// a move), the buttons held after it, the modifiers and where it came from.
+// Returns whether the widget accepted it.
+inline bool sendMouseEvent(QWidget *widget, QEvent::Type type, QPointF position, Qt::MouseButton changed,
+                           Qt::MouseButtons held, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                           quint64 timestamp = 0, Qt::MouseEventSource source = Qt::MouseEventNotSynthesized)
+{
+    QMouseEvent event(type, position, position, widget->mapToGlobal(position), changed, held, modifiers, source,
+                      QPointingDevice::primaryPointingDevice());
+    event.setTimestamp(timestamp);
+    QApplication::sendEvent(widget, &event);
+    return event.isAccepted();
+}
+
 // Returns whether the widget accepted the event.
 inline bool sendMouse(QWidget *widget, QEvent::Type type, QPointF position, quint64 timestamp = 0,
                       Qt::MouseButton button = Qt::LeftButton)
@@ -36,10 +50,7 @@ inline bool sendMouse(QWidget *widget, QEvent::Type type, QPointF position, quin
     const Qt::MouseButtons held = type == QEvent::MouseButtonRelease || type == QEvent::MouseMove
         ? Qt::MouseButtons()
         : Qt::MouseButtons(button);
-    QMouseEvent event(type, position, widget->mapToGlobal(position), changed, held, Qt::NoModifier);
-    event.setTimestamp(timestamp);
-    QApplication::sendEvent(widget, &event);
-    return event.isAccepted();
+    return sendMouseEvent(widget, type, position, changed, held, Qt::NoModifier, timestamp);
 }
 
 // A press at `from`, a move and a release at `to`.
@@ -68,22 +79,35 @@ inline void click(QWidget *widget, QPointF at, quint64 timestamp = 0)
     clickFromTo(widget, at, at, timestamp);
 }
 
-// Owned by the application, so that it goes before the platform does.
+// One end of a test pen. Owned by the application, so that it goes before
+// the platform does.
+inline const QPointingDevice *penEnd(const QString &name, qint64 id, QPointingDevice::PointerType end)
+{
+    return new QPointingDevice(name, id, QInputDevice::DeviceType::Stylus, end,
+                               QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3,
+                               QString(), QPointingDeviceUniqueId(), QCoreApplication::instance());
+}
+
 inline const QPointingDevice *pen()
 {
-    static const QPointingDevice *device = new QPointingDevice(
-        QStringLiteral("test pen"), 4242, QInputDevice::DeviceType::Stylus, QPointingDevice::PointerType::Pen,
-        QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3, QString(),
-        QPointingDeviceUniqueId(), QCoreApplication::instance());
+    static const QPointingDevice *device = penEnd(QStringLiteral("test pen"), 4242, QPointingDevice::PointerType::Pen);
+    return device;
+}
+
+inline const QPointingDevice *eraser()
+{
+    static const QPointingDevice *device =
+        penEnd(QStringLiteral("test pen eraser"), 4243, QPointingDevice::PointerType::Eraser);
     return device;
 }
 
 // Returns whether the widget accepted the event.
-inline bool sendTablet(QWidget *widget, QEvent::Type type, QPointF position, quint64 timestamp)
+inline bool sendTablet(QWidget *widget, QEvent::Type type, QPointF position, quint64 timestamp,
+                       const QPointingDevice *device = pen())
 {
     const bool down = type == QEvent::TabletPress || type == QEvent::TabletMove;
     const Qt::MouseButton button = type == QEvent::TabletMove ? Qt::NoButton : Qt::LeftButton;
-    QTabletEvent event(type, pen(), position, widget->mapToGlobal(position), down ? 0.5 : 0.0, 0, 0, 0, 0, 0,
+    QTabletEvent event(type, device, position, widget->mapToGlobal(position), down ? 0.5 : 0.0, 0, 0, 0, 0, 0,
                        Qt::NoModifier, button, down ? Qt::LeftButton : Qt::NoButton);
     event.setTimestamp(timestamp);
     event.setAccepted(false);

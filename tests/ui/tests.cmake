@@ -27,3 +27,11 @@ kl_add_test(tst_layerpopups SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_layerpopups.cp
 set_tests_properties(tst_layerpopups PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_backlightsliders SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_backlightsliders.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_backlightsliders PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The exposure sheet: geometry, clicks, drags and painting off screen; the
+# annotation strokes need OpenGL and run on the X server.
+kl_add_test(tst_xsheet SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheet.cpp ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h
+    LIBS ui PkgConfig::FFMPEG WIDGETS)
+set_tests_properties(tst_xsheet PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_xsheetannotations SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheetannotations.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h LIBS ui WIDGETS)
+set_tests_properties(tst_xsheetannotations PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
