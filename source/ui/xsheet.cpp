@@ -3,7 +3,9 @@
 #include "xsheet_p.h"
 #include "xsheetfooter.h"
 #include "xsheetheader.h"
-#include "xsheetlayercommands.h"
+#include "importcommands.h"
+#include "layercommands.h"
+#include "layerpropertycommands.h"
 
 #include "kl.h"
 #include "layers/layer.h"

@@ -21,6 +21,12 @@ set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offsc
 kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LIBS ui WIDGETS)
+# The exposure sheet's pop-ups and the backlight sliders take their events
+# straight and run off screen.
+kl_add_test(tst_layerpopups SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_layerpopups.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_layerpopups PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_backlightsliders SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_backlightsliders.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_backlightsliders PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # The exposure sheet: geometry, clicks, drags and painting off screen; the
 # annotation strokes need OpenGL and run on the X server.
 kl_add_test(tst_xsheet SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheet.cpp ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h
