@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 // The renderer benchmarks need a GUI application for their OpenGL context,
-// the exposure sheet's a widget one; run under a display (or xvfb-run) with
-// the xcb platform.
+// the paper's and the exposure sheet's a widget one; run under a display (or
+// xvfb-run) with the xcb platform.
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);

@@ -11,6 +11,7 @@ static void registerToolChromeResources()
     Q_INIT_RESOURCE(controlsbar);
     Q_INIT_RESOURCE(toolpocket);
     Q_INIT_RESOURCE(toolsettings);
+    Q_INIT_RESOURCE(paper);
     Q_INIT_RESOURCE(xsheet);
 }
 

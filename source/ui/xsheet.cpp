@@ -8,7 +8,9 @@
 #include "xsheetchrome.h"
 #include "xsheetfooter.h"
 #include "xsheetheader.h"
-#include "xsheetlayercommands.h"
+#include "importcommands.h"
+#include "layercommands.h"
+#include "layerpropertycommands.h"
 
 #include "kl.h"
 #include "layers/layer.h"

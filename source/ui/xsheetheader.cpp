@@ -1,9 +1,10 @@
 #include "xsheetheader.h"
 
+#include "importcommands.h"
+#include "layerpropertycommands.h"
 #include "tooltips.h"
 #include "uiresources.h"
 #include "xsheetchrome.h"
-#include "xsheetlayercommands.h"
 
 #include "layers/layer.h"
 #include "scene/klscene.h"

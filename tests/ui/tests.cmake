@@ -21,6 +21,12 @@ set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offsc
 kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LIBS ui WIDGETS)
+# The exposure sheet's pop-ups and the backlight sliders take their events
+# straight and run off screen.
+kl_add_test(tst_layerpopups SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_layerpopups.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_layerpopups PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_backlightsliders SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_backlightsliders.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_backlightsliders PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # The exposure sheet: geometry, clicks, drags and painting off screen; the
 # annotation strokes need OpenGL and run on the X server.
 kl_add_test(tst_xsheet SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheet.cpp ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h
@@ -39,3 +45,16 @@ kl_add_test(tst_gizmos SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_gizmos.cpp ${CMAKE_
 set_tests_properties(tst_gizmos PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_xsheetpane SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheetpane.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_xsheetpane PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The paper. Its strokes are rasterised through OpenGL, reachable only on the
+# X server; the view and its handles need none and run off screen.
+set(KL_PAPER_TEST_HELPERS ${CMAKE_CURRENT_LIST_DIR}/papertesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/../commands/commandtesthelpers.h)
+kl_add_test(tst_paperinput SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperinput.cpp ${KL_PAPER_TEST_HELPERS}
+    LIBS ui WIDGETS)
+set_tests_properties(tst_paperinput PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+kl_add_test(tst_paperview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperview.cpp ${KL_PAPER_TEST_HELPERS}
+    LIBS ui WIDGETS)
+set_tests_properties(tst_paperview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_paperselection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperselection.cpp ${KL_PAPER_TEST_HELPERS}
+    LIBS ui WIDGETS)
+set_tests_properties(tst_paperselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
