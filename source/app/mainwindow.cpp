@@ -1,20 +1,24 @@
 #include "mainwindow.h"
 
 #include "autosavemanager.h"
-#include "controlsbar.h"
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 
+#include "controlsbar.h"
+#include "detachedxsheet.h"
 #include "dialogs.h"
 #include "drawingarea.h"
 #include "klproxystyle.h"
+#include "layerrenamewidget.h"
+#include "opacityslider.h"
 #include "paper.h"
 #include "referencedisplay.h"
 #include "speeddial.h"
 #include "timeline.h"
 #include "toolbar.h"
 #include "xsheet.h"
+#include "xsheetpane.h"
 
 #include "actions/actionmanager.h"
 #include "render/offscreenrenderer.h"
@@ -102,7 +106,7 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     installEventFilter(this);
 
     d->m_xSheet = new UI::XSheet(this);
-    d->m_xSheetPane = new StandIn::XSheetPane(this);
+    d->m_xSheetPane = new UI::XSheetPane(this);
     d->m_xSheetPane->layout()->addWidget(d->m_xSheet);
 
     m_undoGroup = new QUndoGroup(this);
@@ -158,6 +162,20 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     sheetPalette.setBrush(QPalette::All, QPalette::Highlight, QColor(Qt::black));
     d->m_xSheet->setPalette(sheetPalette);
 
+    d->m_opacitySlider = new UI::OpacitySlider(ui->centralwidget);
+    d->m_opacitySlider->hide();
+
+    d->m_layerRenameWidget = new UI::LayerRenameWidget(ui->centralwidget);
+    d->m_layerRenameWidget->hide();
+
+    // Both are windows of their own; keys typed in them act as here.
+    d->m_detachedXSheet = new UI::DetachedXSheet(this);
+    connect(d->m_detachedXSheet, &UI::DetachedXSheet::hidden, this,
+            [] { action(KL::Action::XSheetShow)->setChecked(false); });
+    connect(d->m_detachedXSheet, &UI::DetachedXSheet::keyPressed, this,
+            [this](QKeyEvent *event) { keyPressEvent(event); });
+    connect(d->m_detachedXSheet, &UI::DetachedXSheet::keyReleased, this,
+            [this](QKeyEvent *event) { keyReleaseEvent(event); });
     d->m_referenceDisplay = new UI::ReferenceDisplay(this);
     connect(d->m_referenceDisplay, &UI::ReferenceDisplay::hidden, this,
             [] { action(KL::Action::ReferenceDisplay)->setChecked(false); });
@@ -265,10 +283,14 @@ void MainWindow::restoreSettings()
 
     ui->splitter->insertWidget(d->m_xSheetOnLeft ? 0 : ui->splitter->count(), d->m_xSheetPane);
 
-    QVariant referenceGeometry;
-    settings->referenceDisplayGeometry(referenceGeometry);
-    if (referenceGeometry.isValid() && !referenceGeometry.toByteArray().isEmpty())
-        d->m_referenceDisplay->setSavedGeometry(referenceGeometry.toByteArray());
+    QVariant windowGeometry;
+    settings->xSheetWindowGeometry(windowGeometry);
+    if (windowGeometry.isValid() && !windowGeometry.toByteArray().isEmpty())
+        d->m_detachedXSheet->setSavedGeometry(windowGeometry.toByteArray());
+    windowGeometry.clear();
+    settings->referenceDisplayGeometry(windowGeometry);
+    if (windowGeometry.isValid() && !windowGeometry.toByteArray().isEmpty())
+        d->m_referenceDisplay->setSavedGeometry(windowGeometry.toByteArray());
 
     for (const auto &[key, checked] : {std::pair{KL::Action::XSheetDetachSeparateWindow, d->m_xSheetDetached},
                                        std::pair{KL::Action::XSheetShow, d->m_xSheetVisible}}) {
@@ -308,6 +330,9 @@ void MainWindow::onFirstShow()
     if (QWindow *window = windowHandle())
         connect(window, &QWindow::screenChanged, this, &MainWindow::onScreenChanged, Qt::UniqueConnection);
     placeXSheet();
+    if (d->m_detachedXSheet && action(KL::Action::XSheetShow)->isChecked()
+        && action(KL::Action::XSheetDetachSeparateWindow)->isChecked())
+        d->m_detachedXSheet->show();
 }
 
 void MainWindow::placeXSheet()
@@ -315,7 +340,21 @@ void MainWindow::placeXSheet()
     action(KL::Action::XSheetLeftSide)->setChecked(d->m_xSheetOnLeft);
     action(KL::Action::XSheetRightSide)->setChecked(!d->m_xSheetOnLeft);
 
-    // Docked: there is no separate window to detach the sheet into yet.
+    UI::DetachedXSheet *detached = d->m_detachedXSheet;
+    if (d->m_xSheetDetached && detached) {
+        detached->layout()->addWidget(d->m_xSheetPane);
+        d->m_opacitySlider->setParent(detached);
+        d->m_layerRenameWidget->setParent(detached);
+        detached->setVisible(d->m_xSheetVisible && isVisible());
+        ui->frame->triggerLeftAndRightCenterMoved();
+        ui->centralwidget->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+
+    if (detached)
+        detached->hide();
+    d->m_opacitySlider->setParent(ui->centralwidget);
+    d->m_layerRenameWidget->setParent(ui->centralwidget);
     QSplitter *splitter = ui->splitter;
     splitter->insertWidget(d->m_xSheetOnLeft ? 0 : splitter->count(), d->m_xSheetPane);
     const int paneIndex = splitter->indexOf(d->m_xSheetPane);
@@ -363,10 +402,21 @@ void MainWindow::closeEvent(QCloseEvent *event)
     Model::Settings *settings = Model::Settings::instance();
     settings->setMainWindowGeometry(saveGeometry(), d->m_xSheetOnLeft, d->m_xSheetDetached, d->m_xSheetVisible,
                                     d->m_xSheetWidth);
+    if (d->m_detachedXSheet)
+        settings->setXSheetWindowGeometry(d->m_detachedXSheet->savedGeometry());
     if (d->m_referenceDisplay)
         settings->setReferenceDisplayGeometry(d->m_referenceDisplay->savedGeometry());
 
     setCurrentScene(nullptr);
+    // The pane goes back into the window first, so that the sheet lives as
+    // long as the window does.
+    if (d->m_detachedXSheet) {
+        ui->splitter->insertWidget(d->m_xSheetOnLeft ? 0 : ui->splitter->count(), d->m_xSheetPane);
+        d->m_opacitySlider->setParent(ui->centralwidget);
+        d->m_layerRenameWidget->setParent(ui->centralwidget);
+        d->m_detachedXSheet->deleteLater();
+        d->m_detachedXSheet = nullptr;
+    }
     if (d->m_referenceDisplay) {
         d->m_referenceDisplay->deleteLater();
         d->m_referenceDisplay = nullptr;

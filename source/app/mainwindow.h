@@ -115,6 +115,8 @@ private:
     // filled; null makes a new one whose parent is the window.
     QMenu *createCellContextMenu(const QModelIndex &cell, QMenu *menu);
     QMenu *createLayerContextMenu(int column, bool withXSheetMenu, QMenu *menu);
+    // Makes a layer active on the frame the user was on, as an undoable step.
+    void setActiveLayer(int layer);
 
     Model::KLScene *loadScene(const QString &path);
     bool saveSceneTo(Model::Scene *scene, const QString &path);

@@ -18,12 +18,18 @@ class QShortcut;
 class QTimer;
 
 namespace UI {
+class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
+class DetachedXSheet;
 class Dialogs;
+class LayerRenameWidget;
+class OpacitySlider;
 class ReferenceDisplay;
 class SpeedDial;
+class ToolPocket;
 class XSheet;
+class XSheetPane;
 } // namespace UI
 
 // Everything the main window keeps for the whole run besides its form. The
@@ -55,7 +61,7 @@ public:
     int m_layerBeingRenamed = -1;
 
     UI::XSheet *m_xSheet = nullptr;
-    StandIn::XSheetPane *m_xSheetPane = nullptr;
+    UI::XSheetPane *m_xSheetPane = nullptr;
     UI::DetachedXSheet *m_detachedXSheet = nullptr;
     UI::ReferenceDisplay *m_referenceDisplay = nullptr;
     UI::CustomizeOverlay *m_customizeOverlay = nullptr;

@@ -10,6 +10,7 @@
 #include "scenefileio.h"
 
 #include "dialogs.h"
+#include "opacityslider.h"
 #include "paper.h"
 #include "referencedisplay.h"
 #include "timeline.h"
@@ -276,7 +277,7 @@ void MainWindow::disconnectScene(Model::KLScene *klscene)
     if (Model::Scene *scene = klscene->scene()) {
         UI::Timeline *timeline = ui->timeline;
         for (QObject *receiver : std::initializer_list<QObject *>{this, ui->scrollAreaWidgetContents, timeline,
-                                                                  m_playbackController})
+                                                                  m_playbackController, d->m_opacitySlider})
             disconnect(scene, nullptr, receiver, nullptr);
         disconnect(timeline, nullptr, scene, nullptr);
         disconnect(m_playbackController, nullptr, scene, nullptr);
@@ -350,14 +351,19 @@ void MainWindow::connectScene(Model::KLScene *klscene)
     d->m_xSheet->setEnableVerticalScrollAnimation(true);
 
     // The floating selection takes the colour and opacity of the layer it
-    // lies on.
-    connect(scene, &Model::Scene::layerColorChanged, this, [klscene](int layer, const QColor &color) {
+    // lies on, and the opacity slider those of the layer it edits.
+    UI::OpacitySlider *slider = d->m_opacitySlider;
+    connect(scene, &Model::Scene::layerColorChanged, this, [klscene, slider](int layer, const QColor &color) {
         if (layer == klscene->scene()->activeLayerIdx() && klscene->floatingSelection())
             klscene->floatingSelection()->setColor(color);
+        if (slider->isVisible() && slider->layerIdx() == layer)
+            slider->setColor(color);
     });
-    connect(scene, &Model::Scene::layerOpacityChanged, this, [klscene](int layer, double opacity) {
+    connect(scene, &Model::Scene::layerOpacityChanged, this, [klscene, slider](int layer, double opacity) {
         if (layer == klscene->scene()->activeLayerIdx() && klscene->floatingSelection())
             klscene->floatingSelection()->setOpacity(opacity);
+        if (slider->isVisible() && slider->layerIdx() == layer)
+            slider->setOpacity(opacity);
     });
     action(KL::Action::GetLatestFloatingSelectionBack)->setEnabled(klscene->floatingSelection() != nullptr);
 

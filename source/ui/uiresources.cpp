@@ -10,7 +10,9 @@ static void registerToolChromeResources()
     Q_INIT_RESOURCE(speeddial);
     Q_INIT_RESOURCE(controlsbar);
     Q_INIT_RESOURCE(toolpocket);
+    Q_INIT_RESOURCE(toolsettings);
     Q_INIT_RESOURCE(paper);
+    Q_INIT_RESOURCE(xsheet);
 }
 
 namespace UI {

@@ -1,9 +1,16 @@
 #include "xsheet.h"
 
+#include "annotationgizmo.h"
+#include "audiogizmo.h"
+#include "colorgizmo.h"
+#include "uiresources.h"
 #include "xsheet_p.h"
+#include "xsheetchrome.h"
 #include "xsheetfooter.h"
 #include "xsheetheader.h"
-#include "xsheetlayercommands.h"
+#include "importcommands.h"
+#include "layercommands.h"
+#include "layerpropertycommands.h"
 
 #include "kl.h"
 #include "layers/layer.h"
@@ -30,13 +37,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-// Q_INIT_RESOURCE declares the registration function where it stands, so it
-// must stand outside any namespace.
-static void registerXSheetResources()
-{
-    Q_INIT_RESOURCE(xsheet);
-}
 
 namespace UI {
 
@@ -150,7 +150,7 @@ XSheet::XSheet(QWidget *parent)
     : QAbstractItemView(parent)
     , d(std::make_unique<XSheetPrivate>(this))
 {
-    registerXSheetResources();
+    registerUiResources();
     d->updateMetrics(Model::Settings::instance()->UIScale());
     d->m_layerRefIcon = QIcon(QStringLiteral(":/xsheet/X-LayerRef.svg"));
     d->m_layerPaintIcon = QIcon(QStringLiteral(":/xsheet/X-LayerPaint.svg"));
@@ -260,9 +260,7 @@ int XSheet::rowHeight() const
 
 QVariant XSheet::columnData(int column, int role) const
 {
-    if (!d->m_model || column < 0)
-        return QVariant();
-    return d->m_model->headerData(column, Qt::Horizontal, role);
+    return SheetChrome::columnData(d->m_model, column, role);
 }
 
 int XSheet::columnKind(int column) const
@@ -522,6 +520,12 @@ void XSheet::updateUISize()
     d->updateMetrics(Model::Settings::instance()->UIScale());
     d->m_header->updateUISize();
     d->m_footer->updateUISize();
+    for (ColorGizmo *gizmo : std::as_const(d->m_colorGizmos))
+        gizmo->updateUISize();
+    if (d->m_annotationGizmo)
+        d->m_annotationGizmo->updateUISize();
+    if (d->m_audioGizmo)
+        d->m_audioGizmo->updateUISize();
     updateViewportMargins();
     updateRowHeight();
     updateGeometries();
@@ -533,8 +537,85 @@ void XSheet::updateUISize()
 
 void XSheet::updateGizmos()
 {
-    // No column carries a gizmo of its own yet: the colour, annotation pen
-    // and audio lock are set through the slots that their gizmos will use.
+    // Columns come and go with the model before the header follows; only
+    // columns that both know carry a gizmo.
+    const int columns = d->m_model ? std::min(d->m_model->columnCount(), d->m_header->count()) : 0;
+    while (d->m_colorGizmos.size() < columns) {
+        auto *gizmo = new ColorGizmo(this);
+        connect(gizmo, &ColorGizmo::colorChanged, this, [](int layer, const QColor &color) {
+            if (Model::KLScene *scene = Model::KLScene::current())
+                Model::KLScene::pushCommand(new Commands::ChangeLayerColor(scene->scene(), layer, color));
+        });
+        d->m_colorGizmos.append(gizmo);
+    }
+    while (d->m_colorGizmos.size() > columns) {
+        ColorGizmo *gizmo = d->m_colorGizmos.takeLast();
+        gizmo->disconnect(this);
+        gizmo->hide();
+        gizmo->deleteLater();
+    }
+
+    // The audio and annotation gizmos show only on a column of their kind;
+    // without one (another scene, the layer gone) they hide.
+    bool audioColumn = false;
+    bool annotationColumn = false;
+    const int headerHeight = d->m_header->height();
+    for (int column = 0; column < columns; ++column) {
+        ColorGizmo *colorGizmo = d->m_colorGizmos.at(column);
+        colorGizmo->setLayerIdx(column);
+        const QPoint topCenter(d->m_header->sectionViewportPosition(column) + d->m_header->sectionSize(column) / 2,
+                               headerHeight);
+        switch (columnKind(column)) {
+        case Model::Layer::StrokeLayerType: {
+            const QSignalBlocker blocker(colorGizmo);
+            colorGizmo->setColor(columnData(column, Role::ColorRole).value<QColor>());
+            colorGizmo->setTopCenter(topCenter);
+            colorGizmo->show();
+            break;
+        }
+        case Model::Layer::AudioLayerType: {
+            if (!d->m_audioGizmo) {
+                d->m_audioGizmo = new AudioGizmo(this);
+                connect(d->m_audioGizmo, &AudioGizmo::audioOffsetLockedChanged, this, &XSheet::setAudioOffsetLocked);
+            }
+            {
+                const QSignalBlocker blocker(d->m_audioGizmo);
+                d->m_audioGizmo->setAudioOffsetLocked(d->m_audioOffsetLocked);
+            }
+            // An audio layer without sound has nothing to lock.
+            const bool hasAudio = d->m_model->hasAudio();
+            d->m_audioGizmo->setEnabled(hasAudio);
+            d->m_audioGizmo->setVisible(hasAudio);
+            d->m_audioGizmo->setTopCenter(topCenter);
+            audioColumn = true;
+            colorGizmo->hide();
+            break;
+        }
+        case Model::Layer::AnnotationLayerType: {
+            if (!d->m_annotationGizmo) {
+                d->m_annotationGizmo = new AnnotationGizmo(this);
+                connect(d->m_annotationGizmo, &AnnotationGizmo::penTypeChanged, this,
+                        [this](KL::AnnotationPenType type) { setAnnotationPenType(int(type)); });
+            }
+            {
+                const QSignalBlocker blocker(d->m_annotationGizmo);
+                d->m_annotationGizmo->setPenType(KL::AnnotationPenType(d->m_annotationPenType));
+            }
+            d->m_annotationGizmo->setTopCenter(topCenter);
+            d->m_annotationGizmo->show();
+            annotationColumn = true;
+            colorGizmo->hide();
+            break;
+        }
+        default:
+            colorGizmo->hide();
+            break;
+        }
+    }
+    if (d->m_audioGizmo && !audioColumn)
+        d->m_audioGizmo->hide();
+    if (d->m_annotationGizmo && !annotationColumn)
+        d->m_annotationGizmo->hide();
 }
 
 // Selection

@@ -31,6 +31,9 @@ class FrameRangeModel;
 
 namespace UI {
 
+class AnnotationGizmo;
+class AudioGizmo;
+class ColorGizmo;
 class XSheetFooter;
 class XSheetHeader;
 
@@ -149,6 +152,13 @@ public:
     int m_tabletTimerInterval = 500;
 
     int m_opacityColumn = -1;
+
+    // The gizmos on the column heads: a colour gizmo per column, shown on
+    // stroke layers, and one gizmo each for the audio and the annotation
+    // column, made when the first such column shows.
+    QList<ColorGizmo *> m_colorGizmos;
+    AnnotationGizmo *m_annotationGizmo = nullptr;
+    AudioGizmo *m_audioGizmo = nullptr;
 
     // Audio offset drags.
     bool m_audioOffsetLocked = true;

@@ -2,11 +2,8 @@
 
 #include <QHeaderView>
 #include <QPoint>
-#include <QRect>
 
 #include <memory>
-
-class QPainter;
 
 namespace UI {
 
@@ -16,6 +13,12 @@ class XSheetFooterPrivate;
 // wide as the header's: a thin opacity strip on top and below it the band in
 // which a column is dragged sideways to reorder the layers. The sheet owns
 // it and turns its section moves into layer moves.
+//
+// The opacity strip of a visual layer shows the layer's colour at its
+// opacity over a checkerboard fixed to the columns; a click released in it
+// asks the sheet for the opacity pop-up. Sections are movable only while the
+// pointer was last seen in the band, so a drag that starts in the strip
+// never reorders the layers.
 class XSheetFooter : public QHeaderView
 {
     Q_OBJECT
@@ -36,8 +39,19 @@ Q_SIGNALS:
     // -1 for a column that is not a visual layer.
     void rightClickedLayer(int layerIdx, QPoint globalPos);
 
+protected:
+    bool event(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override;
+
 private:
     std::unique_ptr<XSheetFooterPrivate> d;
+    friend class XSheetFooterPrivate;
 };
 
 } // namespace UI

@@ -6,7 +6,9 @@
 
 #include "xsheet_p.h"
 #include "xsheetheader.h"
-#include "xsheetlayercommands.h"
+#include "importcommands.h"
+#include "layercommands.h"
+#include "layerpropertycommands.h"
 
 #include "clonecommands.h"
 #include "commandconventions.h"

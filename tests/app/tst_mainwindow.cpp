@@ -4,6 +4,7 @@
 #include "startup.h"
 #include "wintabclickworkaround.h"
 
+#include "detachedxsheet.h"
 #include "drawingarea.h"
 #include "klproxystyle.h"
 #include "paper.h"
@@ -26,6 +27,7 @@
 #include <QFontDatabase>
 #include <QMenuBar>
 #include <QMetaEnum>
+#include <QPointer>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
@@ -179,6 +181,7 @@ class TestMainWindow : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    void firstShowPlacesTheSheet();
     void startUpBeforeTheFirstTurn();
     void formHasItsNames();
     void menuBar_data();
@@ -208,6 +211,35 @@ void TestMainWindow::initTestCase()
     QSettings().clear();
     Model::initialize();
     registerApplicationFont();
+}
+
+void TestMainWindow::firstShowPlacesTheSheet()
+{
+    // The last run left the sheet detached and shown.
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setMainWindowGeometry(QByteArray(), true, true, true, 0);
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    auto *detached = window->findChild<UI::DetachedXSheet *>();
+    QVERIFY(detached);
+    const QPointer<UI::XSheet> sheet = window->findChild<UI::XSheet *>();
+    QTRY_VERIFY(detached->isVisible());
+    QCOMPARE(sheet->window(), detached);
+    QVERIFY(Model::ActionManager::instance()->action(KL::Action::XSheetDetachSeparateWindow)->isChecked());
+    QVERIFY(Model::ActionManager::instance()->action(KL::Action::XSheetShow)->isChecked());
+
+    // Closing takes the detached window down, but not the sheet inside it:
+    // the window's handlers go on finding it.
+    QVERIFY(window->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!window->findChild<UI::DetachedXSheet *>());
+    QVERIFY(sheet);
+    QCOMPARE(sheet->window(), window);
+    settings->setTransparencyType(KL::TransparencyType::TransparencyDarkGrey);
+    settings->setTransparencyType(KL::TransparencyType::TransparencyWhite);
+    QSettings().remove(QStringLiteral("MainWindow"));
+    QVERIFY(started.dialogs->asked.isEmpty());
 }
 
 void TestMainWindow::startUpBeforeTheFirstTurn()

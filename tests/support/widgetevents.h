@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QList>
 #include <QMouseEvent>
 #include <QPointingDevice>
 #include <QStandardPaths>
@@ -58,6 +59,19 @@ inline void clickFromTo(QWidget *widget, QPointF from, QPointF to, quint64 times
     sendMouse(widget, QEvent::MouseButtonPress, from, timestamp);
     sendMouse(widget, QEvent::MouseMove, to, timestamp);
     sendMouse(widget, QEvent::MouseButtonRelease, to, timestamp);
+}
+
+// A drag with the left button: a press at the first point, moves with the
+// button held through the others, a release at the last.
+inline void drag(QWidget *widget, const QList<QPointF> &points)
+{
+    sendMouse(widget, QEvent::MouseButtonPress, points.first());
+    for (const QPointF &point : points.mid(1)) {
+        QMouseEvent move(QEvent::MouseMove, point, widget->mapToGlobal(point), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+    sendMouse(widget, QEvent::MouseButtonRelease, points.last());
 }
 
 inline void click(QWidget *widget, QPointF at, quint64 timestamp = 0)

@@ -70,7 +70,9 @@ bool AnnotationLayer::hasFrame(int) const
 
 void AnnotationLayer::insertFrame(int n)
 {
-    if (n < 1)
+    // After frame 0 is at the very start, as for the cells of a linked
+    // layer: refusing it would leave the notes where the frames moved.
+    if (n < 0)
         return;
     d->padTo(n);
     d->m_images.insert(n, QImage());
