@@ -44,6 +44,7 @@
 #include <QWindow>
 
 #include <cmath>
+#include <type_traits>
 
 // Q_INIT_RESOURCE declares the registration function where it stands, so it
 // must stand outside any namespace.
@@ -168,21 +169,18 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     d->m_layerRenameWidget = new UI::LayerRenameWidget(ui->centralwidget);
     d->m_layerRenameWidget->hide();
 
-    // Both are windows of their own; keys typed in them act as here.
+    // Both are windows of their own: hiding one unchecks the action that
+    // shows it, and keys typed in them act as here.
+    const auto followSecondWindow = [this](auto *window, KL::Action shows) {
+        using Window = std::remove_pointer_t<decltype(window)>;
+        connect(window, &Window::hidden, this, [shows] { action(shows)->setChecked(false); });
+        connect(window, &Window::keyPressed, this, [this](QKeyEvent *event) { keyPressEvent(event); });
+        connect(window, &Window::keyReleased, this, [this](QKeyEvent *event) { keyReleaseEvent(event); });
+    };
     d->m_detachedXSheet = new UI::DetachedXSheet(this);
-    connect(d->m_detachedXSheet, &UI::DetachedXSheet::hidden, this,
-            [] { action(KL::Action::XSheetShow)->setChecked(false); });
-    connect(d->m_detachedXSheet, &UI::DetachedXSheet::keyPressed, this,
-            [this](QKeyEvent *event) { keyPressEvent(event); });
-    connect(d->m_detachedXSheet, &UI::DetachedXSheet::keyReleased, this,
-            [this](QKeyEvent *event) { keyReleaseEvent(event); });
+    followSecondWindow(d->m_detachedXSheet, KL::Action::XSheetShow);
     d->m_referenceDisplay = new UI::ReferenceDisplay(this);
-    connect(d->m_referenceDisplay, &UI::ReferenceDisplay::hidden, this,
-            [] { action(KL::Action::ReferenceDisplay)->setChecked(false); });
-    connect(d->m_referenceDisplay, &UI::ReferenceDisplay::keyPressed, this,
-            [this](QKeyEvent *event) { keyPressEvent(event); });
-    connect(d->m_referenceDisplay, &UI::ReferenceDisplay::keyReleased, this,
-            [this](QKeyEvent *event) { keyReleaseEvent(event); });
+    followSecondWindow(d->m_referenceDisplay, KL::Action::ReferenceDisplay);
 
     connect(paper, &UI::Paper::zoomLevelChanged, this, qOverload<double>(&MainWindow::actualizeTitlebar));
 
