@@ -4,9 +4,9 @@
 //
 // The window is built in a fixed order, and each of these has its step in
 // it. Until a companion exists, its member stays null and its step builds
-// nothing; nothing dereferences these members, so the window works without
-// them. When a companion is written, its member gets the real class's
-// header, its construction step creates it, and its line here goes.
+// nothing; the few uses of these members check for null, so the window
+// works without them. When a companion is written, its member gets the real
+// class's header, its construction step creates it, and its line here goes.
 //
 //   UI::Preferences               the preferences window
 //   UI::ToolPocket (two)          the drawing and eraser pockets of the controls bar
