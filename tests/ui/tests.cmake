@@ -58,3 +58,6 @@ set_tests_properties(tst_paperview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscr
 kl_add_test(tst_paperselection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperselection.cpp ${KL_PAPER_TEST_HELPERS}
     LIBS ui WIDGETS)
 set_tests_properties(tst_paperselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The application style's pieces, drawn into images off screen.
+kl_add_test(tst_klproxystyle SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_klproxystyle.cpp LIBS ui WIDGETS)
+set_tests_properties(tst_klproxystyle PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
