@@ -1,6 +1,7 @@
 #include "toolbar.h"
 
 #include "toolbarhandle.h"
+#include "toolbarlayout.h"
 #include "tooltips.h"
 #include "uiresources.h"
 
@@ -23,9 +24,6 @@ namespace UI {
 
 namespace {
 
-const QString SpacerEntry = QStringLiteral("Spacer");
-const QString ColumnEntry = QStringLiteral("NewToolBarColumn");
-constexpr int MaxColumns = 3;
 // Between the bar's edge and the first column, and the bar's frame width.
 constexpr int Margin = 8;
 constexpr int ColumnGap = 2;
@@ -118,22 +116,13 @@ void ToolBar::ToolBarPrivate::computeMetrics()
 void ToolBar::ToolBarPrivate::parse(const QString &layout)
 {
     m_columns.clear();
-    int insertion = 0;
     Model::ActionManager *actions = Model::ActionManager::instance();
-    const QStringList entries = layout.split(QLatin1Char('|'), Qt::KeepEmptyParts, Qt::CaseSensitive);
-    for (const QString &entry : entries) {
-        if (entry == ColumnEntry) {
-            // Columns are made by their first entry, so the insertion column
-            // exists only when it holds something; a marker after an empty
-            // one, at the start or past the third column changes nothing.
-            if (insertion < m_columns.size() && insertion + 1 < MaxColumns)
-                ++insertion;
-            continue;
-        }
-        QAction *action = entry == SpacerEntry ? nullptr : actions->actionByName(entry);
-        if (insertion == m_columns.size())
-            m_columns.append(QList<QPointer<QAction>>());
-        m_columns[insertion].append(action);
+    const QList<QStringList> columns = ToolBarLayout::barColumns(layout);
+    for (const QStringList &names : columns) {
+        QList<QPointer<QAction>> column;
+        for (const QString &name : names)
+            column.append(name == ToolBarLayout::SpacerName ? nullptr : actions->actionByName(name));
+        m_columns.append(column);
     }
     m_hovered = Cell();
     m_pressed = Cell();
@@ -194,11 +183,7 @@ QAction *ToolBar::ToolBarPrivate::actionAt(Cell cell) const
 void ToolBar::ToolBarPrivate::drawArt(QPainter &painter, QSvgRenderer &art, QPointF iconCentre,
                                       QPointF offset) const
 {
-    const QSize size(int(std::lround(art.defaultSize().width() * m_scale)),
-                     int(std::lround(art.defaultSize().height() * m_scale)));
-    QRectF rect(QPointF(0, 0), QSizeF(size));
-    rect.moveCenter(iconCentre + offset * m_scale);
-    art.render(&painter, rect);
+    drawArtCentred(painter, art, iconCentre + offset * m_scale, m_scale);
 }
 
 ToolBar::ToolBar(QWidget *parent)

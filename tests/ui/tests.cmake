@@ -58,3 +58,8 @@ set_tests_properties(tst_paperview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscr
 kl_add_test(tst_paperselection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperselection.cpp ${KL_PAPER_TEST_HELPERS}
     LIBS ui WIDGETS)
 set_tests_properties(tst_paperselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The customise overlay and its editors take their drags and drops as
+# events made by the tests (QDrag::exec needs a person) and run off screen.
+kl_add_test(tst_customizetoolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizetoolbar.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/customizetesthelpers.h LIBS ui WIDGETS)
+set_tests_properties(tst_customizetoolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

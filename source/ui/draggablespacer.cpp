@@ -1,0 +1,82 @@
+#include "draggablespacer.h"
+
+#include "actiondrag.h"
+#include "toolbarlayout.h"
+#include "uiresources.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace UI {
+
+class DraggableSpacer::DraggableSpacerPrivate
+{
+public:
+    DraggableSpacerPrivate()
+    {
+        registerUiResources();
+        m_wellArt.load(QStringLiteral(":/customize/iconSpacer.svg"));
+        m_hoverArt.load(QStringLiteral(":/toolbar/icon-hover.svg"));
+    }
+
+    QSvgRenderer m_wellArt;
+    QSvgRenderer m_hoverArt;
+    QPointF m_hoverOffset{1.0, 1.0};
+    QPointF m_pressPosition;
+    // A left press that may still start a drag.
+    bool m_pressed = false;
+    bool m_hovered = false;
+};
+
+DraggableSpacer::DraggableSpacer(QWidget *parent)
+    : QWidget(parent)
+    , d(std::make_unique<DraggableSpacerPrivate>())
+{
+    setFixedSize(d->m_hoverArt.defaultSize());
+    setMouseTracking(true);
+}
+
+DraggableSpacer::~DraggableSpacer() = default;
+
+void DraggableSpacer::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    d->m_pressPosition = event->position();
+    d->m_pressed = true;
+}
+
+void DraggableSpacer::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || !d->m_pressed
+        || (event->position() - d->m_pressPosition).manhattanLength() < QApplication::startDragDistance())
+        return;
+    d->m_pressed = false;
+    ActionDrag::exec(this, ToolBarLayout::SpacerName, true, ActionDrag::spacerPixmap(), QPoint(16, 8),
+                     Qt::CopyAction);
+}
+
+void DraggableSpacer::enterEvent(QEnterEvent *)
+{
+    d->m_hovered = true;
+    update();
+}
+
+void DraggableSpacer::leaveEvent(QEvent *)
+{
+    d->m_hovered = false;
+    update();
+}
+
+void DraggableSpacer::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QPointF centre = QRectF(rect()).center();
+    drawArtCentred(painter, d->m_wellArt, centre);
+    if (d->m_hovered)
+        drawArtCentred(painter, d->m_hoverArt, centre + d->m_hoverOffset);
+}
+
+} // namespace UI
