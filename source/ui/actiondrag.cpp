@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace UI {
@@ -32,11 +33,14 @@ ActionDrag::Payload ActionDrag::read(const QMimeData *data)
     const QByteArray bytes = data->data(MimeType);
     if (bytes.isEmpty() || bytes.size() > MaxNameBytes)
         return {};
-    // Only the exact bytes that a name encodes to: no invalid sequences,
-    // no byte-order mark, nothing after a terminating zero.
-    const QString name = QString::fromUtf8(bytes);
-    if (name.toUtf8() != bytes)
+    // Names are identifiers. The registry looks them up as C strings, so a
+    // zero, or anything else, after a name must not pass for the name.
+    const auto isNameByte = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    };
+    if (!std::all_of(bytes.cbegin(), bytes.cend(), isNameByte))
         return {};
+    const QString name = QString::fromLatin1(bytes);
     if (name == ToolBarLayout::SpacerName)
         return {true, nullptr};
     Model::ActionManager::ActionEntry *entry = Model::ActionManager::instance()->actionEntry(name);

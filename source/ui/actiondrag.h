@@ -21,9 +21,9 @@ namespace UI {
 //
 // The data is the entry's name as UTF-8 under MimeType: a KL::Action key name
 // or "Spacer". Drags from the editors also carry the name as text. The data
-// may come from anywhere, so targets take only what read() makes of it: a
-// name that is not exactly the UTF-8 of a registered action (or of "Spacer")
-// is refused, and a refused drop changes nothing.
+// may come from anywhere, so targets take only what read() makes of it: data
+// that is not exactly the name of a registered action (or "Spacer") is
+// refused, and a refused drop changes nothing.
 class ActionDrag
 {
 public:

@@ -63,3 +63,9 @@ set_tests_properties(tst_paperselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=o
 kl_add_test(tst_customizetoolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizetoolbar.cpp
     ${CMAKE_CURRENT_LIST_DIR}/customizetesthelpers.h LIBS ui WIDGETS)
 set_tests_properties(tst_customizetoolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_customizespeeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizespeeddial.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/customizetesthelpers.h LIBS ui WIDGETS)
+set_tests_properties(tst_customizespeeddial PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_customizeoverlay SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizeoverlay.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/customizetesthelpers.h LIBS ui WIDGETS)
+set_tests_properties(tst_customizeoverlay PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
