@@ -4,10 +4,11 @@
 #include "uiresources.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDrag>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -110,6 +111,23 @@ Qt::DropAction ActionDrag::exec(QObject *source, const QString &name, bool withT
 void ActionDrag::setRunner(Runner runner)
 {
     currentRunner() = std::move(runner);
+}
+
+void ActionDrag::Gesture::press(const QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_pressPosition = event->position();
+    m_pressed = true;
+}
+
+bool ActionDrag::Gesture::startsDrag(const QMouseEvent *event)
+{
+    if (!m_pressed || !(event->buttons() & Qt::LeftButton)
+        || (event->position() - m_pressPosition).manhattanLength() < QApplication::startDragDistance())
+        return false;
+    m_pressed = false;
+    return true;
 }
 
 } // namespace UI

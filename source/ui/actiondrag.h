@@ -11,6 +11,7 @@
 
 class QDrag;
 class QMimeData;
+class QMouseEvent;
 class QObject;
 
 namespace UI {
@@ -61,6 +62,22 @@ public:
     // ended); an empty one puts QDrag::exec back.
     using Runner = std::function<Qt::DropAction(QDrag *drag, Qt::DropActions actions)>;
     static void setRunner(Runner runner);
+
+    // How a drag source sees a drag begin: a left press, then a move with the
+    // left button held over the application's drag distance. A press starts
+    // one drag at most.
+    class Gesture
+    {
+    public:
+        void press(const QMouseEvent *event);
+        // Whether this move starts the drag; the press is then spent.
+        bool startsDrag(const QMouseEvent *event);
+        QPointF pressPosition() const { return m_pressPosition; }
+
+    private:
+        QPointF m_pressPosition;
+        bool m_pressed = false;
+    };
 };
 
 } // namespace UI

@@ -9,7 +9,6 @@
 #include "actions/actionmanager.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
@@ -71,9 +70,7 @@ public:
     int m_hoveredSlot = NoSlot;
     int m_dragSourceSlot = NoSlot;
     int m_flashSlot = NoSlot;
-    QPointF m_pressPosition;
-    // A left press that may still start a drag.
-    bool m_pressed = false;
+    ActionDrag::Gesture m_gesture;
 
     static QPointF slotCentre(int slot)
     {
@@ -182,19 +179,14 @@ bool CustomizeSpeedDial::event(QEvent *event)
 
 void CustomizeSpeedDial::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    d->m_pressPosition = event->position();
-    d->m_pressed = true;
+    d->m_gesture.press(event);
 }
 
 void CustomizeSpeedDial::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!(event->buttons() & Qt::LeftButton) || !d->m_pressed
-        || (event->position() - d->m_pressPosition).manhattanLength() < QApplication::startDragDistance())
+    if (!d->m_gesture.startsDrag(event))
         return;
-    d->m_pressed = false;
-    const int slot = slotAt(d->m_pressPosition);
+    const int slot = slotAt(d->m_gesture.pressPosition());
     const QString name = startSlotDrag(slot);
     if (name.isEmpty())
         return;

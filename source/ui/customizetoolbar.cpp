@@ -8,7 +8,6 @@
 #include "actions/actionmanager.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
@@ -52,15 +51,7 @@ constexpr int ShadowInside = 28;
 constexpr int FlashMs = 333;
 const QSize EditorSize(141, 496);
 
-struct Cell
-{
-    int column = -1;
-    int row = -1;
-
-    bool isValid() const { return column >= 0; }
-    bool operator==(const Cell &other) const { return column == other.column && row == other.row; }
-    bool operator!=(const Cell &other) const { return !(*this == other); }
-};
+using Cell = ToolBarLayout::Cell;
 
 int rounded(double value)
 {
@@ -106,9 +97,7 @@ public:
     // Where the placeholder of a drag over the editor stands.
     Cell m_insertPoint;
     Cell m_flash;
-    QPointF m_pressPosition;
-    // A left press that may still start a drag out.
-    bool m_pressed = false;
+    ActionDrag::Gesture m_gesture;
     // What a drag over the editor would insert (null: a spacer).
     Entry m_draggedEntry = nullptr;
     // The entry of a drag out while it runs, and where it came from.
@@ -211,16 +200,8 @@ Cell CustomizeToolBar::CustomizeToolBarPrivate::cellAt(QPointF point) const
     const int column = columnAt(point);
     if (column < 0)
         return {};
-    int y = rounded(point.y()) - columnTop(column);
-    if (y < 0 || y >= columnHeight(column))
-        return {};
-    const QList<Entry> &entries = m_columns.at(column);
-    int row = 0;
-    while (row < entries.size() && y >= entryHeight(entries.at(row))) {
-        y -= entryHeight(entries.at(row));
-        ++row;
-    }
-    if (row >= entries.size())
+    const int row = ToolBarLayout::rowAt(m_columns.at(column), rounded(point.y()) - columnTop(column), entryHeight);
+    if (row < 0)
         return {};
     return {column, row};
 }
@@ -476,10 +457,7 @@ bool CustomizeToolBar::event(QEvent *event)
 
 void CustomizeToolBar::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    d->m_pressPosition = event->position();
-    d->m_pressed = true;
+    d->m_gesture.press(event);
 }
 
 void CustomizeToolBar::mouseMoveEvent(QMouseEvent *event)
@@ -492,13 +470,11 @@ void CustomizeToolBar::mouseMoveEvent(QMouseEvent *event)
         }
         return;
     }
-    if (!d->m_pressed
-        || (event->position() - d->m_pressPosition).manhattanLength() < QApplication::startDragDistance())
+    if (!d->m_gesture.startsDrag(event))
         return;
-    const Cell cell = d->cellAt(d->m_pressPosition);
+    const Cell cell = d->cellAt(d->m_gesture.pressPosition());
     if (!cell.isValid())
         return;
-    d->m_pressed = false;
     const QString name = takeOutForDrag(cell.column, cell.row);
     if (name.isEmpty())
         return;

@@ -4,7 +4,6 @@
 #include "toolbarlayout.h"
 #include "uiresources.h"
 
-#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -24,9 +23,7 @@ public:
     QSvgRenderer m_wellArt;
     QSvgRenderer m_hoverArt;
     QPointF m_hoverOffset{1.0, 1.0};
-    QPointF m_pressPosition;
-    // A left press that may still start a drag.
-    bool m_pressed = false;
+    ActionDrag::Gesture m_gesture;
     bool m_hovered = false;
 };
 
@@ -42,18 +39,13 @@ DraggableSpacer::~DraggableSpacer() = default;
 
 void DraggableSpacer::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    d->m_pressPosition = event->position();
-    d->m_pressed = true;
+    d->m_gesture.press(event);
 }
 
 void DraggableSpacer::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!(event->buttons() & Qt::LeftButton) || !d->m_pressed
-        || (event->position() - d->m_pressPosition).manhattanLength() < QApplication::startDragDistance())
+    if (!d->m_gesture.startsDrag(event))
         return;
-    d->m_pressed = false;
     ActionDrag::exec(this, ToolBarLayout::SpacerName, true, ActionDrag::spacerPixmap(), QPoint(16, 8),
                      Qt::CopyAction);
 }

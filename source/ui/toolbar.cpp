@@ -28,15 +28,7 @@ namespace {
 constexpr int Margin = 8;
 constexpr int ColumnGap = 2;
 
-struct Cell
-{
-    int column = -1;
-    int row = -1;
-
-    bool isValid() const { return column >= 0; }
-    bool operator==(const Cell &other) const { return column == other.column && row == other.row; }
-    bool operator!=(const Cell &other) const { return !(*this == other); }
-};
+using Cell = ToolBarLayout::Cell;
 
 } // namespace
 
@@ -159,16 +151,10 @@ Cell ToolBar::ToolBarPrivate::cellAt(QPointF point) const
     const int column = x / (m_columnWidth + ColumnGap);
     if (column >= m_columns.size() || x % (m_columnWidth + ColumnGap) >= m_columnWidth)
         return {};
-    int y = int(std::lround(point.y())) - columnTop(column);
-    if (y < 0 || y >= columnHeight(column))
-        return {};
-    const QList<QPointer<QAction>> &entries = m_columns.at(column);
-    int row = 0;
-    while (row < entries.size() && y >= entryHeight(entries.at(row))) {
-        y -= entryHeight(entries.at(row));
-        ++row;
-    }
-    if (row >= entries.size())
+    const int y = int(std::lround(point.y())) - columnTop(column);
+    const int row = ToolBarLayout::rowAt(m_columns.at(column), y,
+                                         [this](const QPointer<QAction> &entry) { return entryHeight(entry); });
+    if (row < 0)
         return {};
     return {column, row};
 }

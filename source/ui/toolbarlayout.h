@@ -39,6 +39,33 @@ public:
     static QList<QStringList> barColumns(const QString &layout);
     // One marker between neighbouring columns; names as they stand.
     static QString write(const QList<QStringList> &columns);
+
+    // A place in the columns of the bar or its editor.
+    struct Cell
+    {
+        int column = -1;
+        int row = -1;
+
+        bool isValid() const { return column >= 0; }
+        bool operator==(const Cell &other) const { return column == other.column && row == other.row; }
+        bool operator!=(const Cell &other) const { return !(*this == other); }
+    };
+
+    // The row of a column's entries that lies `y` px below the column's top,
+    // each entry `height(entry)` px high; -1 above the first or past the
+    // last.
+    template<class Entries, class Height>
+    static int rowAt(const Entries &entries, int y, Height height)
+    {
+        if (y < 0)
+            return -1;
+        int row = 0;
+        while (row < entries.size() && y >= height(entries.at(row))) {
+            y -= height(entries.at(row));
+            ++row;
+        }
+        return row < entries.size() ? row : -1;
+    }
 };
 
 } // namespace UI

@@ -9,6 +9,7 @@
 #include "support/widgetevents.h"
 
 #include <QDrag>
+#include <QImage>
 #include <QList>
 #include <QMimeData>
 #include <QPixmap>
@@ -17,6 +18,26 @@
 #include <memory>
 
 namespace CustomizeTest {
+
+// A widget's own painting, over black: the editors paint no background.
+inline QImage painted(QWidget *widget)
+{
+    QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// Pixels that differ between two pictures of one size.
+inline int differingPixels(const QImage &a, const QImage &b)
+{
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x)
+            count += a.pixel(x, y) != b.pixel(x, y);
+    }
+    return count;
+}
 
 inline std::unique_ptr<QMimeData> dragData(const QByteArray &bytes)
 {

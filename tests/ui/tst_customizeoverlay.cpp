@@ -27,8 +27,10 @@
 #include <QTest>
 #include <QUndoGroup>
 
+using CustomizeTest::differingPixels;
 using CustomizeTest::dragData;
 using CustomizeTest::DragRunner;
+using CustomizeTest::painted;
 using TestSupport::dropOn;
 
 namespace {
@@ -44,24 +46,6 @@ const QString DefaultSecondary(Model::Settings::DefaultSecondarySpeedDialActionL
 QString withSlot2(const QString &name)
 {
     return QStringLiteral("Play||%1|||||").arg(name);
-}
-
-int differingPixels(const QImage &a, const QImage &b)
-{
-    int count = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x)
-            count += a.pixel(x, y) != b.pixel(x, y);
-    }
-    return count;
-}
-
-QImage painted(QWidget *widget)
-{
-    QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::black);
-    widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
 }
 
 QImage paintedArt(const QString &path, QSize size)

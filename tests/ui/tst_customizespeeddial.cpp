@@ -15,8 +15,10 @@
 
 #include <cmath>
 
+using CustomizeTest::differingPixels;
 using CustomizeTest::dragData;
 using CustomizeTest::DragRunner;
+using CustomizeTest::painted;
 using TestSupport::dropOn;
 
 namespace {
@@ -44,26 +46,6 @@ QString withSlot(const QString &list, int slot, const QString &name)
     QStringList names = list.split(QLatin1Char('|'));
     names[slot] = name;
     return names.join(QLatin1Char('|'));
-}
-
-// The editor's own painting, over black: it paints no background.
-QImage painted(QWidget *editor)
-{
-    QImage image(editor->size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::black);
-    editor->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
-}
-
-// Pixels that differ between two pictures of one size.
-int differingPixels(const QImage &a, const QImage &b)
-{
-    int count = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x)
-            count += a.pixel(x, y) != b.pixel(x, y);
-    }
-    return count;
 }
 
 } // namespace
