@@ -495,6 +495,7 @@ void TestCustomizeOverlay::dropData()
 void TestCustomizeOverlay::look()
 {
     showMode(1);
+    QCOMPARE(QColor(m_overlay->grab().toImage().pixel(5, 10)), QColor(57, 57, 57));
     QCOMPARE(m_overlay->findChild<UI::DragArrow *>("widget")->size(), QSize(148, 36));
     QCOMPARE(dial("primarySpeedDial")->size(), QSize(194, 194));
     QCOMPARE(m_overlay->findChild<QLabel *>("primaryLabel")->width(), 194);

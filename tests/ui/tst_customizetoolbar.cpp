@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QHelpEvent>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -120,6 +121,7 @@ private Q_SLOTS:
     void dropsBesideTheColumnsAreRefused_data();
     void dropsBesideTheColumnsAreRefused();
     void leavingTakesThePlaceholderAway();
+    void placeholderAndFlashArePainted();
     void dragOut_data();
     void dragOut();
     void spacerWellHandsOutCopies();
@@ -413,6 +415,38 @@ void TestCustomizeToolBar::leavingTakesThePlaceholderAway()
     // A drop that comes without a move before it finds no placeholder.
     QCOMPARE(TestSupport::sendDrop(m_editor, QPointF(70, 300), data.get(), Qt::CopyAction), Qt::IgnoreAction);
     QCOMPARE(m_editor->columns(), columnsOf({"", "Draw", ""}));
+}
+
+void TestCustomizeToolBar::placeholderAndFlashArePainted()
+{
+    UI::CustomizeToolBar settled;
+    settled.resize(EditorSize);
+    settled.setActionList(UI::ToolBarLayout::write(columnsOf({"", "Draw,Erase", ""})));
+    const QImage finished = CustomizeTest::painted(&settled);
+    load({"", "Draw", ""});
+
+    // While the drag hovers, the place where Erase would land shows an
+    // empty frame; after the drop its cell is lit for a moment, then the
+    // bar looks as one loaded with Erase in that place.
+    const auto data = dragData(QStringLiteral("Erase"));
+    QVERIFY(TestSupport::sendDragEnter(m_editor, QPointF(70, 300), data.get(), Qt::CopyAction));
+    QVERIFY(TestSupport::sendDragMove(m_editor, QPointF(70, 300), data.get(), Qt::CopyAction));
+    const QImage placeholder = CustomizeTest::painted(m_editor);
+    QVERIFY(CustomizeTest::differingPixels(placeholder, finished) > 0);
+    QCOMPARE(TestSupport::sendDrop(m_editor, QPointF(70, 300), data.get(), Qt::CopyAction), Qt::CopyAction);
+    const QImage flash = CustomizeTest::painted(m_editor);
+    QVERIFY(CustomizeTest::differingPixels(flash, finished) > 0);
+    QVERIFY(CustomizeTest::differingPixels(flash, placeholder) > 0);
+    QTRY_COMPARE(CustomizeTest::differingPixels(CustomizeTest::painted(m_editor), finished), 0);
+
+    // The shadow lies around the bar only: none at the editor's corner.
+    QImage shadow(EditorSize, QImage::Format_ARGB32_Premultiplied);
+    shadow.fill(Qt::transparent);
+    QPainter painter(&shadow);
+    m_editor->paintShadow(&painter);
+    painter.end();
+    QCOMPARE(qAlpha(shadow.pixel(0, 0)), 0);
+    QVERIFY(qAlpha(shadow.pixel(70, 248 - 40 - 8 - 20)) > 0);
 }
 
 void TestCustomizeToolBar::dragOut_data()
