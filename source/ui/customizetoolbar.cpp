@@ -404,6 +404,7 @@ QString CustomizeToolBar::takeOutForDrag(int column, int row)
     d->m_takenFrom = cell;
     d->takeOut(cell);
     d->m_hovered = Cell();
+    announceShadow();
     update();
     return name;
 }
