@@ -1,5 +1,6 @@
 #include "klproxystyle.h"
 
+#include "actionslist.h"
 #include "xsheetfooter.h"
 
 #include "settings/settings.h"
@@ -17,7 +18,6 @@ namespace UI {
 namespace {
 
 constexpr char XSheetScrollBarProperty[] = "X-Sheet ScrollBar";
-constexpr char ActionsListScrollBarProperty[] = "ActionsList ScrollBar";
 constexpr char XSheetHeaderProperty[] = "X-Sheet Header";
 constexpr char LayerRenameProperty[] = "X-Sheet layer rename";
 
@@ -40,7 +40,7 @@ ScrollBarLook scrollBarLook(QStyle::ComplexControl control, const QStyleOptionCo
         return ScrollBarLook::Platform;
     if (hasProperty(widget, XSheetScrollBarProperty))
         return ScrollBarLook::XSheet;
-    if (hasProperty(widget, ActionsListScrollBarProperty))
+    if (hasProperty(widget, ActionsList::ScrollBarStyleProperty))
         return ScrollBarLook::ActionsList;
     return ScrollBarLook::Platform;
 }
@@ -283,7 +283,7 @@ int KLProxyStyle::pixelMetric(PixelMetric metric, const QStyleOption *option, co
     if (metric == PM_ScrollBarExtent) {
         if (hasProperty(widget, XSheetScrollBarProperty))
             return QProxyStyle::pixelMetric(metric, option, widget) + 2;
-        if (hasProperty(widget, ActionsListScrollBarProperty))
+        if (hasProperty(widget, ActionsList::ScrollBarStyleProperty))
             return QProxyStyle::pixelMetric(metric, option, widget) - 8;
     }
     return QProxyStyle::pixelMetric(metric, option, widget);

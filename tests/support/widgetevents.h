@@ -9,7 +9,12 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QList>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPointingDevice>
 #include <QStandardPaths>
@@ -113,6 +118,57 @@ inline bool sendTablet(QWidget *widget, QEvent::Type type, QPointF position, qui
     event.setAccepted(false);
     QApplication::sendEvent(widget, &event);
     return event.isAccepted();
+}
+
+// Drag and drop as the platform delivers it to a drop target, for tests:
+// QDrag::exec needs a person at a real display. Each returns whether the
+// target accepted the event. A move starts out accepted when the one before
+// it was, as Qt sends them.
+inline bool sendDragEnter(QWidget *target, QPointF at, const QMimeData *data, Qt::DropActions actions)
+{
+    QDragEnterEvent event(at.toPoint(), actions, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+    return event.isAccepted();
+}
+
+inline bool sendDragMove(QWidget *target, QPointF at, const QMimeData *data, Qt::DropActions actions,
+                         bool acceptedBefore = true)
+{
+    QDragMoveEvent event(at.toPoint(), actions, data, Qt::LeftButton, Qt::NoModifier);
+    if (acceptedBefore)
+        event.acceptProposedAction();
+    QApplication::sendEvent(target, &event);
+    return event.isAccepted();
+}
+
+inline void sendDragLeave(QWidget *target)
+{
+    QDragLeaveEvent event;
+    QApplication::sendEvent(target, &event);
+}
+
+// How the drop ends for the drag's source: the action the target accepted,
+// or Qt::IgnoreAction.
+inline Qt::DropAction sendDrop(QWidget *target, QPointF at, const QMimeData *data, Qt::DropActions actions)
+{
+    QDropEvent event(at, actions, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+    return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
+}
+
+// A whole drop on a target: an enter and a move at `at`, then the drop. A
+// target that takes no drops, or refuses the enter or the move, sees no drop
+// (a refused move ends with a leave, as a cancelled drag does), and the drag
+// ends as Qt::IgnoreAction.
+inline Qt::DropAction dropOn(QWidget *target, QPointF at, const QMimeData *data, Qt::DropActions actions)
+{
+    if (!target->acceptDrops() || !sendDragEnter(target, at, data, actions))
+        return Qt::IgnoreAction;
+    if (!sendDragMove(target, at, data, actions)) {
+        sendDragLeave(target);
+        return Qt::IgnoreAction;
+    }
+    return sendDrop(target, at, data, actions);
 }
 
 } // namespace TestSupport

@@ -61,3 +61,14 @@ set_tests_properties(tst_paperselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=o
 # The application style's pieces, drawn into images off screen.
 kl_add_test(tst_klproxystyle SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_klproxystyle.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_klproxystyle PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The customise overlay and its editors take their drags and drops as
+# events made by the tests (QDrag::exec needs a person) and run off screen.
+kl_add_test(tst_customizetoolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizetoolbar.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/customizetesthelpers.h LIBS ui WIDGETS)
+set_tests_properties(tst_customizetoolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_customizespeeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizespeeddial.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/customizetesthelpers.h LIBS ui WIDGETS)
+set_tests_properties(tst_customizespeeddial PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_customizeoverlay SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizeoverlay.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/customizetesthelpers.h LIBS ui WIDGETS)
+set_tests_properties(tst_customizeoverlay PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
