@@ -183,6 +183,7 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     followSecondWindow(d->m_referenceDisplay, KL::Action::ReferenceDisplay);
 
     connect(paper, &UI::Paper::zoomLevelChanged, this, qOverload<double>(&MainWindow::actualizeTitlebar));
+    connect(QGuiApplication::clipboard(), &QClipboard::changed, this, &MainWindow::onClipboardChanged);
 
     connect(settings, &Model::Settings::gridTypeChanged, paper, &UI::Paper::setGridType);
     connect(settings, &Model::Settings::thumbnailSizeChanged, this, [](KL::ThumbnailSize size) {
@@ -214,10 +215,9 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
         QTimer::singleShot(0, this, [] { action(KL::Action::ShowHowToAnimate)->activate(QAction::Trigger); });
     }
 
-    d->m_autosaveManager->setIntervalMinutes(settings->autoSaveIntervalMins());
-    d->m_autosaveManager->setMaxBackups(settings->autoSaveNumFiles());
-    if (settings->autoSaveEnabled())
-        d->m_autosaveManager->start();
+    connect(d->m_autosaveManager, &AutosaveManager::autosaveTimeout, this, &MainWindow::onAutosaveTimeout);
+    connect(d->m_autosaveManager, &AutosaveManager::autosaveReminderTimeout, this, &MainWindow::onAutosaveTimeout);
+    d->m_autosaveManager->applySettings();
 
     // No scene yet: the title says so from the first frame on.
     actualizeTitlebar();

@@ -2,6 +2,7 @@
 
 #include "tools/tool.h"
 
+#include <QClipboard>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPoint>
@@ -69,12 +70,19 @@ public:
 public Q_SLOTS:
     void newScene(MainWindow::NewSceneBehaviour behaviour);
     void newSceneIfNoneOpen();
+    // Asks for a scene file and opens it.
+    void openScene();
     // True when the file was opened and became the current scene.
     bool openFile(const QString &filename);
     // False when the user cancelled; true when nothing needs saving.
     bool maybeSave();
+    bool closeAllScenes();
+    // True when the scene is saved or needed no saving.
     bool saveScene();
+    // True when written, and when there is no scene to write.
     bool saveSceneAs();
+    // The one place where the current scene changes. It never deletes a
+    // scene: the caller deletes the one it replaced.
     void setCurrentScene(Model::KLScene *klscene);
     void setTabletPointerType(QPointingDevice::PointerType type);
 
@@ -98,6 +106,20 @@ private Q_SLOTS:
     void onRightClickedThumbnail(const QModelIndex &index, QPoint globalPos);
     void onRightClickedLayer(int layer, QPoint globalPos);
     void updateRecentFilesMenu();
+    void onAutosaveTimeout();
+
+    // Keeping the active cell, the tool and the actions' states in step
+    // with the current scene; each does nothing without one.
+    void setActiveCell(int frame, int layer, bool toLastCell);
+    void setTool(Model::Tool::Type type, bool on);
+    void restoreEditingTool();
+    void updateLayerActions();
+    void updateAudioActions();
+    void updateFrameRateMenu(double fps);
+    void onClipboardChanged(QClipboard::Mode mode = QClipboard::Clipboard);
+    void onSelectionChanged();
+    void onFloatingSelectionChanged();
+    void onFramesLost();
 
 private:
     // Construction steps that are more than a line or two.
@@ -119,10 +141,18 @@ private:
     void setActiveLayer(int layer);
 
     Model::KLScene *loadScene(const QString &path);
+    // Makes a loaded scene current and lets the one it replaces go.
+    void replaceCurrentScene(Model::KLScene *klscene);
     bool saveSceneTo(Model::Scene *scene, const QString &path);
     bool writeSceneFile(Model::Scene *scene, const QString &path);
+    // Whether the file is one the user keeps as a scene of their own: the
+    // current scene's file or one in the recent-files list.
+    bool isUsersSceneFile(const QString &path) const;
     void connectScene(Model::KLScene *klscene);
     void disconnectScene(Model::KLScene *klscene);
+    void onCurrentCellChanged(const QModelIndex &current, const QModelIndex &previous);
+    void showFrameNumber(int frame, bool scrubbing);
+    void refreshToolCursor();
     int cursorTypeForTool(Model::Tool::Type type) const;
 
     std::unique_ptr<MainWindowPrivate> d;

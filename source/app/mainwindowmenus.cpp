@@ -9,8 +9,6 @@
 #include "dialogs.h"
 #include "paper.h"
 
-#include "scenesettingscommands.h"
-
 #include "actions/actionmanager.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
@@ -95,6 +93,10 @@ void MainWindow::wireActions()
     Model::ActionManager::instance()->createUndoRedoActions(m_undoGroup);
 
     connect(action(A::Quit), &QAction::triggered, this, &QWidget::close);
+    connect(action(A::NewScene), &QAction::triggered, this, [this] { newScene(ShowDialog); });
+    connect(action(A::OpenScene), &QAction::triggered, this, &MainWindow::openScene);
+    connect(action(A::SaveScene), &QAction::triggered, this, &MainWindow::saveScene);
+    connect(action(A::SaveSceneAs), &QAction::triggered, this, &MainWindow::saveSceneAs);
 
     // The undo group undoes and redoes; the selection of cells would point
     // at cells that may be gone.
@@ -319,21 +321,6 @@ void MainWindow::onRightClickedLayer(int layer, QPoint globalPos)
     QMenu *menu = createLayerContextMenu(layer, true, nullptr);
     d->m_dialogs->exec(menu, globalPos);
     menu->deleteLater();
-}
-
-void MainWindow::setActiveLayer(int layer)
-{
-    Model::Scene *scene = currentScene();
-    if (!scene || layer < 0 || layer >= scene->layerCount() || layer == scene->activeLayerIdx())
-        return;
-    // Moving between layers keeps to the frame the user was on, within the
-    // new layer's drawings and the frame range.
-    if (d->m_rememberedFrame < 0)
-        d->m_rememberedFrame = scene->activeFrame();
-    const int frame = std::max(scene->frameRangeFirst(),
-                               std::min(scene->layerFrameCount(layer),
-                                        std::min(d->m_rememberedFrame, scene->frameRangeLast())));
-    Model::KLScene::pushCommand(new Commands::SetActiveFrameAndLayer(scene, frame, layer, d->m_rememberedFrame));
 }
 
 void MainWindow::onMenuBarTriggered(QAction *triggered)
