@@ -133,8 +133,8 @@ void MainWindow::openScene()
     if (!maybeSave())
         return;
     Model::Settings *settings = Model::Settings::instance();
-    const QString path = d->m_dialogs->getOpenFileName(this, tr("Open Scene"), settings->defaultSaveDir().absolutePath(),
-                                                       tr("KL Files (*.kl)"));
+    const QString folder = settings->defaultSaveDir().absolutePath();
+    const QString path = d->m_dialogs->getOpenFileName(this, tr("Open Scene"), folder, tr("KL Files (*.kl)"));
     if (path.isEmpty())
         return;
     Model::KLScene *klscene = loadScene(path);

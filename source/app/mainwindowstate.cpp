@@ -183,8 +183,9 @@ void MainWindow::updateFrameRateMenu(double fps)
         checkAction(preset.second, false);
     checkAction(A::FrameRateCustom, false);
 
-    const auto match = std::find_if(std::begin(presets), std::end(presets),
-                                    [fps](const std::pair<double, A> &preset) { return qFuzzyCompare(preset.first, fps); });
+    const auto match = std::find_if(std::begin(presets), std::end(presets), [fps](const std::pair<double, A> &preset) {
+        return qFuzzyCompare(preset.first, fps);
+    });
     QAction *custom = action(A::FrameRateCustom);
     if (match != std::end(presets)) {
         checkAction(match->second, true);

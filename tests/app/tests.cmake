@@ -33,3 +33,5 @@ kl_add_test(tst_atomicsave SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_atomicsave.cpp 
 target_compile_definitions(tst_atomicsave PRIVATE KELVANE_SAVE_HELPER="$<TARGET_FILE:kl-scenesavehelper>")
 add_dependencies(tst_atomicsave kl-scenesavehelper)
 set_tests_properties(tst_atomicsave PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test_run(tst_scenelifecycle_4k TARGET tst_scenelifecycle SCREENS "-screen 0 3840x2160x24"
+    ARGS firstStartGeometry)

@@ -14,6 +14,7 @@
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "settings/settings.h"
+#include "support/testfiles.h"
 #include "tools/toolmanager.h"
 
 #include <QDir>
@@ -23,6 +24,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
+#include <QStyle>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,19 +38,10 @@
 
 namespace {
 
+using TestSupport::fileContents;
+using TestSupport::writeFileContents;
+
 using namespace MainWindowTest;
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QString native(const QString &path)
 {
@@ -114,6 +108,7 @@ private Q_SLOTS:
     void readErrorsKeepTheScene();
     void recentFilesMenu();
     void switchingScenes();
+    void firstStartGeometry();
     void autosaveWaitsForTheUser();
     void autosaveRing();
     void autosaveLeavesTheUsersFiles();
@@ -250,11 +245,11 @@ void TestSceneLifeCycle::saveThenOpen()
     QCOMPARE(started.dialogs->kinds().size(), 2);
 
     // Save writes the changed scene to its file without asking.
-    const QByteArray before = contents(walk);
+    const QByteArray before = fileContents(walk);
     addLayer();
     QVERIFY(window->saveScene());
     QVERIFY(currentScene()->undoStack()->isClean());
-    QVERIFY(contents(walk) != before);
+    QVERIFY(fileContents(walk) != before);
     QCOMPARE(started.dialogs->kinds().size(), 2);
 }
 
@@ -262,10 +257,10 @@ void TestSceneLifeCycle::unchangedSceneIsNotWritten()
 {
     Started started = startWindowWithScene();
     const QString file = path(QStringLiteral("kept.kl"));
-    QVERIFY(writeFile(file, "not touched"));
+    QVERIFY(writeFileContents(file, "not touched"));
     currentScene()->setFilePath(file);
     QVERIFY(started.window->saveScene());
-    QCOMPARE(contents(file), QByteArray("not touched"));
+    QCOMPARE(fileContents(file), QByteArray("not touched"));
     QVERIFY(started.dialogs->asked.isEmpty());
 }
 
@@ -297,7 +292,7 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     if (problem == QLatin1String("folder")) {
         QVERIFY(QDir(m_dir->path()).mkdir(name));
     } else if (problem != QLatin1String("folder gone")) {
-        QVERIFY(writeFile(file, old));
+        QVERIFY(writeFileContents(file, old));
     }
     if (problem == QLatin1String("read-only"))
         QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
@@ -330,7 +325,7 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     else if (problem == QLatin1String("folder gone"))
         QVERIFY(!QFileInfo::exists(file));
     else
-        QCOMPARE(contents(file), old);
+        QCOMPARE(fileContents(file), old);
     QCOMPARE(QDir(QFileInfo(file).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(),
              problem == QLatin1String("folder gone") || problem == QLatin1String("folder") ? 0 : 1);
     QVERIFY(!currentScene()->undoStack()->isClean());
@@ -367,7 +362,7 @@ void TestSceneLifeCycle::readErrorsKeepTheScene()
     if (QTest::currentDataTag() == QLatin1String("a folder"))
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("broken.kl")));
     else if (QTest::currentDataTag() != QLatin1String("missing file"))
-        QVERIFY(writeFile(file, bytes));
+        QVERIFY(writeFileContents(file, bytes));
     settings->addRecentFile(file);
 
     Model::KLScene *before = Model::KLScene::current();
@@ -417,7 +412,7 @@ void TestSceneLifeCycle::recentFilesMenu()
 
     const QString gone = path(QStringLiteral("gone.kl"));
     const QString kept = path(QStringLiteral("kept.kl"));
-    QVERIFY(writeFile(kept, "kept"));
+    QVERIFY(writeFileContents(kept, "kept"));
     settings->addRecentFile(kept);
     settings->addRecentFile(gone);
     QVERIFY(recentMenu()->isEnabled());
@@ -488,6 +483,25 @@ void TestSceneLifeCycle::switchingScenes()
     QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: "));
     QVERIFY(group->stacks().isEmpty());
     QVERIFY(!Model::ActionManager::instance()->action(KL::Action::PasteDrawing)->isEnabled());
+}
+
+void TestSceneLifeCycle::firstStartGeometry()
+{
+    // Nothing stored: the window fills the screen below a title bar's
+    // height, at most 2100 x 1200, centred. Runs on a full-HD screen and,
+    // as tst_scenelifecycle_4k, on a 4K one.
+    QSettings().remove(QStringLiteral("MainWindow"));
+    Started started = startWindow({});
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const int titleBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QRect below = screen.adjusted(0, titleBar, 0, 0);
+    const QRect window = started.window->geometry();
+    QCOMPARE(window.size(), below.size().boundedTo(QSize(2100, 1200)));
+    QVERIFY((window.center() - below.center()).manhattanLength() <= 1);
+    if (screen.width() >= 3840)
+        QCOMPARE(window.size(), QSize(2100, 1200));
+    else
+        QCOMPARE(window.width(), screen.width());
 }
 
 void TestSceneLifeCycle::autosaveWaitsForTheUser()
@@ -582,22 +596,22 @@ void TestSceneLifeCycle::autosaveLeavesTheUsersFiles()
     started.dialogs->files.enqueue(walk);
     QVERIFY(window->saveSceneAs());
     const QString users = path(QStringLiteral("walk_backup1.kl"));
-    QVERIFY(writeFile(users, "the user's own"));
+    QVERIFY(writeFileContents(users, "the user's own"));
     settings->addRecentFile(users);
     settings->addRecentFile(walk);
-    const QByteArray saved = contents(walk);
+    const QByteArray saved = fileContents(walk);
     settings->setAutoSaveEnabled(true);
 
     addLayer();
     autosave.now += 10'000;
     autosave.intervalEnds();
-    QCOMPARE(contents(users), QByteArray("the user's own"));
+    QCOMPARE(fileContents(users), QByteArray("the user's own"));
     QVERIFY(autosave.polling());
     autosave.secondLater();
     QVERIFY(QFileInfo::exists(path(QStringLiteral("walk_backup2.kl"))));
-    QCOMPARE(contents(users), QByteArray("the user's own"));
+    QCOMPARE(fileContents(users), QByteArray("the user's own"));
     // The scene's own file and its state are the user's saves alone.
-    QCOMPARE(contents(walk), saved);
+    QCOMPARE(fileContents(walk), saved);
     QVERIFY(!currentScene()->undoStack()->isClean());
     QCOMPARE(currentScene()->filePath(), walk);
     QCOMPARE(settings->recentFiles(), (QStringList{walk, users}));
@@ -633,7 +647,7 @@ void TestSceneLifeCycle::autosaveWaitsForCommandsAndPlayback()
     // message is up, after the save inside the open has ended: the open
     // still runs, so nothing is written.
     const QString broken = path(QStringLiteral("broken.kl"));
-    QVERIFY(writeFile(broken, "broken"));
+    QVERIFY(writeFileContents(broken, "broken"));
     started.dialogs->buttons.enqueue(QMessageBox::Save);
     started.dialogs->files.enqueue(broken);
     bool checked = false;
