@@ -6,8 +6,6 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
-#include <cmath>
-
 namespace UI {
 
 class PresetToolButtonShadowEffect::PresetToolButtonShadowEffectPrivate
@@ -24,10 +22,7 @@ public:
     // moved by the offset (in units of the scale).
     QRectF imageRect(const QSvgRenderer &image, QPointF offset, const QRectF &source) const
     {
-        const QSize natural = image.defaultSize();
-        QRectF rect(0, 0, std::lround(natural.width() * m_scale), std::lround(natural.height() * m_scale));
-        rect.moveCenter(source.center() + offset * m_scale);
-        return rect;
+        return artRectCentred(image, source.center() + offset * m_scale, m_scale);
     }
 
     QSvgRenderer m_hoverImage;

@@ -84,11 +84,12 @@ private:
 void TestToolSettings::initTestCase()
 {
     TestSupport::startModel();
+    // Every preset of every pen at its built-in values, in the store too.
+    Model::ToolManager::instance()->resetDrawingToolSettings();
 }
 
 void TestToolSettings::init()
 {
-    Model::ToolManager::instance()->resetDrawingToolSettings();
     Model::ToolManager::instance()->setCurrentPenToolType(PenType::Pencil);
     m_drawing = std::make_unique<UI::ToolSettings>(0);
     m_erasing = std::make_unique<UI::ToolSettings>(1);

@@ -74,15 +74,18 @@ private:
 void TestToolSliders::initTestCase()
 {
     TestSupport::startModel();
+    Model::ToolManager *tools = Model::ToolManager::instance();
+    tools->setCurrentPenToolType(Model::Tool::PenType::Brush);
+    // Only the current tool's ranges are stored as its Default preset.
+    tools->setCurrentTool(Model::Tool::Type::Pen);
 }
 
 void TestToolSliders::init()
 {
     Model::ToolManager *tools = Model::ToolManager::instance();
-    tools->resetDrawingToolSettings();
     tools->setCurrentPenToolType(Model::Tool::PenType::Brush);
-    // Only the current tool's ranges are stored as its Default preset.
-    tools->setCurrentTool(Model::Tool::Type::Pen);
+    // The brush's own limits and ranges, without touching the store.
+    tools->applyToolPresetDefaults(currentPen(), KL::ToolPreset::Default);
     m_sliders = std::make_unique<UI::ToolSliders>(0);
     m_sliders->setCurrentToolIdx(2);
 }
