@@ -9,12 +9,24 @@
 #include <QMetaEnum>
 #include <QObject>
 #include <QPalette>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QWidget>
 
 #include <cstdlib>
 
 namespace DialogTest {
+
+// A preferences store of the test's own, emptied, so that afterwards
+// QSettings().allKeys() lists whatever the code under test wrote.
+inline void useEmptyStore()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
+    QSettings().clear();
+}
 
 // The dialog's widget of that object name; a missing one ends the test
 // with its name rather than with a null pointer.

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 
 using namespace DialogTest;
@@ -17,6 +18,10 @@ class TestCollapseDialog : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { DialogTest::useEmptyStore(); }
+    // The caller switches the preference on; the dialog stores nothing.
+    void cleanupTestCase() { QVERIFY(QSettings().allKeys().isEmpty()); }
+
     void answers_data();
     void answers();
     void form();

@@ -8,7 +8,6 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <functional>
@@ -126,10 +125,7 @@ private Q_SLOTS:
 
 void TestCustomizeBacklightDialog::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
-    QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
-    QSettings().clear();
+    useEmptyStore();
 }
 
 void TestCustomizeBacklightDialog::cleanupTestCase()
@@ -155,9 +151,12 @@ void TestCustomizeBacklightDialog::edits_data()
     const auto a = BacklightSettings::BacklightSettingA;
     const auto b = BacklightSettings::BacklightSettingB;
     row("backlight on", a, "checkBox_BacklightOnOff", 1, [](BacklightSettings &s) { s.on = true; });
-    row("key frames only", b, "checkBox_OnlyBacklightKeyFrames", 1, [](BacklightSettings &s) { s.onlyKeyFrames = true; });
-    row("choose B", a, "radioButton_SettingB", 1, [b](BacklightSettings &s) { s.current = b; });
-    row("choose A", b, "radioButton_SettingA", 1, [a](BacklightSettings &s) { s.current = a; });
+    row("key frames only", b, "checkBox_OnlyBacklightKeyFrames", 1,
+        [](BacklightSettings &s) { s.onlyKeyFrames = true; });
+    row("choose B", a, "radioButton_SettingB", 1,
+        [](BacklightSettings &s) { s.current = BacklightSettings::BacklightSettingB; });
+    row("choose A", b, "radioButton_SettingA", 1,
+        [](BacklightSettings &s) { s.current = BacklightSettings::BacklightSettingA; });
     row("A without hue shift", a, "checkBox_HueShift_A", 1,
         [](BacklightSettings &s) { s.settingA.hueShift = BacklightSetting::NoHueShift; });
     row("A wraps", a, "radioButton_WrapAtEnds_A", 1,
@@ -292,11 +291,12 @@ void TestCustomizeBacklightDialog::recordsComeInPaddedAndSilently()
     QCOMPARE(levels(shown.settingB.opacityLevelsBefore), QStringLiteral("0.7,0.1,0,0"));
     QCOMPARE(levels(child<UI::BacklightSliders>(&dialog, "backlightSliders_B")->backlightSetting().opacityLevelsBefore),
              QStringLiteral("0.7,0.1,0,0"));
-    QCOMPARE(checkedNames(&dialog, {QStringLiteral("radioButton_SettingA"), QStringLiteral("radioButton_SettingB"),
-                                    QStringLiteral("radioButton_StopAtEnds_B"), QStringLiteral("radioButton_WrapAtEnds_B"),
-                                    QStringLiteral("checkBox_BacklightOnOff"), QStringLiteral("checkBox_HueShift_B")}),
-             (QStringList{QStringLiteral("radioButton_SettingB"), QStringLiteral("radioButton_WrapAtEnds_B"),
-                          QStringLiteral("checkBox_BacklightOnOff")}));
+    const QStringList looked = {QStringLiteral("radioButton_SettingA"),     QStringLiteral("radioButton_SettingB"),
+                                QStringLiteral("radioButton_StopAtEnds_B"), QStringLiteral("radioButton_WrapAtEnds_B"),
+                                QStringLiteral("checkBox_BacklightOnOff"),  QStringLiteral("checkBox_HueShift_B")};
+    QCOMPARE(checkedNames(&dialog, looked), (QStringList{QStringLiteral("radioButton_SettingB"),
+                                                         QStringLiteral("radioButton_WrapAtEnds_B"),
+                                                         QStringLiteral("checkBox_BacklightOnOff")}));
     QCOMPARE(enabledOf(&dialog, ColumnA + columnB()), columnB());
 
     // A show option outside the enumeration shows no option checked.

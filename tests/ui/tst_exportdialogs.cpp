@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -160,10 +159,7 @@ private Q_SLOTS:
 
 void TestExportDialogs::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
-    QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
-    QSettings().clear();
+    useEmptyStore();
     // Numbers shown without the test machine's digit grouping.
     QLocale::setDefault(QLocale::c());
 }
@@ -186,7 +182,8 @@ void TestExportDialogs::framesChoices_data()
         QTest::newRow(name) << clicks << describe(expected);
     };
     row("untouched", {}, [](ExportFramesSettings &) {});
-    row("visible layers, range only", {QStringLiteral("radioButton_VisibleLayers"), QStringLiteral("radioButton_RangeOnly")},
+    row("visible layers, range only",
+        {QStringLiteral("radioButton_VisibleLayers"), QStringLiteral("radioButton_RangeOnly")},
         [](ExportFramesSettings &s) {
             s.layers = ExportSettings::VisibleLayers;
             s.frames = ExportSettings::RangeOnly;
