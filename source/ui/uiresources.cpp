@@ -19,6 +19,7 @@ static void registerToolChromeResources()
     Q_INIT_RESOURCE(paper);
     Q_INIT_RESOURCE(xsheet);
     Q_INIT_RESOURCE(customize);
+    Q_INIT_RESOURCE(collapsedialog);
 }
 
 namespace UI {

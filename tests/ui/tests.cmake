@@ -77,3 +77,9 @@ foreach(test tst_toolsliders tst_toolsettings tst_palette)
     kl_add_test(${test} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp LIBS ui WIDGETS)
     set_tests_properties(${test} PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endforeach()
+# The dialogs, off screen; none of them may touch the preferences.
+foreach(dialog customizebacklightdialog collapsedialog exportdialogs)
+    kl_add_test(tst_${dialog} SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_${dialog}.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/dialogtesthelpers.h LIBS ui WIDGETS)
+    set_tests_properties(tst_${dialog} PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+endforeach()
