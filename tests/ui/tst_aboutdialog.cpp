@@ -95,6 +95,9 @@ void TestAboutDialog::showingStartsAtTheTop()
     QVERIFY(icon->isVisible());
     QCOMPARE(icon->size(), QSize(124, 124));
     QVERIFY(!icon->pixmap().isNull());
+    // The icon (21 px below the top of its shadow) is not cut at the window's
+    // top edge.
+    QVERIFY2(icon->y() + 21 >= 0, qPrintable(QString::number(icon->y())));
 
     QScrollBar *bar = dialog.findChild<QTextEdit *>(QStringLiteral("textEditCredits"))->verticalScrollBar();
     QVERIFY(bar->maximum() > 0);
