@@ -140,6 +140,9 @@ private:
     // Makes a layer active on the frame the user was on, as an undoable step.
     void setActiveLayer(int layer);
 
+    // Asks for the current scene's frame size and rate and changes them as
+    // one undoable step.
+    void changeSceneSettings();
     Model::KLScene *loadScene(const QString &path);
     // Makes a loaded scene current and lets the one it replaces go.
     void replaceCurrentScene(Model::KLScene *klscene);

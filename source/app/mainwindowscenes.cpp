@@ -10,10 +10,14 @@
 #include "scenefileio.h"
 #include "scenesave.h"
 
+#include "scenesettingscommands.h"
+
+#include "customizebacklightdialog.h"
 #include "dialogs.h"
 #include "opacityslider.h"
 #include "paper.h"
 #include "referencedisplay.h"
+#include "scenesettingsdialog.h"
 #include "timeline.h"
 #include "xsheet.h"
 
@@ -101,13 +105,22 @@ void MainWindow::newScene(MainWindow::NewSceneBehaviour behaviour)
         scene->setFrameSize(BuiltInFrameSize, KL::FitMode::FitModeIgnore, nullptr);
         scene->setFrameRate(BuiltInFrameRate);
     } else {
-        // What the scene settings dialog proposes; until that dialog is
-        // built the proposal is taken as it stands.
-        const QSize frameSize = settings->defaultFrameSize();
-        const double frameRate = settings->defaultFrameRate();
-        frames = settings->defaultInitialNumberOfFrames();
-        scene->setFrameSize(frameSize, KL::FitMode::FitModeIgnore, nullptr);
-        scene->setFrameRate(frameRate);
+        UI::SceneSettings proposed;
+        proposed.frameSize = settings->defaultFrameSize();
+        proposed.fitMode = KL::FitMode::FitModeKeepAspect;
+        proposed.frameRate = settings->defaultFrameRate();
+        proposed.initialNumberOfFrames = settings->defaultInitialNumberOfFrames();
+        proposed.mode = UI::SceneSettings::Mode::NewScene;
+        UI::SceneSettingsDialog dialog(proposed, this);
+        dialog.resize(1, 1);
+        if (d->m_dialogs->exec(&dialog) != QDialog::Accepted) {
+            klscene->deleteLater();
+            return;
+        }
+        const UI::SceneSettings chosen = dialog.sceneSettings();
+        scene->setFrameSize(chosen.frameSize, KL::FitMode::FitModeIgnore, nullptr);
+        scene->setFrameRate(chosen.frameRate);
+        frames = chosen.initialNumberOfFrames;
     }
 
     auto drawingLayer = std::make_shared<Model::StrokeLayer>(QColor(40, 97, 184), scene->frameSize(), scene);
@@ -125,6 +138,32 @@ void MainWindow::newScene(MainWindow::NewSceneBehaviour behaviour)
     if (behaviour == ShowDialog)
         settings->setDefaultInitialNumberOfFrames(frames);
     d->m_autosaveManager->reset();
+}
+
+void MainWindow::changeSceneSettings()
+{
+    Model::KLScene *klscene = Model::KLScene::current();
+    const Model::Scene *scene = currentScene();
+    if (!scene)
+        return;
+    Model::Settings *settings = Model::Settings::instance();
+    UI::SceneSettings current;
+    current.frameSize = scene->frameSize();
+    current.frameRate = scene->frameRate();
+    current.fitMode = settings->defaultChangeFrameSizeFitMode();
+    current.initialNumberOfFrames = 1;
+    current.mode = UI::SceneSettings::Mode::ChangeSceneSettings;
+    UI::SceneSettingsDialog dialog(current, this);
+    dialog.resize(1, 1);
+    if (d->m_dialogs->exec(&dialog) != QDialog::Accepted)
+        return;
+    const UI::SceneSettings chosen = dialog.sceneSettings();
+    if (chosen.frameSize != scene->frameSize() || !qFuzzyCompare(chosen.frameRate, scene->frameRate())) {
+        Model::KLScene::pushCommand(
+            new Commands::ChangeSceneSettings(klscene, chosen.frameSize, chosen.fitMode, chosen.frameRate, this));
+    }
+    // The fit mode shown is the next one proposed, changed or not.
+    settings->setDefaultChangeFrameSizeFitMode(chosen.fitMode);
 }
 
 void MainWindow::openScene()
@@ -396,8 +435,9 @@ void MainWindow::connectScene(Model::KLScene *klscene)
     });
     if (d->m_referenceDisplay)
         d->m_referenceDisplay->setCurrentScene(klscene);
-    // An open backlight dialog would hand its settings to the new scene
-    // here; until that dialog is built every scene keeps its own.
+    // An open backlight dialog goes on editing the scene in front of it.
+    if (d->m_backlightDialog && d->m_backlightDialog->isVisible())
+        scene->setBacklightSettings(d->m_backlightDialog->settings());
 
     connect(scene, &Model::Scene::frameRangeChanged, timeline, &UI::Timeline::setRange);
     connect(scene, &Model::Scene::maximumFrameNumberChanged, timeline,

@@ -17,13 +17,16 @@
 #include "support/testfiles.h"
 #include "tools/toolmanager.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
 #include <QSettings>
@@ -34,6 +37,7 @@
 #include <QUndoStack>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 namespace {
@@ -52,6 +56,28 @@ QString native(const QString &path)
 void addLayer()
 {
     Model::KLScene::pushCommand(new Commands::NewLayer(currentScene(), 1));
+}
+
+// The user in the scene settings dialog: "name=text" types the text into
+// the field of that name, a bare name switches that radio button on,
+// "cancel" cancels; otherwise OK.
+std::function<int(QDialog *)> fillIn(const QStringList &typed)
+{
+    return [typed](QDialog *dialog) {
+        for (const QString &step : typed) {
+            if (step == QLatin1String("cancel")) {
+                dialog->reject();
+                return int(QDialog::Rejected);
+            }
+            const QString name = step.section(QLatin1Char('='), 0, 0);
+            if (step.contains(QLatin1Char('=')))
+                dialog->findChild<QLineEdit *>(name)->setText(step.section(QLatin1Char('='), 1));
+            else
+                dialog->findChild<QRadioButton *>(name)->setChecked(true);
+        }
+        dialog->accept();
+        return dialog->result();
+    };
 }
 
 // The window's autosave on a clock the test moves by hand. The event loop
@@ -100,6 +126,8 @@ private Q_SLOTS:
     void cleanup();
     void newScene_data();
     void newScene();
+    void sceneSettings_data();
+    void sceneSettings();
     void saveThenOpen();
     void unchangedSceneIsNotWritten();
     void failedWriteKeepsTheOldFile_data();
@@ -154,30 +182,64 @@ void TestSceneLifeCycle::cleanup()
 void TestSceneLifeCycle::newScene_data()
 {
     QTest::addColumn<int>("behaviour");
+    QTest::addColumn<QStringList>("typed");
     QTest::addColumn<QSize>("frameSize");
     QTest::addColumn<double>("frameRate");
     QTest::addColumn<int>("frames");
-    // Without the dialog the scene has the document's own settings,
-    // whatever the preferences say.
-    QTest::newRow("without the dialog") << int(MainWindow::SkipDialog) << QSize(1920, 1080) << 12.0 << 1;
-    // With it, what the dialog proposes from the preferences.
-    QTest::newRow("with the dialog") << int(MainWindow::ShowDialog) << QSize(1280, 720) << 24.0 << 5;
+    QTest::addColumn<int>("nextFrames");
+    // The preferences propose 1280 x 720 at 24 frames per second, 5 frames.
+    // Without the dialog the scene has the document's own settings, whatever
+    // the preferences say.
+    QTest::newRow("without the dialog") << int(MainWindow::SkipDialog) << QStringList() << QSize(1920, 1080) << 12.0
+                                        << 1 << 5;
+    QTest::newRow("dialog, as proposed")
+        << int(MainWindow::ShowDialog) << QStringList() << QSize(1280, 720) << 24.0 << 5 << 5;
+    QTest::newRow("dialog, edited") << int(MainWindow::ShowDialog)
+                                    << QStringList{QStringLiteral("frameWidth=640"), QStringLiteral("frameHeight=480"),
+                                                   QStringLiteral("frameRate=12.5"),
+                                                   QStringLiteral("initialNumberOfFrames=7")}
+                                    << QSize(640, 480) << 12.5 << 7 << 7;
+    // A frame count the preference does not keep: the next default is 1.
+    QTest::newRow("dialog, many frames") << int(MainWindow::ShowDialog)
+                                         << QStringList{QStringLiteral("initialNumberOfFrames=1200")}
+                                         << QSize(1280, 720) << 24.0 << 1200 << 1;
+    QTest::newRow("dialog, cancelled") << int(MainWindow::ShowDialog) << QStringList{QStringLiteral("cancel")}
+                                       << QSize() << 0.0 << 0 << 5;
 }
 
 void TestSceneLifeCycle::newScene()
 {
     QFETCH(int, behaviour);
+    QFETCH(QStringList, typed);
     QFETCH(QSize, frameSize);
     QFETCH(double, frameRate);
     QFETCH(int, frames);
+    QFETCH(int, nextFrames);
     Started started = startWindowWithScene();
     const QPointer<Model::KLScene> previous = Model::KLScene::current();
     Model::Settings *settings = Model::Settings::instance();
     settings->setDefaultFrameSize(QSize(1280, 720));
     settings->setDefaultFrameRate(24.0);
     settings->setDefaultInitialNumberOfFrames(5);
+    started.dialogs->runDialog = fillIn(typed);
 
     started.window->newScene(MainWindow::NewSceneBehaviour(behaviour));
+    const int scenes = started.window->findChildren<Model::KLScene *>().size();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (behaviour == MainWindow::ShowDialog) {
+        QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("exec")});
+        QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("New Scene"));
+    } else {
+        QVERIFY(started.dialogs->asked.isEmpty());
+    }
+    QCOMPARE(settings->defaultInitialNumberOfFrames(), nextFrames);
+    if (!frameSize.isValid()) {
+        // Cancelled: the scene stays, the one begun goes.
+        QCOMPARE(Model::KLScene::current(), previous);
+        QCOMPARE(started.window->findChildren<Model::KLScene *>().size(), scenes - 1);
+        return;
+    }
+
     const Model::Scene *scene = currentScene();
     QVERIFY(Model::KLScene::current() != previous);
     QCOMPARE(scene->frameSize(), frameSize);
@@ -192,13 +254,62 @@ void TestSceneLifeCycle::newScene()
     QVERIFY(scene->undoStack()->isClean());
     QCOMPARE(started.window->windowTitle(),
              QStringLiteral("Kelvane: Untitled [%1x%2] 100%").arg(frameSize.width()).arg(frameSize.height()));
-    QVERIFY(started.dialogs->asked.isEmpty());
-    // The new scene's settings are the next defaults.
+    // The new scene's settings are the next proposal; the replaced scene goes.
     QCOMPARE(settings->defaultFrameSize(), frameSize);
-    QCOMPARE(settings->defaultInitialNumberOfFrames(), 5);
-    // The replaced scene goes.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(settings->defaultFrameRate(), frameRate);
     QVERIFY(!previous);
+}
+
+void TestSceneLifeCycle::sceneSettings_data()
+{
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QSize>("frameSize");
+    QTest::addColumn<double>("frameRate");
+    QTest::addColumn<bool>("pushed");
+    QTest::addColumn<int>("fitMode");
+    QTest::newRow("smaller, stretched")
+        << QStringList{QStringLiteral("frameWidth=1280"), QStringLiteral("frameHeight=720"),
+                       QStringLiteral("radioButtonStretch")}
+        << QSize(1280, 720) << 12.0 << true << int(KL::FitMode::FitModeStretch);
+    QTest::newRow("faster") << QStringList{QStringLiteral("frameRate=25")} << QSize(1920, 1080) << 25.0 << true
+                            << int(KL::FitMode::FitModeCropCenter);
+    // No change pushes nothing, but the fit mode shown is kept.
+    QTest::newRow("unchanged") << QStringList() << QSize(1920, 1080) << 12.0 << false
+                               << int(KL::FitMode::FitModeCropCenter);
+    QTest::newRow("a hair faster") << QStringList{QStringLiteral("frameRate=12.000000000001")} << QSize(1920, 1080)
+                                   << 12.0 << false << int(KL::FitMode::FitModeCropCenter);
+    QTest::newRow("cancelled") << QStringList{QStringLiteral("frameWidth=640"), QStringLiteral("cancel")}
+                               << QSize(1920, 1080) << 12.0 << false << int(KL::FitMode::FitModeStretch);
+}
+
+void TestSceneLifeCycle::sceneSettings()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QSize, frameSize);
+    QFETCH(double, frameRate);
+    QFETCH(bool, pushed);
+    QFETCH(int, fitMode);
+    Started started = startWindowWithScene();
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setDefaultChangeFrameSizeFitMode(QTest::currentDataTag() == QLatin1String("cancelled")
+                                                   ? KL::FitMode::FitModeStretch
+                                                   : KL::FitMode::FitModeCropCenter);
+    started.dialogs->runDialog = fillIn(typed);
+
+    Model::ActionManager::instance()->action(KL::Action::SceneSettings)->trigger();
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("exec")});
+    QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("Scene Settings"));
+    const Model::Scene *scene = currentScene();
+    QCOMPARE(scene->frameSize(), frameSize);
+    QCOMPARE(scene->frameRate(), frameRate);
+    QCOMPARE(scene->undoStack()->count(), pushed ? 1 : 0);
+    QCOMPARE(int(settings->defaultChangeFrameSizeFitMode()), fitMode);
+    if (pushed) {
+        // One step back to the scene as it was.
+        scene->undoStack()->undo();
+        QCOMPARE(scene->frameSize(), QSize(1920, 1080));
+        QCOMPARE(scene->frameRate(), 12.0);
+    }
 }
 
 void TestSceneLifeCycle::saveThenOpen()
