@@ -134,9 +134,12 @@ public:
         m_size += n;
     }
 
+    // Without the room reserved ahead: drawings keep their codes for as long
+    // as they live.
     QByteArray take()
     {
         m_buffer.resize(m_size);
+        m_buffer.squeeze();
         return std::move(m_buffer);
     }
 
@@ -312,6 +315,12 @@ bool runCodes(const QByteArray &codeBytes, int width, int height, uchar *bits, q
     return false;
 }
 
+// Alpha8 rows are padded to four bytes.
+qint64 decodedBytes(int width, int height)
+{
+    return (qint64(width) + 3) / 4 * 4 * height;
+}
+
 } // namespace
 
 RleImage::RleImage()
@@ -362,19 +371,22 @@ QByteArray RleImage::codes() const
     return d ? d->m_codes : QByteArray();
 }
 
-QImage RleImage::toImage() const
+bool RleImage::isValid() const
 {
     const int w = width();
     const int h = height();
-    if (w <= 0 || h <= 0)
+    if (w <= 0 || h <= 0 || decodedBytes(w, h) > maximumImageBytes)
+        return false;
+    return runCodes<false>(d->m_codes, w, h, nullptr, 0);
+}
+
+QImage RleImage::toImage() const
+{
+    if (!isValid())
         return {};
-    // Alpha8 rows are padded to four bytes.
-    const qint64 bytesPerLine = (qint64(w) + 3) / 4 * 4;
-    if (bytesPerLine * h > maximumImageBytes)
-        return {};
-    if (!runCodes<false>(d->m_codes, w, h, nullptr, 0))
-        return {};
-    if (!DecodeBudget::take(bytesPerLine * h))
+    const int w = width();
+    const int h = height();
+    if (!DecodeBudget::take(decodedBytes(w, h)))
         return {};
     QImage image(w, h, QImage::Format_Alpha8);
     if (image.isNull())
@@ -405,6 +417,7 @@ QDataStream &operator>>(QDataStream &stream, RleImage &image)
         data.m_width = width;
         data.m_height = height;
         data.m_codes = std::move(codes);
+        data.m_codes.squeeze();
     }
     image.d = std::make_unique<RleImagePrivate>(std::move(data));
     return stream;

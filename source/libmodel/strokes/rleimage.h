@@ -55,6 +55,11 @@ public:
 
     // The decoded Format_Alpha8 image, or a null QImage when the record is damaged.
     QImage toImage() const;
+    // Whether the record decodes: its size is within maximumImageBytes and
+    // its codes stay inside the image and reach the end code. Nothing is
+    // allocated, so a record can be checked when it is read and decoded only
+    // when its image is needed.
+    bool isValid() const;
 
 private:
     friend QDataStream &operator<<(QDataStream &stream, const RleImage &image);

@@ -84,8 +84,8 @@ public:
     bool m_tangentPending = false;
     QList<std::shared_ptr<Segment>> m_segments;
     QRect m_bounds;
-    // Shared by all clones; it has no parent, so only the last clone to go
-    // deletes it.
+    // Shared by all clones, and with the other strokes begun with the same
+    // settings; it has no parent, so only the last holder to go deletes it.
     std::shared_ptr<const Tool> m_tool;
     int m_toolType = PenToolType;
     int m_penType = DefaultSubType;
@@ -222,10 +222,7 @@ SingleStroke::SingleStroke(const Tool *tool)
 {
     if (!tool)
         return;
-    Tool *copy = tool->clone();
-    // A clone keeps the original's parent; the stroke owns its copy alone.
-    copy->setParent(nullptr);
-    d->m_tool.reset(copy);
+    d->m_tool = tool->sharedCopy();
     d->m_toolType = int(tool->type());
     if (auto pen = qobject_cast<const PenTool *>(tool); pen && tool->type() == Tool::Type::Pen)
         d->m_penType = int(pen->subType());
