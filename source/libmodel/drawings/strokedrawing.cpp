@@ -409,6 +409,7 @@ bool StrokeDrawing::addStroke(std::unique_ptr<Stroke> stroke)
         const bool pen = single.isPenStroke();
         if (!pen && d->m_root->isEmpty())
             return false;
+        single.settle();
 
         QImage image = d->takeImage();
         // A live stroke brings its mask, gathered while it was drawn; the

@@ -89,7 +89,9 @@ public:
 
     // Takes the stroke and composes it into the image. A live single stroke's
     // mask is used as it stands rather than rendered again, and the stroke
-    // gives it up: strokes in a drawing hold no mask. False, and the
+    // gives it up: strokes in a drawing hold no mask. A single stroke is
+    // settled (SingleStroke::settle()): a drawing keeps its strokes in their
+    // compact form. False, and the
     // stroke is dropped, for a null stroke and for an eraser stroke on an
     // empty drawing (there is nothing to erase, and an eraser must never be
     // a drawing's first stroke).

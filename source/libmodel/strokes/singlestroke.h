@@ -112,6 +112,14 @@ public:
     int fitPointCount() const;
     QPainterPath path() const;
 
+    // For a stroke that has ended and that a drawing keeps: it is never
+    // fitted again, drops its fit points and keeps its samples and segments
+    // in the form its record has (32-bit floats) instead of as objects, a
+    // third of the memory. What the accessors give is then what the stroke
+    // would give once written and read back; a stroke read from a record
+    // is settled already.
+    void settle();
+
     // The coverage mask; null for a stroke read from a record and for one that
     // has handed its mask over.
     const QImage &image() const;
