@@ -107,6 +107,66 @@ std::array<QRgb, 256> blendedColours(const QList<QRgb> &table, double opacity)
     return colours;
 }
 
+// Blends the part area of coverage onto the same part of target, a
+// premultiplied picture, through colours.
+void blendImage(const QImage &coverage, QImage &target, QRect area, const std::array<QRgb, 256> &colours)
+{
+    const int width = area.width();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const uchar *source = coverage.constScanLine(y) + area.left();
+        QRgb *line = reinterpret_cast<QRgb *>(target.scanLine(y)) + area.left();
+        // The rows of a drawing's bounds lie a frame's width apart, too far
+        // for the processor to foresee the next one.
+        if (y < area.bottom()) {
+            const uchar *next = source + coverage.bytesPerLine();
+            for (int offset = 0; offset < width; offset += 64)
+                __builtin_prefetch(next + offset);
+        }
+        int x = 0;
+        // Most of a drawing's bounds hold no ink, and a transparent source
+        // leaves the pixel as it is: empty stretches are passed over eight
+        // pixels at a time.
+        for (; x + 8 <= width; x += 8) {
+            quint64 eight = 0;
+            std::memcpy(&eight, source + x, sizeof eight);
+            if (eight == 0)
+                continue;
+            for (int i = 0; i < 8; ++i) {
+                if (source[x + i] != 0)
+                    line[x + i] = sourceOver(colours[source[x + i]], line[x + i]);
+            }
+        }
+        for (; x < width; ++x) {
+            if (source[x] != 0)
+                line[x] = sourceOver(colours[source[x]], line[x]);
+        }
+    }
+}
+
+// The same from the run-length code: only the runs are visited, and the
+// empty paper between them costs nothing.
+void blendCode(const RleImage &code, QImage &target, QRect area, const std::array<QRgb, 256> &colours)
+{
+    uchar *const bits = target.bits();
+    const qsizetype bytesPerLine = target.bytesPerLine();
+    RleImage::Runs runs(code);
+    RleImage::Run run;
+    while (runs.next(run)) {
+        if (run.row < area.top())
+            continue;
+        if (run.row > area.bottom())
+            break;
+        const int from = std::max(run.column, area.left());
+        const int to = std::min(run.column + run.length, area.right() + 1);
+        auto *line = reinterpret_cast<QRgb *>(bits + run.row * bytesPerLine);
+        for (int x = from; x < to; ++x) {
+            const uchar coverage = run.bytes[x - run.column];
+            if (coverage != 0)
+                line[x] = sourceOver(colours[coverage], line[x]);
+        }
+    }
+}
+
 // Coverage averaged over factor x factor blocks (the blocks along the right
 // and bottom edges may be smaller): what a smooth reduction does first, done
 // on one byte per pixel, so that a thumbnail of a large frame never holds the
@@ -553,43 +613,20 @@ void StrokeDrawing::paint(QPainter *painter, const QList<QRgb> &colorTable, cons
 void StrokeDrawing::blendOnto(QImage &target, const QList<QRgb> &colorTable, const QRect &rect,
                               double opacity) const
 {
-    if (colorTable.isEmpty() || target.format() != QImage::Format_ARGB32_Premultiplied)
+    if (!d->m_hasImage || colorTable.isEmpty() || target.format() != QImage::Format_ARGB32_Premultiplied)
         return;
-    const QImage image = d->image();
-    const QRect area = rect & image.rect() & target.rect();
+    const QRect area = rect & QRect(QPoint(0, 0), d->m_size) & target.rect();
     if (area.isEmpty())
         return;
     const std::array<QRgb, 256> colours = blendedColours(colorTable, opacity);
-    const int width = area.width();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        const uchar *coverage = image.constScanLine(y) + area.left();
-        QRgb *line = reinterpret_cast<QRgb *>(target.scanLine(y)) + area.left();
-        // The rows of a drawing's bounds lie a frame's width apart, too far
-        // for the processor to foresee the next one.
-        if (y < area.bottom()) {
-            const uchar *next = coverage + image.bytesPerLine();
-            for (int offset = 0; offset < width; offset += 64)
-                __builtin_prefetch(next + offset);
-        }
-        int x = 0;
-        // Most of a drawing's bounds hold no ink, and a transparent source
-        // leaves the pixel as it is: empty stretches are passed over eight
-        // pixels at a time.
-        for (; x + 8 <= width; x += 8) {
-            quint64 eight = 0;
-            std::memcpy(&eight, coverage + x, sizeof eight);
-            if (eight == 0)
-                continue;
-            for (int i = 0; i < 8; ++i) {
-                if (coverage[x + i] != 0)
-                    line[x + i] = sourceOver(colours[coverage[x + i]], line[x + i]);
-            }
-        }
-        for (; x < width; ++x) {
-            if (coverage[x] != 0)
-                line[x] = sourceOver(colours[coverage[x]], line[x]);
-        }
-    }
+    // A frame step composes the current frame and its backlight, dozens of
+    // drawings: from the code they are composed as fast as from decoded
+    // images, and none has to be decoded and kept for it.
+    const QImage image = DrawingImageCache::instance()->find(d->m_cacheKey);
+    if (image.isNull())
+        blendCode(d->m_code, target, area, colours);
+    else
+        blendImage(image, target, area, colours);
 }
 
 void StrokeDrawing::paintWithActiveStroke(QPainter *painter, const QList<QRgb> &colorTable,
