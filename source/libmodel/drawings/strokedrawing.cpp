@@ -622,10 +622,14 @@ void StrokeDrawing::blendOnto(QImage &target, const QList<QRgb> &colorTable, con
     // A frame step composes the current frame and its backlight, dozens of
     // drawings: from the code they are composed as fast as from decoded
     // images, and none has to be decoded and kept for it.
-    const QImage image = DrawingImageCache::instance()->find(d->m_cacheKey);
-    if (image.isNull())
+    QImage image = DrawingImageCache::instance()->find(d->m_cacheKey);
+    if (image.isNull() && d->m_code.runsInOrder()) {
         blendCode(d->m_code, target, area, colours);
-    else
+        return;
+    }
+    if (image.isNull())
+        image = d->image();
+    if (image.size() == d->m_size)
         blendImage(image, target, area, colours);
 }
 

@@ -21,6 +21,8 @@ public:
     // Whether the codes decode: true for codes made here, checked once for
     // codes read, so that decoding needs a single pass.
     bool m_valid = false;
+    // Whether no run writes over another; see runsInOrder().
+    bool m_inOrder = false;
 };
 
 namespace {
@@ -274,6 +276,7 @@ RleImage::RleImage(const QImage &image)
     d->m_height = alpha.height();
     d->m_codes = encode(alpha);
     d->m_valid = d->m_width > 0 && d->m_height > 0 && decodedBytes(d->m_width, d->m_height) <= maximumImageBytes;
+    d->m_inOrder = d->m_valid;
 }
 
 RleImage::RleImage(const RleImage &other)
@@ -313,6 +316,11 @@ QByteArray RleImage::codes() const
 bool RleImage::isValid() const
 {
     return d && d->m_valid;
+}
+
+bool RleImage::runsInOrder() const
+{
+    return d && d->m_inOrder;
 }
 
 QImage RleImage::toImage() const
@@ -404,6 +412,8 @@ bool RleImage::Runs::next(Run &run)
                     return fail();
                 m_row += n;
                 column = 0;
+                if (n > 0)
+                    m_rowEnd = 0;
                 continue;
             case End:
                 m_at = end;
@@ -416,6 +426,9 @@ bool RleImage::Runs::next(Run &run)
         }
         if (n == 0)
             continue;
+        if (column < m_rowEnd)
+            m_inOrder = false;
+        m_rowEnd = column + n;
         run.row = int(m_row);
         run.column = int(column);
         run.bytes = at;
@@ -460,6 +473,7 @@ QDataStream &operator>>(QDataStream &stream, RleImage &image)
         while (runs.next(run)) {
         }
         image.d->m_valid = runs.isFinished();
+        image.d->m_inOrder = image.d->m_valid && runs.inOrder();
     }
     return stream;
 }

@@ -61,6 +61,11 @@ public:
     // allocating anything, so that a record can be kept and decoded only
     // when its image is needed.
     bool isValid() const;
+    // Whether each run lies after the one before it, so that the runs alone
+    // make the image. Codes made by encoding are so; codes read may go back
+    // along a row (an advance by no rows) and write over bytes written
+    // before, which only decoding settles.
+    bool runsInOrder() const;
 
     // One run of non-zero bytes as the codes hold it (zero bytes that lie
     // between two non-zero ones may be part of it).
@@ -85,6 +90,8 @@ public:
         bool next(Run &run);
         // Whether the walk reached the end code.
         bool isFinished() const { return m_state == Finished; }
+        // Whether no run so far began before the end of an earlier one.
+        bool inOrder() const { return m_inOrder; }
 
     private:
         enum State { Running, Finished, Damaged };
@@ -96,6 +103,9 @@ public:
         qint64 m_height;
         qint64 m_row = 0;
         qint64 m_column = 0;
+        // Where the last run of the current row ended.
+        qint64 m_rowEnd = 0;
+        bool m_inOrder = true;
         State m_state = Running;
     };
 
