@@ -293,20 +293,25 @@ void TestDrawingImageCache::recordIsReadWithoutDecoding()
 }
 
 // The movie export composites frames on an encoder's thread while the GUI
-// thread paints thumbnails and asks for images, all through a cache so small
-// that images come and go all the time. At the frame's size the export
-// composes from the drawings' code; scaled, it paints their images, decoded
-// through the cache as well. Every picture must come out whole.
+// thread paints thumbnails and asks for images, or draws on other drawings,
+// all through a cache so small that images come and go all the time. At the
+// frame's size the export composes from the drawings' code; scaled, it
+// paints their images, decoded through the cache as well. Every picture must
+// come out whole, and every edit must give the pixels of its strokes.
 void TestDrawingImageCache::exportThreadAndGuiThreadReadAtOnce_data()
 {
     QTest::addColumn<QSize>("output");
-    QTest::newRow("frame size: composed from the code") << Frame;
-    QTest::newRow("scaled: painted from decoded images") << Frame * 2;
+    QTest::addColumn<bool>("drawing");
+    QTest::newRow("frame size: composed from the code") << Frame << false;
+    QTest::newRow("scaled: painted from decoded images") << Frame * 2 << false;
+    QTest::newRow("frame size, drawing meanwhile") << Frame << true;
+    QTest::newRow("scaled, drawing meanwhile") << Frame * 2 << true;
 }
 
 void TestDrawingImageCache::exportThreadAndGuiThreadReadAtOnce()
 {
     QFETCH(QSize, output);
+    QFETCH(bool, drawing);
     constexpr int Drawings = 24;
     constexpr int Passes = 3;
     const std::unique_ptr<Scene> scene = patternScene(Drawings);
@@ -333,15 +338,28 @@ void TestDrawingImageCache::exportThreadAndGuiThreadReadAtOnce()
         }
         done = true;
     });
+    // Drawn on while the export runs: drawings of another scene, each edit
+    // taking its image out of the cache and putting it back.
+    QList<std::shared_ptr<StrokeDrawing>> drawn;
+    for (int seed = 0; seed < 4; ++seed)
+        drawn.append(patternDrawing(100 + seed));
     int wrongImages = 0;
     for (int i = 0; !done || i < Drawings; ++i) {
         const int frame = Drawings - i % Drawings;
-        StrokeDrawing *drawing = drawingAt(*scene, frame);
-        if (drawing->image() != expectedImages.at(frame - 1))
+        StrokeDrawing *shown = drawingAt(*scene, frame);
+        if (shown->image() != expectedImages.at(frame - 1))
             ++wrongImages;
-        drawing->clearCache();
-        if (drawing->thumbnail(QSize(30, 20), table).isNull())
+        shown->clearCache();
+        if (shown->thumbnail(QSize(30, 20), table).isNull())
             ++wrongImages;
+        if (drawing) {
+            StrokeDrawing &edited = *drawn.at(i % drawn.size());
+            QImage dab(8, 8, QImage::Format_Alpha8);
+            dab.fill(uint(40 + i % 200));
+            edited.addStroke(std::make_unique<BitmapStroke>(dab, QRect(i % 100, 40 + i % 30, 8, 8)));
+            if (edited.image() != rendered(edited))
+                ++wrongImages;
+        }
         if (i % 7 == 0)
             m_cache->clear();
     }

@@ -721,7 +721,6 @@ void TestOffscreenRenderer::textureFileReplacesEmbeddedCurve()
     QVERIFY(at(rendered(QSize(200, 100), Marker, lists), 100, 50) >= 250);
 }
 
-QTEST_MAIN(TestOffscreenRenderer)
 // With Mesa's llvmpipe, the renderer asks for rasterising on the calling
 // thread unless the user chose otherwise, and the choice is made before the
 // driver loads: no rasteriser thread of llvmpipe's ever starts.
@@ -748,4 +747,5 @@ void TestOffscreenRenderer::softwareRasterizerRunsOnTheCallingThread()
     QCOMPARE(rasterizers, QStringList());
 }
 
+QTEST_MAIN(TestOffscreenRenderer)
 #include "tst_offscreenrenderer.moc"
