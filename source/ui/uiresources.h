@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QRectF>
 
 class QPainter;
 class QSvgRenderer;
@@ -14,8 +15,10 @@ namespace UI {
 // depend on the linker keeping the registration. Cheap to repeat.
 void registerUiResources();
 
-// Renders the art at its natural size times `scale` (each side rounded half
-// away from zero) with its centre at `centre`.
+// The rectangle of the art at its natural size times `scale` (each side
+// rounded half away from zero) with its centre at `centre`.
+QRectF artRectCentred(const QSvgRenderer &art, QPointF centre, double scale = 1.0);
+// Renders the art into that rectangle.
 void drawArtCentred(QPainter &painter, QSvgRenderer &art, QPointF centre, double scale = 1.0);
 
 } // namespace UI
