@@ -169,6 +169,9 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     d->m_layerRenameWidget = new UI::LayerRenameWidget(ui->centralwidget);
     d->m_layerRenameWidget->hide();
 
+    connectHoldKeys();
+    connectLayerRequests();
+
     // Both are windows of their own: hiding one unchecks the action that
     // shows it, and keys typed in them act as here.
     const auto followSecondWindow = [this](auto *window, KL::Action shows) {
@@ -532,21 +535,4 @@ int MainWindow::cursorTypeForTool(Model::Tool::Type type) const
     default:
         return locked ? Model::Tool::ForbiddenCursor : Model::Tool::OwnCursor;
     }
-}
-
-void MainWindow::hideToolSettingsPanels()
-{
-    // Nothing to hide until the tool-settings panels are built.
-}
-
-void MainWindow::updateUISize()
-{
-    ui->scrollAreaWidgetContents->updateUISize();
-    ui->timeline->updateUISize();
-    d->m_xSheet->updateUISize();
-    d->m_xSheetPane->updateUISize();
-    m_toolBar->updateUISize();
-    d->m_primarySpeedDial->updateUISize();
-    d->m_secondarySpeedDial->updateUISize();
-    ui->frame->triggerLeftAndRightCenterMoved();
 }
