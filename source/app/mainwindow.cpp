@@ -158,6 +158,8 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
             .arg(action(KL::Action::SecondarySpeedDial)->shortcut().toString(QKeySequence::PortableText)));
     d->m_secondarySpeedDial->hide();
 
+    createBacklightDialog();
+
     QPalette sheetPalette = d->m_xSheet->palette();
     sheetPalette.setBrush(QPalette::All, QPalette::Window, QColor(100, 96, 92));
     sheetPalette.setBrush(QPalette::All, QPalette::Highlight, QColor(Qt::black));

@@ -170,6 +170,7 @@ private:
     void wireViewActions();
     void wireLayerActions();
     void connectLayerRequests();
+    void createBacklightDialog();
     void showBacklightDialog();
     void openLayerRename(int layer, const QRect &headerArea);
     void showOpacitySlider(int layer);

@@ -22,6 +22,7 @@ namespace UI {
 class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
+class CustomizeBacklightDialog;
 class DetachedXSheet;
 class Dialogs;
 class LayerRenameWidget;

@@ -8,9 +8,12 @@
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
 
+#include "collapsedialog.h"
 #include "controlsbar.h"
 #include "controlsbarindicator.h"
 #include "controlsbartoolbutton.h"
+#include "customizebacklightdialog.h"
+#include "dialogs.h"
 #include "drawingarea.h"
 #include "paper.h"
 #include "speeddial.h"
@@ -145,13 +148,30 @@ void MainWindow::wireViewActions()
     connect(paper, &UI::Paper::lassoingCompleted, this, &MainWindow::liftFloatingSelection);
 }
 
+void MainWindow::createBacklightDialog()
+{
+    Model::Settings *settings = Model::Settings::instance();
+    d->m_backlightDialog = new UI::CustomizeBacklightDialog(settings->backlightSettings(), this);
+    // Every edit in the dialog is stored at once; the store's record, however
+    // it changed, is shown in the dialog without being reported back.
+    connect(d->m_backlightDialog, &UI::CustomizeBacklightDialog::settingsChanged, settings,
+            &Model::Settings::setBacklightSettings);
+    connect(settings, &Model::Settings::backlightSettingsChanged, d->m_backlightDialog,
+            &UI::CustomizeBacklightDialog::setSettings);
+}
+
 void MainWindow::showBacklightDialog()
 {
-    // The dialog comes with the dialogs of the window; until then the
-    // action only turns the backlight on, so that its effect shows.
+    UI::CustomizeBacklightDialog *dialog = d->m_backlightDialog;
+    if (!dialog)
+        return;
+    dialog->setSettings(Model::Settings::instance()->backlightSettings());
+    // Customising shows its effect: the backlight goes on. The registry
+    // turns it on from the action's trigger, not from its check mark.
     QAction *backlight = action(A::BacklightOnOff);
     if (!backlight->isChecked())
         backlight->trigger();
+    dialog->show();
 }
 
 void MainWindow::rotatePaperTo(double degrees)
@@ -272,10 +292,21 @@ void MainWindow::liftFloatingSelection(const QPainterPath &path, bool cutLassoPa
         QGuiApplication::clipboard()->setMimeData(mime);
     }
 
+    // A slow lift means a drawing of many strokes: offer to collapse them.
     Model::Settings *settings = Model::Settings::instance();
     bool collapse = false;
-    if (now() - started > SlowLiftMs)
+    if (now() - started > SlowLiftMs) {
         collapse = settings->collapseAutomatically();
+        if (!collapse) {
+            UI::CollapseDialog dialog(this);
+            dialog.resize(1, 1);
+            if (d->m_dialogs->exec(&dialog) == QDialog::Accepted) {
+                collapse = true;
+                if (dialog.collapseAutomatically())
+                    settings->setCollapseAutomatically(true);
+            }
+        }
+    }
     selection->setCollapseVectorData(collapse);
 
     // One step: undo puts back the drawing, the tool and the selection
