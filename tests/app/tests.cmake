@@ -35,3 +35,9 @@ add_dependencies(tst_atomicsave kl-scenesavehelper)
 set_tests_properties(tst_atomicsave PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test_run(tst_scenelifecycle_4k TARGET tst_scenelifecycle SCREENS "-screen 0 3840x2160x24"
     ARGS firstStartGeometry)
+# The window's keys, view, backlight, lifting and layer handling: on the X
+# server, for the renderer's OpenGL and the speed dial's mouse grab.
+kl_add_test(tst_mainwindowview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowview.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
