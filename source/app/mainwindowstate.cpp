@@ -66,6 +66,19 @@ void setWindowTextColor(QLabel *label, const QColor &color)
     label->setPalette(palette);
 }
 
+// The remembered frame and the range origin are places in one scene: a
+// frame remembered in another scene means nothing in this one.
+void keepPlacesOfCurrentScene(MainWindow::MainWindowPrivate &d)
+{
+    Model::KLScene *current = Model::KLScene::current();
+    if (d.m_placesScene == current)
+        return;
+    d.m_placesScene = current;
+    d.m_rememberedFrame = -1;
+    d.m_frameRangeOriginFrame = -1;
+    d.m_frameRangeOriginLayer = -1;
+}
+
 } // namespace
 
 void MainWindow::setActiveCell(int frame, int layer, bool toLastCell)
@@ -74,6 +87,7 @@ void MainWindow::setActiveCell(int frame, int layer, bool toLastCell)
     Model::Scene *scene = klscene ? klscene->scene() : nullptr;
     if (!scene || scene->layerCount() == 0)
         return;
+    keepPlacesOfCurrentScene(*d);
     const int first = scene->frameRangeFirst();
     // The frame just after a layer's last cell may lie beyond the range:
     // that is where the layer grows.
@@ -121,6 +135,7 @@ void MainWindow::setActiveLayer(int layer)
     const Model::Scene *scene = currentScene();
     if (!scene || layer == scene->activeLayerIdx())
         return;
+    keepPlacesOfCurrentScene(*d);
     // Going through a short layer must not lose the frame of a long one.
     if (d->m_rememberedFrame < 0)
         d->m_rememberedFrame = scene->activeFrame();
@@ -132,6 +147,7 @@ void MainWindow::setFrameRange(int first, int last)
     Model::Scene *scene = currentScene();
     if (!scene)
         return;
+    keepPlacesOfCurrentScene(*d);
     // A run of range changes keeps where the user stood before it began, so
     // that the active frame comes back when the range gives it room again.
     if (d->m_frameRangeOriginFrame < 0 && d->m_frameRangeOriginLayer < 0) {

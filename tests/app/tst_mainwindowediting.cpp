@@ -3,6 +3,7 @@
 #include "playbackcontroller.h"
 #include "startup.h"
 
+#include "holdkey.h"
 #include "paper.h"
 #include "timeline.h"
 
@@ -18,6 +19,7 @@
 #include "settings/settings.h"
 #include "support/scripteddialogs.h"
 #include "support/testsupport.h"
+#include "support/widgetevents.h"
 #include "tools/fixedcursortools.h"
 #include "tools/toolmanager.h"
 
@@ -157,6 +159,7 @@ private Q_SLOTS:
     void steps();
     void frameRange_data();
     void frameRange();
+    void rangeKeepsTheActiveFrame();
     void extendingTheSelection_data();
     void extendingTheSelection();
 
@@ -174,6 +177,8 @@ private Q_SLOTS:
     void plainControlAlt();
     void controlAltHoldsOffPegs();
     void shiftScrubs();
+    void releasesLetToolsGo_data();
+    void releasesLetToolsGo();
 
 private:
     // Makes a scene of stroke layers (commandtesthelpers' patterns: 'X' an
@@ -591,6 +596,13 @@ void TestMainWindowEditing::rememberedFrame()
                                       Q_ARG(bool, false)));
     QCOMPARE(scene()->scrubFrame(), -1);
     QCOMPARE(history()->count(), count);
+
+    // A frame remembered in one scene is nothing to another.
+    open({QStringLiteral("XXXXXXXX"), QStringLiteral("XX")}, 6);
+    toLayer(1);
+    open({QStringLiteral("XXXXXXXX"), QStringLiteral("XXXXXXXX")}, 4);
+    toLayer(1);
+    QCOMPARE(scene()->activeFrame(), 4);
 }
 
 void TestMainWindowEditing::strokeSplitsAtAFrameChange()
@@ -728,6 +740,33 @@ void TestMainWindowEditing::frameRange()
     QCOMPARE(scene()->frameRangeLast(), newLast);
     const bool changed = newFirst != first || newLast != last;
     QCOMPARE(history()->count(), changed ? 1 : 0);
+}
+
+void TestMainWindowEditing::rangeKeepsTheActiveFrame()
+{
+    open({QStringLiteral("XXXXXXXXXX")}, 5);
+    scene()->setFrameRange(3, 10, 5, 0);
+    // The start pushed past the active frame takes it along...
+    for (int step = 0; step < 3; ++step)
+        trigger(A::RangeStartStepForward);
+    QCOMPARE(scene()->frameRangeFirst(), 6);
+    QCOMPARE(scene()->activeFrame(), 6);
+    // ...and brought back, gives it back where it was: one step to undo.
+    for (int step = 0; step < 3; ++step)
+        trigger(A::RangeStartStepBack);
+    QCOMPARE(scene()->frameRangeFirst(), 3);
+    QCOMPARE(scene()->activeFrame(), 5);
+    QCOMPARE(history()->count(), 0);
+
+    // The timeline's range handles come the same way.
+    auto *timeline = m_window->findChild<UI::Timeline *>(QStringLiteral("timeline"));
+    Q_EMIT timeline->rangeChanged(2, 8);
+    QCOMPARE(scene()->frameRangeFirst(), 2);
+    QCOMPARE(scene()->frameRangeLast(), 8);
+    QCOMPARE(history()->count(), 1);
+    history()->undo();
+    QCOMPARE(scene()->frameRangeFirst(), 3);
+    QCOMPARE(scene()->frameRangeLast(), 10);
 }
 
 void TestMainWindowEditing::extendingTheSelection_data()
@@ -1116,35 +1155,79 @@ void TestMainWindowEditing::controlAltHoldsOffPegs()
 void TestMainWindowEditing::shiftScrubs()
 {
     Model::ToolManager *tools = Model::ToolManager::instance();
-    open({QStringLiteral("XXXXX")}, 3);
+    open({QStringLiteral("XXXXXXX")}, 3);
     QWidget *window = m_window.get();
+    auto *paper = m_window->findChild<UI::Paper *>();
+    const auto drag = [paper](QPointF to) {
+        TestSupport::sendMouseEvent(paper, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    };
 
+    // Shift held and the pen dragged: a frame for every 16 pixels, kept
+    // within the range.
     sendKey(window, QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier, 50, 0x0);
     QCOMPARE(tools->currentToolType(), Type::Scrubbing);
-    // The paper's scrub gesture shows frames within the range.
-    auto *scrubbing = qobject_cast<Model::ScrubbingTool *>(tools->tool(Type::Scrubbing));
-    QVERIFY(scrubbing);
-    Q_EMIT scrubbing->scrubbingStarted();
+    TestSupport::sendMouse(paper, QEvent::MouseButtonPress, QPointF(100, 100));
     QVERIFY(scene()->isScrubbing());
     QCOMPARE(scene()->scrubFrame(), 3);
-    auto *paper = m_window->findChild<UI::Paper *>();
-    Q_EMIT paper->scrubOffsetChanged(1);
-    QCOMPARE(scene()->scrubFrame(), 4);
-    Q_EMIT paper->scrubOffsetChanged(7);
+    drag(QPointF(132, 100));
     QCOMPARE(scene()->scrubFrame(), 5);
-
-    // Let go with the pen up: only a look, back on the active frame.
+    drag(QPointF(196, 100));
+    QCOMPARE(scene()->scrubFrame(), 7);
+    // Let go of Shift with the pen still down: the scrubbed frame it is.
     sendKey(window, QEvent::KeyRelease, Qt::Key_Shift, Qt::ShiftModifier, 50, 0x1);
+    TestSupport::sendMouse(paper, QEvent::MouseButtonRelease, QPointF(196, 100));
     QCOMPARE(tools->currentToolType(), Type::Pen);
     QVERIFY(!scene()->isScrubbing());
+    QCOMPARE(scene()->activeFrame(), 7);
+    QCOMPARE(history()->count(), 1);
+
+    // With the pen up first, the scrub was only a look.
+    sendKey(window, QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier, 50, 0x0);
+    TestSupport::sendMouse(paper, QEvent::MouseButtonPress, QPointF(100, 100));
+    drag(QPointF(20, 100));
+    QVERIFY(scene()->scrubFrame() < 7);
+    TestSupport::sendMouse(paper, QEvent::MouseButtonRelease, QPointF(20, 100));
+    sendKey(window, QEvent::KeyRelease, Qt::Key_Shift, Qt::ShiftModifier, 50, 0x1);
+    QCOMPARE(tools->currentToolType(), Type::Pen);
     QCOMPARE(scene()->scrubFrame(), -1);
-    QCOMPARE(scene()->activeFrame(), 3);
-    QCOMPARE(history()->count(), 0);
+    QCOMPARE(scene()->activeFrame(), 7);
+    QCOMPARE(history()->count(), 1);
 
     // With the floating selection, Shift stays its own.
     tools->setCurrentTool(Type::FloatingSelection);
     sendKey(window, QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier, 50, 0x0);
     QCOMPARE(tools->currentToolType(), Type::FloatingSelection);
+}
+
+void TestMainWindowEditing::releasesLetToolsGo_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<A>("held");
+    QTest::addColumn<Type>("tool");
+    QTest::newRow("H") << int(Qt::Key_H) << A::Pan << Type::Hand;
+    QTest::newRow("R") << int(Qt::Key_R) << A::Rotate << Type::Rotate;
+    QTest::newRow("Z") << int(Qt::Key_Z) << A::Zoom << Type::Zoom;
+}
+
+void TestMainWindowEditing::releasesLetToolsGo()
+{
+    QFETCH(int, key);
+    QFETCH(A, held);
+    QFETCH(Type, tool);
+    Model::ToolManager *tools = Model::ToolManager::instance();
+    open({QStringLiteral("XX")}, 1);
+    action(held)->setChecked(true);
+    QCOMPARE(tools->currentToolType(), tool);
+
+    // A repeat is no release; the real one gives the drawing tool back.
+    QKeyEvent repeat(QEvent::KeyRelease, key, Qt::NoModifier, QString(), true);
+    QCoreApplication::sendEvent(m_window.get(), &repeat);
+    QCOMPARE(tools->currentToolType(), tool);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_window.get(), &release);
+    QVERIFY(!action(held)->isChecked());
+    QCOMPARE(tools->currentToolType(), Type::Pen);
+    QVERIFY(UI::holdKeyResolved());
 }
 
 QTEST_MAIN(TestMainWindowEditing)
