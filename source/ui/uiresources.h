@@ -9,10 +9,10 @@ class QSvgRenderer;
 namespace UI {
 
 // Registers the art of the tool bar, speed dials, controls bar, tool
-// pockets, tool settings, paper, exposure sheet and customise overlay. The
-// trees are linked into every program that uses these widgets and normally
-// register themselves; the widgets ask for them anyway, so that they never
-// depend on the linker keeping the registration. Cheap to repeat.
+// pockets, tool settings, paper, exposure sheet, customise overlay and
+// dialogs. The trees are linked into every program that uses these widgets
+// and normally register themselves; the widgets ask for them anyway, so that
+// they never depend on the linker keeping the registration. Cheap to repeat.
 void registerUiResources();
 
 // The rectangle of the art at its natural size times `scale` (each side
