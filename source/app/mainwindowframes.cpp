@@ -7,6 +7,7 @@
 #include "mainwindow_p.h"
 #include "playbackcontroller.h"
 
+#include "boundeddoublevalidator.h"
 #include "dialogs.h"
 
 #include "layercommands.h"
@@ -19,7 +20,6 @@
 #include <QAction>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QDoubleValidator>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -219,10 +219,8 @@ void MainWindow::askCustomFrameRate()
     auto *field = new QLineEdit(locale.toString(rate, 'g', 6), &dialog);
     field->setFixedWidth(45);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto *validator = new QDoubleValidator(MinimumFrameRate, MaximumFrameRate, 2, field);
-    validator->setNotation(QDoubleValidator::StandardNotation);
-    validator->setLocale(locale);
-    field->setValidator(validator);
+    // Owned by the field, so that it goes with the prompt.
+    field->setValidator(new BoundedDoubleValidator(MinimumFrameRate, MaximumFrameRate, 2, field));
     row->addWidget(label);
     row->addWidget(field);
     row->addWidget(new QLabel(tr("FPS"), &dialog));
