@@ -4,7 +4,6 @@
 
 #include "mainwindow.h"
 
-#include "activestroke.h"
 #include "mainwindow_p.h"
 #include "playbackcontroller.h"
 
@@ -114,8 +113,10 @@ void MainWindow::setActiveCell(int frame, int layer, bool toLastCell)
     // goes on from the same point in the new one. Pushing it must not make
     // the window forget the frame just remembered.
     const int remembered = d->m_rememberedFrame;
-    Model::SingleStroke::InputPoint point;
-    const bool drawing = ActiveStroke::commit(klscene, &point);
+    const bool drawing = scene->hasActiveStroke();
+    const Model::SingleStroke::InputPoint point =
+        drawing ? scene->activeStroke()->lastPoint() : Model::SingleStroke::InputPoint();
+    commitActiveStroke();
     d->m_rememberedFrame = remembered;
     // The window has chosen the frame; the scene may keep the row after the
     // layer's last cell.

@@ -5,7 +5,6 @@
 
 #include "mainwindow.h"
 
-#include "activestroke.h"
 #include "keychord.h"
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
@@ -233,7 +232,7 @@ void MainWindow::onCurrentToolChanged(Model::Tool::Type currentToolType, Model::
     Model::KLScene *klscene = Model::KLScene::current();
     const bool changed = currentToolType != previousToolType;
     if (changed)
-        ActiveStroke::commit(klscene);
+        commitActiveStroke();
 
     // Check marks, and what a tool keeps only while it is current.
     const auto follow = [this, tools](Type type, bool current) {
@@ -337,7 +336,7 @@ void MainWindow::keyReleaseEvent(QKeyEvent *event)
         // Let go before the hold was decided: a tap of Z.
         if (d->m_zHoldTimer->isActive()) {
             d->m_zHoldTimer->stop();
-            disconnect(d->m_holdKeyConnection1);
+            disconnect(d->m_zHoldConnection);
             ui->scrollAreaWidgetContents->toggleQuickZoom();
         }
         UI::setHoldKeyResolved(true);
