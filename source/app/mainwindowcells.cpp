@@ -5,6 +5,7 @@
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "clonecommands.h"
 #include "drawingcellcommands.h"
 #include "pastecommands.h"
@@ -99,10 +100,7 @@ const CellEdit cellEdits[] = {
      Target::Previous, nullptr, true},
 };
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 Model::KLScene *currentHandle()
 {

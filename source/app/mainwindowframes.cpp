@@ -4,6 +4,7 @@
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 #include "playbackcontroller.h"
 
@@ -35,16 +36,8 @@ namespace {
 
 using A = KL::Action;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
-
-Model::Scene *currentScene()
-{
-    const Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::action;
+using MainWindowLookups::currentScene;
 
 // The rates a user may choose, as the scene keeps them.
 constexpr double MinimumFrameRate = 0.1;

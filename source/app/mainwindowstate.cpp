@@ -4,6 +4,7 @@
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 #include "playbackcontroller.h"
 
@@ -28,10 +29,7 @@ namespace {
 
 using A = KL::Action;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 void checkAction(A key, bool checked)
 {
@@ -45,11 +43,7 @@ void enableAction(A key, bool enabled)
         entry->setEnabled(enabled);
 }
 
-Model::Scene *currentScene()
-{
-    const Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::currentScene;
 
 // Equal up to the last few bits of the smaller value, as the rate presets
 // are compared (12.5 typed as 12.50 is still 12.5).

@@ -5,6 +5,7 @@
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
@@ -32,16 +33,8 @@
 
 namespace {
 
-QAction *action(KL::Action key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
-
-Model::Scene *currentScene()
-{
-    const Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::action;
+using MainWindowLookups::currentScene;
 
 } // namespace
 

@@ -5,6 +5,7 @@
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "keychord.h"
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
@@ -40,10 +41,7 @@ namespace {
 using A = KL::Action;
 using Type = Model::Tool::Type;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 void uncheck(A key)
 {
@@ -52,11 +50,7 @@ void uncheck(A key)
         entry->setChecked(false);
 }
 
-Model::Scene *currentScene()
-{
-    const Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::currentScene;
 
 // The actions whose check marks show a tool as the current one: the
 // drawing tools by their family and their current kind.

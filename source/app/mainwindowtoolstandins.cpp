@@ -4,6 +4,7 @@
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 
 #include "speeddial.h"
@@ -16,10 +17,7 @@ namespace {
 
 using A = KL::Action;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 } // namespace
 
