@@ -104,6 +104,8 @@ void MainWindow::wireActions()
                 klscene->clearSelection();
         });
     }
+
+    wireWindowActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()

@@ -14,5 +14,11 @@ add_dependencies(tst_application kelvane)
 set_tests_properties(tst_application PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # The main window needs the off-screen renderer's OpenGL: on the X server.
 kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The window's panels, windows, preferences, tutorial and tablet choice.
+kl_add_test(tst_mainwindowwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowwindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
