@@ -17,6 +17,12 @@ kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The window's keys, view, backlight, lifting and layer handling: on the X
+# server, for the renderer's OpenGL and the speed dial's mouse grab.
+kl_add_test(tst_mainwindowview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowview.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # The window's panels, windows, preferences, tutorial and tablet choice.
 kl_add_test(tst_mainwindowwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
