@@ -106,6 +106,7 @@ void MainWindow::wireActions()
 
     wireViewActions();
     wireLayerActions();
+    wireWindowActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()
