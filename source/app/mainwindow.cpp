@@ -13,6 +13,7 @@
 #include "layerrenamewidget.h"
 #include "opacityslider.h"
 #include "paper.h"
+#include "preferences.h"
 #include "referencedisplay.h"
 #include "speeddial.h"
 #include "timeline.h"
@@ -113,7 +114,10 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     m_undoGroup = new QUndoGroup(this);
 
     connect(settings, &Model::Settings::useWindowsInkChanged, this, &MainWindow::onUseWindowsInkChanged);
-    onUseWindowsInkChanged(settings->useWindowsInk());
+    applyWindowsInkChoice(settings->useWindowsInk(), true);
+
+    d->m_preferences = new UI::Preferences(this);
+    d->m_preferences->hide();
 
     connect(settings, &Model::Settings::showBeyondButtonsChanged, d->m_xSheet, &UI::XSheet::showBeyondButtons);
     d->m_xSheet->showBeyondButtons(settings->showBeyondButtons());
@@ -455,20 +459,7 @@ void MainWindow::actualizeTitlebar(double zoomLevel)
 
 void MainWindow::onUseWindowsInkChanged(bool useWindowsInk)
 {
-    const bool winTabWanted = !useWindowsInk;
-    WinTabClickWorkaround::setWinTabEnabled(winTabWanted);
-    const bool winTab = WinTabClickWorkaround::isWinTabEnabled();
-    if (winTab != winTabWanted) {
-        d->m_dialogs->warning(this, QGuiApplication::applicationDisplayName(),
-                              tr("Changing the Windows Ink settting failed"), QMessageBox::Ok);
-        // The preference tells what is in force, not what was asked for.
-        Model::Settings::instance()->setUseWindowsInk(!winTab);
-    }
-    if (winTab)
-        qApp->installEventFilter(&d->m_winTabClickWorkaround);
-    else
-        qApp->removeEventFilter(&d->m_winTabClickWorkaround);
-    action(KL::Action::UseWindowsInk)->setChecked(!winTab);
+    applyWindowsInkChoice(useWindowsInk, false);
 }
 
 int MainWindow::cursorTypeForTool(Model::Tool::Type type) const

@@ -176,6 +176,18 @@ private:
     void placeXSheet();
     void onScreenChanged();
 
+    // Window, preference and help actions (mainwindowwindow.cpp).
+    void wireWindowActions();
+    void changeSceneSettings();
+    void showHowToAnimate();
+    // The start-up's run does not warn where the system has no WinTab.
+    void applyWindowsInkChoice(bool useWindowsInk, bool atStartUp);
+    void setXSheetVisible(bool visible);
+    void onXSheetSplitterMoved();
+    // The pane's width in the splitter; 0 when hidden or detached.
+    int dockedXSheetWidth() const;
+    void rememberDockedXSheetWidth();
+
     // Context menus, built anew for every right click. A given menu is
     // filled; null makes a new one whose parent is the window.
     QMenu *createCellContextMenu(const QModelIndex &cell, QMenu *menu);

@@ -20,6 +20,7 @@ class QShortcut;
 class QTimer;
 
 namespace UI {
+class AboutDialog;
 class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
@@ -28,6 +29,7 @@ class DetachedXSheet;
 class Dialogs;
 class LayerRenameWidget;
 class OpacitySlider;
+class Preferences;
 class ReferenceDisplay;
 class SpeedDial;
 class ToolPocket;
@@ -68,6 +70,8 @@ public:
     UI::DetachedXSheet *m_detachedXSheet = nullptr;
     UI::ReferenceDisplay *m_referenceDisplay = nullptr;
     UI::CustomizeOverlay *m_customizeOverlay = nullptr;
+    // Made on first use and kept.
+    UI::AboutDialog *m_about = nullptr;
 
     QShortcut *m_shiftLeftShortcut = nullptr;
     QShortcut *m_shiftRightShortcut = nullptr;

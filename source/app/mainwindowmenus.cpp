@@ -107,6 +107,7 @@ void MainWindow::wireActions()
     wireFlipAndPlayActions();
     wireViewActions();
     wireLayerActions();
+    wireWindowActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()

@@ -8,7 +8,6 @@
 // works without them. When a companion is written, its member gets the real
 // class's header, its construction step creates it, and its line here goes.
 //
-//   UI::Preferences               the preferences window
 //   UI::ToolPocket (two)          the drawing and eraser pockets of the controls bar
 //   UI::ToolSettings (two)        the draw and erase tool-settings panels
 //   UI::CustomizeOverlay          the customise overlay
@@ -20,6 +19,5 @@
 namespace UI {
 class CustomizeOverlay;
 class Palette;
-class Preferences;
 class ToolSettings;
 } // namespace UI
