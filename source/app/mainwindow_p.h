@@ -21,6 +21,7 @@ namespace UI {
 class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
+class CustomizeOverlay;
 class DetachedXSheet;
 class Dialogs;
 class LayerRenameWidget;
@@ -28,6 +29,7 @@ class OpacitySlider;
 class ReferenceDisplay;
 class SpeedDial;
 class ToolPocket;
+class ToolSettings;
 class XSheet;
 class XSheetPane;
 } // namespace UI

@@ -104,6 +104,8 @@ void MainWindow::wireActions()
                 klscene->clearSelection();
         });
     }
+
+    wireToolActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()

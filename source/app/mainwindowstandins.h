@@ -9,19 +9,9 @@
 // class's header, its construction step creates it, and its line here goes.
 //
 //   UI::Preferences               the preferences window
-//   UI::ToolPocket (two)          the drawing and eraser pockets of the controls bar
-//   UI::ToolSettings (two)        the draw and erase tool-settings panels
 //   UI::CustomizeBacklightDialog  the backlight dialog
-//   UI::CustomizeOverlay          the customise overlay
-//   UI::Palette                   the colour palette
-//   UI::ControlsBar               the controls bar with its buttons, indicators and
-//                                 frame-number label (the widgets exist; the bar is
-//                                 put together with the tool-settings panels)
 
 namespace UI {
 class CustomizeBacklightDialog;
-class CustomizeOverlay;
-class Palette;
 class Preferences;
-class ToolSettings;
 } // namespace UI
