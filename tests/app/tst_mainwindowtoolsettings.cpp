@@ -32,7 +32,6 @@
 #include <QCursor>
 #include <QItemSelection>
 #include <QItemSelectionModel>
-#include <QMetaEnum>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -66,15 +65,8 @@ Model::DrawingTool *pen(PenType type)
     return qobject_cast<Model::DrawingTool *>(tools()->tool(Type::Pen));
 }
 
-struct Ranges
-{
-    double sizeLower;
-    double sizeUpper;
-    double opacityLower;
-    double opacityUpper;
-
-    bool operator==(const Ranges &other) const = default;
-};
+// Size lower and upper, opacity lower and upper, in percent.
+using Ranges = QList<double>;
 
 Ranges rangesOf(const Model::DrawingTool *tool)
 {
@@ -84,8 +76,8 @@ Ranges rangesOf(const Model::DrawingTool *tool)
 
 void setRanges(Model::DrawingTool *tool, const Ranges &ranges)
 {
-    tool->setSizeRangePercent(ranges.sizeLower, ranges.sizeUpper);
-    tool->setOpacityRangePercent(ranges.opacityLower, ranges.opacityUpper);
+    tool->setSizeRangePercent(ranges.at(0), ranges.at(1));
+    tool->setOpacityRangePercent(ranges.at(2), ranges.at(3));
 }
 
 // What preset n of a pen type holds in these tests: a value of its own.
@@ -124,17 +116,11 @@ void clickSlot(UI::ToolPocket *pocket, int slot)
     TestSupport::sendMouse(pocket, QEvent::MouseButtonRelease, centre, time += 100);
 }
 
-QString toolName(Type type)
-{
-    return QString::fromLatin1(QMetaEnum::fromType<Type>().valueToKey(int(type)));
-}
-
 } // namespace
 
 // The main window's tool chrome: the controls bar, the tool settings panels
 // with their pockets, the pen, eraser and preset actions, the stamp and drop
-// of the floating selection, and the palette, speed dials and customise
-// overlay as pop-ups.
+// of the floating selection, and the palette and speed dials as pop-ups.
 class TestMainWindowToolSettings : public QObject
 {
     Q_OBJECT
@@ -144,8 +130,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void controlsBarButtonsActLikeTheirActions_data();
-    void controlsBarButtonsActLikeTheirActions();
+    void controlsBarButtons();
     void penAndPresetActions_data();
     void penAndPresetActions();
     void presetsSurviveARestart_data();
@@ -159,7 +144,6 @@ private Q_SLOTS:
     void dropAndGetBack();
     void popUpsOpenAtTheCursor_data();
     void popUpsOpenAtTheCursor();
-    void customizeOverlayCoversTheWindow();
 
 private:
     // A scene of the test frame size with stroke layers of these patterns,
@@ -209,47 +193,26 @@ Model::KLScene *TestMainWindowToolSettings::showScene(const QStringList &pattern
     return klscene;
 }
 
-void TestMainWindowToolSettings::controlsBarButtonsActLikeTheirActions_data()
+void TestMainWindowToolSettings::controlsBarButtons()
 {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<A>("key");
-
-    QTest::newRow("jump to start") << "toolButtonJumpToStart" << A::JumpToStart;
-    QTest::newRow("step back") << "toolButtonStepBack" << A::StepBack;
-    QTest::newRow("step forward") << "toolButtonStepForward" << A::StepForward;
-    QTest::newRow("jump to end") << "toolButtonJumpToEnd" << A::JumpToEnd;
-    QTest::newRow("play") << "toolButtonPlayback" << A::Play;
-}
-
-void TestMainWindowToolSettings::controlsBarButtonsActLikeTheirActions()
-{
-    QFETCH(QString, button);
-    QFETCH(A, key);
     showScene({QStringLiteral("XXXX")});
-    auto *bar = m_window->findChild<UI::ControlsBar *>(QStringLiteral("controlsBar"));
-    QVERIFY(bar);
+    const auto *bar = m_window->findChild<UI::ControlsBar *>(QStringLiteral("controlsBar"));
     QCOMPARE(bar->parentWidget(), m_window->findChild<QWidget *>(QStringLiteral("scrollAreaWidgetContents")));
-    QCOMPARE(bar->y(), 0);
-    auto *tool = bar->findChild<UI::ControlsBarToolButton *>(button);
-    QVERIFY(tool);
-    QCOMPARE(tool->toolTip(), action(key)->toolTip());
-    QCOMPARE(tool->iconSize(), QSize(32, 32));
-    QVERIFY(!tool->icon().isNull());
-
-    // The play button toggles the clock itself, not the action.
-    auto *clock = m_window->findChild<PlaybackController *>();
-    QSignalSpy playing(clock, &PlaybackController::playbackChanged);
-    QSignalSpy triggered(action(key), &QAction::triggered);
-    tool->click();
-    if (key == A::Play) {
-        QVERIFY(triggered.isEmpty());
-        QCOMPARE(playing.size(), 1);
-        QVERIFY(clock->isPlaying());
-        tool->click();
-        QVERIFY(!clock->isPlaying());
-    } else {
-        QCOMPARE(triggered.size(), 1);
-        QVERIFY(playing.isEmpty());
+    const auto *clock = m_window->findChild<PlaybackController *>();
+    // Each button acts as its action, except that play toggles the clock.
+    for (const auto &[name, key] : {std::pair{"toolButtonJumpToStart", A::JumpToStart},
+                                    std::pair{"toolButtonStepBack", A::StepBack},
+                                    std::pair{"toolButtonStepForward", A::StepForward},
+                                    std::pair{"toolButtonJumpToEnd", A::JumpToEnd},
+                                    std::pair{"toolButtonPlayback", A::Play}}) {
+        auto *button = bar->findChild<UI::ControlsBarToolButton *>(QLatin1String(name));
+        QVERIFY2(button, name);
+        QCOMPARE(button->toolTip(), action(key)->toolTip());
+        QCOMPARE(button->iconSize(), QSize(32, 32));
+        QSignalSpy triggered(action(key), &QAction::triggered);
+        button->click();
+        QCOMPARE(triggered.size(), key == A::Play ? 0 : 1);
+        QCOMPARE(clock->isPlaying(), key == A::Play);
     }
 }
 
@@ -296,14 +259,14 @@ void TestMainWindowToolSettings::penAndPresetActions()
 
     action(key)->trigger();
 
-    QCOMPARE(toolName(tools()->currentToolType()), toolName(type));
+    QCOMPARE(tools()->currentToolType(), type);
     if (type == Type::Eraser) {
         QCOMPARE(tools()->currentEraserToolType(), variant);
         return;
     }
     QCOMPARE(tools()->currentPenToolType(), variant);
     const auto *current = qobject_cast<Model::DrawingTool *>(tools()->tool(Type::Pen));
-    QVERIFY(rangesOf(current) == (preset ? presetRanges(variant, preset) : before));
+    QCOMPARE(rangesOf(current), preset ? presetRanges(variant, preset) : before);
 }
 
 void TestMainWindowToolSettings::presetsSurviveARestart_data()
@@ -336,10 +299,11 @@ void TestMainWindowToolSettings::presetsSurviveARestart()
     QSettings().sync();
     QSettings disk(QSettings().fileName(), QSettings::IniFormat);
     disk.beginGroup(QStringLiteral("Preferences/Tools/%1/Preset%2").arg(toolKey).arg(slot + 1));
-    QCOMPARE(disk.value(QStringLiteral("SizeRangeLowerPercent")).toDouble(), saved.sizeLower);
-    QCOMPARE(disk.value(QStringLiteral("SizeRangeUpperPercent")).toDouble(), saved.sizeUpper);
-    QCOMPARE(disk.value(QStringLiteral("OpacityRangeLowerPercent")).toDouble(), saved.opacityLower);
-    QCOMPARE(disk.value(QStringLiteral("OpacityRangeUpperPercent")).toDouble(), saved.opacityUpper);
+    Ranges stored;
+    for (const char *key : {"SizeRangeLowerPercent", "SizeRangeUpperPercent", "OpacityRangeLowerPercent",
+                            "OpacityRangeUpperPercent"})
+        stored << disk.value(QLatin1String(key)).toDouble();
+    QCOMPARE(stored, saved);
 
     // The next window: drawing with other ranges, then the preset's action.
     setRanges(tool, {1, 2, 3, 4});
@@ -347,7 +311,7 @@ void TestMainWindowToolSettings::presetsSurviveARestart()
     tools()->setCurrentPenToolType(PenType((int(variant) + 1) % 3));
     action(use)->trigger();
     QCOMPARE(tools()->currentPenToolType(), variant);
-    QVERIFY(rangesOf(pen(variant)) == saved);
+    QCOMPARE(rangesOf(pen(variant)), saved);
 }
 
 void TestMainWindowToolSettings::pocketTogglesThePanels_data()
@@ -376,7 +340,7 @@ void TestMainWindowToolSettings::pocketTogglesThePanels()
     }
 
     const bool drawing = clicks.constLast().startsWith(u'd');
-    QCOMPARE(toolName(tools()->currentToolType()), toolName(drawing ? Type::Pen : Type::Eraser));
+    QCOMPARE(tools()->currentToolType(), drawing ? Type::Pen : Type::Eraser);
     QCOMPARE(drawing ? tools()->currentPenToolType() : tools()->currentEraserToolType(), PenType(tool));
     for (const int kind : {0, 1}) {
         UI::ToolSettings *panel = panelOfKind(m_window.get(), kind);
@@ -494,7 +458,7 @@ void TestMainWindowToolSettings::stampUndoSteps()
 
     QUndoStack *stack = scene->undoStack();
     QCOMPARE(CellTest::describe(*scene), after);
-    QCOMPARE(toolName(tools()->currentToolType()), toolName(tool));
+    QCOMPARE(tools()->currentToolType(), tool);
     QStringList texts;
     for (int i = 0; i < stack->count(); ++i)
         texts << stack->text(i);
@@ -506,7 +470,7 @@ void TestMainWindowToolSettings::stampUndoSteps()
     // One undo takes the stamp back and returns to the floating selection;
     // the blank, when there was one, is a step of its own.
     stack->undo();
-    QCOMPARE(toolName(tools()->currentToolType()), toolName(Type::FloatingSelection));
+    QCOMPARE(tools()->currentToolType(), Type::FloatingSelection);
     if (steps.size() == 2) {
         QCOMPARE(CellTest::describe(*scene), QStringLiteral("Oa Ob O_ | Oc Od Oe Of"));
         stack->undo();
@@ -515,7 +479,7 @@ void TestMainWindowToolSettings::stampUndoSteps()
     while (stack->canRedo())
         stack->redo();
     QCOMPARE(CellTest::describe(*scene), after);
-    QCOMPARE(toolName(tools()->currentToolType()), toolName(tool));
+    QCOMPARE(tools()->currentToolType(), tool);
 }
 
 void TestMainWindowToolSettings::dropAndGetBack_data()
@@ -550,12 +514,12 @@ void TestMainWindowToolSettings::dropAndGetBack()
 
     action(key)->trigger();
 
-    QCOMPARE(toolName(tools()->currentToolType()), toolName(to));
+    QCOMPARE(tools()->currentToolType(), to);
     QUndoStack *stack = klscene->scene()->undoStack();
     QCOMPARE(stack->count(), undoable ? 1 : 0);
     if (undoable) {
         stack->undo();
-        QCOMPARE(toolName(tools()->currentToolType()), toolName(from));
+        QCOMPARE(tools()->currentToolType(), from);
     }
 }
 
@@ -622,22 +586,6 @@ void TestMainWindowToolSettings::popUpsOpenAtTheCursor()
     QCursor::setPos(popUp->mapToGlobal(popUp->rect().center()));
     action(key)->trigger();
     QTRY_VERIFY(!popUp->isVisible());
-}
-
-void TestMainWindowToolSettings::customizeOverlayCoversTheWindow()
-{
-    auto *overlay = m_window->findChild<UI::CustomizeOverlay *>();
-    QVERIFY(overlay && !overlay->isVisible());
-    action(A::CustomizeToolBar)->trigger();
-    QVERIFY(overlay->isVisible());
-    QCOMPARE(overlay->mode(), UI::CustomizeOverlay::Mode::ToolBar);
-    QCOMPARE(overlay->geometry(), m_window->rect());
-    action(A::CustomizeSpeedDials)->trigger();
-    QCOMPARE(overlay->mode(), UI::CustomizeOverlay::Mode::SpeedDials);
-    m_window->resize(m_window->size() - QSize(100, 50));
-    QTRY_COMPARE(overlay->geometry(), m_window->rect());
-    overlay->reject();
-    QVERIFY(!overlay->isVisible());
 }
 
 int main(int argc, char **argv)
