@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mainwindow.h"
-#include "mainwindowstandins.h"
 #include "wintabclickworkaround.h"
 
 #include <QIcon>
@@ -24,6 +23,7 @@ class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
 class CustomizeBacklightDialog;
+class CustomizeOverlay;
 class DetachedXSheet;
 class Dialogs;
 class LayerRenameWidget;
@@ -32,6 +32,7 @@ class Preferences;
 class ReferenceDisplay;
 class SpeedDial;
 class ToolPocket;
+class ToolSettings;
 class XSheet;
 class XSheetPane;
 } // namespace UI

@@ -107,6 +107,7 @@ void MainWindow::wireActions()
     wireViewActions();
     wireLayerActions();
     wireWindowActions();
+    wireToolActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()
