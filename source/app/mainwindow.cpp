@@ -6,18 +6,22 @@
 #include "playbackcontroller.h"
 
 #include "controlsbar.h"
+#include "controlsbarindicator.h"
 #include "detachedxsheet.h"
 #include "dialogs.h"
 #include "drawingarea.h"
 #include "klproxystyle.h"
 #include "layerrenamewidget.h"
 #include "opacityslider.h"
+#include "palette.h"
 #include "paper.h"
 #include "preferences.h"
 #include "referencedisplay.h"
 #include "speeddial.h"
 #include "timeline.h"
 #include "toolbar.h"
+#include "toolpocket.h"
+#include "toolsettings.h"
 #include "xsheet.h"
 #include "xsheetpane.h"
 
@@ -152,6 +156,15 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     d->m_spaceHoldTimer = singleShotTimer(d->m_spaceHoldInterval);
     d->m_zHoldTimer = singleShotTimer(d->m_zHoldInterval);
 
+    // After the timers: a panel's focus loss goes straight to the hide timer,
+    // which outlives the panels when the window goes.
+    createControlsBar();
+    createToolSettingsPanels();
+
+    m_palette = new UI::Palette(ui->centralwidget);
+    m_palette->hide();
+    m_palette->resize(400, 400);
+
     d->m_primarySpeedDial = new UI::SpeedDial(ui->centralwidget);
     d->m_primarySpeedDial->setHintText(
         tr("<p>Best use of <b>Speed Dial</b>:</p><p>Hold down the <b>%1</b> key</p>")
@@ -211,6 +224,8 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
 
     connect(d->m_xSheet, &UI::XSheet::rightClickedThumbnail, this, &MainWindow::onRightClickedThumbnail);
     connect(d->m_xSheet, &UI::XSheet::rightClickedLayer, this, &MainWindow::onRightClickedLayer);
+
+    createCustomizeOverlay();
 
     connect(settings, &Model::Settings::collapseAutomaticallyChanged, this,
             [](bool on) { action(KL::Action::CollapseVectorDataAutomatically)->setChecked(on); });

@@ -28,6 +28,7 @@ namespace UI {
 class Dialogs;
 class Palette;
 class ToolBar;
+class ToolPocket;
 class ToolSettings;
 } // namespace UI
 
@@ -236,8 +237,26 @@ private:
     void showOpacitySlider(int layer);
     void placeOpacitySlider(QPoint globalCenter);
 
-    // Stand-in for the speed-dial opener of the controls bar, until its
-    // own code arrives.
+    // The tool chrome: the controls bar with its pockets, the two tool
+    // settings panels that hang below the pockets, the customise overlay,
+    // and the actions that choose pens and presets, stamp or drop the
+    // floating selection and open the pop-ups (mainwindowtoolsettings.cpp).
+    void createControlsBar();
+    void createToolSettingsPanels();
+    void createCustomizeOverlay();
+    void wireToolActions();
+    // The frame number's type and the playback buttons' icons at the UI scale.
+    void applyControlsBarScale();
+    void hangUnderPocket(UI::ToolSettings *panel, const UI::ToolPocket *pocket);
+    void openToolSettings(bool drawing);
+    void stampFloatingSelection(bool keepFloating);
+    void dropFloatingSelection();
+    // Centres a child pop-up on the pointer, moved by offset and kept margin
+    // pixels inside the drawing area.
+    void placePopUpAtCursor(QWidget *popUp, int margin, QPoint offset);
+    void togglePalette();
+    void toggleSpeedDial(bool primary);
+    // Opens a speed dial from a key or the pen's right button.
     void openSpeedDial(bool primary, bool hideAfterSelection);
 
     std::unique_ptr<MainWindowPrivate> d;

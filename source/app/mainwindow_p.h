@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mainwindow.h"
-#include "mainwindowstandins.h"
 #include "wintabclickworkaround.h"
 
 #include <QIcon>
@@ -25,6 +24,7 @@ class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
 class CustomizeBacklightDialog;
+class CustomizeOverlay;
 class DetachedXSheet;
 class Dialogs;
 class LayerRenameWidget;
@@ -33,6 +33,7 @@ class Preferences;
 class ReferenceDisplay;
 class SpeedDial;
 class ToolPocket;
+class ToolSettings;
 class XSheet;
 class XSheetPane;
 } // namespace UI

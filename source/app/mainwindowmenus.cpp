@@ -108,6 +108,7 @@ void MainWindow::wireActions()
     wireViewActions();
     wireLayerActions();
     wireWindowActions();
+    wireToolActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()
