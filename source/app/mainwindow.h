@@ -28,6 +28,7 @@ namespace UI {
 class Dialogs;
 class Palette;
 class ToolBar;
+class ToolPocket;
 class ToolSettings;
 } // namespace UI
 
@@ -117,8 +118,11 @@ protected:
     // Looks at keys before the shortcuts do (ShortcutOverride only): the tap
     // and hold keys, stepping by letter case, Escape, Return, S, D and E.
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    // Spring-loaded keys: Shift scrubs, Control + Alt holds the paper off
+    // its pegs; the releases end what the presses and holds began.
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -136,14 +140,34 @@ private Q_SLOTS:
     void updateRecentFilesMenu();
     void onAutosaveTimeout();
 
-    // Keeping the active cell, the tool and the actions' states in step
-    // with the current scene; each does nothing without one.
-    void setActiveCell(int frame, int layer, bool toLastCell);
+    // The current tool. on = false lets a tool go, back to the editing tool.
     void setTool(Model::Tool::Type type, bool on);
     void restoreEditingTool();
+    void onActionHandTool(bool on);
+    void onActionZoom(bool on);
+    void onActionRotate(bool on);
+    void onActionZPRTool(bool on);
+    void onActionOffPegs(bool on);
+    void onActionLassoThisDrawing(bool on);
+    void onActionCutter(bool on);
+    void onActionColorPickerTool(bool on);
+    void onActionFillTool(bool on);
+    void onActionDrawEraseToggle();
+    void onCurrentToolChanged(Model::Tool::Type currentToolType, Model::Tool::Type previousToolType);
+
+    // The active cell and the frame range, each move an undoable step; each
+    // does nothing without a scene.
+    void setActiveCell(int frame, int layer, bool toLastCell);
+    void setActiveFrame(int frame);
+    // Makes a layer active on the frame the user was on.
+    void setActiveLayer(int layer);
+    void setFrameRange(int first, int last);
+
+    // The actions' enabled and checked states, kept in step with the scene.
     void updateLayerActions();
     void updateAudioActions();
     void updateFrameRateMenu(double fps);
+    void onActionFrameRate(double fps);
     void onClipboardChanged(QClipboard::Mode mode = QClipboard::Clipboard);
     void onSelectionChanged();
     void onFloatingSelectionChanged();
@@ -161,16 +185,36 @@ private:
     void placeXSheet();
     void onScreenChanged();
 
+    // Window, preference and help actions (mainwindowwindow.cpp).
+    void wireWindowActions();
+    void changeSceneSettings();
+    void showHowToAnimate();
+    // The start-up's run does not warn where the system has no WinTab.
+    void applyWindowsInkChoice(bool useWindowsInk, bool atStartUp);
+    void setXSheetVisible(bool visible);
+    void onXSheetSplitterMoved();
+    // The pane's width in the splitter; 0 when hidden or detached.
+    int dockedXSheetWidth() const;
+    void rememberDockedXSheetWidth();
+
     // Context menus, built anew for every right click. A given menu is
     // filled; null makes a new one whose parent is the window.
     QMenu *createCellContextMenu(const QModelIndex &cell, QMenu *menu);
     QMenu *createLayerContextMenu(int column, bool withXSheetMenu, QMenu *menu);
-    // Makes a layer active on the frame the user was on, as an undoable step.
-    void setActiveLayer(int layer);
 
-    // Asks for the current scene's frame size and rate and changes them as
-    // one undoable step.
-    void changeSceneSettings();
+    // The rows of the action wiring whose handlers edit cells, switch tools,
+    // step through frames and play; and the signals of the tool manager,
+    // the timeline, the paper and the playback clock that reach them.
+    void wireCellActions();
+    void wireToolSlotActions();
+    void wireFlipAndPlayActions();
+    void connectEditingSignals();
+    void askCustomFrameRate();
+    // Grows the sheet's selection by a frame back (-1) or on (1).
+    void extendSelection(int direction);
+    void scrubToFrame(int frame);
+    void endScrubbing();
+
     Model::KLScene *loadScene(const QString &path);
     // Makes a loaded scene current and lets the one it replaces go.
     void replaceCurrentScene(Model::KLScene *klscene);
@@ -209,9 +253,26 @@ private:
     void showOpacitySlider(int layer);
     void placeOpacitySlider(QPoint globalCenter);
 
-    // Stand-ins for the tool and speed-dial slots of the window, until
-    // their own code arrives.
-    void onActionZPRTool(bool on);
+    // The tool chrome: the controls bar with its pockets, the two tool
+    // settings panels that hang below the pockets, the customise overlay,
+    // and the actions that choose pens and presets, stamp or drop the
+    // floating selection and open the pop-ups (mainwindowtoolsettings.cpp).
+    void createControlsBar();
+    void createToolSettingsPanels();
+    void createCustomizeOverlay();
+    void wireToolActions();
+    // The frame number's type and the playback buttons' icons at the UI scale.
+    void applyControlsBarScale();
+    void hangUnderPocket(UI::ToolSettings *panel, const UI::ToolPocket *pocket);
+    void openToolSettings(bool drawing);
+    void stampFloatingSelection(bool keepFloating);
+    void dropFloatingSelection();
+    // Centres a child pop-up on the pointer, moved by offset and kept margin
+    // pixels inside the drawing area.
+    void placePopUpAtCursor(QWidget *popUp, int margin, QPoint offset);
+    void togglePalette();
+    void toggleSpeedDial(bool primary);
+    // Opens a speed dial from a key or the pen's right button.
     void openSpeedDial(bool primary, bool hideAfterSelection);
 
     std::unique_ptr<MainWindowPrivate> d;

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "mainwindow.h"
-#include "mainwindowstandins.h"
 #include "wintabclickworkaround.h"
 
 #include <QIcon>
 #include <QMetaObject>
 #include <QPoint>
+#include <QPointer>
 #include <QVariant>
 
 #include <functional>
@@ -19,17 +19,21 @@ class QShortcut;
 class QTimer;
 
 namespace UI {
+class AboutDialog;
 class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
 class CustomizeBacklightDialog;
+class CustomizeOverlay;
 class DetachedXSheet;
 class Dialogs;
 class LayerRenameWidget;
 class OpacitySlider;
+class Preferences;
 class ReferenceDisplay;
 class SpeedDial;
 class ToolPocket;
+class ToolSettings;
 class XSheet;
 class XSheetPane;
 } // namespace UI
@@ -67,6 +71,8 @@ public:
     UI::DetachedXSheet *m_detachedXSheet = nullptr;
     UI::ReferenceDisplay *m_referenceDisplay = nullptr;
     UI::CustomizeOverlay *m_customizeOverlay = nullptr;
+    // Made on first use and kept.
+    UI::AboutDialog *m_about = nullptr;
 
     QShortcut *m_shiftLeftShortcut = nullptr;
     QShortcut *m_shiftRightShortcut = nullptr;
@@ -104,6 +110,9 @@ public:
     // changed by the timeline.
     int m_frameRangeOriginFrame = -1;
     int m_frameRangeOriginLayer = -1;
+    // The scene the remembered frame and the range origin are places of;
+    // another scene starts without them.
+    QPointer<Model::KLScene> m_placesScene;
 
     QTimer *m_framesLostTimer = nullptr;
     AutosaveManager *m_autosaveManager = nullptr;

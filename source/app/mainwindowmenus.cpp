@@ -96,7 +96,6 @@ void MainWindow::wireActions()
     connect(action(A::OpenScene), &QAction::triggered, this, &MainWindow::openScene);
     connect(action(A::SaveScene), &QAction::triggered, this, &MainWindow::saveScene);
     connect(action(A::SaveSceneAs), &QAction::triggered, this, &MainWindow::saveSceneAs);
-    connect(action(A::SceneSettings), &QAction::triggered, this, &MainWindow::changeSceneSettings);
 
     // The undo group undoes and redoes; the selection of cells would point
     // at cells that may be gone.
@@ -107,8 +106,13 @@ void MainWindow::wireActions()
         });
     }
 
+    wireCellActions();
+    wireToolSlotActions();
+    wireFlipAndPlayActions();
     wireViewActions();
     wireLayerActions();
+    wireWindowActions();
+    wireToolActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()

@@ -4,13 +4,12 @@
 #include "mainwindow.h"
 
 #include "autosavemanager.h"
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 #include "scenefileio.h"
 #include "scenesave.h"
-
-#include "scenesettingscommands.h"
 
 #include "customizebacklightdialog.h"
 #include "dialogs.h"
@@ -47,16 +46,8 @@
 
 namespace {
 
-QAction *action(KL::Action key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
-
-Model::Scene *currentScene()
-{
-    const Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::action;
+using MainWindowLookups::currentScene;
 
 // Ids of the commands whose pushes keep the remembered frame and the
 // frame-range origin.
@@ -138,32 +129,6 @@ void MainWindow::newScene(MainWindow::NewSceneBehaviour behaviour)
     if (behaviour == ShowDialog)
         settings->setDefaultInitialNumberOfFrames(frames);
     d->m_autosaveManager->reset();
-}
-
-void MainWindow::changeSceneSettings()
-{
-    Model::KLScene *klscene = Model::KLScene::current();
-    const Model::Scene *scene = currentScene();
-    if (!scene)
-        return;
-    Model::Settings *settings = Model::Settings::instance();
-    UI::SceneSettings current;
-    current.frameSize = scene->frameSize();
-    current.frameRate = scene->frameRate();
-    current.fitMode = settings->defaultChangeFrameSizeFitMode();
-    current.initialNumberOfFrames = 1;
-    current.mode = UI::SceneSettings::Mode::ChangeSceneSettings;
-    UI::SceneSettingsDialog dialog(current, this);
-    dialog.resize(1, 1);
-    if (d->m_dialogs->exec(&dialog) != QDialog::Accepted)
-        return;
-    const UI::SceneSettings chosen = dialog.sceneSettings();
-    if (chosen.frameSize != scene->frameSize() || !qFuzzyCompare(chosen.frameRate, scene->frameRate())) {
-        Model::KLScene::pushCommand(
-            new Commands::ChangeSceneSettings(klscene, chosen.frameSize, chosen.fitMode, chosen.frameRate, this));
-    }
-    // The fit mode shown is the next one proposed, changed or not.
-    settings->setDefaultChangeFrameSizeFitMode(chosen.fitMode);
 }
 
 void MainWindow::openScene()

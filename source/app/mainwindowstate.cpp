@@ -1,46 +1,35 @@
-// The main window's helpers that keep the active cell, the current tool and
-// the states of the actions in step with the current scene. Each does
-// nothing while no scene is open.
+// The main window's setters of the active cell and the frame range, and the
+// updaters that keep the actions' enabled states, check marks and wordings
+// in step with the current scene. Each does nothing while no scene is open.
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
-#include "mainwindowform.h"
 #include "playbackcontroller.h"
 
-#include "drawingcontentcommands.h"
 #include "scenesettingscommands.h"
 
 #include "actions/actionmanager.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
-#include "scene/scenemodel.h"
-#include "strokes/singlestroke.h"
 #include "tools/toolmanager.h"
 
 #include <QAction>
-#include <QClipboard>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 
 namespace {
 
 using A = KL::Action;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
-
-Model::Scene *currentScene()
-{
-    const Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::action;
 
 void checkAction(A key, bool checked)
 {
@@ -54,11 +43,33 @@ void enableAction(A key, bool enabled)
         entry->setEnabled(enabled);
 }
 
-void setFrameNumberColor(QLabel *label, const QColor &color)
+using MainWindowLookups::currentScene;
+
+// Equal up to the last few bits of the smaller value, as the rate presets
+// are compared (12.5 typed as 12.50 is still 12.5).
+bool fuzzyEqual(double a, double b)
+{
+    return std::min(std::abs(a), std::abs(b)) >= std::abs(a - b) * 1e12;
+}
+
+void setWindowTextColor(QLabel *label, const QColor &color)
 {
     QPalette palette = label->palette();
     palette.setColor(QPalette::All, QPalette::WindowText, color);
     label->setPalette(palette);
+}
+
+// The remembered frame and the range origin are places in one scene: a
+// frame remembered in another scene means nothing in this one.
+void keepPlacesOfCurrentScene(MainWindow::MainWindowPrivate &d)
+{
+    Model::KLScene *current = Model::KLScene::current();
+    if (d.m_placesScene == current)
+        return;
+    d.m_placesScene = current;
+    d.m_rememberedFrame = -1;
+    d.m_frameRangeOriginFrame = -1;
+    d.m_frameRangeOriginLayer = -1;
 }
 
 } // namespace
@@ -66,13 +77,19 @@ void setFrameNumberColor(QLabel *label, const QColor &color)
 void MainWindow::setActiveCell(int frame, int layer, bool toLastCell)
 {
     Model::KLScene *klscene = Model::KLScene::current();
-    Model::Scene *scene = currentScene();
+    Model::Scene *scene = klscene ? klscene->scene() : nullptr;
     if (!scene || scene->layerCount() == 0)
         return;
+    keepPlacesOfCurrentScene(*d);
     const int first = scene->frameRangeFirst();
+    // The frame just after a layer's last cell may lie beyond the range:
+    // that is where the layer grows.
     if (!scene->isFrameAfterLastDrawing(layer, frame))
         frame = std::clamp(frame, first, std::max(first, scene->frameRangeLast()));
     layer = std::clamp(layer, 0, scene->layerCount() - 1);
+    // Sound and notes have no cells to stand on.
+    if (!scene->isVisualLayer(layer))
+        return;
     const int limit = toLastCell ? scene->layerFrameCount(layer) : scene->nextFreeFrame(layer);
     frame = std::max(first, std::min(limit, frame));
 
@@ -80,26 +97,32 @@ void MainWindow::setActiveCell(int frame, int layer, bool toLastCell)
         scene->setScrubFrame(-1);
         return;
     }
+    // Off pegs is a state of one frame's drawing.
     if (frame != scene->activeFrame())
         checkAction(A::OffPegs, false);
     if (layer == scene->activeLayerIdx())
         d->m_rememberedFrame = frame;
 
-    // The sheet's navigation may stand on the row after the last cell.
-    const auto move = [&] {
-        return new Commands::SetActiveFrameAndLayer(scene, frame, layer, d->m_rememberedFrame, 0);
-    };
-    if (!scene->hasActiveStroke()) {
-        Model::KLScene::pushCommand(move());
-        return;
-    }
-    // A stroke drawn across a change of frame ends in the old cell and goes
-    // on from the same point in the new one.
-    const Model::SingleStroke::InputPoint point = scene->activeStroke()->lastPoint();
-    const QModelIndex cell = klscene->sceneModel()->index(scene->activeFrame() - 1, scene->activeLayerIdx());
-    Model::KLScene::pushCommand(new Commands::Stroke(klscene, cell, scene->takeActiveStroke()));
-    Model::KLScene::pushCommand(move());
-    scene->beginStroke(point);
+    // A stroke drawn across the move ends as one step in the old cell and
+    // goes on from the same point in the new one. Pushing it must not make
+    // the window forget the frame just remembered.
+    const int remembered = d->m_rememberedFrame;
+    const bool drawing = scene->hasActiveStroke();
+    const Model::SingleStroke::InputPoint point =
+        drawing ? scene->activeStroke()->lastPoint() : Model::SingleStroke::InputPoint();
+    commitActiveStroke();
+    d->m_rememberedFrame = remembered;
+    // The window has chosen the frame; the scene may keep the row after the
+    // layer's last cell.
+    Model::KLScene::pushCommand(new Commands::SetActiveFrameAndLayer(scene, frame, layer, remembered, 0));
+    if (drawing)
+        scene->beginStroke(point);
+}
+
+void MainWindow::setActiveFrame(int frame)
+{
+    if (const Model::Scene *scene = currentScene())
+        setActiveCell(frame, scene->activeLayerIdx(), false);
 }
 
 void MainWindow::setActiveLayer(int layer)
@@ -107,34 +130,44 @@ void MainWindow::setActiveLayer(int layer)
     const Model::Scene *scene = currentScene();
     if (!scene || layer == scene->activeLayerIdx())
         return;
-    // Moving between layers keeps to the frame the user was on, within the
-    // new layer's drawings.
+    keepPlacesOfCurrentScene(*d);
+    // Going through a short layer must not lose the frame of a long one.
     if (d->m_rememberedFrame < 0)
         d->m_rememberedFrame = scene->activeFrame();
     setActiveCell(d->m_rememberedFrame, layer, true);
 }
 
-void MainWindow::setTool(Model::Tool::Type type, bool on)
+void MainWindow::setFrameRange(int first, int last)
 {
-    Model::ToolManager *tools = Model::ToolManager::instance();
-    const int cursorType = cursorTypeForTool(type);
-    if (on == (tools->currentToolType() == type) && cursorType == tools->currentCursorType())
+    Model::Scene *scene = currentScene();
+    if (!scene)
         return;
-    if (on)
-        tools->setCurrentTool(type, cursorType);
-    else
-        restoreEditingTool();
-}
-
-void MainWindow::restoreEditingTool()
-{
-    // A view tool held by its action stays until the action lets go.
-    for (const A key : {A::Zoom, A::Pan, A::Rotate, A::OffPegs}) {
-        const QAction *entry = action(key);
-        if (entry && entry->isCheckable() && entry->isChecked())
-            return;
+    keepPlacesOfCurrentScene(*d);
+    // A run of range changes keeps where the user stood before it began, so
+    // that the active frame comes back when the range gives it room again.
+    if (d->m_frameRangeOriginFrame < 0 && d->m_frameRangeOriginLayer < 0) {
+        d->m_frameRangeOriginFrame = scene->activeFrame();
+        d->m_frameRangeOriginLayer = scene->activeLayerIdx();
     }
-    setTool(Model::ToolManager::instance()->lastEditingToolType(), true);
+    const int maximum = scene->maximumFrameNumber();
+    int lo = std::max(1, std::min(maximum, first));
+    int hi = std::max(1, std::min(maximum, last));
+    if (lo > hi)
+        return;
+    // A single frame plays as a still: the range keeps two while the scene
+    // has them, growing away from the end that did not move.
+    if (lo == hi && maximum > 1) {
+        if (lo == 1)
+            ++hi;
+        else if (lo != scene->frameRangeFirst())
+            --lo;
+        else
+            ++hi;
+    }
+    if (lo == scene->frameRangeFirst() && hi == scene->frameRangeLast())
+        return;
+    Model::KLScene::pushCommand(new Commands::SetFrameRange(scene, lo, hi, d->m_frameRangeOriginFrame,
+                                                            d->m_frameRangeOriginLayer));
 }
 
 void MainWindow::updateLayerActions()
@@ -183,9 +216,8 @@ void MainWindow::updateFrameRateMenu(double fps)
         checkAction(preset.second, false);
     checkAction(A::FrameRateCustom, false);
 
-    const auto match = std::find_if(std::begin(presets), std::end(presets), [fps](const std::pair<double, A> &preset) {
-        return qFuzzyCompare(preset.first, fps);
-    });
+    const auto *match = std::find_if(std::begin(presets), std::end(presets),
+                                     [fps](const std::pair<double, A> &preset) { return fuzzyEqual(preset.first, fps); });
     QAction *custom = action(A::FrameRateCustom);
     if (match != std::end(presets)) {
         checkAction(match->second, true);
@@ -194,9 +226,17 @@ void MainWindow::updateFrameRateMenu(double fps)
         custom->setChecked(true);
     }
     if (custom && !custom->isChecked()) {
-        Model::ActionManager::instance()->setActionTextVariant(A::FrameRateCustom, 0, 0);
         custom->setText(tr("Custom", "fps menu action"));
+        Model::ActionManager::instance()->setActionTextVariant(A::FrameRateCustom, 0, 0);
     }
+}
+
+void MainWindow::onActionFrameRate(double fps)
+{
+    updateFrameRateMenu(fps);
+    Model::KLScene *klscene = Model::KLScene::current();
+    if (klscene && klscene->scene())
+        Model::KLScene::pushCommand(new Commands::SetFrameRate(klscene, fps));
 }
 
 void MainWindow::onClipboardChanged(QClipboard::Mode mode)
@@ -221,9 +261,8 @@ void MainWindow::onSelectionChanged()
     const Model::KLScene *klscene = Model::KLScene::current();
     if (!klscene || !klscene->scene())
         return;
-    const QItemSelectionModel *selection = klscene->selectionModel();
-    const bool selected = selection && selection->hasSelection();
-    const int count = selected ? int(selection->selectedIndexes().size()) : -1;
+    const bool selected = klscene->hasSelection();
+    const int count = selected ? int(klscene->selectionModel()->selectedIndexes().size()) : -1;
     enableAction(A::CycleSelectedDrawingsOnce, selected);
     Model::ActionManager *actions = Model::ActionManager::instance();
     for (const A key : {A::AddCloneDrawing, A::DeleteCloneDrawing, A::AddBlankDrawing, A::InsertBlankDrawing,
@@ -236,9 +275,8 @@ void MainWindow::onSelectionChanged()
 void MainWindow::onFloatingSelectionChanged()
 {
     const Model::KLScene *klscene = Model::KLScene::current();
-    if (!klscene || !klscene->scene())
-        return;
-    enableAction(A::GetLatestFloatingSelectionBack, klscene->floatingSelection() != nullptr);
+    if (klscene && klscene->scene())
+        enableAction(A::GetLatestFloatingSelectionBack, klscene->floatingSelection() != nullptr);
 }
 
 void MainWindow::onFramesLost()
@@ -251,8 +289,8 @@ void MainWindow::onFramesLost()
         d->m_framesLostTimer = new QTimer(this);
         d->m_framesLostTimer->setSingleShot(true);
         connect(d->m_framesLostTimer, &QTimer::timeout, this,
-                [label] { setFrameNumberColor(label, Qt::white); });
+                [this] { setWindowTextColor(d->m_frameNumberLabel, Qt::white); });
     }
-    setFrameNumberColor(label, Qt::red);
+    setWindowTextColor(label, Qt::red);
     d->m_framesLostTimer->start(200);
 }

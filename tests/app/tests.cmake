@@ -35,9 +35,26 @@ add_dependencies(tst_atomicsave kl-scenesavehelper)
 set_tests_properties(tst_atomicsave PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test_run(tst_scenelifecycle_4k TARGET tst_scenelifecycle SCREENS "-screen 0 3840x2160x24"
     ARGS firstStartGeometry)
+# Editing in the window: the actions, the cell edits, frames, tools, keys and
+# the timeline; on the X server, for the renderer's OpenGL and the X key
+# events.
+kl_add_test(tst_mainwindowediting SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowediting.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h ${CMAKE_CURRENT_LIST_DIR}/../commands/commandtesthelpers.h
+    LIBS app commands PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowediting PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # The window's keys, view, backlight, lifting and layer handling: on the X
 # server, for the renderer's OpenGL and the speed dial's mouse grab.
 kl_add_test(tst_mainwindowview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowview.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindowview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The window's panels, windows, preferences, tutorial and tablet choice.
+kl_add_test(tst_mainwindowwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowwindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The tool chrome in the window: controls bar, tool settings panels, the
+# tool and preset actions, the stamp, and the pop-ups placed at the pointer.
+kl_add_test(tst_mainwindowtoolsettings SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowtoolsettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowtoolsettings PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)

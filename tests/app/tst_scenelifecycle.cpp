@@ -155,6 +155,8 @@ void TestSceneLifeCycle::initTestCase()
     QSettings().clear();
     Model::initialize();
     registerApplicationFont();
+    // No tutorial at start-up: the windows here ask nothing unasked.
+    Model::Settings::instance()->setShowHowToAnimateOnStartup(false);
 }
 
 void TestSceneLifeCycle::init()
@@ -734,8 +736,10 @@ void TestSceneLifeCycle::autosaveWaitsForCommandsAndPlayback()
     MainWindow *window = started.window.get();
     Autosave autosave(window);
     // A scene of three frames, which play.
-    Model::Settings::instance()->setDefaultInitialNumberOfFrames(3);
+    started.dialogs->runDialog = fillIn({QStringLiteral("initialNumberOfFrames=3")});
     window->newScene(MainWindow::ShowDialog);
+    QCOMPARE(currentScene()->layerFrameCount(0), 3);
+    started.dialogs->asked.clear();
     Model::Settings::instance()->setAutoSaveEnabled(true);
     const QString walk = path(QStringLiteral("walk.kl"));
     started.dialogs->files.enqueue(walk);
