@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -575,11 +576,17 @@ void TestSceneLifeCycle::switchingScenes()
     undo->trigger();
     QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: Untitled [1920x1080] 100%"));
 
-    // Choosing a cell on the sheet makes it the active cell.
+    // Choosing a cell on the sheet makes it the active cell, whose number
+    // the controls bar shows: past the range's end, the frame after it.
+    auto *frameNumber = window->findChild<QLabel *>(QStringLiteral("labelCurrentFrameNumber"));
+    QCOMPARE(frameNumber->text(), QStringLiteral("1"));
     Model::KLScene *klscene = Model::KLScene::current();
     klscene->selectionModel()->setCurrentIndex(klscene->frameRangeModel()->index(1, 0),
                                                QItemSelectionModel::ClearAndSelect);
     QCOMPARE(currentScene()->activeFrame(), 2);
+    QCOMPARE(frameNumber->text(), QStringLiteral("2"));
+    currentScene()->setScrubFrame(1);
+    QCOMPARE(frameNumber->text(), QStringLiteral("1"));
 
     // A scene larger than a new scene may be still opens; the default for
     // new scenes stays.
