@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+class QObject;
+
+namespace Model {
+
+class Scene;
+
+// Saving a scene to its file as the shell does it: the document goes into a
+// new file beside the old one, which takes the old one's place only once the
+// whole document is written and on the disk. Whatever goes wrong on the way
+// (the disk is full, the folder has gone, the file is read-only, the user
+// cancels), the file that was there stays exactly as it was.
+class SceneFile
+{
+    Q_DECLARE_TR_FUNCTIONS(Model::SceneFile)
+
+public:
+    struct SaveResult
+    {
+        // SceneFormat::Done, Failed or Cancelled.
+        int result = 0;
+        // For the user when the save failed; empty otherwise.
+        QString message;
+    };
+
+    // progress as SceneWriter takes it. Only a regular file (or a new one) is
+    // written: a folder or a device at path is never replaced, and a file
+    // whose permissions say read-only is left alone even where the user could
+    // write it anyway.
+    static SaveResult save(const Scene &scene, const QString &path, QObject *progress = nullptr);
+};
+
+} // namespace Model
