@@ -312,6 +312,15 @@ void TestSceneReader::tolerance_data()
                                                                      identifier(u'b' + 1000)))
                                + strokeLayer(QStringLiteral("B"), original(u'b')))
         << QStringLiteral("range 1-1 at 1/0 | 1 A: Db opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
+    // A damaged list of distant clones must not turn another original into
+    // one and take its drawing.
+    QTest::newRow("an original listed as a distant clone stays an original")
+        << document(Frame, strokeLayer(QStringLiteral("A"), original(u'a'))
+                               + strokeLayer(QStringLiteral("B"),
+                                             inkedOriginal(identifier(u'b' + 1000), u'b',
+                                                           QStringLiteral("<clone layer=\"%1\" drawing=\"%2\"/>")
+                                                               .arg(identifier(u'A'), identifier(u'a' + 1000)))))
+        << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
     QTest::newRow("layers of no kind are left out, and the ordering with them")
         << document(Frame, QStringLiteral("<ordering>3;2;1;0</ordering>")
                                + layer(QStringLiteral("type=\"paint\""), original(u'x'))

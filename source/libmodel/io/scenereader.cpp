@@ -117,6 +117,7 @@ public:
     // The payloads; each notes its damage and gives what it could read.
     std::shared_ptr<Drawing> readStrokes(QSize frameSize, const QString &layerName, int frame);
     std::shared_ptr<Drawing> readImage(const QString &layerName, int frame);
+    void linkDistantClones();
     void noteUnresolvedClones();
     void applyOrdering();
 
@@ -139,6 +140,9 @@ public:
     QList<SceneReader::Damage> m_damage;
     // The names the damage report gives the layers read so far, by identifier.
     QMap<QUuid, QString> m_layerNames;
+    // The distant clones each original lists in the file, kept apart until
+    // every layer is in (see linkDistantClones()).
+    QList<std::pair<std::shared_ptr<LayerItem>, QList<LayerItem::Key>>> m_listedClones;
 };
 
 void SceneReaderPrivate::checkCancel() const
@@ -263,6 +267,7 @@ void SceneReaderPrivate::readLayers()
     }
 
     m_progress.setValue(m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings());
+    linkDistantClones();
     m_scene->resolveClones();
     noteUnresolvedClones();
     checkCancel();
@@ -285,6 +290,45 @@ void SceneReaderPrivate::applyOrdering()
     for (int position = 0; position < count; ++position) {
         const int layer = m_ordering.at(position);
         m_scene->moveLayer(layer, m_scene->layerPositions().at(layer), position);
+    }
+}
+
+// An original's list of distant clones is taken from the file only where
+// the cells agree: each listed cell is a distant clone that names the
+// original back. Were the lists given to the cells while the layers join the
+// scene one by one, a damaged list naming an original of an earlier layer
+// would turn that cell into a distant clone and lose its drawing. A distant
+// clone that names an original which does not list it is added to the list.
+void SceneReaderPrivate::linkDistantClones()
+{
+    for (const auto &[original, listed] : std::as_const(m_listedClones)) {
+        int layer = -1;
+        int frame = -1;
+        QList<LayerItem::Key> keys;
+        for (const LayerItem::Key &key : listed) {
+            const std::shared_ptr<LayerItem> clone = m_scene->findDrawing(key);
+            if (!clone || clone->kind() != LayerItem::DistantCloneKind || keys.contains(key))
+                continue;
+            const std::shared_ptr<LayerItem> named = m_scene->findDrawing({clone->originalLayer(), clone->originalItem()},
+                                                                          &layer, &frame);
+            if (named == original)
+                keys.append(key);
+        }
+        original->setDistantClones(keys);
+    }
+    m_listedClones.clear();
+    for (int i = 0; i < m_scene->layerCount(); ++i) {
+        const auto visual = std::dynamic_pointer_cast<VisualLayer>(m_scene->layerAt(i));
+        if (!visual)
+            continue;
+        for (const std::shared_ptr<LayerItem> &cell : visual->cells()) {
+            if (cell->kind() != LayerItem::DistantCloneKind)
+                continue;
+            const std::shared_ptr<LayerItem> original = m_scene->findDrawing({cell->originalLayer(), cell->originalItem()});
+            const LayerItem::Key key(visual->identifier(), cell->identifier());
+            if (original && original->kind() == LayerItem::OriginalKind && !original->distantClones().contains(key))
+                original->setDistantClones(original->distantClones() << key);
+        }
     }
 }
 
@@ -504,7 +548,8 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, 
             drawing->setCopyId(copyId);
         cell->setDrawing(std::move(drawing));
     }
-    cell->setDistantClones(distantClones);
+    if (!distantClones.isEmpty())
+        m_listedClones.append({cell, distantClones});
     if (!payload)
         noteDamage(layerName, frame, SceneReader::tr("its drawing is missing"));
     return cell;
