@@ -1,7 +1,9 @@
-// A ".kl" scene file: the scene reader on arbitrary bytes, then what a user
-// does next with the scene it gives: its cells painted on the exposure
-// sheet, and the scene saved and opened again, which must give the same
-// document (the writer and the reader agree on whatever the reader made).
+// A ".kl" scene file: the scene reader on arbitrary bytes, read both with
+// its payloads taken out of the markup first and whole by the XML reader,
+// which must agree; then what a user does next with the scene it gives: its
+// cells painted on the exposure sheet, and the scene saved and opened again,
+// which must give the same document (the writer and the reader agree on
+// whatever the reader made).
 
 #include "fuzztarget.h"
 
@@ -147,8 +149,17 @@ void Fuzz::testOneInput(const QByteArray &input)
     const Read read = readScene(scene, input);
     expect(read.result == Model::SceneFormat::Done || read.result == Model::SceneFormat::Failed,
            "a read without a progress dialog is never cancelled");
+
+    // The reader takes plain payloads out of the markup before the XML
+    // reader sees it; a document that holds its marker is read whole by
+    // the XML reader. Both ways give the same scene.
+    Model::Scene whole;
+    const Read wholeRead = readScene(whole, input + QByteArray("\n<!--!payload:-->"));
+    expect(wholeRead.result == read.result, "a document reads alike with its payloads taken out or not");
     if (read.result != Model::SceneFormat::Done)
         return;
+    expect(writeScene(whole) == writeScene(scene), "a document gives the same scene with its payloads taken out or not");
+    expect(wholeRead.report == read.report, "a document gives the same damage with its payloads taken out or not");
 
     // The exposure sheet shows every cell.
     for (int layer = 0; layer < scene.layerCount(); ++layer) {

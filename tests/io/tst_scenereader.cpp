@@ -187,6 +187,10 @@ private Q_SLOTS:
     void damagedDrawingKeepsTheStrokesBeforeTheDamage();
     void originalWithoutPayloadKeepsItsClones();
     void damageReportNamesLayersAndFrames();
+    void documentFormsReadAlike_data();
+    void documentFormsReadAlike();
+    void base64DecodesAsQtDoes_data();
+    void base64DecodesAsQtDoes();
     void readerProgress_data();
     void readerProgress();
     void cancelWhileReading_data();
@@ -576,6 +580,82 @@ void TestSceneReader::damageReportNamesLayersAndFrames()
     QCOMPARE(read.report, QStringLiteral("Layer \"A\", frames 1-3, 5: its drawing is empty or cut short.\n"
                                          "Layer \"B\", frame 2: its drawing is empty or cut short.\n"
                                          "Layer \"Layer 3\", frame 1: its drawing is empty or cut short."));
+}
+
+// However the document is written, within what XML allows, it gives the
+// same scene: the payloads that the reader takes out of the markup first
+// and those it leaves to the XML reader read alike.
+void TestSceneReader::documentFormsReadAlike_data()
+{
+    QTest::addColumn<Mutation>("form");
+    const auto replaced = [](const char *before, const char *after) {
+        return Mutation([before, after](const QByteArray &document) {
+            return QByteArray(document).replace(before, after);
+        });
+    };
+    QTest::newRow("as written") << Mutation([](const QByteArray &document) { return document; });
+    QTest::newRow("payload elements in a comment")
+        << replaced("<layers>", "<layers><!-- <strokes>AAAA</strokes> <image>'\"</image> -->");
+    QTest::newRow("payload elements in character data")
+        << replaced("<ordering>", "<unknown><![CDATA[<strokes>AAAA</strokes>]]></unknown><ordering>");
+    QTest::newRow("instruction before a payload") << replaced("<strokes>", "<?note <strokes>x?><strokes>");
+    QTest::newRow("attributes on payloads") << replaced("<strokes>", "<strokes kind=\"a>b\">");
+    QTest::newRow("space in end tags") << replaced("</strokes>", "</strokes \n>");
+    QTest::newRow("payloads broken into lines") << Mutation([](const QByteArray &document) {
+        QString text = QString::fromUtf8(document);
+        const QRegularExpression payload(QStringLiteral("<(strokes|image|originalAudioData)>([^<]{80})"));
+        text.replace(payload, QStringLiteral("<\\1>\n    \\2\r\n\t"));
+        return text.toUtf8();
+    });
+    QTest::newRow("character references in a payload") << replaced("<strokes>AAAA", "<strokes>&#65;&#x41;AA");
+    QTest::newRow("the marker in a comment") << replaced("<layers>", "<layers><!--!payload:0!-->");
+    QTest::newRow("internal subset") << replaced("<!DOCTYPE kl>", "<!DOCTYPE kl [ <!ENTITY e \"x\"> ]>");
+    QTest::newRow("encoded as UTF-16") << Mutation([](const QByteArray &document) {
+        const QString text = QString::fromUtf8(document).replace(QStringLiteral("encoding=\"UTF-8\""),
+                                                                 QStringLiteral("encoding=\"UTF-16\""));
+        QByteArray utf16("\xFF\xFE");
+        utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        return utf16;
+    });
+}
+
+void TestSceneReader::documentFormsReadAlike()
+{
+    QFETCH(Mutation, form);
+    Scene original;
+    buildEveryKind(original);
+    const QByteArray document = written(original);
+    const QByteArray changed = form(document);
+    Scene scene;
+    const ReadOutcome read = readInto(scene, changed);
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(read.report, QString());
+    QCOMPARE(written(scene), document);
+}
+
+void TestSceneReader::base64DecodesAsQtDoes_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QByteArray bytes;
+    for (int i = 0; i < 1000; ++i)
+        bytes.append(char((i * 7919) % 256));
+    const QByteArray base64 = bytes.toBase64();
+    QTest::newRow("plain") << base64;
+    QTest::newRow("empty") << QByteArray();
+    for (int cut = 1; cut < 4; ++cut)
+        QTest::addRow("cut short by %d", cut) << base64.left(base64.size() - 4 - cut);
+    QTest::newRow("padding in the middle") << base64.left(40) + "==" + base64.mid(40);
+    QTest::newRow("white space") << QByteArray(base64).replace("A", " \n A\t");
+    QTest::newRow("strange characters") << QByteArray(base64).replace("B", "*B\xff%");
+    QTest::newRow("nothing of the alphabet") << QByteArray("!!!! ***");
+    QTest::newRow("single characters") << QByteArray("Q");
+    QTest::newRow("URL alphabet") << bytes.toBase64(QByteArray::Base64UrlEncoding);
+}
+
+void TestSceneReader::base64DecodesAsQtDoes()
+{
+    QFETCH(QByteArray, text);
+    QCOMPARE(SceneFormat::decodeBase64(text), QByteArray::fromBase64(text));
 }
 
 void TestSceneReader::readerProgress_data()

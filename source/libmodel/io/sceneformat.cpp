@@ -7,7 +7,10 @@
 #include <QSize>
 #include <QVariant>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 namespace Model::SceneFormat {
 
@@ -18,11 +21,10 @@ constexpr double Tiny = 1e-12;
 constexpr double DegreesPerRadian = 57.29577951308232;
 constexpr int ProgressHiddenMs = 2000;
 
-bool isBase64Character(QChar c)
+bool isBase64Character(char c)
 {
-    const char16_t u = c.unicode();
-    return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'+'
-        || u == u'/' || u == u'=';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/'
+        || c == '=';
 }
 
 } // namespace
@@ -93,18 +95,83 @@ QColor readColor(QStringView text)
 
 QByteArray readBase64(QStringView text, bool *clean)
 {
-    QByteArray latin1;
-    latin1.reserve(text.size());
-    bool onlyAlphabet = true;
-    for (const QChar c : text) {
-        if (isBase64Character(c))
-            latin1.append(char(c.unicode()));
-        else if (!c.isSpace())
-            onlyAlphabet = false;
+    // Characters beyond Latin-1 become '?', which is no Base64 either.
+    return decodeBase64(text.toLatin1(), clean);
+}
+
+QByteArray decodeBase64(QByteArrayView text, bool *clean)
+{
+    QByteArray decoded;
+    decodeBase64(text, decoded, clean);
+    return decoded;
+}
+
+void decodeBase64(QByteArrayView text, QByteArray &into, bool *clean)
+{
+    // The value of each character, -1 for those the decoder skips (padding
+    // included: like Qt's decoder, this one reads on after it).
+    static const std::array<qint8, 256> values = [] {
+        std::array<qint8, 256> table{};
+        table.fill(-1);
+        const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; ++i)
+            table[uchar(alphabet[i])] = qint8(i);
+        return table;
+    }();
+    // The twelve bits of each pair of characters, -1 when either is skipped:
+    // four characters in two looks.
+    static const std::vector<qint16> pairs = [] {
+        std::vector<qint16> table(65536, -1);
+        for (int first = 0; first < 256; ++first) {
+            for (int second = 0; second < 256; ++second) {
+                if (values[size_t(first)] >= 0 && values[size_t(second)] >= 0)
+                    table[size_t(first << 8 | second)] = qint16(values[size_t(first)] << 6 | values[size_t(second)]);
+            }
+        }
+        return table;
+    }();
+
+    into.resize(text.size() / 4 * 3 + 3);
+    char *out = into.data();
+    qsizetype written = 0;
+    const auto *in = reinterpret_cast<const uchar *>(text.data());
+    const uchar *const end = in + text.size();
+    quint32 bits = 0;
+    int pending = 0;
+    bool junk = false;
+    while (in < end) {
+        // Four characters of the alphabet in a row make three bytes.
+        if (pending == 0 && end - in >= 4) {
+            const int high = pairs[size_t(in[0] << 8 | in[1])];
+            const int low = pairs[size_t(in[2] << 8 | in[3])];
+            if ((high | low) >= 0) {
+                const quint32 group = quint32(high) << 12 | quint32(low);
+                out[written++] = char(group >> 16);
+                out[written++] = char(group >> 8);
+                out[written++] = char(group);
+                in += 4;
+                continue;
+            }
+        }
+        const uchar character = *in++;
+        const int value = values[character];
+        if (value < 0) {
+            if (!isBase64Character(char(character)) && character != ' ' && character != '\n' && character != '\r'
+                && character != '\t')
+                junk = true;
+            continue;
+        }
+        bits = bits << 6 | quint32(value);
+        pending += 6;
+        if (pending >= 8) {
+            pending -= 8;
+            out[written++] = char(bits >> pending);
+            bits &= (1u << pending) - 1;
+        }
     }
+    into.truncate(written);
     if (clean)
-        *clean = onlyAlphabet;
-    return QByteArray::fromBase64(latin1);
+        *clean = !junk;
 }
 
 void preparePayloadStream(QDataStream &stream, Payload payload)

@@ -62,6 +62,11 @@ QColor readColor(QStringView text);
 // Standard Base64; characters outside the alphabet are skipped. clean, when
 // given, tells whether there were any besides white space.
 QByteArray readBase64(QStringView text, bool *clean = nullptr);
+// The same decoding of Latin-1 text: what QByteArray::fromBase64() gives,
+// several times faster on long texts. The second form decodes into a
+// buffer that keeps its memory from one payload to the next.
+QByteArray decodeBase64(QByteArrayView text, bool *clean = nullptr);
+void decodeBase64(QByteArrayView text, QByteArray &into, bool *clean = nullptr);
 
 // The stream of one embedded payload, on bytes of its own: big-endian at
 // PayloadStreamVersion, with 32-bit floats for stroke drawings.

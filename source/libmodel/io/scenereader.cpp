@@ -4,6 +4,7 @@
 #include "drawings/strokedrawing.h"
 #include "export/exportprogress.h"
 #include "io/sceneformat.h"
+#include "io/scenepayloads.h"
 #include "layers/annotationlayer.h"
 #include "layers/audiolayer.h"
 #include "layers/layeritem.h"
@@ -14,8 +15,10 @@
 #include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QDataStream>
+#include <QFileDevice>
 #include <QIODevice>
 #include <QImage>
 #include <QMap>
@@ -125,7 +128,8 @@ public:
     // An attribute counts as present when it is not empty.
     bool hasAttribute(QLatin1StringView name) const { return !attribute(name).isEmpty(); }
     QString readText() { return m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement); }
-    QByteArray readBase64Text(const QString &layerName, int frame);
+    // The payload of the element: valid until the next is read.
+    const QByteArray &readBase64Text(const QString &layerName, int frame);
     void checkCancel() const;
     void noteDamage(const QString &layerName, int frame, const QString &problem);
     // The progress of a read that knows how many cells come.
@@ -143,6 +147,12 @@ public:
     // The distant clones each original lists in the file, kept apart until
     // every layer is in (see linkDistantClones()).
     QList<std::pair<std::shared_ptr<LayerItem>, QList<LayerItem::Key>>> m_listedClones;
+    // The document being read: its markup and the payloads taken out.
+    const ScenePayloads *m_payloads = nullptr;
+    QByteArray m_markupBytes;
+    QBuffer m_markupDevice;
+    // Payloads are decoded into one buffer, which keeps its memory.
+    QByteArray m_payloadBytes;
 };
 
 void SceneReaderPrivate::checkCancel() const
@@ -162,13 +172,15 @@ void SceneReaderPrivate::advance()
         m_progress.setValue(std::min(++m_drawingsRead, m_expectedDrawings));
 }
 
-QByteArray SceneReaderPrivate::readBase64Text(const QString &layerName, int frame)
+const QByteArray &SceneReaderPrivate::readBase64Text(const QString &layerName, int frame)
 {
+    const QString text = readText();
     bool clean = true;
-    const QByteArray bytes = SceneFormat::readBase64(readText(), &clean);
+    if (!m_payloads || !m_payloads->payload(text, m_payloadBytes, &clean))
+        m_payloadBytes = SceneFormat::readBase64(text, &clean);
     if (!clean)
         noteDamage(layerName, frame, SceneReader::tr("its data holds characters that do not belong there"));
-    return bytes;
+    return m_payloadBytes;
 }
 
 void SceneReaderPrivate::readScene(RendererSize &renderer)
@@ -233,12 +245,15 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
     // outside the layers (a scene saved without an active layer has -1) is
     // replaced by the top layer, and a scene without layers keeps the range
     // it has.
+    bool rendered = false;
     if (m_scene->layerCount() > 0) {
         if (activeLayer < 0 || activeLayer >= m_scene->layerCount())
             activeLayer = m_scene->layerOrdering().constFirst();
-        m_scene->setFrameRange(first, last, activeFrame, activeLayer);
+        rendered = m_scene->setFrameRange(first, last, activeFrame, activeLayer);
     }
-    m_scene->updateCachedFramePixmap(true);
+    // A range that changed has had the frame's pictures made afresh.
+    if (!rendered)
+        m_scene->updateCachedFramePixmap(true);
     checkCancel();
     m_progress.setValue(1 + (m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings()));
 }
@@ -287,9 +302,12 @@ void SceneReaderPrivate::applyOrdering()
             return;
         named[layer] = true;
     }
+    // Every move repaints the frame: layers already in place stay.
     for (int position = 0; position < count; ++position) {
         const int layer = m_ordering.at(position);
-        m_scene->moveLayer(layer, m_scene->layerPositions().at(layer), position);
+        const int from = m_scene->layerPositions().at(layer);
+        if (from != position)
+            m_scene->moveLayer(layer, from, position);
     }
 }
 
@@ -436,7 +454,7 @@ void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
         if (m_xml.name() == u"offsetFrames") {
             layer.setOffsetFrames(SceneFormat::readNumber(readText()).value_or(0.0));
         } else if (m_xml.name() == u"originalAudioData") {
-            const QByteArray bytes = readBase64Text(layerName, 0);
+            const QByteArray &bytes = readBase64Text(layerName, 0);
             if (!bytes.isEmpty()) {
                 layer.setOriginalAudioData(bytes);
                 if (!layer.hasAudio())
@@ -456,7 +474,7 @@ void SceneReaderPrivate::readAnnotation(AnnotationLayer &layer, const QString &l
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"image") {
             const int frame = layer.imageCount() + 1;
-            const QByteArray bytes = readBase64Text(layerName, frame);
+            const QByteArray &bytes = readBase64Text(layerName, frame);
             QDataStream in(bytes);
             SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Annotation);
             RleImage coded;
@@ -557,7 +575,7 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, 
 
 std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const QString &layerName, int frame)
 {
-    const QByteArray bytes = readBase64Text(layerName, frame);
+    const QByteArray &bytes = readBase64Text(layerName, frame);
     auto drawing = std::make_shared<StrokeDrawing>(frameSize);
 
     // The size comes first: a drawing larger than any frame is refused
@@ -589,7 +607,7 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
 
 std::shared_ptr<Drawing> SceneReaderPrivate::readImage(const QString &layerName, int frame)
 {
-    const QByteArray bytes = readBase64Text(layerName, frame);
+    const QByteArray &bytes = readBase64Text(layerName, frame);
     QDataStream in(bytes);
     SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Image);
     QImage image;
@@ -638,15 +656,73 @@ SceneReader::SceneReader(Scene *scene, QObject *progress)
 
 SceneReader::~SceneReader() = default;
 
+namespace {
+
+// The bytes of the document behind device, from its position on: a file's
+// mapped into memory, a buffer's as they are, any other device's read.
+class DocumentBytes
+{
+public:
+    explicit DocumentBytes(QIODevice *device)
+    {
+        if (!device)
+            return;
+        if (auto *buffer = qobject_cast<QBuffer *>(device)) {
+            m_bytes = QByteArrayView(buffer->data()).sliced(std::min(buffer->pos(), qint64(buffer->data().size())));
+            return;
+        }
+        auto *file = qobject_cast<QFileDevice *>(device);
+        if (file && file->size() > file->pos()) {
+            m_mapped = file->map(file->pos(), file->size() - file->pos());
+            if (m_mapped) {
+                m_file = file;
+                m_bytes = QByteArrayView(m_mapped, file->size() - file->pos());
+                return;
+            }
+        }
+        m_read = device->readAll();
+        m_bytes = m_read;
+    }
+    ~DocumentBytes()
+    {
+        if (m_file && m_mapped)
+            m_file->unmap(m_mapped);
+    }
+    Q_DISABLE_COPY_MOVE(DocumentBytes)
+
+    QByteArrayView bytes() const { return m_bytes; }
+
+private:
+    QFileDevice *m_file = nullptr;
+    uchar *m_mapped = nullptr;
+    QByteArray m_read;
+    QByteArrayView m_bytes;
+};
+
+} // namespace
+
 int SceneReader::read(QIODevice *device)
 {
     RendererSize renderer;
-    d->m_xml.setDevice(device);
+    const DocumentBytes document(device);
+    const ScenePayloads payloads(document.bytes());
+    const QByteArrayView markup = payloads.markup();
+    // The XML reader keeps the device for its error messages; nothing is
+    // read from it once read() has returned.
+    d->m_markupBytes = QByteArray::fromRawData(markup.data(), markup.size());
+    d->m_markupDevice.close();
+    d->m_markupDevice.setBuffer(&d->m_markupBytes);
+    d->m_markupDevice.open(QIODevice::ReadOnly);
+    d->m_payloads = &payloads;
+    d->m_xml.setDevice(&d->m_markupDevice);
+    const auto result = [this](int value) {
+        d->m_payloads = nullptr;
+        d->m_progress.reset();
+        return value;
+    };
     try {
-        if (!d->m_xml.readNextStartElement()) {
-            d->m_progress.reset();
-            return d->m_xml.hasError() ? SceneFormat::Failed : SceneFormat::Done;
-        }
+        if (!d->m_xml.readNextStartElement())
+            return result(d->m_xml.hasError() ? SceneFormat::Failed : SceneFormat::Done);
         if (d->m_xml.name() == u"kl" && d->attribute(QLatin1StringView("version")) == SceneFormat::Version) {
             while (d->m_xml.readNextStartElement()) {
                 if (d->m_xml.name() == u"scene" && d->m_scene)
@@ -658,11 +734,9 @@ int SceneReader::read(QIODevice *device)
             d->m_xml.raiseError(tr("The file is not an KL version 0.4 file"));
         }
     } catch (const ReadingCancelledException &) {
-        d->m_progress.reset();
-        return SceneFormat::Cancelled;
+        return result(SceneFormat::Cancelled);
     }
-    d->m_progress.reset();
-    return d->m_xml.hasError() ? SceneFormat::Failed : SceneFormat::Done;
+    return result(d->m_xml.hasError() ? SceneFormat::Failed : SceneFormat::Done);
 }
 
 QString SceneReader::errorString() const

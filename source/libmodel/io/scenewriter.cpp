@@ -77,6 +77,8 @@ public:
     const Scene *m_scene;
     ExportProgress m_progress;
     int m_step = 0;
+    // The device refused a payload written to it directly.
+    bool m_deviceFailed = false;
 };
 
 void SceneWriterPrivate::checkCancel() const
@@ -253,13 +255,20 @@ void SceneWriterPrivate::writeOffPegs(const QTransform &transform)
 void SceneWriterPrivate::writeBase64Element(const QString &name, const QByteArray &bytes)
 {
     m_xml.writeStartElement(name);
-    // An empty element would be written as <name/>; the same text element
-    // as writeTextElement() gives.
+    // Closes the start tag, which the XML writer, like everything it is
+    // given, writes to the device at once. An empty text keeps the element
+    // from being written as <name/>: the same element as writeTextElement()
+    // gives.
     m_xml.writeCharacters(QString());
-    for (qsizetype at = 0; at < bytes.size(); at += Base64Piece) {
+    // Base64 needs no escaping: the text goes to the device as it is,
+    // rather than through the XML writer, which would turn it into UTF-16,
+    // look at every character and turn it back.
+    QIODevice *device = m_xml.device();
+    for (qsizetype at = 0; at < bytes.size() && !m_deviceFailed; at += Base64Piece) {
         const QByteArray piece = QByteArray::fromRawData(bytes.constData() + at,
                                                          std::min(Base64Piece, bytes.size() - at));
-        m_xml.writeCharacters(QString::fromLatin1(piece.toBase64()));
+        const QByteArray text = piece.toBase64();
+        m_deviceFailed = device->write(text) != text.size();
     }
     m_xml.writeEndElement();
 }
@@ -288,12 +297,12 @@ int SceneWriter::write(QIODevice *device)
         return SceneFormat::Cancelled;
     }
     d->m_progress.reset();
-    return d->m_xml.hasError() ? SceneFormat::Failed : SceneFormat::Done;
+    return d->m_xml.hasError() || d->m_deviceFailed ? SceneFormat::Failed : SceneFormat::Done;
 }
 
 QString SceneWriter::errorString() const
 {
-    if (!d->m_xml.hasError())
+    if (!d->m_xml.hasError() && !d->m_deviceFailed)
         return {};
     const QIODevice *device = d->m_xml.device();
     return device ? device->errorString() : QString();
