@@ -17,8 +17,4 @@ cmake -S . -B build/release -G Ninja \
     -DKELVANE_BENCH=ON
 cmake --build build/release
 
-program=build/release/source/app/kelvane
-if [ -x "$program" ]; then
-    exec "$program" "$@"
-fi
-echo "Built build/release; the application window does not exist yet, so there is nothing to start."
+exec build/release/source/app/kelvane "$@"

@@ -55,15 +55,6 @@ std::unique_ptr<Model::Scene> makeScene(bool activeLayerOnly = false)
     return scene;
 }
 
-void reportLatency(benchmark::State &state, const std::vector<double> &milliseconds, const char *unit = "ms",
-                   double scale = 1.0)
-{
-    const QByteArray p50 = QByteArray("p50_") + unit;
-    const QByteArray p99 = QByteArray("p99_") + unit;
-    state.counters[p50.constData()] = percentile(milliseconds, 0.50) * scale;
-    state.counters[p99.constData()] = percentile(milliseconds, 0.99) * scale;
-}
-
 // Qt's raster engine spreads large fills over its thread pool, so the work
 // done is the whole process's processor time, not the calling thread's.
 double processCpuMs()
@@ -142,19 +133,6 @@ BENCHMARK(BM_SceneUpdateCachedFramePixmapBaselineQPainter)
 
 namespace {
 
-// A pen sampled at 200 Hz sweeping across the frame, a few pixels between
-// samples.
-QList<InputPoint> strokeSamples()
-{
-    QList<InputPoint> samples;
-    for (int i = 0; i < StrokeSamples; ++i) {
-        const double t = double(i) / StrokeSamples;
-        samples.append({300.0 + 1300.0 * t, 540.0 + 300.0 * std::sin(2.0 * std::numbers::pi * t),
-                        0.5 + 0.4 * std::sin(9.0 * t), i * 5.0});
-    }
-    return samples;
-}
-
 // The canvas's side of one sample: the region the scene reports, repainted
 // from the scene into a full-HD window picture.
 void runLiveStroke(benchmark::State &state, bool live)
@@ -163,18 +141,10 @@ void runLiveStroke(benchmark::State &state, bool live)
         state.SkipWithError(NoOpenGL);
         return;
     }
-    Model::ToolManager *tools = Model::ToolManager::instance();
-    static const bool toolsMade = [tools] {
-        tools->createTools();
-        return true;
-    }();
-    benchmark::DoNotOptimize(toolsMade);
-    tools->setCurrentTool(Model::Tool::Type::Pen);
-    if (auto *pen = qobject_cast<Model::DrawingTool *>(tools->tool(Model::Tool::Type::Pen)))
-        pen->setSizeRangeLimits(2.0, 12.0);
+    useBenchPen();
 
     const std::unique_ptr<Model::Scene> scene = makeScene();
-    const QList<InputPoint> samples = strokeSamples();
+    const QList<InputPoint> samples = penSweep(StrokeSamples);
     QImage window(Width, Height, QImage::Format_ARGB32_Premultiplied);
     window.fill(Qt::white);
     // The frame as the scene shows it when nothing is live.

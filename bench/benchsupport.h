@@ -9,6 +9,9 @@
 #include "render/offscreenrenderer.h"
 #include "scene/scene.h"
 #include "strokes/bitmapstroke.h"
+#include "strokes/singlestroke.h"
+#include "tools/drawingtool.h"
+#include "tools/toolmanager.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -34,6 +37,7 @@
 #include <cmath>
 #include <cstddef>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 namespace BenchSupport {
@@ -213,6 +217,46 @@ inline double percentile(std::vector<double> values, double fraction)
     const auto index = std::size_t(fraction * double(values.size() - 1) + 0.5);
     std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(index), values.end());
     return values[index];
+}
+
+// The 50th and 99th percentiles of the times, as counters named after the
+// unit ("p50_ms"); scale converts from milliseconds.
+inline void reportLatency(benchmark::State &state, const std::vector<double> &milliseconds, const char *unit = "ms",
+                          double scale = 1.0)
+{
+    const QByteArray p50 = QByteArray("p50_") + unit;
+    const QByteArray p99 = QByteArray("p99_") + unit;
+    state.counters[p50.constData()] = percentile(milliseconds, 0.50) * scale;
+    state.counters[p99.constData()] = percentile(milliseconds, 0.99) * scale;
+}
+
+// The tools, made once for the whole program, and the pen current with a
+// size of 2 to 12 pixels, as the stroke benchmarks draw with it.
+inline void useBenchPen()
+{
+    Model::ToolManager *tools = Model::ToolManager::instance();
+    static const bool made = [tools] {
+        tools->createTools();
+        return true;
+    }();
+    benchmark::DoNotOptimize(made);
+    tools->setCurrentTool(Model::Tool::Type::Pen);
+    if (auto *pen = qobject_cast<Model::DrawingTool *>(tools->tool(Model::Tool::Type::Pen)))
+        pen->setSizeRangeLimits(2.0, 12.0);
+}
+
+// A pen sampled at 200 Hz sweeping across a full-HD frame, a few pixels
+// between samples (for 200 of them; more samples lie closer), with the
+// sample's time in milliseconds in the spare value.
+inline QList<Model::SingleStroke::InputPoint> penSweep(int count)
+{
+    QList<Model::SingleStroke::InputPoint> samples;
+    for (int i = 0; i < count; ++i) {
+        const double t = double(i) / count;
+        samples.append({300.0 + 1300.0 * t, 540.0 + 300.0 * std::sin(2.0 * std::numbers::pi * t),
+                        0.5 + 0.4 * std::sin(9.0 * t), i * 5.0});
+    }
+    return samples;
 }
 
 inline double elapsedMs(Clock::time_point start)

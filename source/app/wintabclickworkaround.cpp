@@ -8,7 +8,18 @@ namespace {
 
 // Stands for the tablet interface the platform would report; this build has
 // no WinTab to ask.
-bool winTabEnabled = false;
+class FlagBackend : public WinTabClickWorkaround::Backend
+{
+public:
+    void setWinTabEnabled(bool enabled) override { m_enabled = enabled; }
+    bool isWinTabEnabled() const override { return m_enabled; }
+
+private:
+    bool m_enabled = false;
+};
+
+FlagBackend builtInBackend;
+WinTabClickWorkaround::Backend *backend = &builtInBackend;
 
 bool isPenPress(const QEvent *event)
 {
@@ -39,10 +50,15 @@ bool WinTabClickWorkaround::eventFilter(QObject *watched, QEvent *event)
 
 bool WinTabClickWorkaround::isWinTabEnabled()
 {
-    return winTabEnabled;
+    return backend->isWinTabEnabled();
 }
 
 void WinTabClickWorkaround::setWinTabEnabled(bool enabled)
 {
-    winTabEnabled = enabled;
+    backend->setWinTabEnabled(enabled);
+}
+
+void WinTabClickWorkaround::setBackend(Backend *newBackend)
+{
+    backend = newBackend ? newBackend : &builtInBackend;
 }

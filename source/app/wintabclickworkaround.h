@@ -16,10 +16,23 @@ class WinTabClickWorkaround : public QObject
     Q_OBJECT
 
 public:
+    // Where the switch between WinTab and Windows Ink really happens. The
+    // switch may fail on the platform, which callers find out by reading the
+    // state back; the built-in backend is the flag described above.
+    class Backend
+    {
+    public:
+        virtual ~Backend() = default;
+        virtual void setWinTabEnabled(bool enabled) = 0;
+        virtual bool isWinTabEnabled() const = 0;
+    };
+
     explicit WinTabClickWorkaround(QObject *parent = nullptr);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     static bool isWinTabEnabled();
     static void setWinTabEnabled(bool enabled);
+    // Not owned; it must outlive its use. Null puts the built-in one back.
+    static void setBackend(Backend *backend);
 };

@@ -104,6 +104,35 @@ FrameRange FrameRange::of(const Model::Scene *scene)
     return {scene->frameRangeFirst(), scene->frameRangeLast()};
 }
 
+ViewState ViewState::of(const Model::Scene *scene)
+{
+    if (!scene)
+        return {};
+    return {FrameRange::of(scene), scene->activeFrame(), scene->activeLayerIdx()};
+}
+
+void ViewState::restore(Model::Scene *scene) const
+{
+    if (scene)
+        scene->setFrameRange(range.first, range.last, activeFrame, activeLayer);
+}
+
+int positionOfLayer(const Model::Scene *scene, int layer)
+{
+    return scene ? scene->layerPositions().value(layer, -1) : -1;
+}
+
+int insertLayerAt(Model::Scene *scene, const std::shared_ptr<Model::Layer> &layer, int index, int position)
+{
+    if (!scene)
+        return -1;
+    const int at = scene->insertLayer(layer, index);
+    const int from = positionOfLayer(scene, at);
+    if (at >= 0 && position >= 0 && position < scene->layerCount() && position != from)
+        scene->moveLayer(at, from, position);
+    return at;
+}
+
 CellRecord::CellRecord(Model::KLScene *scene)
     : m_scene(scene)
 {
@@ -160,6 +189,11 @@ void CellRecord::activate(int frame, int layer)
     if (!scene)
         return;
     scene->setActiveFrameAndLayer(frame, layer, Model::Scene::ClampToDrawings);
+    // An insertion before the range moves the range along, and a refused
+    // request leaves an active cell on another layer behind it: the cell is
+    // settled as a later redo, which restores the range, would settle it.
+    scene->setFrameRange(scene->frameRangeFirst(), scene->frameRangeLast(), scene->activeFrame(),
+                         scene->activeLayerIdx());
     m_redoFrame = scene->activeFrame();
     m_redoLayer = scene->activeLayerIdx();
 }

@@ -39,6 +39,7 @@
 
 namespace Model {
 class KLScene;
+class Layer;
 class LayerItem;
 class Scene;
 class SceneModel;
@@ -93,6 +94,38 @@ enum class CellOrder {
     DescendingRows,
 };
 
+// A scene's frame range; -1 until read.
+struct FrameRange
+{
+    qint32 first = -1;
+    qint32 last = -1;
+
+    static FrameRange of(const Model::Scene *scene);
+};
+
+// What a layer command gives back on undo where the layer list changes under
+// the user's eyes: the frame range and the active frame and layer.
+struct ViewState
+{
+    FrameRange range;
+    qint32 activeFrame = -1;
+    qint32 activeLayer = -1;
+
+    static ViewState of(const Model::Scene *scene);
+    // Through Scene::setFrameRange, which also picks another active layer
+    // when the saved one cannot be active; nothing without a scene.
+    void restore(Model::Scene *scene) const;
+};
+
+// Where a layer stands in the scene's ordering (0 = top); -1 for no layer.
+int positionOfLayer(const Model::Scene *scene, int layer);
+
+// Inserts layer at index of the layer list, which puts it at the bottom of
+// the ordering, and moves it to position there; a position outside the
+// ordering leaves it at the bottom. The index used, -1 when the scene
+// refused the layer.
+int insertLayerAt(Model::Scene *scene, const std::shared_ptr<Model::Layer> &layer, int index, int position);
+
 // The cells that a recorded command makes anew on each redo (the holds it
 // inserts, the blank a layer keeps when its last cell goes): on every redo
 // after the first they take the identifiers the first redo gave them, before
@@ -127,15 +160,6 @@ private:
     bool m_recording = false;
     qsizetype m_next = 0;
     QList<QUuid> m_identifiers;
-};
-
-// A scene's frame range; -1 until read.
-struct FrameRange
-{
-    qint32 first = -1;
-    qint32 last = -1;
-
-    static FrameRange of(const Model::Scene *scene);
 };
 
 // The part of a private record that every cell command keeps: the handle it

@@ -7,7 +7,12 @@ namespace UI {
 
 bool PressFilter::isDoubledPress(quint64 timestamp) const
 {
-    return m_remembered && quint32(quint32(timestamp) - m_last) < Interval;
+    return isWithin(timestamp, Interval);
+}
+
+bool PressFilter::isWithin(quint64 timestamp, quint32 interval) const
+{
+    return m_remembered && quint32(quint32(timestamp) - m_last) < interval;
 }
 
 void PressFilter::remember(quint64 timestamp)

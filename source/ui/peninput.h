@@ -26,6 +26,9 @@ public:
     // Whether a press stamped `timestamp` is the double of the last accepted
     // press or release.
     bool isDoubledPress(quint64 timestamp) const;
+    // Whether `timestamp` comes less than `interval` ms after the remembered
+    // one, by the same rules (a double tap's interval, say).
+    bool isWithin(quint64 timestamp, quint32 interval) const;
     void remember(quint64 timestamp);
 
 private:

@@ -93,11 +93,17 @@ void SpeedDial::applySize()
 
 void SpeedDial::setActionList(const QString &list)
 {
-    const QStringList names = list.split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    const QStringList names = slotNames(list);
     Model::ActionManager *actions = Model::ActionManager::instance();
-    for (int slot = 0; slot < SpeedDialGraphicsEffect::SlotCount && slot < names.size(); ++slot)
+    for (int slot = 0; slot < names.size(); ++slot)
         d->m_effect->setSlotAction(slot, actions->actionByName(names.at(slot)));
     update();
+}
+
+QStringList SpeedDial::slotNames(const QString &list)
+{
+    const QStringList names = list.split(QLatin1Char('|'), Qt::KeepEmptyParts, Qt::CaseSensitive);
+    return names.mid(0, SpeedDialGraphicsEffect::SlotCount);
 }
 
 void SpeedDial::setHintText(const QString &html)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -36,6 +37,9 @@ public:
     // empty or unknown name empties its slot. Slots past the end of a
     // shorter list keep what they held.
     void setActionList(const QString &list);
+    // The names of a list for its first slots, as setActionList reads them:
+    // at most eight, empty ones kept.
+    static QStringList slotNames(const QString &list);
     void setHintText(const QString &html);
     // Until the next hide, which shows the hint again.
     void hideHint();

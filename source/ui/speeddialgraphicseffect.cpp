@@ -1,6 +1,7 @@
 #include "speeddialgraphicseffect.h"
 
 #include "speeddial.h"
+#include "speeddialgeometry.h"
 #include "uiresources.h"
 
 #include "settings/settings.h"
@@ -13,7 +14,6 @@
 #include <QSvgRenderer>
 #include <QTextDocument>
 #include <QTextOption>
-#include <QTransform>
 
 #include <cmath>
 
@@ -21,11 +21,10 @@ namespace UI {
 
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
-constexpr double IconDistance = 69.0;
 // How far a pointer that opened the dial outside its centre must move
 // before the dial follows it.
 constexpr double WakeDistance = 5.0;
+constexpr double Pi = 3.14159265358979323846;
 const QColor LightColor(221, 216, 213);
 
 double distance(QPointF a, QPointF b)
@@ -79,12 +78,11 @@ public:
         m_hint.setDefaultStyleSheet(QStringLiteral("p{color:#DDD8D5;margin:1ex}"));
     }
 
-    int hoveredSlot() const { return ((-m_step) % SlotCount + SlotCount) % SlotCount; }
+    int hoveredSlot() const { return SpeedDialGeometry::slotForStep(m_step); }
 
     QPointF iconCentre(int slot) const
     {
-        const double angle = slot * Pi / 4;
-        return m_centre + IconDistance * m_scale * QPointF(std::cos(angle), std::sin(angle));
+        return SpeedDialGeometry::slotCentre(m_centre, SpeedDialGeometry::IconDistance * m_scale, slot);
     }
 
     QAction *enabledAction(int slot) const
@@ -95,39 +93,16 @@ public:
 
     void aimAt(QPointF point)
     {
-        const double angle = std::atan2(m_centre.y() - point.y(), point.x() - m_centre.x());
-        // std::round rounds halves away from zero, so a pointer on a
-        // boundary between two slots takes the one farther round.
-        m_step = int(std::round(angle * 4 / Pi));
+        // A pointer on a boundary between two slots takes the one farther
+        // round.
+        m_step = SpeedDialGeometry::directionStep(m_centre, point);
         m_direction = m_step * Pi / 4;
         rebuildHighlight();
     }
 
-    void rebuildHighlight()
-    {
-        // Counter-clockwise on screen is a negative angle for QTransform,
-        // whose y runs down.
-        QTransform turn;
-        turn.translate(m_centre.x(), m_centre.y());
-        turn.rotateRadians(-m_direction);
-        m_highlight = turn.map(m_wedge);
-    }
+    void rebuildHighlight() { m_highlight = SpeedDialGeometry::highlight(m_wedge, m_centre, m_step); }
 
-    void rebuildWedge()
-    {
-        QPainterPath outer;
-        outer.addEllipse(m_centre, m_outerRadius, m_outerRadius);
-        QPainterPath inner;
-        inner.addEllipse(m_centre, m_innerRadius, m_innerRadius);
-        const QPainterPath ring = outer.subtracted(inner);
-        QPainterPath pie;
-        pie.moveTo(m_centre);
-        pie.arcTo(QRectF(m_centre.x() - m_outerRadius, m_centre.y() - m_outerRadius, 2 * m_outerRadius,
-                         2 * m_outerRadius),
-                  -22.5, 45.0);
-        pie.closeSubpath();
-        m_wedge = ring.intersected(pie).translated(-m_centre);
-    }
+    void rebuildWedge() { m_wedge = SpeedDialGeometry::wedge(m_centre, m_outerRadius, m_innerRadius); }
 
     void drawHighlight(QPainter *painter, int slot)
     {
@@ -265,9 +240,8 @@ QString SpeedDialGraphicsEffect::toolTipText(QPoint point) const
         return tr("Select nothing");
     if (r > d->m_outerRadius)
         return {};
-    const double angle = std::atan2(d->m_centre.y() - point.y(), point.x() - d->m_centre.x());
-    const int step = int(std::round(angle * 4 / Pi));
-    QAction *action = d->m_slots[((-step) % SlotCount + SlotCount) % SlotCount];
+    const int step = SpeedDialGeometry::directionStep(d->m_centre, point);
+    QAction *action = d->m_slots[SpeedDialGeometry::slotForStep(step)];
     return action ? action->toolTip() : QString();
 }
 

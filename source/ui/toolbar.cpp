@@ -1,6 +1,7 @@
 #include "toolbar.h"
 
 #include "toolbarhandle.h"
+#include "toolbarlayout.h"
 #include "tooltips.h"
 #include "uiresources.h"
 
@@ -23,22 +24,11 @@ namespace UI {
 
 namespace {
 
-const QString SpacerEntry = QStringLiteral("Spacer");
-const QString ColumnEntry = QStringLiteral("NewToolBarColumn");
-constexpr int MaxColumns = 3;
 // Between the bar's edge and the first column, and the bar's frame width.
 constexpr int Margin = 8;
 constexpr int ColumnGap = 2;
 
-struct Cell
-{
-    int column = -1;
-    int row = -1;
-
-    bool isValid() const { return column >= 0; }
-    bool operator==(const Cell &other) const { return column == other.column && row == other.row; }
-    bool operator!=(const Cell &other) const { return !(*this == other); }
-};
+using Cell = ToolBarLayout::Cell;
 
 } // namespace
 
@@ -118,22 +108,13 @@ void ToolBar::ToolBarPrivate::computeMetrics()
 void ToolBar::ToolBarPrivate::parse(const QString &layout)
 {
     m_columns.clear();
-    int insertion = 0;
     Model::ActionManager *actions = Model::ActionManager::instance();
-    const QStringList entries = layout.split(QLatin1Char('|'), Qt::KeepEmptyParts, Qt::CaseSensitive);
-    for (const QString &entry : entries) {
-        if (entry == ColumnEntry) {
-            // Columns are made by their first entry, so the insertion column
-            // exists only when it holds something; a marker after an empty
-            // one, at the start or past the third column changes nothing.
-            if (insertion < m_columns.size() && insertion + 1 < MaxColumns)
-                ++insertion;
-            continue;
-        }
-        QAction *action = entry == SpacerEntry ? nullptr : actions->actionByName(entry);
-        if (insertion == m_columns.size())
-            m_columns.append(QList<QPointer<QAction>>());
-        m_columns[insertion].append(action);
+    const QList<QStringList> columns = ToolBarLayout::barColumns(layout);
+    for (const QStringList &names : columns) {
+        QList<QPointer<QAction>> column;
+        for (const QString &name : names)
+            column.append(name == ToolBarLayout::SpacerName ? nullptr : actions->actionByName(name));
+        m_columns.append(column);
     }
     m_hovered = Cell();
     m_pressed = Cell();
@@ -170,16 +151,10 @@ Cell ToolBar::ToolBarPrivate::cellAt(QPointF point) const
     const int column = x / (m_columnWidth + ColumnGap);
     if (column >= m_columns.size() || x % (m_columnWidth + ColumnGap) >= m_columnWidth)
         return {};
-    int y = int(std::lround(point.y())) - columnTop(column);
-    if (y < 0 || y >= columnHeight(column))
-        return {};
-    const QList<QPointer<QAction>> &entries = m_columns.at(column);
-    int row = 0;
-    while (row < entries.size() && y >= entryHeight(entries.at(row))) {
-        y -= entryHeight(entries.at(row));
-        ++row;
-    }
-    if (row >= entries.size())
+    const int y = int(std::lround(point.y())) - columnTop(column);
+    const int row = ToolBarLayout::rowAt(m_columns.at(column), y,
+                                         [this](const QPointer<QAction> &entry) { return entryHeight(entry); });
+    if (row < 0)
         return {};
     return {column, row};
 }
@@ -194,11 +169,7 @@ QAction *ToolBar::ToolBarPrivate::actionAt(Cell cell) const
 void ToolBar::ToolBarPrivate::drawArt(QPainter &painter, QSvgRenderer &art, QPointF iconCentre,
                                       QPointF offset) const
 {
-    const QSize size(int(std::lround(art.defaultSize().width() * m_scale)),
-                     int(std::lround(art.defaultSize().height() * m_scale)));
-    QRectF rect(QPointF(0, 0), QSizeF(size));
-    rect.moveCenter(iconCentre + offset * m_scale);
-    art.render(&painter, rect);
+    drawArtCentred(painter, art, iconCentre + offset * m_scale, m_scale);
 }
 
 ToolBar::ToolBar(QWidget *parent)

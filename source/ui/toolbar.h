@@ -18,11 +18,11 @@ class ToolBarHandle;
 // registry's actions itself, with spacers between groups, shows the actions'
 // tool tips and triggers an action when a click starts and ends on it.
 //
-// Its content comes from the tool-bar layout: KL::Action key names joined by
-// "|", where "Spacer" is a gap and "NewToolBarColumn" starts the next column.
-// Every string gives a usable bar: a marker opens a column only after a
-// column that holds something, so no column is ever empty, and there are
-// never more than three; an empty or unknown name is a spacer.
+// Its content comes from the tool-bar layout (ToolBarLayout, read the way the
+// layout editor reads it): KL::Action key names joined by "|", where "Spacer"
+// is a gap and "NewToolBarColumn" starts the next column. Every string gives
+// a usable bar: the bar shows only the columns that hold something, never
+// more than three; an empty or unknown name is a spacer.
 //
 // Beside it lies its ToolBarHandle, a sibling made by the bar, which shows
 // and hides it and keeps its side. The owner hands in the two anchor points

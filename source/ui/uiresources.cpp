@@ -1,6 +1,11 @@
 #include "uiresources.h"
 
+#include <QPainter>
+#include <QRectF>
+#include <QSvgRenderer>
 #include <QtGlobal>
+
+#include <cmath>
 
 // Q_INIT_RESOURCE declares the registration function where it stands, so it
 // must stand outside any namespace.
@@ -10,6 +15,10 @@ static void registerToolChromeResources()
     Q_INIT_RESOURCE(speeddial);
     Q_INIT_RESOURCE(controlsbar);
     Q_INIT_RESOURCE(toolpocket);
+    Q_INIT_RESOURCE(toolsettings);
+    Q_INIT_RESOURCE(paper);
+    Q_INIT_RESOURCE(xsheet);
+    Q_INIT_RESOURCE(customize);
 }
 
 namespace UI {
@@ -18,6 +27,14 @@ void registerUiResources()
 {
     static const bool registered = (registerToolChromeResources(), true);
     Q_UNUSED(registered);
+}
+
+void drawArtCentred(QPainter &painter, QSvgRenderer &art, QPointF centre, double scale)
+{
+    const QSize natural = art.defaultSize();
+    QRectF rect(0, 0, std::lround(natural.width() * scale), std::lround(natural.height() * scale));
+    rect.moveCenter(centre);
+    art.render(&painter, rect);
 }
 
 } // namespace UI

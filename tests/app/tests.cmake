@@ -6,3 +6,13 @@ kl_add_test(tst_playbackcontroller SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_playbac
 set_tests_properties(tst_playbackcontroller PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_wintabclickworkaround SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_wintabclickworkaround.cpp LIBS app WIDGETS)
 set_tests_properties(tst_wintabclickworkaround PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The application object and the start-up; it also runs the program itself
+# for its command line.
+kl_add_test(tst_application SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_application.cpp LIBS app WIDGETS)
+target_compile_definitions(tst_application PRIVATE KELVANE_EXECUTABLE="$<TARGET_FILE:kelvane>")
+add_dependencies(tst_application kelvane)
+set_tests_properties(tst_application PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The main window needs the off-screen renderer's OpenGL: on the X server.
+kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)

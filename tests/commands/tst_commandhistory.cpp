@@ -3,9 +3,15 @@
 #include "commandtesthelpers.h"
 #include "drawingcellcommands.h"
 #include "drawingcontentcommands.h"
+#include "importcommands.h"
+#include "layercommands.h"
+#include "layerpropertycommands.h"
 #include "pastecommands.h"
+#include "scenesettingscommands.h"
 
+#include "initialize.h"
 #include "layers/annotationlayer.h"
+#include "layers/audiolayer.h"
 #include "strokes/singlestroke.h"
 #include "support/testsupport.h"
 #include "tools/erasertool.h"
@@ -31,8 +37,8 @@ using Places = QList<QPoint>; // (layer, frame)
 // The scene every case starts from:
 // layer 0, strokes: a, hold, b (a key drawing), c, hold, hold, d;
 // layer 1, strokes: e (off its pegs), a distant clone of a with a hold, f;
-// layer 2, pictures: three empty cells; layer 3, annotations.
-// Frames 1 to 4 of layer 0 are on the clipboard.
+// layer 2, pictures: three empty cells; layer 3, annotations; layer 4, a
+// second of sound. Frames 1 to 4 of layer 0 are on the clipboard.
 struct Setup
 {
     std::unique_ptr<Model::KLScene> handle;
@@ -46,6 +52,9 @@ Setup setUp(bool linked = false)
     Model::Scene *scene = setup.handle->scene();
     scene->insertLayer(SceneTest::referenceLayer(*scene, QStringLiteral("XXX")), 2);
     scene->insertLayer(std::make_shared<Model::AnnotationLayer>(scene), 3);
+    auto sound = std::make_shared<Model::AudioLayer>(scene);
+    sound->loadAudioFile(ImportFiles::instance().path(QStringLiteral("tone.wav")));
+    scene->insertLayer(sound, 4);
     scene->itemAt(0, 3)->setKeyDrawing(true);
     scene->itemAt(1, 1)->setOffPegsTransform(QTransform::fromTranslate(3, -2));
     if (linked) {
@@ -95,10 +104,11 @@ std::unique_ptr<Model::SingleStroke> liveStroke(bool pen)
                                    points);
 }
 
-// Every command of the cell, clone, paste and content families by name, as
-// its callers build it: on places, the first of them for a one-cell
-// constructor ("(cell)"), with values for counts, distances, letters and
-// rectangles. The commands on the scene directly work at its active cell.
+// Every command by name, as its callers build it: on places, the first of
+// them for a one-cell constructor ("(cell)") and for the layer and scene
+// commands, with values for counts, distances, letters, rectangles,
+// positions, modes and sizes. The commands on the scene directly work at its
+// active cell.
 QUndoCommand *makeCommand(Model::KLScene &handle, const QString &name, const Places &places, const QList<int> &values,
                           const QMimeData *copied)
 {
@@ -141,7 +151,9 @@ QUndoCommand *makeCommand(Model::KLScene &handle, const QString &name, const Pla
         return new OffPegs(handle.scene(), QTransform());
     if (name == u"annotation")
         return new AddAnnotation(scene, cell, TestSupport::alpha8(QSize(20, 8), uchar(1 + values.value(0))));
-    return nullptr;
+    // The words in brackets only tell rows of one command apart.
+    const QPoint place = places.value(0, QPoint(-1, -1));
+    return sceneCommand(handle, name.section(QStringLiteral(" ("), 0, 0), place.x(), place.y(), values);
 }
 
 // A name of each row of the history tables, the places and values it is
@@ -197,6 +209,32 @@ const QList<Case> &cases()
         {"off pegs", {}, {5, 1}, {0, 4}},
         {"on pegs", {}, {}, {1, 1}},
         {"annotation", {{3, 2}}, {60}, {0, 1}},
+        {"new layer", {}, {}, {0, 4}},
+        {"new reference layer", {}, {}, {1, 2}},
+        {"duplicate layer", {{1, 1}}, {}, {0, 3}},
+        {"discard layer", {{1, 1}}, {}, {1, 2}},
+        {"discard layer (top)", {{0, 1}}, {}, {0, 5}},
+        {"discard layer (inactive)", {{2, 1}}, {}, {0, 2}},
+        {"discard layer (audio)", {{4, 1}}, {}, {0, 2}},
+        {"merge down", {{0, 1}}, {}, {1, 3}},
+        {"move layer", {}, {0, 2}, {0, 2}},
+        {"rename", {{1, 1}}, {7}, {0, 1}},
+        {"visibility", {{0, 1}}, {}, {0, 1}},
+        {"link", {{2, 1}}, {}, {0, 1}},
+        {"link all", {}, {}, {0, 1}},
+        {"beyond last", {{1, 1}}, {2}, {0, 1}},
+        {"colour", {{0, 1}}, {200}, {0, 1}},
+        {"opacity", {{1, 1}}, {40}, {0, 1}},
+        {"import frames", {}, {}, {1, 2}},
+        {"import frames with gaps", {}, {}, {0, 6}},
+        {"import audio", {}, {}, {0, 1}},
+        {"audio offset", {}, {6}, {0, 1}},
+        {"frame size", {}, {90, 30, 1}, {0, 2}},
+        {"scene settings", {}, {40, 70, 2, 24}, {0, 2}},
+        {"frame rate", {}, {30}, {0, 1}},
+        {"frame range", {}, {2, 5}, {0, 3}},
+        {"active cell", {{1, 3}}, {}, {0, 6}},
+        {"tool", {}, {8}, {0, 1}},
     };
     return all;
 }
@@ -231,11 +269,13 @@ private:
 void TestCommandHistory::initTestCase()
 {
     m_gl = TestSupport::startRenderer(QSize(256, 256));
+    Model::initialize();
 }
 
 void TestCommandHistory::init()
 {
     resetPreferences();
+    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::None);
 }
 
 void TestCommandHistory::texts_data()
@@ -284,6 +324,33 @@ void TestCommandHistory::texts_data()
     row("off pegs", "Take Frame Off the Pegs|Commands::OffPegs|-1", Commands::OffPegsId);
     row("on pegs", "Put Frame On the Pegs|Commands::OffPegs|-1", Commands::OffPegsId);
     row("annotation", "Add Annotation|Commands::AddAnnotation|-1");
+    row("new layer", "New Layer|Commands::NewLayer|-1");
+    row("new reference layer", "New Reference Layer|Commands::NewLayer|-1");
+    row("duplicate layer", "Duplicate Layer|Commands::DuplicateLayer|-1");
+    row("discard layer", "Discard Layer|Commands::DiscardLayer|-1");
+    row("discard layer (top)", "Discard Layer|Commands::DiscardLayer|-1");
+    row("discard layer (inactive)", "Discard Layer|Commands::DiscardLayer|-1");
+    row("discard layer (audio)", "Discard Audio|Commands::DiscardLayer|-1");
+    row("merge down", "Merge Layer Down|Commands::MergeLayerDown|-1");
+    row("move layer", "Move Layer|Commands::MoveLayer|-1");
+    row("rename", "Rename Layer|Commands::RenameLayer|-1");
+    row("visibility", "Set Layer Invisible|Commands::SetLayerVisible|-1");
+    row("link", "Link Layer|Commands::SetLayerLinked|-1");
+    row("link all", "Link All Layers|Commands::SetAllLayersLinked|-1");
+    row("beyond last", "Freeze Last Drawing|Commands::SetLayerBeyondLast|-1");
+    row("colour", "Change Layer Color|Commands::ChangeLayerColor|-1");
+    row("opacity", "Change Layer Opacity|Commands::ChangeLayerOpacity|-1", Commands::ChangeLayerOpacityId);
+    row("import frames", "Import Frames|Commands::Import|-1");
+    row("import frames with gaps", "Import Frames|Commands::Import|-1");
+    row("import audio", "Import Audio|Commands::Import|-1");
+    row("audio offset", "Set Audio Offset|Commands::SetAudioOffset|-1", Commands::SetAudioOffsetId);
+    row("frame size", "Change frame size|Commands::ChangeFrameSize|-1");
+    row("scene settings", "Change scene settings|Commands::ChangeSceneSettings|-1");
+    row("frame rate", "Set Frame Rate|Commands::SetFrameRate|-1", Commands::SetFrameRateId);
+    row("frame range", "Change Active Frame Range|Commands::SetFrameRange|-1", Commands::SetFrameRangeId);
+    row("active cell", "Change Active Frame and Layer|Commands::SetActiveFrameAndLayer|-1",
+        Commands::SetActiveFrameAndLayerId);
+    row("tool", "Change tool type|Commands::ChangeToolType|-1", Commands::ChangeToolTypeId);
 }
 
 // The texts go through the translations in QObject's context, with the
@@ -388,12 +455,29 @@ void TestCommandHistory::randomHistories()
 
     // A state as a failure message shows it.
     const auto dump = [scene] {
-        return QStringLiteral("range %1-%2, active %3/%4\n")
+        QStringList layers;
+        for (int layer = 0; layer < scene->layerCount(); ++layer) {
+            layers.append(QStringLiteral("%1 '%2' %3%4 %5 %6 %7")
+                              .arg(scene->layerType(layer))
+                              .arg(scene->layerName(layer))
+                              .arg(scene->isLayerLinked(layer) ? QStringLiteral("L") : QStringLiteral("-"))
+                              .arg(scene->isLayerVisible(layer) ? QStringLiteral("V") : QStringLiteral("-"))
+                              .arg(scene->layerOpacity(layer))
+                              .arg(scene->layerBeyondLast(layer))
+                              .arg(scene->layerColor(layer).name()));
+        }
+        return QStringLiteral("range %1-%2, active %3/%4, maximum %5, %6x%7 at %8, sound %9\n")
                    .arg(scene->frameRangeFirst())
                    .arg(scene->frameRangeLast())
                    .arg(scene->activeFrame())
                    .arg(scene->activeLayerIdx())
-            + SceneRecord::Describer().describe(*scene) + u'\n' + CellTest::describe(*scene);
+                   .arg(scene->maximumFrameNumber())
+                   .arg(scene->frameWidth())
+                   .arg(scene->frameHeight())
+                   .arg(scene->frameRate())
+                   .arg(scene->audioOffset())
+            + layers.join(QStringLiteral(" | ")) + u'\n' + SceneRecord::Describer().describe(*scene) + u'\n'
+            + CellTest::describe(*scene);
     };
     // The record of each state of the history, index by index.
     struct State
@@ -414,6 +498,10 @@ void TestCommandHistory::randomHistories()
         const Case &which = cases().at(pick(0, int(cases().size()) - 1));
         const QString name = QString::fromUtf8(which.name);
         if ((name == u"draw" || name == u"erase") && !m_gl)
+            continue;
+        // Undoing a tool change goes back to the last drawing tool on
+        // purpose, not to the tool before it.
+        if (name == u"tool")
             continue;
         // The kind of layer the command was made for, other places on it.
         int layer = which.places.isEmpty() ? pick(0, 1) : which.places.first().x();
@@ -445,8 +533,8 @@ void TestCommandHistory::randomHistories()
             stack->redo();
             QVERIFY2(expect(index + 1, step), qPrintable(QStringLiteral("redo of ") + step));
         } else if (stack->index() == index) {
-            // Dropped as obsolete, or merged into the off-pegs step before it.
-            if (index > 0 && stack->command(index - 1)->id() == Commands::OffPegsId)
+            // Dropped as obsolete, or merged into a step of its kind before it.
+            if (index > 0 && stack->command(index - 1)->id() != -1)
                 states.last() = {record(handle), dump(), states.last().step + QStringLiteral(", ") + step};
             QVERIFY2(expect(index, step), qPrintable(QStringLiteral("obsolete ") + step));
         } else {
@@ -456,7 +544,7 @@ void TestCommandHistory::randomHistories()
             QVERIFY2(expect(index - 1, step), qPrintable(step));
         }
     }
-    QVERIFY(stack->index() > 20);
+    QVERIFY2(stack->index() > 14, qPrintable(QString::number(stack->index())));
 
     QStringList steps;
     for (const State &state : std::as_const(states))
@@ -509,6 +597,30 @@ void TestCommandHistory::conventions()
     stack.push(new Commands::Stroke(nullptr, cellAt(handle, 1, 0), CellTest::inkStroke(u'z')));
     stack.push(new Commands::Stroke(&handle, cellAt(handle, 1, 0), std::unique_ptr<Model::SingleStroke>()));
     stack.push(new Commands::Stroke(&handle, QModelIndex(), CellTest::inkStroke(u'z')));
+    // The layer, import and scene commands without a scene or a model.
+    stack.push(new Commands::NewLayer(nullptr, Model::Layer::StrokeLayerType));
+    stack.push(new Commands::DuplicateLayer(nullptr, 0));
+    stack.push(new Commands::DiscardLayer(nullptr, 0));
+    stack.push(new Commands::MergeLayerDown(nullptr, 0));
+    stack.push(new Commands::MoveLayer(nullptr, 0, 0, 1));
+    stack.push(new Commands::RenameLayer(nullptr, 0, QStringLiteral("name")));
+    stack.push(new Commands::SetLayerVisible(nullptr, 0, false));
+    stack.push(new Commands::SetAllLayersLinked(nullptr, true));
+    stack.push(new Commands::SetLayerBeyondLast(nullptr, 0, 2));
+    stack.push(new Commands::ChangeLayerColor(nullptr, 0, Qt::red));
+    stack.push(new Commands::ChangeLayerOpacity(nullptr, 0, 1.0, 0.5));
+    stack.push(new Commands::ImportNewReferenceLayer(nullptr, ImportFiles::instance().frames({1})));
+    stack.push(new Commands::ImportNewAudioLayer(nullptr, ImportFiles::instance().path(QStringLiteral("tone.wav"))));
+    stack.push(new Commands::SetAudioOffset(nullptr, 2.0));
+    stack.push(new Commands::ChangeSceneSettings(nullptr, QSize(20, 20), KL::FitMode::FitModeStretch, 24.0));
+    stack.push(new Commands::SetFrameRange(nullptr, 1, 2, 1, 0));
+    stack.push(new Commands::SetActiveFrameAndLayer(nullptr, 2, 0, 2));
+    stack.push(new Commands::ChangeToolType(nullptr, 1));
+    // Nothing to make.
+    stack.push(new Commands::NewLayer(handle.scene(), Model::Layer::DrawLayerType));
+    stack.push(new Commands::DiscardLayer(handle.scene(), 3));
+    stack.push(new Commands::ImportNewReferenceLayer(handle.scene(), {}));
+    stack.push(new Commands::ImportNewAudioLayer(handle.scene(), QString()));
     QCOMPARE(stack.count(), 0);
 }
 

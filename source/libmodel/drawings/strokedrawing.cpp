@@ -314,6 +314,11 @@ void StrokeDrawing::changeFrameSize(const QSize &size, KL::FitMode mode)
     updateImage(QRect(QPoint(0, 0), size));
 }
 
+void StrokeDrawing::swapContent(StrokeDrawing &other)
+{
+    std::swap(d, other.d);
+}
+
 void StrokeDrawing::mergeFrom(const Drawing *other)
 {
     const auto *source = dynamic_cast<const StrokeDrawing *>(other);

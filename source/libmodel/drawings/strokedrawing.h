@@ -69,6 +69,11 @@ public:
     void clearCache() override;
     // Fits the strokes into the new frame through the root's transform.
     void changeFrameSize(const QSize &size, KL::FitMode mode) override;
+    // Trades size, strokes, image and thumbnails with other as they stand,
+    // the grouping of the strokes included; names and copy ids stay. For an
+    // undo that must give a drawing that cells, clones and records share
+    // back exactly as it was, from a copy made before the edit.
+    void swapContent(StrokeDrawing &other);
     // Adds a copy of another stroke drawing's strokes as one group on top;
     // anything else (an image drawing, null, an empty drawing) changes nothing.
     void mergeFrom(const Drawing *other) override;

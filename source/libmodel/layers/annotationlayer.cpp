@@ -6,11 +6,31 @@
 
 namespace Model {
 
+namespace {
+
+// A warm grey that reads on the exposure sheet without competing with the
+// layer colours: entry i is that grey at alpha i.
+const QList<QRgb> &noteColorTable()
+{
+    static const QList<QRgb> table = [] {
+        QList<QRgb> colors;
+        colors.reserve(256);
+        QColor grey(185, 183, 181);
+        for (int a = 0; a < 256; ++a) {
+            grey.setAlpha(a);
+            colors.append(grey.rgba());
+        }
+        return colors;
+    }();
+    return table;
+}
+
+} // namespace
+
 class AnnotationLayerPrivate
 {
 public:
     QList<QImage> m_images;
-    QList<QRgb> m_colorTable;
 
     // Null frames up to frame, so that frame can be addressed.
     void padTo(int frame)
@@ -24,14 +44,6 @@ AnnotationLayer::AnnotationLayer(QObject *parent)
     : Layer(parent)
     , d(std::make_unique<AnnotationLayerPrivate>())
 {
-    // A warm grey that reads on the exposure sheet without competing with
-    // the layer colours.
-    QColor grey(185, 183, 181);
-    d->m_colorTable.reserve(256);
-    for (int a = 0; a < 256; ++a) {
-        grey.setAlpha(a);
-        d->m_colorTable.append(grey.rgba());
-    }
 }
 
 AnnotationLayer::~AnnotationLayer() = default;
@@ -58,7 +70,9 @@ bool AnnotationLayer::hasFrame(int) const
 
 void AnnotationLayer::insertFrame(int n)
 {
-    if (n < 1)
+    // After frame 0 is at the very start, as for the cells of a linked
+    // layer: refusing it would leave the notes where the frames moved.
+    if (n < 0)
         return;
     d->padTo(n);
     d->m_images.insert(n, QImage());
@@ -143,7 +157,11 @@ QList<LayerChange> AnnotationLayer::setImage(int frame, const QImage &image)
 
 QImage AnnotationLayer::thumbnail(int frame, const QSize &size) const
 {
-    QImage note = image(frame);
+    return colouredNote(image(frame), size);
+}
+
+QImage AnnotationLayer::colouredNote(QImage note, const QSize &size)
+{
     if (note.isNull())
         return {};
     // The bytes are read as one byte per pixel; a note in any other depth is
@@ -152,7 +170,7 @@ QImage AnnotationLayer::thumbnail(int frame, const QSize &size) const
         note = note.convertToFormat(QImage::Format_Alpha8);
     QImage view(note.constBits(), note.width(), note.height(), note.bytesPerLine(),
                 QImage::Format_Indexed8);
-    view.setColorTable(d->m_colorTable);
+    view.setColorTable(noteColorTable());
     return view.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 

@@ -43,6 +43,10 @@ public:
     QList<LayerChange> setImage(int frame, const QImage &image);
     // The note in warm grey, stretched to size; null for a frame without one.
     QImage thumbnail(int frame, const QSize &size) const;
+    // A coverage image as a note is shown: in warm grey, stretched to size;
+    // null for a null image. The exposure sheet shows a note with the
+    // stroke being written on it this way.
+    static QImage colouredNote(QImage note, const QSize &size);
 
 private:
     std::unique_ptr<AnnotationLayerPrivate> d;

@@ -422,6 +422,7 @@ void FrameRangeModel::endDrag()
 }
 
 int FrameRangeModel::dragDistance() const { return d->m_dragDistance; }
+int FrameRangeModel::dragMode() const { return d->m_dragMode; }
 int FrameRangeModel::minDragDistanceReached() const { return d->m_minDragDistanceReached; }
 int FrameRangeModel::maxDragDistanceReached() const { return d->m_maxDragDistanceReached; }
 

@@ -69,6 +69,8 @@ public:
     void setDragDistance(int distance);
     void endDrag();
     int dragDistance() const;
+    // SlideDrag, AddClonesDrag, or NoDrag while none runs.
+    int dragMode() const;
     // The furthest a slide went each way since it started.
     int minDragDistanceReached() const;
     int maxDragDistanceReached() const;

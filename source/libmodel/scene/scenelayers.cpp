@@ -299,11 +299,16 @@ void Scene::disconnectAudioLayer(const std::shared_ptr<Layer> &layer)
 
 // A layer taken out of the scene cut the links of its cells to other layers
 // (unlinkRemovedLayer) but kept its own lists, so putting it back restores
-// each link from the inserted layer's side.
+// each link from the inserted layer's side. A copy of a layer comes with
+// drawings of its own in its distant clones, which take their originals'
+// drawings here, with the holds that follow them.
 void Scene::relinkInsertedLayer(const std::shared_ptr<Layer> &layer)
 {
     const QUuid layerId = layer->identifier();
-    for (const std::shared_ptr<LayerItem> &cell : asVisual(layer)->cells()) {
+    VisualLayer *visual = asVisual(layer);
+    const QList<std::shared_ptr<LayerItem>> cells = visual->cells();
+    for (qsizetype index = 0; index < cells.size(); ++index) {
+        const std::shared_ptr<LayerItem> &cell = cells.at(index);
         if (!cell)
             continue;
         const DrawingKey ownKey{layerId, cell->identifier()};
@@ -333,7 +338,10 @@ void Scene::relinkInsertedLayer(const std::shared_ptr<Layer> &layer)
             std::shared_ptr<LayerItem> original = findDrawing({cell->originalLayer(), cell->originalItem()});
             if (!original)
                 continue;
-            cell->setDrawing(original->drawing());
+            if (cell->drawing() != original->drawing()) {
+                cell->setDrawing(original->drawing());
+                visual->relinkFollowingClones(int(index) + 1);
+            }
             QList<DrawingKey> keys = original->distantClones();
             if (!keys.contains(ownKey)) {
                 keys.append(ownKey);

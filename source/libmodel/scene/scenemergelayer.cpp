@@ -120,6 +120,10 @@ bool Scene::mergeLayerDown(int upperLayer, int lowerLayer)
         if (item->kind() != LayerItem::CloneKind && item->drawing())
             item->drawing()->mergeFrom(upperItem->drawing().get());
     }
+    // Holds of the lower layer that go on past the upper layer's end show
+    // the merged drawing before them, not the one it was copied from.
+    for (const int frame : lower->relinkFollowingClones(upper->frameCount()))
+        changed.append({frame, lowerLayer});
 
     emitDrawingsChanged(changed);
     return true;

@@ -114,6 +114,11 @@ bool StrokeEngine::hasActiveStroke() const
     return d->m_stroke != nullptr;
 }
 
+const SingleStroke *StrokeEngine::activeStroke() const
+{
+    return d->m_stroke.get();
+}
+
 void StrokeEngine::updateTick()
 {
     if (!d->m_stroke)

@@ -43,6 +43,9 @@ public:
     // Finishes the stroke and hands it over; null without a stroke.
     std::unique_ptr<SingleStroke> endStroke();
     bool hasActiveStroke() const;
+    // The stroke being drawn, for painting it live; null without one. Its
+    // mask is in canvas coordinates.
+    const SingleStroke *activeStroke() const;
 
 Q_SIGNALS:
     void hasActiveStrokeChanged(bool hasActiveStroke);

@@ -1,0 +1,552 @@
+#include "mainwindow.h"
+
+#include "autosavemanager.h"
+#include "mainwindow_p.h"
+#include "mainwindowform.h"
+#include "playbackcontroller.h"
+
+#include "controlsbar.h"
+#include "detachedxsheet.h"
+#include "dialogs.h"
+#include "drawingarea.h"
+#include "klproxystyle.h"
+#include "layerrenamewidget.h"
+#include "opacityslider.h"
+#include "paper.h"
+#include "referencedisplay.h"
+#include "speeddial.h"
+#include "timeline.h"
+#include "toolbar.h"
+#include "xsheet.h"
+#include "xsheetpane.h"
+
+#include "actions/actionmanager.h"
+#include "render/offscreenrenderer.h"
+#include "scene/klscene.h"
+#include "scene/scene.h"
+#include "settings/settings.h"
+#include "tools/toolcursors.h"
+#include "tools/toolmanager.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QLayout>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStyle>
+#include <QTimer>
+#include <QUndoGroup>
+#include <QWindow>
+
+#include <cmath>
+#include <type_traits>
+
+// Q_INIT_RESOURCE declares the registration function where it stands, so it
+// must stand outside any namespace.
+static void registerWindowIcons()
+{
+    Q_INIT_RESOURCE(appicon);
+}
+
+namespace {
+
+QAction *action(KL::Action key)
+{
+    return Model::ActionManager::instance()->action(key);
+}
+
+// The window's first show runs its deferred steps once per process, however
+// often windows are shown.
+bool firstShowPending = true;
+
+} // namespace
+
+MainWindow::MainWindowPrivate::MainWindowPrivate(MainWindow *window, std::unique_ptr<UI::Dialogs> dialogs)
+    : m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<UI::Dialogs>())
+{
+    m_autosaveManager = new AutosaveManager(window);
+}
+
+MainWindow::MainWindowPrivate::~MainWindowPrivate()
+{
+    delete m_autosaveManager;
+}
+
+MainWindow::MainWindow(QWidget *parent)
+    : MainWindow(nullptr, parent)
+{
+}
+
+MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
+    : QMainWindow(parent)
+    , d(std::make_unique<MainWindowPrivate>(this, std::move(dialogs)))
+    , ui(std::make_unique<Ui::MainWindow>())
+    , m_playbackController(new PlaybackController(this))
+{
+    Model::Settings *settings = Model::Settings::instance();
+    Model::ToolManager *tools = Model::ToolManager::instance();
+
+    QApplication::setStyle(new UI::KLProxyStyle);
+
+    registerWindowIcons();
+    QIcon icon;
+    for (const int size : {16, 32, 64, 128, 256, 512, 1024})
+        icon.addFile(QStringLiteral(":/kl-icon_%1.png").arg(size));
+    QGuiApplication::setWindowIcon(icon);
+
+    Model::OffscreenRenderer::instance()->initialize(settings->defaultFrameSize());
+
+    ui->setupUi(this);
+    UI::Paper *paper = ui->scrollAreaWidgetContents;
+    ui->frame->setPaper(paper);
+    installEventFilter(this);
+
+    d->m_xSheet = new UI::XSheet(this);
+    d->m_xSheetPane = new UI::XSheetPane(this);
+    d->m_xSheetPane->layout()->addWidget(d->m_xSheet);
+
+    m_undoGroup = new QUndoGroup(this);
+
+    connect(settings, &Model::Settings::useWindowsInkChanged, this, &MainWindow::onUseWindowsInkChanged);
+    onUseWindowsInkChanged(settings->useWindowsInk());
+
+    connect(settings, &Model::Settings::showBeyondButtonsChanged, d->m_xSheet, &UI::XSheet::showBeyondButtons);
+    d->m_xSheet->showBeyondButtons(settings->showBeyondButtons());
+    connect(settings, &Model::Settings::slideModeChanged, d->m_xSheet, &UI::XSheet::setSlideMode);
+    d->m_xSheet->setSlideMode(settings->slideMode());
+
+    m_toolBar = new UI::ToolBar(ui->centralwidget);
+    connectToolBar();
+
+    wireActions();
+    createShortcutsAndWindowActions();
+
+    connect(tools, &Model::ToolManager::cursorChanged, ui->frame, &QWidget::setCursor);
+    connect(this, &MainWindow::resized, ui->frame, &UI::DrawingArea::triggerTopLeftMoved);
+    connect(settings, &Model::Settings::drawCursorTypeChanged, tools, &Model::ToolManager::updateCursor);
+    connect(settings, &Model::Settings::drawCursorOpacityChanged, tools, &Model::ToolManager::updateCursor);
+
+    action(KL::Action::Pencil)->activate(QAction::Trigger);
+
+    const auto singleShotTimer = [this](int interval) {
+        auto *timer = new QTimer(this);
+        timer->setSingleShot(true);
+        if (interval > 0)
+            timer->setInterval(interval);
+        return timer;
+    };
+    d->m_dHoldTimer = singleShotTimer(0);
+    d->m_eHoldTimer = singleShotTimer(0);
+    d->m_panelHideTimer = singleShotTimer(0);
+    connect(d->m_panelHideTimer, &QTimer::timeout, this, &MainWindow::hideToolSettingsPanels);
+    d->m_spaceHoldTimer = singleShotTimer(d->m_spaceHoldInterval);
+    d->m_zHoldTimer = singleShotTimer(d->m_zHoldInterval);
+
+    d->m_primarySpeedDial = new UI::SpeedDial(ui->centralwidget);
+    d->m_primarySpeedDial->setHintText(
+        tr("<p>Best use of <b>Speed Dial</b>:</p><p>Hold down the <b>%1</b> key</p>")
+            .arg(action(KL::Action::PrimarySpeedDial)->shortcut().toString(QKeySequence::PortableText)));
+    d->m_primarySpeedDial->hide();
+    d->m_secondarySpeedDial = new UI::SpeedDial(ui->centralwidget);
+    d->m_secondarySpeedDial->setHintText(
+        tr("<p>Best use of <b>Speed Dial</b>:</p><p>Hold down <b>%1</b></p>")
+            .arg(action(KL::Action::SecondarySpeedDial)->shortcut().toString(QKeySequence::PortableText)));
+    d->m_secondarySpeedDial->hide();
+
+    QPalette sheetPalette = d->m_xSheet->palette();
+    sheetPalette.setBrush(QPalette::All, QPalette::Window, QColor(100, 96, 92));
+    sheetPalette.setBrush(QPalette::All, QPalette::Highlight, QColor(Qt::black));
+    d->m_xSheet->setPalette(sheetPalette);
+
+    d->m_opacitySlider = new UI::OpacitySlider(ui->centralwidget);
+    d->m_opacitySlider->hide();
+
+    d->m_layerRenameWidget = new UI::LayerRenameWidget(ui->centralwidget);
+    d->m_layerRenameWidget->hide();
+
+    // Both are windows of their own: hiding one unchecks the action that
+    // shows it, and keys typed in them act as here.
+    const auto followSecondWindow = [this](auto *window, KL::Action shows) {
+        using Window = std::remove_pointer_t<decltype(window)>;
+        connect(window, &Window::hidden, this, [shows] { action(shows)->setChecked(false); });
+        connect(window, &Window::keyPressed, this, [this](QKeyEvent *event) { keyPressEvent(event); });
+        connect(window, &Window::keyReleased, this, [this](QKeyEvent *event) { keyReleaseEvent(event); });
+    };
+    d->m_detachedXSheet = new UI::DetachedXSheet(this);
+    followSecondWindow(d->m_detachedXSheet, KL::Action::XSheetShow);
+    d->m_referenceDisplay = new UI::ReferenceDisplay(this);
+    followSecondWindow(d->m_referenceDisplay, KL::Action::ReferenceDisplay);
+
+    connect(paper, &UI::Paper::zoomLevelChanged, this, qOverload<double>(&MainWindow::actualizeTitlebar));
+
+    connect(settings, &Model::Settings::gridTypeChanged, paper, &UI::Paper::setGridType);
+    connect(settings, &Model::Settings::thumbnailSizeChanged, this, [](KL::ThumbnailSize size) {
+        if (Model::KLScene *klscene = Model::KLScene::current(); klscene && klscene->scene())
+            klscene->scene()->setThumbnailSize(size, false);
+    });
+    connect(settings, &Model::Settings::transparencyTypeChanged, this, [this](KL::TransparencyType type) {
+        ui->scrollAreaWidgetContents->setTransparencyType(type);
+        d->m_xSheet->setTransparencyType(int(type));
+        if (d->m_referenceDisplay)
+            d->m_referenceDisplay->setTransparencyType(type);
+    });
+
+    createMenus();
+    d->m_xSheetContextMenu = createXSheetContextMenu();
+
+    connect(d->m_xSheet, &UI::XSheet::rightClickedThumbnail, this, &MainWindow::onRightClickedThumbnail);
+    connect(d->m_xSheet, &UI::XSheet::rightClickedLayer, this, &MainWindow::onRightClickedLayer);
+
+    connect(settings, &Model::Settings::collapseAutomaticallyChanged, this,
+            [](bool on) { action(KL::Action::CollapseVectorDataAutomatically)->setChecked(on); });
+    connect(settings, &Model::Settings::UIScaleChanged, this, &MainWindow::updateUISize);
+
+    restoreSettings();
+
+    setCursor(Model::sharedCursor(Model::SharedCursor::Arrow));
+
+    if (settings->showHowToAnimateOnStartup()) {
+        QTimer::singleShot(0, this, [] { action(KL::Action::ShowHowToAnimate)->activate(QAction::Trigger); });
+    }
+
+    d->m_autosaveManager->setIntervalMinutes(settings->autoSaveIntervalMins());
+    d->m_autosaveManager->setMaxBackups(settings->autoSaveNumFiles());
+    if (settings->autoSaveEnabled())
+        d->m_autosaveManager->start();
+
+    // No scene yet: the title says so from the first frame on.
+    actualizeTitlebar();
+}
+
+MainWindow::~MainWindow()
+{
+    removeEventFilter(this);
+    // The scenes are children and go with the base class, after the private
+    // data; what the current one announces on its way out (its undo stack
+    // empties) must not reach this window any more. Closing the window has
+    // done this already, but a window may also go without being closed.
+    if (Model::KLScene *klscene = Model::KLScene::current(); klscene && klscene->parent() == this) {
+        disconnectScene(klscene);
+        Model::KLScene::setCurrent(nullptr);
+    }
+}
+
+UI::Dialogs *MainWindow::dialogs() const
+{
+    return d->m_dialogs.get();
+}
+
+void MainWindow::connectToolBar()
+{
+    Model::Settings *settings = Model::Settings::instance();
+    connect(this, &MainWindow::resized, ui->frame, &UI::DrawingArea::triggerLeftAndRightCenterMoved);
+    // The bar lives on the central widget, beside the drawing area, which
+    // lies right of the exposure sheet when the sheet is on the left.
+    connect(ui->frame, &UI::DrawingArea::leftAndRightCenterMoved, this, [this](QPoint left, QPoint right) {
+        const int down = d->m_controlsBar ? d->m_controlsBar->height() / 2 : 0;
+        QWidget *parent = m_toolBar->parentWidget();
+        m_toolBar->moveLeftAndRightCenter(parent->mapFromGlobal(left) + QPoint(0, down),
+                                          parent->mapFromGlobal(right) + QPoint(0, down));
+    });
+    connect(settings, &Model::Settings::toolBarPositionChanged, this, [this](KL::ToolBarPosition position) {
+        m_toolBar->setHandlePosition(position);
+        ui->frame->triggerLeftAndRightCenterMoved();
+        ui->centralwidget->setFocus(Qt::OtherFocusReason);
+    });
+    connect(settings, &Model::Settings::toolBarVisibleChanged, m_toolBar, &QWidget::setVisible);
+    connect(m_toolBar, &UI::ToolBar::toggled, settings, &Model::Settings::setToolBarVisible);
+}
+
+void MainWindow::restoreSettings()
+{
+    Model::Settings *settings = Model::Settings::instance();
+    QVariant geometry;
+    settings->mainWindowGeometry(geometry, d->m_xSheetOnLeft, d->m_xSheetDetached, d->m_xSheetVisible,
+                                 d->m_xSheetWidth);
+    if (geometry.isValid() && !geometry.toByteArray().isEmpty()) {
+        restoreGeometry(geometry.toByteArray());
+    } else if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect area = screen->availableGeometry();
+        area.setTop(area.top() + QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight));
+        const QPoint centre = area.center();
+        area.setSize(area.size().boundedTo(QSize(2100, 1200)));
+        area.moveCenter(centre);
+        setGeometry(area);
+    }
+
+    ui->splitter->insertWidget(d->m_xSheetOnLeft ? 0 : ui->splitter->count(), d->m_xSheetPane);
+
+    QVariant windowGeometry;
+    settings->xSheetWindowGeometry(windowGeometry);
+    if (windowGeometry.isValid() && !windowGeometry.toByteArray().isEmpty())
+        d->m_detachedXSheet->setSavedGeometry(windowGeometry.toByteArray());
+    windowGeometry.clear();
+    settings->referenceDisplayGeometry(windowGeometry);
+    if (windowGeometry.isValid() && !windowGeometry.toByteArray().isEmpty())
+        d->m_referenceDisplay->setSavedGeometry(windowGeometry.toByteArray());
+
+    for (const auto &[key, checked] : {std::pair{KL::Action::XSheetDetachSeparateWindow, d->m_xSheetDetached},
+                                       std::pair{KL::Action::XSheetShow, d->m_xSheetVisible}}) {
+        const QSignalBlocker blocker(action(key));
+        action(key)->setChecked(checked);
+    }
+
+    m_toolBar->setHandlePosition(settings->toolBarPosition());
+    ui->frame->triggerLeftAndRightCenterMoved();
+    ui->centralwidget->setFocus(Qt::OtherFocusReason);
+    m_toolBar->setVisible(settings->toolBarVisible());
+
+    UI::Paper *paper = ui->scrollAreaWidgetContents;
+    paper->setGridType(settings->gridType());
+    paper->setTransparencyType(settings->transparencyType());
+    d->m_xSheet->setTransparencyType(int(settings->transparencyType()));
+    d->m_referenceDisplay->setTransparencyType(settings->transparencyType());
+
+    m_toolBar->setActionList(settings->toolBarActionList());
+    d->m_primarySpeedDial->setActionList(settings->primarySpeedDialActionList());
+    d->m_secondarySpeedDial->setActionList(settings->secondarySpeedDialActionList());
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    Q_UNUSED(event);
+    if (!firstShowPending)
+        return;
+    firstShowPending = false;
+    QTimer::singleShot(0, this, &MainWindow::onFirstShow);
+}
+
+void MainWindow::onFirstShow()
+{
+    onScreenChanged();
+    ui->scrollAreaWidgetContents->setZoomLevelCenteringOnOrigin(1.0);
+    if (QWindow *window = windowHandle())
+        connect(window, &QWindow::screenChanged, this, &MainWindow::onScreenChanged, Qt::UniqueConnection);
+    placeXSheet();
+    if (d->m_detachedXSheet && action(KL::Action::XSheetShow)->isChecked()
+        && action(KL::Action::XSheetDetachSeparateWindow)->isChecked())
+        d->m_detachedXSheet->show();
+}
+
+void MainWindow::placeXSheet()
+{
+    action(KL::Action::XSheetLeftSide)->setChecked(d->m_xSheetOnLeft);
+    action(KL::Action::XSheetRightSide)->setChecked(!d->m_xSheetOnLeft);
+
+    UI::DetachedXSheet *detached = d->m_detachedXSheet;
+    if (d->m_xSheetDetached && detached) {
+        detached->layout()->addWidget(d->m_xSheetPane);
+        d->m_opacitySlider->setParent(detached);
+        d->m_layerRenameWidget->setParent(detached);
+        detached->setVisible(d->m_xSheetVisible && isVisible());
+        ui->frame->triggerLeftAndRightCenterMoved();
+        ui->centralwidget->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+
+    if (detached)
+        detached->hide();
+    d->m_opacitySlider->setParent(ui->centralwidget);
+    d->m_layerRenameWidget->setParent(ui->centralwidget);
+    QSplitter *splitter = ui->splitter;
+    splitter->insertWidget(d->m_xSheetOnLeft ? 0 : splitter->count(), d->m_xSheetPane);
+    const int paneIndex = splitter->indexOf(d->m_xSheetPane);
+    const int drawingIndex = splitter->indexOf(ui->frame);
+    splitter->setCollapsible(paneIndex, true);
+    splitter->setStretchFactor(paneIndex, 0);
+    splitter->setStretchFactor(drawingIndex, 1);
+
+    // The splitter's total stays: what the pane gains, the drawing side loses.
+    QList<int> sizes = splitter->sizes();
+    const int paneWidth = sizes.value(paneIndex);
+    if (d->m_xSheetVisible) {
+        if (d->m_xSheetWidth == 0)
+            d->m_xSheetWidth = d->m_xSheet->sizeHint().width();
+        sizes[paneIndex] = d->m_xSheetWidth;
+        sizes[drawingIndex] += paneWidth - d->m_xSheetWidth;
+    } else {
+        sizes[drawingIndex] += paneWidth;
+        sizes[paneIndex] = 0;
+    }
+    splitter->setSizes(sizes);
+
+    ui->frame->triggerLeftAndRightCenterMoved();
+    ui->centralwidget->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::onScreenChanged()
+{
+    ui->scrollAreaWidgetContents->updateDevicePixelRatio();
+    Model::ToolManager::instance()->setDevicePixelRatio(devicePixelRatio());
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Q_EMIT resized(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!maybeSave()) {
+        event->ignore();
+        return;
+    }
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setMainWindowGeometry(saveGeometry(), d->m_xSheetOnLeft, d->m_xSheetDetached, d->m_xSheetVisible,
+                                    d->m_xSheetWidth);
+    if (d->m_detachedXSheet)
+        settings->setXSheetWindowGeometry(d->m_detachedXSheet->savedGeometry());
+    if (d->m_referenceDisplay)
+        settings->setReferenceDisplayGeometry(d->m_referenceDisplay->savedGeometry());
+
+    setCurrentScene(nullptr);
+    // The pane goes back into the window first, so that the sheet lives as
+    // long as the window does.
+    if (d->m_detachedXSheet) {
+        ui->splitter->insertWidget(d->m_xSheetOnLeft ? 0 : ui->splitter->count(), d->m_xSheetPane);
+        d->m_opacitySlider->setParent(ui->centralwidget);
+        d->m_layerRenameWidget->setParent(ui->centralwidget);
+        d->m_detachedXSheet->deleteLater();
+        d->m_detachedXSheet = nullptr;
+    }
+    if (d->m_referenceDisplay) {
+        d->m_referenceDisplay->deleteLater();
+        d->m_referenceDisplay = nullptr;
+    }
+    event->accept();
+}
+
+void MainWindow::actualizeTitlebar()
+{
+    actualizeTitlebar(ui->scrollAreaWidgetContents->zoomLevel());
+}
+
+void MainWindow::actualizeTitlebar(double zoomLevel)
+{
+    QString file;
+    QString modified;
+    QString size;
+    const Model::KLScene *klscene = Model::KLScene::current();
+    if (const Model::Scene *scene = klscene ? klscene->scene() : nullptr) {
+        file = QFileInfo(scene->filePath()).fileName();
+        if (file.isEmpty())
+            file = scene->name();
+        if (!scene->undoStack()->isClean())
+            modified = QStringLiteral("*");
+        size = QStringLiteral(" [%1x%2] %3%")
+                   .arg(scene->frameWidth())
+                   .arg(scene->frameHeight())
+                   .arg(qRound(zoomLevel * 100));
+    }
+    setWindowTitle(QStringLiteral("%1: %2%3").arg(QGuiApplication::applicationDisplayName(), file, modified) + size);
+}
+
+void MainWindow::onUseWindowsInkChanged(bool useWindowsInk)
+{
+    const bool winTabWanted = !useWindowsInk;
+    WinTabClickWorkaround::setWinTabEnabled(winTabWanted);
+    const bool winTab = WinTabClickWorkaround::isWinTabEnabled();
+    if (winTab != winTabWanted) {
+        d->m_dialogs->warning(this, QGuiApplication::applicationDisplayName(),
+                              tr("Changing the Windows Ink settting failed"), QMessageBox::Ok);
+        // The preference tells what is in force, not what was asked for.
+        Model::Settings::instance()->setUseWindowsInk(!winTab);
+    }
+    if (winTab)
+        qApp->installEventFilter(&d->m_winTabClickWorkaround);
+    else
+        qApp->removeEventFilter(&d->m_winTabClickWorkaround);
+    action(KL::Action::UseWindowsInk)->setChecked(!winTab);
+}
+
+void MainWindow::setTabletPointerType(QPointingDevice::PointerType type)
+{
+    using PointerType = QPointingDevice::PointerType;
+    static PointerType lastType = PointerType::Unknown;
+    if (type == lastType)
+        return;
+    Model::ToolManager *tools = Model::ToolManager::instance();
+    if (type == PointerType::Pen && lastType == PointerType::Eraser) {
+        if (tools->isDrawingToolActive())
+            onActionDraw(true);
+        else
+            tools->setLastDrawingToolType(Model::Tool::Type::Pen);
+    } else if (type == PointerType::Eraser) {
+        if (tools->isDrawingToolActive())
+            onActionErase(true);
+        else
+            tools->setLastDrawingToolType(Model::Tool::Type::Eraser);
+    }
+    lastType = type;
+}
+
+void MainWindow::onActionDraw(bool checked)
+{
+    Q_UNUSED(checked);
+    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::Pen,
+                                                   cursorTypeForTool(Model::Tool::Type::Pen));
+}
+
+void MainWindow::onActionErase(bool checked)
+{
+    Q_UNUSED(checked);
+    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::Eraser,
+                                                   cursorTypeForTool(Model::Tool::Type::Eraser));
+}
+
+int MainWindow::cursorTypeForTool(Model::Tool::Type type) const
+{
+    using Type = Model::Tool::Type;
+    const Model::KLScene *klscene = Model::KLScene::current();
+    const Model::Scene *scene = klscene ? klscene->scene() : nullptr;
+    if (!scene || quint32(type) > quint32(Type::FloatingSelection)
+        || (type >= Type::Hand && type <= Type::ZoomPanRotate))
+        return Model::Tool::OwnCursor;
+
+    const int layer = scene->activeLayerIdx();
+    const int frame = scene->activeFrame();
+    const bool afterLast = scene->isActiveFrameAfterLastDrawing();
+    const bool locked = Model::Settings::instance()->clonesLockedForDrawing() && !scene->isOriginalDrawing(layer, frame)
+        && !afterLast;
+
+    if (type != Type::OffPegs) {
+        if (!scene->isLayerVisible(layer))
+            return Model::Tool::LayerNotVisibleCursor;
+        if (std::abs(scene->layerOpacity(layer)) <= 1e-12)
+            return Model::Tool::LayerOpacityZeroCursor;
+        if (scene->isReferenceLayer(layer))
+            return Model::Tool::ForbiddenCursor;
+    }
+    switch (type) {
+    case Type::OffPegs:
+    case Type::Lasso:
+        return afterLast ? Model::Tool::ForbiddenCursor : Model::Tool::OwnCursor;
+    case Type::Cutter:
+        return afterLast || locked ? Model::Tool::ForbiddenCursor : Model::Tool::OwnCursor;
+    default:
+        return locked ? Model::Tool::ForbiddenCursor : Model::Tool::OwnCursor;
+    }
+}
+
+void MainWindow::hideToolSettingsPanels()
+{
+    // Nothing to hide until the tool-settings panels are built.
+}
+
+void MainWindow::updateUISize()
+{
+    ui->scrollAreaWidgetContents->updateUISize();
+    ui->timeline->updateUISize();
+    d->m_xSheet->updateUISize();
+    d->m_xSheetPane->updateUISize();
+    m_toolBar->updateUISize();
+    d->m_primarySpeedDial->updateUISize();
+    d->m_secondarySpeedDial->updateUISize();
+    ui->frame->triggerLeftAndRightCenterMoved();
+}

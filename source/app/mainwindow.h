@@ -1,0 +1,134 @@
+#pragma once
+
+#include "tools/tool.h"
+
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QPoint>
+#include <QPointingDevice>
+#include <QString>
+
+#include <memory>
+
+class PlaybackController;
+class QMenu;
+class QUndoGroup;
+
+namespace Model {
+class KLScene;
+class Scene;
+} // namespace Model
+
+namespace UI {
+class Dialogs;
+class Palette;
+class ToolBar;
+} // namespace UI
+
+namespace Ui {
+class MainWindow;
+}
+
+// The program's one main window. Its constructor builds, in a fixed order,
+// everything that lives for the whole run: the application style, the paper
+// and its frame, the timeline, the exposure sheet, the undo group, the tool
+// bar, the speed dials, the reference display, the menus, the window-wide
+// shortcuts and the connections between these and the model's singletons.
+// Every widget is owned through Qt parenthood; the destructor frees only the
+// private data and the form record.
+//
+// The window shows one scene at a time, or none. The current scene changes
+// only through setCurrentScene(), which the file commands call; the window
+// owns every open scene as a child. Until the event loop's first turn no
+// scene is open, and every handler that works on the current scene does
+// nothing while there is none.
+//
+// Every modal question goes through dialogs() (see UI::Dialogs), which a
+// test replaces with scripted answers.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum NewSceneBehaviour {
+        SkipDialog = 0,
+        ShowDialog = 1,
+    };
+    Q_ENUM(NewSceneBehaviour)
+
+    class MainWindowPrivate;
+
+    // Asks the user with Qt's own dialogs.
+    explicit MainWindow(QWidget *parent = nullptr);
+    // Asks through the given dialogs; null means Qt's own.
+    explicit MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    UI::Dialogs *dialogs() const;
+
+public Q_SLOTS:
+    void newScene(MainWindow::NewSceneBehaviour behaviour);
+    void newSceneIfNoneOpen();
+    // True when the file was opened and became the current scene.
+    bool openFile(const QString &filename);
+    // False when the user cancelled; true when nothing needs saving.
+    bool maybeSave();
+    bool saveScene();
+    bool saveSceneAs();
+    void setCurrentScene(Model::KLScene *klscene);
+    void setTabletPointerType(QPointingDevice::PointerType type);
+
+Q_SIGNALS:
+    void resized(QResizeEvent *event);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private Q_SLOTS:
+    void actualizeTitlebar();
+    void actualizeTitlebar(double zoomLevel);
+    void onActionDraw(bool checked);
+    void onActionErase(bool checked);
+    void onUseWindowsInkChanged(bool useWindowsInk);
+    void hideToolSettingsPanels();
+    void updateUISize();
+    void onMenuBarTriggered(QAction *action);
+    void onRightClickedThumbnail(const QModelIndex &index, QPoint globalPos);
+    void onRightClickedLayer(int layer, QPoint globalPos);
+    void updateRecentFilesMenu();
+
+private:
+    // Construction steps that are more than a line or two.
+    void connectToolBar();
+    void wireActions();
+    void createShortcutsAndWindowActions();
+    void createMenus();
+    QMenu *createXSheetContextMenu();
+    void restoreSettings();
+    void onFirstShow();
+    void placeXSheet();
+    void onScreenChanged();
+
+    // Context menus, built anew for every right click. A given menu is
+    // filled; null makes a new one whose parent is the window.
+    QMenu *createCellContextMenu(const QModelIndex &cell, QMenu *menu);
+    QMenu *createLayerContextMenu(int column, bool withXSheetMenu, QMenu *menu);
+    // Makes a layer active on the frame the user was on, as an undoable step.
+    void setActiveLayer(int layer);
+
+    Model::KLScene *loadScene(const QString &path);
+    bool saveSceneTo(Model::Scene *scene, const QString &path);
+    bool writeSceneFile(Model::Scene *scene, const QString &path);
+    void connectScene(Model::KLScene *klscene);
+    void disconnectScene(Model::KLScene *klscene);
+    int cursorTypeForTool(Model::Tool::Type type) const;
+
+    std::unique_ptr<MainWindowPrivate> d;
+    std::unique_ptr<Ui::MainWindow> ui;
+    QUndoGroup *m_undoGroup = nullptr;
+    UI::Palette *m_palette = nullptr;
+    UI::ToolBar *m_toolBar = nullptr;
+    PlaybackController *m_playbackController = nullptr;
+};

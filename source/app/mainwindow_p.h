@@ -1,0 +1,125 @@
+#pragma once
+
+#include "mainwindow.h"
+#include "mainwindowstandins.h"
+#include "wintabclickworkaround.h"
+
+#include <QIcon>
+#include <QMetaObject>
+#include <QPoint>
+#include <QVariant>
+
+#include <memory>
+
+class AutosaveManager;
+class QLabel;
+class QMenu;
+class QShortcut;
+class QTimer;
+
+namespace UI {
+class ControlsBar;
+class ControlsBarIndicator;
+class ControlsBarToolButton;
+class DetachedXSheet;
+class Dialogs;
+class LayerRenameWidget;
+class OpacitySlider;
+class ReferenceDisplay;
+class SpeedDial;
+class ToolPocket;
+class XSheet;
+class XSheetPane;
+} // namespace UI
+
+// Everything the main window keeps for the whole run besides its form. The
+// widgets and timers are children of the window (or of its widgets) and are
+// deleted by Qt; this object owns only the autosave manager, the click
+// workaround and the dialogs seam.
+class MainWindow::MainWindowPrivate
+{
+public:
+    explicit MainWindowPrivate(MainWindow *window, std::unique_ptr<UI::Dialogs> dialogs);
+    ~MainWindowPrivate();
+
+    MainWindowPrivate(const MainWindowPrivate &) = delete;
+    MainWindowPrivate &operator=(const MainWindowPrivate &) = delete;
+
+    // An application event filter only while WinTab is the tablet interface.
+    WinTabClickWorkaround m_winTabClickWorkaround;
+
+    UI::Preferences *m_preferences = nullptr;
+    UI::ToolPocket *m_eraserPocket = nullptr;
+    UI::ToolPocket *m_drawingPocket = nullptr;
+    UI::ToolSettings *m_eraseToolSettings = nullptr;
+    UI::ToolSettings *m_drawToolSettings = nullptr;
+    UI::CustomizeBacklightDialog *m_backlightDialog = nullptr;
+    UI::SpeedDial *m_primarySpeedDial = nullptr;
+    UI::SpeedDial *m_secondarySpeedDial = nullptr;
+    UI::OpacitySlider *m_opacitySlider = nullptr;
+    UI::LayerRenameWidget *m_layerRenameWidget = nullptr;
+    int m_layerBeingRenamed = -1;
+
+    UI::XSheet *m_xSheet = nullptr;
+    UI::XSheetPane *m_xSheetPane = nullptr;
+    UI::DetachedXSheet *m_detachedXSheet = nullptr;
+    UI::ReferenceDisplay *m_referenceDisplay = nullptr;
+    UI::CustomizeOverlay *m_customizeOverlay = nullptr;
+
+    QShortcut *m_shiftLeftShortcut = nullptr;
+    QShortcut *m_shiftRightShortcut = nullptr;
+    QMenu *m_recentFilesMenu = nullptr;
+    QMenu *m_xSheetContextMenu = nullptr;
+
+    // Set while a settings action triggers Draw or Erase; the menu bar's
+    // trigger handler then leaves the tool-settings panels alone.
+    bool m_openingSettings = false;
+
+    QTimer *m_dHoldTimer = nullptr;
+    QTimer *m_eHoldTimer = nullptr;
+    QTimer *m_panelHideTimer = nullptr;
+    QPoint m_holdKeyCursorPos;
+    QTimer *m_spaceHoldTimer = nullptr;
+    int m_spaceHoldInterval = 200;
+    QVariant m_spacePressCursorPos;
+    QMetaObject::Connection m_spaceHoldConnection;
+    QTimer *m_zHoldTimer = nullptr;
+    int m_zHoldInterval = 200;
+    QMetaObject::Connection m_holdKeyConnection1;
+    QMetaObject::Connection m_holdKeyConnection2;
+
+    int m_rememberedFrame = -1;
+
+    // The exposure sheet's placement, restored at start and stored at close.
+    int m_xSheetWidth = 0;
+    bool m_xSheetOnLeft = true;
+    bool m_xSheetDetached = false;
+    bool m_xSheetVisible = true;
+
+    // The frame-range origin: the active cell when the range was last
+    // changed by the timeline.
+    int m_frameRangeOriginFrame = -1;
+    int m_frameRangeOriginLayer = -1;
+
+    QTimer *m_framesLostTimer = nullptr;
+    AutosaveManager *m_autosaveManager = nullptr;
+
+    UI::ControlsBar *m_controlsBar = nullptr;
+    UI::ControlsBarToolButton *m_jumpToStartButton = nullptr;
+    UI::ControlsBarToolButton *m_stepBackButton = nullptr;
+    UI::ControlsBarToolButton *m_playButton = nullptr;
+    QIcon m_playIcon;
+    QIcon m_stopIcon;
+    UI::ControlsBarToolButton *m_stepForwardButton = nullptr;
+    UI::ControlsBarToolButton *m_jumpToEndButton = nullptr;
+    UI::ControlsBarIndicator *m_mirrorIndicator = nullptr;
+    UI::ControlsBarIndicator *m_backlightIndicator = nullptr;
+    QLabel *m_frameNumberLabel = nullptr;
+
+    // Seconds since the epoch of the last change to the current scene.
+    qint64 m_lastChangeTime = 0;
+    // True while a file command or playback runs; autosave waits for it.
+    bool m_busy = false;
+
+    std::unique_ptr<UI::Dialogs> m_dialogs;
+};

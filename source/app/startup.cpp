@@ -1,0 +1,63 @@
+#include "startup.h"
+
+#include "application.h"
+#include "mainwindow.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <exception>
+#include <iostream>
+
+namespace Startup {
+
+void prepareProcess()
+{
+    // Looked up by Qt relative to the working directory.
+    qputenv("QT_OPENGL_BUGLIST", QByteArrayLiteral("opengl-buglist.json"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("kelvane.org"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
+}
+
+QStringList parseCommandLine(const QCoreApplication &application)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("World's best software for hand-drawn animation"));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("file"), QCoreApplication::translate("Application", "KL scene to open"));
+    parser.process(application);
+    return parser.positionalArguments();
+}
+
+void connectApplication(Application &application, MainWindow &window, const QStringList &files)
+{
+    MainWindow *const target = &window;
+    QObject::connect(&application, &Application::requestFileOpen, target, &MainWindow::openFile);
+    if (!files.isEmpty()) {
+        const QString file = files.first();
+        QTimer::singleShot(0, target, [target, file] {
+            if (!target->openFile(file))
+                target->newSceneIfNoneOpen();
+        });
+    } else {
+        QTimer::singleShot(0, target, &MainWindow::newSceneIfNoneOpen);
+    }
+    QObject::connect(&application, &Application::tabletPointerTypeChanged, target,
+                     &MainWindow::setTabletPointerType);
+}
+
+int runGuarded(const std::function<int()> &run)
+{
+    try {
+        return run();
+    } catch (const std::exception &exception) {
+        std::cerr << exception.what() << std::endl;
+    } catch (...) {
+        std::cerr << "Unknown exception" << std::endl;
+    }
+    return -1;
+}
+
+} // namespace Startup

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QStringList>
+
+#include <functional>
+
+class Application;
+class MainWindow;
+class QCoreApplication;
+
+// The steps of the program's start-up that main() runs around the event
+// loop, apart so that tests can run them in the same order.
+namespace Startup {
+
+// Before the application object exists: Qt's OpenGL driver bug list and
+// the names that locate the settings store.
+void prepareProcess();
+
+// The command line: the help option and one optional scene file. Help and
+// unknown options are Qt's standard handling, which prints and ends the
+// process. Returns the positional arguments.
+QStringList parseCommandLine(const QCoreApplication &application);
+
+// Hooks the application's signals to the window and posts, for the event
+// loop's first turn, the opening of the first file, or a new scene when
+// there is none or it cannot be opened. Further files are ignored.
+void connectApplication(Application &application, MainWindow &window, const QStringList &files);
+
+// Runs `run` and returns its result; an exception that escapes it is written
+// to the standard error stream ("Unknown exception" for one that is not a
+// standard exception) and gives -1. Nothing is shown: the program may have
+// no window to show it in.
+int runGuarded(const std::function<int()> &run);
+
+} // namespace Startup

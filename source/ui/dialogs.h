@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QAction;
+class QDialog;
+class QMenu;
+class QPoint;
+class QWidget;
+
+namespace UI {
+
+// Every modal question the main window and its commands put to the user goes
+// through one object of this class: file choosers, message boxes, the small
+// input prompts, context menus and the dialogs that run with exec(). The
+// class itself is the program's behaviour: each function is the Qt static
+// (or exec()) of the same name with the same arguments and result.
+//
+// Modal dialogs run their own event loop and wait for a person, which a
+// test cannot be; a test derives from this class, overrides what the code
+// under test asks, records the question and returns a scripted answer
+// (tests/support/scripteddialogs.h). So code that asks the user must never
+// call the Qt statics or exec() itself but always its Dialogs object.
+//
+// Arguments and results, in short:
+// - File choosers return the chosen path(s), or an empty result when the
+//   user cancelled; `dir` is the folder or suggested file to start from.
+// - Message boxes return the button that closed them (Escape and the close
+//   button give the escape button, NoButton when there is none).
+// - getDouble and getItem set *ok (when given) to whether the user
+//   accepted; callers look at it before the value.
+// - exec(dialog) runs a dialog the caller built and returns its result code
+//   (QDialog::Accepted, QDialog::Rejected, or a QMessageBox button); the
+//   caller reads the dialog's fields afterwards as usual. A test's override
+//   fills those fields in place of the user.
+// - exec(menu, pos) pops a menu up at a global position and returns the
+//   action chosen, or null.
+//
+// Default arguments belong to these declarations; overrides must not repeat
+// them, since a call through the base class would use these anyway.
+// GUI thread only.
+class Dialogs
+{
+public:
+    Dialogs() = default;
+    virtual ~Dialogs();
+
+    Dialogs(const Dialogs &) = delete;
+    Dialogs &operator=(const Dialogs &) = delete;
+
+    virtual QString getOpenFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                    const QString &filter, QString *selectedFilter = nullptr,
+                                    QFileDialog::Options options = QFileDialog::Options());
+    virtual QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QString &dir,
+                                         const QString &filter, QString *selectedFilter = nullptr,
+                                         QFileDialog::Options options = QFileDialog::Options());
+    virtual QString getSaveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                    const QString &filter, QString *selectedFilter = nullptr,
+                                    QFileDialog::Options options = QFileDialog::Options());
+    virtual QString getExistingDirectory(QWidget *parent, const QString &caption, const QString &dir,
+                                         QFileDialog::Options options = QFileDialog::ShowDirsOnly);
+
+    virtual QMessageBox::StandardButton information(QWidget *parent, const QString &title, const QString &text,
+                                                    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    virtual QMessageBox::StandardButton question(
+        QWidget *parent, const QString &title, const QString &text,
+        QMessageBox::StandardButtons buttons = QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No),
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    virtual QMessageBox::StandardButton warning(QWidget *parent, const QString &title, const QString &text,
+                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    virtual QMessageBox::StandardButton critical(QWidget *parent, const QString &title, const QString &text,
+                                                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+    virtual double getDouble(QWidget *parent, const QString &title, const QString &label, double value = 0,
+                             double minValue = -2147483647, double maxValue = 2147483647, int decimals = 1,
+                             bool *ok = nullptr, Qt::WindowFlags flags = Qt::WindowFlags(), double step = 1);
+    virtual QString getItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
+                            int current = 0, bool editable = true, bool *ok = nullptr,
+                            Qt::WindowFlags flags = Qt::WindowFlags());
+
+    virtual int exec(QDialog *dialog);
+    virtual QAction *exec(QMenu *menu, const QPoint &globalPos);
+};
+
+} // namespace UI

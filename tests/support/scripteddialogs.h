@@ -1,0 +1,162 @@
+#pragma once
+
+// The user, as tests play them: a UI::Dialogs that opens nothing, writes
+// down every question it is asked and answers from a script.
+
+#include "dialogs.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QList>
+#include <QMenu>
+#include <QPoint>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace TestSupport {
+
+// Describes a menu as its entries joined by "|": the registry's key name of
+// an action ("KLActionName"), the text of any other action, "-" for a
+// separator and "Title{...}" for a submenu.
+inline QString menuOutline(const QMenu *menu)
+{
+    QStringList entries;
+    const QList<QAction *> actions = menu->actions();
+    for (const QAction *entry : actions) {
+        if (entry->isSeparator())
+            entries << QStringLiteral("-");
+        else if (const QMenu *submenu = entry->menu())
+            entries << submenu->title() + QLatin1Char('{') + menuOutline(submenu) + QLatin1Char('}');
+        else if (const QString key = entry->property("KLActionName").toString(); !key.isEmpty())
+            entries << key;
+        else
+            entries << entry->text();
+    }
+    return entries.join(QLatin1Char('|'));
+}
+
+class ScriptedDialogs : public UI::Dialogs
+{
+public:
+    struct Question
+    {
+        QString kind; // "warning", "getSaveFileName", "menu", ...
+        QString title;
+        QString text; // a message box's text, a file chooser's start folder, a menu's outline
+    };
+
+    QList<Question> asked;
+    // Answers of message boxes, first asked first; when none is left the
+    // box is closed: Cancel, No or Ok, whichever it has.
+    QQueue<QMessageBox::StandardButton> buttons;
+    // Answers of the file choosers; empty (cancelled) when none is left.
+    QQueue<QString> files;
+    // What a dialog run with exec() does; rejected when not set.
+    std::function<int(QDialog *)> runDialog;
+
+    QString getOpenFileName(QWidget *, const QString &caption, const QString &dir, const QString &, QString *,
+                            QFileDialog::Options) override
+    {
+        return file(QStringLiteral("getOpenFileName"), caption, dir);
+    }
+    QStringList getOpenFileNames(QWidget *, const QString &caption, const QString &dir, const QString &, QString *,
+                                 QFileDialog::Options) override
+    {
+        const QString chosen = file(QStringLiteral("getOpenFileNames"), caption, dir);
+        return chosen.isEmpty() ? QStringList() : chosen.split(QLatin1Char('\n'));
+    }
+    QString getSaveFileName(QWidget *, const QString &caption, const QString &dir, const QString &, QString *,
+                            QFileDialog::Options) override
+    {
+        return file(QStringLiteral("getSaveFileName"), caption, dir);
+    }
+    QString getExistingDirectory(QWidget *, const QString &caption, const QString &dir,
+                                 QFileDialog::Options) override
+    {
+        return file(QStringLiteral("getExistingDirectory"), caption, dir);
+    }
+
+    QMessageBox::StandardButton information(QWidget *, const QString &title, const QString &text,
+                                            QMessageBox::StandardButtons offered,
+                                            QMessageBox::StandardButton) override
+    {
+        return box(QStringLiteral("information"), title, text, offered);
+    }
+    QMessageBox::StandardButton question(QWidget *, const QString &title, const QString &text,
+                                         QMessageBox::StandardButtons offered, QMessageBox::StandardButton) override
+    {
+        return box(QStringLiteral("question"), title, text, offered);
+    }
+    QMessageBox::StandardButton warning(QWidget *, const QString &title, const QString &text,
+                                        QMessageBox::StandardButtons offered, QMessageBox::StandardButton) override
+    {
+        return box(QStringLiteral("warning"), title, text, offered);
+    }
+    QMessageBox::StandardButton critical(QWidget *, const QString &title, const QString &text,
+                                         QMessageBox::StandardButtons offered, QMessageBox::StandardButton) override
+    {
+        return box(QStringLiteral("critical"), title, text, offered);
+    }
+
+    double getDouble(QWidget *, const QString &title, const QString &label, double value, double, double, int,
+                     bool *ok, Qt::WindowFlags, double) override
+    {
+        asked.append({QStringLiteral("getDouble"), title, label});
+        if (ok)
+            *ok = false;
+        return value;
+    }
+    QString getItem(QWidget *, const QString &title, const QString &label, const QStringList &, int, bool, bool *ok,
+                    Qt::WindowFlags) override
+    {
+        asked.append({QStringLiteral("getItem"), title, label});
+        if (ok)
+            *ok = false;
+        return QString();
+    }
+
+    int exec(QDialog *dialog) override
+    {
+        asked.append({QStringLiteral("exec"), dialog ? dialog->windowTitle() : QString(), QString()});
+        return runDialog ? runDialog(dialog) : int(QDialog::Rejected);
+    }
+    QAction *exec(QMenu *menu, const QPoint &) override
+    {
+        asked.append({QStringLiteral("menu"), menu ? menu->title() : QString(), menu ? menuOutline(menu) : QString()});
+        return nullptr;
+    }
+
+    // The kinds asked, in order, for short comparisons.
+    QStringList kinds() const
+    {
+        QStringList result;
+        for (const Question &question : asked)
+            result << question.kind;
+        return result;
+    }
+
+private:
+    QString file(const QString &kind, const QString &caption, const QString &dir)
+    {
+        asked.append({kind, caption, dir});
+        return files.isEmpty() ? QString() : files.dequeue();
+    }
+
+    QMessageBox::StandardButton box(const QString &kind, const QString &title, const QString &text,
+                                    QMessageBox::StandardButtons offered)
+    {
+        asked.append({kind, title, text});
+        if (!buttons.isEmpty())
+            return buttons.dequeue();
+        for (const QMessageBox::StandardButton closing : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok}) {
+            if (offered.testFlag(closing))
+                return closing;
+        }
+        return QMessageBox::NoButton;
+    }
+};
+
+} // namespace TestSupport

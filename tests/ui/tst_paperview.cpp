@@ -1,0 +1,509 @@
+#include "papertesthelpers.h"
+
+#include <QCursor>
+#include <QGestureEvent>
+#include <QNativeGestureEvent>
+#include <QPaintEvent>
+#include <QRegion>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <numbers>
+
+using namespace PaperTest;
+
+namespace {
+
+// The view's rotation in degrees, read through the mirror when it is on.
+double viewAngle(const UI::Paper &paper)
+{
+    QTransform t = paper.widgetToScene();
+    if (paper.mirrorView())
+        t = QTransform(-1.0, 0.0, 0.0, 1.0, 0.0, 0.0) * t;
+    return std::atan2(t.m12(), t.m11()) * 180.0 / std::numbers::pi;
+}
+
+// Equal as angles, to a millionth of a degree.
+bool sameAngle(double a, double b)
+{
+    return std::abs(std::remainder(a - b, 360.0)) < 1e-6;
+}
+
+bool sameTransform(const QTransform &a, const QTransform &b, double tolerance)
+{
+    const double values[][2] = {{a.m11(), b.m11()}, {a.m12(), b.m12()}, {a.m21(), b.m21()},
+                                {a.m22(), b.m22()}, {a.dx(), b.dx()},   {a.dy(), b.dy()}};
+    for (const auto &pair : values) {
+        if (std::abs(pair[0] - pair[1]) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+void wheel(QWidget *widget, QPointF pos, QPoint angleDelta, QPoint pixelDelta = {},
+           Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWheelEvent event(pos, widget->mapToGlobal(pos), pixelDelta, angleDelta, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
+
+void nativeGesture(QWidget *widget, Qt::NativeGestureType type, QPointF pos, double value = 0.0)
+{
+    static const QPointingDevice *touchpad = new QPointingDevice(
+        QStringLiteral("test touchpad"), 4343, QInputDevice::DeviceType::TouchPad, QPointingDevice::PointerType::Finger,
+        QInputDevice::Capability::Position, 2, 0, QString(), QPointingDeviceUniqueId(), QCoreApplication::instance());
+    QNativeGestureEvent event(type, touchpad, 2, pos, pos, widget->mapToGlobal(pos), value, QPointF());
+    QApplication::sendEvent(widget, &event);
+}
+
+// The last total scale of the pinch gestures that reach a widget.
+class PinchWatch : public QObject
+{
+public:
+    double scale = 1.0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Gesture) {
+            if (auto *pinch = static_cast<QPinchGesture *>(static_cast<QGestureEvent *>(event)->gesture(Qt::PinchGesture)))
+                scale = pinch->totalScaleFactor();
+        }
+        return false;
+    }
+};
+
+// Records the rectangles the paper is asked to paint.
+class WatchedPaper : public UI::Paper
+{
+public:
+    QRegion painted;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        painted += event->region();
+        UI::Paper::paintEvent(event);
+    }
+};
+
+} // namespace
+
+// Where the paper shows the frame and how every view control moves it:
+// zoom limits and steps, the rotation table, quick zoom, the mirror, drags,
+// touch-pad gestures, the off-pegs circle; and what it paints.
+class TestPaperView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void zoomIsClamped_data();
+    void zoomIsClamped();
+    void wheelSteps_data();
+    void wheelSteps();
+    void rotationTable_data();
+    void rotationTable();
+    void quickZoomTwiceReturnsExactly();
+    void flipTwiceIsTheIdentity();
+    void viewDrags_data();
+    void viewDrags();
+    void nativeGestures();
+    void pinchGesture();
+    void offPegsDrag();
+
+    void paintsTheCompositeOverThePaper_data();
+    void paintsTheCompositeOverThePaper();
+    void repaintsOnlyWhatChanged();
+};
+
+void TestPaperView::initTestCase()
+{
+    TestSupport::startModel();
+}
+
+void TestPaperView::init()
+{
+    CommandTest::resetPreferences();
+    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::Pen);
+    // Zooms that follow the pointer go about the centre while it is away.
+    QCursor::setPos(-1000, -1000);
+}
+
+void TestPaperView::cleanup()
+{
+    Model::KLScene::setCurrent(nullptr);
+}
+
+void TestPaperView::zoomIsClamped_data()
+{
+    QTest::addColumn<double>("asked");
+    QTest::addColumn<double>("level");
+
+    QTest::newRow("within") << 2.5 << 2.5;
+    QTest::newRow("too close") << 20.0 << 16.0;
+    QTest::newRow("too far") << 0.01 << 0.0625;
+    QTest::newRow("not a number") << std::nan("") << 1.0;
+}
+
+void TestPaperView::zoomIsClamped()
+{
+    QFETCH(double, asked);
+    QFETCH(double, level);
+
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    const QPointF middle = shown.paper.widgetToScene().map(QPointF(100.0, 75.0));
+    QSignalSpy levels(&shown.paper, &UI::Paper::zoomLevelChanged);
+    shown.paper.setZoomLevel(asked);
+
+    QCOMPARE(shown.paper.zoomLevel(), level);
+    QCOMPARE(levels.isEmpty(), level == 1.0);
+    if (!levels.isEmpty())
+        QCOMPARE(levels.last().at(0).toDouble(), level);
+    // About the centre of the paper, which stays where it was.
+    const QPointF after = shown.paper.widgetToScene().map(QPointF(100.0, 75.0));
+    QVERIFY(std::abs(after.x() - middle.x()) < 1e-9 && std::abs(after.y() - middle.y()) < 1e-9);
+}
+
+void TestPaperView::wheelSteps_data()
+{
+    QTest::addColumn<QPoint>("angleDelta");
+    QTest::addColumn<QPoint>("pixelDelta");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<double>("levelFactor");
+    QTest::addColumn<QPointF>("contentShift");
+
+    const int ctrl = int(Qt::ControlModifier);
+    QTest::newRow("ctrl notch up") << QPoint(0, 120) << QPoint() << ctrl << 1.0 / 0.9375 << QPointF();
+    QTest::newRow("ctrl notch down") << QPoint(0, -120) << QPoint() << ctrl << 1.0 / 1.0625 << QPointF();
+    QTest::newRow("notch down scrolls") << QPoint(0, -120) << QPoint() << 0 << 1.0 << QPointF(0.0, -15.0);
+    QTest::newRow("sideways half notch") << QPoint(60, 0) << QPoint() << 0 << 1.0 << QPointF(8.0, 0.0);
+    QTest::newRow("touch-pad pixels") << QPoint(0, 40) << QPoint(3, 5) << 0 << 1.0 << QPointF(3.0, 5.0);
+    QTest::newRow("shift does nothing") << QPoint(0, 120) << QPoint() << int(Qt::ShiftModifier) << 1.0 << QPointF();
+}
+
+// A Ctrl notch zooms by a sixteenth about the pointer; a plain wheel moves
+// the content by an eighth of its angle, or by the touch-pad's pixels.
+void TestPaperView::wheelSteps()
+{
+    QFETCH(QPoint, angleDelta);
+    QFETCH(QPoint, pixelDelta);
+    QFETCH(int, modifiers);
+    QFETCH(double, levelFactor);
+    QFETCH(QPointF, contentShift);
+
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    const QTransform before = shown.paper.widgetToScene();
+    const QPointF pointer(40.0, 30.0);
+    wheel(&shown.paper, pointer, angleDelta, pixelDelta, Qt::KeyboardModifiers(modifiers));
+
+    QCOMPARE(shown.paper.zoomLevel(), levelFactor);
+    const QTransform after = shown.paper.widgetToScene();
+    // What the pointer showed is now shown shifted by the content's move.
+    const QPointF shown0 = before.map(pointer);
+    const QPointF shown1 = after.map(pointer + contentShift);
+    QVERIFY2(QLineF(shown0, shown1).length() < 1e-9, qPrintable(QStringLiteral("%1,%2 became %3,%4")
+                                                                    .arg(shown0.x())
+                                                                    .arg(shown0.y())
+                                                                    .arg(shown1.x())
+                                                                    .arg(shown1.y())));
+}
+
+void TestPaperView::rotationTable_data()
+{
+    QTest::addColumn<bool>("mirrored");
+    QTest::addColumn<double>("from");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<double>("to");
+
+    QTest::newRow("100 by 90") << false << 100.0 << 90.0 << 180.0;
+    QTest::newRow("-44 by 90") << false << -44.0 << 90.0 << 90.0;
+    QTest::newRow("135 by 90, half away from zero") << false << 135.0 << 90.0 << 270.0;
+    QTest::newRow("10 by -45") << false << 10.0 << -45.0 << -45.0;
+    QTest::newRow("mirrored 100 by 90") << true << 100.0 << 90.0 << 180.0;
+    QTest::newRow("mirrored 30 by 15") << true << 30.0 << 15.0 << 45.0;
+    QTest::newRow("step 0 keeps the angle") << false << 20.0 << 0.0 << 20.0;
+}
+
+// To the next multiple of the step from the multiple nearest the angle; in
+// a mirrored view the angles are those the user sees.
+void TestPaperView::rotationTable()
+{
+    QFETCH(bool, mirrored);
+    QFETCH(double, from);
+    QFETCH(double, step);
+    QFETCH(double, to);
+
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    shown.paper.setMirrorView(mirrored);
+    shown.paper.rotatePaperTo(from);
+    QVERIFY(sameAngle(viewAngle(shown.paper), mirrored ? -from : from));
+    const QPointF middle = shown.paper.widgetToScene().map(QPointF(100.0, 75.0));
+    shown.paper.rotatePaperToNext(step);
+    QVERIFY2(sameAngle(viewAngle(shown.paper), mirrored ? -to : to), qPrintable(QString::number(viewAngle(shown.paper))));
+    // Turned about the middle of the view.
+    QVERIFY(QLineF(middle, shown.paper.widgetToScene().map(QPointF(100.0, 75.0))).length() < 1e-9);
+}
+
+void TestPaperView::quickZoomTwiceReturnsExactly()
+{
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    shown.paper.rotatePaperTo(30.0);
+    shown.paper.setZoomLevel(1.5);
+    wheel(&shown.paper, {50.0, 50.0}, {0, -40});
+    const QTransform before = shown.paper.widgetToScene();
+
+    shown.paper.toggleQuickZoom();
+    QCOMPARE(shown.paper.zoomLevel(), 4.5);
+    shown.paper.setMirrorView(true);
+    shown.paper.toggleQuickZoom();
+    QVERIFY(!shown.paper.mirrorView());
+    QVERIFY(sameTransform(shown.paper.widgetToScene(), before, 0.0));
+
+    // A zoom in between is a new view: the next toggle zooms again.
+    shown.paper.toggleQuickZoom();
+    shown.paper.setZoomLevel(2.0);
+    shown.paper.toggleQuickZoom();
+    QCOMPARE(shown.paper.zoomLevel(), 6.0);
+}
+
+// Flipping shows every widget point's mirror image about the middle, and
+// flipping back gives the view before. The view is read back as pan, angle
+// and scale before it is rebuilt, so the round trip holds to rounding: a
+// millionth of a scene pixel.
+void TestPaperView::flipTwiceIsTheIdentity()
+{
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    QSignalSpy flips(&shown.paper, &UI::Paper::mirrorViewChanged);
+    shown.paper.rotatePaperTo(30.0);
+    shown.paper.setZoomLevel(2.0);
+    wheel(&shown.paper, {50.0, 50.0}, {24, -40});
+    const QTransform before = shown.paper.widgetToScene();
+
+    shown.paper.setMirrorView(true);
+    const QPointF centre(100.0, 75.0);
+    const QPointF offset(30.0, 12.0);
+    const QPointF mirroredOffset(-30.0, 12.0);
+    QVERIFY(QLineF(shown.paper.widgetToScene().map(centre + offset), before.map(centre + mirroredOffset)).length()
+            < 1e-6);
+    shown.paper.setMirrorView(true);
+    shown.paper.setMirrorView(false);
+    QVERIFY(sameTransform(shown.paper.widgetToScene(), before, 1e-6));
+    QCOMPARE(flips.count(), 2);
+}
+
+void TestPaperView::viewDrags_data()
+{
+    QTest::addColumn<int>("tool");
+    QTest::addColumn<QPointF>("drag");
+    QTest::addColumn<double>("level");
+    QTest::addColumn<double>("angle");
+
+    const int hand = int(Model::Tool::Type::Hand);
+    const int zoom = int(Model::Tool::Type::Zoom);
+    QTest::newRow("hand") << hand << QPointF(30.0, -10.0) << 1.0 << 0.0;
+    // 40 pixels down and right of a 202 x 152 free area: 5 * 0.33 + 1.
+    QTest::newRow("zoom in") << zoom << QPointF(40.0, 40.0)
+                             << 5.0 * std::hypot(40.0 / 202.0, 40.0 / 152.0) + 1.0 << 0.0;
+    QTest::newRow("zoom out") << zoom << QPointF(-40.0, -40.0)
+                              << 1.0 / (5.0 * std::hypot(40.0 / 202.0, 40.0 / 152.0) + 1.0) << 0.0;
+    // From straight right of the middle to straight below it.
+    QTest::newRow("rotate") << int(Model::Tool::Type::Rotate) << QPointF(-50.0, 50.0) << 1.0 << -90.0;
+}
+
+// A drag changes only the live view, which the release commits; the hand
+// keeps the grabbed point under the pointer.
+void TestPaperView::viewDrags()
+{
+    QFETCH(int, tool);
+    QFETCH(QPointF, drag);
+    QFETCH(double, level);
+    QFETCH(double, angle);
+
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type(tool));
+    const QPointF start(150.0, 75.0);
+    const QPointF grabbed = shown.paper.widgetToScene().map(start);
+    Pointer pointer(&shown.paper);
+    pointer.mouse(QEvent::MouseButtonPress, start);
+    pointer.mouse(QEvent::MouseMove, start + drag);
+    QVERIFY(shown.paper.devicePressed());
+    pointer.mouse(QEvent::MouseButtonRelease, start + drag);
+
+    QCOMPARE(shown.paper.zoomLevel(), level);
+    QVERIFY2(sameAngle(viewAngle(shown.paper), angle), qPrintable(QString::number(viewAngle(shown.paper))));
+    if (tool == int(Model::Tool::Type::Hand))
+        QVERIFY(QLineF(shown.paper.widgetToScene().map(start + drag), grabbed).length() < 1e-9);
+    // The tool's double click, or a double tap of the pen, puts that part
+    // of the view back.
+    if (tool == int(Model::Tool::Type::Rotate)) {
+        for (int tap = 0; tap < 2; ++tap) {
+            pointer.tablet(QEvent::TabletPress, start);
+            pointer.tablet(QEvent::TabletRelease, start);
+        }
+    } else {
+        QMouseEvent twice(QEvent::MouseButtonDblClick, start, shown.paper.mapToGlobal(start), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&shown.paper, &twice);
+    }
+    QCOMPARE(shown.paper.zoomLevel(), 1.0);
+    QVERIFY(sameAngle(viewAngle(shown.paper), 0.0));
+}
+
+// A touch-pad pinch zooms about the fingers and turns the view; while it
+// lasts the paper is held, and the mouse cannot take it.
+void TestPaperView::nativeGestures()
+{
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    const QPointF fingers(60.0, 40.0);
+    const QPointF under = shown.paper.widgetToScene().map(fingers);
+
+    nativeGesture(&shown.paper, Qt::BeginNativeGesture, fingers);
+    QVERIFY(shown.paper.devicePressed());
+    Pointer pointer(&shown.paper);
+    pointer.mouse(QEvent::MouseButtonPress, fingers);
+    pointer.mouse(QEvent::MouseButtonRelease, fingers);
+    QVERIFY(PaperTest::history(*handle).isEmpty());
+
+    nativeGesture(&shown.paper, Qt::ZoomNativeGesture, fingers, 0.5);
+    nativeGesture(&shown.paper, Qt::ZoomNativeGesture, fingers, std::nan(""));
+    QCOMPARE(shown.paper.zoomLevel(), 2.0);
+    QVERIFY(QLineF(shown.paper.widgetToScene().map(fingers), under).length() < 1e-9);
+    nativeGesture(&shown.paper, Qt::RotateNativeGesture, fingers, 30.0);
+    QVERIFY(sameAngle(viewAngle(shown.paper), -30.0));
+    nativeGesture(&shown.paper, Qt::EndNativeGesture, fingers);
+    QVERIFY(!shown.paper.devicePressed());
+}
+
+// Two fingers spread on a touch screen, as a touch pad's pinch reaches the
+// paper: the view zooms by the pinch's scale about the point between them,
+// and keeps it when they lift. The scale is whatever Qt's recognizer makes
+// of the touches.
+void TestPaperView::pinchGesture()
+{
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    static QPointingDevice *screen = QTest::createTouchDevice();
+    // Only the gesture: no mouse made up from the fingers.
+    QCoreApplication::setAttribute(Qt::AA_SynthesizeMouseForUnhandledTouchEvents, false);
+    PinchWatch pinch;
+    shown.paper.installEventFilter(&pinch);
+    QSignalSpy pressed(&shown.paper, &UI::Paper::devicePressedChanged);
+    const QPoint middle(100, 75);
+    const QPointF under = shown.paper.widgetToScene().map(QPointF(middle));
+
+    QTest::touchEvent(&shown.paper, screen).press(0, middle - QPoint(20, 0)).press(1, middle + QPoint(20, 0));
+    for (int step = 1; step <= 4; ++step) {
+        const QPoint spread(20 + 5 * step, 0);
+        QTest::touchEvent(&shown.paper, screen).move(0, middle - spread).move(1, middle + spread);
+    }
+    QVERIFY(shown.paper.devicePressed());
+    QTest::touchEvent(&shown.paper, screen).release(0, middle - QPoint(40, 0)).release(1, middle + QPoint(40, 0));
+    QCoreApplication::setAttribute(Qt::AA_SynthesizeMouseForUnhandledTouchEvents, true);
+
+    QTRY_VERIFY(!shown.paper.devicePressed());
+    QVERIFY(pinch.scale > 1.5);
+    QCOMPARE(shown.paper.zoomLevel(), pinch.scale);
+    QVERIFY(QLineF(shown.paper.widgetToScene().map(QPointF(middle)), under).length() < 1e-6);
+    // A gesture is not a device press.
+    QCOMPARE(pressed.count(), 0);
+}
+
+// Dragging beside the off-pegs circle turns the drawing, inside it moves
+// it; the put-on-pegs button puts it back only when released on it.
+void TestPaperView::offPegsDrag()
+{
+    auto handle = makeScene(QStringLiteral("X"));
+    ShownPaper shown(handle.get());
+    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::OffPegs);
+    QSignalSpy transforms(&shown.paper, &UI::Paper::offPegsTransformChanged);
+    Pointer pointer(&shown.paper);
+    pointer.stroke({{100.0, 75.0}, {110.0, 80.0}, {120.0, 91.0}});
+    QCOMPARE(transforms.count(), 1);
+    const auto moved = transforms.last().at(0).value<QTransform>();
+    // The drawing moved with the pointer: scene to drawing goes back by it.
+    QCOMPARE(moved.map(QPointF(120.0, 91.0)), QPointF(100.0, 75.0));
+    QCOMPARE(shown.paper.widgetToDrawing().map(QPointF(120.0, 91.0)), QPointF(100.0, 75.0));
+
+    // The button lies 42 + r below the middle, r = 150 / 7.
+    const QPointF button(100.0, 75.0 + 42.0 + 21.0);
+    pointer.stroke({button, button + QPointF(60.0, 0.0)});
+    QCOMPARE(transforms.count(), 1);
+    QVERIFY(!shown.paper.widgetToDrawing().isIdentity());
+    pointer.stroke({button, button});
+    QCOMPARE(transforms.count(), 2);
+    QVERIFY(transforms.last().at(0).value<QTransform>().isIdentity());
+    QVERIFY(shown.paper.widgetToDrawing().isIdentity());
+}
+
+void TestPaperView::paintsTheCompositeOverThePaper_data()
+{
+    QTest::addColumn<int>("transparency");
+    QTest::addColumn<QColor>("paperColour");
+
+    QTest::newRow("white") << int(KL::TransparencyType::TransparencyWhite) << QColor(Qt::white);
+    QTest::newRow("black") << int(KL::TransparencyType::TransparencyBlack) << QColor(Qt::black);
+}
+
+// Under the unmirrored level-1 view the frame's pixels are the widget's: the
+// paper shows the scene's composite painted over the
+// paper colour, pixel for pixel, and the linen lies around it.
+void TestPaperView::paintsTheCompositeOverThePaper()
+{
+    QFETCH(int, transparency);
+    QFETCH(QColor, paperColour);
+
+    auto handle = makeScene(QStringLiteral("XX"));
+    ShownPaper shown(handle.get());
+    shown.paper.setTransparencyType(KL::TransparencyType(transparency));
+    QVERIFY(shown.paper.widgetToScene().isIdentity());
+
+    const QImage grabbed = shown.paper.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage expected(Frame, QImage::Format_RGB32);
+    expected.fill(paperColour);
+    {
+        QPainter painter(&expected);
+        handle->scene()->paintFrame(&painter, QRect(QPoint(0, 0), Frame));
+    }
+    QCOMPARE(grabbed.copy(QRect(QPoint(0, 0), Frame)), expected);
+
+    // The linen around it is anchored to the middle of the paper, (100, 75).
+    const QImage linen = QImage(QStringLiteral(":/paper/linenBG.png")).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(grabbed.pixel(201, 151), linen.pixel(101, 76));
+}
+
+// A change of a few frame pixels repaints only their neighbourhood.
+void TestPaperView::repaintsOnlyWhatChanged()
+{
+    auto handle = makeScene(QStringLiteral("X"));
+    WatchedPaper paper;
+    paper.resize(Frame + QSize(2, 2));
+    paper.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&paper));
+    paper.setCurrentScene(handle.get());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    paper.painted = QRegion();
+
+    Q_EMIT handle->scene()->rectChanged(QRect(50, 40, 10, 6));
+    QTRY_VERIFY(!paper.painted.isEmpty());
+    // The rectangle, with a scene pixel for smoothing and a widget pixel for
+    // the edges around it.
+    QCOMPARE(paper.painted.boundingRect(), QRect(50, 40, 10, 6).adjusted(-2, -2, 2, 2));
+    paper.setCurrentScene(nullptr);
+}
+
+QTEST_MAIN(TestPaperView)
+#include "tst_paperview.moc"
