@@ -3,7 +3,7 @@
 # tests' sound-file writers and PkgConfig::FFMPEG from source/libmodel/audio).
 set(KL_IO_TEST_HELPERS ${CMAKE_CURRENT_LIST_DIR}/scenefiletesthelpers.h
     ${CMAKE_CURRENT_LIST_DIR}/../scene/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
-    ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h)
+    ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h ${CMAKE_CURRENT_LIST_DIR}/../support/failingdevice.h)
 # A drawing cut five thousand times is built cut by cut, as the program
 # builds it.
 kl_add_test(tst_scenefile SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenefile.cpp ${KL_IO_TEST_HELPERS}

@@ -39,31 +39,34 @@ SceneFile::SaveResult SceneFile::save(const Scene &scene, const QString &path, Q
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return failed(file.errorString());
 
-    SceneWriter writer(&scene, progress);
-    switch (writer.write(&file)) {
-    case SceneFormat::Cancelled:
+    const SaveResult written = write(scene, &file, progress);
+    if (written.result != SceneFormat::Done) {
         file.cancelWriting();
-        return {SceneFormat::Cancelled, {}};
-    case SceneFormat::Failed: {
-        const QString reason = writer.errorString();
-        file.cancelWriting();
-        if (reason.isEmpty())
+        if (written.result == SceneFormat::Cancelled)
+            return written;
+        if (written.message.isEmpty())
             return {SceneFormat::Failed, tr("Cannot write file %1").arg(shown)};
-        return failed(reason);
-    }
-    default:
-        break;
-    }
-    // The last part of the document still waits in the file's buffer, and a
-    // full disk refuses it only now: commit() would put a file cut short in
-    // place of the old one.
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return failed(reason);
+        return failed(written.message);
     }
     if (!file.commit())
         return failed(file.errorString());
+    return {SceneFormat::Done, {}};
+}
+
+SceneFile::SaveResult SceneFile::write(const Scene &scene, QIODevice *device, QObject *progress)
+{
+    SceneWriter writer(&scene, progress);
+    const int result = writer.write(device);
+    if (result != SceneFormat::Done)
+        return {result, result == SceneFormat::Failed ? writer.errorString() : QString()};
+    auto *file = qobject_cast<QFileDevice *>(device);
+    if (file && (!file->flush() || file->error() != QFileDevice::NoError)) {
+        // A disk that fills up part-way through a write takes what it can
+        // without giving a reason; writing the rest again brings the
+        // system's ("No space left on device").
+        file->flush();
+        return {SceneFormat::Failed, file->errorString()};
+    }
     return {SceneFormat::Done, {}};
 }
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QString>
 
+class QIODevice;
 class QObject;
 
 namespace Model {
@@ -32,6 +33,13 @@ public:
     // whose permissions say read-only is left alone even where the user could
     // write it anyway.
     static SaveResult save(const Scene &scene, const QString &path, QObject *progress = nullptr);
+
+    // The document alone, on a device that the caller opened and will
+    // commit or discard. A file device is flushed before Done is answered:
+    // a disk that fills up on the document's last bytes refuses them only
+    // then, and a commit would put a document cut short in place of the
+    // old file. message holds the device's account of a failure.
+    static SaveResult write(const Scene &scene, QIODevice *device, QObject *progress = nullptr);
 };
 
 } // namespace Model
