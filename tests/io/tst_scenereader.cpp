@@ -184,6 +184,7 @@ private Q_SLOTS:
     void documentWithoutSceneChangesNothing();
     void damagedPayloads_data();
     void damagedPayloads();
+    void notesTogetherHaveABound();
     void damagedDrawingKeepsTheStrokesBeforeTheDamage();
     void originalWithoutPayloadKeepsItsClones();
     void damageReportNamesLayersAndFrames();
@@ -438,6 +439,9 @@ void TestSceneReader::damagedPayloads_data()
         << overwrite<qint64>(QStringLiteral("strokes"), 1, 8, qint64(1) << 60) << Ink << 3 << drawing;
     QTest::newRow("strokes of an absurd size") << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 100000) << Ink
                                                << 4 << QStringLiteral("claims a size of 100000x48 pixels");
+    // Every drawing the program makes has its frame's size.
+    QTest::newRow("strokes wider than the frame") << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 65) << Ink << 4
+                                                  << QStringLiteral("claims a size of 65x48 pixels, larger than the frame");
     QTest::newRow("strokes with stray characters") << strayCharacters(QStringLiteral("strokes"), 0) << Ink << 1
                                                    << QStringLiteral("characters that do not belong");
     QTest::newRow("strokes of no Base64") << replacedBy(QStringLiteral("strokes"), 4, QStringLiteral("!!!!"))
@@ -513,6 +517,34 @@ void TestSceneReader::damagedPayloads()
         if (!spoilt.contains(it.key()))
             QVERIFY2(actual.value(it.key()) == it.value(), qPrintable(it.key()));
     }
+}
+
+// A note of any size takes a few bytes of file: the notes of a file
+// together may not ask for more than a sheet's worth of memory. Four of the
+// largest notes fit; the fifth is refused and reported.
+void TestSceneReader::notesTogetherHaveABound()
+{
+    QImage blank(SceneFormat::MaximumFrameSide, SceneFormat::MaximumFrameSide, QImage::Format_Alpha8);
+    blank.fill(0);
+    QByteArray record;
+    QDataStream out(&record, QIODevice::WriteOnly);
+    SceneFormat::preparePayloadStream(out, SceneFormat::Payload::Annotation);
+    out << RleImage(blank);
+    blank = QImage();
+    QString notes;
+    for (int frame = 1; frame <= 5; ++frame)
+        notes += QStringLiteral("<image>%1</image>").arg(encoded(record));
+
+    Scene scene;
+    const ReadOutcome read = readInto(scene, document(Frame, layer(QStringLiteral("name=\"N\" type=\"annotation\""), notes)));
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(read.report, QStringLiteral("Layer \"N\", frame 5: its note cannot be read."));
+    const auto *annotations = qobject_cast<const AnnotationLayer *>(scene.layerAt(0).get());
+    QVERIFY(annotations);
+    QCOMPARE(annotations->imageCount(), 5);
+    for (int frame = 1; frame <= 4; ++frame)
+        QCOMPARE(annotations->image(frame).size(), QSize(SceneFormat::MaximumFrameSide, SceneFormat::MaximumFrameSide));
+    QVERIFY(annotations->image(5).isNull());
 }
 
 void TestSceneReader::damagedDrawingKeepsTheStrokesBeforeTheDamage()

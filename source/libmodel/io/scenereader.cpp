@@ -21,7 +21,9 @@
 #include <QFileDevice>
 #include <QIODevice>
 #include <QImage>
+#include <QHash>
 #include <QMap>
+#include <QSet>
 #include <QStringList>
 #include <QXmlStreamReader>
 
@@ -35,6 +37,11 @@ namespace {
 // What one annotation frame may decode to: far beyond a cell of the sheet,
 // and as much as the largest frame.
 constexpr qint64 AnnotationBudget = qint64(SceneFormat::MaximumFrameSide) * SceneFormat::MaximumFrameSide;
+// What all the notes of a file may decode to together. A note is a strip of
+// one cell of the sheet, some tens of kilobytes, and its record takes a few
+// bytes whatever its size: without a bound of their own, a small file of
+// many notes would ask for gigabytes.
+constexpr qint64 AllNotesBudget = qint64(256) * 1024 * 1024;
 
 bool isPossibleFrameSide(int side)
 {
@@ -42,19 +49,20 @@ bool isPossibleFrameSide(int side)
 }
 
 // A drawing record's size: QSize() for a drawing whose frame was never
-// known, sides without pixels, or a frame a scene can have.
-bool isPossibleDrawingSize(QSize size)
+// known, or no larger than the frame. Every drawing the program makes has
+// its frame's size; a larger one would cost more than any drawing of the
+// scene, for a record of a few bytes.
+bool isPossibleDrawingSize(QSize size, QSize frame)
 {
     if (size == QSize())
         return true;
-    return size.width() >= 0 && size.height() >= 0 && size.width() <= SceneFormat::MaximumFrameSide
-        && size.height() <= SceneFormat::MaximumFrameSide;
+    return size.width() >= 0 && size.height() >= 0 && size.width() <= frame.width()
+        && size.height() <= frame.height();
 }
 
-// Frames as the user reads them: "3-5, 8".
+// Frames as the user reads them: "3-5, 8", from frames in order, each once.
 QString frameList(QList<int> frames)
 {
-    std::sort(frames.begin(), frames.end());
     QStringList parts;
     for (qsizetype i = 0; i < frames.size();) {
         qsizetype last = i;
@@ -120,8 +128,11 @@ public:
     // The payloads; each notes its damage and gives what it could read.
     std::shared_ptr<Drawing> readStrokes(QSize frameSize, const QString &layerName, int frame);
     std::shared_ptr<Drawing> readImage(const QString &layerName, int frame);
-    void linkDistantClones();
-    void noteUnresolvedClones();
+    // Every cell of the scene by its key; where a file gives two cells one
+    // key, the first, as the scene's own look-up finds it.
+    QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cellsByKey() const;
+    void linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
+    void noteUnresolvedClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void applyOrdering();
 
     QStringView attribute(QLatin1StringView name) const { return m_xml.attributes().value(name); }
@@ -141,6 +152,7 @@ public:
     ExportProgress m_progress;
     int m_expectedDrawings = -1;
     int m_drawingsRead = 0;
+    qint64 m_noteBytesLeft = AllNotesBudget;
     QList<SceneReader::Damage> m_damage;
     // The names the damage report gives the layers read so far, by identifier.
     QMap<QUuid, QString> m_layerNames;
@@ -282,9 +294,10 @@ void SceneReaderPrivate::readLayers()
     }
 
     m_progress.setValue(m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings());
-    linkDistantClones();
+    const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells = cellsByKey();
+    linkDistantClones(cells);
     m_scene->resolveClones();
-    noteUnresolvedClones();
+    noteUnresolvedClones(cells);
     checkCancel();
     applyOrdering();
     checkCancel();
@@ -311,55 +324,81 @@ void SceneReaderPrivate::applyOrdering()
     }
 }
 
+QHash<LayerItem::Key, std::shared_ptr<LayerItem>> SceneReaderPrivate::cellsByKey() const
+{
+    QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells;
+    for (int i = 0; i < m_scene->layerCount(); ++i) {
+        const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
+        if (!visual)
+            continue;
+        for (const std::shared_ptr<LayerItem> &cell : visual->cells()) {
+            const LayerItem::Key key(visual->identifier(), cell->identifier());
+            if (!cells.contains(key))
+                cells.insert(key, cell);
+        }
+    }
+    return cells;
+}
+
 // An original's list of distant clones is taken from the file only where
 // the cells agree: each listed cell is a distant clone that names the
 // original back. Were the lists given to the cells while the layers join the
 // scene one by one, a damaged list naming an original of an earlier layer
 // would turn that cell into a distant clone and lose its drawing. A distant
 // clone that names an original which does not list it is added to the list.
-void SceneReaderPrivate::linkDistantClones()
+void SceneReaderPrivate::linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
 {
+    const auto find = [&cells](const LayerItem::Key &key) { return cells.value(key); };
+    // What each original lists by the end.
+    QHash<const LayerItem *, QSet<LayerItem::Key>> listedBy;
     for (const auto &[original, listed] : std::as_const(m_listedClones)) {
-        int layer = -1;
-        int frame = -1;
+        QSet<LayerItem::Key> &known = listedBy[original.get()];
         QList<LayerItem::Key> keys;
         for (const LayerItem::Key &key : listed) {
-            const std::shared_ptr<LayerItem> clone = m_scene->findDrawing(key);
-            if (!clone || clone->kind() != LayerItem::DistantCloneKind || keys.contains(key))
+            const std::shared_ptr<LayerItem> clone = find(key);
+            if (!clone || clone->kind() != LayerItem::DistantCloneKind || known.contains(key)
+                || find({clone->originalLayer(), clone->originalItem()}) != original)
                 continue;
-            const std::shared_ptr<LayerItem> named = m_scene->findDrawing({clone->originalLayer(), clone->originalItem()},
-                                                                          &layer, &frame);
-            if (named == original)
-                keys.append(key);
+            known.insert(key);
+            keys.append(key);
         }
         original->setDistantClones(keys);
     }
     m_listedClones.clear();
+
+    QHash<LayerItem *, QList<LayerItem::Key>> unlisted;
     for (int i = 0; i < m_scene->layerCount(); ++i) {
-        const auto visual = std::dynamic_pointer_cast<VisualLayer>(m_scene->layerAt(i));
+        const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
         if (!visual)
             continue;
         for (const std::shared_ptr<LayerItem> &cell : visual->cells()) {
             if (cell->kind() != LayerItem::DistantCloneKind)
                 continue;
-            const std::shared_ptr<LayerItem> original = m_scene->findDrawing({cell->originalLayer(), cell->originalItem()});
+            const std::shared_ptr<LayerItem> original = find({cell->originalLayer(), cell->originalItem()});
             const LayerItem::Key key(visual->identifier(), cell->identifier());
-            if (original && original->kind() == LayerItem::OriginalKind && !original->distantClones().contains(key))
-                original->setDistantClones(original->distantClones() << key);
+            if (original && original->kind() == LayerItem::OriginalKind) {
+                QSet<LayerItem::Key> &known = listedBy[original.get()];
+                if (!known.contains(key)) {
+                    known.insert(key);
+                    unlisted[original.get()].append(key);
+                }
+            }
         }
     }
+    for (auto it = unlisted.cbegin(); it != unlisted.cend(); ++it)
+        it.key()->setDistantClones(it.key()->distantClones() + it.value());
 }
 
-void SceneReaderPrivate::noteUnresolvedClones()
+void SceneReaderPrivate::noteUnresolvedClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
 {
     for (int i = 0; i < m_scene->layerCount(); ++i) {
-        const auto visual = std::dynamic_pointer_cast<VisualLayer>(m_scene->layerAt(i));
+        const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
         if (!visual)
             continue;
         for (int frame = 1; frame <= visual->frameCount(); ++frame) {
             const std::shared_ptr<LayerItem> cell = visual->cell(frame);
             if (cell->kind() == LayerItem::DistantCloneKind
-                && !m_scene->findDrawing({cell->originalLayer(), cell->originalItem()}))
+                && !cells.contains({cell->originalLayer(), cell->originalItem()}))
                 noteDamage(m_layerNames.value(visual->identifier()), frame,
                            SceneReader::tr("it shows a drawing that is not in the file"));
         }
@@ -481,8 +520,9 @@ void SceneReaderPrivate::readAnnotation(AnnotationLayer &layer, const QString &l
             in >> coded;
             QImage image;
             if (in.status() == QDataStream::Ok && (coded.width() != 0 || coded.height() != 0)) {
-                const DecodeBudget budget(AnnotationBudget);
+                const DecodeBudget budget(std::min(AnnotationBudget, m_noteBytesLeft));
                 image = coded.toImage();
+                m_noteBytesLeft -= image.sizeInBytes();
             }
             // The record of a frame without a note is that of a null image.
             if (in.status() != QDataStream::Ok || (image.isNull() && (coded.width() != 0 || coded.height() != 0)))
@@ -578,7 +618,7 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
     const QByteArray &bytes = readBase64Text(layerName, frame);
     auto drawing = std::make_shared<StrokeDrawing>(frameSize);
 
-    // The size comes first: a drawing larger than any frame is refused
+    // The size comes first: a drawing larger than its frame is refused
     // before anything is made for it.
     QDataStream head(bytes);
     SceneFormat::preparePayloadStream(head, SceneFormat::Payload::Strokes);
@@ -588,9 +628,9 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
         noteDamage(layerName, frame, SceneReader::tr("its drawing is empty or cut short"));
         return drawing;
     }
-    if (!isPossibleDrawingSize(size)) {
+    if (!isPossibleDrawingSize(size, frameSize)) {
         noteDamage(layerName, frame,
-                   SceneReader::tr("its drawing claims a size of %1x%2 pixels, which no frame has")
+                   SceneReader::tr("its drawing claims a size of %1x%2 pixels, larger than the frame")
                        .arg(size.width())
                        .arg(size.height()));
         return drawing;
@@ -756,31 +796,36 @@ QString SceneReader::damageReport() const
 {
     // One line per layer and kind of damage, in the order first met.
     QList<std::pair<QString, QString>> kinds;
+    QHash<std::pair<QString, QString>, qsizetype> kindIndex;
     QList<QList<int>> frames;
     for (const Damage &damage : std::as_const(d->m_damage)) {
         const std::pair<QString, QString> kind(damage.layer, damage.problem);
-        qsizetype at = kinds.indexOf(kind);
+        qsizetype at = kindIndex.value(kind, -1);
         if (at < 0) {
+            at = kinds.size();
+            kindIndex.insert(kind, at);
             kinds.append(kind);
             frames.append(QList<int>());
-            at = kinds.size() - 1;
         }
-        if (damage.frame > 0 && !frames.at(at).contains(damage.frame))
+        if (damage.frame > 0)
             frames[at].append(damage.frame);
     }
     QStringList lines;
     for (qsizetype i = 0; i < kinds.size(); ++i) {
+        QList<int> &layerFrames = frames[i];
+        std::sort(layerFrames.begin(), layerFrames.end());
+        layerFrames.erase(std::unique(layerFrames.begin(), layerFrames.end()), layerFrames.end());
         const QString &layer = kinds.at(i).first;
         // The audio layer's own texts end in a full stop already.
         QString problem = kinds.at(i).second;
         if (!problem.endsWith(u'.'))
             problem += u'.';
-        if (frames.at(i).isEmpty())
+        if (layerFrames.isEmpty())
             lines.append(tr("Layer \"%1\": %2").arg(layer, problem));
-        else if (frames.at(i).size() == 1)
-            lines.append(tr("Layer \"%1\", frame %2: %3").arg(layer, frameList(frames.at(i)), problem));
+        else if (layerFrames.size() == 1)
+            lines.append(tr("Layer \"%1\", frame %2: %3").arg(layer, frameList(layerFrames), problem));
         else
-            lines.append(tr("Layer \"%1\", frames %2: %3").arg(layer, frameList(frames.at(i)), problem));
+            lines.append(tr("Layer \"%1\", frames %2: %3").arg(layer, frameList(layerFrames), problem));
     }
     return lines.join(u'\n');
 }
