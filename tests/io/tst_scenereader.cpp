@@ -190,6 +190,8 @@ private Q_SLOTS:
     void damageReportNamesLayersAndFrames();
     void documentFormsReadAlike_data();
     void documentFormsReadAlike();
+    void textsLikeMarkersAreNoPayloads_data();
+    void textsLikeMarkersAreNoPayloads();
     void base64DecodesAsQtDoes_data();
     void base64DecodesAsQtDoes();
     void readerProgress_data();
@@ -663,6 +665,33 @@ void TestSceneReader::documentFormsReadAlike()
     QCOMPARE(read.result, int(SceneFormat::Done));
     QCOMPARE(read.report, QString());
     QCOMPARE(written(scene), document);
+}
+
+// A payload's text that reads like the marker left in place of a payload
+// taken out is read as the text it is: the same as by the XML reader alone
+// (which a document holding "!payload:" in its markup gets).
+void TestSceneReader::textsLikeMarkersAreNoPayloads_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("character reference") << QStringLiteral("&#33;payload:0!");
+    QTest::newRow("as it stands") << QStringLiteral("!payload:0!");
+}
+
+void TestSceneReader::textsLikeMarkersAreNoPayloads()
+{
+    QFETCH(QString, text);
+    Scene original;
+    buildEveryKind(original);
+    const QByteArray document = replacedBy(QStringLiteral("strokes"), 1, text)(written(original));
+    QVERIFY(document.contains(text.toLatin1()));
+    Scene split;
+    const ReadOutcome splitRead = readInto(split, document);
+    Scene whole;
+    const ReadOutcome wholeRead = readInto(whole, document + "<!--!payload:-->");
+    QCOMPARE(splitRead.result, int(SceneFormat::Done));
+    QVERIFY(splitRead.report.contains(QStringLiteral("frame 3: its drawing is empty or cut short")));
+    QCOMPARE(splitRead.report, wholeRead.report);
+    QCOMPARE(written(split), written(whole));
 }
 
 void TestSceneReader::base64DecodesAsQtDoes_data()

@@ -2,6 +2,7 @@
 
 #include "io/sceneformat.h"
 
+#include <QRandomGenerator>
 #include <QStringView>
 
 #include <algorithm>
@@ -12,6 +13,8 @@ namespace Model {
 
 namespace {
 
+// What every marker begins with; a document that holds it in its markup is
+// left whole.
 constexpr QByteArrayView Marker("!payload:");
 constexpr std::array<QByteArrayView, 3> PayloadNames{QByteArrayView("strokes"), QByteArrayView("image"),
                                                       QByteArrayView("originalAudioData")};
@@ -21,22 +24,9 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// The bytes that the XML reader would not give as they stand in a text:
-// references ('&'), the end of a character data section (']' may begin
-// one), control characters other than white space and anything beyond
-// ASCII.
-const std::array<uchar, 256> Unfit = [] {
-    std::array<uchar, 256> table{};
-    for (int c = 0; c < 256; ++c)
-        table[size_t(c)] = (c < 0x20 && !isSpace(char(c))) || c > 0x7e || c == '&' || c == ']';
-    return table;
-}();
-
 // A text from its start up to the next '<' (the end of the document when
 // there is none): where it ends, how many lines it holds, and whether the
-// XML reader gives it as it stands. A payload is long: eight bytes are
-// looked at together, and only a word that may hold a '<', an unfit byte or
-// a line break byte by byte.
+// XML reader gives it as it stands.
 struct Text
 {
     qsizetype end = -1;
@@ -46,39 +36,31 @@ struct Text
 
 Text scanText(QByteArrayView document, qsizetype from)
 {
-    constexpr quint64 Ones = 0x0101010101010101;
-    constexpr quint64 Highs = 0x8080808080808080;
-    // Some byte of v is 0, or of v below n (for bytes below 0x80).
-    const auto hasZero = [](quint64 v) { return (v - Ones) & ~v & Highs; };
-    const auto hasBelow = [](quint64 v, quint64 n) { return (v - Ones * n) & ~v & Highs; };
-
-    const auto *bytes = reinterpret_cast<const uchar *>(document.data());
-    const qsizetype size = document.size();
+    const char *begin = document.data() + from;
+    const qsizetype available = document.size() - from;
+    const void *open = available > 0 ? std::memchr(begin, '<', size_t(available)) : nullptr;
+    const qsizetype length = open ? static_cast<const char *>(open) - begin : std::max<qsizetype>(available, 0);
     Text text;
+    text.end = open ? from + length : -1;
+    // A payload is long: the loop is kept simple enough for the compiler to
+    // look at many bytes at once, in runs short enough for byte counters.
+    // Unfit are the bytes that the XML reader would not give as they stand
+    // (references, ']' that may end a character data section, control
+    // characters other than white space, anything beyond ASCII) and '!',
+    // with which a marker begins.
+    const auto *bytes = reinterpret_cast<const uchar *>(begin);
     uchar unfit = 0;
-    const auto byByte = [&](qsizetype at, qsizetype end) {
-        for (; at < end; ++at) {
-            if (bytes[at] == '<') {
-                text.end = at;
-                return true;
-            }
-            unfit |= Unfit[bytes[at]];
-            text.lines += bytes[at] == '\n';
+    for (qsizetype run = 0; run < length; run += 255) {
+        const qsizetype end = std::min(length, run + 255);
+        uchar lines = 0;
+        for (qsizetype i = run; i < end; ++i) {
+            const uchar c = bytes[i];
+            lines += c == '\n';
+            unfit |= uchar(c > 0x7e) | uchar(c == '&') | uchar(c == ']') | uchar(c == '!')
+                | (uchar(c < 0x20) & uchar(c != '\n') & uchar(c != '\r') & uchar(c != '\t'));
         }
-        return false;
-    };
-    qsizetype at = from;
-    bool ended = false;
-    for (; !ended && at + 8 <= size; at += 8) {
-        quint64 word;
-        std::memcpy(&word, bytes + at, 8);
-        const quint64 suspect = (word & Highs) | hasBelow(word, 0x20) | hasZero(word ^ (Ones * 0x7f))
-            | hasZero(word ^ (Ones * '&')) | hasZero(word ^ (Ones * ']')) | hasZero(word ^ (Ones * '<'));
-        if (suspect)
-            ended = byByte(at, at + 8);
+        text.lines += lines;
     }
-    if (!ended)
-        byByte(at, size);
     text.plain = unfit == 0;
     return text;
 }
@@ -146,7 +128,11 @@ bool isUtf8(QByteArrayView document)
 ScenePayloads::ScenePayloads(QByteArrayView document)
     : m_document(document)
 {
-    if (isUtf8(document) && !document.contains(Marker))
+    // The markers of this document: no document can foresee them, so that
+    // no text of its own (character references included) reads as one.
+    m_marker = Marker.toByteArray() + QByteArray::number(QRandomGenerator::global()->generate64(), 16)
+        + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + ':';
+    if (isUtf8(document))
         split();
 }
 
@@ -155,8 +141,15 @@ void ScenePayloads::split()
     const QByteArrayView document = m_document;
     const qsizetype size = document.size();
     QByteArray markup;
-    // Copied so far: document[0, copied).
+    // Copied so far: document[0, copied). Every byte of the document is
+    // either copied or in a payload taken out, which holds no '!'.
     qsizetype copied = 0;
+    const auto copy = [&](qsizetype end) {
+        const QByteArrayView piece = document.sliced(copied, end - copied);
+        markup.append(piece);
+        copied = end;
+        return !piece.contains(Marker);
+    };
     qsizetype at = 0;
     while (at < size) {
         const qsizetype open = document.indexOf('<', at);
@@ -201,8 +194,11 @@ void ScenePayloads::split()
                 while (closed && closeAt < size && isSpace(document.at(closeAt)))
                     ++closeAt;
                 if (closed && closeAt < size && document.at(closeAt) == '>' && text.plain) {
-                    markup.append(document.sliced(copied, after - copied));
-                    markup.append(Marker.data(), Marker.size());
+                    if (!copy(after)) {
+                        m_payloads.clear();
+                        return;
+                    }
+                    markup.append(m_marker);
                     markup.append(QByteArray::number(m_payloads.size()));
                     markup.append('!');
                     // The lines stay where they were for the XML reader's
@@ -218,7 +214,10 @@ void ScenePayloads::split()
             break;
         at = after;
     }
-    markup.append(document.sliced(copied));
+    if (!copy(size)) {
+        m_payloads.clear();
+        return;
+    }
     m_markup = markup;
     m_split = true;
 }
@@ -233,10 +232,11 @@ bool ScenePayloads::payload(QStringView text, QByteArray &into, bool *clean) con
     if (!m_split)
         return false;
     const QStringView trimmed = text.trimmed();
-    if (!trimmed.startsWith(QLatin1StringView(Marker.data(), Marker.size())) || !trimmed.endsWith(u'!'))
+    const QLatin1StringView marker(m_marker);
+    if (!trimmed.startsWith(marker) || !trimmed.endsWith(u'!'))
         return false;
     bool ok = false;
-    const qsizetype index = trimmed.sliced(Marker.size(), trimmed.size() - Marker.size() - 1).toLongLong(&ok);
+    const qsizetype index = trimmed.sliced(marker.size(), trimmed.size() - marker.size() - 1).toLongLong(&ok);
     if (!ok || index < 0 || index >= m_payloads.size())
         return false;
     const auto [offset, length] = m_payloads.at(index);

@@ -21,10 +21,13 @@ namespace Model {
 // "strokes", "image" or "originalAudioData" start tag in the document's
 // content, when the element's end tag follows it and the text is what the
 // XML reader would give as it stands (printable ASCII and white space,
-// without references or the end of a character data section). Comments, processing instructions,
-// character data sections and declarations are passed over as the XML reader
-// passes over them; a document that is not UTF-8, declares an internal
-// subset, or holds the marker itself is left whole. Either way the XML reader
+// without references, the end of a character data section or '!').
+// Comments, processing instructions, character data sections and
+// declarations are passed over as the XML reader passes over them; a
+// document that is not UTF-8, declares an internal subset, or holds
+// "!payload:" (with which markers begin) in its markup is left whole. Each
+// marker holds a number drawn afresh for every document, so that no text of
+// a document, however written, reads as one. Either way the XML reader
 // reads the same elements, attributes and texts, the payloads aside, and
 // raises the same errors (at a column further left, on a line where a
 // payload was taken out).
@@ -47,6 +50,8 @@ private:
     void split();
 
     QByteArrayView m_document;
+    // The text that stands for payload n is m_marker, n and '!'.
+    QByteArray m_marker;
     QByteArray m_markup;
     bool m_split = false;
     // Where each payload's text lies in the document.
