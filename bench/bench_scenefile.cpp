@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <atomic>
 #include <chrono>
@@ -256,6 +257,15 @@ Fixture &fixture()
     return *shared;
 }
 
+// Every measured save and open starts from a heap that has given its free
+// memory back: each one takes its pages afresh, whichever ran before it.
+void startAfresh(benchmark::State &state)
+{
+    state.PauseTiming();
+    malloc_trim(0);
+    state.ResumeTiming();
+}
+
 double fileMiB(const QString &path)
 {
     return double(QFileInfo(path).size()) / MiB;
@@ -272,6 +282,7 @@ void BM_SceneFileWrite(benchmark::State &state)
     HeapSampler sampler;
     double peak = 0.0;
     for (auto _ : state) {
+        startAfresh(state);
         sampler.start();
         const Model::SceneFile::SaveResult saved = Model::SceneFile::save(*shared.scene, path, &sampler);
         peak = std::max(peak, sampler.addedMiB());
@@ -295,6 +306,7 @@ void BM_SceneFileWriteBaselineDump(benchmark::State &state)
     HeapSampler sampler;
     double peak = 0.0;
     for (auto _ : state) {
+        startAfresh(state);
         sampler.start();
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly)) {
@@ -321,6 +333,7 @@ void BM_SceneFileRead(benchmark::State &state)
     HeapSampler sampler;
     double peak = 0.0;
     for (auto _ : state) {
+        startAfresh(state);
         sampler.start();
         QFile file(shared.file);
         file.open(QIODevice::ReadOnly | QIODevice::Text);
@@ -345,6 +358,7 @@ void BM_SceneFileReadBaselineDump(benchmark::State &state)
     HeapSampler sampler;
     double peak = 0.0;
     for (auto _ : state) {
+        startAfresh(state);
         sampler.start();
         QFile file(shared.dump);
         file.open(QIODevice::ReadOnly);

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <vector>
 
 namespace Model::SceneFormat {
 
@@ -118,18 +117,21 @@ void decodeBase64(QByteArrayView text, QByteArray &into, bool *clean)
             table[uchar(alphabet[i])] = qint8(i);
         return table;
     }();
-    // The twelve bits of each pair of characters, -1 when either is skipped:
-    // four characters in two looks.
-    static const std::vector<qint16> pairs = [] {
-        std::vector<qint16> table(65536, -1);
-        for (int first = 0; first < 256; ++first) {
-            for (int second = 0; second < 256; ++second) {
-                if (values[size_t(first)] >= 0 && values[size_t(second)] >= 0)
-                    table[size_t(first << 8 | second)] = qint16(values[size_t(first)] << 6 | values[size_t(second)]);
-            }
+    // The bits of a character at each of the four places of a group, with
+    // the top bit set for those the decoder skips: four looks and an or
+    // make a group of three bytes, or tell that it holds something else.
+    constexpr quint32 Skipped = 0x80000000u;
+    static const std::array<std::array<quint32, 256>, 4> places = [] {
+        std::array<std::array<quint32, 256>, 4> tables{};
+        for (size_t place = 0; place < 4; ++place) {
+            for (size_t c = 0; c < 256; ++c)
+                tables[place][c] = values[c] < 0 ? Skipped : quint32(values[c]) << (18 - 6 * place);
         }
-        return table;
+        return tables;
     }();
+    const auto group = [](const uchar *at) {
+        return places[0][at[0]] | places[1][at[1]] | places[2][at[2]] | places[3][at[3]];
+    };
 
     into.resize(text.size() / 4 * 3 + 3);
     char *out = into.data();
@@ -140,18 +142,36 @@ void decodeBase64(QByteArrayView text, QByteArray &into, bool *clean)
     int pending = 0;
     bool junk = false;
     while (in < end) {
-        // Four characters of the alphabet in a row make three bytes.
-        if (pending == 0 && end - in >= 4) {
-            const int high = pairs[size_t(in[0] << 8 | in[1])];
-            const int low = pairs[size_t(in[2] << 8 | in[3])];
-            if ((high | low) >= 0) {
-                const quint32 group = quint32(high) << 12 | quint32(low);
-                out[written++] = char(group >> 16);
-                out[written++] = char(group >> 8);
-                out[written++] = char(group);
-                in += 4;
-                continue;
+        // Runs of the alphabet, four characters to three bytes, two groups
+        // at a time.
+        if (pending == 0) {
+            while (end - in >= 8) {
+                const quint32 first = group(in);
+                const quint32 second = group(in + 4);
+                if ((first | second) & Skipped)
+                    break;
+                char *to = out + written;
+                to[0] = char(first >> 16);
+                to[1] = char(first >> 8);
+                to[2] = char(first);
+                to[3] = char(second >> 16);
+                to[4] = char(second >> 8);
+                to[5] = char(second);
+                written += 6;
+                in += 8;
             }
+            if (end - in >= 4) {
+                const quint32 single = group(in);
+                if (!(single & Skipped)) {
+                    out[written++] = char(single >> 16);
+                    out[written++] = char(single >> 8);
+                    out[written++] = char(single);
+                    in += 4;
+                    continue;
+                }
+            }
+            if (in == end)
+                break;
         }
         const uchar character = *in++;
         const int value = values[character];
