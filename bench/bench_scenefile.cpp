@@ -27,6 +27,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -138,8 +139,6 @@ struct Fixture
     std::unique_ptr<Model::Scene> scene;
     double sceneMiB = 0.0;
     QTemporaryDir folder{scratchParent() + QStringLiteral("/kelvane-bench-XXXXXX")};
-    QString file;
-    QString dump;
 };
 
 // Every drawing differs from the others by a dot of its own, so that none
@@ -246,10 +245,9 @@ Fixture &fixture()
         made->scene = std::make_unique<Model::Scene>();
         build(*made->scene);
         made->sceneMiB = double(heapInUse() - before) / MiB;
-        made->file = made->folder.filePath(QStringLiteral("large.kl"));
-        made->dump = made->folder.filePath(QStringLiteral("large.dump"));
-        Model::SceneFile::save(*made->scene, made->file);
-        QFile dump(made->dump);
+        // What the reading benchmarks open.
+        Model::SceneFile::save(*made->scene, made->folder.filePath(QStringLiteral("large.kl")));
+        QFile dump(made->folder.filePath(QStringLiteral("large.dump")));
         if (dump.open(QIODevice::WriteOnly))
             writeDump(*made->scene, dump);
         return made;
@@ -271,103 +269,79 @@ double fileMiB(const QString &path)
     return double(QFileInfo(path).size()) / MiB;
 }
 
-void BM_SceneFileWrite(benchmark::State &state)
+// One save or open per iteration of the file called name in the fixture's
+// folder, with the heap sampled while it runs; run answers what went wrong,
+// if anything.
+using Run = std::function<QString(const Fixture &, const QString &path, HeapSampler &)>;
+void measure(benchmark::State &state, const QString &name, const Run &run)
 {
     if (!rendererReady()) {
         state.SkipWithError(NoOpenGL);
         return;
     }
-    Fixture &shared = fixture();
-    const QString path = shared.folder.filePath(QStringLiteral("written.kl"));
+    const Fixture &shared = fixture();
+    const QString path = shared.folder.filePath(name);
     HeapSampler sampler;
     double peak = 0.0;
     for (auto _ : state) {
         startAfresh(state);
         sampler.start();
-        const Model::SceneFile::SaveResult saved = Model::SceneFile::save(*shared.scene, path, &sampler);
+        const QString failure = run(shared, path, sampler);
         peak = std::max(peak, sampler.addedMiB());
-        if (saved.result != Model::SceneFormat::Done)
-            state.SkipWithError(qPrintable(saved.message));
+        if (!failure.isEmpty()) {
+            state.SkipWithError(qPrintable(failure));
+            return;
+        }
     }
     state.counters["file_MB"] = fileMiB(path);
     state.counters["peak_MB"] = peak;
     state.counters["scene_MB"] = shared.sceneMiB;
+}
+
+void BM_SceneFileWrite(benchmark::State &state)
+{
+    measure(state, QStringLiteral("written.kl"), [](const Fixture &shared, const QString &path, HeapSampler &sampler) {
+        return Model::SceneFile::save(*shared.scene, path, &sampler).message;
+    });
 }
 BENCHMARK(BM_SceneFileWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_SceneFileWriteBaselineDump(benchmark::State &state)
 {
-    if (!rendererReady()) {
-        state.SkipWithError(NoOpenGL);
-        return;
-    }
-    Fixture &shared = fixture();
-    const QString path = shared.folder.filePath(QStringLiteral("written.dump"));
-    HeapSampler sampler;
-    double peak = 0.0;
-    for (auto _ : state) {
-        startAfresh(state);
-        sampler.start();
+    measure(state, QStringLiteral("written.dump"), [](const Fixture &shared, const QString &path, HeapSampler &) {
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            state.SkipWithError("cannot write the dump");
-            return;
-        }
+        if (!file.open(QIODevice::WriteOnly))
+            return file.errorString();
         writeDump(*shared.scene, file);
         file.close();
-        peak = std::max(peak, sampler.addedMiB());
-    }
-    state.counters["file_MB"] = fileMiB(path);
-    state.counters["peak_MB"] = peak;
-    state.counters["scene_MB"] = shared.sceneMiB;
+        return QString();
+    });
 }
 BENCHMARK(BM_SceneFileWriteBaselineDump)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_SceneFileRead(benchmark::State &state)
 {
-    if (!rendererReady()) {
-        state.SkipWithError(NoOpenGL);
-        return;
-    }
-    Fixture &shared = fixture();
-    HeapSampler sampler;
-    double peak = 0.0;
-    for (auto _ : state) {
-        startAfresh(state);
-        sampler.start();
-        QFile file(shared.file);
-        file.open(QIODevice::ReadOnly | QIODevice::Text);
+    measure(state, QStringLiteral("large.kl"), [](const Fixture &, const QString &path, HeapSampler &sampler) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return file.errorString();
         Model::Scene scene;
         Model::SceneReader reader(&scene, &sampler);
-        if (reader.read(&file) != Model::SceneFormat::Done)
-            state.SkipWithError(qPrintable(reader.errorString()));
-        peak = std::max(peak, sampler.addedMiB());
-    }
-    state.counters["file_MB"] = fileMiB(shared.file);
-    state.counters["peak_MB"] = peak;
+        return reader.read(&file) == Model::SceneFormat::Done ? QString() : reader.errorString();
+    });
 }
 BENCHMARK(BM_SceneFileRead)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_SceneFileReadBaselineDump(benchmark::State &state)
 {
-    if (!rendererReady()) {
-        state.SkipWithError(NoOpenGL);
-        return;
-    }
-    Fixture &shared = fixture();
-    HeapSampler sampler;
-    double peak = 0.0;
-    for (auto _ : state) {
-        startAfresh(state);
-        sampler.start();
-        QFile file(shared.dump);
-        file.open(QIODevice::ReadOnly);
+    measure(state, QStringLiteral("large.dump"), [](const Fixture &, const QString &path, HeapSampler &) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return file.errorString();
         QObject parent;
         readDump(file, &parent);
-        peak = std::max(peak, sampler.addedMiB());
-    }
-    state.counters["file_MB"] = fileMiB(shared.dump);
-    state.counters["peak_MB"] = peak;
+        return QString();
+    });
 }
 BENCHMARK(BM_SceneFileReadBaselineDump)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
