@@ -13,19 +13,24 @@ ControlsBarToolButton::ControlsBarToolButton(QWidget *parent)
     setAttribute(Qt::WA_Hover);
 }
 
-void ControlsBarToolButton::paintEvent(QPaintEvent *)
+void ControlsBarToolButton::paintIconOnly(QToolButton *button)
 {
     QIcon::Mode mode = QIcon::Normal;
-    if (!isEnabled())
+    if (!button->isEnabled())
         mode = QIcon::Disabled;
-    else if (isDown())
+    else if (button->isDown())
         mode = QIcon::Selected;
-    else if (underMouse())
+    else if (button->underMouse())
         mode = QIcon::Active;
-    QRect rect(QPoint(), iconSize());
-    rect.moveCenter(this->rect().center());
-    QPainter painter(this);
-    icon().paint(&painter, rect, Qt::AlignCenter, mode, isChecked() ? QIcon::On : QIcon::Off);
+    QRect rect(QPoint(), button->iconSize());
+    rect.moveCenter(button->rect().center());
+    QPainter painter(button);
+    button->icon().paint(&painter, rect, Qt::AlignCenter, mode, button->isChecked() ? QIcon::On : QIcon::Off);
+}
+
+void ControlsBarToolButton::paintEvent(QPaintEvent *)
+{
+    paintIconOnly(this);
 }
 
 void ControlsBarToolButton::mousePressEvent(QMouseEvent *event)

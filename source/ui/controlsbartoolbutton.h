@@ -21,6 +21,10 @@ class ControlsBarToolButton : public QToolButton
 public:
     explicit ControlsBarToolButton(QWidget *parent = nullptr);
 
+    // Paints a button the way this one looks, from its icon alone, for other
+    // icon buttons of the tool chrome (the preset buttons).
+    static void paintIconOnly(QToolButton *button);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -19,6 +19,10 @@ static void registerToolChromeResources()
     Q_INIT_RESOURCE(paper);
     Q_INIT_RESOURCE(xsheet);
     Q_INIT_RESOURCE(customize);
+    Q_INIT_RESOURCE(collapsedialog);
+    Q_INIT_RESOURCE(about);
+    Q_INIT_RESOURCE(abouticon);
+    Q_INIT_RESOURCE(how_to_animate);
 }
 
 namespace UI {
@@ -29,12 +33,17 @@ void registerUiResources()
     Q_UNUSED(registered);
 }
 
-void drawArtCentred(QPainter &painter, QSvgRenderer &art, QPointF centre, double scale)
+QRectF artRectCentred(const QSvgRenderer &art, QPointF centre, double scale)
 {
     const QSize natural = art.defaultSize();
     QRectF rect(0, 0, std::lround(natural.width() * scale), std::lround(natural.height() * scale));
     rect.moveCenter(centre);
-    art.render(&painter, rect);
+    return rect;
+}
+
+void drawArtCentred(QPainter &painter, QSvgRenderer &art, QPointF centre, double scale)
+{
+    art.render(&painter, artRectCentred(art, centre, scale));
 }
 
 } // namespace UI

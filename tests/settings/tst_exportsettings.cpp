@@ -134,6 +134,7 @@ void TestExportSettings::storedRoundTrip()
     video.videoFormat = ExportVideoSettings::ProRes;
     video.includeAlpha = false;
     video.includeAudio = true;
+    video.audioAvailable = true;
     video.scalePercent = 50;
     video.metadata.insert(QStringLiteral("title"), QStringLiteral("Walk cycle"));
     {
@@ -174,6 +175,8 @@ void TestExportSettings::storedRoundTrip()
     QCOMPARE(loadedVideo.includeAlpha, false);
     QCOMPARE(loadedVideo.includeAudio, true);
     QCOMPARE(loadedVideo.scalePercent, 50);
+    // Whether a scene has sound is asked anew for each export.
+    QCOMPARE(loadedVideo.audioAvailable, false);
     QVERIFY(loadedVideo.metadata.isEmpty());
 }
 

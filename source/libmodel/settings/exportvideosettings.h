@@ -19,6 +19,9 @@ public:
     // Only ProRes keeps transparency; the other formats ignore the flag.
     bool includeAlpha = true;
     bool includeAudio = false;
+    // Whether the scene has sound to put in the movie; the export command
+    // sets it before asking, and it is never kept in the preferences.
+    bool audioAvailable = false;
     // Container metadata ("title", "comment"); filled per export, never kept
     // in the preferences.
     QHash<QString, QString> metadata;
