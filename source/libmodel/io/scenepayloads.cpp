@@ -24,9 +24,22 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// The bytes that the XML reader would not give as they stand in a text:
+// references ('&'), the end of a character data section (']' may begin
+// one), control characters other than white space and anything beyond
+// ASCII; and '!', with which a marker begins.
+const std::array<uchar, 256> Unfit = [] {
+    std::array<uchar, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[size_t(c)] = (c < 0x20 && !isSpace(char(c))) || c > 0x7e || c == '&' || c == ']' || c == '!';
+    return table;
+}();
+
 // A text from its start up to the next '<' (the end of the document when
 // there is none): where it ends, how many lines it holds, and whether the
-// XML reader gives it as it stands.
+// XML reader gives it as it stands. A payload is long: eight bytes are
+// looked at together, and only a word that may hold a '<', an unfit byte or
+// a line break byte by byte.
 struct Text
 {
     qsizetype end = -1;
@@ -36,31 +49,40 @@ struct Text
 
 Text scanText(QByteArrayView document, qsizetype from)
 {
-    const char *begin = document.data() + from;
-    const qsizetype available = document.size() - from;
-    const void *open = available > 0 ? std::memchr(begin, '<', size_t(available)) : nullptr;
-    const qsizetype length = open ? static_cast<const char *>(open) - begin : std::max<qsizetype>(available, 0);
+    constexpr quint64 Ones = 0x0101010101010101;
+    constexpr quint64 Highs = 0x8080808080808080;
+    // Some byte of v is 0, or of v below n (for bytes below 0x80).
+    const auto hasZero = [](quint64 v) { return (v - Ones) & ~v & Highs; };
+    const auto hasBelow = [](quint64 v, quint64 n) { return (v - Ones * n) & ~v & Highs; };
+
+    const auto *bytes = reinterpret_cast<const uchar *>(document.data());
+    const qsizetype size = document.size();
     Text text;
-    text.end = open ? from + length : -1;
-    // A payload is long: the loop is kept simple enough for the compiler to
-    // look at many bytes at once, in runs short enough for byte counters.
-    // Unfit are the bytes that the XML reader would not give as they stand
-    // (references, ']' that may end a character data section, control
-    // characters other than white space, anything beyond ASCII) and '!',
-    // with which a marker begins.
-    const auto *bytes = reinterpret_cast<const uchar *>(begin);
     uchar unfit = 0;
-    for (qsizetype run = 0; run < length; run += 255) {
-        const qsizetype end = std::min(length, run + 255);
-        uchar lines = 0;
-        for (qsizetype i = run; i < end; ++i) {
-            const uchar c = bytes[i];
-            lines += c == '\n';
-            unfit |= uchar(c > 0x7e) | uchar(c == '&') | uchar(c == ']') | uchar(c == '!')
-                | (uchar(c < 0x20) & uchar(c != '\n') & uchar(c != '\r') & uchar(c != '\t'));
+    const auto byByte = [&](qsizetype at, qsizetype end) {
+        for (; at < end; ++at) {
+            if (bytes[at] == '<') {
+                text.end = at;
+                return true;
+            }
+            unfit |= Unfit[bytes[at]];
+            text.lines += bytes[at] == '\n';
         }
-        text.lines += lines;
+        return false;
+    };
+    qsizetype at = from;
+    bool ended = false;
+    for (; !ended && at + 8 <= size; at += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes + at, 8);
+        const quint64 suspect = (word & Highs) | hasBelow(word, 0x20) | hasZero(word ^ (Ones * 0x7f))
+            | hasZero(word ^ (Ones * '&')) | hasZero(word ^ (Ones * ']')) | hasZero(word ^ (Ones * '!'))
+            | hasZero(word ^ (Ones * '<'));
+        if (suspect)
+            ended = byByte(at, at + 8);
     }
+    if (!ended)
+        byByte(at, size);
     text.plain = unfit == 0;
     return text;
 }
