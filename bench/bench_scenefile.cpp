@@ -134,11 +134,12 @@ QImage note(int frame)
     return image;
 }
 
+// The scene, made once and kept for the whole run (a scene outlives no
+// application object).
 struct Fixture
 {
     std::unique_ptr<Model::Scene> scene;
     double sceneMiB = 0.0;
-    QTemporaryDir folder{scratchParent() + QStringLiteral("/kelvane-bench-XXXXXX")};
 };
 
 // Every drawing differs from the others by a dot of its own, so that none
@@ -245,11 +246,6 @@ Fixture &fixture()
         made->scene = std::make_unique<Model::Scene>();
         build(*made->scene);
         made->sceneMiB = double(heapInUse() - before) / MiB;
-        // What the reading benchmarks open.
-        Model::SceneFile::save(*made->scene, made->folder.filePath(QStringLiteral("large.kl")));
-        QFile dump(made->folder.filePath(QStringLiteral("large.dump")));
-        if (dump.open(QIODevice::WriteOnly))
-            writeDump(*made->scene, dump);
         return made;
     }();
     return *shared;
@@ -269,24 +265,30 @@ double fileMiB(const QString &path)
     return double(QFileInfo(path).size()) / MiB;
 }
 
-// One save or open per iteration of the file called name in the fixture's
-// folder, with the heap sampled while it runs; run answers what went wrong,
-// if anything.
-using Run = std::function<QString(const Fixture &, const QString &path, HeapSampler &)>;
-void measure(benchmark::State &state, const QString &name, const Run &run)
+// One save or open per iteration of the file called name, with the heap
+// sampled while it runs; run answers what went wrong, if anything. prepare,
+// when given, first writes the file that run opens. The files live only as
+// long as their benchmark: they take memory where the scratch folder is
+// /dev/shm.
+using Run = std::function<QString(const Model::Scene &, const QString &path, HeapSampler &)>;
+using Prepare = std::function<void(const Model::Scene &, const QString &path)>;
+void measure(benchmark::State &state, const QString &name, const Run &run, const Prepare &prepare = {})
 {
     if (!rendererReady()) {
         state.SkipWithError(NoOpenGL);
         return;
     }
     const Fixture &shared = fixture();
-    const QString path = shared.folder.filePath(name);
+    const QTemporaryDir folder(scratchParent() + QStringLiteral("/kelvane-bench-XXXXXX"));
+    const QString path = folder.filePath(name);
+    if (prepare)
+        prepare(*shared.scene, path);
     HeapSampler sampler;
     double peak = 0.0;
     for (auto _ : state) {
         startAfresh(state);
         sampler.start();
-        const QString failure = run(shared, path, sampler);
+        const QString failure = run(*shared.scene, path, sampler);
         peak = std::max(peak, sampler.addedMiB());
         if (!failure.isEmpty()) {
             state.SkipWithError(qPrintable(failure));
@@ -298,50 +300,64 @@ void measure(benchmark::State &state, const QString &name, const Run &run)
     state.counters["scene_MB"] = shared.sceneMiB;
 }
 
+QString save(const Model::Scene &scene, const QString &path, HeapSampler *sampler = nullptr)
+{
+    return Model::SceneFile::save(scene, path, sampler).message;
+}
+
+QString dump(const Model::Scene &scene, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    writeDump(scene, file);
+    file.close();
+    return file.error() == QFileDevice::NoError ? QString() : file.errorString();
+}
+
 void BM_SceneFileWrite(benchmark::State &state)
 {
-    measure(state, QStringLiteral("written.kl"), [](const Fixture &shared, const QString &path, HeapSampler &sampler) {
-        return Model::SceneFile::save(*shared.scene, path, &sampler).message;
+    measure(state, QStringLiteral("scene.kl"), [](const Model::Scene &scene, const QString &path, HeapSampler &sampler) {
+        return save(scene, path, &sampler);
     });
 }
 BENCHMARK(BM_SceneFileWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_SceneFileWriteBaselineDump(benchmark::State &state)
 {
-    measure(state, QStringLiteral("written.dump"), [](const Fixture &shared, const QString &path, HeapSampler &) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return file.errorString();
-        writeDump(*shared.scene, file);
-        file.close();
-        return QString();
+    measure(state, QStringLiteral("scene.dump"), [](const Model::Scene &scene, const QString &path, HeapSampler &) {
+        return dump(scene, path);
     });
 }
 BENCHMARK(BM_SceneFileWriteBaselineDump)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_SceneFileRead(benchmark::State &state)
 {
-    measure(state, QStringLiteral("large.kl"), [](const Fixture &, const QString &path, HeapSampler &sampler) {
+    const auto read = [](const Model::Scene &, const QString &path, HeapSampler &sampler) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
             return file.errorString();
         Model::Scene scene;
         Model::SceneReader reader(&scene, &sampler);
         return reader.read(&file) == Model::SceneFormat::Done ? QString() : reader.errorString();
-    });
+    };
+    measure(state, QStringLiteral("scene.kl"), read,
+            [](const Model::Scene &scene, const QString &path) { save(scene, path); });
 }
 BENCHMARK(BM_SceneFileRead)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_SceneFileReadBaselineDump(benchmark::State &state)
 {
-    measure(state, QStringLiteral("large.dump"), [](const Fixture &, const QString &path, HeapSampler &) {
+    const auto read = [](const Model::Scene &, const QString &path, HeapSampler &) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return file.errorString();
         QObject parent;
         readDump(file, &parent);
         return QString();
-    });
+    };
+    measure(state, QStringLiteral("scene.dump"), read,
+            [](const Model::Scene &scene, const QString &path) { dump(scene, path); });
 }
 BENCHMARK(BM_SceneFileReadBaselineDump)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
