@@ -158,6 +158,8 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
             .arg(action(KL::Action::SecondarySpeedDial)->shortcut().toString(QKeySequence::PortableText)));
     d->m_secondarySpeedDial->hide();
 
+    createBacklightDialog();
+
     QPalette sheetPalette = d->m_xSheet->palette();
     sheetPalette.setBrush(QPalette::All, QPalette::Window, QColor(100, 96, 92));
     sheetPalette.setBrush(QPalette::All, QPalette::Highlight, QColor(Qt::black));
@@ -168,6 +170,9 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
 
     d->m_layerRenameWidget = new UI::LayerRenameWidget(ui->centralwidget);
     d->m_layerRenameWidget->hide();
+
+    connectHoldKeys();
+    connectLayerRequests();
 
     // Both are windows of their own: hiding one unchecks the action that
     // shows it, and keys typed in them act as here.
@@ -532,21 +537,4 @@ int MainWindow::cursorTypeForTool(Model::Tool::Type type) const
     default:
         return locked ? Model::Tool::ForbiddenCursor : Model::Tool::OwnCursor;
     }
-}
-
-void MainWindow::hideToolSettingsPanels()
-{
-    // Nothing to hide until the tool-settings panels are built.
-}
-
-void MainWindow::updateUISize()
-{
-    ui->scrollAreaWidgetContents->updateUISize();
-    ui->timeline->updateUISize();
-    d->m_xSheet->updateUISize();
-    d->m_xSheetPane->updateUISize();
-    m_toolBar->updateUISize();
-    d->m_primarySpeedDial->updateUISize();
-    d->m_secondarySpeedDial->updateUISize();
-    ui->frame->triggerLeftAndRightCenterMoved();
 }

@@ -8,10 +8,14 @@
 #include <QPointingDevice>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class PlaybackController;
+class QKeyEvent;
 class QMenu;
+class QPainterPath;
+class QTimer;
 class QUndoGroup;
 
 namespace Model {
@@ -23,6 +27,7 @@ namespace UI {
 class Dialogs;
 class Palette;
 class ToolBar;
+class ToolSettings;
 } // namespace UI
 
 namespace Ui {
@@ -78,10 +83,33 @@ public Q_SLOTS:
     void setCurrentScene(Model::KLScene *klscene);
     void setTabletPointerType(QPointingDevice::PointerType type);
 
+    // The view of the paper, by steps and to given levels and angles; the
+    // zoom steps climb and descend a ladder of levels from 1/16 to 24.
+    void rotatePaperTo(double degrees);
+    void rotatePaperToNext(double degrees);
+    void zoomPaperTo(double zoomLevel);
+    void zoomPaperInToNextLevel();
+    void zoomPaperOutToNextLevel();
+    // Lifts what the active drawing shows inside path (all of it for an
+    // empty path) into a new floating selection, copies it to the clipboard
+    // and, for the cutter, cuts it out: one undo step, which also makes the
+    // floating-selection tool current.
+    void liftFloatingSelection(const QPainterPath &path, bool cutLassoPath);
+
+public:
+    // The clock that times slow work (a lift that took long asks whether to
+    // collapse vector data): milliseconds from any fixed start. Null puts
+    // back the steady clock; tests give their own.
+    void setElapsedClock(std::function<qint64()> clock);
+
 Q_SIGNALS:
     void resized(QResizeEvent *event);
 
 protected:
+    // Looks at keys before the shortcuts do (ShortcutOverride only): the tap
+    // and hold keys, stepping by letter case, Escape, Return, S, D and E.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -124,6 +152,36 @@ private:
     void connectScene(Model::KLScene *klscene);
     void disconnectScene(Model::KLScene *klscene);
     int cursorTypeForTool(Model::Tool::Type type) const;
+
+    // Press-and-hold keys (Space, Z, D, E) and the other keys the event
+    // filter takes before the shortcuts.
+    void connectHoldKeys();
+    void overrideShortcut(QKeyEvent *event);
+    void startHold(QTimer *timer, QMetaObject::Connection &connection, void (MainWindow::*decide)());
+    void onSpaceHold();
+    void onZHold();
+    void popUpToolSettings(UI::ToolSettings *panel);
+    void closeSpeedDialOrViewTool();
+    // Pushes the stroke being drawn, if any, as an undoable edit.
+    void commitActiveStroke();
+
+    // View, backlight and layer actions, and the exposure sheet's requests
+    // for renaming a layer and changing its opacity.
+    void wireViewActions();
+    void wireLayerActions();
+    void connectLayerRequests();
+    void createBacklightDialog();
+    void showBacklightDialog();
+    void openLayerRename(int layer, const QRect &headerArea);
+    void showOpacitySlider(int layer);
+    void placeOpacitySlider(QPoint globalCenter);
+
+    // Stand-ins for the tool and speed-dial slots of the window, until
+    // their own code arrives.
+    void setTool(Model::Tool::Type type, bool on);
+    void restoreEditingTool();
+    void onActionZPRTool(bool on);
+    void openSpeedDial(bool primary, bool hideAfterSelection);
 
     std::unique_ptr<MainWindowPrivate> d;
     std::unique_ptr<Ui::MainWindow> ui;

@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 class AutosaveManager;
@@ -21,6 +22,7 @@ namespace UI {
 class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
+class CustomizeBacklightDialog;
 class DetachedXSheet;
 class Dialogs;
 class LayerRenameWidget;
@@ -85,8 +87,10 @@ public:
     QMetaObject::Connection m_spaceHoldConnection;
     QTimer *m_zHoldTimer = nullptr;
     int m_zHoldInterval = 200;
-    QMetaObject::Connection m_holdKeyConnection1;
-    QMetaObject::Connection m_holdKeyConnection2;
+    QMetaObject::Connection m_zHoldConnection;
+    // Milliseconds from a fixed start; times the slow work that asks the
+    // user afterwards whether it may be made quicker.
+    std::function<qint64()> m_elapsedClock;
 
     int m_rememberedFrame = -1;
 

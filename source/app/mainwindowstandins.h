@@ -11,7 +11,6 @@
 //   UI::Preferences               the preferences window
 //   UI::ToolPocket (two)          the drawing and eraser pockets of the controls bar
 //   UI::ToolSettings (two)        the draw and erase tool-settings panels
-//   UI::CustomizeBacklightDialog  the backlight dialog
 //   UI::CustomizeOverlay          the customise overlay
 //   UI::Palette                   the colour palette
 //   UI::ControlsBar               the controls bar with its buttons, indicators and
@@ -19,7 +18,6 @@
 //                                 put together with the tool-settings panels)
 
 namespace UI {
-class CustomizeBacklightDialog;
 class CustomizeOverlay;
 class Palette;
 class Preferences;

@@ -14,8 +14,15 @@ add_dependencies(tst_application kelvane)
 set_tests_properties(tst_application PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # The main window needs the off-screen renderer's OpenGL: on the X server.
 kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The window's keys, view, backlight, lifting and layer handling: on the X
+# server, for the renderer's OpenGL and the speed dial's mouse grab.
+kl_add_test(tst_mainwindowview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowview.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # The file commands' reader and writer of scene files, on documents that the
 # scene file tests' helpers write (with a WAV sound: PkgConfig::FFMPEG).
 kl_add_test(tst_scenefileio SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenefileio.cpp
