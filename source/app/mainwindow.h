@@ -27,6 +27,7 @@ namespace UI {
 class Dialogs;
 class Palette;
 class ToolBar;
+class ToolPocket;
 class ToolSettings;
 } // namespace UI
 
@@ -139,6 +140,18 @@ private:
     void placeXSheet();
     void onScreenChanged();
 
+    // Window, preference and help actions (mainwindowwindow.cpp).
+    void wireWindowActions();
+    void changeSceneSettings();
+    void showHowToAnimate();
+    // The start-up's run does not warn where the system has no WinTab.
+    void applyWindowsInkChoice(bool useWindowsInk, bool atStartUp);
+    void setXSheetVisible(bool visible);
+    void onXSheetSplitterMoved();
+    // The pane's width in the splitter; 0 when hidden or detached.
+    int dockedXSheetWidth() const;
+    void rememberDockedXSheetWidth();
+
     // Context menus, built anew for every right click. A given menu is
     // filled; null makes a new one whose parent is the window.
     QMenu *createCellContextMenu(const QModelIndex &cell, QMenu *menu);
@@ -181,6 +194,26 @@ private:
     void setTool(Model::Tool::Type type, bool on);
     void restoreEditingTool();
     void onActionZPRTool(bool on);
+    // The tool chrome: the controls bar with its pockets, the two tool
+    // settings panels that hang below the pockets, the customise overlay,
+    // and the actions that choose pens and presets, stamp or drop the
+    // floating selection and open the pop-ups (mainwindowtoolsettings.cpp).
+    void createControlsBar();
+    void createToolSettingsPanels();
+    void createCustomizeOverlay();
+    void wireToolActions();
+    // The frame number's type and the playback buttons' icons at the UI scale.
+    void applyControlsBarScale();
+    void hangUnderPocket(UI::ToolSettings *panel, const UI::ToolPocket *pocket);
+    void openToolSettings(bool drawing);
+    void stampFloatingSelection(bool keepFloating);
+    void dropFloatingSelection();
+    // Centres a child pop-up on the pointer, moved by offset and kept margin
+    // pixels inside the drawing area.
+    void placePopUpAtCursor(QWidget *popUp, int margin, QPoint offset);
+    void togglePalette();
+    void toggleSpeedDial(bool primary);
+    // Opens a speed dial from a key or the pen's right button.
     void openSpeedDial(bool primary, bool hideAfterSelection);
 
     std::unique_ptr<MainWindowPrivate> d;

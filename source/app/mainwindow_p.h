@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mainwindow.h"
-#include "mainwindowstandins.h"
 #include "wintabclickworkaround.h"
 
 #include <QIcon>
@@ -19,17 +18,21 @@ class QShortcut;
 class QTimer;
 
 namespace UI {
+class AboutDialog;
 class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
 class CustomizeBacklightDialog;
+class CustomizeOverlay;
 class DetachedXSheet;
 class Dialogs;
 class LayerRenameWidget;
 class OpacitySlider;
+class Preferences;
 class ReferenceDisplay;
 class SpeedDial;
 class ToolPocket;
+class ToolSettings;
 class XSheet;
 class XSheetPane;
 } // namespace UI
@@ -67,6 +70,8 @@ public:
     UI::DetachedXSheet *m_detachedXSheet = nullptr;
     UI::ReferenceDisplay *m_referenceDisplay = nullptr;
     UI::CustomizeOverlay *m_customizeOverlay = nullptr;
+    // Made on first use and kept.
+    UI::AboutDialog *m_about = nullptr;
 
     QShortcut *m_shiftLeftShortcut = nullptr;
     QShortcut *m_shiftRightShortcut = nullptr;

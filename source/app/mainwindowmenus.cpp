@@ -106,6 +106,8 @@ void MainWindow::wireActions()
 
     wireViewActions();
     wireLayerActions();
+    wireWindowActions();
+    wireToolActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()

@@ -67,15 +67,6 @@ void MainWindow::onActionZPRTool(bool on)
     setTool(Model::Tool::Type::ZoomPanRotate, on);
 }
 
-void MainWindow::openSpeedDial(bool primary, bool hideAfterSelection)
-{
-    commitActiveStroke();
-    UI::SpeedDial *dial = primary ? d->m_primarySpeedDial : d->m_secondarySpeedDial;
-    dial->hideHint();
-    action(primary ? A::PrimarySpeedDial : A::SecondarySpeedDial)->trigger();
-    dial->setHideAfterSelection(hideAfterSelection);
-}
-
 void MainWindow::keyReleaseEvent(QKeyEvent *event)
 {
     if (event->isAutoRepeat()) {

@@ -211,16 +211,7 @@ void MainWindow::hideToolSettingsPanels()
 
 void MainWindow::updateUISize()
 {
-    const float scale = Model::Settings::instance()->UIScale();
-
-    if (QLabel *label = d->m_frameNumberLabel) {
-        QFont font(QStringLiteral("Lucida Sans Unicode"));
-        font.setPointSize(int(scale * 21));
-        label->setFont(font);
-        label->setMinimumWidth(QFontMetrics(font).boundingRect(QStringLiteral("00000")).width());
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    }
-
+    applyControlsBarScale();
     if (d->m_controlsBar)
         d->m_controlsBar->updateUISize();
     for (UI::ControlsBarIndicator *indicator : {d->m_mirrorIndicator, d->m_backlightIndicator}) {
@@ -237,13 +228,6 @@ void MainWindow::updateUISize()
     }
     d->m_xSheetPane->updateUISize();
     d->m_xSheet->updateUISize();
-
-    const int iconSide = int(scale * 32);
-    for (UI::ControlsBarToolButton *button : {d->m_jumpToStartButton, d->m_stepBackButton, d->m_playButton,
-                                              d->m_stepForwardButton, d->m_jumpToEndButton}) {
-        if (button)
-            button->setIconSize(QSize(iconSide, iconSide));
-    }
 
     d->m_primarySpeedDial->updateUISize();
     d->m_secondarySpeedDial->updateUISize();

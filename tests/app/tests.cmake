@@ -23,6 +23,16 @@ kl_add_test(tst_mainwindowview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowv
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindowview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The window's panels, windows, preferences, tutorial and tablet choice.
+kl_add_test(tst_mainwindowwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowwindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The tool chrome in the window: controls bar, tool settings panels, the
+# tool and preset actions, the stamp, and the pop-ups placed at the pointer.
+kl_add_test(tst_mainwindowtoolsettings SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowtoolsettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowtoolsettings PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # The file commands' reader and writer of scene files, on documents that the
 # scene file tests' helpers write (with a WAV sound: PkgConfig::FFMPEG).
 kl_add_test(tst_scenefileio SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenefileio.cpp
