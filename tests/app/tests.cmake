@@ -21,9 +21,11 @@ kl_add_test(tst_autosavemanager SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_autosavema
 set_tests_properties(tst_autosavemanager PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # New, open, save, the scene switch and autosave in the window: on the X
 # server, for the renderer's OpenGL.
+# (The damaged scene holds a sound: PkgConfig::FFMPEG.)
 kl_add_test(tst_scenelifecycle SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenelifecycle.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
-    LIBS app commands WIDGETS TIMEOUT 300)
+    ${CMAKE_CURRENT_LIST_DIR}/../io/scenefiletesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/filesizelimit.h
+    LIBS app commands PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
 set_tests_properties(tst_scenelifecycle PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # Kills a helper program part way through saving a large scene, twenty
 # times over, and reads what each kill left on disk.

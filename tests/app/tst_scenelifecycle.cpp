@@ -9,11 +9,13 @@
 
 #include "actions/actionmanager.h"
 #include "initialize.h"
+#include "io/scenefiletesthelpers.h"
 #include "layers/layer.h"
 #include "scene/framerangemodel.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "settings/settings.h"
+#include "support/filesizelimit.h"
 #include "support/testfiles.h"
 #include "tools/toolmanager.h"
 
@@ -37,9 +39,8 @@
 #include <QUndoGroup>
 #include <QUndoStack>
 
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
+#include <memory>
 
 namespace {
 
@@ -135,6 +136,7 @@ private Q_SLOTS:
     void failedWriteKeepsTheOldFile();
     void readErrorsKeepTheScene_data();
     void readErrorsKeepTheScene();
+    void damagedSceneOpensAndSaysSo();
     void recentFilesMenu();
     void switchingScenes();
     void firstStartGeometry();
@@ -413,19 +415,12 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     currentScene()->setFilePath(file);
     addLayer();
 
-    // A full disk: no file may grow past a few bytes, and growing one past
-    // the limit is an error rather than the end of the process.
-    rlimit limit{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit unlimited = limit;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    if (problem == QLatin1String("disk full")) {
-        limit.rlim_cur = 16;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    }
+    // A full disk: no file may grow past a few bytes.
+    std::unique_ptr<TestSupport::FileSizeLimit> fullDisk;
+    if (problem == QLatin1String("disk full"))
+        fullDisk = std::make_unique<TestSupport::FileSizeLimit>(16);
     const bool saved = window->saveScene();
-    setrlimit(RLIMIT_FSIZE, &unlimited);
-    std::signal(SIGXFSZ, oldHandler);
+    fullDisk.reset();
 
     QVERIFY(!saved);
     QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
@@ -509,6 +504,31 @@ void TestSceneLifeCycle::readErrorsKeepTheScene()
     // A file that cannot be opened leaves the recent list; one that opens
     // but does not read stays.
     QCOMPARE(settings->recentFiles().contains(file), kind == QLatin1String("information"));
+}
+
+void TestSceneLifeCycle::damagedSceneOpensAndSaysSo()
+{
+    Started started = startWindowWithScene();
+    // A scene whose first layer's drawing of frame 3 is cut short.
+    Model::Scene built;
+    SceneFileTest::buildEveryKind(built);
+    const QByteArray damaged = SceneFileTest::withPayload(
+        SceneFileTest::written(built), QStringLiteral("strokes"), 1,
+        [](const QByteArray &bytes) { return QString::fromLatin1(bytes.left(bytes.size() / 2).toBase64()); });
+    const QString file = path(QStringLiteral("damaged.kl"));
+    QVERIFY(writeFileContents(file, damaged));
+
+    // It opens with the rest, and the user is told once what is missing.
+    QVERIFY(started.window->openFile(file));
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
+    const QString told = started.dialogs->asked.first().text;
+    QVERIFY2(told.startsWith(QStringLiteral("Parts of %1 could not be read and were left out:\n\nLayer \"Ink & "
+                                            "<\"lines\">\", frame 3: its drawing is damaged")
+                                 .arg(native(file))),
+             qPrintable(told));
+    QCOMPARE(currentScene()->filePath(), file);
+    QCOMPARE(currentScene()->layerCount(), built.layerCount());
+    QVERIFY(currentScene()->undoStack()->isClean());
 }
 
 void TestSceneLifeCycle::recentFilesMenu()
