@@ -1,35 +1,76 @@
 #include "autosavemanager.h"
 
+#include "settings/settings.h"
+
+#include <QDateTime>
+#include <QTimer>
+
+#include <algorithm>
+
 class AutosaveManagerPrivate
 {
 public:
-    int m_intervalMinutes = 15;
-    int m_maxBackups = 3;
-    bool m_running = false;
+    // Starts a wait for a backup that began at `since`: a wait shortened by
+    // a change of interval still counts from where it began.
+    void startWaiting(int msecs, qint64 since)
+    {
+        m_waitStartedAt = since;
+        m_autosaveTimer->start(msecs);
+    }
+
+    QTimer *m_autosaveTimer = nullptr;
+    QTimer *m_retryTimer = nullptr;
+    int m_maxBackups = Model::Settings::DefaultAutoSaveNumFiles;
+    int m_interval = Model::Settings::DefaultAutoSaveIntervalMins * 60000;
+    int m_nextBackupIndex = 1;
     bool m_changesPending = false;
+    qint64 m_waitStartedAt = 0;
+    AutosaveManager::Clock m_clock;
 };
+
+namespace {
+
+constexpr int RetryInterval = 1000;
+constexpr int MaxIntervalMinutes = 24 * 60;
+
+} // namespace
 
 AutosaveManager::AutosaveManager(QObject *parent)
     : QObject(parent)
     , d(std::make_unique<AutosaveManagerPrivate>())
 {
+    d->m_autosaveTimer = new QTimer(this);
+    d->m_autosaveTimer->setObjectName(QStringLiteral("autosaveTimer"));
+    d->m_autosaveTimer->setSingleShot(true);
+    connect(d->m_autosaveTimer, &QTimer::timeout, this, &AutosaveManager::autosaveTimeout);
+    d->m_retryTimer = new QTimer(this);
+    d->m_retryTimer->setObjectName(QStringLiteral("retryTimer"));
+    d->m_retryTimer->setSingleShot(true);
+    connect(d->m_retryTimer, &QTimer::timeout, this, &AutosaveManager::autosaveReminderTimeout);
+    connect(Model::Settings::instance(), &Model::Settings::autoSaveChanged, this, &AutosaveManager::applySettings);
+    applySettings();
 }
 
 AutosaveManager::~AutosaveManager() = default;
 
-int AutosaveManager::intervalMinutes() const
+void AutosaveManager::setClock(Clock clock)
 {
-    return d->m_intervalMinutes;
+    d->m_clock = std::move(clock);
 }
 
-int AutosaveManager::maxBackups() const
+qint64 AutosaveManager::currentMSecsSinceEpoch() const
 {
-    return d->m_maxBackups;
+    return d->m_clock ? d->m_clock() : QDateTime::currentMSecsSinceEpoch();
 }
 
-bool AutosaveManager::isRunning() const
+QString AutosaveManager::backupFileName(const QString &baseName) const
 {
-    return d->m_running;
+    return baseName + QStringLiteral("_backup") + QString::number(d->m_nextBackupIndex) + QStringLiteral(".kl");
+}
+
+int AutosaveManager::nextBackupIndex() const
+{
+    return d->m_nextBackupIndex;
 }
 
 bool AutosaveManager::hasChangesToBackUp() const
@@ -37,27 +78,92 @@ bool AutosaveManager::hasChangesToBackUp() const
     return d->m_changesPending;
 }
 
-void AutosaveManager::setIntervalMinutes(int minutes)
+int AutosaveManager::intervalMinutes() const
 {
-    d->m_intervalMinutes = minutes;
+    return d->m_interval / 60000;
 }
 
-void AutosaveManager::setMaxBackups(int count)
+int AutosaveManager::maxBackups() const
 {
-    d->m_maxBackups = count;
-}
-
-void AutosaveManager::start()
-{
-    d->m_running = true;
-}
-
-void AutosaveManager::reset()
-{
-    d->m_changesPending = false;
+    return d->m_maxBackups;
 }
 
 void AutosaveManager::markSceneChanged()
 {
     d->m_changesPending = true;
+}
+
+void AutosaveManager::reset()
+{
+    d->m_changesPending = false;
+    d->m_nextBackupIndex = 1;
+    if (d->m_autosaveTimer->isActive())
+        d->startWaiting(d->m_interval, currentMSecsSinceEpoch());
+}
+
+void AutosaveManager::postpone()
+{
+    d->m_retryTimer->start(RetryInterval);
+}
+
+void AutosaveManager::backupWritten()
+{
+    d->m_changesPending = false;
+    skipBackup();
+    d->startWaiting(d->m_interval, currentMSecsSinceEpoch());
+    d->m_retryTimer->stop();
+}
+
+void AutosaveManager::skipBackup()
+{
+    d->m_nextBackupIndex = d->m_nextBackupIndex < d->m_maxBackups ? d->m_nextBackupIndex + 1 : 1;
+}
+
+void AutosaveManager::setMaxBackups(int count)
+{
+    // A damaged preference must not stop the ring from turning.
+    count = std::max(count, 1);
+    if (count == d->m_maxBackups)
+        return;
+    d->m_maxBackups = count;
+    if (d->m_nextBackupIndex > count)
+        d->m_nextBackupIndex = 1;
+}
+
+void AutosaveManager::setIntervalMinutes(int minutes)
+{
+    // A damaged preference must neither fire the timer on every turn of the
+    // event loop nor overflow it: between a minute and a day.
+    const int interval = std::clamp(minutes, 1, MaxIntervalMinutes) * 60000;
+    if (interval == d->m_interval)
+        return;
+    d->m_interval = interval;
+    if (!d->m_autosaveTimer->isActive())
+        return;
+    // The next backup is due one new interval after the wait began, not
+    // after what was left of the old one; a wait already longer than that
+    // starts again.
+    const qint64 elapsed = std::max<qint64>(0, currentMSecsSinceEpoch() - d->m_waitStartedAt);
+    if (elapsed < interval)
+        d->startWaiting(int(interval - elapsed), d->m_waitStartedAt);
+    else
+        d->startWaiting(interval, currentMSecsSinceEpoch());
+}
+
+void AutosaveManager::start()
+{
+    d->startWaiting(d->m_interval, currentMSecsSinceEpoch());
+}
+
+void AutosaveManager::applySettings()
+{
+    const Model::Settings *settings = Model::Settings::instance();
+    setIntervalMinutes(settings->autoSaveIntervalMins());
+    setMaxBackups(settings->autoSaveNumFiles());
+    if (settings->autoSaveEnabled()) {
+        start();
+    } else {
+        d->m_autosaveTimer->stop();
+        d->m_retryTimer->stop();
+    }
 }

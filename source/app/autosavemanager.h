@@ -1,34 +1,64 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
+#include <functional>
 #include <memory>
 
 class AutosaveManagerPrivate;
 
 // The timing and the ring of numbered backups of the current scene.
 //
-// This one keeps the configuration the main window gives it (interval, ring
-// size, whether it runs) and the changes-pending flag, but starts no timer
-// and so never asks for a backup: writing backups needs the scene writer.
+// The manager decides when a backup is due, never what goes into it: each
+// time the interval has passed it emits autosaveTimeout(), and each time a
+// postponed check is due autosaveReminderTimeout(). The main window then
+// writes a backup (and calls backupWritten()) or postpones for a second.
+// Both timers are single-shot, so a check that neither writes nor postpones
+// ends the cycle until reset(), start() or applySettings() starts it again.
+//
+// Backups go to "<name>_backup<index>.kl" with the index running 1, 2, ...,
+// maxBackups() and back to 1: the ring never grows beyond its size, and the
+// oldest backup is the one overwritten.
+//
+// Times come from a clock (milliseconds since the epoch), the system's
+// unless a test sets its own.
 class AutosaveManager : public QObject
 {
     Q_OBJECT
 
 public:
+    using Clock = std::function<qint64()>;
+
+    // Reads the autosave preferences and follows their changes.
     explicit AutosaveManager(QObject *parent = nullptr);
     ~AutosaveManager() override;
 
+    void setClock(Clock clock);
+    qint64 currentMSecsSinceEpoch() const;
+
+    // The file name of the next backup of a scene of that name.
+    QString backupFileName(const QString &baseName) const;
+    int nextBackupIndex() const;
+    bool hasChangesToBackUp() const;
     int intervalMinutes() const;
     int maxBackups() const;
-    bool isRunning() const;
-    bool hasChangesToBackUp() const;
 
-    void setIntervalMinutes(int minutes);
-    void setMaxBackups(int count);
-    void start();
-    void reset();
+public Q_SLOTS:
     void markSceneChanged();
+    // A new scene: nothing to back up, the ring starts at 1, and a running
+    // interval starts afresh.
+    void reset();
+    // Looks again in a second.
+    void postpone();
+    void backupWritten();
+    // A ring slot that holds a file the backups must not replace: the next
+    // backup takes the slot after it.
+    void skipBackup();
+    void setMaxBackups(int count);
+    void setIntervalMinutes(int minutes);
+    void start();
+    void applySettings();
 
 Q_SIGNALS:
     void autosaveTimeout();

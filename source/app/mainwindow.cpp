@@ -239,10 +239,9 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
         QTimer::singleShot(0, this, [] { action(KL::Action::ShowHowToAnimate)->activate(QAction::Trigger); });
     }
 
-    d->m_autosaveManager->setIntervalMinutes(settings->autoSaveIntervalMins());
-    d->m_autosaveManager->setMaxBackups(settings->autoSaveNumFiles());
-    if (settings->autoSaveEnabled())
-        d->m_autosaveManager->start();
+    connect(d->m_autosaveManager, &AutosaveManager::autosaveTimeout, this, &MainWindow::onAutosaveTimeout);
+    connect(d->m_autosaveManager, &AutosaveManager::autosaveReminderTimeout, this, &MainWindow::onAutosaveTimeout);
+    d->m_autosaveManager->applySettings();
 
     // No scene yet: the title says so from the first frame on.
     actualizeTitlebar();

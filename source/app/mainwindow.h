@@ -76,12 +76,19 @@ public:
 public Q_SLOTS:
     void newScene(MainWindow::NewSceneBehaviour behaviour);
     void newSceneIfNoneOpen();
+    // Asks for a scene file and opens it.
+    void openScene();
     // True when the file was opened and became the current scene.
     bool openFile(const QString &filename);
     // False when the user cancelled; true when nothing needs saving.
     bool maybeSave();
+    bool closeAllScenes();
+    // True when the scene is saved or needed no saving.
     bool saveScene();
+    // True when written, and when there is no scene to write.
     bool saveSceneAs();
+    // The one place where the current scene changes. It never deletes a
+    // scene: the caller deletes the one it replaced.
     void setCurrentScene(Model::KLScene *klscene);
     void setTabletPointerType(QPointingDevice::PointerType type);
 
@@ -131,6 +138,7 @@ private Q_SLOTS:
     void onRightClickedThumbnail(const QModelIndex &index, QPoint globalPos);
     void onRightClickedLayer(int layer, QPoint globalPos);
     void updateRecentFilesMenu();
+    void onAutosaveTimeout();
 
     // The current tool. on = false lets a tool go, back to the editing tool.
     void setTool(Model::Tool::Type type, bool on);
@@ -208,10 +216,18 @@ private:
     void endScrubbing();
 
     Model::KLScene *loadScene(const QString &path);
+    // Makes a loaded scene current and lets the one it replaces go.
+    void replaceCurrentScene(Model::KLScene *klscene);
     bool saveSceneTo(Model::Scene *scene, const QString &path);
     bool writeSceneFile(Model::Scene *scene, const QString &path);
+    // Whether the file is one the user keeps as a scene of their own: the
+    // current scene's file or one in the recent-files list.
+    bool isUsersSceneFile(const QString &path) const;
     void connectScene(Model::KLScene *klscene);
     void disconnectScene(Model::KLScene *klscene);
+    void onCurrentCellChanged(const QModelIndex &current, const QModelIndex &previous);
+    void showFrameNumber(int frame, bool scrubbing);
+    void refreshToolCursor();
     int cursorTypeForTool(Model::Tool::Type type) const;
 
     // Press-and-hold keys (Space, Z, D, E) and the other keys the event

@@ -131,8 +131,29 @@ public:
 
     // Seconds since the epoch of the last change to the current scene.
     qint64 m_lastChangeTime = 0;
-    // True while a file command or playback runs; autosave waits for it.
-    bool m_busy = false;
+    // How many file commands are running, one inside another (a save asked
+    // for by an open, say). Autosave waits while any runs, or playback.
+    int m_busyDepth = 0;
 
     std::unique_ptr<UI::Dialogs> m_dialogs;
+};
+
+// Marks a file command as running for as long as it lives, whichever way
+// the command ends. Commands nest: a save run by an open ends before the
+// open does, and the open still counts as running after it.
+class BusyScope
+{
+public:
+    explicit BusyScope(int &depth)
+        : m_depth(depth)
+    {
+        ++m_depth;
+    }
+    ~BusyScope() { --m_depth; }
+
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    int &m_depth;
 };

@@ -92,6 +92,10 @@ void MainWindow::wireActions()
     Model::ActionManager::instance()->createUndoRedoActions(m_undoGroup);
 
     connect(action(A::Quit), &QAction::triggered, this, &QWidget::close);
+    connect(action(A::NewScene), &QAction::triggered, this, [this] { newScene(ShowDialog); });
+    connect(action(A::OpenScene), &QAction::triggered, this, &MainWindow::openScene);
+    connect(action(A::SaveScene), &QAction::triggered, this, &MainWindow::saveScene);
+    connect(action(A::SaveSceneAs), &QAction::triggered, this, &MainWindow::saveSceneAs);
 
     // The undo group undoes and redoes; the selection of cells would point
     // at cells that may be gone.

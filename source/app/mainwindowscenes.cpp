@@ -4,15 +4,19 @@
 #include "mainwindow.h"
 
 #include "autosavemanager.h"
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 #include "scenefileio.h"
+#include "scenesave.h"
 
+#include "customizebacklightdialog.h"
 #include "dialogs.h"
 #include "opacityslider.h"
 #include "paper.h"
 #include "referencedisplay.h"
+#include "scenesettingsdialog.h"
 #include "timeline.h"
 #include "xsheet.h"
 
@@ -28,98 +32,143 @@
 #include "tools/toolmanager.h"
 
 #include <QAction>
-#include <QDateTime>
+#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QUndoCommand>
 #include <QUndoGroup>
 #include <QUndoStack>
 
+#include <algorithm>
+
 namespace {
 
-// The busy flag is true for the whole of a file command, whichever way it
-// ends; a nested command clears it on its way out.
-class BusyScope
-{
-public:
-    explicit BusyScope(bool &busy)
-        : m_busy(busy)
-    {
-        m_busy = true;
-    }
-    ~BusyScope() { m_busy = false; }
-
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-
-private:
-    bool &m_busy;
-};
-
-QAction *action(KL::Action key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
+using MainWindowLookups::currentScene;
 
 // Ids of the commands whose pushes keep the remembered frame and the
 // frame-range origin.
 constexpr int SetActiveFrameAndLayerId = 1;
 constexpr int SetFrameRangeId = 2;
 
+// The settings of a new scene made without asking.
+constexpr QSize BuiltInFrameSize(1920, 1080);
+constexpr double BuiltInFrameRate = 12.0;
+
+// A backup is written only once the scene has been left alone this long.
+constexpr qint64 AutosaveIdleSeconds = 3;
+
+// Whether two paths name one file, through links and "..".
+bool isSameFile(const QString &a, const QString &b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.exists() && second.exists())
+        return first.canonicalFilePath() == second.canonicalFilePath();
+    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
+}
+
 } // namespace
 
 void MainWindow::newSceneIfNoneOpen()
 {
-    const Model::KLScene *klscene = Model::KLScene::current();
-    if (!klscene || !klscene->scene())
+    if (!currentScene())
         newScene(SkipDialog);
 }
 
 void MainWindow::newScene(MainWindow::NewSceneBehaviour behaviour)
 {
-    // There is no scene-settings dialog to ask yet: a new scene always has
-    // the document's built-in settings.
-    Q_UNUSED(behaviour);
-    const BusyScope busy(d->m_busy);
+    const BusyScope busy(d->m_busyDepth);
     if (!maybeSave())
         return;
 
     auto *klscene = new Model::KLScene(this);
     Model::Scene *scene = klscene->scene();
+    Model::Settings *settings = Model::Settings::instance();
+    int frames = 1;
+    if (behaviour == SkipDialog) {
+        // A scene takes its size and rate from the preferences, which follow
+        // the last scene shown; a scene made without asking has the
+        // document's own.
+        scene->setFrameSize(BuiltInFrameSize, KL::FitMode::FitModeIgnore, nullptr);
+        scene->setFrameRate(BuiltInFrameRate);
+    } else {
+        UI::SceneSettings proposed;
+        proposed.frameSize = settings->defaultFrameSize();
+        proposed.fitMode = KL::FitMode::FitModeKeepAspect;
+        proposed.frameRate = settings->defaultFrameRate();
+        proposed.initialNumberOfFrames = settings->defaultInitialNumberOfFrames();
+        proposed.mode = UI::SceneSettings::Mode::NewScene;
+        UI::SceneSettingsDialog dialog(proposed, this);
+        dialog.resize(1, 1);
+        if (d->m_dialogs->exec(&dialog) != QDialog::Accepted) {
+            klscene->deleteLater();
+            return;
+        }
+        const UI::SceneSettings chosen = dialog.sceneSettings();
+        scene->setFrameSize(chosen.frameSize, KL::FitMode::FitModeIgnore, nullptr);
+        scene->setFrameRate(chosen.frameRate);
+        frames = chosen.initialNumberOfFrames;
+    }
 
     auto drawingLayer = std::make_shared<Model::StrokeLayer>(QColor(40, 97, 184), scene->frameSize(), scene);
     const QString name = scene->nextLayerNumber();
     if (drawingLayer->name() != name)
         drawingLayer->setName(name);
     scene->insertLayer(drawingLayer, 0);
+    if (frames > 1)
+        scene->insertHoldFrames(0, 1, frames - 1);
     scene->insertLayer(std::make_shared<Model::AudioLayer>(scene), 1);
     scene->insertLayer(std::make_shared<Model::AnnotationLayer>(scene), 2);
     scene->setActiveFrameAndLayer(1, 0, Model::Scene::AllowFrameAfterLast);
 
-    Model::KLScene *previous = Model::KLScene::current();
-    setCurrentScene(klscene);
-    if (previous)
-        previous->deleteLater();
+    replaceCurrentScene(klscene);
+    if (behaviour == ShowDialog)
+        settings->setDefaultInitialNumberOfFrames(frames);
+    d->m_autosaveManager->reset();
+}
+
+void MainWindow::openScene()
+{
+    const BusyScope busy(d->m_busyDepth);
+    if (!maybeSave())
+        return;
+    Model::Settings *settings = Model::Settings::instance();
+    const QString folder = settings->defaultSaveDir().absolutePath();
+    const QString path = d->m_dialogs->getOpenFileName(this, tr("Open Scene"), folder, tr("KL Files (*.kl)"));
+    if (path.isEmpty())
+        return;
+    Model::KLScene *klscene = loadScene(path);
+    if (!klscene)
+        return;
+    replaceCurrentScene(klscene);
+    settings->setDefaultSaveDir(QFileInfo(path).absoluteDir());
+    // Only now: a failed open leaves the open scene with its changes still
+    // waiting for their backup.
     d->m_autosaveManager->reset();
 }
 
 bool MainWindow::openFile(const QString &filename)
 {
-    const BusyScope busy(d->m_busy);
+    const BusyScope busy(d->m_busyDepth);
     if (!maybeSave())
         return false;
     Model::KLScene *klscene = loadScene(filename);
     if (!klscene)
         return false;
+    replaceCurrentScene(klscene);
+    return true;
+}
+
+void MainWindow::replaceCurrentScene(Model::KLScene *klscene)
+{
     Model::KLScene *previous = Model::KLScene::current();
     setCurrentScene(klscene);
     if (previous)
         previous->deleteLater();
-    return true;
 }
 
 Model::KLScene *MainWindow::loadScene(const QString &path)
@@ -148,6 +197,14 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
         klscene->scene()->setFilePath(path);
         settings->addRecentFile(path);
         loaded = klscene;
+        // The scene opened with what could be read; the user hears once
+        // what was left out, before working on (and saving over) it.
+        if (!outcome.damageReport.isEmpty()) {
+            d->m_dialogs->warning(this, QGuiApplication::applicationDisplayName(),
+                                  tr("Parts of %1 could not be read and were left out:\n\n%2")
+                                      .arg(nativePath, outcome.damageReport),
+                                  QMessageBox::Ok);
+        }
         break;
     case SceneFileIO::Failed:
         d->m_dialogs->information(this, QGuiApplication::applicationDisplayName(),
@@ -165,8 +222,7 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
 
 bool MainWindow::maybeSave()
 {
-    const Model::KLScene *klscene = Model::KLScene::current();
-    const Model::Scene *scene = klscene ? klscene->scene() : nullptr;
+    const Model::Scene *scene = currentScene();
     if (!scene || scene->undoStack()->isClean())
         return true;
     const QMessageBox::StandardButton answer = d->m_dialogs->warning(
@@ -177,11 +233,15 @@ bool MainWindow::maybeSave()
     return answer == QMessageBox::Discard;
 }
 
+bool MainWindow::closeAllScenes()
+{
+    return maybeSave();
+}
+
 bool MainWindow::saveScene()
 {
-    const BusyScope busy(d->m_busy);
-    const Model::KLScene *klscene = Model::KLScene::current();
-    Model::Scene *scene = klscene ? klscene->scene() : nullptr;
+    const BusyScope busy(d->m_busyDepth);
+    Model::Scene *scene = currentScene();
     if (!scene)
         return true;
     if (scene->filePath().isEmpty())
@@ -193,9 +253,8 @@ bool MainWindow::saveScene()
 
 bool MainWindow::saveSceneAs()
 {
-    const BusyScope busy(d->m_busy);
-    const Model::KLScene *klscene = Model::KLScene::current();
-    Model::Scene *scene = klscene ? klscene->scene() : nullptr;
+    const BusyScope busy(d->m_busyDepth);
+    Model::Scene *scene = currentScene();
     if (!scene)
         return true;
 
@@ -225,32 +284,65 @@ bool MainWindow::saveSceneTo(Model::Scene *scene, const QString &path)
 
 bool MainWindow::writeSceneFile(Model::Scene *scene, const QString &path)
 {
+    const SceneSave::Result saved = SceneSave::save(scene, path, this);
     const QString title = QGuiApplication::applicationDisplayName();
     const QString nativePath = QDir::toNativeSeparators(path);
-    // The file is replaced only by a successful commit, so a failed or
-    // cancelled write leaves the one on disk as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        d->m_dialogs->warning(this, title, tr("Cannot write file %1:\n%2.").arg(nativePath, file.errorString()),
+    switch (saved.status) {
+    case SceneSave::Saved:
+        return true;
+    case SceneSave::CannotOpen:
+    case SceneSave::CannotCommit:
+        d->m_dialogs->warning(this, title, tr("Cannot write file %1:\n%2.").arg(nativePath, saved.errorString),
                               QMessageBox::Ok);
         return false;
-    }
-    switch (SceneFileIO::writeScene(scene, &file, this).result) {
-    case SceneFileIO::Success:
-        if (file.error() == QFileDevice::NoError && file.commit())
-            return true;
-        d->m_dialogs->warning(this, title, tr("Cannot write file %1:\n%2.").arg(nativePath, file.errorString()),
-                              QMessageBox::Ok);
-        return false;
-    case SceneFileIO::Failed:
+    case SceneSave::WriterFailed:
         d->m_dialogs->warning(this, title, tr("Cannot write file %1").arg(nativePath), QMessageBox::Ok);
-        file.cancelWriting();
         return false;
-    case SceneFileIO::Cancelled:
-        file.cancelWriting();
+    case SceneSave::Cancelled:
         return false;
     }
     return false;
+}
+
+bool MainWindow::isUsersSceneFile(const QString &path) const
+{
+    const Model::Scene *scene = currentScene();
+    if (scene && !scene->filePath().isEmpty() && isSameFile(path, scene->filePath()))
+        return true;
+    const QStringList recent = Model::Settings::instance()->recentFiles();
+    return std::any_of(recent.cbegin(), recent.cend(), [&path](const QString &file) { return isSameFile(path, file); });
+}
+
+void MainWindow::onAutosaveTimeout()
+{
+    Model::Scene *scene = currentScene();
+    if (!scene)
+        return;
+    AutosaveManager *autosave = d->m_autosaveManager;
+    const bool busy = d->m_busyDepth > 0 || m_playbackController->isPlaying();
+    if (!autosave->hasChangesToBackUp() || busy) {
+        autosave->postpone();
+        return;
+    }
+    if (autosave->currentMSecsSinceEpoch() / 1000 - d->m_lastChangeTime < AutosaveIdleSeconds) {
+        autosave->postpone();
+        return;
+    }
+    const QString path =
+        Model::Settings::instance()->defaultSaveDir().absoluteFilePath(autosave->backupFileName(scene->name()));
+    // A ring slot may name a scene the user opened or saved as their own
+    // (a backup they went on working in): that file stays, and the next
+    // slot is tried in a second.
+    if (isUsersSceneFile(path)) {
+        autosave->skipBackup();
+        autosave->postpone();
+        return;
+    }
+    // The writer's progress dialog turns the event loop; nothing else may
+    // start on the scene meanwhile.
+    const BusyScope writing(d->m_busyDepth);
+    if (writeSceneFile(scene, path))
+        autosave->backupWritten();
 }
 
 void MainWindow::setCurrentScene(Model::KLScene *klscene)
@@ -268,12 +360,14 @@ void MainWindow::setCurrentScene(Model::KLScene *klscene)
         connectScene(klscene);
     else
         actualizeTitlebar();
+    onClipboardChanged(QClipboard::Clipboard);
 }
 
 void MainWindow::disconnectScene(Model::KLScene *klscene)
 {
     m_playbackController->setCurrentScene(nullptr);
     klscene->disconnectAll();
+    disconnect(klscene, nullptr, this, nullptr);
     if (Model::Scene *scene = klscene->scene()) {
         UI::Timeline *timeline = ui->timeline;
         for (QObject *receiver : std::initializer_list<QObject *>{this, ui->scrollAreaWidgetContents, timeline,
@@ -305,6 +399,7 @@ void MainWindow::connectScene(Model::KLScene *klscene)
     settings->setDefaultFrameRate(scene->frameRate());
     renderer->setSize(scene->frameSize());
 
+    // The renderer takes the new size before the drawings are fitted to it.
     connect(scene, &Model::Scene::frameSizeAboutToChange, this, [renderer](QSize size) { renderer->setSize(size); });
     paper->setCurrentScene(klscene);
     connect(scene, &Model::Scene::frameSizeChanged, this, [this, settings](QSize size) {
@@ -313,6 +408,9 @@ void MainWindow::connectScene(Model::KLScene *klscene)
     });
     if (d->m_referenceDisplay)
         d->m_referenceDisplay->setCurrentScene(klscene);
+    // An open backlight dialog goes on editing the scene in front of it.
+    if (d->m_backlightDialog && d->m_backlightDialog->isVisible())
+        scene->setBacklightSettings(d->m_backlightDialog->settings());
 
     connect(scene, &Model::Scene::frameRangeChanged, timeline, &UI::Timeline::setRange);
     connect(scene, &Model::Scene::maximumFrameNumberChanged, timeline,
@@ -341,7 +439,7 @@ void MainWindow::connectScene(Model::KLScene *klscene)
         if (id != SetFrameRangeId)
             d->m_frameRangeOriginFrame = d->m_frameRangeOriginLayer = -1;
         d->m_autosaveManager->markSceneChanged();
-        d->m_lastChangeTime = QDateTime::currentSecsSinceEpoch();
+        d->m_lastChangeTime = d->m_autosaveManager->currentMSecsSinceEpoch() / 1000;
     });
     connect(stack, &QUndoStack::cleanChanged, this, qOverload<>(&MainWindow::actualizeTitlebar));
 
@@ -349,6 +447,8 @@ void MainWindow::connectScene(Model::KLScene *klscene)
     d->m_xSheet->setModel(klscene->frameRangeModel());
     d->m_xSheet->setSelectionModel(klscene->selectionModel());
     d->m_xSheet->setEnableVerticalScrollAnimation(true);
+    connect(klscene->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &MainWindow::onCurrentCellChanged);
 
     // The floating selection takes the colour and opacity of the layer it
     // lies on, and the opacity slider those of the layer it edits.
@@ -365,15 +465,40 @@ void MainWindow::connectScene(Model::KLScene *klscene)
         if (slider->isVisible() && slider->layerIdx() == layer)
             slider->setOpacity(opacity);
     });
+    connect(klscene, &Model::KLScene::floatingSelectionChanged, this, &MainWindow::onFloatingSelectionChanged);
     action(KL::Action::GetLatestFloatingSelectionBack)->setEnabled(klscene->floatingSelection() != nullptr);
+    connect(klscene->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::onSelectionChanged);
+
+    showFrameNumber(scene->activeFrame(), false);
+    connect(scene, &Model::Scene::activeFrameAndLayerChanged, this,
+            [this](int frame, int) { showFrameNumber(frame, false); });
+    connect(scene, &Model::Scene::scrubFrameChanged, this,
+            [this](int current, int previous) { showFrameNumber(current, previous != 0); });
+    connect(klscene->frameRangeModel(), &Model::FrameRangeModel::dragDistanceChanged, this,
+            [this, scene](int distance) {
+                const int frame = scene->activeFrame() + distance;
+                if (frame >= 1 && d->m_frameNumberLabel)
+                    d->m_frameNumberLabel->setText(QString::number(frame));
+            });
 
     const auto followFrameRate = [this, settings](double fps) {
         settings->setDefaultFrameRate(fps);
+        updateFrameRateMenu(fps);
         m_playbackController->setFrameRate(fps);
     };
     followFrameRate(scene->frameRate());
     connect(scene, &Model::Scene::frameRateChanged, this, followFrameRate);
     m_playbackController->setCurrentScene(klscene);
+    // Both connections run from the controller, which outlives the scene:
+    // the scene cuts them when it stops being current.
+    klscene->addConnection(
+        connect(m_playbackController, &PlaybackController::updateActiveFrame, this, [this, scene](int frame) {
+            setActiveCell(frame, scene->activeLayerIdx(), false);
+            d->m_xSheet->scrollToFrame(frame - scene->frameRangeFirst());
+        }));
+    klscene->addConnection(
+        connect(m_playbackController, &PlaybackController::skippedFrame, this, &MainWindow::onFramesLost));
 
     // The pen size cannot change under a stroke being drawn.
     const auto enablePenSizeActions = [](bool drawing) {
@@ -383,19 +508,69 @@ void MainWindow::connectScene(Model::KLScene *klscene)
     connect(scene, &Model::Scene::hasActiveStrokeChanged, this, enablePenSizeActions);
     enablePenSizeActions(scene->hasActiveStroke());
 
-    const auto refreshToolCursor = [this] {
-        Model::ToolManager *tools = Model::ToolManager::instance();
-        const int cursorType = cursorTypeForTool(tools->currentToolType());
-        if (cursorType != tools->currentCursorType())
-            tools->setCurrentTool(tools->currentToolType(), cursorType);
-    };
-    connect(scene, &Model::Scene::activeFrameAndLayerChanged, this, refreshToolCursor);
-    connect(scene, &Model::Scene::layersChanged, this, [scene, refreshToolCursor](int first, int last) {
+    connect(scene, &Model::Scene::activeFrameAndLayerChanged, this, &MainWindow::refreshToolCursor);
+    connect(scene, &Model::Scene::layersChanged, this, [this, scene](int first, int last) {
         const int active = scene->activeLayerIdx();
         if (active >= first && active <= last)
             refreshToolCursor();
+        const int audio = scene->audioLayerIdx();
+        if (audio >= first && audio <= last)
+            updateAudioActions();
     });
-
+    const auto layersRearranged = [this] {
+        ui->centralwidget->setFocus(Qt::OtherFocusReason);
+        updateLayerActions();
+    };
+    connect(scene, &Model::Scene::beginRemoveLayer, this, layersRearranged);
+    connect(scene, &Model::Scene::beginInsertLayer, this, layersRearranged);
+    connect(scene, &Model::Scene::layerMoved, this, layersRearranged);
+    connect(scene, &Model::Scene::currentDrawingTypeUpdated, this, &MainWindow::restoreEditingTool);
     connect(scene, &Model::Scene::nameChanged, this, qOverload<>(&MainWindow::actualizeTitlebar));
+
     actualizeTitlebar();
+    updateLayerActions();
+    updateAudioActions();
+    restoreEditingTool();
+}
+
+void MainWindow::onCurrentCellChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    Model::KLScene *klscene = Model::KLScene::current();
+    if (!klscene || !klscene->scene() || !klscene->frameRangeModel())
+        return;
+    Model::Scene *scene = klscene->scene();
+    const QModelIndex cell = klscene->frameRangeModel()->mapToSource(current);
+    if (cell.isValid())
+        setActiveCell(cell.row() + 1, cell.column(), false);
+
+    // A floating selection carried to another layer takes on its look.
+    Model::FloatingSelection *floating = klscene->floatingSelection();
+    if (!floating || current.column() == previous.column())
+        return;
+    const int layer = current.column();
+    QColor color = scene->layerColor(layer);
+    if (!color.isValid())
+        color = QColor(44, 125, 45, 128);
+    floating->setColor(color);
+    floating->setOpacity(scene->isVisualLayer(layer) ? scene->layerOpacity(layer) : 1.0);
+}
+
+void MainWindow::showFrameNumber(int frame, bool scrubbing)
+{
+    const Model::Scene *scene = currentScene();
+    if (!scene || !d->m_frameNumberLabel || frame < 1)
+        return;
+    if (!scrubbing && frame > scene->frameRangeLast())
+        frame = scene->frameRangeLast() + 1;
+    d->m_frameNumberLabel->setText(QString::number(frame));
+}
+
+void MainWindow::refreshToolCursor()
+{
+    Model::ToolManager *tools = Model::ToolManager::instance();
+    const int cursorType = cursorTypeForTool(tools->currentToolType());
+    if (cursorType != tools->currentCursorType())
+        tools->setCurrentTool(tools->currentToolType(), cursorType);
+    updateLayerActions();
+    onClipboardChanged(QClipboard::Clipboard);
 }

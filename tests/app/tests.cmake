@@ -17,6 +17,26 @@ kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+kl_add_test(tst_autosavemanager SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_autosavemanager.cpp LIBS app WIDGETS)
+set_tests_properties(tst_autosavemanager PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# New, open, save, the scene switch and autosave in the window: on the X
+# server, for the renderer's OpenGL.
+# (The damaged scene holds a sound: PkgConfig::FFMPEG.)
+kl_add_test(tst_scenelifecycle SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenelifecycle.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    ${CMAKE_CURRENT_LIST_DIR}/../io/scenefiletesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/filesizelimit.h
+    LIBS app commands PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
+set_tests_properties(tst_scenelifecycle PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# Kills a helper program part way through saving a large scene, twenty
+# times over, and reads what each kill left on disk.
+add_executable(kl-scenesavehelper ${CMAKE_CURRENT_LIST_DIR}/scenesavehelper.cpp)
+target_link_libraries(kl-scenesavehelper PRIVATE app kl_warnings)
+kl_add_test(tst_atomicsave SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_atomicsave.cpp LIBS app WIDGETS TIMEOUT 600)
+target_compile_definitions(tst_atomicsave PRIVATE KELVANE_SAVE_HELPER="$<TARGET_FILE:kl-scenesavehelper>")
+add_dependencies(tst_atomicsave kl-scenesavehelper)
+set_tests_properties(tst_atomicsave PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test_run(tst_scenelifecycle_4k TARGET tst_scenelifecycle SCREENS "-screen 0 3840x2160x24"
+    ARGS firstStartGeometry)
 # Editing in the window: the actions, the cell edits, frames, tools, keys and
 # the timeline; on the X server, for the renderer's OpenGL and the X key
 # events.

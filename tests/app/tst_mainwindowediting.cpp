@@ -477,10 +477,13 @@ void TestMainWindowEditing::selectAllDrawings()
     scene()->setFrameRange(1, rangeLast, 1, 0);
     const QModelIndex column = handle()->frameRangeModel()->index(0, layer);
     QVERIFY(column.isValid());
+    // Standing on another layer's cell makes it the active cell, an undo
+    // step of its own; selecting adds none.
     handle()->selectionModel()->setCurrentIndex(column, QItemSelectionModel::NoUpdate);
+    const int steps = history()->count();
     trigger(A::SelectAllDrawings);
     QCOMPARE(selectedFrames(), frames);
-    QCOMPARE(history()->count(), 0);
+    QCOMPARE(history()->count(), steps);
 }
 
 void TestMainWindowEditing::clipboard()

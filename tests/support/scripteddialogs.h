@@ -56,6 +56,9 @@ public:
     QQueue<QString> files;
     // What a dialog run with exec() does; rejected when not set.
     std::function<int(QDialog *)> runDialog;
+    // Called with every question once it is written down, before it is
+    // answered: what the user does while a box is open.
+    std::function<void(const Question &)> onAsked;
 
     QString getOpenFileName(QWidget *, const QString &caption, const QString &dir, const QString &, QString *,
                             QFileDialog::Options) override
@@ -104,7 +107,7 @@ public:
     double getDouble(QWidget *, const QString &title, const QString &label, double value, double, double, int,
                      bool *ok, Qt::WindowFlags, double) override
     {
-        asked.append({QStringLiteral("getDouble"), title, label});
+        ask({QStringLiteral("getDouble"), title, label});
         if (ok)
             *ok = false;
         return value;
@@ -112,7 +115,7 @@ public:
     QString getItem(QWidget *, const QString &title, const QString &label, const QStringList &, int, bool, bool *ok,
                     Qt::WindowFlags) override
     {
-        asked.append({QStringLiteral("getItem"), title, label});
+        ask({QStringLiteral("getItem"), title, label});
         if (ok)
             *ok = false;
         return QString();
@@ -120,12 +123,12 @@ public:
 
     int exec(QDialog *dialog) override
     {
-        asked.append({QStringLiteral("exec"), dialog ? dialog->windowTitle() : QString(), QString()});
+        ask({QStringLiteral("exec"), dialog ? dialog->windowTitle() : QString(), QString()});
         return runDialog ? runDialog(dialog) : int(QDialog::Rejected);
     }
     QAction *exec(QMenu *menu, const QPoint &) override
     {
-        asked.append({QStringLiteral("menu"), menu ? menu->title() : QString(), menu ? menuOutline(menu) : QString()});
+        ask({QStringLiteral("menu"), menu ? menu->title() : QString(), menu ? menuOutline(menu) : QString()});
         return nullptr;
     }
 
@@ -139,16 +142,23 @@ public:
     }
 
 private:
+    void ask(const Question &question)
+    {
+        asked.append(question);
+        if (onAsked)
+            onAsked(question);
+    }
+
     QString file(const QString &kind, const QString &caption, const QString &dir)
     {
-        asked.append({kind, caption, dir});
+        ask({kind, caption, dir});
         return files.isEmpty() ? QString() : files.dequeue();
     }
 
     QMessageBox::StandardButton box(const QString &kind, const QString &title, const QString &text,
                                     QMessageBox::StandardButtons offered)
     {
-        asked.append({kind, title, text});
+        ask({kind, title, text});
         if (!buttons.isEmpty())
             return buttons.dequeue();
         for (const QMessageBox::StandardButton closing : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok}) {

@@ -1,0 +1,847 @@
+#include "applicationfont.h"
+#include "autosavemanager.h"
+#include "mainwindow.h"
+#include "mainwindowtesthelpers.h"
+#include "playbackcontroller.h"
+#include "startup.h"
+
+#include "layercommands.h"
+
+#include "actions/actionmanager.h"
+#include "initialize.h"
+#include "io/scenefiletesthelpers.h"
+#include "layers/layer.h"
+#include "scene/framerangemodel.h"
+#include "scene/klscene.h"
+#include "scene/scene.h"
+#include "settings/settings.h"
+#include "support/filesizelimit.h"
+#include "support/testfiles.h"
+#include "tools/toolmanager.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUndoGroup>
+#include <QUndoStack>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using TestSupport::fileContents;
+using TestSupport::writeFileContents;
+
+using namespace MainWindowTest;
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// An edit of the scene's content that a saved file keeps: a fourth layer.
+void addLayer()
+{
+    Model::KLScene::pushCommand(new Commands::NewLayer(currentScene(), 1));
+}
+
+// The user in the scene settings dialog: "name=text" types the text into
+// the field of that name, a bare name switches that radio button on,
+// "cancel" cancels; otherwise OK.
+std::function<int(QDialog *)> fillIn(const QStringList &typed)
+{
+    return [typed](QDialog *dialog) {
+        for (const QString &step : typed) {
+            if (step == QLatin1String("cancel")) {
+                dialog->reject();
+                return int(QDialog::Rejected);
+            }
+            const QString name = step.section(QLatin1Char('='), 0, 0);
+            if (step.contains(QLatin1Char('=')))
+                dialog->findChild<QLineEdit *>(name)->setText(step.section(QLatin1Char('='), 1));
+            else
+                dialog->findChild<QRadioButton *>(name)->setChecked(true);
+        }
+        dialog->accept();
+        return dialog->result();
+    };
+}
+
+// The window's autosave on a clock the test moves by hand. The event loop
+// does not turn between the steps of a test, so the timers never fire by
+// themselves: fire() plays their expiry.
+struct Autosave
+{
+    explicit Autosave(MainWindow *window)
+        : manager(window->findChild<AutosaveManager *>())
+    {
+        manager->setClock([this] { return now; });
+    }
+
+    QTimer *timer(const char *name) const { return manager->findChild<QTimer *>(QLatin1StringView(name)); }
+    bool waiting() const { return timer("autosaveTimer")->isActive(); }
+    bool polling() const { return timer("retryTimer")->isActive(); }
+
+    static void fire(QTimer *timer)
+    {
+        timer->stop();
+        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+    }
+    void intervalEnds() { fire(timer("autosaveTimer")); }
+    void secondLater()
+    {
+        now += 1000;
+        fire(timer("retryTimer"));
+    }
+
+    AutosaveManager *manager;
+    qint64 now = 1'700'000'000'000;
+};
+
+} // namespace
+
+// The scene's life in the window: new, open, save, the recent files, the
+// switch of the current scene and autosave, with a scripted user and files
+// in a folder of the test's own.
+class TestSceneLifeCycle : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void newScene_data();
+    void newScene();
+    void sceneSettings_data();
+    void sceneSettings();
+    void saveThenOpen();
+    void unchangedSceneIsNotWritten();
+    void failedWriteKeepsTheOldFile_data();
+    void failedWriteKeepsTheOldFile();
+    void readErrorsKeepTheScene_data();
+    void readErrorsKeepTheScene();
+    void damagedSceneOpensAndSaysSo();
+    void recentFilesMenu();
+    void switchingScenes();
+    void firstStartGeometry();
+    void autosaveWaitsForTheUser();
+    void autosaveRing();
+    void autosaveLeavesTheUsersFiles();
+    void autosaveWaitsForCommandsAndPlayback();
+    void failedBackup();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestSceneLifeCycle::initTestCase()
+{
+    Startup::prepareProcess();
+    QSettings().clear();
+    Model::initialize();
+    registerApplicationFont();
+    // No tutorial at start-up: the windows here ask nothing unasked.
+    Model::Settings::instance()->setShowHowToAnimateOnStartup(false);
+}
+
+void TestSceneLifeCycle::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setDefaultSaveDir(QDir(m_dir->path()));
+    settings->clearRecentFiles();
+    settings->setAutoSaveEnabled(false);
+    settings->setAutoSaveIntervalMins(15);
+    settings->setAutoSaveNumFiles(3);
+}
+
+void TestSceneLifeCycle::cleanup()
+{
+    // Files made read-only go with their folder all the same.
+    QDir dir(m_dir->path());
+    const QStringList names = dir.entryList(QDir::Files);
+    for (const QString &name : names)
+        QFile::setPermissions(dir.filePath(name), QFile::ReadOwner | QFile::WriteOwner);
+    m_dir.reset();
+}
+
+void TestSceneLifeCycle::newScene_data()
+{
+    QTest::addColumn<int>("behaviour");
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QSize>("frameSize");
+    QTest::addColumn<double>("frameRate");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("nextFrames");
+    // The preferences propose 1280 x 720 at 24 frames per second, 5 frames.
+    // Without the dialog the scene has the document's own settings, whatever
+    // the preferences say.
+    QTest::newRow("without the dialog") << int(MainWindow::SkipDialog) << QStringList() << QSize(1920, 1080) << 12.0
+                                        << 1 << 5;
+    QTest::newRow("dialog, as proposed")
+        << int(MainWindow::ShowDialog) << QStringList() << QSize(1280, 720) << 24.0 << 5 << 5;
+    QTest::newRow("dialog, edited") << int(MainWindow::ShowDialog)
+                                    << QStringList{QStringLiteral("frameWidth=640"), QStringLiteral("frameHeight=480"),
+                                                   QStringLiteral("frameRate=12.5"),
+                                                   QStringLiteral("initialNumberOfFrames=7")}
+                                    << QSize(640, 480) << 12.5 << 7 << 7;
+    // A frame count the preference does not keep: the next default is 1.
+    QTest::newRow("dialog, many frames") << int(MainWindow::ShowDialog)
+                                         << QStringList{QStringLiteral("initialNumberOfFrames=1200")}
+                                         << QSize(1280, 720) << 24.0 << 1200 << 1;
+    QTest::newRow("dialog, cancelled") << int(MainWindow::ShowDialog) << QStringList{QStringLiteral("cancel")}
+                                       << QSize() << 0.0 << 0 << 5;
+}
+
+void TestSceneLifeCycle::newScene()
+{
+    QFETCH(int, behaviour);
+    QFETCH(QStringList, typed);
+    QFETCH(QSize, frameSize);
+    QFETCH(double, frameRate);
+    QFETCH(int, frames);
+    QFETCH(int, nextFrames);
+    Started started = startWindowWithScene();
+    const QPointer<Model::KLScene> previous = Model::KLScene::current();
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setDefaultFrameSize(QSize(1280, 720));
+    settings->setDefaultFrameRate(24.0);
+    settings->setDefaultInitialNumberOfFrames(5);
+    started.dialogs->runDialog = fillIn(typed);
+
+    started.window->newScene(MainWindow::NewSceneBehaviour(behaviour));
+    const int scenes = started.window->findChildren<Model::KLScene *>().size();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (behaviour == MainWindow::ShowDialog) {
+        QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("exec")});
+        QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("New Scene"));
+    } else {
+        QVERIFY(started.dialogs->asked.isEmpty());
+    }
+    QCOMPARE(settings->defaultInitialNumberOfFrames(), nextFrames);
+    if (!frameSize.isValid()) {
+        // Cancelled: the scene stays, the one begun goes.
+        QCOMPARE(Model::KLScene::current(), previous);
+        QCOMPARE(started.window->findChildren<Model::KLScene *>().size(), scenes - 1);
+        return;
+    }
+
+    const Model::Scene *scene = currentScene();
+    QVERIFY(Model::KLScene::current() != previous);
+    QCOMPARE(scene->frameSize(), frameSize);
+    QCOMPARE(scene->frameRate(), frameRate);
+    QCOMPARE(scene->layerCount(), 3);
+    QCOMPARE(scene->layerAt(0)->type(), Model::Layer::StrokeLayerType);
+    QCOMPARE(scene->layerAt(1)->type(), Model::Layer::AudioLayerType);
+    QCOMPARE(scene->layerAt(2)->type(), Model::Layer::AnnotationLayerType);
+    QCOMPARE(scene->layerFrameCount(0), frames);
+    QCOMPARE(scene->activeFrame(), 1);
+    QCOMPARE(scene->activeLayerIdx(), 0);
+    QVERIFY(scene->undoStack()->isClean());
+    QCOMPARE(started.window->windowTitle(),
+             QStringLiteral("Kelvane: Untitled [%1x%2] 100%").arg(frameSize.width()).arg(frameSize.height()));
+    // The new scene's settings are the next proposal; the replaced scene goes.
+    QCOMPARE(settings->defaultFrameSize(), frameSize);
+    QCOMPARE(settings->defaultFrameRate(), frameRate);
+    QVERIFY(!previous);
+}
+
+void TestSceneLifeCycle::sceneSettings_data()
+{
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QSize>("frameSize");
+    QTest::addColumn<double>("frameRate");
+    QTest::addColumn<bool>("pushed");
+    QTest::addColumn<int>("fitMode");
+    QTest::newRow("smaller, stretched")
+        << QStringList{QStringLiteral("frameWidth=1280"), QStringLiteral("frameHeight=720"),
+                       QStringLiteral("radioButtonStretch")}
+        << QSize(1280, 720) << 12.0 << true << int(KL::FitMode::FitModeStretch);
+    QTest::newRow("faster") << QStringList{QStringLiteral("frameRate=25")} << QSize(1920, 1080) << 25.0 << true
+                            << int(KL::FitMode::FitModeCropCenter);
+    // No change pushes nothing, but the fit mode shown is kept.
+    QTest::newRow("unchanged") << QStringList() << QSize(1920, 1080) << 12.0 << false
+                               << int(KL::FitMode::FitModeCropCenter);
+    QTest::newRow("a hair faster") << QStringList{QStringLiteral("frameRate=12.000000000001")} << QSize(1920, 1080)
+                                   << 12.0 << false << int(KL::FitMode::FitModeCropCenter);
+    QTest::newRow("cancelled") << QStringList{QStringLiteral("frameWidth=640"), QStringLiteral("cancel")}
+                               << QSize(1920, 1080) << 12.0 << false << int(KL::FitMode::FitModeStretch);
+}
+
+void TestSceneLifeCycle::sceneSettings()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QSize, frameSize);
+    QFETCH(double, frameRate);
+    QFETCH(bool, pushed);
+    QFETCH(int, fitMode);
+    Started started = startWindowWithScene();
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setDefaultChangeFrameSizeFitMode(QTest::currentDataTag() == QLatin1String("cancelled")
+                                                   ? KL::FitMode::FitModeStretch
+                                                   : KL::FitMode::FitModeCropCenter);
+    started.dialogs->runDialog = fillIn(typed);
+
+    Model::ActionManager::instance()->action(KL::Action::SceneSettings)->trigger();
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("exec")});
+    QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("Scene Settings"));
+    const Model::Scene *scene = currentScene();
+    QCOMPARE(scene->frameSize(), frameSize);
+    QCOMPARE(scene->frameRate(), frameRate);
+    QCOMPARE(scene->undoStack()->count(), pushed ? 1 : 0);
+    QCOMPARE(int(settings->defaultChangeFrameSizeFitMode()), fitMode);
+    if (pushed) {
+        // One step back to the scene as it was.
+        scene->undoStack()->undo();
+        QCOMPARE(scene->frameSize(), QSize(1920, 1080));
+        QCOMPARE(scene->frameRate(), 12.0);
+    }
+}
+
+void TestSceneLifeCycle::saveThenOpen()
+{
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    Model::Settings *settings = Model::Settings::instance();
+    addLayer();
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: Untitled* [1920x1080] 100%"));
+
+    // Save as: the chooser proposes the name in the save folder.
+    QDir(m_dir->path()).mkdir(QStringLiteral("films"));
+    const QString walk = path(QStringLiteral("films/walk.kl"));
+    started.dialogs->files.enqueue(walk);
+    QVERIFY(window->saveSceneAs());
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("getSaveFileName")});
+    QCOMPARE(started.dialogs->asked.first().text, path(QStringLiteral("Untitled.kl")));
+    QVERIFY(QFileInfo(walk).size() > 0);
+    QVERIFY(currentScene()->undoStack()->isClean());
+    QCOMPARE(currentScene()->name(), QStringLiteral("walk"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: walk.kl [1920x1080] 100%"));
+    QCOMPARE(settings->recentFiles(), QStringList{walk});
+    QCOMPARE(settings->defaultSaveDir().absolutePath(), path(QStringLiteral("films")));
+    // The actions are given back after the chooser.
+    QVERIFY(Model::ActionManager::instance()->action(KL::Action::SaveScene)->isEnabled());
+
+    // A new scene, then the saved one opened through the chooser.
+    window->newScene(MainWindow::SkipDialog);
+    QCOMPARE(currentScene()->layerCount(), 3);
+    started.dialogs->files.enqueue(walk);
+    window->openScene();
+    QCOMPARE(started.dialogs->asked.last().kind, QStringLiteral("getOpenFileName"));
+    QCOMPARE(started.dialogs->asked.last().text, path(QStringLiteral("films")));
+    const Model::Scene *opened = currentScene();
+    QCOMPARE(opened->layerCount(), 4);
+    QCOMPARE(opened->filePath(), walk);
+    QVERIFY(opened->undoStack()->isClean());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: walk.kl [1920x1080] 100%"));
+
+    // Opening it again keeps one entry, at the top.
+    QVERIFY(window->openFile(path(QStringLiteral("films/../films/walk.kl"))));
+    QCOMPARE(settings->recentFiles().size(), 1);
+    QCOMPARE(QFileInfo(settings->recentFiles().first()), QFileInfo(walk));
+    QCOMPARE(started.dialogs->kinds().size(), 2);
+
+    // Save writes the changed scene to its file without asking.
+    const QByteArray before = fileContents(walk);
+    addLayer();
+    QVERIFY(window->saveScene());
+    QVERIFY(currentScene()->undoStack()->isClean());
+    QVERIFY(fileContents(walk) != before);
+    QCOMPARE(started.dialogs->kinds().size(), 2);
+}
+
+void TestSceneLifeCycle::unchangedSceneIsNotWritten()
+{
+    Started started = startWindowWithScene();
+    const QString file = path(QStringLiteral("kept.kl"));
+    QVERIFY(writeFileContents(file, "not touched"));
+    currentScene()->setFilePath(file);
+    QVERIFY(started.window->saveScene());
+    QCOMPARE(fileContents(file), QByteArray("not touched"));
+    QVERIFY(started.dialogs->asked.isEmpty());
+}
+
+void TestSceneLifeCycle::failedWriteKeepsTheOldFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("folder gone") << QStringLiteral("gone/walk.kl") << QStringLiteral("folder gone")
+                                 << QStringLiteral("Cannot write file %1:\n");
+    QTest::newRow("read-only file") << QStringLiteral("walk.kl") << QStringLiteral("read-only")
+                                    << QStringLiteral("Cannot write file %1:\nThe file is read-only.");
+    QTest::newRow("a folder in the way") << QStringLiteral("walk.kl") << QStringLiteral("folder")
+                                         << QStringLiteral("Cannot write file %1:\n");
+    // Said by the writer or by the commit, whichever meets the full disk.
+    QTest::newRow("disk full") << QStringLiteral("walk.kl") << QStringLiteral("disk full")
+                               << QStringLiteral("Cannot write file %1");
+}
+
+void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, problem);
+    QFETCH(QString, message);
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    const QString file = path(name);
+    const QByteArray old("the old scene, byte for byte");
+    if (problem == QLatin1String("folder")) {
+        QVERIFY(QDir(m_dir->path()).mkdir(name));
+    } else if (problem != QLatin1String("folder gone")) {
+        QVERIFY(writeFileContents(file, old));
+    }
+    if (problem == QLatin1String("read-only"))
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    currentScene()->setFilePath(file);
+    addLayer();
+
+    // A full disk: no file may grow past a few bytes.
+    std::unique_ptr<TestSupport::FileSizeLimit> fullDisk;
+    if (problem == QLatin1String("disk full"))
+        fullDisk = std::make_unique<TestSupport::FileSizeLimit>(16);
+    const bool saved = window->saveScene();
+    fullDisk.reset();
+
+    QVERIFY(!saved);
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
+    QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("Kelvane"));
+    const QString told = started.dialogs->asked.first().text;
+    QVERIFY2(told.startsWith(message.arg(native(file))), qPrintable(told));
+
+    // Nothing on disk changed, and the scene still needs saving.
+    if (problem == QLatin1String("folder"))
+        QVERIFY(QFileInfo(file).isDir());
+    else if (problem == QLatin1String("folder gone"))
+        QVERIFY(!QFileInfo::exists(file));
+    else
+        QCOMPARE(fileContents(file), old);
+    QCOMPARE(QDir(QFileInfo(file).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(),
+             problem == QLatin1String("folder gone") || problem == QLatin1String("folder") ? 0 : 1);
+    QVERIFY(!currentScene()->undoStack()->isClean());
+    QVERIFY(window->windowTitle().contains(QLatin1Char('*')));
+    QVERIFY(Model::Settings::instance()->recentFiles().isEmpty());
+}
+
+void TestSceneLifeCycle::readErrorsKeepTheScene_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing file") << QStringLiteral("warning") << QByteArray()
+                                  << QStringLiteral("Cannot read file %1:\nNo such file or directory.");
+    QTest::newRow("a folder") << QStringLiteral("warning") << QByteArray() << QStringLiteral("Cannot read file %1:\n");
+    QTest::newRow("empty") << QStringLiteral("information") << QByteArray("")
+                           << QStringLiteral("Parse error in file %1:\n\n");
+    QTest::newRow("not a scene") << QStringLiteral("information") << QByteArray("\x89PNG\r\n\x1a\n and so on")
+                                 << QStringLiteral("Parse error in file %1:\n\n");
+    QTest::newRow("cut short") << QStringLiteral("information") << QByteArray("<?xml version=\"1.0\"?>\n<kl")
+                               << QStringLiteral("Parse error in file %1:\n\n");
+}
+
+void TestSceneLifeCycle::readErrorsKeepTheScene()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    Model::Settings *settings = Model::Settings::instance();
+    Autosave autosave(window);
+    const QString file = path(QStringLiteral("broken.kl"));
+    if (QTest::currentDataTag() == QLatin1String("a folder"))
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("broken.kl")));
+    else if (QTest::currentDataTag() != QLatin1String("missing file"))
+        QVERIFY(writeFileContents(file, bytes));
+    settings->addRecentFile(file);
+
+    Model::KLScene *before = Model::KLScene::current();
+    addLayer();
+    autosave.manager->backupWritten();
+    autosave.manager->markSceneChanged();
+    const QString title = window->windowTitle();
+    const int scenes = window->findChildren<Model::KLScene *>().size();
+
+    // Discard the changes, choose the file.
+    started.dialogs->buttons.enqueue(QMessageBox::Discard);
+    started.dialogs->files.enqueue(file);
+    window->openScene();
+    QCOMPARE(started.dialogs->kinds(),
+             (QStringList{QStringLiteral("warning"), QStringLiteral("getOpenFileName"), kind}));
+    const ScriptedDialogs::Question &told = started.dialogs->asked.last();
+    QCOMPARE(told.title, QStringLiteral("Kelvane"));
+    QVERIFY2(told.text.startsWith(message.arg(native(file))), qPrintable(told.text));
+
+    // The scene stays as it was, changes and all; its changes still wait
+    // for their backup, in the slot they were waiting for.
+    QCOMPARE(Model::KLScene::current(), before);
+    QCOMPARE(currentScene()->layerCount(), 4);
+    QVERIFY(!currentScene()->undoStack()->isClean());
+    QCOMPARE(window->windowTitle(), title);
+    QVERIFY(autosave.manager->hasChangesToBackUp());
+    QCOMPARE(autosave.manager->nextBackupIndex(), 2);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(window->findChildren<Model::KLScene *>().size(), scenes);
+    // A file that cannot be opened leaves the recent list; one that opens
+    // but does not read stays.
+    QCOMPARE(settings->recentFiles().contains(file), kind == QLatin1String("information"));
+}
+
+void TestSceneLifeCycle::damagedSceneOpensAndSaysSo()
+{
+    Started started = startWindowWithScene();
+    // A scene whose first layer's drawing of frame 3 is cut short.
+    Model::Scene built;
+    SceneFileTest::buildEveryKind(built);
+    const QByteArray damaged = SceneFileTest::withPayload(
+        SceneFileTest::written(built), QStringLiteral("strokes"), 1,
+        [](const QByteArray &bytes) { return QString::fromLatin1(bytes.left(bytes.size() / 2).toBase64()); });
+    const QString file = path(QStringLiteral("damaged.kl"));
+    QVERIFY(writeFileContents(file, damaged));
+
+    // It opens with the rest, and the user is told once what is missing.
+    QVERIFY(started.window->openFile(file));
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
+    const QString told = started.dialogs->asked.first().text;
+    QVERIFY2(told.startsWith(QStringLiteral("Parts of %1 could not be read and were left out:\n\nLayer \"Ink & "
+                                            "<\"lines\">\", frame 3: its drawing is damaged")
+                                 .arg(native(file))),
+             qPrintable(told));
+    QCOMPARE(currentScene()->filePath(), file);
+    QCOMPARE(currentScene()->layerCount(), built.layerCount());
+    QVERIFY(currentScene()->undoStack()->isClean());
+}
+
+void TestSceneLifeCycle::recentFilesMenu()
+{
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    Model::Settings *settings = Model::Settings::instance();
+    QMenu *fileMenu = menuTitled(window->menuBar(), QStringLiteral("File"));
+    const auto recentMenu = [fileMenu] {
+        Q_EMIT fileMenu->aboutToShow();
+        return entryWithText(fileMenu, QStringLiteral("Open Recent"))->menu();
+    };
+    QVERIFY(!recentMenu()->isEnabled());
+    QVERIFY(recentMenu()->actions().isEmpty());
+
+    const QString gone = path(QStringLiteral("gone.kl"));
+    const QString kept = path(QStringLiteral("kept.kl"));
+    QVERIFY(writeFileContents(kept, "kept"));
+    settings->addRecentFile(kept);
+    settings->addRecentFile(gone);
+    QVERIFY(recentMenu()->isEnabled());
+    QCOMPARE(TestSupport::menuOutline(recentMenu()), QStringLiteral("gone.kl|kept.kl|-|Clear"));
+
+    // A file that has gone: the read error, and it leaves the menu.
+    entryWithText(recentMenu(), QStringLiteral("gone.kl"))->trigger();
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
+    QVERIFY(started.dialogs->asked.first().text.startsWith(QStringLiteral("Cannot read file %1:").arg(native(gone))));
+    QCOMPARE(TestSupport::menuOutline(recentMenu()), QStringLiteral("kept.kl|-|Clear"));
+
+    // Clear empties the list and the menu.
+    entryWithText(recentMenu(), QStringLiteral("Clear"))->trigger();
+    QVERIFY(settings->recentFiles().isEmpty());
+    QVERIFY(!recentMenu()->isEnabled());
+    QVERIFY(recentMenu()->actions().isEmpty());
+}
+
+void TestSceneLifeCycle::switchingScenes()
+{
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    Model::ToolManager *tools = Model::ToolManager::instance();
+    auto *group = window->findChild<QUndoGroup *>();
+    QAction *undo = Model::ActionManager::instance()->action(KL::Action::Undo);
+    Model::KLScene *first = Model::KLScene::current();
+    QUndoStack *firstStack = first->scene()->undoStack();
+    QCOMPARE(group->activeStack(), firstStack);
+
+    // A view tool in use; the switch goes back to drawing.
+    tools->setCurrentTool(Model::Tool::Type::Hand);
+    window->newScene(MainWindow::SkipDialog);
+    Model::KLScene *second = Model::KLScene::current();
+    QVERIFY(second != first);
+    QCOMPARE(tools->currentToolType(), tools->lastDrawingToolType());
+
+    // The undo group follows the new scene's stack only.
+    QCOMPARE(group->stacks(), QList<QUndoStack *>{second->scene()->undoStack()});
+    QCOMPARE(group->activeStack(), second->scene()->undoStack());
+    QVERIFY(!undo->isEnabled());
+    firstStack->push(new QUndoCommand(QStringLiteral("In the old scene")));
+    QVERIFY(!undo->isEnabled());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: Untitled [1920x1080] 100%"));
+    addLayer();
+    QVERIFY(undo->isEnabled());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: Untitled* [1920x1080] 100%"));
+    undo->trigger();
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: Untitled [1920x1080] 100%"));
+
+    // Choosing a cell on the sheet makes it the active cell, whose number
+    // the controls bar shows: past the range's end, the frame after it.
+    auto *frameNumber = window->findChild<QLabel *>(QStringLiteral("labelCurrentFrameNumber"));
+    QCOMPARE(frameNumber->text(), QStringLiteral("1"));
+    Model::KLScene *klscene = Model::KLScene::current();
+    klscene->selectionModel()->setCurrentIndex(klscene->frameRangeModel()->index(1, 0),
+                                               QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(currentScene()->activeFrame(), 2);
+    QCOMPARE(frameNumber->text(), QStringLiteral("2"));
+    currentScene()->setScrubFrame(1);
+    QCOMPARE(frameNumber->text(), QStringLiteral("1"));
+
+    // A scene larger than a new scene may be still opens; the default for
+    // new scenes stays.
+    auto *huge = new Model::KLScene(window);
+    huge->scene()->setFrameSize(QSize(8000, 5000), KL::FitMode::FitModeIgnore);
+    const QSize defaultSize = Model::Settings::instance()->defaultFrameSize();
+    window->setCurrentScene(huge);
+    QCOMPARE(Model::KLScene::current(), huge);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: Untitled [8000x5000] 100%"));
+    QCOMPARE(Model::Settings::instance()->defaultFrameSize(), defaultSize);
+
+    // No scene: the bare title and no stack.
+    window->setCurrentScene(nullptr);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane: "));
+    QVERIFY(group->stacks().isEmpty());
+    QVERIFY(!Model::ActionManager::instance()->action(KL::Action::PasteDrawing)->isEnabled());
+}
+
+void TestSceneLifeCycle::firstStartGeometry()
+{
+    // Nothing stored: the window fills the screen below a title bar's
+    // height, at most 2100 x 1200, centred. Runs on a full-HD screen and,
+    // as tst_scenelifecycle_4k, on a 4K one.
+    QSettings().remove(QStringLiteral("MainWindow"));
+    Started started = startWindow({});
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const int titleBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QRect below = screen.adjusted(0, titleBar, 0, 0);
+    const QRect window = started.window->geometry();
+    QCOMPARE(window.size(), below.size().boundedTo(QSize(2100, 1200)));
+    QVERIFY((window.center() - below.center()).manhattanLength() <= 1);
+    if (screen.width() >= 3840)
+        QCOMPARE(window.size(), QSize(2100, 1200));
+    else
+        QCOMPARE(window.width(), screen.width());
+}
+
+void TestSceneLifeCycle::autosaveWaitsForTheUser()
+{
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    Model::Settings *settings = Model::Settings::instance();
+    Autosave autosave(window);
+    settings->setAutoSaveEnabled(true);
+    QVERIFY(autosave.waiting());
+    const QString backup = path(QStringLiteral("Untitled_backup1.kl"));
+
+    // Nothing changed: the check only looks again in a second.
+    autosave.intervalEnds();
+    QVERIFY(autosave.polling());
+    QVERIFY(!QFileInfo::exists(backup));
+
+    // An edit 2 s before the check is too fresh.
+    addLayer();
+    autosave.now += 2000;
+    autosave.intervalEnds();
+    QVERIFY(autosave.polling());
+    QVERIFY(!QFileInfo::exists(backup));
+
+    // Editing on, second by second, puts the backup off for as long.
+    for (int i = 0; i < 5; ++i) {
+        addLayer();
+        autosave.secondLater();
+        QVERIFY(autosave.polling());
+    }
+    autosave.secondLater();
+    QVERIFY(!QFileInfo::exists(backup));
+
+    // Three seconds after the last edit the backup is written, beside
+    // everything the user keeps, which it leaves as it was.
+    autosave.secondLater();
+    QVERIFY(QFileInfo(backup).size() > 0);
+    QVERIFY(started.dialogs->asked.isEmpty());
+    QVERIFY(!autosave.polling());
+    QVERIFY(autosave.waiting());
+    QVERIFY(!autosave.manager->hasChangesToBackUp());
+    QVERIFY(!currentScene()->undoStack()->isClean());
+    QVERIFY(currentScene()->filePath().isEmpty());
+    QCOMPARE(currentScene()->name(), QStringLiteral("Untitled"));
+    QVERIFY(window->windowTitle().contains(QLatin1Char('*')));
+    QVERIFY(settings->recentFiles().isEmpty());
+    QCOMPARE(settings->defaultSaveDir().absolutePath(), m_dir->path());
+
+    // The backup is a scene file that opens, with every edit.
+    started.dialogs->buttons.enqueue(QMessageBox::Discard);
+    QVERIFY(window->openFile(backup));
+    QCOMPARE(currentScene()->layerCount(), 3 + 6);
+}
+
+void TestSceneLifeCycle::autosaveRing()
+{
+    Started started = startWindowWithScene();
+    Autosave autosave(started.window.get());
+    Model::Settings::instance()->setAutoSaveEnabled(true);
+    // Four backups in a ring of three: the fourth overwrites the first.
+    for (int i = 0; i < 4; ++i) {
+        addLayer();
+        autosave.now += 10'000;
+        autosave.intervalEnds();
+    }
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
+             (QStringList{QStringLiteral("Untitled_backup1.kl"), QStringLiteral("Untitled_backup2.kl"),
+                          QStringLiteral("Untitled_backup3.kl")}));
+    QCOMPARE(autosave.manager->nextBackupIndex(), 2);
+    QVERIFY(QFileInfo(path(QStringLiteral("Untitled_backup1.kl"))).lastModified()
+            >= QFileInfo(path(QStringLiteral("Untitled_backup3.kl"))).lastModified());
+
+    // A new scene starts the ring again and has nothing to back up.
+    QVERIFY(started.dialogs->asked.isEmpty());
+    started.dialogs->buttons.enqueue(QMessageBox::Discard);
+    started.window->newScene(MainWindow::SkipDialog);
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
+    QCOMPARE(autosave.manager->nextBackupIndex(), 1);
+    QVERIFY(!autosave.manager->hasChangesToBackUp());
+}
+
+void TestSceneLifeCycle::autosaveLeavesTheUsersFiles()
+{
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    Autosave autosave(window);
+    Model::Settings *settings = Model::Settings::instance();
+
+    // The user saved the scene as walk.kl, and keeps working in a file that
+    // looks like one of its backups.
+    const QString walk = path(QStringLiteral("walk.kl"));
+    started.dialogs->files.enqueue(walk);
+    QVERIFY(window->saveSceneAs());
+    const QString users = path(QStringLiteral("walk_backup1.kl"));
+    QVERIFY(writeFileContents(users, "the user's own"));
+    settings->addRecentFile(users);
+    settings->addRecentFile(walk);
+    const QByteArray saved = fileContents(walk);
+    settings->setAutoSaveEnabled(true);
+
+    addLayer();
+    autosave.now += 10'000;
+    autosave.intervalEnds();
+    QCOMPARE(fileContents(users), QByteArray("the user's own"));
+    QVERIFY(autosave.polling());
+    autosave.secondLater();
+    QVERIFY(QFileInfo::exists(path(QStringLiteral("walk_backup2.kl"))));
+    QCOMPARE(fileContents(users), QByteArray("the user's own"));
+    // The scene's own file and its state are the user's saves alone.
+    QCOMPARE(fileContents(walk), saved);
+    QVERIFY(!currentScene()->undoStack()->isClean());
+    QCOMPARE(currentScene()->filePath(), walk);
+    QCOMPARE(settings->recentFiles(), (QStringList{walk, users}));
+}
+
+void TestSceneLifeCycle::autosaveWaitsForCommandsAndPlayback()
+{
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    Autosave autosave(window);
+    // A scene of three frames, which play.
+    started.dialogs->runDialog = fillIn({QStringLiteral("initialNumberOfFrames=3")});
+    window->newScene(MainWindow::ShowDialog);
+    QCOMPARE(currentScene()->layerFrameCount(0), 3);
+    started.dialogs->asked.clear();
+    Model::Settings::instance()->setAutoSaveEnabled(true);
+    const QString walk = path(QStringLiteral("walk.kl"));
+    started.dialogs->files.enqueue(walk);
+    QVERIFY(window->saveSceneAs());
+    const QString backup = path(QStringLiteral("walk_backup1.kl"));
+
+    // Playback runs: no backup, only a look a second later.
+    addLayer();
+    autosave.now += 10'000;
+    auto *playback = window->findChild<PlaybackController *>();
+    playback->startPlayback();
+    QVERIFY(playback->isPlaying());
+    autosave.intervalEnds();
+    QVERIFY(autosave.polling());
+    QVERIFY(!QFileInfo::exists(backup));
+    playback->stopPlayback();
+
+    // Opening a file, which first saves the changed scene, then reads a
+    // file that turns out to be broken. The check comes while the read's
+    // message is up, after the save inside the open has ended: the open
+    // still runs, so nothing is written.
+    const QString broken = path(QStringLiteral("broken.kl"));
+    QVERIFY(writeFileContents(broken, "broken"));
+    started.dialogs->buttons.enqueue(QMessageBox::Save);
+    started.dialogs->files.enqueue(broken);
+    bool checked = false;
+    started.dialogs->onAsked = [&](const ScriptedDialogs::Question &question) {
+        if (question.kind != QLatin1String("information"))
+            return;
+        autosave.now += 10'000;
+        autosave.secondLater();
+        checked = true;
+    };
+    window->openScene();
+    started.dialogs->onAsked = nullptr;
+    QVERIFY(checked);
+    QCOMPARE(started.dialogs->kinds(),
+             (QStringList{QStringLiteral("getSaveFileName"), QStringLiteral("warning"),
+                          QStringLiteral("getOpenFileName"), QStringLiteral("information")}));
+    QVERIFY(!QFileInfo::exists(backup));
+    QVERIFY(autosave.polling());
+    // The saved scene's changes were saved, not backed up: the next check
+    // writes them once the open is over.
+    autosave.secondLater();
+    QVERIFY(QFileInfo::exists(backup));
+}
+
+void TestSceneLifeCycle::failedBackup()
+{
+    Started started = startWindowWithScene();
+    Autosave autosave(started.window.get());
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setAutoSaveEnabled(true);
+    const QString gone = path(QStringLiteral("gone"));
+    settings->setDefaultSaveDir(QDir(gone));
+    addLayer();
+    autosave.now += 10'000;
+    autosave.intervalEnds();
+
+    // Said once; the changes still wait, and autosave rests until the next
+    // new or opened scene or change of preference.
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
+    QVERIFY(started.dialogs->asked.first().text.startsWith(
+        QStringLiteral("Cannot write file %1").arg(native(gone + QStringLiteral("/Untitled_backup1.kl")))));
+    QVERIFY(autosave.manager->hasChangesToBackUp());
+    QVERIFY(!autosave.waiting());
+    QVERIFY(!autosave.polling());
+    QVERIFY(!QFileInfo::exists(gone));
+}
+
+int main(int argc, char **argv)
+{
+    Application application(argc, argv);
+    TestSceneLifeCycle test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_scenelifecycle.moc"
