@@ -7,16 +7,20 @@
 #include <QPoint>
 #include <QPointingDevice>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
 class PlaybackController;
 class QMenu;
+class QProgressDialog;
+class QUndoCommand;
 class QUndoGroup;
 
 namespace Model {
 class KLScene;
 class Scene;
+struct ExportResult;
 } // namespace Model
 
 namespace UI {
@@ -66,6 +70,16 @@ public:
 
     UI::Dialogs *dialogs() const;
 
+    // Whether the chosen files form one numbered sequence (a common prefix,
+    // then a number that ends the base name) with numbers missing. Sorts
+    // files as a person reads them; when the names carry numbers, digitPos
+    // is where the first name's number begins, startsAboveZero is 1 unless
+    // that number is 0, and missingCount counts the numbers from 0 or 1 up
+    // to the largest that no file carries. Fewer than two files leave the
+    // outputs alone.
+    static bool numberedSequenceHasGaps(QStringList &files, int &digitPos, int &startsAboveZero,
+                                        int &missingCount);
+
 public Q_SLOTS:
     void newScene(MainWindow::NewSceneBehaviour behaviour);
     void newSceneIfNoneOpen();
@@ -77,6 +91,16 @@ public Q_SLOTS:
     bool saveSceneAs();
     void setCurrentScene(Model::KLScene *klscene);
     void setTabletPointerType(QPointingDevice::PointerType type);
+
+    // Import: images become a new reference layer, sound a new audio layer;
+    // each is one undoable step. The export commands ask how and where,
+    // keep the choices once a target is chosen and write the files.
+    void import();
+    void importReferenceLayer();
+    void importAudio();
+    void exportFrames();
+    void exportExposureSheet();
+    void exportVideo();
 
 Q_SIGNALS:
     void resized(QResizeEvent *event);
@@ -124,6 +148,16 @@ private:
     void connectScene(Model::KLScene *klscene);
     void disconnectScene(Model::KLScene *klscene);
     int cursorTypeForTool(Model::Tool::Type type) const;
+
+    // Import and export.
+    void wireImportExportActions();
+    // False when the user cancelled the question about gaps.
+    bool importImages(QStringList files);
+    void importSound(const QString &file);
+    void pushImport(std::unique_ptr<QUndoCommand> command, const QString &errorString, const QString &note);
+    // Window-modal, shown once the work takes a second; the work drives it.
+    std::unique_ptr<QProgressDialog> modalProgressDialog(const QString &label, const QString &cancelText);
+    void reportExport(const Model::ExportResult &result);
 
     std::unique_ptr<MainWindowPrivate> d;
     std::unique_ptr<Ui::MainWindow> ui;

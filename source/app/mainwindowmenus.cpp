@@ -104,6 +104,8 @@ void MainWindow::wireActions()
                 klscene->clearSelection();
         });
     }
+
+    wireImportExportActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()

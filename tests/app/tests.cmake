@@ -16,3 +16,12 @@ set_tests_properties(tst_application PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offs
 kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# Import and export from the window, with the files read back as other
+# programs read them: PNG through Qt, packages by the Open Cel Animation
+# rules and movies through libavformat (PkgConfig::FFMPEG comes from
+# source/libmodel/audio). The off-screen renderer needs the X server.
+kl_add_test(tst_importexport SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_importexport.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
+    ${CMAKE_CURRENT_LIST_DIR}/../export/moviereader.h ${CMAKE_CURRENT_LIST_DIR}/../export/ocarules.h
+    LIBS app PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
+set_tests_properties(tst_importexport PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)

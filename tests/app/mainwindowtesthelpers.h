@@ -1,0 +1,95 @@
+#pragma once
+
+// The main window as the program starts it, with a scripted user, for the
+// tests of the window and of its scene commands.
+
+#include "application.h"
+#include "mainwindow.h"
+#include "startup.h"
+
+#include "scene/klscene.h"
+#include "scene/scene.h"
+#include "support/scripteddialogs.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QMenu>
+#include <QMenuBar>
+#include <QString>
+#include <QStringList>
+#include <QUndoCommand>
+#include <QUndoStack>
+
+#include <memory>
+
+namespace MainWindowTest {
+
+using TestSupport::ScriptedDialogs;
+
+// One window as main() makes it, with a scripted user.
+struct Started
+{
+    ScriptedDialogs *dialogs = nullptr;
+    std::unique_ptr<MainWindow> window;
+};
+
+// Builds, connects and shows the window as the start-up does, without
+// letting the event loop turn.
+inline Started startWindow(const QStringList &files)
+{
+    Started started;
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    started.dialogs = dialogs.get();
+    started.window = std::make_unique<MainWindow>(std::move(dialogs));
+    auto *application = qobject_cast<Application *>(QCoreApplication::instance());
+    Startup::connectApplication(*application, *started.window, files);
+    started.window->show();
+    return started;
+}
+
+// The same, after the event loop's first turn has opened a scene.
+inline Started startWindowWithScene()
+{
+    Started started = startWindow({});
+    for (int turns = 0; turns < 100 && !Model::KLScene::current(); ++turns)
+        QCoreApplication::processEvents();
+    return started;
+}
+
+inline Model::Scene *currentScene()
+{
+    Model::KLScene *klscene = Model::KLScene::current();
+    return klscene ? klscene->scene() : nullptr;
+}
+
+// An edit that changes nothing but the undo stack's clean state.
+inline void editScene()
+{
+    currentScene()->undoStack()->push(new QUndoCommand(QStringLiteral("Test edit")));
+}
+
+inline QMenu *menuTitled(QMenuBar *bar, const QString &title)
+{
+    const QList<QAction *> entries = bar->actions();
+    for (QAction *entry : entries) {
+        if (entry->menu() && entry->menu()->title() == title)
+            return entry->menu();
+    }
+    return nullptr;
+}
+
+inline QAction *entryWithText(const QMenu *menu, const QString &text)
+{
+    const QList<QAction *> entries = menu->actions();
+    for (QAction *entry : entries) {
+        if (entry->text() == text)
+            return entry;
+        if (entry->menu()) {
+            if (QAction *found = entryWithText(entry->menu(), text))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace MainWindowTest
