@@ -6,9 +6,9 @@
 // Writes <output folder>/kl-icon_<size>.png for every size. The pictures are
 // fully determined by the SVG, so every build embeds the same pixels.
 
+#include "svgraster.h"
+
 #include <QDir>
-#include <QImage>
-#include <QPainter>
 #include <QString>
 #include <QSvgRenderer>
 
@@ -37,14 +37,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "kl-icongen: bad size %s\n", argv[i]);
             return 2;
         }
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter);
-        painter.end();
         const QString path = output.filePath(QStringLiteral("kl-icon_%1.png").arg(size));
-        if (!image.save(path)) {
+        if (!writeRendering(renderer, QSize(size, size), path)) {
             std::fprintf(stderr, "kl-icongen: cannot write %s\n", qPrintable(path));
             return 1;
         }

@@ -20,6 +20,9 @@ static void registerToolChromeResources()
     Q_INIT_RESOURCE(xsheet);
     Q_INIT_RESOURCE(customize);
     Q_INIT_RESOURCE(collapsedialog);
+    Q_INIT_RESOURCE(about);
+    Q_INIT_RESOURCE(abouticon);
+    Q_INIT_RESOURCE(how_to_animate);
 }
 
 namespace UI {

@@ -10,10 +10,9 @@ namespace UI {
 
 // Registers the art of the tool bar, speed dials, controls bar, tool
 // pockets, tool settings, paper, exposure sheet, customise overlay and
-// collapse dialog. The trees are linked into every program that uses these
-// widgets and normally register themselves; the widgets ask for them anyway,
-// so that they never depend on the linker keeping the registration. Cheap
-// to repeat.
+// dialogs. The trees are linked into every program that uses these widgets
+// and normally register themselves; the widgets ask for them anyway, so that
+// they never depend on the linker keeping the registration. Cheap to repeat.
 void registerUiResources();
 
 // The rectangle of the art at its natural size times `scale` (each side

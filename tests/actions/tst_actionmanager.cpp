@@ -496,6 +496,12 @@ void TestActionManager::checkMarksFollowPreferences_data()
                               << Getter([s] { return int(s->toolBarVisible()); });
     QTest::newRow("autosave") << KL::Action::AutoSave << Setter([s](int on) { s->setAutoSaveEnabled(on); })
                               << Getter([s] { return int(s->autoSaveEnabled()); });
+    QTest::newRow("free clones") << KL::Action::FreelyDrawOnClones
+                                 << Setter([s](int on) { s->setClonesLockedForDrawing(!on); })
+                                 << Getter([s] { return int(!s->clonesLockedForDrawing()); });
+    QTest::newRow("collapse") << KL::Action::CollapseVectorDataAutomatically
+                              << Setter([s](int on) { s->setCollapseAutomatically(on); })
+                              << Getter([s] { return int(s->collapseAutomatically()); });
 }
 
 void TestActionManager::checkMarksFollowPreferences()

@@ -72,8 +72,10 @@ set_tests_properties(tst_customizespeeddial PROPERTIES ENVIRONMENT QT_QPA_PLATFO
 kl_add_test(tst_customizeoverlay SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizeoverlay.cpp
     ${CMAKE_CURRENT_LIST_DIR}/customizetesthelpers.h LIBS ui WIDGETS)
 set_tests_properties(tst_customizeoverlay PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-# The tool settings panel with its sliders and presets, and the palette.
-foreach(test tst_toolsliders tst_toolsettings tst_palette)
+# The tool settings panel with its sliders and presets, the palette, and the
+# dialogs with their validators.
+foreach(test tst_toolsliders tst_toolsettings tst_palette
+        tst_boundedvalidators tst_scenesettingsdialog tst_preferences tst_aboutdialog tst_tutorialdialog)
     kl_add_test(${test} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp LIBS ui WIDGETS)
     set_tests_properties(${test} PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endforeach()

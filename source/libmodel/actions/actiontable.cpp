@@ -4,17 +4,16 @@
 // names, not texts, identify actions in stored layouts.
 
 #include "actions/actionmanager.h"
+#include "actions/helppages.h"
 #include "settings/settings.h"
 #include "tools/toolmanager.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMetaEnum>
-#include <QUrl>
 
 #include <algorithm>
 #include <initializer_list>
@@ -88,11 +87,6 @@ KL::Action shifted(KL::Action first, int offset)
 QString frameRateText(double rate)
 {
     return QLocale().toString(rate, 'g', 6);
-}
-
-void openHelpPage(const QString &address)
-{
-    QDesktopServices::openUrl(QUrl(address));
 }
 
 // The value `step` keys away from `current` in the enumeration's key order,
@@ -575,19 +569,17 @@ void ActionManager::createWindowActions()
     createAction(KL::Action::Settings, tr("Settings..."))->setMenuRole(QAction::PreferencesRole);
 }
 
-// The help pages' addresses are translatable so that a translation can point
-// to pages in its own language; the list of shortcuts is the same for all.
 void ActionManager::createHelpActions()
 {
     connect(createAction(KL::Action::BasicOverview, tr("Basic Overview")), &QAction::triggered, this,
-            [] { openHelpPage(tr("https://kelvane.org/help/basic-overview")); });
+            [] { openHelpPage(HelpPage::BasicOverview); });
     connect(createAction(KL::Action::VideoTutorials, tr("Video Tutorials"),
                          QKeySequence::keyBindings(QKeySequence::HelpContents)),
-            &QAction::triggered, this, [] { openHelpPage(tr("https://kelvane.org/help/video-tutorials")); });
+            &QAction::triggered, this, [] { openHelpPage(HelpPage::VideoTutorials); });
     connect(createAction(KL::Action::KeyboardShortcuts, tr("Keyboard Shortcuts")), &QAction::triggered, this,
-            [] { openHelpPage(QStringLiteral("https://kelvane.org/help/keyboard-shortcuts")); });
+            [] { openHelpPage(HelpPage::KeyboardShortcuts); });
     connect(createAction(KL::Action::QuestionsAnswers, tr("Questions && Answers")), &QAction::triggered, this,
-            [] { openHelpPage(tr("https://kelvane.org/help/questions-and-answers")); });
+            [] { openHelpPage(HelpPage::QuestionsAnswers); });
     createAction(KL::Action::About, tr("About %1").arg(QGuiApplication::applicationDisplayName()))
         ->setMenuRole(QAction::AboutRole);
 }
@@ -615,9 +607,11 @@ void ActionManager::createOptionsActions()
     QAction *locked = withFlags(createAction(KL::Action::ClonesLockedForDrawing, tr("Clones are locked for drawing")),
                                 Checkable);
     addToExclusiveGroup(this, {freely, locked});
-    (settings->clonesLockedForDrawing() ? locked : freely)->setChecked(true);
+    const auto syncClones = [freely, locked](bool isLocked) { (isLocked ? locked : freely)->setChecked(true); };
+    syncClones(settings->clonesLockedForDrawing());
     connect(freely, &QAction::triggered, this, [settings] { settings->setClonesLockedForDrawing(false); });
     connect(locked, &QAction::triggered, this, [settings] { settings->setClonesLockedForDrawing(true); });
+    connect(settings, &Settings::clonesLockedForDrawingChanged, this, syncClones);
 
     auto *transparency = new QActionGroup(this);
     transparency->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
@@ -646,6 +640,7 @@ void ActionManager::createOptionsActions()
                                   Checkable);
     collapse->setChecked(settings->collapseAutomatically());
     connect(collapse, &QAction::triggered, settings, &Settings::setCollapseAutomatically);
+    connect(settings, &Settings::collapseAutomaticallyChanged, collapse, &QAction::setChecked);
     QAction *windowsInk = withFlags(createAction(KL::Action::UseWindowsInk, tr("Use Windows Ink")), Checkable);
     windowsInk->setChecked(settings->useWindowsInk());
     connect(windowsInk, &QAction::triggered, settings, &Settings::setUseWindowsInk);
