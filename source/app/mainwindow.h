@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class PlaybackController;
@@ -157,7 +158,11 @@ private:
     void pushImport(std::unique_ptr<QUndoCommand> command, const QString &errorString, const QString &note);
     // Window-modal, shown once the work takes a second; the work drives it.
     std::unique_ptr<QProgressDialog> modalProgressDialog(const QString &label, const QString &cancelText);
-    void reportExport(const Model::ExportResult &result);
+    // Runs the exporter under a progress dialog and tells the user how it
+    // ended: why it failed, or a note on a finished export; a cancel ends
+    // quietly.
+    void runExport(const QString &label, const QString &cancelText, bool stayUp,
+                   const std::function<Model::ExportResult(QObject *)> &exporter);
 
     std::unique_ptr<MainWindowPrivate> d;
     std::unique_ptr<Ui::MainWindow> ui;

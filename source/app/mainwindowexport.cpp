@@ -26,6 +26,8 @@
 #include <QGuiApplication>
 #include <QProgressDialog>
 
+#include <functional>
+
 namespace {
 
 Model::Scene *currentScene()
@@ -90,8 +92,17 @@ std::unique_ptr<QProgressDialog> MainWindow::modalProgressDialog(const QString &
     return progress;
 }
 
-void MainWindow::reportExport(const Model::ExportResult &result)
+void MainWindow::runExport(const QString &label, const QString &cancelText, bool stayUp,
+                           const std::function<Model::ExportResult(QObject *)> &exporter)
 {
+    std::unique_ptr<QProgressDialog> progress = modalProgressDialog(label, cancelText);
+    // A movie's last frame counted is not the movie written: its dialog
+    // stays up until the exporter returns.
+    progress->setAutoClose(!stayUp);
+    progress->setAutoReset(!stayUp);
+    const Model::ExportResult result = exporter(progress.get());
+    progress.reset();
+
     switch (result.status) {
     case Model::ExportResult::Failed:
         d->m_dialogs->critical(this, Model::ExportResult::failureTitle(), result.message);
@@ -131,11 +142,8 @@ void MainWindow::exportFrames()
     aimAt(record, chosen);
     settings->setExportFramesSettings(record);
 
-    std::unique_ptr<QProgressDialog> progress =
-        modalProgressDialog(QStringLiteral("Exporting Frames"), QStringLiteral("Cancel"));
-    const Model::ExportResult result = scene->exportFrames(record, progress.get());
-    progress.reset();
-    reportExport(result);
+    runExport(QStringLiteral("Exporting Frames"), QStringLiteral("Cancel"), false,
+              [scene, &record](QObject *progress) { return scene->exportFrames(record, progress); });
 }
 
 void MainWindow::exportExposureSheet()
@@ -159,11 +167,8 @@ void MainWindow::exportExposureSheet()
     }
     settings->setExportExposureSheetSettings(record);
 
-    std::unique_ptr<QProgressDialog> progress =
-        modalProgressDialog(QStringLiteral("Exporting Exposure Sheet"), QStringLiteral("Cancel"));
-    const Model::ExportResult result = scene->exportExposureSheet(record, progress.get());
-    progress.reset();
-    reportExport(result);
+    runExport(QStringLiteral("Exporting Exposure Sheet"), QStringLiteral("Cancel"), false,
+              [scene, &record](QObject *progress) { return scene->exportExposureSheet(record, progress); });
 }
 
 void MainWindow::exportVideo()
@@ -214,15 +219,9 @@ void MainWindow::exportVideo()
     aimAt(chosenSettings, chosen);
     settings->setExportVideoSettings(chosenSettings);
 
-    std::unique_ptr<QProgressDialog> progress = modalProgressDialog(tr("Exporting Movie Clip"), tr("Cancel"));
-    // The last frame counted is not the movie written: the dialog stays up
-    // until the exporter returns.
-    progress->setAutoClose(false);
-    progress->setAutoReset(false);
     record.metadata.insert(QStringLiteral("title"), scene->name());
     record.metadata.insert(QStringLiteral("comment"),
                            QStringLiteral("Created with %1").arg(QGuiApplication::applicationDisplayName()));
-    const Model::ExportResult result = scene->exportVideo(record, progress.get());
-    progress.reset();
-    reportExport(result);
+    runExport(tr("Exporting Movie Clip"), tr("Cancel"), true,
+              [scene, &record](QObject *progress) { return scene->exportVideo(record, progress); });
 }
