@@ -25,3 +25,11 @@ kl_add_test(tst_importexport SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_importexport.
     ${CMAKE_CURRENT_LIST_DIR}/../export/moviereader.h ${CMAKE_CURRENT_LIST_DIR}/../export/ocarules.h
     LIBS app PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
 set_tests_properties(tst_importexport PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The whole program driven as an animator drives it, from a new scene to
+# the exports and closing; the questions are answered through the window's
+# dialog seam.
+kl_add_test(tst_endtoend SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_endtoend.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
+    ${CMAKE_CURRENT_LIST_DIR}/../export/moviereader.h ${CMAKE_CURRENT_LIST_DIR}/../export/ocarules.h
+    LIBS app PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
+set_tests_properties(tst_endtoend PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
