@@ -1,5 +1,9 @@
 #include "benchsupport.h"
 
+#include "drawings/drawingimagecache.h"
+#include "drawings/strokedrawing.h"
+#include "layers/layeritem.h"
+
 #include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
 #include "render/offscreenrenderer.h"
@@ -87,6 +91,61 @@ void BM_SceneUpdateCachedFramePixmap(benchmark::State &state)
 }
 BENCHMARK(BM_SceneUpdateCachedFramePixmap)
     ->ArgName("activeLayerOnly")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(60)->UseRealTime();
+
+namespace {
+
+// The rebuild of BM_SceneUpdateCachedFramePixmap with every visible layer
+// in the backlight, the drawings' decoded images dropped before each one
+// (cold: as on the first visit of frames far from the last ones) or all of
+// them decoded and kept (warm).
+void runFrameStep(benchmark::State &state, bool cold)
+{
+    const std::unique_ptr<Model::Scene> scene = makeScene();
+    Model::DrawingImageCache *cache = Model::DrawingImageCache::instance();
+    cache->clear();
+    if (!cold) {
+        for (int index = 0; index < scene->layerCount(); ++index) {
+            const auto *layer = qobject_cast<const Model::StrokeLayer *>(scene->layerAt(index).get());
+            for (int frame = 1; layer && frame <= layer->frameCount(); ++frame) {
+                const std::shared_ptr<Model::LayerItem> item = layer->cell(frame);
+                if (const auto *drawing = dynamic_cast<const Model::StrokeDrawing *>(item ? item->drawing().get() : nullptr))
+                    benchmark::DoNotOptimize(drawing->image().constBits());
+            }
+        }
+    }
+    std::vector<double> times;
+    for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            cache->clear();
+            state.ResumeTiming();
+        }
+        const auto start = Clock::now();
+        scene->updateCachedFramePixmap(true);
+        times.push_back(elapsedMs(start));
+    }
+    reportLatency(state, times);
+    state.counters["cached_MB"] = double(cache->bytesHeld()) / (1024.0 * 1024.0);
+    cache->clear();
+}
+
+} // namespace
+
+// The frame step of BM_SceneUpdateCachedFramePixmap (5 layers, backlight of
+// 4 + 4 frames over every visible layer: 45 layer pictures) with no decoded
+// image in the cache: every drawing composed from its run-length code.
+void BM_SceneUpdateCachedFramePixmapColdCache(benchmark::State &state)
+{
+    runFrameStep(state, true);
+}
+BENCHMARK(BM_SceneUpdateCachedFramePixmapColdCache)->Unit(benchmark::kMillisecond)->Iterations(60)->UseRealTime();
+
+// The same with every drawing's image decoded and kept in the cache.
+void BM_SceneUpdateCachedFramePixmapWarmCache(benchmark::State &state)
+{
+    runFrameStep(state, false);
+}
+BENCHMARK(BM_SceneUpdateCachedFramePixmapWarmCache)->Unit(benchmark::kMillisecond)->Iterations(60)->UseRealTime();
 
 // Baseline: the 13 layer pictures of the active-layer-only case (the current
 // frame of all 5 layers and 8 backlight frames of the active one) as Indexed8

@@ -3,6 +3,8 @@
 #include "application.h"
 #include "mainwindow.h"
 
+#include "render/offscreenrenderer.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTimer>
@@ -16,6 +18,9 @@ void prepareProcess()
 {
     // Looked up by Qt relative to the working directory.
     qputenv("QT_OPENGL_BUGLIST", QByteArrayLiteral("opengl-buglist.json"));
+    // The application object may load the OpenGL driver, which reads its
+    // thread count as it loads.
+    Model::OffscreenRenderer::chooseSoftwareRasterizerThreads();
     QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("kelvane.org"));
     QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));

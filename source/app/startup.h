@@ -12,8 +12,9 @@ class QCoreApplication;
 // loop, apart so that tests can run them in the same order.
 namespace Startup {
 
-// Before the application object exists: Qt's OpenGL driver bug list and
-// the names that locate the settings store.
+// Before the application object exists: Qt's OpenGL driver bug list, the
+// names that locate the settings store, and the software OpenGL driver's
+// thread count (OffscreenRenderer::chooseSoftwareRasterizerThreads()).
 void prepareProcess();
 
 // The command line: the help option and one optional scene file. Help and

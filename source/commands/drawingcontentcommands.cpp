@@ -139,7 +139,7 @@ public:
     // another size; undo then renders instead.
     Underneath underneath(const Model::Drawing &drawing) const
     {
-        const QImage &image = imageOf(drawing);
+        const QImage image = imageOf(drawing);
         if (image.isNull())
             return {};
         if (!hasMask()) {
@@ -168,7 +168,7 @@ public:
     // what it shows now, and under the mask what it showed then.
     QImage before(const Model::Drawing &drawing, const Underneath &underneath) const
     {
-        const QImage &image = imageOf(drawing);
+        const QImage image = imageOf(drawing);
         const QImage kept = underneath.pixels.toImage();
         if (image.isNull() || kept.size() != underneath.area.size() || !image.rect().contains(underneath.area))
             return {};
@@ -210,11 +210,10 @@ public:
     QSize m_frame;
 
 private:
-    static const QImage &imageOf(const Model::Drawing &drawing)
+    static QImage imageOf(const Model::Drawing &drawing)
     {
-        static const QImage none;
         const auto *strokes = dynamic_cast<const Model::StrokeDrawing *>(&drawing);
-        return strokes ? strokes->image() : none;
+        return strokes ? strokes->image() : QImage();
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "actions/actionmanager.h"
 #include "render/alphacomposition.h"
+#include "render/offscreenrenderer.h"
 #include "settings/settings.h"
 #include "tools/toolcursors.h"
 #include "tools/toolmanager.h"
@@ -32,6 +33,8 @@ void initialize()
 {
     if (initialized)
         return;
+    // Before anything may load the OpenGL driver.
+    OffscreenRenderer::chooseSoftwareRasterizerThreads();
     registerModelResources();
     initAlphaCompositionTables();
     initToolCursors();

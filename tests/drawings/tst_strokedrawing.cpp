@@ -1,3 +1,4 @@
+#include "drawings/drawingimagecache.h"
 #include "drawings/imagedrawing.h"
 #include "drawings/strokedrawing.h"
 #include "render/alphacomposition.h"
@@ -269,6 +270,8 @@ private Q_SLOTS:
     void takingTheOnlyStrokeEmptiesTheDrawing();
     void copyIdIsResetByEdits_data();
     void copyIdIsResetByEdits();
+    void editOfAnEvictedImage_data();
+    void editOfAnEvictedImage();
     void cloneIsIndependent();
     void copyInsideLiftsOnlyWhatThePathTouches();
     void cancelledCollapseChangesNothing();
@@ -582,6 +585,64 @@ void TestStrokeDrawing::copyIdIsResetByEdits()
         QVERIFY(!drawing.thumbnail(QSize(40, 30), colourTable(Qt::black)).isNull());
 
     QCOMPARE(drawing.copyId().isNull(), changes);
+}
+
+void TestStrokeDrawing::editOfAnEvictedImage_data()
+{
+    QTest::addColumn<QList<int>>("before");
+    QTest::addColumn<int>("edit");
+    const QList<int> strokes{RecordPen, Bitmap, RecordEraser};
+    const QList<int> bitmaps{Bitmap, Bitmap};
+    QTest::newRow("live pen") << strokes << int(LivePen);
+    QTest::newRow("live eraser") << strokes << int(LiveEraser);
+    QTest::newRow("pen from a record") << strokes << int(RecordPen);
+    QTest::newRow("eraser from a record") << strokes << int(RecordEraser);
+    QTest::newRow("bitmap") << bitmaps << int(Bitmap);
+    QTest::newRow("group") << strokes << int(Group);
+    QTest::newRow("erase inside") << strokes << int(EraseCircle);
+    QTest::newRow("take last") << strokes << int(TakeLast);
+    QTest::newRow("take the only stroke") << QList<int>{Bitmap} << int(TakeLast);
+    QTest::newRow("collapse") << strokes << int(Collapse);
+    QTest::newRow("resize") << bitmaps << int(Resize);
+}
+
+// Two drawings of the same strokes, one whose decoded image stayed in the
+// cache and one whose image the cache let go: the same edit gives the same
+// pixels, the same record, and the same picture composed from either.
+void TestStrokeDrawing::editOfAnEvictedImage()
+{
+    QFETCH(QList<int>, before);
+    QFETCH(int, edit);
+    if (needsOpenGL(before + QList<int>{edit}))
+        REQUIRE_GL();
+    DrawingImageCache *cache = DrawingImageCache::instance();
+    StrokeDrawing evicted(Frame);
+    for (int i = 0; i < before.size(); ++i)
+        apply(evicted, Step(before.at(i)), i);
+    cache->clear();
+    StrokeDrawing decoded(Frame);
+    for (int i = 0; i < before.size(); ++i)
+        apply(decoded, Step(before.at(i)), i);
+    QCOMPARE(cache->count(), 1);
+
+    apply(evicted, Step(edit), int(before.size()));
+    apply(decoded, Step(edit), int(before.size()));
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(recordOf(evicted), recordOf(decoded));
+    QCOMPARE(evicted.image(), decoded.image());
+    QCOMPARE(imageMismatch(evicted, 4), QString());
+
+    // Composed from the code, and from the image the cache holds.
+    cache->clear();
+    QVERIFY(!decoded.image().isNull() || decoded.isEmpty());
+    const QList<QRgb> table = colourTable(QColor(20, 90, 200, 230));
+    QImage fromCode(evicted.size(), QImage::Format_ARGB32_Premultiplied);
+    fromCode.fill(QColor(250, 240, 200));
+    QImage fromImage = fromCode;
+    evicted.blendOnto(fromCode, table, fromCode.rect(), 0.8);
+    decoded.blendOnto(fromImage, table, fromImage.rect(), 0.8);
+    QCOMPARE(fromCode, fromImage);
 }
 
 void TestStrokeDrawing::cloneIsIndependent()

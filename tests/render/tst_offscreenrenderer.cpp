@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -210,6 +212,8 @@ private Q_SLOTS:
     void loadTexture_data();
     void loadTexture();
     void textureFileReplacesEmbeddedCurve();
+
+    void softwareRasterizerRunsOnTheCallingThread();
 
 private:
     bool useRenderer(QSize size, OffscreenRenderer::Fallbacks fallbacks = {});
@@ -715,6 +719,32 @@ void TestOffscreenRenderer::textureFileReplacesEmbeddedCurve()
     QVERIFY(std::abs(at(marker, 100, 50) - 128) <= 2);
     QVERIFY(at(brush, 100, 50) >= 250);
     QVERIFY(at(rendered(QSize(200, 100), Marker, lists), 100, 50) >= 250);
+}
+
+// With Mesa's llvmpipe, the renderer asks for rasterising on the calling
+// thread unless the user chose otherwise, and the choice is made before the
+// driver loads: no rasteriser thread of llvmpipe's ever starts.
+void TestOffscreenRenderer::softwareRasterizerRunsOnTheCallingThread()
+{
+    QVERIFY(useRenderer(QSize(64, 64)));
+    QOpenGLContext *context = QOpenGLContext::currentContext();
+    QVERIFY(context);
+    const QByteArray renderer(reinterpret_cast<const char *>(context->functions()->glGetString(GL_RENDERER)));
+    if (!renderer.contains("llvmpipe"))
+        QSKIP("the renderer is not Mesa's llvmpipe");
+    if (qgetenv("LP_NUM_THREADS") != "0")
+        QSKIP("LP_NUM_THREADS was set before the test started");
+
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    if (!tasks.exists())
+        QSKIP("no /proc to list the threads in");
+    QStringList rasterizers;
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(tasks.filePath(task + QStringLiteral("/comm")));
+        if (name.open(QIODevice::ReadOnly) && name.readAll().startsWith("llvmpipe"))
+            rasterizers.append(task);
+    }
+    QCOMPARE(rasterizers, QStringList());
 }
 
 QTEST_MAIN(TestOffscreenRenderer)

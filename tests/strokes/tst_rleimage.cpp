@@ -104,6 +104,10 @@ private Q_SLOTS:
     void unusualCodesDecode();
     void damagedStreamGivesEmptyRecord_data();
     void damagedStreamGivesEmptyRecord();
+    void runsMakeTheImage_data();
+    void runsMakeTheImage();
+    void runsOfReadCodes_data();
+    void runsOfReadCodes();
 };
 
 void TestRleImage::encodesExactCodes_data()
@@ -387,6 +391,87 @@ void TestRleImage::damagedStreamGivesEmptyRecord()
     QCOMPARE(image.height(), 0);
     QVERIFY(image.codes().isEmpty());
     QVERIFY(image.toImage().isNull());
+}
+
+namespace {
+
+// The image the runs make, each written where it lies in turn.
+QImage imageFromRuns(const RleImage &code, bool *finished = nullptr)
+{
+    QImage image(code.width(), code.height(), QImage::Format_Alpha8);
+    image.fill(0);
+    RleImage::Runs runs(code);
+    RleImage::Run run;
+    while (runs.next(run))
+        std::memcpy(image.scanLine(run.row) + run.column, run.bytes, size_t(run.length));
+    if (finished)
+        *finished = runs.isFinished();
+    return image;
+}
+
+} // namespace
+
+void TestRleImage::runsMakeTheImage_data()
+{
+    roundTrip_data();
+}
+
+// Composing from the code walks its runs: for every image the encoder
+// writes, the runs alone give the image, each after the one before.
+void TestRleImage::runsMakeTheImage()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, kind);
+    for (quint32 seed = 1; seed <= 3; ++seed) {
+        const QImage image = randomImage(width, height, kind, seed);
+        const RleImage code(image);
+        QVERIFY(code.isValid());
+        QVERIFY(code.runsInOrder());
+        bool finished = false;
+        QCOMPARE(imageFromRuns(code, &finished), image);
+        QVERIFY(finished);
+        RleImage::Runs runs(code);
+        RleImage::Run run;
+        while (runs.next(run))
+            QVERIFY(run.length > 0 && run.bytes[0] != 0);
+    }
+}
+
+void TestRleImage::runsOfReadCodes_data()
+{
+    QTest::addColumn<QByteArray>("codes");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<bool>("inOrder");
+    const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
+    QTest::newRow("one run") << hex("03 01 05 0a") << true << true;
+    QTest::newRow("long forms of short counts")
+        << hex("02 00 00 00 01 04 00 01 05 09 00 00 00 01 01 00 03 0a") << true << true;
+    QTest::newRow("empty runs") << hex("00 00 03 00 03 01 05 0a") << true << true;
+    QTest::newRow("rewind, then skip on to the next row") << hex("03 01 05 07 00 00 04 06 03 01 06 0a") << true
+                                                          << true;
+    QTest::newRow("rewind, then write over") << hex("03 02 01 02 07 00 00 01 03 01 09 0a") << true << false;
+    QTest::newRow("missing end code") << hex("03 01 05") << false << false;
+    QTest::newRow("literal past the row") << hex("03 05 01 02 03 04 05 0a") << false << false;
+}
+
+// Codes read from a file are checked as they are read: whether they decode,
+// and whether their runs lie each after the one before, or write over each
+// other: written in turn they still make the image, but blended in turn
+// they would not.
+void TestRleImage::runsOfReadCodes()
+{
+    QFETCH(QByteArray, codes);
+    QFETCH(bool, valid);
+    QFETCH(bool, inOrder);
+    const RleImage code = readRecord(4, 2, codes);
+    QCOMPARE(code.isValid(), valid);
+    QCOMPARE(code.runsInOrder(), inOrder);
+    bool finished = false;
+    const QImage fromRuns = imageFromRuns(code, &finished);
+    QCOMPARE(finished, valid);
+    if (valid)
+        QCOMPARE(fromRuns, code.toImage());
 }
 
 QTEST_GUILESS_MAIN(TestRleImage)

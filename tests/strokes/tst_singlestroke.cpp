@@ -103,6 +103,8 @@ bool coveredOnlyInside(const QImage &image, QRect rect)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Model::SingleStroke::InputPoint)
+
 class TestSingleStroke : public QObject
 {
     Q_OBJECT
@@ -125,6 +127,8 @@ private Q_SLOTS:
     void recordRoundTrip_data();
     void recordRoundTrip();
     void truncatedRecords();
+    void settledStrokeIsWhatItsRecordGives_data();
+    void settledStrokeIsWhatItsRecordGives();
     void damagedRecords_data();
     void damagedRecords();
 
@@ -359,6 +363,76 @@ void TestSingleStroke::recordRoundTrip()
     const auto read = Stroke::readRecord(prepareRecordStream(in));
     QVERIFY(read && read->type() == Stroke::SingleStrokeType && in.atEnd());
     QCOMPARE(recordOf(static_cast<SingleStroke &>(*read)), record);
+}
+
+void TestSingleStroke::settledStrokeIsWhatItsRecordGives_data()
+{
+    QTest::addColumn<bool>("eraser");
+    QTest::addColumn<QList<InputPoint>>("samples");
+    QList<InputPoint> corner = straight(100, 200);
+    corner << InputPoint{190, 112, 0.7, 0.0} << InputPoint{150, 160, 0.4, 0.0};
+    QTest::newRow("pen wave: arcs and lines") << false << wave();
+    QTest::newRow("eraser wave") << true << wave();
+    QTest::newRow("corner") << false << corner;
+    QTest::newRow("one dab") << false << QList<InputPoint>{{50.5, 60.25, 0.5, 1.0}};
+    QTest::newRow("no samples") << false << QList<InputPoint>();
+}
+
+// A drawing keeps its strokes settled: in the precision of their records,
+// without fit points, never fitted again. What it keeps must be exactly what
+// writing the live stroke and reading it back gives.
+void TestSingleStroke::settledStrokeIsWhatItsRecordGives()
+{
+    QFETCH(bool, eraser);
+    QFETCH(QList<InputPoint>, samples);
+    const auto tool = drawingTool(eraser);
+    SingleStroke stroke(tool.get());
+    feed(stroke, samples);
+    stroke.finish();
+    const QByteArray written = recordOf(stroke);
+    const auto back = readFrom(written);
+    const QRect bounds = stroke.boundingRect();
+    const qsizetype segmentCount = stroke.segments().size();
+
+    stroke.settle();
+    QCOMPARE(recordOf(stroke), written);
+    QCOMPARE(stroke.fitPointCount(), 0);
+    QCOMPARE(stroke.boundingRect(), bounds);
+    QCOMPARE(stroke.isEmpty(), segmentCount == 0);
+    QVERIFY(stroke.tool());
+    const QList<std::shared_ptr<Segment>> segments = stroke.segments();
+    const QList<std::shared_ptr<Segment>> readSegments = back->segments();
+    QCOMPARE(segments.size(), segmentCount);
+    QCOMPARE(segments.size(), readSegments.size());
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        const auto segmentRecord = [](const Segment &segment) {
+            return record([&](QDataStream &out) { Segment::writeRecord(out, segment); });
+        };
+        QCOMPARE(segmentRecord(*segments.at(i)), segmentRecord(*readSegments.at(i)));
+        QCOMPARE(segments.at(i)->boundingRect(), readSegments.at(i)->boundingRect());
+    }
+    QCOMPARE(stroke.inputPoints().size(), back->inputPoints().size());
+    for (qsizetype i = 0; i < samples.size(); ++i) {
+        QCOMPARE(stroke.inputPoints().at(i).position(), back->inputPoints().at(i).position());
+        QCOMPARE(stroke.inputPoints().at(i).pressure, back->inputPoints().at(i).pressure);
+    }
+    QCOMPARE(stroke.path(), back->path());
+
+    if (m_gl) {
+        QImage settledPixels(640, 480, QImage::Format_Alpha8);
+        settledPixels.fill(0);
+        QImage readPixels = settledPixels;
+        stroke.render(settledPixels, settledPixels.rect(), QTransform(), QPoint(0, 0), 1.0);
+        back->render(readPixels, readPixels.rect(), QTransform(), QPoint(0, 0), 1.0);
+        QCOMPARE(settledPixels, readPixels);
+    }
+
+    // Settled once and for all: more samples are kept but fit nothing.
+    stroke.settle();
+    stroke.addPoint({300, 300, 1, 0});
+    stroke.finish();
+    QCOMPARE(stroke.segments().size(), segmentCount);
+    QCOMPARE(stroke.inputPoints().size(), samples.size() + 1);
 }
 
 void TestSingleStroke::truncatedRecords()

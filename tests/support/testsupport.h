@@ -44,6 +44,8 @@ inline constexpr char NoOpenGL[] = "No OpenGL context: run under an X server (xv
 // start and tests that need it skip.
 inline bool hasOpenGL()
 {
+    // This context may be the process's first: the driver loads with it.
+    Model::OffscreenRenderer::chooseSoftwareRasterizerThreads();
     QOpenGLContext context;
     QOffscreenSurface surface;
     surface.create();

@@ -1,3 +1,4 @@
+#include "strokes/singlestroke.h"
 #include "tools/erasertool.h"
 #include "tools/fixedcursortools.h"
 #include "tools/floatingselectiontool.h"
@@ -62,6 +63,8 @@ private Q_SLOTS:
     void names_data();
     void names();
     void drawingToolClone();
+    void strokesShareACopyOfTheTool_data();
+    void strokesShareACopyOfTheTool();
 
     // Cursor-type slots
     void cursorTypeSlotsEmitOnChange();
@@ -341,6 +344,75 @@ void TestTools::names()
     QCOMPARE(tool->type(), eraser ? Tool::Type::Eraser : Tool::Type::Pen);
     QTEST(tool->displayName(), "displayName");
     QTEST(tool->toolName(), "toolName");
+}
+
+void TestTools::strokesShareACopyOfTheTool_data()
+{
+    // What happens to the pencil between two strokes, and whether the second
+    // stroke shares the first one's copy.
+    QTest::addColumn<int>("change");
+    QTest::addColumn<bool>("shared");
+    QTest::newRow("nothing") << 0 << true;
+    QTest::newRow("size range") << 1 << false;
+    QTest::newRow("opacity range") << 2 << false;
+    QTest::newRow("size limits") << 3 << false;
+    QTest::newRow("a keyboard step") << 4 << false;
+    QTest::newRow("changed and back") << 5 << true;
+    QTest::newRow("cursor only") << 6 << true;
+}
+
+// Strokes keep a copy of the tool they were drawn with; strokes drawn with
+// the same settings share one, and a change gives later strokes a new one
+// while the earlier strokes keep theirs as it was.
+void TestTools::strokesShareACopyOfTheTool()
+{
+    QFETCH(int, change);
+    QFETCH(bool, shared);
+    PenTool pencil(Tool::PenType::Pencil);
+    pencil.setSizeRangeLimits(2.0, 20.0);
+    SingleStroke first(QSize(64, 64), &pencil);
+    SingleStroke alsoFirst(&pencil);
+    QVERIFY(first.tool() && first.tool() != &pencil);
+    QCOMPARE(alsoFirst.tool(), first.tool());
+    const double firstRadius = qobject_cast<const DrawingTool *>(first.tool())->radiusVariation();
+
+    switch (change) {
+    case 1:
+        pencil.setSizeRangePercent(10.0, 40.0);
+        break;
+    case 2:
+        pencil.setOpacityRangePercent(0.0, 50.0);
+        break;
+    case 3:
+        pencil.setSizeRangeLimits(2.0, 30.0);
+        break;
+    case 4:
+        pencil.decreaseSizeRange();
+        break;
+    case 5:
+        pencil.setOpacityRangePercent(0.0, 50.0);
+        pencil.setOpacityRangePercent(0.0, 100.0);
+        break;
+    case 6:
+        pencil.setCursorType(Tool::ForbiddenCursor);
+        pencil.updateCursor();
+        break;
+    }
+    SingleStroke second(&pencil);
+    QCOMPARE(second.tool() == first.tool(), shared);
+    QVERIFY(second.tool()->parent() == nullptr);
+    const auto *copy = qobject_cast<const DrawingTool *>(second.tool());
+    QVERIFY(copy);
+    QCOMPARE(copy->radiusVariation(), pencil.radiusVariation());
+    QCOMPARE(copy->minimumOpacity(), pencil.minimumOpacity());
+    QCOMPARE(copy->opacityVariation(), pencil.opacityVariation());
+    QCOMPARE(qobject_cast<const DrawingTool *>(first.tool())->radiusVariation(), firstRadius);
+
+    // An eraser never shares a pen's copy.
+    EraserTool eraser(Tool::PenType::RubberEraser);
+    SingleStroke erased(&eraser);
+    QVERIFY(erased.tool() != second.tool());
+    QVERIFY(erased.isEraserStroke());
 }
 
 void TestTools::drawingToolClone()

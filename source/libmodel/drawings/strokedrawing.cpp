@@ -1,5 +1,6 @@
 #include "strokedrawing.h"
 
+#include "drawings/drawingimagecache.h"
 #include "render/alphacomposition.h"
 #include "render/premultipliedblend.h"
 #include "strokes/decodebudget.h"
@@ -106,6 +107,66 @@ std::array<QRgb, 256> blendedColours(const QList<QRgb> &table, double opacity)
     return colours;
 }
 
+// Blends the part area of coverage onto the same part of target, a
+// premultiplied picture, through colours.
+void blendImage(const QImage &coverage, QImage &target, QRect area, const std::array<QRgb, 256> &colours)
+{
+    const int width = area.width();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const uchar *source = coverage.constScanLine(y) + area.left();
+        QRgb *line = reinterpret_cast<QRgb *>(target.scanLine(y)) + area.left();
+        // The rows of a drawing's bounds lie a frame's width apart, too far
+        // for the processor to foresee the next one.
+        if (y < area.bottom()) {
+            const uchar *next = source + coverage.bytesPerLine();
+            for (int offset = 0; offset < width; offset += 64)
+                __builtin_prefetch(next + offset);
+        }
+        int x = 0;
+        // Most of a drawing's bounds hold no ink, and a transparent source
+        // leaves the pixel as it is: empty stretches are passed over eight
+        // pixels at a time.
+        for (; x + 8 <= width; x += 8) {
+            quint64 eight = 0;
+            std::memcpy(&eight, source + x, sizeof eight);
+            if (eight == 0)
+                continue;
+            for (int i = 0; i < 8; ++i) {
+                if (source[x + i] != 0)
+                    line[x + i] = sourceOver(colours[source[x + i]], line[x + i]);
+            }
+        }
+        for (; x < width; ++x) {
+            if (source[x] != 0)
+                line[x] = sourceOver(colours[source[x]], line[x]);
+        }
+    }
+}
+
+// The same from the run-length code: only the runs are visited, and the
+// empty paper between them costs nothing.
+void blendCode(const RleImage &code, QImage &target, QRect area, const std::array<QRgb, 256> &colours)
+{
+    uchar *const bits = target.bits();
+    const qsizetype bytesPerLine = target.bytesPerLine();
+    RleImage::Runs runs(code);
+    RleImage::Run run;
+    while (runs.next(run)) {
+        if (run.row < area.top())
+            continue;
+        if (run.row > area.bottom())
+            break;
+        const int from = std::max(run.column, area.left());
+        const int to = std::min(run.column + run.length, area.right() + 1);
+        auto *line = reinterpret_cast<QRgb *>(bits + run.row * bytesPerLine);
+        for (int x = from; x < to; ++x) {
+            const uchar coverage = run.bytes[x - run.column];
+            if (coverage != 0)
+                line[x] = sourceOver(colours[coverage], line[x]);
+        }
+    }
+}
+
 // Coverage averaged over factor x factor blocks (the blocks along the right
 // and bottom edges may be smaller): what a smooth reduction does first, done
 // on one byte per pixel, so that a thumbnail of a large frame never holds the
@@ -192,14 +253,70 @@ bool coversInk(const QImage &image, QRect content, const QPainterPath &path)
 class StrokeDrawingPrivate
 {
 public:
+    ~StrokeDrawingPrivate();
+
+    // The coverage image, decoded from the code when the shared cache has
+    // let it go; null when there is none. keep says whether a decoded image
+    // goes into the cache: painting a frame keeps it for the next paint, a
+    // thumbnail of a drawing far from the current frame does not push out
+    // what is shown.
+    QImage image(bool keep = true) const;
+    // The image taken out of the cache for an edit, so that the edit holds
+    // the only reference and changes the pixels without a copy; decoded when
+    // the cache has none. Every edit hands it back through keepImage().
+    QImage takeImage();
+    // Encodes the edited image once and puts it back into the cache; a null
+    // image leaves the drawing without one.
+    void keepImage(QImage image);
+
     QSize m_size;
-    QImage m_image;
+    // The coverage as the drawing keeps it: run-length code, a small part of
+    // the decoded frame, and exactly what the record carries. Meaningful only
+    // when m_hasImage is set.
+    RleImage m_code;
+    bool m_hasImage = false;
+    // Where the decoded image lies in the shared cache.
+    const DrawingImageCache::Key m_cacheKey = DrawingImageCache::newKey();
     // Filled on demand by the const thumbnail(); keyed by the first colour of
     // the table, which tells the layers' colours apart.
     QMap<QRgb, QImage> m_thumbnails;
     QSize m_thumbnailSize;
     std::unique_ptr<CompoundStroke> m_root;
 };
+
+StrokeDrawingPrivate::~StrokeDrawingPrivate()
+{
+    DrawingImageCache::instance()->remove(m_cacheKey);
+}
+
+QImage StrokeDrawingPrivate::image(bool keep) const
+{
+    if (!m_hasImage)
+        return {};
+    DrawingImageCache *cache = DrawingImageCache::instance();
+    QImage image = cache->find(m_cacheKey);
+    if (image.isNull()) {
+        image = m_code.toImage();
+        if (keep)
+            cache->insert(m_cacheKey, image);
+    }
+    return image;
+}
+
+QImage StrokeDrawingPrivate::takeImage()
+{
+    if (!m_hasImage)
+        return {};
+    QImage image = DrawingImageCache::instance()->take(m_cacheKey);
+    return image.isNull() ? m_code.toImage() : image;
+}
+
+void StrokeDrawingPrivate::keepImage(QImage image)
+{
+    m_hasImage = !image.isNull();
+    m_code = m_hasImage ? RleImage(image) : RleImage();
+    DrawingImageCache::instance()->insert(m_cacheKey, image);
+}
 
 StrokeDrawing::StrokeDrawing(QSize size)
     : d(std::make_unique<StrokeDrawingPrivate>())
@@ -218,7 +335,8 @@ int StrokeDrawing::type() const
 std::unique_ptr<Drawing> StrokeDrawing::clone() const
 {
     auto copy = std::make_unique<StrokeDrawing>(d->m_size);
-    copy->d->m_image = d->m_image;
+    copy->d->m_code = d->m_code;
+    copy->d->m_hasImage = d->m_hasImage;
     copy->d->m_thumbnails = d->m_thumbnails;
     copy->d->m_thumbnailSize = d->m_thumbnailSize;
     copy->d->m_root = std::make_unique<CompoundStroke>(*d->m_root);
@@ -242,7 +360,8 @@ QImage StrokeDrawing::thumbnail(const QSize &size, const QList<QRgb> &colorTable
     const auto cached = d->m_thumbnails.constFind(key);
     if (cached != d->m_thumbnails.constEnd())
         return cached.value();
-    if (d->m_image.isNull())
+    const QImage image = d->image(false);
+    if (image.isNull())
         return {};
 
     // Coloured before the last scaling: Qt scales a strong reduction of an
@@ -250,11 +369,11 @@ QImage StrokeDrawing::thumbnail(const QSize &size, const QList<QRgb> &colorTable
     // coverage is first reduced on its own to no less than the thumbnail, so
     // only that much is ever coloured; coverage and colour table are linear
     // in each other, so averaging either first gives the same colours.
-    const QSize target = d->m_image.size().scaled(size, Qt::KeepAspectRatio);
+    const QSize target = image.size().scaled(size, Qt::KeepAspectRatio);
     if (target.isEmpty())
         return {};
-    const int factor = std::min(d->m_image.width() / target.width(), d->m_image.height() / target.height());
-    const QImage coverage = factor >= 2 ? reducedCoverage(d->m_image, factor) : d->m_image;
+    const int factor = std::min(image.width() / target.width(), image.height() / target.height());
+    const QImage coverage = factor >= 2 ? reducedCoverage(image, factor) : image;
     if (coverage.isNull())
         return {};
     QImage thumbnail = colouredPart(coverage, colorTable, coverage.rect())
@@ -335,9 +454,9 @@ QSize StrokeDrawing::size() const
     return d->m_size;
 }
 
-const QImage &StrokeDrawing::image() const
+QImage StrokeDrawing::image() const
 {
-    return d->m_image;
+    return d->image();
 }
 
 const CompoundStroke &StrokeDrawing::root() const
@@ -355,7 +474,9 @@ bool StrokeDrawing::addStroke(std::unique_ptr<Stroke> stroke)
         const bool pen = single.isPenStroke();
         if (!pen && d->m_root->isEmpty())
             return false;
+        single.settle();
 
+        QImage image = d->takeImage();
         // A live stroke brings its mask, gathered while it was drawn; the
         // drawing takes it, so that the stroke keeps only its vector data and
         // no frame-sized mask lives on with it.
@@ -372,7 +493,7 @@ bool StrokeDrawing::addStroke(std::unique_ptr<Stroke> stroke)
             // otherwise a scratch that reaches just as far as the stroke is
             // enough, rendered in the frame's own pixel grid.
             area &= QRect(QPoint(0, 0), d->m_size);
-            if (d->m_image.isNull()) {
+            if (image.isNull()) {
                 mask = blankCoverage(d->m_size);
             } else if (!area.isEmpty()) {
                 mask = QImage(area.right() + 1, area.bottom() + 1, QImage::Format_Alpha8);
@@ -384,15 +505,18 @@ bool StrokeDrawing::addStroke(std::unique_ptr<Stroke> stroke)
             if (!mask.isNull())
                 single.render(mask, single.boundingRect(), QTransform(), QPoint(0, 0), 1.0);
         }
-        if (!d->m_image.isNull())
-            composeAlphaMask(d->m_image, mask, area, pen);
+        if (!image.isNull())
+            composeAlphaMask(image, mask, area, pen);
         else if (pen)
-            d->m_image = std::move(mask);
+            image = std::move(mask);
+        d->keepImage(std::move(image));
     } else {
-        if (d->m_image.isNull())
-            d->m_image = blankCoverage(d->m_size);
-        if (!d->m_image.isNull())
-            stroke->render(d->m_image, stroke->boundingRect(), QTransform(), QPoint(0, 0), 1.0);
+        QImage image = d->takeImage();
+        if (image.isNull())
+            image = blankCoverage(d->m_size);
+        if (!image.isNull())
+            stroke->render(image, stroke->boundingRect(), QTransform(), QPoint(0, 0), 1.0);
+        d->keepImage(std::move(image));
     }
 
     d->m_root->addStroke(std::move(stroke));
@@ -403,7 +527,7 @@ bool StrokeDrawing::addStroke(std::unique_ptr<Stroke> stroke)
 bool StrokeDrawing::eraseInside(const QPainterPath &path)
 {
     // Baking the transform of an empty root would leave an empty group behind.
-    if (d->m_root->isEmpty() || !coversInk(d->m_image, d->m_root->boundingRect(), path))
+    if (d->m_root->isEmpty() || !coversInk(d->image(), d->m_root->boundingRect(), path))
         return false;
     const QRect region = path.boundingRect().toAlignedRect();
     d->m_root->bakeTransform();
@@ -419,18 +543,20 @@ std::unique_ptr<Stroke> StrokeDrawing::takeLastStroke(const QImage &before, QPoi
     // The members lie in the root's coordinates, which a change of frame size
     // may have moved away from the frame's.
     const QTransform placement = d->m_root->transform();
-    const QRect area(at, before.size());
-    const bool restorable = !before.isNull() && before.format() == QImage::Format_Alpha8
-        && !d->m_image.isNull() && d->m_image.rect().contains(area);
     std::unique_ptr<Stroke> stroke = d->m_root->takeLast();
     if (!stroke)
         return stroke;
-    if (!restorable || d->m_root->isEmpty()) {
-        updateImage(placement.mapRect(stroke->boundingRect()));
-    } else {
+    QImage image = d->m_root->isEmpty() ? QImage() : d->takeImage();
+    const QRect area(at, before.size());
+    const bool restorable = !before.isNull() && before.format() == QImage::Format_Alpha8 && !image.isNull()
+        && image.rect().contains(area);
+    if (restorable) {
         for (int y = 0; y < area.height(); ++y)
-            std::memcpy(d->m_image.scanLine(area.top() + y) + area.left(), before.constScanLine(y),
+            std::memcpy(image.scanLine(area.top() + y) + area.left(), before.constScanLine(y),
                         size_t(area.width()));
+        d->keepImage(std::move(image));
+    } else {
+        renderImage(std::move(image), placement.mapRect(stroke->boundingRect()));
     }
     contentChanged();
     return stroke;
@@ -458,72 +584,58 @@ bool StrokeDrawing::collapseVectorData(int scaleFactor, QRect clip,
 
 void StrokeDrawing::updateImage(QRect rect)
 {
+    renderImage(d->m_root->isEmpty() ? QImage() : d->takeImage(), rect);
+}
+
+void StrokeDrawing::renderImage(QImage image, QRect rect)
+{
     if (d->m_root->isEmpty() || !hasRoomForImage(d->m_size)) {
-        d->m_image = QImage();
+        d->keepImage(QImage());
         return;
     }
-    if (d->m_image.isNull() || d->m_image.size() != d->m_size) {
-        d->m_image = QImage(d->m_size, QImage::Format_Alpha8);
-        if (d->m_image.isNull())
-            return;
-        rect = d->m_image.rect();
+    if (image.isNull() || image.size() != d->m_size) {
+        image = QImage(d->m_size, QImage::Format_Alpha8);
+        rect = image.rect();
     }
-    rect &= d->m_image.rect();
-    if (rect.isEmpty())
-        return;
-    fillAlphaRect(d->m_image, rect, 0);
-    d->m_root->render(d->m_image, rect, QTransform(), QPoint(0, 0), 1.0);
+    rect &= image.rect();
+    if (!rect.isEmpty()) {
+        fillAlphaRect(image, rect, 0);
+        d->m_root->render(image, rect, QTransform(), QPoint(0, 0), 1.0);
+    }
+    d->keepImage(std::move(image));
 }
 
 void StrokeDrawing::paint(QPainter *painter, const QList<QRgb> &colorTable, const QRect &rect) const
 {
-    if (!painter || d->m_image.isNull() || colorTable.isEmpty())
+    if (!painter || colorTable.isEmpty())
         return;
-    const QRect area = rect & d->m_image.rect();
+    const QImage image = d->image();
+    const QRect area = rect & image.rect();
     if (!area.isEmpty())
-        painter->drawImage(area.topLeft(), colouredPart(d->m_image, colorTable, area));
+        painter->drawImage(area.topLeft(), colouredPart(image, colorTable, area));
 }
 
 void StrokeDrawing::blendOnto(QImage &target, const QList<QRgb> &colorTable, const QRect &rect,
                               double opacity) const
 {
-    if (d->m_image.isNull() || colorTable.isEmpty()
-        || target.format() != QImage::Format_ARGB32_Premultiplied)
+    if (!d->m_hasImage || colorTable.isEmpty() || target.format() != QImage::Format_ARGB32_Premultiplied)
         return;
-    const QRect area = rect & d->m_image.rect() & target.rect();
+    const QRect area = rect & QRect(QPoint(0, 0), d->m_size) & target.rect();
     if (area.isEmpty())
         return;
     const std::array<QRgb, 256> colours = blendedColours(colorTable, opacity);
-    const int width = area.width();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        const uchar *coverage = d->m_image.constScanLine(y) + area.left();
-        QRgb *line = reinterpret_cast<QRgb *>(target.scanLine(y)) + area.left();
-        // The rows of a drawing's bounds lie a frame's width apart, too far
-        // for the processor to foresee the next one.
-        if (y < area.bottom()) {
-            const uchar *next = coverage + d->m_image.bytesPerLine();
-            for (int offset = 0; offset < width; offset += 64)
-                __builtin_prefetch(next + offset);
-        }
-        int x = 0;
-        // Most of a drawing's bounds hold no ink, and a transparent source
-        // leaves the pixel as it is: empty stretches are passed over eight
-        // pixels at a time.
-        for (; x + 8 <= width; x += 8) {
-            quint64 eight = 0;
-            std::memcpy(&eight, coverage + x, sizeof eight);
-            if (eight == 0)
-                continue;
-            for (int i = 0; i < 8; ++i) {
-                if (coverage[x + i] != 0)
-                    line[x + i] = sourceOver(colours[coverage[x + i]], line[x + i]);
-            }
-        }
-        for (; x < width; ++x) {
-            if (coverage[x] != 0)
-                line[x] = sourceOver(colours[coverage[x]], line[x]);
-        }
+    // A frame step composes the current frame and its backlight, dozens of
+    // drawings: from the code they are composed as fast as from decoded
+    // images, and none has to be decoded and kept for it.
+    QImage image = DrawingImageCache::instance()->find(d->m_cacheKey);
+    if (image.isNull() && d->m_code.runsInOrder()) {
+        blendCode(d->m_code, target, area, colours);
+        return;
     }
+    if (image.isNull())
+        image = d->image();
+    if (image.size() == d->m_size)
+        blendImage(image, target, area, colours);
 }
 
 void StrokeDrawing::paintWithActiveStroke(QPainter *painter, const QList<QRgb> &colorTable,
@@ -533,7 +645,8 @@ void StrokeDrawing::paintWithActiveStroke(QPainter *painter, const QList<QRgb> &
         return;
     const QImage &mask = stroke->image();
     const bool pen = stroke->isPenStroke();
-    if (d->m_image.isNull()) {
+    const QImage image = d->image();
+    if (image.isNull()) {
         // An eraser on an empty drawing shows nothing.
         const QRect area = rect & mask.rect();
         if (pen && !area.isEmpty())
@@ -541,10 +654,10 @@ void StrokeDrawing::paintWithActiveStroke(QPainter *painter, const QList<QRgb> &
         return;
     }
 
-    const QRect area = rect & d->m_image.rect();
+    const QRect area = rect & image.rect();
     if (area.isEmpty())
         return;
-    QImage composed = d->m_image.copy(area);
+    QImage composed = image.copy(area);
     // Both rectangles start at the origin, so the mask's part begins where
     // the copy does; a smaller mask leaves the rest of the copy as it is.
     const QRect maskArea = area & mask.rect();
@@ -566,10 +679,11 @@ QDataStream &operator<<(QDataStream &stream, const StrokeDrawing &drawing)
 {
     stream << drawing.d->m_size;
     drawing.d->m_root->write(stream);
-    if (drawing.d->m_image.isNull())
+    // The code the drawing keeps is the record's: nothing is encoded here.
+    if (!drawing.d->m_hasImage)
         stream << NoImageTag;
     else
-        stream << ImageTag << RleImage(drawing.d->m_image);
+        stream << ImageTag << drawing.d->m_code;
     return stream;
 }
 
@@ -590,9 +704,12 @@ QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing)
     d.m_root = CompoundStroke::read(stream);
     if (!d.m_root)
         d.m_root = std::make_unique<CompoundStroke>();
-    d.m_image = QImage();
+    d.keepImage(QImage());
 
     // A record may end after the strokes; the image is then rebuilt below.
+    // The code is kept as read, and decoded only when the image is first
+    // asked for; it is checked here, so that damage still shows while the
+    // record is read.
     if (stream.status() == QDataStream::Ok && !stream.atEnd()) {
         qint32 tag = NoImageTag;
         stream >> tag;
@@ -600,14 +717,16 @@ QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing)
             RleImage coded;
             stream >> coded;
             if (stream.status() == QDataStream::Ok && coded.width() == size.width()
-                && coded.height() == size.height())
-                d.m_image = coded.toImage();
+                && coded.height() == size.height() && coded.isValid()) {
+                d.m_code = std::move(coded);
+                d.m_hasImage = true;
+            }
         }
     }
 
     // An image without strokes would break the invariant as much as strokes
     // without an image; updateImage settles both.
-    if (d.m_image.isNull() || d.m_root->isEmpty())
+    if (!d.m_hasImage || d.m_root->isEmpty())
         drawing.updateImage(QRect(QPoint(0, 0), size));
     d.m_thumbnails.clear();
     return stream;

@@ -30,13 +30,21 @@ class StrokeDrawingPrivate;
 // composing a new stroke straight into it. Every edit of the content also
 // drops the thumbnails and sets the copy id back to null.
 //
+// The drawing keeps that image as run-length code, which for a drawing of a
+// few dozen lines is a hundredth of the frame; the decoded image lives in the
+// DrawingImageCache that all drawings share, and is decoded again whenever the
+// cache has let it go. An edit changes the decoded image in place and encodes
+// it once. image() and the painting functions may run on any thread while no
+// other thread edits the drawing.
+//
 // A frame without pixels, or too large to hold (beyond maximumImageBytes),
 // keeps its strokes but has no image.
 //
 // Record (the scene file's embedded drawings and the cell clipboard): the
 // size as QSize, the root's compound stroke body without a type code, then
 // an image tag: -1 for no image, 2 when a run-length image of the cached image
-// follows. A record may end after the root; whatever image it lacks, or
+// follows: the code the drawing keeps, written as it is and read back without
+// decoding. A record may end after the root; whatever image it lacks, or
 // carries in a size other than the frame's, is rebuilt from the strokes.
 // Reading stops at the first damage and leaves the stream's error status for
 // the caller: a frame beyond maximumImageBytes, with a side beyond
@@ -57,8 +65,8 @@ public:
     ~StrokeDrawing() override;
 
     int type() const override;
-    // A deep copy of the strokes; the image and thumbnails are shared until
-    // either side changes.
+    // A deep copy of the strokes; the image's code and the thumbnails are
+    // shared until either side changes.
     std::unique_ptr<Drawing> clone() const override;
     bool isEmpty() const override;
     // Coloured through colorTable, scaled into size with the aspect kept, and
@@ -79,12 +87,16 @@ public:
     void mergeFrom(const Drawing *other) override;
 
     QSize size() const;
-    const QImage &image() const;
+    // Implicitly shared with the cache: it stays valid, and unchanged, for as
+    // long as it is held, whatever later edits or the cache do.
+    QImage image() const;
     const CompoundStroke &root() const;
 
     // Takes the stroke and composes it into the image. A live single stroke's
     // mask is used as it stands rather than rendered again, and the stroke
-    // gives it up: strokes in a drawing hold no mask. False, and the
+    // gives it up: strokes in a drawing hold no mask. A single stroke is
+    // settled (SingleStroke::settle()): a drawing keeps its strokes in their
+    // compact form. False, and the
     // stroke is dropped, for a null stroke and for an eraser stroke on an
     // empty drawing (there is nothing to erase, and an eraser must never be
     // a drawing's first stroke).
@@ -131,6 +143,8 @@ private:
 
     // Drops the thumbnails and the copy id after an edit of the content.
     void contentChanged();
+    // updateImage() on an image already taken for an edit; keeps the result.
+    void renderImage(QImage image, QRect rect);
 
     std::unique_ptr<StrokeDrawingPrivate> d;
 };

@@ -124,8 +124,15 @@ void OffscreenRenderer::releaseResources()
     d->m_projection.setToIdentity();
 }
 
+void OffscreenRenderer::chooseSoftwareRasterizerThreads()
+{
+    if (!qEnvironmentVariableIsSet("LP_NUM_THREADS"))
+        qputenv("LP_NUM_THREADS", "0");
+}
+
 void OffscreenRenderer::initialize(QSize size)
 {
+    chooseSoftwareRasterizerThreads();
     releaseResources();
 
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {

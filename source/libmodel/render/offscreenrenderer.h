@@ -45,6 +45,23 @@ public:
 
     static OffscreenRenderer *instance();
 
+    // Mesa's software renderer, llvmpipe (virtual machines, remote desktops,
+    // machines without a graphics driver), rasterises on a pool of threads
+    // and makes every read-back wait for the pool: one per segment drawn.
+    // Rasterising on the calling thread instead takes the pen's wait per
+    // sample from half a millisecond to a tenth, at the price of slower
+    // re-renders of whole drawings, which happen away from the pen. So the
+    // program asks llvmpipe for no threads (LP_NUM_THREADS=0) unless the user
+    // has set that variable; no other driver reads it.
+    //
+    // Mesa reads it when the driver loads, with the process's first OpenGL
+    // context or surface, so this must run before: initialize() and the model
+    // library's start-up call it, and a program that makes OpenGL contexts
+    // of its own before either (a shared context of the application) calls
+    // it before the application object exists. Tests and benchmarks get the
+    // same choice through initialize().
+    static void chooseSoftwareRasterizerThreads();
+
     ~OffscreenRenderer() override;
 
     // Takes effect at the next initialize.

@@ -61,8 +61,9 @@ QRect inkRect(const VisualLayer &layer, int frame, const QRect &frameRect)
     const Drawing *drawing = item ? item->drawing().get() : nullptr;
     if (!drawing || drawing->type() != Drawing::StrokeDrawingType)
         return frameRect;
+    // Asking for the image would decode it; the strokes tell as much.
     const auto *strokeDrawing = static_cast<const StrokeDrawing *>(drawing);
-    if (strokeDrawing->image().isNull())
+    if (strokeDrawing->isEmpty())
         return QRect();
     return strokeDrawing->root().boundingRect().adjusted(-2, -2, 2, 2) & frameRect;
 }

@@ -18,6 +18,11 @@ public:
     int m_width = 0;
     int m_height = 0;
     QByteArray m_codes;
+    // Whether the codes decode: true for codes made here, checked once for
+    // codes read, so that decoding needs a single pass.
+    bool m_valid = false;
+    // Whether no run writes over another; see runsInOrder().
+    bool m_inOrder = false;
 };
 
 namespace {
@@ -93,9 +98,28 @@ int findLiteralEnd(const uchar *row, int x, int width)
 
 // Appends codes into a buffer that grows geometrically; every row first makes
 // room for its worst case, so the writes themselves need no checks.
+//
+// The buffer is the thread's own and outlives the writer: drawings encode
+// their image once per edit and keep the codes for as long as they live, so
+// the codes are copied out at their exact size, and the buffer's pages are
+// not asked of the system again for every image.
 class CodeWriter
 {
 public:
+    CodeWriter()
+        : m_buffer(buffer())
+    {
+    }
+
+    ~CodeWriter()
+    {
+        // One image of random noise needs twice its pixels; such a buffer is
+        // not worth keeping.
+        constexpr qsizetype KeptBytes = qsizetype(8) * 1024 * 1024;
+        if (m_buffer.size() > KeptBytes)
+            m_buffer = QByteArray();
+    }
+
     void reserve(qsizetype bytes)
     {
         if (m_size + bytes > m_buffer.size())
@@ -134,16 +158,18 @@ public:
         m_size += n;
     }
 
-    QByteArray take()
-    {
-        m_buffer.resize(m_size);
-        return std::move(m_buffer);
-    }
+    QByteArray take() const { return QByteArray(m_buffer.constData(), m_size); }
 
 private:
+    static QByteArray &buffer()
+    {
+        static thread_local QByteArray codes;
+        return codes;
+    }
+
     uchar *data() { return reinterpret_cast<uchar *>(m_buffer.data()); }
 
-    QByteArray m_buffer;
+    QByteArray &m_buffer;
     qsizetype m_size = 0;
 };
 
@@ -229,87 +255,10 @@ inline void copyRun(uchar *dst, const uchar *src, size_t n)
     }
 }
 
-// Runs the codes over a width x height image. Without Write it only checks
-// them, so that a damaged record is refused before any image is allocated; with
-// Write it copies the literal runs of codes already checked into an image that
-// is all zeros (rows bytesPerLine apart).
-//
-// Once the row reaches the image's height only failure can follow (another
-// code starts past the last row, or the codes end without code 10), so the
-// row is checked where it changes instead of before every code.
-template<bool Write>
-bool runCodes(const QByteArray &codeBytes, int width, int height, uchar *bits, qsizetype bytesPerLine)
+// Alpha8 rows are padded to four bytes.
+qint64 decodedBytes(int width, int height)
 {
-    const uchar *codes = reinterpret_cast<const uchar *>(codeBytes.constData());
-    const uchar *const end = codes + codeBytes.size();
-    qint64 r = 0;
-    qint64 x = 0;
-    uchar *row = bits;
-    while (codes < end) {
-        const uchar code = *codes++;
-        qint64 n = 0;
-        // Short copies and skips alternate along every stroke edge: keep them
-        // off the general dispatch.
-        if (code == CopyShort) {
-            if (codes == end)
-                return false;
-            n = *codes++;
-            if (x + n > width || end - codes < n)
-                return false;
-            if constexpr (Write)
-                copyRun(row + x, codes, size_t(n));
-            codes += n;
-            x += n;
-            continue;
-        }
-        if (code == SkipShort) {
-            if (codes == end)
-                return false;
-            n = *codes++;
-            if (x + n > width)
-                return false;
-            x += n;
-            continue;
-        }
-        switch (code) {
-        case SkipMedium:
-        case SkipLong:
-            if (!readCount(codes, end, code - SkipShort, n) || n < 0 || x + n > width)
-                return false;
-            x += n;
-            break;
-        case CopyMedium:
-        case CopyLong:
-            if (!readCount(codes, end, code - CopyShort, n) || n < 0 || x + n > width || end - codes < n)
-                return false;
-            if constexpr (Write)
-                std::memcpy(row + x, codes, size_t(n));
-            codes += n;
-            x += n;
-            break;
-        case NextRow:
-        case AdvanceShort:
-        case AdvanceMedium:
-        case AdvanceLong:
-            if (code == NextRow)
-                n = 1;
-            else if (!readCount(codes, end, code - AdvanceShort, n) || n < 0)
-                return false;
-            if (r + n >= height)
-                return false;
-            if constexpr (Write)
-                row += n * bytesPerLine;
-            r += n;
-            x = 0;
-            break;
-        case End:
-            return true;
-        default:
-            // Codes above 10 carry no operands and are passed over.
-            break;
-        }
-    }
-    return false;
+    return (qint64(width) + 3) / 4 * 4 * height;
 }
 
 } // namespace
@@ -326,6 +275,8 @@ RleImage::RleImage(const QImage &image)
     d->m_width = alpha.width();
     d->m_height = alpha.height();
     d->m_codes = encode(alpha);
+    d->m_valid = d->m_width > 0 && d->m_height > 0 && decodedBytes(d->m_width, d->m_height) <= maximumImageBytes;
+    d->m_inOrder = d->m_valid;
 }
 
 RleImage::RleImage(const RleImage &other)
@@ -362,26 +313,132 @@ QByteArray RleImage::codes() const
     return d ? d->m_codes : QByteArray();
 }
 
+bool RleImage::isValid() const
+{
+    return d && d->m_valid;
+}
+
+bool RleImage::runsInOrder() const
+{
+    return d && d->m_inOrder;
+}
+
 QImage RleImage::toImage() const
 {
+    if (!isValid())
+        return {};
     const int w = width();
     const int h = height();
-    if (w <= 0 || h <= 0)
-        return {};
-    // Alpha8 rows are padded to four bytes.
-    const qint64 bytesPerLine = (qint64(w) + 3) / 4 * 4;
-    if (bytesPerLine * h > maximumImageBytes)
-        return {};
-    if (!runCodes<false>(d->m_codes, w, h, nullptr, 0))
-        return {};
-    if (!DecodeBudget::take(bytesPerLine * h))
+    if (!DecodeBudget::take(decodedBytes(w, h)))
         return {};
     QImage image(w, h, QImage::Format_Alpha8);
     if (image.isNull())
         return {};
     image.fill(0);
-    runCodes<true>(d->m_codes, w, h, image.bits(), image.bytesPerLine());
+    uchar *const bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    Runs runs(*this);
+    Run run;
+    while (runs.next(run))
+        copyRun(bits + run.row * bytesPerLine + run.column, run.bytes, size_t(run.length));
     return image;
+}
+
+RleImage::Runs::Runs(const RleImage &image)
+    : m_codes(image.codes())
+    , m_at(reinterpret_cast<const uchar *>(m_codes.constData()))
+    , m_end(m_at + m_codes.size())
+    , m_width(image.width())
+    , m_height(image.height())
+{
+}
+
+bool RleImage::Runs::next(Run &run)
+{
+    // The walk's position is kept in locals while codes are passed over, and
+    // stored back only when a run is handed out.
+    const uchar *at = m_at;
+    const uchar *const end = m_end;
+    qint64 column = m_column;
+    const auto fail = [this] {
+        m_at = m_end;
+        m_state = Damaged;
+        return false;
+    };
+    while (at < end) {
+        const uchar code = *at++;
+        qint64 n = 0;
+        // Short copies and skips alternate along every stroke edge: keep them
+        // off the general dispatch.
+        if (code == CopyShort) {
+            if (at == end)
+                return fail();
+            n = *at++;
+            if (column + n > m_width || end - at < n)
+                return fail();
+        } else if (code == SkipShort) {
+            if (at == end)
+                return fail();
+            n = *at++;
+            if (column + n > m_width)
+                return fail();
+            column += n;
+            continue;
+        } else {
+            switch (code) {
+            case SkipMedium:
+            case SkipLong:
+                if (!readCount(at, end, code - SkipShort, n) || n < 0 || column + n > m_width)
+                    return fail();
+                column += n;
+                continue;
+            case CopyMedium:
+            case CopyLong:
+                if (!readCount(at, end, code - CopyShort, n) || n < 0 || column + n > m_width || end - at < n)
+                    return fail();
+                break;
+            case NextRow:
+            case AdvanceShort:
+            case AdvanceMedium:
+            case AdvanceLong:
+                if (code == NextRow)
+                    n = 1;
+                else if (!readCount(at, end, code - AdvanceShort, n) || n < 0)
+                    return fail();
+                // Once the row reaches the image's height only failure can
+                // follow (another code past the last row, or no end code),
+                // so the row is checked where it changes.
+                if (m_row + n >= m_height)
+                    return fail();
+                m_row += n;
+                column = 0;
+                if (n > 0)
+                    m_rowEnd = 0;
+                continue;
+            case End:
+                m_at = end;
+                m_state = Finished;
+                return false;
+            default:
+                // Codes above 10 carry no operands and are passed over.
+                continue;
+            }
+        }
+        if (n == 0)
+            continue;
+        if (column < m_rowEnd)
+            m_inOrder = false;
+        m_rowEnd = column + n;
+        run.row = int(m_row);
+        run.column = int(column);
+        run.bytes = at;
+        run.length = int(n);
+        m_at = at + n;
+        m_column = column + n;
+        return true;
+    }
+    // The codes ran out before the end code.
+    return fail();
 }
 
 QDataStream &operator<<(QDataStream &stream, const RleImage &image)
@@ -405,8 +462,19 @@ QDataStream &operator>>(QDataStream &stream, RleImage &image)
         data.m_width = width;
         data.m_height = height;
         data.m_codes = std::move(codes);
+        data.m_codes.squeeze();
     }
     image.d = std::make_unique<RleImagePrivate>(std::move(data));
+    // Checked here, without allocating anything: a damaged record is known
+    // as soon as it is read.
+    if (width > 0 && height > 0 && decodedBytes(width, height) <= RleImage::maximumImageBytes) {
+        RleImage::Runs runs(image);
+        RleImage::Run run;
+        while (runs.next(run)) {
+        }
+        image.d->m_valid = runs.isFinished();
+        image.d->m_inOrder = image.d->m_valid && runs.inOrder();
+    }
     return stream;
 }
 

@@ -55,6 +55,59 @@ public:
 
     // The decoded Format_Alpha8 image, or a null QImage when the record is damaged.
     QImage toImage() const;
+    // Whether the record decodes: its size is within maximumImageBytes and
+    // its codes stay inside the image and reach the end code. Codes made by
+    // encoding do; codes read are checked as they are read, without
+    // allocating anything, so that a record can be kept and decoded only
+    // when its image is needed.
+    bool isValid() const;
+    // Whether each run lies after the one before it, so that the runs alone
+    // make the image. Codes made by encoding are so; codes read may go back
+    // along a row (an advance by no rows) and write over bytes written
+    // before, which only decoding settles.
+    bool runsInOrder() const;
+
+    // One run of non-zero bytes as the codes hold it (zero bytes that lie
+    // between two non-zero ones may be part of it).
+    struct Run
+    {
+        int row = 0;
+        int column = 0;
+        const uchar *bytes = nullptr;
+        int length = 0;
+    };
+
+    // The runs of an image in order, row by row, read from its codes without
+    // decoding them: a picture can be composed from the code straight away,
+    // and everything outside the runs is 0. The runs point into the codes,
+    // which the walker holds for as long as it lives. Damaged codes end the
+    // walk where the damage begins; isFinished() then stays false.
+    class Runs
+    {
+    public:
+        explicit Runs(const RleImage &image);
+        // The next run; false after the last one.
+        bool next(Run &run);
+        // Whether the walk reached the end code.
+        bool isFinished() const { return m_state == Finished; }
+        // Whether no run so far began before the end of an earlier one.
+        bool inOrder() const { return m_inOrder; }
+
+    private:
+        enum State { Running, Finished, Damaged };
+
+        const QByteArray m_codes;
+        const uchar *m_at;
+        const uchar *m_end;
+        qint64 m_width;
+        qint64 m_height;
+        qint64 m_row = 0;
+        qint64 m_column = 0;
+        // Where the last run of the current row ended.
+        qint64 m_rowEnd = 0;
+        bool m_inOrder = true;
+        State m_state = Running;
+    };
 
 private:
     friend QDataStream &operator<<(QDataStream &stream, const RleImage &image);

@@ -3,6 +3,7 @@
 #include "render/alphacomposition.h"
 #include "render/offscreenrenderer.h"
 #include "strokes/arcsegment.h"
+#include "strokes/compactstrokedata.h"
 #include "strokes/linesegment.h"
 #include "strokes/pointsegment.h"
 #include "strokes/segment.h"
@@ -76,6 +77,16 @@ public:
     bool straightStep(double fraction);
     void addSegment(std::shared_ptr<Segment> segment);
 
+    // The samples and segments, whichever form holds them.
+    QList<SingleStroke::InputPoint> points() const;
+    QList<std::shared_ptr<Segment>> segmentList() const;
+    qsizetype segmentCount() const;
+    void clearSegments();
+    // Into the compact form, and back to the lists for a compact stroke that
+    // is given samples again.
+    void pack();
+    void unpack();
+
     QList<SingleStroke::InputPoint> m_inputPoints;
     QList<FitPoint> m_fitPoints;
     QRect m_pendingLineRect;
@@ -84,14 +95,66 @@ public:
     bool m_tangentPending = false;
     QList<std::shared_ptr<Segment>> m_segments;
     QRect m_bounds;
-    // Shared by all clones; it has no parent, so only the last clone to go
-    // deletes it.
+    // Shared by all clones, and with the other strokes begun with the same
+    // settings; it has no parent, so only the last holder to go deletes it.
     std::shared_ptr<const Tool> m_tool;
     int m_toolType = PenToolType;
     int m_penType = DefaultSubType;
     int m_eraserType = DefaultSubType;
     QImage m_mask;
+
+    // A stroke that a drawing keeps is never fitted again; it keeps its
+    // samples and segments compact instead of in the lists, and no fit
+    // points: a fifth of the memory, and what the stroke would be after the
+    // drawing was saved and read back.
+    bool m_settled = false;
+    bool m_packed = false;
+    CompactStrokeData m_compact;
 };
+
+QList<SingleStroke::InputPoint> SingleStrokePrivate::points() const
+{
+    return m_packed ? m_compact.points() : m_inputPoints;
+}
+
+QList<std::shared_ptr<Segment>> SingleStrokePrivate::segmentList() const
+{
+    return m_packed ? m_compact.segments() : m_segments;
+}
+
+qsizetype SingleStrokePrivate::segmentCount() const
+{
+    return m_packed ? m_compact.segmentCount() : m_segments.size();
+}
+
+void SingleStrokePrivate::clearSegments()
+{
+    m_segments.clear();
+    m_compact.clearSegments();
+}
+
+void SingleStrokePrivate::pack()
+{
+    m_settled = true;
+    m_fitPoints = {};
+    m_tangentPending = false;
+    if (m_packed)
+        return;
+    m_compact = CompactStrokeData(m_inputPoints, m_segments);
+    m_inputPoints = {};
+    m_segments = {};
+    m_packed = true;
+}
+
+void SingleStrokePrivate::unpack()
+{
+    if (!m_packed)
+        return;
+    m_inputPoints = m_compact.points();
+    m_segments = m_compact.segments();
+    m_compact = CompactStrokeData();
+    m_packed = false;
+}
 
 const DrawingTool *SingleStrokePrivate::drawingTool() const
 {
@@ -134,7 +197,7 @@ bool SingleStrokePrivate::straightStep(double fraction)
 
 void SingleStrokePrivate::fit(double fraction)
 {
-    if (m_inputPoints.isEmpty() || !drawingTool())
+    if (m_settled || m_inputPoints.isEmpty() || !drawingTool())
         return;
     const SingleStroke::InputPoint &last = m_inputPoints.constLast();
     const QPointF target = last.position();
@@ -222,10 +285,7 @@ SingleStroke::SingleStroke(const Tool *tool)
 {
     if (!tool)
         return;
-    Tool *copy = tool->clone();
-    // A clone keeps the original's parent; the stroke owns its copy alone.
-    copy->setParent(nullptr);
-    d->m_tool.reset(copy);
+    d->m_tool = tool->sharedCopy();
     d->m_toolType = int(tool->type());
     if (auto pen = qobject_cast<const PenTool *>(tool); pen && tool->type() == Tool::Type::Pen)
         d->m_penType = int(pen->subType());
@@ -254,7 +314,7 @@ std::unique_ptr<Stroke> SingleStroke::clone() const
 QRect SingleStroke::render(QImage &target, QRect clip, const QTransform &transform, QPoint paperOffset,
                            double renderScale) const
 {
-    if (d->m_segments.isEmpty())
+    if (d->segmentCount() == 0)
         return QRect();
     const QPolygonF bounds = transform.map(QPolygonF(QRectF(boundingRect())));
     if (!bounds.intersects(QPolygonF(QRectF(clip))))
@@ -263,7 +323,8 @@ QRect SingleStroke::render(QImage &target, QRect clip, const QTransform &transfo
     QList<float> positions;
     QList<float> attributes;
     QList<float> kinds;
-    for (const auto &segment : std::as_const(d->m_segments)) {
+    const QList<std::shared_ptr<Segment>> segments = d->segmentList();
+    for (const auto &segment : segments) {
         if (!transform.mapRect(segment->boundingRect()).intersects(clip))
             continue;
         segment->tessellateStartCap(positions, attributes, kinds);
@@ -291,15 +352,15 @@ QRect SingleStroke::boundingRect() const
 
 bool SingleStroke::isEmpty() const
 {
-    return d->m_segments.isEmpty();
+    return d->segmentCount() == 0;
 }
 
 bool SingleStroke::eraseInside(const QPainterPath &path)
 {
-    const qsizetype before = d->m_segments.size();
-    if (path.contains(QRectF(boundingRect())))
-        d->m_segments.clear();
-    return d->m_segments.size() != before;
+    if (d->segmentCount() == 0 || !path.contains(QRectF(boundingRect())))
+        return false;
+    d->clearSegments();
+    return true;
 }
 
 void SingleStroke::clipTo(const QPainterPath &path)
@@ -307,7 +368,7 @@ void SingleStroke::clipTo(const QPainterPath &path)
     const QRectF bounds(boundingRect());
     if (path.contains(bounds) || path.intersects(bounds))
         return;
-    d->m_segments.clear();
+    d->clearSegments();
     d->m_bounds = QRect();
 }
 
@@ -317,11 +378,13 @@ void SingleStroke::write(QDataStream &stream) const
     stream << qint8(pen ? 1 : 0);
     stream << qint32(pen ? d->m_penType : d->m_eraserType);
     stream << d->m_bounds;
-    stream << quint32(d->m_inputPoints.size());
-    for (const InputPoint &point : std::as_const(d->m_inputPoints))
+    const QList<InputPoint> points = d->points();
+    stream << quint32(points.size());
+    for (const InputPoint &point : points)
         stream << point.position() << point.pressure;
-    stream << qint32(d->m_segments.size());
-    for (const auto &segment : std::as_const(d->m_segments))
+    const QList<std::shared_ptr<Segment>> segments = d->segmentList();
+    stream << qint32(segments.size());
+    for (const auto &segment : segments)
         Segment::writeRecord(stream, *segment);
 }
 
@@ -378,6 +441,9 @@ std::unique_ptr<SingleStroke> SingleStroke::read(QDataStream &stream)
         if (segment && stream.status() == QDataStream::Ok)
             d->m_segments.append(std::move(segment));
     }
+    // What was read has the record's precision already: the compact form
+    // loses nothing.
+    d->pack();
     return stroke;
 }
 
@@ -385,6 +451,7 @@ void SingleStroke::addPoint(const InputPoint &point)
 {
     if (!isFinite(point.x) || !isFinite(point.y) || !isFinite(point.pressure))
         return;
+    d->unpack();
     d->m_inputPoints.append(point);
     d->fit(DrawingFraction);
 }
@@ -415,15 +482,17 @@ void SingleStroke::finish()
 
 bool SingleStroke::isNearLastPoint(QPointF position) const
 {
-    if (d->m_inputPoints.isEmpty())
+    const QList<InputPoint> points = d->points();
+    if (points.isEmpty())
         return false;
-    const QPointF delta = position - d->m_inputPoints.constLast().position();
+    const QPointF delta = position - points.constLast().position();
     return QPointF::dotProduct(delta, delta) < 1.0;
 }
 
 SingleStroke::InputPoint SingleStroke::lastPoint() const
 {
-    return d->m_inputPoints.isEmpty() ? InputPoint() : d->m_inputPoints.constLast();
+    const QList<InputPoint> points = d->points();
+    return points.isEmpty() ? InputPoint() : points.constLast();
 }
 
 bool SingleStroke::isPenStroke() const
@@ -458,12 +527,12 @@ const Tool *SingleStroke::tool() const
 
 QList<SingleStroke::InputPoint> SingleStroke::inputPoints() const
 {
-    return d->m_inputPoints;
+    return d->points();
 }
 
 QList<std::shared_ptr<Segment>> SingleStroke::segments() const
 {
-    return d->m_segments;
+    return d->segmentList();
 }
 
 int SingleStroke::fitPointCount() const
@@ -474,12 +543,18 @@ int SingleStroke::fitPointCount() const
 QPainterPath SingleStroke::path() const
 {
     QPainterPath path;
-    if (d->m_segments.isEmpty())
+    const QList<std::shared_ptr<Segment>> segments = d->segmentList();
+    if (segments.isEmpty())
         return path;
-    d->m_segments.constFirst()->moveToStart(path);
-    for (const auto &segment : std::as_const(d->m_segments))
+    segments.constFirst()->moveToStart(path);
+    for (const auto &segment : segments)
         segment->addToPath(path);
     return path;
+}
+
+void SingleStroke::settle()
+{
+    d->pack();
 }
 
 const QImage &SingleStroke::image() const
@@ -499,10 +574,11 @@ void SingleStroke::setImage(QImage mask)
 
 QRect SingleStroke::updateMask()
 {
-    if (d->m_mask.isNull() || d->m_segments.isEmpty())
+    if (d->m_mask.isNull() || d->segmentCount() == 0)
         return QRect();
 
-    const Segment &segment = *d->m_segments.constLast();
+    const std::shared_ptr<Segment> last = d->segmentList().constLast();
+    const Segment &segment = *last;
     const QRect area = segment.boundingRect().adjusted(-1, -1, 1, 1);
     // Only the part on the drawing is rasterised: a pen that wanders off the
     // paper must not cost a full-size render per sample.
@@ -534,10 +610,10 @@ QRect SingleStroke::updateMask()
     // Besides the segment, the pen's surroundings and the last lag line need
     // repainting: the owner paints the lag line over the mask.
     QRect changed = area | d->m_pendingLineRect;
-    if (!d->m_inputPoints.isEmpty()) {
+    if (const QList<InputPoint> points = d->points(); !points.isEmpty()) {
         // Held where an int can take it; samples may lie far off the paper.
-        const QPointF last = d->m_inputPoints.constLast().position();
-        const QPoint pen(qRound(qBound(-1e7, last.x(), 1e7)), qRound(qBound(-1e7, last.y(), 1e7)));
+        const QPointF sample = points.constLast().position();
+        const QPoint pen(qRound(qBound(-1e7, sample.x(), 1e7)), qRound(qBound(-1e7, sample.y(), 1e7)));
         changed |= QRect(pen - QPoint(5, 5), pen + QPoint(3, 3));
     }
     return changed & d->m_mask.rect();

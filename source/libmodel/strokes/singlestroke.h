@@ -27,8 +27,9 @@ class Tool;
 // only a fraction of the way towards the newest sample (0.6 while drawing,
 // 1.0 when finished), which smooths the line and lets it bend into arcs; the
 // owner's timers call update() and finish() while the pen pauses. Radius and
-// opacity follow the pressure through the stroke's own copy of the drawing
-// tool it began with; that copy is shared by every clone of the stroke. A
+// opacity follow the pressure through a copy of the drawing tool it began
+// with (Tool::sharedCopy()); that copy is shared by every clone of the stroke
+// and by the other strokes begun with the same settings. A
 // stroke without a drawing tool (one read from a record) keeps its samples but
 // never fits, so its segments stay exactly as they were stored.
 //
@@ -59,7 +60,8 @@ public:
         QPointF position() const { return {x, y}; }
     };
 
-    // A live stroke on a drawing of the given size, with a copy of tool.
+    // A live stroke on a drawing of the given size, with a copy of tool's
+    // settings.
     SingleStroke(QSize size, const Tool *tool);
     // A stroke without a mask; the reader makes one with no tool.
     explicit SingleStroke(const Tool *tool = nullptr);
@@ -109,6 +111,14 @@ public:
     // is the last of them).
     int fitPointCount() const;
     QPainterPath path() const;
+
+    // For a stroke that has ended and that a drawing keeps: it is never
+    // fitted again, drops its fit points and keeps its samples and segments
+    // in the form its record has (32-bit floats) instead of as objects, a
+    // third of the memory. What the accessors give is then what the stroke
+    // would give once written and read back; a stroke read from a record
+    // is settled already.
+    void settle();
 
     // The coverage mask; null for a stroke read from a record and for one that
     // has handed its mask over.

@@ -78,6 +78,19 @@ DrawingTool::DrawingTool(const DrawingTool &other)
 {
 }
 
+bool DrawingTool::hasSettingsOf(const Tool &copy) const
+{
+    const auto *other = qobject_cast<const DrawingTool *>(&copy);
+    return other && other->metaObject() == metaObject() && other->type() == type() && other->m_subType == m_subType
+        && other->m_minimumRadius == m_minimumRadius && other->m_radiusVariation == m_radiusVariation
+        && other->m_minimumOpacity == m_minimumOpacity && other->m_opacityVariation == m_opacityVariation
+        && other->m_sizeLowerPercent == m_sizeLowerPercent && other->m_sizeUpperPercent == m_sizeUpperPercent
+        && other->m_opacityLowerPercent == m_opacityLowerPercent
+        && other->m_opacityUpperPercent == m_opacityUpperPercent && other->m_sizeLowerLimit == m_sizeLowerLimit
+        && other->m_sizeUpperLimit == m_sizeUpperLimit && other->m_opacityLowerLimit == m_opacityLowerLimit
+        && other->m_opacityUpperLimit == m_opacityUpperLimit;
+}
+
 DrawingTool::~DrawingTool() = default;
 
 double DrawingTool::radiusForPressure(double pressure) const

@@ -102,6 +102,10 @@ protected:
     // ranges.
     DrawingTool(const DrawingTool &other);
 
+    // The type, sub-type, ranges and limits: everything a copy carries but
+    // its cursors, which follow from the type.
+    bool hasSettingsOf(const Tool &copy) const override;
+
     // The ring between both diameters with its circles, shared by pens and
     // erasers; a pen adds its arms.
     QCursor paintSizeRangeCursor(double minDiameter, double maxDiameter, double scale, int highlight,

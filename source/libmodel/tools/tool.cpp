@@ -16,6 +16,24 @@ void Tool::updateCursor()
 {
 }
 
+std::shared_ptr<const Tool> Tool::sharedCopy() const
+{
+    if (!m_sharedCopy || !hasSettingsOf(*m_sharedCopy)) {
+        Tool *copy = clone();
+        // A clone keeps the original's parent; the copy belongs to its
+        // holders alone.
+        copy->setParent(nullptr);
+        m_sharedCopy.reset(copy);
+    }
+    return m_sharedCopy;
+}
+
+bool Tool::hasSettingsOf(const Tool &copy) const
+{
+    Q_UNUSED(copy)
+    return false;
+}
+
 bool Tool::sharedCursorForType(QCursor &cursor) const
 {
     switch (m_cursorType) {

@@ -3,11 +3,14 @@
 #include <QCursor>
 #include <QObject>
 
+#include <memory>
+
 namespace Model {
 
 // Says what the pointer does on the canvas and how it looks there. The tool
-// manager owns one object per tool for the whole run; a stroke keeps a clone
-// of the drawing tool that was current when it began.
+// manager owns one object per tool for the whole run; a stroke keeps a copy
+// of the drawing tool that was current when it began, shared with the other
+// strokes begun with the same settings (sharedCopy()).
 //
 // Besides its own cursor, every tool carries a cursor type that lets the
 // canvas show why the tool cannot act (a hidden layer, a transparent layer,
@@ -70,6 +73,14 @@ public:
     virtual Tool *clone() const = 0;
     virtual QCursor cursor() const = 0;
 
+    // A copy for strokes to keep, without a parent. Copy on write: the copy
+    // last handed out is handed out again while this tool's settings are
+    // still those it was made with, so that the strokes of a drawing session
+    // share one copy instead of keeping one each (a tool is kilobytes, a
+    // stroke often less); a change of the settings makes the next call copy
+    // anew, and the strokes holding the old copy keep it unchanged.
+    std::shared_ptr<const Tool> sharedCopy() const;
+
 public Q_SLOTS:
     virtual void updateCursor();
 
@@ -82,10 +93,15 @@ protected:
     // The shared cursor for cursor types 1 to 3; false for the own cursor
     // and for unknown values.
     bool sharedCursorForType(QCursor &cursor) const;
+    // Whether copy, made by clone() earlier, still equals what clone() would
+    // make now in everything a stroke reads. The default is false, so that
+    // tools whose copies strokes never keep always copy.
+    virtual bool hasSettingsOf(const Tool &copy) const;
 
 private:
     Type m_type;
     int m_cursorType = OwnCursor;
+    mutable std::shared_ptr<const Tool> m_sharedCopy;
 };
 
 } // namespace Model
