@@ -6,17 +6,22 @@
 #include "playbackcontroller.h"
 
 #include "controlsbar.h"
+#include "controlsbarindicator.h"
 #include "detachedxsheet.h"
 #include "dialogs.h"
 #include "drawingarea.h"
 #include "klproxystyle.h"
 #include "layerrenamewidget.h"
 #include "opacityslider.h"
+#include "palette.h"
 #include "paper.h"
+#include "preferences.h"
 #include "referencedisplay.h"
 #include "speeddial.h"
 #include "timeline.h"
 #include "toolbar.h"
+#include "toolpocket.h"
+#include "toolsettings.h"
 #include "xsheet.h"
 #include "xsheetpane.h"
 
@@ -113,7 +118,10 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     m_undoGroup = new QUndoGroup(this);
 
     connect(settings, &Model::Settings::useWindowsInkChanged, this, &MainWindow::onUseWindowsInkChanged);
-    onUseWindowsInkChanged(settings->useWindowsInk());
+    applyWindowsInkChoice(settings->useWindowsInk(), true);
+
+    d->m_preferences = new UI::Preferences(this);
+    d->m_preferences->hide();
 
     connect(settings, &Model::Settings::showBeyondButtonsChanged, d->m_xSheet, &UI::XSheet::showBeyondButtons);
     d->m_xSheet->showBeyondButtons(settings->showBeyondButtons());
@@ -147,6 +155,15 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     d->m_spaceHoldTimer = singleShotTimer(d->m_spaceHoldInterval);
     d->m_zHoldTimer = singleShotTimer(d->m_zHoldInterval);
 
+    // After the timers: a panel's focus loss goes straight to the hide timer,
+    // which outlives the panels when the window goes.
+    createControlsBar();
+    createToolSettingsPanels();
+
+    m_palette = new UI::Palette(ui->centralwidget);
+    m_palette->hide();
+    m_palette->resize(400, 400);
+
     d->m_primarySpeedDial = new UI::SpeedDial(ui->centralwidget);
     d->m_primarySpeedDial->setHintText(
         tr("<p>Best use of <b>Speed Dial</b>:</p><p>Hold down the <b>%1</b> key</p>")
@@ -158,6 +175,8 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
             .arg(action(KL::Action::SecondarySpeedDial)->shortcut().toString(QKeySequence::PortableText)));
     d->m_secondarySpeedDial->hide();
 
+    createBacklightDialog();
+
     QPalette sheetPalette = d->m_xSheet->palette();
     sheetPalette.setBrush(QPalette::All, QPalette::Window, QColor(100, 96, 92));
     sheetPalette.setBrush(QPalette::All, QPalette::Highlight, QColor(Qt::black));
@@ -168,6 +187,9 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
 
     d->m_layerRenameWidget = new UI::LayerRenameWidget(ui->centralwidget);
     d->m_layerRenameWidget->hide();
+
+    connectHoldKeys();
+    connectLayerRequests();
 
     // Both are windows of their own: hiding one unchecks the action that
     // shows it, and keys typed in them act as here.
@@ -201,6 +223,8 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
 
     connect(d->m_xSheet, &UI::XSheet::rightClickedThumbnail, this, &MainWindow::onRightClickedThumbnail);
     connect(d->m_xSheet, &UI::XSheet::rightClickedLayer, this, &MainWindow::onRightClickedLayer);
+
+    createCustomizeOverlay();
 
     connect(settings, &Model::Settings::collapseAutomaticallyChanged, this,
             [](bool on) { action(KL::Action::CollapseVectorDataAutomatically)->setChecked(on); });
@@ -449,20 +473,7 @@ void MainWindow::actualizeTitlebar(double zoomLevel)
 
 void MainWindow::onUseWindowsInkChanged(bool useWindowsInk)
 {
-    const bool winTabWanted = !useWindowsInk;
-    WinTabClickWorkaround::setWinTabEnabled(winTabWanted);
-    const bool winTab = WinTabClickWorkaround::isWinTabEnabled();
-    if (winTab != winTabWanted) {
-        d->m_dialogs->warning(this, QGuiApplication::applicationDisplayName(),
-                              tr("Changing the Windows Ink settting failed"), QMessageBox::Ok);
-        // The preference tells what is in force, not what was asked for.
-        Model::Settings::instance()->setUseWindowsInk(!winTab);
-    }
-    if (winTab)
-        qApp->installEventFilter(&d->m_winTabClickWorkaround);
-    else
-        qApp->removeEventFilter(&d->m_winTabClickWorkaround);
-    action(KL::Action::UseWindowsInk)->setChecked(!winTab);
+    applyWindowsInkChoice(useWindowsInk, false);
 }
 
 void MainWindow::setTabletPointerType(QPointingDevice::PointerType type)
@@ -532,21 +543,4 @@ int MainWindow::cursorTypeForTool(Model::Tool::Type type) const
     default:
         return locked ? Model::Tool::ForbiddenCursor : Model::Tool::OwnCursor;
     }
-}
-
-void MainWindow::hideToolSettingsPanels()
-{
-    // Nothing to hide until the tool-settings panels are built.
-}
-
-void MainWindow::updateUISize()
-{
-    ui->scrollAreaWidgetContents->updateUISize();
-    ui->timeline->updateUISize();
-    d->m_xSheet->updateUISize();
-    d->m_xSheetPane->updateUISize();
-    m_toolBar->updateUISize();
-    d->m_primarySpeedDial->updateUISize();
-    d->m_secondarySpeedDial->updateUISize();
-    ui->frame->triggerLeftAndRightCenterMoved();
 }

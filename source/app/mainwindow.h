@@ -13,7 +13,10 @@
 #include <memory>
 
 class PlaybackController;
+class QKeyEvent;
 class QMenu;
+class QPainterPath;
+class QTimer;
 class QProgressDialog;
 class QUndoCommand;
 class QUndoGroup;
@@ -28,6 +31,8 @@ namespace UI {
 class Dialogs;
 class Palette;
 class ToolBar;
+class ToolPocket;
+class ToolSettings;
 } // namespace UI
 
 namespace Ui {
@@ -103,10 +108,33 @@ public Q_SLOTS:
     void exportExposureSheet();
     void exportVideo();
 
+    // The view of the paper, by steps and to given levels and angles; the
+    // zoom steps climb and descend a ladder of levels from 1/16 to 24.
+    void rotatePaperTo(double degrees);
+    void rotatePaperToNext(double degrees);
+    void zoomPaperTo(double zoomLevel);
+    void zoomPaperInToNextLevel();
+    void zoomPaperOutToNextLevel();
+    // Lifts what the active drawing shows inside path (all of it for an
+    // empty path) into a new floating selection, copies it to the clipboard
+    // and, for the cutter, cuts it out: one undo step, which also makes the
+    // floating-selection tool current.
+    void liftFloatingSelection(const QPainterPath &path, bool cutLassoPath);
+
+public:
+    // The clock that times slow work (a lift that took long asks whether to
+    // collapse vector data): milliseconds from any fixed start. Null puts
+    // back the steady clock; tests give their own.
+    void setElapsedClock(std::function<qint64()> clock);
+
 Q_SIGNALS:
     void resized(QResizeEvent *event);
 
 protected:
+    // Looks at keys before the shortcuts do (ShortcutOverride only): the tap
+    // and hold keys, stepping by letter case, Escape, Return, S, D and E.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -136,6 +164,18 @@ private:
     void placeXSheet();
     void onScreenChanged();
 
+    // Window, preference and help actions (mainwindowwindow.cpp).
+    void wireWindowActions();
+    void changeSceneSettings();
+    void showHowToAnimate();
+    // The start-up's run does not warn where the system has no WinTab.
+    void applyWindowsInkChoice(bool useWindowsInk, bool atStartUp);
+    void setXSheetVisible(bool visible);
+    void onXSheetSplitterMoved();
+    // The pane's width in the splitter; 0 when hidden or detached.
+    int dockedXSheetWidth() const;
+    void rememberDockedXSheetWidth();
+
     // Context menus, built anew for every right click. A given menu is
     // filled; null makes a new one whose parent is the window.
     QMenu *createCellContextMenu(const QModelIndex &cell, QMenu *menu);
@@ -149,6 +189,56 @@ private:
     void connectScene(Model::KLScene *klscene);
     void disconnectScene(Model::KLScene *klscene);
     int cursorTypeForTool(Model::Tool::Type type) const;
+
+    // Press-and-hold keys (Space, Z, D, E) and the other keys the event
+    // filter takes before the shortcuts.
+    void connectHoldKeys();
+    void overrideShortcut(QKeyEvent *event);
+    void startHold(QTimer *timer, QMetaObject::Connection &connection, void (MainWindow::*decide)());
+    void onSpaceHold();
+    void onZHold();
+    void popUpToolSettings(UI::ToolSettings *panel);
+    void closeSpeedDialOrViewTool();
+    // Pushes the stroke being drawn, if any, as an undoable edit.
+    void commitActiveStroke();
+
+    // View, backlight and layer actions, and the exposure sheet's requests
+    // for renaming a layer and changing its opacity.
+    void wireViewActions();
+    void wireLayerActions();
+    void connectLayerRequests();
+    void createBacklightDialog();
+    void showBacklightDialog();
+    void openLayerRename(int layer, const QRect &headerArea);
+    void showOpacitySlider(int layer);
+    void placeOpacitySlider(QPoint globalCenter);
+
+    // Stand-ins for the tool and speed-dial slots of the window, until
+    // their own code arrives.
+    void setTool(Model::Tool::Type type, bool on);
+    void restoreEditingTool();
+    void onActionZPRTool(bool on);
+    // The tool chrome: the controls bar with its pockets, the two tool
+    // settings panels that hang below the pockets, the customise overlay,
+    // and the actions that choose pens and presets, stamp or drop the
+    // floating selection and open the pop-ups (mainwindowtoolsettings.cpp).
+    void createControlsBar();
+    void createToolSettingsPanels();
+    void createCustomizeOverlay();
+    void wireToolActions();
+    // The frame number's type and the playback buttons' icons at the UI scale.
+    void applyControlsBarScale();
+    void hangUnderPocket(UI::ToolSettings *panel, const UI::ToolPocket *pocket);
+    void openToolSettings(bool drawing);
+    void stampFloatingSelection(bool keepFloating);
+    void dropFloatingSelection();
+    // Centres a child pop-up on the pointer, moved by offset and kept margin
+    // pixels inside the drawing area.
+    void placePopUpAtCursor(QWidget *popUp, int margin, QPoint offset);
+    void togglePalette();
+    void toggleSpeedDial(bool primary);
+    // Opens a speed dial from a key or the pen's right button.
+    void openSpeedDial(bool primary, bool hideAfterSelection);
 
     // Import and export.
     void wireImportExportActions();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mainwindow.h"
-#include "mainwindowstandins.h"
 #include "wintabclickworkaround.h"
 
 #include <QIcon>
@@ -9,6 +8,7 @@
 #include <QPoint>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 class AutosaveManager;
@@ -18,16 +18,21 @@ class QShortcut;
 class QTimer;
 
 namespace UI {
+class AboutDialog;
 class ControlsBar;
 class ControlsBarIndicator;
 class ControlsBarToolButton;
+class CustomizeBacklightDialog;
+class CustomizeOverlay;
 class DetachedXSheet;
 class Dialogs;
 class LayerRenameWidget;
 class OpacitySlider;
+class Preferences;
 class ReferenceDisplay;
 class SpeedDial;
 class ToolPocket;
+class ToolSettings;
 class XSheet;
 class XSheetPane;
 } // namespace UI
@@ -65,6 +70,8 @@ public:
     UI::DetachedXSheet *m_detachedXSheet = nullptr;
     UI::ReferenceDisplay *m_referenceDisplay = nullptr;
     UI::CustomizeOverlay *m_customizeOverlay = nullptr;
+    // Made on first use and kept.
+    UI::AboutDialog *m_about = nullptr;
 
     QShortcut *m_shiftLeftShortcut = nullptr;
     QShortcut *m_shiftRightShortcut = nullptr;
@@ -85,8 +92,10 @@ public:
     QMetaObject::Connection m_spaceHoldConnection;
     QTimer *m_zHoldTimer = nullptr;
     int m_zHoldInterval = 200;
-    QMetaObject::Connection m_holdKeyConnection1;
-    QMetaObject::Connection m_holdKeyConnection2;
+    QMetaObject::Connection m_zHoldConnection;
+    // Milliseconds from a fixed start; times the slow work that asks the
+    // user afterwards whether it may be made quicker.
+    std::function<qint64()> m_elapsedClock;
 
     int m_rememberedFrame = -1;
 

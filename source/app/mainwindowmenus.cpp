@@ -7,7 +7,6 @@
 #include "mainwindowform.h"
 
 #include "dialogs.h"
-#include "paper.h"
 
 #include "scenesettingscommands.h"
 
@@ -105,6 +104,10 @@ void MainWindow::wireActions()
         });
     }
 
+    wireViewActions();
+    wireLayerActions();
+    wireWindowActions();
+    wireToolActions();
     wireImportExportActions();
 }
 
@@ -167,13 +170,12 @@ void MainWindow::createMenus()
     QMenu *lightTable = bar->addMenu(tr("Light Table"));
     addEntries(lightTable, {A::BacklightOnOff, A::CustomizeBacklight, Separator, A::Pan, A::Zoom, A::Rotate, A::ZPR,
                             Separator, A::ResetView, A::FitPaperToView, Separator});
-    UI::Paper *paper = ui->scrollAreaWidgetContents;
     QMenu *zoomView = lightTable->addMenu(tr("Zoom View"));
     addEntries(zoomView, {A::ZoomIn, A::ZoomOut, Separator, A::ViewToX1});
-    const auto addZoomEntry = [zoomView, paper](const QString &text, const QString &shortcut, double level) {
+    const auto addZoomEntry = [this, zoomView](const QString &text, const QString &shortcut, double level) {
         QAction *entry = zoomView->addAction(text);
         entry->setShortcut(QKeySequence(shortcut));
-        connect(entry, &QAction::triggered, paper, [paper, level] { paper->setZoomLevel(level); });
+        connect(entry, &QAction::triggered, this, [this, level] { zoomPaperTo(level); });
     };
     addZoomEntry(tr("X2 (200%)"), tr("Ctrl+2"), 2.0);
     addZoomEntry(tr("X4 (400%)"), tr("Ctrl+3"), 4.0);
@@ -186,15 +188,14 @@ void MainWindow::createMenus()
     addZoomEntry(tr("X1/16 (6.25%)"), tr("Ctrl+9"), 0.0625);
 
     QMenu *rotateView = lightTable->addMenu(tr("Rotate View"));
-    const auto addRotateEntry = [rotateView, paper](const QString &text, const QString &shortcut,
-                                                          auto turn) {
+    const auto addRotateEntry = [this, rotateView](const QString &text, const QString &shortcut, auto turn) {
         QAction *entry = rotateView->addAction(text);
         entry->setShortcut(QKeySequence(shortcut));
-        connect(entry, &QAction::triggered, paper, [paper, turn] { turn(paper); });
+        connect(entry, &QAction::triggered, this, [this, turn] { turn(this); });
     };
     // Positive angles turn the paper counter-clockwise.
-    addRotateEntry(tr("Rotate Clockwise"), tr(">"), [](UI::Paper *p) { p->rotatePaperToNext(-15); });
-    addRotateEntry(tr("Rotate Counter-Clockwise"), tr("<"), [](UI::Paper *p) { p->rotatePaperToNext(15); });
+    addRotateEntry(tr("Rotate Clockwise"), tr(">"), [](MainWindow *w) { w->rotatePaperToNext(-15); });
+    addRotateEntry(tr("Rotate Counter-Clockwise"), tr("<"), [](MainWindow *w) { w->rotatePaperToNext(15); });
     rotateView->addSeparator();
     const struct
     {
@@ -213,7 +214,7 @@ void MainWindow::createMenus()
     };
     for (const auto &direction : directions) {
         const double angle = direction.angle;
-        addRotateEntry(tr(direction.text), tr(direction.shortcut), [angle](UI::Paper *p) { p->rotatePaperTo(angle); });
+        addRotateEntry(tr(direction.text), tr(direction.shortcut), [angle](MainWindow *w) { w->rotatePaperTo(angle); });
     }
 
     addEntries(lightTable, {Separator, A::GridOnOff});

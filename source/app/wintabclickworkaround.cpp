@@ -6,9 +6,9 @@
 
 namespace {
 
-// Stands for the tablet interface the platform would report; this build has
-// no WinTab to ask.
-class FlagBackend : public WinTabClickWorkaround::Backend
+#ifdef Q_OS_WIN
+// Stands for the tablet interface the platform would report.
+class BuiltInBackend : public WinTabClickWorkaround::Backend
 {
 public:
     void setWinTabEnabled(bool enabled) override { m_enabled = enabled; }
@@ -17,8 +17,18 @@ public:
 private:
     bool m_enabled = false;
 };
+#else
+// No WinTab here: asking for it changes nothing.
+class BuiltInBackend : public WinTabClickWorkaround::Backend
+{
+public:
+    void setWinTabEnabled(bool) override {}
+    bool isWinTabEnabled() const override { return false; }
+    bool isWinTabAvailable() const override { return false; }
+};
+#endif
 
-FlagBackend builtInBackend;
+BuiltInBackend builtInBackend;
 WinTabClickWorkaround::Backend *backend = &builtInBackend;
 
 bool isPenPress(const QEvent *event)
@@ -46,6 +56,11 @@ bool WinTabClickWorkaround::eventFilter(QObject *watched, QEvent *event)
     if (isWinTabEnabled() && isPenPress(event))
         return true;
     return QObject::eventFilter(watched, event);
+}
+
+bool WinTabClickWorkaround::isWinTabAvailable()
+{
+    return backend->isWinTabAvailable();
 }
 
 bool WinTabClickWorkaround::isWinTabEnabled()

@@ -8,9 +8,12 @@
 // of its own: the main window installs it on the application while WinTab is
 // the tablet interface and removes it otherwise.
 //
-// WinTab exists only on Windows. Elsewhere the switch is a process-wide flag
-// that reads back what was set, and the filter drops pen presses only while
-// that flag is on, so that it behaves the same wherever it is installed.
+// WinTab exists only on Windows. Elsewhere the built-in switch reports it
+// unavailable and never on, so the filter drops nothing even when installed:
+// there Qt makes a press from the pen only for a widget that did not take the
+// tablet event (a button, a menu), and that press is the pen's only click.
+// On Windows the built-in switch is a process-wide flag that reads back what
+// was set.
 class WinTabClickWorkaround : public QObject
 {
     Q_OBJECT
@@ -25,12 +28,16 @@ public:
         virtual ~Backend() = default;
         virtual void setWinTabEnabled(bool enabled) = 0;
         virtual bool isWinTabEnabled() const = 0;
+        // Whether the platform has WinTab at all; without it there is no
+        // choice to make and the pen always comes through the system.
+        virtual bool isWinTabAvailable() const { return true; }
     };
 
     explicit WinTabClickWorkaround(QObject *parent = nullptr);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+    static bool isWinTabAvailable();
     static bool isWinTabEnabled();
     static void setWinTabEnabled(bool enabled);
     // Not owned; it must outlive its use. Null puts the built-in one back.

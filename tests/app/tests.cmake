@@ -14,8 +14,25 @@ add_dependencies(tst_application kelvane)
 set_tests_properties(tst_application PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # The main window needs the off-screen renderer's OpenGL: on the X server.
 kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The window's keys, view, backlight, lifting and layer handling: on the X
+# server, for the renderer's OpenGL and the speed dial's mouse grab.
+kl_add_test(tst_mainwindowview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowview.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The window's panels, windows, preferences, tutorial and tablet choice.
+kl_add_test(tst_mainwindowwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowwindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The tool chrome in the window: controls bar, tool settings panels, the
+# tool and preset actions, the stamp, and the pop-ups placed at the pointer.
+kl_add_test(tst_mainwindowtoolsettings SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowtoolsettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowtoolsettings PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # Import and export from the window, with the files read back as other
 # programs read them: PNG through Qt, packages by the Open Cel Animation
 # rules and movies through libavformat (PkgConfig::FFMPEG comes from

@@ -6,6 +6,7 @@
 #include "export/moviereader.h"
 #include "export/ocarules.h"
 #include "paper.h"
+#include "tutorialdialog.h"
 #include "support/cellpattern.h"
 #include "support/testfiles.h"
 #include "support/widgetevents.h"
@@ -13,6 +14,7 @@
 #include "actions/actionmanager.h"
 #include "drawings/strokedrawing.h"
 #include "initialize.h"
+#include "settings/settings.h"
 #include "strokes/compoundstroke.h"
 
 #include <QAbstractButton>
@@ -53,12 +55,13 @@ QList<int> layerTypes(const Model::Scene *scene)
     return types;
 }
 
-QStringList history(const Model::Scene *scene)
+// The undo history's entries, oldest first, joined by "|".
+QString history(const Model::Scene *scene)
 {
     QStringList texts;
     for (int i = 0; i < scene->undoStack()->count(); ++i)
         texts << scene->undoStack()->text(i);
-    return texts;
+    return texts.join(u'|');
 }
 
 const Model::StrokeDrawing *strokeDrawing(const Model::Scene *scene, int layer, int frame)
@@ -161,22 +164,36 @@ void TestEndToEnd::cleanupTestCase()
 
 void TestEndToEnd::startsWithANewScene()
 {
-    m_started = startWindowWithScene();
+    // A first start: the tutorial comes up once the window shows, and the
+    // user closes it for good.
+    m_started = startWindow({});
+    bool tutorialClosed = false;
+    m_started.dialogs->runDialog = [&tutorialClosed](QDialog *dialog) {
+        auto *tutorial = qobject_cast<UI::TutorialDialog *>(dialog);
+        if (!tutorial)
+            return int(QDialog::Rejected);
+        tutorial->setDontShowAgain(true);
+        tutorialClosed = true;
+        return int(QDialog::Rejected);
+    };
     QVERIFY(QTest::qWaitForWindowExposed(m_started.window.get()));
+    QTRY_VERIFY(scene() && tutorialClosed);
+    m_started.dialogs->runDialog = nullptr;
+    QVERIFY(!Model::Settings::instance()->showHowToAnimateOnStartup());
     QVERIFY(scene());
     QCOMPARE(scene()->frameSize(), QSize(1920, 1080));
     QCOMPARE(layerTypes(scene()), (QList<int>{1, 4, 5}));
     QCOMPARE(scene()->activeLayerIdx(), 0);
     QCOMPARE(scene()->activeFrame(), 1);
     QTRY_COMPARE(m_started.window->windowTitle(), untitledTitle());
-    QVERIFY(m_started.dialogs->asked.isEmpty());
+    QCOMPARE(m_started.dialogs->kinds(), QStringList{QStringLiteral("exec")});
 }
 
 void TestEndToEnd::drawsAStroke()
 {
     QVERIFY(scene());
     drawStroke(m_started.window.get(), 0);
-    QCOMPARE(history(scene()), (QStringList{"Add Blank Drawing", "Draw"}));
+    QCOMPARE(history(scene()), QStringLiteral("Add Blank Drawing|Draw"));
     const Model::StrokeDrawing *drawing = strokeDrawing(scene(), 0, 1);
     QVERIFY(drawing);
     QCOMPARE(drawing->root().strokeCount(), 1);

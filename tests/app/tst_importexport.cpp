@@ -212,6 +212,8 @@ void TestImportExport::initTestCase()
     QSettings().clear();
     Model::initialize();
     registerApplicationFont();
+    // The tutorial would be the first question of every start.
+    Model::Settings::instance()->setShowHowToAnimateOnStartup(false);
     QVERIFY(m_dir.isValid());
 }
 

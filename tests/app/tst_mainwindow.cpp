@@ -2,8 +2,8 @@
 #include "applicationfont.h"
 #include "mainwindow.h"
 #include "startup.h"
-#include "wintabclickworkaround.h"
 
+#include "controlsbar.h"
 #include "detachedxsheet.h"
 #include "drawingarea.h"
 #include "klproxystyle.h"
@@ -20,6 +20,7 @@
 #include "settings/settings.h"
 #include "tools/toolmanager.h"
 
+#include "mainwindowtesthelpers.h"
 #include "support/scripteddialogs.h"
 #include "support/widgetevents.h"
 
@@ -41,73 +42,7 @@
 
 namespace {
 
-using TestSupport::ScriptedDialogs;
-
-// One window as main() makes it, with a scripted user.
-struct Started
-{
-    ScriptedDialogs *dialogs = nullptr;
-    std::unique_ptr<MainWindow> window;
-};
-
-// Builds, connects and shows the window as the start-up does, without
-// letting the event loop turn.
-Started startWindow(const QStringList &files)
-{
-    Started started;
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    started.dialogs = dialogs.get();
-    started.window = std::make_unique<MainWindow>(std::move(dialogs));
-    auto *application = qobject_cast<Application *>(QCoreApplication::instance());
-    Startup::connectApplication(*application, *started.window, files);
-    started.window->show();
-    return started;
-}
-
-// The same, after the event loop's first turn has opened a scene.
-Started startWindowWithScene()
-{
-    Started started = startWindow({});
-    for (int turns = 0; turns < 100 && !Model::KLScene::current(); ++turns)
-        QCoreApplication::processEvents();
-    return started;
-}
-
-Model::Scene *currentScene()
-{
-    Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
-
-// An edit that changes nothing but the undo stack's clean state.
-void editScene()
-{
-    currentScene()->undoStack()->push(new QUndoCommand(QStringLiteral("Test edit")));
-}
-
-QMenu *menuTitled(QMenuBar *bar, const QString &title)
-{
-    const QList<QAction *> entries = bar->actions();
-    for (QAction *entry : entries) {
-        if (entry->menu() && entry->menu()->title() == title)
-            return entry->menu();
-    }
-    return nullptr;
-}
-
-QAction *entryWithText(const QMenu *menu, const QString &text)
-{
-    const QList<QAction *> entries = menu->actions();
-    for (QAction *entry : entries) {
-        if (entry->text() == text)
-            return entry;
-        if (entry->menu()) {
-            if (QAction *found = entryWithText(entry->menu(), text))
-                return found;
-        }
-    }
-    return nullptr;
-}
+using namespace MainWindowTest;
 
 // Every action reachable from the menu bar, submenus included.
 QList<QAction *> menuBarActions(const QMenuBar *bar)
@@ -159,22 +94,12 @@ QString layerEntries()
                           "NewPaintLayerWithCloneStructure");
 }
 
-// Switches the tablet stack like a platform on which the switch fails:
-// WinTab never turns on.
-class RefusingTabletBackend : public WinTabClickWorkaround::Backend
-{
-public:
-    void setWinTabEnabled(bool) override {}
-    bool isWinTabEnabled() const override { return false; }
-};
-
 } // namespace
 
 // The main window as the start-up builds it: the order of start-up, the
 // form, the menus and context menus with their actions, the window's own
 // zoom and rotation entries, what happens without a scene, the command-line
-// file, the questions before a modified scene is replaced, the Windows Ink
-// choice and closing.
+// file, the questions before a modified scene is replaced and closing.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -200,7 +125,6 @@ private Q_SLOTS:
     void titleFollowsTheScene();
     void beyondButtonsEntryReachesThePreference();
     void toolBarStandsOverTheDrawingArea();
-    void windowsInkChoice();
     void closing();
     void proximityChoosesTheDrawingSide();
 };
@@ -211,6 +135,8 @@ void TestMainWindow::initTestCase()
     QSettings().clear();
     Model::initialize();
     registerApplicationFont();
+    // The tutorial would be the first question of every start.
+    Model::Settings::instance()->setShowHowToAnimateOnStartup(false);
 }
 
 void TestMainWindow::firstShowPlacesTheSheet()
@@ -688,35 +614,10 @@ void TestMainWindow::toolBarStandsOverTheDrawingArea()
     const int inset = 32;
     QCOMPARE(Model::Settings::instance()->toolBarPosition(), KL::ToolBarPosition::Right);
     QCOMPARE(toolBar->geometry().right() + 1, area.right() + 1 - inset);
-    QVERIFY(std::abs(toolBar->geometry().center().y() - area.center().y()) <= 1);
-}
-
-void TestMainWindow::windowsInkChoice()
-{
-    Model::Settings *settings = Model::Settings::instance();
-    settings->setUseWindowsInk(false);
-    {
-        // Here the switch reads back what was asked: no question, WinTab on.
-        Started started = startWindow({});
-        QVERIFY(started.dialogs->asked.isEmpty());
-        QVERIFY(WinTabClickWorkaround::isWinTabEnabled());
-        QVERIFY(!Model::ActionManager::instance()->action(KL::Action::UseWindowsInk)->isChecked());
-    }
-
-    // A platform that refuses the switch: the user is told, and the
-    // preference says what is really in force.
-    RefusingTabletBackend refusing;
-    WinTabClickWorkaround::setBackend(&refusing);
-    {
-        Started started = startWindow({});
-        QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
-        QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("Kelvane"));
-        QCOMPARE(started.dialogs->asked.first().text, QStringLiteral("Changing the Windows Ink settting failed"));
-        QVERIFY(settings->useWindowsInk());
-        QVERIFY(Model::ActionManager::instance()->action(KL::Action::UseWindowsInk)->isChecked());
-    }
-    WinTabClickWorkaround::setBackend(nullptr);
-    settings->setUseWindowsInk(false);
+    // Centred on what the controls bar leaves of the paper's height.
+    const auto *bar = window->findChild<UI::ControlsBar *>(QStringLiteral("controlsBar"));
+    QVERIFY(bar && bar->height() > 0);
+    QVERIFY(std::abs(toolBar->geometry().center().y() - (area.center().y() + bar->height() / 2)) <= 1);
 }
 
 void TestMainWindow::closing()

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPair>
 #include <QPointingDevice>
 #include <QTest>
 #include <QWidget>
@@ -20,6 +21,31 @@ protected:
     void mouseReleaseEvent(QMouseEvent *) override { ++releases; }
 };
 
+// A platform with WinTab, whose switch reads back what was asked.
+class SwitchingBackend : public WinTabClickWorkaround::Backend
+{
+public:
+    void setWinTabEnabled(bool enabled) override { m_enabled = enabled; }
+    bool isWinTabEnabled() const override { return m_enabled; }
+
+private:
+    bool m_enabled = false;
+};
+
+// A press of the given device, then its release; returns the presses and
+// releases that reached the widget.
+QPair<int, int> clickWith(const QPointingDevice &device)
+{
+    Target target;
+    const QPointF at(5, 5);
+    QMouseEvent press(QEvent::MouseButtonPress, at, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier, &device);
+    QApplication::sendEvent(&target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, at, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier,
+                        &device);
+    QApplication::sendEvent(&target, &release);
+    return {target.presses, target.releases};
+}
+
 } // namespace
 
 // The filter drops only presses that the platform makes up from a pen or an
@@ -31,22 +57,48 @@ class TestWinTabClickWorkaround : public QObject
 private Q_SLOTS:
     void cleanup();
     void switchReadsBack();
+    void builtInSwitchWithoutWinTab();
     void penPressesAreDropped_data();
     void penPressesAreDropped();
 };
 
+// The switching platforms are the test functions' own: gone by now.
 void TestWinTabClickWorkaround::cleanup()
 {
+    WinTabClickWorkaround::setBackend(nullptr);
     WinTabClickWorkaround::setWinTabEnabled(false);
 }
 
 void TestWinTabClickWorkaround::switchReadsBack()
 {
+    SwitchingBackend platform;
+    WinTabClickWorkaround::setBackend(&platform);
+    QVERIFY(WinTabClickWorkaround::isWinTabAvailable());
     QVERIFY(!WinTabClickWorkaround::isWinTabEnabled());
     WinTabClickWorkaround::setWinTabEnabled(true);
     QVERIFY(WinTabClickWorkaround::isWinTabEnabled());
     WinTabClickWorkaround::setWinTabEnabled(false);
     QVERIFY(!WinTabClickWorkaround::isWinTabEnabled());
+}
+
+void TestWinTabClickWorkaround::builtInSwitchWithoutWinTab()
+{
+#ifdef Q_OS_WIN
+    QSKIP("WinTab exists here");
+#else
+    // Asking for WinTab changes nothing where there is none, and a pen's
+    // click reaches a widget even with the filter installed.
+    QVERIFY(!WinTabClickWorkaround::isWinTabAvailable());
+    WinTabClickWorkaround::setWinTabEnabled(true);
+    QVERIFY(!WinTabClickWorkaround::isWinTabEnabled());
+    const QPointingDevice pen(QStringLiteral("test pen"), 4242, QInputDevice::DeviceType::Stylus,
+                              QPointingDevice::PointerType::Pen, QInputDevice::Capability::Position, 1, 3);
+    WinTabClickWorkaround filter;
+    qApp->installEventFilter(&filter);
+    const QPair<int, int> arrived = clickWith(pen);
+    qApp->removeEventFilter(&filter);
+    QCOMPARE(arrived, qMakePair(1, 1));
+#endif
 }
 
 void TestWinTabClickWorkaround::penPressesAreDropped_data()
@@ -77,22 +129,17 @@ void TestWinTabClickWorkaround::penPressesAreDropped()
 
     const QPointingDevice device(QStringLiteral("test device"), 4242, QInputDevice::DeviceType(deviceType),
                                  QPointingDevice::PointerType(pointerType), QInputDevice::Capability::Position, 1, 3);
+    SwitchingBackend platform;
+    WinTabClickWorkaround::setBackend(&platform);
     WinTabClickWorkaround::setWinTabEnabled(winTab);
     WinTabClickWorkaround filter;
     qApp->installEventFilter(&filter);
-
-    Target target;
-    const QPointF at(5, 5);
-    QMouseEvent press(QEvent::MouseButtonPress, at, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier, &device);
-    QApplication::sendEvent(&target, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, at, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier,
-                        &device);
-    QApplication::sendEvent(&target, &release);
+    const QPair<int, int> arrived = clickWith(device);
     qApp->removeEventFilter(&filter);
 
-    QCOMPARE(target.presses, pressArrives ? 1 : 0);
+    QCOMPARE(arrived.first, pressArrives ? 1 : 0);
     // Only the press starts a gesture; everything else passes.
-    QCOMPARE(target.releases, 1);
+    QCOMPARE(arrived.second, 1);
 }
 
 QTEST_MAIN(TestWinTabClickWorkaround)
