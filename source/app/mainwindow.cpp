@@ -133,6 +133,7 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
 
     wireActions();
     createShortcutsAndWindowActions();
+    connectEditingSignals();
 
     connect(tools, &Model::ToolManager::cursorChanged, ui->frame, &QWidget::setCursor);
     connect(this, &MainWindow::resized, ui->frame, &UI::DrawingArea::triggerTopLeftMoved);
@@ -474,41 +475,6 @@ void MainWindow::actualizeTitlebar(double zoomLevel)
 void MainWindow::onUseWindowsInkChanged(bool useWindowsInk)
 {
     applyWindowsInkChoice(useWindowsInk, false);
-}
-
-void MainWindow::setTabletPointerType(QPointingDevice::PointerType type)
-{
-    using PointerType = QPointingDevice::PointerType;
-    static PointerType lastType = PointerType::Unknown;
-    if (type == lastType)
-        return;
-    Model::ToolManager *tools = Model::ToolManager::instance();
-    if (type == PointerType::Pen && lastType == PointerType::Eraser) {
-        if (tools->isDrawingToolActive())
-            onActionDraw(true);
-        else
-            tools->setLastDrawingToolType(Model::Tool::Type::Pen);
-    } else if (type == PointerType::Eraser) {
-        if (tools->isDrawingToolActive())
-            onActionErase(true);
-        else
-            tools->setLastDrawingToolType(Model::Tool::Type::Eraser);
-    }
-    lastType = type;
-}
-
-void MainWindow::onActionDraw(bool checked)
-{
-    Q_UNUSED(checked);
-    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::Pen,
-                                                   cursorTypeForTool(Model::Tool::Type::Pen));
-}
-
-void MainWindow::onActionErase(bool checked)
-{
-    Q_UNUSED(checked);
-    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::Eraser,
-                                                   cursorTypeForTool(Model::Tool::Type::Eraser));
 }
 
 int MainWindow::cursorTypeForTool(Model::Tool::Type type) const

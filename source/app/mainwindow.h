@@ -2,6 +2,7 @@
 
 #include "tools/tool.h"
 
+#include <QClipboard>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPoint>
@@ -134,8 +135,11 @@ protected:
     // Looks at keys before the shortcuts do (ShortcutOverride only): the tap
     // and hold keys, stepping by letter case, Escape, Return, S, D and E.
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    // Spring-loaded keys: Shift scrubs, Control + Alt holds the paper off
+    // its pegs; the releases end what the presses and holds began.
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -151,6 +155,39 @@ private Q_SLOTS:
     void onRightClickedThumbnail(const QModelIndex &index, QPoint globalPos);
     void onRightClickedLayer(int layer, QPoint globalPos);
     void updateRecentFilesMenu();
+
+    // The current tool. on = false lets a tool go, back to the editing tool.
+    void setTool(Model::Tool::Type type, bool on);
+    void restoreEditingTool();
+    void onActionHandTool(bool on);
+    void onActionZoom(bool on);
+    void onActionRotate(bool on);
+    void onActionZPRTool(bool on);
+    void onActionOffPegs(bool on);
+    void onActionLassoThisDrawing(bool on);
+    void onActionCutter(bool on);
+    void onActionColorPickerTool(bool on);
+    void onActionFillTool(bool on);
+    void onActionDrawEraseToggle();
+    void onCurrentToolChanged(Model::Tool::Type currentToolType, Model::Tool::Type previousToolType);
+
+    // The active cell and the frame range, each move an undoable step; each
+    // does nothing without a scene.
+    void setActiveCell(int frame, int layer, bool toLastCell);
+    void setActiveFrame(int frame);
+    // Makes a layer active on the frame the user was on.
+    void setActiveLayer(int layer);
+    void setFrameRange(int first, int last);
+
+    // The actions' enabled and checked states, kept in step with the scene.
+    void updateLayerActions();
+    void updateAudioActions();
+    void updateFrameRateMenu(double fps);
+    void onActionFrameRate(double fps);
+    void onClipboardChanged(QClipboard::Mode mode = QClipboard::Clipboard);
+    void onSelectionChanged();
+    void onFloatingSelectionChanged();
+    void onFramesLost();
 
 private:
     // Construction steps that are more than a line or two.
@@ -180,8 +217,19 @@ private:
     // filled; null makes a new one whose parent is the window.
     QMenu *createCellContextMenu(const QModelIndex &cell, QMenu *menu);
     QMenu *createLayerContextMenu(int column, bool withXSheetMenu, QMenu *menu);
-    // Makes a layer active on the frame the user was on, as an undoable step.
-    void setActiveLayer(int layer);
+
+    // The rows of the action wiring whose handlers edit cells, switch tools,
+    // step through frames and play; and the signals of the tool manager,
+    // the timeline, the paper and the playback clock that reach them.
+    void wireCellActions();
+    void wireToolSlotActions();
+    void wireFlipAndPlayActions();
+    void connectEditingSignals();
+    void askCustomFrameRate();
+    // Grows the sheet's selection by a frame back (-1) or on (1).
+    void extendSelection(int direction);
+    void scrubToFrame(int frame);
+    void endScrubbing();
 
     Model::KLScene *loadScene(const QString &path);
     bool saveSceneTo(Model::Scene *scene, const QString &path);
@@ -213,11 +261,6 @@ private:
     void showOpacitySlider(int layer);
     void placeOpacitySlider(QPoint globalCenter);
 
-    // Stand-ins for the tool and speed-dial slots of the window, until
-    // their own code arrives.
-    void setTool(Model::Tool::Type type, bool on);
-    void restoreEditingTool();
-    void onActionZPRTool(bool on);
     // The tool chrome: the controls bar with its pockets, the two tool
     // settings panels that hang below the pockets, the customise overlay,
     // and the actions that choose pens and presets, stamp or drop the

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QMetaObject>
 #include <QPoint>
+#include <QPointer>
 #include <QVariant>
 
 #include <functional>
@@ -109,6 +110,9 @@ public:
     // changed by the timeline.
     int m_frameRangeOriginFrame = -1;
     int m_frameRangeOriginLayer = -1;
+    // The scene the remembered frame and the range origin are places of;
+    // another scene starts without them.
+    QPointer<Model::KLScene> m_placesScene;
 
     QTimer *m_framesLostTimer = nullptr;
     AutosaveManager *m_autosaveManager = nullptr;

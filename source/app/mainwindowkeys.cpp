@@ -7,6 +7,7 @@
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
@@ -40,10 +41,7 @@ namespace {
 using A = KL::Action;
 using Type = Model::Tool::Type;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 // A tap is a press released within this time; a longer press is a hold.
 constexpr int HoldMs = 200;

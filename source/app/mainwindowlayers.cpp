@@ -4,6 +4,7 @@
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 
 #include "layerrenamewidget.h"
@@ -26,16 +27,8 @@ namespace {
 
 using A = KL::Action;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
-
-Model::Scene *currentScene()
-{
-    const Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::action;
+using MainWindowLookups::currentScene;
 
 // The rename field's size, centred on the header it renames.
 constexpr QSize RenameFieldSize(76, 25);

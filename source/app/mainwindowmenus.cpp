@@ -8,8 +8,6 @@
 
 #include "dialogs.h"
 
-#include "scenesettingscommands.h"
-
 #include "actions/actionmanager.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
@@ -104,6 +102,9 @@ void MainWindow::wireActions()
         });
     }
 
+    wireCellActions();
+    wireToolSlotActions();
+    wireFlipAndPlayActions();
     wireViewActions();
     wireLayerActions();
     wireWindowActions();
@@ -322,21 +323,6 @@ void MainWindow::onRightClickedLayer(int layer, QPoint globalPos)
     QMenu *menu = createLayerContextMenu(layer, true, nullptr);
     d->m_dialogs->exec(menu, globalPos);
     menu->deleteLater();
-}
-
-void MainWindow::setActiveLayer(int layer)
-{
-    Model::Scene *scene = currentScene();
-    if (!scene || layer < 0 || layer >= scene->layerCount() || layer == scene->activeLayerIdx())
-        return;
-    // Moving between layers keeps to the frame the user was on, within the
-    // new layer's drawings and the frame range.
-    if (d->m_rememberedFrame < 0)
-        d->m_rememberedFrame = scene->activeFrame();
-    const int frame = std::max(scene->frameRangeFirst(),
-                               std::min(scene->layerFrameCount(layer),
-                                        std::min(d->m_rememberedFrame, scene->frameRangeLast())));
-    Model::KLScene::pushCommand(new Commands::SetActiveFrameAndLayer(scene, frame, layer, d->m_rememberedFrame));
 }
 
 void MainWindow::onMenuBarTriggered(QAction *triggered)

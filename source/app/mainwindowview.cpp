@@ -5,6 +5,7 @@
 
 #include "mainwindow.h"
 
+#include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
 
@@ -56,10 +57,7 @@ namespace {
 
 using A = KL::Action;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 // Powers of two from 1/16 to 16, each followed by the level half-way to the
 // next power.

@@ -18,6 +18,7 @@
 #include <QPen>
 #include <QImage>
 #include <QPoint>
+#include <QPointer>
 #include <QPropertyAnimation>
 #include <QRectF>
 #include <QSize>
@@ -73,7 +74,9 @@ public:
     XSheet *q;
     XSheetHeader *m_header = nullptr;
     XSheetFooter *m_footer = nullptr;
-    Model::FrameRangeModel *m_model = nullptr;
+    // Guarded: the scene that owns the model may go while the sheet still
+    // shows it, and the headers' reset after that must not reach it.
+    QPointer<Model::FrameRangeModel> m_model;
 
     // Input state.
     QPoint m_pressPosition;

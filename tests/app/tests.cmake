@@ -17,6 +17,13 @@ kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# Editing in the window: the actions, the cell edits, frames, tools, keys and
+# the timeline; on the X server, for the renderer's OpenGL and the X key
+# events.
+kl_add_test(tst_mainwindowediting SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowediting.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h ${CMAKE_CURRENT_LIST_DIR}/../commands/commandtesthelpers.h
+    LIBS app commands PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
+set_tests_properties(tst_mainwindowediting PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # The window's keys, view, backlight, lifting and layer handling: on the X
 # server, for the renderer's OpenGL and the speed dial's mouse grab.
 kl_add_test(tst_mainwindowview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowview.cpp

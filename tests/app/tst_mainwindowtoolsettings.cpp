@@ -451,6 +451,10 @@ void TestMainWindowToolSettings::stampUndoSteps()
     auto floating = std::make_unique<Model::FloatingSelection>(CellTest::inkStroke(u'z'), QImage(), 1.0);
     floating->setCollapseVectorData(collapse);
     klscene->setFloatingSelection(std::move(floating));
+    // The window keeps the tool's cursor type with the active cell: a
+    // hidden layer is what gives the cursor of a hidden layer.
+    if (cursorType == Model::Tool::LayerNotVisibleCursor)
+        scene->setLayerVisible(cell.y(), false);
     tools()->setCurrentTool(Type::FloatingSelection, cursorType);
     const QString before = CellTest::describe(*scene);
 
