@@ -239,14 +239,15 @@ void TestEndToEnd::buildsTheSheet()
     // Drawings on frames 2 and 3 beside the one on frame 1, and frame 3
     // held on frame 4.
     for (int frame = 2; frame <= 3; ++frame) {
-        action(A::StepForward)->trigger();
+        action(A::AddBlankDrawing)->trigger();
         QCOMPARE(scene()->activeFrame(), frame);
         drawStroke(m_started.window.get(), frame * 20);
     }
-    action(A::StepForward)->trigger();
-    QCOMPARE(scene()->activeFrame(), 4);
     action(A::AddCloneDrawing)->trigger();
+    QCOMPARE(scene()->activeFrame(), 4);
     QCOMPARE(CellPattern::cells(*scene(), 0), QStringLiteral("___."));
+    for (int frame = 1; frame <= 3; ++frame)
+        QCOMPARE(strokeDrawing(scene(), 0, frame)->root().strokeCount(), 1);
 
     // A numbered sequence with a gap, held, and its sound, chosen together.
     const QDir media(m_dir.filePath(QStringLiteral("media")));
