@@ -9,6 +9,7 @@
 #include "mainwindow.h"
 
 #include "mainwindow_p.h"
+#include "mainwindowlookups_p.h"
 
 #include "dialogs.h"
 #include "exportexposuresheetdialog.h"
@@ -30,11 +31,7 @@
 
 namespace {
 
-Model::Scene *currentScene()
-{
-    const Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::currentScene;
 
 // Autosave writes nothing while an export runs: the flag is up from the
 // command's start to its end, whichever way it ends, and is left as it was

@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 
 #include "mainwindow_p.h"
+#include "mainwindowlookups_p.h"
 
 #include "dialogs.h"
 
@@ -30,11 +31,7 @@
 
 namespace {
 
-Model::Scene *currentScene()
-{
-    const Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::currentScene;
 
 bool isSoundFile(const QString &file)
 {
@@ -129,14 +126,14 @@ bool MainWindow::numberedSequenceHasGaps(QStringList &files, int &digitPos, int 
 
 void MainWindow::wireImportExportActions()
 {
-    Model::ActionManager *actions = Model::ActionManager::instance();
     using A = KL::Action;
-    connect(actions->action(A::Import), &QAction::triggered, this, &MainWindow::import);
-    connect(actions->action(A::ExportFrames), &QAction::triggered, this, &MainWindow::exportFrames);
-    connect(actions->action(A::ExportExposureSheet), &QAction::triggered, this, &MainWindow::exportExposureSheet);
-    connect(actions->action(A::ExportVideo), &QAction::triggered, this, &MainWindow::exportVideo);
-    connect(actions->action(A::ImportReferenceLayer), &QAction::triggered, this, &MainWindow::importReferenceLayer);
-    connect(actions->action(A::ImportAudio), &QAction::triggered, this, &MainWindow::importAudio);
+    using MainWindowLookups::action;
+    connect(action(A::Import), &QAction::triggered, this, &MainWindow::import);
+    connect(action(A::ExportFrames), &QAction::triggered, this, &MainWindow::exportFrames);
+    connect(action(A::ExportExposureSheet), &QAction::triggered, this, &MainWindow::exportExposureSheet);
+    connect(action(A::ExportVideo), &QAction::triggered, this, &MainWindow::exportVideo);
+    connect(action(A::ImportReferenceLayer), &QAction::triggered, this, &MainWindow::importReferenceLayer);
+    connect(action(A::ImportAudio), &QAction::triggered, this, &MainWindow::importAudio);
 }
 
 void MainWindow::import()
