@@ -1,26 +1,36 @@
 #include "scenefileio.h"
 
-#include <QCoreApplication>
+#include "io/scenefile.h"
 
-// The scene file format has no reader or writer in this build yet: reading
-// reports every file as unreadable and writing as failed, so that no command
-// takes a scene for loaded or saved when it is not.
+#include <QProgressDialog>
+
 namespace SceneFileIO {
 
 Outcome readScene(Model::Scene *scene, QIODevice *device, QWidget *parent)
 {
-    Q_UNUSED(scene);
-    Q_UNUSED(device);
-    Q_UNUSED(parent);
-    return {Failed, QCoreApplication::translate("MainWindow", "This version of the program cannot read scene files.")};
+    // The reader gives the dialog its label, cancel button, modality and
+    // delay.
+    QProgressDialog progress(parent);
+    Model::SceneReader reader(scene, &progress);
+    Outcome outcome;
+    outcome.result = Result(reader.read(device));
+    if (outcome.result == Failed) {
+        outcome.errorString = reader.errorString();
+    } else if (outcome.result == Success) {
+        outcome.damage = reader.damage();
+        outcome.damageReport = reader.damageReport();
+    }
+    return outcome;
 }
 
 Outcome writeScene(Model::Scene *scene, QIODevice *device, QWidget *parent)
 {
-    Q_UNUSED(scene);
-    Q_UNUSED(device);
-    Q_UNUSED(parent);
-    return {Failed, QString()};
+    QProgressDialog progress(parent);
+    const Model::SceneFile::SaveResult written = Model::SceneFile::write(*scene, device, &progress);
+    Outcome outcome;
+    outcome.result = Result(written.result);
+    outcome.errorString = written.message;
+    return outcome;
 }
 
 } // namespace SceneFileIO

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "io/scenereader.h"
+
+#include <QList>
 #include <QString>
 
 class QIODevice;
@@ -10,7 +13,9 @@ class Scene;
 }
 
 // Where the main window's file commands read and write scene files: the one
-// place that knows the scene file format's reader and writer.
+// place that knows the scene file format's reader and writer. Both run under
+// a window-modal progress dialog on `parent`, hidden for the first two
+// seconds, whose Cancel stops them between layers and cells.
 namespace SceneFileIO {
 
 enum Result {
@@ -25,15 +30,23 @@ enum Result {
 struct Outcome
 {
     Result result = Failed;
-    // Why reading failed, in words for the user; empty otherwise.
+    // Why reading or writing failed, in words for the user; empty otherwise.
     QString errorString;
+    // Reading: what of the scene could not be read (drawings, pictures,
+    // notes or sound), by layer and frame. The scene opened all the same,
+    // with everything else; the user is told once, with damageReport.
+    QList<Model::SceneReader::Damage> damage;
+    // The damage as one text for a message; empty when there is none.
+    QString damageReport;
 };
 
-// Fills the empty scene from the device, with a progress dialog modal to
-// `parent`. On anything but Success the scene is to be thrown away.
+// Fills the empty scene from the device. On anything but Success the scene
+// is to be thrown away.
 Outcome readScene(Model::Scene *scene, QIODevice *device, QWidget *parent);
 
-// Writes the scene to the device, with a progress dialog modal to `parent`.
+// Writes the scene to the device. A file device is flushed before Success is
+// answered, so that a disk that fills up on the document's last bytes
+// reports Failed and the caller discards the file rather than committing it.
 Outcome writeScene(Model::Scene *scene, QIODevice *device, QWidget *parent);
 
 } // namespace SceneFileIO

@@ -4,14 +4,13 @@
 #include "commandconventions.h"
 #include "drawingcellcommands.h"
 #include "drawings/imagedrawing.h"
-#include "drawings/strokedrawing.h"
 #include "layers/layer.h"
 #include "layers/layeritem.h"
+#include "scene/clipboardrecord.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
 
-#include <QDataStream>
 #include <QMap>
 #include <QMimeData>
 #include <QUuid>
@@ -22,83 +21,25 @@ namespace Commands {
 
 namespace {
 
-// One cell of a clipboard record.
-struct CopiedCell
+// The cells of a clipboard record with their drawings, read through the
+// model's reader. A paste takes a record whole or not at all: a layer type
+// that no paste takes, or any cell whose drawing does not read, fails it.
+bool readCells(const QByteArray &bytes, QList<Model::ClipboardRecord::Cell> *cells, qint32 *layerType = nullptr)
 {
-    qint32 kind = Model::LayerItem::OriginalKind;
-    QUuid copyId;
-    // Null for a cell that repeats a drawing written earlier in the record.
-    std::shared_ptr<Model::Drawing> content;
-};
-
-struct ClipboardRecord
-{
-    qint32 layerType = 0;
-    QList<CopiedCell> cells;
-};
-
-std::shared_ptr<Model::Drawing> readContent(QDataStream &stream, qint32 layerType)
-{
-    if (layerType == Model::Layer::StrokeLayerType) {
-        // The record gives the drawing its size.
-        auto drawing = std::make_shared<Model::StrokeDrawing>(QSize());
-        stream >> *drawing;
-        return drawing;
+    const Model::ClipboardRecord record(bytes);
+    if (record.layerType() != Model::Layer::StrokeLayerType && record.layerType() != Model::Layer::ReferenceLayerType)
+        return false;
+    QList<Model::ClipboardRecord::Cell> read;
+    for (int i = 0; i < record.cellCount(); ++i) {
+        read.append(record.cell(i));
+        if (read.constLast().damaged)
+            return false;
     }
-    QImage image;
-    stream >> image;
-    return std::make_shared<Model::ImageDrawing>(image);
-}
-
-// Reads the whole record, drawings included: the layer type, the number of
-// cells and one length-prefixed block per cell (kind, copy id, content flag,
-// the drawing when the flag is set). Anything short, left over, unknown or
-// damaged fails the whole record, and so does a cell without content whose
-// drawing no earlier cell carried.
-bool readRecord(const QByteArray &bytes, ClipboardRecord *record)
-{
-    QDataStream in(bytes);
-    qint32 layerType = 0;
-    qint32 count = 0;
-    in >> layerType >> count;
-    if (in.status() != QDataStream::Ok
-        || (layerType != Model::Layer::StrokeLayerType && layerType != Model::Layer::ReferenceLayerType))
+    if (read.isEmpty())
         return false;
-    // Every block takes its four-byte length at least: a larger count is
-    // damage, caught before anything is read for it.
-    if (count < 1 || count > (bytes.size() - 8) / 4)
-        return false;
-
-    ClipboardRecord result;
-    result.layerType = layerType;
-    QList<QUuid> carried;
-    for (qint32 i = 0; i < count; ++i) {
-        quint32 length = 0;
-        in >> length;
-        if (in.status() != QDataStream::Ok || length > quint64(in.device()->bytesAvailable()))
-            return false;
-        QByteArray block = in.device()->read(length);
-        QDataStream cell(block);
-        cell.setFloatingPointPrecision(QDataStream::SinglePrecision);
-        CopiedCell copied;
-        qint8 hasContent = -1;
-        cell >> copied.kind >> copied.copyId >> hasContent;
-        if (cell.status() != QDataStream::Ok || copied.kind < Model::LayerItem::OriginalKind
-            || copied.kind > Model::LayerItem::DistantCloneKind || (hasContent != 0 && hasContent != 1))
-            return false;
-        if (hasContent == 1) {
-            copied.content = readContent(cell, layerType);
-            if (cell.status() != QDataStream::Ok)
-                return false;
-            carried.append(copied.copyId);
-        } else if (!carried.contains(copied.copyId)) {
-            return false;
-        }
-        result.cells.append(copied);
-    }
-    if (!in.atEnd())
-        return false;
-    *record = std::move(result);
+    *cells = std::move(read);
+    if (layerType)
+        *layerType = record.layerType();
     return true;
 }
 
@@ -122,12 +63,11 @@ public:
     {
         if (!hasScene() || !mime || !mime->hasFormat(Model::Scene::CellsMimeType))
             return;
-        ClipboardRecord record;
-        if (!readRecord(mime->data(Model::Scene::CellsMimeType), &record))
+        QList<Model::ClipboardRecord::Cell> cells;
+        if (!readCells(mime->data(Model::Scene::CellsMimeType), &cells, &m_layerType))
             return;
         m_record = mime->data(Model::Scene::CellsMimeType);
-        m_layerType = record.layerType;
-        m_count = qint32(record.cells.size());
+        m_count = qint32(cells.size());
     }
 
     bool hasRecord() const { return m_count > 0; }
@@ -161,15 +101,15 @@ private:
     };
 
     void noteSurplusSources(Sources &sources) const;
-    void pasteCell(int i, const CopiedCell &copied, Sources &sources);
+    void pasteCell(int i, const Model::ClipboardRecord::Cell &copied, Sources &sources);
 };
 
 void PasteDrawingPrivate::redo(QUndoCommand *command)
 {
     if (!hasScene() || !hasRecord())
         return;
-    ClipboardRecord record;
-    if (!readRecord(m_record, &record))
+    QList<Model::ClipboardRecord::Cell> cells;
+    if (!readCells(m_record, &cells))
         return;
     m_changes.clear();
 
@@ -177,8 +117,8 @@ void PasteDrawingPrivate::redo(QUndoCommand *command)
     noteSurplusSources(sources);
     // Discard the surplus cells, or add the cells still missing.
     command->QUndoCommand::redo();
-    for (int i = 0; i < record.cells.size(); ++i)
-        pasteCell(i, record.cells.at(i), sources);
+    for (int i = 0; i < cells.size(); ++i)
+        pasteCell(i, cells.at(i), sources);
     document()->setActiveFrameAndLayer(m_target.row() + 1, m_target.column(), Model::Scene::ClampToDrawings);
 }
 
@@ -210,7 +150,7 @@ void PasteDrawingPrivate::noteSurplusSources(Sources &sources) const
     }
 }
 
-void PasteDrawingPrivate::pasteCell(int i, const CopiedCell &copied, Sources &sources)
+void PasteDrawingPrivate::pasteCell(int i, const Model::ClipboardRecord::Cell &copied, Sources &sources)
 {
     Model::Scene *scene = document();
     Model::SceneModel *sceneModel = model();
@@ -275,8 +215,8 @@ void PasteDrawingPrivate::pasteCell(int i, const CopiedCell &copied, Sources &so
         return;
     }
     std::shared_ptr<Model::Drawing> drawing = sources.kept.take(copyId);
-    if (!drawing && copied.content) {
-        drawing = copied.content;
+    if (!drawing && copied.drawing) {
+        drawing = copied.drawing;
         drawing->setCopyId(copyId);
     }
     if (!drawing)

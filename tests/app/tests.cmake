@@ -40,6 +40,12 @@ set_tests_properties(tst_mainwindowwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM
 kl_add_test(tst_mainwindowtoolsettings SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowtoolsettings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindowtoolsettings PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# The file commands' reader and writer of scene files, on documents that the
+# scene file tests' helpers write (with a WAV sound: PkgConfig::FFMPEG).
+kl_add_test(tst_scenefileio SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenefileio.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../io/scenefiletesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/failingdevice.h
+    ${CMAKE_CURRENT_LIST_DIR}/../support/filesizelimit.h LIBS app PkgConfig::FFMPEG WIDGETS)
+set_tests_properties(tst_scenefileio PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # Import and export from the window, with the files read back as other
 # programs read them: PNG through Qt, packages by the Open Cel Animation
 # rules and movies through libavformat (PkgConfig::FFMPEG comes from

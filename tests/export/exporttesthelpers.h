@@ -8,6 +8,8 @@
 #include "scene/scene.h"
 #include "strokes/bitmapstroke.h"
 #include "support/cellpattern.h"
+#include "support/fakeprogress.h"
+#include "support/filesizelimit.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -18,61 +20,18 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTest>
-#include <QThread>
 
 #include <tinyexr.h>
 
-#include <atomic>
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 #include <vector>
 
 namespace ExportTest {
 
 using CellPattern::FrameSize;
 
-// Stands in for a progress dialog: the export writes "maximum" and "value"
-// and reads "wasCanceled", which turns true once value reaches cancelAt; a
-// failed export calls reset(). Like a dialog it belongs to its thread:
-// every use from another thread is counted in m_foreignUses.
-class FakeProgress : public QObject
-{
-    Q_OBJECT
-    Q_PROPERTY(int maximum READ maximum WRITE setMaximum)
-    Q_PROPERTY(int value READ value WRITE setValue)
-    Q_PROPERTY(bool wasCanceled READ wasCanceled)
-
-public:
-    explicit FakeProgress(int cancelAt = -1)
-        : m_cancelAt(cancelAt)
-    {
-    }
-    int maximum() const { return checked(m_maximum); }
-    void setMaximum(int maximum) { m_maximum = checked(maximum); }
-    int value() const { return checked(m_value); }
-    void setValue(int value) { m_value = checked(value); }
-    bool wasCanceled() const { return checked(m_cancelAt >= 0 && m_value >= m_cancelAt); }
-
-    int m_maximum = -1;
-    int m_value = 0;
-    int m_resets = 0;
-    mutable std::atomic<int> m_foreignUses{0};
-
-public Q_SLOTS:
-    void reset() { ++m_resets; }
-
-private:
-    template<typename T>
-    T checked(T value) const
-    {
-        if (QThread::currentThread() != thread())
-            ++m_foreignUses;
-        return value;
-    }
-
-    int m_cancelAt = -1;
-};
+using TestSupport::FakeProgress;
+using TestSupport::FileSizeLimit;
 
 // A scene of layers written "Name=cells" in the letters of CellPattern, top
 // layer first, on frames of CellPattern's size; frame 1 of the top layer is
@@ -198,38 +157,6 @@ inline bool writeText(const QString &path, const QByteArray &text)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
-
-// Makes the kernel refuse to grow any file of this process past bytes, as a
-// full disk refuses it: the write fails (EFBIG where a full disk gives
-// ENOSPC) at whatever point the file reaches the limit. /dev/full cannot
-// stand in for the files of an export, which are always created new and
-// never written through an existing name; permission bits cannot either,
-// since the tests may run as root. Files already written stay as they are.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        // Past the limit the kernel would otherwise end the process.
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-
-private:
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = nullptr;
-};
 
 // An OpenEXR file as tinyexr's own loader reads it: the stored pixel type of
 // each channel, and the values as floats.

@@ -2,27 +2,27 @@
 # read them (QImage for PNG, tinyexr's own loader for OpenEXR, the Open Cel
 # Animation rules for packages).
 kl_add_test(tst_exportframes SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_exportframes.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/tst_exportframes.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h
     LIBS tinyexr::tinyexr)
 set_tests_properties(tst_exportframes PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_exportexposuresheet SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_exportexposuresheet.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/tst_exportexposuresheet.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h
     ${CMAKE_CURRENT_LIST_DIR}/ocarules.h
     LIBS tinyexr::tinyexr)
 set_tests_properties(tst_exportexposuresheet PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_exportfiles SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_exportfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/tst_exportfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h
     LIBS tinyexr::tinyexr)
 set_tests_properties(tst_exportfiles PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # Movies are read back as a player reads them, through libavformat and
 # libavcodec (PkgConfig::FFMPEG comes from source/libmodel/audio), and GIFs
 # through Qt's own reader. The writer and encoder of GIFs are tested apart.
 kl_add_test(tst_exportmovie SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_exportmovie.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/tst_exportmovie.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h
     ${CMAKE_CURRENT_LIST_DIR}/moviereader.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
     LIBS tinyexr::tinyexr PkgConfig::FFMPEG TIMEOUT 300)
 set_tests_properties(tst_exportmovie PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_gifencoder SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tst_gifencoder.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/tst_gifencoder.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h
     LIBS tinyexr::tinyexr)
 set_tests_properties(tst_gifencoder PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

@@ -347,22 +347,26 @@ void TestSceneClipboard::referenceCells()
     Scene scene;
     const QImage red = filledImage(Qt::red);
     const QImage green = filledImage(Qt::green);
-    scene.insertLayer(pictureLayer(scene, {red, green}), 0);
+    // A blank cell travels as a null picture, and is no damage.
+    const QList<QImage> pictures{red, green, QImage()};
+    scene.insertLayer(pictureLayer(scene, pictures), 0);
 
-    const std::unique_ptr<QMimeData> mime(scene.copy(0, 1, 2));
+    const std::unique_ptr<QMimeData> mime(scene.copy(0, 1, 3));
     QVERIFY(mime);
     QCOMPARE(qvariant_cast<QImage>(mime->imageData()), red);
     const Record record = readRecord(mime->data(Scene::CellsMimeType));
     QCOMPARE(record.type, Layer::ReferenceLayerType);
-    QCOMPARE(record.blocks.size(), 2);
-    for (int i = 0; i < 2; ++i) {
+    QCOMPARE(record.blocks.size(), 3);
+    for (int i = 0; i < 3; ++i) {
         const Block block = readBlock(record.blocks.at(i));
         QCOMPARE(block.hasContent, qint8(1));
         QDataStream in(block.content);
         QImage picture;
         in >> picture;
-        QCOMPARE(picture, i == 0 ? red : green);
-        const auto drawing = std::dynamic_pointer_cast<ImageDrawing>(ClipboardRecord(mime->data(Scene::CellsMimeType)).cell(i).drawing);
+        QCOMPARE(picture, pictures.at(i));
+        const ClipboardRecord::Cell cell = ClipboardRecord(mime->data(Scene::CellsMimeType)).cell(i);
+        QVERIFY(!cell.damaged);
+        const auto drawing = std::dynamic_pointer_cast<ImageDrawing>(cell.drawing);
         QVERIFY(drawing);
         QCOMPARE(drawing->image(), picture);
     }
@@ -430,7 +434,7 @@ void TestSceneClipboard::canPaste_data()
     const QStringList damages{"truncated header", "no cells", "negative count", "absurd count",
                               "more cells than blocks", "block longer than the record", "truncated last block",
                               "unknown cell kind", "unknown content flag", "content missing",
-                              "a repeat before any content", "empty record"};
+                              "a repeat before any content", "empty record", "bytes left over"};
     for (const QString &damage : damages)
         QTest::addRow("damaged: %s", qPrintable(damage)) << "stroke" << damage << 0;
 }
@@ -472,6 +476,7 @@ void TestSceneClipboard::canPaste()
              });
          }},
         {"empty record", [](QByteArray &bytes) { bytes.clear(); }},
+        {"bytes left over", [](QByteArray &bytes) { bytes.append("junk"); }},
     };
     if (damages.contains(data))
         damages.value(data)(record);

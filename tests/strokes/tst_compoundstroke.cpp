@@ -168,6 +168,7 @@ private Q_SLOTS:
     void damagedRecords();
     void nestingDepth_data();
     void nestingDepth();
+    void deepTreeIsSafe();
 
     // Editing
     void addStrokeNesting_data();
@@ -368,10 +369,12 @@ void TestCompoundStroke::nestingDepth_data()
     QTest::addColumn<int>("depth");
     QTest::addColumn<bool>("tails");
     QTest::addColumn<QDataStream::Status>("status");
-    const int limit = CompoundStroke::maximumReadDepth;
-    QTest::newRow("at the limit") << limit << true << QDataStream::Ok;
-    QTest::newRow("one beyond") << limit + 1 << true << QDataStream::ReadCorruptData;
-    QTest::newRow("hostile") << 1000000 << false << QDataStream::ReadCorruptData;
+    // Each cut followed by more drawing adds a level; a drawing that the
+    // program built must read back however long it was edited.
+    QTest::newRow("a thousand levels") << 1000 << true << QDataStream::Ok;
+    QTest::newRow("a hundred thousand levels") << 100000 << true << QDataStream::Ok;
+    // Cut short after the innermost count: nothing is whole.
+    QTest::newRow("cut short") << 200000 << false << QDataStream::ReadPastEnd;
 }
 
 void TestCompoundStroke::nestingDepth()
@@ -379,10 +382,49 @@ void TestCompoundStroke::nestingDepth()
     QFETCH(int, depth);
     QFETCH(bool, tails);
     QFETCH(QDataStream::Status, status);
-    const ReadResult read = readFrom(nestedRecord(depth, tails));
+    const QByteArray data = nestedRecord(depth, tails);
+    const ReadResult read = readFrom(data);
     QCOMPARE(read.status, status);
-    if (status == QDataStream::Ok)
-        QCOMPARE(read.stroke->strokeCount(), depth - 1);
+    if (status != QDataStream::Ok) {
+        QCOMPARE(read.stroke->memberCount(), 0);
+        return;
+    }
+    QCOMPARE(read.stroke->strokeCount(), depth - 1);
+    QCOMPARE(record([&](QDataStream &stream) { read.stroke->write(stream); }), data);
+}
+
+// Trees far deeper than the call stack could walk copy, render, erase, write,
+// read and go away like flat ones.
+void TestCompoundStroke::deepTreeIsSafe()
+{
+    const int levels = 100000;
+    const QSize size(10, 10);
+    auto tree = std::make_unique<CompoundStroke>();
+    tree->addStroke(bitmapStroke(QRect(2, 2, 6, 6), 200));
+    for (int level = 1; level < levels; ++level) {
+        auto outer = std::make_unique<CompoundStroke>();
+        outer->addStroke(std::move(tree));
+        tree = std::move(outer);
+    }
+    QCOMPARE(tree->strokeCount(), levels);
+    QImage whole = alpha8(size);
+    fillAlphaRect(whole, QRect(2, 2, 6, 6), 200);
+    QCOMPARE(rendered(*tree, size), whole);
+
+    const CompoundStroke copy(*tree);
+    QVERIFY(tree->erase(rectPath(QRectF(0, 0, 5, 10))));
+    QImage half = alpha8(size);
+    fillAlphaRect(half, QRect(5, 2, 3, 6), 200);
+    QCOMPARE(rendered(*tree, size), half);
+    // Emptied from the deepest level up.
+    tree->clipTo(rectPath(QRectF(50, 50, 5, 5)));
+    QVERIFY(tree->isEmpty());
+
+    const QByteArray data = record([&](QDataStream &stream) { copy.write(stream); });
+    const ReadResult read = readFrom(data);
+    QCOMPARE(read.status, QDataStream::Ok);
+    QCOMPARE(read.stroke->strokeCount(), levels);
+    QCOMPARE(rendered(*read.stroke, size), whole);
 }
 
 // Editing

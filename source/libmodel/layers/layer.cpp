@@ -43,6 +43,12 @@ QUuid Layer::identifier() const
     return d->m_identifier;
 }
 
+void Layer::setIdentifier(const QUuid &identifier)
+{
+    if (!identifier.isNull())
+        d->m_identifier = identifier;
+}
+
 Layer::LayerBeyondLast Layer::layerBeyondLast() const
 {
     return static_cast<LayerBeyondLast>(d->m_beyondLast);

@@ -51,6 +51,10 @@ public:
     QString name() const;
     bool isLinked() const;
     QUuid identifier() const;
+    // For a layer read from a scene file, which takes back the identifier it
+    // was saved with, so that the keys of its cells stay valid. A null
+    // identifier is refused.
+    void setIdentifier(const QUuid &identifier);
     LayerBeyondLast layerBeyondLast() const;
 
     virtual int type() const = 0;

@@ -80,6 +80,10 @@ ClipboardRecord::ClipboardRecord(const QByteArray &record)
             return;
         blocks.append(block);
     }
+    // Bytes after the last block belong to no cell: the record is not what
+    // it claims to be.
+    if (!in.atEnd())
+        return;
     d->m_record = record;
     d->m_layerType = type;
     d->m_blocks = blocks;
@@ -112,9 +116,10 @@ ClipboardRecord::Cell ClipboardRecord::cell(int index) const
         return cell;
 
     if (d->m_layerType == Layer::ReferenceLayerType) {
+        // A blank cell travels as a null picture.
         QImage image;
         in >> image;
-        if (in.status() == QDataStream::Ok && !image.isNull())
+        if (in.status() == QDataStream::Ok)
             cell.drawing = std::make_shared<ImageDrawing>(image);
     } else {
         // The frame size comes with the record.

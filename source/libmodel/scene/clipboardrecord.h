@@ -18,9 +18,9 @@ class Drawing;
 // The record comes from outside the program (another instance, or any
 // program that puts bytes under the type), so it is checked before it is
 // used: every block must lie within the record and start with a known kind
-// and content flag, and a block without content must follow one that carried
-// a drawing of the same copy id. A record that fails any of this has no
-// cells. The drawings are read only when a cell is asked for, each under the
+// and content flag, a block without content must follow one that carried a
+// drawing of the same copy id, and nothing may follow the last block. A
+// record that fails any of this has no cells. The drawings are read only when a cell is asked for, each under the
 // limits of its own reader; a drawing that does not read whole leaves its
 // cell without one and marked damaged.
 class ClipboardRecord

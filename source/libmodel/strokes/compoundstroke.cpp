@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -169,21 +170,6 @@ bool readTransform(QDataStream &stream, QTransform &transform)
     return true;
 }
 
-// How many compound records are being read on this thread, one inside the
-// other; nested compounds are read through Stroke::readRecord, which cannot
-// carry the depth along.
-thread_local int readDepth = 0;
-
-class ReadDepth
-{
-public:
-    ReadDepth() { ++readDepth; }
-    ~ReadDepth() { --readDepth; }
-    Q_DISABLE_COPY_MOVE(ReadDepth)
-
-    bool exceeded() const { return readDepth > CompoundStroke::maximumReadDepth; }
-};
-
 } // namespace
 
 class CompoundStrokePrivate
@@ -273,32 +259,58 @@ public:
     // rectangle, which is rounded at every transform on the way down.
     QRect reach(const Stroke &stroke, const QTransform &outer)
     {
-        if (const auto *compound = dynamic_cast<const CompoundStroke *>(&stroke)) {
-            // Every compound occurs once in a tree, so one transform each.
-            const auto known = m_reaches.find(compound);
-            if (known != m_reaches.end())
-                return known->second;
-            const QTransform inner = compound->d->m_transform * outer;
+        const auto *top = dynamic_cast<const CompoundStroke *>(&stroke);
+        if (!top)
+            return leafReach(stroke, outer);
+        // Every compound occurs once in a tree, so one transform each.
+        const auto known = m_reaches.find(top);
+        if (known != m_reaches.end())
+            return known->second;
+
+        // The compounds below are worked out first, deepest first.
+        struct Visit
+        {
+            const CompoundStroke *compound;
+            QTransform inner;
+            size_t next;
             QRect result;
-            // Erasers only take away from what the other members drew.
-            for (const auto &member : compound->d->m_members) {
-                if (!isEraserStroke(*member))
-                    result |= reach(*member, inner);
+        };
+        std::vector<Visit> visits{{top, top->d->m_transform * outer, 0, QRect()}};
+        for (;;) {
+            Visit &visit = visits.back();
+            const auto &members = visit.compound->d->m_members;
+            if (visit.next < members.size()) {
+                const Stroke &member = *members[visit.next++];
+                // Erasers only take away from what the other members drew.
+                if (isEraserStroke(member))
+                    continue;
+                const auto *nested = dynamic_cast<const CompoundStroke *>(&member);
+                if (!nested) {
+                    visit.result |= leafReach(member, visit.inner);
+                    continue;
+                }
+                const auto done = m_reaches.find(nested);
+                if (done != m_reaches.end()) {
+                    visit.result |= done->second;
+                    continue;
+                }
+                const Visit inside{nested, nested->d->m_transform * visit.inner, 0, QRect()};
+                visits.push_back(inside);
+                continue;
             }
+            QRect result = visit.result;
             // Beyond its clip path a compound is wiped to nothing: a lifted
             // selection holds a copy of the whole drawing, but shows only
             // what lies inside its outline.
-            const QPainterPath &clipPath = compound->d->m_clipPath;
+            const QPainterPath &clipPath = visit.compound->d->m_clipPath;
             if (!clipPath.isEmpty())
-                result &= alignedRect(inner.mapRect(clipPath.boundingRect())).adjusted(-1, -1, 1, 1);
-            m_reaches.emplace(compound, result);
-            return result;
+                result &= alignedRect(visit.inner.mapRect(clipPath.boundingRect())).adjusted(-1, -1, 1, 1);
+            m_reaches.emplace(visit.compound, result);
+            visits.pop_back();
+            if (visits.empty())
+                return result;
+            visits.back().result |= result;
         }
-        const QRect rect = stroke.boundingRect();
-        if (rect.isEmpty())
-            return {};
-        return alignedRect(outer.mapRect(toRectF(rect)))
-            .adjusted(-m_margin, -m_margin, m_margin, m_margin);
     }
 
     // The image that single strokes and bitmaps are drawn on one at a time
@@ -323,6 +335,15 @@ public:
     RenderProgress *progress() const { return m_progress; }
 
 private:
+    QRect leafReach(const Stroke &stroke, const QTransform &outer) const
+    {
+        const QRect rect = stroke.boundingRect();
+        if (rect.isEmpty())
+            return {};
+        return alignedRect(outer.mapRect(toRectF(rect)))
+            .adjusted(-m_margin, -m_margin, m_margin, m_margin);
+    }
+
     // The renderer feathers every edge outwards by less than one render scale
     // unit, and rectangles are rounded to whole pixels on the way.
     static int marginFor(double renderScale)
@@ -342,6 +363,25 @@ private:
     QImage m_memberImage;
 };
 
+// One compound of a render in progress: the canvas it composes its members
+// on, and how far it has got.
+struct CompoundStroke::RenderLevel
+{
+    const CompoundStroke *compound = nullptr;
+    // Where the level composes its result, and that image's place in the
+    // pass's grid.
+    QImage *target = nullptr;
+    QPoint origin;
+    QRect area;
+    QTransform combined;
+    bool inPlace = false;
+    QImage ownCanvas;
+    QImage *canvas = nullptr;
+    QPoint canvasOrigin;
+    QRect changed;
+    size_t next = 0;
+};
+
 CompoundStroke::CompoundStroke()
     : d(std::make_unique<CompoundStrokePrivate>())
 {
@@ -351,17 +391,49 @@ CompoundStroke::CompoundStroke(const CompoundStroke &other)
     : Stroke(other)
     , d(std::make_unique<CompoundStrokePrivate>())
 {
-    d->m_members.reserve(other.d->m_members.size());
-    for (const auto &member : other.d->m_members)
-        d->m_members.push_back(member->clone());
-    d->m_boundingRect = other.d->m_boundingRect;
-    d->m_erasePath = other.d->m_erasePath;
-    d->m_clipPath = other.d->m_clipPath;
-    d->m_transform = other.d->m_transform;
-    d->m_keptForAddition = other.d->m_keptForAddition;
+    // Level by level: each copy made here is filled when its turn comes.
+    std::vector<std::pair<const CompoundStroke *, CompoundStroke *>> pending{{&other, this}};
+    while (!pending.empty()) {
+        const auto [from, to] = pending.back();
+        pending.pop_back();
+        CompoundStrokePrivate &source = *from->d;
+        CompoundStrokePrivate &copy = *to->d;
+        copy.m_members.reserve(source.m_members.size());
+        for (const auto &member : source.m_members) {
+            if (const auto *nested = dynamic_cast<const CompoundStroke *>(member.get())) {
+                auto nestedCopy = std::make_unique<CompoundStroke>();
+                pending.emplace_back(nested, nestedCopy.get());
+                copy.m_members.push_back(std::move(nestedCopy));
+            } else {
+                copy.m_members.push_back(member->clone());
+            }
+        }
+        copy.m_boundingRect = source.m_boundingRect;
+        copy.m_erasePath = source.m_erasePath;
+        copy.m_clipPath = source.m_clipPath;
+        copy.m_transform = source.m_transform;
+        copy.m_keptForAddition = source.m_keptForAddition;
+    }
 }
 
-CompoundStroke::~CompoundStroke() = default;
+CompoundStroke::~CompoundStroke()
+{
+    if (!d)
+        return;
+    // Nested compounds are emptied before they go, so that each goes
+    // without a chain of destructors beneath it.
+    std::vector<std::unique_ptr<Stroke>> pending = std::move(d->m_members);
+    while (!pending.empty()) {
+        std::unique_ptr<Stroke> stroke = std::move(pending.back());
+        pending.pop_back();
+        auto *nested = dynamic_cast<CompoundStroke *>(stroke.get());
+        if (nested && nested->d) {
+            for (auto &member : nested->d->m_members)
+                pending.push_back(std::move(member));
+            nested->d->m_members.clear();
+        }
+    }
+}
 
 int CompoundStroke::type() const
 {
@@ -422,19 +494,40 @@ QRect CompoundStroke::render(QImage &target, QRect clip, const QTransform &trans
 
 int CompoundStroke::canvasDepth(bool inPlace) const
 {
-    int deepest = 0;
-    for (size_t i = 0; i < d->m_members.size(); ++i) {
-        if (const auto *compound = dynamic_cast<const CompoundStroke *>(d->m_members[i].get()))
-            deepest = std::max(deepest, compound->canvasDepth(i == 0));
+    struct Visit
+    {
+        const CompoundStroke *compound;
+        bool inPlace;
+        size_t next;
+        int deepest;
+    };
+    std::vector<Visit> visits{{this, inPlace, 0, 0}};
+    for (;;) {
+        Visit &visit = visits.back();
+        const auto &members = visit.compound->d->m_members;
+        if (visit.next < members.size()) {
+            const size_t index = visit.next++;
+            // The first member of a compound lands on a blank canvas.
+            if (const auto *nested = dynamic_cast<const CompoundStroke *>(members[index].get()))
+                visits.push_back({nested, index == 0, 0, 0});
+            continue;
+        }
+        const int depth = (visit.inPlace ? 0 : 1) + visit.deepest;
+        visits.pop_back();
+        if (visits.empty())
+            return depth;
+        visits.back().deepest = std::max(visits.back().deepest, depth);
     }
-    return (inPlace ? 0 : 1) + deepest;
 }
 
 QRect CompoundStroke::render(RenderPass &pass, QImage &target, QPoint origin, QRect area,
                              const QTransform &transform, bool inPlace) const
 {
-    const QTransform combined = d->m_transform * transform;
     RenderProgress *progress = pass.progress();
+    // One level per compound being drawn, this one at the front. A deque
+    // keeps each level where it is while deeper ones come and go, so a
+    // level may compose onto the canvas of the level above it.
+    std::deque<RenderLevel> levels;
 
     // The members are composed on a canvas of their own, so that erasers and
     // both paths act on this compound's content only. It covers area alone:
@@ -444,48 +537,82 @@ QRect CompoundStroke::render(RenderPass &pass, QImage &target, QPoint origin, QR
     // apart. That is the rule for the first member of every compound, and it
     // is what keeps a drawing cut a thousand times (each cut nests the
     // content before it as the first member) at one canvas.
-    QImage ownCanvas;
-    if (!inPlace && !area.isEmpty()) {
-        ownCanvas = QImage(area.size(), QImage::Format_Alpha8);
-        if (ownCanvas.isNull())
-            return {};
-        ownCanvas.fill(0);
-    }
-    QImage &canvas = inPlace ? target : ownCanvas;
-    const QPoint canvasOrigin = inPlace ? origin : area.topLeft();
-
-    QRect changed;
-    for (const auto &member : d->m_members) {
-        // Each member is drawn only where it can reach: a stroke across a
-        // corner of the frame must not cost a render of the whole frame.
-        const QRect memberArea = area.isEmpty() ? QRect() : area & pass.reach(*member, combined);
-        if (const auto *compound = dynamic_cast<const CompoundStroke *>(member.get())) {
-            if (!memberArea.isEmpty() || progress) {
-                const bool blank = !memberArea.isEmpty() && !changed.intersects(memberArea);
-                changed |= compound->render(pass, canvas, canvasOrigin, memberArea, combined, blank);
+    const auto enter = [&levels](const CompoundStroke *compound, QImage *levelTarget, QPoint levelOrigin,
+                                 QRect levelArea, const QTransform &outer, bool levelInPlace) {
+        RenderLevel &level = levels.emplace_back();
+        level.compound = compound;
+        level.target = levelTarget;
+        level.origin = levelOrigin;
+        level.area = levelArea;
+        level.combined = compound->d->m_transform * outer;
+        level.inPlace = levelInPlace;
+        if (!levelInPlace && !levelArea.isEmpty()) {
+            level.ownCanvas = QImage(levelArea.size(), QImage::Format_Alpha8);
+            if (level.ownCanvas.isNull()) {
+                levels.pop_back();
+                return false;
             }
-        } else if (!memberArea.isEmpty()) {
-            // Single strokes overwrite what lies under them and bitmaps draw
-            // over it, so either is drawn on its own image, all 0 there, and
-            // composed from it.
-            QImage &image = pass.memberImage();
-            const auto *single = dynamic_cast<const SingleStroke *>(member.get());
-            const QRect drawn = member->render(image, memberArea, combined, pass.paperOffset(),
-                                               pass.renderScale());
-            if (!drawn.isNull()) {
-                changed |= drawn;
-                composeAt(canvas, canvasOrigin, image, QPoint(0, 0), drawn,
-                          !single || !single->isEraserStroke());
-                fillAlphaRect(image, drawn, 0);
-            }
+            level.ownCanvas.fill(0);
         }
+        level.canvas = levelInPlace ? levelTarget : &level.ownCanvas;
+        level.canvasOrigin = levelInPlace ? levelOrigin : levelArea.topLeft();
+        return true;
+    };
+
+    if (!enter(this, &target, origin, area, transform, inPlace))
+        return {};
+    for (;;) {
+        RenderLevel &level = levels.back();
+        const auto &members = level.compound->d->m_members;
+        if (level.next < members.size()) {
+            const Stroke &member = *members[level.next++];
+            // Each member is drawn only where it can reach: a stroke across a
+            // corner of the frame must not cost a render of the whole frame.
+            const QRect memberArea = level.area.isEmpty() ? QRect() : level.area & pass.reach(member, level.combined);
+            if (const auto *nested = dynamic_cast<const CompoundStroke *>(&member)) {
+                if (!memberArea.isEmpty() || progress) {
+                    const bool blank = !memberArea.isEmpty() && !level.changed.intersects(memberArea);
+                    // Its step is counted once its own members are done.
+                    if (enter(nested, level.canvas, level.canvasOrigin, memberArea, level.combined, blank))
+                        continue;
+                }
+            } else if (!memberArea.isEmpty()) {
+                // Single strokes overwrite what lies under them and bitmaps draw
+                // over it, so either is drawn on its own image, all 0 there, and
+                // composed from it.
+                QImage &image = pass.memberImage();
+                const auto *single = dynamic_cast<const SingleStroke *>(&member);
+                const QRect drawn = member.render(image, memberArea, level.combined, pass.paperOffset(),
+                                                  pass.renderScale());
+                if (!drawn.isNull()) {
+                    level.changed |= drawn;
+                    composeAt(*level.canvas, level.canvasOrigin, image, QPoint(0, 0), drawn,
+                              !single || !single->isEraserStroke());
+                    fillAlphaRect(image, drawn, 0);
+                }
+            }
+            if (progress && !progress->advance())
+                return {};
+            continue;
+        }
+
+        const QRect changed = finishLevel(pass, level);
+        levels.pop_back();
+        if (levels.empty())
+            return changed;
+        levels.back().changed |= changed;
         if (progress && !progress->advance())
             return {};
     }
-    if (changed.isEmpty())
-        return {};
+}
 
-    if (!d->m_erasePath.isEmpty() || !d->m_clipPath.isEmpty()) {
+QRect CompoundStroke::finishLevel(RenderPass &pass, RenderLevel &level)
+{
+    if (level.changed.isEmpty())
+        return {};
+    const CompoundStrokePrivate &d = *level.compound->d;
+    QImage &canvas = *level.canvas;
+    if (!d.m_erasePath.isEmpty() || !d.m_clipPath.isEmpty()) {
         QPainter painter(&canvas);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -493,23 +620,23 @@ QRect CompoundStroke::render(RenderPass &pass, QImage &target, QPoint origin, QR
         // canvas by whole pixels, which leaves their edges' coverage as it is.
         // Only what changed is touched: on a shared canvas, that is this
         // compound's own content.
-        painter.translate(-QPointF(canvasOrigin));
-        painter.setClipRect(changed);
-        if (!d->m_erasePath.isEmpty())
-            painter.fillPath(combined.map(d->m_erasePath), Qt::transparent);
-        if (!d->m_clipPath.isEmpty()) {
+        painter.translate(-QPointF(level.canvasOrigin));
+        painter.setClipRect(level.changed);
+        if (!d.m_erasePath.isEmpty())
+            painter.fillPath(level.combined.map(d.m_erasePath), Qt::transparent);
+        if (!d.m_clipPath.isEmpty()) {
             // Cut out of the whole target, not just of what changed: how Qt
             // subtracts a curved path depends on how the rectangle meets it,
             // and the edge must come out the same whichever part of the
             // target is rendered, or cached images drift from fresh renders.
             QPainterPath outside;
             outside.addRect(toRectF(pass.frame()));
-            painter.fillPath(outside.subtracted(combined.map(d->m_clipPath)), Qt::transparent);
+            painter.fillPath(outside.subtracted(level.combined.map(d.m_clipPath)), Qt::transparent);
         }
     }
-    if (!inPlace)
-        composeAt(target, origin, canvas, canvasOrigin, changed, true);
-    return changed;
+    if (!level.inPlace)
+        composeAt(*level.target, level.origin, canvas, level.canvasOrigin, level.changed, true);
+    return level.changed;
 }
 
 QRect CompoundStroke::boundingRect() const
@@ -524,76 +651,146 @@ bool CompoundStroke::isEmpty() const
 
 bool CompoundStroke::eraseInside(const QPainterPath &path)
 {
-    const QPainterPath local = d->m_transform.inverted().map(path);
-    for (const auto &member : d->m_members)
-        member->eraseInside(local);
-    removeEmptyMembers();
-    updateBoundingRect();
+    forEachLeaf(path, [](Stroke &member, const QPainterPath &local) { member.eraseInside(local); });
     return true;
 }
 
 void CompoundStroke::clipTo(const QPainterPath &path)
 {
-    const QPainterPath local = d->m_transform.inverted().map(path);
-    for (const auto &member : d->m_members)
-        member->clipTo(local);
-    removeEmptyMembers();
-    updateBoundingRect();
+    forEachLeaf(path, [](Stroke &member, const QPainterPath &local) { member.clipTo(local); });
+}
+
+void CompoundStroke::forEachLeaf(const QPainterPath &path,
+                                 const std::function<void(Stroke &, const QPainterPath &)> &apply)
+{
+    struct Visit
+    {
+        CompoundStroke *compound;
+        QPainterPath local;
+        size_t next;
+    };
+    std::vector<Visit> visits{{this, d->m_transform.inverted().map(path), 0}};
+    while (!visits.empty()) {
+        Visit &visit = visits.back();
+        auto &members = visit.compound->d->m_members;
+        if (visit.next < members.size()) {
+            Stroke &member = *members[visit.next++];
+            if (auto *nested = dynamic_cast<CompoundStroke *>(&member)) {
+                const Visit inside{nested, nested->d->m_transform.inverted().map(visit.local), 0};
+                visits.push_back(inside);
+            } else {
+                apply(member, visit.local);
+            }
+            continue;
+        }
+        // Its members are final now, nested compounds included.
+        visit.compound->removeEmptyMembers();
+        visit.compound->updateBoundingRect();
+        visits.pop_back();
+    }
 }
 
 void CompoundStroke::write(QDataStream &stream) const
 {
+    // The record nests as the tree does: a nested compound's members and
+    // paths come between its type code and the next member of its parent.
+    struct Visit
+    {
+        const CompoundStroke *compound;
+        size_t next;
+    };
+    std::vector<Visit> visits{{this, 0}};
     stream << qint64(d->m_members.size());
-    for (const auto &member : d->m_members)
-        writeRecord(stream, *member);
-    stream << d->m_erasePath << d->m_clipPath << d->m_transform;
+    while (!visits.empty()) {
+        Visit &visit = visits.back();
+        const CompoundStrokePrivate &level = *visit.compound->d;
+        if (visit.next < level.m_members.size()) {
+            const Stroke &member = *level.m_members[visit.next++];
+            if (const auto *nested = dynamic_cast<const CompoundStroke *>(&member)) {
+                stream << qint32(CompoundStrokeType) << qint64(nested->d->m_members.size());
+                visits.push_back({nested, 0});
+            } else {
+                writeRecord(stream, member);
+            }
+            continue;
+        }
+        stream << level.m_erasePath << level.m_clipPath << level.m_transform;
+        visits.pop_back();
+    }
 }
 
 std::unique_ptr<CompoundStroke> CompoundStroke::read(QDataStream &stream)
 {
-    const ReadDepth depth;
     // A tree read on its own, outside a drawing, still gets a limit on the
     // images it holds.
     std::optional<DecodeBudget> budget;
     if (!DecodeBudget::isActive())
         budget.emplace(DecodeBudget::defaultBytes);
-    auto compound = std::make_unique<CompoundStroke>();
-    if (depth.exceeded()) {
-        markCorrupt(stream);
-        return compound;
-    }
 
-    qint64 count = 0;
-    stream >> count;
-    if (stream.status() == QDataStream::Ok && count < 0)
-        markCorrupt(stream);
-    // The count only bounds the loop; nothing is reserved from it. Every
-    // member takes at least its type code from the record, so a count beyond
-    // what the record holds ends at the record's end.
-    for (qint64 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
-        std::unique_ptr<Stroke> member = readRecord(stream);
-        if (stream.status() != QDataStream::Ok)
-            break;
-        // An unknown type code: the member's record has no length to skip
-        // it by, so nothing after it can be read as what it claims to be.
-        if (!member) {
+    // The compounds being read, the outermost first. A nested compound
+    // joins its parent only once its record is whole: what follows its
+    // members (its paths and transform) belongs to them.
+    struct Level
+    {
+        std::unique_ptr<CompoundStroke> compound;
+        qint64 remaining;
+    };
+    std::vector<Level> levels;
+    const auto open = [&stream, &levels]() {
+        qint64 count = 0;
+        stream >> count;
+        if (stream.status() == QDataStream::Ok && count < 0)
             markCorrupt(stream);
-            break;
-        }
-        compound->d->m_members.push_back(std::move(member));
-    }
+        levels.push_back({std::make_unique<CompoundStroke>(), count});
+    };
 
-    QPainterPath erasePath;
-    QPainterPath clipPath;
-    QTransform transform;
-    if (stream.status() == QDataStream::Ok && readPath(stream, erasePath)
-        && readPath(stream, clipPath) && readTransform(stream, transform)) {
-        compound->d->m_erasePath = erasePath;
-        compound->d->m_clipPath = clipPath;
-        compound->d->m_transform = transform;
+    open();
+    for (;;) {
+        Level &level = levels.back();
+        // The count only bounds the loop; nothing is reserved from it. Every
+        // member takes at least its type code from the record, so a count
+        // beyond what the record holds ends at the record's end.
+        if (level.remaining > 0 && stream.status() == QDataStream::Ok) {
+            --level.remaining;
+            qint32 type = -1;
+            stream >> type;
+            if (stream.status() != QDataStream::Ok)
+                continue;
+            if (type == CompoundStrokeType) {
+                open();
+                continue;
+            }
+            std::unique_ptr<Stroke> member = readRecord(type, stream);
+            if (stream.status() != QDataStream::Ok)
+                continue;
+            // An unknown type code: the member's record has no length to skip
+            // it by, so nothing after it can be read as what it claims to be.
+            if (!member) {
+                markCorrupt(stream);
+                continue;
+            }
+            level.compound->d->m_members.push_back(std::move(member));
+            continue;
+        }
+
+        CompoundStroke &compound = *level.compound;
+        QPainterPath erasePath;
+        QPainterPath clipPath;
+        QTransform transform;
+        if (stream.status() == QDataStream::Ok && readPath(stream, erasePath)
+            && readPath(stream, clipPath) && readTransform(stream, transform)) {
+            compound.d->m_erasePath = erasePath;
+            compound.d->m_clipPath = clipPath;
+            compound.d->m_transform = transform;
+        }
+        compound.updateBoundingRect();
+        std::unique_ptr<CompoundStroke> finished = std::move(level.compound);
+        levels.pop_back();
+        if (levels.empty())
+            return finished;
+        if (stream.status() == QDataStream::Ok)
+            levels.back().compound->d->m_members.push_back(std::move(finished));
     }
-    compound->updateBoundingRect();
-    return compound;
 }
 
 bool CompoundStroke::addStroke(std::unique_ptr<Stroke> stroke)
@@ -703,11 +900,17 @@ const Stroke *CompoundStroke::member(int index) const
 
 int CompoundStroke::strokeCount() const
 {
+    // Each member counts one, and a nested compound adds its own members.
     int count = 0;
-    for (const auto &member : d->m_members) {
-        ++count;
-        if (const auto *compound = dynamic_cast<const CompoundStroke *>(member.get()))
-            count += compound->strokeCount();
+    std::vector<const CompoundStroke *> pending{this};
+    while (!pending.empty()) {
+        const CompoundStroke *compound = pending.back();
+        pending.pop_back();
+        count += int(compound->d->m_members.size());
+        for (const auto &member : compound->d->m_members) {
+            if (const auto *nested = dynamic_cast<const CompoundStroke *>(member.get()))
+                pending.push_back(nested);
+        }
     }
     return count;
 }

@@ -40,13 +40,22 @@ class CompoundStrokePrivate;
 // a tree with more levels of canvases than MaximumCanvases is rendered in
 // bands: a render holds a bounded number of area-sized buffers at any depth.
 //
+// Depth: each cut followed by more drawing nests the content one level
+// deeper, so a long-edited drawing goes thousands of levels down. Nothing
+// walks the tree on the call stack: reading, writing, copying, rendering,
+// erasing and destroying keep their own list of the levels they are in, so
+// a tree of any depth the edits build, or a record holds, is as safe as a
+// flat one.
+//
 // Records: read() stops at the first damage it finds, keeps the members read
-// before it and leaves the stream's error status for the caller. An unknown
-// member type code, a negative member count, a path or transform with a value
-// that is not a finite number, a malformed path and nesting deeper than
-// maximumReadDepth all mark the stream QDataStream::ReadCorruptData. A
-// damaged bitmap member loses only its image (see BitmapStroke). A tree read
-// outside a drawing decodes its images under DecodeBudget::defaultBytes.
+// before it and leaves the stream's error status for the caller; a nested
+// compound whose record is cut short goes with its members, since the paths
+// and transform that belong to them follow them. An unknown member type
+// code, a negative member count, a path or transform with a value that is not
+// a finite number and a malformed path all mark the stream
+// QDataStream::ReadCorruptData. A damaged bitmap member loses only its image
+// (see BitmapStroke). A tree read outside a drawing decodes its images under
+// DecodeBudget::defaultBytes.
 class CompoundStroke : public Stroke
 {
 public:
@@ -54,12 +63,6 @@ public:
     // tree are done and how many there are (strokeCount()); once before the
     // first one with 0. Returning false cancels the render.
     using Progress = std::function<bool(int done, int total)>;
-
-    // Each cut followed by more drawing nests the content one level deeper,
-    // so real drawings can go some hundreds of levels down; a record that goes
-    // further is damage rather than a drawing, and stopping there keeps the
-    // reader's recursion within a small part of the stack.
-    static constexpr int maximumReadDepth = 1024;
 
     // No members, null rectangle, empty paths, identity transform.
     CompoundStroke();
@@ -124,6 +127,7 @@ public:
 private:
     class RenderProgress;
     class RenderPass;
+    struct RenderLevel;
 
     QRect render(QImage &target, QRect clip, const QTransform &transform, QPoint paperOffset,
                  double renderScale, RenderProgress *progress) const;
@@ -131,12 +135,21 @@ private:
     // tree is rendered in bands.
     static constexpr int MaximumCanvases = 4;
 
-    // One level of a render: target's pixel (0, 0) lies at origin of the
-    // pass's grid, and area (in that grid, inside target) is where this
-    // compound may change target. inPlace: target is all 0 inside area, and
-    // the compound composes on it directly instead of on a canvas of its own.
+    // The compound and everything below it: target's pixel (0, 0) lies at
+    // origin of the pass's grid, and area (in that grid, inside target) is
+    // where this compound may change target. inPlace: target is all 0 inside
+    // area, and the compound composes on it directly instead of on a canvas
+    // of its own.
     QRect render(RenderPass &pass, QImage &target, QPoint origin, QRect area,
                  const QTransform &transform, bool inPlace) const;
+    // What a level does once all its members are drawn: its paths wipe its
+    // canvas, which is then composed onto the level's target.
+    static QRect finishLevel(RenderPass &pass, RenderLevel &level);
+    // Calls apply on every member of the tree that is not a compound, with
+    // path (in the outer coordinates of this compound) mapped into the
+    // member's coordinates; then every compound, from the deepest up, drops
+    // the members that became empty and updates its rectangle.
+    void forEachLeaf(const QPainterPath &path, const std::function<void(Stroke &, const QPainterPath &)> &apply);
     // How many canvases of its own a render of this compound holds at once
     // at most (none for itself when it renders in place).
     int canvasDepth(bool inPlace) const;

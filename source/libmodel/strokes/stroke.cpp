@@ -52,7 +52,11 @@ std::unique_ptr<Stroke> Stroke::readRecord(QDataStream &stream)
     stream >> type;
     if (stream.status() != QDataStream::Ok)
         return nullptr;
+    return readRecord(type, stream);
+}
 
+std::unique_ptr<Stroke> Stroke::readRecord(qint32 type, QDataStream &stream)
+{
     // The one place where a type code becomes a stroke class; every class
     // that can be a member has its case here.
     switch (type) {

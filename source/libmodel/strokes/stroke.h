@@ -71,6 +71,8 @@ public:
     // rest of the entry cannot be skipped. Stream errors are left for the
     // caller to inspect after the whole record.
     static std::unique_ptr<Stroke> readRecord(QDataStream &stream);
+    // The same for a member whose type code has been read already.
+    static std::unique_ptr<Stroke> readRecord(qint32 type, QDataStream &stream);
 
 protected:
     Stroke() = default;

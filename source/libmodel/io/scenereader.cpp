@@ -1,0 +1,833 @@
+#include "io/scenereader.h"
+
+#include "drawings/imagedrawing.h"
+#include "drawings/strokedrawing.h"
+#include "export/exportprogress.h"
+#include "io/sceneformat.h"
+#include "io/scenepayloads.h"
+#include "layers/annotationlayer.h"
+#include "layers/audiolayer.h"
+#include "layers/layeritem.h"
+#include "layers/referencelayer.h"
+#include "layers/strokelayer.h"
+#include "render/offscreenrenderer.h"
+#include "scene/scene.h"
+#include "strokes/decodebudget.h"
+#include "strokes/rleimage.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QDataStream>
+#include <QFileDevice>
+#include <QIODevice>
+#include <QImage>
+#include <QHash>
+#include <QMap>
+#include <QSet>
+#include <QStringList>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <climits>
+
+namespace Model {
+
+namespace {
+
+// What one annotation frame may decode to: far beyond a cell of the sheet,
+// and as much as the largest frame.
+constexpr qint64 AnnotationBudget = qint64(SceneFormat::MaximumFrameSide) * SceneFormat::MaximumFrameSide;
+// What all the notes of a file may decode to together. A note is a strip of
+// one cell of the sheet, some tens of kilobytes, and its record takes a few
+// bytes whatever its size: without a bound of their own, a small file of
+// many notes would ask for gigabytes.
+constexpr qint64 AllNotesBudget = qint64(256) * 1024 * 1024;
+
+bool isPossibleFrameSide(int side)
+{
+    return side >= 1 && side <= SceneFormat::MaximumFrameSide;
+}
+
+// A drawing record's size: QSize() for a drawing whose frame was never
+// known, or no larger than the frame. Every drawing the program makes has
+// its frame's size; a larger one would cost more than any drawing of the
+// scene, for a record of a few bytes.
+bool isPossibleDrawingSize(QSize size, QSize frame)
+{
+    if (size == QSize())
+        return true;
+    return size.width() >= 0 && size.height() >= 0 && size.width() <= frame.width()
+        && size.height() <= frame.height();
+}
+
+// Frames as the user reads them: "3-5, 8", from frames in order, each once.
+QString frameList(QList<int> frames)
+{
+    QStringList parts;
+    for (qsizetype i = 0; i < frames.size();) {
+        qsizetype last = i;
+        while (last + 1 < frames.size() && frames.at(last + 1) == frames.at(last) + 1)
+            ++last;
+        parts.append(last == i ? QString::number(frames.at(i))
+                               : QStringLiteral("%1-%2").arg(frames.at(i)).arg(frames.at(last)));
+        i = last + 1;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+// Puts the renderer back at the size it had, however the read ends.
+class RendererSize
+{
+public:
+    RendererSize()
+        : m_saved(OffscreenRenderer::instance()->size())
+    {
+    }
+    ~RendererSize()
+    {
+        if (m_changed)
+            OffscreenRenderer::instance()->setSize(m_saved);
+    }
+    Q_DISABLE_COPY_MOVE(RendererSize)
+
+    // Only a renderer that has been set up is resized.
+    void set(QSize size)
+    {
+        if (!m_saved.isValid() || size == OffscreenRenderer::instance()->size())
+            return;
+        OffscreenRenderer::instance()->setSize(size);
+        m_changed = true;
+    }
+
+private:
+    QSize m_saved;
+    bool m_changed = false;
+};
+
+} // namespace
+
+class SceneReaderPrivate
+{
+public:
+    SceneReaderPrivate(Scene *scene, QObject *progress)
+        : m_scene(scene)
+        , m_progress(progress)
+    {
+    }
+
+    void readScene(RendererSize &renderer);
+    void readLayers();
+    void readLayer();
+    std::shared_ptr<LayerItem> readDrawing(VisualLayer &layer, const QString &layerName);
+    std::shared_ptr<LayerItem> readOriginal(VisualLayer &layer, const QString &layerName, int frame);
+    std::shared_ptr<LayerItem> readDistantClone();
+    QTransform readOffPegs() const;
+    void readOpacity(VisualLayer &layer);
+    void readAudio(AudioLayer &layer, const QString &layerName);
+    void readAnnotation(AnnotationLayer &layer, const QString &layerName);
+    // The payloads; each notes its damage and gives what it could read.
+    std::shared_ptr<Drawing> readStrokes(QSize frameSize, const QString &layerName, int frame);
+    std::shared_ptr<Drawing> readImage(const QString &layerName, int frame);
+    // Every cell of the scene by its key; where a file gives two cells one
+    // key, the first, as the scene's own look-up finds it.
+    QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cellsByKey() const;
+    void linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
+    void noteUnresolvedClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
+    void applyOrdering();
+
+    QStringView attribute(QLatin1StringView name) const { return m_xml.attributes().value(name); }
+    // An attribute counts as present when it is not empty.
+    bool hasAttribute(QLatin1StringView name) const { return !attribute(name).isEmpty(); }
+    QString readText() { return m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement); }
+    // The payload of the element: valid until the next is read.
+    const QByteArray &readBase64Text(const QString &layerName, int frame);
+    void checkCancel() const;
+    void noteDamage(const QString &layerName, int frame, const QString &problem);
+    // The progress of a read that knows how many cells come.
+    void advance();
+
+    QXmlStreamReader m_xml;
+    Scene *m_scene;
+    QList<int> m_ordering;
+    ExportProgress m_progress;
+    int m_expectedDrawings = -1;
+    int m_drawingsRead = 0;
+    qint64 m_noteBytesLeft = AllNotesBudget;
+    QList<SceneReader::Damage> m_damage;
+    // The names the damage report gives the layers read so far, by identifier.
+    QMap<QUuid, QString> m_layerNames;
+    // The distant clones each original lists in the file, kept apart until
+    // every layer is in (see linkDistantClones()).
+    QList<std::pair<std::shared_ptr<LayerItem>, QList<LayerItem::Key>>> m_listedClones;
+    // The document being read: its markup and the payloads taken out.
+    const ScenePayloads *m_payloads = nullptr;
+    QByteArray m_markupBytes;
+    QBuffer m_markupDevice;
+    // Payloads are decoded into one buffer, which keeps its memory.
+    QByteArray m_payloadBytes;
+};
+
+void SceneReaderPrivate::checkCancel() const
+{
+    if (m_progress.wasCanceled())
+        throw ReadingCancelledException();
+}
+
+void SceneReaderPrivate::noteDamage(const QString &layerName, int frame, const QString &problem)
+{
+    m_damage.append({layerName, frame, problem});
+}
+
+void SceneReaderPrivate::advance()
+{
+    if (m_expectedDrawings >= 0)
+        m_progress.setValue(std::min(++m_drawingsRead, m_expectedDrawings));
+}
+
+const QByteArray &SceneReaderPrivate::readBase64Text(const QString &layerName, int frame)
+{
+    const QString text = readText();
+    bool clean = true;
+    if (!m_payloads || !m_payloads->payload(text, m_payloadBytes, &clean))
+        m_payloadBytes = SceneFormat::readBase64(text, &clean);
+    if (!clean)
+        noteDamage(layerName, frame, SceneReader::tr("its data holds characters that do not belong there"));
+    return m_payloadBytes;
+}
+
+void SceneReaderPrivate::readScene(RendererSize &renderer)
+{
+    m_progress.reset();
+
+    if (hasAttribute(QLatin1StringView("highestUsedLayerNumber")))
+        m_scene->setHighestUsedLayerNumber(
+            SceneFormat::readInteger(attribute(QLatin1StringView("highestUsedLayerNumber"))).value_or(0));
+    if (hasAttribute(QLatin1StringView("frameWidth")) && hasAttribute(QLatin1StringView("frameHeight"))) {
+        const QSize size(SceneFormat::readInteger(attribute(QLatin1StringView("frameWidth"))).value_or(0),
+                         SceneFormat::readInteger(attribute(QLatin1StringView("frameHeight"))).value_or(0));
+        // Every drawing would be made at this size: a frame no scene can
+        // have is not a scene to open.
+        if (!isPossibleFrameSide(size.width()) || !isPossibleFrameSide(size.height())) {
+            m_xml.raiseError(SceneReader::tr("The frame size %1x%2 is not possible: each side must lie "
+                                             "between 1 and %3 pixels.")
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(SceneFormat::MaximumFrameSide));
+            return;
+        }
+        m_scene->setFrameSize(size, KL::FitMode::FitModeIgnore, nullptr);
+    }
+
+    int first = 0;
+    int last = -1;
+    const QStringList range = attribute(QLatin1StringView("frameRange")).toString().split(u';', Qt::SkipEmptyParts);
+    if (range.size() == 2) {
+        first = SceneFormat::readInteger(range.at(0)).value_or(0);
+        last = SceneFormat::readInteger(range.at(1)).value_or(0);
+    }
+    const int activeFrame = hasAttribute(QLatin1StringView("activeFrameNumber"))
+        ? SceneFormat::readInteger(attribute(QLatin1StringView("activeFrameNumber"))).value_or(0)
+        : 1;
+    int activeLayer = hasAttribute(QLatin1StringView("activeLayerIndex"))
+        ? SceneFormat::readInteger(attribute(QLatin1StringView("activeLayerIndex"))).value_or(0)
+        : 0;
+    if (const std::optional<double> fps = SceneFormat::readNumber(attribute(QLatin1StringView("fps"))))
+        m_scene->setFrameRate(*fps);
+    const std::optional<int> expected = SceneFormat::readInteger(attribute(QLatin1StringView("totalNumberOfDrawings")));
+    if (expected && *expected >= 0 && *expected < INT_MAX) {
+        m_expectedDrawings = *expected;
+        m_progress.setMaximum(m_expectedDrawings + 1);
+        m_progress.setValue(0);
+    }
+
+    renderer.set(m_scene->frameSize());
+
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == u"layers")
+            readLayers();
+        else
+            m_xml.skipCurrentElement();
+    }
+
+    m_scene->updateMaxFrameNumber();
+    if (last == -1)
+        last = m_scene->maximumFrameNumber();
+    checkCancel();
+    // The range setter looks the active layer up in the ordering: an index
+    // outside the layers (a scene saved without an active layer has -1) is
+    // replaced by the top layer, and a scene without layers keeps the range
+    // it has.
+    bool rendered = false;
+    if (m_scene->layerCount() > 0) {
+        if (activeLayer < 0 || activeLayer >= m_scene->layerCount())
+            activeLayer = m_scene->layerOrdering().constFirst();
+        rendered = m_scene->setFrameRange(first, last, activeFrame, activeLayer);
+    }
+    // A range that changed has had the frame's pictures made afresh.
+    if (!rendered)
+        m_scene->updateCachedFramePixmap(true);
+    checkCancel();
+    m_progress.setValue(1 + (m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings()));
+}
+
+void SceneReaderPrivate::readLayers()
+{
+    while (m_scene->layerCount() > 0)
+        m_scene->removeLayerAt(0);
+    m_ordering.clear();
+
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == u"ordering") {
+            m_ordering.clear();
+            for (const QString &part : readText().split(u';', Qt::SkipEmptyParts))
+                m_ordering.append(SceneFormat::readInteger(part).value_or(0));
+        } else if (m_xml.name() == u"layer") {
+            if (m_expectedDrawings < 0) {
+                m_progress.setMaximum(int(m_ordering.size()) + 1);
+                m_progress.setValue(m_scene->layerCount());
+            }
+            readLayer();
+        } else {
+            m_xml.skipCurrentElement();
+        }
+        checkCancel();
+    }
+
+    m_progress.setValue(m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings());
+    const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells = cellsByKey();
+    linkDistantClones(cells);
+    m_scene->resolveClones();
+    noteUnresolvedClones(cells);
+    checkCancel();
+    applyOrdering();
+    checkCancel();
+}
+
+void SceneReaderPrivate::applyOrdering()
+{
+    // Only a list that names every layer once says where each stands.
+    const int count = m_scene->layerCount();
+    if (m_ordering.size() != count)
+        return;
+    QList<bool> named(count, false);
+    for (int layer : std::as_const(m_ordering)) {
+        if (layer < 0 || layer >= count || named.at(layer))
+            return;
+        named[layer] = true;
+    }
+    // Every move repaints the frame: layers already in place stay.
+    for (int position = 0; position < count; ++position) {
+        const int layer = m_ordering.at(position);
+        const int from = m_scene->layerPositions().at(layer);
+        if (from != position)
+            m_scene->moveLayer(layer, from, position);
+    }
+}
+
+QHash<LayerItem::Key, std::shared_ptr<LayerItem>> SceneReaderPrivate::cellsByKey() const
+{
+    QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells;
+    for (int i = 0; i < m_scene->layerCount(); ++i) {
+        const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
+        if (!visual)
+            continue;
+        for (const std::shared_ptr<LayerItem> &cell : visual->cells()) {
+            const LayerItem::Key key(visual->identifier(), cell->identifier());
+            if (!cells.contains(key))
+                cells.insert(key, cell);
+        }
+    }
+    return cells;
+}
+
+// An original's list of distant clones is taken from the file only where
+// the cells agree: each listed cell is a distant clone that names the
+// original back. Were the lists given to the cells while the layers join the
+// scene one by one, a damaged list naming an original of an earlier layer
+// would turn that cell into a distant clone and lose its drawing. A distant
+// clone that names an original which does not list it is added to the list.
+void SceneReaderPrivate::linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
+{
+    const auto find = [&cells](const LayerItem::Key &key) { return cells.value(key); };
+    // What each original lists by the end.
+    QHash<const LayerItem *, QSet<LayerItem::Key>> listedBy;
+    for (const auto &[original, listed] : std::as_const(m_listedClones)) {
+        QSet<LayerItem::Key> &known = listedBy[original.get()];
+        QList<LayerItem::Key> keys;
+        for (const LayerItem::Key &key : listed) {
+            const std::shared_ptr<LayerItem> clone = find(key);
+            if (!clone || clone->kind() != LayerItem::DistantCloneKind || known.contains(key)
+                || find({clone->originalLayer(), clone->originalItem()}) != original)
+                continue;
+            known.insert(key);
+            keys.append(key);
+        }
+        original->setDistantClones(keys);
+    }
+    m_listedClones.clear();
+
+    QHash<LayerItem *, QList<LayerItem::Key>> unlisted;
+    for (int i = 0; i < m_scene->layerCount(); ++i) {
+        const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
+        if (!visual)
+            continue;
+        for (const std::shared_ptr<LayerItem> &cell : visual->cells()) {
+            if (cell->kind() != LayerItem::DistantCloneKind)
+                continue;
+            const std::shared_ptr<LayerItem> original = find({cell->originalLayer(), cell->originalItem()});
+            const LayerItem::Key key(visual->identifier(), cell->identifier());
+            if (original && original->kind() == LayerItem::OriginalKind) {
+                QSet<LayerItem::Key> &known = listedBy[original.get()];
+                if (!known.contains(key)) {
+                    known.insert(key);
+                    unlisted[original.get()].append(key);
+                }
+            }
+        }
+    }
+    for (auto it = unlisted.cbegin(); it != unlisted.cend(); ++it)
+        it.key()->setDistantClones(it.key()->distantClones() + it.value());
+}
+
+void SceneReaderPrivate::noteUnresolvedClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
+{
+    for (int i = 0; i < m_scene->layerCount(); ++i) {
+        const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
+        if (!visual)
+            continue;
+        for (int frame = 1; frame <= visual->frameCount(); ++frame) {
+            const std::shared_ptr<LayerItem> cell = visual->cell(frame);
+            if (cell->kind() == LayerItem::DistantCloneKind
+                && !cells.contains({cell->originalLayer(), cell->originalItem()}))
+                noteDamage(m_layerNames.value(visual->identifier()), frame,
+                           SceneReader::tr("it shows a drawing that is not in the file"));
+        }
+    }
+}
+
+void SceneReaderPrivate::readLayer()
+{
+    const QString type = attribute(QLatin1StringView("type")).toString();
+    if (type.isEmpty()) {
+        m_xml.skipCurrentElement();
+        return;
+    }
+    const QUuid identifier = SceneFormat::readIdentifier(attribute(QLatin1StringView("identifier")));
+    const QString name = attribute(QLatin1StringView("name")).toString();
+    const bool visible = hasAttribute(QLatin1StringView("visible"))
+        && SceneFormat::readFlag(attribute(QLatin1StringView("visible")));
+    const bool linked = hasAttribute(QLatin1StringView("linked"))
+        && SceneFormat::readFlag(attribute(QLatin1StringView("linked")));
+    const QString beyond = attribute(QLatin1StringView("beyond")).toString();
+    // How the damage report calls the layer.
+    const QString layerName = name.isEmpty() ? SceneReader::tr("Layer %1").arg(m_scene->layerCount() + 1) : name;
+
+    std::shared_ptr<Layer> layer;
+    if (type == u"audio") {
+        auto audio = std::make_shared<AudioLayer>(m_scene);
+        readAudio(*audio, layerName);
+        layer = audio;
+    } else if (type == u"annotation" || type == u"scribble") {
+        auto annotations = std::make_shared<AnnotationLayer>(m_scene);
+        readAnnotation(*annotations, layerName);
+        layer = annotations;
+    } else if (type == u"stroke" || type == u"reference") {
+        std::shared_ptr<VisualLayer> visual;
+        if (type == u"stroke")
+            visual = std::make_shared<StrokeLayer>(QColor(Qt::red), m_scene->frameSize(), m_scene);
+        else
+            visual = std::make_shared<ReferenceLayer>(m_scene->frameSize(), m_scene);
+        // The cells come from the file.
+        visual->takeCell(0);
+        while (m_xml.readNextStartElement()) {
+            if (m_xml.name() == u"opacity") {
+                readOpacity(*visual);
+            } else if (m_xml.name() == u"color" && type == u"stroke") {
+                const QColor color = SceneFormat::readColor(readText());
+                if (color.isValid())
+                    static_cast<StrokeLayer &>(*visual).setColor(color);
+            } else if (m_xml.name() == u"drawing") {
+                if (std::shared_ptr<LayerItem> cell = readDrawing(*visual, layerName))
+                    visual->insertCell(visual->frameCount(), std::move(cell));
+                advance();
+            } else {
+                m_xml.skipCurrentElement();
+            }
+            checkCancel();
+        }
+        // Every edit counts on a layer having a cell.
+        if (visual->frameCount() == 0)
+            visual->insertCell(0, visual->newCell());
+        layer = visual;
+    } else {
+        // "paint" and anything else unknown.
+        m_xml.skipCurrentElement();
+        return;
+    }
+
+    layer->setIdentifier(identifier);
+    if (!name.isEmpty() && name != layer->name())
+        layer->setName(name);
+    if (linked != layer->isLinked())
+        layer->setLinked(linked);
+    if (auto *visual = qobject_cast<VisualLayer *>(layer.get())) {
+        if (visible != visual->isVisible())
+            visual->setVisible(visible);
+        // The writer leaves the undefined setting out.
+        if (beyond.isEmpty())
+            layer->setLayerBeyondLast(Layer::LayerBeyondLast(0));
+        else if (beyond == u"showNothing")
+            layer->setLayerBeyondLast(Layer::ShowNothing);
+        else if (beyond == u"freezeLast")
+            layer->setLayerBeyondLast(Layer::FreezeLastDrawing);
+        else if (beyond == u"cycleDrawings")
+            layer->setLayerBeyondLast(Layer::CycleDrawings);
+    }
+    m_layerNames.insert(layer->identifier(), layerName);
+    m_scene->insertLayer(layer, m_scene->layerCount());
+}
+
+void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
+{
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == u"offsetFrames") {
+            layer.setOffsetFrames(SceneFormat::readNumber(readText()).value_or(0.0));
+        } else if (m_xml.name() == u"originalAudioData") {
+            const QByteArray &bytes = readBase64Text(layerName, 0);
+            if (!bytes.isEmpty()) {
+                layer.setOriginalAudioData(bytes);
+                if (!layer.hasAudio())
+                    noteDamage(layerName, 0, SceneReader::tr("its sound cannot be played: %1").arg(layer.errorString()));
+                else if (!layer.warningString().isEmpty())
+                    noteDamage(layerName, 0, SceneReader::tr("its sound is damaged: %1").arg(layer.warningString()));
+            }
+        } else {
+            m_xml.skipCurrentElement();
+        }
+        checkCancel();
+    }
+}
+
+void SceneReaderPrivate::readAnnotation(AnnotationLayer &layer, const QString &layerName)
+{
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == u"image") {
+            const int frame = layer.imageCount() + 1;
+            const QByteArray &bytes = readBase64Text(layerName, frame);
+            QDataStream in(bytes);
+            SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Annotation);
+            RleImage coded;
+            in >> coded;
+            QImage image;
+            if (in.status() == QDataStream::Ok && (coded.width() != 0 || coded.height() != 0)) {
+                const DecodeBudget budget(std::min(AnnotationBudget, m_noteBytesLeft));
+                image = coded.toImage();
+                m_noteBytesLeft -= image.sizeInBytes();
+            }
+            // The record of a frame without a note is that of a null image.
+            if (in.status() != QDataStream::Ok || (image.isNull() && (coded.width() != 0 || coded.height() != 0)))
+                noteDamage(layerName, frame, SceneReader::tr("its note cannot be read"));
+            layer.appendImage(image);
+        } else {
+            m_xml.skipCurrentElement();
+        }
+        checkCancel();
+    }
+}
+
+void SceneReaderPrivate::readOpacity(VisualLayer &layer)
+{
+    const double opacity = SceneFormat::readNumber(readText()).value_or(0.0);
+    layer.setOpacity(std::clamp(opacity, 0.0, 1.0));
+}
+
+std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, const QString &layerName)
+{
+    const QStringView type = attribute(QLatin1StringView("type"));
+    if (type.isEmpty()) {
+        m_xml.skipCurrentElement();
+        return nullptr;
+    }
+    const QTransform offPegs = readOffPegs();
+    const bool keyDrawing = attribute(QLatin1StringView("keyDrawing")) == u"yes";
+
+    std::shared_ptr<LayerItem> cell;
+    if (type == u"clone") {
+        // A hold of nothing is dropped.
+        if (layer.frameCount() > 0)
+            cell = std::make_shared<LayerItem>(layer.cells().constLast());
+        m_xml.skipCurrentElement();
+    } else if (type == u"original") {
+        cell = readOriginal(layer, layerName, layer.frameCount() + 1);
+    } else if (type == u"distantClone") {
+        cell = readDistantClone();
+    } else {
+        m_xml.skipCurrentElement();
+    }
+    if (cell) {
+        cell->setOffPegsTransform(offPegs);
+        cell->setKeyDrawing(keyDrawing);
+    }
+    return cell;
+}
+
+std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, const QString &layerName, int frame)
+{
+    const QUuid identifier = SceneFormat::readIdentifier(attribute(QLatin1StringView("identifier")));
+    const QUuid copyId = SceneFormat::readIdentifier(attribute(QLatin1StringView("copyId")));
+    std::shared_ptr<LayerItem> cell = layer.newCell();
+    // The cell keeps its identifier whatever becomes of its content, so
+    // that the distant clones that name it still find it.
+    if (!identifier.isNull())
+        cell->setIdentifier(identifier);
+
+    bool payload = false;
+    QList<LayerItem::Key> distantClones;
+    while (m_xml.readNextStartElement()) {
+        // Each payload is read as what it holds, whatever the layer: a
+        // drawing pasted into a layer of the other kind keeps its content.
+        std::shared_ptr<Drawing> drawing;
+        if (m_xml.name() == u"strokes") {
+            drawing = readStrokes(layer.frameSize(), layerName, frame);
+        } else if (m_xml.name() == u"image") {
+            drawing = readImage(layerName, frame);
+        } else {
+            if (m_xml.name() == u"clone") {
+                const QUuid cloneLayer = SceneFormat::readIdentifier(attribute(QLatin1StringView("layer")));
+                const QUuid cloneItem = SceneFormat::readIdentifier(attribute(QLatin1StringView("drawing")));
+                if (!cloneLayer.isNull() && !cloneItem.isNull())
+                    distantClones.append({cloneLayer, cloneItem});
+            }
+            m_xml.skipCurrentElement();
+            continue;
+        }
+        payload = true;
+        if (!copyId.isNull())
+            drawing->setCopyId(copyId);
+        cell->setDrawing(std::move(drawing));
+    }
+    if (!distantClones.isEmpty())
+        m_listedClones.append({cell, distantClones});
+    if (!payload)
+        noteDamage(layerName, frame, SceneReader::tr("its drawing is missing"));
+    return cell;
+}
+
+std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const QString &layerName, int frame)
+{
+    const QByteArray &bytes = readBase64Text(layerName, frame);
+    auto drawing = std::make_shared<StrokeDrawing>(frameSize);
+
+    // The size comes first: a drawing larger than its frame is refused
+    // before anything is made for it.
+    QDataStream head(bytes);
+    SceneFormat::preparePayloadStream(head, SceneFormat::Payload::Strokes);
+    QSize size;
+    head >> size;
+    if (head.status() != QDataStream::Ok) {
+        noteDamage(layerName, frame, SceneReader::tr("its drawing is empty or cut short"));
+        return drawing;
+    }
+    if (!isPossibleDrawingSize(size, frameSize)) {
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its drawing claims a size of %1x%2 pixels, larger than the frame")
+                       .arg(size.width())
+                       .arg(size.height()));
+        return drawing;
+    }
+
+    QDataStream in(bytes);
+    SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Strokes);
+    in >> *drawing;
+    if (in.status() != QDataStream::Ok)
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its drawing is damaged; the strokes before the damage were kept"));
+    return drawing;
+}
+
+std::shared_ptr<Drawing> SceneReaderPrivate::readImage(const QString &layerName, int frame)
+{
+    const QByteArray &bytes = readBase64Text(layerName, frame);
+    QDataStream in(bytes);
+    SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Image);
+    QImage image;
+    in >> image;
+    if (in.status() != QDataStream::Ok) {
+        noteDamage(layerName, frame, SceneReader::tr("its picture cannot be read"));
+        image = QImage();
+    }
+    return std::make_shared<ImageDrawing>(image);
+}
+
+std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone()
+{
+    const QUuid identifier = SceneFormat::readIdentifier(attribute(QLatin1StringView("identifier")));
+    std::shared_ptr<LayerItem> cell;
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == u"original") {
+            const QUuid originalLayer = SceneFormat::readIdentifier(attribute(QLatin1StringView("layer")));
+            const QUuid originalItem = SceneFormat::readIdentifier(attribute(QLatin1StringView("drawing")));
+            if (!originalLayer.isNull() && !originalItem.isNull()) {
+                // The drawing comes with the original once every layer is in.
+                cell = std::make_shared<LayerItem>(QSize());
+                if (!identifier.isNull())
+                    cell->setIdentifier(identifier);
+                cell->setKind(LayerItem::DistantCloneKind);
+                cell->setOriginal({originalLayer, originalItem});
+            }
+        }
+        m_xml.skipCurrentElement();
+    }
+    return cell;
+}
+
+QTransform SceneReaderPrivate::readOffPegs() const
+{
+    return SceneFormat::composeOffPegs(SceneFormat::readNumber(attribute(QLatin1StringView("xOffset"))),
+                                       SceneFormat::readNumber(attribute(QLatin1StringView("yOffset"))),
+                                       SceneFormat::readNumber(attribute(QLatin1StringView("rotationDeg"))));
+}
+
+SceneReader::SceneReader(Scene *scene, QObject *progress)
+    : d(std::make_unique<SceneReaderPrivate>(scene, progress))
+{
+    SceneFormat::prepareProgress(progress, tr("Opening scene..."), tr("Cancel"));
+}
+
+SceneReader::~SceneReader() = default;
+
+namespace {
+
+// The bytes of the document behind device, from its position on: a file's
+// mapped into memory, a buffer's as they are, any other device's read.
+class DocumentBytes
+{
+public:
+    explicit DocumentBytes(QIODevice *device)
+    {
+        if (!device)
+            return;
+        if (auto *buffer = qobject_cast<QBuffer *>(device)) {
+            m_bytes = QByteArrayView(buffer->data()).sliced(std::min(buffer->pos(), qint64(buffer->data().size())));
+            return;
+        }
+        auto *file = qobject_cast<QFileDevice *>(device);
+        if (file && file->size() > file->pos()) {
+            m_mapped = file->map(file->pos(), file->size() - file->pos());
+            if (m_mapped) {
+                m_file = file;
+                m_bytes = QByteArrayView(m_mapped, file->size() - file->pos());
+                return;
+            }
+        }
+        m_read = device->readAll();
+        m_bytes = m_read;
+    }
+    ~DocumentBytes()
+    {
+        if (m_file && m_mapped)
+            m_file->unmap(m_mapped);
+    }
+    Q_DISABLE_COPY_MOVE(DocumentBytes)
+
+    QByteArrayView bytes() const { return m_bytes; }
+
+private:
+    QFileDevice *m_file = nullptr;
+    uchar *m_mapped = nullptr;
+    QByteArray m_read;
+    QByteArrayView m_bytes;
+};
+
+} // namespace
+
+int SceneReader::read(QIODevice *device)
+{
+    RendererSize renderer;
+    const DocumentBytes document(device);
+    const ScenePayloads payloads(document.bytes());
+    const QByteArrayView markup = payloads.markup();
+    // The XML reader keeps the device for its error messages; nothing is
+    // read from it once read() has returned.
+    d->m_markupBytes = QByteArray::fromRawData(markup.data(), markup.size());
+    d->m_markupDevice.close();
+    d->m_markupDevice.setBuffer(&d->m_markupBytes);
+    d->m_markupDevice.open(QIODevice::ReadOnly);
+    d->m_payloads = &payloads;
+    d->m_xml.setDevice(&d->m_markupDevice);
+    const auto result = [this](int value) {
+        d->m_payloads = nullptr;
+        d->m_progress.reset();
+        return value;
+    };
+    try {
+        if (!d->m_xml.readNextStartElement())
+            return result(d->m_xml.hasError() ? SceneFormat::Failed : SceneFormat::Done);
+        if (d->m_xml.name() == u"kl" && d->attribute(QLatin1StringView("version")) == SceneFormat::Version) {
+            while (d->m_xml.readNextStartElement()) {
+                if (d->m_xml.name() == u"scene" && d->m_scene)
+                    d->readScene(renderer);
+                else
+                    d->m_xml.skipCurrentElement();
+            }
+        } else {
+            d->m_xml.raiseError(tr("The file is not an KL version 0.4 file"));
+        }
+    } catch (const ReadingCancelledException &) {
+        return result(SceneFormat::Cancelled);
+    }
+    return result(d->m_xml.hasError() ? SceneFormat::Failed : SceneFormat::Done);
+}
+
+QString SceneReader::errorString() const
+{
+    return tr("%1\nLine %2, column %3")
+        .arg(d->m_xml.errorString())
+        .arg(d->m_xml.lineNumber())
+        .arg(d->m_xml.columnNumber());
+}
+
+QList<SceneReader::Damage> SceneReader::damage() const
+{
+    return d->m_damage;
+}
+
+QString SceneReader::damageReport() const
+{
+    // One line per layer and kind of damage, in the order first met.
+    QList<std::pair<QString, QString>> kinds;
+    QHash<std::pair<QString, QString>, qsizetype> kindIndex;
+    QList<QList<int>> frames;
+    for (const Damage &damage : std::as_const(d->m_damage)) {
+        const std::pair<QString, QString> kind(damage.layer, damage.problem);
+        qsizetype at = kindIndex.value(kind, -1);
+        if (at < 0) {
+            at = kinds.size();
+            kindIndex.insert(kind, at);
+            kinds.append(kind);
+            frames.append(QList<int>());
+        }
+        if (damage.frame > 0)
+            frames[at].append(damage.frame);
+    }
+    QStringList lines;
+    for (qsizetype i = 0; i < kinds.size(); ++i) {
+        QList<int> &layerFrames = frames[i];
+        std::sort(layerFrames.begin(), layerFrames.end());
+        layerFrames.erase(std::unique(layerFrames.begin(), layerFrames.end()), layerFrames.end());
+        const QString &layer = kinds.at(i).first;
+        // The audio layer's own texts end in a full stop already.
+        QString problem = kinds.at(i).second;
+        if (!problem.endsWith(u'.'))
+            problem += u'.';
+        if (layerFrames.isEmpty())
+            lines.append(tr("Layer \"%1\": %2").arg(layer, problem));
+        else if (layerFrames.size() == 1)
+            lines.append(tr("Layer \"%1\", frame %2: %3").arg(layer, frameList(layerFrames), problem));
+        else
+            lines.append(tr("Layer \"%1\", frames %2: %3").arg(layer, frameList(layerFrames), problem));
+    }
+    return lines.join(u'\n');
+}
+
+} // namespace Model

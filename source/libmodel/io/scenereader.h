@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class QIODevice;
+class QObject;
+
+namespace Model {
+
+class Scene;
+class SceneReaderPrivate;
+
+// Thrown inside the reader when the user has cancelled; read() turns it into
+// its result.
+struct ReadingCancelledException
+{
+};
+
+// Fills a freshly made scene from a ".kl" document (see SceneFormat).
+//
+// Tolerant of what it does not know: unknown elements are skipped whole,
+// missing or unreadable attributes take their defaults, and layers and cells
+// that cannot be built are left out. Only a document whose XML is broken,
+// whose root is not a version 0.4 "kl", or whose frame size no scene can have
+// fails the read (errorString() says why and where).
+//
+// Nothing read from the file is trusted. Drawings, pictures, notes and sound
+// that are damaged (cut short, badly encoded, beyond what a scene can hold)
+// do not stop the read: each keeps what could be read of it (the strokes
+// before the damage, a blank cell otherwise), the cell keeps its identifier,
+// so that the cells showing it still find it, and the damage is collected by
+// layer and frame for damageReport(), one message for the user.
+//
+// progress, when given, is any object with QProgressDialog's properties
+// ("maximum", "value", "wasCanceled", "labelText", "minimumDuration"); the
+// reader sets it up as "Opening scene..." and notices Cancel between layers
+// and cells. Whatever the result, the scene holds what had been read when
+// the reader stopped; after a failure or a cancel the caller discards it.
+//
+// While reading, the off-screen renderer works at the scene's frame size, so
+// that drawings whose picture is rebuilt from their strokes render as one
+// piece; its former size is put back before read() returns.
+class SceneReader
+{
+    Q_DECLARE_TR_FUNCTIONS(Model::SceneReader)
+
+public:
+    // Something of the file that could not be read whole.
+    struct Damage
+    {
+        QString layer;
+        // 0 for damage that belongs to the whole layer (its sound).
+        int frame = 0;
+        QString problem;
+    };
+
+    SceneReader(Scene *scene, QObject *progress = nullptr);
+    ~SceneReader();
+
+    // SceneFormat::Done, Failed or Cancelled.
+    int read(QIODevice *device);
+    // Why the read failed, with the line and column where it stopped.
+    QString errorString() const;
+    // In the order met.
+    QList<Damage> damage() const;
+    // Empty when nothing was damaged; otherwise one text that lists the
+    // damage by layer, naming the frames of each kind of damage together.
+    QString damageReport() const;
+
+private:
+    SceneReader(const SceneReader &) = delete;
+    SceneReader &operator=(const SceneReader &) = delete;
+
+    std::unique_ptr<SceneReaderPrivate> d;
+};
+
+} // namespace Model

@@ -1,0 +1,18 @@
+# Tests of source/libmodel/io/: scenes taken through ".kl" documents (the
+# sound of the audio layers is a WAV that the tests write, through the audio
+# tests' sound-file writers and PkgConfig::FFMPEG from source/libmodel/audio).
+set(KL_IO_TEST_HELPERS ${CMAKE_CURRENT_LIST_DIR}/scenefiletesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/../scene/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
+    ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h ${CMAKE_CURRENT_LIST_DIR}/../support/failingdevice.h)
+# A drawing cut five thousand times is built cut by cut, as the program
+# builds it.
+kl_add_test(tst_scenefile SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenefile.cpp ${KL_IO_TEST_HELPERS}
+    LIBS PkgConfig::FFMPEG TIMEOUT 900)
+set_tests_properties(tst_scenefile PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kl_add_test(tst_scenereader SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenereader.cpp ${KL_IO_TEST_HELPERS}
+    LIBS PkgConfig::FFMPEG)
+set_tests_properties(tst_scenereader PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# A real progress dialog checks the properties that the reader and writer set.
+kl_add_test(tst_scenesave SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenesave.cpp ${KL_IO_TEST_HELPERS}
+    LIBS PkgConfig::FFMPEG Qt6::Widgets WIDGETS)
+set_tests_properties(tst_scenesave PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

@@ -1,0 +1,775 @@
+// Reading ".kl" documents that the writer did not write as they stand: what
+// the reader tolerates and how, the documents it refuses and why, damaged
+// drawings, pictures, notes and sound, and a read the user cancels.
+
+#include "scenefiletesthelpers.h"
+
+#include "strokes/rleimage.h"
+#include "support/fakeprogress.h"
+
+#include <QCryptographicHash>
+#include <QMap>
+#include <QSet>
+#include <QTest>
+#include <QtEndian>
+
+using namespace Model;
+using namespace SceneFileTest;
+using TestSupport::FakeProgress;
+
+using Mutation = std::function<QByteArray(const QByteArray &)>;
+Q_DECLARE_METATYPE(Mutation)
+
+namespace {
+
+const QString Frame = QStringLiteral("frameWidth=\"64\" frameHeight=\"48\"");
+
+QString identifier(int n)
+{
+    return QStringLiteral("{00000000-0000-0000-0000-%1}").arg(n, 12, 10, QLatin1Char('0'));
+}
+
+QString layer(const QString &attributes, const QString &children)
+{
+    return QStringLiteral("<layer %1>%2</layer>").arg(attributes, children);
+}
+
+QString strokeLayer(const QString &name, const QString &children)
+{
+    return layer(QStringLiteral("identifier=\"%1\" name=\"%2\" visible=\"yes\" type=\"stroke\"")
+                     .arg(identifier(int(name.at(0).unicode())), name),
+                 children);
+}
+
+const QString Hold = QStringLiteral("<drawing type=\"clone\"/>");
+
+QString original(QChar letter)
+{
+    return inkedOriginal(identifier(int(letter.unicode()) + 1000), letter);
+}
+
+QString cellText(const LayerItem &item)
+{
+    QString text(QStringLiteral("OCD").at(item.kind()));
+    const Drawing *drawing = item.drawing().get();
+    if (const auto *picture = dynamic_cast<const ImageDrawing *>(drawing))
+        return text + (picture->isEmpty() ? QStringLiteral("[]") : QStringLiteral("[pic]"));
+    return text + CellTest::inkOf(drawing);
+}
+
+// The scene in one line: the range and active cell, then each layer in list
+// order with what it shows and the settings a file keeps.
+QString summary(const Scene &scene)
+{
+    QStringList parts{QStringLiteral("range %1-%2 at %3/%4")
+                          .arg(scene.frameRangeFirst())
+                          .arg(scene.frameRangeLast())
+                          .arg(scene.activeFrame())
+                          .arg(scene.activeLayerIdx())};
+    for (int i = 0; i < scene.layerCount(); ++i) {
+        const std::shared_ptr<Layer> layer = scene.layerAt(i);
+        QString text = QStringLiteral("%1 %2").arg(layer->type()).arg(layer->name());
+        if (const auto *visual = qobject_cast<const VisualLayer *>(layer.get())) {
+            QStringList cells;
+            for (const auto &item : visual->cells())
+                cells.append(cellText(*item));
+            text += QStringLiteral(": %1 opacity %2%3%4 beyond %5")
+                        .arg(cells.join(u' '))
+                        .arg(visual->opacity())
+                        .arg(visual->isVisible() ? QString() : QStringLiteral(" hidden"))
+                        .arg(visual->isLinked() ? QStringLiteral(" linked") : QString())
+                        .arg(int(visual->layerBeyondLast()));
+            if (const auto *strokes = qobject_cast<const StrokeLayer *>(visual))
+                text += u' ' + SceneFormat::colorText(strokes->color());
+        } else if (const auto *notes = qobject_cast<const AnnotationLayer *>(layer.get())) {
+            QStringList frames;
+            for (int frame = 1; frame <= notes->imageCount(); ++frame)
+                frames.append(notes->image(frame).isNull() ? QStringLiteral("-") : QStringLiteral("n"));
+            text += QStringLiteral(": ") + frames.join(QString());
+        }
+        parts.append(text);
+    }
+    return parts.join(QStringLiteral(" | "));
+}
+
+// Everything a user sees of each cell, note and sound, by layer name and
+// frame, so that what damage spared can be compared whole.
+QMap<QString, QByteArray> contents(const Scene &scene)
+{
+    QMap<QString, QByteArray> result;
+    for (int i = 0; i < scene.layerCount(); ++i) {
+        const std::shared_ptr<Layer> layer = scene.layerAt(i);
+        if (const auto *visual = qobject_cast<const VisualLayer *>(layer.get())) {
+            for (int frame = 1; frame <= visual->frameCount(); ++frame) {
+                QByteArray bytes;
+                QDataStream out(&bytes, QIODevice::WriteOnly);
+                const std::shared_ptr<LayerItem> item = visual->cell(frame);
+                out << item->kind() << item->offPegsTransform() << visual->thumbnail(frame, QSize(32, 24));
+                result.insert(QStringLiteral("%1/%2").arg(layer->name()).arg(frame), bytes);
+            }
+        } else if (const auto *notes = qobject_cast<const AnnotationLayer *>(layer.get())) {
+            for (int frame = 1; frame <= scene.maximumFrameNumber(); ++frame) {
+                QByteArray bytes;
+                QDataStream out(&bytes, QIODevice::WriteOnly);
+                out << notes->image(frame);
+                result.insert(QStringLiteral("%1/%2").arg(layer->name()).arg(frame), bytes);
+            }
+        } else if (const auto *audio = qobject_cast<const AudioLayer *>(layer.get())) {
+            result.insert(QStringLiteral("%1/0").arg(layer->name()),
+                          QCryptographicHash::hash(audio->pcm(), QCryptographicHash::Sha1));
+        }
+    }
+    return result;
+}
+
+// Payload changes, on the decoded bytes.
+QString encoded(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+Mutation payload(const QString &name, int n, const std::function<QString(const QByteArray &)> &change)
+{
+    return [name, n, change](const QByteArray &document) { return withPayload(document, name, n, change); };
+}
+
+Mutation cutShort(const QString &name, int n)
+{
+    return payload(name, n, [](const QByteArray &bytes) { return encoded(bytes.left(bytes.size() / 2)); });
+}
+
+// Puts a big-endian number over the bytes at offset.
+template<typename T>
+Mutation overwrite(const QString &name, int n, qsizetype offset, T value)
+{
+    return payload(name, n, [offset, value](QByteArray bytes) {
+        if (bytes.size() >= offset + qsizetype(sizeof(T)))
+            qToBigEndian(value, bytes.data() + offset);
+        return encoded(bytes);
+    });
+}
+
+Mutation strayCharacters(const QString &name, int n)
+{
+    return payload(name, n, [](const QByteArray &bytes) {
+        QString text = encoded(bytes);
+        text.insert(text.size() / 2, QStringLiteral("*#!"));
+        return text;
+    });
+}
+
+Mutation replacedBy(const QString &name, int n, const QString &text)
+{
+    return payload(name, n, [text](const QByteArray &) { return text; });
+}
+
+// Where the payloads of buildEveryKind() stand in its document: "strokes"
+// 0, 1, 2 are frames 1, 3, 4 of the first layer; "image" 0 is frame 1 of
+// the reference layer, "image" 2 to 7 the notes of frames 1 to 6.
+const QString Ink = QStringLiteral("Ink & <\"lines\">");
+
+} // namespace
+
+class TestSceneReader : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    void tolerance_data();
+    void tolerance();
+    void refusedDocuments_data();
+    void refusedDocuments();
+    void documentWithoutSceneChangesNothing();
+    void damagedPayloads_data();
+    void damagedPayloads();
+    void notesTogetherHaveABound();
+    void damagedDrawingKeepsTheStrokesBeforeTheDamage();
+    void originalWithoutPayloadKeepsItsClones();
+    void damageReportNamesLayersAndFrames();
+    void documentFormsReadAlike_data();
+    void documentFormsReadAlike();
+    void textsLikeMarkersAreNoPayloads_data();
+    void textsLikeMarkersAreNoPayloads();
+    void base64DecodesAsQtDoes_data();
+    void base64DecodesAsQtDoes();
+    void readerProgress_data();
+    void readerProgress();
+    void cancelWhileReading_data();
+    void cancelWhileReading();
+};
+
+void TestSceneReader::initTestCase()
+{
+    TestSupport::startRenderer(QSize(64, 64));
+}
+
+void TestSceneReader::tolerance_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("expected");
+
+    const QString ab = original(u'a') + Hold + original(u'b');
+    QTest::newRow("as written") << document(Frame + QStringLiteral(" frameRange=\"1;3\" activeFrameNumber=\"3\" "
+                                                                   "activeLayerIndex=\"0\""),
+                                            QStringLiteral("<ordering>0</ordering>")
+                                                + layer(QStringLiteral("name=\"A\" linked=\"yes\" visible=\"yes\" "
+                                                                       "beyond=\"freezeLast\" type=\"stroke\""),
+                                                        QStringLiteral("<opacity>0.25</opacity>"
+                                                                       "<color>#102030</color>")
+                                                            + ab))
+                                << QStringLiteral("range 1-3 at 3/0 | 1 A: Oa Ca Ob opacity 0.25 linked beyond 2 "
+                                                  "#102030");
+    const QString unknown = QStringLiteral("<unknown a=\"1\"><inner>text</inner></unknown>");
+    QTest::newRow("unknown elements everywhere")
+        << QStringLiteral("<?xml version=\"1.0\"?><kl version=\"0.4\">%1<scene %2>%1<layers>%1"
+                          "<layer name=\"A\" visible=\"yes\" type=\"stroke\">%1<drawing type=\"original\">%1"
+                          "<strokes>%3</strokes></drawing></layer></layers></scene>%1</kl>")
+               .arg(unknown, Frame, strokesPayload(*CellTest::inkedDrawing(u'a')))
+               .toUtf8()
+        << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000");
+    // Hidden, not linked, undefined beyond, red, the opacity of a new layer.
+    QTest::newRow("missing attributes") << document(Frame, layer(QStringLiteral("type=\"stroke\""), original(u'a'))
+                                                               + layer(QStringLiteral("type=\"reference\""),
+                                                                       QStringLiteral("<drawing type=\"original\"/>")))
+                                        << QStringLiteral("range 1-1 at 1/0 | 1 : Oa opacity 1 hidden beyond 0 "
+                                                          "#ff0000 | 3 : O[] opacity 0.5 hidden beyond 0");
+    QTest::newRow("any flag but no is yes") << document(Frame, layer(QStringLiteral("visible=\"maybe\" linked=\"1\" "
+                                                                                    "type=\"stroke\""),
+                                                                     original(u'a')))
+                                            << QStringLiteral("range 1-1 at 1/0 | 1 : Oa opacity 1 linked beyond 0 "
+                                                              "#ff0000");
+    QTest::newRow("beyond keywords") << document(Frame, layer(QStringLiteral("visible=\"yes\" beyond=\"showNothing\" "
+                                                                             "type=\"stroke\""),
+                                                              original(u'a'))
+                                                            + layer(QStringLiteral("visible=\"yes\" beyond=\"cycleDrawings\" "
+                                                                                   "type=\"stroke\""),
+                                                                    original(u'b'))
+                                                            + layer(QStringLiteral("visible=\"yes\" beyond=\"sideways\" "
+                                                                                   "type=\"stroke\""),
+                                                                    original(u'c')))
+                                     << QStringLiteral("range 1-1 at 1/0 | 1 : Oa opacity 1 beyond 1 #ff0000 | "
+                                                       "1 : Ob opacity 1 beyond 3 #ff0000 | 1 : Oc opacity 1 beyond 1 "
+                                                       "#ff0000");
+    for (const auto &[text, kept] : {std::pair{QStringLiteral("1.7"), QStringLiteral("1")},
+                                     std::pair{QStringLiteral("-0.2"), QStringLiteral("0")},
+                                     std::pair{QStringLiteral("x"), QStringLiteral("0")}}) {
+        QTest::addRow("opacity %s", qPrintable(text))
+            << document(Frame, strokeLayer(QStringLiteral("A"),
+                                           QStringLiteral("<opacity>%1</opacity>").arg(text) + original(u'a')))
+            << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity %1 beyond 0 #ff0000").arg(kept);
+    }
+    QTest::newRow("colour forms") << document(Frame, strokeLayer(QStringLiteral("A"), QStringLiteral("<color>navy</color>")
+                                                                                          + original(u'a'))
+                                                         + strokeLayer(QStringLiteral("B"),
+                                                                       QStringLiteral("<color>#abc</color>") + original(u'b'))
+                                                         + strokeLayer(QStringLiteral("C"),
+                                                                       QStringLiteral("<color>ink</color>") + original(u'c')))
+                                  << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #000080 | 1 B: Ob "
+                                                    "opacity 1 beyond 0 #aabbcc | 1 C: Oc opacity 1 beyond 0 #ff0000");
+
+    const QString eight = original(u'a') + Hold + Hold + Hold + Hold + Hold + Hold + Hold;
+    QTest::newRow("range 3;;7") << document(Frame + QStringLiteral(" frameRange=\"3;;7\" activeFrameNumber=\"5\""),
+                                            strokeLayer(QStringLiteral("A"), eight))
+                                << QStringLiteral("range 3-7 at 5/0 | 1 A: Oa Ca Ca Ca Ca Ca Ca Ca opacity 1 beyond 0 "
+                                                  "#ff0000");
+    QTest::newRow("range of one number") << document(Frame + QStringLiteral(" frameRange=\"7\""),
+                                                     strokeLayer(QStringLiteral("A"), eight))
+                                         << QStringLiteral("range 1-8 at 1/0 | 1 A: Oa Ca Ca Ca Ca Ca Ca Ca opacity 1 "
+                                                           "beyond 0 #ff0000");
+    QTest::newRow("unreadable numbers") << document(Frame + QStringLiteral(" frameRange=\"2;x\" activeFrameNumber=\"abc\" "
+                                                                           "activeLayerIndex=\"z\" fps=\"fast\" "
+                                                                           "highestUsedLayerNumber=\"x\" "
+                                                                           "totalNumberOfDrawings=\"many\""),
+                                                    strokeLayer(QStringLiteral("A"), eight))
+                                        << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa Ca Ca Ca Ca Ca Ca Ca opacity 1 "
+                                                          "beyond 0 #ff0000");
+    // A scene saved without an active layer.
+    QTest::newRow("no active layer") << document(Frame + QStringLiteral(" frameRange=\"1;2\" activeFrameNumber=\"-1\" "
+                                                                        "activeLayerIndex=\"-1\""),
+                                                 strokeLayer(QStringLiteral("A"), original(u'a') + Hold))
+                                     << QStringLiteral("range 1-2 at 1/0 | 1 A: Oa Ca opacity 1 beyond 0 #ff0000");
+    QTest::newRow("active layer beyond the list") << document(Frame + QStringLiteral(" activeLayerIndex=\"9\""),
+                                                              strokeLayer(QStringLiteral("A"), original(u'a')))
+                                                  << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000");
+
+    QTest::newRow("a hold first is dropped") << document(Frame, strokeLayer(QStringLiteral("A"), Hold + original(u'a')
+                                                                                              + Hold + Hold))
+                                             << QStringLiteral("range 1-3 at 1/0 | 1 A: Oa Ca Ca opacity 1 beyond 0 "
+                                                               "#ff0000");
+    QTest::newRow("cells without a kind are dropped")
+        << document(Frame, strokeLayer(QStringLiteral("A"), original(u'a') + QStringLiteral("<drawing/>")
+                                                                + QStringLiteral("<drawing type=\"sketch\"/>")
+                                                                + original(u'b')))
+        << QStringLiteral("range 1-2 at 1/0 | 1 A: Oa Ob opacity 1 beyond 0 #ff0000");
+    QTest::newRow("distant clone without its original is dropped")
+        << document(Frame, strokeLayer(QStringLiteral("A"),
+                                       original(u'a')
+                                           + QStringLiteral("<drawing type=\"distantClone\"><original layer=\"%1\"/>"
+                                                            "</drawing>")
+                                                 .arg(identifier(1))
+                                           + original(u'b')))
+        << QStringLiteral("range 1-2 at 1/0 | 1 A: Oa Ob opacity 1 beyond 0 #ff0000");
+    // Keys with or without braces.
+    QTest::newRow("distant clone of a later layer")
+        << document(Frame, strokeLayer(QStringLiteral("A"), QStringLiteral("<drawing type=\"distantClone\" identifier=\"%1\">"
+                                                                           "<original layer=\"%2\" drawing=\"%3\"/></drawing>")
+                                                                .arg(identifier(7), identifier(u'B').mid(1, 36),
+                                                                     identifier(u'b' + 1000)))
+                               + strokeLayer(QStringLiteral("B"), original(u'b')))
+        << QStringLiteral("range 1-1 at 1/0 | 1 A: Db opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
+    // A damaged list of distant clones must not turn another original into
+    // one and take its drawing.
+    QTest::newRow("an original listed as a distant clone stays an original")
+        << document(Frame, strokeLayer(QStringLiteral("A"), original(u'a'))
+                               + strokeLayer(QStringLiteral("B"),
+                                             inkedOriginal(identifier(u'b' + 1000), u'b',
+                                                           QStringLiteral("<clone layer=\"%1\" drawing=\"%2\"/>")
+                                                               .arg(identifier(u'A'), identifier(u'a' + 1000)))))
+        << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
+    QTest::newRow("layers of no kind are left out, and the ordering with them")
+        << document(Frame, QStringLiteral("<ordering>3;2;1;0</ordering>")
+                               + layer(QStringLiteral("type=\"paint\""), original(u'x'))
+                               + strokeLayer(QStringLiteral("A"), original(u'a'))
+                               + layer(QStringLiteral("name=\"N\""), original(u'y'))
+                               + layer(QStringLiteral("type=\"vector\""), original(u'z')))
+        << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000");
+    QTest::newRow("ordering that names a layer twice is ignored")
+        << document(Frame, QStringLiteral("<ordering>1;1</ordering>") + strokeLayer(QStringLiteral("A"), original(u'a'))
+                               + strokeLayer(QStringLiteral("B"), original(u'b')))
+        << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
+    QTest::newRow("scribble layer") << document(Frame, strokeLayer(QStringLiteral("A"), original(u'a'))
+                                                           + layer(QStringLiteral("name=\"S\" type=\"scribble\""),
+                                                                   QStringLiteral("<image>AAAAAAAAAAAAAAABCg==</image>"
+                                                                                  "<image>%1</image>")
+                                                                       .arg(encoded([] {
+                                                                           QByteArray bytes;
+                                                                           QDataStream out(&bytes, QIODevice::WriteOnly);
+                                                                           out << RleImage(note(3));
+                                                                           return bytes;
+                                                                       }()))))
+                                    << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 5 S: -n");
+    // Drawings pasted into a layer of the other kind keep their content.
+    QTest::newRow("payload of the other kind") << document(Frame, layer(QStringLiteral("name=\"R\" visible=\"yes\" "
+                                                                                       "type=\"reference\""),
+                                                                        original(u'a'))
+                                                                      + strokeLayer(QStringLiteral("A"),
+                                                                                    QStringLiteral("<drawing type=\"original\">"
+                                                                                                   "<image>%1</image></drawing>")
+                                                                                        .arg(encoded([] {
+                                                                                            QByteArray bytes;
+                                                                                            QDataStream out(&bytes, QIODevice::WriteOnly);
+                                                                                            out << picture();
+                                                                                            return bytes;
+                                                                                        }()))))
+                                               << QStringLiteral("range 1-1 at 1/0 | 3 R: Oa opacity 0.5 beyond 0 | "
+                                                                 "1 A: O[pic] opacity 1 beyond 0 #ff0000");
+}
+
+void TestSceneReader::tolerance()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, expected);
+    Scene scene;
+    const ReadOutcome read = readInto(scene, document);
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(summary(scene), expected);
+}
+
+void TestSceneReader::refusedDocuments_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("error");
+
+    Scene scene;
+    buildEveryKind(scene);
+    const QByteArray whole = written(scene);
+
+    QTest::newRow("empty file") << QByteArray() << QStringLiteral("Premature end of document");
+    QTest::newRow("not XML") << QByteArray("Dear diary,") << QStringLiteral("\nLine 1, column 1");
+    QTest::newRow("other root") << QByteArray("<?xml version=\"1.0\"?><scene version=\"0.4\"/>")
+                                << QStringLiteral("The file is not an KL version 0.4 file");
+    QTest::newRow("version 0.3") << QByteArray("<?xml version=\"1.0\"?><kl version=\"0.3\"><scene/></kl>")
+                                 << QStringLiteral("The file is not an KL version 0.4 file");
+    QTest::newRow("cut short") << whole.left(whole.size() / 2) << QStringLiteral("Premature end of document");
+    QTest::newRow("element inside a text")
+        << document(Frame, strokeLayer(QStringLiteral("A"), QStringLiteral("<opacity>1<b/></opacity>")))
+        << QStringLiteral("Expected character data");
+    QTest::newRow("frame without width") << document(QStringLiteral("frameWidth=\"0\" frameHeight=\"1080\""), {})
+                                         << QStringLiteral("The frame size 0x1080 is not possible");
+    QTest::newRow("frame too wide") << document(QStringLiteral("frameWidth=\"9000\" frameHeight=\"100\""), {})
+                                    << QStringLiteral("The frame size 9000x100 is not possible");
+    QTest::newRow("frame of no number") << document(QStringLiteral("frameWidth=\"wide\" frameHeight=\"48\""), {})
+                                        << QStringLiteral("The frame size 0x48 is not possible");
+    QTest::newRow("frame of two billion") << document(QStringLiteral("frameWidth=\"64\" frameHeight=\"2000000000\""), {})
+                                          << QStringLiteral("The frame size 64x2000000000 is not possible");
+}
+
+void TestSceneReader::refusedDocuments()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, error);
+    Scene scene;
+    const ReadOutcome read = readInto(scene, document);
+    QCOMPARE(read.result, int(SceneFormat::Failed));
+    QVERIFY2(read.error.contains(error), qPrintable(read.error));
+    QVERIFY2(read.error.contains(QStringLiteral("\nLine ")), qPrintable(read.error));
+}
+
+void TestSceneReader::documentWithoutSceneChangesNothing()
+{
+    Scene scene;
+    const QSize size = scene.frameSize();
+    const ReadOutcome read = readInto(scene, "<?xml version=\"1.0\"?><kl version=\"0.4\"><other/></kl>");
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(scene.layerCount(), 0);
+    QCOMPARE(scene.frameSize(), size);
+}
+
+void TestSceneReader::damagedPayloads_data()
+{
+    QTest::addColumn<Mutation>("damage");
+    QTest::addColumn<QString>("layer");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<QString>("problem");
+
+    const QString drawing = QStringLiteral("its drawing is damaged");
+    QTest::newRow("strokes cut short") << cutShort(QStringLiteral("strokes"), 1) << Ink << 3 << drawing;
+    // The size, then the root's member count.
+    QTest::newRow("strokes with an absurd count")
+        << overwrite<qint64>(QStringLiteral("strokes"), 1, 8, qint64(1) << 60) << Ink << 3 << drawing;
+    QTest::newRow("strokes of an absurd size") << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 100000) << Ink
+                                               << 4 << QStringLiteral("claims a size of 100000x48 pixels");
+    // Every drawing the program makes has its frame's size.
+    QTest::newRow("strokes wider than the frame") << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 65) << Ink << 4
+                                                  << QStringLiteral("claims a size of 65x48 pixels, larger than the frame");
+    QTest::newRow("strokes with stray characters") << strayCharacters(QStringLiteral("strokes"), 0) << Ink << 1
+                                                   << QStringLiteral("characters that do not belong");
+    QTest::newRow("strokes of no Base64") << replacedBy(QStringLiteral("strokes"), 4, QStringLiteral("!!!!"))
+                                          << QStringLiteral("Rough") << 2 << QStringLiteral("empty or cut short");
+    QTest::newRow("picture cut short") << cutShort(QStringLiteral("image"), 0) << QStringLiteral("Ref") << 1
+                                       << QStringLiteral("its picture cannot be read");
+    // The PNG's width and height, behind the null-image flag, the PNG
+    // signature and the header's length and name.
+    QTest::newRow("picture of an absurd size")
+        << overwrite<quint64>(QStringLiteral("image"), 0, 20, Q_UINT64_C(0x0010000000100000)) << QStringLiteral("Ref")
+        << 1 << QStringLiteral("its picture cannot be read");
+    QTest::newRow("note cut short") << cutShort(QStringLiteral("image"), 3) << QStringLiteral("Notes") << 2
+                                    << QStringLiteral("its note cannot be read");
+    QTest::newRow("note of an absurd size")
+        << overwrite<quint64>(QStringLiteral("image"), 3, 0, Q_UINT64_C(0x0001000000010000)) << QStringLiteral("Notes")
+        << 2 << QStringLiteral("its note cannot be read");
+    // The count of the code bytes.
+    QTest::newRow("note with an absurd count") << overwrite<quint32>(QStringLiteral("image"), 6, 8, 0x7ffffff0)
+                                               << QStringLiteral("Notes") << 5 << QStringLiteral("its note cannot be read");
+    QTest::newRow("note with stray characters") << strayCharacters(QStringLiteral("image"), 6) << QStringLiteral("Notes")
+                                                << 5 << QStringLiteral("characters that do not belong");
+    QTest::newRow("sound cut short in its header")
+        << payload(QStringLiteral("originalAudioData"), 0, [](const QByteArray &bytes) { return encoded(bytes.left(20)); })
+        << QStringLiteral("Sound") << 0 << QStringLiteral("its sound cannot be played");
+    QTest::newRow("sound of no sound") << replacedBy(QStringLiteral("originalAudioData"), 0, encoded("not a sound"))
+                                       << QStringLiteral("Sound") << 0 << QStringLiteral("its sound cannot be played");
+    QTest::newRow("sound with stray characters") << strayCharacters(QStringLiteral("originalAudioData"), 0)
+                                                 << QStringLiteral("Sound") << 0
+                                                 << QStringLiteral("characters that do not belong");
+}
+
+void TestSceneReader::damagedPayloads()
+{
+    QFETCH(Mutation, damage);
+    QFETCH(QString, layer);
+    QFETCH(int, frame);
+    QFETCH(QString, problem);
+
+    Scene original;
+    buildEveryKind(original);
+    const QByteArray damaged = damage(written(original));
+    QVERIFY(!damaged.isEmpty());
+
+    Scene scene;
+    const ReadOutcome read = readInto(scene, damaged);
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    const bool reported = std::any_of(read.damage.cbegin(), read.damage.cend(), [&](const SceneReader::Damage &entry) {
+        return entry.layer == layer && entry.frame == frame && entry.problem.contains(problem);
+    });
+    QVERIFY2(reported, qPrintable(read.report));
+    QVERIFY(read.report.contains(layer));
+
+    // Everything else is as it was, and the damaged cell keeps its place:
+    // only the cells that show its drawing (its holds, its distant clones)
+    // may look otherwise.
+    QCOMPARE(summary(scene).count(u'|'), summary(original).count(u'|'));
+    QSet<QString> spoilt{QStringLiteral("%1/%2").arg(layer).arg(frame)};
+    for (int i = 0; i < original.layerCount(); ++i) {
+        if (original.layerName(i) != layer || !original.isVisualLayer(i))
+            continue;
+        const std::shared_ptr<Drawing> damagedDrawing = original.itemAt(i, frame)->drawing();
+        for (int other = 0; other < original.layerCount(); ++other) {
+            for (int f = 1; original.isVisualLayer(other) && f <= original.layerFrameCount(other); ++f) {
+                if (original.itemAt(other, f)->drawing() == damagedDrawing)
+                    spoilt.insert(QStringLiteral("%1/%2").arg(original.layerName(other)).arg(f));
+            }
+        }
+    }
+    const QMap<QString, QByteArray> expected = contents(original);
+    const QMap<QString, QByteArray> actual = contents(scene);
+    QCOMPARE(actual.keys(), expected.keys());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        if (!spoilt.contains(it.key()))
+            QVERIFY2(actual.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
+}
+
+// A note of any size takes a few bytes of file: the notes of a file
+// together may not ask for more than a sheet's worth of memory. Four of the
+// largest notes fit; the fifth is refused and reported.
+void TestSceneReader::notesTogetherHaveABound()
+{
+    QImage blank(SceneFormat::MaximumFrameSide, SceneFormat::MaximumFrameSide, QImage::Format_Alpha8);
+    blank.fill(0);
+    QByteArray record;
+    QDataStream out(&record, QIODevice::WriteOnly);
+    SceneFormat::preparePayloadStream(out, SceneFormat::Payload::Annotation);
+    out << RleImage(blank);
+    blank = QImage();
+    QString notes;
+    for (int frame = 1; frame <= 5; ++frame)
+        notes += QStringLiteral("<image>%1</image>").arg(encoded(record));
+
+    Scene scene;
+    const ReadOutcome read = readInto(scene, document(Frame, layer(QStringLiteral("name=\"N\" type=\"annotation\""), notes)));
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(read.report, QStringLiteral("Layer \"N\", frame 5: its note cannot be read."));
+    const auto *annotations = qobject_cast<const AnnotationLayer *>(scene.layerAt(0).get());
+    QVERIFY(annotations);
+    QCOMPARE(annotations->imageCount(), 5);
+    for (int frame = 1; frame <= 4; ++frame)
+        QCOMPARE(annotations->image(frame).size(), QSize(SceneFormat::MaximumFrameSide, SceneFormat::MaximumFrameSide));
+    QVERIFY(annotations->image(5).isNull());
+}
+
+void TestSceneReader::damagedDrawingKeepsTheStrokesBeforeTheDamage()
+{
+    StrokeDrawing drawing(FrameSize);
+    for (QChar letter : {u'a', u'b', u'c', u'd'})
+        drawing.addStroke(CellTest::inkStroke(letter));
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    SceneFormat::preparePayloadStream(out, SceneFormat::Payload::Strokes);
+    out << drawing;
+    // The size and the root's member count, then the members: the record is
+    // cut a little way into the fourth.
+    QByteArray firstThree;
+    QDataStream members(&firstThree, QIODevice::WriteOnly);
+    SceneFormat::preparePayloadStream(members, SceneFormat::Payload::Strokes);
+    for (int i = 0; i < 3; ++i)
+        Stroke::writeRecord(members, *drawing.root().member(i));
+    const QByteArray cut = bytes.left(8 + 8 + firstThree.size() + 10);
+
+    const QString layerText = strokeLayer(QStringLiteral("A"),
+                                          QStringLiteral("<drawing type=\"original\" identifier=\"%1\"><strokes>%2</strokes>"
+                                                         "</drawing>")
+                                              .arg(identifier(5), encoded(cut)));
+    Scene scene;
+    const ReadOutcome read = readInto(scene, document(Frame, layerText));
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(read.damage.size(), 1);
+    QCOMPARE(read.damage.constFirst().frame, 1);
+    QCOMPARE(CellTest::inkOf(scene.itemAt(0, 1)->drawing().get()), QStringLiteral("abc"));
+    QCOMPARE(scene.itemAt(0, 1)->identifier(), QUuid::fromString(identifier(5)));
+}
+
+// The file names a drawing that it does not hold: the cell keeps its
+// identifier, so the cells that show it keep showing the same (blank)
+// drawing, and the loss is reported.
+void TestSceneReader::originalWithoutPayloadKeepsItsClones()
+{
+    const QString layers = strokeLayer(QStringLiteral("A"),
+                                       QStringLiteral("<drawing type=\"original\" identifier=\"%1\">"
+                                                      "<clone layer=\"%2\" drawing=\"%3\"/></drawing>")
+                                           .arg(identifier(5), identifier(u'B'), identifier(6)))
+        + strokeLayer(QStringLiteral("B"), QStringLiteral("<drawing type=\"distantClone\" identifier=\"%1\">"
+                                                          "<original layer=\"%2\" drawing=\"%3\"/></drawing>")
+                                               .arg(identifier(6), identifier(u'A'), identifier(5)));
+    Scene scene;
+    const ReadOutcome read = readInto(scene, document(Frame, layers));
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(scene.itemAt(0, 1)->identifier(), QUuid::fromString(identifier(5)));
+    QCOMPARE(scene.itemAt(1, 1)->kind(), LayerItem::DistantCloneKind);
+    QCOMPARE(scene.itemAt(1, 1)->drawing(), scene.itemAt(0, 1)->drawing());
+    QCOMPARE(read.damage.size(), 1);
+    QCOMPARE(read.report, QStringLiteral("Layer \"A\", frame 1: its drawing is missing."));
+}
+
+void TestSceneReader::damageReportNamesLayersAndFrames()
+{
+    const QString broken = QStringLiteral("<drawing type=\"original\"><strokes>AAAA</strokes></drawing>");
+    const QString layers = strokeLayer(QStringLiteral("A"), broken + broken + broken + original(u'a') + broken)
+        + strokeLayer(QStringLiteral("B"), original(u'b') + broken)
+        + layer(QStringLiteral("type=\"stroke\""), broken);
+    Scene scene;
+    const ReadOutcome read = readInto(scene, document(Frame, layers));
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(read.report, QStringLiteral("Layer \"A\", frames 1-3, 5: its drawing is empty or cut short.\n"
+                                         "Layer \"B\", frame 2: its drawing is empty or cut short.\n"
+                                         "Layer \"Layer 3\", frame 1: its drawing is empty or cut short."));
+}
+
+// However the document is written, within what XML allows, it gives the
+// same scene: the payloads that the reader takes out of the markup first
+// and those it leaves to the XML reader read alike.
+void TestSceneReader::documentFormsReadAlike_data()
+{
+    QTest::addColumn<Mutation>("form");
+    const auto replaced = [](const char *before, const char *after) {
+        return Mutation([before, after](const QByteArray &document) {
+            return QByteArray(document).replace(before, after);
+        });
+    };
+    QTest::newRow("as written") << Mutation([](const QByteArray &document) { return document; });
+    QTest::newRow("payload elements in a comment")
+        << replaced("<layers>", "<layers><!-- <strokes>AAAA</strokes> <image>'\"</image> -->");
+    QTest::newRow("payload elements in character data")
+        << replaced("<ordering>", "<unknown><![CDATA[<strokes>AAAA</strokes>]]></unknown><ordering>");
+    QTest::newRow("instruction before a payload") << replaced("<strokes>", "<?note <strokes>x?><strokes>");
+    QTest::newRow("attributes on payloads") << replaced("<strokes>", "<strokes kind=\"a>b\">");
+    QTest::newRow("space in end tags") << replaced("</strokes>", "</strokes \n>");
+    QTest::newRow("payloads broken into lines") << Mutation([](const QByteArray &document) {
+        QString text = QString::fromUtf8(document);
+        const QRegularExpression payload(QStringLiteral("<(strokes|image|originalAudioData)>([^<]{80})"));
+        text.replace(payload, QStringLiteral("<\\1>\n    \\2\r\n\t"));
+        return text.toUtf8();
+    });
+    QTest::newRow("character references in a payload") << replaced("<strokes>AAAA", "<strokes>&#65;&#x41;AA");
+    QTest::newRow("the marker in a comment") << replaced("<layers>", "<layers><!--!payload:0!-->");
+    QTest::newRow("internal subset") << replaced("<!DOCTYPE kl>", "<!DOCTYPE kl [ <!ENTITY e \"x\"> ]>");
+    QTest::newRow("encoded as UTF-16") << Mutation([](const QByteArray &document) {
+        const QString text = QString::fromUtf8(document).replace(QStringLiteral("encoding=\"UTF-8\""),
+                                                                 QStringLiteral("encoding=\"UTF-16\""));
+        QByteArray utf16("\xFF\xFE");
+        utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        return utf16;
+    });
+}
+
+void TestSceneReader::documentFormsReadAlike()
+{
+    QFETCH(Mutation, form);
+    Scene original;
+    buildEveryKind(original);
+    const QByteArray document = written(original);
+    const QByteArray changed = form(document);
+    Scene scene;
+    const ReadOutcome read = readInto(scene, changed);
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(read.report, QString());
+    QCOMPARE(written(scene), document);
+}
+
+// A payload's text that reads like the marker left in place of a payload
+// taken out is read as the text it is: the same as by the XML reader alone
+// (which a document holding "!payload:" in its markup gets).
+void TestSceneReader::textsLikeMarkersAreNoPayloads_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("character reference") << QStringLiteral("&#33;payload:0!");
+    QTest::newRow("as it stands") << QStringLiteral("!payload:0!");
+}
+
+void TestSceneReader::textsLikeMarkersAreNoPayloads()
+{
+    QFETCH(QString, text);
+    Scene original;
+    buildEveryKind(original);
+    const QByteArray document = replacedBy(QStringLiteral("strokes"), 1, text)(written(original));
+    QVERIFY(document.contains(text.toLatin1()));
+    Scene split;
+    const ReadOutcome splitRead = readInto(split, document);
+    Scene whole;
+    const ReadOutcome wholeRead = readInto(whole, document + "<!--!payload:-->");
+    QCOMPARE(splitRead.result, int(SceneFormat::Done));
+    QVERIFY(splitRead.report.contains(QStringLiteral("frame 3: its drawing is empty or cut short")));
+    QCOMPARE(splitRead.report, wholeRead.report);
+    QCOMPARE(written(split), written(whole));
+}
+
+void TestSceneReader::base64DecodesAsQtDoes_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QByteArray bytes;
+    for (int i = 0; i < 1000; ++i)
+        bytes.append(char((i * 7919) % 256));
+    const QByteArray base64 = bytes.toBase64();
+    QTest::newRow("plain") << base64;
+    QTest::newRow("empty") << QByteArray();
+    for (int cut = 1; cut < 4; ++cut)
+        QTest::addRow("cut short by %d", cut) << base64.left(base64.size() - 4 - cut);
+    QTest::newRow("padding in the middle") << base64.left(40) + "==" + base64.mid(40);
+    QTest::newRow("white space") << QByteArray(base64).replace("A", " \n A\t");
+    QTest::newRow("strange characters") << QByteArray(base64).replace("B", "*B\xff%");
+    QTest::newRow("nothing of the alphabet") << QByteArray("!!!! ***");
+    QTest::newRow("single characters") << QByteArray("Q");
+    QTest::newRow("URL alphabet") << bytes.toBase64(QByteArray::Base64UrlEncoding);
+}
+
+void TestSceneReader::base64DecodesAsQtDoes()
+{
+    QFETCH(QByteArray, text);
+    QCOMPARE(SceneFormat::decodeBase64(text), QByteArray::fromBase64(text));
+}
+
+void TestSceneReader::readerProgress_data()
+{
+    QTest::addColumn<bool>("counted");
+    QTest::newRow("the file counts its cells") << true;
+    QTest::newRow("the file does not count them") << false;
+}
+
+void TestSceneReader::readerProgress()
+{
+    QFETCH(bool, counted);
+    Scene original;
+    buildEveryKind(original);
+    QByteArray document = written(original);
+    if (!counted)
+        document.replace(QByteArray("totalNumberOfDrawings="), QByteArray("uncounted="));
+
+    FakeProgress progress;
+    Scene scene;
+    QCOMPARE(readInto(scene, document, &progress).result, int(SceneFormat::Done));
+    QCOMPARE(progress.property("labelText").toString(), QStringLiteral("Opening scene..."));
+    QCOMPARE(progress.property("minimumDuration").toInt(), 2000);
+    // Cells, or layers when the file does not say how many cells come.
+    if (counted) {
+        QCOMPARE(progress.m_maximum, original.totalNumberOfDrawings() + 1);
+        QCOMPARE(progress.m_value, original.totalNumberOfDrawings() + 1);
+    } else {
+        QCOMPARE(progress.m_maximum, original.layerCount() + 1);
+        QCOMPARE(progress.m_value, original.layerCount() + 1);
+    }
+    QVERIFY(progress.m_resets >= 2);
+}
+
+void TestSceneReader::cancelWhileReading_data()
+{
+    QTest::addColumn<int>("cancelAt");
+    QTest::newRow("at once") << 0;
+    QTest::newRow("in the first layer's cells") << 2;
+    QTest::newRow("in the second layer's cells") << 8;
+}
+
+void TestSceneReader::cancelWhileReading()
+{
+    QFETCH(int, cancelAt);
+    Scene original;
+    buildEveryKind(original);
+    FakeProgress progress(cancelAt);
+    Scene scene;
+    QCOMPARE(readInto(scene, written(original), &progress).result, int(SceneFormat::Cancelled));
+    QVERIFY(progress.m_resets >= 1);
+    QVERIFY(scene.layerCount() < original.layerCount());
+}
+
+QTEST_MAIN(TestSceneReader)
+#include "tst_scenereader.moc"
