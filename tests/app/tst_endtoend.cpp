@@ -192,8 +192,9 @@ void TestEndToEnd::startsWithANewScene()
 void TestEndToEnd::drawsAStroke()
 {
     QVERIFY(scene());
+    // A new scene's first frame holds a blank drawing to draw on.
     drawStroke(m_started.window.get(), 0);
-    QCOMPARE(history(scene()), QStringLiteral("Add Blank Drawing|Draw"));
+    QCOMPARE(history(scene()), QStringLiteral("Draw"));
     const Model::StrokeDrawing *drawing = strokeDrawing(scene(), 0, 1);
     QVERIFY(drawing);
     QCOMPARE(drawing->root().strokeCount(), 1);
@@ -236,13 +237,17 @@ void TestEndToEnd::savesAndReopens()
 void TestEndToEnd::buildsTheSheet()
 {
     QVERIFY(scene());
-    // Drawings on frames 2 and 3 beside the one on frame 1, and frame 3
-    // held on frame 4.
-    for (int frame = 2; frame <= 3; ++frame) {
-        action(A::AddBlankDrawing)->trigger();
-        QCOMPARE(scene()->activeFrame(), frame);
-        drawStroke(m_started.window.get(), frame * 20);
-    }
+    // Drawings on frames 2 and 3 beside the one on frame 1: the first on
+    // the free frame after the last drawing, where drawing adds the blank
+    // drawing it goes on, the second on a blank drawing added first; then
+    // frame 3 held on frame 4.
+    action(A::JumpToEnd)->trigger();
+    QCOMPARE(scene()->activeFrame(), 2);
+    drawStroke(m_started.window.get(), 40);
+    QCOMPARE(history(scene()).section(u'|', -2), QStringLiteral("Add Blank Drawing|Draw"));
+    action(A::AddBlankDrawing)->trigger();
+    QCOMPARE(scene()->activeFrame(), 3);
+    drawStroke(m_started.window.get(), 60);
     action(A::AddCloneDrawing)->trigger();
     QCOMPARE(scene()->activeFrame(), 4);
     QCOMPARE(CellPattern::cells(*scene(), 0), QStringLiteral("___."));
