@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QPointingDevice>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -17,11 +18,14 @@ class QKeyEvent;
 class QMenu;
 class QPainterPath;
 class QTimer;
+class QProgressDialog;
+class QUndoCommand;
 class QUndoGroup;
 
 namespace Model {
 class KLScene;
 class Scene;
+struct ExportResult;
 } // namespace Model
 
 namespace UI {
@@ -73,6 +77,16 @@ public:
 
     UI::Dialogs *dialogs() const;
 
+    // Whether the chosen files form one numbered sequence (a common prefix,
+    // then a number that ends the base name) with numbers missing. Sorts
+    // files as a person reads them; when the names carry numbers, digitPos
+    // is where the first name's number begins, startsAboveZero is 1 unless
+    // that number is 0, and missingCount counts the numbers from 0 or 1 up
+    // to the largest that no file carries. Fewer than two files leave the
+    // outputs alone.
+    static bool numberedSequenceHasGaps(QStringList &files, int &digitPos, int &startsAboveZero,
+                                        int &missingCount);
+
 public Q_SLOTS:
     void newScene(MainWindow::NewSceneBehaviour behaviour);
     void newSceneIfNoneOpen();
@@ -91,6 +105,16 @@ public Q_SLOTS:
     // scene: the caller deletes the one it replaced.
     void setCurrentScene(Model::KLScene *klscene);
     void setTabletPointerType(QPointingDevice::PointerType type);
+
+    // Import: images become a new reference layer, sound a new audio layer;
+    // each is one undoable step. The export commands ask how and where,
+    // keep the choices once a target is chosen and write the files.
+    void import();
+    void importReferenceLayer();
+    void importAudio();
+    void exportFrames();
+    void exportExposureSheet();
+    void exportVideo();
 
     // The view of the paper, by steps and to given levels and angles; the
     // zoom steps climb and descend a ladder of levels from 1/16 to 24.
@@ -274,6 +298,20 @@ private:
     void toggleSpeedDial(bool primary);
     // Opens a speed dial from a key or the pen's right button.
     void openSpeedDial(bool primary, bool hideAfterSelection);
+
+    // Import and export.
+    void wireImportExportActions();
+    // False when the user cancelled the question about gaps.
+    bool importImages(QStringList files);
+    void importSound(const QString &file);
+    void pushImport(std::unique_ptr<QUndoCommand> command, const QString &errorString, const QString &note);
+    // Window-modal, shown once the work takes a second; the work drives it.
+    std::unique_ptr<QProgressDialog> modalProgressDialog(const QString &label, const QString &cancelText);
+    // Runs the exporter under a progress dialog and tells the user how it
+    // ended: why it failed, or a note on a finished export; a cancel ends
+    // quietly.
+    void runExport(const QString &label, const QString &cancelText, bool stayUp,
+                   const std::function<Model::ExportResult(QObject *)> &exporter);
 
     std::unique_ptr<MainWindowPrivate> d;
     std::unique_ptr<Ui::MainWindow> ui;

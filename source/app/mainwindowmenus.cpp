@@ -113,6 +113,7 @@ void MainWindow::wireActions()
     wireLayerActions();
     wireWindowActions();
     wireToolActions();
+    wireImportExportActions();
 }
 
 void MainWindow::createShortcutsAndWindowActions()

@@ -81,6 +81,14 @@ bool wasCancelled(const QObject *progress)
 
 } // namespace
 
+void sortNumberedNames(QStringList &names)
+{
+    QCollator collator;
+    collator.setNumericMode(true);
+    std::sort(names.begin(), names.end(),
+              [&collator](const QString &a, const QString &b) { return readsBefore(collator, a, b); });
+}
+
 // Reference layer
 
 class ImportNewReferenceLayerPrivate
@@ -132,10 +140,7 @@ public:
 
 ImportNewReferenceLayerPrivate::Outcome ImportNewReferenceLayerPrivate::read(QStringList files)
 {
-    QCollator collator;
-    collator.setNumericMode(true);
-    std::sort(files.begin(), files.end(),
-              [&collator](const QString &a, const QString &b) { return readsBefore(collator, a, b); });
+    sortNumberedNames(files);
 
     m_layer = std::make_shared<Model::ReferenceLayer>(m_scene->frameSize(), m_scene);
     while (m_layer->frameCount() > 0)

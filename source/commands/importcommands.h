@@ -34,6 +34,12 @@ class ImportNewReferenceLayerPrivate;
 class ImportNewAudioLayerPrivate;
 class SetAudioOffsetPrivate;
 
+// Sorts file names as a person reads numbered names: runs of digits compare
+// by their numbers (img2 before img10), the rest by the user's language.
+// The image import orders its files so, and so does everything that looks
+// at a sequence before it is imported.
+void sortNumberedNames(QStringList &names);
+
 // The images of files, sorted as a person reads numbered names (2 before
 // 10), as a new reference layer above the active one, one frame per image
 // (an animated image gives several), made active. With numberPosition and

@@ -7,6 +7,7 @@ kl_add_test(tst_exportframes SOURCES
 set_tests_properties(tst_exportframes PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_exportexposuresheet SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_exportexposuresheet.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h
+    ${CMAKE_CURRENT_LIST_DIR}/ocarules.h
     LIBS tinyexr::tinyexr)
 set_tests_properties(tst_exportexposuresheet PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_exportfiles SOURCES
