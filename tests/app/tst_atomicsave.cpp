@@ -12,8 +12,8 @@
 
 namespace {
 
-using TestSupport::contents;
-using TestSupport::writeText;
+using TestSupport::fileContents;
+using TestSupport::writeFileContents;
 
 // Pictures in the large scene: enough that its save takes a while.
 constexpr int LargeScene = 60;
@@ -81,7 +81,7 @@ void TestAtomicSave::killedDuringTheSave()
     // The old file: a small scene, as far as this build can write one.
     const QString small = dir.filePath(QStringLiteral("small.kl"));
     const bool writes = save(small, 1) == 0;
-    const QByteArray old = writes ? contents(small) : QByteArray("an old scene file, kept byte for byte");
+    const QByteArray old = writes ? fileContents(small) : QByteArray("an old scene file, kept byte for byte");
     QVERIFY(!old.isEmpty());
 
     // How long a whole save of the large scene takes; the kills fall all
@@ -96,7 +96,7 @@ void TestAtomicSave::killedDuringTheSave()
     int killedWhileSaving = 0;
     int keptOld = 0;
     for (int kill = 0; kill < Kills; ++kill) {
-        QVERIFY(writeText(target, old));
+        QVERIFY(writeFileContents(target, old));
         QProcess process;
         QVERIFY(startSave(process, target, LargeScene));
         const int delay = int(whole * kill / (Kills - 4));
@@ -106,7 +106,7 @@ void TestAtomicSave::killedDuringTheSave()
             QVERIFY(process.waitForFinished());
         }
 
-        const QByteArray now = contents(target);
+        const QByteArray now = fileContents(target);
         if (now == old) {
             ++keptOld;
             continue;

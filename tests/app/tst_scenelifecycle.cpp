@@ -44,8 +44,8 @@
 
 namespace {
 
-using TestSupport::contents;
-using TestSupport::writeText;
+using TestSupport::fileContents;
+using TestSupport::writeFileContents;
 
 using namespace MainWindowTest;
 
@@ -361,11 +361,11 @@ void TestSceneLifeCycle::saveThenOpen()
     QCOMPARE(started.dialogs->kinds().size(), 2);
 
     // Save writes the changed scene to its file without asking.
-    const QByteArray before = contents(walk);
+    const QByteArray before = fileContents(walk);
     addLayer();
     QVERIFY(window->saveScene());
     QVERIFY(currentScene()->undoStack()->isClean());
-    QVERIFY(contents(walk) != before);
+    QVERIFY(fileContents(walk) != before);
     QCOMPARE(started.dialogs->kinds().size(), 2);
 }
 
@@ -373,10 +373,10 @@ void TestSceneLifeCycle::unchangedSceneIsNotWritten()
 {
     Started started = startWindowWithScene();
     const QString file = path(QStringLiteral("kept.kl"));
-    QVERIFY(writeText(file, "not touched"));
+    QVERIFY(writeFileContents(file, "not touched"));
     currentScene()->setFilePath(file);
     QVERIFY(started.window->saveScene());
-    QCOMPARE(contents(file), QByteArray("not touched"));
+    QCOMPARE(fileContents(file), QByteArray("not touched"));
     QVERIFY(started.dialogs->asked.isEmpty());
 }
 
@@ -408,7 +408,7 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     if (problem == QLatin1String("folder")) {
         QVERIFY(QDir(m_dir->path()).mkdir(name));
     } else if (problem != QLatin1String("folder gone")) {
-        QVERIFY(writeText(file, old));
+        QVERIFY(writeFileContents(file, old));
     }
     if (problem == QLatin1String("read-only"))
         QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
@@ -434,7 +434,7 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     else if (problem == QLatin1String("folder gone"))
         QVERIFY(!QFileInfo::exists(file));
     else
-        QCOMPARE(contents(file), old);
+        QCOMPARE(fileContents(file), old);
     QCOMPARE(QDir(QFileInfo(file).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(),
              problem == QLatin1String("folder gone") || problem == QLatin1String("folder") ? 0 : 1);
     QVERIFY(!currentScene()->undoStack()->isClean());
@@ -471,7 +471,7 @@ void TestSceneLifeCycle::readErrorsKeepTheScene()
     if (QTest::currentDataTag() == QLatin1String("a folder"))
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("broken.kl")));
     else if (QTest::currentDataTag() != QLatin1String("missing file"))
-        QVERIFY(writeText(file, bytes));
+        QVERIFY(writeFileContents(file, bytes));
     settings->addRecentFile(file);
 
     Model::KLScene *before = Model::KLScene::current();
@@ -516,7 +516,7 @@ void TestSceneLifeCycle::damagedSceneOpensAndSaysSo()
         SceneFileTest::written(built), QStringLiteral("strokes"), 1,
         [](const QByteArray &bytes) { return QString::fromLatin1(bytes.left(bytes.size() / 2).toBase64()); });
     const QString file = path(QStringLiteral("damaged.kl"));
-    QVERIFY(writeText(file, damaged));
+    QVERIFY(writeFileContents(file, damaged));
 
     // It opens with the rest, and the user is told once what is missing.
     QVERIFY(started.window->openFile(file));
@@ -546,7 +546,7 @@ void TestSceneLifeCycle::recentFilesMenu()
 
     const QString gone = path(QStringLiteral("gone.kl"));
     const QString kept = path(QStringLiteral("kept.kl"));
-    QVERIFY(writeText(kept, "kept"));
+    QVERIFY(writeFileContents(kept, "kept"));
     settings->addRecentFile(kept);
     settings->addRecentFile(gone);
     QVERIFY(recentMenu()->isEnabled());
@@ -736,22 +736,22 @@ void TestSceneLifeCycle::autosaveLeavesTheUsersFiles()
     started.dialogs->files.enqueue(walk);
     QVERIFY(window->saveSceneAs());
     const QString users = path(QStringLiteral("walk_backup1.kl"));
-    QVERIFY(writeText(users, "the user's own"));
+    QVERIFY(writeFileContents(users, "the user's own"));
     settings->addRecentFile(users);
     settings->addRecentFile(walk);
-    const QByteArray saved = contents(walk);
+    const QByteArray saved = fileContents(walk);
     settings->setAutoSaveEnabled(true);
 
     addLayer();
     autosave.now += 10'000;
     autosave.intervalEnds();
-    QCOMPARE(contents(users), QByteArray("the user's own"));
+    QCOMPARE(fileContents(users), QByteArray("the user's own"));
     QVERIFY(autosave.polling());
     autosave.secondLater();
     QVERIFY(QFileInfo::exists(path(QStringLiteral("walk_backup2.kl"))));
-    QCOMPARE(contents(users), QByteArray("the user's own"));
+    QCOMPARE(fileContents(users), QByteArray("the user's own"));
     // The scene's own file and its state are the user's saves alone.
-    QCOMPARE(contents(walk), saved);
+    QCOMPARE(fileContents(walk), saved);
     QVERIFY(!currentScene()->undoStack()->isClean());
     QCOMPARE(currentScene()->filePath(), walk);
     QCOMPARE(settings->recentFiles(), (QStringList{walk, users}));
@@ -789,7 +789,7 @@ void TestSceneLifeCycle::autosaveWaitsForCommandsAndPlayback()
     // message is up, after the save inside the open has ended: the open
     // still runs, so nothing is written.
     const QString broken = path(QStringLiteral("broken.kl"));
-    QVERIFY(writeText(broken, "broken"));
+    QVERIFY(writeFileContents(broken, "broken"));
     started.dialogs->buttons.enqueue(QMessageBox::Save);
     started.dialogs->files.enqueue(broken);
     bool checked = false;

@@ -147,8 +147,8 @@ inline QStringList entriesBelow(const QString &root)
     return entries;
 }
 
-using TestSupport::contents;
-using TestSupport::writeText;
+using TestSupport::fileContents;
+using TestSupport::writeFileContents;
 
 // An OpenEXR file as tinyexr's own loader reads it: the stored pixel type of
 // each channel, and the values as floats.

@@ -10,13 +10,13 @@
 namespace TestSupport {
 
 // Empty when the file cannot be read.
-inline QByteArray contents(const QString &path)
+inline QByteArray fileContents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline bool writeText(const QString &path, const QByteArray &bytes)
+inline bool writeFileContents(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
