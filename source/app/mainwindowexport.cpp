@@ -33,28 +33,6 @@ namespace {
 
 using MainWindowLookups::currentScene;
 
-// Autosave writes nothing while an export runs: the flag is up from the
-// command's start to its end, whichever way it ends, and is left as it was
-// found for a command that runs inside another.
-class BusyWhileExporting
-{
-public:
-    explicit BusyWhileExporting(bool &busy)
-        : m_busy(busy)
-        , m_before(busy)
-    {
-        m_busy = true;
-    }
-    ~BusyWhileExporting() { m_busy = m_before; }
-
-    BusyWhileExporting(const BusyWhileExporting &) = delete;
-    BusyWhileExporting &operator=(const BusyWhileExporting &) = delete;
-
-private:
-    bool &m_busy;
-    bool m_before;
-};
-
 // Asks for the export's target with every action disabled meanwhile, as
 // for every native file dialog; empty when the user cancelled.
 QString chooseTarget(UI::Dialogs &dialogs, QWidget *parent, const QString &caption, const QString &proposed,
@@ -116,7 +94,8 @@ void MainWindow::runExport(const QString &label, const QString &cancelText, bool
 
 void MainWindow::exportFrames()
 {
-    const BusyWhileExporting busy(d->m_busy);
+    // Autosave writes nothing while an export runs, whichever way it ends.
+    const BusyScope busy(d->m_busyDepth);
     Model::Scene *scene = currentScene();
     if (!scene)
         return;
@@ -145,7 +124,7 @@ void MainWindow::exportFrames()
 
 void MainWindow::exportExposureSheet()
 {
-    const BusyWhileExporting busy(d->m_busy);
+    const BusyScope busy(d->m_busyDepth);
     Model::Scene *scene = currentScene();
     if (!scene)
         return;
@@ -170,7 +149,7 @@ void MainWindow::exportExposureSheet()
 
 void MainWindow::exportVideo()
 {
-    const BusyWhileExporting busy(d->m_busy);
+    const BusyScope busy(d->m_busyDepth);
     Model::Scene *scene = currentScene();
     if (!scene)
         return;
