@@ -164,10 +164,12 @@ void TestMainWindowToolSettings::initTestCase()
 
 void TestMainWindowToolSettings::startWindow()
 {
+    // A loaded machine can take longer than the default five seconds to hand
+    // the focus to a new window; the panels need it.
     m_window = std::make_unique<MainWindow>(std::make_unique<TestSupport::ScriptedDialogs>());
     m_window->show();
     m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get(), 30000));
 }
 
 void TestMainWindowToolSettings::init()
