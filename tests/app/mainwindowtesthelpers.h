@@ -4,6 +4,7 @@
 // tests of the window and of its scene commands.
 
 #include "application.h"
+#include "autosavemanager.h"
 #include "mainwindow.h"
 #include "startup.h"
 
@@ -17,6 +18,8 @@
 #include <QMenuBar>
 #include <QString>
 #include <QStringList>
+#include <QTest>
+#include <QTimer>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -91,5 +94,36 @@ inline QAction *entryWithText(const QMenu *menu, const QString &text)
     }
     return nullptr;
 }
+
+// The window's autosave on a clock the test moves by hand. The event loop
+// does not turn between the steps of a test, so the timers never fire by
+// themselves: fire() plays their expiry.
+struct Autosave
+{
+    explicit Autosave(MainWindow *window)
+        : manager(window->findChild<AutosaveManager *>())
+    {
+        manager->setClock([this] { return now; });
+    }
+
+    QTimer *timer(const char *name) const { return manager->findChild<QTimer *>(QLatin1StringView(name)); }
+    bool waiting() const { return timer("autosaveTimer")->isActive(); }
+    bool polling() const { return timer("retryTimer")->isActive(); }
+
+    static void fire(QTimer *timer)
+    {
+        timer->stop();
+        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+    }
+    void intervalEnds() { fire(timer("autosaveTimer")); }
+    void secondLater()
+    {
+        now += 1000;
+        fire(timer("retryTimer"));
+    }
+
+    AutosaveManager *manager;
+    qint64 now = 1'700'000'000'000;
+};
 
 } // namespace MainWindowTest

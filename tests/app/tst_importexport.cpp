@@ -201,6 +201,8 @@ private Q_SLOTS:
     void movieCarries();
     void noSuccessWithoutFiles_data();
     void noSuccessWithoutFiles();
+    void autosaveWaitsForExports_data();
+    void autosaveWaitsForExports();
 
 private:
     QTemporaryDir m_dir;
@@ -682,6 +684,78 @@ void TestImportExport::noSuccessWithoutFiles()
     }
     QCOMPARE(entries(m_dir.filePath(QStringLiteral("out"))), QStringList());
     QCOMPARE(TestSupport::fileContents(file), QByteArray("not a folder"));
+}
+
+void TestImportExport::autosaveWaitsForExports_data()
+{
+    QTest::addColumn<int>("command");
+
+    QTest::newRow("frames") << int(A::ExportFrames);
+    QTest::newRow("package") << int(A::ExportExposureSheet);
+    QTest::newRow("movie") << int(A::ExportVideo);
+}
+
+void TestImportExport::autosaveWaitsForExports()
+{
+    QFETCH(int, command);
+
+    Started started = startSmallScene();
+    MainWindow *window = started.window.get();
+    started.dialogs->files.enqueue(writeMedia(QDir(m_dir.path()), QStringLiteral("a1.png")));
+    action(A::ImportReferenceLayer)->trigger();
+    Autosave autosave(window);
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setAutoSaveEnabled(true);
+    started.dialogs->files.enqueue(m_dir.filePath(QStringLiteral("walk.kl")));
+    QVERIFY(window->saveSceneAs());
+    const QString backup = m_dir.filePath(QStringLiteral("walk_backup1.kl"));
+    editScene();
+
+    // Autosave looks in, long after the change, while the user answers the
+    // export's dialog and its file chooser and while the export writes: it
+    // writes nothing, and every action is off while the chooser is up.
+    const QString out = m_dir.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    int looks = 0;
+    bool wroteMeanwhile = false;
+    const auto look = [&] {
+        autosave.now += 10'000;
+        autosave.secondLater();
+        ++looks;
+        wroteMeanwhile = wroteMeanwhile || QFileInfo::exists(backup);
+    };
+    started.dialogs->runDialog = [&](QDialog *dialog) {
+        look();
+        if (command == int(A::ExportExposureSheet))
+            return acceptPackage(QStringLiteral("walk"), out)(dialog);
+        return chooseAndAccept(dialog, nullptr);
+    };
+    bool actionsOff = false;
+    started.dialogs->onAsked = [&](const ScriptedDialogs::Question &question) {
+        if (question.kind != QLatin1String("getSaveFileName"))
+            return;
+        look();
+        actionsOff = !action(A::Import)->isEnabled() && !action(A::ExportVideo)->isEnabled();
+    };
+    if (command != int(A::ExportExposureSheet))
+        started.dialogs->files.enqueue(QDir(out).filePath(QStringLiteral("walk.mp4")));
+    QTimer duringExport;
+    QObject::connect(&duringExport, &QTimer::timeout, window, [&] {
+        if (window->findChild<QProgressDialog *>())
+            look();
+    });
+    duringExport.start(0);
+    action(A(command))->trigger();
+    duringExport.stop();
+    started.dialogs->onAsked = nullptr;
+
+    QVERIFY(!entries(out).isEmpty());
+    QCOMPARE(actionsOff, command != int(A::ExportExposureSheet));
+    QVERIFY(looks >= (command == int(A::ExportExposureSheet) ? 1 : 2));
+    QVERIFY(!wroteMeanwhile);
+    // Once the export is over, the backup is written at the next look.
+    autosave.secondLater();
+    QVERIFY(QFileInfo::exists(backup));
 }
 
 int main(int argc, char **argv)

@@ -82,37 +82,6 @@ std::function<int(QDialog *)> fillIn(const QStringList &typed)
     };
 }
 
-// The window's autosave on a clock the test moves by hand. The event loop
-// does not turn between the steps of a test, so the timers never fire by
-// themselves: fire() plays their expiry.
-struct Autosave
-{
-    explicit Autosave(MainWindow *window)
-        : manager(window->findChild<AutosaveManager *>())
-    {
-        manager->setClock([this] { return now; });
-    }
-
-    QTimer *timer(const char *name) const { return manager->findChild<QTimer *>(QLatin1StringView(name)); }
-    bool waiting() const { return timer("autosaveTimer")->isActive(); }
-    bool polling() const { return timer("retryTimer")->isActive(); }
-
-    static void fire(QTimer *timer)
-    {
-        timer->stop();
-        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
-    }
-    void intervalEnds() { fire(timer("autosaveTimer")); }
-    void secondLater()
-    {
-        now += 1000;
-        fire(timer("retryTimer"));
-    }
-
-    AutosaveManager *manager;
-    qint64 now = 1'700'000'000'000;
-};
-
 } // namespace
 
 // The scene's life in the window: new, open, save, the recent files, the
