@@ -8,6 +8,7 @@
 #include "scene/scene.h"
 #include "strokes/bitmapstroke.h"
 #include "support/cellpattern.h"
+#include "support/testfiles.h"
 #include "support/fakeprogress.h"
 #include "support/filesizelimit.h"
 
@@ -146,17 +147,8 @@ inline QStringList entriesBelow(const QString &root)
     return entries;
 }
 
-inline QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeText(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
+using TestSupport::fileContents;
+using TestSupport::writeFileContents;
 
 // An OpenEXR file as tinyexr's own loader reads it: the stored pixel type of
 // each channel, and the values as floats.

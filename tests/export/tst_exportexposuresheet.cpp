@@ -36,7 +36,7 @@ ExportExposureSheetSettings sheetSettings(const QString &dir)
 
 QJsonObject document(const QString &package)
 {
-    return QJsonDocument::fromJson(contents(QDir(package).filePath(QFileInfo(package).fileName()))).object();
+    return QJsonDocument::fromJson(fileContents(QDir(package).filePath(QFileInfo(package).fileName()))).object();
 }
 
 QJsonObject layerOf(const QJsonObject &root, const QString &name)
@@ -374,8 +374,8 @@ void TestExportExposureSheet::oldPackageStaysUntilTheNewIsComplete()
     const QString package = dir.filePath("walk.oca");
     if (oldPackage) {
         QVERIFY(QDir().mkpath(QDir(package).filePath("Old")));
-        QVERIFY(writeText(QDir(package).filePath("walk.oca"), "{}"));
-        QVERIFY(writeText(QDir(package).filePath("Old/Old_00000.png"), "an old image"));
+        QVERIFY(writeFileContents(QDir(package).filePath("walk.oca"), "{}"));
+        QVERIFY(writeFileContents(QDir(package).filePath("Old/Old_00000.png"), "an old image"));
     }
     const QStringList before = entriesBelow(dir.path());
 
@@ -407,7 +407,7 @@ void TestExportExposureSheet::oldPackageStaysUntilTheNewIsComplete()
     }
     QCOMPARE(entriesBelow(dir.path()), before);
     if (oldPackage)
-        QCOMPARE(contents(QDir(package).filePath("Old/Old_00000.png")), QByteArray("an old image"));
+        QCOMPARE(fileContents(QDir(package).filePath("Old/Old_00000.png")), QByteArray("an old image"));
 }
 
 void TestExportExposureSheet::linkAtThePackageIsReplacedNotFollowed()
@@ -417,7 +417,7 @@ void TestExportExposureSheet::linkAtThePackageIsReplacedNotFollowed()
     QTemporaryDir root;
     const QString elsewhere = QDir(root.path()).filePath("elsewhere");
     QVERIFY(QDir().mkpath(elsewhere));
-    QVERIFY(writeText(QDir(elsewhere).filePath("precious.txt"), "keep me"));
+    QVERIFY(writeFileContents(QDir(elsewhere).filePath("precious.txt"), "keep me"));
     const QString out = QDir(root.path()).filePath("out");
     QVERIFY(QDir().mkpath(out));
     QVERIFY(QFile::link(elsewhere, QDir(out).filePath("walk.oca")));
@@ -425,7 +425,7 @@ void TestExportExposureSheet::linkAtThePackageIsReplacedNotFollowed()
     QCOMPARE(scene.exportExposureSheet(sheetSettings(out), nullptr).status, ExportResult::Finished);
 
     QCOMPARE(entriesBelow(elsewhere), QStringList{"precious.txt"});
-    QCOMPARE(contents(QDir(elsewhere).filePath("precious.txt")), QByteArray("keep me"));
+    QCOMPARE(fileContents(QDir(elsewhere).filePath("precious.txt")), QByteArray("keep me"));
     const QFileInfo package(QDir(out).filePath("walk.oca"));
     QVERIFY(package.isDir() && !package.isSymLink());
     QVERIFY(ocaFault(package.filePath()).isEmpty());

@@ -121,7 +121,7 @@ void TestExportFiles::removingNeverFollowsLinks()
     QTemporaryDir root;
     const QString elsewhere = QDir(root.path()).filePath("elsewhere");
     QVERIFY(QDir().mkpath(elsewhere));
-    QVERIFY(writeText(QDir(elsewhere).filePath("precious.txt"), "keep me"));
+    QVERIFY(writeFileContents(QDir(elsewhere).filePath("precious.txt"), "keep me"));
     const QString doomed = QDir(root.path()).filePath("doomed");
     QVERIFY(QDir().mkpath(QDir(doomed).filePath("inner")));
     QVERIFY(QFile::link(elsewhere, QDir(doomed).filePath("inner/link-to-folder")));
@@ -133,7 +133,7 @@ void TestExportFiles::removingNeverFollowsLinks()
     QVERIFY(ExportFolder::removeTree(QDir(root.path()).filePath("top-link")));
 
     QCOMPARE(entriesBelow(root.path()), (QStringList{"elsewhere/", "elsewhere/precious.txt"}));
-    QCOMPARE(contents(QDir(elsewhere).filePath("precious.txt")), QByteArray("keep me"));
+    QCOMPARE(fileContents(QDir(elsewhere).filePath("precious.txt")), QByteArray("keep me"));
 }
 
 void TestExportFiles::exrWriterFailures_data()

@@ -346,8 +346,8 @@ void TestExportFrames::failedWriteLeavesFolderAsItWas()
     Scene scene;
     buildSceneTooLargeAtFrame3(scene);
     QTemporaryDir dir;
-    QVERIFY(writeText(dir.filePath("keep.txt"), "kept"));
-    QVERIFY(writeText(dir.filePath("walk.0001.png"), "an older export"));
+    QVERIFY(writeFileContents(dir.filePath("keep.txt"), "kept"));
+    QVERIFY(writeFileContents(dir.filePath("walk.0001.png"), "an older export"));
     const QStringList before = entriesBelow(dir.path());
 
     ExportFramesSettings settings = framesSettings(dir.path(), ExportFramesSettings::ExcludeClones, combine);
@@ -365,7 +365,7 @@ void TestExportFrames::failedWriteLeavesFolderAsItWas()
     QVERIFY2(result.message.contains(dir.path()), qPrintable(result.message));
     QCOMPARE(progress.m_resets, 1);
     QCOMPARE(entriesBelow(dir.path()), before);
-    QCOMPARE(contents(dir.filePath("walk.0001.png")), QByteArray("an older export"));
+    QCOMPARE(fileContents(dir.filePath("walk.0001.png")), QByteArray("an older export"));
 }
 
 void TestExportFrames::exportFolderThatCannotBeMade()
@@ -374,7 +374,7 @@ void TestExportFrames::exportFolderThatCannotBeMade()
     build(scene, {"Ink=AB"});
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("file"));
-    QVERIFY(writeText(file, "a file"));
+    QVERIFY(writeFileContents(file, "a file"));
 
     // /dev/full is a device, a plain file no folder: neither can hold frames.
     for (const QString &folder : {QStringLiteral("/dev/full"), file, QStringLiteral("/dev/full/sub")}) {
@@ -384,7 +384,7 @@ void TestExportFrames::exportFolderThatCannotBeMade()
     }
     QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());
     QVERIFY(QFileInfo::exists(QStringLiteral("/dev/full")));
-    QCOMPARE(contents(file), QByteArray("a file"));
+    QCOMPARE(fileContents(file), QByteArray("a file"));
     QCOMPARE(entriesBelow(dir.path()), QStringList{"file"});
 }
 
@@ -396,12 +396,12 @@ void TestExportFrames::linkInFolderIsReplacedNotFollowed()
     const QString out = QDir(root.path()).filePath("out");
     QVERIFY(QDir().mkpath(out));
     const QString outside = QDir(root.path()).filePath("outside.txt");
-    QVERIFY(writeText(outside, "not the export's"));
+    QVERIFY(writeFileContents(outside, "not the export's"));
     QVERIFY(QFile::link(outside, QDir(out).filePath("walk.Ink.0001.png")));
 
     QCOMPARE(scene.exportFrames(framesSettings(out), nullptr).status, ExportResult::Finished);
 
-    QCOMPARE(contents(outside), QByteArray("not the export's"));
+    QCOMPARE(fileContents(outside), QByteArray("not the export's"));
     const QFileInfo frame(QDir(out).filePath("walk.Ink.0001.png"));
     QVERIFY(!frame.isSymLink());
     QVERIFY(!QImage(frame.filePath()).isNull());

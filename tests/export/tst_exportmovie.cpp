@@ -579,7 +579,7 @@ void TestExportMovie::fullDiskFails()
         addSound(scene, 2.0, 0.0);
     QTemporaryDir dir;
     const QString name = fileNameFor(format);
-    QVERIFY(writeText(dir.filePath(name), "the earlier movie"));
+    QVERIFY(writeFileContents(dir.filePath(name), "the earlier movie"));
     ExportVideoSettings settings = movieSettings(dir.path(), format, name);
     settings.includeAudio = sound;
     FakeProgress progress;
@@ -595,7 +595,7 @@ void TestExportMovie::fullDiskFails()
     QCOMPARE(ExportResult::failureTitle(), QStringLiteral("Export failed"));
     QCOMPARE(progress.m_resets, 1);
     QCOMPARE(entriesBelow(dir.path()), QStringList{name});
-    QCOMPARE(contents(dir.filePath(name)), QByteArray("the earlier movie"));
+    QCOMPARE(fileContents(dir.filePath(name)), QByteArray("the earlier movie"));
 }
 
 // A movie named after a device (/dev/full, where every write fails) is

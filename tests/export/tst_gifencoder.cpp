@@ -366,7 +366,7 @@ void TestGifEncoder::encodesAllFrames()
     QVERIFY(finished.wait(5000));
     QCOMPARE(errors.count(), 0);
     QCOMPARE(served, 5);
-    QCOMPARE(decode(ExportTest::contents(path)).size(), 5);
+    QCOMPARE(decode(ExportTest::fileContents(path)).size(), 5);
     // Stopping a finished encoder writes nothing more.
     encoder.stop();
     QCOMPARE(finished.count(), 1);
@@ -390,7 +390,7 @@ void TestGifEncoder::stopFinishesWithFramesSoFar()
     encoder.start();
     QVERIFY(finished.wait(5000));
     QCOMPARE(encoder.state(), GIFEncoder::Stopped);
-    QCOMPARE(decode(ExportTest::contents(path)).size(), 3);
+    QCOMPARE(decode(ExportTest::fileContents(path)).size(), 3);
     QTest::qWait(20);
     QCOMPARE(finished.count(), 1);
 }
