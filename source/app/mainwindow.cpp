@@ -2,6 +2,7 @@
 
 #include "autosavemanager.h"
 #include "mainwindow_p.h"
+#include "mainwindowlookups_p.h"
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 
@@ -60,10 +61,7 @@ static void registerWindowIcons()
 
 namespace {
 
-QAction *action(KL::Action key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 // The window's first show runs its deferred steps once per process, however
 // often windows are shown.

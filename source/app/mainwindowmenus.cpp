@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 
 #include "mainwindow_p.h"
+#include "mainwindowlookups_p.h"
 #include "mainwindowform.h"
 
 #include "dialogs.h"
@@ -30,10 +31,7 @@ using A = KL::Action;
 // Marks a separator in the entry lists below; NoAction is never registered.
 constexpr A Separator = A::NoAction;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 void addEntries(QMenu *menu, const QList<A> &keys)
 {
@@ -79,11 +77,7 @@ const QList<A> &thumbnailSizeEntries()
     return entries;
 }
 
-Model::Scene *currentScene()
-{
-    Model::KLScene *klscene = Model::KLScene::current();
-    return klscene ? klscene->scene() : nullptr;
-}
+using MainWindowLookups::currentScene;
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "mainwindow.h"
 
 #include "mainwindow_p.h"
+#include "mainwindowlookups_p.h"
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 
@@ -59,10 +60,7 @@ using A = KL::Action;
 using Type = Model::Tool::Type;
 using PenType = Model::Tool::PenType;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 // The three variants of a tool kind, in pocket slot order.
 constexpr A ErasingTools[] = {A::KneadedEraser, A::RubberEraser, A::VinylEraser};

@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 
 #include "mainwindow_p.h"
+#include "mainwindowlookups_p.h"
 #include "mainwindowform.h"
 
 #include "aboutdialog.h"
@@ -37,10 +38,7 @@ namespace {
 
 using A = KL::Action;
 
-QAction *action(A key)
-{
-    return Model::ActionManager::instance()->action(key);
-}
+using MainWindowLookups::action;
 
 // Long commands report to this while the window waits for them.
 class WindowModalProgress : public QProgressDialog
