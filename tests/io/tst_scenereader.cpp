@@ -163,6 +163,56 @@ Mutation replacedBy(const QString &name, int n, const QString &text)
     return payload(name, n, [text](const QByteArray &) { return text; });
 }
 
+// A drawing record of the test frame whose one stroke is a collapsed one
+// over rect; picture writes what follows the rectangle (the image tag and
+// the image). The record ends without a cached picture, which the reader
+// then renders from the strokes.
+QString collapsedRecord(QRect rect, const std::function<void(QDataStream &)> &picture)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    SceneFormat::preparePayloadStream(out, SceneFormat::Payload::Strokes);
+    out << FrameSize << qint64(1) << qint32(Stroke::BitmapStrokeType) << rect;
+    picture(out);
+    // The root's erase path, clip path and transform.
+    out << QPainterPath() << QPainterPath() << QTransform();
+    return encoded(bytes);
+}
+
+// A run-length picture as its record holds it: the size, then the codes.
+std::function<void(QDataStream &)> picture(qint32 tag, int width, int height, const QByteArray &codes)
+{
+    return [=](QDataStream &out) {
+        out << tag;
+        if (tag == 2)
+            out << qint32(width) << qint32(height) << codes;
+    };
+}
+
+// A distant clone of the original that original(originalLetter) makes in
+// the layer strokeLayer() names after originalLayer.
+QString distantClone(const QString &cell, QChar originalLayer, QChar originalLetter)
+{
+    return QStringLiteral("<drawing type=\"distantClone\" identifier=\"%1\"><original layer=\"%2\" drawing=\"%3\"/>"
+                          "</drawing>")
+        .arg(cell, identifier(int(originalLayer.unicode())), identifier(int(originalLetter.unicode()) + 1000));
+}
+
+// The element by which an original lists a distant clone.
+QString listed(QChar layer, const QString &cell)
+{
+    return QStringLiteral("<clone layer=\"%1\" drawing=\"%2\"/>").arg(identifier(int(layer.unicode())), cell);
+}
+
+int layerNamed(const Scene &scene, const QString &name)
+{
+    for (int i = 0; i < scene.layerCount(); ++i) {
+        if (scene.layerName(i) == name)
+            return i;
+    }
+    return -1;
+}
+
 // Where the payloads of buildEveryKind() stand in its document: "strokes"
 // 0, 1, 2 are frames 1, 3, 4 of the first layer; "image" 0 is frame 1 of
 // the reference layer, "image" 2 to 7 the notes of frames 1 to 6.
@@ -184,6 +234,8 @@ private Q_SLOTS:
     void documentWithoutSceneChangesNothing();
     void damagedPayloads_data();
     void damagedPayloads();
+    void distantCloneLinks_data();
+    void distantCloneLinks();
     void notesTogetherHaveABound();
     void damagedDrawingKeepsTheStrokesBeforeTheDamage();
     void originalWithoutPayloadKeepsItsClones();
@@ -374,6 +426,8 @@ void TestSceneReader::tolerance()
     Scene scene;
     const ReadOutcome read = readInto(scene, document);
     QCOMPARE(read.result, int(SceneFormat::Done));
+    // Nothing failed: there is no error to tell.
+    QCOMPARE(read.error, QString());
     QCOMPARE(summary(scene), expected);
 }
 
@@ -465,6 +519,20 @@ void TestSceneReader::damagedPayloads_data()
                                                << QStringLiteral("Notes") << 5 << QStringLiteral("its note cannot be read");
     QTest::newRow("note with stray characters") << strayCharacters(QStringLiteral("image"), 6) << QStringLiteral("Notes")
                                                 << 5 << QStringLiteral("characters that do not belong");
+    // Collapsed strokes whose pictures cannot be read: each goes without its
+    // picture, and the user hears of it.
+    const QString collapsed = QStringLiteral("some of its collapsed strokes cannot be read");
+    QTest::newRow("collapsed picture that runs past its rows")
+        << replacedBy(QStringLiteral("strokes"), 0,
+                      collapsedRecord(QRect(4, 4, 4, 4), picture(2, 4, 4, QByteArray::fromHex("03090101010101010101010a"))))
+        << Ink << 1 << collapsed;
+    QTest::newRow("collapsed picture of an unknown tag")
+        << replacedBy(QStringLiteral("strokes"), 0, collapsedRecord(QRect(4, 4, 4, 4), picture(7, 0, 0, {}))) << Ink
+        << 1 << collapsed;
+    QTest::newRow("collapsed picture finer than its rectangle")
+        << replacedBy(QStringLiteral("strokes"), 0,
+                      collapsedRecord(QRect(4, 4, 4, 4), picture(2, 40, 40, QByteArray::fromHex("0a"))))
+        << Ink << 1 << collapsed;
     QTest::newRow("sound cut short in its header")
         << payload(QStringLiteral("originalAudioData"), 0, [](const QByteArray &bytes) { return encoded(bytes.left(20)); })
         << QStringLiteral("Sound") << 0 << QStringLiteral("its sound cannot be played");
@@ -519,6 +587,59 @@ void TestSceneReader::damagedPayloads()
         if (!spoilt.contains(it.key()))
             QVERIFY2(actual.value(it.key()) == it.value(), qPrintable(it.key()));
     }
+}
+
+// Both ends of a link between an original and its distant clones: each
+// original lists each of them once, however the file lists them, after
+// reading, after saving again, and once the original has gone and its first
+// distant clone has taken its place.
+void TestSceneReader::distantCloneLinks_data()
+{
+    QTest::addColumn<QString>("layers");
+    QTest::addColumn<int>("clones");
+
+    const QString first = identifier(7);
+    const QString second = identifier(8);
+    const auto a = [](const QString &lists) { return inkedOriginal(identifier(u'a' + 1000), u'a', lists); };
+    QTest::newRow("listed") << strokeLayer(QStringLiteral("A"), a(listed(u'B', first)))
+            + strokeLayer(QStringLiteral("B"), distantClone(first, u'A', u'a'))
+                            << 1;
+    QTest::newRow("not listed, in a later layer")
+        << strokeLayer(QStringLiteral("A"), a({})) + strokeLayer(QStringLiteral("B"), distantClone(first, u'A', u'a')) << 1;
+    QTest::newRow("not listed, in an earlier layer")
+        << strokeLayer(QStringLiteral("B"), distantClone(first, u'A', u'a')) + strokeLayer(QStringLiteral("A"), a({})) << 1;
+    QTest::newRow("listed twice") << strokeLayer(QStringLiteral("A"), a(listed(u'B', first) + listed(u'B', first)))
+            + strokeLayer(QStringLiteral("B"), distantClone(first, u'A', u'a'))
+                                  << 1;
+    QTest::newRow("one of two listed")
+        << strokeLayer(QStringLiteral("A"), a(listed(u'C', second)))
+            + strokeLayer(QStringLiteral("B"), distantClone(first, u'A', u'a'))
+            + strokeLayer(QStringLiteral("C"), distantClone(second, u'A', u'a'))
+        << 2;
+}
+
+void TestSceneReader::distantCloneLinks()
+{
+    QFETCH(QString, layers);
+    QFETCH(int, clones);
+
+    Scene scene;
+    const ReadOutcome read = readInto(scene, document(Frame, layers));
+    QCOMPARE(read.result, int(SceneFormat::Done));
+    QCOMPARE(read.report, QString());
+    QCOMPARE(CellTest::linkFault(scene), QString());
+
+    // Saved again: one element per link, read back as it was written.
+    const QByteArray saved = written(scene);
+    QCOMPARE(int(saved.count("<clone ")), clones);
+    Scene again;
+    QCOMPARE(readInto(again, saved).report, QString());
+    QCOMPARE(CellTest::linkFault(again), QString());
+    QCOMPARE(written(again), saved);
+
+    const int original = layerNamed(scene, QStringLiteral("A"));
+    QVERIFY(!scene.removeDrawing(original, 1).isEmpty());
+    QCOMPARE(CellTest::linkFault(scene), QString());
 }
 
 // A note of any size takes a few bytes of file: the notes of a file

@@ -122,7 +122,8 @@ inline void buildScene(Model::Scene &scene, const QStringList &patterns, const Q
 }
 
 // Empty while every hold shares the drawing before it and both ends of
-// every distant-clone link agree and share one drawing.
+// every distant-clone link agree and share one drawing, each link listed
+// once.
 inline QString linkFault(const Model::Scene &scene)
 {
     using Model::LayerItem;
@@ -145,7 +146,11 @@ inline QString linkFault(const Model::Scene &scene)
             }
             if (item->kind() != LayerItem::OriginalKind && !item->distantClones().isEmpty())
                 return where + QStringLiteral("distant clones listed by a cell that is no original");
+            if (item->distantClones().contains(own))
+                return where + QStringLiteral("an original that lists itself");
             for (const LayerItem::Key &key : item->distantClones()) {
+                if (item->distantClones().count(key) > 1)
+                    return where + QStringLiteral("a distant clone listed more than once");
                 const auto clone = scene.findDrawing(key);
                 if (!clone || clone->kind() != LayerItem::DistantCloneKind
                     || Model::Scene::DrawingKey(clone->originalLayer(), clone->originalItem()) != own)

@@ -47,17 +47,6 @@ bool isAbsurdFrame(QSize size)
     return size.width() > 0 && size.height() > 0 && !hasRoomForImage(size);
 }
 
-// What all the images of one drawing record may take when decoded: room for
-// the cached image and several frames of collapsed strokes at their finer
-// grain, however small the frame.
-qint64 decodeBudgetFor(QSize size)
-{
-    constexpr qint64 FramesOfImages = 8;
-    constexpr qint64 Least = qint64(64) * 1024 * 1024;
-    constexpr qint64 Most = qint64(1024) * 1024 * 1024;
-    const qint64 frameBytes = size.isEmpty() ? 0 : qint64(size.width()) * size.height();
-    return std::clamp(FramesOfImages * frameBytes, Least, Most);
-}
 
 QImage blankCoverage(QSize size)
 {
@@ -700,7 +689,7 @@ QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing)
 
     StrokeDrawingPrivate &d = *drawing.d;
     d.m_size = size;
-    const DecodeBudget budget(decodeBudgetFor(size));
+    const DecodeBudget budget(StrokeDrawing::maximumRecordImageBytes);
     d.m_root = CompoundStroke::read(stream);
     if (!d.m_root)
         d.m_root = std::make_unique<CompoundStroke>();

@@ -51,14 +51,24 @@ class StrokeDrawingPrivate;
 // Stroke::maximumCoordinate or of negative size (other than QSize(), a frame
 // not known yet) marks it QDataStream::ReadCorruptData and
 // leaves the drawing as it was; damage in the strokes keeps those read before
-// it. All images of one record are decoded under one DecodeBudget that grows
-// with the frame: an image beyond it reads as a damaged one.
+// it. The collapsed strokes of one record are decoded under one DecodeBudget
+// of maximumRecordImageBytes: an image beyond it reads as a lost one.
 class StrokeDrawing : public Drawing
 {
 public:
     // The largest cached image a drawing makes: far beyond any frame this
     // program draws, the same bound as for run-length images.
     static constexpr qint64 maximumImageBytes = qint64(256) * 1024 * 1024;
+    // What the collapsed strokes of one record may take together, decoded.
+    // Each is already held to what its own rectangle admits at the finest
+    // grain a collapse renders (BitmapStroke::maximumResolutionFactor) and to
+    // RleImage::maximumImageBytes, which is all that the program makes of
+    // one; but a drawing holds as many as were merged into it (merging a
+    // layer down keeps each layer's collapsed strokes), so no number of
+    // frames bounds the record. Sixteen of the largest images: thirty layers
+    // collapsed at 7680x4320 and merged, and still a bound on a small record
+    // that claims image upon image.
+    static constexpr qint64 maximumRecordImageBytes = 16 * maximumImageBytes;
 
     // An empty drawing: no strokes, no image.
     explicit StrokeDrawing(QSize size);

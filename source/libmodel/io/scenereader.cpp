@@ -346,9 +346,16 @@ QHash<LayerItem::Key, std::shared_ptr<LayerItem>> SceneReaderPrivate::cellsByKey
 // scene one by one, a damaged list naming an original of an earlier layer
 // would turn that cell into a distant clone and lose its drawing. A distant
 // clone that names an original which does not list it is added to the list.
+// Every list is made here whole, each clone in it once: the scene links the
+// distant clones of a layer that joins it to the originals already in, and
+// those links are made again below.
 void SceneReaderPrivate::linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
 {
     const auto find = [&cells](const LayerItem::Key &key) { return cells.value(key); };
+    for (const std::shared_ptr<LayerItem> &cell : cells) {
+        if (cell->kind() == LayerItem::OriginalKind && !cell->distantClones().isEmpty())
+            cell->setDistantClones({});
+    }
     // What each original lists by the end.
     QHash<const LayerItem *, QSet<LayerItem::Key>> listedBy;
     for (const auto &[original, listed] : std::as_const(m_listedClones)) {
@@ -638,10 +645,18 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
 
     QDataStream in(bytes);
     SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Strokes);
+    // The record's own budget bounds its collapsed strokes; this one hears
+    // of those it lost.
+    const DecodeBudget losses(DecodeBudget::unboundedBytes);
     in >> *drawing;
     if (in.status() != QDataStream::Ok)
         noteDamage(layerName, frame,
                    SceneReader::tr("its drawing is damaged; the strokes before the damage were kept"));
+    if (losses.losses(DecodeBudget::Loss::Damaged) > 0)
+        noteDamage(layerName, frame, SceneReader::tr("some of its collapsed strokes cannot be read"));
+    if (losses.losses(DecodeBudget::Loss::OverBudget) > 0)
+        noteDamage(layerName, frame,
+                   SceneReader::tr("some of its collapsed strokes would take more memory than a drawing may"));
     return drawing;
 }
 
@@ -781,6 +796,8 @@ int SceneReader::read(QIODevice *device)
 
 QString SceneReader::errorString() const
 {
+    if (!d->m_xml.hasError())
+        return {};
     return tr("%1\nLine %2, column %3")
         .arg(d->m_xml.errorString())
         .arg(d->m_xml.lineNumber())

@@ -31,9 +31,11 @@ struct ReadingCancelledException
 // Nothing read from the file is trusted. Drawings, pictures, notes and sound
 // that are damaged (cut short, badly encoded, beyond what a scene can hold)
 // do not stop the read: each keeps what could be read of it (the strokes
-// before the damage, a blank cell otherwise), the cell keeps its identifier,
-// so that the cells showing it still find it, and the damage is collected by
-// layer and frame for damageReport(), one message for the user.
+// before the damage, a blank cell otherwise; a collapsed stroke whose picture
+// cannot be read, or would take more than a drawing may, goes without it),
+// the cell keeps its identifier, so that the cells showing it still find it,
+// and the damage is collected by layer and frame for damageReport(), one
+// message for the user.
 //
 // progress, when given, is any object with QProgressDialog's properties
 // ("maximum", "value", "wasCanceled", "labelText", "minimumDuration"); the
@@ -63,7 +65,8 @@ public:
 
     // SceneFormat::Done, Failed or Cancelled.
     int read(QIODevice *device);
-    // Why the read failed, with the line and column where it stopped.
+    // Why the read failed, with the line and column where it stopped; empty
+    // after a read that did not fail.
     QString errorString() const;
     // In the order met.
     QList<Damage> damage() const;

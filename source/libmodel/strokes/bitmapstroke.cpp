@@ -1,6 +1,7 @@
 #include "bitmapstroke.h"
 
 #include "render/alphacomposition.h"
+#include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 
 #include <QDataStream>
@@ -189,8 +190,14 @@ std::unique_ptr<BitmapStroke> BitmapStroke::read(QDataStream &stream)
         return stroke;
     qint32 tag = NoImageTag;
     stream >> tag;
-    if (stream.status() != QDataStream::Ok || tag != ImageTag)
+    if (stream.status() != QDataStream::Ok || tag == NoImageTag)
         return stroke;
+    // A tag of no kind known: whatever it announced is lost, and what
+    // follows is read as what it claims to be.
+    if (tag != ImageTag) {
+        DecodeBudget::noteLoss(DecodeBudget::Loss::Damaged);
+        return stroke;
+    }
     RleImage encoded;
     stream >> encoded;
     if (stream.status() != QDataStream::Ok)
@@ -198,10 +205,14 @@ std::unique_ptr<BitmapStroke> BitmapStroke::read(QDataStream &stream)
     // An image far finer than its rectangle is refused before it is decoded.
     const qint64 rectWidth = qint64(rect.right()) - rect.left() + 1;
     const qint64 rectHeight = qint64(rect.bottom()) - rect.top() + 1;
-    if (encoded.width() > rectWidth * maximumResolutionFactor
-        || encoded.height() > rectHeight * maximumResolutionFactor)
+    if (!encoded.isValid() || encoded.width() > rectWidth * maximumResolutionFactor
+        || encoded.height() > rectHeight * maximumResolutionFactor) {
+        DecodeBudget::noteLoss(DecodeBudget::Loss::Damaged);
         return stroke;
+    }
     stroke->d->m_image = encoded.toImage();
+    if (stroke->d->m_image.isNull())
+        DecodeBudget::noteLoss(DecodeBudget::Loss::OverBudget);
     return stroke;
 }
 

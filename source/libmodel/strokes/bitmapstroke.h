@@ -26,8 +26,10 @@ class BitmapStrokePrivate;
 // for more than the record's DecodeBudget has left or is more than
 // maximumResolutionFactor times finer than the rectangle leaves a null image
 // and the stream's status as it was (the run-length record carries its own
-// length, so what follows is still read as what it is). A rectangle beyond
-// maximumCoordinate marks the stream QDataStream::ReadCorruptData.
+// length, so what follows is still read as what it is). Each such loss, but
+// that of tag -1, which holds no image, is counted by the DecodeBudget in
+// force. A rectangle beyond maximumCoordinate marks the stream
+// QDataStream::ReadCorruptData.
 class BitmapStroke : public Stroke
 {
 public:

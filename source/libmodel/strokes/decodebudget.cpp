@@ -45,4 +45,15 @@ bool DecodeBudget::isActive()
     return innermost != nullptr;
 }
 
+void DecodeBudget::noteLoss(Loss loss)
+{
+    for (DecodeBudget *budget = innermost; budget; budget = budget->m_outer)
+        ++(loss == Loss::Damaged ? budget->m_damaged : budget->m_overBudget);
+}
+
+int DecodeBudget::losses(Loss loss) const
+{
+    return loss == Loss::Damaged ? m_damaged : m_overBudget;
+}
+
 } // namespace Model
