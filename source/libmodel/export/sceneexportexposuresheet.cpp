@@ -9,6 +9,7 @@
 #include "export/imagefile.h"
 #include "layers/layeritem.h"
 #include "layers/strokelayer.h"
+#include "scene/floatingpieceinplace.h"
 #include "settings/exportexposuresheetsettings.h"
 #include "settings/settings.h"
 
@@ -234,6 +235,8 @@ ExportResult Scene::exportExposureSheet(const ExportExposureSheetSettings &setti
 {
     if (visualLayerCount() == 0)
         return {};
+    // A piece that floats over the paper is exported where the user sees it.
+    const FloatingPieceInPlace piece(*this);
     const ImageFileFormat format = settings.imageFormat == ExportExposureSheetSettings::OpenEXR
         ? ImageFileFormat::OpenExr
         : ImageFileFormat::Png;

@@ -7,6 +7,7 @@
 #include "export/imagefile.h"
 #include "layers/layeritem.h"
 #include "layers/visuallayer.h"
+#include "scene/floatingpieceinplace.h"
 #include "settings/exportframessettings.h"
 
 #include <algorithm>
@@ -76,6 +77,8 @@ ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *
 {
     if (visualLayerCount() == 0)
         return {};
+    // A piece that floats over the paper is exported where the user sees it.
+    const FloatingPieceInPlace piece(*this);
     const ImageFileFormat format =
         settings.imageFormat == ExportFramesSettings::OpenEXR ? ImageFileFormat::OpenExr : ImageFileFormat::Png;
     if (!canWriteImageFormat(format))

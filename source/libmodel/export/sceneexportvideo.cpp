@@ -8,6 +8,7 @@
 #include "export/gifencoder.h"
 #include "export/movieframes.h"
 #include "layers/audiolayer.h"
+#include "scene/floatingpieceinplace.h"
 #include "settings/exportvideosettings.h"
 
 #include <QBuffer>
@@ -51,6 +52,8 @@ ExportResult Scene::exportVideo(const ExportVideoSettings &settings, QObject *pr
 {
     if (visualLayerCount() == 0)
         return {};
+    // A piece that floats over the paper is exported where the user sees it.
+    const FloatingPieceInPlace piece(*this);
     ExportVideoSettings record = settings;
     const QList<ExportLayer> layers = exportLayers(*this, record.layers);
     const ExportFrameSpan span = exportFrameSpan(*this, record.frames);

@@ -2,6 +2,7 @@
 
 #include "io/sceneformat.h"
 #include "io/scenewriter.h"
+#include "scene/floatingpieceinplace.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -55,6 +56,7 @@ SceneFile::SaveResult SceneFile::save(const Scene &scene, const QString &path, Q
 
 SceneFile::SaveResult SceneFile::write(const Scene &scene, QIODevice *device, QObject *progress)
 {
+    const FloatingPieceInPlace piece(scene);
     SceneWriter writer(&scene, progress);
     const int result = writer.write(device);
     if (result != SceneFormat::Done)

@@ -35,7 +35,8 @@ public:
     static SaveResult save(const Scene &scene, const QString &path, QObject *progress = nullptr);
 
     // The document alone, on a device that the caller opened and will
-    // commit or discard. A file device is flushed before Done is answered:
+    // commit or discard. A piece that floats over the paper is written in
+    // the drawing under it (FloatingPieceInPlace). A file device is flushed before Done is answered:
     // a disk that fills up on the document's last bytes refuses them only
     // then, and a commit would put a document cut short in place of the
     // old file. message holds the device's account of a failure.
