@@ -296,7 +296,11 @@ bool MainWindow::writeSceneFile(Model::Scene *scene, const QString &path)
                               QMessageBox::Ok);
         return false;
     case SceneSave::WriterFailed:
-        d->m_dialogs->warning(this, title, tr("Cannot write file %1").arg(nativePath), QMessageBox::Ok);
+        if (saved.errorString.isEmpty())
+            d->m_dialogs->warning(this, title, tr("Cannot write file %1").arg(nativePath), QMessageBox::Ok);
+        else
+            d->m_dialogs->warning(this, title, tr("Cannot write file %1:\n%2.").arg(nativePath, saved.errorString),
+                                  QMessageBox::Ok);
         return false;
     case SceneSave::Cancelled:
         return false;

@@ -29,7 +29,8 @@ Result save(Model::Scene *scene, const QString &path, QWidget *parent)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return {CannotOpen, file.errorString()};
-    switch (SceneFileIO::writeScene(scene, &file, parent).result) {
+    const SceneFileIO::Outcome written = SceneFileIO::writeScene(scene, &file, parent);
+    switch (written.result) {
     case SceneFileIO::Success:
         // A write error on the way (a full disk) leaves the save file in
         // error, and commit() then refuses to replace the old file.
@@ -38,7 +39,7 @@ Result save(Model::Scene *scene, const QString &path, QWidget *parent)
         return {CannotCommit, file.errorString()};
     case SceneFileIO::Failed:
         file.cancelWriting();
-        return {WriterFailed, QString()};
+        return {WriterFailed, written.errorString};
     case SceneFileIO::Cancelled:
         file.cancelWriting();
         return {Cancelled, QString()};

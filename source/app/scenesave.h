@@ -20,7 +20,8 @@ enum Status {
     // No new file could be begun next to the path, or the path may not be
     // replaced; errorString says why.
     CannotOpen,
-    // The scene writer reported a broken stream.
+    // The scene writer reported a broken stream; errorString says why when
+    // the device told (a full disk does).
     WriterFailed,
     // The document was written but could not take the old file's place;
     // errorString says why.

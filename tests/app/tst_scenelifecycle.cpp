@@ -15,7 +15,7 @@
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "settings/settings.h"
-#include "support/filesizelimit.h"
+#include "support/fulldisk.h"
 #include "support/testfiles.h"
 #include "tools/toolmanager.h"
 
@@ -360,9 +360,13 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile_data()
                                     << QStringLiteral("Cannot write file %1:\nThe file is read-only.");
     QTest::newRow("a folder in the way") << QStringLiteral("walk.kl") << QStringLiteral("folder")
                                          << QStringLiteral("Cannot write file %1:\n");
-    // Said by the writer or by the commit, whichever meets the full disk.
+    // Said by the writer or by the commit, whichever meets the full disk,
+    // in the system's words; the second fills the disk while a drawing's
+    // text is written.
     QTest::newRow("disk full") << QStringLiteral("walk.kl") << QStringLiteral("disk full")
-                               << QStringLiteral("Cannot write file %1");
+                               << QStringLiteral("Cannot write file %1:\n%2.");
+    QTest::newRow("disk full in a large drawing") << QStringLiteral("walk.kl") << QStringLiteral("disk full, large")
+                                                  << QStringLiteral("Cannot write file %1:\n%2.");
 }
 
 void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
@@ -372,7 +376,18 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     QFETCH(QString, message);
     Started started = startWindowWithScene();
     MainWindow *window = started.window.get();
-    const QString file = path(name);
+    QString file = path(name);
+    // A disk of its own that fills up: nearly at once, or once a large
+    // drawing is on its way.
+    std::unique_ptr<TestSupport::FullDisk> fullDisk;
+    if (problem.startsWith(QLatin1String("disk full"))) {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("disk")));
+        const bool large = problem.endsWith(QLatin1String("large"));
+        fullDisk = std::make_unique<TestSupport::FullDisk>(path(QStringLiteral("disk")), large ? 64 * 1024 : 16);
+        file = QDir(path(QStringLiteral("disk"))).filePath(name);
+        if (large)
+            SceneFileTest::addLargeDrawing(*currentScene());
+    }
     const QByteArray old("the old scene, byte for byte");
     if (problem == QLatin1String("folder")) {
         QVERIFY(QDir(m_dir->path()).mkdir(name));
@@ -384,18 +399,20 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     currentScene()->setFilePath(file);
     addLayer();
 
-    // A full disk: no file may grow past a few bytes.
-    std::unique_ptr<TestSupport::FileSizeLimit> fullDisk;
-    if (problem == QLatin1String("disk full"))
-        fullDisk = std::make_unique<TestSupport::FileSizeLimit>(16);
+    if (fullDisk)
+        fullDisk->fill();
     const bool saved = window->saveScene();
-    fullDisk.reset();
+    if (fullDisk)
+        fullDisk->makeRoom();
 
     QVERIFY(!saved);
     QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
     QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("Kelvane"));
     const QString told = started.dialogs->asked.first().text;
-    QVERIFY2(told.startsWith(message.arg(native(file))), qPrintable(told));
+    if (fullDisk)
+        QCOMPARE(told, message.arg(native(file), fullDisk->reason()));
+    else
+        QVERIFY2(told.startsWith(message.arg(native(file))), qPrintable(told));
 
     // Nothing on disk changed, and the scene still needs saving.
     if (problem == QLatin1String("folder"))

@@ -22,6 +22,7 @@
 
 #include <QBuffer>
 #include <QPainterPath>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -130,6 +131,22 @@ inline QImage note(int seed)
     for (int x = 2; x < 28; ++x)
         image.setPixel(x, (x + seed) % 12, qRgba(0, 0, 0, 40 + x * 7));
     return image;
+}
+
+// A stroke layer at the bottom whose drawing's record is some hundreds of
+// kilobytes: a collapsed stroke of noise, which no run-length code makes
+// shorter.
+inline void addLargeDrawing(Model::Scene &scene)
+{
+    QImage noise(512, 384, QImage::Format_Alpha8);
+    QRandomGenerator random(7);
+    for (int y = 0; y < noise.height(); ++y) {
+        for (int x = 0; x < noise.width(); ++x)
+            noise.scanLine(y)[x] = uchar(1 + random.bounded(255));
+    }
+    auto layer = std::make_shared<Model::StrokeLayer>(Qt::black, scene.frameSize(), &scene);
+    layer->addStroke(1, std::make_unique<Model::BitmapStroke>(noise, QRect(QPoint(0, 0), noise.size() / 8)));
+    scene.insertLayer(layer, scene.layerCount());
 }
 
 // Every kind of layer and cell a scene holds, with every setting the file

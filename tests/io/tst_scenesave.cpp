@@ -8,6 +8,7 @@
 #include "support/failingdevice.h"
 #include "support/fakeprogress.h"
 #include "support/filesizelimit.h"
+#include "support/fulldisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,6 +26,7 @@ using namespace SceneFileTest;
 using TestSupport::FailingDevice;
 using TestSupport::FakeProgress;
 using TestSupport::FileSizeLimit;
+using TestSupport::FullDisk;
 
 namespace {
 
@@ -41,7 +43,15 @@ void buildOld(Scene &scene)
     CellTest::buildScene(scene, {QStringLiteral("X")});
 }
 
-enum class Failure { CancelAtOnce, CancelPartWay, DiskFullAtOnce, DiskFullPartWay, DiskFullAtTheLastBytes, ReadOnly };
+enum class Failure {
+    CancelAtOnce,
+    CancelPartWay,
+    DiskFullAtOnce,
+    DiskFullPartWay,
+    DiskFullAtTheLastBytes,
+    DiskFullInALargeDrawing,
+    ReadOnly
+};
 
 } // namespace
 
@@ -99,6 +109,9 @@ void TestSceneSave::failedSaveKeepsTheOldFile_data()
     QTest::newRow("disk full part-way") << Failure::DiskFullPartWay << int(SceneFormat::Failed);
     // The last bytes wait in the file's buffer until the very end.
     QTest::newRow("disk full at the last bytes") << Failure::DiskFullAtTheLastBytes << int(SceneFormat::Failed);
+    // A real small disk where the test may mount one: it fills up while a
+    // drawing's text is written.
+    QTest::newRow("disk full in a large drawing") << Failure::DiskFullInALargeDrawing << int(SceneFormat::Failed);
     // The tests may run with every right: the permission bits alone say
     // read-only.
     QTest::newRow("read-only file") << Failure::ReadOnly << int(SceneFormat::Failed);
@@ -108,8 +121,15 @@ void TestSceneSave::failedSaveKeepsTheOldFile()
 {
     QFETCH(Failure, failure);
     QFETCH(int, result);
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("scene.kl"));
+    QTemporaryDir root;
+    QString folder = root.path();
+    std::unique_ptr<FullDisk> fullDisk;
+    if (failure == Failure::DiskFullInALargeDrawing) {
+        folder = root.filePath(QStringLiteral("disk"));
+        QVERIFY(QDir().mkdir(folder));
+        fullDisk = std::make_unique<FullDisk>(folder, 64 * 1024);
+    }
+    const QString path = QDir(folder).filePath(QStringLiteral("scene.kl"));
     Scene old;
     buildOld(old);
     QCOMPARE(SceneFile::save(old, path).result, int(SceneFormat::Done));
@@ -117,6 +137,8 @@ void TestSceneSave::failedSaveKeepsTheOldFile()
 
     Scene scene;
     buildEveryKind(scene);
+    if (failure == Failure::DiskFullInALargeDrawing)
+        addLargeDrawing(scene);
     const qint64 size = written(scene).size();
     FakeProgress progress(failure == Failure::CancelAtOnce ? 0 : failure == Failure::CancelPartWay ? 8 : -1);
     std::unique_ptr<FileSizeLimit> limit;
@@ -126,6 +148,8 @@ void TestSceneSave::failedSaveKeepsTheOldFile()
         limit = std::make_unique<FileSizeLimit>(size / 2);
     else if (failure == Failure::DiskFullAtTheLastBytes)
         limit = std::make_unique<FileSizeLimit>(size - 1);
+    else if (failure == Failure::DiskFullInALargeDrawing)
+        fullDisk->fill();
     else if (failure == Failure::ReadOnly)
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     const SceneFile::SaveResult saved = SceneFile::save(scene, path, &progress);
@@ -142,8 +166,12 @@ void TestSceneSave::failedSaveKeepsTheOldFile()
     if (failure == Failure::DiskFullAtOnce || failure == Failure::DiskFullPartWay
         || failure == Failure::DiskFullAtTheLastBytes)
         QVERIFY2(saved.message.contains(qt_error_string(EFBIG)), qPrintable(saved.message));
+    if (fullDisk) {
+        QVERIFY(size > 2 * 64 * 1024);
+        QVERIFY2(saved.message.endsWith(QStringLiteral(":\n%1.").arg(fullDisk->reason())), qPrintable(saved.message));
+    }
     QCOMPARE(contentsOf(path), before);
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("scene.kl")});
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("scene.kl")});
 }
 
 void TestSceneSave::noFileTakesThePlaceOfAFolderOrDevice_data()

@@ -59,13 +59,18 @@ SceneFile::SaveResult SceneFile::write(const Scene &scene, QIODevice *device, QO
     const FloatingPieceInPlace piece(scene);
     SceneWriter writer(&scene, progress);
     const int result = writer.write(device);
-    if (result != SceneFormat::Done)
-        return {result, result == SceneFormat::Failed ? writer.errorString() : QString()};
     auto *file = qobject_cast<QFileDevice *>(device);
+    // A disk that fills up part-way through a write takes what it can
+    // without giving a reason; writing the rest again brings the system's
+    // ("No space left on device").
+    if (result == SceneFormat::Failed) {
+        if (file)
+            file->flush();
+        return {result, writer.errorString()};
+    }
+    if (result != SceneFormat::Done)
+        return {result, {}};
     if (file && (!file->flush() || file->error() != QFileDevice::NoError)) {
-        // A disk that fills up part-way through a write takes what it can
-        // without giving a reason; writing the rest again brings the
-        // system's ("No space left on device").
         file->flush();
         return {SceneFormat::Failed, file->errorString()};
     }

@@ -24,8 +24,12 @@ namespace {
 
 // Base64 is written this many bytes at a time (a multiple of 3, so that the
 // pieces join into one unbroken text): a large drawing or sound never needs
-// its whole text at once.
-constexpr qsizetype Base64Piece = 3 * 16 * 1024;
+// its whole text at once. Each piece's 16 KiB of text goes through a file's
+// own buffer (a larger write goes to the disk past it): a disk that fills up
+// takes part of the buffer without giving a reason, and only a file whose
+// refused bytes still wait in the buffer can be asked again for the
+// system's (see SceneFile::write).
+constexpr qsizetype Base64Piece = 3 * 4 * 1024;
 
 QString beyondText(int beyondLast)
 {
