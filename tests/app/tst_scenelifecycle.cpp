@@ -5,6 +5,7 @@
 #include "playbackcontroller.h"
 #include "startup.h"
 
+#include "drawingcontentcommands.h"
 #include "layercommands.h"
 
 #include "actions/actionmanager.h"
@@ -15,6 +16,7 @@
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "settings/settings.h"
+#include "strokes/floatingselection.h"
 #include "support/fulldisk.h"
 #include "support/testfiles.h"
 #include "tools/toolmanager.h"
@@ -28,6 +30,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainterPath>
 #include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
@@ -114,6 +117,8 @@ private Q_SLOTS:
     void autosaveLeavesTheUsersFiles();
     void autosaveWaitsForCommandsAndPlayback();
     void failedBackup();
+    void floatingPieceIsWritten_data();
+    void floatingPieceIsWritten();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -821,6 +826,63 @@ void TestSceneLifeCycle::failedBackup()
     QVERIFY(!autosave.waiting());
     QVERIFY(!autosave.polling());
     QVERIFY(!QFileInfo::exists(gone));
+}
+
+// A piece cut out and moved, left floating: the file has it where the user
+// sees it, put down as the stamp puts it, and the user's work goes on as it
+// was, the piece floating, the history untouched.
+void TestSceneLifeCycle::floatingPieceIsWritten_data()
+{
+    QTest::addColumn<bool>("autosave");
+    QTest::newRow("saved") << false;
+    QTest::newRow("backed up") << true;
+}
+
+void TestSceneLifeCycle::floatingPieceIsWritten()
+{
+    QFETCH(bool, autosave);
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    Autosave clock(window);
+    Model::KLScene *handle = Model::KLScene::current();
+    Model::Scene *scene = currentScene();
+    scene->addStroke(scene->activeLayerIdx(), scene->activeFrame(),
+                     TestSupport::bitmapStroke(QRect(100, 80, 300, 200), 200));
+    window->setElapsedClock([] { return qint64(0); });
+    QPainterPath lasso;
+    lasso.addRect(QRectF(90, 70, 150, 120));
+    window->liftFloatingSelection(lasso, true);
+    window->setElapsedClock(nullptr);
+    Model::FloatingSelection::Transform placement = handle->floatingSelectionTransform();
+    placement.third = QTransform::fromTranslate(-600, -400);
+    Model::KLScene::pushCommand(new Commands::FloatingSelectionTransform(handle, placement));
+    QCOMPARE(Model::ToolManager::instance()->currentToolType(), Model::Tool::Type::FloatingSelection);
+    const QList<QImage> hole = SceneFileTest::composites(*scene);
+    const int steps = scene->undoStack()->index();
+
+    QString file = path(QStringLiteral("walk.kl"));
+    if (autosave) {
+        Model::Settings::instance()->setAutoSaveEnabled(true);
+        clock.now += 10'000;
+        clock.intervalEnds();
+        file = path(QStringLiteral("Untitled_backup1.kl"));
+    } else {
+        scene->setFilePath(file);
+        QVERIFY(window->saveScene());
+        QVERIFY(scene->undoStack()->isClean());
+    }
+    QVERIFY(started.dialogs->asked.isEmpty());
+    QCOMPARE(Model::ToolManager::instance()->currentToolType(), Model::Tool::Type::FloatingSelection);
+    QCOMPARE(scene->undoStack()->index(), steps);
+    QVERIFY(SceneFileTest::composites(*scene) == hole);
+
+    // What the stamp puts down is what the file holds.
+    Model::ActionManager::instance()->action(KL::Action::StampFloatingSelection)->trigger();
+    const QList<QImage> stamped = SceneFileTest::composites(*scene);
+    QVERIFY(stamped != hole);
+    Model::Scene written;
+    QCOMPARE(SceneFileTest::readInto(written, fileContents(file)).report, QString());
+    QVERIFY(SceneFileTest::composites(written) == stamped);
 }
 
 int main(int argc, char **argv)

@@ -387,6 +387,16 @@ void TestSceneReader::tolerance_data()
                                + layer(QStringLiteral("name=\"N\""), original(u'y'))
                                + layer(QStringLiteral("type=\"vector\""), original(u'z')))
         << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000");
+    // Whatever the ordering, every layer stands in it once: each is drawn
+    // and has its column on the sheet.
+    QTest::newRow("ordering that names a layer beyond the list is ignored")
+        << document(Frame, QStringLiteral("<ordering>1;2</ordering>") + strokeLayer(QStringLiteral("A"), original(u'a'))
+                               + strokeLayer(QStringLiteral("B"), original(u'b')))
+        << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
+    QTest::newRow("ordering that leaves a layer out is ignored")
+        << document(Frame, QStringLiteral("<ordering>1</ordering>") + strokeLayer(QStringLiteral("A"), original(u'a'))
+                               + strokeLayer(QStringLiteral("B"), original(u'b')))
+        << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
     QTest::newRow("ordering that names a layer twice is ignored")
         << document(Frame, QStringLiteral("<ordering>1;1</ordering>") + strokeLayer(QStringLiteral("A"), original(u'a'))
                                + strokeLayer(QStringLiteral("B"), original(u'b')))
@@ -429,6 +439,7 @@ void TestSceneReader::tolerance()
     // Nothing failed: there is no error to tell.
     QCOMPARE(read.error, QString());
     QCOMPARE(summary(scene), expected);
+    QCOMPARE(SceneTest::orderingFault(scene), QString());
 }
 
 void TestSceneReader::refusedDocuments_data()
