@@ -374,7 +374,8 @@ public:
     // images. Files are written beside their destination first and put in
     // place only afterwards, so a failed export (reported, with a message for
     // the user) leaves nothing of its own behind, and a scene without a
-    // visual layer exports nothing at all.
+    // visual layer exports nothing at all. A piece that floats over the
+    // paper is exported where the user sees it (FloatingPieceInPlace).
     // Frames as numbered PNG or OpenEXR images in settings.exportDir, one per
     // layer and frame or one composite per frame; frames that only repeat a
     // drawing are left out or named as holds and clones, as settings say. A
