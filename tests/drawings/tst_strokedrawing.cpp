@@ -4,6 +4,7 @@
 #include "render/alphacomposition.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/compoundstroke.h"
+#include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 #include "support/testsupport.h"
@@ -932,8 +933,10 @@ void TestStrokeDrawing::damagedBitmapLosesOnlyItself()
     QCOMPARE(read.drawing->image(), onlyTheDot.image());
 }
 
-// Each image stays under its own cap, but a small record holding many must
-// not add up to gigabytes: all images of one record share a budget.
+// Each image stays under its own cap, and all images of one record share the
+// budget in force (the record's own, and any that its reader sets): a small
+// record holding many cannot add up beyond it, and the reader hears of each
+// image refused.
 void TestStrokeDrawing::imagesShareOneBudget()
 {
     constexpr int Members = 10;
@@ -951,6 +954,7 @@ void TestStrokeDrawing::imagesShareOneBudget()
     }
     QVERIFY(data.size() < 500);
 
+    const DecodeBudget reader(qint64(64) * 1024 * 1024);
     const ReadResult read = readRecord(data);
     QCOMPARE(read.status, QDataStream::Ok);
     QCOMPARE(read.drawing->root().memberCount(), Members);
@@ -963,6 +967,8 @@ void TestStrokeDrawing::imagesShareOneBudget()
     }
     QVERIFY2(decoded <= qint64(64) * 1024 * 1024, qPrintable(QString::number(decoded)));
     QVERIFY(refused > 0 && refused < Members);
+    QCOMPARE(reader.losses(DecodeBudget::Loss::OverBudget), refused);
+    QCOMPARE(reader.losses(DecodeBudget::Loss::Damaged), 0);
 }
 
 void TestStrokeDrawing::everyPrefixOfARecord()
