@@ -235,10 +235,10 @@ void TestRoundTrips::roundTrips()
     // Saved again as it was opened, each drawing is written as it was
     // read: nothing was lost on the way that the pictures kept from the file
     // would still hide.
-    file.seek(0);
     QBuffer again;
     again.open(QIODevice::WriteOnly | QIODevice::Text);
     QCOMPARE(SceneFile::write(reopened, &again).result, int(SceneFormat::Done));
+    QVERIFY(file.seek(0));
     QVERIFY(drawingRecords(again.data()) == drawingRecords(file.readAll()));
 
     QUndoStack *stack = handle.scene()->undoStack();
