@@ -10,8 +10,6 @@
 #include "systemmemory.h"
 #include "tools/toolmanager.h"
 
-#include <QDataStream>
-#include <QIODevice>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -27,32 +25,6 @@
 #include <vector>
 
 namespace Commands {
-
-namespace {
-
-// Counts what is written to it and keeps none of it.
-class CountingDevice : public QIODevice
-{
-public:
-    CountingDevice() { open(QIODevice::WriteOnly); }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 length) override { return length; }
-};
-
-// The bytes of a stroke tree's record, which is what its strokes take in
-// memory: the strokes keep the record's values in the record's precision.
-qint64 recordBytes(const Model::CompoundStroke &strokes)
-{
-    CountingDevice device;
-    QDataStream out(&device);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    strokes.write(out);
-    return device.pos();
-}
-
-} // namespace
 
 // Frame size
 
@@ -234,16 +206,19 @@ double ChangeFrameSize::bytesNeeded(const Model::Scene &scene, const QSize &size
     const double growth = std::max(1.0, std::abs(fit.m11() * fit.m22()));
     const double mostCode = 2.0 * pixels;
     const bool images = pixels <= double(Model::StrokeDrawing::maximumImageBytes);
+    // The undo copy shares the strokes' data and the images of bitmaps with
+    // the drawing, and holds only an object of its own for each stroke, a
+    // few hundred bytes with what the allocator adds.
+    constexpr double CopiedStrokeBytes = 320.0;
     int inked = 0;
     for (const auto &drawing : ChangeFrameSizePrivate::originalDrawings(scene)) {
         if (drawing->isEmpty())
             continue;
         ++inked;
-        // The undo copy keeps the strokes and the code as they were, and
-        // the drawing its own strokes with the code of the new frame.
-        const double strokes = double(recordBytes(drawing->root()));
+        // The undo copy keeps the code as it was; the drawing makes the code
+        // of the new frame.
         const double code = double(drawing->imageCodeBytes());
-        bytes += 2.0 * strokes + code;
+        bytes += code + CopiedStrokeBytes * drawing->root().strokeCount();
         if (images)
             bytes += std::min(code * growth, mostCode);
     }

@@ -64,10 +64,10 @@ public:
     QString errorString() const;
 
     // The bytes that the change holds at its peak: the scene's pictures at
-    // size, every drawing's strokes and run-length code twice (as they were,
-    // for undo, and as they become), and the decoded images, which the
-    // drawings share a bounded cache for, with those of the drawing being
-    // fitted.
+    // size, every drawing's run-length code twice (as it was, for undo, and
+    // as it becomes), the undo copies of the strokes, and the decoded
+    // images, which the drawings share a bounded cache for, with those of
+    // the drawing being fitted.
     static double bytesNeeded(const Model::Scene &scene, const QSize &size, KL::FitMode mode);
 
 private:
