@@ -311,9 +311,9 @@ Step offPegs(int layer, int frame, QTransform placement)
     };
 }
 
-// Saved by an earlier version, the scene's first drawing kept the frame of
-// the scene it had been pasted from: its record claims that size. The file
-// opens in place of the scene.
+// A file whose first drawing kept the frame of the scene it was pasted
+// from, as files written before pastes were fitted keep them: its record
+// claims that size. The file opens in place of the scene.
 Step reopenClaiming(QSize claimed)
 {
     return [=](Session &session) {
@@ -457,8 +457,8 @@ void TestRoundTrips::roundTrip_data()
                  sameAs({open(Frame, {2}), draw(0, 1, ink), resize(QSize(800, 480), KL::FitMode::FitModeCropCenter),
                          draw(0, 2, ink), draw(0, 2, further)})};
 
-    // Files of earlier versions kept a pasted drawing at the frame it came
-    // from: it opens as a drawing of the scene's frame.
+    // A file that keeps a pasted drawing at the frame it came from opens it
+    // as a drawing of the scene's frame.
     const Line inSmaller{{20, 20}, {160, 90}, {280, 150}};
     QTest::newRow("opened with a drawing pasted from a larger frame, drawn on and saved")
         << Steps{open(Frame, {1}), draw(0, 1, ink), reopenClaiming(Larger), draw(0, 1, further),
