@@ -34,7 +34,8 @@ class XSheetPrivate;
 // move of the start-drag distance with a button held and no modifier starts
 // a drag. A drag released beyond the left or right edge, or one that a
 // modifier was pressed during, is cancelled: the model's preview is undone
-// and nothing is pushed. Annotation columns take strokes from the mouse or a
+// and nothing is pushed; released above or below the sheet, it ends on the
+// row under the pointer, clamped at the first row. Annotation columns take strokes from the mouse or a
 // pen; the eraser end of a pen selects cells. Mouse presses that the system
 // makes up from pen input are dropped for half a second after the pen was
 // last pressed or lifted on the sheet.
