@@ -11,6 +11,7 @@ class QTabletEvent;
 
 namespace UI {
 
+class Dialogs;
 class XSheetPrivate;
 
 // The exposure sheet: one column per layer and one row per frame of the
@@ -63,6 +64,9 @@ public:
     // Brings a proxy row into view, centred unless centring is off.
     void scrollToFrame(int row);
     void updateUISize();
+    // Where the questions of the sheet and its header go (see Dialogs); the
+    // caller keeps it alive. Without one they are Qt's own dialogs.
+    void setDialogs(Dialogs *dialogs);
     // The column gizmos follow the column heads.
     void updateGizmos();
     void updateScrollBars();
