@@ -110,6 +110,7 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     installEventFilter(this);
 
     d->m_xSheet = new UI::XSheet(this);
+    d->m_xSheet->setDialogs(d->m_dialogs.get());
     d->m_xSheetPane = new UI::XSheetPane(this);
     d->m_xSheetPane->layout()->addWidget(d->m_xSheet);
 

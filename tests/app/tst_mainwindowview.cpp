@@ -138,6 +138,8 @@ private Q_SLOTS:
     void collapseQuestion();
     void layerToggles();
     void opacityDrag();
+    void opacityDragLosesTheFocus_data();
+    void opacityDragLosesTheFocus();
     void renameField_data();
     void renameField();
 };
@@ -686,6 +688,72 @@ void TestMainWindowView::opacityDrag()
     QCOMPARE(scene->layerOpacity(layer), 1.0);
     scene->undoStack()->redo();
     QCOMPARE(scene->layerOpacity(layer), dragged);
+}
+
+void TestMainWindowView::opacityDragLosesTheFocus_data()
+{
+    QTest::addColumn<QString>("takesFocus"); // "sheet": the exposure sheet; "window": another window
+    QTest::addColumn<double>("draggedTo"); // height on the slider, in slider heights
+    QTest::addColumn<bool>("committed");
+
+    QTest::newRow("the sheet takes the focus") << "sheet" << 0.6 << true;
+    QTest::newRow("another window takes the focus") << "window" << 0.6 << true;
+    // Beyond reach the preview already shows the committed opacity.
+    QTest::newRow("out of reach, the sheet takes the focus") << "sheet" << -2.5 << false;
+}
+
+// A drag that loses the focus before its release ends as that release would
+// have: the dragged opacity becomes one step of the history, which marks
+// the scene modified and which undo takes back; a drag out of reach leaves
+// the opacity and the history as they were.
+void TestMainWindowView::opacityDragLosesTheFocus()
+{
+    QFETCH(QString, takesFocus);
+    QFETCH(double, draggedTo);
+    QFETCH(bool, committed);
+    Started started = startShownWindow();
+    MainWindow *window = started.window.get();
+    auto *sheet = window->findChild<UI::XSheet *>();
+    auto *slider = window->findChild<UI::OpacitySlider *>();
+    Model::Scene *scene = currentScene();
+    QUndoStack *stack = scene->undoStack();
+    const int layer = scene->activeLayerIdx();
+    stack->setClean();
+    const int undoBefore = undoCount();
+    // A loaded machine can take long to hand the focus to a new window.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window, 30000));
+
+    Q_EMIT sheet->opacityClicked(layer);
+    QTRY_VERIFY(slider->hasFocus());
+    const int x = slider->width() / 2;
+    TestSupport::sendMouse(slider, QEvent::MouseButtonPress, QPointF(x, slider->height() * 0.2));
+    TestSupport::sendMouseEvent(slider, QEvent::MouseMove, QPointF(x, slider->height() * draggedTo), Qt::NoButton,
+                                Qt::LeftButton);
+    const double shown = scene->layerOpacity(layer);
+
+    QWidget other;
+    if (takesFocus == u"window") {
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other, 30000));
+    } else {
+        sheet->setFocus(Qt::MouseFocusReason);
+    }
+    // The slider closes; the button's release goes elsewhere.
+    QTRY_VERIFY(!slider->isVisible());
+
+    QCOMPARE(scene->layerOpacity(layer), committed ? shown : 1.0);
+    QCOMPARE(undoCount(), undoBefore + (committed ? 1 : 0));
+    QCOMPARE(stack->isClean(), !committed);
+    if (!committed)
+        return;
+    QVERIFY(shown < 0.5);
+    stack->undo();
+    QCOMPARE(scene->layerOpacity(layer), 1.0);
+    QVERIFY(stack->isClean());
+    stack->redo();
+    QCOMPARE(scene->layerOpacity(layer), shown);
 }
 
 void TestMainWindowView::renameField_data()
