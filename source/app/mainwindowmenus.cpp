@@ -244,8 +244,11 @@ void MainWindow::createMenus()
                {A::ReferenceDisplay, Separator, A::ToolBar, A::CustomizeToolBar, Separator, A::PrimarySpeedDial,
                 A::SecondarySpeedDial, A::CustomizeSpeedDials, Separator, A::FullScreen, A::Settings});
 
-    addEntries(bar->addMenu(tr("&Help")), {A::BasicOverview, Separator, A::VideoTutorials, Separator,
-                                           A::KeyboardShortcuts, Separator, A::QuestionsAnswers, Separator, A::About});
+    // The tutorial first: once its "Don't show this again" is ticked, this is
+    // the only way back to it.
+    addEntries(bar->addMenu(tr("&Help")),
+               {A::ShowHowToAnimate, Separator, A::BasicOverview, Separator, A::VideoTutorials, Separator,
+                A::KeyboardShortcuts, Separator, A::QuestionsAnswers, Separator, A::About});
 
     connect(bar, &QMenuBar::triggered, this, &MainWindow::onMenuBarTriggered);
 }

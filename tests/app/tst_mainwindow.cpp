@@ -277,7 +277,7 @@ void TestMainWindow::menuBar_data()
         "ReferenceDisplay|-|ToolBar|CustomizeToolBar|-|PrimarySpeedDial|SecondarySpeedDial|CustomizeSpeedDials|-|"
         "FullScreen|Settings");
     QTest::newRow("&Help") << QStringLiteral(
-        "BasicOverview|-|VideoTutorials|-|KeyboardShortcuts|-|QuestionsAnswers|-|About");
+        "ShowHowToAnimate|-|BasicOverview|-|VideoTutorials|-|KeyboardShortcuts|-|QuestionsAnswers|-|About");
 }
 
 void TestMainWindow::menuBar()
