@@ -222,7 +222,9 @@ private:
     void rememberDockedXSheetWidth();
 
     // Context menus, built anew for every right click. A given menu is
-    // filled; null makes a new one whose parent is the window.
+    // filled; null makes a new one whose parent is the window. The layer
+    // menu's column is the layer clicked, -1 for a column that is no visual
+    // layer (or none), which offers only what does not act on a layer.
     QMenu *createCellContextMenu(const QModelIndex &cell, QMenu *menu);
     QMenu *createLayerContextMenu(int column, bool withXSheetMenu, QMenu *menu);
 
