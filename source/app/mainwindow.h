@@ -239,7 +239,20 @@ private:
     // Grows the sheet's selection by a frame back (-1) or on (1).
     void extendSelection(int direction);
     void scrubToFrame(int frame);
+    // Return stamps the floating selection while its tool is current and
+    // flips otherwise; of the two actions that share the key, only the one
+    // for the current tool is on, so that the key always means one thing.
+    void updateReturnActions();
+    // Shift's tool, unless the floating selection (whose gestures use Shift)
+    // is current.
+    void lendScrubbingTool();
     void endScrubbing();
+    // Leaving the paper ends scrubbing; coming to it with Shift held starts
+    // it, as a press of Shift there would.
+    void onFocusObjectChanged(QObject *focusObject);
+    // Whether the keyboard is with a field that takes typed text, where keys
+    // are text and lend no tool.
+    static bool isTypingIntoTextField();
 
     Model::KLScene *loadScene(const QString &path);
     // Makes a loaded scene current and lets the one it replaces go.
