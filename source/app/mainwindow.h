@@ -263,6 +263,10 @@ private:
     // current scene's file or one in the recent-files list.
     bool isUsersSceneFile(const QString &path) const;
     void connectScene(Model::KLScene *klscene);
+    // Where backups go: the default save folder, made when it is the
+    // documents folder a new account lacks; else, when that folder cannot
+    // take files, a folder of autosave's own, which the user hears of once.
+    QString backupFolder();
     void disconnectScene(Model::KLScene *klscene);
     void onCurrentCellChanged(const QModelIndex &current, const QModelIndex &previous);
     void showFrameNumber(int frame, bool scrubbing);

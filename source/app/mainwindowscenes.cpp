@@ -38,6 +38,7 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QUndoCommand>
 #include <QUndoGroup>
 #include <QUndoStack>
@@ -328,8 +329,7 @@ void MainWindow::onAutosaveTimeout()
         autosave->postpone();
         return;
     }
-    const QString path =
-        Model::Settings::instance()->defaultSaveDir().absoluteFilePath(autosave->backupFileName(scene->name()));
+    const QString path = QDir(backupFolder()).absoluteFilePath(autosave->backupFileName(scene->name()));
     // A ring slot may name a scene the user opened or saved as their own
     // (a backup they went on working in): that file stays, and the next
     // slot is tried in a second.
@@ -361,6 +361,36 @@ void MainWindow::setCurrentScene(Model::KLScene *klscene)
     else
         actualizeTitlebar();
     onClipboardChanged(QClipboard::Clipboard);
+    else
+        autosave->backupFailed();
+}
+
+QString MainWindow::backupFolder()
+{
+    const QString wanted = Model::Settings::instance()->defaultSaveDir().absolutePath();
+    const auto takesFiles = [](const QString &folder) {
+        const QFileInfo info(folder);
+        return info.isDir() && info.isWritable();
+    };
+    if (takesFiles(wanted))
+        return wanted;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QDir(wanted) == QDir(documents) && QDir().mkpath(wanted) && takesFiles(wanted))
+        return wanted;
+
+    const QString own =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/Backups");
+    if (!QDir().mkpath(own))
+        return wanted;
+    if (!d->m_toldOfBackupFolder) {
+        d->m_toldOfBackupFolder = true;
+        d->m_dialogs->information(
+            this, QGuiApplication::applicationDisplayName(),
+            tr("Backups cannot be written to %1.\n\nUntil that folder takes files, autosave keeps them in %2.")
+                .arg(QDir::toNativeSeparators(wanted), QDir::toNativeSeparators(own)),
+            QMessageBox::Ok);
+    }
+    return own;
 }
 
 void MainWindow::disconnectScene(Model::KLScene *klscene)
