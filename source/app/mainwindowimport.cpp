@@ -220,7 +220,13 @@ bool MainWindow::importImages(QStringList files)
                                                                        firstNumber);
     progress.reset();
     const QString errorString = command->errorString();
-    pushImport(std::move(command), errorString, QString());
+    const QStringList skipped = command->skippedFiles();
+    // Said once, for all of them, after the rest went in.
+    const QString note = skipped.isEmpty()
+        ? QString()
+        : tr("These files hold no picture that can be read and were left out:\n\n%1")
+              .arg(skipped.join(QLatin1Char('\n')));
+    pushImport(std::move(command), errorString, note);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "support/testfiles.h"
 
 #include "actions/actionmanager.h"
+#include "drawings/imagedrawing.h"
 #include "export/exportresult.h"
 #include "initialize.h"
 #include "settings/settings.h"
@@ -194,6 +195,8 @@ private Q_SLOTS:
     void gapCheck();
     void importRouting_data();
     void importRouting();
+    void importKeepsWhatCanBeRead_data();
+    void importKeepsWhatCanBeRead();
     void settingsKeptOnlyWithATarget_data();
     void settingsKeptOnlyWithATarget();
     void framesAndPackage();
@@ -411,6 +414,83 @@ void TestImportExport::importRouting()
     QCOMPARE(referenceCells(scene), QString());
     QVERIFY(!scene->hasAudio());
     QCOMPARE(scene->layerCount(), layersBefore);
+}
+
+void TestImportExport::importKeepsWhatCanBeRead_data()
+{
+    // Pictures by name and size ("bad" names hold no picture at all).
+    QTest::addColumn<QStringList>("chosen");
+    QTest::addColumn<QList<QSize>>("sizes");
+    QTest::addColumn<QString>("cells");
+    // The files the one message names; none: no message.
+    QTest::addColumn<QStringList>("named");
+
+    const QSize none;
+    QTest::newRow("pictures of three sizes")
+        << QStringList{"a1.png", "a2.png", "a3.png"} << QList<QSize>{FrameSize, QSize(320, 60), QSize(30, 200)}
+        << "A1.PNGA2.PNGA3.PNG" << QStringList();
+    QTest::newRow("an unreadable file among them")
+        << QStringList{"a1.png", "bad2.png", "a3.png"} << QList<QSize>{FrameSize, none, QSize(80, 80)}
+        << "A1.PNGA3.PNG" << QStringList{"bad2.png"};
+    QTest::newRow("two unreadable files") << QStringList{"bad1.png", "a2.png", "bad3.png"}
+                                          << QList<QSize>{none, FrameSize, none} << "A2.PNG"
+                                          << QStringList{"bad1.png", "bad3.png"};
+    QTest::newRow("nothing readable") << QStringList{"bad1.png", "bad2.png"} << QList<QSize>{none, none} << ""
+                                      << QStringList{"bad1.png", "bad2.png"};
+}
+
+// Pictures of any size come in together, each fitted into the frame when
+// painted; files that hold no picture are left out, and the user hears once
+// which.
+void TestImportExport::importKeepsWhatCanBeRead()
+{
+    QFETCH(QStringList, chosen);
+    QFETCH(QList<QSize>, sizes);
+    QFETCH(QString, cells);
+    QFETCH(QStringList, named);
+    const QDir media(m_dir.path());
+    QStringList paths;
+    for (int i = 0; i < chosen.size(); ++i) {
+        if (sizes.at(i).isValid()) {
+            QImage picture(sizes.at(i), QImage::Format_RGB32);
+            picture.fill(QColor::fromHsv(40 * i, 200, 220));
+            QVERIFY(picture.save(media.filePath(chosen.at(i))));
+            paths << media.filePath(chosen.at(i));
+        } else {
+            paths << writeMedia(media, chosen.at(i));
+        }
+    }
+
+    Started started = startSmallScene();
+    Model::Scene *scene = currentScene();
+    const int stepsBefore = scene->undoStack()->count();
+    started.dialogs->files.enqueue(paths.join(QLatin1Char('\n')));
+    action(A::ImportReferenceLayer)->trigger();
+
+    QCOMPARE(referenceCells(scene), cells);
+    QCOMPARE(scene->undoStack()->count() - stepsBefore, cells.isEmpty() ? 0 : 1);
+    QStringList expected{QStringLiteral("getOpenFileNames")};
+    if (!named.isEmpty())
+        expected << QStringLiteral("warning");
+    QCOMPARE(started.dialogs->kinds(), expected);
+    if (!named.isEmpty()) {
+        const QString text = started.dialogs->asked.last().text;
+        for (const QString &name : chosen)
+            QVERIFY2(text.contains(name) == named.contains(name), qPrintable(text));
+    }
+    // Each picture keeps its own size; the frame is what fits it.
+    for (int layer = 0; layer < scene->layerCount(); ++layer) {
+        if (!scene->isReferenceLayer(layer))
+            continue;
+        int picture = 0;
+        for (int i = 0; i < chosen.size(); ++i) {
+            if (!sizes.at(i).isValid())
+                continue;
+            ++picture;
+            const auto *drawing = static_cast<const Model::ImageDrawing *>(scene->itemAt(layer, picture)->drawing().get());
+            QCOMPARE(drawing->image().size(), sizes.at(i));
+        }
+    }
 }
 
 void TestImportExport::settingsKeptOnlyWithATarget_data()
