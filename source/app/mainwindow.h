@@ -258,15 +258,19 @@ private:
     // Makes a loaded scene current and lets the one it replaces go.
     void replaceCurrentScene(Model::KLScene *klscene);
     bool saveSceneTo(Model::Scene *scene, const QString &path);
+    // A file name chosen for writing, with the suffix (".kl", say) added when
+    // it has none; empty when that makes the name of a file already there
+    // and the user would rather not replace it.
+    QString withSuffix(const QString &chosen, const QString &suffix);
     bool writeSceneFile(Model::Scene *scene, const QString &path);
-    // Whether the file is one the user keeps as a scene of their own: the
-    // current scene's file or one in the recent-files list.
-    bool isUsersSceneFile(const QString &path) const;
-    void connectScene(Model::KLScene *klscene);
     // Where backups go: the default save folder, made when it is the
     // documents folder a new account lacks; else, when that folder cannot
     // take files, a folder of autosave's own, which the user hears of once.
     QString backupFolder();
+    // Whether the file is one the user keeps as a scene of their own: the
+    // current scene's file or one in the recent-files list.
+    bool isUsersSceneFile(const QString &path) const;
+    void connectScene(Model::KLScene *klscene);
     void disconnectScene(Model::KLScene *klscene);
     void onCurrentCellChanged(const QModelIndex &current, const QModelIndex &previous);
     void showFrameNumber(int frame, bool scrubbing);

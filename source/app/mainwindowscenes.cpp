@@ -263,7 +263,9 @@ bool MainWindow::saveSceneAs()
     Model::ActionManager *actions = Model::ActionManager::instance();
     const QString suggested = settings->defaultSaveDir().filePath(scene->name() + QStringLiteral(".kl"));
     actions->disableAllActions();
-    const QString name = d->m_dialogs->getSaveFileName(this, tr("Save Scene"), suggested, tr("KL Files (*.kl)"));
+    // The Open dialog shows only scene files by their suffix.
+    const QString name = withSuffix(
+        d->m_dialogs->getSaveFileName(this, tr("Save Scene"), suggested, tr("KL Files (*.kl)")), QStringLiteral(".kl"));
     bool written = false;
     if (!name.isEmpty()) {
         settings->setDefaultSaveDir(QFileInfo(name).absoluteDir());
@@ -271,6 +273,22 @@ bool MainWindow::saveSceneAs()
     }
     actions->restoreAllActions();
     return written;
+}
+
+QString MainWindow::withSuffix(const QString &chosen, const QString &suffix)
+{
+    if (chosen.isEmpty() || suffix.isEmpty() || !QFileInfo(chosen).suffix().isEmpty())
+        return chosen;
+    // The file dialog asked about the name as typed, not about this one.
+    const QString named = chosen + suffix;
+    if (QFileInfo::exists(named)
+        && d->m_dialogs->question(this, QGuiApplication::applicationDisplayName(),
+                                  tr("%1 already exists.\n\nDo you want to replace it?")
+                                      .arg(QDir::toNativeSeparators(named)),
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+        return QString();
+    return named;
 }
 
 bool MainWindow::saveSceneTo(Model::Scene *scene, const QString &path)
@@ -343,24 +361,6 @@ void MainWindow::onAutosaveTimeout()
     const BusyScope writing(d->m_busyDepth);
     if (writeSceneFile(scene, path))
         autosave->backupWritten();
-}
-
-void MainWindow::setCurrentScene(Model::KLScene *klscene)
-{
-    Model::ToolManager *tools = Model::ToolManager::instance();
-    const Model::Tool::Type drawingTool = tools->lastDrawingToolType();
-    const int cursorType = cursorTypeForTool(drawingTool);
-    if (drawingTool != tools->currentToolType() || cursorType != tools->currentCursorType())
-        tools->setCurrentTool(drawingTool, cursorType);
-
-    if (Model::KLScene *previous = Model::KLScene::current())
-        disconnectScene(previous);
-    Model::KLScene::setCurrent(klscene);
-    if (klscene && klscene->scene())
-        connectScene(klscene);
-    else
-        actualizeTitlebar();
-    onClipboardChanged(QClipboard::Clipboard);
     else
         autosave->backupFailed();
 }
@@ -391,6 +391,24 @@ QString MainWindow::backupFolder()
             QMessageBox::Ok);
     }
     return own;
+}
+
+void MainWindow::setCurrentScene(Model::KLScene *klscene)
+{
+    Model::ToolManager *tools = Model::ToolManager::instance();
+    const Model::Tool::Type drawingTool = tools->lastDrawingToolType();
+    const int cursorType = cursorTypeForTool(drawingTool);
+    if (drawingTool != tools->currentToolType() || cursorType != tools->currentCursorType())
+        tools->setCurrentTool(drawingTool, cursorType);
+
+    if (Model::KLScene *previous = Model::KLScene::current())
+        disconnectScene(previous);
+    Model::KLScene::setCurrent(klscene);
+    if (klscene && klscene->scene())
+        connectScene(klscene);
+    else
+        actualizeTitlebar();
+    onClipboardChanged(QClipboard::Clipboard);
 }
 
 void MainWindow::disconnectScene(Model::KLScene *klscene)

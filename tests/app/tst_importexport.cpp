@@ -197,6 +197,8 @@ private Q_SLOTS:
     void importRouting();
     void importKeepsWhatCanBeRead_data();
     void importKeepsWhatCanBeRead();
+    void namesGetTheirSuffix_data();
+    void namesGetTheirSuffix();
     void settingsKeptOnlyWithATarget_data();
     void settingsKeptOnlyWithATarget();
     void framesAndPackage();
@@ -491,6 +493,106 @@ void TestImportExport::importKeepsWhatCanBeRead()
             QCOMPARE(drawing->image().size(), sizes.at(i));
         }
     }
+}
+
+void TestImportExport::namesGetTheirSuffix_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("typed");
+    // A scene file of that name there before, and the answer to the
+    // question whether to replace it.
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("written");
+    QTest::addColumn<QStringList>("asked");
+
+    const int none = QMessageBox::NoButton;
+    const int png = Model::ExportFramesSettings::PNG;
+    const int exr = Model::ExportFramesSettings::OpenEXR;
+    const QStringList saveChooser{"getSaveFileName"};
+    const QStringList exportChoosers{"exec", "getSaveFileName"};
+
+    QTest::newRow("scene") << "scene" << 0 << "walk" << false << none << QStringList{"walk.kl"} << saveChooser;
+    QTest::newRow("scene, suffix typed") << "scene" << 0 << "walk.kl" << false << none << QStringList{"walk.kl"}
+                                         << saveChooser;
+    QTest::newRow("scene, over an older file") << "scene" << 0 << "walk" << true << int(QMessageBox::Yes)
+                                               << QStringList{"walk.kl"} << QStringList{"getSaveFileName", "question"};
+    QTest::newRow("scene, older file kept") << "scene" << 0 << "walk" << true << int(QMessageBox::No)
+                                            << QStringList{"walk.kl"} << QStringList{"getSaveFileName", "question"};
+    QTest::newRow("MP4") << "movie" << int(ExportVideoSettings::MP4) << "walk" << false << none
+                         << QStringList{"walk.mp4"} << exportChoosers;
+    QTest::newRow("MP4, suffix typed") << "movie" << int(ExportVideoSettings::MP4) << "walk.mp4" << false << none
+                                       << QStringList{"walk.mp4"} << exportChoosers;
+    QTest::newRow("GIF") << "movie" << int(ExportVideoSettings::GIF) << "walk" << false << none
+                         << QStringList{"walk.gif"} << exportChoosers;
+    QTest::newRow("ProRes") << "movie" << int(ExportVideoSettings::ProRes) << "walk" << false << none
+                            << QStringList{"walk.mov"} << exportChoosers;
+    QTest::newRow("frames") << "frames" << png << "walk" << false << none << QStringList{"walk.1.0001.png"}
+                            << exportChoosers;
+    QTest::newRow("frames, picture suffix typed") << "frames" << png << "walk.png" << false << none
+                                                  << QStringList{"walk.1.0001.png"} << exportChoosers;
+    QTest::newRow("frames, capital suffix typed") << "frames" << png << "walk.PNG" << false << none
+                                                  << QStringList{"walk.1.0001.png"} << exportChoosers;
+    QTest::newRow("EXR frames, suffix typed") << "frames" << exr << "walk.exr" << false << none
+                                              << QStringList{"walk.1.0001.exr"} << exportChoosers;
+    QTest::newRow("frames, a dot in the name") << "frames" << png << "walk.v2" << false << none
+                                               << QStringList{"walk.v2.1.0001.png"} << exportChoosers;
+}
+
+// A name typed without its suffix gets the one its file is written as, so
+// that the file is found where the program looks for it; frames named like
+// a picture do not carry the picture's suffix in the middle of their names.
+void TestImportExport::namesGetTheirSuffix()
+{
+    QFETCH(QString, command);
+    QFETCH(int, format);
+    QFETCH(QString, typed);
+    QFETCH(bool, existing);
+    QFETCH(int, answer);
+    QFETCH(QStringList, written);
+    QFETCH(QStringList, asked);
+
+    const QDir out(m_dir.filePath(QStringLiteral("out")));
+    QVERIFY(QDir().mkpath(out.path()));
+    Model::Settings *settings = Model::Settings::instance();
+    Model::ExportFramesSettings frames;
+    frames.exportDir = out.path();
+    if (command == QLatin1String("frames"))
+        frames.imageFormat = Model::ExportFramesSettings::ImageFormat(format);
+    settings->setExportFramesSettings(frames);
+    ExportVideoSettings video;
+    video.exportDir = out.path();
+    if (command == QLatin1String("movie"))
+        video.videoFormat = ExportVideoSettings::VideoFormat(format);
+    settings->setExportVideoSettings(video);
+    const QString older = out.filePath(QStringLiteral("walk.kl"));
+    if (existing)
+        QVERIFY(TestSupport::writeFileContents(older, "older"));
+
+    Started started = startSmallScene();
+    started.dialogs->files.enqueue(out.filePath(typed));
+    if (answer != QMessageBox::NoButton)
+        started.dialogs->buttons.enqueue(QMessageBox::StandardButton(answer));
+    started.dialogs->runDialog = acceptAsIs();
+    if (command == QLatin1String("scene")) {
+        const bool saved = started.window->saveSceneAs();
+        QCOMPARE(saved, answer != int(QMessageBox::No));
+        if (saved) {
+            QCOMPARE(currentScene()->filePath(), older);
+            QCOMPARE(settings->recentFiles().value(0), older);
+            QVERIFY(TestSupport::fileContents(older) != QByteArray("older"));
+        } else {
+            QVERIFY(currentScene()->filePath().isEmpty());
+            QCOMPARE(TestSupport::fileContents(older), QByteArray("older"));
+        }
+    } else {
+        action(command == QLatin1String("movie") ? A::ExportVideo : A::ExportFrames)->trigger();
+    }
+    QCOMPARE(entries(out.path()), written);
+    QCOMPARE(started.dialogs->kinds(), asked);
+    if (asked.contains(QStringLiteral("question")))
+        QVERIFY(started.dialogs->asked.last().text.contains(QStringLiteral("walk.kl")));
 }
 
 void TestImportExport::settingsKeptOnlyWithATarget_data()
