@@ -815,10 +815,6 @@ void TestSceneLifeCycle::autosaveWaitsForLongCommands()
     TestSupport::drag(paper, {centre - QPointF(40, 20), centre, centre + QPointF(40, 20)});
     Model::Scene *scene = currentScene();
     QCOMPARE(scene->undoStack()->count(), 1);
-    // The user's cell on the sheet, as a click on it leaves it.
-    Model::KLScene *klscene = Model::KLScene::current();
-    klscene->selectionModel()->setCurrentIndex(klscene->frameRangeModel()->index(0, 0),
-                                               QItemSelectionModel::NoUpdate);
     if (command == QLatin1String("stamp"))
         Model::ActionManager::instance()->action(KL::Action::PickUpAllOfThisDrawing)->trigger();
 
