@@ -197,6 +197,8 @@ private Q_SLOTS:
     void tutorialAtStartUp();
     void tutorialBoxPersists_data();
     void tutorialBoxPersists();
+    void tutorialFromTheHelpMenu_data();
+    void tutorialFromTheHelpMenu();
     void windowsInkChoice_data();
     void windowsInkChoice();
 
@@ -588,6 +590,38 @@ void TestMainWindowWindow::tutorialBoxPersists()
     // Written at once, for the next start.
     const QSettings store;
     QCOMPARE(store.value(QStringLiteral("Preferences/ShowHowToAnimateOnStartup")).toBool(), shownAfter);
+}
+
+void TestMainWindowWindow::tutorialFromTheHelpMenu_data()
+{
+    QTest::addColumn<bool>("dontShowAgain");
+    // The box ticked once: the menu is then the only way back to it.
+    QTest::newRow("not shown at start") << true;
+    QTest::newRow("shown at start") << false;
+}
+
+void TestMainWindowWindow::tutorialFromTheHelpMenu()
+{
+    QFETCH(bool, dontShowAgain);
+    Started started = startWindowWithScene();
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setShowHowToAnimateOnStartup(!dontShowAgain);
+
+    QMenu *help = menuTitled(started.window->menuBar(), QStringLiteral("&Help"));
+    QVERIFY(help);
+    QAction *entry = entryWithText(help, QStringLiteral("How to animate with Kelvane"));
+    QVERIFY(entry);
+    QVERIFY(entry->isEnabled());
+    bool boxAtOpening = !dontShowAgain;
+    started.dialogs->runDialog = [&](QDialog *dialog) {
+        boxAtOpening = dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_dontShowAgain"))->isChecked();
+        return finish(dialog, false);
+    };
+    entry->trigger();
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("exec")});
+    QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("How to animate with Kelvane"));
+    QCOMPARE(boxAtOpening, dontShowAgain);
+    QCOMPARE(settings->showHowToAnimateOnStartup(), !dontShowAgain);
 }
 
 void TestMainWindowWindow::windowsInkChoice_data()
