@@ -84,6 +84,9 @@ foreach(test tst_toolsliders tst_toolsettings tst_palette
     kl_add_test(${test} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp LIBS ui WIDGETS)
     set_tests_properties(${test} PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endforeach()
+# The tutorial's titles are set in the program's font.
+target_compile_definitions(tst_tutorialdialog PRIVATE
+    KL_APPLICATION_FONT="${PROJECT_SOURCE_DIR}/resources/fonts/PassionOne-Regular.ttf")
 # The dialogs, off screen; none of them may touch the preferences.
 foreach(dialog customizebacklightdialog collapsedialog exportdialogs)
     kl_add_test(tst_${dialog} SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_${dialog}.cpp
