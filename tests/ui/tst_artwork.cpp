@@ -43,6 +43,9 @@ constexpr double Legible = 3.0;
 // on the light panels no colour of glyph could bring to 3:1 (black reaches
 // 1.9:1). They must still show.
 constexpr double StillVisible = 1.5;
+// A colour reads as the glyph when its legible pixels stretch across at
+// least this much of the glyph's width and height.
+constexpr double TracesGlyph = 0.75;
 
 QRectF iconRect()
 {
@@ -142,7 +145,8 @@ struct Reading
 };
 
 // One colour of the glyph on its ground, after WCAG's rule for graphics: the
-// contrast ratio of the colour against the ground behind it, pixel by pixel,
+// contrast ratio of the colour against the ground behind it, pixel by pixel
+// (the colour at full strength: antialiasing only softens its rim),
 // averaged by how much of each pixel the colour covers; and the span, how
 // far the pixels that the colour covers at least half and where it reaches
 // 3:1 stretch across the glyph (the smaller of the width and height
@@ -188,8 +192,8 @@ Reading bestReading(const QImage &ink,
     for (const auto &[colour, other] : {std::pair(dark, light), std::pair(light, dark)}) {
         const std::vector<double> coverage = coverageOf(ink, colour, other);
         const Reading reading = readLayer(layerOf(ink.size(), coverage, colour), coverage);
-        const bool traces = reading.span >= 0.75;
-        const bool bestTraces = best.span >= 0.75;
+        const bool traces = reading.span >= TracesGlyph;
+        const bool bestTraces = best.span >= TracesGlyph;
         if ((traces && !bestTraces) || (traces == bestTraces && reading.contrast > best.contrast))
             best = reading;
     }
@@ -481,7 +485,7 @@ void TestArtwork::iconsReadOnTheChrome()
     });
     QVERIFY2(reading.contrast >= least, qPrintable(describe(reading)));
     if (least >= Legible)
-        QVERIFY2(reading.span >= 0.75, qPrintable(describe(reading)));
+        QVERIFY2(reading.span >= TracesGlyph, qPrintable(describe(reading)));
 }
 
 void TestArtwork::iconsReadInMenus_data()
@@ -521,7 +525,7 @@ void TestArtwork::iconsReadInMenus()
         return read(ground, painted, ink, coverage);
     });
     QVERIFY2(reading.contrast >= Legible, qPrintable(describe(reading)));
-    QVERIFY2(reading.span >= 0.75, qPrintable(describe(reading)));
+    QVERIFY2(reading.span >= TracesGlyph, qPrintable(describe(reading)));
 }
 
 void TestArtwork::svgRendersCleanly_data()
