@@ -288,8 +288,11 @@ ExportResult Scene::exportExposureSheet(const ExportExposureSheetSettings &setti
     }
     root.insert(QStringLiteral("layers"), layerObjects);
 
-    if (!folder.writeFile(packageName, QJsonDocument(root).toJson(QJsonDocument::Indented)))
-        return failed(tr("The .oca file could not be created."));
+    if (!folder.writeFile(packageName, QJsonDocument(root).toJson(QJsonDocument::Indented))) {
+        const QString reason = folder.errorReason();
+        const QString message = tr("The .oca file could not be created.");
+        return failed(reason.isEmpty() ? message : message + u'\n' + reason);
+    }
     if (!folder.commit())
         return failed(folder.errorMessage());
     return {};
