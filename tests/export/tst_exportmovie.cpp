@@ -185,6 +185,8 @@ private Q_SLOTS:
     void soundLastsAsLongAsPictures();
     void soundOutsideTheFramesIsLeftOut();
     void gifAsQtReadsIt();
+    void gifKeepsTheScenesClock_data();
+    void gifKeepsTheScenesClock();
     void oddSizes_data();
     void oddSizes();
     void scaledExportsLeaveTheSceneAlone_data();
@@ -422,6 +424,36 @@ void TestExportMovie::gifAsQtReadsIt()
                  qPrintable(QStringLiteral("frame %1: %2").arg(frame).arg(describe(average))));
         QCOMPARE(image.pixelColor(FrameSize.width() * 3 / 4, 10), QColor(Qt::white));
     }
+}
+
+void TestExportMovie::gifKeepsTheScenesClock_data()
+{
+    QTest::addColumn<double>("fps");
+    for (const double fps : {12.0, 15.0, 24.0, 25.0, 30.0})
+        QTest::addRow("%g fps", fps) << fps;
+}
+
+// A GIF counts time in hundredths of a second: each frame gets the delay
+// that keeps the movie on the scene's clock, so that, read back as players
+// read it, it lasts its frames over the frame rate.
+void TestExportMovie::gifKeepsTheScenesClock()
+{
+    QFETCH(double, fps);
+
+    constexpr int Frames = 24;
+    Scene scene;
+    buildColourScene(scene, Frames);
+    scene.setFrameRate(fps);
+    QTemporaryDir dir;
+    QCOMPARE(scene.exportVideo(movieSettings(dir.path(), ExportVideoSettings::GIF, QStringLiteral("walk.gif")), nullptr)
+                 .status,
+             ExportResult::Finished);
+
+    const MovieReader::Movie movie = MovieReader::read(dir.filePath(QStringLiteral("walk.gif")));
+    QVERIFY2(movie.error.isEmpty(), qPrintable(movie.error));
+    QCOMPARE(int(movie.video.frames.size()), Frames);
+    QVERIFY2(std::abs(movie.video.seconds - Frames / fps) <= 0.01,
+             qPrintable(QStringLiteral("%1 s instead of %2 s").arg(movie.video.seconds).arg(Frames / fps)));
 }
 
 void TestExportMovie::oddSizes_data()
