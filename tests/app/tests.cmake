@@ -74,12 +74,13 @@ kl_add_test(tst_scenefileio SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenefileio.cp
 set_tests_properties(tst_scenefileio PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # Import and export from the window, with the files read back as other
 # programs read them: PNG through Qt, packages by the Open Cel Animation
-# rules and movies through libavformat (PkgConfig::FFMPEG comes from
-# source/libmodel/audio). The off-screen renderer needs the X server.
+# rules (OpenEXR images through tinyexr) and movies through libavformat
+# (PkgConfig::FFMPEG comes from source/libmodel/audio). The off-screen
+# renderer needs the X server.
 kl_add_test(tst_importexport SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_importexport.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
     ${CMAKE_CURRENT_LIST_DIR}/../export/moviereader.h ${CMAKE_CURRENT_LIST_DIR}/../export/ocarules.h
-    LIBS app PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
+    LIBS app PkgConfig::FFMPEG tinyexr::tinyexr WIDGETS TIMEOUT 300)
 set_tests_properties(tst_importexport PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # The whole program driven as an animator drives it, from a new scene to
 # the exports and closing; the questions are answered through the window's
@@ -87,5 +88,5 @@ set_tests_properties(tst_importexport PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb
 kl_add_test(tst_endtoend SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_endtoend.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
     ${CMAKE_CURRENT_LIST_DIR}/../export/moviereader.h ${CMAKE_CURRENT_LIST_DIR}/../export/ocarules.h
-    LIBS app PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
+    LIBS app PkgConfig::FFMPEG tinyexr::tinyexr WIDGETS TIMEOUT 300)
 set_tests_properties(tst_endtoend PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)

@@ -1,5 +1,6 @@
 #include "mainwindowtesthelpers.h"
 
+#include "aboutdialog.h"
 #include "applicationfont.h"
 
 #include "../audio/audiotestfiles.h"
@@ -18,6 +19,9 @@
 #include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -202,6 +206,8 @@ private Q_SLOTS:
     void settingsKeptOnlyWithATarget_data();
     void settingsKeptOnlyWithATarget();
     void framesAndPackage();
+    void packageNamesTheProgram_data();
+    void packageNamesTheProgram();
     void movieCarries_data();
     void movieCarries();
     void noSuccessWithoutFiles_data();
@@ -734,6 +740,36 @@ void TestImportExport::framesAndPackage()
     const QString package = m_dir.filePath(QStringLiteral("walk.oca"));
     QCOMPARE(OcaRules::ocaFault(package), QString());
     QVERIFY(!started.dialogs->kinds().contains(QStringLiteral("critical")));
+}
+
+void TestImportExport::packageNamesTheProgram_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("word");
+    QTest::newRow("name") << "originApp" << 0;
+    QTest::newRow("version") << "originAppVersion" << 1;
+}
+
+// A package says which program wrote it, and which version: the name and
+// version that the about box shows.
+void TestImportExport::packageNamesTheProgram()
+{
+    QFETCH(QString, key);
+    QFETCH(int, word);
+
+    const UI::AboutDialog about;
+    const QStringList shown =
+        about.findChild<QLabel *>(QStringLiteral("labelVersion"))->text().split(QLatin1Char(' '));
+    QCOMPARE(shown.size(), 2);
+    Started started = startSmallScene();
+    started.dialogs->runDialog = acceptPackage(QStringLiteral("walk"), m_dir.path());
+    action(A::ExportExposureSheet)->trigger();
+
+    const QString package = m_dir.filePath(QStringLiteral("walk.oca"));
+    QCOMPARE(OcaRules::ocaFault(package), QString());
+    const QJsonObject document =
+        QJsonDocument::fromJson(TestSupport::fileContents(QDir(package).filePath(QStringLiteral("walk.oca")))).object();
+    QCOMPARE(document.value(key).toString(), shown.at(word));
 }
 
 void TestImportExport::movieCarries_data()

@@ -30,3 +30,10 @@ kl_add_test(tst_gifencoder SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_gifencoder.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h
     LIBS tinyexr::tinyexr)
 set_tests_properties(tst_gifencoder PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# Every export on a read-only folder and on a file system that fills up
+# (mounted by the test where it may, see support/smallfilesystem.h).
+kl_add_test(tst_exportfailures SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tst_exportfailures.cpp ${CMAKE_CURRENT_LIST_DIR}/exporttesthelpers.h
+    ${CMAKE_CURRENT_LIST_DIR}/../support/smallfilesystem.h
+    LIBS tinyexr::tinyexr TIMEOUT 300)
+set_tests_properties(tst_exportfailures PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

@@ -248,9 +248,13 @@ private Q_SLOTS:
     void soundLastsAsLongAsPictures_data();
     void soundLastsAsLongAsPictures();
     void soundOutsideTheFramesIsLeftOut();
+    void soundKeepsTimeWithPictures_data();
+    void soundKeepsTimeWithPictures();
     void gifAsQtReadsIt();
     void exportsSayOnlyWhatIsAskedFor_data();
     void exportsSayOnlyWhatIsAskedFor();
+    void gifKeepsTheScenesClock_data();
+    void gifKeepsTheScenesClock();
     void oddSizes_data();
     void oddSizes();
     void scaledExportsLeaveTheSceneAlone_data();
@@ -444,6 +448,72 @@ void TestExportMovie::soundOutsideTheFramesIsLeftOut()
     QCOMPARE(movie.audioStreams, 0);
 }
 
+void TestExportMovie::soundKeepsTimeWithPictures_data()
+{
+    QTest::addColumn<Format>("format");
+    QTest::newRow("mp4") << ExportVideoSettings::MP4;
+    QTest::newRow("mov") << ExportVideoSettings::ProRes;
+}
+
+// The movie's timeline as a player follows it: the first picture shows at
+// time 0, and the sound is where it was in the source. A tone falls silent
+// 0.8 s in; the decoded sound (with whatever the file marks as the
+// encoder's priming dropped, as players drop it) falls silent at the same
+// moment within a millisecond.
+void TestExportMovie::soundKeepsTimeWithPictures()
+{
+    QFETCH(Format, format);
+
+    constexpr int Rate = 44100;
+    constexpr double GapStart = 0.8;
+    constexpr double GapEnd = 1.2;
+    QList<qint16> samples = AudioTestFiles::tone(Rate, 2, 2.0, 440, 440);
+    for (qint64 i = qint64(GapStart * Rate) * 2; i < qint64(GapEnd * Rate) * 2; ++i)
+        samples[i] = 0;
+    // Where a tone of this level last reaches a quarter of it before the
+    // gap, found alike in the source and in the decoded sound.
+    const double loud = 0.25 * 12000.0 / 32768.0;
+    const auto lastLoudBefore = [loud](const auto &values, qint64 end, double scale) {
+        qint64 last = -1;
+        for (qint64 i = 0; i < end && i < qint64(values.size()); ++i) {
+            if (std::abs(double(values[i]) * scale) >= loud)
+                last = i;
+        }
+        return last;
+    };
+    QList<qint16> left;
+    for (qint64 i = 0; i < samples.size(); i += 2)
+        left.append(samples.at(i));
+    const double sourceOnset = double(lastLoudBefore(left, qint64((GapStart + GapEnd) / 2 * Rate), 1.0 / 32768.0) + 1) / Rate;
+
+    constexpr int Frames = 24;
+    Scene scene;
+    buildColourScene(scene, Frames);
+    auto layer = std::make_shared<AudioLayer>(&scene);
+    layer->setOriginalAudioData(AudioTestFiles::wavFile(Rate, 2, 16, samples));
+    scene.insertLayer(layer, scene.layerCount());
+    QTemporaryDir dir;
+    ExportVideoSettings settings = movieSettings(dir.path(), format, fileNameFor(format));
+    settings.includeAudio = true;
+    QCOMPARE(scene.exportVideo(settings, nullptr).status, ExportResult::Finished);
+
+    const MovieReader::Movie movie = MovieReader::read(dir.filePath(fileNameFor(format)));
+    QVERIFY2(movie.error.isEmpty(), qPrintable(movie.error));
+    QCOMPARE(int(movie.video.frames.size()), Frames);
+    QVERIFY2(std::abs(movie.video.firstSeconds) < 0.001,
+             qPrintable(QStringLiteral("the first picture shows at %1 s").arg(movie.video.firstSeconds)));
+    QCOMPARE(movie.audio.sampleRate, Rate);
+    const double middle = (GapStart + GapEnd) / 2 - movie.audio.firstSeconds;
+    const qint64 last = lastLoudBefore(movie.audio.firstChannel, qint64(middle * Rate), 1.0);
+    QVERIFY(last >= 0);
+    const double decodedOnset = movie.audio.firstSeconds + double(last + 1) / Rate;
+    QVERIFY2(std::abs(decodedOnset - sourceOnset) <= 0.001,
+             qPrintable(QStringLiteral("the tone stops at %1 s instead of %2 s (the sound starts at %3 s)")
+                            .arg(decodedOnset, 0, 'f', 4)
+                            .arg(sourceOnset, 0, 'f', 4)
+                            .arg(movie.audio.firstSeconds, 0, 'f', 4)));
+}
+
 // Qt's own GIF reader: every frame with its delay, looping for ever, in the
 // scene's colours (within the dither of 5 and 6 bits per channel).
 void TestExportMovie::gifAsQtReadsIt()
@@ -541,6 +611,36 @@ void TestExportMovie::exportsSayOnlyWhatIsAskedFor()
     for (const QString &line : said)
         QVERIFY2(line.startsWith(QLatin1String("kelvane.ffmpeg: ")), qPrintable(line));
     QCOMPARE(!said.isEmpty(), informs);
+}
+
+void TestExportMovie::gifKeepsTheScenesClock_data()
+{
+    QTest::addColumn<double>("fps");
+    for (const double fps : {12.0, 15.0, 24.0, 25.0, 30.0})
+        QTest::addRow("%g fps", fps) << fps;
+}
+
+// A GIF counts time in hundredths of a second: each frame gets the delay
+// that keeps the movie on the scene's clock, so that, read back as players
+// read it, it lasts its frames over the frame rate.
+void TestExportMovie::gifKeepsTheScenesClock()
+{
+    QFETCH(double, fps);
+
+    constexpr int Frames = 24;
+    Scene scene;
+    buildColourScene(scene, Frames);
+    scene.setFrameRate(fps);
+    QTemporaryDir dir;
+    QCOMPARE(scene.exportVideo(movieSettings(dir.path(), ExportVideoSettings::GIF, QStringLiteral("walk.gif")), nullptr)
+                 .status,
+             ExportResult::Finished);
+
+    const MovieReader::Movie movie = MovieReader::read(dir.filePath(QStringLiteral("walk.gif")));
+    QVERIFY2(movie.error.isEmpty(), qPrintable(movie.error));
+    QCOMPARE(int(movie.video.frames.size()), Frames);
+    QVERIFY2(std::abs(movie.video.seconds - Frames / fps) <= 0.01,
+             qPrintable(QStringLiteral("%1 s instead of %2 s").arg(movie.video.seconds).arg(Frames / fps)));
 }
 
 void TestExportMovie::oddSizes_data()
