@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QRect>
 #include <QRgb>
+
+#include <array>
 
 // Source-over blending of Format_ARGB32_Premultiplied pixels, rounded as Qt's
 // raster engine rounds it, to the bit: pictures built here match pictures
@@ -31,9 +34,42 @@ inline QRgb sourceOver(QRgb source, QRgb below)
     return source + multiplyPremultiplied(below, 255 - alpha);
 }
 
+// The 256 colours of a coverage colour table as a QPainter at opacity blends
+// them: premultiplied, and scaled by the opacity as the painter keeps it (in
+// 256ths, cut down rather than rounded, applied in 255ths unless whole).
+using PremultipliedColours = std::array<QRgb, 256>;
+PremultipliedColours paintedColours(const QList<QRgb> &table, double opacity);
+
+// The pixels of a Format_ARGB32_Premultiplied picture, written in place.
+// QImage detaches and counts on every writable access; this view takes the
+// rows once, on the thread that owns the picture, so that several threads
+// can then each blend into rows of their own. It stays valid while the
+// picture is neither destroyed, nor copied and then written through.
+class PremultipliedRows
+{
+public:
+    PremultipliedRows() = default;
+    // A null view unless image is Format_ARGB32_Premultiplied.
+    explicit PremultipliedRows(QImage &image);
+    // The same for reading only: the picture is not detached, and nothing
+    // may be written through the view.
+    static PremultipliedRows forReading(const QImage &image);
+
+    bool isNull() const { return m_bits == nullptr; }
+    QRect rect() const { return QRect(0, 0, m_width, m_height); }
+    QRgb *line(int y) const { return reinterpret_cast<QRgb *>(m_bits + y * m_bytesPerLine); }
+
+private:
+    uchar *m_bits = nullptr;
+    qsizetype m_bytesPerLine = 0;
+    int m_width = 0;
+    int m_height = 0;
+};
+
 // Blends the part rect of source onto the same part of target, as
 // QPainter::drawImage() at full opacity; nothing unless both images are
 // Format_ARGB32_Premultiplied.
 void blendPremultiplied(QImage &target, const QImage &source, QRect rect);
+void blendPremultiplied(const PremultipliedRows &target, const PremultipliedRows &source, QRect rect);
 
 } // namespace Model
