@@ -107,24 +107,17 @@ void blendImage(const QImage &coverage, const PremultipliedRows &target, QRect a
             for (int offset = 0; offset < width; offset += 64)
                 __builtin_prefetch(next + offset);
         }
-        int x = 0;
         // Most of a drawing's bounds hold no ink, and a transparent source
         // leaves the pixel as it is: empty stretches are passed over eight
         // pixels at a time.
+        int x = 0;
         for (; x + 8 <= width; x += 8) {
             quint64 eight = 0;
             std::memcpy(&eight, source + x, sizeof eight);
-            if (eight == 0)
-                continue;
-            for (int i = 0; i < 8; ++i) {
-                if (source[x + i] != 0)
-                    line[x + i] = sourceOver(colours[source[x + i]], line[x + i]);
-            }
+            if (eight != 0)
+                blendCoverage(line + x, source + x, 8, colours);
         }
-        for (; x < width; ++x) {
-            if (source[x] != 0)
-                line[x] = sourceOver(colours[source[x]], line[x]);
-        }
+        blendCoverage(line + x, source + x, width - x, colours);
     }
 }
 
@@ -140,12 +133,8 @@ void blendCode(const RleImage &code, const PremultipliedRows &target, QRect area
             break;
         const int from = std::max(run.column, area.left());
         const int to = std::min(run.column + run.length, area.right() + 1);
-        QRgb *line = target.line(run.row);
-        for (int x = from; x < to; ++x) {
-            const uchar coverage = run.bytes[x - run.column];
-            if (coverage != 0)
-                line[x] = sourceOver(colours[coverage], line[x]);
-        }
+        if (from < to)
+            blendCoverage(target.line(run.row) + from, run.bytes + (from - run.column), to - from, colours);
     }
 }
 

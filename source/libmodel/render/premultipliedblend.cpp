@@ -61,17 +61,21 @@ void blendPremultiplied(const PremultipliedRows &target, const PremultipliedRows
         // time.
         int x = rect.left();
         for (; x + 4 <= rect.right() + 1; x += 4) {
+#if defined(__SSE2__)
+            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + x));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(four, _mm_setzero_si128())) == 0xffff)
+                continue;
+            auto *pixels = reinterpret_cast<__m128i *>(line + x);
+            _mm_storeu_si128(pixels, sourceOver(four, _mm_loadu_si128(pixels)));
+#else
             if ((from[x] | from[x + 1] | from[x + 2] | from[x + 3]) == 0)
                 continue;
-            for (int i = x; i < x + 4; ++i) {
-                if (from[i] != 0)
-                    line[i] = sourceOver(from[i], line[i]);
-            }
+            for (int i = x; i < x + 4; ++i)
+                line[i] = sourceOver(from[i], line[i]);
+#endif
         }
-        for (; x <= rect.right(); ++x) {
-            if (from[x] != 0)
-                line[x] = sourceOver(from[x], line[x]);
-        }
+        for (; x <= rect.right(); ++x)
+            line[x] = sourceOver(from[x], line[x]);
     }
 }
 
