@@ -262,7 +262,8 @@ public:
     QList<TintPiece> tintPieces;
     QRect tintBuiltFor;
 
-    QTimer autoPanTimer;
+    // A child of the paper, named "autoPanTimer".
+    QTimer *autoPanTimer = nullptr;
     bool autoPanRight = false;
     bool autoPanLeft = false;
     bool autoPanDown = false;
@@ -377,6 +378,9 @@ public:
     void setSelectionCursorRotation(int handle);
     void autoPanStep();
     void updateAutoPan(QPointF pos);
+    void stopAutoPan();
+    void commitSelectionDrag();
+    void endSelectionDragElsewhere();
     void paintSelection(QPainter &painter, bool withHandles);
 };
 

@@ -515,6 +515,11 @@ void XSheet::updateGeometries()
     moveOpacityCenter();
 }
 
+void XSheet::setDialogs(Dialogs *dialogs)
+{
+    d->m_header->setDialogs(dialogs);
+}
+
 void XSheet::updateUISize()
 {
     d->updateMetrics(Model::Settings::instance()->UIScale());

@@ -17,6 +17,12 @@ kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# What a start of the program says on the console; the window needs the
+# off-screen renderer's OpenGL: on the X server.
+kl_add_test(tst_startupconsole SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_startupconsole.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS)
+set_tests_properties(tst_startupconsole PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_autosavemanager SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_autosavemanager.cpp LIBS app WIDGETS)
 set_tests_properties(tst_autosavemanager PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # New, open, save, the scene switch and autosave in the window: on the X

@@ -2,6 +2,8 @@
 
 #include "../audio/audiotestfiles.h"
 #include "export/ffmpegvideoencoder.h"
+#include "ffmpeglogging.h"
+#include "initialize.h"
 #include "exporttesthelpers.h"
 #include "drawings/strokedrawing.h"
 #include "layers/audiolayer.h"
@@ -10,10 +12,12 @@
 #include "settings/exportvideosettings.h"
 #include "support/testsupport.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QUndoStack>
 
@@ -24,6 +28,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 using namespace Model;
@@ -169,6 +174,65 @@ private:
 
 constexpr std::chrono::seconds ExportTimeLimit{60};
 
+// What the process writes to its standard error stream while it lives, and
+// the messages that reach Qt's logging from any thread.
+class Console
+{
+public:
+    Console()
+    {
+        std::fflush(stderr);
+        m_file.open();
+        m_savedError = ::dup(STDERR_FILENO);
+        ::dup2(m_file.handle(), STDERR_FILENO);
+        s_messages.clear();
+        m_previous = qInstallMessageHandler(collect);
+    }
+    ~Console() { restore(); }
+
+    // The lines written straight to the stream and the messages in our own
+    // categories (the program's and FFmpeg's): Qt's own are left out.
+    QStringList ours()
+    {
+        restore();
+        QStringList lines;
+        m_file.seek(0);
+        for (const QByteArray &line : m_file.readAll().split('\n')) {
+            if (!line.trimmed().isEmpty())
+                lines << QStringLiteral("stderr: ") + QString::fromUtf8(line);
+        }
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        return lines + s_messages;
+    }
+
+private:
+    static void collect(QtMsgType, const QMessageLogContext &context, const QString &message)
+    {
+        const QLatin1String category(context.category ? context.category : "default");
+        if (category != QLatin1String("default") && !category.startsWith(QLatin1String("kelvane")))
+            return;
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        s_messages << category + QStringLiteral(": ") + message;
+    }
+
+    void restore()
+    {
+        if (m_savedError < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_savedError, STDERR_FILENO);
+        ::close(m_savedError);
+        m_savedError = -1;
+        qInstallMessageHandler(m_previous);
+    }
+
+    QTemporaryFile m_file;
+    int m_savedError = -1;
+    QtMessageHandler m_previous = nullptr;
+    static inline std::mutex s_mutex;
+    static inline QStringList s_messages;
+};
+
 } // namespace
 
 class TestExportMovie : public QObject
@@ -185,6 +249,8 @@ private Q_SLOTS:
     void soundLastsAsLongAsPictures();
     void soundOutsideTheFramesIsLeftOut();
     void gifAsQtReadsIt();
+    void exportsSayOnlyWhatIsAskedFor_data();
+    void exportsSayOnlyWhatIsAskedFor();
     void oddSizes_data();
     void oddSizes();
     void scaledExportsLeaveTheSceneAlone_data();
@@ -422,6 +488,59 @@ void TestExportMovie::gifAsQtReadsIt()
                  qPrintable(QStringLiteral("frame %1: %2").arg(frame).arg(describe(average))));
         QCOMPARE(image.pixelColor(FrameSize.width() * 3 / 4, 10), QColor(Qt::white));
     }
+}
+
+void TestExportMovie::exportsSayOnlyWhatIsAskedFor_data()
+{
+    QTest::addColumn<Format>("format");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<bool>("sound");
+    // Whether FFmpeg has information to give: libx264 reports its settings
+    // and statistics, the muxer the second pass that moves the index to the
+    // front; GIFs are written without FFmpeg.
+    QTest::addColumn<bool>("informs");
+
+    QTest::newRow("mp4") << ExportVideoSettings::MP4 << false << false << true;
+    QTest::newRow("mp4 with sound") << ExportVideoSettings::MP4 << false << true << true;
+    QTest::newRow("prores 4444") << ExportVideoSettings::ProRes << true << false << true;
+    QTest::newRow("prores hq with sound") << ExportVideoSettings::ProRes << false << true << true;
+    QTest::newRow("gif") << ExportVideoSettings::GIF << false << false << false;
+}
+
+// A movie export that goes well says nothing on the console: every option
+// given is one the encoder takes, and FFmpeg's information lines come only
+// when the user turns them on through Qt's logging rules (a second run of
+// this test does, with QT_LOGGING_RULES="kelvane.ffmpeg.info=true"); then
+// they come through Qt's logging, never straight to the stream.
+void TestExportMovie::exportsSayOnlyWhatIsAskedFor()
+{
+    QFETCH(Format, format);
+    QFETCH(bool, alpha);
+    QFETCH(bool, sound);
+    QFETCH(bool, informs);
+
+    // FFmpeg's log as the program's start-up sets it.
+    Model::initialize();
+    Scene scene;
+    buildColourScene(scene, 8);
+    if (sound)
+        addSound(scene, 1.0, 0.0);
+    QTemporaryDir dir;
+    ExportVideoSettings settings = movieSettings(dir.path(), format, fileNameFor(format));
+    settings.includeAlpha = alpha;
+    settings.includeAudio = sound;
+    FakeProgress progress;
+
+    Console console;
+    QCOMPARE(scene.exportVideo(settings, &progress).status, ExportResult::Finished);
+    const QStringList said = console.ours();
+    if (!Model::ffmpegLog().isInfoEnabled()) {
+        QVERIFY2(said.isEmpty(), qPrintable(said.join(QLatin1Char('\n'))));
+        return;
+    }
+    for (const QString &line : said)
+        QVERIFY2(line.startsWith(QLatin1String("kelvane.ffmpeg: ")), qPrintable(line));
+    QCOMPARE(!said.isEmpty(), informs);
 }
 
 void TestExportMovie::oddSizes_data()

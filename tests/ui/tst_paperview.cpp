@@ -5,6 +5,7 @@
 #include <QNativeGestureEvent>
 #include <QPaintEvent>
 #include <QRegion>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
@@ -145,21 +146,43 @@ void TestPaperView::zoomIsClamped_data()
 {
     QTest::addColumn<double>("asked");
     QTest::addColumn<double>("level");
+    QTest::addColumn<bool>("pointerOnPaper");
 
-    QTest::newRow("within") << 2.5 << 2.5;
-    QTest::newRow("too close") << 20.0 << 16.0;
-    QTest::newRow("too far") << 0.01 << 0.0625;
-    QTest::newRow("not a number") << std::nan("") << 1.0;
+    QTest::newRow("within") << 2.5 << 2.5 << false;
+    QTest::newRow("too close") << 20.0 << 16.0 << false;
+    QTest::newRow("too far") << 0.01 << 0.0625 << false;
+    QTest::newRow("not a number") << std::nan("") << 1.0 << false;
+    QTest::newRow("within, the pointer on the paper") << 2.5 << 2.5 << true;
+    QTest::newRow("too close, the pointer on the paper") << 20.0 << 16.0 << true;
 }
 
+// The level is held within its bounds; the zoom goes about the pointer when
+// it is over the paper, else about the paper's centre. The test puts the
+// pointer where it wants it: on a real display it is wherever it was left.
 void TestPaperView::zoomIsClamped()
 {
     QFETCH(double, asked);
     QFETCH(double, level);
+    QFETCH(bool, pointerOnPaper);
 
     auto handle = makeScene(QStringLiteral("X"));
     ShownPaper shown(handle.get());
-    const QPointF middle = shown.paper.widgetToScene().map(QPointF(100.0, 75.0));
+    const QPointF fixed = pointerOnPaper ? QPointF(40.0, 30.0) : QPointF(100.0, 75.0);
+    QPoint pointer;
+    if (pointerOnPaper) {
+        pointer = shown.paper.mapToGlobal(fixed.toPoint());
+    } else {
+        // The corner of the paper's screen farthest from the paper.
+        const QRect screen = shown.paper.screen()->geometry();
+        const QPoint middle = shown.paper.mapToGlobal(shown.paper.rect().center());
+        pointer = QPoint(middle.x() < screen.center().x() ? screen.right() - 2 : screen.left() + 2,
+                         middle.y() < screen.center().y() ? screen.bottom() - 2 : screen.top() + 2);
+        QVERIFY(!QRect(shown.paper.mapToGlobal(QPoint(0, 0)), shown.paper.size()).contains(pointer));
+    }
+    QCursor::setPos(shown.paper.screen(), pointer);
+    QTRY_COMPARE(QCursor::pos(shown.paper.screen()), pointer);
+
+    const QPointF before = shown.paper.widgetToScene().map(fixed);
     QSignalSpy levels(&shown.paper, &UI::Paper::zoomLevelChanged);
     shown.paper.setZoomLevel(asked);
 
@@ -167,9 +190,11 @@ void TestPaperView::zoomIsClamped()
     QCOMPARE(levels.isEmpty(), level == 1.0);
     if (!levels.isEmpty())
         QCOMPARE(levels.last().at(0).toDouble(), level);
-    // About the centre of the paper, which stays where it was.
-    const QPointF after = shown.paper.widgetToScene().map(QPointF(100.0, 75.0));
-    QVERIFY(std::abs(after.x() - middle.x()) < 1e-9 && std::abs(after.y() - middle.y()) < 1e-9);
+    // About the pointer or the centre of the paper, which stays where it
+    // was.
+    const QPointF after = shown.paper.widgetToScene().map(fixed);
+    QVERIFY2(std::abs(after.x() - before.x()) < 1e-9 && std::abs(after.y() - before.y()) < 1e-9,
+             qPrintable(QStringLiteral("%1, %2 moved to %3, %4").arg(before.x()).arg(before.y()).arg(after.x()).arg(after.y())));
 }
 
 void TestPaperView::wheelSteps_data()

@@ -361,7 +361,8 @@ void TestXSheet::frameDrags_data()
     QTest::addColumn<bool>("slide");
     QTest::addColumn<QPoint>("pressed"); // (frame, layer)
     QTest::addColumn<QList<int>>("path"); // rows from the pressed cell; let go at the last
-    QTest::addColumn<QString>("letGo"); // "", "left", "right", "below", "shift", "shift throughout"
+    // "", "left", "right", "above", "below", "shift", "shift throughout"
+    QTest::addColumn<QString>("letGo");
     QTest::addColumn<QString>("text"); // of the command pushed, empty for none
     QTest::addColumn<QString>("after");
 
@@ -394,10 +395,19 @@ void TestXSheet::frameDrags_data()
                                               << "left" << QString() << "AaaaBbbC";
     QTest::newRow("let go right of the sheet") << holds << QString() << false << QPoint(1, 0) << QList<int>{1, 2}
                                                << "right" << QString() << "AaaaBbbC";
+    // Above or below the sheet the drag ends on the row under the pointer,
+    // the first row at the most.
     QTest::newRow("let go above the sheet") << holds << QString() << false << QPoint(3, 0) << QList<int>{-1, -5}
-                                            << QString() << QString() << "AaaaBbbC";
-    QTest::newRow("let go below the sheet") << holds << QString() << false << QPoint(1, 0) << QList<int>{1, 2}
-                                            << "below" << QString() << "AaaaBbbC";
+                                            << "above" << "Discard Clone Drawings|Commands::DiscardCloneDrawings|2"
+                                            << "AaBbbC";
+    QTest::newRow("let go below the sheet") << holds << QString() << false << QPoint(1, 0)
+                                            << QList<int>{1, 2, 12} << "below"
+                                            << "Add Clone Drawings|Commands::AddCloneDrawings|12"
+                                            << "AaaaaaaaaaaaaaaaBbbC";
+    QTest::newRow("slide let go below the sheet") << holds << QString() << true << QPoint(5, 0)
+                                                  << QList<int>{1, 11} << "below"
+                                                  << "Slide Original Drawing|Commands::SlideOriginal|-1"
+                                                  << "AaaaaaBC";
     QTest::newRow("let go with Shift") << holds << QString() << true << QPoint(5, 0) << QList<int>{-1, -2}
                                        << "shift" << QString() << "AaaaBbbC";
     QTest::newRow("Shift held from the start") << holds << QString() << false << QPoint(1, 0) << QList<int>{1, 2}
@@ -426,8 +436,10 @@ void TestXSheet::frameDrags()
         points.last().setX(-5);
     else if (letGo == u"right")
         points.last().setX(sheet.viewport()->width() + 5);
+    else if (letGo == u"above")
+        QVERIFY(points.last().y() < 0);
     else if (letGo == u"below")
-        points.last().setY(sheet.viewport()->height() + 5);
+        QVERIFY(points.last().y() >= sheet.viewport()->height());
     const bool shiftThroughout = letGo == u"shift throughout";
     SheetTest::drag(sheet.viewport(), points, shiftThroughout ? Qt::ShiftModifier : Qt::NoModifier,
                     shiftThroughout || letGo == u"shift" ? Qt::ShiftModifier : Qt::NoModifier);
@@ -455,6 +467,9 @@ void TestXSheet::audioOffsetDrags_data()
     QTest::newRow("locked") << true << QString() << 0.0;
     QTest::newRow("unlocked") << false << QString() << 2.5;
     QTest::newRow("let go left of the sheet") << false << "left" << 0.0;
+    // Above or below the sheet the offset still follows the pointer.
+    QTest::newRow("let go above the sheet") << false << "above" << -3.5;
+    QTest::newRow("let go below the sheet") << false << "below" << 14.5;
 }
 
 void TestXSheet::audioOffsetDrags()
@@ -473,6 +488,12 @@ void TestXSheet::audioOffsetDrags()
     QList<QPointF> points{from, from + QPointF(0, sheet.view.rowHeight()), from + QPointF(0, 2.5 * sheet.view.rowHeight())};
     if (letGo == u"left")
         points.last().setX(-5);
+    else if (letGo == u"above" || letGo == u"below")
+        points.last() = from + QPointF(0, offset * sheet.view.rowHeight());
+    if (letGo == u"above")
+        QVERIFY(points.last().y() < 0);
+    else if (letGo == u"below")
+        QVERIFY(points.last().y() >= sheet.viewport()->height());
     SheetTest::drag(sheet.viewport(), points);
 
     QCOMPARE(sheet.scene()->audioOffset(), offset);

@@ -656,7 +656,6 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUpVi
     AVDictionary *options = nullptr;
     if (m_settings.videoFormat == ExportVideoSettings::MP4) {
         av_dict_set(&options, "profile", "high", 0);
-        av_dict_set(&options, "rc_mode", "buffer", 0);
     } else if (m_settings.videoFormat == ExportVideoSettings::ProRes) {
         av_dict_set(&options, "profile", m_settings.includeAlpha ? "4444" : "hq", 0);
     }
