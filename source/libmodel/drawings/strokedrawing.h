@@ -1,6 +1,7 @@
 #pragma once
 
 #include "drawings/drawing.h"
+#include "render/premultipliedblend.h"
 #include "strokes/compoundstroke.h"
 
 #include <QImage>
@@ -17,6 +18,7 @@ class QPainterPath;
 
 namespace Model {
 
+class RleImage;
 class SingleStroke;
 class Stroke;
 class StrokeDrawingPrivate;
@@ -149,6 +151,30 @@ public:
     // but Format_ARGB32_Premultiplied.
     void blendOnto(QImage &target, const QList<QRgb> &colorTable, const QRect &rect,
                    double opacity) const;
+
+    // The coverage as blendOnto() reads it, fetched once on the thread that
+    // owns the drawing and then blended from any thread: the run-length code
+    // where its runs alone make the image (only the runs are visited, and
+    // the empty paper between them costs nothing), the decoded image
+    // otherwise. It reads the drawing's code, which stays valid while the
+    // drawing is neither edited nor destroyed.
+    class Ink
+    {
+    public:
+        // Whether there is nothing to blend.
+        bool isEmpty() const { return !m_code && m_image.isNull(); }
+        // Blends the part rect, through colours, onto the same part of
+        // target: what blendOnto() gives with the colours paintedColours()
+        // makes of its table and opacity.
+        void blendOnto(const PremultipliedRows &target, const PremultipliedColours &colours, QRect rect) const;
+
+    private:
+        friend class StrokeDrawing;
+        const RleImage *m_code = nullptr;
+        QImage m_image;
+        QSize m_size;
+    };
+    Ink ink() const;
     // Paints the drawing as it will look once the stroke in progress is
     // added, from the stroke's mask; nothing for a stroke without one.
     void paintWithActiveStroke(QPainter *painter, const QList<QRgb> &colorTable, const QRect &rect,
