@@ -375,16 +375,28 @@ void PaperPrivate::keepOffPegsLines(const PaperView &view, QPainter::RenderHints
         for (int top = 0; top < lines.height(); top += side) {
             for (int left = 0; left < lines.width(); left += side) {
                 const QRect square = QRect(left, top, side, side) & lines.rect();
-                bool touched = false;
-                for (int y = square.top(); y <= square.bottom() && !touched; ++y) {
+                // What the line touches of the square, in whole widget
+                // pixels.
+                QRect touched;
+                for (int y = square.top(); y <= square.bottom(); ++y) {
                     const auto *row = reinterpret_cast<const QRgb *>(lines.constScanLine(y));
-                    touched = std::any_of(row + square.left(), row + square.right() + 1, [](QRgb p) { return p != 0; });
+                    int from = square.left();
+                    while (from <= square.right() && row[from] == 0)
+                        ++from;
+                    if (from > square.right())
+                        continue;
+                    int to = square.right();
+                    while (row[to] == 0)
+                        --to;
+                    touched |= QRect(from, y, to - from + 1, 1);
                 }
-                if (!touched)
+                if (touched.isEmpty())
                     continue;
-                QImage piece = lines.copy(square);
+                const QRect area(QPoint(touched.left() / dpr, touched.top() / dpr),
+                                 QPoint(touched.right() / dpr, touched.bottom() / dpr));
+                QImage piece = lines.copy(QRect(area.topLeft() * dpr, area.size() * dpr));
                 piece.setDevicePixelRatio(view.devicePixelRatio);
-                offPegsLines.append({QRect(square.topLeft() / dpr, square.size() / dpr), piece});
+                offPegsLines.append({area, piece});
             }
         }
     }
