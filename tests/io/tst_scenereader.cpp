@@ -441,9 +441,10 @@ void TestSceneReader::damagedPayloads_data()
         << overwrite<qint64>(QStringLiteral("strokes"), 1, 8, qint64(1) << 60) << Ink << 3 << drawing;
     QTest::newRow("strokes of an absurd size") << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 100000) << Ink
                                                << 4 << QStringLiteral("claims a size of 100000x48 pixels");
-    // Every drawing the program makes has its frame's size.
-    QTest::newRow("strokes wider than the frame") << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 65) << Ink << 4
-                                                  << QStringLiteral("claims a size of 65x48 pixels, larger than the frame");
+    // No drawing the program makes is larger than the largest frame.
+    QTest::newRow("strokes wider than any frame")
+        << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 8193) << Ink << 4
+        << QStringLiteral("claims a size of 8193x48 pixels, larger than any frame");
     QTest::newRow("strokes with stray characters") << strayCharacters(QStringLiteral("strokes"), 0) << Ink << 1
                                                    << QStringLiteral("characters that do not belong");
     QTest::newRow("strokes of no Base64") << replacedBy(QStringLiteral("strokes"), 4, QStringLiteral("!!!!"))

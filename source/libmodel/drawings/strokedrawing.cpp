@@ -391,46 +391,81 @@ void StrokeDrawing::clearCache()
 
 void StrokeDrawing::changeFrameSize(const QSize &size, KL::FitMode mode)
 {
-    const QSize old = d->m_size;
-    // Fitting from or into a frame without pixels would divide by zero or
-    // mirror the strokes. An empty root is left alone: a transform on it
-    // would only push an empty group under the next stroke.
-    if (!old.isEmpty() && !size.isEmpty() && !d->m_root->isEmpty()) {
-        QTransform scale;
-        QTransform shift;
-        switch (mode) {
-        case KL::FitMode::FitModeStretch:
-            scale = QTransform::fromScale(double(size.width()) / old.width(),
-                                          double(size.height()) / old.height());
-            break;
-        case KL::FitMode::FitModeKeepAspect:
-        case KL::FitMode::FitModeKeepAspectByExpanding: {
-            const Qt::AspectRatioMode aspect = mode == KL::FitMode::FitModeKeepAspect
-                ? Qt::KeepAspectRatio
-                : Qt::KeepAspectRatioByExpanding;
-            // Scaled as integers on purpose: the fitted picture covers whole
-            // pixels, and its margins split what is left.
-            const QSizeF fitted(old.scaled(size, aspect));
-            scale = QTransform::fromScale(fitted.width() / old.width(),
-                                          fitted.height() / old.height());
-            shift = QTransform::fromTranslate((size.width() - fitted.width()) * 0.5,
-                                              (size.height() - fitted.height()) * 0.5);
-            break;
-        }
-        case KL::FitMode::FitModeCropCenter:
-            shift = QTransform::fromTranslate((size.width() - old.width()) * 0.5,
-                                              (size.height() - old.height()) * 0.5);
-            break;
-        case KL::FitMode::FitModeIgnore:
-            break;
-        }
-        const QTransform fit = scale * shift;
-        if (!fit.isIdentity())
-            d->m_root->setTransform(d->m_root->transform() * fit);
-    }
+    // An empty root is left alone: a transform on it would only push an
+    // empty group under the next stroke.
+    const QTransform fit = frameFit(d->m_size, size, mode);
+    if (!d->m_root->isEmpty() && !fit.isIdentity())
+        d->m_root->setTransform(d->m_root->transform() * fit);
     d->m_size = size;
     contentChanged();
     updateImage(QRect(QPoint(0, 0), size));
+}
+
+QTransform StrokeDrawing::frameFit(const QSize &from, const QSize &to, KL::FitMode mode)
+{
+    // Fitting from or into a frame without pixels would divide by zero or
+    // mirror the strokes.
+    if (from.isEmpty() || to.isEmpty())
+        return {};
+    QTransform scale;
+    QTransform shift;
+    switch (mode) {
+    case KL::FitMode::FitModeStretch:
+        scale = QTransform::fromScale(double(to.width()) / from.width(), double(to.height()) / from.height());
+        break;
+    case KL::FitMode::FitModeKeepAspect:
+    case KL::FitMode::FitModeKeepAspectByExpanding: {
+        const Qt::AspectRatioMode aspect =
+            mode == KL::FitMode::FitModeKeepAspect ? Qt::KeepAspectRatio : Qt::KeepAspectRatioByExpanding;
+        // Scaled as integers on purpose: the fitted picture covers whole
+        // pixels, and its margins split what is left.
+        const QSizeF fitted(from.scaled(to, aspect));
+        scale = QTransform::fromScale(fitted.width() / from.width(), fitted.height() / from.height());
+        shift = QTransform::fromTranslate((to.width() - fitted.width()) * 0.5, (to.height() - fitted.height()) * 0.5);
+        break;
+    }
+    case KL::FitMode::FitModeCropCenter:
+        shift = QTransform::fromTranslate((to.width() - from.width()) * 0.5, (to.height() - from.height()) * 0.5);
+        break;
+    case KL::FitMode::FitModeIgnore:
+        break;
+    }
+    return scale * shift;
+}
+
+void StrokeDrawing::adoptFrame(const QSize &frame)
+{
+    const QSize old = d->m_size;
+    if (frame == old)
+        return;
+    // Ink beyond the old frame was never seen there; a frame that reaches
+    // further would bring it out. It stays behind a clip of the old frame,
+    // one group down, so that nothing drawn later falls under that clip.
+    const QRect shown(QPoint(0, 0), old.expandedTo(QSize(0, 0)));
+    const bool reachesFurther = frame.width() > shown.width() || frame.height() > shown.height();
+    if (old.isValid() && reachesFurther && !d->m_root->isEmpty()
+        && !shown.contains(d->m_root->boundingRect())) {
+        auto seen = std::make_unique<CompoundStroke>();
+        seen->addStroke(std::move(d->m_root));
+        // A frame without pixels showed nothing at all, and an empty clip
+        // would clip nothing.
+        if (!shown.isEmpty()) {
+            QPainterPath outline;
+            outline.addRect(QRectF(shown));
+            seen->setClipPath(outline);
+        }
+        d->m_root = std::make_unique<CompoundStroke>();
+        if (!shown.isEmpty() && !seen->isEmpty())
+            d->m_root->addStroke(std::move(seen));
+    }
+    d->m_size = frame;
+    d->m_thumbnails.clear();
+    updateImage(QRect(QPoint(0, 0), frame));
+}
+
+qint64 StrokeDrawing::imageCodeBytes() const
+{
+    return d->m_hasImage ? qint64(d->m_code.codes().size()) : 0;
 }
 
 void StrokeDrawing::swapContent(StrokeDrawing &other)

@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <QTransform>
 
 #include <memory>
 
@@ -77,6 +78,22 @@ public:
     void clearCache() override;
     // Fits the strokes into the new frame through the root's transform.
     void changeFrameSize(const QSize &size, KL::FitMode mode) override;
+    // How changeFrameSize() carries the frame's pixels from a frame of size
+    // from into one of size to: stretched, fitted inside or around with the
+    // aspect kept, centred, or left where they lie. The identity when either
+    // frame has no pixels.
+    static QTransform frameFit(const QSize &from, const QSize &to, KL::FitMode mode);
+    // Makes this a drawing of a frame of size frame without moving anything:
+    // every pixel of the new frame shows what the drawing showed there, the
+    // frame anchored at its top left corner as the paper and the exports
+    // place a drawing, and what lay beyond the old frame stays unseen. From
+    // then on strokes, stamps, merges and resizes reach the whole new frame,
+    // as on any drawing made there. For a drawing that comes from a frame of
+    // another size: a pasted one, or one a file carries in such a size.
+    void adoptFrame(const QSize &frame);
+    // The bytes of run-length code the drawing keeps its image in; 0 for a
+    // drawing without an image.
+    qint64 imageCodeBytes() const;
     // Trades size, strokes, image and thumbnails with other as they stand,
     // the grouping of the strokes included; names and copy ids stay. For an
     // undo that must give a drawing that cells, clones and records share
