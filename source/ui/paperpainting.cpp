@@ -300,20 +300,9 @@ void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed)
 void PaperPrivate::paintOffPegsIndication(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs)
 {
     const std::optional<PaperView> view = paperView(painter);
-    if (!view) {
-        paintOffPegsLines(painter, exposed, onPegs);
-    } else {
-        if (!(*view == offPegsLinesView)) {
-            offPegsLines.clear();
-            offPegsLinesView = PaperView();
-            if (!(*view == lastDirectLines)) {
-                lastDirectLines = *view;
-                paintOffPegsLines(painter, exposed, onPegs);
-                paintTintFrame(painter, exposed);
-                return;
-            }
-            keepOffPegsLines(*view, painter.renderHints(), onPegs);
-        }
+    if (view && !(*view == offPegsLinesView) && *view == lastDirectLines)
+        keepOffPegsLines(*view, painter.renderHints(), onPegs);
+    if (view && *view == offPegsLinesView) {
         const int dpr = int(view->devicePixelRatio);
         for (const LinePiece &piece : std::as_const(offPegsLines)) {
             const QRect part = piece.area & exposed;
@@ -321,6 +310,10 @@ void PaperPrivate::paintOffPegsIndication(QPainter &painter, const QRect &expose
                 copyPixels(painter, part.topLeft(), piece.image,
                            QRect((part.topLeft() - piece.area.topLeft()) * dpr, part.size() * dpr));
         }
+    } else {
+        if (view)
+            lastDirectLines = *view;
+        paintOffPegsLines(painter, exposed, onPegs);
     }
     paintTintFrame(painter, exposed);
 }
@@ -361,6 +354,7 @@ void PaperPrivate::paintOffPegsLine(QPainter &painter, const QRect &exposed, con
 // directly.
 void PaperPrivate::keepOffPegsLines(const PaperView &view, QPainter::RenderHints hints, const QPainterPath &onPegs)
 {
+    offPegsLines.clear();
     const int dpr = int(view.devicePixelRatio);
     const int side = 64 * dpr;
     QImage lines(view.devicePixels, QImage::Format_ARGB32_Premultiplied);
