@@ -620,7 +620,9 @@ bool Scene::isBacklightFrame(int frame) const
 void Scene::paintBacklight(QPainter *painter, const QRect &rect) const
 {
     const QRect clip = rect & frameRect();
-    if (!painter || isScrubFrameShown(*d) || clip.isEmpty())
+    // With no frame to show the picture is bare; drawing it would still
+    // cost a pass over every pixel, a turned one most.
+    if (!painter || isScrubFrameShown(*d) || clip.isEmpty() || d->m_backlightFrames.isEmpty())
         return;
     painter->drawImage(clip, d->m_cachedBacklightImage, clip);
 }
