@@ -206,7 +206,7 @@ QStringList movieArguments(MovieKind kind, const QString &output)
                   << QStringLiteral("high") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
                   << QStringLiteral("-color_primaries") << QStringLiteral("bt709") << QStringLiteral("-color_trc")
                   << QStringLiteral("bt709") << QStringLiteral("-colorspace") << QStringLiteral("bt709")
-                  << QStringLiteral("-movflags") << QStringLiteral("cmaf+faststart");
+                  << QStringLiteral("-movflags") << QStringLiteral("+faststart");
     } else {
         arguments << QStringLiteral("-vf") << QStringLiteral("scale=out_color_matrix=bt709:out_range=tv")
                   << QStringLiteral("-c:v") << QStringLiteral("prores_ks") << QStringLiteral("-profile:v")

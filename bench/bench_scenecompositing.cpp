@@ -6,6 +6,7 @@
 
 #include "layers/strokelayer.h"
 #include "render/alphacomposition.h"
+#include "render/bandedcomposition.h"
 #include "render/offscreenrenderer.h"
 #include "scene/scene.h"
 #include "settings/backlightsettings.h"
@@ -97,9 +98,11 @@ namespace {
 // The rebuild of BM_SceneUpdateCachedFramePixmap with every visible layer
 // in the backlight, the drawings' decoded images dropped before each one
 // (cold: as on the first visit of frames far from the last ones) or all of
-// them decoded and kept (warm).
+// them decoded and kept (warm). Composed on one thread per core (threads:0)
+// or on the calling thread alone (threads:1), which shows the work itself.
 void runFrameStep(benchmark::State &state, bool cold)
 {
+    Model::setCompositionThreadCount(int(state.range(0)));
     const std::unique_ptr<Model::Scene> scene = makeScene();
     Model::DrawingImageCache *cache = Model::DrawingImageCache::instance();
     cache->clear();
@@ -114,6 +117,7 @@ void runFrameStep(benchmark::State &state, bool cold)
         }
     }
     std::vector<double> times;
+    std::vector<double> work;
     for (auto _ : state) {
         if (cold) {
             state.PauseTiming();
@@ -121,12 +125,16 @@ void runFrameStep(benchmark::State &state, bool cold)
             state.ResumeTiming();
         }
         const auto start = Clock::now();
+        const double cpu = processCpuMs();
         scene->updateCachedFramePixmap(true);
+        work.push_back(processCpuMs() - cpu);
         times.push_back(elapsedMs(start));
     }
     reportLatency(state, times);
+    state.counters["p50_cpu_ms"] = percentile(work, 0.50);
     state.counters["cached_MB"] = double(cache->bytesHeld()) / (1024.0 * 1024.0);
     cache->clear();
+    Model::setCompositionThreadCount(0);
 }
 
 } // namespace
@@ -138,14 +146,16 @@ void BM_SceneUpdateCachedFramePixmapColdCache(benchmark::State &state)
 {
     runFrameStep(state, true);
 }
-BENCHMARK(BM_SceneUpdateCachedFramePixmapColdCache)->Unit(benchmark::kMillisecond)->Iterations(60)->UseRealTime();
+BENCHMARK(BM_SceneUpdateCachedFramePixmapColdCache)
+    ->ArgName("threads")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(60)->UseRealTime();
 
 // The same with every drawing's image decoded and kept in the cache.
 void BM_SceneUpdateCachedFramePixmapWarmCache(benchmark::State &state)
 {
     runFrameStep(state, false);
 }
-BENCHMARK(BM_SceneUpdateCachedFramePixmapWarmCache)->Unit(benchmark::kMillisecond)->Iterations(60)->UseRealTime();
+BENCHMARK(BM_SceneUpdateCachedFramePixmapWarmCache)
+    ->ArgName("threads")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(60)->UseRealTime();
 
 // Baseline: the 13 layer pictures of the active-layer-only case (the current
 // frame of all 5 layers and 8 backlight frames of the active one) as Indexed8

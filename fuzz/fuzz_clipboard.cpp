@@ -1,7 +1,7 @@
 // The cell clipboard's record: Scene::canPaste, which checks it whenever the
 // clipboard changes, and ClipboardRecord, through which a paste reads the
-// cells and their drawings, then the pasted drawings shown as the exposure
-// sheet and the paper show them.
+// cells and their drawings, then the pasted drawings fitted to the scene's
+// frame and shown as the exposure sheet and the paper show them.
 
 #include "fuzztarget.h"
 
@@ -70,7 +70,12 @@ void Fuzz::testOneInput(const QByteArray &input)
         QImage paper(FrameSize, QImage::Format_ARGB32_Premultiplied);
         paper.fill(Qt::white);
         if (cell.drawing->type() == Model::Drawing::StrokeDrawingType) {
-            const auto &strokes = static_cast<const Model::StrokeDrawing &>(*cell.drawing);
+            // Pasted, it becomes a drawing of the scene's frame.
+            auto &strokes = static_cast<Model::StrokeDrawing &>(*cell.drawing);
+            strokes.adoptFrame(FrameSize);
+            expect(strokes.size() == FrameSize, "a pasted drawing takes the scene's frame");
+            expect(strokes.image().isNull() || strokes.image().size() == FrameSize,
+                   "a pasted drawing's image covers the scene's frame");
             QPainter painter(&paper);
             strokes.paint(&painter, table, paper.rect());
         }

@@ -5,7 +5,28 @@
 #include "strokes/rleimage.h"
 
 #include <QImage>
+#include <QList>
 #include <QRandomGenerator>
+
+#include <algorithm>
+#include <iterator>
+#include <tuple>
+
+namespace {
+
+using RunAt = std::tuple<int, int, const uchar *, int>;
+
+QList<RunAt> runsFrom(const Model::RleImage &image, int fromRow)
+{
+    QList<RunAt> runs;
+    Model::RleImage::Runs walk(image, fromRow);
+    Model::RleImage::Run run;
+    while (walk.next(run))
+        runs.append({run.row, run.column, run.bytes, run.length});
+    return runs;
+}
+
+} // namespace
 
 void Fuzz::testOneInput(const QByteArray &input)
 {
@@ -15,6 +36,15 @@ void Fuzz::testOneInput(const QByteArray &input)
     const QImage image = encoded.toImage();
     if (image.isNull())
         return;
+    // A walk that starts further down, as a picture composed in bands of
+    // rows starts it, gives the same runs as the walk from the top.
+    const QList<RunAt> all = runsFrom(encoded, 0);
+    for (int from : {1, 15, 16, 17, 33, encoded.height() / 2, encoded.height() - 1, encoded.height()}) {
+        QList<RunAt> below;
+        std::copy_if(all.cbegin(), all.cend(), std::back_inserter(below),
+                     [from](const RunAt &run) { return std::get<0>(run) >= from; });
+        expect(runsFrom(encoded, from) == below, "the runs from a row are those of the whole walk from there");
+    }
     expect(image.format() == QImage::Format_Alpha8 && image.width() == encoded.width()
                && image.height() == encoded.height(),
            "a decoded image has the record's size and format");

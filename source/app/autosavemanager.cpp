@@ -114,6 +114,13 @@ void AutosaveManager::backupWritten()
     d->m_retryTimer->stop();
 }
 
+void AutosaveManager::backupFailed()
+{
+    skipBackup();
+    d->startWaiting(d->m_interval, currentMSecsSinceEpoch());
+    d->m_retryTimer->stop();
+}
+
 void AutosaveManager::skipBackup()
 {
     d->m_nextBackupIndex = d->m_nextBackupIndex < d->m_maxBackups ? d->m_nextBackupIndex + 1 : 1;

@@ -14,8 +14,9 @@ class AutosaveManagerPrivate;
 // time the interval has passed it emits autosaveTimeout(), and each time a
 // postponed check is due autosaveReminderTimeout(). The main window then
 // writes a backup (and calls backupWritten()) or postpones for a second.
-// Both timers are single-shot, so a check that neither writes nor postpones
-// ends the cycle until reset(), start() or applySettings() starts it again.
+// Both timers are single-shot, so a check that neither writes, fails nor
+// postpones ends the cycle until reset(), start() or applySettings() starts
+// it again.
 //
 // Backups go to "<name>_backup<index>.kl" with the index running 1, 2, ...,
 // maxBackups() and back to 1: the ring never grows beyond its size, and the
@@ -52,6 +53,10 @@ public Q_SLOTS:
     // Looks again in a second.
     void postpone();
     void backupWritten();
+    // A backup that could not be written: the changes still wait, the next
+    // backup takes the ring's next slot (the failure may be the slot's) and
+    // is tried an interval later.
+    void backupFailed();
     // A ring slot that holds a file the backups must not replace: the next
     // backup takes the slot after it.
     void skipBackup();

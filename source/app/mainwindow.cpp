@@ -108,8 +108,10 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     UI::Paper *paper = ui->scrollAreaWidgetContents;
     ui->frame->setPaper(paper);
     installEventFilter(this);
+    connect(qApp, &QGuiApplication::focusObjectChanged, this, &MainWindow::onFocusObjectChanged);
 
     d->m_xSheet = new UI::XSheet(this);
+    d->m_xSheet->setDialogs(d->m_dialogs.get());
     d->m_xSheetPane = new UI::XSheetPane(this);
     d->m_xSheetPane->layout()->addWidget(d->m_xSheet);
 
@@ -139,6 +141,7 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
     connect(settings, &Model::Settings::drawCursorOpacityChanged, tools, &Model::ToolManager::updateCursor);
 
     action(KL::Action::Pencil)->activate(QAction::Trigger);
+    updateReturnActions();
 
     const auto singleShotTimer = [this](int interval) {
         auto *timer = new QTimer(this);
@@ -248,6 +251,9 @@ MainWindow::MainWindow(std::unique_ptr<UI::Dialogs> dialogs, QWidget *parent)
 MainWindow::~MainWindow()
 {
     removeEventFilter(this);
+    // The children go after this object's own parts, and the focus moves
+    // as they go.
+    disconnect(qApp, &QGuiApplication::focusObjectChanged, this, nullptr);
     // The scenes are children and go with the base class, after the private
     // data; what the current one announces on its way out (its undo stack
     // empties) must not reach this window any more. Closing the window has

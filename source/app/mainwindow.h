@@ -222,7 +222,9 @@ private:
     void rememberDockedXSheetWidth();
 
     // Context menus, built anew for every right click. A given menu is
-    // filled; null makes a new one whose parent is the window.
+    // filled; null makes a new one whose parent is the window. The layer
+    // menu's column is the layer clicked, -1 for a column that is no visual
+    // layer (or none), which offers only what does not act on a layer.
     QMenu *createCellContextMenu(const QModelIndex &cell, QMenu *menu);
     QMenu *createLayerContextMenu(int column, bool withXSheetMenu, QMenu *menu);
 
@@ -237,13 +239,34 @@ private:
     // Grows the sheet's selection by a frame back (-1) or on (1).
     void extendSelection(int direction);
     void scrubToFrame(int frame);
+    // Return stamps the floating selection while its tool is current and
+    // flips otherwise; of the two actions that share the key, only the one
+    // for the current tool is on, so that the key always means one thing.
+    void updateReturnActions();
+    // Shift's tool, unless the floating selection (whose gestures use Shift)
+    // is current.
+    void lendScrubbingTool();
     void endScrubbing();
+    // Leaving the paper ends scrubbing; coming to it with Shift held starts
+    // it, as a press of Shift there would.
+    void onFocusObjectChanged(QObject *focusObject);
+    // Whether the keyboard is with a field that takes typed text, where keys
+    // are text and lend no tool.
+    static bool isTypingIntoTextField();
 
     Model::KLScene *loadScene(const QString &path);
     // Makes a loaded scene current and lets the one it replaces go.
     void replaceCurrentScene(Model::KLScene *klscene);
     bool saveSceneTo(Model::Scene *scene, const QString &path);
+    // A file name chosen for writing, with the suffix (".kl", say) added when
+    // it has none; empty when that makes the name of a file already there
+    // and the user would rather not replace it.
+    QString withSuffix(const QString &chosen, const QString &suffix);
     bool writeSceneFile(Model::Scene *scene, const QString &path);
+    // Where backups go: the default save folder, made when it is the
+    // documents folder a new account lacks; else, when that folder cannot
+    // take files, a folder of autosave's own, which the user hears of once.
+    QString backupFolder();
     // Whether the file is one the user keeps as a scene of their own: the
     // current scene's file or one in the recent-files list.
     bool isUsersSceneFile(const QString &path) const;

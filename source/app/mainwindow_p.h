@@ -131,14 +131,17 @@ public:
 
     // Seconds since the epoch of the last change to the current scene.
     qint64 m_lastChangeTime = 0;
-    // How many file commands are running, one inside another (a save asked
-    // for by an open, say). Autosave waits while any runs, or playback.
+    // Whether the user has heard that backups go to autosave's own folder.
+    bool m_toldOfBackupFolder = false;
+    // How many long commands are running, one inside another (a save asked
+    // for by an open, say): the file commands, the exports and the edits
+    // that show progress. Autosave waits while any runs, or playback.
     int m_busyDepth = 0;
 
     std::unique_ptr<UI::Dialogs> m_dialogs;
 };
 
-// Marks a file command as running for as long as it lives, whichever way
+// Marks a long command as running for as long as it lives, whichever way
 // the command ends. Commands nest: a save run by an open ends before the
 // open does, and the open still counts as running after it.
 class BusyScope

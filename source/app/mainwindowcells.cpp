@@ -113,6 +113,14 @@ bool isAfterLastCell(const QModelIndex &cell)
     return cell.data(Model::SceneModel::FrameAfterLastRole).toBool();
 }
 
+// The layer's last cell when the current cell is the empty one just after
+// it. It is looked up in the scene, not in the frame range, which may begin
+// at the current cell.
+QModelIndex lastCellBefore(const QModelIndex &afterLast)
+{
+    return afterLast.row() > 0 ? afterLast.siblingAtRow(afterLast.row() - 1) : QModelIndex();
+}
+
 // The cell one frame before the current one, on its layer and within the
 // frame range; invalid on the range's first frame.
 QModelIndex previousCell(const Model::KLScene &klscene)
@@ -142,7 +150,7 @@ void runCellEdit(const CellEdit &edit)
         break;
     case Target::EndRule:
         if (isAfterLastCell(current))
-            Model::KLScene::pushCommand(edit.endRuleForm(klscene, previousCell(*klscene)));
+            Model::KLScene::pushCommand(edit.endRuleForm(klscene, lastCellBefore(current)));
         else
             Model::KLScene::pushCommand(edit.cellForm(klscene, current));
         break;

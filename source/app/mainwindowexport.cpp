@@ -116,6 +116,14 @@ void MainWindow::exportFrames()
     if (chosen.isEmpty())
         return;
     aimAt(record, chosen);
+    // The frames' names end in their number and their own suffix; a name
+    // typed as a picture's ("walk.png") is the base without its suffix.
+    const QFileInfo typed(record.name);
+    const QString suffix = typed.suffix();
+    if (!typed.completeBaseName().isEmpty()
+        && (suffix.compare(QLatin1String("png"), Qt::CaseInsensitive) == 0
+            || suffix.compare(QLatin1String("exr"), Qt::CaseInsensitive) == 0))
+        record.name = typed.completeBaseName();
     settings->setExportFramesSettings(record);
 
     runExport(QStringLiteral("Exporting Frames"), QStringLiteral("Cancel"), false,
@@ -187,8 +195,10 @@ void MainWindow::exportVideo()
         filter = tr("ProRes (*%1)").arg(suffix);
         break;
     }
-    const QString chosen = chooseTarget(*d->m_dialogs, this, tr("Export Movie Clip"),
-                                        QDir(record.exportDir).filePath(record.name + suffix), filter);
+    // A name typed without its suffix gets the format's.
+    const QString chosen = withSuffix(chooseTarget(*d->m_dialogs, this, tr("Export Movie Clip"),
+                                                   QDir(record.exportDir).filePath(record.name + suffix), filter),
+                                      suffix);
     if (chosen.isEmpty())
         return;
     aimAt(record, chosen);

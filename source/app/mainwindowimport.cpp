@@ -138,6 +138,8 @@ void MainWindow::wireImportExportActions()
 
 void MainWindow::import()
 {
+    // Reading shows progress, which turns the event loop; autosave waits.
+    const BusyScope busy(d->m_busyDepth);
     if (!currentScene())
         return;
     const QStringList files = d->m_dialogs->getOpenFileNames(
@@ -162,6 +164,8 @@ void MainWindow::import()
 
 void MainWindow::importReferenceLayer()
 {
+    // Reading shows progress, which turns the event loop; autosave waits.
+    const BusyScope busy(d->m_busyDepth);
     if (!currentScene())
         return;
     const QStringList files =
@@ -176,6 +180,8 @@ void MainWindow::importReferenceLayer()
 
 void MainWindow::importAudio()
 {
+    // Reading shows progress, which turns the event loop; autosave waits.
+    const BusyScope busy(d->m_busyDepth);
     if (!currentScene())
         return;
     const QString file = d->m_dialogs->getOpenFileName(this, tr("Import Audio"), importFolder(),
@@ -214,7 +220,13 @@ bool MainWindow::importImages(QStringList files)
                                                                        firstNumber);
     progress.reset();
     const QString errorString = command->errorString();
-    pushImport(std::move(command), errorString, QString());
+    const QStringList skipped = command->skippedFiles();
+    // Said once, for all of them, after the rest went in.
+    const QString note = skipped.isEmpty()
+        ? QString()
+        : tr("These files hold no picture that can be read and were left out:\n\n%1")
+              .arg(skipped.join(QLatin1Char('\n')));
+    pushImport(std::move(command), errorString, note);
     return true;
 }
 

@@ -28,9 +28,14 @@
 #include "tools/toolmanager.h"
 #include "tools/zprtool.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
+#include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -87,10 +92,20 @@ void MainWindow::connectHoldKeys()
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // Never consumed here: accepting the override only keeps the shortcut
-    // from firing, and the key then arrives as an ordinary press.
-    if (event->type() == QEvent::ShortcutOverride)
+    // from firing, and the key then arrives as an ordinary press. A key that
+    // a text field lets by (Return, say) is left to the field's window.
+    if (event->type() == QEvent::ShortcutOverride && !isTypingIntoTextField())
         overrideShortcut(static_cast<QKeyEvent *>(event));
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::isTypingIntoTextField()
+{
+    // Only what edits text: the exposure sheet, say, takes keys too, and
+    // with it the keys keep their meaning.
+    const QWidget *focus = QApplication::focusWidget();
+    return qobject_cast<const QLineEdit *>(focus) || qobject_cast<const QAbstractSpinBox *>(focus)
+        || qobject_cast<const QTextEdit *>(focus) || qobject_cast<const QPlainTextEdit *>(focus);
 }
 
 void MainWindow::overrideShortcut(QKeyEvent *event)

@@ -244,8 +244,11 @@ void MainWindow::createMenus()
                {A::ReferenceDisplay, Separator, A::ToolBar, A::CustomizeToolBar, Separator, A::PrimarySpeedDial,
                 A::SecondarySpeedDial, A::CustomizeSpeedDials, Separator, A::FullScreen, A::Settings});
 
-    addEntries(bar->addMenu(tr("&Help")), {A::BasicOverview, Separator, A::VideoTutorials, Separator,
-                                           A::KeyboardShortcuts, Separator, A::QuestionsAnswers, Separator, A::About});
+    // The tutorial first: once its "Don't show this again" is ticked, this is
+    // the only way back to it.
+    addEntries(bar->addMenu(tr("&Help")),
+               {A::ShowHowToAnimate, Separator, A::BasicOverview, Separator, A::VideoTutorials, Separator,
+                A::KeyboardShortcuts, Separator, A::QuestionsAnswers, Separator, A::About});
 
     connect(bar, &QMenuBar::triggered, this, &MainWindow::onMenuBarTriggered);
 }
@@ -276,12 +279,12 @@ QMenu *MainWindow::createXSheetContextMenu()
 
 QMenu *MainWindow::createCellContextMenu(const QModelIndex &cell, QMenu *menu)
 {
-    Q_UNUSED(cell);
     if (!menu)
         menu = new QMenu(this);
     addEntries(menu, cellEntries());
     menu->addSeparator();
-    createLayerContextMenu(-1, false, menu->addMenu(tr("Layer", "Context sub menu")));
+    // The sheet made the clicked cell's layer the active one.
+    createLayerContextMenu(cell.column(), false, menu->addMenu(tr("Layer", "Context sub menu")));
     menu->addSeparator();
     menu->addMenu(d->m_xSheetContextMenu);
     addEntries(menu, {Separator, A::MarkAsKeyDrawing, A::UnmarkAllKeyDrawings, Separator, A::OnlyBacklightKeyFrames});
@@ -290,11 +293,18 @@ QMenu *MainWindow::createCellContextMenu(const QModelIndex &cell, QMenu *menu)
 
 QMenu *MainWindow::createLayerContextMenu(int column, bool withXSheetMenu, QMenu *menu)
 {
-    Q_UNUSED(column);
     if (!menu)
         menu = new QMenu(this);
-    addEntries(menu, {A::NewLayer, A::DuplicateActiveLayer, Separator, A::DiscardActiveLayer, Separator,
-                      A::MergeLayerDown, Separator, A::NewPaintLayer, A::NewPaintLayerWithCloneStructure});
+    // The layer entries act on the active layer, which a column of sound or
+    // notes never becomes: such a column (-1 here, as is the empty header
+    // beside the columns) gets only what adds layers; the sound's own
+    // entries are in the sheet's submenu.
+    if (column < 0) {
+        addEntries(menu, {A::NewLayer, A::NewPaintLayer});
+    } else {
+        addEntries(menu, {A::NewLayer, A::DuplicateActiveLayer, Separator, A::DiscardActiveLayer, Separator,
+                          A::MergeLayerDown, Separator, A::NewPaintLayer, A::NewPaintLayerWithCloneStructure});
+    }
     if (withXSheetMenu) {
         menu->addSeparator();
         menu->addMenu(d->m_xSheetContextMenu);

@@ -38,6 +38,7 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QUndoCommand>
 #include <QUndoGroup>
 #include <QUndoStack>
@@ -262,7 +263,9 @@ bool MainWindow::saveSceneAs()
     Model::ActionManager *actions = Model::ActionManager::instance();
     const QString suggested = settings->defaultSaveDir().filePath(scene->name() + QStringLiteral(".kl"));
     actions->disableAllActions();
-    const QString name = d->m_dialogs->getSaveFileName(this, tr("Save Scene"), suggested, tr("KL Files (*.kl)"));
+    // The Open dialog shows only scene files by their suffix.
+    const QString name = withSuffix(
+        d->m_dialogs->getSaveFileName(this, tr("Save Scene"), suggested, tr("KL Files (*.kl)")), QStringLiteral(".kl"));
     bool written = false;
     if (!name.isEmpty()) {
         settings->setDefaultSaveDir(QFileInfo(name).absoluteDir());
@@ -270,6 +273,22 @@ bool MainWindow::saveSceneAs()
     }
     actions->restoreAllActions();
     return written;
+}
+
+QString MainWindow::withSuffix(const QString &chosen, const QString &suffix)
+{
+    if (chosen.isEmpty() || suffix.isEmpty() || !QFileInfo(chosen).suffix().isEmpty())
+        return chosen;
+    // The file dialog asked about the name as typed, not about this one.
+    const QString named = chosen + suffix;
+    if (QFileInfo::exists(named)
+        && d->m_dialogs->question(this, QGuiApplication::applicationDisplayName(),
+                                  tr("%1 already exists.\n\nDo you want to replace it?")
+                                      .arg(QDir::toNativeSeparators(named)),
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+        return QString();
+    return named;
 }
 
 bool MainWindow::saveSceneTo(Model::Scene *scene, const QString &path)
@@ -332,8 +351,7 @@ void MainWindow::onAutosaveTimeout()
         autosave->postpone();
         return;
     }
-    const QString path =
-        Model::Settings::instance()->defaultSaveDir().absoluteFilePath(autosave->backupFileName(scene->name()));
+    const QString path = QDir(backupFolder()).absoluteFilePath(autosave->backupFileName(scene->name()));
     // A ring slot may name a scene the user opened or saved as their own
     // (a backup they went on working in): that file stays, and the next
     // slot is tried in a second.
@@ -347,6 +365,36 @@ void MainWindow::onAutosaveTimeout()
     const BusyScope writing(d->m_busyDepth);
     if (writeSceneFile(scene, path))
         autosave->backupWritten();
+    else
+        autosave->backupFailed();
+}
+
+QString MainWindow::backupFolder()
+{
+    const QString wanted = Model::Settings::instance()->defaultSaveDir().absolutePath();
+    const auto takesFiles = [](const QString &folder) {
+        const QFileInfo info(folder);
+        return info.isDir() && info.isWritable();
+    };
+    if (takesFiles(wanted))
+        return wanted;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QDir(wanted) == QDir(documents) && QDir().mkpath(wanted) && takesFiles(wanted))
+        return wanted;
+
+    const QString own =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/Backups");
+    if (!QDir().mkpath(own))
+        return wanted;
+    if (!d->m_toldOfBackupFolder) {
+        d->m_toldOfBackupFolder = true;
+        d->m_dialogs->information(
+            this, QGuiApplication::applicationDisplayName(),
+            tr("Backups cannot be written to %1.\n\nUntil that folder takes files, autosave keeps them in %2.")
+                .arg(QDir::toNativeSeparators(wanted), QDir::toNativeSeparators(own)),
+            QMessageBox::Ok);
+    }
+    return own;
 }
 
 void MainWindow::setCurrentScene(Model::KLScene *klscene)

@@ -256,6 +256,8 @@ void MainWindow::onCurrentToolChanged(Model::Tool::Type currentToolType, Model::
     if (changed)
         follow(previousToolType, false);
 
+    updateReturnActions();
+
     // Kept quietly: the tool's cursor was chosen with the tool.
     if (Model::Tool *tool = tools->tool(currentToolType))
         tool->setCursorType(cursorTypeForTool(currentToolType));
@@ -265,6 +267,13 @@ void MainWindow::onCurrentToolChanged(Model::Tool::Type currentToolType, Model::
         && Model::ToolManager::isSelectionToolType(currentToolType)
             != Model::ToolManager::isSelectionToolType(previousToolType))
         klscene->scene()->updateCachedFramePixmap();
+}
+
+void MainWindow::updateReturnActions()
+{
+    const bool floating = Model::ToolManager::instance()->currentToolType() == Type::FloatingSelection;
+    action(A::StampFloatingSelection)->setEnabled(floating);
+    action(A::ReturnFlip)->setEnabled(!floating);
 }
 
 void MainWindow::setTabletPointerType(QPointingDevice::PointerType type)
@@ -292,7 +301,7 @@ void MainWindow::setTabletPointerType(QPointingDevice::PointerType type)
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
     QMainWindow::keyPressEvent(event);
-    if (event->isAutoRepeat())
+    if (event->isAutoRepeat() || isTypingIntoTextField())
         return;
     const int key = event->key();
     // Control and Alt together hold the paper off its pegs, but not the
@@ -302,20 +311,26 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    if (key == Qt::Key_Shift && event->modifiers() == Qt::ShiftModifier) {
-        Model::ToolManager *tools = Model::ToolManager::instance();
-        const Type current = tools->currentToolType();
-        // Shift belongs to the floating selection's own gestures.
-        if (current == Type::FloatingSelection)
-            return;
-        if (current != Type::Scrubbing || tools->currentCursorType() != Model::Tool::OwnCursor)
-            tools->setCurrentTool(Type::Scrubbing, Model::Tool::OwnCursor);
-    }
+    if (key == Qt::Key_Shift && event->modifiers() == Qt::ShiftModifier)
+        lendScrubbingTool();
+}
+
+void MainWindow::lendScrubbingTool()
+{
+    Model::ToolManager *tools = Model::ToolManager::instance();
+    const Type current = tools->currentToolType();
+    // Shift belongs to the floating selection's own gestures.
+    if (current == Type::FloatingSelection)
+        return;
+    if (current != Type::Scrubbing || tools->currentCursorType() != Model::Tool::OwnCursor)
+        tools->setCurrentTool(Type::Scrubbing, Model::Tool::OwnCursor);
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent *event)
 {
-    if (event->isAutoRepeat()) {
+    // What a text field lets through of a key typed into it is no key of
+    // the window's.
+    if (event->isAutoRepeat() || isTypingIntoTextField()) {
         QMainWindow::keyReleaseEvent(event);
         return;
     }
@@ -399,6 +414,17 @@ void MainWindow::keyReleaseEvent(QKeyEvent *event)
     }
     if (passOn)
         QMainWindow::keyReleaseEvent(event);
+}
+
+void MainWindow::onFocusObjectChanged(QObject *focusObject)
+{
+    if (focusObject != ui->scrollAreaWidgetContents) {
+        // The release of Shift may go to another window, or to no window of
+        // ours: without the keyboard the paper scrubs no more.
+        endScrubbing();
+    } else if (QGuiApplication::keyboardModifiers() == Qt::ShiftModifier) {
+        lendScrubbingTool();
+    }
 }
 
 void MainWindow::endScrubbing()

@@ -376,6 +376,9 @@ void MainWindow::stampFloatingSelection(bool keepFloating)
         return;
     }
 
+    // Collapsing shows progress, which turns the event loop: autosave must
+    // not write a drawing half stamped.
+    const BusyScope busy(d->m_busyDepth);
     std::unique_ptr<Model::Stroke> stamped;
     if (selection->collapseVectorData()) {
         // Collapsing renders the content and may take a while.

@@ -254,6 +254,9 @@ void MainWindow::liftFloatingSelection(const QPainterPath &path, bool cutLassoPa
     Model::Scene *scene = klscene ? klscene->scene() : nullptr;
     if (!scene)
         return;
+    // Collapsing what was lifted shows progress, which turns the event loop:
+    // autosave must not write a drawing half lifted.
+    const BusyScope busy(d->m_busyDepth);
     const auto now = [this] { return d->m_elapsedClock ? d->m_elapsedClock() : steadyClock(); };
     const qint64 started = now();
     std::unique_ptr<Model::FloatingSelection> selection = scene->activeDrawingContent(path);

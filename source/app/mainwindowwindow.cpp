@@ -105,6 +105,9 @@ void MainWindow::wireWindowActions()
         Model::KLScene *klscene = Model::KLScene::current();
         if (!klscene || !klscene->scene())
             return;
+        // The progress dialog turns the event loop: autosave must not write
+        // a drawing half collapsed.
+        const BusyScope busy(d->m_busyDepth);
         WindowModalProgress progress(this);
         Model::KLScene::pushCommand(new Commands::CollapseVectorData(klscene, klscene->currentIndex(), &progress));
     });
@@ -116,6 +119,9 @@ void MainWindow::changeSceneSettings()
     const Model::Scene *scene = klscene ? klscene->scene() : nullptr;
     if (!scene)
         return;
+    // Resizing every drawing shows progress, which turns the event loop:
+    // autosave must not write a scene half resized.
+    const BusyScope busy(d->m_busyDepth);
     Model::Settings *settings = Model::Settings::instance();
 
     UI::SceneSettings shown;

@@ -5,6 +5,8 @@
 
 #include "render/offscreenrenderer.h"
 
+#include "kelvaneversion.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTimer>
@@ -24,6 +26,8 @@ void prepareProcess()
     QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("kelvane.org"));
     QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
+    // The version the about box shows; exported packages name it too.
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
 }
 
 QStringList parseCommandLine(const QCoreApplication &application)

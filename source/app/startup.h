@@ -13,8 +13,9 @@ class QCoreApplication;
 namespace Startup {
 
 // Before the application object exists: Qt's OpenGL driver bug list, the
-// names that locate the settings store, and the software OpenGL driver's
-// thread count (OffscreenRenderer::chooseSoftwareRasterizerThreads()).
+// names that locate the settings store, the program's version, and the
+// software OpenGL driver's thread count
+// (OffscreenRenderer::chooseSoftwareRasterizerThreads()).
 void prepareProcess();
 
 // The command line: the help option and one optional scene file. Help and

@@ -6,19 +6,10 @@
 
 namespace {
 
-#ifdef Q_OS_WIN
-// Stands for the tablet interface the platform would report.
-class BuiltInBackend : public WinTabClickWorkaround::Backend
-{
-public:
-    void setWinTabEnabled(bool enabled) override { m_enabled = enabled; }
-    bool isWinTabEnabled() const override { return m_enabled; }
-
-private:
-    bool m_enabled = false;
-};
-#else
-// No WinTab here: asking for it changes nothing.
+// Nothing here switches the platform's tablet interface yet, on Windows
+// either: reporting WinTab there would have the filter drop every pen tap on
+// a button while the pen still comes through the system. So WinTab reads as
+// unavailable everywhere, and asking for it changes nothing.
 class BuiltInBackend : public WinTabClickWorkaround::Backend
 {
 public:
@@ -26,7 +17,6 @@ public:
     bool isWinTabEnabled() const override { return false; }
     bool isWinTabAvailable() const override { return false; }
 };
-#endif
 
 BuiltInBackend builtInBackend;
 WinTabClickWorkaround::Backend *backend = &builtInBackend;

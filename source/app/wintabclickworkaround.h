@@ -8,12 +8,11 @@
 // of its own: the main window installs it on the application while WinTab is
 // the tablet interface and removes it otherwise.
 //
-// WinTab exists only on Windows. Elsewhere the built-in switch reports it
-// unavailable and never on, so the filter drops nothing even when installed:
-// there Qt makes a press from the pen only for a widget that did not take the
-// tablet event (a button, a menu), and that press is the pen's only click.
-// On Windows the built-in switch is a process-wide flag that reads back what
-// was set.
+// The built-in switch reports WinTab unavailable and never on, on every
+// system, until the program can switch the platform's tablet interface
+// itself; so the filter drops nothing even when installed. Qt makes a press
+// from the pen only for a widget that did not take the tablet event (a
+// button, a menu), and that press is then the pen's only click.
 class WinTabClickWorkaround : public QObject
 {
     Q_OBJECT
@@ -21,7 +20,7 @@ class WinTabClickWorkaround : public QObject
 public:
     // Where the switch between WinTab and Windows Ink really happens. The
     // switch may fail on the platform, which callers find out by reading the
-    // state back; the built-in backend is the flag described above.
+    // state back; the built-in backend is the one described above.
     class Backend
     {
     public:

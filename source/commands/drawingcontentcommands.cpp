@@ -637,9 +637,13 @@ void OffPegs::redo()
 {
     if (!d->m_scene)
         return;
-    int layer = -1;
-    d->m_old = d->m_scene->offPegsTransform(d->m_frame, &layer);
-    d->m_layer = layer == -1 ? d->m_scene->activeLayerIdx() : layer;
+    // The layer is chosen once: by a later redo the active layer may be
+    // another one, and the change must land where it landed the first time.
+    if (d->m_layer == -1) {
+        int layer = -1;
+        d->m_old = d->m_scene->offPegsTransform(d->m_frame, &layer);
+        d->m_layer = layer == -1 ? d->m_scene->activeLayerIdx() : layer;
+    }
     d->m_scene->setOffPegsTransform(d->m_frame, d->m_layer, d->m_new);
 }
 

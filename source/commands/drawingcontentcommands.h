@@ -140,7 +140,9 @@ private:
 
 // Gives the active frame an off-pegs transform (the identity puts it back on
 // the pegs), on the layer whose transform is in effect there, else on the
-// active layer. A run of them on one frame and layer is one history entry.
+// active layer. The first redo chooses the layer; every later redo changes
+// that same layer, whatever is active then. A run of them on one frame and
+// layer is one history entry.
 class OffPegs : public QUndoCommand
 {
 public:

@@ -134,8 +134,9 @@ public:
     qint32 m_firstNumber = -1;
     std::shared_ptr<Model::LayerItem> m_blank;
     std::shared_ptr<Model::LayerItem> m_previous;
-    QSize m_imageSize;
     double m_bytes = 0.0;
+    // "name: why" of each file that held no picture.
+    QStringList m_skipped;
 };
 
 ImportNewReferenceLayerPrivate::Outcome ImportNewReferenceLayerPrivate::read(QStringList files)
@@ -208,24 +209,16 @@ ImportNewReferenceLayerPrivate::Outcome ImportNewReferenceLayerPrivate::readFile
         return refuseSize(announced);
 
     QImage image = reader.read();
-    if (image.isNull())
-        return fail(QObject::tr("\"%1\" cannot be read as an image: %2", "Commands::ImportNewReferenceLayer")
-                        .arg(fileName, reader.errorString()));
+    // A file that holds no picture is left out; the others still make the
+    // layer, and the caller names what was left out.
+    if (image.isNull()) {
+        m_skipped.append(QStringLiteral("%1: %2").arg(fileName, reader.errorString()));
+        return Outcome::Read;
+    }
+    // Pictures of any size: the layer fits each into the frame as it paints.
     for (; !image.isNull(); image = reader.read()) {
         if (tooLarge(image.size()))
             return refuseSize(image.size());
-        // Frames of one size trace and export alike; a stray size is a file
-        // that does not belong to the sequence.
-        if (m_imageSize.isValid() && image.size() != m_imageSize)
-            return fail(QObject::tr("\"%1\" is %2 × %3 pixels, but the images before it are %4 × %5. The frames "
-                                    "of one import must all be of one size.",
-                                    "Commands::ImportNewReferenceLayer")
-                            .arg(fileName)
-                            .arg(image.width())
-                            .arg(image.height())
-                            .arg(m_imageSize.width())
-                            .arg(m_imageSize.height()));
-        m_imageSize = image.size();
         m_bytes += double(image.sizeInBytes());
         if (!fitsInMemory(m_bytes))
             return fail(QObject::tr("These images would need more memory than this computer has.",
@@ -277,6 +270,10 @@ ImportNewReferenceLayer::ImportNewReferenceLayer(Model::Scene *scene, QStringLis
     d->m_progress = nullptr;
     d->m_blank.reset();
     d->m_previous.reset();
+    if (read && d->frameCount() == 0 && !d->m_skipped.isEmpty())
+        d->m_errorString = QObject::tr("None of the files can be read as a picture:\n\n%1",
+                                       "Commands::ImportNewReferenceLayer")
+                               .arg(d->m_skipped.join(QLatin1Char('\n')));
     if (!read || d->frameCount() == 0) {
         d->m_layer.reset();
         setObsolete(true);
@@ -290,6 +287,11 @@ ImportNewReferenceLayer::~ImportNewReferenceLayer() = default;
 QString ImportNewReferenceLayer::errorString() const
 {
     return d->m_errorString;
+}
+
+QStringList ImportNewReferenceLayer::skippedFiles() const
+{
+    return d->m_skipped;
 }
 
 void ImportNewReferenceLayer::redo()

@@ -10,11 +10,13 @@
 // only hand the finished layer between the command and the scene, the same
 // object every time.
 //
-// An import that cannot be made whole (a file that is not an image or not
-// sound, images of different sizes, a picture or a sequence too large to
-// hold) or that the user cancels is obsolete, so that pushing it changes
-// nothing; errorString() says why, and is empty after a cancel. Callers read
-// it before pushing, since the stack deletes an obsolete command.
+// An import that cannot be made whole (a sound file that is not sound, no
+// file that holds a picture, a picture or a sequence too large to hold) or
+// that the user cancels is obsolete, so that pushing it changes nothing;
+// errorString() says why, and is empty after a cancel. Callers read it
+// before pushing, since the stack deletes an obsolete command. Pictures may
+// be of any sizes, and a file among them that holds no picture is left out
+// of the layer (skippedFiles() names it) while the others go in.
 
 #include <QString>
 #include <QStringList>
@@ -56,6 +58,9 @@ public:
     void redo() override;
 
     QString errorString() const;
+    // One "file name: why" for each file that held no picture and was left
+    // out.
+    QStringList skippedFiles() const;
 
     // More frames than an import may make, whatever the numbers in the names
     // say.

@@ -4,6 +4,7 @@
 #include "commandconventions.h"
 #include "drawingcellcommands.h"
 #include "drawings/imagedrawing.h"
+#include "drawings/strokedrawing.h"
 #include "layers/layer.h"
 #include "layers/layeritem.h"
 #include "scene/clipboardrecord.h"
@@ -217,6 +218,10 @@ void PasteDrawingPrivate::pasteCell(int i, const Model::ClipboardRecord::Cell &c
     std::shared_ptr<Model::Drawing> drawing = sources.kept.take(copyId);
     if (!drawing && copied.drawing) {
         drawing = copied.drawing;
+        // Copied from a frame of another size, perhaps in another scene: it
+        // becomes a drawing of this frame, showing what it showed there.
+        if (auto *strokes = dynamic_cast<Model::StrokeDrawing *>(drawing.get()))
+            strokes->adoptFrame(scene->frameSize());
         drawing->setCopyId(copyId);
     }
     if (!drawing)

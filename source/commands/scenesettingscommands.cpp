@@ -1,6 +1,7 @@
 #include "scenesettingscommands.h"
 
 #include "commandconventions.h"
+#include "drawings/drawingimagecache.h"
 #include "drawings/strokedrawing.h"
 #include "layers/layeritem.h"
 #include "layers/visuallayer.h"
@@ -17,6 +18,9 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
+#include <cmath>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -123,6 +127,31 @@ public:
             m_progress->setProperty("value", m_progress->property("maximum"));
     }
 
+    // The piece that floats over the paper lies in the frame's pixels as the
+    // drawings do, and follows them into the new frame as they are fitted:
+    // put down after the change, it lands where the drawing's own lines
+    // went. Its placement takes the fit; undo gives the placement back.
+    void fitFloatingSelection()
+    {
+        m_placement.reset();
+        const Model::FloatingSelection *selection = m_scene->floatingSelection();
+        const QTransform fit = Model::StrokeDrawing::frameFit(m_old, m_new, m_mode);
+        if (!selection || fit.isIdentity())
+            return;
+        m_placement = selection->transform();
+        Model::FloatingSelection::Transform fitted = *m_placement;
+        // The placement takes the paper to the piece; the fit comes first.
+        fitted.third = fit.inverted() * fitted.third;
+        m_scene->setFloatingSelectionTransform(fitted);
+    }
+
+    void restoreFloatingSelection()
+    {
+        if (m_placement)
+            m_scene->setFloatingSelectionTransform(*m_placement);
+        m_placement.reset();
+    }
+
     QPointer<QObject> m_progress;
     Model::KLScene *m_scene = nullptr;
     QSize m_new;
@@ -132,6 +161,7 @@ public:
     // Held while the command is done.
     std::vector<Backup> m_backups;
     QList<Placement> m_placements;
+    std::optional<Model::FloatingSelection::Transform> m_placement;
 };
 
 ChangeFrameSize::ChangeFrameSize(Model::KLScene *scene, const QSize &size, KL::FitMode mode, QObject *progress,
@@ -145,7 +175,7 @@ ChangeFrameSize::ChangeFrameSize(Model::KLScene *scene, const QSize &size, KL::F
         setObsolete(true);
         return;
     }
-    if (!fitsInMemory(bytesNeeded(*document, size))) {
+    if (!fitsInMemory(bytesNeeded(*document, size, mode))) {
         d->m_errorString = QObject::tr("The frames of this scene cannot be made %1 × %2 pixels: its drawings "
                                        "would need more memory than this computer has.",
                                        "Commands::ChangeFrameSize")
@@ -163,18 +193,42 @@ ChangeFrameSize::ChangeFrameSize(Model::KLScene *scene, const QSize &size, KL::F
 
 ChangeFrameSize::~ChangeFrameSize() = default;
 
-double ChangeFrameSize::bytesNeeded(const Model::Scene &scene, const QSize &size)
+double ChangeFrameSize::bytesNeeded(const Model::Scene &scene, const QSize &size, KL::FitMode mode)
 {
+    const QSize old = scene.frameSize();
     const double pixels = double(size.width()) * double(size.height());
+    const double largest = std::max(pixels, double(old.width()) * double(old.height()));
     // The frame, its current picture and the backlight, premultiplied ARGB.
     double bytes = 3.0 * 4.0 * pixels;
-    // Each drawing with strokes keeps its coverage at the frame size, one
-    // byte a pixel, unless that is more than one drawing may hold.
-    if (pixels <= double(Model::StrokeDrawing::maximumImageBytes)) {
-        for (const auto &drawing : ChangeFrameSizePrivate::originalDrawings(scene)) {
-            if (!drawing->isEmpty())
-                bytes += pixels;
-        }
+    // A drawing's coverage grows with the area its lines are stretched
+    // over, and never takes more code than a frame of the worst pattern.
+    const QTransform fit = Model::StrokeDrawing::frameFit(old, size, mode);
+    const double growth = std::max(1.0, std::abs(fit.m11() * fit.m22()));
+    const double mostCode = 2.0 * pixels;
+    const bool images = pixels <= double(Model::StrokeDrawing::maximumImageBytes);
+    // The undo copy shares the strokes' data and the images of bitmaps with
+    // the drawing, and holds only an object of its own for each stroke, a
+    // few hundred bytes with what the allocator adds.
+    constexpr double CopiedStrokeBytes = 320.0;
+    int inked = 0;
+    for (const auto &drawing : ChangeFrameSizePrivate::originalDrawings(scene)) {
+        if (drawing->isEmpty())
+            continue;
+        ++inked;
+        // The undo copy keeps the code as it was; the drawing makes the code
+        // of the new frame.
+        const double code = double(drawing->imageCodeBytes());
+        bytes += code + CopiedStrokeBytes * drawing->root().strokeCount();
+        if (images)
+            bytes += std::min(code * growth, mostCode);
+    }
+    if (images && inked > 0) {
+        // Decoded images stay only as long as the shared cache has room for
+        // them; the drawing being fitted holds its old image, its new one
+        // and the renderer's canvases besides.
+        constexpr double FramesAtWork = 6.0;
+        const double cached = double(Model::DrawingImageCache::instance()->capacity());
+        bytes += std::min(cached, inked * largest) + FramesAtWork * largest;
     }
     return bytes;
 }
@@ -194,6 +248,7 @@ void ChangeFrameSize::redo()
     d->save(*scene);
     d->prepareProgress(*scene);
     scene->setFrameSize(d->m_new, d->m_mode, d->m_progress);
+    d->fitFloatingSelection();
     d->finishProgress();
 }
 
@@ -207,6 +262,7 @@ void ChangeFrameSize::undo()
     // placement takes its saved state.
     scene->setFrameSize(d->m_old, KL::FitMode::FitModeIgnore, d->m_progress);
     d->restore(*scene);
+    d->restoreFloatingSelection();
 
     scene->updateCachedFramePixmap(true);
     d->finishProgress();

@@ -40,6 +40,11 @@ class ChangeToolTypePrivate;
 // and pixels: fitting back could not, since a fit rounds to whole pixels and
 // filling is not the reverse of fitting inside.
 //
+// The piece that floats over the paper, if any, is fitted with the
+// drawings: its placement follows the frame, so that putting it down after
+// the change lands it where the drawing's lines went. Undo gives it its
+// placement back.
+//
 // progress, when given, is any object with the properties of a progress
 // dialog ("labelText", "minimum", "maximum", "value"); the resize cannot be
 // cancelled, so the caller's dialog offers no Cancel. A size whose drawings
@@ -58,8 +63,12 @@ public:
     // Empty unless the size was refused.
     QString errorString() const;
 
-    // The bytes that the scene's pictures and drawings would take at size.
-    static double bytesNeeded(const Model::Scene &scene, const QSize &size);
+    // The bytes that the change holds at its peak: the scene's pictures at
+    // size, every drawing's run-length code twice (as it was, for undo, and
+    // as it becomes), the undo copies of the strokes, and the decoded
+    // images, which the drawings share a bounded cache for, with those of
+    // the drawing being fitted.
+    static double bytesNeeded(const Model::Scene &scene, const QSize &size, KL::FitMode mode);
 
 private:
     std::unique_ptr<ChangeFrameSizePrivate> d;

@@ -1,5 +1,7 @@
 #include "systemmemory.h"
 
+#include <algorithm>
+
 #if defined(Q_OS_WIN)
 #include <windows.h>
 #else
@@ -29,15 +31,24 @@ qint64 askSystem()
 #endif
 }
 
+qint64 assumedBytes = 0;
+
 } // namespace
 
 qint64 physicalMemoryBytes()
 {
+    if (assumedBytes > 0)
+        return assumedBytes;
     static const qint64 bytes = [] {
         const qint64 reported = askSystem();
         return reported > 0 ? reported : UnknownMemoryBytes;
     }();
     return bytes;
+}
+
+void assumePhysicalMemoryBytes(qint64 bytes)
+{
+    assumedBytes = std::max<qint64>(bytes, 0);
 }
 
 bool fitsInMemory(double bytes)

@@ -7,6 +7,10 @@ namespace Commands {
 // The machine's physical memory in bytes, as the system reports it, or a
 // cautious 4 GiB when it does not say.
 qint64 physicalMemoryBytes();
+// Answers bytes from physicalMemoryBytes() from now on, as if the machine
+// had that much; 0 asks the system again. For tests of the refusals, which
+// cannot fill or empty the memory of the machine they run on.
+void assumePhysicalMemoryBytes(qint64 bytes);
 
 // Whether work that holds bytes at once can be held at all. Long commands
 // ask before they start, so that a size or a set of files that would need

@@ -1,5 +1,7 @@
 #include "initialize.h"
 
+#include "ffmpeglogging.h"
+
 #include "actions/actionmanager.h"
 #include "render/alphacomposition.h"
 #include "render/offscreenrenderer.h"
@@ -35,6 +37,7 @@ void initialize()
         return;
     // Before anything may load the OpenGL driver.
     OffscreenRenderer::chooseSoftwareRasterizerThreads();
+    routeFfmpegLogging();
     registerModelResources();
     initAlphaCompositionTables();
     initToolCursors();

@@ -54,4 +54,9 @@ QString AnnotationGizmo::sectionText(int row) const
     return text ? tr(text) : QString();
 }
 
+quint64 AnnotationGizmo::shownValue() const
+{
+    return quint64(d->m_penType);
+}
+
 } // namespace UI

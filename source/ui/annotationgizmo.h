@@ -26,6 +26,7 @@ Q_SIGNALS:
     void penTypeChanged(KL::AnnotationPenType penType);
 
 protected:
+    quint64 shownValue() const override;
     void paintSectionIcon(QPainter *painter, const QRectF &rect, int row) override;
     QString sectionText(int row) const override;
 

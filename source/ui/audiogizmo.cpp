@@ -52,4 +52,9 @@ QString AudioGizmo::sectionText(int row) const
     return text ? tr(text) : QString();
 }
 
+quint64 AudioGizmo::shownValue() const
+{
+    return quint64(d->m_locked);
+}
+
 } // namespace UI

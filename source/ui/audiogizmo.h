@@ -24,6 +24,7 @@ Q_SIGNALS:
     void audioOffsetLockedChanged(bool locked);
 
 protected:
+    quint64 shownValue() const override;
     void paintSectionIcon(QPainter *painter, const QRectF &rect, int row) override;
     QString sectionText(int row) const override;
 

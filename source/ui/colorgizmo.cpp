@@ -184,4 +184,9 @@ void ColorGizmo::paintEvent(QPaintEvent *event)
     painter.fillRect(top, QColor(128, 128, 128, 128));
 }
 
+quint64 ColorGizmo::shownValue() const
+{
+    return quint64(d->m_color.rgba64());
+}
+
 } // namespace UI

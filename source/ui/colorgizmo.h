@@ -34,6 +34,7 @@ Q_SIGNALS:
     void colorChanged(int layerIdx, QColor color);
 
 protected:
+    quint64 shownValue() const override;
     void paintEvent(QPaintEvent *event) override;
     QString sectionText(int row) const override;
     void chooseSection(int row) override;

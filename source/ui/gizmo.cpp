@@ -185,6 +185,16 @@ Gizmo::Gizmo(QWidget *parent)
 
 Gizmo::~Gizmo() = default;
 
+Gizmo::Look Gizmo::look() const
+{
+    return Look{size(), d->m_scale, isEnabled(), d->m_hoveredRow, d->m_pressedRow, shownValue()};
+}
+
+quint64 Gizmo::shownValue() const
+{
+    return 0;
+}
+
 int Gizmo::gizmoHeight() const
 {
     return d->m_gizmoHeight;

@@ -2,6 +2,7 @@
 
 #include <QPoint>
 #include <QRectF>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -52,6 +53,21 @@ public:
     explicit Gizmo(QWidget *parent = nullptr);
     ~Gizmo() override;
 
+    // Everything that the gizmo's painting shows. A picture painted at one
+    // look shows the gizmo for as long as the look stays the same.
+    struct Look
+    {
+        QSize size;
+        double scale = 0.0;
+        bool enabled = false;
+        int hoveredRow = NoSection;
+        int pressedRow = NoSection;
+        quint64 value = 0;
+
+        bool operator==(const Look &other) const = default;
+    };
+    Look look() const;
+
     int gizmoHeight() const;
     // The number of choice rows shown while open; 5 unless told.
     void setSectionCount(int count);
@@ -74,6 +90,8 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
+    // The value that the rows show, as a number that changes with it.
+    virtual quint64 shownValue() const;
     // The icon of a row (row 0: the current value) inside rect.
     virtual void paintSectionIcon(QPainter *painter, const QRectF &rect, int row);
     // The tool tip of a row while open; of row 6 (the gizmo's title) while

@@ -1,11 +1,13 @@
 #include "gizmographicseffect.h"
 
+#include "gizmo.h"
 #include "uiresources.h"
 
 #include "settings/settings.h"
 
 #include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 
 namespace UI {
 
@@ -16,6 +18,13 @@ public:
     QSize m_shadowSize{42, 116};
     // Below the gizmo, in its pixels at scale 1.
     int m_spread = 9;
+    // The gizmo as last painted, and how it looked then: the sheet repaints
+    // the band under the gizmos at every scroll step, and painting a gizmo
+    // anew each time costs more than the rows around it.
+    QPixmap m_source;
+    QPoint m_sourceOffset;
+    Gizmo::Look m_sourceLook;
+    double m_sourceRatio = 0.0;
 };
 
 GizmoGraphicsEffect::GizmoGraphicsEffect(QObject *parent)
@@ -53,9 +62,15 @@ void GizmoGraphicsEffect::draw(QPainter *painter)
         const QRectF part(0, r * (d->m_shadowSize.height() - bounds.height()), bounds.width() * r, bounds.height() * r);
         painter->drawPixmap(bounds.topLeft(), shadow, part);
     }
-    QPoint offset;
-    const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
-    painter->drawPixmap(offset, source);
+    const auto *gizmo = qobject_cast<const Gizmo *>(parent());
+    const double ratio = painter->device()->devicePixelRatio();
+    if (!gizmo || d->m_source.isNull() || !(gizmo->look() == d->m_sourceLook) || ratio != d->m_sourceRatio) {
+        d->m_source = sourcePixmap(Qt::LogicalCoordinates, &d->m_sourceOffset, QGraphicsEffect::NoPad);
+        d->m_sourceRatio = ratio;
+        if (gizmo)
+            d->m_sourceLook = gizmo->look();
+    }
+    painter->drawPixmap(d->m_sourceOffset, d->m_source);
 }
 
 } // namespace UI

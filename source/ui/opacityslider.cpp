@@ -69,6 +69,8 @@ public:
     double m_shown = 1.0;
     QColor m_color;
     bool m_pressed = false;
+    // Where the pointer was last seen during the drag.
+    QPoint m_lastPoint;
     bool m_emitting = false;
     QRect m_dragZone;
     QLinearGradient m_background = verticalGradient(QColor(119, 115, 111), QColor(101, 97, 92));
@@ -160,6 +162,7 @@ void OpacitySlider::mouseMoveEvent(QMouseEvent *event)
     if (!d->m_pressed)
         return;
     const QPoint point = event->position().toPoint();
+    d->m_lastPoint = point;
     d->m_shown = d->inReach(point) ? OpacitySliderPrivate::levelAt(point.y()) : d->m_opacity;
     update();
     d->m_emitting = true;
@@ -169,10 +172,14 @@ void OpacitySlider::mouseMoveEvent(QMouseEvent *event)
 
 void OpacitySlider::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (!d->m_pressed)
-        return;
+    if (d->m_pressed)
+        finishDrag(event->position().toPoint());
+}
+
+void OpacitySlider::finishDrag(QPoint at)
+{
     d->m_pressed = false;
-    if (d->inReach(event->position().toPoint())) {
+    if (d->inReach(at)) {
         update();
         const double previous = d->m_opacity;
         d->m_opacity = d->m_shown;
@@ -189,6 +196,11 @@ void OpacitySlider::mouseReleaseEvent(QMouseEvent *event)
 
 void OpacitySlider::focusOutEvent(QFocusEvent *event)
 {
+    // The release will not come here any more (hiding ends the mouse grab);
+    // the scene shows the dragged level, which must not stay there without
+    // a step in the history.
+    if (d->m_pressed)
+        finishDrag(d->m_lastPoint);
     hide();
     QWidget::focusOutEvent(event);
 }

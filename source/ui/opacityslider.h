@@ -16,7 +16,9 @@ namespace UI {
 // once, from the committed opacity to the new one, which the caller turns
 // into one undo command. Dragging out of reach (further than the slider's
 // own size from it) shows the committed opacity again, and releasing there
-// commits nothing. It closes when it loses the focus.
+// commits nothing. It closes when it loses the focus; a drag under way then
+// ends as a release where the pointer was last seen would end it, so that
+// what the scene shows is either committed or put back, never left over.
 class OpacitySlider : public QWidget
 {
     Q_OBJECT
@@ -53,6 +55,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Commits the shown opacity when at lies within reach, else puts the
+    // committed one back; the drag is over either way.
+    void finishDrag(QPoint at);
+
     class OpacitySliderPrivate;
     std::unique_ptr<OpacitySliderPrivate> d;
 };

@@ -90,8 +90,10 @@ Paper::Paper(QWidget *parent)
     connect(this, &Paper::zoomLevelChanged, tools,
             [this](double level) { Model::ToolManager::instance()->setCursorScale(level / d->devicePixelRatio); });
 
-    d->autoPanTimer.setInterval(10);
-    connect(&d->autoPanTimer, &QTimer::timeout, this, [this] { d->autoPanStep(); });
+    d->autoPanTimer = new QTimer(this);
+    d->autoPanTimer->setObjectName(QStringLiteral("autoPanTimer"));
+    d->autoPanTimer->setInterval(10);
+    connect(d->autoPanTimer, &QTimer::timeout, this, [this] { d->autoPanStep(); });
 }
 
 Paper::~Paper() = default;
@@ -126,6 +128,9 @@ void Paper::setCurrentToolType(Model::Tool::Type type)
     const int next = int(type);
     if (next == d->mode)
         return;
+
+    // Scrolling follows a selection being moved, and only in its own tool.
+    d->stopAutoPan();
 
     if (d->mode == Mode::FloatingSelection)
         d->repaintHandleRegion();
@@ -239,7 +244,7 @@ void Paper::keyReleaseEvent(QKeyEvent *event)
 
 void Paper::leaveEvent(QEvent *event)
 {
-    d->autoPanTimer.stop();
+    d->stopAutoPan();
     QWidget::leaveEvent(event);
 }
 

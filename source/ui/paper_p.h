@@ -16,6 +16,7 @@
 #include <QInputDevice>
 #include <QLinearGradient>
 #include <QList>
+#include <QPainter>
 #include <QPainterPath>
 #include <QPointF>
 #include <QPointer>
@@ -32,7 +33,6 @@
 
 class QGestureEvent;
 class QNativeGestureEvent;
-class QPainter;
 class QSvgRenderer;
 
 namespace Model {
@@ -261,8 +261,51 @@ public:
     };
     QList<TintPiece> tintPieces;
     QRect tintBuiltFor;
+    // Where the paper lies on the widget, in device pixels.
+    struct PaperView
+    {
+        QSize devicePixels;
+        double devicePixelRatio = 0.0;
+        QTransform widgetToScene;
+        QTransform widgetToDrawing;
+        QRectF paperRect;
 
-    QTimer autoPanTimer;
+        bool operator==(const PaperView &other) const = default;
+    };
+    // What the desk and the paper under the frame look like.
+    struct BackdropView
+    {
+        PaperView paper;
+        QTransform deskTransform;
+        KL::TransparencyType transparencyType = KL::TransparencyType::TransparencyWhite;
+        bool afterLastDrawing = false;
+
+        bool operator==(const BackdropView &other) const = default;
+    };
+    // A turned or moved paper takes path fills over the whole widget, and
+    // the lines that show a frame off its pegs take a smoothed pass over
+    // every pixel they touch. Once a view has been painted twice in a row,
+    // what it shows under and over the frame is kept: the desk and paper as
+    // one opaque picture of the widget, the lines as the small pieces of a
+    // transparent picture that they touch. A view that changes at every
+    // repaint (a drag) is painted directly.
+    QImage backdrop;
+    BackdropView backdropView;
+    BackdropView lastDirectBackdrop;
+    struct LinePiece
+    {
+        QRect area;
+        QImage image;
+    };
+    QList<LinePiece> offPegsLines;
+    PaperView offPegsLinesView;
+    PaperView lastDirectLines;
+    // Integral device pixel ratios only: the kept pictures are copied pixel
+    // for pixel.
+    std::optional<PaperView> paperView(const QPainter &painter) const;
+
+    // A child of the paper, named "autoPanTimer".
+    QTimer *autoPanTimer = nullptr;
     bool autoPanRight = false;
     bool autoPanLeft = false;
     bool autoPanDown = false;
@@ -348,9 +391,16 @@ public:
 
     // --- Painting --------------------------------------------------------
     void paint(QPainter &painter, const QRect &exposed);
-    void paintFrameContent(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs,
+    void paintBackdrop(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs,
+                       const QPainterPath &offPegsPath);
+    void paintDeskAndPaper(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs,
                            const QPainterPath &offPegsPath);
+    void paintFrameContent(QPainter &painter, const QRect &exposed);
     void paintOffPegsIndication(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs);
+    static constexpr int OffPegsLineCount = 3;
+    void paintOffPegsLines(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs);
+    void paintOffPegsLine(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs, int line);
+    void keepOffPegsLines(const PaperView &view, QPainter::RenderHints hints, const QPainterPath &onPegs);
     void paintTintFrame(QPainter &painter, const QRect &exposed);
     void rebuildTint();
     void paintToolSymbols(QPainter &painter);
@@ -377,6 +427,9 @@ public:
     void setSelectionCursorRotation(int handle);
     void autoPanStep();
     void updateAutoPan(QPointF pos);
+    void stopAutoPan();
+    void commitSelectionDrag();
+    void endSelectionDragElsewhere();
     void paintSelection(QPainter &painter, bool withHandles);
 };
 

@@ -181,6 +181,9 @@ void PaperPrivate::pressedMove(const PointerSample &sample)
 
 void PaperPrivate::leftRelease(const PointerSample &sample)
 {
+    stopAutoPan();
+    if (mode != Mode::FloatingSelection)
+        endSelectionDragElsewhere();
     // A stroke this press began is always handed over, even when the tool
     // or its cursor changed while the pen was down: no stroke is left
     // behind in the scene, to be dropped by the next one.
@@ -208,7 +211,8 @@ void PaperPrivate::leftRelease(const PointerSample &sample)
     if (canStartOutline()) {
         outlineFinish(sample);
     } else if (mode == Mode::FloatingSelection) {
-        if (holdKeyResolved())
+        // A drag this press began ends with it, as a stroke does.
+        if (holdKeyResolved() || activeHandle != Handle::None)
             selectionRelease(sample.pos);
     } else if (mode == Mode::Scrubbing) {
         scrubEnd(sample.pos);

@@ -69,6 +69,17 @@ void fillSmoothEdged(QPainter &painter, const QPainterPath &shape, const QBrush 
     painter.restore();
 }
 
+// Draws the source part of image at its own size. Smoothing changes nothing
+// in such a copy, but would send it down the raster engine's slow road for
+// scaled pictures.
+void copyPixels(QPainter &painter, QPointF at, const QImage &image, const QRect &source)
+{
+    const bool smooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(at, image, source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+}
+
 // The pixels that rect covers whole.
 QRect wholePixelsOf(const QRectF &rect)
 {
@@ -159,18 +170,8 @@ void PaperPrivate::paint(QPainter &painter, const QRect &exposed)
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
 
     if (scene) {
-        // The desk goes down first and the paper over it: plain fills
-        // instead of a shape with a hole, and the paper's smoothed edges
-        // blend with the linen rather than with what was painted before.
-        // Under an upright paper on its pegs, the desk is left out where
-        // the paper covers whole pixels.
-        QRegion desk(exposed);
-        const QTransform drawingToWidget = widgetToDrawing.inverted();
-        if (offPegs.isIdentity() && drawingToWidget.type() <= QTransform::TxScale)
-            desk -= wholePixelsOf(drawingToWidget.mapRect(paperRect));
-        for (const QRect &part : desk)
-            painter.fillRect(part, deskBrush);
-        paintFrameContent(painter, exposed, onPegs, offPegsPath);
+        paintBackdrop(painter, exposed, onPegs, offPegsPath);
+        paintFrameContent(painter, exposed);
     } else {
         painter.fillRect(exposed, Qt::white);
     }
@@ -196,22 +197,77 @@ void PaperPrivate::paint(QPainter &painter, const QRect &exposed)
         painter.fillRect(stripRect, stripGradient);
 }
 
-void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs,
+std::optional<PaperPrivate::PaperView> PaperPrivate::paperView(const QPainter &painter) const
+{
+    const double dpr = painter.device()->devicePixelRatio();
+    if (dpr < 1.0 || dpr != std::round(dpr))
+        return std::nullopt;
+    return PaperView{q->size() * int(dpr), dpr, widgetToScene, widgetToDrawing, paperRect};
+}
+
+void PaperPrivate::paintBackdrop(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs,
+                                 const QPainterPath &offPegsPath)
+{
+    // An upright paper on its pegs is a few rectangle fills, as quick as
+    // copying a picture of them.
+    const bool upright = offPegs.isIdentity() && widgetToDrawing.inverted().type() <= QTransform::TxScale;
+    const std::optional<PaperView> paper = paperView(painter);
+    if (upright || !paper) {
+        backdrop = QImage();
+        backdropView = lastDirectBackdrop = BackdropView();
+        paintDeskAndPaper(painter, exposed, onPegs, offPegsPath);
+        return;
+    }
+
+    const BackdropView view{*paper, deskBrush.transform(), transparencyType, scene->isActiveFrameAfterLastDrawing()};
+    if (backdrop.isNull() || !(view == backdropView)) {
+        if (!(view == lastDirectBackdrop)) {
+            lastDirectBackdrop = view;
+            paintDeskAndPaper(painter, exposed, onPegs, offPegsPath);
+            return;
+        }
+        backdrop = QImage(paper->devicePixels, QImage::Format_RGB32);
+        backdrop.setDevicePixelRatio(paper->devicePixelRatio);
+        QPainter picture(&backdrop);
+        picture.setRenderHints(painter.renderHints());
+        paintDeskAndPaper(picture, q->rect(), onPegs, offPegsPath);
+        picture.end();
+        backdropView = view;
+    }
+    const int dpr = int(paper->devicePixelRatio);
+    copyPixels(painter, exposed.topLeft(), backdrop, QRect(exposed.topLeft() * dpr, exposed.size() * dpr));
+}
+
+void PaperPrivate::paintDeskAndPaper(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs,
                                      const QPainterPath &offPegsPath)
 {
+    // The desk goes down first and the paper over it: plain fills instead
+    // of a shape with a hole, and the paper's smoothed edges blend with the
+    // linen rather than with what was painted before. Under an upright
+    // paper on its pegs, the desk is left out where the paper covers whole
+    // pixels.
+    QRegion desk(exposed);
+    const QTransform drawingToWidget = widgetToDrawing.inverted();
     const bool onThePegs = offPegs.isIdentity();
+    if (onThePegs && drawingToWidget.type() <= QTransform::TxScale)
+        desk -= wholePixelsOf(drawingToWidget.mapRect(paperRect));
+    for (const QRect &part : desk)
+        painter.fillRect(part, deskBrush);
+
     // Where the paper would be on its pegs, left bare while it is off them.
     if (!onThePegs)
         fillSmoothEdged(painter, onPegs.subtracted(offPegsPath), QColor(232, 232, 232));
     const QBrush paper = scene->isActiveFrameAfterLastDrawing() ? QBrush(QColor(221, 216, 213)) : transparencyBrush;
     // Upright, as at every zoom without a turn, the paper is a rectangle,
     // which the raster engine fills far faster than a shape.
-    const QTransform drawingToWidget = widgetToDrawing.inverted();
     if (drawingToWidget.type() <= QTransform::TxScale)
         painter.fillRect(drawingToWidget.mapRect(paperRect), paper);
     else
         fillSmoothEdged(painter, offPegsPath, paper);
+}
 
+void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed)
+{
     // From a zoom level of 2 up, every scene pixel shows as a sharp square.
     if (devicePixelRatio * 0.5 >= liveZoomFactor * scale)
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -223,7 +279,7 @@ void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed, co
     const auto cover = [&exposed](const QTransform &widgetToPaper) {
         return widgetToPaper.mapRect(QRectF(exposed)).toAlignedRect().adjusted(-1, -1, 1, 1);
     };
-    if (onThePegs) {
+    if (offPegs.isIdentity()) {
         painter.setTransform(widgetToDrawing.inverted());
         const QRect area = cover(widgetToDrawing);
         scene->paintFrame(&painter, area);
@@ -243,25 +299,102 @@ void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed, co
 
 void PaperPrivate::paintOffPegsIndication(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs)
 {
+    const std::optional<PaperView> view = paperView(painter);
+    if (view && !(*view == offPegsLinesView) && *view == lastDirectLines)
+        keepOffPegsLines(*view, painter.renderHints(), onPegs);
+    if (view && *view == offPegsLinesView) {
+        const int dpr = int(view->devicePixelRatio);
+        for (const LinePiece &piece : std::as_const(offPegsLines)) {
+            const QRect part = piece.area & exposed;
+            if (!part.isEmpty())
+                copyPixels(painter, part.topLeft(), piece.image,
+                           QRect((part.topLeft() - piece.area.topLeft()) * dpr, part.size() * dpr));
+        }
+    } else {
+        if (view)
+            lastDirectLines = *view;
+        paintOffPegsLines(painter, exposed, onPegs);
+    }
+    paintTintFrame(painter, exposed);
+}
+
+void PaperPrivate::paintOffPegsLines(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs)
+{
+    for (int line = 0; line < OffPegsLineCount; ++line)
+        paintOffPegsLine(painter, exposed, onPegs, line);
+}
+
+// Line 0 is the paper's outline on its pegs, lines 1 and 2 the diagonals of
+// the frame where it stands.
+void PaperPrivate::paintOffPegsLine(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs, int line)
+{
+    if (line > 0 && paperRect.isEmpty())
+        return;
     painter.save();
     painter.setClipRect(exposed);
     painter.setBrush(Qt::NoBrush);
     // Cosmetic pens: the same one-pixel lines, drawn by the raster engine's
     // quick line drawer.
-    QPen dashed(lineColour, 1.0, Qt::DashLine);
-    dashed.setCosmetic(true);
-    painter.setPen(dashed);
-    painter.drawPath(onPegs);
-    if (!paperRect.isEmpty()) {
-        const QTransform toWidget = widgetToDrawing.inverted();
-        QPen solid(lineColour, 1.0);
-        solid.setCosmetic(true);
-        painter.setPen(solid);
+    QPen pen(lineColour, 1.0, line == 0 ? Qt::DashLine : Qt::SolidLine);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    const QTransform toWidget = widgetToDrawing.inverted();
+    if (line == 0)
+        painter.drawPath(onPegs);
+    else if (line == 1)
         painter.drawLine(toWidget.map(QLineF(paperRect.topLeft(), paperRect.bottomRight())));
+    else
         painter.drawLine(toWidget.map(QLineF(paperRect.bottomLeft(), paperRect.topRight())));
-    }
     painter.restore();
-    paintTintFrame(painter, exposed);
+}
+
+// Each line drawn once over a transparent picture of the widget and cut into
+// square pieces, of which only those it touches are kept. One picture a
+// line, so that where lines cross each blends over the other as when drawn
+// directly.
+void PaperPrivate::keepOffPegsLines(const PaperView &view, QPainter::RenderHints hints, const QPainterPath &onPegs)
+{
+    offPegsLines.clear();
+    const int dpr = int(view.devicePixelRatio);
+    const int side = 64 * dpr;
+    QImage lines(view.devicePixels, QImage::Format_ARGB32_Premultiplied);
+    lines.setDevicePixelRatio(view.devicePixelRatio);
+    for (int line = 0; line < OffPegsLineCount; ++line) {
+        lines.fill(Qt::transparent);
+        {
+            QPainter painter(&lines);
+            painter.setRenderHints(hints);
+            paintOffPegsLine(painter, q->rect(), onPegs, line);
+        }
+        for (int top = 0; top < lines.height(); top += side) {
+            for (int left = 0; left < lines.width(); left += side) {
+                const QRect square = QRect(left, top, side, side) & lines.rect();
+                // What the line touches of the square, in whole widget
+                // pixels.
+                QRect touched;
+                for (int y = square.top(); y <= square.bottom(); ++y) {
+                    const auto *row = reinterpret_cast<const QRgb *>(lines.constScanLine(y));
+                    int from = square.left();
+                    while (from <= square.right() && row[from] == 0)
+                        ++from;
+                    if (from > square.right())
+                        continue;
+                    int to = square.right();
+                    while (row[to] == 0)
+                        --to;
+                    touched |= QRect(from, y, to - from + 1, 1);
+                }
+                if (touched.isEmpty())
+                    continue;
+                const QRect area(QPoint(touched.left() / dpr, touched.top() / dpr),
+                                 QPoint(touched.right() / dpr, touched.bottom() / dpr));
+                QImage piece = lines.copy(QRect(area.topLeft() * dpr, area.size() * dpr));
+                piece.setDevicePixelRatio(view.devicePixelRatio);
+                offPegsLines.append({area, piece});
+            }
+        }
+    }
+    offPegsLinesView = view;
 }
 
 // A green glow along the edges of the free area while the frame is off its
@@ -272,9 +405,16 @@ void PaperPrivate::paintTintFrame(QPainter &painter, const QRect &exposed)
 {
     if (tintBuiltFor != freeArea)
         rebuildTint();
+    // The pieces are made at widget pixels; on a screen of more device
+    // pixels they are scaled up, smoothly.
+    const bool onePixel = painter.device()->devicePixelRatio() == 1.0;
     for (const TintPiece &piece : tintPieces) {
         const QRect part = piece.area & exposed;
-        if (!part.isEmpty())
+        if (part.isEmpty())
+            continue;
+        if (onePixel)
+            copyPixels(painter, part.topLeft(), piece.image, part.translated(-piece.area.topLeft()));
+        else
             painter.drawImage(part, piece.image, part.translated(-piece.area.topLeft()));
     }
 }

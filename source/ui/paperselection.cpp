@@ -291,15 +291,28 @@ void PaperPrivate::updateAutoPan(QPointF pos)
     autoPanDown = pos.y() > q->height() - edge;
     autoPanUp = pos.y() < edge;
     if (!autoPanRight && !autoPanLeft && !autoPanDown && !autoPanUp)
-        autoPanTimer.stop();
-    else if (!autoPanTimer.isActive())
-        autoPanTimer.start();
+        autoPanTimer->stop();
+    else if (!autoPanTimer->isActive())
+        autoPanTimer->start();
+}
+
+void PaperPrivate::stopAutoPan()
+{
+    autoPanTimer->stop();
+    autoPanRight = autoPanLeft = autoPanDown = autoPanUp = false;
 }
 
 // Scrolls while a moved selection is near an edge, as long as the paper
 // stays within reach, and keeps the selection under the pointer.
 void PaperPrivate::autoPanStep()
 {
+    // The step moves the committed placement with the view: only a move
+    // drag under way may do that, or the paper would show the selection
+    // where the scene's record does not put it.
+    if (mode != Mode::FloatingSelection || activeHandle != Handle::Move) {
+        stopAutoPan();
+        return;
+    }
     const double k = 5.0 * devicePixelRatio;
     const double inset = 50.0 * devicePixelRatio;
     const QPolygonF inner(QRectF(q->rect()).adjusted(inset, inset, -inset, -inset));
@@ -330,7 +343,7 @@ void PaperPrivate::selectionRelease(QPointF pos)
         selectionHover(pos);
         return;
     }
-    autoPanTimer.stop();
+    stopAutoPan();
     if (activeHandle == Handle::FlipHorizontal || activeHandle == Handle::FlipVertical) {
         // A click that leaves the button is no click.
         if (hitTest(pos) != activeHandle) {
@@ -342,6 +355,13 @@ void PaperPrivate::selectionRelease(QPointF pos)
         liveFirst = scalingAbout(selectionRect.center(), horizontal ? -1.0 : 1.0, horizontal ? 1.0 : -1.0);
         rebuild();
     }
+    commitSelectionDrag();
+    selectionHover(pos);
+}
+
+// Folds the live parts of a handle drag into the record and announces it.
+void PaperPrivate::commitSelectionDrag()
+{
     const QRect before = handleRegion();
     pivot += livePivotDelta;
     livePivotDelta = QPointF();
@@ -353,7 +373,21 @@ void PaperPrivate::selectionRelease(QPointF pos)
     q->update(before | handleRegion());
     Q_EMIT q->floatingSelectionTransformChanged({first, second, third, pivot});
     activeHandle = Handle::None;
-    selectionHover(pos);
+}
+
+// The release of a handle drag that another tool took over part-way (a
+// view tool held, a tool key): the drag ends here all the same, as it
+// stands, so that the record the scene keeps, and a stamp, put the
+// selection where the paper showed it. A flip click is no click then.
+void PaperPrivate::endSelectionDragElsewhere()
+{
+    if (activeHandle == Handle::None)
+        return;
+    if (activeHandle == Handle::FlipHorizontal || activeHandle == Handle::FlipVertical) {
+        activeHandle = Handle::None;
+        return;
+    }
+    commitSelectionDrag();
 }
 
 void PaperPrivate::setSelectionCursorRotation(int handle)

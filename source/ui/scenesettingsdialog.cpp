@@ -121,6 +121,29 @@ QHBoxLayout *cell(QGridLayout *grid, int row, int column, std::initializer_list<
     return layout;
 }
 
+// The frame-rate field's validator. Besides what the user may type, it
+// takes the text the field was opened with as it stands: a scene's rate of
+// more decimals than the user can type (23.976) is not rounded to two by
+// merely passing through the field, as the correction on leaving it would
+// otherwise do.
+class FrameRateValidator : public BoundedDoubleValidator
+{
+public:
+    using BoundedDoubleValidator::BoundedDoubleValidator;
+
+    void setOpeningText(const QString &text) { m_openingText = text; }
+
+    QValidator::State validate(QString &input, int &position) const override
+    {
+        if (!m_openingText.isEmpty() && input == m_openingText)
+            return QValidator::Acceptable;
+        return BoundedDoubleValidator::validate(input, position);
+    }
+
+private:
+    QString m_openingText;
+};
+
 } // namespace
 
 // The dialog's widgets, built in code with fixed object names.
@@ -278,6 +301,9 @@ public:
     FrameRateModel *frameRateModel = nullptr;
     SceneSettings initialSettings;
     SceneSettings editedSettings;
+    // The rate field's text as the dialog opened; while the field shows it,
+    // the rate is the one handed in, to the last decimal.
+    QString openingRateText;
 };
 
 void SceneSettingsDialog::SceneSettingsDialogPrivate::selectPreset(
@@ -343,6 +369,11 @@ void SceneSettingsDialog::SceneSettingsDialogPrivate::frameSizeEdited()
 void SceneSettingsDialog::SceneSettingsDialogPrivate::frameRateEdited()
 {
     const QString text = ui->frameRate->text();
+    if (text == openingRateText) {
+        editedSettings.frameRate = initialSettings.frameRate;
+        selectFrameRatePreset(editedSettings.frameRate);
+        return;
+    }
     bool ok = false;
     double rate = q->locale().toDouble(text, &ok);
     if (!ok)
@@ -445,12 +476,15 @@ SceneSettingsDialog::SceneSettingsDialog(const SceneSettings &settings, QWidget 
     ui->CBframeSize->view()->setMinimumWidth(260);
     ui->frameWidth->setValidator(new BoundedIntValidator(1, MaximumFrameSide, this));
     ui->frameHeight->setValidator(new BoundedIntValidator(1, MaximumFrameSide, this));
-    ui->frameRate->setValidator(new BoundedDoubleValidator(MinimumFrameRate, MaximumFrameRate, 2, this));
+    auto *rateValidator = new FrameRateValidator(MinimumFrameRate, MaximumFrameRate, 2, this);
+    ui->frameRate->setValidator(rateValidator);
     ui->initialNumberOfFrames->setValidator(new BoundedIntValidator(1, MaximumInitialFrames, this));
 
     ui->frameWidth->setText(QString::number(initial.frameSize.width()));
     ui->frameHeight->setText(QString::number(initial.frameSize.height()));
-    ui->frameRate->setText(locale().toString(initial.frameRate, 'g', 6));
+    d->openingRateText = locale().toString(initial.frameRate, 'g', 6);
+    rateValidator->setOpeningText(d->openingRateText);
+    ui->frameRate->setText(d->openingRateText);
     ui->initialNumberOfFrames->setText(QString::number(initial.initialNumberOfFrames));
 
     switch (initial.fitMode) {

@@ -40,8 +40,13 @@ TutorialLinkButton::TutorialLinkButton(QWidget *parent)
     d->titleLabel = new QLabel;
     d->titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     d->titleLabel->setFont(QFont(QStringLiteral("Passion One"), 24));
+    // The title keeps its width; the description wraps in what is left
+    // beside it, so that a long line is not cut at the picture's edge.
+    d->titleLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     d->descriptionLabel = new QLabel;
     d->descriptionLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    d->descriptionLabel->setWordWrap(true);
+    d->descriptionLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     QFont descriptionFont(QStringLiteral("Sans Serif"), 8);
     descriptionFont.setWeight(QFont::Light);
     d->descriptionLabel->setFont(descriptionFont);
@@ -74,6 +79,9 @@ void TutorialLinkButton::setImages(const QString &picture, const QString &overla
 {
     setIcon(iconFrom(picture));
     setIconSize(sizeHint());
+    // The picture sets the size; the wrapped description must not stretch
+    // the button to the height of its text.
+    setFixedSize(sizeHint());
     d->overlay = iconFrom(overlay);
     updateGeometry();
 }

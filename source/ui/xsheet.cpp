@@ -26,6 +26,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QEasingCurve>
+#include <QGraphicsEffect>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -515,6 +516,11 @@ void XSheet::updateGeometries()
     moveOpacityCenter();
 }
 
+void XSheet::setDialogs(Dialogs *dialogs)
+{
+    d->m_header->setDialogs(dialogs);
+}
+
 void XSheet::updateUISize()
 {
     d->updateMetrics(Model::Settings::instance()->UIScale());
@@ -811,10 +817,29 @@ void XSheet::scrollContentsBy(int dx, int dy)
         return;
     }
     // The rows move; what stands still in the viewport (the shadows, the
-    // icon bands of reference columns) is painted anew where it stands.
-    viewport()->scroll(0, dy);
-    viewport()->update(d->m_topShadowRect.toAlignedRect());
-    viewport()->update(d->m_bottomShadowRect.toAlignedRect());
+    // gizmos hanging from the column heads with their own shadows, the icon
+    // bands of reference columns) is painted anew where it stands. Qt moves
+    // no pixel of an area that another widget covers, so the band that the
+    // gizmos cover is left out of the move, as are the shadows.
+    const QRect area = viewport()->rect();
+    int top = d->m_shadowHeight;
+    const int bottom = area.height() - d->m_shadowHeight;
+    const QPoint origin = viewport()->pos();
+    for (const QObject *object : children()) {
+        const auto *child = qobject_cast<const QWidget *>(object);
+        if (!child || child == viewport() || !child->isVisible() || child->isWindow())
+            continue;
+        QRect covered = child->geometry();
+        if (const QGraphicsEffect *effect = child->graphicsEffect(); effect && effect->isEnabled())
+            covered = effect->boundingRectFor(QRectF(covered)).toAlignedRect();
+        covered.translate(-origin);
+        if (covered.intersects(area))
+            top = std::max(top, covered.bottom() + 1);
+    }
+    if (top < bottom)
+        viewport()->scroll(0, dy, QRect(0, top, area.width(), bottom - top));
+    viewport()->update(QRect(0, 0, area.width(), std::min(top, area.height())));
+    viewport()->update(QRect(0, std::max(bottom, 0), area.width(), area.height() - std::max(bottom, 0)));
     for (int column = 0; column < d->m_header->count(); ++column) {
         const int kind = columnKind(column);
         if (kind != Model::Layer::DrawLayerType && kind != Model::Layer::ReferenceLayerType)

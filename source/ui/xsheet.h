@@ -11,6 +11,7 @@ class QTabletEvent;
 
 namespace UI {
 
+class Dialogs;
 class XSheetPrivate;
 
 // The exposure sheet: one column per layer and one row per frame of the
@@ -34,7 +35,8 @@ class XSheetPrivate;
 // move of the start-drag distance with a button held and no modifier starts
 // a drag. A drag released beyond the left or right edge, or one that a
 // modifier was pressed during, is cancelled: the model's preview is undone
-// and nothing is pushed. Annotation columns take strokes from the mouse or a
+// and nothing is pushed; released above or below the sheet, it ends on the
+// row under the pointer, clamped at the first row. Annotation columns take strokes from the mouse or a
 // pen; the eraser end of a pen selects cells. Mouse presses that the system
 // makes up from pen input are dropped for half a second after the pen was
 // last pressed or lifted on the sheet.
@@ -62,6 +64,9 @@ public:
     // Brings a proxy row into view, centred unless centring is off.
     void scrollToFrame(int row);
     void updateUISize();
+    // Where the questions of the sheet and its header go (see Dialogs); the
+    // caller keeps it alive. Without one they are Qt's own dialogs.
+    void setDialogs(Dialogs *dialogs);
     // The column gizmos follow the column heads.
     void updateGizmos();
     void updateScrollBars();

@@ -1,11 +1,13 @@
 #include "xsheetheader.h"
 
+#include "dialogs.h"
 #include "importcommands.h"
 #include "layerpropertycommands.h"
 #include "tooltips.h"
 #include "uiresources.h"
 #include "xsheetchrome.h"
 
+#include "layers/audiolayer.h"
 #include "layers/layer.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
@@ -16,13 +18,12 @@
 #include <QHelpEvent>
 #include <QHoverEvent>
 #include <QIcon>
-#include <QInputDialog>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 
+#include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace UI {
 
@@ -205,20 +206,27 @@ public:
             Model::Scene *scene = handle ? handle->scene() : nullptr;
             if (!scene || !scene->hasAudio())
                 return;
-            const double current = data(section, Qt::DisplayRole).toDouble();
-            constexpr double largest = std::numeric_limits<double>::max();
+            // Only offsets the sound can be placed at are offered; the
+            // answer is held to them too, whoever gave it.
+            const double farthest = Model::AudioLayer::MaximumOffsetFrames;
+            const auto bounded = [farthest](double frames) { return std::clamp(frames, -farthest, farthest); };
+            const double current = bounded(data(section, Qt::DisplayRole).toDouble());
+            Dialogs fallback;
+            Dialogs &dialogs = m_dialogs ? *m_dialogs : fallback;
             bool ok = false;
-            const double offset =
-                QInputDialog::getDouble(q, XSheetHeader::tr("Audio Offset"), XSheetHeader::tr("Offset (in number of frames):"),
-                                        current, -largest, largest, 2, &ok, Qt::WindowFlags(), 1.0);
+            const double offset = dialogs.getDouble(q, XSheetHeader::tr("Audio Offset"),
+                                                    XSheetHeader::tr("Offset (in number of frames):"), current,
+                                                    -farthest, farthest, 2, &ok, Qt::WindowFlags(), 1.0);
             // The dialog runs its own event loop, in which the scene may
             // have been closed.
-            if (ok && Model::KLScene::current() == handle)
-                Model::KLScene::pushCommand(new Commands::SetAudioOffset(scene, offset));
+            if (ok && std::isfinite(offset) && Model::KLScene::current() == handle)
+                Model::KLScene::pushCommand(new Commands::SetAudioOffset(scene, bounded(offset)));
         }
     }
 
     XSheetHeader *q;
+    // Not owned; null: Qt's own dialogs.
+    Dialogs *m_dialogs = nullptr;
     QLinearGradient m_iconBandGradient;
     QLinearGradient m_nameStripGradient;
     QIcon m_audioOn;
@@ -260,6 +268,11 @@ XSheetHeader::XSheetHeader(QWidget *parent)
 }
 
 XSheetHeader::~XSheetHeader() = default;
+
+void XSheetHeader::setDialogs(Dialogs *dialogs)
+{
+    d->m_dialogs = dialogs;
+}
 
 void XSheetHeader::updateUISize()
 {

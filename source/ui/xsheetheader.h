@@ -8,6 +8,7 @@
 
 namespace UI {
 
+class Dialogs;
 class XSheetHeaderPrivate;
 
 // The strip above the exposure sheet's columns, one section per layer, as
@@ -22,8 +23,9 @@ class XSheetHeaderPrivate;
 // visibility changes are undoable commands pushed on the current scene; the
 // sound switch is a view setting and changes the model directly, leaving
 // the history alone. The name strip of the audio column shows the sound's
-// offset in whole frames and opens a dialog to type it on a double click;
-// on a layer's name strip a double click asks the sheet to rename it.
+// offset in whole frames and opens a dialog to type it on a double click,
+// offering only the offsets a sound can take; on a layer's name strip a
+// double click asks the sheet to rename it.
 class XSheetHeader : public QHeaderView
 {
     Q_OBJECT
@@ -35,6 +37,9 @@ public:
     // Follows a change of the UI scale: the band heights and with them the
     // header's fixed height.
     void updateUISize();
+    // Where the header's questions go (see Dialogs); the caller keeps it
+    // alive. Without one they are Qt's own dialogs.
+    void setDialogs(Dialogs *dialogs);
 
 Q_SIGNALS:
     // -1 for a column that is not a visual layer.

@@ -201,9 +201,11 @@ void XSheet::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
 
-    // A drag let go of beyond the sheet, or with a modifier held, is
-    // cancelled by the reset below.
-    const bool inside = viewport()->rect().contains(point);
+    // A drag let go of beyond the sheet's left or right edge, or with a
+    // modifier held, is cancelled by the reset below. Above or below the
+    // sheet it still ends on the row under the pointer, the first row at
+    // the most, as its preview already shows.
+    const bool inside = point.x() >= 0 && point.x() < viewport()->width();
     const bool plain = event->modifiers() == Qt::NoModifier;
     if (inside && d->m_audioDragActive && plain) {
         d->m_model->setAudioDragOffset((position.y() - d->m_pressPosition.y()) / d->m_rowHeight);

@@ -74,17 +74,18 @@ QColor withAlpha(QColor color, float alpha)
     return color;
 }
 
-// Fills cell where picture, which lies centred in it, leaves it bare.
-void fillAround(QPainter &painter, const QRect &cell, const QRect &picture, const QColor &color)
+// Fills, with fill, the parts of cell that picture, which lies centred in
+// it, leaves bare.
+template<typename Fill>
+void fillAround(const QRect &cell, const QRect &picture, Fill fill)
 {
     if (picture.left() > cell.left()) {
-        painter.fillRect(QRect(QPoint(cell.left(), cell.top()), QPoint(picture.left() - 1, cell.bottom())), color);
-        painter.fillRect(QRect(QPoint(picture.right() + 1, cell.top()), QPoint(cell.right(), cell.bottom())), color);
+        fill(QRect(QPoint(cell.left(), cell.top()), QPoint(picture.left() - 1, cell.bottom())));
+        fill(QRect(QPoint(picture.right() + 1, cell.top()), QPoint(cell.right(), cell.bottom())));
     }
     if (picture.top() > cell.top()) {
-        painter.fillRect(QRect(QPoint(picture.left(), cell.top()), QPoint(picture.right(), picture.top() - 1)), color);
-        painter.fillRect(QRect(QPoint(picture.left(), picture.bottom() + 1), QPoint(picture.right(), cell.bottom())),
-                         color);
+        fill(QRect(QPoint(picture.left(), cell.top()), QPoint(picture.right(), picture.top() - 1)));
+        fill(QRect(QPoint(picture.left(), picture.bottom() + 1), QPoint(picture.right(), cell.bottom())));
     }
 }
 
@@ -208,6 +209,42 @@ void XSheet::paintEvent(QPaintEvent *event)
     QPixmap keySymbol;
     const QRect cellsArea(0, 0, header->length() - header->offset(), contentHeight() - voff);
 
+    // A cell's fills lie on the bare background; at an opacity below 1
+    // each of their pixels would be blended. The colour that blend gives is
+    // worked out once on a single pixel and filled opaque, with the same
+    // result.
+    const QBrush window = palette().brush(QPalette::Window);
+    const bool plainWindow = window.style() == Qt::SolidPattern && window.color().alpha() == 255;
+    struct Blend
+    {
+        QRgba64 colour;
+        double opacity;
+        QColor result;
+    };
+    std::vector<Blend> blends;
+    const auto fillBare = [&](const QRect &rect, const QColor &colour) {
+        const double opacity = painter.opacity();
+        if (!plainWindow) {
+            painter.fillRect(rect, colour);
+            return;
+        }
+        const QRgba64 key = colour.rgba64();
+        auto known = std::find_if(blends.begin(), blends.end(),
+                                  [&](const Blend &b) { return b.colour == key && b.opacity == opacity; });
+        if (known == blends.end()) {
+            QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
+            pixel.fill(window.color());
+            QPainter probe(&pixel);
+            probe.setOpacity(opacity);
+            probe.fillRect(pixel.rect(), colour);
+            probe.end();
+            known = blends.insert(blends.end(), {key, opacity, pixel.pixelColor(0, 0)});
+        }
+        painter.setOpacity(1.0);
+        painter.fillRect(rect, known->result);
+        painter.setOpacity(opacity);
+    };
+
     for (const QRect &rect : region) {
         const QRect cut = rect & cellsArea;
         const std::pair<int, int> visuals = columnRange(cut);
@@ -250,6 +287,13 @@ void XSheet::paintEvent(QPaintEvent *event)
                 const QModelIndex index = model->index(r, c.logical);
                 if (!index.isValid())
                     continue;
+                // Over the flagged row's band the background is not bare.
+                const auto bare = [&](const QRect &area, const QColor &colour) {
+                    if (row.flagged)
+                        painter.fillRect(area, colour);
+                    else
+                        fillBare(area, colour);
+                };
 
                 // Each step below sets what it changes of the painter and
                 // puts back the composition mode and antialiasing; saving
@@ -275,8 +319,8 @@ void XSheet::paintEvent(QPaintEvent *event)
                     if (!afterLast) {
                         QRect picture(QPoint(), pictureSize);
                         picture.moveCenter(cell.center());
-                        fillAround(painter, cell, picture, around);
-                        painter.fillRect(picture, fill);
+                        fillAround(cell, picture, [&](const QRect &part) { bare(part, around); });
+                        bare(picture, fill);
                         const QImage thumbnail = model->thumbnail(index, devicePixels(cell.size(), dpr));
                         if (!thumbnail.isNull()) {
                             const QSizeF size = QSizeF(thumbnail.size()) / dpr;
@@ -289,7 +333,7 @@ void XSheet::paintEvent(QPaintEvent *event)
                     }
                 } else if (c.kind == Model::Layer::AnnotationLayerType) {
                     if (!afterLast)
-                        painter.fillRect(cell, Qt::white);
+                        bare(cell, Qt::white);
                     const QSize size = devicePixels(QSizeF(c.w, rh), dpr);
                     const QImage note = d->m_strokeEngine.hasActiveStroke() && c.logical == d->m_annotationColumn
                         ? liveAnnotation(index, size)
@@ -303,7 +347,7 @@ void XSheet::paintEvent(QPaintEvent *event)
                     const QImage wave = model->thumbnail(index, devicePixels(slot.size(), dpr));
                     if (!wave.isNull()) {
                         if (!afterLast)
-                            painter.fillRect(cell, Qt::white);
+                            bare(cell, Qt::white);
                         if (!row.flagged) {
                             painter.setOpacity(0.5);
                             drawUnscaled(painter, slot.topLeft(), wave, dpr);

@@ -17,6 +17,12 @@ kl_add_test(tst_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# What a start of the program says on the console; the window needs the
+# off-screen renderer's OpenGL: on the X server.
+kl_add_test(tst_startupconsole SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_startupconsole.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
+    LIBS app WIDGETS)
+set_tests_properties(tst_startupconsole PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_autosavemanager SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_autosavemanager.cpp LIBS app WIDGETS)
 set_tests_properties(tst_autosavemanager PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # New, open, save, the scene switch and autosave in the window: on the X
@@ -69,12 +75,13 @@ kl_add_test(tst_scenefileio SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenefileio.cp
 set_tests_properties(tst_scenefileio PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # Import and export from the window, with the files read back as other
 # programs read them: PNG through Qt, packages by the Open Cel Animation
-# rules and movies through libavformat (PkgConfig::FFMPEG comes from
-# source/libmodel/audio). The off-screen renderer needs the X server.
+# rules (OpenEXR images through tinyexr) and movies through libavformat
+# (PkgConfig::FFMPEG comes from source/libmodel/audio). The off-screen
+# renderer needs the X server.
 kl_add_test(tst_importexport SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_importexport.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
     ${CMAKE_CURRENT_LIST_DIR}/../export/moviereader.h ${CMAKE_CURRENT_LIST_DIR}/../export/ocarules.h
-    LIBS app PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
+    LIBS app PkgConfig::FFMPEG tinyexr::tinyexr WIDGETS TIMEOUT 300)
 set_tests_properties(tst_importexport PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # The whole program driven as an animator drives it, from a new scene to
 # the exports and closing; the questions are answered through the window's
@@ -82,5 +89,5 @@ set_tests_properties(tst_importexport PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb
 kl_add_test(tst_endtoend SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_endtoend.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
     ${CMAKE_CURRENT_LIST_DIR}/../export/moviereader.h ${CMAKE_CURRENT_LIST_DIR}/../export/ocarules.h
-    LIBS app PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
+    LIBS app PkgConfig::FFMPEG tinyexr::tinyexr WIDGETS TIMEOUT 300)
 set_tests_properties(tst_endtoend PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)

@@ -1,5 +1,6 @@
 #include "mainwindowtesthelpers.h"
 
+#include "aboutdialog.h"
 #include "applicationfont.h"
 
 #include "../audio/audiotestfiles.h"
@@ -10,6 +11,7 @@
 #include "support/testfiles.h"
 
 #include "actions/actionmanager.h"
+#include "drawings/imagedrawing.h"
 #include "export/exportresult.h"
 #include "initialize.h"
 #include "settings/settings.h"
@@ -17,6 +19,9 @@
 #include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -194,9 +199,15 @@ private Q_SLOTS:
     void gapCheck();
     void importRouting_data();
     void importRouting();
+    void importKeepsWhatCanBeRead_data();
+    void importKeepsWhatCanBeRead();
+    void namesGetTheirSuffix_data();
+    void namesGetTheirSuffix();
     void settingsKeptOnlyWithATarget_data();
     void settingsKeptOnlyWithATarget();
     void framesAndPackage();
+    void packageNamesTheProgram_data();
+    void packageNamesTheProgram();
     void movieCarries_data();
     void movieCarries();
     void noSuccessWithoutFiles_data();
@@ -413,6 +424,183 @@ void TestImportExport::importRouting()
     QCOMPARE(scene->layerCount(), layersBefore);
 }
 
+void TestImportExport::importKeepsWhatCanBeRead_data()
+{
+    // Pictures by name and size ("bad" names hold no picture at all).
+    QTest::addColumn<QStringList>("chosen");
+    QTest::addColumn<QList<QSize>>("sizes");
+    QTest::addColumn<QString>("cells");
+    // The files the one message names; none: no message.
+    QTest::addColumn<QStringList>("named");
+
+    const QSize none;
+    QTest::newRow("pictures of three sizes")
+        << QStringList{"a1.png", "a2.png", "a3.png"} << QList<QSize>{FrameSize, QSize(320, 60), QSize(30, 200)}
+        << "A1.PNGA2.PNGA3.PNG" << QStringList();
+    QTest::newRow("an unreadable file among them")
+        << QStringList{"a1.png", "bad2.png", "a3.png"} << QList<QSize>{FrameSize, none, QSize(80, 80)}
+        << "A1.PNGA3.PNG" << QStringList{"bad2.png"};
+    QTest::newRow("two unreadable files") << QStringList{"bad1.png", "a2.png", "bad3.png"}
+                                          << QList<QSize>{none, FrameSize, none} << "A2.PNG"
+                                          << QStringList{"bad1.png", "bad3.png"};
+    QTest::newRow("nothing readable") << QStringList{"bad1.png", "bad2.png"} << QList<QSize>{none, none} << ""
+                                      << QStringList{"bad1.png", "bad2.png"};
+}
+
+// Pictures of any size come in together, each fitted into the frame when
+// painted; files that hold no picture are left out, and the user hears once
+// which.
+void TestImportExport::importKeepsWhatCanBeRead()
+{
+    QFETCH(QStringList, chosen);
+    QFETCH(QList<QSize>, sizes);
+    QFETCH(QString, cells);
+    QFETCH(QStringList, named);
+    const QDir media(m_dir.path());
+    QStringList paths;
+    for (int i = 0; i < chosen.size(); ++i) {
+        if (sizes.at(i).isValid()) {
+            QImage picture(sizes.at(i), QImage::Format_RGB32);
+            picture.fill(QColor::fromHsv(40 * i, 200, 220));
+            QVERIFY(picture.save(media.filePath(chosen.at(i))));
+            paths << media.filePath(chosen.at(i));
+        } else {
+            paths << writeMedia(media, chosen.at(i));
+        }
+    }
+
+    Started started = startSmallScene();
+    Model::Scene *scene = currentScene();
+    const int stepsBefore = scene->undoStack()->count();
+    started.dialogs->files.enqueue(paths.join(QLatin1Char('\n')));
+    action(A::ImportReferenceLayer)->trigger();
+
+    QCOMPARE(referenceCells(scene), cells);
+    QCOMPARE(scene->undoStack()->count() - stepsBefore, cells.isEmpty() ? 0 : 1);
+    QStringList expected{QStringLiteral("getOpenFileNames")};
+    if (!named.isEmpty())
+        expected << QStringLiteral("warning");
+    QCOMPARE(started.dialogs->kinds(), expected);
+    if (!named.isEmpty()) {
+        const QString text = started.dialogs->asked.last().text;
+        for (const QString &name : chosen)
+            QVERIFY2(text.contains(name) == named.contains(name), qPrintable(text));
+    }
+    // Each picture keeps its own size; the frame is what fits it.
+    for (int layer = 0; layer < scene->layerCount(); ++layer) {
+        if (!scene->isReferenceLayer(layer))
+            continue;
+        int picture = 0;
+        for (int i = 0; i < chosen.size(); ++i) {
+            if (!sizes.at(i).isValid())
+                continue;
+            ++picture;
+            const auto *drawing = static_cast<const Model::ImageDrawing *>(scene->itemAt(layer, picture)->drawing().get());
+            QCOMPARE(drawing->image().size(), sizes.at(i));
+        }
+    }
+}
+
+void TestImportExport::namesGetTheirSuffix_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("typed");
+    // A scene file of that name there before, and the answer to the
+    // question whether to replace it.
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("written");
+    QTest::addColumn<QStringList>("asked");
+
+    const int none = QMessageBox::NoButton;
+    const int png = Model::ExportFramesSettings::PNG;
+    const int exr = Model::ExportFramesSettings::OpenEXR;
+    const QStringList saveChooser{"getSaveFileName"};
+    const QStringList exportChoosers{"exec", "getSaveFileName"};
+
+    QTest::newRow("scene") << "scene" << 0 << "walk" << false << none << QStringList{"walk.kl"} << saveChooser;
+    QTest::newRow("scene, suffix typed") << "scene" << 0 << "walk.kl" << false << none << QStringList{"walk.kl"}
+                                         << saveChooser;
+    QTest::newRow("scene, over an older file") << "scene" << 0 << "walk" << true << int(QMessageBox::Yes)
+                                               << QStringList{"walk.kl"} << QStringList{"getSaveFileName", "question"};
+    QTest::newRow("scene, older file kept") << "scene" << 0 << "walk" << true << int(QMessageBox::No)
+                                            << QStringList{"walk.kl"} << QStringList{"getSaveFileName", "question"};
+    QTest::newRow("MP4") << "movie" << int(ExportVideoSettings::MP4) << "walk" << false << none
+                         << QStringList{"walk.mp4"} << exportChoosers;
+    QTest::newRow("MP4, suffix typed") << "movie" << int(ExportVideoSettings::MP4) << "walk.mp4" << false << none
+                                       << QStringList{"walk.mp4"} << exportChoosers;
+    QTest::newRow("GIF") << "movie" << int(ExportVideoSettings::GIF) << "walk" << false << none
+                         << QStringList{"walk.gif"} << exportChoosers;
+    QTest::newRow("ProRes") << "movie" << int(ExportVideoSettings::ProRes) << "walk" << false << none
+                            << QStringList{"walk.mov"} << exportChoosers;
+    QTest::newRow("frames") << "frames" << png << "walk" << false << none << QStringList{"walk.1.0001.png"}
+                            << exportChoosers;
+    QTest::newRow("frames, picture suffix typed") << "frames" << png << "walk.png" << false << none
+                                                  << QStringList{"walk.1.0001.png"} << exportChoosers;
+    QTest::newRow("frames, capital suffix typed") << "frames" << png << "walk.PNG" << false << none
+                                                  << QStringList{"walk.1.0001.png"} << exportChoosers;
+    QTest::newRow("EXR frames, suffix typed") << "frames" << exr << "walk.exr" << false << none
+                                              << QStringList{"walk.1.0001.exr"} << exportChoosers;
+    QTest::newRow("frames, a dot in the name") << "frames" << png << "walk.v2" << false << none
+                                               << QStringList{"walk.v2.1.0001.png"} << exportChoosers;
+}
+
+// A name typed without its suffix gets the one its file is written as, so
+// that the file is found where the program looks for it; frames named like
+// a picture do not carry the picture's suffix in the middle of their names.
+void TestImportExport::namesGetTheirSuffix()
+{
+    QFETCH(QString, command);
+    QFETCH(int, format);
+    QFETCH(QString, typed);
+    QFETCH(bool, existing);
+    QFETCH(int, answer);
+    QFETCH(QStringList, written);
+    QFETCH(QStringList, asked);
+
+    const QDir out(m_dir.filePath(QStringLiteral("out")));
+    QVERIFY(QDir().mkpath(out.path()));
+    Model::Settings *settings = Model::Settings::instance();
+    Model::ExportFramesSettings frames;
+    frames.exportDir = out.path();
+    if (command == QLatin1String("frames"))
+        frames.imageFormat = Model::ExportFramesSettings::ImageFormat(format);
+    settings->setExportFramesSettings(frames);
+    ExportVideoSettings video;
+    video.exportDir = out.path();
+    if (command == QLatin1String("movie"))
+        video.videoFormat = ExportVideoSettings::VideoFormat(format);
+    settings->setExportVideoSettings(video);
+    const QString older = out.filePath(QStringLiteral("walk.kl"));
+    if (existing)
+        QVERIFY(TestSupport::writeFileContents(older, "older"));
+
+    Started started = startSmallScene();
+    started.dialogs->files.enqueue(out.filePath(typed));
+    if (answer != QMessageBox::NoButton)
+        started.dialogs->buttons.enqueue(QMessageBox::StandardButton(answer));
+    started.dialogs->runDialog = acceptAsIs();
+    if (command == QLatin1String("scene")) {
+        const bool saved = started.window->saveSceneAs();
+        QCOMPARE(saved, answer != int(QMessageBox::No));
+        if (saved) {
+            QCOMPARE(currentScene()->filePath(), older);
+            QCOMPARE(settings->recentFiles().value(0), older);
+            QVERIFY(TestSupport::fileContents(older) != QByteArray("older"));
+        } else {
+            QVERIFY(currentScene()->filePath().isEmpty());
+            QCOMPARE(TestSupport::fileContents(older), QByteArray("older"));
+        }
+    } else {
+        action(command == QLatin1String("movie") ? A::ExportVideo : A::ExportFrames)->trigger();
+    }
+    QCOMPARE(entries(out.path()), written);
+    QCOMPARE(started.dialogs->kinds(), asked);
+    if (asked.contains(QStringLiteral("question")))
+        QVERIFY(started.dialogs->asked.last().text.contains(QStringLiteral("walk.kl")));
+}
+
 void TestImportExport::settingsKeptOnlyWithATarget_data()
 {
     QTest::addColumn<int>("command");
@@ -552,6 +740,36 @@ void TestImportExport::framesAndPackage()
     const QString package = m_dir.filePath(QStringLiteral("walk.oca"));
     QCOMPARE(OcaRules::ocaFault(package), QString());
     QVERIFY(!started.dialogs->kinds().contains(QStringLiteral("critical")));
+}
+
+void TestImportExport::packageNamesTheProgram_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("word");
+    QTest::newRow("name") << "originApp" << 0;
+    QTest::newRow("version") << "originAppVersion" << 1;
+}
+
+// A package says which program wrote it, and which version: the name and
+// version that the about box shows.
+void TestImportExport::packageNamesTheProgram()
+{
+    QFETCH(QString, key);
+    QFETCH(int, word);
+
+    const UI::AboutDialog about;
+    const QStringList shown =
+        about.findChild<QLabel *>(QStringLiteral("labelVersion"))->text().split(QLatin1Char(' '));
+    QCOMPARE(shown.size(), 2);
+    Started started = startSmallScene();
+    started.dialogs->runDialog = acceptPackage(QStringLiteral("walk"), m_dir.path());
+    action(A::ExportExposureSheet)->trigger();
+
+    const QString package = m_dir.filePath(QStringLiteral("walk.oca"));
+    QCOMPARE(OcaRules::ocaFault(package), QString());
+    const QJsonObject document =
+        QJsonDocument::fromJson(TestSupport::fileContents(QDir(package).filePath(QStringLiteral("walk.oca")))).object();
+    QCOMPARE(document.value(key).toString(), shown.at(word));
 }
 
 void TestImportExport::movieCarries_data()

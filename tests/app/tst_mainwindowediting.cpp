@@ -144,6 +144,8 @@ private Q_SLOTS:
     void everyAction();
     void cellEditsWithoutSelection_data();
     void cellEditsWithoutSelection();
+    void cellEditsAtTheRangeStart_data();
+    void cellEditsAtTheRangeStart();
     void cellEditsOnSelection_data();
     void cellEditsOnSelection();
     void cloningReselectsTheRun();
@@ -386,6 +388,53 @@ void TestMainWindowEditing::cellEditsWithoutSelection()
     // Undo gives the cells back.
     if (history()->canUndo())
         history()->undo();
+    QCOMPARE(describe(), before);
+}
+
+void TestMainWindowEditing::cellEditsAtTheRangeStart_data()
+{
+    QTest::addColumn<A>("key");
+    QTest::addColumn<QString>("command");
+
+    // The layer's last cell lies just before the range, on frame 1.
+    QTest::newRow("add clone") << A::AddCloneDrawing << "add clones (cell)";
+    QTest::newRow("add blank") << A::AddBlankDrawing << "add blank (cell)";
+    QTest::newRow("insert blank") << A::InsertBlankDrawing << "add blank (cell)";
+    QTest::newRow("duplicate") << A::DuplicateDrawing << "add blank (cell)";
+    QTest::newRow("turn clone") << A::TurnCloneIntoOriginal << "add blank (cell)";
+    QTest::newRow("clear") << A::ClearDrawingMakingBlank << "add blank (cell)";
+    QTest::newRow("lose") << A::LoseDrawingMakingHold << "add clones (cell)";
+}
+
+// The empty row after a layer's last cell is the first row the sheet shows:
+// the edit still goes to the last cell, one frame before the range.
+void TestMainWindowEditing::cellEditsAtTheRangeStart()
+{
+    QFETCH(A, key);
+    QFETCH(QString, command);
+    const QStringList patterns{QStringLiteral("X"), QStringLiteral("XXXX")};
+    const auto startRangeAtFrame2 = [](Model::KLScene &klscene) {
+        QVERIFY(klscene.scene()->setFrameRange(2, 4, 2, 0));
+        klscene.selectionModel()->setCurrentIndex(
+            klscene.frameRangeModel()->mapFromSource(CommandTest::cellAt(klscene, 2, 0)),
+            QItemSelectionModel::NoUpdate);
+        QCOMPARE(klscene.currentIndex(), CommandTest::cellAt(klscene, 2, 0));
+    };
+    open(patterns, 2);
+    startRangeAtFrame2(*handle());
+    history()->clear();
+    const QString before = describe();
+
+    std::unique_ptr<Model::KLScene> expected = twin(patterns, 2, 0);
+    startRangeAtFrame2(*expected);
+    expected->scene()->undoStack()->push(
+        CommandTest::cellCommand(*expected, command, {CommandTest::cellAt(*expected, 1, 0)}));
+    QVERIFY(CellTest::describe(*expected->scene()) != before);
+
+    trigger(key);
+    QCOMPARE(describe(), CellTest::describe(*expected->scene()));
+    QCOMPARE(history()->count(), 1);
+    history()->undo();
     QCOMPARE(describe(), before);
 }
 

@@ -9,6 +9,8 @@
 
 #include "collapsedialog.h"
 #include "customizebacklightdialog.h"
+#include "preferences.h"
+#include "xsheetheader.h"
 
 #include "actions/actionmanager.h"
 #include "initialize.h"
@@ -24,8 +26,10 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
@@ -108,6 +112,44 @@ QPainterPath drawStroke(UI::Paper *paper)
     return outline;
 }
 
+void setActiveLayerOf(MainWindow *window, int layer)
+{
+    QVERIFY(QMetaObject::invokeMethod(window, "setActiveLayer", Q_ARG(int, layer)));
+}
+
+// Shows the window and gives it the keyboard, as the user's first click does.
+// (A tool window counts as active while its parent is; this waits for the
+// window itself.)
+bool activate(QWidget *window)
+{
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }, 30000);
+}
+
+// Collects what Qt writes to the log while it lives.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    QStringList lines() const { return s_lines; }
+
+private:
+    static void handle(QtMsgType, const QMessageLogContext &, const QString &message) { s_lines.append(message); }
+
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
 } // namespace
 
 // The main window's keys, view and layer handling, as a user meets them:
@@ -138,8 +180,18 @@ private Q_SLOTS:
     void collapseQuestion();
     void layerToggles();
     void opacityDrag();
+    void opacityDragLosesTheFocus_data();
+    void opacityDragLosesTheFocus();
     void renameField_data();
     void renameField();
+    void headerMenuActsOnTheLayerClicked_data();
+    void headerMenuActsOnTheLayerClicked();
+    void focusLeavingEndsScrubbing_data();
+    void focusLeavingEndsScrubbing();
+    void typingNeverLendsATool_data();
+    void typingNeverLendsATool();
+    void returnReachesOneAction_data();
+    void returnReachesOneAction();
 };
 
 void TestMainWindowView::initTestCase()
@@ -688,6 +740,72 @@ void TestMainWindowView::opacityDrag()
     QCOMPARE(scene->layerOpacity(layer), dragged);
 }
 
+void TestMainWindowView::opacityDragLosesTheFocus_data()
+{
+    QTest::addColumn<QString>("takesFocus"); // "sheet": the exposure sheet; "window": another window
+    QTest::addColumn<double>("draggedTo"); // height on the slider, in slider heights
+    QTest::addColumn<bool>("committed");
+
+    QTest::newRow("the sheet takes the focus") << "sheet" << 0.6 << true;
+    QTest::newRow("another window takes the focus") << "window" << 0.6 << true;
+    // Beyond reach the preview already shows the committed opacity.
+    QTest::newRow("out of reach, the sheet takes the focus") << "sheet" << -2.5 << false;
+}
+
+// A drag that loses the focus before its release ends as that release would
+// have: the dragged opacity becomes one step of the history, which marks
+// the scene modified and which undo takes back; a drag out of reach leaves
+// the opacity and the history as they were.
+void TestMainWindowView::opacityDragLosesTheFocus()
+{
+    QFETCH(QString, takesFocus);
+    QFETCH(double, draggedTo);
+    QFETCH(bool, committed);
+    Started started = startShownWindow();
+    MainWindow *window = started.window.get();
+    auto *sheet = window->findChild<UI::XSheet *>();
+    auto *slider = window->findChild<UI::OpacitySlider *>();
+    Model::Scene *scene = currentScene();
+    QUndoStack *stack = scene->undoStack();
+    const int layer = scene->activeLayerIdx();
+    stack->setClean();
+    const int undoBefore = undoCount();
+    // A loaded machine can take long to hand the focus to a new window.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window, 30000));
+
+    Q_EMIT sheet->opacityClicked(layer);
+    QTRY_VERIFY(slider->hasFocus());
+    const int x = slider->width() / 2;
+    TestSupport::sendMouse(slider, QEvent::MouseButtonPress, QPointF(x, slider->height() * 0.2));
+    TestSupport::sendMouseEvent(slider, QEvent::MouseMove, QPointF(x, slider->height() * draggedTo), Qt::NoButton,
+                                Qt::LeftButton);
+    const double shown = scene->layerOpacity(layer);
+
+    QWidget other;
+    if (takesFocus == u"window") {
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other, 30000));
+    } else {
+        sheet->setFocus(Qt::MouseFocusReason);
+    }
+    // The slider closes; the button's release goes elsewhere.
+    QTRY_VERIFY(!slider->isVisible());
+
+    QCOMPARE(scene->layerOpacity(layer), committed ? shown : 1.0);
+    QCOMPARE(undoCount(), undoBefore + (committed ? 1 : 0));
+    QCOMPARE(stack->isClean(), !committed);
+    if (!committed)
+        return;
+    QVERIFY(shown < 0.5);
+    stack->undo();
+    QCOMPARE(scene->layerOpacity(layer), 1.0);
+    QVERIFY(stack->isClean());
+    stack->redo();
+    QCOMPARE(scene->layerOpacity(layer), shown);
+}
+
 void TestMainWindowView::renameField_data()
 {
     QTest::addColumn<QString>("where");
@@ -737,6 +855,246 @@ void TestMainWindowView::renameField()
     Q_EMIT field->renamed(QStringLiteral("Ink"));
     QCOMPARE(currentScene()->layerAt(0)->name(), QStringLiteral("Ink"));
     QCOMPARE(undoCount(), undoBefore + 1);
+}
+
+void TestMainWindowView::headerMenuActsOnTheLayerClicked_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("activeAfter");
+    // The layer entries of the menu, before its "X-Sheet" submenu.
+    QTest::addColumn<QString>("layerEntries");
+
+    const QString fixed = QStringLiteral("NewLayer|NewPaintLayer|-|");
+    // A new scene: the drawing layer "1" (active), the sound, the notes,
+    // and a second drawing layer "2" made for the test.
+    QTest::newRow("drawing layer") << 3 << 3
+                                   << "NewLayer|DuplicateActiveLayer|-|DiscardActiveLayer|-|MergeLayerDown|-|"
+                                      "NewPaintLayer|NewPaintLayerWithCloneStructure|-|";
+    QTest::newRow("sound") << 1 << 0 << fixed;
+    QTest::newRow("notes") << 2 << 0 << fixed;
+    QTest::newRow("beyond the last column") << -1 << 0 << fixed;
+}
+
+// A right click on a column's header offers what can be done to that
+// column: a sound or notes column, which never becomes the active layer,
+// does not offer to delete, duplicate or merge the drawing layer that is.
+void TestMainWindowView::headerMenuActsOnTheLayerClicked()
+{
+    QFETCH(int, column);
+    QFETCH(int, activeAfter);
+    QFETCH(QString, layerEntries);
+    Started started = startShownWindow();
+    MainWindow *window = started.window.get();
+    Model::Scene *scene = currentScene();
+    action(A::NewLayer)->trigger();
+    QCOMPARE(scene->layerCount(), 4);
+    setActiveLayerOf(window, 0);
+    QCOMPARE(scene->activeLayerIdx(), 0);
+    const int undoBefore = undoCount();
+
+    auto *header = window->findChild<UI::XSheetHeader *>();
+    QVERIFY(header);
+    const int x = column >= 0 ? header->sectionViewportPosition(column) + header->sectionSize(column) / 2
+                              : header->length() + 10;
+    const QPoint at(x, header->height() / 2);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, header->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(header->viewport(), &click);
+
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("menu")});
+    const QString outline = started.dialogs->asked.first().text;
+    QVERIFY2(outline.startsWith(layerEntries + QStringLiteral("X-Sheet{")), qPrintable(outline));
+    QCOMPARE(scene->activeLayerIdx(), activeAfter);
+    QCOMPARE(scene->layerCount(), 4);
+    if (activeAfter == 0)
+        QCOMPARE(undoCount(), undoBefore);
+}
+
+void TestMainWindowView::focusLeavingEndsScrubbing_data()
+{
+    // "shift" and "release" press and let go of Shift; "window" and
+    // "sheet" give the keyboard to another window or the exposure sheet;
+    // "paper" puts the pen down on the paper (with Shift while it is held),
+    // which takes the keyboard. After each step, the tool.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QList<Type>>("tools");
+    // Whether a drag on the paper after the steps draws.
+    QTest::addColumn<bool>("draws");
+
+    QTest::newRow("to another window") << QStringList{"shift", "window"}
+                                       << QList<Type>{Type::Scrubbing, Type::Pen} << true;
+    QTest::newRow("to the sheet") << QStringList{"shift", "sheet"} << QList<Type>{Type::Scrubbing, Type::Pen}
+                                  << true;
+    QTest::newRow("back to the paper, Shift still held")
+        << QStringList{"shift", "sheet", "paper"} << QList<Type>{Type::Scrubbing, Type::Pen, Type::Scrubbing}
+        << false;
+    QTest::newRow("back to the paper, Shift let go")
+        << QStringList{"shift", "sheet", "release", "paper"}
+        << QList<Type>{Type::Scrubbing, Type::Pen, Type::Pen, Type::Pen} << true;
+}
+
+// Shift held scrubs only while the keyboard stays with the paper's window:
+// when it goes elsewhere the drawing tool comes back, and coming back to
+// the paper with Shift still down scrubs again.
+void TestMainWindowView::focusLeavingEndsScrubbing()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QList<Type>, tools);
+    QFETCH(bool, draws);
+    Started started = startShownWindow();
+    MainWindow *window = started.window.get();
+    QVERIFY(activate(window));
+    UI::Paper *paper = paperOf(window);
+    QWidget other;
+    other.resize(100, 100);
+
+    bool shiftHeld = false;
+    for (int i = 0; i < steps.size(); ++i) {
+        const QString &step = steps.at(i);
+        bool penDown = false;
+        const QPoint onPaper = paper->mapTo(window, paper->rect().center());
+        if (step == QLatin1String("shift")) {
+            QTest::keyPress(window, Qt::Key_Shift);
+            shiftHeld = true;
+        } else if (step == QLatin1String("release")) {
+            QTest::keyRelease(window, Qt::Key_Shift, Qt::ShiftModifier);
+            shiftHeld = false;
+        } else if (step == QLatin1String("window")) {
+            QVERIFY(activate(&other));
+        } else if (step == QLatin1String("sheet")) {
+            window->findChild<UI::XSheet *>()->setFocus(Qt::MouseFocusReason);
+        } else {
+            QTest::mousePress(window->windowHandle(), Qt::LeftButton,
+                              shiftHeld ? Qt::ShiftModifier : Qt::NoModifier, onPaper);
+            QCOMPARE(QApplication::focusWidget(), paper);
+            penDown = true;
+        }
+        QCOMPARE(currentTool(), tools.at(i));
+        if (penDown)
+            QTest::mouseRelease(window->windowHandle(), Qt::LeftButton,
+                                shiftHeld ? Qt::ShiftModifier : Qt::NoModifier, onPaper);
+    }
+
+    const int undoBefore = undoCount();
+    drawStroke(paper);
+    QCOMPARE(undoCount(), undoBefore + (draws ? 1 : 0));
+    QCOMPARE(currentScene()->isScrubbing(), !draws);
+    QTest::keyRelease(window, Qt::Key_Shift, Qt::ShiftModifier);
+    QCOMPARE(currentScene()->isScrubbing(), false);
+    QCOMPARE(currentScene()->scrubFrame(), -1);
+}
+
+void TestMainWindowView::typingNeverLendsATool_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::newRow("layer name") << "rename";
+    QTest::newRow("layer name, sheet in its own window") << "detached rename";
+    QTest::newRow("frame rate") << "frame rate";
+}
+
+// Typing a capital letter into a text field holds Shift, which must not lend
+// the scrubbing tool: the next drag on the paper draws.
+void TestMainWindowView::typingNeverLendsATool()
+{
+    QFETCH(QString, field);
+    Started started = startShownWindow();
+    MainWindow *window = started.window.get();
+    QVERIFY(activate(window));
+    UI::Paper *paper = paperOf(window);
+    auto *sheet = window->findChild<UI::XSheet *>();
+
+    QList<Type> toolsWhileTyping;
+    const auto typeCapital = [&toolsWhileTyping](QLineEdit *edit) {
+        QVERIFY(edit);
+        edit->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(QApplication::focusWidget(), edit);
+        edit->selectAll();
+        QTest::keyPress(edit, Qt::Key_Shift);
+        toolsWhileTyping.append(currentTool());
+        QTest::keyClick(edit, Qt::Key_I, Qt::ShiftModifier);
+        toolsWhileTyping.append(currentTool());
+        QTest::keyRelease(edit, Qt::Key_Shift, Qt::ShiftModifier);
+        QTest::keyClicks(edit, QStringLiteral("nk"));
+        toolsWhileTyping.append(currentTool());
+    };
+
+    if (field == QLatin1String("frame rate")) {
+        started.dialogs->runDialog = [&](QDialog *dialog) {
+            if (!activate(dialog))
+                qWarning("The frame rate prompt did not get the keyboard");
+            typeCapital(dialog->findChild<QLineEdit *>());
+            dialog->reject();
+            return int(QDialog::Rejected);
+        };
+        action(A::FrameRateCustom)->trigger();
+        QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("exec")});
+    } else {
+        if (field == QLatin1String("detached rename")) {
+            action(A::XSheetDetachSeparateWindow)->setChecked(true);
+            QVERIFY(activate(sheet->window()));
+        }
+        auto *rename = window->findChild<UI::LayerRenameWidget *>();
+        QWidget *parent = rename->parentWidget();
+        Q_EMIT sheet->doubleClickedLayer(0, QRect(parent->mapToGlobal(parent->rect().center()), QSize(60, 20)));
+        QVERIFY(rename->isVisible());
+        typeCapital(rename);
+        QCOMPARE(rename->text().toUpper(), QStringLiteral("INK"));
+        QTest::keyClick(rename, Qt::Key_Return);
+        QCOMPARE(currentScene()->layerName(0).toUpper(), QStringLiteral("INK"));
+        action(A::XSheetDetachSeparateWindow)->setChecked(false);
+        QVERIFY(activate(window));
+    }
+
+    QCOMPARE(toolsWhileTyping, (QList<Type>{Type::Pen, Type::Pen, Type::Pen}));
+    QVERIFY(UI::holdKeyResolved());
+    const int undoBefore = undoCount();
+    drawStroke(paper);
+    QCOMPARE(undoCount(), undoBefore + 1);
+    QCOMPARE(currentScene()->scrubFrame(), -1);
+}
+
+void TestMainWindowView::returnReachesOneAction_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<bool>("floating");
+    QTest::addColumn<A>("expected");
+
+    QTest::newRow("drawing, another window") << "preferences" << false << A::ReturnFlip;
+    QTest::newRow("floating selection, another window") << "preferences" << true << A::StampFloatingSelection;
+    QTest::newRow("floating selection, main window") << "main" << true << A::StampFloatingSelection;
+}
+
+// Return flips, or stamps the floating selection while there is one: one
+// action in each state, whichever window has the keyboard, and Qt never
+// finds two shortcuts for the key.
+void TestMainWindowView::returnReachesOneAction()
+{
+    QFETCH(QString, window);
+    QFETCH(bool, floating);
+    QFETCH(A, expected);
+    Started started = startShownWindow();
+    MainWindow *mainWindow = started.window.get();
+    if (floating)
+        Model::ToolManager::instance()->setCurrentTool(Type::FloatingSelection);
+    QWidget *target = mainWindow;
+    if (window == QLatin1String("preferences")) {
+        action(A::Settings)->trigger();
+        target = mainWindow->findChild<UI::Preferences *>();
+    }
+    QVERIFY(activate(target));
+
+    QSignalSpy flips(action(A::ReturnFlip), &QAction::triggered);
+    QSignalSpy stamps(action(A::StampFloatingSelection), &QAction::triggered);
+    QStringList log;
+    {
+        const LogCapture capture;
+        QTest::keyClick(target, Qt::Key_Return);
+        log = capture.lines();
+    }
+    for (const QString &line : std::as_const(log))
+        QVERIFY2(!line.contains(QLatin1String("Ambiguous shortcut")), qPrintable(line));
+    QCOMPARE(flips.count(), expected == A::ReturnFlip ? 1 : 0);
+    QCOMPARE(stamps.count(), expected == A::StampFloatingSelection ? 1 : 0);
+    mainWindow->findChild<PlaybackController *>()->stopPlayback();
 }
 
 int main(int argc, char **argv)

@@ -197,6 +197,8 @@ private Q_SLOTS:
     void tutorialAtStartUp();
     void tutorialBoxPersists_data();
     void tutorialBoxPersists();
+    void tutorialFromTheHelpMenu_data();
+    void tutorialFromTheHelpMenu();
     void windowsInkChoice_data();
     void windowsInkChoice();
 
@@ -234,6 +236,7 @@ void TestMainWindowWindow::init()
 void TestMainWindowWindow::cleanup()
 {
     WinTabClickWorkaround::setBackend(nullptr);
+    Commands::assumePhysicalMemoryBytes(0);
 }
 
 void TestMainWindowWindow::xSheetPlacement_data()
@@ -485,15 +488,16 @@ void TestMainWindowWindow::sceneSizeBeyondMemoryIsRefused()
 {
     Started started = startWindowWithScene();
     MainWindow *window = started.window.get();
-    // Small frames, and enough inked drawings that the largest frames the
-    // dialog offers would need more than this machine has.
+    // Small frames with ink, on a machine of 1 GiB: the largest frames the
+    // dialog offers would need more than that for the frame's pictures and
+    // the drawing being fitted alone.
+    Commands::assumePhysicalMemoryBytes(qint64(1) << 30);
     auto *klscene = new Model::KLScene(window);
     Model::Scene *scene = klscene->scene();
     const QSize small(8, 8);
     QVERIFY(scene->setFrameSize(small, KL::FitMode::FitModeIgnore));
     auto layer = std::make_shared<Model::StrokeLayer>(Qt::darkBlue, small, scene);
-    const qint64 largest = qint64(8192) * 8192;
-    const int drawings = int(Commands::physicalMemoryBytes() / largest) + 1;
+    const int drawings = 3;
     for (int frame = 1; frame <= drawings; ++frame) {
         QVERIFY(layer->insertCell(frame - 1, layer->newCell()));
         QVERIFY(layer->addStroke(frame, TestSupport::bitmapStroke(QRect(2, 2, 3, 3), 255)));
@@ -586,6 +590,38 @@ void TestMainWindowWindow::tutorialBoxPersists()
     // Written at once, for the next start.
     const QSettings store;
     QCOMPARE(store.value(QStringLiteral("Preferences/ShowHowToAnimateOnStartup")).toBool(), shownAfter);
+}
+
+void TestMainWindowWindow::tutorialFromTheHelpMenu_data()
+{
+    QTest::addColumn<bool>("dontShowAgain");
+    // The box ticked once: the menu is then the only way back to it.
+    QTest::newRow("not shown at start") << true;
+    QTest::newRow("shown at start") << false;
+}
+
+void TestMainWindowWindow::tutorialFromTheHelpMenu()
+{
+    QFETCH(bool, dontShowAgain);
+    Started started = startWindowWithScene();
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setShowHowToAnimateOnStartup(!dontShowAgain);
+
+    QMenu *help = menuTitled(started.window->menuBar(), QStringLiteral("&Help"));
+    QVERIFY(help);
+    QAction *entry = entryWithText(help, QStringLiteral("How to animate with Kelvane"));
+    QVERIFY(entry);
+    QVERIFY(entry->isEnabled());
+    bool boxAtOpening = !dontShowAgain;
+    started.dialogs->runDialog = [&](QDialog *dialog) {
+        boxAtOpening = dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_dontShowAgain"))->isChecked();
+        return finish(dialog, false);
+    };
+    entry->trigger();
+    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("exec")});
+    QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("How to animate with Kelvane"));
+    QCOMPARE(boxAtOpening, dontShowAgain);
+    QCOMPARE(settings->showHowToAnimateOnStartup(), !dontShowAgain);
 }
 
 void TestMainWindowWindow::windowsInkChoice_data()

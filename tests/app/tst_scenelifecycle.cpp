@@ -19,6 +19,7 @@
 #include "strokes/floatingselection.h"
 #include "support/fulldisk.h"
 #include "support/testfiles.h"
+#include "support/widgetevents.h"
 #include "tools/toolmanager.h"
 
 #include <QDialog>
@@ -36,6 +37,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -116,7 +118,10 @@ private Q_SLOTS:
     void autosaveRing();
     void autosaveLeavesTheUsersFiles();
     void autosaveWaitsForCommandsAndPlayback();
-    void failedBackup();
+    void autosaveWaitsForLongCommands_data();
+    void autosaveWaitsForLongCommands();
+    void backupsKeepGoing_data();
+    void backupsKeepGoing();
     void floatingPieceIsWritten_data();
     void floatingPieceIsWritten();
 
@@ -128,6 +133,8 @@ private:
 
 void TestSceneLifeCycle::initTestCase()
 {
+    // Autosave's own folder is the test's.
+    QStandardPaths::setTestModeEnabled(true);
     Startup::prepareProcess();
     QSettings().clear();
     Model::initialize();
@@ -805,27 +812,161 @@ void TestSceneLifeCycle::autosaveWaitsForCommandsAndPlayback()
     QVERIFY(QFileInfo::exists(backup));
 }
 
-void TestSceneLifeCycle::failedBackup()
+void TestSceneLifeCycle::autosaveWaitsForLongCommands_data()
 {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("scene settings") << "settings";
+    QTest::newRow("collapse") << "collapse";
+    QTest::newRow("import") << "import";
+    QTest::newRow("lift") << "lift";
+    QTest::newRow("stamp") << "stamp";
+}
+
+// Commands that may work for long behind a progress dialog, which lets the
+// event loop turn, count as running: autosave, looking in meanwhile, writes
+// no backup of a scene half changed, and writes it once they are over.
+void TestSceneLifeCycle::autosaveWaitsForLongCommands()
+{
+    QFETCH(QString, command);
+    Started started = startWindowWithScene();
+    MainWindow *window = started.window.get();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::Pen);
+    auto *paper = window->findChild<QWidget *>(QStringLiteral("scrollAreaWidgetContents"));
+    const QPointF centre = QRectF(paper->rect()).center();
+    TestSupport::drag(paper, {centre - QPointF(40, 20), centre, centre + QPointF(40, 20)});
+    Model::Scene *scene = currentScene();
+    QCOMPARE(scene->undoStack()->count(), 1);
+    if (command == QLatin1String("stamp"))
+        Model::ActionManager::instance()->action(KL::Action::PickUpAllOfThisDrawing)->trigger();
+
+    Autosave autosave(window);
+    Model::Settings::instance()->setAutoSaveEnabled(true);
+    const QString backup = path(QStringLiteral("Untitled_backup1.kl"));
+    int looks = 0;
+    bool wroteMeanwhile = false;
+    // Each step the command pushes comes before it is over.
+    QObject::connect(scene->undoStack(), &QUndoStack::indexChanged, window, [&] {
+        autosave.now += 10'000;
+        autosave.secondLater();
+        ++looks;
+        wroteMeanwhile = wroteMeanwhile || QFileInfo::exists(backup);
+    });
+
+    const auto trigger = [](KL::Action key) { Model::ActionManager::instance()->action(key)->trigger(); };
+    if (command == QLatin1String("settings")) {
+        started.dialogs->runDialog = fillIn({QStringLiteral("frameWidth=960")});
+        trigger(KL::Action::SceneSettings);
+        QCOMPARE(scene->frameSize(), QSize(960, 1080));
+    } else if (command == QLatin1String("collapse")) {
+        // The registry keeps the action off; its handler is there all the
+        // same for whatever triggers it.
+        Q_EMIT Model::ActionManager::instance()->action(KL::Action::CollapseVectorData)->triggered();
+        QCOMPARE(scene->undoStack()->count(), 2);
+    } else if (command == QLatin1String("import")) {
+        const QString picture = path(QStringLiteral("picture.png"));
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QVERIFY(image.save(picture));
+        started.dialogs->files.enqueue(picture);
+        trigger(KL::Action::ImportReferenceLayer);
+        QCOMPARE(scene->layerCount(), 4);
+    } else if (command == QLatin1String("lift")) {
+        trigger(KL::Action::PickUpAllOfThisDrawing);
+        QVERIFY(Model::KLScene::current()->floatingSelection());
+    } else {
+        trigger(KL::Action::StampFloatingSelection);
+    }
+    QObject::disconnect(scene->undoStack(), &QUndoStack::indexChanged, window, nullptr);
+
+    QVERIFY(looks >= 1);
+    QVERIFY(!wroteMeanwhile);
+    autosave.now += 10'000;
+    autosave.secondLater();
+    QVERIFY(QFileInfo(backup).size() > 0);
+}
+
+void TestSceneLifeCycle::backupsKeepGoing_data()
+{
+    // Where the backups were to go: the documents folder a fresh account
+    // does not have yet, a folder that is gone, or a folder where the
+    // first backup's name is taken by a folder.
+    QTest::addColumn<QString>("folder");
+    // Where the first and the second backup land: "save" the folder asked
+    // for, "own" autosave's own folder.
+    QTest::addColumn<QStringList>("landIn");
+    // The questions put to the user over both.
+    QTest::addColumn<QStringList>("told");
+
+    QTest::newRow("documents folder missing") << "documents" << QStringList{"save", "save"} << QStringList();
+    QTest::newRow("folder gone") << "gone" << QStringList{"own", "own"} << QStringList{"information"};
+    QTest::newRow("backup name taken") << "taken" << QStringList{"", "save"} << QStringList{"warning"};
+}
+
+// A backup that cannot go where it should does not end autosave: the
+// documents folder is made, another folder that cannot take backups gives
+// way to autosave's own (which the user hears of once), and after a failed
+// backup the next one is tried an interval later.
+void TestSceneLifeCycle::backupsKeepGoing()
+{
+    QFETCH(QString, folder);
+    QFETCH(QStringList, landIn);
+    QFETCH(QStringList, told);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder == QLatin1String("documents") && QFileInfo::exists(documents))
+        QSKIP("This account has its documents folder already");
+    const QString own = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
+        + QStringLiteral("/Backups");
+    QDir(own).removeRecursively();
+
     Started started = startWindowWithScene();
     Autosave autosave(started.window.get());
     Model::Settings *settings = Model::Settings::instance();
     settings->setAutoSaveEnabled(true);
-    const QString gone = path(QStringLiteral("gone"));
-    settings->setDefaultSaveDir(QDir(gone));
-    addLayer();
-    autosave.now += 10'000;
-    autosave.intervalEnds();
+    QString saveFolder = m_dir->path();
+    if (folder == QLatin1String("documents"))
+        saveFolder = documents;
+    else if (folder == QLatin1String("gone"))
+        saveFolder = path(QStringLiteral("gone"));
+    else
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Untitled_backup1.kl")));
+    settings->setDefaultSaveDir(QDir(saveFolder));
 
-    // Said once; the changes still wait, and autosave rests until the next
-    // new or opened scene or change of preference.
-    QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
-    QVERIFY(started.dialogs->asked.first().text.startsWith(
-        QStringLiteral("Cannot write file %1").arg(native(gone + QStringLiteral("/Untitled_backup1.kl")))));
-    QVERIFY(autosave.manager->hasChangesToBackUp());
-    QVERIFY(!autosave.waiting());
-    QVERIFY(!autosave.polling());
-    QVERIFY(!QFileInfo::exists(gone));
+    for (int i = 0; i < 2; ++i) {
+        addLayer();
+        autosave.now += 10'000;
+        // After a failure, the next interval; else the check a second on.
+        if (autosave.waiting())
+            autosave.intervalEnds();
+        else
+            autosave.secondLater();
+        const QString name = QStringLiteral("Untitled_backup%1.kl").arg(i + 1);
+        if (landIn.at(i).isEmpty()) {
+            QVERIFY(!QFileInfo(QDir(saveFolder).filePath(name)).isFile());
+            QVERIFY(autosave.manager->hasChangesToBackUp());
+        } else {
+            const QString where = landIn.at(i) == QLatin1String("save") ? saveFolder : own;
+            QVERIFY2(QFileInfo(QDir(where).filePath(name)).size() > 0, qPrintable(QDir(where).filePath(name)));
+            QVERIFY(!autosave.manager->hasChangesToBackUp());
+        }
+        // Autosave goes on either way.
+        QVERIFY(autosave.waiting());
+    }
+
+    QCOMPARE(started.dialogs->kinds(), told);
+    if (folder == QLatin1String("gone")) {
+        const QString text = started.dialogs->asked.first().text;
+        QVERIFY2(text.contains(native(saveFolder)) && text.contains(native(own)), qPrintable(text));
+        QVERIFY(!QFileInfo::exists(saveFolder));
+    } else if (folder == QLatin1String("taken")) {
+        QVERIFY(started.dialogs->asked.first().text.startsWith(
+            QStringLiteral("Cannot write file %1").arg(native(path(QStringLiteral("Untitled_backup1.kl"))))));
+    }
+    // Backups change nothing the user keeps.
+    QCOMPARE(settings->defaultSaveDir().absolutePath(), QDir(saveFolder).absolutePath());
+    if (folder == QLatin1String("documents"))
+        QDir(documents).removeRecursively();
+    QDir(own).removeRecursively();
 }
 
 // A piece cut out and moved, left floating: the file has it where the user

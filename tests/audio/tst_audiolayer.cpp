@@ -12,6 +12,7 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using Model::AudioBuffer;
@@ -155,6 +156,8 @@ private Q_SLOTS:
     void offsetsStayInFrames();
     void dragSnapsToFrameOne_data();
     void dragSnapsToFrameOne();
+    void farOffsetsAreBounded_data();
+    void farOffsetsAreBounded();
 
     void playbackPlaysTheRange_data();
     void playbackPlaysTheRange();
@@ -451,6 +454,58 @@ void TestAudioLayer::dragSnapsToFrameOne()
     QCOMPARE(layer->offsetFrames(), 2.35);
     QVERIFY2(std::abs(layer->effectiveOffsetFrames() - effective) < 1e-9,
              qPrintable(QString::number(layer->effectiveOffsetFrames())));
+}
+
+void TestAudioLayer::farOffsetsAreBounded_data()
+{
+    QTest::addColumn<bool>("withSound");
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<double>("drag");
+    QTest::addColumn<double>("newFps");
+    QTest::addColumn<double>("effective");
+
+    const double farthest = AudioLayer::MaximumOffsetFrames;
+    QTest::newRow("1e15 frames after frame 1") << true << 1e15 << 0.0 << 24.0 << farthest;
+    QTest::newRow("1e300 frames after frame 1") << true << 1e300 << 0.0 << 24.0 << farthest;
+    QTest::newRow("the largest double") << true << std::numeric_limits<double>::max() << 0.0 << 24.0 << farthest;
+    QTest::newRow("dragged 1e15 frames on") << true << 10.0 << 1e15 << 24.0 << farthest;
+    // Before the sound is known, as the scene reader sets it, there is no
+    // quarter frame to keep; a change of rate from 1 fps to 60 multiplies
+    // an offset before frame 1 by 60.
+    QTest::newRow("1e15 before frame 1, no sound yet") << false << -1e15 << 0.0 << 24.0 << -farthest;
+    QTest::newRow("far before frame 1, 1 to 60 fps") << false << -farthest << 0.0 << 60.0 << -farthest;
+}
+
+// However far the offset asked for, the sound stays within reach of the
+// time arithmetic: playing the first frames before it plays silence.
+void TestAudioLayer::farOffsetsAreBounded()
+{
+    QFETCH(bool, withSound);
+    QFETCH(double, offset);
+    QFETCH(double, drag);
+    QFETCH(double, newFps);
+    QFETCH(double, effective);
+
+    auto layer = withSound ? layerWithSound(2.0, 24) : std::make_unique<AudioLayer>();
+    QVERIFY(layer);
+    if (!withSound)
+        layer->setFrameRate(1.0);
+    layer->setOffsetFrames(offset);
+    layer->setDragOffset(drag);
+    layer->setFrameRate(newFps);
+    QCOMPARE(layer->effectiveOffsetFrames(), effective);
+    if (!withSound)
+        return;
+
+    QCOMPARE(lastSoundingFrame(*layer), 0);
+    QVERIFY(!layer->playFrame(1));
+    QSignalSpy windows(layer.get(), &AudioLayer::newAudioBuffer);
+    QVERIFY(layer->startPlayback(1, 1, 48, false));
+    QCOMPARE(windows.count(), 1);
+    const Window window = windowOf(windows.at(0));
+    QVERIFY(window.offset < 0);
+    QCOMPARE(window.length, layer->format().bytesForDuration(2'000'000));
+    QCOMPARE(peak(heard(layer->format(), window)), 0);
 }
 
 void TestAudioLayer::playbackPlaysTheRange_data()

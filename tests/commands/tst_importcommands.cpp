@@ -83,6 +83,8 @@ private Q_SLOTS:
 
     void framesLandInOrder_data();
     void framesLandInOrder();
+    void picturesOfAnySizeAndFilesLeftOut_data();
+    void picturesOfAnySizeAndFilesLeftOut();
     void importsThatCannotBeMadeChangeNothing_data();
     void importsThatCannotBeMadeChangeNothing();
     void soundWithAnOffset_data();
@@ -151,6 +153,44 @@ void TestImportCommands::framesLandInOrder()
     QCOMPARE(scene->activeLayerIdx(), layer);
 }
 
+void TestImportCommands::picturesOfAnySizeAndFilesLeftOut_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("cells");
+    QTest::addColumn<QStringList>("leftOut");
+
+    QTest::newRow("pictures of two sizes") << QStringList{"a1.png", "b1.png"} << "O:a1.png O:b1.png"
+                                           << QStringList();
+    QTest::newRow("a file that is no picture") << QStringList{"a1.png", "notes.png", "a2.png"}
+                                               << "O:a1.png O:a2.png" << QStringList{"notes.png"};
+}
+
+// Each picture keeps its own size (the layer fits it into the frame when it
+// paints it); a file that holds no picture is left out and named.
+void TestImportCommands::picturesOfAnySizeAndFilesLeftOut()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, cells);
+    QFETCH(QStringList, leftOut);
+    QStringList files;
+    for (const QString &name : std::as_const(names))
+        files << ImportFiles::instance().path(name);
+    auto handle = sceneToImportInto();
+    Model::Scene *scene = handle->scene();
+
+    auto *import = new Commands::ImportNewReferenceLayer(scene, files);
+    QCOMPARE(import->errorString(), QString());
+    QStringList named;
+    const QStringList skipped = import->skippedFiles();
+    for (const QString &line : skipped)
+        named << line.section(QLatin1Char(':'), 0, 0);
+    QCOMPARE(named, leftOut);
+    scene->undoStack()->push(import);
+    QCOMPARE(cellsOf(*scene, scene->activeLayerIdx()), cells);
+    const auto *wide = static_cast<const Model::ImageDrawing *>(scene->itemAt(scene->activeLayerIdx(), 2)->drawing().get());
+    QCOMPARE(wide->image().size(), names.contains(QStringLiteral("b1.png")) ? QSize(12, 6) : QSize(8, 6));
+}
+
 void TestImportCommands::importsThatCannotBeMadeChangeNothing_data()
 {
     QTest::addColumn<QString>("kind");
@@ -159,12 +199,8 @@ void TestImportCommands::importsThatCannotBeMadeChangeNothing_data()
     QTest::addColumn<QString>("message");
 
     const ImportFiles &files = ImportFiles::instance();
-    QTest::newRow("a file that is no picture")
-        << "frames" << QStringList{files.path(QStringLiteral("a1.png")), files.path(QStringLiteral("notes.png"))} << -1
-        << "\"notes.png\" cannot be read as an image";
-    QTest::newRow("pictures of two sizes") << "frames" << QStringList{files.path(QStringLiteral("a1.png")),
-                                                                      files.path(QStringLiteral("b1.png"))}
-                                           << -1 << "\"b1.png\" is 12 × 6 pixels, but the images before it are 8 × 6";
+    QTest::newRow("no file holds a picture") << "frames" << QStringList{files.path(QStringLiteral("notes.png"))}
+                                             << -1 << "None of the files can be read as a picture:\n\nnotes.png: ";
     QTest::newRow("a picture of absurd size") << "frames" << QStringList{absurdPicture()} << -1
                                               << "\"huge.png\" is too large to import: 100000 × 100000 pixels";
     QTest::newRow("numbering beyond any layer") << "gaps" << QStringList{files.path(QStringLiteral("a1.png")),

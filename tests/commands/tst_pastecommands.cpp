@@ -35,6 +35,15 @@ QByteArray strokeDrawingRecord(QChar ink)
     return bytes;
 }
 
+// The same drawing claiming a frame of another size: the record's first
+// field.
+QByteArray withFrame(QByteArray drawing, QSize frame)
+{
+    QDataStream out(&drawing, QIODevice::ReadWrite);
+    out << frame;
+    return drawing;
+}
+
 // count, when given, is the number of cells the record announces.
 QByteArray clipboardRecord(qint32 layerType, const QList<RecordedCell> &cells, std::optional<qint32> count = {})
 {
@@ -255,6 +264,14 @@ void TestPasteCommands::badRecordsChangeNothing_data()
     QTest::newRow("unknown content flag") << clipboardRecord(1, {{0, id, 3, good.content}}) << true;
     QTest::newRow("repeat of a drawing never carried") << clipboardRecord(1, {{1, id, 0, {}}}) << true;
     QTest::newRow("damaged drawing") << clipboardRecord(1, {{0, id, 1, good.content.left(10)}}) << true;
+    // Frames no scene has: reading and pasting such a drawing would take
+    // seconds and gigabytes for a record of a few bytes.
+    QTest::newRow("drawing of a frame 60416 wide")
+        << clipboardRecord(1, {{0, id, 1, withFrame(good.content, QSize(60416, 3328))}}) << true;
+    QTest::newRow("drawing of a frame 16384 square")
+        << clipboardRecord(1, {{0, id, 1, withFrame(good.content, QSize(16384, 16384))}}) << true;
+    QTest::newRow("drawing of a frame one pixel taller than any")
+        << clipboardRecord(1, {good, {0, QUuid::createUuid(), 1, withFrame(good.content, QSize(64, 8193))}}) << true;
     QTest::newRow("layer of another program") << clipboardRecord(7, {good}) << true;
     QByteArray picture;
     QDataStream out(&picture, QIODevice::WriteOnly);

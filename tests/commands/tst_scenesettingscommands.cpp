@@ -1,6 +1,7 @@
 #include "commandtesthelpers.h"
 #include "systemmemory.h"
 
+#include "drawings/drawingimagecache.h"
 #include "drawings/strokedrawing.h"
 #include "initialize.h"
 #include "scene/scenetesthelpers.h"
@@ -52,11 +53,14 @@ class TestSceneSettingsCommands : public QObject
 private Q_SLOTS:
     void initTestCase();
     void init();
+    void cleanup();
 
     void frameSizeUndoesPixelForPixel_data();
     void frameSizeUndoesPixelForPixel();
     void frameSizeBeyondMemoryIsRefused_data();
     void frameSizeBeyondMemoryIsRefused();
+    void frameSizeWithinMemoryIsChanged_data();
+    void frameSizeWithinMemoryIsChanged();
     void sceneSettingsChangeWhatChanged();
     void toolChangeGoesBackToTheLastDrawingTool();
 };
@@ -69,6 +73,11 @@ void TestSceneSettingsCommands::initTestCase()
 void TestSceneSettingsCommands::init()
 {
     resetPreferences();
+}
+
+void TestSceneSettingsCommands::cleanup()
+{
+    Commands::assumePhysicalMemoryBytes(0);
 }
 
 void TestSceneSettingsCommands::frameSizeUndoesPixelForPixel_data()
@@ -123,12 +132,12 @@ void TestSceneSettingsCommands::frameSizeBeyondMemoryIsRefused_data()
 {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("drawings");
-    // The frame's own pictures alone.
-    QTest::newRow("pictures beyond memory") << QSize(1 << 20, 1 << 20) << 0;
-    // The largest picture a drawing keeps, once for every drawing with ink.
-    const QSize largest(16384, 16384);
-    const qint64 each = qint64(largest.width()) * largest.height();
-    QTest::newRow("drawings beyond memory") << largest << int(Commands::physicalMemoryBytes() / each + 1);
+    QTest::addColumn<qint64>("memory");
+    // The frame's own pictures alone, on this machine.
+    QTest::newRow("pictures beyond memory") << QSize(1 << 20, 1 << 20) << 0 << qint64(0);
+    // On a machine of 64 MiB: the pictures of a frame of 2048 x 2048 and a
+    // drawing being fitted into it, and the images the drawings keep.
+    QTest::newRow("drawings beyond memory") << QSize(2048, 2048) << 40 << qint64(64) * 1024 * 1024;
 }
 
 // Refused before anything is resized, with a message, the whole of the
@@ -137,6 +146,8 @@ void TestSceneSettingsCommands::frameSizeBeyondMemoryIsRefused()
 {
     QFETCH(QSize, size);
     QFETCH(int, drawings);
+    QFETCH(qint64, memory);
+    Commands::assumePhysicalMemoryBytes(memory);
     auto handle = inkedScene();
     Model::Scene *scene = handle->scene();
     auto layer = SceneTest::strokeLayer(*scene, QString(drawings, u'X'));
@@ -156,6 +167,59 @@ void TestSceneSettingsCommands::frameSizeBeyondMemoryIsRefused()
 
     QCOMPARE(scene->undoStack()->count(), 0);
     QCOMPARE(scene->frameRate(), 12.0);
+    QCOMPARE(record(*handle), before);
+}
+
+// A long film whose drawings keep run-length code, and only the images of a
+// bounded cache decoded, is resized on a machine that could never hold a
+// decoded frame for every drawing; undo gives it back.
+void TestSceneSettingsCommands::frameSizeWithinMemoryIsChanged_data()
+{
+    QTest::addColumn<int>("drawings");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<qint64>("memory");
+    const qint64 mebibyte = 1024 * 1024;
+    // A decoded frame for each would take 300 MiB.
+    QTest::newRow("a thousand drawings stretched on 128 MiB")
+        << 1000 << QSize(640, 480) << int(KL::FitMode::FitModeStretch) << 128 * mebibyte;
+    QTest::newRow("a thousand drawings fitted on 128 MiB")
+        << 1000 << QSize(720, 480) << int(KL::FitMode::FitModeKeepAspect) << 128 * mebibyte;
+    // Two thousand frames of 512 x 384 would take 384 MiB.
+    QTest::newRow("two thousand drawings cropped on 96 MiB")
+        << 2000 << QSize(512, 384) << int(KL::FitMode::FitModeCropCenter) << 96 * mebibyte;
+}
+
+void TestSceneSettingsCommands::frameSizeWithinMemoryIsChanged()
+{
+    QFETCH(int, drawings);
+    QFETCH(QSize, size);
+    QFETCH(int, mode);
+    QFETCH(qint64, memory);
+    auto handle = inkedScene();
+    Model::Scene *scene = handle->scene();
+    auto layer = SceneTest::strokeLayer(*scene, QString(drawings, u'X'));
+    for (int frame = 1; frame <= drawings; ++frame)
+        layer->addStroke(frame, CellTest::inkStroke(QChar(u'a' + frame % 26)));
+    scene->insertLayer(layer, scene->layerCount());
+    const QByteArray before = record(*handle);
+    // A cache of a laptop's size next to the machine's memory.
+    Model::DrawingImageCache *cache = Model::DrawingImageCache::instance();
+    const qint64 capacity = cache->capacity();
+    cache->setCapacity(memory / 4);
+    Commands::assumePhysicalMemoryBytes(memory);
+
+    auto *resize = new Commands::ChangeFrameSize(handle.get(), size, KL::FitMode(mode));
+    const QString refusal = resize->errorString();
+    scene->undoStack()->push(resize);
+    cache->setCapacity(capacity);
+    QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+    QCOMPARE(scene->undoStack()->count(), 1);
+    QCOMPARE(scene->frameSize(), size);
+    const auto *last = dynamic_cast<const Model::StrokeDrawing *>(scene->itemAt(3, drawings)->drawing().get());
+    QVERIFY(last);
+    QCOMPARE(last->image().size(), size);
+    scene->undoStack()->undo();
     QCOMPARE(record(*handle), before);
 }
 

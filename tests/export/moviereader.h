@@ -41,6 +41,8 @@ struct Video
     AVColorSpace matrix = AVCOL_SPC_UNSPECIFIED;
     AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
     AVRational frameRate{0, 1};
+    // When the first picture shows, on the movie's timeline.
+    double firstSeconds = 0.0;
     // Seconds from the first frame's start to the last frame's end.
     double seconds = 0.0;
     std::vector<FramePtr> frames;
@@ -56,6 +58,12 @@ struct Audio
     double seconds = 0.0;
     // The largest sample magnitude, 0 to 1.
     double peak = 0.0;
+    // When the first decoded sample plays, on the movie's timeline, and the
+    // first channel's samples from there on (-1 to 1), as a player hears
+    // them: the decoder drops what the file marks to skip (an encoder's
+    // priming) and times the rest accordingly.
+    double firstSeconds = 0.0;
+    std::vector<float> firstChannel;
 };
 
 struct Movie
@@ -94,6 +102,29 @@ inline CodecPtr openDecoder(const AVStream *stream)
     return context;
 }
 
+inline double sampleValue(const AVFrame &frame, int plane, int index)
+{
+    switch (av_get_packed_sample_fmt(AVSampleFormat(frame.format))) {
+    case AV_SAMPLE_FMT_S16:
+        return reinterpret_cast<const int16_t *>(frame.extended_data[plane])[index] / 32768.0;
+    case AV_SAMPLE_FMT_S32:
+        return reinterpret_cast<const int32_t *>(frame.extended_data[plane])[index] / 2147483648.0;
+    case AV_SAMPLE_FMT_FLT:
+        return reinterpret_cast<const float *>(frame.extended_data[plane])[index];
+    default:
+        return 0.0;
+    }
+}
+
+// Appends the first channel of frame to samples.
+inline void appendFirstChannel(const AVFrame &frame, std::vector<float> &samples)
+{
+    const bool planar = av_sample_fmt_is_planar(AVSampleFormat(frame.format));
+    const int step = planar ? 1 : frame.ch_layout.nb_channels;
+    for (int i = 0; i < frame.nb_samples; ++i)
+        samples.push_back(float(sampleValue(frame, 0, i * step)));
+}
+
 inline double samplePeak(const AVFrame &frame)
 {
     double peak = 0.0;
@@ -103,23 +134,8 @@ inline double samplePeak(const AVFrame &frame)
     const int planes = planar ? channels : 1;
     const int count = planar ? frame.nb_samples : frame.nb_samples * channels;
     for (int p = 0; p < planes; ++p) {
-        for (int i = 0; i < count; ++i) {
-            double value = 0.0;
-            switch (av_get_packed_sample_fmt(format)) {
-            case AV_SAMPLE_FMT_S16:
-                value = reinterpret_cast<const int16_t *>(frame.extended_data[p])[i] / 32768.0;
-                break;
-            case AV_SAMPLE_FMT_S32:
-                value = reinterpret_cast<const int32_t *>(frame.extended_data[p])[i] / 2147483648.0;
-                break;
-            case AV_SAMPLE_FMT_FLT:
-                value = reinterpret_cast<const float *>(frame.extended_data[p])[i];
-                break;
-            default:
-                break;
-            }
-            peak = std::max(peak, std::abs(value));
-        }
+        for (int i = 0; i < count; ++i)
+            peak = std::max(peak, std::abs(sampleValue(frame, p, i)));
     }
     return peak;
 }
@@ -183,6 +199,7 @@ inline Movie read(const QString &path)
 
     int64_t firstPts = AV_NOPTS_VALUE;
     int64_t endPts = AV_NOPTS_VALUE;
+    int64_t firstAudioPts = AV_NOPTS_VALUE;
     AVPacket *packet = av_packet_alloc();
     FramePtr frame(av_frame_alloc());
     const auto drain = [&](AVCodecContext *context, bool isVideo) {
@@ -199,8 +216,11 @@ inline Movie read(const QString &path)
                 endPts = std::max(endPts == AV_NOPTS_VALUE ? pts : endPts, pts + duration);
                 movie.video.frames.emplace_back(av_frame_clone(frame.get()));
             } else {
+                if (firstAudioPts == AV_NOPTS_VALUE)
+                    firstAudioPts = frame->best_effort_timestamp;
                 movie.audio.samples += frame->nb_samples;
                 movie.audio.peak = std::max(movie.audio.peak, Detail::samplePeak(*frame));
+                Detail::appendFirstChannel(*frame, movie.audio.firstChannel);
             }
             av_frame_unref(frame.get());
         }
@@ -217,8 +237,12 @@ inline Movie read(const QString &path)
         drain(video.get(), true);
     if (audio && avcodec_send_packet(audio.get(), nullptr) >= 0)
         drain(audio.get(), false);
-    if (videoIndex >= 0 && firstPts != AV_NOPTS_VALUE)
+    if (videoIndex >= 0 && firstPts != AV_NOPTS_VALUE) {
+        movie.video.firstSeconds = double(firstPts) * av_q2d(input->streams[videoIndex]->time_base);
         movie.video.seconds = double(endPts - firstPts) * av_q2d(input->streams[videoIndex]->time_base);
+    }
+    if (audioIndex >= 0 && firstAudioPts != AV_NOPTS_VALUE)
+        movie.audio.firstSeconds = double(firstAudioPts) * av_q2d(input->streams[audioIndex]->time_base);
     if (movie.audio.sampleRate > 0)
         movie.audio.seconds = double(movie.audio.samples) / movie.audio.sampleRate;
     return movie;

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,6 +22,8 @@
 #include <cmath>
 #include <initializer_list>
 #include <iterator>
+
+#include <tinyexr.h>
 
 namespace OcaRules {
 
@@ -105,11 +109,53 @@ inline QString keyOrderFault(const QByteArray &text)
     return {};
 }
 
+// The colour depth of an image file in the words of the format's rules
+// ("U8", "U16", "F16", "F32"), as the libraries that read it see it: Qt's
+// reader for PNG, tinyexr for OpenEXR, whose channels must all be stored
+// alike. Empty when the file cannot be read.
+inline QString imageDepth(const QString &path)
+{
+    if (path.endsWith(QStringLiteral(".exr"))) {
+        const QByteArray name = QFile::encodeName(path);
+        EXRVersion version;
+        if (ParseEXRVersionFromFile(&version, name.constData()) != TINYEXR_SUCCESS)
+            return {};
+        EXRHeader header;
+        InitEXRHeader(&header);
+        const char *message = nullptr;
+        if (ParseEXRHeaderFromFile(&header, &version, name.constData(), &message) != TINYEXR_SUCCESS) {
+            FreeEXRErrorMessage(message);
+            return {};
+        }
+        QSet<int> types;
+        for (int c = 0; c < header.num_channels; ++c)
+            types.insert(header.pixel_types[c]);
+        FreeEXRHeader(&header);
+        if (types == QSet<int>{TINYEXR_PIXELTYPE_HALF})
+            return QStringLiteral("F16");
+        if (types == QSet<int>{TINYEXR_PIXELTYPE_FLOAT})
+            return QStringLiteral("F32");
+        return {};
+    }
+    switch (QImageReader(path).imageFormat()) {
+    case QImage::Format_Invalid:
+        return {};
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64_Premultiplied:
+    case QImage::Format_Grayscale16:
+        return QStringLiteral("U16");
+    default:
+        return QStringLiteral("U8");
+    }
+}
+
 // What an importer following the Open Cel Animation rules would find wrong
 // with the package folder; empty when it reads it. The document is named as
 // the folder; layers are listed bottom first with unique names; every frame
 // has its image file inside the package, unless it is "_blank" with no
-// file; frames follow each other within startTime..endTime.
+// file, and the document's colour depth is that of every image;
+// frames follow each other within startTime..endTime.
 inline QString ocaFault(const QString &package)
 {
     QFile file(QDir(package).filePath(QFileInfo(package).fileName()));
@@ -194,6 +240,10 @@ inline QString ocaFault(const QString &package)
                 return at + QStringLiteral(": the file is no ") + fileType;
             if (!QFileInfo(QDir(package).filePath(fileName)).isFile())
                 return at + QStringLiteral(": no file ") + fileName;
+            const QString depth = imageDepth(QDir(package).filePath(fileName));
+            if (depth != root.value("colorDepth").toString())
+                return at + QStringLiteral(": the image is of depth \"%1\", the document says \"%2\"")
+                                .arg(depth, root.value("colorDepth").toString());
         }
     }
     return {};

@@ -1,5 +1,7 @@
 #include "scene/scene.h"
 
+#include "export/exportlayers.h"
+#include "export/imagefile.h"
 #include "exporttesthelpers.h"
 #include "render/alphacomposition.h"
 #include "settings/exportframessettings.h"
@@ -76,6 +78,10 @@ private Q_SLOTS:
     void linkInFolderIsReplacedNotFollowed();
     void cancelKeepsFinishedFrames();
     void sceneWithoutPicturesExportsNothing();
+
+    // Frames on every core
+    void framesOnEveryCore_data();
+    void framesOnEveryCore();
 };
 
 void TestExportFrames::initTestCase()
@@ -432,6 +438,86 @@ void TestExportFrames::sceneWithoutPicturesExportsNothing()
     QCOMPARE(scene.exportFrames(framesSettings(dir.path(), ExportFramesSettings::IncludeClones, true), nullptr).status,
              ExportResult::Finished);
     QCOMPARE(entriesBelow(dir.path()), QStringList());
+}
+
+void TestExportFrames::framesOnEveryCore_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("combine");
+    QTest::addColumn<int>("cancelAt");
+
+    const int png = ExportFramesSettings::PNG;
+    const int exr = ExportFramesSettings::OpenEXR;
+    QTest::newRow("PNG composites") << png << true << -1;
+    QTest::newRow("OpenEXR composites") << exr << true << -1;
+    QTest::newRow("PNG per layer") << png << false << -1;
+    QTest::newRow("OpenEXR per layer") << exr << false << -1;
+    QTest::newRow("PNG composites, cancelled part-way") << png << true << 7;
+    QTest::newRow("OpenEXR per layer, cancelled part-way") << exr << false << 7;
+}
+
+// However the frames are spread over the cores, the files are those that
+// composing and encoding one frame after the other gives, byte for byte,
+// under the same names; the progress counts the frames once each, in order;
+// a cancel keeps the first frames, each whole, and nothing else.
+void TestExportFrames::framesOnEveryCore()
+{
+    QFETCH(int, format);
+    QFETCH(bool, combine);
+    QFETCH(int, cancelAt);
+
+    constexpr int Frames = 36;
+    Scene scene;
+    build(scene, {QStringLiteral("Ink=") + QString(Frames, u'_'), QStringLiteral("Rough=") + QString("A..B..").repeated(Frames / 6),
+                  QStringLiteral("Paper=ref:") + QString(Frames, u'_')});
+    addDots(scene, 0, Qt::red, 200);
+    addDots(scene, 1, Qt::blue);
+    for (int frame = 1; frame <= Frames; ++frame)
+        setPicture(scene, 2, frame, noise(FrameSize, quint32(frame)));
+    scene.setLayerOpacity(0, 0.5);
+
+    QTemporaryDir dir;
+    ExportFramesSettings settings =
+        framesSettings(dir.path(), ExportFramesSettings::IncludeClonesSimpleSequence, combine);
+    settings.imageFormat = ExportFramesSettings::ImageFormat(format);
+    FakeProgress progress(cancelAt);
+    const ExportResult result = scene.exportFrames(settings, &progress);
+
+    const bool canceled = cancelAt >= 0;
+    QCOMPARE(result.status, canceled ? ExportResult::Canceled : ExportResult::Finished);
+    const int framesDone = canceled ? cancelAt : Frames;
+    QList<int> counted;
+    for (int value = 1; value <= framesDone; ++value)
+        counted.append(value);
+    QCOMPARE(progress.m_values, counted);
+    QCOMPARE(progress.m_foreignUses.load(), 0);
+
+    // The plain loop: each frame composed and encoded in turn.
+    const ImageFileFormat fileFormat =
+        format == ExportFramesSettings::OpenEXR ? ImageFileFormat::OpenExr : ImageFileFormat::Png;
+    const QList<ExportLayer> layers = exportLayers(scene, ExportSettings::AllLayers);
+    QMap<QString, QByteArray> expected;
+    for (int frame = 1; frame <= framesDone; ++frame) {
+        const QString number = QStringLiteral("%1").arg(frame, 4, 10, QChar(u'0'));
+        if (combine) {
+            expected.insert(QStringLiteral("walk.%1.%2").arg(number, fileExtension(fileFormat)),
+                            encodeImage(compositeFrame(layers, frame, FrameSize, Qt::transparent, false), fileFormat));
+            continue;
+        }
+        for (const ExportLayer &entry : layers) {
+            expected.insert(QStringLiteral("walk.%1.%2.%3").arg(entry.name, number, fileExtension(fileFormat)),
+                            encodeImage(compositeFrame({entry}, frame, FrameSize, Qt::transparent, false), fileFormat));
+        }
+    }
+    QCOMPARE(entriesBelow(dir.path()), QStringList(expected.keys()));
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const QString path = dir.filePath(it.key());
+        QVERIFY2(fileContents(path) == it.value(), qPrintable(it.key()));
+        if (fileFormat == ImageFileFormat::Png)
+            QVERIFY2(!QImage(path).isNull(), qPrintable(it.key()));
+        else
+            QVERIFY2(readExr(path).error.isEmpty(), qPrintable(it.key()));
+    }
 }
 
 QTEST_MAIN(TestExportFrames)

@@ -2,6 +2,8 @@
 
 #include "../audio/audiotestfiles.h"
 #include "export/ffmpegvideoencoder.h"
+#include "ffmpeglogging.h"
+#include "initialize.h"
 #include "exporttesthelpers.h"
 #include "drawings/strokedrawing.h"
 #include "layers/audiolayer.h"
@@ -10,10 +12,12 @@
 #include "settings/exportvideosettings.h"
 #include "support/testsupport.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QUndoStack>
 
@@ -24,6 +28,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 using namespace Model;
@@ -169,6 +174,65 @@ private:
 
 constexpr std::chrono::seconds ExportTimeLimit{60};
 
+// What the process writes to its standard error stream while it lives, and
+// the messages that reach Qt's logging from any thread.
+class Console
+{
+public:
+    Console()
+    {
+        std::fflush(stderr);
+        m_file.open();
+        m_savedError = ::dup(STDERR_FILENO);
+        ::dup2(m_file.handle(), STDERR_FILENO);
+        s_messages.clear();
+        m_previous = qInstallMessageHandler(collect);
+    }
+    ~Console() { restore(); }
+
+    // The lines written straight to the stream and the messages in our own
+    // categories (the program's and FFmpeg's): Qt's own are left out.
+    QStringList ours()
+    {
+        restore();
+        QStringList lines;
+        m_file.seek(0);
+        for (const QByteArray &line : m_file.readAll().split('\n')) {
+            if (!line.trimmed().isEmpty())
+                lines << QStringLiteral("stderr: ") + QString::fromUtf8(line);
+        }
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        return lines + s_messages;
+    }
+
+private:
+    static void collect(QtMsgType, const QMessageLogContext &context, const QString &message)
+    {
+        const QLatin1String category(context.category ? context.category : "default");
+        if (category != QLatin1String("default") && !category.startsWith(QLatin1String("kelvane")))
+            return;
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        s_messages << category + QStringLiteral(": ") + message;
+    }
+
+    void restore()
+    {
+        if (m_savedError < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_savedError, STDERR_FILENO);
+        ::close(m_savedError);
+        m_savedError = -1;
+        qInstallMessageHandler(m_previous);
+    }
+
+    QTemporaryFile m_file;
+    int m_savedError = -1;
+    QtMessageHandler m_previous = nullptr;
+    static inline std::mutex s_mutex;
+    static inline QStringList s_messages;
+};
+
 } // namespace
 
 class TestExportMovie : public QObject
@@ -184,7 +248,13 @@ private Q_SLOTS:
     void soundLastsAsLongAsPictures_data();
     void soundLastsAsLongAsPictures();
     void soundOutsideTheFramesIsLeftOut();
+    void soundKeepsTimeWithPictures_data();
+    void soundKeepsTimeWithPictures();
     void gifAsQtReadsIt();
+    void exportsSayOnlyWhatIsAskedFor_data();
+    void exportsSayOnlyWhatIsAskedFor();
+    void gifKeepsTheScenesClock_data();
+    void gifKeepsTheScenesClock();
     void oddSizes_data();
     void oddSizes();
     void scaledExportsLeaveTheSceneAlone_data();
@@ -378,6 +448,72 @@ void TestExportMovie::soundOutsideTheFramesIsLeftOut()
     QCOMPARE(movie.audioStreams, 0);
 }
 
+void TestExportMovie::soundKeepsTimeWithPictures_data()
+{
+    QTest::addColumn<Format>("format");
+    QTest::newRow("mp4") << ExportVideoSettings::MP4;
+    QTest::newRow("mov") << ExportVideoSettings::ProRes;
+}
+
+// The movie's timeline as a player follows it: the first picture shows at
+// time 0, and the sound is where it was in the source. A tone falls silent
+// 0.8 s in; the decoded sound (with whatever the file marks as the
+// encoder's priming dropped, as players drop it) falls silent at the same
+// moment within a millisecond.
+void TestExportMovie::soundKeepsTimeWithPictures()
+{
+    QFETCH(Format, format);
+
+    constexpr int Rate = 44100;
+    constexpr double GapStart = 0.8;
+    constexpr double GapEnd = 1.2;
+    QList<qint16> samples = AudioTestFiles::tone(Rate, 2, 2.0, 440, 440);
+    for (qint64 i = qint64(GapStart * Rate) * 2; i < qint64(GapEnd * Rate) * 2; ++i)
+        samples[i] = 0;
+    // Where a tone of this level last reaches a quarter of it before the
+    // gap, found alike in the source and in the decoded sound.
+    const double loud = 0.25 * 12000.0 / 32768.0;
+    const auto lastLoudBefore = [loud](const auto &values, qint64 end, double scale) {
+        qint64 last = -1;
+        for (qint64 i = 0; i < end && i < qint64(values.size()); ++i) {
+            if (std::abs(double(values[i]) * scale) >= loud)
+                last = i;
+        }
+        return last;
+    };
+    QList<qint16> left;
+    for (qint64 i = 0; i < samples.size(); i += 2)
+        left.append(samples.at(i));
+    const double sourceOnset = double(lastLoudBefore(left, qint64((GapStart + GapEnd) / 2 * Rate), 1.0 / 32768.0) + 1) / Rate;
+
+    constexpr int Frames = 24;
+    Scene scene;
+    buildColourScene(scene, Frames);
+    auto layer = std::make_shared<AudioLayer>(&scene);
+    layer->setOriginalAudioData(AudioTestFiles::wavFile(Rate, 2, 16, samples));
+    scene.insertLayer(layer, scene.layerCount());
+    QTemporaryDir dir;
+    ExportVideoSettings settings = movieSettings(dir.path(), format, fileNameFor(format));
+    settings.includeAudio = true;
+    QCOMPARE(scene.exportVideo(settings, nullptr).status, ExportResult::Finished);
+
+    const MovieReader::Movie movie = MovieReader::read(dir.filePath(fileNameFor(format)));
+    QVERIFY2(movie.error.isEmpty(), qPrintable(movie.error));
+    QCOMPARE(int(movie.video.frames.size()), Frames);
+    QVERIFY2(std::abs(movie.video.firstSeconds) < 0.001,
+             qPrintable(QStringLiteral("the first picture shows at %1 s").arg(movie.video.firstSeconds)));
+    QCOMPARE(movie.audio.sampleRate, Rate);
+    const double middle = (GapStart + GapEnd) / 2 - movie.audio.firstSeconds;
+    const qint64 last = lastLoudBefore(movie.audio.firstChannel, qint64(middle * Rate), 1.0);
+    QVERIFY(last >= 0);
+    const double decodedOnset = movie.audio.firstSeconds + double(last + 1) / Rate;
+    QVERIFY2(std::abs(decodedOnset - sourceOnset) <= 0.001,
+             qPrintable(QStringLiteral("the tone stops at %1 s instead of %2 s (the sound starts at %3 s)")
+                            .arg(decodedOnset, 0, 'f', 4)
+                            .arg(sourceOnset, 0, 'f', 4)
+                            .arg(movie.audio.firstSeconds, 0, 'f', 4)));
+}
+
 // Qt's own GIF reader: every frame with its delay, looping for ever, in the
 // scene's colours (within the dither of 5 and 6 bits per channel).
 void TestExportMovie::gifAsQtReadsIt()
@@ -422,6 +558,89 @@ void TestExportMovie::gifAsQtReadsIt()
                  qPrintable(QStringLiteral("frame %1: %2").arg(frame).arg(describe(average))));
         QCOMPARE(image.pixelColor(FrameSize.width() * 3 / 4, 10), QColor(Qt::white));
     }
+}
+
+void TestExportMovie::exportsSayOnlyWhatIsAskedFor_data()
+{
+    QTest::addColumn<Format>("format");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<bool>("sound");
+    // Whether FFmpeg has information to give: libx264 reports its settings
+    // and statistics, the muxer the second pass that moves the index to the
+    // front; GIFs are written without FFmpeg.
+    QTest::addColumn<bool>("informs");
+
+    QTest::newRow("mp4") << ExportVideoSettings::MP4 << false << false << true;
+    QTest::newRow("mp4 with sound") << ExportVideoSettings::MP4 << false << true << true;
+    QTest::newRow("prores 4444") << ExportVideoSettings::ProRes << true << false << true;
+    QTest::newRow("prores hq with sound") << ExportVideoSettings::ProRes << false << true << true;
+    QTest::newRow("gif") << ExportVideoSettings::GIF << false << false << false;
+}
+
+// A movie export that goes well says nothing on the console: every option
+// given is one the encoder takes, and FFmpeg's information lines come only
+// when the user turns them on through Qt's logging rules (a second run of
+// this test does, with QT_LOGGING_RULES="kelvane.ffmpeg.info=true"); then
+// they come through Qt's logging, never straight to the stream.
+void TestExportMovie::exportsSayOnlyWhatIsAskedFor()
+{
+    QFETCH(Format, format);
+    QFETCH(bool, alpha);
+    QFETCH(bool, sound);
+    QFETCH(bool, informs);
+
+    // FFmpeg's log as the program's start-up sets it.
+    Model::initialize();
+    Scene scene;
+    buildColourScene(scene, 8);
+    if (sound)
+        addSound(scene, 1.0, 0.0);
+    QTemporaryDir dir;
+    ExportVideoSettings settings = movieSettings(dir.path(), format, fileNameFor(format));
+    settings.includeAlpha = alpha;
+    settings.includeAudio = sound;
+    FakeProgress progress;
+
+    Console console;
+    QCOMPARE(scene.exportVideo(settings, &progress).status, ExportResult::Finished);
+    const QStringList said = console.ours();
+    if (!Model::ffmpegLog().isInfoEnabled()) {
+        QVERIFY2(said.isEmpty(), qPrintable(said.join(QLatin1Char('\n'))));
+        return;
+    }
+    for (const QString &line : said)
+        QVERIFY2(line.startsWith(QLatin1String("kelvane.ffmpeg: ")), qPrintable(line));
+    QCOMPARE(!said.isEmpty(), informs);
+}
+
+void TestExportMovie::gifKeepsTheScenesClock_data()
+{
+    QTest::addColumn<double>("fps");
+    for (const double fps : {12.0, 15.0, 24.0, 25.0, 30.0})
+        QTest::addRow("%g fps", fps) << fps;
+}
+
+// A GIF counts time in hundredths of a second: each frame gets the delay
+// that keeps the movie on the scene's clock, so that, read back as players
+// read it, it lasts its frames over the frame rate.
+void TestExportMovie::gifKeepsTheScenesClock()
+{
+    QFETCH(double, fps);
+
+    constexpr int Frames = 24;
+    Scene scene;
+    buildColourScene(scene, Frames);
+    scene.setFrameRate(fps);
+    QTemporaryDir dir;
+    QCOMPARE(scene.exportVideo(movieSettings(dir.path(), ExportVideoSettings::GIF, QStringLiteral("walk.gif")), nullptr)
+                 .status,
+             ExportResult::Finished);
+
+    const MovieReader::Movie movie = MovieReader::read(dir.filePath(QStringLiteral("walk.gif")));
+    QVERIFY2(movie.error.isEmpty(), qPrintable(movie.error));
+    QCOMPARE(int(movie.video.frames.size()), Frames);
+    QVERIFY2(std::abs(movie.video.seconds - Frames / fps) <= 0.01,
+             qPrintable(QStringLiteral("%1 s instead of %2 s").arg(movie.video.seconds).arg(Frames / fps)));
 }
 
 void TestExportMovie::oddSizes_data()

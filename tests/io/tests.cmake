@@ -18,9 +18,9 @@ set_tests_properties(tst_scenereader PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offs
 kl_add_test(tst_scenesave SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenesave.cpp ${KL_IO_TEST_HELPERS}
     LIBS PkgConfig::FFMPEG Qt6::Widgets WIDGETS)
 set_tests_properties(tst_scenesave PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-# Sessions of edits through the commands, each compared frame by frame right
-# after, once saved and opened again, and once undone and done again; the
-# collapsed 4K frames make it long under the sanitizers.
-kl_add_test(tst_roundtrips SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_roundtrips.cpp ${KL_IO_TEST_HELPERS}
-    LIBS commands PkgConfig::FFMPEG TIMEOUT 900)
-set_tests_properties(tst_roundtrips PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=840000")
+# What users do across two features, saved and reopened, undone and redone:
+# pen strokes are rasterised through OpenGL, reachable only through an X
+# server; without a context the rows skip themselves. The layers collapsed
+# at 4K make it long under the sanitizers.
+kl_add_test(tst_roundtrips SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_roundtrips.cpp LIBS commands TIMEOUT 900)
+set_tests_properties(tst_roundtrips PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)

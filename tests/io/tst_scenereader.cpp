@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QMap>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtEndian>
 
@@ -250,6 +251,8 @@ private Q_SLOTS:
     void readerProgress();
     void cancelWhileReading_data();
     void cancelWhileReading();
+    void farAudioOffsetsAreBounded_data();
+    void farAudioOffsetsAreBounded();
 };
 
 void TestSceneReader::initTestCase()
@@ -506,9 +509,10 @@ void TestSceneReader::damagedPayloads_data()
         << overwrite<qint64>(QStringLiteral("strokes"), 1, 8, qint64(1) << 60) << Ink << 3 << drawing;
     QTest::newRow("strokes of an absurd size") << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 100000) << Ink
                                                << 4 << QStringLiteral("claims a size of 100000x48 pixels");
-    // Every drawing the program makes has its frame's size.
-    QTest::newRow("strokes wider than the frame") << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 65) << Ink << 4
-                                                  << QStringLiteral("claims a size of 65x48 pixels, larger than the frame");
+    // No drawing the program makes is larger than the largest frame.
+    QTest::newRow("strokes wider than any frame")
+        << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 8193) << Ink << 4
+        << QStringLiteral("claims a size of 8193x48 pixels, larger than any frame");
     QTest::newRow("strokes with stray characters") << strayCharacters(QStringLiteral("strokes"), 0) << Ink << 1
                                                    << QStringLiteral("characters that do not belong");
     QTest::newRow("strokes of no Base64") << replacedBy(QStringLiteral("strokes"), 4, QStringLiteral("!!!!"))
@@ -901,6 +905,48 @@ void TestSceneReader::cancelWhileReading()
     QCOMPARE(readInto(scene, written(original), &progress).result, int(SceneFormat::Cancelled));
     QVERIFY(progress.m_resets >= 1);
     QVERIFY(scene.layerCount() < original.layerCount());
+}
+
+void TestSceneReader::farAudioOffsetsAreBounded_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<double>("offset");
+
+    const double farthest = AudioLayer::MaximumOffsetFrames;
+    QTest::newRow("1e15 frames") << "1e15" << farthest;
+    QTest::newRow("1e300 frames") << "1e300" << farthest;
+    QTest::newRow("the largest double") << "1.7976931348623157e308" << farthest;
+    QTest::newRow("1e300 frames before frame 1") << "-1e300" << -farthest;
+    QTest::newRow("within reach") << "-12.5" << -12.5;
+}
+
+// An offset in the file beyond any the sound can be placed at is read as
+// the farthest one, and playing the scene's first frames sends a window
+// that lies wholly before or after the sound.
+void TestSceneReader::farAudioOffsetsAreBounded()
+{
+    QFETCH(QString, written);
+    QFETCH(double, offset);
+    const QByteArray file = document(Frame + QStringLiteral(" fps=\"24\""),
+                                     layer(QStringLiteral("name=\"S\" type=\"audio\""),
+                                           QStringLiteral("<offsetFrames>%1</offsetFrames>"
+                                                          "<originalAudioData>%2</originalAudioData>")
+                                               .arg(written, encoded(sound()))));
+    Scene scene;
+    QCOMPARE(readInto(scene, file).result, int(SceneFormat::Done));
+    QVERIFY(scene.hasAudio());
+    QCOMPARE(scene.audioOffset(), offset);
+
+    auto *audio = qobject_cast<AudioLayer *>(scene.layerAt(scene.audioLayerIdx()).get());
+    QVERIFY(audio);
+    QSignalSpy windows(audio, &AudioLayer::newAudioBuffer);
+    QVERIFY(audio->startPlayback(1, 1, 24, false));
+    QCOMPARE(windows.count(), 1);
+    const qint64 start = windows.at(0).at(1).toLongLong();
+    const qint64 length = windows.at(0).at(2).toLongLong();
+    QCOMPARE(length, audio->format().bytesForDuration(1'000'000));
+    if (std::abs(offset) >= AudioLayer::MaximumOffsetFrames)
+        QVERIFY(start + length < 0 || start > audio->pcm().size());
 }
 
 QTEST_MAIN(TestSceneReader)

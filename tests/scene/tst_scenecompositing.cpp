@@ -1,24 +1,32 @@
 #include "scene/scene.h"
 
+#include "drawings/imagedrawing.h"
+#include "drawings/strokedrawing.h"
 #include "render/alphacomposition.h"
+#include "render/bandedcomposition.h"
 #include "scenetesthelpers.h"
 #include "settings/backlightsettings.h"
 #include "settings/settings.h"
 #include "strokes/bitmapstroke.h"
 #include "tools/toolmanager.h"
 
+#include <QBuffer>
+#include <QDataStream>
 #include <QPainter>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <cmath>
+#include <functional>
 #include <tuple>
 
 using namespace Model;
 using namespace SceneTest;
 
 using PaintFunction = void (Scene::*)(QPainter *, const QRect &) const;
+using SceneSetup = std::function<void(Scene &)>;
+Q_DECLARE_METATYPE(SceneSetup)
 
 namespace {
 
@@ -60,6 +68,96 @@ QImage picture(const Scene &scene, PaintFunction paint)
     QPainter painter(&image);
     (scene.*paint)(&painter, scene.frameRect());
     return image;
+}
+
+// A frame tall enough to be composed in several bands of rows.
+const QSize BandedFrame(200, 150);
+
+// Coverage of every value, with empty stretches between, different for
+// every layer and frame.
+QImage bandedCoverage(int layer, int frame)
+{
+    QImage coverage(QSize(120, 110), QImage::Format_Alpha8);
+    for (int y = 0; y < coverage.height(); ++y) {
+        uchar *line = coverage.scanLine(y);
+        for (int x = 0; x < coverage.width(); ++x) {
+            const bool empty = (x + 2 * y + 5 * frame + 11 * layer) / 7 % 3 == 0;
+            line[x] = empty ? 0 : uchar((x * 7 + y * 13 + layer * 31 + frame * 17) % 256);
+        }
+    }
+    return coverage;
+}
+
+// A layer of the given cells whose every original carries ink across most
+// of the frame, overlapping the other layers' ink and its own frames'; a
+// "ref:" pattern gives a reference layer of translucent pictures.
+void addBandedLayer(Scene &scene, const QString &pattern, int number)
+{
+    static const QList<QColor> colours{QColor(200, 30, 30), QColor(20, 120, 220, 170), QColor(40, 160, 60),
+                                       QColor(120, 40, 160)};
+    const bool reference = pattern.startsWith(u"ref:");
+    std::shared_ptr<VisualLayer> layer;
+    if (reference)
+        layer = std::make_shared<ReferenceLayer>(BandedFrame, &scene);
+    else
+        layer = std::make_shared<StrokeLayer>(colours.at(number % colours.size()), BandedFrame, &scene);
+    setCells(*layer, reference ? pattern.mid(4) : pattern);
+    for (int frame = 1; frame <= layer->frameCount(); ++frame) {
+        if (layer->cell(frame)->kind() != LayerItem::OriginalKind)
+            continue;
+        if (reference) {
+            QImage picture(BandedFrame, QImage::Format_ARGB32);
+            picture.fill(QColor(90, 60 + 20 * frame, 30, 120));
+            layer->cell(frame)->setDrawing(std::make_shared<ImageDrawing>(picture));
+            continue;
+        }
+        const QRect rect(10 * number + 7 * frame, 6 * number + 4 * frame, 120, 110);
+        QVERIFY(static_cast<StrokeLayer &>(*layer).addStroke(
+            frame, std::make_unique<BitmapStroke>(bandedCoverage(number, frame), rect)));
+    }
+    scene.insertLayer(layer, scene.layerCount());
+}
+
+void buildBandedScene(Scene &scene, const QStringList &layers)
+{
+    scene.setFrameSize(BandedFrame, KL::FitMode::FitModeIgnore);
+    for (const QString &pattern : layers)
+        addBandedLayer(scene, pattern, int(scene.layerCount()));
+    scene.updateMaxFrameNumber();
+    scene.setFrameRange(1, scene.maximumFrameNumber(), 1, 0);
+}
+
+// Every drawing of the layer replaced by a copy read back from its record,
+// as a scene file or the clipboard gives it.
+void readBackDrawings(Scene &scene, int layerIndex)
+{
+    auto *layer = qobject_cast<StrokeLayer *>(scene.layerAt(layerIndex).get());
+    QVERIFY(layer);
+    for (int frame = 1; frame <= layer->frameCount(); ++frame) {
+        const std::shared_ptr<LayerItem> item = layer->cell(frame);
+        if (item->kind() != LayerItem::OriginalKind)
+            continue;
+        QByteArray record;
+        {
+            QDataStream out(&record, QIODevice::WriteOnly);
+            out << static_cast<const StrokeDrawing &>(*item->drawing());
+        }
+        auto read = std::make_shared<StrokeDrawing>(QSize());
+        QDataStream in(record);
+        in >> *read;
+        QCOMPARE(in.status(), QDataStream::Ok);
+        item->setDrawing(read);
+        // The holds after it show the same drawing.
+        for (int next = frame + 1; next <= layer->frameCount() && layer->cell(next)->kind() == LayerItem::CloneKind;
+             ++next)
+            layer->cell(next)->setDrawing(read);
+    }
+}
+
+QList<QImage> cachedPictures(const Scene &scene)
+{
+    return {picture(scene, &Scene::paintBacklight), picture(scene, &Scene::paintCurrentFrame),
+            picture(scene, &Scene::paintFrame)};
 }
 
 QColor colourAt(const QImage &image, const QRect &dot)
@@ -129,6 +227,8 @@ private Q_SLOTS:
     void selectionToolDimsTheOtherLayers();
     void scrubbedFrameIsPaintedLive();
     void paintingStaysInsideTheFrame();
+    void threadedPicturesMatchOneThread_data();
+    void threadedPicturesMatchOneThread();
 };
 
 void TestSceneCompositing::initTestCase()
@@ -147,6 +247,7 @@ void TestSceneCompositing::init()
 void TestSceneCompositing::cleanup()
 {
     ToolManager::instance()->setCurrentTool(Tool::Type::None);
+    setCompositionThreadCount(0);
 }
 
 // Which frames the backlight shows, as the exposure sheet marks them: the
@@ -532,6 +633,116 @@ void TestSceneCompositing::paintingStaysInsideTheFrame()
             QCOMPARE(image.pixelColor(x, y).alpha(), inside ? 255 : 0);
         }
     }
+}
+
+// The cached pictures are composed in bands of rows on several threads, over
+// the pictures of the frame shown before. Whatever the scene, they must be
+// the very pixels that one thread composing fresh pictures gives.
+void TestSceneCompositing::threadedPicturesMatchOneThread_data()
+{
+    QTest::addColumn<QStringList>("layers");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<int>("active");
+    QTest::addColumn<SceneSetup>("setup");
+
+    const QStringList four{QStringLiteral("XXXXXXXX"), QStringLiteral("X-X-XX-X"), QStringLiteral("XX--XXXX"),
+                           QStringLiteral("X-XXXX-X")};
+    const auto lit = [](const QList<double> &before, const QList<double> &after, BacklightSetting::ShowOption show,
+                        BacklightSetting::HueShift hue = BacklightSetting::UseHueShift) {
+        return SceneSetup([=](Scene &scene) { scene.setBacklightSettings(backlight(before, after, show, hue)); });
+    };
+    const SceneSetup fourAndFour = lit({0.4, 0.3, 0.2, 0.1}, {0.4, 0.3, 0.2, 0.1}, BacklightSetting::StopAtEnds);
+
+    QTest::newRow("backlight off") << four << 4 << 0 << SceneSetup([](Scene &) {});
+    QTest::newRow("backlight 4 + 4") << four << 4 << 1 << fourAndFour;
+    QTest::newRow("layer opacities") << four << 5 << 2 << SceneSetup([=](Scene &scene) {
+        scene.setLayerOpacity(0, 0.35);
+        scene.setLayerOpacity(3, 0.8);
+        fourAndFour(scene);
+    });
+    QTest::newRow("hidden layer") << four << 5 << 0 << SceneSetup([=](Scene &scene) {
+        scene.setLayerVisible(2, false);
+        fourAndFour(scene);
+    });
+    QTest::newRow("active layer only") << four << 4 << 3 << SceneSetup([](Scene &scene) {
+        BacklightSettings settings = backlight({0.5, 0.3}, {0.5, 0.3}, BacklightSetting::StopAtEnds);
+        settings.settingA.layers = BacklightSetting::BacklightActiveLayerOnly;
+        scene.setBacklightSettings(settings);
+    });
+    QTest::newRow("no hue shift, wrapping") << four << 8 << 0
+                                            << lit({0.6, 0.2}, {0.6, 0.2}, BacklightSetting::WrapAtEnds,
+                                                   BacklightSetting::NoHueShift);
+    QTest::newRow("outside the range") << four << 3 << 1 << SceneSetup([=](Scene &scene) {
+        scene.setFrameRange(3, 6, 3, 1);
+        lit({0.5, 0.4, 0.3}, {0.5}, BacklightSetting::ShowOutsideRange)(scene);
+    });
+    QTest::newRow("off pegs") << four << 4 << 0 << SceneSetup([=](Scene &scene) {
+        QTransform turned;
+        turned.translate(30, -10).rotate(12);
+        scene.setOffPegsTransform(3, 0, turned);
+        scene.setOffPegsTransform(4, 1, QTransform::fromTranslate(-17, 9));
+        scene.setOffPegsTransform(6, 2, QTransform::fromScale(0.8, 1.1));
+        fourAndFour(scene);
+    });
+    QTest::newRow("frozen past the last cell") << QStringList{QStringLiteral("XXX"), QStringLiteral("XXXXXX")} << 6 << 1
+                                               << SceneSetup([=](Scene &scene) {
+                                                      scene.setLayerBeyondLast(0, Layer::FreezeLastDrawing);
+                                                      fourAndFour(scene);
+                                                  });
+    QTest::newRow("cycling past the last cell") << QStringList{QStringLiteral("XX-"), QStringLiteral("XXXXXXX")} << 7
+                                                << 1 << SceneSetup([=](Scene &scene) {
+                                                       scene.setLayerBeyondLast(0, Layer::CycleDrawings);
+                                                       fourAndFour(scene);
+                                                   });
+    QTest::newRow("reference layer") << QStringList{QStringLiteral("ref:X-X-X-"), QStringLiteral("XXXXXX"),
+                                                    QStringLiteral("X-XXX-")}
+                                     << 3 << 1 << fourAndFour;
+    QTest::newRow("selection tool dims the others") << four << 4 << 2 << SceneSetup([=](Scene &scene) {
+        fourAndFour(scene);
+        ToolManager::instance()->setCurrentTool(Tool::Type::Lasso);
+    });
+    QTest::newRow("drawings read from their records") << four << 5 << 0 << SceneSetup([=](Scene &scene) {
+        for (int layer = 0; layer < scene.layerCount(); ++layer)
+            readBackDrawings(scene, layer);
+        fourAndFour(scene);
+    });
+}
+
+void TestSceneCompositing::threadedPicturesMatchOneThread()
+{
+    QFETCH(QStringList, layers);
+    QFETCH(int, frame);
+    QFETCH(int, active);
+    QFETCH(SceneSetup, setup);
+
+    setCompositionThreadCount(1);
+    Scene alone;
+    buildBandedScene(alone, layers);
+    setup(alone);
+    alone.setActiveFrameAndLayer(frame, active, Scene::AllowFrameAfterLast);
+    QCOMPARE(alone.activeFrame(), frame);
+    QCOMPARE(alone.activeLayerIdx(), active);
+    alone.updateCachedFramePixmap();
+    const QList<QImage> expected = cachedPictures(alone);
+
+    setCompositionThreadCount(4);
+    Scene spread;
+    buildBandedScene(spread, layers);
+    setup(spread);
+    // Every other frame first, so that the pictures are written over what
+    // those showed.
+    for (int other = spread.maximumFrameNumber(); other >= 1; --other)
+        spread.setActiveFrameAndLayer(other, (active + other) % spread.layerCount(), Scene::AllowFrameAfterLast);
+    spread.setActiveFrameAndLayer(frame, active, Scene::AllowFrameAfterLast);
+    spread.updateCachedFramePixmap();
+    const QList<QImage> pictures = cachedPictures(spread);
+
+    QCOMPARE(spread.activeFrame(), frame);
+    QCOMPARE(spread.activeLayerIdx(), active);
+    QVERIFY2(expected.at(1) != QImage(BandedFrame, QImage::Format_ARGB32_Premultiplied), "nothing was drawn");
+    const QStringList names{QStringLiteral("backlight"), QStringLiteral("current frame"), QStringLiteral("composite")};
+    for (int i = 0; i < names.size(); ++i)
+        QVERIFY2(pictures.at(i) == expected.at(i), qPrintable(names.at(i)));
 }
 
 QTEST_MAIN(TestSceneCompositing)

@@ -3,6 +3,7 @@
 // A progress dialog's stand-in for the tests of long work that a user can
 // cancel (exports, scene files).
 
+#include <QList>
 #include <QObject>
 #include <QThread>
 
@@ -31,11 +32,17 @@ public:
     int maximum() const { return checked(m_maximum); }
     void setMaximum(int maximum) { m_maximum = checked(maximum); }
     int value() const { return checked(m_value); }
-    void setValue(int value) { m_value = checked(value); }
+    void setValue(int value)
+    {
+        m_value = checked(value);
+        m_values.append(value);
+    }
     bool wasCanceled() const { return checked(m_cancelAt >= 0 && m_value >= m_cancelAt); }
 
     int m_maximum = -1;
     int m_value = 0;
+    // Every value set, in order.
+    QList<int> m_values;
     int m_resets = 0;
     mutable std::atomic<int> m_foreignUses{0};
 

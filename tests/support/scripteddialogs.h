@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 
 namespace TestSupport {
@@ -46,6 +47,9 @@ public:
         QString kind; // "warning", "getSaveFileName", "menu", ...
         QString title;
         QString text; // a message box's text, a file chooser's start folder, a menu's outline
+        // The range a number prompt offers.
+        double minimum = 0.0;
+        double maximum = 0.0;
     };
 
     QList<Question> asked;
@@ -54,6 +58,9 @@ public:
     QQueue<QMessageBox::StandardButton> buttons;
     // Answers of the file choosers; empty (cancelled) when none is left.
     QQueue<QString> files;
+    // Numbers typed into number prompts, held to the range offered as the
+    // prompt's spin box holds them; cancelled when none is left.
+    QQueue<double> numbers;
     // What a dialog run with exec() does; rejected when not set.
     std::function<int(QDialog *)> runDialog;
     // Called with every question once it is written down, before it is
@@ -104,13 +111,13 @@ public:
         return box(QStringLiteral("critical"), title, text, offered);
     }
 
-    double getDouble(QWidget *, const QString &title, const QString &label, double value, double, double, int,
-                     bool *ok, Qt::WindowFlags, double) override
+    double getDouble(QWidget *, const QString &title, const QString &label, double value, double minValue,
+                     double maxValue, int, bool *ok, Qt::WindowFlags, double) override
     {
-        ask({QStringLiteral("getDouble"), title, label});
+        ask({QStringLiteral("getDouble"), title, label, minValue, maxValue});
         if (ok)
-            *ok = false;
-        return value;
+            *ok = !numbers.isEmpty();
+        return numbers.isEmpty() ? value : std::clamp(numbers.dequeue(), minValue, maxValue);
     }
     QString getItem(QWidget *, const QString &title, const QString &label, const QStringList &, int, bool, bool *ok,
                     Qt::WindowFlags) override

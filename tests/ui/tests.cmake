@@ -18,6 +18,11 @@ kl_add_test(tst_controlsbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_controlsbar.cp
 set_tests_properties(tst_controlsbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_toolpocket SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolpocket.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The program's own art: the action icons on every ground the chrome paints
+# them on, and every SVG of resources/ as Qt SVG reads it.
+kl_add_test(tst_artwork SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_artwork.cpp LIBS ui WIDGETS)
+target_compile_definitions(tst_artwork PRIVATE KL_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/resources")
+set_tests_properties(tst_artwork PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LIBS ui WIDGETS)
@@ -55,6 +60,8 @@ set_tests_properties(tst_paperinput PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_paperview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperview.cpp ${KL_PAPER_TEST_HELPERS}
     LIBS ui WIDGETS)
 set_tests_properties(tst_paperview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# Zooms go about the pointer, which only an X server places for real.
+kl_add_test_run(tst_paperview_xserver TARGET tst_paperview SCREENS "-screen 0 1920x1080x24" ARGS zoomIsClamped)
 kl_add_test(tst_paperselection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperselection.cpp ${KL_PAPER_TEST_HELPERS}
     LIBS ui WIDGETS)
 set_tests_properties(tst_paperselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
@@ -79,6 +86,9 @@ foreach(test tst_toolsliders tst_toolsettings tst_palette
     kl_add_test(${test} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp LIBS ui WIDGETS)
     set_tests_properties(${test} PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endforeach()
+# The tutorial's titles are set in the program's font.
+target_compile_definitions(tst_tutorialdialog PRIVATE
+    KL_APPLICATION_FONT="${PROJECT_SOURCE_DIR}/resources/fonts/PassionOne-Regular.ttf")
 # The dialogs, off screen; none of them may touch the preferences.
 foreach(dialog customizebacklightdialog collapsedialog exportdialogs)
     kl_add_test(tst_${dialog} SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_${dialog}.cpp

@@ -7,6 +7,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 
@@ -59,6 +60,8 @@ private Q_SLOTS:
     void flips_data();
     void flips();
     void pressOutsideStamps();
+    void autoPan_data();
+    void autoPan();
 
 private:
     // A selection of the given rectangle of ink, the paper showing it in the
@@ -295,6 +298,95 @@ void TestPaperSelection::pressOutsideStamps()
     QCOMPARE(stamps.at(0).at(0).value<Qt::KeyboardModifiers>(), Qt::ControlModifier);
     QCOMPARE(m_records->count(), 0);
     QVERIFY(placement().third.isIdentity());
+}
+
+void TestPaperSelection::autoPan_data()
+{
+    // What happens while the selection is held at the right edge: nothing
+    // ("held"), or another tool is taken part-way, as a held key or a tool
+    // key takes it, and the button is let go in that tool ("... let go
+    // there") or back in the selection tool.
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<int>("tool");
+
+    const int hand = int(Model::Tool::Type::Hand);
+    const int zpr = int(Model::Tool::Type::ZoomPanRotate);
+    const int pen = int(Model::Tool::Type::Pen);
+    QTest::newRow("held at the edge until the paper would leave") << "held" << -1;
+    QTest::newRow("hand tool taken, let go there") << "let go there" << hand;
+    QTest::newRow("zoom-pan-rotate taken, let go there") << "let go there" << zpr;
+    QTest::newRow("pen taken by its key, let go there") << "let go there" << pen;
+    QTest::newRow("hand tool taken and put back, let go") << "put back" << hand;
+}
+
+// A selection moved near the paper's edge scrolls the view by five pixels
+// a step (the timer's expiry is played here, not waited for) and stays
+// under the pointer, until the paper would leave the inset viewport.
+// Scrolling stops with the release and with any change of tool, and
+// however the drag ends, the placement the paper shows is the one the
+// scene keeps: a stamp puts the selection where the user saw it.
+void TestPaperSelection::autoPan()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(int, tool);
+
+    start();
+    UI::Paper &paper = m_shown->paper;
+    auto *timer = paper.findChild<QTimer *>(QStringLiteral("autoPanTimer"));
+    QVERIFY(timer);
+    const auto step = [timer] {
+        if (timer->isActive())
+            QMetaObject::invokeMethod(timer, "timeout");
+    };
+    // The frame point shown at the widget's origin: it grows by the scroll.
+    const auto scrolled = [&paper] { return paper.widgetToDrawing().map(QPointF(0.0, 0.0)); };
+
+    const QPointF from(70.0, 60.0);
+    const QPointF grabbed = paper.widgetToDrawing().map(from);
+    // Inside the 50 pixels along the right edge.
+    const QPointF edge(paper.width() - 20.0, 60.0);
+    Pointer pointer(&paper);
+    pointer.mouse(QEvent::MouseButtonPress, from);
+    pointer.mouse(QEvent::MouseMove, edge);
+    QVERIFY(timer->isActive());
+    const QPointF before = scrolled();
+    step();
+    step();
+    QVERIFY(near(scrolled() - before, QPointF(10.0, 0.0)));
+
+    if (meanwhile == u"held") {
+        for (int i = 0; i < 100; ++i)
+            step();
+        // The paper still reaches the viewport inset by 50 pixels, and one
+        // step more would take it out.
+        const double right = paper.widgetToDrawing().inverted().map(QPointF(Frame.width(), 0.0)).x();
+        QVERIFY2(right >= 50.0 && right - 5.0 < 50.0, qPrintable(QString::number(right)));
+        QVERIFY(timer->isActive());
+        pointer.mouse(QEvent::MouseButtonRelease, edge);
+    } else {
+        Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type(tool));
+        QVERIFY(!timer->isActive());
+        const QPointF frozen = scrolled();
+        step();
+        step();
+        QVERIFY(near(scrolled(), frozen));
+        if (meanwhile == u"put back")
+            Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::FloatingSelection);
+        pointer.mouse(QEvent::MouseButtonRelease, edge);
+    }
+    QVERIFY(!timer->isActive());
+
+    // One record, which leaves the grabbed point under the pointer.
+    QCOMPARE(m_records->count(), 1);
+    const QPointF landed = paper.widgetToDrawing().inverted().map(onScreen(placement(), grabbed));
+    QVERIFY2(near(landed, edge), qPrintable(QStringLiteral("at %1, %2").arg(landed.x()).arg(landed.y())));
+
+    // Back in the selection tool, the paper paints the selection where the
+    // scene's record puts it.
+    Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::FloatingSelection);
+    const QImage shown = paper.grab().toImage();
+    paper.setFloatingSelectionTransform(placement());
+    QCOMPARE(paper.grab().toImage(), shown);
 }
 
 QTEST_MAIN(TestPaperSelection)

@@ -4,6 +4,7 @@
 
 #include "support/scripteddialogs.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -96,6 +97,8 @@ private Q_SLOTS:
     void modesShowTheirRows();
     void separatorsAndCustomRows();
     void runThroughTheDialogSeam();
+    void rateKeptUnlessEdited_data();
+    void rateKeptUnlessEdited();
 };
 
 void TestSceneSettingsDialog::cleanup()
@@ -360,6 +363,67 @@ void TestSceneSettingsDialog::runThroughTheDialogSeam()
     QCOMPARE(dialogs.kinds(), QStringList{QStringLiteral("exec")});
     QCOMPARE(dialogs.asked.first().title, QStringLiteral("Scene Settings"));
     QCOMPARE(dialog.sceneSettings(), record({1920, 1080}, 30, Mode::ChangeSceneSettings));
+}
+
+void TestSceneSettingsDialog::rateKeptUnlessEdited_data()
+{
+    QTest::addColumn<double>("sceneRate");
+    QTest::addColumn<QString>("typed"); // empty: the field is only passed through
+    QTest::addColumn<QString>("leaving"); // "tab", "enter": how the user leaves the field
+    QTest::addColumn<double>("result");
+
+    const double ntsc = 24000.0 / 1001.0;
+    QTest::newRow("23.976 tabbed through") << 23.976 << QString() << "tab" << 23.976;
+    QTest::newRow("23.976, Enter in the field") << 23.976 << QString() << "enter" << 23.976;
+    QTest::newRow("24000/1001 tabbed through") << ntsc << QString() << "tab" << ntsc;
+    QTest::newRow("24000/1001 edited and put back") << ntsc << "undo" << "tab" << ntsc;
+    QTest::newRow("23.976 edited to 23.97") << 23.976 << "23.97" << "tab" << 23.97;
+    QTest::newRow("23.976 edited to 75") << 23.976 << "75" << "tab" << 60.0;
+    QTest::newRow("23.976 edited to 0.05") << 23.976 << "0.05" << "enter" << 0.1;
+}
+
+// A scene's rate that the user did not edit comes back exactly as it went
+// in, even with more decimals than can be typed; an edited rate is what
+// the user typed, within the field's bounds.
+void TestSceneSettingsDialog::rateKeptUnlessEdited()
+{
+    QFETCH(double, sceneRate);
+    QFETCH(QString, typed);
+    QFETCH(QString, leaving);
+    QFETCH(double, result);
+
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    TestSupport::ScriptedDialogs dialogs;
+    dialogs.runDialog = [&](QDialog *shown) {
+        shown->show();
+        QApplication::setActiveWindow(shown);
+        if (!QTest::qWaitForWindowActive(shown))
+            qWarning("The dialog did not become active");
+        QLineEdit *rate = part<QLineEdit>(*shown, "frameRate");
+        rate->setFocus(Qt::TabFocusReason);
+        if (typed == u"undo") {
+            type(rate, QStringLiteral("21.5"));
+            while (rate->isUndoAvailable())
+                rate->undo();
+        } else if (!typed.isEmpty()) {
+            type(rate, typed);
+        }
+        if (leaving == u"tab") {
+            QTest::keyClick(rate, Qt::Key_Tab);
+            if (rate->hasFocus())
+                qWarning("The rate field kept the focus");
+            QTest::mouseClick(part<QDialogButtonBox>(*shown, "buttonBox")->button(QDialogButtonBox::Ok),
+                              Qt::LeftButton);
+        } else {
+            QTest::keyClick(rate, Qt::Key_Return);
+        }
+        return shown->result();
+    };
+    UI::SceneSettingsDialog dialog(record({1920, 1080}, sceneRate, Mode::ChangeSceneSettings));
+    QCOMPARE(dialogs.exec(&dialog), int(QDialog::Accepted));
+    // Exactly: a settings change is pushed for any other rate.
+    const double rate = dialog.sceneSettings().frameRate;
+    QVERIFY2(rate == result, qPrintable(QString::number(rate, 'g', 17)));
 }
 
 QTEST_MAIN(TestSceneSettingsDialog)

@@ -2,6 +2,8 @@
 
 #include "textbubble.h"
 
+#include "settings/settings.h"
+
 #include <QApplication>
 #include <QHelpEvent>
 #include <QImage>
@@ -130,6 +132,8 @@ private Q_SLOTS:
     void tickSteps();
     void narrowWidthsPaint_data();
     void narrowWidthsPaint();
+    void knobLeavesItsNumberWhole_data();
+    void knobLeavesItsNumberWhole();
 
     void knobDrags();
     void pressAwayFromTheKnobJumps();
@@ -317,6 +321,83 @@ void TestTimeline::narrowWidthsPaint()
     drag(timeline, QPoint(width / 2, PlayheadY), {QPoint(width, PlayheadY)});
     drag(timeline, QPoint(width / 2, RangeY), {QPoint(0, RangeY)});
     QVERIFY(timeline.rangeLower() < timeline.rangeUpper());
+}
+
+void TestTimeline::knobLeavesItsNumberWhole_data()
+{
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<int>("lower");
+    QTest::addColumn<int>("frame");
+
+    for (const int percent : {75, 100, 125, 150}) {
+        // The first frame of a range inside the limits is numbered in bold,
+        // one pixel larger.
+        QTest::addRow("first frame at %d %%", percent) << percent << 10 << 10;
+        QTest::addRow("numbered frame at %d %%", percent) << percent << 1 << 50;
+    }
+}
+
+// The knob stands on the frame it shows and the number of that frame stays
+// readable above it: no pixel of the knob lies on the number.
+void TestTimeline::knobLeavesItsNumberWhole()
+{
+    QFETCH(int, percent);
+    QFETCH(int, lower);
+    QFETCH(int, frame);
+
+    Model::Settings *settings = Model::Settings::instance();
+    settings->setUIScalePercent(percent);
+    UI::Timeline &timeline = *m_timeline;
+    timeline.updateUISize();
+    const double s = percent / 100.0;
+
+    // The same timeline with the knob on the frame and far from it: what
+    // differs near the frame is the knob.
+    setUp(timeline, {1, 100, lower, 90, frame});
+    const QImage on = painted(timeline);
+    timeline.setValue(frame + 30);
+    const QImage away = painted(timeline);
+    settings->setUIScalePercent(100);
+
+    const int middle = (playheadPixel(timeline, frame) + playheadPixel(timeline, frame + 30)) / 2;
+    QRect knob;
+    for (int y = 0; y < on.height(); ++y) {
+        for (int x = 0; x < middle; ++x) {
+            const QRgb a = on.pixel(x, y);
+            const QRgb b = away.pixel(x, y);
+            const int off = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                      std::abs(qBlue(a) - qBlue(b))});
+            if (off > 32)
+                knob |= QRect(x, y, 1, 1);
+        }
+    }
+    QVERIFY(!knob.isEmpty());
+
+    // The number: the dark text above the ticks, which grow up to four
+    // pixels from the track's top edge, over the knob's columns.
+    const int aboveTicks = int(22 * s) - 4;
+    QRect number;
+    for (int y = 0; y < aboveTicks; ++y) {
+        for (int x = knob.left(); x <= knob.right(); ++x) {
+            if (qGray(away.pixel(x, y)) < 50)
+                number |= QRect(x, y, 1, 1);
+        }
+    }
+    QVERIFY(!number.isEmpty());
+
+    for (int y = number.top(); y <= number.bottom(); ++y) {
+        for (int x = number.left(); x <= number.right(); ++x) {
+            const QRgb a = on.pixel(x, y);
+            const QRgb b = away.pixel(x, y);
+            const int off = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                      std::abs(qBlue(a) - qBlue(b))});
+            QVERIFY2(off <= 32, qPrintable(QStringLiteral("the knob covers (%1, %2) of the number in rows %3 to %4")
+                                               .arg(x)
+                                               .arg(y)
+                                               .arg(number.top())
+                                               .arg(number.bottom())));
+        }
+    }
 }
 
 void TestTimeline::knobDrags()

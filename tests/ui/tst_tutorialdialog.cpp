@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QSettings>
 #include <QTest>
@@ -60,6 +61,8 @@ private Q_SLOTS:
     void buttons_data();
     void buttons();
     void frameAnswersTheMouse();
+    void textsAreWhole_data();
+    void textsAreWhole();
     void startUpChoiceIsKept_data();
     void startUpChoiceIsKept();
 };
@@ -69,6 +72,8 @@ void TestTutorialDialog::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     QSettings().clear();
     TestSupport::startModel();
+    // The program's font, which the program registers at start-up.
+    QVERIFY(QFontDatabase::addApplicationFont(QStringLiteral(KL_APPLICATION_FONT)) >= 0);
 }
 
 void TestTutorialDialog::buttons_data()
@@ -130,6 +135,48 @@ void TestTutorialDialog::frameAnswersTheMouse()
     button->setAttribute(Qt::WA_UnderMouse, false);
     QVERIFY2(rest < hovered && hovered < pressed, qPrintable(QStringLiteral("%1 %2 %3").arg(rest).arg(hovered).arg(pressed)));
     QCOMPARE(frameBrightness(button), rest);
+}
+
+void TestTutorialDialog::textsAreWhole_data()
+{
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("overview") << "linkButton_1";
+    QTest::newRow("videos") << "linkButton_2";
+    QTest::newRow("shortcuts") << "linkButton_3";
+}
+
+// Every line of the title and of the description shows whole inside the
+// picture: each label is as large as its text laid out in it, the labels
+// lie inside the button and do not overlap.
+void TestTutorialDialog::textsAreWhole()
+{
+    QFETCH(QString, name);
+
+    UI::TutorialDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *button = dialog.findChild<UI::TutorialLinkButton *>(name);
+    const QList<QLabel *> labels = button->findChildren<QLabel *>();
+    QCOMPARE(labels.size(), 2);
+    for (const QLabel *label : labels) {
+        const QRect room = label->contentsRect();
+        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        const QRect text = label->fontMetrics().boundingRect(room, flags, label->text());
+        const QString where = QStringLiteral("%1 needs %2 x %3 at (%4, %5), has %6 x %7 at (%8, %9)")
+                                  .arg(label->text().simplified())
+                                  .arg(text.width())
+                                  .arg(text.height())
+                                  .arg(text.x())
+                                  .arg(text.y())
+                                  .arg(room.width())
+                                  .arg(room.height())
+                                  .arg(room.x())
+                                  .arg(room.y());
+        QVERIFY2(room.contains(text), qPrintable(where));
+        QVERIFY2(button->rect().contains(label->geometry()), qPrintable(where));
+    }
+    QVERIFY(!labels.at(0)->geometry().intersects(labels.at(1)->geometry()));
 }
 
 // The caller's flow: the box starts as the negation of the preference and

@@ -1,5 +1,6 @@
 #include "xsheet.h"
 
+#include "colorgizmo.h"
 #include "xsheetfooter.h"
 #include "xsheetheader.h"
 #include "xsheettesthelpers.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -47,6 +49,44 @@ void synthesizedClick(QWidget *widget, QPointF at)
                    Qt::MouseEventSynthesizedBySystem);
     sendMouseEvent(widget, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier, 0,
                    Qt::MouseEventSynthesizedBySystem);
+}
+
+// What the screen shows of a widget: its window's pixels, not a fresh
+// painting of it.
+QImage onScreen(QWidget *widget)
+{
+    QWidget *window = widget->window();
+    const QPoint at = widget->mapTo(window, QPoint(0, 0));
+    return window->screen()->grabWindow(window->winId(), at.x(), at.y(), widget->width(), widget->height()).toImage();
+}
+
+// Two hundred frames a layer: drawings of four, five and seven frames, and
+// the notes.
+QStringList longLayers()
+{
+    QStringList layers;
+    for (const int hold : {4, 5, 7}) {
+        QString cells;
+        for (int frame = 0; frame < 200; ++frame)
+            cells += frame % hold == 0 ? QChar(u'A' + (frame / hold) % 26) : QChar(u'.');
+        layers.append(cells);
+    }
+    layers.append(QStringLiteral("notes"));
+    return layers;
+}
+
+// Every pending repaint done and on the screen.
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+void openGizmo(UI::ColorGizmo *gizmo)
+{
+    const QPointF inside(gizmo->width() / 2.0, gizmo->height() / 2.0);
+    sendMouseEvent(gizmo, QEvent::MouseButtonPress, inside, Qt::LeftButton, Qt::LeftButton);
+    sendMouseEvent(gizmo, QEvent::MouseButtonRelease, inside, Qt::LeftButton, Qt::NoButton);
 }
 
 } // namespace
@@ -87,6 +127,8 @@ private Q_SLOTS:
     void paintsRangeEndsAndEighthFrames();
     void paintsBeyondButtonsOnlyWhenShown();
     void annotationCursorMatchesTheStrokeScale();
+    void scrolledSheetShowsWhatAFreshOneShows_data();
+    void scrolledSheetShowsWhatAFreshOneShows();
 
 private:
     CommandTest::TextRecorder m_texts;
@@ -361,7 +403,8 @@ void TestXSheet::frameDrags_data()
     QTest::addColumn<bool>("slide");
     QTest::addColumn<QPoint>("pressed"); // (frame, layer)
     QTest::addColumn<QList<int>>("path"); // rows from the pressed cell; let go at the last
-    QTest::addColumn<QString>("letGo"); // "", "left", "right", "below", "shift", "shift throughout"
+    // "", "left", "right", "above", "below", "shift", "shift throughout"
+    QTest::addColumn<QString>("letGo");
     QTest::addColumn<QString>("text"); // of the command pushed, empty for none
     QTest::addColumn<QString>("after");
 
@@ -394,10 +437,19 @@ void TestXSheet::frameDrags_data()
                                               << "left" << QString() << "AaaaBbbC";
     QTest::newRow("let go right of the sheet") << holds << QString() << false << QPoint(1, 0) << QList<int>{1, 2}
                                                << "right" << QString() << "AaaaBbbC";
+    // Above or below the sheet the drag ends on the row under the pointer,
+    // the first row at the most.
     QTest::newRow("let go above the sheet") << holds << QString() << false << QPoint(3, 0) << QList<int>{-1, -5}
-                                            << QString() << QString() << "AaaaBbbC";
-    QTest::newRow("let go below the sheet") << holds << QString() << false << QPoint(1, 0) << QList<int>{1, 2}
-                                            << "below" << QString() << "AaaaBbbC";
+                                            << "above" << "Discard Clone Drawings|Commands::DiscardCloneDrawings|2"
+                                            << "AaBbbC";
+    QTest::newRow("let go below the sheet") << holds << QString() << false << QPoint(1, 0)
+                                            << QList<int>{1, 2, 12} << "below"
+                                            << "Add Clone Drawings|Commands::AddCloneDrawings|12"
+                                            << "AaaaaaaaaaaaaaaaBbbC";
+    QTest::newRow("slide let go below the sheet") << holds << QString() << true << QPoint(5, 0)
+                                                  << QList<int>{1, 11} << "below"
+                                                  << "Slide Original Drawing|Commands::SlideOriginal|-1"
+                                                  << "AaaaaaBC";
     QTest::newRow("let go with Shift") << holds << QString() << true << QPoint(5, 0) << QList<int>{-1, -2}
                                        << "shift" << QString() << "AaaaBbbC";
     QTest::newRow("Shift held from the start") << holds << QString() << false << QPoint(1, 0) << QList<int>{1, 2}
@@ -426,8 +478,10 @@ void TestXSheet::frameDrags()
         points.last().setX(-5);
     else if (letGo == u"right")
         points.last().setX(sheet.viewport()->width() + 5);
+    else if (letGo == u"above")
+        QVERIFY(points.last().y() < 0);
     else if (letGo == u"below")
-        points.last().setY(sheet.viewport()->height() + 5);
+        QVERIFY(points.last().y() >= sheet.viewport()->height());
     const bool shiftThroughout = letGo == u"shift throughout";
     SheetTest::drag(sheet.viewport(), points, shiftThroughout ? Qt::ShiftModifier : Qt::NoModifier,
                     shiftThroughout || letGo == u"shift" ? Qt::ShiftModifier : Qt::NoModifier);
@@ -455,6 +509,9 @@ void TestXSheet::audioOffsetDrags_data()
     QTest::newRow("locked") << true << QString() << 0.0;
     QTest::newRow("unlocked") << false << QString() << 2.5;
     QTest::newRow("let go left of the sheet") << false << "left" << 0.0;
+    // Above or below the sheet the offset still follows the pointer.
+    QTest::newRow("let go above the sheet") << false << "above" << -3.5;
+    QTest::newRow("let go below the sheet") << false << "below" << 14.5;
 }
 
 void TestXSheet::audioOffsetDrags()
@@ -473,6 +530,12 @@ void TestXSheet::audioOffsetDrags()
     QList<QPointF> points{from, from + QPointF(0, sheet.view.rowHeight()), from + QPointF(0, 2.5 * sheet.view.rowHeight())};
     if (letGo == u"left")
         points.last().setX(-5);
+    else if (letGo == u"above" || letGo == u"below")
+        points.last() = from + QPointF(0, offset * sheet.view.rowHeight());
+    if (letGo == u"above")
+        QVERIFY(points.last().y() < 0);
+    else if (letGo == u"below")
+        QVERIFY(points.last().y() >= sheet.viewport()->height());
     SheetTest::drag(sheet.viewport(), points);
 
     QCOMPARE(sheet.scene()->audioOffset(), offset);
@@ -604,6 +667,65 @@ void TestXSheet::annotationCursorMatchesTheStrokeScale()
     // Over a stroke column the sheet shows the add-clones pointer again.
     sendMouseEvent(sheet.viewport(), QEvent::MouseMove, sheet.centre(2, 0), Qt::NoButton, Qt::NoButton);
     QVERIFY(sheet.viewport()->cursor().pixmap().size() != shown);
+}
+
+void TestXSheet::scrolledSheetShowsWhatAFreshOneShows_data()
+{
+    QTest::addColumn<QList<int>>("offsets");
+    QTest::addColumn<bool>("gizmoOpen");
+    QTest::addColumn<QColor>("colour");
+
+    QTest::newRow("small steps down") << QList<int>{37, 74, 111, 148} << false << QColor();
+    QTest::newRow("row by row") << QList<int>{28, 56, 84} << false << QColor();
+    QTest::newRow("down a page and back") << QList<int>{300, 150, 0} << false << QColor();
+    QTest::newRow("a long jump") << QList<int>{2500} << false << QColor();
+    QTest::newRow("up in small steps") << QList<int>{900, 880, 861, 799} << false << QColor();
+    QTest::newRow("a gizmo open") << QList<int>{40, 95, 130} << true << QColor();
+    QTest::newRow("a layer recoloured") << QList<int>{40, 95} << false << QColor(196, 46, 85);
+}
+
+// Scrolling moves what the screen shows and paints only what comes into
+// view, around the shadows and the gizmos that stay where they are: the
+// result is what a sheet shown afresh at the same place shows.
+void TestXSheet::scrolledSheetShowsWhatAFreshOneShows()
+{
+    QFETCH(QList<int>, offsets);
+    QFETCH(bool, gizmoOpen);
+    QFETCH(QColor, colour);
+
+    const QSize size(360, 420);
+    Sheet scrolled(longLayers(), size);
+    QVERIFY(QTest::qWaitForWindowExposed(&scrolled.view));
+    const auto gizmo = [](Sheet &sheet) { return sheet.view.findChildren<UI::ColorGizmo *>().value(1); };
+    if (gizmoOpen) {
+        openGizmo(gizmo(scrolled));
+        QTRY_COMPARE(gizmo(scrolled)->height(), 107);
+    }
+    settle();
+    for (const int offset : offsets) {
+        if (colour.isValid() && offset == offsets.last())
+            scrolled.scene()->setLayerColor(1, colour);
+        scrolled.view.verticalScrollBar()->setValue(offset);
+        settle();
+    }
+    QCOMPARE(scrolled.view.verticalScrollBar()->value(), offsets.last());
+    // Taken before another window takes the focus, which closes a gizmo.
+    const QImage shown = onScreen(scrolled.viewport());
+
+    // Coloured before it is first painted.
+    Sheet fresh(longLayers(), size);
+    if (colour.isValid())
+        fresh.scene()->setLayerColor(1, colour);
+    QVERIFY(QTest::qWaitForWindowExposed(&fresh.view));
+    if (gizmoOpen) {
+        openGizmo(gizmo(fresh));
+        QTRY_COMPARE(gizmo(fresh)->height(), 107);
+    }
+    fresh.view.verticalScrollBar()->setValue(offsets.last());
+    fresh.viewport()->repaint();
+    settle();
+
+    QCOMPARE(shown, onScreen(fresh.viewport()));
 }
 
 QTEST_MAIN(TestXSheet)

@@ -10,14 +10,13 @@
 #include "commands/commandtesthelpers.h"
 #include "layers/audiolayer.h"
 #include "settings/settings.h"
+#include "support/scripteddialogs.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHelpEvent>
-#include <QInputDialog>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QToolTip>
 
 using SheetTest::Sheet;
@@ -93,35 +92,6 @@ void loadSound(const Sheet &sheet, int layer)
     QVERIFY(sheet.scene()->hasAudio());
 }
 
-// Answers the audio offset dialog once it shows: with a value, or cancels
-// it for NaN. Whether a dialog showed at all is in answered.
-struct DialogAnswer
-{
-    explicit DialogAnswer(double value)
-    {
-        timer.setInterval(5);
-        QObject::connect(&timer, &QTimer::timeout, [this, value] {
-            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            timer.stop();
-            answered = true;
-            title = dialog->windowTitle();
-            if (std::isnan(value)) {
-                dialog->reject();
-            } else {
-                dialog->setDoubleValue(value);
-                dialog->accept();
-            }
-        });
-        timer.start();
-    }
-
-    QTimer timer;
-    bool answered = false;
-    QString title;
-};
-
 } // namespace
 
 class TestXSheetHeader : public QObject
@@ -141,6 +111,8 @@ private Q_SLOTS:
     void toolTips();
     void renameRequests();
     void audioOffsetDialog();
+    void audioOffsetDialogIsBounded_data();
+    void audioOffsetDialogIsBounded();
     void rightClicks_data();
     void rightClicks();
 
@@ -356,44 +328,77 @@ void TestXSheetHeader::renameRequests()
 
 void TestXSheetHeader::audioOffsetDialog()
 {
+    TestSupport::ScriptedDialogs dialogs;
     {
         Sheet sheet({QStringLiteral("AB"), QStringLiteral("audio")});
+        sheet.view.setDialogs(&dialogs);
         UI::XSheetHeader *header = headerOf(sheet);
-        DialogAnswer answer(2.0);
+        dialogs.numbers.enqueue(2.0);
         doubleClick(header, inColumn(header, 1, QPoint(20, NameY)));
-        QTest::qWait(20);
-        QVERIFY2(!answer.answered, "no dialog without sound");
+        QVERIFY2(dialogs.asked.isEmpty(), "no dialog without sound");
+        dialogs.numbers.clear();
     }
 
     Sheet sheet({QStringLiteral("AB"), QStringLiteral("audio")});
+    sheet.view.setDialogs(&dialogs);
     loadSound(sheet, 1);
     UI::XSheetHeader *header = headerOf(sheet);
     const QPoint name = inColumn(header, 1, QPoint(20, NameY));
-    {
-        DialogAnswer answer(-2.5);
-        doubleClick(header, name);
-        QVERIFY(answer.answered);
-        QCOMPARE(answer.title, QStringLiteral("Audio Offset"));
-    }
+    dialogs.numbers.enqueue(-2.5);
+    doubleClick(header, name);
+    QCOMPARE(dialogs.kinds(), QStringList{QStringLiteral("getDouble")});
+    QCOMPARE(dialogs.asked.first().title, QStringLiteral("Audio Offset"));
     QCOMPARE(sheet.scene()->audioOffset(), -2.5);
     QCOMPARE(sheet.stack()->count(), 1);
     QCOMPARE(topText(sheet), QStringLiteral("Set Audio Offset|Commands::SetAudioOffset|-1"));
 
-    {
-        DialogAnswer answer(std::nan(""));
-        doubleClick(header, name);
-        QVERIFY(answer.answered);
-    }
+    // Cancelled.
+    doubleClick(header, name);
+    QCOMPARE(dialogs.asked.size(), 2);
     QCOMPARE(sheet.scene()->audioOffset(), -2.5);
     QCOMPARE(sheet.stack()->count(), 1);
 
     // The same value again changes nothing.
-    {
-        DialogAnswer answer(-2.5);
-        doubleClick(header, name);
-        QVERIFY(answer.answered);
-    }
+    dialogs.numbers.enqueue(-2.5);
+    doubleClick(header, name);
+    QCOMPARE(dialogs.asked.size(), 3);
     QCOMPARE(sheet.stack()->count(), 1);
+}
+
+void TestXSheetHeader::audioOffsetDialogIsBounded_data()
+{
+    QTest::addColumn<double>("typed");
+    QTest::addColumn<double>("offset");
+
+    const double farthest = Model::AudioLayer::MaximumOffsetFrames;
+    QTest::newRow("1e15 frames") << 1e15 << farthest;
+    QTest::newRow("1e300 frames") << 1e300 << farthest;
+    QTest::newRow("a million frames") << farthest << farthest;
+    QTest::newRow("2.5 frames") << 2.5 << 2.5;
+}
+
+// The dialog offers only offsets that the sound can be placed at, and the
+// scene plays with the offset it took.
+void TestXSheetHeader::audioOffsetDialogIsBounded()
+{
+    QFETCH(double, typed);
+    QFETCH(double, offset);
+    TestSupport::ScriptedDialogs dialogs;
+    Sheet sheet({QStringLiteral("AB"), QStringLiteral("audio")});
+    sheet.view.setDialogs(&dialogs);
+    loadSound(sheet, 1);
+    UI::XSheetHeader *header = headerOf(sheet);
+
+    dialogs.numbers.enqueue(typed);
+    doubleClick(header, inColumn(header, 1, QPoint(20, NameY)));
+    QCOMPARE(dialogs.kinds(), QStringList{QStringLiteral("getDouble")});
+    const double farthest = Model::AudioLayer::MaximumOffsetFrames;
+    QCOMPARE(dialogs.asked.first().minimum, -farthest);
+    QCOMPARE(dialogs.asked.first().maximum, farthest);
+    QCOMPARE(sheet.scene()->audioOffset(), offset);
+    QCOMPARE(sheet.stack()->count(), 1);
+    QVERIFY(sheet.scene()->startAudioPlayback(1, false));
+    sheet.scene()->stopAudioPlayback();
 }
 
 void TestXSheetHeader::rightClicks_data()

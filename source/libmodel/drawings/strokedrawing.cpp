@@ -80,30 +80,15 @@ QImage colouredPart(const QImage &coverage, const QList<QRgb> &table, QRect area
     return part;
 }
 
-// The colours a QPainter at opacity blends: it keeps the opacity in 256ths,
-// cut down rather than rounded, and scales each premultiplied source pixel
-// by it in 255ths unless it is whole.
-std::array<QRgb, 256> blendedColours(const QList<QRgb> &table, double opacity)
-{
-    std::array<QRgb, 256> colours{};
-    const int painterOpacity = int(std::clamp(opacity, 0.0, 1.0) * 256);
-    const uint factor = uint(painterOpacity * 255) >> 8;
-    const qsizetype entries = std::min<qsizetype>(table.size(), 256);
-    for (qsizetype i = 0; i < entries; ++i) {
-        const QRgb colour = qPremultiply(table.at(i));
-        colours[size_t(i)] = painterOpacity >= 256 ? colour : multiplyPremultiplied(colour, factor);
-    }
-    return colours;
-}
-
 // Blends the part area of coverage onto the same part of target, a
 // premultiplied picture, through colours.
-void blendImage(const QImage &coverage, QImage &target, QRect area, const std::array<QRgb, 256> &colours)
+void blendImage(const QImage &coverage, const PremultipliedRows &target, QRect area,
+                const PremultipliedColours &colours)
 {
     const int width = area.width();
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const uchar *source = coverage.constScanLine(y) + area.left();
-        QRgb *line = reinterpret_cast<QRgb *>(target.scanLine(y)) + area.left();
+        QRgb *line = target.line(y) + area.left();
         // The rows of a drawing's bounds lie a frame's width apart, too far
         // for the processor to foresee the next one.
         if (y < area.bottom()) {
@@ -111,48 +96,34 @@ void blendImage(const QImage &coverage, QImage &target, QRect area, const std::a
             for (int offset = 0; offset < width; offset += 64)
                 __builtin_prefetch(next + offset);
         }
-        int x = 0;
         // Most of a drawing's bounds hold no ink, and a transparent source
         // leaves the pixel as it is: empty stretches are passed over eight
         // pixels at a time.
+        int x = 0;
         for (; x + 8 <= width; x += 8) {
             quint64 eight = 0;
             std::memcpy(&eight, source + x, sizeof eight);
-            if (eight == 0)
-                continue;
-            for (int i = 0; i < 8; ++i) {
-                if (source[x + i] != 0)
-                    line[x + i] = sourceOver(colours[source[x + i]], line[x + i]);
-            }
+            if (eight != 0)
+                blendCoverage(line + x, source + x, 8, colours);
         }
-        for (; x < width; ++x) {
-            if (source[x] != 0)
-                line[x] = sourceOver(colours[source[x]], line[x]);
-        }
+        blendCoverage(line + x, source + x, width - x, colours);
     }
 }
 
 // The same from the run-length code: only the runs are visited, and the
 // empty paper between them costs nothing.
-void blendCode(const RleImage &code, QImage &target, QRect area, const std::array<QRgb, 256> &colours)
+void blendCode(const RleImage &code, const PremultipliedRows &target, QRect area,
+               const PremultipliedColours &colours)
 {
-    uchar *const bits = target.bits();
-    const qsizetype bytesPerLine = target.bytesPerLine();
-    RleImage::Runs runs(code);
+    RleImage::Runs runs(code, area.top());
     RleImage::Run run;
     while (runs.next(run)) {
-        if (run.row < area.top())
-            continue;
         if (run.row > area.bottom())
             break;
         const int from = std::max(run.column, area.left());
         const int to = std::min(run.column + run.length, area.right() + 1);
-        auto *line = reinterpret_cast<QRgb *>(bits + run.row * bytesPerLine);
-        for (int x = from; x < to; ++x) {
-            const uchar coverage = run.bytes[x - run.column];
-            if (coverage != 0)
-                line[x] = sourceOver(colours[coverage], line[x]);
-        }
+        if (from < to)
+            blendCoverage(target.line(run.row) + from, run.bytes + (from - run.column), to - from, colours);
     }
 }
 
@@ -380,46 +351,81 @@ void StrokeDrawing::clearCache()
 
 void StrokeDrawing::changeFrameSize(const QSize &size, KL::FitMode mode)
 {
-    const QSize old = d->m_size;
-    // Fitting from or into a frame without pixels would divide by zero or
-    // mirror the strokes. An empty root is left alone: a transform on it
-    // would only push an empty group under the next stroke.
-    if (!old.isEmpty() && !size.isEmpty() && !d->m_root->isEmpty()) {
-        QTransform scale;
-        QTransform shift;
-        switch (mode) {
-        case KL::FitMode::FitModeStretch:
-            scale = QTransform::fromScale(double(size.width()) / old.width(),
-                                          double(size.height()) / old.height());
-            break;
-        case KL::FitMode::FitModeKeepAspect:
-        case KL::FitMode::FitModeKeepAspectByExpanding: {
-            const Qt::AspectRatioMode aspect = mode == KL::FitMode::FitModeKeepAspect
-                ? Qt::KeepAspectRatio
-                : Qt::KeepAspectRatioByExpanding;
-            // Scaled as integers on purpose: the fitted picture covers whole
-            // pixels, and its margins split what is left.
-            const QSizeF fitted(old.scaled(size, aspect));
-            scale = QTransform::fromScale(fitted.width() / old.width(),
-                                          fitted.height() / old.height());
-            shift = QTransform::fromTranslate((size.width() - fitted.width()) * 0.5,
-                                              (size.height() - fitted.height()) * 0.5);
-            break;
-        }
-        case KL::FitMode::FitModeCropCenter:
-            shift = QTransform::fromTranslate((size.width() - old.width()) * 0.5,
-                                              (size.height() - old.height()) * 0.5);
-            break;
-        case KL::FitMode::FitModeIgnore:
-            break;
-        }
-        const QTransform fit = scale * shift;
-        if (!fit.isIdentity())
-            d->m_root->setTransform(d->m_root->transform() * fit);
-    }
+    // An empty root is left alone: a transform on it would only push an
+    // empty group under the next stroke.
+    const QTransform fit = frameFit(d->m_size, size, mode);
+    if (!d->m_root->isEmpty() && !fit.isIdentity())
+        d->m_root->setTransform(d->m_root->transform() * fit);
     d->m_size = size;
     contentChanged();
     updateImage(QRect(QPoint(0, 0), size));
+}
+
+QTransform StrokeDrawing::frameFit(const QSize &from, const QSize &to, KL::FitMode mode)
+{
+    // Fitting from or into a frame without pixels would divide by zero or
+    // mirror the strokes.
+    if (from.isEmpty() || to.isEmpty())
+        return {};
+    QTransform scale;
+    QTransform shift;
+    switch (mode) {
+    case KL::FitMode::FitModeStretch:
+        scale = QTransform::fromScale(double(to.width()) / from.width(), double(to.height()) / from.height());
+        break;
+    case KL::FitMode::FitModeKeepAspect:
+    case KL::FitMode::FitModeKeepAspectByExpanding: {
+        const Qt::AspectRatioMode aspect =
+            mode == KL::FitMode::FitModeKeepAspect ? Qt::KeepAspectRatio : Qt::KeepAspectRatioByExpanding;
+        // Scaled as integers on purpose: the fitted picture covers whole
+        // pixels, and its margins split what is left.
+        const QSizeF fitted(from.scaled(to, aspect));
+        scale = QTransform::fromScale(fitted.width() / from.width(), fitted.height() / from.height());
+        shift = QTransform::fromTranslate((to.width() - fitted.width()) * 0.5, (to.height() - fitted.height()) * 0.5);
+        break;
+    }
+    case KL::FitMode::FitModeCropCenter:
+        shift = QTransform::fromTranslate((to.width() - from.width()) * 0.5, (to.height() - from.height()) * 0.5);
+        break;
+    case KL::FitMode::FitModeIgnore:
+        break;
+    }
+    return scale * shift;
+}
+
+void StrokeDrawing::adoptFrame(const QSize &frame)
+{
+    const QSize old = d->m_size;
+    if (frame == old)
+        return;
+    // Ink beyond the old frame was never seen there; a frame that reaches
+    // further would bring it out. It stays behind a clip of the old frame,
+    // one group down, so that nothing drawn later falls under that clip.
+    const QRect shown(QPoint(0, 0), old.expandedTo(QSize(0, 0)));
+    const bool reachesFurther = frame.width() > shown.width() || frame.height() > shown.height();
+    if (old.isValid() && reachesFurther && !d->m_root->isEmpty()
+        && !shown.contains(d->m_root->boundingRect())) {
+        auto seen = std::make_unique<CompoundStroke>();
+        seen->addStroke(std::move(d->m_root));
+        // A frame without pixels showed nothing at all, and an empty clip
+        // would clip nothing.
+        if (!shown.isEmpty()) {
+            QPainterPath outline;
+            outline.addRect(QRectF(shown));
+            seen->setClipPath(outline);
+        }
+        d->m_root = std::make_unique<CompoundStroke>();
+        if (!shown.isEmpty() && !seen->isEmpty())
+            d->m_root->addStroke(std::move(seen));
+    }
+    d->m_size = frame;
+    d->m_thumbnails.clear();
+    updateImage(QRect(QPoint(0, 0), frame));
+}
+
+qint64 StrokeDrawing::imageCodeBytes() const
+{
+    return d->m_hasImage ? qint64(d->m_code.codes().size()) : 0;
 }
 
 void StrokeDrawing::swapContent(StrokeDrawing &other)
@@ -612,19 +618,39 @@ void StrokeDrawing::blendOnto(QImage &target, const QList<QRgb> &colorTable, con
     const QRect area = rect & QRect(QPoint(0, 0), d->m_size) & target.rect();
     if (area.isEmpty())
         return;
-    const std::array<QRgb, 256> colours = blendedColours(colorTable, opacity);
+    ink().blendOnto(PremultipliedRows(target), paintedColours(colorTable, opacity), area);
+}
+
+StrokeDrawing::Ink StrokeDrawing::ink() const
+{
+    Ink ink;
+    if (!d->m_hasImage)
+        return ink;
+    ink.m_size = d->m_size;
     // A frame step composes the current frame and its backlight, dozens of
-    // drawings: from the code they are composed as fast as from decoded
-    // images, and none has to be decoded and kept for it.
-    QImage image = DrawingImageCache::instance()->find(d->m_cacheKey);
-    if (image.isNull() && d->m_code.runsInOrder()) {
-        blendCode(d->m_code, target, area, colours);
-        return;
+    // drawings: from the code they are composed faster than from decoded
+    // images, whose empty stretches must all be looked at, and none has to
+    // be decoded and kept for it.
+    if (d->m_code.runsInOrder()) {
+        ink.m_code = &d->m_code;
+        return ink;
     }
-    if (image.isNull())
-        image = d->image();
+    const QImage image = d->image();
     if (image.size() == d->m_size)
-        blendImage(image, target, area, colours);
+        ink.m_image = image;
+    return ink;
+}
+
+void StrokeDrawing::Ink::blendOnto(const PremultipliedRows &target, const PremultipliedColours &colours,
+                                   QRect rect) const
+{
+    rect &= QRect(QPoint(0, 0), m_size) & target.rect();
+    if (rect.isEmpty())
+        return;
+    if (m_code)
+        blendCode(*m_code, target, rect, colours);
+    else if (!m_image.isNull())
+        blendImage(m_image, target, rect, colours);
 }
 
 void StrokeDrawing::paintWithActiveStroke(QPainter *painter, const QList<QRgb> &colorTable,

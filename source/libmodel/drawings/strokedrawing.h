@@ -1,12 +1,14 @@
 #pragma once
 
 #include "drawings/drawing.h"
+#include "render/premultipliedblend.h"
 #include "strokes/compoundstroke.h"
 
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <QTransform>
 
 #include <memory>
 
@@ -16,6 +18,7 @@ class QPainterPath;
 
 namespace Model {
 
+class RleImage;
 class SingleStroke;
 class Stroke;
 class StrokeDrawingPrivate;
@@ -87,6 +90,22 @@ public:
     void clearCache() override;
     // Fits the strokes into the new frame through the root's transform.
     void changeFrameSize(const QSize &size, KL::FitMode mode) override;
+    // How changeFrameSize() carries the frame's pixels from a frame of size
+    // from into one of size to: stretched, fitted inside or around with the
+    // aspect kept, centred, or left where they lie. The identity when either
+    // frame has no pixels.
+    static QTransform frameFit(const QSize &from, const QSize &to, KL::FitMode mode);
+    // Makes this a drawing of a frame of size frame without moving anything:
+    // every pixel of the new frame shows what the drawing showed there, the
+    // frame anchored at its top left corner as the paper and the exports
+    // place a drawing, and what lay beyond the old frame stays unseen. From
+    // then on strokes, stamps, merges and resizes reach the whole new frame,
+    // as on any drawing made there. For a drawing that comes from a frame of
+    // another size: a pasted one, or one a file carries in such a size.
+    void adoptFrame(const QSize &frame);
+    // The bytes of run-length code the drawing keeps its image in; 0 for a
+    // drawing without an image.
+    qint64 imageCodeBytes() const;
     // Trades size, strokes, image and thumbnails with other as they stand,
     // the grouping of the strokes included; names and copy ids stay. For an
     // undo that must give a drawing that cells, clones and records share
@@ -142,6 +161,30 @@ public:
     // but Format_ARGB32_Premultiplied.
     void blendOnto(QImage &target, const QList<QRgb> &colorTable, const QRect &rect,
                    double opacity) const;
+
+    // The coverage as blendOnto() reads it, fetched once on the thread that
+    // owns the drawing and then blended from any thread: the run-length code
+    // where its runs alone make the image (only the runs are visited, and
+    // the empty paper between them costs nothing), the decoded image
+    // otherwise. It reads the drawing's code, which stays valid while the
+    // drawing is neither edited nor destroyed.
+    class Ink
+    {
+    public:
+        // Whether there is nothing to blend.
+        bool isEmpty() const { return !m_code && m_image.isNull(); }
+        // Blends the part rect, through colours, onto the same part of
+        // target: what blendOnto() gives with the colours paintedColours()
+        // makes of its table and opacity.
+        void blendOnto(const PremultipliedRows &target, const PremultipliedColours &colours, QRect rect) const;
+
+    private:
+        friend class StrokeDrawing;
+        const RleImage *m_code = nullptr;
+        QImage m_image;
+        QSize m_size;
+    };
+    Ink ink() const;
     // Paints the drawing as it will look once the stroke in progress is
     // added, from the stroke's mask; nothing for a stroke without one.
     void paintWithActiveStroke(QPainter *painter, const QList<QRgb> &colorTable, const QRect &rect,

@@ -1,6 +1,7 @@
 #include "export/exportfolder.h"
 
 #include "export/imagefile.h"
+#include "io/filewriting.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -26,6 +27,7 @@ public:
     QString m_staging;
     QStringList m_files;
     QString m_error;
+    QString m_reason;
 };
 
 namespace {
@@ -38,6 +40,13 @@ QString tr(const char *text)
 QString directoryNotCreated(const QString &path)
 {
     return tr("The directory \"%1\" could not be created.").arg(QDir::toNativeSeparators(path));
+}
+
+// A folder that is there but takes no new entries: read-only, or closed to
+// this user.
+QString directoryNotWritable(const QString &path)
+{
+    return tr("The directory \"%1\" cannot be written.").arg(QDir::toNativeSeparators(path));
 }
 
 QString fileNotWritten(const QString &path)
@@ -67,10 +76,12 @@ std::filesystem::path fileSystemPath(const QString &path)
 
 // Moves the entry itself, whatever it is (a link stays a link), and
 // replaces a file at to.
-bool renameEntry(const QString &from, const QString &to)
+bool renameEntry(const QString &from, const QString &to, QString *reason = nullptr)
 {
     std::error_code error;
     std::filesystem::rename(fileSystemPath(from), fileSystemPath(to), error);
+    if (error && reason)
+        *reason = systemErrorText(error);
     return !error;
 }
 
@@ -126,48 +137,88 @@ bool ExportFolder::open()
     // The folder that will hold the staging folder; it must be on the same
     // file system as the destination for the final renames.
     const QString parent = d->m_placement == ReplaceFolder ? destination.absolutePath() : d->m_destination;
-    if (!QDir().mkpath(parent))
-        return fail(directoryNotCreated(d->m_destination));
+    QString reason;
+    if (!makeFolderPath(parent, &reason))
+        return fail(directoryNotCreated(d->m_destination), reason);
     // Several attempts, as another process may take the same name meanwhile.
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString name = freshName(parent, destination.fileName(), "partial");
-        if (QDir(parent).mkdir(name)) {
-            d->m_staging = QDir(parent).filePath(name);
+        const QString staging = QDir(parent).filePath(name);
+        if (Model::makeFolder(staging, &reason)) {
+            d->m_staging = staging;
             return true;
         }
+        if (!entryExists(staging))
+            break;
     }
-    return fail(directoryNotCreated(d->m_destination));
+    return fail(directoryNotWritable(parent), reason);
 }
 
 bool ExportFolder::makeFolder(const QString &relativePath)
 {
-    if (d->m_staging.isEmpty() || !isInside(relativePath) || !QDir(d->m_staging).mkdir(relativePath))
-        return fail(directoryNotCreated(destinationPath(relativePath)));
+    QString reason;
+    if (d->m_staging.isEmpty() || !isInside(relativePath)
+        || !Model::makeFolder(QDir(d->m_staging).filePath(relativePath), &reason))
+        return fail(directoryNotCreated(destinationPath(relativePath)), reason);
     return true;
 }
 
 bool ExportFolder::writeFile(const QString &relativePath, const QByteArray &data)
 {
+    QString message;
     QString reason;
-    if (d->m_staging.isEmpty() || !isInside(relativePath)
-        || !writeFileData(QDir(d->m_staging).filePath(relativePath), data, QIODevice::NewOnly, &reason)) {
-        if (!reason.isEmpty())
-            qWarning().noquote() << "Export: writing" << destinationPath(relativePath) << "failed:" << reason;
-        return fail(fileNotWritten(destinationPath(relativePath)));
-    }
+    if (!stageFile(relativePath, data, &message, &reason))
+        return fail(message, reason);
     d->m_files.append(relativePath);
     return true;
 }
 
 bool ExportFolder::writeImage(const QString &relativePath, const QImage &image, ImageFileFormat format)
 {
+    QString message;
     QString reason;
-    const QByteArray data = encodeImage(image, format, &reason);
-    if (data.isEmpty()) {
-        qWarning().noquote() << "Export: encoding" << destinationPath(relativePath) << "failed:" << reason;
-        return fail(fileNotWritten(destinationPath(relativePath)));
+    if (!stageImage(relativePath, image, format, &message, &reason))
+        return fail(message, reason);
+    d->m_files.append(relativePath);
+    return true;
+}
+
+bool ExportFolder::stageFile(const QString &relativePath, const QByteArray &data, QString *message,
+                             QString *reason) const
+{
+    QString why;
+    if (d->m_staging.isEmpty() || !isInside(relativePath)
+        || !writeFileData(QDir(d->m_staging).filePath(relativePath), data, QIODevice::NewOnly, &why)) {
+        if (!why.isEmpty())
+            qWarning().noquote() << "Export: writing" << destinationPath(relativePath) << "failed:" << why;
+        *message = fileNotWritten(destinationPath(relativePath));
+        *reason = why;
+        return false;
     }
-    return writeFile(relativePath, data);
+    return true;
+}
+
+bool ExportFolder::stageImage(const QString &relativePath, const QImage &image, ImageFileFormat format,
+                              QString *message, QString *reason) const
+{
+    QString why;
+    const QByteArray data = encodeImage(image, format, &why);
+    if (data.isEmpty()) {
+        qWarning().noquote() << "Export: encoding" << destinationPath(relativePath) << "failed:" << why;
+        *message = fileNotWritten(destinationPath(relativePath));
+        *reason = why;
+        return false;
+    }
+    return stageFile(relativePath, data, message, reason);
+}
+
+bool ExportFolder::keepFile(const QString &relativePath)
+{
+    if (d->m_staging.isEmpty() || !isInside(relativePath)
+        || !QFileInfo::exists(QDir(d->m_staging).filePath(relativePath)))
+        return fail(fileNotWritten(destinationPath(relativePath)));
+    d->m_files.append(relativePath);
+    return true;
 }
 
 QString ExportFolder::reserveFile(const QString &relativePath)
@@ -189,10 +240,11 @@ bool ExportFolder::commit()
         QStringList moved;
         for (const QString &file : std::as_const(d->m_files)) {
             const QString target = destinationPath(file);
-            if (!isReplaceable(target) || !renameEntry(QDir(d->m_staging).filePath(file), target)) {
+            QString reason;
+            if (!isReplaceable(target) || !renameEntry(QDir(d->m_staging).filePath(file), target, &reason)) {
                 for (const QString &done : std::as_const(moved))
                     QFile::remove(destinationPath(done));
-                return fail(fileNotWritten(target));
+                return fail(fileNotWritten(target), reason);
             }
             moved.append(file);
         }
@@ -205,17 +257,20 @@ bool ExportFolder::commit()
     if (entryExists(d->m_destination)) {
         aside = QDir(existing.absolutePath())
                     .filePath(freshName(existing.absolutePath(), existing.fileName(), "replaced"));
-        if (!renameEntry(d->m_destination, aside)) {
+        QString reason;
+        if (!renameEntry(d->m_destination, aside, &reason)) {
             const QString path = QDir::toNativeSeparators(d->m_destination);
             return fail(existing.isDir() && !existing.isSymLink()
                             ? tr("The existing directory \"%1\" couldn't be removed.").arg(path)
-                            : tr("The existing file \"%1\" couldn't be removed.").arg(path));
+                            : tr("The existing file \"%1\" couldn't be removed.").arg(path),
+                        reason);
         }
     }
-    if (!renameEntry(d->m_staging, d->m_destination)) {
+    QString reason;
+    if (!renameEntry(d->m_staging, d->m_destination, &reason)) {
         if (!aside.isEmpty() && !renameEntry(aside, d->m_destination))
             qWarning().noquote() << "Export: the former" << d->m_destination << "stays at" << aside;
-        return fail(directoryNotCreated(d->m_destination));
+        return fail(directoryNotCreated(d->m_destination), reason);
     }
     d->m_staging.clear();
     // The new package is in place; what is left of the old one is only
@@ -237,7 +292,12 @@ void ExportFolder::discard()
 
 QString ExportFolder::errorMessage() const
 {
-    return d->m_error;
+    return d->m_reason.isEmpty() ? d->m_error : d->m_error + u'\n' + d->m_reason;
+}
+
+QString ExportFolder::errorReason() const
+{
+    return d->m_reason;
 }
 
 QString ExportFolder::destinationPath(const QString &relativePath) const
@@ -261,9 +321,10 @@ bool ExportFolder::removeTree(const QString &path)
     return QDir().rmdir(path) && removed;
 }
 
-bool ExportFolder::fail(const QString &message)
+bool ExportFolder::fail(const QString &message, const QString &reason)
 {
     d->m_error = message;
+    d->m_reason = reason;
     return false;
 }
 

@@ -49,6 +49,18 @@ public:
     bool makeFolder(const QString &relativePath);
     bool writeFile(const QString &relativePath, const QByteArray &data);
     bool writeImage(const QString &relativePath, const QImage &image, ImageFileFormat format);
+    // For writers on other threads while the owner waits: the same writes
+    // into the open folder, changing nothing of the object, so that several
+    // may run at once. The file does not count as one of the export's
+    // files until keepFile() names it; an export that stops early keeps only
+    // the files it names, and the rest go with the folder. On failure
+    // message is the user's text, reason the system's words (may be empty).
+    bool stageFile(const QString &relativePath, const QByteArray &data, QString *message, QString *reason) const;
+    bool stageImage(const QString &relativePath, const QImage &image, ImageFileFormat format, QString *message,
+                    QString *reason) const;
+    // Counts a file that stageFile() or stageImage() wrote as one of the
+    // export's files.
+    bool keepFile(const QString &relativePath);
     // For a writer of its own (a movie encoder): where relativePath is to be
     // written inside the folder, counted as one of the export's files from
     // now on; empty, with the error set, when the folder is not open or the
@@ -62,7 +74,11 @@ public:
     bool commit();
     // Removes the folder unless it was committed.
     void discard();
+    // What went wrong, for the user: what could not be done, then on a line
+    // of its own the system's reason when it gave one.
     QString errorMessage() const;
+    // The system's words alone ("No space left on device"); may be empty.
+    QString errorReason() const;
     // Where relativePath ends up once committed.
     QString destinationPath(const QString &relativePath) const;
 
@@ -74,7 +90,7 @@ private:
     ExportFolder(const ExportFolder &) = delete;
     ExportFolder &operator=(const ExportFolder &) = delete;
 
-    bool fail(const QString &message);
+    bool fail(const QString &message, const QString &reason = QString());
 
     std::unique_ptr<ExportFolderPrivate> d;
 };

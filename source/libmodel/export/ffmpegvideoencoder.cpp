@@ -577,16 +577,14 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUp(Q
         }
     }
     AVDictionary *options = nullptr;
-    if (m_settings.videoFormat == ExportVideoSettings::MP4) {
-        // Fragmented MP4, as streaming wants it.
-        av_dict_set(&options, "movflags", "cmaf", 0);
-        av_dict_set(&options, "movflags", "+faststart", AV_DICT_APPEND);
-        if (m_audio.stream)
-            av_dict_set(&options, "movflags", "+delay_moov", AV_DICT_APPEND);
-    } else if (m_settings.videoFormat == ExportVideoSettings::ProRes) {
-        // A plain QuickTime movie with its index in front: fragments of a
-        // QuickTime movie leave readers without the frames' durations, so
-        // that the last frame would get no time on screen.
+    if (m_settings.videoFormat == ExportVideoSettings::MP4
+        || m_settings.videoFormat == ExportVideoSettings::ProRes) {
+        // A plain movie with its index in front, so that players start
+        // before the whole file has come. Not fragmented: fragments carry
+        // no edit list, which is what tells players to drop the AAC
+        // encoder's priming and to show the first picture at time 0, and
+        // fragments of a QuickTime movie leave readers without the frames'
+        // durations, so that the last frame would get no time on screen.
         av_dict_set(&options, "movflags", "+faststart", 0);
     }
     const int result = avformat_write_header(m_output, &options);
@@ -656,7 +654,6 @@ FfmpegVideoEncoder::Error FfmpegVideoEncoder::FfmpegVideoEncoderPrivate::setUpVi
     AVDictionary *options = nullptr;
     if (m_settings.videoFormat == ExportVideoSettings::MP4) {
         av_dict_set(&options, "profile", "high", 0);
-        av_dict_set(&options, "rc_mode", "buffer", 0);
     } else if (m_settings.videoFormat == ExportVideoSettings::ProRes) {
         av_dict_set(&options, "profile", m_settings.includeAlpha ? "4444" : "hq", 0);
     }

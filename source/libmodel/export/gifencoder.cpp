@@ -5,6 +5,9 @@
 
 #include <QDebug>
 
+#include <algorithm>
+#include <cmath>
+
 namespace Model {
 
 class GIFEncoderPrivate
@@ -16,7 +19,11 @@ public:
     GIFEncoder::State m_state = GIFEncoder::NotSetUp;
     int m_width = 0;
     int m_height = 0;
-    int m_delay = 0;
+    double m_delay = 0.0;
+    // Frames handed to the writer, and where the last one ends, in
+    // hundredths of a second from the start.
+    qint64 m_frames = 0;
+    qint64 m_end = 0;
     int m_maxBitDepth = 16;
     QString m_error;
 };
@@ -40,7 +47,7 @@ GIFEncoder::GIFEncoder(QObject *parent)
 
 GIFEncoder::~GIFEncoder() = default;
 
-void GIFEncoder::setup(FrameSource source, const QString &path, int width, int height, int delay, int maxBitDepth)
+void GIFEncoder::setup(FrameSource source, const QString &path, int width, int height, double delay, int maxBitDepth)
 {
     if (d->m_state == Running) {
         fail(SetupWhileRunning);
@@ -51,6 +58,8 @@ void GIFEncoder::setup(FrameSource source, const QString &path, int width, int h
     d->m_width = width;
     d->m_height = height;
     d->m_delay = delay;
+    d->m_frames = 0;
+    d->m_end = 0;
     d->m_maxBitDepth = maxBitDepth;
     d->m_error.clear();
     GifWriterRelease(d->m_writer);
@@ -111,10 +120,14 @@ void GIFEncoder::encodeNextFrame()
     if (image.size() != QSize(d->m_width, d->m_height))
         image = image.scaled(d->m_width, d->m_height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     image.convertTo(WriterFormat);
-    if (!GifWriterFrame(d->m_writer, image.constBits(), d->m_delay, d->m_maxBitDepth, image.bytesPerLine())) {
+    const qint64 end = std::llround(double(d->m_frames + 1) * d->m_delay);
+    const int delay = int(std::clamp<qint64>(end - d->m_end, 0, 0xffff));
+    if (!GifWriterFrame(d->m_writer, image.constBits(), delay, d->m_maxBitDepth, image.bytesPerLine())) {
         fail(FrameNotEncoded);
         return;
     }
+    ++d->m_frames;
+    d->m_end = end;
     Q_EMIT processNextFrame();
 }
 

@@ -54,7 +54,10 @@ public:
     // Frames of width x height (others are scaled to it), each shown for
     // delay hundredths of a second, with at most maxBitDepth bits per pixel
     // in each frame's palette (16: exact colours while a frame has few).
-    void setup(FrameSource source, const QString &path, int width, int height, int delay, int maxBitDepth);
+    // A GIF counts whole hundredths: for a delay with a fraction (100 / 24
+    // at 24 fps) the frames get whole delays whose running total stays
+    // within half a hundredth of frames x delay (4, 4, 5, 4, 4, 4, ...).
+    void setup(FrameSource source, const QString &path, int width, int height, double delay, int maxBitDepth);
     State state() const;
     // Why the file could not be written; empty otherwise.
     QString errorString() const;

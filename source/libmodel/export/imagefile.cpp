@@ -1,6 +1,7 @@
 #include "export/imagefile.h"
 
 #include "export/exrwriter.h"
+#include "io/filewriting.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -51,17 +52,25 @@ bool writeFileData(const QString &path, const QByteArray &data, QIODevice::OpenM
 {
     const bool existed = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
     QFile file(path);
-    bool written = file.open(QIODevice::WriteOnly | mode);
-    if (written) {
-        written = file.write(data) == data.size() && file.flush();
+    QString reason;
+    // The data is written in one go: Qt's buffer would only copy it.
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered | mode);
+    if (!written) {
+        reason = file.errorString();
+    } else {
+        written = writeAll(file, data, &reason) && flushAll(file, &reason);
         file.close();
-        written = written && file.error() == QFileDevice::NoError;
+        // Closing may fail on its own (a network disk that writes late).
+        if (written && file.error() != QFileDevice::NoError) {
+            written = false;
+            reason = file.errorString();
+        }
     }
     if (written)
         return true;
 
     if (error)
-        *error = file.errorString();
+        *error = reason;
     // Only a plain file of our own making goes: never what stood there
     // before, a link, or a device such as /dev/full.
     const QFileInfo info(path);

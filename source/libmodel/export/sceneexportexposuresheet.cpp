@@ -266,7 +266,10 @@ ExportResult Scene::exportExposureSheet(const ExportExposureSheetSettings &setti
     root.insert(QStringLiteral("height"), frameHeight());
     root.insert(QStringLiteral("startTime"), span.first - 1);
     root.insert(QStringLiteral("endTime"), span.last);
-    root.insert(QStringLiteral("colorDepth"), QStringLiteral("U8"));
+    // What the images hold, as the format's rules name it: 8-bit PNG, or
+    // OpenEXR of half floats (see exrwriter.h).
+    root.insert(QStringLiteral("colorDepth"),
+                format == ImageFileFormat::OpenExr ? QStringLiteral("F16") : QStringLiteral("U8"));
     root.insert(QStringLiteral("backgroundColor"),
                 QJsonArray{background.redF(), background.greenF(), background.blueF(), background.alphaF()});
     root.insert(QStringLiteral("ocaVersion"), QStringLiteral("1.1.0"));
@@ -291,8 +294,11 @@ ExportResult Scene::exportExposureSheet(const ExportExposureSheetSettings &setti
     }
     root.insert(QStringLiteral("layers"), layerObjects);
 
-    if (!folder.writeFile(packageName, QJsonDocument(root).toJson(QJsonDocument::Indented)))
-        return failed(tr("The .oca file could not be created."));
+    if (!folder.writeFile(packageName, QJsonDocument(root).toJson(QJsonDocument::Indented))) {
+        const QString reason = folder.errorReason();
+        const QString message = tr("The .oca file could not be created.");
+        return failed(reason.isEmpty() ? message : message + u'\n' + reason);
+    }
     if (!folder.commit())
         return failed(folder.errorMessage());
     return {};

@@ -4,6 +4,7 @@
 #include "export/exportlayers.h"
 #include "export/exportnames.h"
 #include "export/exportprogress.h"
+#include "export/framewriterpool.h"
 #include "export/imagefile.h"
 #include "layers/layeritem.h"
 #include "layers/visuallayer.h"
@@ -15,9 +16,11 @@
 
 namespace Model {
 
-// Frames are written one by one into a folder of the export's own inside the
-// export folder and moved into place at the end, so a failure leaves the
-// export folder as it was and a cancel keeps exactly the finished frames.
+// Frames are written into a folder of the export's own inside the export
+// folder and moved into place at the end, so a failure leaves the export
+// folder as it was and a cancel keeps exactly the finished frames. The
+// frames are composed, encoded and written on every core (FrameWriterPool),
+// while this thread names them in order and follows them to the end.
 // Every name part that comes from the user or a translation is made safe on
 // its own, so the names built from them never leave the export folder.
 
@@ -97,56 +100,68 @@ ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *
     const QColor background = settings.includeAlpha ? QColor(Qt::transparent) : QColor(Qt::white);
 
     ExportFolder folder(settings.exportDir, ExportFolder::AddFiles);
-    const auto failed = [&progress, &folder] {
+    const auto failed = [&progress](const QString &message) {
         progress.reset();
-        return ExportResult::failed(folder.errorMessage());
+        return ExportResult::failed(message);
     };
     if (!folder.open())
-        return failed();
+        return failed(folder.errorMessage());
 
-    bool canceled = false;
+    // Each frame counts once its files are written, in frame order; the
+    // user's cancel is seen there and keeps the frames counted so far.
+    FrameWriterPool writer(folder, format, [&progress] {
+        progress.advance();
+        return !progress.wasCanceled();
+    });
+    const QSize size = frameSize();
+    const bool allBlack = settings.makeAllLinesBlack;
     for (int frame = span.first; frame <= span.last; ++frame) {
         if (progress.wasCanceled()) {
-            canceled = true;
+            writer.cancel();
             break;
         }
-        progress.advance();
         const QString number = paddedNumber(frame, 4);
+        QList<FrameWriterPool::File> files;
 
         if (settings.combineLayers) {
             QString suffix;
+            bool written = true;
             if (!startsNewPicture(layers, frame)) {
                 if (settings.clones == ExportFramesSettings::ExcludeClones)
-                    continue;
+                    written = false;
                 if (settings.clones == ExportFramesSettings::IncludeClones)
                     suffix = repeats.hold;
             }
-            const QString fileName =
-                QStringLiteral("%1%2.%3%4.%5").arg(baseName, layerPart, number, suffix, extension);
-            const QImage image = compositeFrame(layers, frame, frameSize(), background, settings.makeAllLinesBlack);
-            if (!folder.writeImage(fileName, image, format))
-                return failed();
-            continue;
+            if (written) {
+                files.append({QStringLiteral("%1%2.%3%4.%5").arg(baseName, layerPart, number, suffix, extension),
+                              [layers, frame, size, background, allBlack] {
+                                  return compositeFrame(layers, frame, size, background, allBlack);
+                              }});
+            }
+        } else {
+            for (const ExportLayer &entry : layers) {
+                const std::shared_ptr<LayerItem> item = entry.layer->cell(frame);
+                if (!item)
+                    continue;
+                const std::optional<QString> suffix = cellSuffix(*this, layers, *item, settings.clones, repeats);
+                if (!suffix)
+                    continue;
+                files.append({QStringLiteral("%1.%2.%3%4.%5").arg(baseName, entry.name, number, *suffix, extension),
+                              [entry, frame, size, background, allBlack] {
+                                  return compositeFrame({entry}, frame, size, background, allBlack);
+                              }});
+            }
         }
-
-        for (const ExportLayer &entry : layers) {
-            const std::shared_ptr<LayerItem> item = entry.layer->cell(frame);
-            if (!item)
-                continue;
-            const std::optional<QString> suffix = cellSuffix(*this, layers, *item, settings.clones, repeats);
-            if (!suffix)
-                continue;
-            const QString fileName =
-                QStringLiteral("%1.%2.%3%4.%5").arg(baseName, entry.name, number, *suffix, extension);
-            const QImage image = compositeFrame({entry}, frame, frameSize(), background, settings.makeAllLinesBlack);
-            if (!folder.writeImage(fileName, image, format))
-                return failed();
-        }
+        if (!writer.add(files))
+            break;
     }
 
+    const FrameWriterPool::Outcome outcome = writer.finish();
+    if (outcome == FrameWriterPool::Failed)
+        return failed(writer.errorMessage());
     if (!folder.commit())
-        return failed();
-    return canceled ? ExportResult::canceled() : ExportResult{};
+        return failed(folder.errorMessage());
+    return outcome == FrameWriterPool::Canceled ? ExportResult::canceled() : ExportResult{};
 }
 
 } // namespace Model

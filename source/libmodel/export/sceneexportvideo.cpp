@@ -161,8 +161,9 @@ ExportResult Scene::exportVideoGIF(ExportProgress &progress, MovieFrames &frames
 {
     progress.setMaximum(frames.span().count());
     progress.setValue(0);
-    // Hundredths of a second per frame: 8 at 12 fps, 4 at 25.
-    const int delay = int(std::lround(100.0f / float(frameRate())));
+    // Hundredths of a second per frame, with its fraction: the encoder gives
+    // each frame the whole delay that keeps the movie on the scene's clock.
+    const double delay = 100.0 / frameRate();
 
     GIFEncoder encoder;
     encoder.setup(

@@ -49,15 +49,16 @@ bool isPossibleFrameSide(int side)
 }
 
 // A drawing record's size: QSize() for a drawing whose frame was never
-// known, or no larger than the frame. Every drawing the program makes has
-// its frame's size; a larger one would cost more than any drawing of the
-// scene, for a record of a few bytes.
-bool isPossibleDrawingSize(QSize size, QSize frame)
+// known, or the size of a frame some scene can have. A drawing pasted from
+// another scene kept that scene's frame size in files of earlier versions;
+// anything larger would cost more than any drawing can, for a record of a
+// few bytes.
+bool isPossibleDrawingSize(QSize size)
 {
     if (size == QSize())
         return true;
-    return size.width() >= 0 && size.height() >= 0 && size.width() <= frame.width()
-        && size.height() <= frame.height();
+    return size.width() >= 0 && size.height() >= 0 && size.width() <= SceneFormat::MaximumFrameSide
+        && size.height() <= SceneFormat::MaximumFrameSide;
 }
 
 // Frames as the user reads them: "3-5, 8", from frames in order, each once.
@@ -625,7 +626,7 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
     const QByteArray &bytes = readBase64Text(layerName, frame);
     auto drawing = std::make_shared<StrokeDrawing>(frameSize);
 
-    // The size comes first: a drawing larger than its frame is refused
+    // The size comes first: a drawing larger than any frame is refused
     // before anything is made for it.
     QDataStream head(bytes);
     SceneFormat::preparePayloadStream(head, SceneFormat::Payload::Strokes);
@@ -635,9 +636,9 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
         noteDamage(layerName, frame, SceneReader::tr("its drawing is empty or cut short"));
         return drawing;
     }
-    if (!isPossibleDrawingSize(size, frameSize)) {
+    if (!isPossibleDrawingSize(size)) {
         noteDamage(layerName, frame,
-                   SceneReader::tr("its drawing claims a size of %1x%2 pixels, larger than the frame")
+                   SceneReader::tr("its drawing claims a size of %1x%2 pixels, larger than any frame")
                        .arg(size.width())
                        .arg(size.height()));
         return drawing;
@@ -657,6 +658,9 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
     if (losses.losses(DecodeBudget::Loss::OverBudget) > 0)
         noteDamage(layerName, frame,
                    SceneReader::tr("some of its collapsed strokes would take more memory than a drawing may"));
+    // Drawn on, stamped, merged and resized as every other drawing of the
+    // scene, it must have their frame.
+    drawing->adoptFrame(frameSize);
     return drawing;
 }
 

@@ -36,6 +36,19 @@ constexpr qint64 FadeUs = 8000;
 constexpr qint64 ScrubMarginUs = 4000;
 constexpr int RowsPerBlock = 2048;
 
+// QAudioFormat::bytesForDuration answers in 32 bits, which a window far
+// from the sound overflows (at CD rate, anything beyond three hours); this
+// is the same in 64 bits.
+qint64 bytesForDuration(const QAudioFormat &format, qint64 us)
+{
+    return qint64(format.bytesPerFrame()) * (qint64(format.sampleRate()) * us / 1'000'000);
+}
+
+double boundedOffset(double frames)
+{
+    return std::clamp(frames, -AudioLayer::MaximumOffsetFrames, AudioLayer::MaximumOffsetFrames);
+}
+
 double roundToHundredths(double frames)
 {
     // std::round rounds halves away from zero.
@@ -62,8 +75,8 @@ AudioLayer::LevelRecord measure(const QByteArray &pcm, const QAudioFormat &forma
     if (lengthUs <= 0 || channels < 1)
         return record;
     const qint64 frameBytes = qint64(channels) * 2;
-    const qint64 from = qMin(format.bytesForDuration(startUs), qint64(pcm.size()));
-    const qint64 bytes = qMin(format.bytesForDuration(lengthUs), qint64(pcm.size()) - from);
+    const qint64 from = qMin(bytesForDuration(format, startUs), qint64(pcm.size()));
+    const qint64 bytes = qMin(bytesForDuration(format, lengthUs), qint64(pcm.size()) - from);
     const qint64 frames = bytes / frameBytes;
     if (frames < 1)
         return record;
@@ -281,7 +294,7 @@ void AudioLayer::setFrameRate(double fps)
     if (!std::isfinite(fps) || fps <= 0.0)
         return;
     if (d->m_offsetFrames < 0.0 && d->m_fps > 0.1)
-        d->m_offsetFrames = roundToHundredths(d->m_offsetFrames * fps / d->m_fps);
+        d->m_offsetFrames = roundToHundredths(boundedOffset(d->m_offsetFrames * fps / d->m_fps));
     d->m_fps = fps;
     d->m_usPerFrame = 1'000'000.0 / fps;
 }
@@ -292,7 +305,7 @@ void AudioLayer::setOffsetFrames(double frames)
         return;
     if (d->m_durationUs > 0 && std::abs(d->m_usPerFrame) > 1e-12)
         frames = std::max(frames, d->lowestOffset());
-    d->m_offsetFrames = roundToHundredths(frames);
+    d->m_offsetFrames = roundToHundredths(boundedOffset(frames));
 }
 
 void AudioLayer::setDragOffset(double frames)
@@ -300,7 +313,11 @@ void AudioLayer::setDragOffset(double frames)
     if (!d->hasSound() || !std::isfinite(frames))
         return;
     d->m_dragOffset = frames;
-    const double total = d->m_offsetFrames + frames;
+    double total = d->m_offsetFrames + frames;
+    if (total != boundedOffset(total)) {
+        total = boundedOffset(total);
+        d->m_dragOffset = total - d->m_offsetFrames;
+    }
     if (std::abs(total) < MinimumFramesAfterStart)
         d->m_dragOffset = -d->m_offsetFrames;
     else if (std::abs(d->m_usPerFrame) > 1e-12 && total < d->lowestOffset())
@@ -317,8 +334,8 @@ bool AudioLayer::startPlayback(int frame, int first, int last, bool loop)
     const qint64 p = std::llround(double(frame - first) * d->m_usPerFrame);
     Q_EMIT startAudio();
     // Parts of the window before or after the sound play as silence.
-    Q_EMIT newAudioBuffer(d->m_pcm, d->m_format.bytesForDuration(a - s), d->m_format.bytesForDuration(b - a), FadeUs,
-                          d->m_format.bytesForDuration(p), loop);
+    Q_EMIT newAudioBuffer(d->m_pcm, bytesForDuration(d->m_format, a - s), bytesForDuration(d->m_format, b - a), FadeUs,
+                          bytesForDuration(d->m_format, p), loop);
     return true;
 }
 
@@ -331,8 +348,8 @@ bool AudioLayer::playFrame(int frame)
     const qint64 s = d->soundStartUs();
     const qint64 start = std::max(a - s - ScrubMarginUs, qint64(0));
     const qint64 length = b - s - start + ScrubMarginUs;
-    const qint64 readPos = d->m_format.bytesForDuration(start);
-    const qint64 readLength = d->m_format.bytesForDuration(length);
+    const qint64 readPos = bytesForDuration(d->m_format, start);
+    const qint64 readLength = bytesForDuration(d->m_format, length);
     // hasFrame() rules both out; a negative one means the time arithmetic
     // above is wrong.
     if (readPos < 0 || readLength < 0)

@@ -25,7 +25,8 @@ class AudioLayerPrivate;
 // frame rate changes (only a sound starting before frame 1 is moved then, to
 // keep the part before frame 1 equally long in time). An offset of 0 starts
 // the sound at the start of frame 1. At least a quarter frame of sound always
-// stays at or after the start of frame 1.
+// stays at or after the start of frame 1, and no offset, with or without a
+// drag, goes beyond MaximumOffsetFrames either way.
 //
 // Sound is loaded when decoding gave samples in a known format. A file that
 // cannot be decoded or holds no sound, a decode that is cancelled and a sound
@@ -55,6 +56,16 @@ public:
         // Sample frames measured.
         int frames = 0;
     };
+
+    // The farthest a sound may be placed from frame 1, either way. Times in
+    // the sound are whole microseconds in 64 bits, and byte positions are
+    // found by multiplying them by the sample rate: a million frames at the
+    // slowest rate a scene has, 0.1 frames per second, are 10^13
+    // microseconds, which times the decoder's 44.1 kHz is 4.4 * 10^17,
+    // twenty times below 2^63 (and still below it at the highest rate a
+    // sound file may have, 768 kHz). A million frames are also more than
+    // four and a half hours at the fastest rate, far beyond any scene.
+    static constexpr double MaximumOffsetFrames = 1'000'000.0;
 
     explicit AudioLayer(QObject *parent = nullptr);
     ~AudioLayer() override;

@@ -169,6 +169,26 @@ void StrokeLayer::blendBacklightOnto(int frame, QImage &image, const QRect &targ
         drawing->blendOnto(image, backlightTable(d->m_color, hueShift, alphaFactor), target, opacity());
 }
 
+StrokeLayer::Ink StrokeLayer::inkAt(int frame, double painterOpacity) const
+{
+    Ink ink;
+    if (const StrokeDrawing *drawing = strokeDrawing(shownCell(frame))) {
+        ink.coverage = drawing->ink();
+        ink.colours = paintedColours(d->m_colorTable, painterOpacity * opacity());
+    }
+    return ink;
+}
+
+StrokeLayer::Ink StrokeLayer::backlightInkAt(int frame, int hueShift, double alphaFactor) const
+{
+    Ink ink;
+    if (const StrokeDrawing *drawing = strokeDrawing(shownCell(frame))) {
+        ink.coverage = drawing->ink();
+        ink.colours = paintedColours(backlightTable(d->m_color, hueShift, alphaFactor), opacity());
+    }
+    return ink;
+}
+
 QImage StrokeLayer::thumbnail(int frame, const QSize &size) const
 {
     const auto item = cell(frame);

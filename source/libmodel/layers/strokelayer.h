@@ -1,6 +1,8 @@
 #pragma once
 
+#include "drawings/strokedrawing.h"
 #include "layers/drawlayer.h"
+#include "render/premultipliedblend.h"
 
 #include <QColor>
 #include <QImage>
@@ -56,6 +58,24 @@ public:
     void blendOnto(int frame, QImage &image, const QRect &target, double painterOpacity) const;
     void blendBacklightOnto(int frame, QImage &image, const QRect &target, int hueShift,
                             double alphaFactor) const;
+
+    // What those two blend, made ready once on the thread that owns the
+    // layer, for a picture composed in bands of rows on several threads:
+    // the drawing's coverage and the colours it is blended with. Valid while
+    // the drawing is neither edited nor destroyed.
+    struct Ink
+    {
+        StrokeDrawing::Ink coverage;
+        PremultipliedColours colours{};
+
+        bool isEmpty() const { return coverage.isEmpty(); }
+        void blendOnto(const PremultipliedRows &target, const QRect &rect) const
+        {
+            coverage.blendOnto(target, colours, rect);
+        }
+    };
+    Ink inkAt(int frame, double painterOpacity) const;
+    Ink backlightInkAt(int frame, int hueShift, double alphaFactor) const;
 
     // Stroke edits on the drawing of a frame; false or null when the frame
     // has no cell (a stroke given then is dropped).

@@ -2,6 +2,7 @@
 
 #include "drawings/imagedrawing.h"
 #include "drawings/strokedrawing.h"
+#include "io/sceneformat.h"
 #include "layers/layer.h"
 #include "layers/layeritem.h"
 
@@ -9,6 +10,7 @@
 #include <QIODevice>
 #include <QImage>
 #include <QList>
+#include <QSize>
 
 namespace Model {
 
@@ -35,6 +37,18 @@ BlockHead readHead(QDataStream &block)
     BlockHead head;
     block >> head.kind >> head.copyId >> head.hasContent;
     return head;
+}
+
+// A stroke drawing's record opens with its frame size. Every drawing the
+// program copies has the frame of a scene, whose sides the scene file
+// bounds; one that claims more would take seconds and gigabytes to read
+// and paste, for a few bytes of record. Looked at before anything is read.
+bool hasPossibleFrame(QDataStream &content)
+{
+    QSize size;
+    content >> size;
+    return content.status() == QDataStream::Ok && size.width() <= SceneFormat::MaximumFrameSide
+        && size.height() <= SceneFormat::MaximumFrameSide;
 }
 
 } // namespace
@@ -72,10 +86,13 @@ ClipboardRecord::ClipboardRecord(const QByteArray &record)
         if (head.status() != QDataStream::Ok || fields.kind < LayerItem::OriginalKind
             || fields.kind > LayerItem::DistantCloneKind)
             return;
-        if (fields.hasContent == 1 && !head.atEnd())
+        if (fields.hasContent == 1 && !head.atEnd()) {
+            if (type == Layer::StrokeLayerType && !hasPossibleFrame(head))
+                return;
             carried.append(fields.copyId);
-        else if (fields.hasContent != 0 || !carried.contains(fields.copyId))
+        } else if (fields.hasContent != 0 || !carried.contains(fields.copyId)) {
             return;
+        }
         if (in.skipRawData(int(length)) != qint64(length))
             return;
         blocks.append(block);

@@ -19,10 +19,13 @@ class Drawing;
 // program that puts bytes under the type), so it is checked before it is
 // used: every block must lie within the record and start with a known kind
 // and content flag, a block without content must follow one that carried a
-// drawing of the same copy id, and nothing may follow the last block. A
-// record that fails any of this has no cells. The drawings are read only when a cell is asked for, each under the
-// limits of its own reader; a drawing that does not read whole leaves its
-// cell without one and marked damaged.
+// drawing of the same copy id, a stroke drawing may not claim a frame with a
+// side beyond any scene's (SceneFormat::MaximumFrameSide), and nothing may
+// follow the last block. A record that fails any of this has no cells. The
+// drawings are read only when a cell is asked for, each under the limits of
+// its own reader; a drawing that does not read whole leaves its cell without
+// one and marked damaged. A drawing keeps the frame size it was copied at;
+// the paste fits it to its own frame.
 class ClipboardRecord
 {
 public:

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QTimer>
@@ -41,6 +42,11 @@ public:
     QImage m_cachedFrameImage;
     QImage m_cachedCurrentFrameImage;
     QImage m_cachedBacklightImage;
+    // Where each of them may hold anything but transparency: all a rebuild
+    // that writes over the same picture has to clear.
+    QRect m_cachedFrameInk;
+    QRect m_cachedCurrentFrameInk;
+    QRect m_cachedBacklightInk;
     // For each layer index its position in the ordering (0 = top), and for
     // each position the layer index standing there.
     QList<int> m_layerPositions;

@@ -4,6 +4,7 @@
 #include "layers/drawlayer.h"
 #include "layers/layeritem.h"
 #include "layers/strokelayer.h"
+#include "render/bandedcomposition.h"
 #include "render/premultipliedblend.h"
 #include "scene/scene_p.h"
 #include "tools/toolmanager.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace Model {
 
@@ -81,43 +83,11 @@ int shownFrame(const ScenePrivate &d)
     return d.m_activeFrame > d.m_frameRangeLast ? -1 : d.m_activeFrame;
 }
 
-// The cached pictures are built straight in memory: a stroke layer is blended
-// onto the picture without a painter, whose generic path for coloured coverage
-// costs several times as much; any other layer is painted as usual.
-void blendInk(const VisualLayer &layer, int frame, QImage &picture, const QRect &rect, double opacity)
-{
-    const QRect target = rect & inkRect(layer, frame, rect);
-    if (target.isEmpty())
-        return;
-    if (const auto *strokeLayer = qobject_cast<const StrokeLayer *>(&layer)) {
-        strokeLayer->blendOnto(frame, picture, target, opacity);
-        return;
-    }
-    QPainter painter(&picture);
-    painter.setOpacity(opacity);
-    layer.paint(frame, &painter, target);
-}
-
 // Layer indexes from the bottom of the ordering to the top.
 QList<int> bottomToTop(const ScenePrivate &d)
 {
     QList<int> indexes(d.m_layerOrdering.crbegin(), d.m_layerOrdering.crend());
     return indexes;
-}
-
-// Every visible and opaque layer but the active one, bottom to top, then the
-// active layer.
-void paintLayersActiveOnTop(const ScenePrivate &d, int frame, QImage &picture, const QRect &rect,
-                            double othersOpacity = 1.0)
-{
-    for (int index : bottomToTop(d)) {
-        const VisualLayer *layer = visualAt(d, index);
-        if (index != d.m_activeLayerIdx && isVisibleAndOpaque(layer))
-            blendInk(*layer, frame, picture, rect, othersOpacity);
-    }
-    const VisualLayer *active = visualAt(d, d.m_activeLayerIdx);
-    if (isVisibleAndOpaque(active))
-        blendInk(*active, frame, picture, rect, 1.0);
 }
 
 // A scrubbed frame is shown as it is: no backlight, no active layer on top,
@@ -138,25 +108,6 @@ void paintOtherLayersLive(const ScenePrivate &d, int frame, QPainter &painter, c
         if (index != d.m_activeLayerIdx && layer && layer->isVisible())
             paintInk(*layer, frame, painter, clip);
     }
-}
-
-// Where the current-frame picture may hold ink; transparent elsewhere.
-QRect currentFrameInk(const ScenePrivate &d, int frame, const QRect &frameRect)
-{
-    QRect ink;
-    for (const std::shared_ptr<Layer> &layer : d.m_layers) {
-        const auto *visual = qobject_cast<const VisualLayer *>(layer.get());
-        if (isVisibleAndOpaque(visual))
-            ink |= inkRect(*visual, frame, frameRect);
-    }
-    return ink;
-}
-
-QImage transparentPicture(QSize size)
-{
-    QImage picture(size, QImage::Format_ARGB32_Premultiplied);
-    picture.fill(0);
-    return picture;
 }
 
 const BacklightSetting &currentSet(const BacklightSettings &settings)
@@ -352,94 +303,291 @@ bool sameSet(const BacklightSetting &a, const BacklightSetting &b)
         && a.hueShift == b.hueShift && a.showOption == b.showOption && a.layers == b.layers;
 }
 
+// The part of rect within rows top to bottom - 1.
+QRect withinRows(const QRect &rect, int top, int bottom)
+{
+    return rect & QRect(rect.left(), top, rect.width(), bottom - top);
+}
+
+// One of the cached pictures as a rebuild writes it, in bands of rows on
+// several threads (BandedComposition): the passes added here only plan the
+// work, which runs when the composition does.
+//
+// The picture of the last rebuild is written over when nothing else holds
+// it, so that only where it held ink needs clearing and no fresh pages are
+// asked of the system; a new one is cleared whole. inked tracks where the
+// picture holds anything but transparency, for the next rebuild.
+class PictureBuild
+{
+public:
+    PictureBuild(QImage &picture, QRect &inked, QSize size)
+        : m_picture(picture)
+        , m_inked(inked)
+    {
+        const bool kept = picture.size() == size && picture.format() == QImage::Format_ARGB32_Premultiplied
+            && picture.isDetached();
+        if (!kept)
+            picture = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        m_stale = kept ? inked : picture.rect();
+        m_rows = PremultipliedRows(picture);
+        m_inked = QRect();
+    }
+
+    bool isNull() const { return m_rows.isNull(); }
+    const PremultipliedRows &rows() const { return m_rows; }
+    QRect inked() const { return m_inked; }
+
+    // Clears whatever the last rebuild left.
+    void clear(BandedComposition &composition) const
+    {
+        if (isNull() || m_stale.isEmpty())
+            return;
+        composition.addBandPass([rows = m_rows, stale = m_stale](int top, int bottom) {
+            const QRect part = withinRows(stale, top, bottom);
+            for (int y = part.top(); y <= part.bottom(); ++y)
+                std::memset(rows.line(y) + part.left(), 0, size_t(part.width()) * sizeof(QRgb));
+        });
+    }
+
+    // Starts from a copy of source, which holds nothing outside sourceInked:
+    // what this picture held and what source holds is copied, transparency
+    // included.
+    void copy(BandedComposition &composition, const PremultipliedRows &source, QRect sourceInked)
+    {
+        if (isNull() || source.isNull())
+            return;
+        const QRect part = (m_stale | sourceInked) & m_rows.rect() & source.rect();
+        m_inked = sourceInked & m_rows.rect();
+        if (part.isEmpty())
+            return;
+        composition.addBandPass([rows = m_rows, source, part](int top, int bottom) {
+            const QRect band = withinRows(part, top, bottom);
+            for (int y = band.top(); y <= band.bottom(); ++y)
+                std::memcpy(rows.line(y) + band.left(), source.line(y) + band.left(),
+                            size_t(band.width()) * sizeof(QRgb));
+        });
+    }
+
+    // Blends a stroke layer's ink within rect.
+    void blend(BandedComposition &composition, StrokeLayer::Ink ink, const QRect &rect)
+    {
+        if (isNull() || ink.isEmpty() || rect.isEmpty())
+            return;
+        m_inked |= rect;
+        composition.addBandPass([rows = m_rows, ink = std::move(ink), rect](int top, int bottom) {
+            ink.blendOnto(rows, withinRows(rect, top, bottom));
+        });
+    }
+
+    // Blends source, a picture that holds nothing outside sourceInked.
+    void blend(BandedComposition &composition, const PremultipliedRows &source, const QRect &sourceInked)
+    {
+        if (isNull() || source.isNull() || sourceInked.isEmpty())
+            return;
+        m_inked |= sourceInked;
+        composition.addBandPass([rows = m_rows, source, sourceInked](int top, int bottom) {
+            blendPremultiplied(rows, source, withinRows(sourceInked, top, bottom));
+        });
+    }
+
+    // Paints through a QPainter on the calling thread, once the passes
+    // before are done everywhere; reach bounds what it may paint.
+    void paint(BandedComposition &composition, const QRect &reach, std::function<void(QPainter &)> paint)
+    {
+        if (isNull() || reach.isEmpty())
+            return;
+        m_inked |= reach & m_rows.rect();
+        composition.addWholePass([&picture = m_picture, paint = std::move(paint)] {
+            QPainter painter(&picture);
+            paint(painter);
+        });
+    }
+
+private:
+    QImage &m_picture;
+    QRect &m_inked;
+    QRect m_stale;
+    PremultipliedRows m_rows;
+};
+
+// A layer's picture at frame onto a cached picture, at opacity: a stroke
+// layer blended straight into memory, without a painter, whose generic path
+// for coloured coverage costs several times as much; any other layer
+// painted as usual.
+void addLayer(BandedComposition &composition, PictureBuild &picture, const VisualLayer &layer, int frame,
+              const QRect &frameRect, double opacity)
+{
+    const QRect target = frameRect & inkRect(layer, frame, frameRect);
+    if (target.isEmpty())
+        return;
+    if (const auto *strokeLayer = qobject_cast<const StrokeLayer *>(&layer)) {
+        picture.blend(composition, strokeLayer->inkAt(frame, opacity), target);
+        return;
+    }
+    picture.paint(composition, target, [&layer, frame, target, opacity](QPainter &painter) {
+        painter.setOpacity(opacity);
+        layer.paint(frame, &painter, target);
+    });
+}
+
+// Every visible and opaque layer but the active one, bottom to top, at
+// othersOpacity, then the active layer.
+void addLayersActiveOnTop(BandedComposition &composition, PictureBuild &picture, const ScenePrivate &d, int frame,
+                          const QRect &frameRect, double othersOpacity = 1.0)
+{
+    for (int index : bottomToTop(d)) {
+        const VisualLayer *layer = visualAt(d, index);
+        if (index != d.m_activeLayerIdx && isVisibleAndOpaque(layer))
+            addLayer(composition, picture, *layer, frame, frameRect, othersOpacity);
+    }
+    const VisualLayer *active = visualAt(d, d.m_activeLayerIdx);
+    if (isVisibleAndOpaque(active))
+        addLayer(composition, picture, *active, frame, frameRect, 1.0);
+}
+
+void addCurrentFrame(BandedComposition &composition, PictureBuild &picture, const ScenePrivate &d,
+                     const QRect &frameRect)
+{
+    picture.clear(composition);
+    const int frame = isScrubFrameShown(d) ? d.m_scrubFrame : shownFrame(d);
+    addLayersActiveOnTop(composition, picture, d, frame, frameRect);
+}
+
+// The backlight frames as d lists them; the stroke layers of each are
+// blended in the same order as in the current frame.
+void addBacklight(BandedComposition &composition, PictureBuild &picture, const Scene &scene,
+                  const ScenePrivate &d)
+{
+    picture.clear(composition);
+    const QList<BacklightFrame> &frames = d.m_backlightFrames;
+    if (frames.isEmpty())
+        return;
+    QList<const StrokeLayer *> layers;
+    if (currentSet(d.m_backlightSettings).layers == BacklightSetting::BacklightActiveLayerOnly) {
+        if (const auto *active = qobject_cast<const StrokeLayer *>(visualAt(d, d.m_activeLayerIdx)))
+            layers.append(active);
+    } else {
+        // As in the current frame, the active layer lies on top.
+        QList<int> order = bottomToTop(d);
+        if (order.removeOne(d.m_activeLayerIdx))
+            order.append(d.m_activeLayerIdx);
+        for (int index : std::as_const(order)) {
+            // Reference pictures get no backlight.
+            const auto *layer = qobject_cast<const StrokeLayer *>(d.m_layers.at(index).get());
+            if (isVisibleAndOpaque(layer))
+                layers.append(layer);
+        }
+    }
+
+    const QRect frameRect = scene.frameRect();
+    for (const BacklightFrame &entry : frames) {
+        if (entry.frame < 1 || entry.frame > d.m_maximumFrameNumber)
+            continue;
+        // The backlight stays on the pegs: a drawing moved off them is
+        // shown where it stood, which takes a painter.
+        const QTransform onPegs = scene.offPegsTransform(entry.frame).inverted();
+        for (const StrokeLayer *layer : std::as_const(layers)) {
+            const QRect target = inkRect(*layer, entry.frame, frameRect);
+            if (target.isEmpty())
+                continue;
+            if (onPegs.isIdentity()) {
+                picture.blend(composition, layer->backlightInkAt(entry.frame, entry.hueOffset, entry.opacity),
+                              target);
+                continue;
+            }
+            // Where a turned picture reaches, give or take the pixels its
+            // edges touch.
+            const QRect reach = onPegs.mapRect(QRectF(target)).toAlignedRect().adjusted(-1, -1, 1, 1);
+            picture.paint(composition, reach, [layer, entry, onPegs, target](QPainter &painter) {
+                painter.setTransform(onPegs);
+                layer->paintBacklight(entry.frame, &painter, target, entry.hueOffset, entry.opacity);
+            });
+        }
+    }
+}
+
+// Recomputes the backlight frames; true when they changed.
+bool refreshBacklightFrames(ScenePrivate &d)
+{
+    const QList<BacklightFrame> frames = backlightFrames(d);
+    if (sameBacklightFrames(frames, d.m_backlightFrames))
+        return false;
+    d.m_backlightFrames = frames;
+    return true;
+}
+
+// The composite shares the current frame's picture while it shows nothing
+// more; let go before both are rebuilt, so that the current frame's picture
+// can be written over.
+void releaseSharedFrame(ScenePrivate &d)
+{
+    if (!d.m_cachedFrameImage.isDetached())
+        d.m_cachedFrameImage = QImage();
+}
+
 } // namespace
 
 void Scene::updateCachedFramePixmap(bool updateBacklight)
 {
     if (visualLayerCount() == 0)
         return;
-    updateCachedCurrentFramePixmap();
-    if (updateBacklight)
-        updateCachedBacklightPixmap();
+    releaseSharedFrame(*d);
+    BandedComposition composition;
+    PictureBuild current(d->m_cachedCurrentFrameImage, d->m_cachedCurrentFrameInk, d->m_frameSize);
+    addCurrentFrame(composition, current, *d, frameRect());
+    bool framesChanged = false;
+    if (updateBacklight) {
+        framesChanged = refreshBacklightFrames(*d);
+        PictureBuild backlight(d->m_cachedBacklightImage, d->m_cachedBacklightInk, d->m_frameSize);
+        addBacklight(composition, backlight, *this, *d);
+    }
 
     const ToolManager *tools = ToolManager::instance();
     const bool selecting = tools->isSelectionToolActive() && tools->currentCursorType() == Tool::OwnCursor;
     if (!selecting && d->m_backlightFrames.isEmpty()) {
+        composition.run(d->m_frameSize.height());
         // Over a transparent backlight the composite is the current frame
         // itself, shared rather than copied.
         d->m_cachedFrameImage = d->m_cachedCurrentFrameImage;
-        return;
+        d->m_cachedFrameInk = d->m_cachedCurrentFrameInk;
+    } else {
+        // The backlight picture is complete once the passes before the
+        // copy are, band by band.
+        PictureBuild frame(d->m_cachedFrameImage, d->m_cachedFrameInk, d->m_frameSize);
+        // The pictures are read through views, never through copies of
+        // the QImages: a painter on a picture held twice would paint on a
+        // copy of its own.
+        frame.copy(composition, PremultipliedRows::forReading(d->m_cachedBacklightImage), d->m_cachedBacklightInk);
+        if (selecting) {
+            // While a selection tool is at work the other layers step back,
+            // so that what it can lift stands out.
+            addLayersActiveOnTop(composition, frame, *d, shownFrame(*d), frameRect(), 0.25);
+        } else {
+            frame.blend(composition, PremultipliedRows::forReading(d->m_cachedCurrentFrameImage), current.inked());
+        }
+        composition.run(d->m_frameSize.height());
     }
 
-    QImage frame = d->m_cachedBacklightImage;
-    if (selecting) {
-        // While a selection tool is at work the other layers step back, so
-        // that what it can lift stands out.
-        paintLayersActiveOnTop(*d, shownFrame(*d), frame, frameRect(), 0.25);
-    } else {
-        const int shown = isScrubFrameShown(*d) ? d->m_scrubFrame : shownFrame(*d);
-        blendPremultiplied(frame, d->m_cachedCurrentFrameImage, currentFrameInk(*d, shown, frameRect()));
-    }
-    d->m_cachedFrameImage = frame;
+    if (framesChanged)
+        Q_EMIT backlightFramesChanged();
 }
 
 void Scene::updateCachedCurrentFramePixmap()
 {
-    const int frame = isScrubFrameShown(*d) ? d->m_scrubFrame : shownFrame(*d);
-    QImage picture = transparentPicture(d->m_frameSize);
-    paintLayersActiveOnTop(*d, frame, picture, frameRect());
-    d->m_cachedCurrentFrameImage = picture;
+    BandedComposition composition;
+    PictureBuild current(d->m_cachedCurrentFrameImage, d->m_cachedCurrentFrameInk, d->m_frameSize);
+    addCurrentFrame(composition, current, *d, frameRect());
+    composition.run(d->m_frameSize.height());
 }
 
 void Scene::updateCachedBacklightPixmap()
 {
-    const QList<BacklightFrame> frames = backlightFrames(*d);
-    const bool changed = !sameBacklightFrames(frames, d->m_backlightFrames);
-    if (changed)
-        d->m_backlightFrames = frames;
-
-    QImage picture = transparentPicture(d->m_frameSize);
-    if (!frames.isEmpty()) {
-        QList<const StrokeLayer *> layers;
-        if (currentSet(d->m_backlightSettings).layers == BacklightSetting::BacklightActiveLayerOnly) {
-            if (const auto *active = qobject_cast<const StrokeLayer *>(layerAt(d->m_activeLayerIdx).get()))
-                layers.append(active);
-        } else {
-            // As in the current frame, the active layer lies on top.
-            QList<int> order = bottomToTop(*d);
-            if (order.removeOne(d->m_activeLayerIdx))
-                order.append(d->m_activeLayerIdx);
-            for (int index : std::as_const(order)) {
-                // Reference pictures get no backlight.
-                const auto *layer = qobject_cast<const StrokeLayer *>(d->m_layers.at(index).get());
-                if (isVisibleAndOpaque(layer))
-                    layers.append(layer);
-            }
-        }
-
-        for (const BacklightFrame &entry : frames) {
-            if (entry.frame < 1 || entry.frame > d->m_maximumFrameNumber)
-                continue;
-            // The backlight stays on the pegs: a drawing moved off them is
-            // shown where it stood, which takes a painter.
-            const QTransform onPegs = offPegsTransform(entry.frame).inverted();
-            for (const StrokeLayer *layer : std::as_const(layers)) {
-                const QRect target = inkRect(*layer, entry.frame, frameRect());
-                if (target.isEmpty())
-                    continue;
-                if (onPegs.isIdentity()) {
-                    layer->blendBacklightOnto(entry.frame, picture, target, entry.hueOffset, entry.opacity);
-                } else {
-                    QPainter painter(&picture);
-                    painter.setTransform(onPegs);
-                    layer->paintBacklight(entry.frame, &painter, target, entry.hueOffset, entry.opacity);
-                }
-            }
-        }
-    }
-    d->m_cachedBacklightImage = picture;
-
-    if (changed)
+    const bool framesChanged = refreshBacklightFrames(*d);
+    BandedComposition composition;
+    PictureBuild backlight(d->m_cachedBacklightImage, d->m_cachedBacklightInk, d->m_frameSize);
+    addBacklight(composition, backlight, *this, *d);
+    composition.run(d->m_frameSize.height());
+    if (framesChanged)
         Q_EMIT backlightFramesChanged();
 }
 
@@ -472,7 +620,9 @@ bool Scene::isBacklightFrame(int frame) const
 void Scene::paintBacklight(QPainter *painter, const QRect &rect) const
 {
     const QRect clip = rect & frameRect();
-    if (!painter || isScrubFrameShown(*d) || clip.isEmpty())
+    // With no frame to show the picture is bare; drawing it would still
+    // cost a pass over every pixel, a turned one most.
+    if (!painter || isScrubFrameShown(*d) || clip.isEmpty() || d->m_backlightFrames.isEmpty())
         return;
     painter->drawImage(clip, d->m_cachedBacklightImage, clip);
 }

@@ -23,6 +23,9 @@ public:
     bool m_valid = false;
     // Whether no run writes over another; see runsInOrder().
     bool m_inOrder = false;
+    // Mark i: where row i * RleImage::rowsPerMark, or the first row with
+    // runs after it, starts in the codes. Empty for codes that do not decode.
+    std::vector<RleImage::Runs::Mark> m_marks;
 };
 
 namespace {
@@ -275,8 +278,7 @@ RleImage::RleImage(const QImage &image)
     d->m_width = alpha.width();
     d->m_height = alpha.height();
     d->m_codes = encode(alpha);
-    d->m_valid = d->m_width > 0 && d->m_height > 0 && decodedBytes(d->m_width, d->m_height) <= maximumImageBytes;
-    d->m_inOrder = d->m_valid;
+    check();
 }
 
 RleImage::RleImage(const RleImage &other)
@@ -344,6 +346,28 @@ QImage RleImage::toImage() const
     return image;
 }
 
+void RleImage::check()
+{
+    d->m_valid = false;
+    d->m_inOrder = false;
+    d->m_marks.clear();
+    if (d->m_width <= 0 || d->m_height <= 0 || decodedBytes(d->m_width, d->m_height) > maximumImageBytes)
+        return;
+    std::vector<Runs::Mark> marks;
+    Runs runs(*this);
+    runs.m_marks = &marks;
+    runs.noteMarks();
+    Run run;
+    while (runs.next(run)) {
+    }
+    d->m_valid = runs.isFinished();
+    d->m_inOrder = d->m_valid && runs.inOrder();
+    if (d->m_valid) {
+        marks.shrink_to_fit();
+        d->m_marks = std::move(marks);
+    }
+}
+
 RleImage::Runs::Runs(const RleImage &image)
     : m_codes(image.codes())
     , m_at(reinterpret_cast<const uchar *>(m_codes.constData()))
@@ -351,6 +375,27 @@ RleImage::Runs::Runs(const RleImage &image)
     , m_width(image.width())
     , m_height(image.height())
 {
+}
+
+RleImage::Runs::Runs(const RleImage &image, int fromRow)
+    : Runs(image)
+{
+    if (fromRow <= 0 || !image.d)
+        return;
+    m_firstRow = fromRow;
+    const std::vector<Mark> &marks = image.d->m_marks;
+    if (marks.empty())
+        return;
+    const Mark &mark = marks[std::min(size_t(fromRow / rowsPerMark), marks.size() - 1)];
+    m_at += mark.offset;
+    m_row = mark.row;
+}
+
+void RleImage::Runs::noteMarks()
+{
+    const auto offset = quint32(m_at - reinterpret_cast<const uchar *>(m_codes.constData()));
+    while (qint64(m_marks->size()) * rowsPerMark <= m_row)
+        m_marks->push_back({offset, qint32(m_row)});
 }
 
 bool RleImage::Runs::next(Run &run)
@@ -414,6 +459,10 @@ bool RleImage::Runs::next(Run &run)
                 column = 0;
                 if (n > 0)
                     m_rowEnd = 0;
+                if (m_marks) {
+                    m_at = at;
+                    noteMarks();
+                }
                 continue;
             case End:
                 m_at = end;
@@ -429,6 +478,11 @@ bool RleImage::Runs::next(Run &run)
         if (column < m_rowEnd)
             m_inOrder = false;
         m_rowEnd = column + n;
+        if (m_row < m_firstRow) {
+            at += n;
+            column += n;
+            continue;
+        }
         run.row = int(m_row);
         run.column = int(column);
         run.bytes = at;
@@ -465,16 +519,9 @@ QDataStream &operator>>(QDataStream &stream, RleImage &image)
         data.m_codes.squeeze();
     }
     image.d = std::make_unique<RleImagePrivate>(std::move(data));
-    // Checked here, without allocating anything: a damaged record is known
+    // Checked here, without allocating an image: a damaged record is known
     // as soon as it is read.
-    if (width > 0 && height > 0 && decodedBytes(width, height) <= RleImage::maximumImageBytes) {
-        RleImage::Runs runs(image);
-        RleImage::Run run;
-        while (runs.next(run)) {
-        }
-        image.d->m_valid = runs.isFinished();
-        image.d->m_inOrder = image.d->m_valid && runs.inOrder();
-    }
+    image.check();
     return stream;
 }
 

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <vector>
 
 class QDataStream;
 class QImage;
@@ -77,6 +78,12 @@ public:
         int length = 0;
     };
 
+    // Every this many rows the record notes where in its codes the row
+    // starts, so that a walk from that row on begins there instead of at the
+    // first code: a picture composed in bands of rows by several threads
+    // reads each drawing's codes once in all, not once per band.
+    static constexpr int rowsPerMark = 16;
+
     // The runs of an image in order, row by row, read from its codes without
     // decoding them: a picture can be composed from the code straight away,
     // and everything outside the runs is 0. The runs point into the codes,
@@ -86,6 +93,10 @@ public:
     {
     public:
         explicit Runs(const RleImage &image);
+        // Only the runs of row fromRow and below. The walk starts at the
+        // mark of the nearest multiple of rowsPerMark at or above that row
+        // and passes over the few runs between there and fromRow.
+        Runs(const RleImage &image, int fromRow);
         // The next run; false after the last one.
         bool next(Run &run);
         // Whether the walk reached the end code.
@@ -94,7 +105,21 @@ public:
         bool inOrder() const { return m_inOrder; }
 
     private:
+        friend class RleImage;
+        friend class RleImagePrivate;
+
         enum State { Running, Finished, Damaged };
+
+        // Where the walk stood at the start of a row: the offset of the code
+        // after the row's advance, and the row.
+        struct Mark
+        {
+            quint32 offset = 0;
+            qint32 row = 0;
+        };
+        // Notes a mark for every multiple of rowsPerMark that the walk has
+        // reached or passed, as it enters a new row.
+        void noteMarks();
 
         const QByteArray m_codes;
         const uchar *m_at;
@@ -107,11 +132,19 @@ public:
         qint64 m_rowEnd = 0;
         bool m_inOrder = true;
         State m_state = Running;
+        // Runs above this row are passed over.
+        qint64 m_firstRow = 0;
+        // Filled while the record itself walks its codes once; null otherwise.
+        std::vector<Mark> *m_marks = nullptr;
     };
 
 private:
     friend QDataStream &operator<<(QDataStream &stream, const RleImage &image);
     friend QDataStream &operator>>(QDataStream &stream, RleImage &image);
+
+    // Walks the codes once: whether they decode and run in order, and the
+    // marks of their rows.
+    void check();
 
     std::unique_ptr<RleImagePrivate> d;
 };

@@ -1,0 +1,115 @@
+#pragma once
+
+// Folders on which writing fails as it fails for users: a file system that
+// fills up, and one that is mounted read-only.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace TestSupport {
+
+// What the system says about an error number, as programs show it.
+inline QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A file system of its own, mounted on an empty folder for as long as the
+// object lives: a RAM disk (tmpfs) of the given size, or a read-only one.
+// Mounting needs the right to mount (root with CAP_SYS_ADMIN); where it is
+// missing isMounted() is false and the test picks its fallback. Nothing of it
+// outlives the test: the folder is unmounted and removed at the end.
+class SmallFileSystem
+{
+public:
+    enum Mode { Writable, ReadOnly };
+
+    SmallFileSystem(qint64 bytes, Mode mode)
+    {
+        if (!m_dir.isValid())
+            return;
+        const QByteArray path = QFile::encodeName(m_dir.path());
+        const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
+        const unsigned long flags = MS_NOSUID | MS_NODEV | MS_NOEXEC | (mode == ReadOnly ? MS_RDONLY : 0);
+        m_mounted = ::mount("tmpfs", path.constData(), "tmpfs", flags, options.constData()) == 0;
+        if (!m_mounted)
+            m_whyNot = systemErrorText(errno);
+    }
+    ~SmallFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+
+    bool isMounted() const { return m_mounted; }
+    QString whyNot() const { return m_whyNot; }
+    QString path() const { return m_dir.path(); }
+
+private:
+    SmallFileSystem(const SmallFileSystem &) = delete;
+    SmallFileSystem &operator=(const SmallFileSystem &) = delete;
+
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+    QString m_whyNot;
+};
+
+// A folder that this process cannot write into, and the system's reason
+// for it: a read-only file system where the test may mount one, else a
+// folder without write permission. Root ignores permissions, so a test run
+// as root without the right to mount has none (path() is empty).
+class UnwritableFolder
+{
+public:
+    UnwritableFolder()
+        : m_fileSystem(64 * 1024, SmallFileSystem::ReadOnly)
+    {
+        if (m_fileSystem.isMounted()) {
+            m_path = m_fileSystem.path();
+            m_reason = systemErrorText(EROFS);
+            return;
+        }
+        if (::geteuid() == 0 || !m_dir.isValid())
+            return;
+        const QString path = QDir(m_dir.path()).filePath(QStringLiteral("locked"));
+        if (!QDir().mkdir(path) || ::chmod(QFile::encodeName(path).constData(), 0555) != 0)
+            return;
+        m_path = path;
+        m_reason = systemErrorText(EACCES);
+    }
+    ~UnwritableFolder()
+    {
+        // Writable again, so that the temporary folder can go.
+        if (!m_path.isEmpty() && !m_fileSystem.isMounted())
+            ::chmod(QFile::encodeName(m_path).constData(), 0755);
+    }
+
+    QString path() const { return m_path; }
+    QString reason() const { return m_reason; }
+    QString whyNot() const
+    {
+        return QStringLiteral("root without the right to mount a read-only file system (%1): no folder is "
+                              "closed to it")
+            .arg(m_fileSystem.whyNot());
+    }
+
+private:
+    UnwritableFolder(const UnwritableFolder &) = delete;
+    UnwritableFolder &operator=(const UnwritableFolder &) = delete;
+
+    QTemporaryDir m_dir;
+    SmallFileSystem m_fileSystem;
+    QString m_path;
+    QString m_reason;
+};
+
+} // namespace TestSupport
