@@ -11,7 +11,7 @@
 #include "detachedxsheet.h"
 #include "dialogs.h"
 #include "drawingarea.h"
-#include "klproxystyle.h"
+#include "style/klproxystyle.h"
 #include "layerrenamewidget.h"
 #include "opacityslider.h"
 #include "palette.h"

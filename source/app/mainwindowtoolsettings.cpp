@@ -23,7 +23,7 @@
 #include "toolbar.h"
 #include "toolpocket.h"
 #include "toolsettings.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include "commandconventions.h"
 #include "drawingcellcommands.h"

@@ -3,7 +3,7 @@
 #include "gitdescription.h"
 #include "kelvaneversion.h"
 #include "libraryversions.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include <QDialogButtonBox>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "actiondrag.h"
 
 #include "toolbarlayout.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "collapsedialog.h"
 
 #include "dialogforms.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 #include "draggablespacer.h"
 #include "dragarrow.h"
 #include "recyclebin.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include "actions/actionmanager.h"
 #include "settings/settings.h"

@@ -3,8 +3,8 @@
 #include "actiondrag.h"
 #include "speeddial.h"
 #include "speeddialgeometry.h"
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 
 #include "actions/actionmanager.h"
 

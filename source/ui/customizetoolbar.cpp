@@ -2,8 +2,8 @@
 
 #include "actiondrag.h"
 #include "toolbarlayout.h"
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 
 #include "actions/actionmanager.h"
 

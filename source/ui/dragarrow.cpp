@@ -1,6 +1,6 @@
 #include "dragarrow.h"
 
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

@@ -2,7 +2,7 @@
 
 #include "actiondrag.h"
 #include "toolbarlayout.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "gizmo.h"
 
 #include "gizmographicseffect.h"
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 
 #include "settings/settings.h"
 

@@ -1,7 +1,7 @@
 #include "gizmographicseffect.h"
 
 #include "gizmo.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include "settings/settings.h"
 

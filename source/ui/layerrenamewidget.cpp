@@ -1,7 +1,7 @@
 #include "layerrenamewidget.h"
 
 #include "shadoweffect.h"
-#include "tooltips.h"
+#include "style/tooltips.h"
 
 #include <QColor>
 #include <QHelpEvent>

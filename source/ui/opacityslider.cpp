@@ -1,7 +1,7 @@
 #include "opacityslider.h"
 
 #include "opacityslidergraphicseffect.h"
-#include "tooltips.h"
+#include "style/tooltips.h"
 
 #include <QHelpEvent>
 #include <QLinearGradient>

@@ -1,8 +1,8 @@
 #include "paper.h"
 
 #include "paper_p.h"
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 
 #include "scene/klscene.h"
 #include "scene/scene.h"

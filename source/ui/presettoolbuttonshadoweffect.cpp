@@ -1,7 +1,7 @@
 #include "presettoolbuttonshadoweffect.h"
 
 #include "presettoolbutton.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

@@ -1,7 +1,7 @@
 #include "recyclebin.h"
 
 #include "actiondrag.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>

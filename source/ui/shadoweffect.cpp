@@ -1,6 +1,6 @@
 #include "shadoweffect.h"
 
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

@@ -1,8 +1,8 @@
 #include "speeddial.h"
 
 #include "speeddialgraphicseffect.h"
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 
 #include "actions/actionmanager.h"
 #include "settings/settings.h"

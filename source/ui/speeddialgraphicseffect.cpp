@@ -2,7 +2,7 @@
 
 #include "speeddial.h"
 #include "speeddialgeometry.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include "settings/settings.h"
 

@@ -2,8 +2,8 @@
 
 #include "toolbarhandle.h"
 #include "toolbarlayout.h"
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 
 #include "actions/actionmanager.h"
 #include "settings/settings.h"

@@ -1,6 +1,6 @@
 #include "toolbarhandle.h"
 
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include "settings/settings.h"
 

@@ -1,7 +1,7 @@
 #include "toolpocket.h"
 
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 
 #include "settings/settings.h"
 

@@ -2,7 +2,7 @@
 
 #include "expandtoolbutton.h"
 #include "presettoolbutton.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include "kl.h"
 #include "settings/settings.h"

@@ -2,8 +2,8 @@
 
 #include "peninput.h"
 #include "textbubble.h"
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 
 #include "settings/settings.h"
 #include "tools/drawingtool.h"

@@ -1,7 +1,7 @@
 #include "tutorialdialog.h"
 
 #include "tutoriallinkbutton.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include "actions/helppages.h"
 

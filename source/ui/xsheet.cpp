@@ -3,7 +3,7 @@
 #include "annotationgizmo.h"
 #include "audiogizmo.h"
 #include "colorgizmo.h"
-#include "uiresources.h"
+#include "style/uiresources.h"
 #include "xsheet_p.h"
 #include "xsheetchrome.h"
 #include "xsheetfooter.h"

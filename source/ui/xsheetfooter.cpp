@@ -1,6 +1,6 @@
 #include "xsheetfooter.h"
 
-#include "tooltips.h"
+#include "style/tooltips.h"
 #include "xsheetchrome.h"
 
 #include "layers/layer.h"

@@ -3,8 +3,8 @@
 #include "dialogs.h"
 #include "importcommands.h"
 #include "layerpropertycommands.h"
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 #include "xsheetchrome.h"
 
 #include "layers/audiolayer.h"

@@ -1,7 +1,7 @@
 #include "xsheetpanebar.h"
 
-#include "tooltips.h"
-#include "uiresources.h"
+#include "style/tooltips.h"
+#include "style/uiresources.h"
 #include "xsheetchrome.h"
 #include "xsheetpane.h"
 

@@ -6,7 +6,7 @@
 #include "controlsbar.h"
 #include "detachedxsheet.h"
 #include "drawingarea.h"
-#include "klproxystyle.h"
+#include "style/klproxystyle.h"
 #include "paper.h"
 #include "toolbar.h"
 #include "xsheet.h"

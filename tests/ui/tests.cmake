@@ -18,11 +18,6 @@ kl_add_test(tst_controlsbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_controlsbar.cp
 set_tests_properties(tst_controlsbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_toolpocket SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolpocket.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-# The program's own art: the action icons on every ground the chrome paints
-# them on, and every SVG of resources/ as Qt SVG reads it.
-kl_add_test(tst_artwork SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_artwork.cpp LIBS ui WIDGETS)
-target_compile_definitions(tst_artwork PRIVATE KL_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/resources")
-set_tests_properties(tst_artwork PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LIBS ui WIDGETS)
@@ -65,9 +60,6 @@ kl_add_test_run(tst_paperview_xserver TARGET tst_paperview SCREENS "-screen 0 19
 kl_add_test(tst_paperselection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperselection.cpp ${KL_PAPER_TEST_HELPERS}
     LIBS ui WIDGETS)
 set_tests_properties(tst_paperselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-# The application style's pieces, drawn into images off screen.
-kl_add_test(tst_klproxystyle SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_klproxystyle.cpp LIBS ui WIDGETS)
-set_tests_properties(tst_klproxystyle PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # The customise overlay and its editors take their drags and drops as
 # events made by the tests (QDrag::exec needs a person) and run off screen.
 kl_add_test(tst_customizetoolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizetoolbar.cpp

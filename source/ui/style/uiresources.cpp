@@ -1,4 +1,4 @@
-#include "uiresources.h"
+#include "style/uiresources.h"
 
 #include <QPainter>
 #include <QRectF>

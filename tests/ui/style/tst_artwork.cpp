@@ -1,5 +1,5 @@
-#include "klproxystyle.h"
-#include "uiresources.h"
+#include "style/klproxystyle.h"
+#include "style/uiresources.h"
 
 #include "support/widgetevents.h"
 

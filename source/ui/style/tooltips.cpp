@@ -1,4 +1,4 @@
-#include "tooltips.h"
+#include "style/tooltips.h"
 
 #include <QHelpEvent>
 #include <QToolTip>

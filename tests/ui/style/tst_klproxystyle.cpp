@@ -1,4 +1,4 @@
-#include "klproxystyle.h"
+#include "style/klproxystyle.h"
 
 #include "initialize.h"
 
