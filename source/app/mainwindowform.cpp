@@ -1,7 +1,7 @@
 #include "mainwindowform.h"
 
-#include "drawingarea.h"
-#include "paper.h"
+#include "paper/drawingarea.h"
+#include "paper/paper.h"
 #include "timeline.h"
 
 #include <QMainWindow>

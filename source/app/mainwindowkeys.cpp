@@ -12,9 +12,9 @@
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 
-#include "drawingarea.h"
-#include "holdkey.h"
-#include "paper.h"
+#include "paper/drawingarea.h"
+#include "paper/holdkey.h"
+#include "paper/paper.h"
 #include "speeddial.h"
 #include "speeddialgraphicseffect.h"
 #include "toolsettings.h"

@@ -14,7 +14,7 @@
 #include "customizebacklightdialog.h"
 #include "dialogs.h"
 #include "opacityslider.h"
-#include "paper.h"
+#include "paper/paper.h"
 #include "referencedisplay.h"
 #include "scenesettingsdialog.h"
 #include "timeline.h"

@@ -11,7 +11,7 @@
 #include "playbackcontroller.h"
 
 #include "controlsbartoolbutton.h"
-#include "paper.h"
+#include "paper/paper.h"
 #include "timeline.h"
 #include "xsheet.h"
 

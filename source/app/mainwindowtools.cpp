@@ -11,9 +11,9 @@
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 
-#include "holdkey.h"
+#include "paper/holdkey.h"
 #include "palette.h"
-#include "paper.h"
+#include "paper/paper.h"
 #include "speeddial.h"
 #include "toolsettings.h"
 

@@ -11,7 +11,7 @@
 
 #include "aboutdialog.h"
 #include "dialogs.h"
-#include "drawingarea.h"
+#include "paper/drawingarea.h"
 #include "preferences.h"
 #include "referencedisplay.h"
 #include "scenesettingsdialog.h"

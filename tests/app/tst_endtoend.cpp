@@ -5,7 +5,7 @@
 #include "../audio/audiotestfiles.h"
 #include "export/moviereader.h"
 #include "export/ocarules.h"
-#include "paper.h"
+#include "paper/paper.h"
 #include "tutorialdialog.h"
 #include "support/cellpattern.h"
 #include "support/testfiles.h"

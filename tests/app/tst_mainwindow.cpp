@@ -5,9 +5,9 @@
 
 #include "controlsbar.h"
 #include "detachedxsheet.h"
-#include "drawingarea.h"
+#include "paper/drawingarea.h"
+#include "paper/paper.h"
 #include "style/klproxystyle.h"
-#include "paper.h"
 #include "toolbar.h"
 #include "xsheet.h"
 

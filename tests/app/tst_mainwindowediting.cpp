@@ -3,8 +3,8 @@
 #include "playbackcontroller.h"
 #include "startup.h"
 
-#include "holdkey.h"
-#include "paper.h"
+#include "paper/holdkey.h"
+#include "paper/paper.h"
 #include "timeline.h"
 
 #include "actions/actionmanager.h"

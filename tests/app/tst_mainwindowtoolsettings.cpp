@@ -6,7 +6,7 @@
 #include "controlsbar.h"
 #include "controlsbartoolbutton.h"
 #include "customizeoverlay.h"
-#include "drawingarea.h"
+#include "paper/drawingarea.h"
 #include "palette.h"
 #include "presettoolbutton.h"
 #include "speeddial.h"

@@ -1,9 +1,9 @@
 #include "playbackcontroller.h"
 
-#include "holdkey.h"
+#include "paper/holdkey.h"
 #include "layerrenamewidget.h"
 #include "opacityslider.h"
-#include "paper.h"
+#include "paper/paper.h"
 #include "speeddial.h"
 #include "xsheet.h"
 

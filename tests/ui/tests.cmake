@@ -3,8 +3,6 @@ kl_add_test(tst_textbubble SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_textbubble.cpp 
 set_tests_properties(tst_textbubble PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_timeline SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_timeline.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_timeline PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-kl_add_test(tst_drawingarea SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_drawingarea.cpp LIBS ui WIDGETS)
-set_tests_properties(tst_drawingarea PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # Where the reference display opens depends on the screens: it runs on X
 # servers of its own, once with a single screen and once with two.
 kl_add_test(tst_referencedisplay SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_referencedisplay.cpp LIBS ui WIDGETS
@@ -45,21 +43,6 @@ kl_add_test(tst_gizmos SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_gizmos.cpp ${CMAKE_
 set_tests_properties(tst_gizmos PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_xsheetpane SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheetpane.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_xsheetpane PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-# The paper. Its strokes are rasterised through OpenGL, reachable only on the
-# X server; the view and its handles need none and run off screen.
-set(KL_PAPER_TEST_HELPERS ${CMAKE_CURRENT_LIST_DIR}/papertesthelpers.h
-    ${CMAKE_CURRENT_LIST_DIR}/../commands/commandtesthelpers.h)
-kl_add_test(tst_paperinput SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperinput.cpp ${KL_PAPER_TEST_HELPERS}
-    LIBS ui WIDGETS)
-set_tests_properties(tst_paperinput PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
-kl_add_test(tst_paperview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperview.cpp ${KL_PAPER_TEST_HELPERS}
-    LIBS ui WIDGETS)
-set_tests_properties(tst_paperview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-# Zooms go about the pointer, which only an X server places for real.
-kl_add_test_run(tst_paperview_xserver TARGET tst_paperview SCREENS "-screen 0 1920x1080x24" ARGS zoomIsClamped)
-kl_add_test(tst_paperselection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperselection.cpp ${KL_PAPER_TEST_HELPERS}
-    LIBS ui WIDGETS)
-set_tests_properties(tst_paperselection PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # The customise overlay and its editors take their drags and drops as
 # events made by the tests (QDrag::exec needs a person) and run off screen.
 kl_add_test(tst_customizetoolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizetoolbar.cpp

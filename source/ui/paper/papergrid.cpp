@@ -1,4 +1,4 @@
-#include "papergrid.h"
+#include "paper/papergrid.h"
 
 #include <QLineF>
 

@@ -1,4 +1,4 @@
-#include "drawingarea.h"
+#include "paper/drawingarea.h"
 
 #include <QPointer>
 #include <QSignalSpy>

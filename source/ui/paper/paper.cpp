@@ -1,6 +1,6 @@
-#include "paper.h"
+#include "paper/paper.h"
 
-#include "paper_p.h"
+#include "paper/paper_p.h"
 #include "style/tooltips.h"
 #include "style/uiresources.h"
 

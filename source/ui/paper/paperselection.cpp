@@ -8,9 +8,9 @@
 // second turns, third moves. A drag edits the live parts, which the release
 // folds into the record.
 
-#include "paper.h"
+#include "paper/paper.h"
 
-#include "paper_p.h"
+#include "paper/paper_p.h"
 
 #include "scene/klscene.h"
 #include "tools/floatingselectiontool.h"

@@ -1,10 +1,10 @@
 // The paper's input: mouse and pen events dispatched by mode, strokes,
 // outlines, scrubbing and pen adjustment.
 
-#include "paper.h"
+#include "paper/paper.h"
 
-#include "holdkey.h"
-#include "paper_p.h"
+#include "paper/holdkey.h"
+#include "paper/paper_p.h"
 
 #include "actions/actionmanager.h"
 #include "drawingcellcommands.h"

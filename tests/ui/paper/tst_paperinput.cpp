@@ -1,6 +1,6 @@
 #include "papertesthelpers.h"
 
-#include "holdkey.h"
+#include "paper/holdkey.h"
 
 #include "actions/actionmanager.h"
 #include "drawings/strokedrawing.h"

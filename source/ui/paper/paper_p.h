@@ -5,7 +5,7 @@
 // (paperpainting.cpp) and the floating-selection handles
 // (paperselection.cpp).
 
-#include "paper.h"
+#include "paper/paper.h"
 #include "peninput.h"
 
 #include "strokes/singlestroke.h"

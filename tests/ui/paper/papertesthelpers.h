@@ -6,7 +6,7 @@
 // time stamps, buttons, modifiers and devices that its dispatch looks at.
 
 #include "commands/commandtesthelpers.h"
-#include "paper.h"
+#include "paper/paper.h"
 #include "support/widgetevents.h"
 
 #include "scene/klscene.h"

@@ -1,4 +1,4 @@
-#include "holdkey.h"
+#include "paper/holdkey.h"
 
 namespace UI {
 

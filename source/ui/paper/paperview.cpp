@@ -7,9 +7,9 @@
 // commit() folds them into the committed transforms at its end, so that a
 // cancelled drag leaves the view as it was.
 
-#include "paper.h"
+#include "paper/paper.h"
 
-#include "paper_p.h"
+#include "paper/paper_p.h"
 
 #include "scene/klscene.h"
 #include "scene/scene.h"

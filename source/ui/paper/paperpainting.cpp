@@ -3,10 +3,10 @@
 // frame is off its pegs, the tools' symbols, outlines and handles, and the
 // shadow under a bar laid over the top.
 
-#include "paper.h"
+#include "paper/paper.h"
 
-#include "paper_p.h"
-#include "papergrid.h"
+#include "paper/paper_p.h"
+#include "paper/papergrid.h"
 
 #include "scene/scene.h"
 #include "settings/settings.h"
