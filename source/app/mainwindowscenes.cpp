@@ -13,12 +13,12 @@
 
 #include "customizebacklightdialog.h"
 #include "dialogs.h"
-#include "opacityslider.h"
 #include "paper/paper.h"
+#include "xsheet/opacityslider.h"
 #include "referencedisplay.h"
 #include "scenesettingsdialog.h"
 #include "timeline.h"
-#include "xsheet.h"
+#include "xsheet/xsheet.h"
 
 #include "actions/actionmanager.h"
 #include "layers/annotationlayer.h"

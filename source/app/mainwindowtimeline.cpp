@@ -13,7 +13,7 @@
 #include "controlsbartoolbutton.h"
 #include "paper/paper.h"
 #include "timeline.h"
-#include "xsheet.h"
+#include "xsheet/xsheet.h"
 
 #include "drawingcontentcommands.h"
 

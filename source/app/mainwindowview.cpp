@@ -22,8 +22,8 @@
 #include "toolbar.h"
 #include "toolpocket.h"
 #include "toolsettings.h"
-#include "xsheet.h"
-#include "xsheetpane.h"
+#include "xsheet/xsheet.h"
+#include "xsheet/xsheetpane.h"
 
 #include "drawingcellcommands.h"
 #include "drawingcontentcommands.h"

@@ -16,7 +16,7 @@
 #include "referencedisplay.h"
 #include "scenesettingsdialog.h"
 #include "tutorialdialog.h"
-#include "xsheetpane.h"
+#include "xsheet/xsheetpane.h"
 
 #include "drawingcontentcommands.h"
 #include "scenesettingscommands.h"

@@ -4,12 +4,12 @@
 #include "startup.h"
 
 #include "controlsbar.h"
-#include "detachedxsheet.h"
 #include "paper/drawingarea.h"
 #include "paper/paper.h"
 #include "style/klproxystyle.h"
+#include "xsheet/detachedxsheet.h"
 #include "toolbar.h"
-#include "xsheet.h"
+#include "xsheet/xsheet.h"
 
 #include "actions/actionmanager.h"
 #include "initialize.h"

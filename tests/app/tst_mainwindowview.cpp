@@ -1,16 +1,16 @@
 #include "playbackcontroller.h"
 
 #include "paper/holdkey.h"
-#include "layerrenamewidget.h"
-#include "opacityslider.h"
 #include "paper/paper.h"
+#include "xsheet/layerrenamewidget.h"
+#include "xsheet/opacityslider.h"
 #include "speeddial.h"
-#include "xsheet.h"
+#include "xsheet/xsheet.h"
 
 #include "collapsedialog.h"
 #include "customizebacklightdialog.h"
 #include "preferences.h"
-#include "xsheetheader.h"
+#include "xsheet/xsheetheader.h"
 
 #include "actions/actionmanager.h"
 #include "initialize.h"

@@ -3,10 +3,10 @@
 #include "applicationfont.h"
 #include "wintabclickworkaround.h"
 
-#include "detachedxsheet.h"
+#include "xsheet/detachedxsheet.h"
 #include "preferences.h"
 #include "systemmemory.h"
-#include "xsheetpane.h"
+#include "xsheet/xsheetpane.h"
 
 #include "actions/actionmanager.h"
 #include "actions/helppages.h"

@@ -19,30 +19,9 @@ set_tests_properties(tst_toolpocket PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offsc
 kl_add_test(tst_toolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_toolbar.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_toolbar PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 kl_add_test(tst_speeddial SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_speeddial.cpp LIBS ui WIDGETS)
-# The exposure sheet's pop-ups and the backlight sliders take their events
-# straight and run off screen.
-kl_add_test(tst_layerpopups SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_layerpopups.cpp LIBS ui WIDGETS)
-set_tests_properties(tst_layerpopups PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The backlight sliders take their events straight and run off screen.
 kl_add_test(tst_backlightsliders SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_backlightsliders.cpp LIBS ui WIDGETS)
 set_tests_properties(tst_backlightsliders PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-# The exposure sheet: geometry, clicks, drags and painting off screen; the
-# annotation strokes need OpenGL and run on the X server.
-kl_add_test(tst_xsheet SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheet.cpp ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h
-    LIBS ui PkgConfig::FFMPEG WIDGETS)
-set_tests_properties(tst_xsheet PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-kl_add_test(tst_xsheetannotations SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheetannotations.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h LIBS ui WIDGETS)
-set_tests_properties(tst_xsheetannotations PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
-# The exposure sheet's header and footer, its column gizmos, and the pane
-# with its button bar and detached window; all off screen.
-kl_add_test(tst_xsheetheader SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheetheader.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h LIBS ui PkgConfig::FFMPEG WIDGETS)
-set_tests_properties(tst_xsheetheader PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-kl_add_test(tst_gizmos SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_gizmos.cpp ${CMAKE_CURRENT_LIST_DIR}/xsheettesthelpers.h
-    LIBS ui PkgConfig::FFMPEG WIDGETS)
-set_tests_properties(tst_gizmos PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-kl_add_test(tst_xsheetpane SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xsheetpane.cpp LIBS ui WIDGETS)
-set_tests_properties(tst_xsheetpane PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # The customise overlay and its editors take their drags and drops as
 # events made by the tests (QDrag::exec needs a person) and run off screen.
 kl_add_test(tst_customizetoolbar SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_customizetoolbar.cpp

@@ -1,7 +1,7 @@
 #include "style/klproxystyle.h"
 
 #include "actionslist.h"
-#include "xsheetfooter.h"
+#include "xsheet/xsheetfooter.h"
 
 #include "settings/settings.h"
 
