@@ -2,7 +2,7 @@
 
 #include "paper/drawingarea.h"
 #include "paper/paper.h"
-#include "timeline.h"
+#include "timeline/timeline.h"
 
 #include <QMainWindow>
 #include <QMenuBar>

@@ -14,10 +14,10 @@
 #include "customizebacklightdialog.h"
 #include "dialogs.h"
 #include "paper/paper.h"
+#include "timeline/referencedisplay.h"
 #include "xsheet/opacityslider.h"
-#include "referencedisplay.h"
 #include "scenesettingsdialog.h"
-#include "timeline.h"
+#include "timeline/timeline.h"
 #include "xsheet/xsheet.h"
 
 #include "actions/actionmanager.h"

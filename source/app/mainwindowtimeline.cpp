@@ -12,7 +12,7 @@
 
 #include "controlsbartoolbutton.h"
 #include "paper/paper.h"
-#include "timeline.h"
+#include "timeline/timeline.h"
 #include "xsheet/xsheet.h"
 
 #include "drawingcontentcommands.h"

@@ -18,7 +18,7 @@
 #include "paper/drawingarea.h"
 #include "paper/paper.h"
 #include "speeddial.h"
-#include "timeline.h"
+#include "timeline/timeline.h"
 #include "toolbar.h"
 #include "toolpocket.h"
 #include "toolsettings.h"

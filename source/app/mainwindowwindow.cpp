@@ -13,7 +13,7 @@
 #include "dialogs.h"
 #include "paper/drawingarea.h"
 #include "preferences.h"
-#include "referencedisplay.h"
+#include "timeline/referencedisplay.h"
 #include "scenesettingsdialog.h"
 #include "tutorialdialog.h"
 #include "xsheet/xsheetpane.h"

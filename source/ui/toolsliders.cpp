@@ -1,9 +1,9 @@
 #include "toolsliders.h"
 
 #include "peninput.h"
-#include "textbubble.h"
 #include "style/tooltips.h"
 #include "style/uiresources.h"
+#include "timeline/textbubble.h"
 
 #include "settings/settings.h"
 #include "tools/drawingtool.h"

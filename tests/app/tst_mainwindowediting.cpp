@@ -5,7 +5,7 @@
 
 #include "paper/holdkey.h"
 #include "paper/paper.h"
-#include "timeline.h"
+#include "timeline/timeline.h"
 
 #include "actions/actionmanager.h"
 #include "commands/commandtesthelpers.h"

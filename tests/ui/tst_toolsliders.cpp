@@ -1,4 +1,4 @@
-#include "textbubble.h"
+#include "timeline/textbubble.h"
 #include "toolsliders.h"
 
 #include "support/widgetevents.h"

@@ -1,6 +1,6 @@
-#include "timeline.h"
+#include "timeline/timeline.h"
 
-#include "textbubble.h"
+#include "timeline/textbubble.h"
 
 #include "settings/settings.h"
 

@@ -1,4 +1,4 @@
-#include "referencedisplay.h"
+#include "timeline/referencedisplay.h"
 
 #include "drawings/imagedrawing.h"
 #include "layers/referencelayer.h"

@@ -1,4 +1,4 @@
-#include "textbubble.h"
+#include "timeline/textbubble.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "referencedisplay.h"
+#include "timeline/referencedisplay.h"
 
 #include "scene/klscene.h"
 #include "scene/scene.h"
