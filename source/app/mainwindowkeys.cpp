@@ -15,9 +15,9 @@
 #include "paper/drawingarea.h"
 #include "paper/holdkey.h"
 #include "paper/paper.h"
-#include "speeddial.h"
-#include "speeddialgraphicseffect.h"
-#include "toolsettings.h"
+#include "tools/speeddial.h"
+#include "tools/speeddialgraphicseffect.h"
+#include "tools/toolsettings.h"
 
 #include "drawingcontentcommands.h"
 

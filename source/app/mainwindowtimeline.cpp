@@ -10,9 +10,9 @@
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 
-#include "controlsbartoolbutton.h"
 #include "paper/paper.h"
 #include "timeline/timeline.h"
+#include "tools/controlsbartoolbutton.h"
 #include "xsheet/xsheet.h"
 
 #include "drawingcontentcommands.h"

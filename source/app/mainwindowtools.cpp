@@ -12,10 +12,10 @@
 #include "playbackcontroller.h"
 
 #include "paper/holdkey.h"
-#include "palette.h"
 #include "paper/paper.h"
-#include "speeddial.h"
-#include "toolsettings.h"
+#include "tools/palette.h"
+#include "tools/speeddial.h"
+#include "tools/toolsettings.h"
 
 #include "scenesettingscommands.h"
 

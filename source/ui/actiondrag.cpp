@@ -1,7 +1,7 @@
 #include "actiondrag.h"
 
-#include "toolbarlayout.h"
 #include "style/uiresources.h"
+#include "tools/toolbarlayout.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "customizespeeddial.h"
 
 #include "actiondrag.h"
-#include "speeddial.h"
-#include "speeddialgeometry.h"
 #include "style/tooltips.h"
 #include "style/uiresources.h"
+#include "tools/speeddial.h"
+#include "tools/speeddialgeometry.h"
 
 #include "actions/actionmanager.h"
 

@@ -1,9 +1,9 @@
 #include "customizetoolbar.h"
 
 #include "actiondrag.h"
-#include "toolbarlayout.h"
 #include "style/tooltips.h"
 #include "style/uiresources.h"
+#include "tools/toolbarlayout.h"
 
 #include "actions/actionmanager.h"
 

@@ -1,8 +1,8 @@
 #include "draggablespacer.h"
 
 #include "actiondrag.h"
-#include "toolbarlayout.h"
 #include "style/uiresources.h"
+#include "tools/toolbarlayout.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -3,12 +3,12 @@
 #include "mainwindow.h"
 #include "startup.h"
 
-#include "controlsbar.h"
 #include "paper/drawingarea.h"
 #include "paper/paper.h"
 #include "style/klproxystyle.h"
+#include "tools/controlsbar.h"
+#include "tools/toolbar.h"
 #include "xsheet/detachedxsheet.h"
-#include "toolbar.h"
 #include "xsheet/xsheet.h"
 
 #include "actions/actionmanager.h"

@@ -2,9 +2,9 @@
 
 #include "paper/holdkey.h"
 #include "paper/paper.h"
+#include "tools/speeddial.h"
 #include "xsheet/layerrenamewidget.h"
 #include "xsheet/opacityslider.h"
-#include "speeddial.h"
 #include "xsheet/xsheet.h"
 
 #include "collapsedialog.h"

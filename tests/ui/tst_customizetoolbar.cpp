@@ -1,8 +1,8 @@
 #include "customizetoolbar.h"
 #include "draggablespacer.h"
 #include "recyclebin.h"
-#include "toolbar.h"
-#include "toolbarlayout.h"
+#include "tools/toolbar.h"
+#include "tools/toolbarlayout.h"
 
 #include "customizetesthelpers.h"
 #include "support/widgetevents.h"

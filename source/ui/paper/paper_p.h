@@ -6,7 +6,7 @@
 // (paperselection.cpp).
 
 #include "paper/paper.h"
-#include "peninput.h"
+#include "tools/peninput.h"
 
 #include "strokes/singlestroke.h"
 

@@ -1,9 +1,9 @@
-#include "toolbar.h"
+#include "tools/toolbar.h"
 
-#include "toolbarhandle.h"
-#include "toolbarlayout.h"
 #include "style/tooltips.h"
 #include "style/uiresources.h"
+#include "tools/toolbarhandle.h"
+#include "tools/toolbarlayout.h"
 
 #include "actions/actionmanager.h"
 #include "settings/settings.h"

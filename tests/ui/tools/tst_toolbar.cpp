@@ -1,5 +1,5 @@
-#include "toolbar.h"
-#include "toolbarhandle.h"
+#include "tools/toolbar.h"
+#include "tools/toolbarhandle.h"
 
 #include "support/widgetevents.h"
 

@@ -1,9 +1,9 @@
-#include "toolsliders.h"
+#include "tools/toolsliders.h"
 
-#include "peninput.h"
 #include "style/tooltips.h"
 #include "style/uiresources.h"
 #include "timeline/textbubble.h"
+#include "tools/peninput.h"
 
 #include "settings/settings.h"
 #include "tools/drawingtool.h"

@@ -1,4 +1,4 @@
-#include "toolpocket.h"
+#include "tools/toolpocket.h"
 
 #include "support/widgetevents.h"
 

@@ -1,8 +1,8 @@
-#include "speeddialgraphicseffect.h"
+#include "tools/speeddialgraphicseffect.h"
 
-#include "speeddial.h"
-#include "speeddialgeometry.h"
 #include "style/uiresources.h"
+#include "tools/speeddial.h"
+#include "tools/speeddialgeometry.h"
 
 #include "settings/settings.h"
 

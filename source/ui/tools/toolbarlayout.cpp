@@ -1,4 +1,4 @@
-#include "toolbarlayout.h"
+#include "tools/toolbarlayout.h"
 
 #include <algorithm>
 

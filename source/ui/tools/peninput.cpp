@@ -1,4 +1,4 @@
-#include "peninput.h"
+#include "tools/peninput.h"
 
 #include <QCursor>
 #include <QPointingDevice>

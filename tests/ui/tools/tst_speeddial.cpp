@@ -1,5 +1,5 @@
-#include "speeddial.h"
-#include "speeddialgraphicseffect.h"
+#include "tools/speeddial.h"
+#include "tools/speeddialgraphicseffect.h"
 
 #include "support/widgetevents.h"
 

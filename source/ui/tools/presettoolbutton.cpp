@@ -1,7 +1,7 @@
-#include "presettoolbutton.h"
+#include "tools/presettoolbutton.h"
 
-#include "controlsbartoolbutton.h"
-#include "presettoolbuttonshadoweffect.h"
+#include "tools/controlsbartoolbutton.h"
+#include "tools/presettoolbuttonshadoweffect.h"
 
 #include "settings/settings.h"
 

@@ -1,4 +1,4 @@
-#include "controlsbar.h"
+#include "tools/controlsbar.h"
 
 #include "settings/settings.h"
 

@@ -1,4 +1,4 @@
-#include "expandtoolbutton.h"
+#include "tools/expandtoolbutton.h"
 
 #include <QPainter>
 #include <QStyleOptionToolButton>

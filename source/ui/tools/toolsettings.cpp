@@ -1,9 +1,9 @@
-#include "toolsettings.h"
+#include "tools/toolsettings.h"
 
-#include "toolpocket.h"
-#include "toolpresets.h"
-#include "toolsettingsshadoweffect.h"
-#include "toolsliders.h"
+#include "tools/toolpocket.h"
+#include "tools/toolpresets.h"
+#include "tools/toolsettingsshadoweffect.h"
+#include "tools/toolsliders.h"
 
 #include "settings/settings.h"
 

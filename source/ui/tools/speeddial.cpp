@@ -1,8 +1,8 @@
-#include "speeddial.h"
+#include "tools/speeddial.h"
 
-#include "speeddialgraphicseffect.h"
 #include "style/tooltips.h"
 #include "style/uiresources.h"
+#include "tools/speeddialgraphicseffect.h"
 
 #include "actions/actionmanager.h"
 #include "settings/settings.h"

@@ -1,4 +1,4 @@
-#include "toolpocket.h"
+#include "tools/toolpocket.h"
 
 #include "style/tooltips.h"
 #include "style/uiresources.h"

@@ -1,6 +1,6 @@
-#include "controlsbar.h"
-#include "controlsbarindicator.h"
-#include "controlsbartoolbutton.h"
+#include "tools/controlsbar.h"
+#include "tools/controlsbarindicator.h"
+#include "tools/controlsbartoolbutton.h"
 
 #include "support/widgetevents.h"
 

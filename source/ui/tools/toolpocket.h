@@ -1,6 +1,6 @@
 #pragma once
 
-#include "peninput.h"
+#include "tools/peninput.h"
 
 #include <QWidget>
 

@@ -1,9 +1,9 @@
-#include "expandtoolbutton.h"
-#include "presettoolbutton.h"
-#include "toolpocket.h"
-#include "toolpresets.h"
-#include "toolsettings.h"
-#include "toolsliders.h"
+#include "tools/expandtoolbutton.h"
+#include "tools/presettoolbutton.h"
+#include "tools/toolpocket.h"
+#include "tools/toolpresets.h"
+#include "tools/toolsettings.h"
+#include "tools/toolsliders.h"
 
 #include "support/widgetevents.h"
 

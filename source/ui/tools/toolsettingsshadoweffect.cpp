@@ -1,6 +1,6 @@
-#include "toolsettingsshadoweffect.h"
+#include "tools/toolsettingsshadoweffect.h"
 
-#include "toolsettings.h"
+#include "tools/toolsettings.h"
 
 #include <QPainter>
 

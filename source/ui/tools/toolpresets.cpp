@@ -1,8 +1,8 @@
-#include "toolpresets.h"
+#include "tools/toolpresets.h"
 
-#include "expandtoolbutton.h"
-#include "presettoolbutton.h"
 #include "style/uiresources.h"
+#include "tools/expandtoolbutton.h"
+#include "tools/presettoolbutton.h"
 
 #include "kl.h"
 #include "settings/settings.h"

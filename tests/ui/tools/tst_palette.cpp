@@ -1,4 +1,4 @@
-#include "palette.h"
+#include "tools/palette.h"
 
 #include "support/widgetevents.h"
 

@@ -1,4 +1,4 @@
-#include "controlsbartoolbutton.h"
+#include "tools/controlsbartoolbutton.h"
 
 #include <QIcon>
 #include <QMouseEvent>

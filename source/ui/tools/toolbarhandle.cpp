@@ -1,4 +1,4 @@
-#include "toolbarhandle.h"
+#include "tools/toolbarhandle.h"
 
 #include "style/uiresources.h"
 

@@ -1,5 +1,5 @@
 #include "timeline/textbubble.h"
-#include "toolsliders.h"
+#include "tools/toolsliders.h"
 
 #include "support/widgetevents.h"
 

@@ -1,7 +1,7 @@
-#include "presettoolbuttonshadoweffect.h"
+#include "tools/presettoolbuttonshadoweffect.h"
 
-#include "presettoolbutton.h"
 #include "style/uiresources.h"
+#include "tools/presettoolbutton.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

@@ -1,4 +1,4 @@
-#include "speeddialgeometry.h"
+#include "tools/speeddialgeometry.h"
 
 #include <QRectF>
 #include <QTransform>

@@ -1,4 +1,4 @@
-#include "controlsbarindicator.h"
+#include "tools/controlsbarindicator.h"
 
 #include "style/uiresources.h"
 
