@@ -1,6 +1,6 @@
 #include "preferences.h"
 
-#include "actionslist.h"
+#include "customize/actionslist.h"
 
 #include "actions/actionmanager.h"
 #include "settings/settings.h"

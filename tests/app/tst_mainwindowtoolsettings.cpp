@@ -3,10 +3,10 @@
 #include "playbackcontroller.h"
 #include "startup.h"
 
+#include "customize/customizeoverlay.h"
+#include "paper/drawingarea.h"
 #include "tools/controlsbar.h"
 #include "tools/controlsbartoolbutton.h"
-#include "customizeoverlay.h"
-#include "paper/drawingarea.h"
 #include "tools/palette.h"
 #include "tools/presettoolbutton.h"
 #include "tools/speeddial.h"

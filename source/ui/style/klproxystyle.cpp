@@ -1,6 +1,6 @@
 #include "style/klproxystyle.h"
 
-#include "actionslist.h"
+#include "customize/actionslist.h"
 #include "xsheet/xsheetfooter.h"
 
 #include "settings/settings.h"

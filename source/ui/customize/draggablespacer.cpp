@@ -1,6 +1,6 @@
-#include "draggablespacer.h"
+#include "customize/draggablespacer.h"
 
-#include "actiondrag.h"
+#include "customize/actiondrag.h"
 #include "style/uiresources.h"
 #include "tools/toolbarlayout.h"
 

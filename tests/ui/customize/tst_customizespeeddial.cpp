@@ -1,5 +1,5 @@
-#include "customizespeeddial.h"
-#include "recyclebin.h"
+#include "customize/customizespeeddial.h"
+#include "customize/recyclebin.h"
 
 #include "customizetesthelpers.h"
 #include "support/widgetevents.h"

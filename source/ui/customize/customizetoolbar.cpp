@@ -1,6 +1,6 @@
-#include "customizetoolbar.h"
+#include "customize/customizetoolbar.h"
 
-#include "actiondrag.h"
+#include "customize/actiondrag.h"
 #include "style/tooltips.h"
 #include "style/uiresources.h"
 #include "tools/toolbarlayout.h"

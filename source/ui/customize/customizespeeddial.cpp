@@ -1,6 +1,6 @@
-#include "customizespeeddial.h"
+#include "customize/customizespeeddial.h"
 
-#include "actiondrag.h"
+#include "customize/actiondrag.h"
 #include "style/tooltips.h"
 #include "style/uiresources.h"
 #include "tools/speeddial.h"

@@ -1,6 +1,6 @@
-#include "actionslist.h"
+#include "customize/actionslist.h"
 
-#include "actiondrag.h"
+#include "customize/actiondrag.h"
 
 #include "actions/actionmanager.h"
 

@@ -4,7 +4,7 @@
 // action drag data, and a stand-in for QDrag::exec that records each drag
 // and ends it as the test says.
 
-#include "actiondrag.h"
+#include "customize/actiondrag.h"
 
 #include "support/widgetevents.h"
 

@@ -1,6 +1,6 @@
-#include "actionslistitemdelegate.h"
+#include "customize/actionslistitemdelegate.h"
 
-#include "actionslist.h"
+#include "customize/actionslist.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
-#include "customizetoolbar.h"
-#include "draggablespacer.h"
-#include "recyclebin.h"
+#include "customize/customizetoolbar.h"
+#include "customize/draggablespacer.h"
+#include "customize/recyclebin.h"
 #include "tools/toolbar.h"
 #include "tools/toolbarlayout.h"
 

@@ -1,6 +1,6 @@
-#include "recyclebin.h"
+#include "customize/recyclebin.h"
 
-#include "actiondrag.h"
+#include "customize/actiondrag.h"
 #include "style/uiresources.h"
 
 #include <QDragEnterEvent>

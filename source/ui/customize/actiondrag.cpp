@@ -1,4 +1,4 @@
-#include "actiondrag.h"
+#include "customize/actiondrag.h"
 
 #include "style/uiresources.h"
 #include "tools/toolbarlayout.h"

@@ -1,4 +1,4 @@
-#include "dragarrow.h"
+#include "customize/dragarrow.h"
 
 #include "style/uiresources.h"
 
