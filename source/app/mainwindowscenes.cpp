@@ -11,13 +11,13 @@
 #include "scenefileio.h"
 #include "scenesave.h"
 
-#include "customizebacklightdialog.h"
-#include "dialogs.h"
+#include "dialogs/customizebacklightdialog.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/scenesettingsdialog.h"
 #include "paper/paper.h"
 #include "timeline/referencedisplay.h"
-#include "xsheet/opacityslider.h"
-#include "scenesettingsdialog.h"
 #include "timeline/timeline.h"
+#include "xsheet/opacityslider.h"
 #include "xsheet/xsheet.h"
 
 #include "actions/actionmanager.h"

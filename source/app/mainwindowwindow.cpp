@@ -9,13 +9,13 @@
 #include "mainwindowlookups_p.h"
 #include "mainwindowform.h"
 
-#include "aboutdialog.h"
-#include "dialogs.h"
+#include "dialogs/aboutdialog.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/preferences.h"
+#include "dialogs/scenesettingsdialog.h"
+#include "dialogs/tutorialdialog.h"
 #include "paper/drawingarea.h"
-#include "preferences.h"
 #include "timeline/referencedisplay.h"
-#include "scenesettingsdialog.h"
-#include "tutorialdialog.h"
 #include "xsheet/xsheetpane.h"
 
 #include "drawingcontentcommands.h"

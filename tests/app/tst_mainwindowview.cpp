@@ -7,9 +7,9 @@
 #include "xsheet/opacityslider.h"
 #include "xsheet/xsheet.h"
 
-#include "collapsedialog.h"
-#include "customizebacklightdialog.h"
-#include "preferences.h"
+#include "dialogs/collapsedialog.h"
+#include "dialogs/customizebacklightdialog.h"
+#include "dialogs/preferences.h"
 #include "xsheet/xsheetheader.h"
 
 #include "actions/actionmanager.h"

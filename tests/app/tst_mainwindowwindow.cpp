@@ -3,8 +3,8 @@
 #include "applicationfont.h"
 #include "wintabclickworkaround.h"
 
+#include "dialogs/preferences.h"
 #include "xsheet/detachedxsheet.h"
-#include "preferences.h"
 #include "systemmemory.h"
 #include "xsheet/xsheetpane.h"
 

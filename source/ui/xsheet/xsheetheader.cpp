@@ -1,6 +1,6 @@
 #include "xsheet/xsheetheader.h"
 
-#include "dialogs.h"
+#include "dialogs/dialogs.h"
 #include "importcommands.h"
 #include "layerpropertycommands.h"
 #include "style/tooltips.h"
