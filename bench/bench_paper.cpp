@@ -1,6 +1,6 @@
 #include "benchsupport.h"
 
-#include "paper.h"
+#include "paper/paper.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
 

@@ -14,7 +14,7 @@
 #include "startup.h"
 
 #include "initialize.h"
-#include "paper.h"
+#include "paper/paper.h"
 #include "scene/klscene.h"
 
 #include <QApplication>

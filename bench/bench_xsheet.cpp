@@ -1,6 +1,6 @@
 #include "benchsupport.h"
 
-#include "xsheet.h"
+#include "xsheet/xsheet.h"
 
 #include "drawings/strokedrawing.h"
 #include "layers/layeritem.h"

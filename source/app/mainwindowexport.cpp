@@ -11,10 +11,10 @@
 #include "mainwindow_p.h"
 #include "mainwindowlookups_p.h"
 
-#include "dialogs.h"
-#include "exportexposuresheetdialog.h"
-#include "exportframesdialog.h"
-#include "exportvideodialog.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/exportexposuresheetdialog.h"
+#include "dialogs/exportframesdialog.h"
+#include "dialogs/exportvideodialog.h"
 
 #include "actions/actionmanager.h"
 #include "export/exportresult.h"

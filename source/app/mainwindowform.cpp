@@ -1,8 +1,8 @@
 #include "mainwindowform.h"
 
-#include "drawingarea.h"
-#include "paper.h"
-#include "timeline.h"
+#include "paper/drawingarea.h"
+#include "paper/paper.h"
+#include "timeline/timeline.h"
 
 #include <QMainWindow>
 #include <QMenuBar>

@@ -8,8 +8,8 @@
 #include "mainwindow_p.h"
 #include "playbackcontroller.h"
 
-#include "boundeddoublevalidator.h"
-#include "dialogs.h"
+#include "dialogs/boundeddoublevalidator.h"
+#include "dialogs/dialogs.h"
 
 #include "layercommands.h"
 

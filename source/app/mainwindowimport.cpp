@@ -8,7 +8,7 @@
 #include "mainwindow_p.h"
 #include "mainwindowlookups_p.h"
 
-#include "dialogs.h"
+#include "dialogs/dialogs.h"
 
 #include "importcommands.h"
 

@@ -12,12 +12,12 @@
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 
-#include "drawingarea.h"
-#include "holdkey.h"
-#include "paper.h"
-#include "speeddial.h"
-#include "speeddialgraphicseffect.h"
-#include "toolsettings.h"
+#include "paper/drawingarea.h"
+#include "paper/holdkey.h"
+#include "paper/paper.h"
+#include "tools/speeddial.h"
+#include "tools/speeddialgraphicseffect.h"
+#include "tools/toolsettings.h"
 
 #include "drawingcontentcommands.h"
 

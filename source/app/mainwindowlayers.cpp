@@ -7,9 +7,9 @@
 #include "mainwindowlookups_p.h"
 #include "mainwindow_p.h"
 
-#include "layerrenamewidget.h"
-#include "opacityslider.h"
-#include "xsheet.h"
+#include "xsheet/layerrenamewidget.h"
+#include "xsheet/opacityslider.h"
+#include "xsheet/xsheet.h"
 
 #include "layercommands.h"
 #include "layerpropertycommands.h"

@@ -7,7 +7,7 @@
 #include "mainwindowlookups_p.h"
 #include "mainwindowform.h"
 
-#include "dialogs.h"
+#include "dialogs/dialogs.h"
 
 #include "actions/actionmanager.h"
 #include "scene/klscene.h"

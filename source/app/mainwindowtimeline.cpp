@@ -10,10 +10,10 @@
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 
-#include "controlsbartoolbutton.h"
-#include "paper.h"
-#include "timeline.h"
-#include "xsheet.h"
+#include "paper/paper.h"
+#include "timeline/timeline.h"
+#include "tools/controlsbartoolbutton.h"
+#include "xsheet/xsheet.h"
 
 #include "drawingcontentcommands.h"
 

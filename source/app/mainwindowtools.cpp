@@ -11,11 +11,11 @@
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
 
-#include "holdkey.h"
-#include "palette.h"
-#include "paper.h"
-#include "speeddial.h"
-#include "toolsettings.h"
+#include "paper/holdkey.h"
+#include "paper/paper.h"
+#include "tools/palette.h"
+#include "tools/speeddial.h"
+#include "tools/toolsettings.h"
 
 #include "scenesettingscommands.h"
 

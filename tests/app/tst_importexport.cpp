@@ -1,6 +1,6 @@
 #include "mainwindowtesthelpers.h"
 
-#include "aboutdialog.h"
+#include "dialogs/aboutdialog.h"
 #include "applicationfont.h"
 
 #include "../audio/audiotestfiles.h"

@@ -3,9 +3,9 @@
 #include "playbackcontroller.h"
 #include "startup.h"
 
-#include "holdkey.h"
-#include "paper.h"
-#include "timeline.h"
+#include "paper/holdkey.h"
+#include "paper/paper.h"
+#include "timeline/timeline.h"
 
 #include "actions/actionmanager.h"
 #include "commands/commandtesthelpers.h"

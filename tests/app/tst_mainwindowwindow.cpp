@@ -3,10 +3,10 @@
 #include "applicationfont.h"
 #include "wintabclickworkaround.h"
 
-#include "detachedxsheet.h"
-#include "preferences.h"
+#include "dialogs/preferences.h"
+#include "xsheet/detachedxsheet.h"
 #include "systemmemory.h"
-#include "xsheetpane.h"
+#include "xsheet/xsheetpane.h"
 
 #include "actions/actionmanager.h"
 #include "actions/helppages.h"

@@ -3,7 +3,7 @@
 // The user, as tests play them: a UI::Dialogs that opens nothing, writes
 // down every question it is asked and answers from a script.
 
-#include "dialogs.h"
+#include "dialogs/dialogs.h"
 
 #include <QAction>
 #include <QDialog>

@@ -1,0 +1,453 @@
+// The exposure sheet's pointer input: clicks and Shift ranges, frame drags
+// and audio offset drags, the beyond buttons, annotation strokes with mouse
+// or pen, and selection with the eraser end of a pen.
+
+#include "xsheet/xsheet.h"
+
+#include "xsheet/xsheet_p.h"
+#include "xsheet/xsheetheader.h"
+#include "importcommands.h"
+#include "layercommands.h"
+#include "layerpropertycommands.h"
+
+#include "clonecommands.h"
+#include "commandconventions.h"
+#include "drawingcontentcommands.h"
+#include "kl.h"
+#include "layers/layer.h"
+#include "render/alphacomposition.h"
+#include "scene/framerangemodel.h"
+#include "scene/klscene.h"
+#include "scene/scene.h"
+#include "scene/scenemodel.h"
+#include "tools/drawingtool.h"
+#include "tools/toolmanager.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QItemSelectionModel>
+#include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QScrollBar>
+#include <QTabletEvent>
+#include <QTimer>
+#include <QUndoCommand>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace UI {
+
+namespace {
+
+using Role = Model::SceneModel::Role;
+
+Model::Scene *currentScene()
+{
+    Model::KLScene *handle = Model::KLScene::current();
+    return handle ? handle->scene() : nullptr;
+}
+
+// The next beyond-last mode of a button click; 0 for none.
+int nextBeyondLast(int mode)
+{
+    switch (mode) {
+    case Model::Layer::ShowNothing:
+        return Model::Layer::FreezeLastDrawing;
+    case Model::Layer::FreezeLastDrawing:
+        return Model::Layer::CycleDrawings;
+    case Model::Layer::CycleDrawings:
+        return Model::Layer::ShowNothing;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+QImage XSheetPrivate::noteWithStroke(const QImage &note, int row, const Model::SingleStroke &stroke) const
+{
+    const QImage &mask = stroke.image();
+    const int band = m_annotationRowHeight;
+    if (row < 0 || mask.isNull() || (row + 1) * band > mask.height())
+        return note;
+    const QImage slice = mask.copy(0, row * band, mask.width(), band);
+    if (note.isNull())
+        return stroke.isPenStroke() ? slice : QImage();
+    QImage composed = note.convertToFormat(QImage::Format_Alpha8);
+    Model::composeAlphaMask(composed, slice, slice.rect(), stroke.isPenStroke());
+    return composed;
+}
+
+// Press, move, release
+
+void XSheet::mousePressEvent(QMouseEvent *event)
+{
+    if ((event->buttons() & Qt::RightButton) || !d->m_model || d->m_tabletStrokeActive)
+        return;
+    // The system's copy of a pen press that the sheet has taken already.
+    if (event->source() != Qt::MouseEventNotSynthesized && d->m_tabletTimer->isActive())
+        return;
+
+    d->m_scrollAnimation->stop();
+    const QPointF position = event->position();
+    d->m_pressPosition = position.toPoint();
+    d->m_pressedIndex = indexAt(d->m_pressPosition);
+
+    const int column = d->m_header->logicalIndexAt(qRound(position.x()));
+    const int kind = columnKind(column);
+    if (kind == Model::Layer::AnnotationLayerType) {
+        beginAnnotationStroke(position, 0.5, event->timestamp());
+        return;
+    }
+    if (kind == Model::Layer::AudioLayerType)
+        return;
+
+    const int buttonColumn = isOnBeyondButton(column, position) ? column : -1;
+    const QModelIndex pressed = d->m_pressedIndex;
+    QItemSelectionModel *selection = selectionModel();
+    if (pressed.isValid() && selection && columnData(pressed.column(), Role::VisualLayerRole).toBool()
+        && (event->modifiers() & Qt::ShiftModifier)) {
+        const QModelIndex anchor = d->m_selectionAnchor.isValid() ? d->m_selectionAnchor : selection->currentIndex();
+        if (anchor.isValid() && anchor.column() == pressed.column()) {
+            selection->setCurrentIndex(pressed, QItemSelectionModel::NoUpdate);
+            selection->select(QItemSelection(anchor, pressed), QItemSelectionModel::ClearAndSelect);
+            d->m_selectionAnchor = anchor;
+        } else {
+            selection->setCurrentIndex(pressed, QItemSelectionModel::ClearAndSelect);
+        }
+    }
+    if (d->m_showBeyondButtons && d->m_pressedBeyondColumn != buttonColumn) {
+        d->m_pressedBeyondColumn = buttonColumn;
+        if (column >= 0)
+            viewport()->update(beyondButtonArea(column));
+    }
+}
+
+void XSheet::mouseMoveEvent(QMouseEvent *event)
+{
+    if ((event->buttons() & Qt::RightButton) || !d->m_model || d->m_tabletStrokeActive)
+        return;
+    const QPointF position = event->position();
+    int hovered = -1;
+
+    if (d->m_strokeEngine.hasActiveStroke()) {
+        addAnnotationPoint(position, 0.5, event->timestamp());
+    } else {
+        const QPointF moved = position - d->m_pressPosition;
+        if (!d->m_frameDragActive && !d->m_audioDragActive && event->buttons() != Qt::NoButton
+            && event->modifiers() == Qt::NoModifier
+            && std::abs(moved.x()) + std::abs(moved.y()) >= QApplication::startDragDistance()) {
+            const int column = d->m_header->logicalIndexAt(d->m_pressPosition.x());
+            if (columnKind(column) == Model::Layer::AudioLayerType) {
+                d->m_audioDragActive = !d->m_audioOffsetLocked;
+                d->m_audioDragOffset = 0.0;
+            } else if (d->m_pressedIndex.isValid()
+                       && columnData(d->m_pressedIndex.column(), Role::VisualLayerRole).toBool()) {
+                d->m_scrollToCenter = false;
+                if (selectionModel())
+                    selectionModel()->setCurrentIndex(d->m_pressedIndex, QItemSelectionModel::Clear);
+                d->m_frameDragActive = d->m_model->startDrag(
+                    d->m_slideMode ? Model::FrameRangeModel::SlideDrag : Model::FrameRangeModel::AddClonesDrag,
+                    d->m_pressedIndex);
+            }
+        }
+
+        if (d->m_audioDragActive) {
+            const double offset = (position.y() - d->m_pressPosition.y()) / d->m_rowHeight;
+            if (!Commands::fuzzyEqual(offset, d->m_audioDragOffset)) {
+                d->m_audioDragOffset = offset;
+                d->m_model->setAudioDragOffset(offset);
+                const int column = d->m_header->logicalIndexAt(d->m_pressPosition.x());
+                viewport()->update(QRect(d->m_header->sectionViewportPosition(column), 0,
+                                         d->m_header->sectionSize(column), viewport()->height()));
+            }
+        } else if (d->m_frameDragActive) {
+            int y = qRound(position.y()) - d->m_topMargin + verticalOffset();
+            if (y < 1)
+                y = 0;
+            d->m_model->setDragDistance(y / d->m_rowHeight - d->m_pressedIndex.row());
+            viewport()->update();
+        } else {
+            const int column = d->m_header->logicalIndexAt(qRound(position.x()));
+            if (isOnBeyondButton(column, position))
+                hovered = column;
+            updateCursor(position.toPoint());
+        }
+    }
+
+    if (d->m_showBeyondButtons && d->m_hoveredBeyondColumn != hovered) {
+        const int previous = d->m_hoveredBeyondColumn;
+        d->m_hoveredBeyondColumn = hovered;
+        for (int column : {previous, hovered}) {
+            if (column >= 0)
+                viewport()->update(beyondButtonArea(column));
+        }
+    }
+}
+
+void XSheet::mouseReleaseEvent(QMouseEvent *event)
+{
+    if ((event->buttons() & Qt::RightButton) || !d->m_model || d->m_tabletStrokeActive)
+        return;
+    const QPointF position = event->position();
+    const QPoint point = position.toPoint();
+
+    // What the pen wrote stays, wherever it was lifted.
+    if (d->m_strokeEngine.hasActiveStroke()) {
+        addAnnotationPoint(position, 0.5, event->timestamp());
+        finishAnnotationStroke();
+        return;
+    }
+
+    // A drag let go of beyond the sheet's left or right edge, or with a
+    // modifier held, is cancelled by the reset below. Above or below the
+    // sheet it still ends on the row under the pointer, the first row at
+    // the most, as its preview already shows.
+    const bool inside = point.x() >= 0 && point.x() < viewport()->width();
+    const bool plain = event->modifiers() == Qt::NoModifier;
+    if (inside && d->m_audioDragActive && plain) {
+        d->m_model->setAudioDragOffset((position.y() - d->m_pressPosition.y()) / d->m_rowHeight);
+        if (Model::Scene *scene = currentScene())
+            Model::KLScene::pushCommand(new Commands::SetAudioOffset(scene, scene->effectiveAudioOffset()));
+        d->m_audioDragOffset = 0.0;
+        d->m_model->setAudioDragOffset(0.0);
+        d->m_audioDragActive = false;
+    } else if (inside && d->m_frameDragActive && plain) {
+        finishFrameDrag(std::max(qRound(position.y()) - d->m_topMargin + verticalOffset(), 0) / d->m_rowHeight);
+        d->m_frameDragActive = false;
+        updateScrollBars();
+        setScrollToCenter(d->m_scrollToCenterSetting);
+        viewport()->update();
+    } else if (inside && !d->m_audioDragActive && !d->m_frameDragActive) {
+        const int column = d->m_header->logicalIndexAt(qRound(position.x()));
+        const int end = columnData(column, Role::FrameCountRole).toInt();
+        if (d->m_model->firstFrame() <= end && end <= d->m_model->lastFrame() + 1 && d->m_showBeyondButtons
+            && column == d->m_pressedBeyondColumn && isOnBeyondButton(column, position)) {
+            const int mode = nextBeyondLast(columnData(column, Role::BeyondLastRole).toInt());
+            Model::Scene *scene = currentScene();
+            if (mode != 0 && scene)
+                Model::KLScene::pushCommand(new Commands::SetLayerBeyondLast(scene, column, mode));
+            viewport()->update();
+        }
+        const QModelIndex pressed = d->m_pressedIndex;
+        if (pressed.isValid() && indexAt(point) == pressed && (d->m_model->flags(pressed) & Qt::ItemIsEnabled)
+            && selectionModel()) {
+            const bool shift = event->modifiers() & Qt::ShiftModifier;
+            selectionModel()->setCurrentIndex(pressed, shift ? QItemSelectionModel::NoUpdate
+                                                             : QItemSelectionModel::Clear);
+        }
+    }
+
+    cancelDrags();
+    updateCursor(point);
+}
+
+void XSheet::cancelDrags()
+{
+    if (d->m_pressedBeyondColumn >= 0)
+        viewport()->update(beyondButtonArea(d->m_pressedBeyondColumn));
+    d->m_pressedBeyondColumn = -1;
+    d->m_pressedIndex = QModelIndex();
+    d->m_pressPosition = QPoint();
+    if (d->m_audioDragActive) {
+        d->m_audioDragOffset = 0.0;
+        if (d->m_model)
+            d->m_model->setAudioDragOffset(0.0);
+        d->m_audioDragActive = false;
+        viewport()->update();
+    } else if (d->m_frameDragActive) {
+        d->m_frameDragActive = false;
+        if (d->m_model)
+            d->m_model->endDrag();
+        updateScrollBars();
+        setScrollToCenter(d->m_scrollToCenterSetting);
+        viewport()->update();
+    }
+    // A drag that the model refused switched centring off all the same.
+    d->m_scrollToCenter = d->m_scrollToCenterSetting;
+}
+
+void XSheet::finishFrameDrag(int row)
+{
+    Model::FrameRangeModel *model = d->m_model;
+    model->setDragDistance(row - d->m_pressedIndex.row());
+    const int distance = model->dragDistance();
+    const int kind = model->dragMode();
+
+    Model::KLScene *handle = Model::KLScene::current();
+    Model::Scene *scene = handle ? handle->scene() : nullptr;
+    std::unique_ptr<QUndoCommand> command;
+    if (scene && kind == Model::FrameRangeModel::SlideDrag) {
+        const int lowest = model->minDragDistanceReached();
+        const int highest = model->maxDragDistanceReached();
+        if (distance != 0 || lowest != 0 || highest != 0)
+            command = std::make_unique<Commands::SlideOriginalDrawing>(scene, distance, lowest, highest);
+    } else if (scene && kind == Model::FrameRangeModel::AddClonesDrag) {
+        if (distance >= 1)
+            command = std::make_unique<Commands::AddCloneDrawings>(handle, handle->currentIndex(), distance);
+        else if (distance < 0)
+            command = std::make_unique<Commands::DiscardCloneDrawings>(scene, -distance);
+    }
+    model->endDrag();
+    if (command)
+        Model::KLScene::pushCommand(command.release());
+}
+
+// Annotation strokes
+
+void XSheet::beginAnnotationStroke(QPointF point, double pressure, quint64 timeStamp)
+{
+    const int column = d->m_header->logicalIndexAt(qRound(point.x()));
+    d->m_annotationTopRow = rowAt(0);
+    d->m_annotationColumn = column;
+    int last = rowAt(viewport()->height() - 1);
+    if (last < 1)
+        last = d->m_model->lastFrame() - d->m_model->firstFrame();
+
+    const int x0 = d->m_header->sectionViewportPosition(column);
+    const int y0 = d->m_annotationTopRow * d->m_rowHeight + d->m_topMargin - verticalOffset();
+    const double k = double(d->m_annotationRowHeight) / d->m_rowHeight;
+    d->m_annotationTransform = QTransform();
+    d->m_annotationTransform.scale(k, k);
+    d->m_annotationTransform.translate(-(d->m_cellLeftInset + x0), -(d->m_cellTopInset + y0));
+    const QRect canvas(d->m_cellLeftInset + x0, d->m_cellTopInset + y0,
+                       d->m_header->sectionSize(column) - d->m_cellWidthInset,
+                       (last - d->m_annotationTopRow + 1) * d->m_rowHeight);
+
+    Model::ToolManager *tools = Model::ToolManager::instance();
+    const Model::Tool::Type type = XSheetPrivate::annotationToolType();
+    const Model::Tool *tool = d->m_annotationPenType == int(KL::AnnotationPenType::DrawToolPen)
+        ? tools->tool(type)
+        : tools->scribbleTool(type);
+    const QPointF mapped = d->m_annotationTransform.map(point);
+    d->m_strokeEngine.beginStroke(d->m_annotationTransform.mapRect(canvas),
+                                  {mapped.x(), mapped.y(), pressure, double(timeStamp)}, tool);
+}
+
+void XSheet::addAnnotationPoint(QPointF point, double pressure, quint64 timeStamp)
+{
+    const QPointF mapped = d->m_annotationTransform.map(point);
+    d->m_strokeEngine.addPoint({mapped.x(), mapped.y(), pressure, double(timeStamp)});
+}
+
+void XSheet::finishAnnotationStroke()
+{
+    const std::unique_ptr<Model::SingleStroke> stroke = d->m_strokeEngine.endStroke();
+    Model::KLScene *handle = Model::KLScene::current();
+    if (!stroke || !handle || !d->m_model)
+        return;
+    // Repaint what the live stroke showed, whatever is pushed.
+    viewport()->update();
+
+    const int band = d->m_annotationRowHeight;
+    const QRect bounds = stroke->boundingRect();
+    const int first = std::max(bounds.top(), 0) / band;
+    const int last = std::min(stroke->image().height() - 1, bounds.bottom()) / band;
+    if (first > last)
+        return;
+
+    // One command per row that the stroke changed; a stroke over several
+    // rows is one history step, and one that changed nothing is none.
+    std::unique_ptr<QUndoCommand> macro;
+    if (last > first)
+        macro = std::make_unique<QUndoCommand>(QCoreApplication::translate("Commands", "Add Annotations"));
+    std::unique_ptr<QUndoCommand> single;
+    const int frameOfTopRow = d->m_model->firstFrame() + d->m_annotationTopRow;
+    for (int row = first; row <= last; ++row) {
+        const QModelIndex cell = d->m_model->index(d->m_annotationTopRow + row, d->m_annotationColumn);
+        const QImage note = cell.data(Role::AnnotationImageRole).value<QImage>();
+        const QImage image = d->noteWithStroke(note, row, *stroke);
+        if (image.isNull() || image == note)
+            continue;
+        const QModelIndex source = handle->sceneModel()->index(frameOfTopRow - 1 + row, d->m_annotationColumn);
+        if (macro)
+            new Commands::AddAnnotation(handle, source, image.copy(), macro.get());
+        else
+            single = std::make_unique<Commands::AddAnnotation>(handle, source, image.copy());
+    }
+    if (macro && macro->childCount() > 0)
+        Model::KLScene::pushCommand(macro.release());
+    else if (single)
+        Model::KLScene::pushCommand(single.release());
+}
+
+// Pen input
+
+bool XSheet::annotationTabletEvent(QTabletEvent *event)
+{
+    if (d->m_frameDragActive || d->m_audioDragActive || (d->m_tabletStrokeActive && !d->m_tabletAnnotation))
+        return false;
+    const QPointF position = event->position();
+    const int column = d->m_header->logicalIndexAt(qRound(position.x()));
+    if (!d->m_strokeEngine.hasActiveStroke() && !d->m_tabletStrokeActive
+        && columnKind(column) != Model::Layer::AnnotationLayerType)
+        return false;
+
+    switch (event->type()) {
+    case QEvent::TabletPress:
+        if (!d->m_tabletStrokeActive) {
+            setFocus(Qt::OtherFocusReason);
+            d->m_tabletStrokeActive = true;
+            d->m_tabletAnnotation = true;
+            beginAnnotationStroke(position, event->pressure(), event->timestamp());
+            d->m_tabletTimer->start();
+        }
+        break;
+    case QEvent::TabletMove:
+        if (d->m_tabletStrokeActive)
+            addAnnotationPoint(position, event->pressure(), event->timestamp());
+        else
+            updateCursor(position.toPoint());
+        break;
+    case QEvent::TabletRelease:
+        if (d->m_tabletStrokeActive) {
+            addAnnotationPoint(position, event->pressure(), event->timestamp());
+            finishAnnotationStroke();
+        }
+        d->m_tabletStrokeActive = false;
+        d->m_tabletAnnotation = false;
+        // The system may still send its mouse copy of the pen's lift.
+        d->m_tabletTimer->start();
+        updateCursor(position.toPoint());
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+bool XSheet::eraserTabletEvent(QTabletEvent *event)
+{
+    const QPoint point = event->position().toPoint();
+    switch (event->type()) {
+    case QEvent::TabletPress:
+        if (!d->m_tabletStrokeActive) {
+            d->m_tabletStrokeActive = true;
+            d->m_pressPosition = point;
+            d->m_pressedIndex = indexAt(point);
+            selectRangeTo(d->m_pressedIndex, true);
+            d->m_tabletTimer->start();
+        }
+        break;
+    case QEvent::TabletMove:
+        if (d->m_tabletStrokeActive)
+            selectRangeTo(indexAt(point), false);
+        else
+            updateCursor(point);
+        break;
+    case QEvent::TabletRelease:
+        d->m_tabletStrokeActive = false;
+        d->m_pressedIndex = QModelIndex();
+        d->m_pressPosition = QPoint();
+        d->m_tabletTimer->start();
+        updateCursor(point);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+} // namespace UI
