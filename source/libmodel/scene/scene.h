@@ -346,6 +346,10 @@ public:
     void paintFrame(QPainter *painter, const QRect &rect) const;
     void paintCurrentFrame(QPainter *painter, const QRect &rect) const;
     void paintBacklight(QPainter *painter, const QRect &rect) const;
+    // No stroke is drawn and no frame scrubbed: the three above draw the
+    // cached pictures alone, and several threads may call them at once while
+    // the scene does not change.
+    bool paintsCachedPicturesOnly() const;
     // The backlight is on and frame is the active frame or is shown behind it.
     bool isBacklightFrame(int frame) const;
 

@@ -627,6 +627,11 @@ void Scene::paintBacklight(QPainter *painter, const QRect &rect) const
     painter->drawImage(clip, d->m_cachedBacklightImage, clip);
 }
 
+bool Scene::paintsCachedPicturesOnly() const
+{
+    return !d->m_activeStroke && !isScrubFrameShown(*d);
+}
+
 void Scene::paintFrame(QPainter *painter, const QRect &rect) const
 {
     const QRect clip = rect & frameRect();

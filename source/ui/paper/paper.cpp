@@ -219,7 +219,7 @@ bool Paper::event(QEvent *event)
 void Paper::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    d->paint(painter, event->rect());
+    d->paint(painter, event->region());
 }
 
 void Paper::keyPressEvent(QKeyEvent *event)

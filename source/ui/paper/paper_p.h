@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QRectF>
+#include <QRegion>
 #include <QTimer>
 #include <QTransform>
 
@@ -390,19 +391,36 @@ public:
     bool nativeGestureEvent(QNativeGestureEvent *event);
 
     // --- Painting --------------------------------------------------------
-    void paint(QPainter &painter, const QRect &exposed);
-    void paintBackdrop(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs,
-                       const QPainterPath &offPegsPath);
+    void paint(QPainter &painter, const QRegion &exposed);
+    // Whether the desk and paper come from the kept picture, which is made
+    // when a view is painted the second time in a row.
+    bool backdropReady(const QPainter &painter, const QPainterPath &onPegs, const QPainterPath &offPegsPath);
+    void copyBackdrop(QPainter &painter, const QRect &exposed) const;
     void paintDeskAndPaper(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs,
                            const QPainterPath &offPegsPath);
-    void paintFrameContent(QPainter &painter, const QRect &exposed);
-    void paintOffPegsIndication(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs);
+    // base: where the painter's widget coordinates lie on its device.
+    void paintFrameContent(QPainter &painter, const QRect &exposed, const QTransform &base) const;
+    void paintGrid(QPainter &painter, const QRect &exposed) const;
     static constexpr int OffPegsLineCount = 3;
-    void paintOffPegsLines(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs);
-    void paintOffPegsLine(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs, int line);
+    // As backdropReady, for the lines of a frame off its pegs.
+    bool offPegsLinesReady(const QPainter &painter, const QPainterPath &onPegs);
+    void copyOffPegsLines(QPainter &painter, const QRect &exposed) const;
+    void paintOffPegsLines(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs) const;
+    void paintOffPegsLine(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs, int line) const;
     void keepOffPegsLines(const PaperView &view, QPainter::RenderHints hints, const QPainterPath &onPegs);
-    void paintTintFrame(QPainter &painter, const QRect &exposed);
+    void paintTintFrame(QPainter &painter, const QRect &exposed, bool onePixel) const;
     void rebuildTint();
+    // The picture a painter paints on, where other threads may paint some
+    // of its rows as the painter would.
+    struct RowTarget
+    {
+        QImage *image = nullptr;
+        // Widget to image coordinates.
+        QTransform offset;
+    };
+    std::optional<RowTarget> rowTarget(const QPainter &painter, const QRegion &exposed) const;
+    void paintInBands(QPainter &painter, const RowTarget &target, const QRegion &exposed, bool offPegsShown,
+                      bool onePixel);
     void paintToolSymbols(QPainter &painter);
     void rebuildTransparencyBrush();
     void rebuildGridPaths();

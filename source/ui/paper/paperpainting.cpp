@@ -8,11 +8,13 @@
 #include "paper/paper_p.h"
 #include "paper/papergrid.h"
 
+#include "render/bandedcomposition.h"
 #include "scene/scene.h"
 #include "settings/settings.h"
 #include "tools/toolmanager.h"
 
 #include <QLinearGradient>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QRadialGradient>
@@ -99,6 +101,10 @@ QRectF fitted(const QSvgRenderer &renderer, QSizeF bounds, QPointF centre)
     return QRectF(centre - QPointF(size.width(), size.height()) / 2.0, size);
 }
 
+// Below this many widget pixels a repaint stays on the GUI thread alone:
+// waking the others would cost more than they take over.
+constexpr int LeastBandedArea = 128 * 128;
+
 } // namespace
 
 void PaperPrivate::rebuildTransparencyBrush()
@@ -163,32 +169,49 @@ void PaperPrivate::layOutStrip(int width)
     stripGradient.setFinalStop(0.0, top + stripHeight);
 }
 
-void PaperPrivate::paint(QPainter &painter, const QRect &exposed)
+void PaperPrivate::paint(QPainter &painter, const QRegion &exposedRegion)
 {
+    const QRect exposed = exposedRegion.boundingRect();
     const QPainterPath onPegs = polygonPath(paperInWidget(widgetToScene.inverted()));
     const QPainterPath offPegsPath = polygonPath(paperInWidget(widgetToDrawing.inverted()));
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
 
-    if (scene) {
-        paintBackdrop(painter, exposed, onPegs, offPegsPath);
-        paintFrameContent(painter, exposed);
+    const bool backdropKept = scene && backdropReady(painter, onPegs, offPegsPath);
+    const bool offPegsShown = mode == Mode::OffPegs || !committedOffPegs.isIdentity();
+    const bool linesKept = offPegsShown && offPegsLinesReady(painter, onPegs);
+    if (offPegsShown && tintBuiltFor != freeArea)
+        rebuildTint();
+    // The glow's pieces are made at widget pixels; on a screen of more
+    // device pixels they are scaled up, smoothly.
+    const bool onePixel = painter.device()->devicePixelRatio() == 1.0;
+
+    // What is painted from kept pictures alone may be painted in bands.
+    std::optional<RowTarget> target;
+    if (backdropKept && (linesKept || !offPegsShown) && scene->paintsCachedPicturesOnly()
+        && exposed.width() * exposed.height() >= LeastBandedArea && Model::compositionThreadCount() > 1)
+        target = rowTarget(painter, exposedRegion);
+
+    if (target) {
+        paintInBands(painter, *target, exposedRegion, offPegsShown, onePixel);
     } else {
-        painter.fillRect(exposed, Qt::white);
+        if (scene) {
+            if (backdropKept)
+                copyBackdrop(painter, exposed);
+            else
+                paintDeskAndPaper(painter, exposed, onPegs, offPegsPath);
+            paintFrameContent(painter, exposed, QTransform());
+        } else {
+            painter.fillRect(exposed, Qt::white);
+        }
+        paintGrid(painter, exposed);
+        if (offPegsShown) {
+            if (linesKept)
+                copyOffPegsLines(painter, exposed);
+            else
+                paintOffPegsLines(painter, exposed, onPegs);
+            paintTintFrame(painter, exposed, onePixel);
+        }
     }
-
-    if (gridStatus == KL::GridStatus::GridOn) {
-        painter.save();
-        painter.setClipRect(exposed);
-        QPen pen(lineColour);
-        pen.setCosmetic(true);
-        painter.setPen(pen);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(gridInWidget);
-        painter.restore();
-    }
-
-    if (mode == Mode::OffPegs || !committedOffPegs.isIdentity())
-        paintOffPegsIndication(painter, exposed, onPegs);
 
     painter.setClipRect(exposed);
     paintToolSymbols(painter);
@@ -205,8 +228,83 @@ std::optional<PaperPrivate::PaperView> PaperPrivate::paperView(const QPainter &p
     return PaperView{q->size() * int(dpr), dpr, widgetToScene, widgetToDrawing, paperRect};
 }
 
-void PaperPrivate::paintBackdrop(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs,
-                                 const QPainterPath &offPegsPath)
+// Where painter's pixels lie, when painters of other threads may paint some
+// of its rows as it would: its raster engine paints a QImage in memory,
+// reached from the widget by a whole-pixel offset and the image's integral
+// device pixel ratio, clipped to the exposed region alone, at full opacity.
+// A painter on the same memory, moved by the same offset, then maps and
+// samples every pixel as painter does.
+std::optional<PaperPrivate::RowTarget> PaperPrivate::rowTarget(const QPainter &painter, const QRegion &exposed) const
+{
+    QPaintEngine *engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !painter.transform().isIdentity()
+        || painter.hasClipping() || painter.opacity() != 1.0
+        || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return std::nullopt;
+    QPaintDevice *device = engine->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return std::nullopt;
+    auto *image = static_cast<QImage *>(device);
+    const double dpr = image->devicePixelRatio();
+    const QTransform toDevice = painter.deviceTransform();
+    if (dpr < 1.0 || dpr != std::round(dpr) || toDevice.type() > QTransform::TxScale || toDevice.m11() != dpr
+        || toDevice.m22() != dpr)
+        return std::nullopt;
+    const QTransform offset = QTransform::fromTranslate(toDevice.dx() / dpr, toDevice.dy() / dpr);
+    if (!(offset * QTransform::fromScale(dpr, dpr) == toDevice) || !(toDevice.map(exposed) == engine->systemClip()))
+        return std::nullopt;
+    return RowTarget{image, offset};
+}
+
+// The desk, the frame and the signs of a frame off its pegs, over the cores
+// in bands of whole rows. The grid, which a stroker draws along its whole
+// path, stays on the GUI thread between the frame and the signs.
+void PaperPrivate::paintInBands(QPainter &painter, const RowTarget &target, const QRegion &exposedRegion,
+                                bool offPegsShown, bool onePixel)
+{
+    const QRect exposed = exposedRegion.boundingRect();
+    const int width = q->width();
+    const auto inRows = [&](int top, int bottom, const auto &paintRows) {
+        // The target's memory, written only within the rows: no copy, and
+        // the image itself is never touched.
+        QImage &image = *target.image;
+        QImage rows(const_cast<uchar *>(image.constBits()), image.width(), image.height(), image.bytesPerLine(),
+                    image.format());
+        rows.setDevicePixelRatio(image.devicePixelRatio());
+        QPainter band(&rows);
+        band.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        band.setTransform(target.offset);
+        band.setClipRegion(exposedRegion & QRect(0, exposed.top() + top, width, bottom - top));
+        paintRows(band);
+    };
+    const auto under = [&](QPainter &band) {
+        copyBackdrop(band, exposed);
+        paintFrameContent(band, exposed, target.offset);
+    };
+    const auto over = [&](QPainter &band) {
+        copyOffPegsLines(band, exposed);
+        paintTintFrame(band, exposed, onePixel);
+    };
+
+    Model::BandedComposition composition;
+    if (gridStatus == KL::GridStatus::GridOn) {
+        composition.addBandPass([&](int top, int bottom) { inRows(top, bottom, under); });
+        composition.addWholePass([&] { paintGrid(painter, exposed); });
+        if (offPegsShown)
+            composition.addBandPass([&](int top, int bottom) { inRows(top, bottom, over); });
+    } else {
+        composition.addBandPass([&](int top, int bottom) {
+            inRows(top, bottom, [&](QPainter &band) {
+                under(band);
+                if (offPegsShown)
+                    over(band);
+            });
+        });
+    }
+    composition.run(exposed.height());
+}
+
+bool PaperPrivate::backdropReady(const QPainter &painter, const QPainterPath &onPegs, const QPainterPath &offPegsPath)
 {
     // An upright paper on its pegs is a few rectangle fills, as quick as
     // copying a picture of them.
@@ -215,26 +313,29 @@ void PaperPrivate::paintBackdrop(QPainter &painter, const QRect &exposed, const 
     if (upright || !paper) {
         backdrop = QImage();
         backdropView = lastDirectBackdrop = BackdropView();
-        paintDeskAndPaper(painter, exposed, onPegs, offPegsPath);
-        return;
+        return false;
     }
 
     const BackdropView view{*paper, deskBrush.transform(), transparencyType, scene->isActiveFrameAfterLastDrawing()};
-    if (backdrop.isNull() || !(view == backdropView)) {
-        if (!(view == lastDirectBackdrop)) {
-            lastDirectBackdrop = view;
-            paintDeskAndPaper(painter, exposed, onPegs, offPegsPath);
-            return;
-        }
-        backdrop = QImage(paper->devicePixels, QImage::Format_RGB32);
-        backdrop.setDevicePixelRatio(paper->devicePixelRatio);
-        QPainter picture(&backdrop);
-        picture.setRenderHints(painter.renderHints());
-        paintDeskAndPaper(picture, q->rect(), onPegs, offPegsPath);
-        picture.end();
-        backdropView = view;
+    if (!backdrop.isNull() && view == backdropView)
+        return true;
+    if (!(view == lastDirectBackdrop)) {
+        lastDirectBackdrop = view;
+        return false;
     }
-    const int dpr = int(paper->devicePixelRatio);
+    backdrop = QImage(paper->devicePixels, QImage::Format_RGB32);
+    backdrop.setDevicePixelRatio(paper->devicePixelRatio);
+    QPainter picture(&backdrop);
+    picture.setRenderHints(painter.renderHints());
+    paintDeskAndPaper(picture, q->rect(), onPegs, offPegsPath);
+    picture.end();
+    backdropView = view;
+    return true;
+}
+
+void PaperPrivate::copyBackdrop(QPainter &painter, const QRect &exposed) const
+{
+    const int dpr = int(backdropView.paper.devicePixelRatio);
     copyPixels(painter, exposed.topLeft(), backdrop, QRect(exposed.topLeft() * dpr, exposed.size() * dpr));
 }
 
@@ -266,7 +367,7 @@ void PaperPrivate::paintDeskAndPaper(QPainter &painter, const QRect &exposed, co
         fillSmoothEdged(painter, offPegsPath, paper);
 }
 
-void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed)
+void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed, const QTransform &base) const
 {
     // From a zoom level of 2 up, every scene pixel shows as a sharp square.
     if (devicePixelRatio * 0.5 >= liveZoomFactor * scale)
@@ -280,45 +381,64 @@ void PaperPrivate::paintFrameContent(QPainter &painter, const QRect &exposed)
         return widgetToPaper.mapRect(QRectF(exposed)).toAlignedRect().adjusted(-1, -1, 1, 1);
     };
     if (offPegs.isIdentity()) {
-        painter.setTransform(widgetToDrawing.inverted());
+        painter.setTransform(widgetToDrawing.inverted() * base);
         const QRect area = cover(widgetToDrawing);
         scene->paintFrame(&painter, area);
         scene->paintActiveStroke(&painter, area, scale);
     } else {
         // The light table stays on the pegs while the drawing moves.
-        painter.setTransform(widgetToScene.inverted());
+        painter.setTransform(widgetToScene.inverted() * base);
         scene->paintBacklight(&painter, cover(widgetToScene));
-        painter.setTransform(widgetToDrawing.inverted());
+        painter.setTransform(widgetToDrawing.inverted() * base);
         const QRect area = cover(widgetToDrawing);
         scene->paintCurrentFrame(&painter, area);
         scene->paintActiveStroke(&painter, area, scale);
     }
-    painter.resetTransform();
+    painter.setTransform(base);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
 }
 
-void PaperPrivate::paintOffPegsIndication(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs)
+void PaperPrivate::paintGrid(QPainter &painter, const QRect &exposed) const
 {
-    const std::optional<PaperView> view = paperView(painter);
-    if (view && !(*view == offPegsLinesView) && *view == lastDirectLines)
-        keepOffPegsLines(*view, painter.renderHints(), onPegs);
-    if (view && *view == offPegsLinesView) {
-        const int dpr = int(view->devicePixelRatio);
-        for (const LinePiece &piece : std::as_const(offPegsLines)) {
-            const QRect part = piece.area & exposed;
-            if (!part.isEmpty())
-                copyPixels(painter, part.topLeft(), piece.image,
-                           QRect((part.topLeft() - piece.area.topLeft()) * dpr, part.size() * dpr));
-        }
-    } else {
-        if (view)
-            lastDirectLines = *view;
-        paintOffPegsLines(painter, exposed, onPegs);
-    }
-    paintTintFrame(painter, exposed);
+    if (gridStatus != KL::GridStatus::GridOn)
+        return;
+    painter.save();
+    painter.setClipRect(exposed);
+    QPen pen(lineColour);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(gridInWidget);
+    painter.restore();
 }
 
-void PaperPrivate::paintOffPegsLines(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs)
+bool PaperPrivate::offPegsLinesReady(const QPainter &painter, const QPainterPath &onPegs)
+{
+    const std::optional<PaperView> view = paperView(painter);
+    if (!view)
+        return false;
+    if (*view == offPegsLinesView)
+        return true;
+    if (!(*view == lastDirectLines)) {
+        lastDirectLines = *view;
+        return false;
+    }
+    keepOffPegsLines(*view, painter.renderHints(), onPegs);
+    return true;
+}
+
+void PaperPrivate::copyOffPegsLines(QPainter &painter, const QRect &exposed) const
+{
+    const int dpr = int(offPegsLinesView.devicePixelRatio);
+    for (const LinePiece &piece : offPegsLines) {
+        const QRect part = piece.area & exposed;
+        if (!part.isEmpty())
+            copyPixels(painter, part.topLeft(), piece.image,
+                       QRect((part.topLeft() - piece.area.topLeft()) * dpr, part.size() * dpr));
+    }
+}
+
+void PaperPrivate::paintOffPegsLines(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs) const
 {
     for (int line = 0; line < OffPegsLineCount; ++line)
         paintOffPegsLine(painter, exposed, onPegs, line);
@@ -326,7 +446,7 @@ void PaperPrivate::paintOffPegsLines(QPainter &painter, const QRect &exposed, co
 
 // Line 0 is the paper's outline on its pegs, lines 1 and 2 the diagonals of
 // the frame where it stands.
-void PaperPrivate::paintOffPegsLine(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs, int line)
+void PaperPrivate::paintOffPegsLine(QPainter &painter, const QRect &exposed, const QPainterPath &onPegs, int line) const
 {
     if (line > 0 && paperRect.isEmpty())
         return;
@@ -401,13 +521,8 @@ void PaperPrivate::keepOffPegsLines(const PaperView &view, QPainter::RenderHints
 // pegs, deepest at the edge. Gradients are slow to fill, so the glow is drawn
 // once per size of the free area, in four pieces: the top and bottom bands
 // with their corners, and the sides between them.
-void PaperPrivate::paintTintFrame(QPainter &painter, const QRect &exposed)
+void PaperPrivate::paintTintFrame(QPainter &painter, const QRect &exposed, bool onePixel) const
 {
-    if (tintBuiltFor != freeArea)
-        rebuildTint();
-    // The pieces are made at widget pixels; on a screen of more device
-    // pixels they are scaled up, smoothly.
-    const bool onePixel = painter.device()->devicePixelRatio() == 1.0;
     for (const TintPiece &piece : tintPieces) {
         const QRect part = piece.area & exposed;
         if (part.isEmpty())
