@@ -9,6 +9,10 @@ set_tests_properties(tst_paperinput PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_paperview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperview.cpp ${KL_PAPER_TEST_HELPERS}
     LIBS ui WIDGETS)
 set_tests_properties(tst_paperview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The paints again on a screen of twice the pixels.
+kl_add_test_run(tst_paperview_twice TARGET tst_paperview
+    ARGS repaintsAtAStillViewAsAtAFreshOne repaintsInBandsAsOnOneThread)
+set_tests_properties(tst_paperview_twice PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2")
 # Zooms go about the pointer, which only an X server places for real.
 kl_add_test_run(tst_paperview_xserver TARGET tst_paperview SCREENS "-screen 0 1920x1080x24" ARGS zoomIsClamped)
 kl_add_test(tst_paperselection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_paperselection.cpp ${KL_PAPER_TEST_HELPERS}

@@ -1,7 +1,11 @@
 #include "papertesthelpers.h"
 
+#include "drawings/imagedrawing.h"
+#include "layers/referencelayer.h"
+#include "render/bandedcomposition.h"
 #include "settings/backlightsettings.h"
 
+#include <QBackingStore>
 #include <QCursor>
 #include <QGestureEvent>
 #include <QNativeGestureEvent>
@@ -130,6 +134,129 @@ Difference difference(const QImage &a, const QImage &b)
     return found;
 }
 
+// Where a test looks at what the paper paints.
+enum class Place {
+    // A fresh picture, as QWidget::render paints it.
+    Picture,
+    // The paper's own window, as its backing store holds it after a repaint.
+    Window,
+    // The paper inside a larger window, away from its corner.
+    InsideWindow,
+};
+
+// A colour that the paper never paints: whatever still shows it was left
+// unpainted.
+const QColor Unpainted(255, 0, 255);
+
+// The pixels of picture, a look at a paper, left Unpainted within the
+// paper's region.
+int unpaintedPixels(const QImage &picture, const QRegion &region)
+{
+    const QTransform toPixels = QTransform::fromScale(picture.devicePixelRatio(), picture.devicePixelRatio());
+    int count = 0;
+    for (const QRect &rect : toPixels.map(region)) {
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                count += picture.pixelColor(x, y) == Unpainted;
+        }
+    }
+    return count;
+}
+
+// A paper shown alone or placed inside a window, and what it shows there.
+class PlacedPaper
+{
+public:
+    PlacedPaper(Model::KLScene *handle, Place place)
+        : m_place(place)
+    {
+        QWidget *shown = &paper;
+        if (place == Place::InsideWindow) {
+            paper.setParent(&m_window);
+            paper.setGeometry(QRect(QPoint(13, 7), Frame + QSize(2, 2)));
+            m_window.resize(Frame + QSize(40, 30));
+            shown = &m_window;
+        } else {
+            paper.resize(Frame + QSize(2, 2));
+        }
+        shown->show();
+        if (!QTest::qWaitForWindowExposed(shown))
+            qWarning("the paper was not exposed");
+        paper.setCurrentScene(handle);
+    }
+    ~PlacedPaper() { paper.setCurrentScene(nullptr); }
+
+    // The paper's pixels after a repaint of exposed (all of it when empty)
+    // over pixels of the colour Unpainted.
+    QImage look(const QRegion &exposed = {})
+    {
+        const QRegion region = exposed.isEmpty() ? QRegion(paper.rect()) : exposed;
+        const double dpr = paper.devicePixelRatioF();
+        if (m_place == Place::Picture) {
+            QImage picture((QSizeF(paper.size()) * dpr).toSize(), QImage::Format_RGB32);
+            picture.setDevicePixelRatio(dpr);
+            picture.fill(Unpainted);
+            paper.render(&picture, QPoint(), region);
+            return picture;
+        }
+        // The backing store's picture is asked for again after each paint:
+        // high-dpi scaling wraps it anew every time.
+        QBackingStore *store = paper.window()->backingStore();
+        const QRect rect(paper.mapTo(paper.window(), QPoint(0, 0)), paper.size());
+        store->beginPaint(rect);
+        QPainter(store->paintDevice()).fillRect(rect, Unpainted);
+        store->endPaint();
+        paper.repaint(region);
+        const QPaintDevice *device = store->paintDevice();
+        if (!device || device->devType() != QInternal::Image) {
+            qWarning("the window's backing store holds no picture");
+            return {};
+        }
+        QImage shown = static_cast<const QImage *>(device)->copy(QTransform::fromScale(dpr, dpr).mapRect(rect));
+        shown.setDevicePixelRatio(dpr);
+        return shown;
+    }
+
+private:
+    Place m_place;
+    QWidget m_window;
+
+public:
+    // After the window: a child is gone before its parent.
+    UI::Paper paper;
+};
+
+// A scene of four drawings over a picture that changes at every pixel, so
+// that a frame sampled differently anywhere shows it, frame 3 active;
+// backlight shows the drawings before and after it.
+std::unique_ptr<Model::KLScene> makeSpeckledScene(bool backlight)
+{
+    auto handle = makeScene(QStringLiteral("XXXX"));
+    Model::Scene &scene = *handle->scene();
+    QImage picture(scene.frameSize(), QImage::Format_ARGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            picture.setPixel(x, y, qRgba(int(state >> 24), int(state >> 16) & 255, int(state >> 8) & 255, 160 + int(state & 63)));
+        }
+    }
+    auto layer = std::make_shared<Model::ReferenceLayer>(scene.frameSize(), &scene);
+    layer->setOpacity(1.0);
+    layer->cell(1)->setDrawing(std::make_shared<Model::ImageDrawing>(picture));
+    scene.insertLayer(layer, 0);
+    scene.updateMaxFrameNumber();
+    scene.setActiveFrameAndLayer(3, 1, Model::Scene::AllowFrameAfterLast);
+    if (backlight) {
+        Model::BacklightSettings settings;
+        settings.on = true;
+        settings.settingA.opacityLevelsBefore = {0.6, 0.3};
+        settings.settingA.opacityLevelsAfter = {0.5};
+        scene.setBacklightSettings(settings);
+    }
+    return handle;
+}
+
 } // namespace
 
 // Where the paper shows the frame and how every view control moves it:
@@ -163,6 +290,8 @@ private Q_SLOTS:
     void repaintsOnlyWhatChanged();
     void repaintsAtAStillViewAsAtAFreshOne_data();
     void repaintsAtAStillViewAsAtAFreshOne();
+    void repaintsInBandsAsOnOneThread_data();
+    void repaintsInBandsAsOnOneThread();
 };
 
 void TestPaperView::initTestCase()
@@ -181,6 +310,7 @@ void TestPaperView::init()
 void TestPaperView::cleanup()
 {
     Model::KLScene::setCurrent(nullptr);
+    Model::setCompositionThreadCount(0);
 }
 
 void TestPaperView::zoomIsClamped_data()
@@ -579,17 +709,20 @@ void TestPaperView::repaintsAtAStillViewAsAtAFreshOne_data()
     QTest::addColumn<QTransform>("offPegs");
     QTest::addColumn<int>("transparency");
     QTest::addColumn<bool>("backlight");
+    QTest::addColumn<bool>("grid");
 
     const QTransform moved = QTransform().translate(12.0, 8.0).rotate(8.0);
     const int white = int(KL::TransparencyType::TransparencyWhite);
     const int checkers = int(KL::TransparencyType::TransparencySmallCheckersLight);
-    QTest::newRow("turned") << 1.0 << 30.0 << false << QTransform() << white << false;
-    QTest::newRow("turned, mirrored, checkers") << 0.8 << 45.0 << true << QTransform() << checkers << false;
-    QTest::newRow("off pegs") << 1.0 << 0.0 << false << moved << white << false;
-    QTest::newRow("off pegs, backlight") << 1.0 << 0.0 << false << moved << white << true;
-    QTest::newRow("off pegs, turned view, checkers") << 0.7 << 20.0 << false << moved << checkers << false;
-    QTest::newRow("off pegs, zoomed in") << 2.5 << 0.0 << false << moved << white << false;
-    QTest::newRow("off pegs, mirrored") << 1.0 << 10.0 << true << QTransform().rotate(-15.0) << white << true;
+    QTest::newRow("turned") << 1.0 << 30.0 << false << QTransform() << white << false << false;
+    QTest::newRow("turned, mirrored, checkers") << 0.8 << 45.0 << true << QTransform() << checkers << false << false;
+    QTest::newRow("off pegs") << 1.0 << 0.0 << false << moved << white << false << false;
+    QTest::newRow("off pegs, backlight") << 1.0 << 0.0 << false << moved << white << true << false;
+    QTest::newRow("off pegs, turned view, checkers") << 0.7 << 20.0 << false << moved << checkers << false << false;
+    QTest::newRow("off pegs, zoomed in") << 2.5 << 0.0 << false << moved << white << false << false;
+    QTest::newRow("off pegs, mirrored") << 1.0 << 10.0 << true << QTransform().rotate(-15.0) << white << true << false;
+    QTest::newRow("off pegs, grid") << 1.3 << 0.0 << false << moved << white << false << true;
+    QTest::newRow("turned, grid") << 1.0 << 30.0 << false << QTransform() << checkers << false << true;
 }
 
 // A view that stays put is repainted from what its first paint kept; every
@@ -603,19 +736,11 @@ void TestPaperView::repaintsAtAStillViewAsAtAFreshOne()
     QFETCH(QTransform, offPegs);
     QFETCH(int, transparency);
     QFETCH(bool, backlight);
+    QFETCH(bool, grid);
 
-    auto handle = makeScene(QStringLiteral("XXXX"));
-    Model::Scene *scene = handle->scene();
-    scene->setActiveFrameAndLayer(3, 0, Model::Scene::AllowFrameAfterLast);
-    if (backlight) {
-        Model::BacklightSettings settings;
-        settings.on = true;
-        settings.settingA.opacityLevelsBefore = {0.6, 0.3};
-        settings.settingA.opacityLevelsAfter = {0.5};
-        scene->setBacklightSettings(settings);
-    }
-    ShownPaper shown(handle.get());
-    UI::Paper &paper = shown.paper;
+    auto handle = makeSpeckledScene(backlight);
+    PlacedPaper placed(handle.get(), Place::Picture);
+    UI::Paper &paper = placed.paper;
     const auto lookAt = [&](KL::TransparencyType type, const QTransform &moved) {
         paper.setTransparencyType(type);
         paper.setOffPegsTransform(moved);
@@ -623,23 +748,97 @@ void TestPaperView::repaintsAtAStillViewAsAtAFreshOne()
     paper.setZoomLevelCenteringOnOrigin(level);
     paper.setMirrorView(mirrored);
     paper.rotatePaperTo(angle);
+    paper.setGridStatus(grid ? KL::GridStatus::GridOn : KL::GridStatus::GridOff);
     lookAt(KL::TransparencyType(transparency), offPegs);
 
     // Nothing has been painted at this view yet.
-    const QImage fresh = paper.grab().toImage();
+    const QImage fresh = placed.look();
     for (int repaint = 0; repaint < 3; ++repaint) {
-        const Difference still = difference(paper.grab().toImage(), fresh);
+        const Difference still = difference(placed.look(), fresh);
         QVERIFY2(still.pixels <= AtCorners && still.largest <= 1, qPrintable(toString(still)));
     }
 
     lookAt(KL::TransparencyType::TransparencyDarkGrey, QTransform().translate(-20.0, 5.0));
-    paper.grab();
-    paper.grab();
+    placed.look();
+    placed.look();
     lookAt(KL::TransparencyType(transparency), offPegs);
     for (int repaint = 0; repaint < 3; ++repaint) {
-        const Difference back = difference(paper.grab().toImage(), fresh);
+        const Difference back = difference(placed.look(), fresh);
         QVERIFY2(back.pixels <= AtCorners && back.largest <= 1, qPrintable(toString(back)));
     }
+}
+
+void TestPaperView::repaintsInBandsAsOnOneThread_data()
+{
+    QTest::addColumn<double>("level");
+    QTest::addColumn<double>("angle");
+    QTest::addColumn<bool>("mirrored");
+    QTest::addColumn<QTransform>("offPegs");
+    QTest::addColumn<bool>("backlight");
+    QTest::addColumn<bool>("grid");
+    QTest::addColumn<int>("place");
+    QTest::addColumn<QRegion>("exposed");
+
+    const QTransform moved = QTransform().translate(12.0, 8.0).rotate(8.0);
+    const int picture = int(Place::Picture);
+    const int window = int(Place::Window);
+    const int inside = int(Place::InsideWindow);
+    const QRegion whole;
+    const QRegion twoParts = QRegion(0, 0, 150, 40) + QRegion(60, 90, 140, 61);
+    QTest::newRow("turned, picture") << 1.0 << 30.0 << false << QTransform() << false << false << picture << whole;
+    QTest::newRow("off pegs, picture") << 1.0 << 0.0 << false << moved << true << false << picture << whole;
+    QTest::newRow("off pegs, grid, picture") << 1.3 << 0.0 << false << moved << false << true << picture << whole;
+    QTest::newRow("turned, window") << 1.0 << 30.0 << false << QTransform() << false << false << window << whole;
+    QTest::newRow("off pegs, zoomed in, window") << 2.5 << 0.0 << false << moved << false << false << window
+                                                 << whole;
+    QTest::newRow("off pegs, turned view, window, two parts") << 0.9 << 12.0 << false << moved << true << false
+                                                              << window << twoParts;
+    QTest::newRow("turned, mirrored, inside a window") << 1.1 << 60.0 << true << QTransform() << true << false
+                                                       << inside << whole;
+    QTest::newRow("off pegs, grid, inside a window") << 1.0 << 0.0 << false << moved << false << true << inside
+                                                     << whole;
+    QTest::newRow("off pegs, mirrored, inside a window, two parts") << 0.8 << 10.0 << true
+                                                                    << QTransform().rotate(-15.0) << true << true
+                                                                    << inside << twoParts;
+}
+
+// A repaint from the kept pictures spread over several threads in bands of
+// rows shows the very pixels that one thread paints: every layer, in every
+// band, at the paper's place in its window.
+void TestPaperView::repaintsInBandsAsOnOneThread()
+{
+    QFETCH(double, level);
+    QFETCH(double, angle);
+    QFETCH(bool, mirrored);
+    QFETCH(QTransform, offPegs);
+    QFETCH(bool, backlight);
+    QFETCH(bool, grid);
+    QFETCH(int, place);
+    QFETCH(QRegion, exposed);
+
+    auto handle = makeSpeckledScene(backlight);
+    PlacedPaper placed(handle.get(), Place(place));
+    UI::Paper &paper = placed.paper;
+    paper.setZoomLevelCenteringOnOrigin(level);
+    paper.setMirrorView(mirrored);
+    paper.rotatePaperTo(angle);
+    paper.setGridStatus(grid ? KL::GridStatus::GridOn : KL::GridStatus::GridOff);
+    paper.setOffPegsTransform(offPegs);
+    // The first paint keeps the pictures of what lies under and over the
+    // frame.
+    placed.look();
+    placed.look();
+
+    Model::setCompositionThreadCount(1);
+    const QImage alone = placed.look(exposed);
+    Model::setCompositionThreadCount(4);
+    const QImage spread = placed.look(exposed);
+
+    QVERIFY(!alone.isNull());
+    const QRegion shown = exposed.isEmpty() ? QRegion(paper.rect()) : exposed;
+    QCOMPARE(unpaintedPixels(alone, shown), 0);
+    const Difference found = difference(spread, alone);
+    QVERIFY2(found.pixels == 0, qPrintable(toString(found)));
 }
 
 QTEST_MAIN(TestPaperView)
