@@ -31,7 +31,7 @@ set_tests_properties(tst_autosavemanager PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=
 kl_add_test(tst_scenelifecycle SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenelifecycle.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     ${CMAKE_CURRENT_LIST_DIR}/../io/scenefiletesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/filesizelimit.h
-    ${CMAKE_CURRENT_LIST_DIR}/../support/fulldisk.h
+    ${CMAKE_CURRENT_LIST_DIR}/../support/smallfilesystem.h
     LIBS app commands PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
 set_tests_properties(tst_scenelifecycle PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # Kills a helper program part way through saving a large scene, twenty

@@ -17,7 +17,7 @@
 #include "scene/scene.h"
 #include "settings/settings.h"
 #include "strokes/floatingselection.h"
-#include "support/fulldisk.h"
+#include "support/smallfilesystem.h"
 #include "support/testfiles.h"
 #include "support/widgetevents.h"
 #include "tools/toolmanager.h"

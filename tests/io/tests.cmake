@@ -4,7 +4,7 @@
 set(KL_IO_TEST_HELPERS ${CMAKE_CURRENT_LIST_DIR}/scenefiletesthelpers.h
     ${CMAKE_CURRENT_LIST_DIR}/../scene/celltesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h
     ${CMAKE_CURRENT_LIST_DIR}/../support/fakeprogress.h ${CMAKE_CURRENT_LIST_DIR}/../support/failingdevice.h
-    ${CMAKE_CURRENT_LIST_DIR}/../support/filesizelimit.h ${CMAKE_CURRENT_LIST_DIR}/../support/fulldisk.h)
+    ${CMAKE_CURRENT_LIST_DIR}/../support/filesizelimit.h ${CMAKE_CURRENT_LIST_DIR}/../support/smallfilesystem.h)
 # A drawing cut five thousand times is built cut by cut, as the program
 # builds it: on a busy machine under the sanitizers that one function can
 # take longer than Qt Test's five minutes.

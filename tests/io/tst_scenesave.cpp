@@ -8,7 +8,7 @@
 #include "support/failingdevice.h"
 #include "support/fakeprogress.h"
 #include "support/filesizelimit.h"
-#include "support/fulldisk.h"
+#include "support/smallfilesystem.h"
 
 #include <QDir>
 #include <QFile>

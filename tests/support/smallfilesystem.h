@@ -3,6 +3,8 @@
 // Folders on which writing fails as it fails for users: a file system that
 // fills up, and one that is mounted read-only.
 
+#include "support/filesizelimit.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -11,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,17 +30,28 @@ inline QString systemErrorText(int error)
 // object lives: a RAM disk (tmpfs) of the given size, or a read-only one.
 // Mounting needs the right to mount (root with CAP_SYS_ADMIN); where it is
 // missing isMounted() is false and the test picks its fallback. Nothing of it
-// outlives the test: the folder is unmounted and removed at the end.
+// outlives the test: the folder is unmounted at the end, and removed too
+// when it was the file system's own.
 class SmallFileSystem
 {
 public:
     enum Mode { Writable, ReadOnly };
 
+    // On a temporary folder of its own.
     SmallFileSystem(qint64 bytes, Mode mode)
+        : SmallFileSystem(QString(), bytes, mode)
     {
-        if (!m_dir.isValid())
-            return;
-        const QByteArray path = QFile::encodeName(m_dir.path());
+    }
+    // On folder, which must stand empty.
+    SmallFileSystem(const QString &folder, qint64 bytes, Mode mode)
+    {
+        if (folder.isEmpty()) {
+            m_dir = std::make_unique<QTemporaryDir>();
+            if (!m_dir->isValid())
+                return;
+        }
+        m_path = m_dir ? m_dir->path() : folder;
+        const QByteArray path = QFile::encodeName(m_path);
         const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
         const unsigned long flags = MS_NOSUID | MS_NODEV | MS_NOEXEC | (mode == ReadOnly ? MS_RDONLY : 0);
         m_mounted = ::mount("tmpfs", path.constData(), "tmpfs", flags, options.constData()) == 0;
@@ -47,20 +61,63 @@ public:
     ~SmallFileSystem()
     {
         if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
     }
 
     bool isMounted() const { return m_mounted; }
     QString whyNot() const { return m_whyNot; }
-    QString path() const { return m_dir.path(); }
+    QString path() const { return m_path; }
 
 private:
     SmallFileSystem(const SmallFileSystem &) = delete;
     SmallFileSystem &operator=(const SmallFileSystem &) = delete;
 
-    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
     bool m_mounted = false;
     QString m_whyNot;
+};
+
+// A folder on which every file together may hold only a few bytes, as on a
+// full disk: a small file system of its own where the test may mount one;
+// elsewhere (no right to mount) a limit on the size of any file the process
+// writes (see FileSizeLimit), which the system refuses with another reason.
+// Files that the folder is to hold before it fills up are written before
+// fill().
+class FullDisk
+{
+public:
+    FullDisk(const QString &folder, qint64 bytes)
+        : m_disk(folder, bytes, SmallFileSystem::Writable)
+        , m_bytes(bytes)
+    {
+    }
+
+    // Whether the folder is a small file system of its own.
+    bool isFileSystem() const { return m_disk.isMounted(); }
+
+    // From now on no write may go past the bytes given: the file system is
+    // full, or the size limit holds.
+    void fill()
+    {
+        if (!m_disk.isMounted())
+            m_limit = std::make_unique<FileSizeLimit>(rlim_t(m_bytes));
+    }
+
+    // Files may grow again where only the size limit held them; a file
+    // system of its own stays as full as it is.
+    void makeRoom() { m_limit.reset(); }
+
+    // What the system says when a write meets the full disk.
+    QString reason() const { return systemErrorText(m_disk.isMounted() ? ENOSPC : EFBIG); }
+
+private:
+    FullDisk(const FullDisk &) = delete;
+    FullDisk &operator=(const FullDisk &) = delete;
+
+    SmallFileSystem m_disk;
+    qint64 m_bytes;
+    std::unique_ptr<FileSizeLimit> m_limit;
 };
 
 // A folder that this process cannot write into, and the system's reason

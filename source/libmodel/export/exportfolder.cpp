@@ -65,15 +65,6 @@ bool isInside(const QString &relativePath)
     });
 }
 
-std::filesystem::path fileSystemPath(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(QDir::toNativeSeparators(path).toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
 // Moves the entry itself, whatever it is (a link stays a link), and
 // replaces a file at to.
 bool renameEntry(const QString &from, const QString &to, QString *reason = nullptr)

@@ -10,15 +10,6 @@ namespace Model {
 
 namespace {
 
-std::filesystem::path fileSystemPath(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(QDir::toNativeSeparators(path).toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
 bool failed(QString *reason, const QString &text)
 {
     if (reason)
@@ -27,6 +18,15 @@ bool failed(QString *reason, const QString &text)
 }
 
 } // namespace
+
+std::filesystem::path fileSystemPath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(QDir::toNativeSeparators(path).toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
 
 QString systemErrorText(const std::error_code &error)
 {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <filesystem>
 #include <system_error>
 
 class QFileDevice;
@@ -14,6 +15,9 @@ namespace Model {
 // the user needs to put it right. Qt loses them in two places: a full disk
 // takes what still fits and the short write reports no error, and close()
 // clears the error text of a failed flush.
+
+// The path as the system spells it, for the standard library's file calls.
+std::filesystem::path fileSystemPath(const QString &path);
 
 // The system's words for an error.
 QString systemErrorText(const std::error_code &error);
