@@ -226,9 +226,9 @@ public:
     UI::Paper paper;
 };
 
-// A scene of four drawings over a picture that changes at every pixel, so
-// that a frame sampled differently anywhere shows it, frame 3 active;
-// backlight shows the drawings before and after it.
+// A scene of four drawings and a picture that changes at every pixel, so
+// that a frame sampled differently anywhere shows it; frame 3 of the
+// drawings active, and with backlight those before and after it shown.
 std::unique_ptr<Model::KLScene> makeSpeckledScene(bool backlight)
 {
     auto handle = makeScene(QStringLiteral("XXXX"));
@@ -238,7 +238,8 @@ std::unique_ptr<Model::KLScene> makeSpeckledScene(bool backlight)
     for (int y = 0; y < picture.height(); ++y) {
         for (int x = 0; x < picture.width(); ++x) {
             state = state * 1664525u + 1013904223u;
-            picture.setPixel(x, y, qRgba(int(state >> 24), int(state >> 16) & 255, int(state >> 8) & 255, 160 + int(state & 63)));
+            picture.setPixel(x, y, qRgba(int(state >> 24), int(state >> 16) & 255, int(state >> 8) & 255,
+                                         160 + int(state & 63)));
         }
     }
     auto layer = std::make_shared<Model::ReferenceLayer>(scene.frameSize(), &scene);
