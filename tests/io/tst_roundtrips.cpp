@@ -486,20 +486,7 @@ QList<QImage> seen(const Session &session)
     return withPieceDown(session, views);
 }
 
-// What the sheet shows: the frame range and count, the active cell, the
-// cells of each layer.
-QString sheet(const Model::Scene &scene)
-{
-    QStringList parts{QStringLiteral("frames %1-%2 of %3, at %4:%5")
-                          .arg(scene.frameRangeFirst())
-                          .arg(scene.frameRangeLast())
-                          .arg(scene.maximumFrameNumber())
-                          .arg(scene.activeLayerIdx())
-                          .arg(scene.activeFrame())};
-    for (int layer = 0; layer < scene.layerCount(); ++layer)
-        parts << u'[' + CellPattern::cells(scene, layer) + u']';
-    return parts.join(u' ');
-}
+using CellPattern::sheet;
 
 // The drawings' records of a document, in the order written.
 QStringList drawingRecords(const QByteArray &document)
