@@ -722,7 +722,7 @@ void TestRoundTrips::roundTrip_data()
     QTest::newRow("a cut piece floating, saved") << floating;
     QTest::newRow("a cut piece floating over another frame, saved") << then(floating, {goTo(1, 1)});
     QTest::newRow("a cut piece floating after the last drawing, saved") << then(floating, {goTo(1, 3)});
-    QTest::newRow("a cut piece floating, two cells selected, saved") << then(floating, {select(0, 1, 1), select(1, 1, 2)});
+    QTest::newRow("a cut piece floating, two cells selected, saved") << then(floating, {select(1, 1, 2)});
     // After the last drawing of linked layers, the others hold theirs.
     QTest::newRow("a cut piece floating after the last drawing of linked layers, saved")
         << Steps{open(Frame, {2, 2}), link({0, 1}), draw(0, 1, lines), draw(0, 2, ink), draw(1, 1, ink),
