@@ -12,11 +12,14 @@
 #include "initialize.h"
 #include "io/scenefiletesthelpers.h"
 #include "layers/layer.h"
+#include "layers/referencelayer.h"
+#include "layers/strokelayer.h"
 #include "scene/framerangemodel.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "settings/settings.h"
 #include "strokes/floatingselection.h"
+#include "support/cellpattern.h"
 #include "support/smallfilesystem.h"
 #include "support/testfiles.h"
 #include "support/widgetevents.h"
@@ -971,24 +974,47 @@ void TestSceneLifeCycle::backupsKeepGoing()
 
 // A piece cut out and moved, left floating: the file has it where the user
 // sees it, put down as the stamp puts it, and the user's work goes on as it
-// was, the piece floating, the history untouched.
+// was, the piece floating, the history untouched. With a reference layer's
+// cell active, where the stamp cannot put it, it goes back into the drawing
+// it came from; after the last drawing of linked layers, the file has the
+// frame the stamp adds, with the other layer's hold.
 void TestSceneLifeCycle::floatingPieceIsWritten_data()
 {
     QTest::addColumn<bool>("autosave");
-    QTest::newRow("saved") << false;
-    QTest::newRow("backed up") << true;
+    QTest::addColumn<QString>("where");
+    QTest::newRow("saved") << false << QString();
+    QTest::newRow("backed up") << true << QString();
+    QTest::newRow("backed up, a reference layer's cell active") << true << QStringLiteral("reference");
+    QTest::newRow("saved, after the last drawing of linked layers") << false << QStringLiteral("after last");
+    QTest::newRow("backed up, after the last drawing of linked layers") << true << QStringLiteral("after last");
 }
 
 void TestSceneLifeCycle::floatingPieceIsWritten()
 {
     QFETCH(bool, autosave);
+    QFETCH(QString, where);
     Started started = startWindowWithScene();
     MainWindow *window = started.window.get();
     Autosave clock(window);
     Model::KLScene *handle = Model::KLScene::current();
     Model::Scene *scene = currentScene();
-    scene->addStroke(scene->activeLayerIdx(), scene->activeFrame(),
-                     TestSupport::bitmapStroke(QRect(100, 80, 300, 200), 200));
+    const int ink = scene->activeLayerIdx();
+    const int frames = scene->layerFrameCount(ink);
+    int away = -1;
+    if (where == QLatin1String("reference")) {
+        away = scene->insertLayer(std::make_shared<Model::ReferenceLayer>(scene->frameSize(), scene), scene->layerCount());
+    } else if (where == QLatin1String("after last")) {
+        // A second layer, linked with the first, whose last drawing the
+        // stamp holds one frame longer.
+        auto linked = std::make_shared<Model::StrokeLayer>(Qt::red, scene->frameSize(), scene);
+        for (int frame = 2; frame <= frames; ++frame)
+            linked->insertCell(frame - 1, linked->newCell());
+        QVERIFY(linked->addStroke(frames, TestSupport::bitmapStroke(QRect(900, 500, 200, 100), 255)));
+        const int second = scene->insertLayer(linked, ink + 1);
+        QVERIFY(scene->setLayerLinked(ink, true));
+        QVERIFY(scene->setLayerLinked(second, true));
+    }
+    scene->addStroke(ink, scene->activeFrame(), TestSupport::bitmapStroke(QRect(100, 80, 300, 200), 200));
     window->setElapsedClock([] { return qint64(0); });
     QPainterPath lasso;
     lasso.addRect(QRectF(90, 70, 150, 120));
@@ -997,8 +1023,13 @@ void TestSceneLifeCycle::floatingPieceIsWritten()
     Model::FloatingSelection::Transform placement = handle->floatingSelectionTransform();
     placement.third = QTransform::fromTranslate(-600, -400);
     Model::KLScene::pushCommand(new Commands::FloatingSelectionTransform(handle, placement));
+    if (away >= 0)
+        QVERIFY(scene->setActiveFrameAndLayer(1, away, Model::Scene::ClampToDrawings));
+    else if (!where.isEmpty())
+        QVERIFY(scene->setActiveFrameAndLayer(frames + 1, ink, Model::Scene::AllowFrameAfterLast));
     QCOMPARE(Model::ToolManager::instance()->currentToolType(), Model::Tool::Type::FloatingSelection);
     const QList<QImage> hole = SceneFileTest::composites(*scene);
+    const QString sheet = CellPattern::sheet(*scene);
     const int steps = scene->undoStack()->index();
 
     QString file = path(QStringLiteral("walk.kl"));
@@ -1016,14 +1047,21 @@ void TestSceneLifeCycle::floatingPieceIsWritten()
     QCOMPARE(Model::ToolManager::instance()->currentToolType(), Model::Tool::Type::FloatingSelection);
     QCOMPARE(scene->undoStack()->index(), steps);
     QVERIFY(SceneFileTest::composites(*scene) == hole);
+    QCOMPARE(CellPattern::sheet(*scene), sheet);
 
-    // What the stamp puts down is what the file holds.
+    // What the stamp puts down is what the file holds; over a reference
+    // layer the user goes back to the drawing first.
+    if (away >= 0)
+        QVERIFY(scene->setActiveFrameAndLayer(1, ink, Model::Scene::ClampToDrawings));
     Model::ActionManager::instance()->action(KL::Action::StampFloatingSelection)->trigger();
+    if (away >= 0)
+        QVERIFY(scene->setActiveFrameAndLayer(1, away, Model::Scene::ClampToDrawings));
     const QList<QImage> stamped = SceneFileTest::composites(*scene);
     QVERIFY(stamped != hole);
     Model::Scene written;
     QCOMPARE(SceneFileTest::readInto(written, fileContents(file)).report, QString());
     QVERIFY(SceneFileTest::composites(written) == stamped);
+    QCOMPARE(CellPattern::sheet(written), CellPattern::sheet(*scene));
 }
 
 int main(int argc, char **argv)

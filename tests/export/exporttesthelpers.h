@@ -5,18 +5,22 @@
 
 #include "drawings/imagedrawing.h"
 #include "layers/strokelayer.h"
+#include "scene/klscene.h"
 #include "scene/scene.h"
 #include "strokes/bitmapstroke.h"
+#include "strokes/floatingselection.h"
 #include "support/cellpattern.h"
 #include "support/testfiles.h"
 #include "support/fakeprogress.h"
 #include "support/filesizelimit.h"
+#include "tools/toolmanager.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QObject>
+#include <QPainterPath>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringList>
@@ -117,6 +121,62 @@ inline void setPicture(Model::Scene &scene, int layer, int frame, const QImage &
     QVERIFY(!scene.setDrawing(layer, frame, std::make_shared<Model::ImageDrawing>(picture), false).isEmpty());
 }
 
+// Where a piece cut out with the cutter floats when an export starts: over a
+// reference layer's cell, on the row after its layer's last drawing, the
+// same with that layer linked to another.
+enum class Floating {
+    OverReference,
+    AfterLast,
+    AfterLastLinked,
+};
+
+// Ink and Rough, two stroke layers of two drawings with their dots, above a
+// reference layer of two pictures; a piece cut out of Ink's second drawing
+// around its dot, moved down and to the right. The piece is left floating
+// over the paper of the handle, made current, with the active cell where
+// where says; or, when stamped, put down first where the window's stamp puts
+// it from the cell it was cut from, or from the row after the last drawing.
+inline void buildFloatingPiece(Model::KLScene &handle, Floating where, bool stamped)
+{
+    Model::Scene &scene = *handle.scene();
+    build(scene, {QStringLiteral("Ink=AB"), QStringLiteral("Rough=AB"), QStringLiteral("Paper=ref:AB")});
+    addDots(scene, 0, Qt::darkRed);
+    addDots(scene, 1, Qt::darkBlue);
+    QImage picture(FrameSize, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(QColor(200, 230, 200));
+    setPicture(scene, 2, 1, picture);
+    setPicture(scene, 2, 2, picture);
+    if (where == Floating::AfterLastLinked) {
+        QVERIFY(scene.setLayerLinked(0, true));
+        QVERIFY(scene.setLayerLinked(1, true));
+    }
+
+    QVERIFY(scene.setActiveFrameAndLayer(2, 0, Model::Scene::ClampToDrawings));
+    QPainterPath around;
+    around.addRect(QRectF(dotOfFrame(2).adjusted(-2, -2, 2, 2)));
+    std::unique_ptr<Model::FloatingSelection> piece = scene.activeDrawingContent(around);
+    QVERIFY(piece);
+    QVERIFY(!scene.cutPath(0, 2, around).isEmpty());
+    Model::FloatingSelection::Transform placement = piece->transform();
+    placement.third = QTransform::fromTranslate(-20, -24);
+    piece->setTransform(placement);
+
+    const bool afterLast = where != Floating::OverReference;
+    if (stamped) {
+        if (afterLast)
+            QVERIFY(!scene.addBlankDrawing(0, 2).isEmpty());
+        QVERIFY(scene.addStroke(0, afterLast ? 3 : 2, piece->stamp()));
+    } else {
+        handle.setFloatingSelection(std::move(piece));
+        Model::KLScene::setCurrent(&handle);
+        Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::FloatingSelection);
+    }
+    if (afterLast)
+        QVERIFY(scene.setActiveFrameAndLayer(3, 0, Model::Scene::AllowFrameAfterLast));
+    else
+        QVERIFY(scene.setActiveFrameAndLayer(2, 2, Model::Scene::ClampToDrawings));
+}
+
 // The file size past which FileSizeLimit makes writes fail in the tests.
 inline constexpr rlim_t FullDiskLimit = 4096;
 
@@ -211,3 +271,5 @@ inline ExrFile readExr(const QString &path)
 }
 
 } // namespace ExportTest
+
+Q_DECLARE_METATYPE(ExportTest::Floating)

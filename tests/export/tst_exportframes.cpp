@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,6 +71,8 @@ private Q_SLOTS:
     void pngPixels_data();
     void pngPixels();
     void exrPixels();
+    void floatingPieceAsStamped_data();
+    void floatingPieceAsStamped();
 
     // Failures, cancels and what stands in the export folder
     void failedWriteLeavesFolderAsItWas_data();
@@ -332,6 +335,56 @@ void TestExportFrames::exrPixels()
                                     .arg(e.at.y())
                                     .arg(found[c])
                                     .arg(wanted[c])));
+    }
+}
+
+void TestExportFrames::floatingPieceAsStamped_data()
+{
+    QTest::addColumn<Floating>("where");
+    QTest::addColumn<bool>("combine");
+    QTest::addColumn<int>("frames");
+
+    const int all = ExportSettings::AllFrames;
+    const int range = ExportSettings::RangeOnly;
+    QTest::newRow("composites, a reference layer's cell active") << Floating::OverReference << true << all;
+    QTest::newRow("per layer, a reference layer's cell active") << Floating::OverReference << false << all;
+    QTest::newRow("composites, after the last drawing") << Floating::AfterLast << true << all;
+    QTest::newRow("composites of the range, after the last drawing") << Floating::AfterLast << true << range;
+    QTest::newRow("per layer, after the last drawing of linked layers") << Floating::AfterLastLinked << false << all;
+    QTest::newRow("composites, after the last drawing of linked layers") << Floating::AfterLastLinked << true << all;
+}
+
+// A piece left floating is exported as stamping it first exports it: the
+// same files, frame for frame, pixel for pixel.
+void TestExportFrames::floatingPieceAsStamped()
+{
+    QFETCH(Floating, where);
+    QFETCH(bool, combine);
+    QFETCH(int, frames);
+    const auto reset = qScopeGuard([] {
+        KLScene::setCurrent(nullptr);
+        ToolManager::instance()->setCurrentTool(Tool::Type::Pen);
+    });
+
+    QTemporaryDir dir;
+    QStringList exported[2];
+    for (const bool stamped : {true, false}) {
+        KLScene handle;
+        buildFloatingPiece(handle, where, stamped);
+        if (QTest::currentTestFailed())
+            return;
+        const QString folder = dir.filePath(stamped ? QStringLiteral("stamped") : QStringLiteral("floating"));
+        ExportFramesSettings settings = framesSettings(folder, ExportFramesSettings::IncludeClones, combine);
+        settings.frames = ExportSettings::Frames(frames);
+        QCOMPARE(handle.scene()->exportFrames(settings, nullptr).status, ExportResult::Finished);
+        exported[stamped ? 0 : 1] = entriesBelow(folder);
+        KLScene::setCurrent(nullptr);
+    }
+    QCOMPARE(exported[1], exported[0]);
+    for (const QString &file : std::as_const(exported[0])) {
+        const QImage stamped(dir.filePath(QStringLiteral("stamped/") + file));
+        QVERIFY2(!stamped.isNull(), qPrintable(file));
+        QVERIFY2(QImage(dir.filePath(QStringLiteral("floating/") + file)) == stamped, qPrintable(file));
     }
 }
 

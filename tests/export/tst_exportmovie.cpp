@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -259,6 +260,8 @@ private Q_SLOTS:
     void oddSizes();
     void scaledExportsLeaveTheSceneAlone_data();
     void scaledExportsLeaveTheSceneAlone();
+    void floatingPieceAsStamped_data();
+    void floatingPieceAsStamped();
 
     // Failures and cancels end the export, leave no movie and keep the old
     void fullDiskFails_data();
@@ -279,6 +282,8 @@ private Q_SLOTS:
 void TestExportMovie::initTestCase()
 {
     initAlphaCompositionTables();
+    // The floating selection tool.
+    ToolManager::instance()->createTools();
 }
 
 void TestExportMovie::movies_data()
@@ -771,6 +776,61 @@ void TestExportMovie::scaledExportsLeaveTheSceneAlone()
     if (percent > 100)
         QVERIFY2(near(ink, Qt::black, 40), qPrintable(describe(ink)));
     QVERIFY2(near(paper, frameColour(1), 12), qPrintable(describe(paper)));
+}
+
+
+void TestExportMovie::floatingPieceAsStamped_data()
+{
+    QTest::addColumn<Floating>("where");
+
+    QTest::newRow("mp4, a reference layer's cell active") << Floating::OverReference;
+    QTest::newRow("mp4, after the last drawing") << Floating::AfterLast;
+    QTest::newRow("mp4, after the last drawing of linked layers") << Floating::AfterLastLinked;
+}
+
+// A piece left floating is in the movie as stamping it first puts it there:
+// as many frames, each showing the same.
+void TestExportMovie::floatingPieceAsStamped()
+{
+    QFETCH(Floating, where);
+    const auto reset = qScopeGuard([] {
+        KLScene::setCurrent(nullptr);
+        ToolManager::instance()->setCurrentTool(Tool::Type::Pen);
+    });
+
+    QTemporaryDir dir;
+    MovieReader::Movie movies[2];
+    for (const bool stamped : {true, false}) {
+        KLScene handle;
+        buildFloatingPiece(handle, where, stamped);
+        if (QTest::currentTestFailed())
+            return;
+        handle.scene()->setFrameRate(FramesPerSecond);
+        const QString name = stamped ? QStringLiteral("stamped.mp4") : QStringLiteral("floating.mp4");
+        QCOMPARE(handle.scene()->exportVideo(movieSettings(dir.path(), ExportVideoSettings::MP4, name), nullptr).status,
+                 ExportResult::Finished);
+        movies[stamped ? 0 : 1] = MovieReader::read(dir.filePath(name));
+        QVERIFY2(movies[stamped ? 0 : 1].error.isEmpty(), qPrintable(movies[stamped ? 0 : 1].error));
+        KLScene::setCurrent(nullptr);
+    }
+    const MovieReader::Video &stamped = movies[0].video;
+    const MovieReader::Video &floating = movies[1].video;
+    QCOMPARE(int(stamped.frames.size()), where == Floating::OverReference ? 2 : 3);
+    QCOMPARE(int(floating.frames.size()), int(stamped.frames.size()));
+    for (size_t frame = 0; frame < stamped.frames.size(); ++frame) {
+        for (int y = 0; y < FrameSize.height(); ++y) {
+            for (int x = 0; x < FrameSize.width(); ++x) {
+                const QColor expected = MovieReader::pixel(*stamped.frames.at(frame), x, y);
+                const QColor found = MovieReader::pixel(*floating.frames.at(frame), x, y);
+                if (!near(found, expected, 4))
+                    QFAIL(qPrintable(QStringLiteral("frame %1 at (%2, %3): %4, expected %5")
+                                         .arg(frame + 1)
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(describe(found), describe(expected))));
+            }
+        }
+    }
 }
 
 void TestExportMovie::fullDiskFails_data()

@@ -5,8 +5,10 @@
 // (with nothing reported damaged), after undoing everything (as it was before
 // the first edit) and after redoing everything. A row that ends in a
 // different way of reaching the same picture (sameAs) must also match it.
-// What the paper shows includes a piece left floating over it; and a scene
-// saved again as it was opened writes each drawing as it was read.
+// What the paper shows includes a piece left floating over it, put down
+// where it belongs, and what the sheet shows (range, frames, cells) must
+// come back too; and a scene saved again as it was opened writes each
+// drawing as it was read.
 
 #include "drawingcellcommands.h"
 #include "drawingcontentcommands.h"
@@ -22,12 +24,15 @@
 #include "io/scenefile.h"
 #include "io/scenereader.h"
 #include "io/scenewriter.h"
+#include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
+#include "scene/framerangemodel.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
 #include "settings/exportframessettings.h"
 #include "strokes/floatingselection.h"
+#include "support/cellpattern.h"
 #include "support/testsupport.h"
 #include "tools/pentool.h"
 #include "tools/toolmanager.h"
@@ -36,10 +41,12 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
@@ -48,6 +55,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -57,6 +65,8 @@ struct Session
     std::unique_ptr<Model::KLScene> edited;
     std::unique_ptr<Model::KLScene> other;
     std::unique_ptr<QMimeData> clipboard;
+    // The cell a floating piece was lifted from, by its key.
+    Model::LayerItem::Key liftedFrom;
 
     Model::Scene *scene() const { return edited ? edited->scene() : nullptr; }
 };
@@ -198,6 +208,28 @@ Step open(QSize frame, const QList<int> &cells)
     return [=](Session &session) { session.edited = newScene(frame, cells); };
 }
 
+// A reference layer at the bottom, of as many blank pictures as cells.
+Step addReference(int cells)
+{
+    return [=](Session &session) {
+        Model::Scene *scene = session.scene();
+        auto layer = std::make_shared<Model::ReferenceLayer>(scene->frameSize(), scene);
+        for (int k = 1; k < cells; ++k)
+            layer->insertCell(k, layer->newCell());
+        QVERIFY(scene->insertLayer(layer, scene->layerCount()) >= 0);
+        scene->updateMaxFrameNumber();
+        scene->setFrameRange(1, scene->maximumFrameNumber(), 1, 0);
+    };
+}
+
+Step link(const QList<int> &layers)
+{
+    return [=](Session &session) {
+        for (int layer : layers)
+            QVERIFY(session.scene()->setLayerLinked(layer, true));
+    };
+}
+
 // Another scene with one layer whose first drawing holds the lines and the
 // bitmaps (each a rectangle of solid coverage), drawn there as on its own
 // paper.
@@ -311,6 +343,26 @@ Step discardLayer(int layer)
     return [=](Session &session) { push(session, new Commands::DiscardLayer(session.scene(), layer)); };
 }
 
+// A blank in place of the cell, which moves one frame later.
+Step insertBlank(int layer, int frame)
+{
+    return [=](Session &session) {
+        push(session, new Commands::InsertBlankDrawing(session.edited.get(), cellAt(*session.edited, layer, frame)));
+    };
+}
+
+// Cells of a layer selected on the sheet, from frame first to last.
+Step select(int layer, int first, int last)
+{
+    return [=](Session &session) {
+        const Model::FrameRangeModel *range = session.edited->frameRangeModel();
+        const QItemSelection cells(range->mapFromSource(cellAt(*session.edited, layer, first)),
+                                   range->mapFromSource(cellAt(*session.edited, layer, last)));
+        session.edited->selectionModel()->select(cells, QItemSelectionModel::ClearAndSelect);
+        QVERIFY(session.edited->hasSelection());
+    };
+}
+
 // Ink of its own across the whole frame: a band, and the two corners, so
 // that a collapse renders the frame from corner to corner.
 std::unique_ptr<Model::Stroke> band(QSize frame, int seed)
@@ -366,6 +418,7 @@ Step cutAndFloat(int layer, int frame, QRect area)
     return [=](Session &session) {
         Model::KLScene::setCurrent(session.edited.get());
         session.scene()->setActiveFrameAndLayer(frame, layer, Model::Scene::ClampToDrawings);
+        session.liftedFrom = CellPattern::keyOf(*session.scene(), layer, frame);
         QPainterPath path;
         path.addEllipse(QRectF(area));
         std::unique_ptr<Model::FloatingSelection> selection = session.scene()->activeDrawingContent(path);
@@ -388,33 +441,56 @@ Step goTo(int layer, int frame)
     };
 }
 
-// What the paper shows: the frames, with a piece that floats over them put
-// down where it floats, as the stamp puts it, for as long as the pictures
-// take.
-QList<QImage> seen(const Session &session)
+// The scene with a piece that floats over the paper put down where it
+// belongs, as the window's stamp puts it (into the selected cells, or at the
+// active cell, after a blank on the row after the layer's last drawing), or,
+// where the stamp cannot take it, back into the cell it was lifted from;
+// look sees it so, and then the piece floats again.
+template<typename Look>
+auto withPieceDown(const Session &session, Look look) -> decltype(look(*session.scene()))
 {
     Model::Scene *scene = session.scene();
     Model::FloatingSelection *selection = session.edited->floatingSelection();
     if (Model::KLScene::current() != session.edited.get() || !selection
         || Model::ToolManager::instance()->currentToolType() != Model::Tool::Type::FloatingSelection)
-        return views(*scene);
-    const int frame = scene->activeFrame();
-    const int layer = scene->activeLayerIdx();
+        return look(*scene);
+    int frame = scene->activeFrame();
+    int layer = scene->activeLayerIdx();
+    const bool here = qobject_cast<Model::StrokeLayer *>(scene->layerAt(layer).get());
+    if (!here && !scene->findDrawing(session.liftedFrom, &layer, &frame))
+        return look(*scene);
     std::unique_ptr<QUndoCommand> blank;
-    if (frame > scene->layerFrameCount(layer)) {
-        blank = std::make_unique<Commands::AddBlankDrawing>(session.edited.get(), cellAt(*session.edited, layer, frame - 1));
-        blank->redo();
+    std::unique_ptr<QUndoCommand> stamp;
+    if (here && session.edited->hasSelection()) {
+        stamp = std::make_unique<Commands::Stroke>(session.edited.get(), session.edited->selection().indexes(),
+                                                   selection->stamp());
+    } else {
+        if (frame > scene->layerFrameCount(layer)) {
+            blank = std::make_unique<Commands::AddBlankDrawing>(session.edited.get(),
+                                                                cellAt(*session.edited, layer, frame - 1));
+            blank->redo();
+        }
+        stamp = std::make_unique<Commands::Stroke>(session.edited.get(), cellAt(*session.edited, layer, frame),
+                                                   selection->stamp());
     }
-    Commands::Stroke stamp(session.edited.get(), cellAt(*session.edited, layer, frame), selection->stamp());
-    stamp.redo();
+    stamp->redo();
     scene->updateMaxFrameNumber();
-    const QList<QImage> frames = views(*scene);
-    stamp.undo();
+    auto seen = look(*scene);
+    stamp->undo();
     if (blank)
         blank->undo();
     scene->updateMaxFrameNumber();
-    return frames;
+    return seen;
 }
+
+// What the paper shows: the frames, with a piece that floats over them put
+// down where it belongs.
+QList<QImage> seen(const Session &session)
+{
+    return withPieceDown(session, views);
+}
+
+using CellPattern::sheet;
 
 // The drawings' records of a document, in the order written.
 QStringList drawingRecords(const QByteArray &document)
@@ -648,6 +724,19 @@ void TestRoundTrips::roundTrip_data()
     QTest::newRow("a cut piece floating, saved") << floating;
     QTest::newRow("a cut piece floating over another frame, saved") << then(floating, {goTo(1, 1)});
     QTest::newRow("a cut piece floating after the last drawing, saved") << then(floating, {goTo(1, 3)});
+    QTest::newRow("a cut piece floating, two cells selected, saved") << then(floating, {select(1, 1, 2)});
+    // After the last drawing of linked layers, the others hold theirs.
+    QTest::newRow("a cut piece floating after the last drawing of linked layers, saved")
+        << Steps{open(Frame, {2, 2}), link({0, 1}), draw(0, 1, lines), draw(0, 2, ink), draw(1, 1, ink),
+                 draw(1, 2, further), cutAndFloat(0, 2, piece), move(QPointF(250, 120)), goTo(0, 3)};
+    // A reference layer's cell made active: the piece goes back into the
+    // drawing it came from, also once that has moved to another frame.
+    const Steps overReference{open(Frame, {1, 2}), addReference(3), draw(0, 1, lines), draw(1, 1, ink),
+                              draw(1, 2, lines), cutAndFloat(1, 2, piece), move(QPointF(250, 120))};
+    QTest::newRow("a cut piece floating, a reference layer's cell active, saved")
+        << then(overReference, {goTo(2, 2)});
+    QTest::newRow("a cut piece floating, its drawing a frame later, a reference layer's cell active, saved")
+        << then(overReference, {insertBlank(1, 1), goTo(2, 1)});
 }
 
 void TestRoundTrips::roundTrip()
@@ -663,11 +752,24 @@ void TestRoundTrips::roundTrip()
         return;
     Model::Scene *scene = session.scene();
     const QList<QImage> edited = seen(session);
+    const QString edits = withPieceDown(session, sheet);
+    const QString asLeft = sheet(*scene);
 
+    // The sheet is told nothing while a piece lies in place for the save:
+    // for it the scene never changed.
+    std::vector<std::unique_ptr<QSignalSpy>> announcements;
+    for (const QAbstractItemModel *model : {static_cast<QAbstractItemModel *>(session.edited->sceneModel()),
+                                            static_cast<QAbstractItemModel *>(session.edited->frameRangeModel())}) {
+        announcements.push_back(std::make_unique<QSignalSpy>(model, &QAbstractItemModel::layoutAboutToBeChanged));
+        announcements.push_back(std::make_unique<QSignalSpy>(model, &QAbstractItemModel::dataChanged));
+        announcements.push_back(std::make_unique<QSignalSpy>(model, &QAbstractItemModel::headerDataChanged));
+    }
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("round trip.kl"));
     const Model::SceneFile::SaveResult saved = Model::SceneFile::save(*scene, path);
     QVERIFY2(saved.result == Model::SceneFormat::Done, qPrintable(saved.message));
+    for (const auto &spy : std::as_const(announcements))
+        QCOMPARE(spy->count(), 0);
     Model::KLScene reopened;
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
@@ -676,6 +778,9 @@ void TestRoundTrips::roundTrip()
     QCOMPARE(reader.damageReport(), QString());
     QString differs = difference(views(*reopened.scene()), edited);
     QVERIFY2(differs.isEmpty(), qPrintable(QStringLiteral("after save and reopen: ") + differs));
+    QCOMPARE(sheet(*reopened.scene()), edits);
+    // Saving leaves the scene to the user as it was.
+    QCOMPARE(sheet(*scene), asLeft);
     // Saved again as it was opened, each drawing is written as it was read:
     // nothing was lost on the way that the pictures kept from the file would
     // still hide.
@@ -685,13 +790,30 @@ void TestRoundTrips::roundTrip()
     QVERIFY(file.seek(0));
     QVERIFY(drawingRecords(again.data()) == drawingRecords(file.readAll()));
 
+    // The active cell is no part of the history: the user goes back to it.
+    const int activeFrame = scene->activeFrame();
+    const int activeLayer = scene->activeLayerIdx();
     QUndoStack *stack = scene->undoStack();
     stack->setIndex(0);
     differs = difference(views(*scene), beforeEdits);
     QVERIFY2(differs.isEmpty(), qPrintable(QStringLiteral("after undo all: ") + differs));
     stack->setIndex(stack->count());
+    scene->setActiveFrameAndLayer(activeFrame, activeLayer, Model::Scene::AllowFrameAfterLast);
     differs = difference(seen(session), edited);
     QVERIFY2(differs.isEmpty(), qPrintable(QStringLiteral("after redo all: ") + differs));
+    QCOMPARE(withPieceDown(session, sheet), edits);
+
+    // A piece lifted again by the redo is written where it was before.
+    QBuffer redone;
+    QVERIFY(redone.open(QIODevice::ReadWrite | QIODevice::Text));
+    QCOMPARE(Model::SceneFile::write(*scene, &redone).result, int(Model::SceneFormat::Done));
+    QVERIFY(redone.seek(0));
+    Model::KLScene reread;
+    Model::SceneReader rereader(reread.scene());
+    QCOMPARE(rereader.read(&redone), int(Model::SceneFormat::Done));
+    differs = difference(views(*reread.scene()), edited);
+    QVERIFY2(differs.isEmpty(), qPrintable(QStringLiteral("saved after redo all: ") + differs));
+    QCOMPARE(sheet(*reread.scene()), edits);
 }
 
 // An export while a piece floats shows the piece where the user sees it.

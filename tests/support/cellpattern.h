@@ -99,6 +99,22 @@ inline QString cells(const Model::Scene &scene, int layer)
     return visual ? cells(*visual) : QString();
 }
 
+// What the sheet shows of a scene, on one line: the frame range and the
+// frame count, the active cell (layer:frame), then each layer's cells in
+// brackets, empty for a layer without cells.
+inline QString sheet(const Model::Scene &scene)
+{
+    QStringList parts{QStringLiteral("frames %1-%2 of %3, at %4:%5")
+                          .arg(scene.frameRangeFirst())
+                          .arg(scene.frameRangeLast())
+                          .arg(scene.maximumFrameNumber())
+                          .arg(scene.activeLayerIdx())
+                          .arg(scene.activeFrame())};
+    for (int layer = 0; layer < scene.layerCount(); ++layer)
+        parts << u'[' + cells(scene, layer) + u']';
+    return parts.join(u' ');
+}
+
 // Empty where (layer, frame) holds no cell.
 inline Model::LayerItem::Key keyOf(const Model::Scene &scene, int layer, int frame)
 {

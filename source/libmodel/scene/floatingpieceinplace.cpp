@@ -5,49 +5,157 @@
 #include "layers/strokelayer.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
+#include "settings/settings.h"
 #include "strokes/floatingselection.h"
 #include "tools/toolmanager.h"
 
+#include <QItemSelection>
+#include <QList>
 #include <QUuid>
 
+#include <cmath>
+#include <optional>
+#include <vector>
+
 namespace Model {
+
+namespace {
+
+using Drawings = QList<std::shared_ptr<StrokeDrawing>>;
+
+std::shared_ptr<StrokeDrawing> strokeDrawing(const std::shared_ptr<LayerItem> &cell)
+{
+    return cell ? std::dynamic_pointer_cast<StrokeDrawing>(cell->drawing()) : nullptr;
+}
+
+// Whether the window's stamp would put the piece down at the active cell
+// now, as the floating-selection tool's cursor tells the user: a cell of a
+// visible stroke layer that is not faded out entirely, not a hold while
+// holds are locked for drawing, or the row just after its last cell.
+bool stampTakesActiveCell(const Scene &scene)
+{
+    const int layer = scene.activeLayerIdx();
+    const int frame = scene.activeFrame();
+    if (!qobject_cast<const StrokeLayer *>(scene.layerAt(layer).get()) || !scene.isLayerVisible(layer)
+        || std::abs(scene.layerOpacity(layer)) <= 1e-12)
+        return false;
+    if (scene.isFrameAfterLastDrawing(layer, frame))
+        return true;
+    return scene.itemAt(layer, frame)
+        && (!Settings::instance()->clonesLockedForDrawing() || scene.isOriginalDrawing(layer, frame));
+}
+
+} // namespace
 
 class FloatingPieceInPlacePrivate
 {
 public:
-    // The drawing that holds the piece, with what it held before and its
-    // copy id.
-    std::shared_ptr<StrokeDrawing> m_drawing;
-    std::unique_ptr<Drawing> m_before;
-    QUuid m_copyId;
-    // The layer that was given a cell for the piece, at its end.
-    std::shared_ptr<StrokeLayer> m_extended;
-
-    void place(const Scene &scene, FloatingSelection &selection)
+    // A drawing that holds the piece for now, with what it held before and
+    // its copy id.
+    struct Placed
     {
-        const auto layer = std::dynamic_pointer_cast<StrokeLayer>(scene.layerAt(scene.activeLayerIdx()));
-        if (!layer)
+        std::shared_ptr<StrokeDrawing> drawing;
+        std::unique_ptr<Drawing> before;
+        QUuid copyId;
+    };
+
+    Scene *m_scene = nullptr;
+    std::vector<Placed> m_placed;
+    // The blank that the stamp adds on the row after a layer's last cell,
+    // for as long as the piece lies in it.
+    std::optional<Scene::UnannouncedInsertion> m_insertion;
+
+    void place(Scene &scene, const KLScene &handle, FloatingSelection &selection)
+    {
+        m_scene = &scene;
+        const std::unique_ptr<Stroke> stamped = selection.stamp();
+        if (!stamped)
             return;
-        const int frame = scene.activeFrame();
-        std::shared_ptr<LayerItem> cell = layer->cell(frame);
-        if (!cell && frame == layer->frameCount() + 1) {
-            cell = layer->newCell();
-            if (!cell || !layer->insertCell(layer->frameCount(), cell))
-                return;
-            m_extended = layer;
+        Drawings drawings;
+        if (stampTakesActiveCell(scene))
+            drawings = handle.hasSelection() ? selectedDrawings(scene, handle.selection()) : activeDrawing(scene);
+        // Wherever the piece floats, it is never lost: what cannot be put
+        // down there goes back into the drawing it came from.
+        if (drawings.isEmpty())
+            drawings = originDrawing(scene, selection.origin());
+        for (const std::shared_ptr<StrokeDrawing> &drawing : std::as_const(drawings))
+            putInto(drawing, *stamped);
+    }
+
+    // As the stamp without a sheet selection puts it: into the drawing the
+    // active cell shows, or into a blank added after the layer's last cell.
+    Drawings activeDrawing(Scene &scene)
+    {
+        const int layer = scene.activeLayerIdx();
+        if (scene.isFrameAfterLastDrawing(layer, scene.activeFrame())) {
+            m_insertion = scene.addBlankAfterLastUnannounced(layer);
+            if (!m_insertion)
+                return {};
         }
-        const auto drawing = cell ? std::dynamic_pointer_cast<StrokeDrawing>(cell->drawing()) : nullptr;
-        std::unique_ptr<Stroke> stamped = drawing ? selection.stamp() : nullptr;
-        std::unique_ptr<Drawing> placed = drawing ? drawing->clone() : nullptr;
-        if (!placed || !static_cast<StrokeDrawing &>(*placed).addStroke(std::move(stamped)))
+        const std::shared_ptr<StrokeDrawing> drawing = strokeDrawing(scene.itemAt(layer, scene.activeFrame()));
+        if (drawing)
+            return {drawing};
+        if (m_insertion)
+            scene.takeBackUnannounced(*m_insertion);
+        m_insertion.reset();
+        return {};
+    }
+
+    // As the stamp into a sheet selection puts it: once into each original
+    // that a selected cell shows, on a visible stroke layer, leaving out
+    // holds while they are locked for drawing.
+    static Drawings selectedDrawings(const Scene &scene, const QItemSelection &selection)
+    {
+        const bool locked = Settings::instance()->clonesLockedForDrawing();
+        Drawings drawings;
+        for (const QModelIndex &cell : selection.indexes()) {
+            const int layer = cell.column();
+            const int frame = cell.row() + 1;
+            if (!scene.itemAt(layer, frame) || (locked && !scene.isOriginalDrawing(layer, frame)))
+                continue;
+            int originalLayer = -1;
+            int originalFrame = -1;
+            if (!scene.findDrawing(scene.originalKeyAt(layer, frame), &originalLayer, &originalFrame)
+                || !qobject_cast<const StrokeLayer *>(scene.layerAt(originalLayer).get())
+                || !scene.isLayerVisible(originalLayer))
+                continue;
+            const std::shared_ptr<StrokeDrawing> drawing = strokeDrawing(scene.itemAt(originalLayer, originalFrame));
+            if (drawing && !drawings.contains(drawing))
+                drawings.append(drawing);
+        }
+        return drawings;
+    }
+
+    // The drawing the cell the piece was lifted from shows, wherever that
+    // cell stands now; none once the cell is gone.
+    static Drawings originDrawing(const Scene &scene, const Scene::DrawingKey &origin)
+    {
+        const std::shared_ptr<StrokeDrawing> drawing = strokeDrawing(scene.findDrawing(origin));
+        return drawing ? Drawings{drawing} : Drawings{};
+    }
+
+    void putInto(const std::shared_ptr<StrokeDrawing> &drawing, const Stroke &stamped)
+    {
+        std::unique_ptr<Drawing> placed = drawing->clone();
+        if (!placed || !static_cast<StrokeDrawing &>(*placed).addStroke(stamped.clone()))
             return;
         // The drawing object stays, so that every cell showing it shows the
         // piece; the copy keeps what it held.
         drawing->swapContent(static_cast<StrokeDrawing &>(*placed));
-        m_copyId = drawing->copyId();
+        m_placed.push_back({drawing, std::move(placed), drawing->copyId()});
         drawing->setCopyId(QUuid());
-        m_before = std::move(placed);
-        m_drawing = drawing;
+    }
+
+    void restore()
+    {
+        for (auto it = m_placed.rbegin(); it != m_placed.rend(); ++it) {
+            it->drawing->swapContent(static_cast<StrokeDrawing &>(*it->before));
+            it->drawing->setCopyId(it->copyId);
+        }
+        m_placed.clear();
+        if (m_insertion)
+            m_scene->takeBackUnannounced(*m_insertion);
+        m_insertion.reset();
     }
 };
 
@@ -56,23 +164,21 @@ FloatingPieceInPlace::FloatingPieceInPlace(const Scene &scene)
 {
     const KLScene *handle = KLScene::current();
     FloatingSelection *selection = handle && handle->scene() == &scene ? handle->floatingSelection() : nullptr;
+    // Saving and exporting see a scene they may not change; the piece is put
+    // in place only for as long as this lives, and everything it changed is
+    // given back before anyone else can change the scene.
     if (selection && ToolManager::instance()->lastEditingToolType() == Tool::Type::FloatingSelection)
-        d->place(scene, *selection);
+        d->place(const_cast<Scene &>(scene), *handle, *selection);
 }
 
 FloatingPieceInPlace::~FloatingPieceInPlace()
 {
-    if (d->m_drawing) {
-        d->m_drawing->swapContent(static_cast<StrokeDrawing &>(*d->m_before));
-        d->m_drawing->setCopyId(d->m_copyId);
-    }
-    if (d->m_extended)
-        d->m_extended->takeCell(d->m_extended->frameCount() - 1);
+    d->restore();
 }
 
 bool FloatingPieceInPlace::isPlaced() const
 {
-    return d->m_drawing != nullptr;
+    return !d->m_placed.empty();
 }
 
 } // namespace Model

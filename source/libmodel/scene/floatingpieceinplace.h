@@ -16,14 +16,20 @@ class Scene;
 // painted through one of these, so that the piece is never lost by writing
 // the drawing with its hole.
 //
-// For as long as it lives, the drawing under the piece holds it, put down
-// as the stamp would put it: the drawing of the active cell, in a stroke
-// layer; on the row just after the layer's last cell, where the stamp would
-// add a blank drawing first, a blank cell of the layer with the piece in it.
+// For as long as it lives, the scene stands as the window's stamp would
+// leave it. Where the stamp can put the piece down at the active cell, it
+// lies there: in each original that the sheet's selection shows, or in the
+// drawing of the active cell; on the row just after the layer's last cell
+// in a blank added first, with the holds of linked layers, the maximum
+// frame number and the frame range grown as that blank grows them.
+// Anywhere else (a reference, annotation or sound layer, a hidden layer, a
+// hold locked for drawing) it lies in the drawing it was lifted from,
+// wherever that cell stands now; once that cell is gone, nowhere.
 // The user's work goes on untouched: the piece keeps floating, the undo
-// history stays as it was, no signal is emitted and the scene's cached
-// pictures still show the hole; once this goes, the drawing is as it was
-// before, content, copy id and cells.
+// history stays as it was, no signal is emitted, the scene's cached
+// pictures still show the hole, and the active frame stays where it is;
+// once this goes, the scene is as it was before, drawings, copy ids, cells,
+// frame count and range.
 //
 // A piece floats while the current scene holds a floating selection and
 // that tool was the last editing tool chosen (a view tool may be current
@@ -36,7 +42,7 @@ public:
     ~FloatingPieceInPlace();
     Q_DISABLE_COPY_MOVE(FloatingPieceInPlace)
 
-    // Whether a piece floated and now lies in its drawing.
+    // Whether a piece floated and now lies in a drawing.
     bool isPlaced() const;
 
 private:

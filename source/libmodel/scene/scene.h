@@ -20,6 +20,7 @@
 #include <QUuid>
 
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QMimeData;
@@ -501,6 +502,31 @@ private:
     // What every inserting cell edit ends with, the new cell standing just
     // after frame after.
     void finishCellInsertion(int layer, int after, bool grewAtEnd, bool refresh);
+    // The range keeps showing the same drawings once a cell stands just
+    // after frame after; true when it changed.
+    bool growFrameRangeForInsertion(int after, bool grewAtEnd);
+
+    // What a stamp on the row just after a layer's last cell adds before it,
+    // as addBlankDrawing after that cell adds it (a blank on the layer, a
+    // hold on each layer linked with it, the maximum frame number and the
+    // range grown with them), for a piece put in place for a while
+    // (FloatingPieceInPlace) and made without a word: nothing is announced,
+    // the cached pictures stay, and the active and scrubbed frames stay where
+    // they are. The views, which read the scene as they paint, see it only
+    // grow meanwhile (every index they hold stays valid); once it is taken
+    // back it is again exactly what they were told. Empty when the layer
+    // takes no cell.
+    struct UnannouncedInsertion
+    {
+        QList<SceneChange> changes;
+        int maximumFrameNumber = 1;
+        int frameRangeFirst = 1;
+        int frameRangeLast = 1;
+    };
+    std::optional<UnannouncedInsertion> addBlankAfterLastUnannounced(int layer);
+    // Nothing else may have changed the scene since.
+    void takeBackUnannounced(const UnannouncedInsertion &insertion);
+    friend class FloatingPieceInPlacePrivate;
     // Finishes and drops a stroke still held, then holds a new, empty stroke
     // of the current tool.
     void startActiveStroke();

@@ -76,18 +76,24 @@ bool insertCells(Scene &scene, int layer, int after, Insertion insertion, QList<
 
 } // namespace
 
+bool Scene::growFrameRangeForInsertion(int after, bool grewAtEnd)
+{
+    // It grows with a layer that reached its end, and moves along with cells
+    // inserted before it. An insertion before a range that did not grow
+    // leaves it where it was.
+    if (!grewAtEnd)
+        return false;
+    ++d->m_frameRangeLast;
+    if (after + 1 < d->m_frameRangeFirst)
+        ++d->m_frameRangeFirst;
+    return true;
+}
+
 void Scene::finishCellInsertion(int layer, int after, bool grewAtEnd, bool refresh)
 {
     updateMaxFrameNumber();
-    // The range keeps showing the same drawings: it grows with a layer that
-    // reached its end, and moves along with cells inserted before it. An
-    // insertion before a range that did not grow leaves it where it was.
-    if (grewAtEnd) {
-        ++d->m_frameRangeLast;
-        if (after + 1 < d->m_frameRangeFirst)
-            ++d->m_frameRangeFirst;
+    if (growFrameRangeForInsertion(after, grewAtEnd))
         Q_EMIT frameRangeChanged(d->m_frameRangeFirst, d->m_frameRangeLast);
-    }
     // The active cell stays on its drawing. Only the layer that took the new
     // cell, and the layers linked with it, moved: on any other layer the
     // active frame stays, or it would leave the layer's cells.
@@ -119,6 +125,37 @@ QList<SceneChange> Scene::addBlankDrawing(int layer, int frame)
     if (insertCells(*this, layer, frame, Insertion::Blank, &changes, &grewAtEnd))
         finishCellInsertion(layer, frame, grewAtEnd, true);
     return changes;
+}
+
+std::optional<Scene::UnannouncedInsertion> Scene::addBlankAfterLastUnannounced(int layer)
+{
+    const std::shared_ptr<Layer> given = layerAt(layer);
+    if (!asVisual(given))
+        return std::nullopt;
+    const int after = given->frameCount();
+    UnannouncedInsertion insertion{{}, d->m_maximumFrameNumber, d->m_frameRangeFirst, d->m_frameRangeLast};
+    bool grewAtEnd = false;
+    if (!insertCells(*this, layer, after, Insertion::Blank, &insertion.changes, &grewAtEnd))
+        return std::nullopt;
+    {
+        const QSignalBlocker quiet(this);
+        updateMaxFrameNumber();
+    }
+    growFrameRangeForInsertion(after, grewAtEnd);
+    return insertion;
+}
+
+void Scene::takeBackUnannounced(const UnannouncedInsertion &insertion)
+{
+    // Blank cells and holds at the layers' ends: taking them away touches no
+    // link, and the layers announce nothing.
+    for (const SceneChange &change : insertion.changes) {
+        if (const std::shared_ptr<Layer> target = layerAt(change.layer()))
+            target->applyChange(change, change.layer());
+    }
+    d->m_maximumFrameNumber = insertion.maximumFrameNumber;
+    d->m_frameRangeFirst = insertion.frameRangeFirst;
+    d->m_frameRangeLast = insertion.frameRangeLast;
 }
 
 QList<SceneChange> Scene::insertBlankDrawing(int layer, int frame)

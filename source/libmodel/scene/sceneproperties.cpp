@@ -376,7 +376,13 @@ std::unique_ptr<FloatingSelection> Scene::activeDrawingContent(const QPainterPat
     const auto *drawLayer = qobject_cast<const DrawLayer *>(layerAt(d->m_activeLayerIdx).get());
     if (!drawLayer)
         return nullptr;
-    return drawLayer->floatingSelectionContent(d->m_activeFrame, outline);
+    std::unique_ptr<FloatingSelection> selection = drawLayer->floatingSelectionContent(d->m_activeFrame, outline);
+    // The cell itself, not the original it may hold: a lift that clears a
+    // hold gives that cell a drawing of its own, and the piece belongs there.
+    const std::shared_ptr<LayerItem> cell = itemAt(d->m_activeLayerIdx, d->m_activeFrame);
+    if (selection && cell)
+        selection->setOrigin({drawLayer->identifier(), cell->identifier()});
+    return selection;
 }
 
 // Drawing keys

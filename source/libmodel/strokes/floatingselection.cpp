@@ -22,6 +22,7 @@ public:
     QImage m_image;
     double m_opacity = 1.0;
     bool m_collapse = false;
+    std::pair<QUuid, QUuid> m_origin;
 
     QTransform placement() const { return placement(m_transform); }
 
@@ -73,6 +74,16 @@ bool FloatingSelection::collapseVectorData() const
 void FloatingSelection::setCollapseVectorData(bool collapse)
 {
     d->m_collapse = collapse;
+}
+
+std::pair<QUuid, QUuid> FloatingSelection::origin() const
+{
+    return d->m_origin;
+}
+
+void FloatingSelection::setOrigin(const std::pair<QUuid, QUuid> &key)
+{
+    d->m_origin = key;
 }
 
 FloatingSelection::Transform FloatingSelection::transform() const

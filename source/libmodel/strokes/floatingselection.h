@@ -7,8 +7,10 @@
 #include <QPointF>
 #include <QRect>
 #include <QTransform>
+#include <QUuid>
 
 #include <memory>
+#include <utility>
 
 class QColor;
 
@@ -65,6 +67,12 @@ public:
     void setOpacity(double opacity);
     bool collapseVectorData() const;
     void setCollapseVectorData(bool collapse);
+    // The cell the piece was lifted from, by its key (layer identifier, item
+    // identifier), which outlives undo and moves of the cell: where the piece
+    // belongs when it cannot be put down where it floats. Null keys when the
+    // creator did not say.
+    std::pair<QUuid, QUuid> origin() const;
+    void setOrigin(const std::pair<QUuid, QUuid> &key);
     Transform transform() const;
     void setTransform(const Transform &transform);
     // Recolours the preview: entry i of its colour table becomes color with
