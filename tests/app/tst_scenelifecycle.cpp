@@ -370,6 +370,10 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile_data()
                                  << QStringLiteral("Cannot write file %1:\n");
     QTest::newRow("read-only file") << QStringLiteral("walk.kl") << QStringLiteral("read-only")
                                     << QStringLiteral("Cannot write file %1:\nThe file is read-only.");
+    // A file whose bits let anyone write it, on a disk mounted read-only
+    // since: the system's reason.
+    QTest::newRow("read-only file system") << QStringLiteral("walk.kl") << QStringLiteral("read-only disk")
+                                           << QStringLiteral("Cannot write file %1:\n%2.");
     QTest::newRow("a folder in the way") << QStringLiteral("walk.kl") << QStringLiteral("folder")
                                          << QStringLiteral("Cannot write file %1:\n");
     // Said by the writer or by the commit, whichever meets the full disk,
@@ -392,13 +396,24 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     // A disk of its own that fills up: nearly at once, or once a large
     // drawing is on its way.
     std::unique_ptr<TestSupport::FullDisk> fullDisk;
+    std::unique_ptr<TestSupport::SmallFileSystem> readOnlyDisk;
+    QString reason;
     if (problem.startsWith(QLatin1String("disk full"))) {
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("disk")));
         const bool large = problem.endsWith(QLatin1String("large"));
         fullDisk = std::make_unique<TestSupport::FullDisk>(path(QStringLiteral("disk")), large ? 64 * 1024 : 16);
         file = QDir(path(QStringLiteral("disk"))).filePath(name);
+        reason = fullDisk->reason();
         if (large)
             SceneFileTest::addLargeDrawing(*currentScene());
+    } else if (problem == QLatin1String("read-only disk")) {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("disk")));
+        readOnlyDisk = std::make_unique<TestSupport::SmallFileSystem>(path(QStringLiteral("disk")), 64 * 1024,
+                                                                       TestSupport::SmallFileSystem::Writable);
+        if (!readOnlyDisk->isMounted())
+            QSKIP(qPrintable(QStringLiteral("No file system to mount read-only: %1").arg(readOnlyDisk->whyNot())));
+        file = QDir(path(QStringLiteral("disk"))).filePath(name);
+        reason = TestSupport::systemErrorText(EROFS);
     }
     const QByteArray old("the old scene, byte for byte");
     if (problem == QLatin1String("folder")) {
@@ -408,6 +423,8 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     }
     if (problem == QLatin1String("read-only"))
         QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (readOnlyDisk)
+        QVERIFY(readOnlyDisk->remount(64 * 1024, TestSupport::SmallFileSystem::ReadOnly));
     currentScene()->setFilePath(file);
     addLayer();
 
@@ -421,8 +438,8 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
     QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("Kelvane"));
     const QString told = started.dialogs->asked.first().text;
-    if (fullDisk)
-        QCOMPARE(told, message.arg(native(file), fullDisk->reason()));
+    if (!reason.isEmpty())
+        QCOMPARE(told, message.arg(native(file), reason));
     else
         QVERIFY2(told.startsWith(message.arg(native(file))), qPrintable(told));
 
