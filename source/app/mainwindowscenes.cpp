@@ -263,9 +263,11 @@ bool MainWindow::saveSceneAs()
     Model::ActionManager *actions = Model::ActionManager::instance();
     const QString suggested = settings->defaultSaveDir().filePath(scene->name() + QStringLiteral(".kl"));
     actions->disableAllActions();
-    // The Open dialog shows only scene files by their suffix.
-    const QString name = withSuffix(
-        d->m_dialogs->getSaveFileName(this, tr("Save Scene"), suggested, tr("KL Files (*.kl)")), QStringLiteral(".kl"));
+    // The Open dialog shows only scene files by their suffix, whatever dots
+    // the name has besides.
+    const QString name =
+        withSuffix(d->m_dialogs->getSaveFileName(this, tr("Save Scene"), suggested, tr("KL Files (*.kl)")),
+                   QStringLiteral(".kl"), TypedSuffix::OnlyThisKept);
     bool written = false;
     if (!name.isEmpty()) {
         settings->setDefaultSaveDir(QFileInfo(name).absoluteDir());
@@ -275,9 +277,13 @@ bool MainWindow::saveSceneAs()
     return written;
 }
 
-QString MainWindow::withSuffix(const QString &chosen, const QString &suffix)
+QString MainWindow::withSuffix(const QString &chosen, const QString &suffix, TypedSuffix typed)
 {
-    if (chosen.isEmpty() || suffix.isEmpty() || !QFileInfo(chosen).suffix().isEmpty())
+    if (chosen.isEmpty() || suffix.isEmpty())
+        return chosen;
+    const bool kept = typed == TypedSuffix::AnyKept ? !QFileInfo(chosen).suffix().isEmpty()
+                                                    : chosen.endsWith(suffix, Qt::CaseInsensitive);
+    if (kept)
         return chosen;
     // The file dialog asked about the name as typed, not about this one.
     const QString named = chosen + suffix;
