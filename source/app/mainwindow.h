@@ -36,6 +36,10 @@ class ToolPocket;
 class ToolSettings;
 } // namespace UI
 
+namespace SceneSave {
+struct Result;
+} // namespace SceneSave
+
 namespace Ui {
 class MainWindow;
 }
@@ -269,8 +273,12 @@ private:
     bool writeSceneFile(Model::Scene *scene, const QString &path);
     // Where backups go: the default save folder, made when it is the
     // documents folder a new account lacks; else, when that folder cannot
-    // take files, a folder of autosave's own, which the user hears of once.
-    QString backupFolder();
+    // take files, a folder of autosave's own, and refused then holds the
+    // system's reason why the other could not.
+    QString backupFolder(QString *refused);
+    // What the user hears of a backup just tried: each trouble once, and
+    // once that backups work again; never a question that waits for them.
+    void tellOfBackup(const QString &path, const SceneSave::Result &saved, const QString &refused);
     // Whether the file is one the user keeps as a scene of their own: the
     // current scene's file or one in the recent-files list.
     bool isUsersSceneFile(const QString &path) const;
