@@ -36,6 +36,10 @@ class ToolPocket;
 class ToolSettings;
 } // namespace UI
 
+namespace SceneSave {
+struct Result;
+} // namespace SceneSave
+
 namespace Ui {
 class MainWindow;
 }
@@ -258,15 +262,23 @@ private:
     // Makes a loaded scene current and lets the one it replaces go.
     void replaceCurrentScene(Model::KLScene *klscene);
     bool saveSceneTo(Model::Scene *scene, const QString &path);
-    // A file name chosen for writing, with the suffix (".kl", say) added when
-    // it has none; empty when that makes the name of a file already there
-    // and the user would rather not replace it.
-    QString withSuffix(const QString &chosen, const QString &suffix);
+    // Which names typed for writing keep the end they were given: any that
+    // has a suffix, or only one that ends with the suffix asked for, in any
+    // case ("walk.v2" is then "walk.v2.kl").
+    enum class TypedSuffix { AnyKept, OnlyThisKept };
+    // A file name chosen for writing, with the suffix (".kl", say) added
+    // unless the name keeps its own; empty when that makes the name of a
+    // file already there and the user would rather not replace it.
+    QString withSuffix(const QString &chosen, const QString &suffix, TypedSuffix typed);
     bool writeSceneFile(Model::Scene *scene, const QString &path);
     // Where backups go: the default save folder, made when it is the
     // documents folder a new account lacks; else, when that folder cannot
-    // take files, a folder of autosave's own, which the user hears of once.
-    QString backupFolder();
+    // take files, a folder of autosave's own, and refused then holds the
+    // system's reason why the other could not.
+    QString backupFolder(QString *refused);
+    // What the user hears of a backup just tried: each trouble once, and
+    // once that backups work again; never a question that waits for them.
+    void tellOfBackup(const QString &path, const SceneSave::Result &saved, const QString &refused);
     // Whether the file is one the user keeps as a scene of their own: the
     // current scene's file or one in the recent-files list.
     bool isUsersSceneFile(const QString &path) const;

@@ -131,8 +131,11 @@ public:
 
     // Seconds since the epoch of the last change to the current scene.
     qint64 m_lastChangeTime = 0;
-    // Whether the user has heard that backups go to autosave's own folder.
-    bool m_toldOfBackupFolder = false;
+    // What the user last heard of the backups, so that each thing is told
+    // once: why they cannot be written (empty while they can), and why they
+    // go to autosave's own folder (empty while they go where asked).
+    QString m_backupTrouble;
+    QString m_backupDetour;
     // How many long commands are running, one inside another (a save asked
     // for by an open, say): the file commands, the exports and the edits
     // that show progress. Autosave waits while any runs, or playback.

@@ -198,7 +198,7 @@ void MainWindow::exportVideo()
     // A name typed without its suffix gets the format's.
     const QString chosen = withSuffix(chooseTarget(*d->m_dialogs, this, tr("Export Movie Clip"),
                                                    QDir(record.exportDir).filePath(record.name + suffix), filter),
-                                      suffix);
+                                      suffix, TypedSuffix::AnyKept);
     if (chosen.isEmpty())
         return;
     aimAt(record, chosen);

@@ -21,6 +21,7 @@
 #include "xsheet/xsheet.h"
 
 #include "actions/actionmanager.h"
+#include "io/filewriting.h"
 #include "layers/annotationlayer.h"
 #include "layers/audiolayer.h"
 #include "layers/strokelayer.h"
@@ -32,6 +33,7 @@
 #include "tools/toolmanager.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QDir>
 #include <QFile>
@@ -70,6 +72,45 @@ bool isSameFile(const QString &a, const QString &b)
     if (first.exists() && second.exists())
         return first.canonicalFilePath() == second.canonicalFilePath();
     return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
+}
+
+// Why a save did not write the file, for the user; empty when it did, or
+// when the user cancelled it.
+QString saveFailure(const QString &path, const SceneSave::Result &saved)
+{
+    const QString nativePath = QDir::toNativeSeparators(path);
+    switch (saved.status) {
+    case SceneSave::Saved:
+    case SceneSave::Cancelled:
+        return QString();
+    case SceneSave::WriterFailed:
+        if (saved.errorString.isEmpty())
+            return MainWindow::tr("Cannot write file %1").arg(nativePath);
+        break;
+    case SceneSave::CannotOpen:
+    case SceneSave::CannotCommit:
+        break;
+    }
+    return MainWindow::tr("Cannot write file %1:\n%2.").arg(nativePath, saved.errorString);
+}
+
+// Autosave's own folder, for when the one asked for takes no files. It was
+// once the application's data folder, whose path names the organisation
+// and then the application, both "Kelvane"; it now sits one level up, so
+// that the path the user is told reads the name once.
+QString ownBackupFolder()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty())
+        return QString();
+    return QDir(data).filePath(QCoreApplication::applicationName() + QStringLiteral("/Backups"));
+}
+
+// Where the backups of earlier versions went.
+QString earlierBackupFolder()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return data.isEmpty() ? QString() : data + QStringLiteral("/Backups");
 }
 
 } // namespace
@@ -263,9 +304,11 @@ bool MainWindow::saveSceneAs()
     Model::ActionManager *actions = Model::ActionManager::instance();
     const QString suggested = settings->defaultSaveDir().filePath(scene->name() + QStringLiteral(".kl"));
     actions->disableAllActions();
-    // The Open dialog shows only scene files by their suffix.
-    const QString name = withSuffix(
-        d->m_dialogs->getSaveFileName(this, tr("Save Scene"), suggested, tr("KL Files (*.kl)")), QStringLiteral(".kl"));
+    // The Open dialog shows only scene files by their suffix, whatever dots
+    // the name has besides.
+    const QString name =
+        withSuffix(d->m_dialogs->getSaveFileName(this, tr("Save Scene"), suggested, tr("KL Files (*.kl)")),
+                   QStringLiteral(".kl"), TypedSuffix::OnlyThisKept);
     bool written = false;
     if (!name.isEmpty()) {
         settings->setDefaultSaveDir(QFileInfo(name).absoluteDir());
@@ -275,9 +318,13 @@ bool MainWindow::saveSceneAs()
     return written;
 }
 
-QString MainWindow::withSuffix(const QString &chosen, const QString &suffix)
+QString MainWindow::withSuffix(const QString &chosen, const QString &suffix, TypedSuffix typed)
 {
-    if (chosen.isEmpty() || suffix.isEmpty() || !QFileInfo(chosen).suffix().isEmpty())
+    if (chosen.isEmpty() || suffix.isEmpty())
+        return chosen;
+    const bool kept = typed == TypedSuffix::AnyKept ? !QFileInfo(chosen).suffix().isEmpty()
+                                                    : chosen.endsWith(suffix, Qt::CaseInsensitive);
+    if (kept)
         return chosen;
     // The file dialog asked about the name as typed, not about this one.
     const QString named = chosen + suffix;
@@ -304,27 +351,10 @@ bool MainWindow::saveSceneTo(Model::Scene *scene, const QString &path)
 bool MainWindow::writeSceneFile(Model::Scene *scene, const QString &path)
 {
     const SceneSave::Result saved = SceneSave::save(scene, path, this);
-    const QString title = QGuiApplication::applicationDisplayName();
-    const QString nativePath = QDir::toNativeSeparators(path);
-    switch (saved.status) {
-    case SceneSave::Saved:
-        return true;
-    case SceneSave::CannotOpen:
-    case SceneSave::CannotCommit:
-        d->m_dialogs->warning(this, title, tr("Cannot write file %1:\n%2.").arg(nativePath, saved.errorString),
-                              QMessageBox::Ok);
-        return false;
-    case SceneSave::WriterFailed:
-        if (saved.errorString.isEmpty())
-            d->m_dialogs->warning(this, title, tr("Cannot write file %1").arg(nativePath), QMessageBox::Ok);
-        else
-            d->m_dialogs->warning(this, title, tr("Cannot write file %1:\n%2.").arg(nativePath, saved.errorString),
-                                  QMessageBox::Ok);
-        return false;
-    case SceneSave::Cancelled:
-        return false;
-    }
-    return false;
+    const QString failure = saveFailure(path, saved);
+    if (!failure.isEmpty())
+        d->m_dialogs->warning(this, QGuiApplication::applicationDisplayName(), failure, QMessageBox::Ok);
+    return saved.status == SceneSave::Saved;
 }
 
 bool MainWindow::isUsersSceneFile(const QString &path) const
@@ -351,7 +381,9 @@ void MainWindow::onAutosaveTimeout()
         autosave->postpone();
         return;
     }
-    const QString path = QDir(backupFolder()).absoluteFilePath(autosave->backupFileName(scene->name()));
+    QString refused;
+    const QString folder = backupFolder(&refused);
+    const QString path = QDir(folder).absoluteFilePath(autosave->backupFileName(scene->name()));
     // A ring slot may name a scene the user opened or saved as their own
     // (a backup they went on working in): that file stays, and the next
     // slot is tried in a second.
@@ -363,37 +395,80 @@ void MainWindow::onAutosaveTimeout()
     // The writer's progress dialog turns the event loop; nothing else may
     // start on the scene meanwhile.
     const BusyScope writing(d->m_busyDepth);
-    if (writeSceneFile(scene, path))
+    const SceneSave::Result saved = SceneSave::save(scene, path, this);
+    if (saved.status == SceneSave::Saved)
         autosave->backupWritten();
     else
         autosave->backupFailed();
+    // Told only now: the backup is on the disk before anyone reads of it.
+    if (saved.status != SceneSave::Cancelled)
+        tellOfBackup(path, saved, refused);
 }
 
-QString MainWindow::backupFolder()
+void MainWindow::tellOfBackup(const QString &path, const SceneSave::Result &saved, const QString &refused)
+{
+    const QString title = QGuiApplication::applicationDisplayName();
+    if (saved.status != SceneSave::Saved) {
+        // The same trouble again (the disk still full) is not news; autosave
+        // goes on trying quietly.
+        const QString trouble = QFileInfo(path).absolutePath() + u'\n' + saved.errorString;
+        if (trouble == d->m_backupTrouble)
+            return;
+        d->m_backupTrouble = trouble;
+        const QString failure = saveFailure(path, saved);
+        const int minutes = d->m_autosaveManager->intervalMinutes();
+        d->m_dialogs->notify(
+            this, QMessageBox::Warning, title,
+            minutes == 1
+                ? tr("%1\n\nAutosave tries again every minute and will tell you when a backup is written.")
+                      .arg(failure)
+                : tr("%1\n\nAutosave tries again every %2 minutes and will tell you when a backup is written.")
+                      .arg(failure, QString::number(minutes)));
+        return;
+    }
+
+    const bool wasFailing = !d->m_backupTrouble.isEmpty();
+    d->m_backupTrouble.clear();
+    const QString wanted = Model::Settings::instance()->defaultSaveDir().absolutePath();
+    const QString detour = refused.isEmpty() ? QString() : wanted + u'\n' + refused;
+    const bool newDetour = !detour.isEmpty() && detour != d->m_backupDetour;
+    d->m_backupDetour = detour;
+    if (newDetour) {
+        const QString folder = QFileInfo(path).absolutePath();
+        QString text = tr("Backups cannot be written to %1:\n%2.\n\nUntil that folder takes files, autosave keeps "
+                          "them in %3.")
+                           .arg(QDir::toNativeSeparators(wanted), refused, QDir::toNativeSeparators(folder));
+        const QString earlier = earlierBackupFolder();
+        if (!earlier.isEmpty() && QDir(earlier) != QDir(folder) && !QDir(earlier).isEmpty(QDir::Files))
+            text += tr("\n\nEarlier backups are still in %1.")
+                        .arg(QDir::toNativeSeparators(earlier));
+        d->m_dialogs->notify(this, QMessageBox::Information, title, text);
+    } else if (wasFailing) {
+        d->m_dialogs->notify(this, QMessageBox::Information, title,
+                             tr("Autosave works again: the scene is backed up in %1.")
+                                 .arg(QDir::toNativeSeparators(path)));
+    }
+}
+
+QString MainWindow::backupFolder(QString *refused)
 {
     const QString wanted = Model::Settings::instance()->defaultSaveDir().absolutePath();
-    const auto takesFiles = [](const QString &folder) {
-        const QFileInfo info(folder);
-        return info.isDir() && info.isWritable();
-    };
-    if (takesFiles(wanted))
+    QString reason;
+    if (Model::mayMakeFilesIn(wanted, &reason))
         return wanted;
+    // The documents folder is the user's place for files even where a new
+    // account lacks it yet.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!documents.isEmpty() && QDir(wanted) == QDir(documents) && QDir().mkpath(wanted) && takesFiles(wanted))
+    if (!documents.isEmpty() && QDir(wanted) == QDir(documents) && Model::makeFolderPath(wanted, &reason)
+        && Model::mayMakeFilesIn(wanted, &reason))
         return wanted;
 
-    const QString own =
-        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/Backups");
-    if (!QDir().mkpath(own))
+    const QString own = ownBackupFolder();
+    // Without a folder of its own the backup tries the one asked for, and
+    // its failure says why.
+    if (own.isEmpty() || !Model::makeFolderPath(own))
         return wanted;
-    if (!d->m_toldOfBackupFolder) {
-        d->m_toldOfBackupFolder = true;
-        d->m_dialogs->information(
-            this, QGuiApplication::applicationDisplayName(),
-            tr("Backups cannot be written to %1.\n\nUntil that folder takes files, autosave keeps them in %2.")
-                .arg(QDir::toNativeSeparators(wanted), QDir::toNativeSeparators(own)),
-            QMessageBox::Ok);
-    }
+    *refused = reason;
     return own;
 }
 

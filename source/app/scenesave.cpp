@@ -2,29 +2,18 @@
 
 #include "scenefileio.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
+#include "io/scenefile.h"
+
 #include <QSaveFile>
 
 namespace SceneSave {
 
-namespace {
-
-bool isReadOnlyFile(const QString &path)
-{
-    const QFileInfo info(path);
-    // The permission bits alone: whether this user may write anyway (root
-    // may) does not make a file marked read-only fair game.
-    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    return info.isFile() && !(info.permissions() & anyWrite);
-}
-
-} // namespace
-
 Result save(Model::Scene *scene, const QString &path, QWidget *parent)
 {
-    if (isReadOnlyFile(path))
-        return {CannotOpen, QCoreApplication::translate("MainWindow", "The file is read-only")};
+    // The save file would find out for itself, but in its own words
+    // ("Existing file ... is not writable"), whatever the system's reason.
+    if (const QString refused = Model::SceneFile::whyNotReplaceable(path); !refused.isEmpty())
+        return {CannotOpen, refused};
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))

@@ -36,9 +36,9 @@ struct Result
     QString errorString;
 };
 
-// Writes the scene with a progress dialog modal to `parent`. A file whose
-// permissions make it read-only is never replaced, even by a user whom the
-// system would let write it.
+// Writes the scene with a progress dialog modal to `parent`. Only a file is
+// replaced, never a folder or a device, and never a file whose permissions
+// make it read-only, even by a user whom the system would let write it.
 Result save(Model::Scene *scene, const QString &path, QWidget *parent);
 
 } // namespace SceneSave

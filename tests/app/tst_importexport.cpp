@@ -526,6 +526,15 @@ void TestImportExport::namesGetTheirSuffix_data()
                                                << QStringList{"walk.kl"} << QStringList{"getSaveFileName", "question"};
     QTest::newRow("scene, older file kept") << "scene" << 0 << "walk" << true << int(QMessageBox::No)
                                             << QStringList{"walk.kl"} << QStringList{"getSaveFileName", "question"};
+    // The Open dialog finds scene files by ".kl" alone, whatever dots come
+    // before.
+    QTest::newRow("scene, a dot in the name") << "scene" << 0 << "walk.v2" << false << none
+                                              << QStringList{"walk.v2.kl"} << saveChooser;
+    QTest::newRow("scene, a dot in the name, over an older file")
+        << "scene" << 0 << "walk.v2" << true << int(QMessageBox::Yes) << QStringList{"walk.v2.kl"}
+        << QStringList{"getSaveFileName", "question"};
+    QTest::newRow("scene, capital suffix typed") << "scene" << 0 << "walk.KL" << false << none
+                                                 << QStringList{"walk.KL"} << saveChooser;
     QTest::newRow("MP4") << "movie" << int(ExportVideoSettings::MP4) << "walk" << false << none
                          << QStringList{"walk.mp4"} << exportChoosers;
     QTest::newRow("MP4, suffix typed") << "movie" << int(ExportVideoSettings::MP4) << "walk.mp4" << false << none
@@ -572,7 +581,8 @@ void TestImportExport::namesGetTheirSuffix()
     if (command == QLatin1String("movie"))
         video.videoFormat = ExportVideoSettings::VideoFormat(format);
     settings->setExportVideoSettings(video);
-    const QString older = out.filePath(QStringLiteral("walk.kl"));
+    // The scene file the save is to write.
+    const QString older = out.filePath(written.value(0));
     if (existing)
         QVERIFY(TestSupport::writeFileContents(older, "older"));
 
@@ -598,7 +608,7 @@ void TestImportExport::namesGetTheirSuffix()
     QCOMPARE(entries(out.path()), written);
     QCOMPARE(started.dialogs->kinds(), asked);
     if (asked.contains(QStringLiteral("question")))
-        QVERIFY(started.dialogs->asked.last().text.contains(QStringLiteral("walk.kl")));
+        QVERIFY(started.dialogs->asked.last().text.contains(QDir::toNativeSeparators(older)));
 }
 
 void TestImportExport::settingsKeptOnlyWithATarget_data()

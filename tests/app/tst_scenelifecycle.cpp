@@ -34,9 +34,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainterPath>
 #include <QPointer>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
 #include <QSettings>
@@ -125,6 +127,7 @@ private Q_SLOTS:
     void autosaveWaitsForLongCommands();
     void backupsKeepGoing_data();
     void backupsKeepGoing();
+    void noticesWaitForNoOne();
     void floatingPieceIsWritten_data();
     void floatingPieceIsWritten();
 
@@ -373,6 +376,10 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile_data()
                                  << QStringLiteral("Cannot write file %1:\n");
     QTest::newRow("read-only file") << QStringLiteral("walk.kl") << QStringLiteral("read-only")
                                     << QStringLiteral("Cannot write file %1:\nThe file is read-only.");
+    // A file whose bits let anyone write it, on a disk mounted read-only
+    // since: the system's reason.
+    QTest::newRow("read-only file system") << QStringLiteral("walk.kl") << QStringLiteral("read-only disk")
+                                           << QStringLiteral("Cannot write file %1:\n%2.");
     QTest::newRow("a folder in the way") << QStringLiteral("walk.kl") << QStringLiteral("folder")
                                          << QStringLiteral("Cannot write file %1:\n");
     // Said by the writer or by the commit, whichever meets the full disk,
@@ -395,13 +402,24 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     // A disk of its own that fills up: nearly at once, or once a large
     // drawing is on its way.
     std::unique_ptr<TestSupport::FullDisk> fullDisk;
+    std::unique_ptr<TestSupport::SmallFileSystem> readOnlyDisk;
+    QString reason;
     if (problem.startsWith(QLatin1String("disk full"))) {
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("disk")));
         const bool large = problem.endsWith(QLatin1String("large"));
         fullDisk = std::make_unique<TestSupport::FullDisk>(path(QStringLiteral("disk")), large ? 64 * 1024 : 16);
         file = QDir(path(QStringLiteral("disk"))).filePath(name);
+        reason = fullDisk->reason();
         if (large)
             SceneFileTest::addLargeDrawing(*currentScene());
+    } else if (problem == QLatin1String("read-only disk")) {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("disk")));
+        readOnlyDisk = std::make_unique<TestSupport::SmallFileSystem>(path(QStringLiteral("disk")), 64 * 1024,
+                                                                       TestSupport::SmallFileSystem::Writable);
+        if (!readOnlyDisk->isMounted())
+            QSKIP(qPrintable(QStringLiteral("No file system to mount read-only: %1").arg(readOnlyDisk->whyNot())));
+        file = QDir(path(QStringLiteral("disk"))).filePath(name);
+        reason = TestSupport::systemErrorText(EROFS);
     }
     const QByteArray old("the old scene, byte for byte");
     if (problem == QLatin1String("folder")) {
@@ -411,6 +429,8 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     }
     if (problem == QLatin1String("read-only"))
         QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (readOnlyDisk)
+        QVERIFY(readOnlyDisk->remount(64 * 1024, TestSupport::SmallFileSystem::ReadOnly));
     currentScene()->setFilePath(file);
     addLayer();
 
@@ -424,8 +444,8 @@ void TestSceneLifeCycle::failedWriteKeepsTheOldFile()
     QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("warning")});
     QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("Kelvane"));
     const QString told = started.dialogs->asked.first().text;
-    if (fullDisk)
-        QCOMPARE(told, message.arg(native(file), fullDisk->reason()));
+    if (!reason.isEmpty())
+        QCOMPARE(told, message.arg(native(file), reason));
     else
         QVERIFY2(told.startsWith(message.arg(native(file))), qPrintable(told));
 
@@ -892,24 +912,33 @@ void TestSceneLifeCycle::autosaveWaitsForLongCommands()
 void TestSceneLifeCycle::backupsKeepGoing_data()
 {
     // Where the backups were to go: the documents folder a fresh account
-    // does not have yet, a folder that is gone, or a folder where the
-    // first backup's name is taken by a folder.
+    // does not have yet, a folder that is gone, one on a disk mounted
+    // read-only, a folder where the first backup's name is taken by a
+    // folder, or a disk that is full until room is made before the fourth
+    // check.
     QTest::addColumn<QString>("folder");
-    // Where the first and the second backup land: "save" the folder asked
-    // for, "own" autosave's own folder.
+    // Where the backup of each check lands: "save" the folder asked for,
+    // "own" autosave's own folder, "" nowhere.
     QTest::addColumn<QStringList>("landIn");
-    // The questions put to the user over both.
+    // The questions and notices put to the user over all of them.
     QTest::addColumn<QStringList>("told");
 
     QTest::newRow("documents folder missing") << "documents" << QStringList{"save", "save"} << QStringList();
-    QTest::newRow("folder gone") << "gone" << QStringList{"own", "own"} << QStringList{"information"};
-    QTest::newRow("backup name taken") << "taken" << QStringList{"", "save"} << QStringList{"warning"};
+    QTest::newRow("folder gone") << "gone" << QStringList{"own", "own"} << QStringList{"notify"};
+    QTest::newRow("read-only folder") << "read-only" << QStringList{"own", "own"} << QStringList{"notify"};
+    // The failure, then that backups work again.
+    QTest::newRow("backup name taken") << "taken" << QStringList{"", "save"} << QStringList{"notify", "notify"};
+    // Told once while the disk stays full, once when backups work again,
+    // and not again.
+    QTest::newRow("disk full, then room")
+        << "full" << QStringList{"", "", "", "save", "save"} << QStringList{"notify", "notify"};
 }
 
 // A backup that cannot go where it should does not end autosave: the
 // documents folder is made, another folder that cannot take backups gives
-// way to autosave's own (which the user hears of once), and after a failed
-// backup the next one is tried an interval later.
+// way to autosave's own, and after a failed backup the next one is tried an
+// interval later. The user hears of each trouble once, in a notice that
+// waits for no one: the backup is on the disk while it shows.
 void TestSceneLifeCycle::backupsKeepGoing()
 {
     QFETCH(QString, folder);
@@ -918,58 +947,148 @@ void TestSceneLifeCycle::backupsKeepGoing()
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder == QLatin1String("documents") && QFileInfo::exists(documents))
         QSKIP("This account has its documents folder already");
-    const QString own = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
-        + QStringLiteral("/Backups");
+    const QString own = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Kelvane/Backups");
     QDir(own).removeRecursively();
+    // Where earlier versions put them: the organisation's and the
+    // application's folder, both "Kelvane". Backups there stay.
+    const QString earlier = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
+        + QStringLiteral("/Backups");
+    const QString earlierBackup = QDir(earlier).filePath(QStringLiteral("walk_backup1.kl"));
+    QVERIFY(QDir().mkpath(earlier));
+    QVERIFY(writeFileContents(earlierBackup, "an earlier backup"));
 
     Started started = startWindowWithScene();
     Autosave autosave(started.window.get());
     Model::Settings *settings = Model::Settings::instance();
     settings->setAutoSaveEnabled(true);
     QString saveFolder = m_dir->path();
-    if (folder == QLatin1String("documents"))
+    QString reason;
+    std::unique_ptr<TestSupport::UnwritableFolder> unwritable;
+    std::unique_ptr<TestSupport::FullDisk> fullDisk;
+    if (folder == QLatin1String("documents")) {
         saveFolder = documents;
-    else if (folder == QLatin1String("gone"))
+    } else if (folder == QLatin1String("gone")) {
         saveFolder = path(QStringLiteral("gone"));
-    else
+        reason = TestSupport::systemErrorText(ENOENT);
+    } else if (folder == QLatin1String("read-only")) {
+        unwritable = std::make_unique<TestSupport::UnwritableFolder>();
+        if (unwritable->path().isEmpty())
+            QSKIP(qPrintable(unwritable->whyNot()));
+        saveFolder = unwritable->path();
+        reason = unwritable->reason();
+    } else if (folder == QLatin1String("taken")) {
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Untitled_backup1.kl")));
+    } else {
+        saveFolder = path(QStringLiteral("disk"));
+        QVERIFY(QDir().mkdir(saveFolder));
+        fullDisk = std::make_unique<TestSupport::FullDisk>(saveFolder, 64 * 1024);
+        SceneFileTest::addLargeDrawing(*currentScene());
+        fullDisk->fill();
+        reason = fullDisk->reason();
+    }
     settings->setDefaultSaveDir(QDir(saveFolder));
 
-    for (int i = 0; i < 2; ++i) {
+    // The backup of the check running, and whether it was on the disk at
+    // each notice.
+    QString backup;
+    QStringList landed;
+    QList<bool> landedBeforeNotice;
+    started.dialogs->onAsked = [&](const ScriptedDialogs::Question &question) {
+        if (question.kind == QLatin1String("notify"))
+            landedBeforeNotice << (!backup.isEmpty() && QFileInfo(backup).size() > 0);
+    };
+    for (int i = 0; i < landIn.size(); ++i) {
+        if (fullDisk && i == 3)
+            fullDisk->makeRoom();
         addLayer();
         autosave.now += 10'000;
+        const QString name = autosave.manager->backupFileName(QStringLiteral("Untitled"));
+        const QString where = landIn.at(i) == QLatin1String("own") ? own : saveFolder;
+        backup = landIn.at(i).isEmpty() ? QString() : QDir(where).filePath(name);
         // After a failure, the next interval; else the check a second on.
         if (autosave.waiting())
             autosave.intervalEnds();
         else
             autosave.secondLater();
-        const QString name = QStringLiteral("Untitled_backup%1.kl").arg(i + 1);
-        if (landIn.at(i).isEmpty()) {
+        if (backup.isEmpty()) {
             QVERIFY(!QFileInfo(QDir(saveFolder).filePath(name)).isFile());
             QVERIFY(autosave.manager->hasChangesToBackUp());
         } else {
-            const QString where = landIn.at(i) == QLatin1String("save") ? saveFolder : own;
-            QVERIFY2(QFileInfo(QDir(where).filePath(name)).size() > 0, qPrintable(QDir(where).filePath(name)));
+            QVERIFY2(QFileInfo(backup).size() > 0, qPrintable(backup));
             QVERIFY(!autosave.manager->hasChangesToBackUp());
+            landed << backup;
         }
         // Autosave goes on either way.
         QVERIFY(autosave.waiting());
     }
+    started.dialogs->onAsked = nullptr;
 
     QCOMPARE(started.dialogs->kinds(), told);
-    if (folder == QLatin1String("gone")) {
-        const QString text = started.dialogs->asked.first().text;
-        QVERIFY2(text.contains(native(saveFolder)) && text.contains(native(own)), qPrintable(text));
-        QVERIFY(!QFileInfo::exists(saveFolder));
-    } else if (folder == QLatin1String("taken")) {
-        QVERIFY(started.dialogs->asked.first().text.startsWith(
-            QStringLiteral("Cannot write file %1").arg(native(path(QStringLiteral("Untitled_backup1.kl"))))));
+    const QStringList texts = [&] {
+        QStringList result;
+        for (const ScriptedDialogs::Question &question : std::as_const(started.dialogs->asked))
+            result << question.text;
+        return result;
+    }();
+    if (folder == QLatin1String("gone") || folder == QLatin1String("read-only")) {
+        // Where backups cannot go and why, where they went (a path that
+        // names the program once), and where earlier ones are.
+        QVERIFY(landedBeforeNotice == QList<bool>{true});
+        const QString text = texts.first();
+        QVERIFY2(text.startsWith(QStringLiteral("Backups cannot be written to %1:\n%2.\n\n")
+                                     .arg(native(saveFolder), reason)),
+                 qPrintable(text));
+        const QRegularExpressionMatch keptIn =
+            QRegularExpression(QStringLiteral("autosave keeps them in (.*)\\.\n")).match(text);
+        QVERIFY2(keptIn.hasMatch(), qPrintable(text));
+        const QString keptFolder = QDir::fromNativeSeparators(keptIn.captured(1));
+        QCOMPARE(QFileInfo(keptFolder), QFileInfo(QFileInfo(landed.first()).absolutePath()));
+        QVERIFY2(!keptFolder.contains(QStringLiteral("/Kelvane/Kelvane")), qPrintable(keptFolder));
+        QVERIFY2(text.endsWith(QStringLiteral("\n\nEarlier backups are still in %1.")
+                                   .arg(native(earlier))),
+                 qPrintable(text));
+        QCOMPARE(fileContents(earlierBackup), QByteArray("an earlier backup"));
+    } else if (folder == QLatin1String("taken") || folder == QLatin1String("full")) {
+        // The trouble, in the system's words where it has them; then the
+        // backup that worked, on the disk as the user reads of it.
+        QVERIFY(landedBeforeNotice == (QList<bool>{false, true}));
+        const QString first = QDir(saveFolder).filePath(QStringLiteral("Untitled_backup1.kl"));
+        QVERIFY2(texts.first().startsWith(QStringLiteral("Cannot write file %1:\n").arg(native(first))),
+                 qPrintable(texts.first()));
+        if (fullDisk)
+            QVERIFY2(texts.first().contains(QStringLiteral(":\n%1.\n\n").arg(reason)), qPrintable(texts.first()));
+        QCOMPARE(texts.last(),
+                 QStringLiteral("Autosave works again: the scene is backed up in %1.").arg(native(landed.first())));
     }
     // Backups change nothing the user keeps.
     QCOMPARE(settings->defaultSaveDir().absolutePath(), QDir(saveFolder).absolutePath());
     if (folder == QLatin1String("documents"))
         QDir(documents).removeRecursively();
     QDir(own).removeRecursively();
+    QDir(earlier).removeRecursively();
+}
+
+// What autosave tells the user comes in a notice that neither blocks the
+// window nor waits for an answer; a newer one takes the place of the last.
+void TestSceneLifeCycle::noticesWaitForNoOne()
+{
+    QWidget window;
+    window.show();
+    UI::Dialogs dialogs;
+    dialogs.notify(&window, QMessageBox::Warning, QStringLiteral("Kelvane"), QStringLiteral("The disk is full."));
+    QList<QMessageBox *> notices = window.findChildren<QMessageBox *>();
+    QCOMPARE(notices.size(), 1);
+    QVERIFY(notices.first()->isVisible());
+    QCOMPARE(notices.first()->windowModality(), Qt::NonModal);
+    QVERIFY(!QApplication::activeModalWidget());
+
+    dialogs.notify(&window, QMessageBox::Information, QStringLiteral("Kelvane"), QStringLiteral("It works again."));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    notices = window.findChildren<QMessageBox *>();
+    QCOMPARE(notices.size(), 1);
+    QCOMPARE(notices.first()->text(), QStringLiteral("It works again."));
+    QVERIFY(notices.first()->isVisible());
 }
 
 // A piece cut out and moved, left floating: the file has it where the user

@@ -27,6 +27,7 @@ using TestSupport::FailingDevice;
 using TestSupport::FakeProgress;
 using TestSupport::FileSizeLimit;
 using TestSupport::FullDisk;
+using TestSupport::SmallFileSystem;
 
 namespace {
 
@@ -50,7 +51,8 @@ enum class Failure {
     DiskFullPartWay,
     DiskFullAtTheLastBytes,
     DiskFullInALargeDrawing,
-    ReadOnly
+    ReadOnly,
+    ReadOnlyFileSystem
 };
 
 } // namespace
@@ -115,6 +117,9 @@ void TestSceneSave::failedSaveKeepsTheOldFile_data()
     // The tests may run with every right: the permission bits alone say
     // read-only.
     QTest::newRow("read-only file") << Failure::ReadOnly << int(SceneFormat::Failed);
+    // A file that its bits let anyone write, on a disk mounted read-only
+    // since it was saved: the system's reason, not the file's.
+    QTest::newRow("read-only file system") << Failure::ReadOnlyFileSystem << int(SceneFormat::Failed);
 }
 
 void TestSceneSave::failedSaveKeepsTheOldFile()
@@ -124,10 +129,17 @@ void TestSceneSave::failedSaveKeepsTheOldFile()
     QTemporaryDir root;
     QString folder = root.path();
     std::unique_ptr<FullDisk> fullDisk;
-    if (failure == Failure::DiskFullInALargeDrawing) {
+    std::unique_ptr<SmallFileSystem> disk;
+    if (failure == Failure::DiskFullInALargeDrawing || failure == Failure::ReadOnlyFileSystem) {
         folder = root.filePath(QStringLiteral("disk"));
         QVERIFY(QDir().mkdir(folder));
+    }
+    if (failure == Failure::DiskFullInALargeDrawing) {
         fullDisk = std::make_unique<FullDisk>(folder, 64 * 1024);
+    } else if (failure == Failure::ReadOnlyFileSystem) {
+        disk = std::make_unique<SmallFileSystem>(folder, 1024 * 1024, SmallFileSystem::Writable);
+        if (!disk->isMounted())
+            QSKIP(qPrintable(QStringLiteral("No file system to mount read-only: %1").arg(disk->whyNot())));
     }
     const QString path = QDir(folder).filePath(QStringLiteral("scene.kl"));
     Scene old;
@@ -152,6 +164,8 @@ void TestSceneSave::failedSaveKeepsTheOldFile()
         fullDisk->fill();
     else if (failure == Failure::ReadOnly)
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    else if (failure == Failure::ReadOnlyFileSystem)
+        QVERIFY(disk->remount(1024 * 1024, SmallFileSystem::ReadOnly));
     const SceneFile::SaveResult saved = SceneFile::save(scene, path, &progress);
     limit.reset();
 
@@ -166,6 +180,13 @@ void TestSceneSave::failedSaveKeepsTheOldFile()
     if (failure == Failure::DiskFullAtOnce || failure == Failure::DiskFullPartWay
         || failure == Failure::DiskFullAtTheLastBytes)
         QVERIFY2(saved.message.contains(qt_error_string(EFBIG)), qPrintable(saved.message));
+    if (failure == Failure::ReadOnly)
+        QVERIFY2(saved.message.endsWith(QStringLiteral(":\nThe file is read-only.")), qPrintable(saved.message));
+    if (disk) {
+        QVERIFY(QFileInfo(path).permissions() & QFile::WriteOwner);
+        QVERIFY2(saved.message.endsWith(QStringLiteral(":\n%1.").arg(TestSupport::systemErrorText(EROFS))),
+                 qPrintable(saved.message));
+    }
     if (fullDisk) {
         QVERIFY(size > 2 * 64 * 1024);
         QVERIFY2(saved.message.endsWith(QStringLiteral(":\n%1.").arg(fullDisk->reason())), qPrintable(saved.message));

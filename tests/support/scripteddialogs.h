@@ -44,7 +44,7 @@ class ScriptedDialogs : public UI::Dialogs
 public:
     struct Question
     {
-        QString kind; // "warning", "getSaveFileName", "menu", ...
+        QString kind; // "warning", "getSaveFileName", "menu", "notify", ...
         QString title;
         QString text; // a message box's text, a file chooser's start folder, a menu's outline
         // The range a number prompt offers.
@@ -137,6 +137,13 @@ public:
     {
         ask({QStringLiteral("menu"), menu ? menu->title() : QString(), menu ? menuOutline(menu) : QString()});
         return nullptr;
+    }
+
+    // A notice waits for no answer: it is only written down, and counts as
+    // open while onAsked runs.
+    void notify(QWidget *, QMessageBox::Icon, const QString &title, const QString &text) override
+    {
+        ask({QStringLiteral("notify"), title, text});
     }
 
     // The kinds asked, in order, for short comparisons.

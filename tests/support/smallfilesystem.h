@@ -51,12 +51,7 @@ public:
                 return;
         }
         m_path = m_dir ? m_dir->path() : folder;
-        const QByteArray path = QFile::encodeName(m_path);
-        const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
-        const unsigned long flags = MS_NOSUID | MS_NODEV | MS_NOEXEC | (mode == ReadOnly ? MS_RDONLY : 0);
-        m_mounted = ::mount("tmpfs", path.constData(), "tmpfs", flags, options.constData()) == 0;
-        if (!m_mounted)
-            m_whyNot = systemErrorText(errno);
+        m_mounted = mount(bytes, mode, 0);
     }
     ~SmallFileSystem()
     {
@@ -68,9 +63,25 @@ public:
     QString whyNot() const { return m_whyNot; }
     QString path() const { return m_path; }
 
+    // The mounted file system with another size or mode, keeping what it
+    // holds, as a disk that is remounted read-only or given room.
+    bool remount(qint64 bytes, Mode mode) { return m_mounted && mount(bytes, mode, MS_REMOUNT); }
+
 private:
     SmallFileSystem(const SmallFileSystem &) = delete;
     SmallFileSystem &operator=(const SmallFileSystem &) = delete;
+
+    bool mount(qint64 bytes, Mode mode, unsigned long remount)
+    {
+        const QByteArray path = QFile::encodeName(m_path);
+        const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
+        const unsigned long flags =
+            MS_NOSUID | MS_NODEV | MS_NOEXEC | remount | (mode == ReadOnly ? MS_RDONLY : 0);
+        if (::mount("tmpfs", path.constData(), "tmpfs", flags, options.constData()) == 0)
+            return true;
+        m_whyNot = systemErrorText(errno);
+        return false;
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
@@ -104,9 +115,13 @@ public:
             m_limit = std::make_unique<FileSizeLimit>(rlim_t(m_bytes));
     }
 
-    // Files may grow again where only the size limit held them; a file
-    // system of its own stays as full as it is.
-    void makeRoom() { m_limit.reset(); }
+    // Files may grow again: the size limit goes, or the file system grows
+    // far beyond what a test writes.
+    void makeRoom()
+    {
+        m_limit.reset();
+        m_disk.remount(RoomBytes, SmallFileSystem::Writable);
+    }
 
     // What the system says when a write meets the full disk.
     QString reason() const { return systemErrorText(m_disk.isMounted() ? ENOSPC : EFBIG); }
@@ -114,6 +129,8 @@ public:
 private:
     FullDisk(const FullDisk &) = delete;
     FullDisk &operator=(const FullDisk &) = delete;
+
+    static constexpr qint64 RoomBytes = 256 * 1024 * 1024;
 
     SmallFileSystem m_disk;
     qint64 m_bytes;

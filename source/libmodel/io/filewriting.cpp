@@ -3,8 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
 
+#include <cerrno>
 #include <filesystem>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace Model {
 
@@ -15,6 +21,22 @@ bool failed(QString *reason, const QString &text)
     if (reason)
         *reason = text;
     return false;
+}
+
+// Asks the system itself, which alone knows every rule that applies.
+bool mayWrite(const QString &path, bool isFolder, QString *reason)
+{
+#ifdef Q_OS_UNIX
+    // A folder takes new files only where it may be searched as well.
+    const int mode = isFolder ? W_OK | X_OK : W_OK;
+    if (::access(QFile::encodeName(path).constData(), mode) == 0)
+        return true;
+    return failed(reason, systemErrorText(std::error_code(errno, std::generic_category())));
+#else
+    Q_UNUSED(isFolder);
+    return QFileInfo(path).isWritable()
+        || failed(reason, systemErrorText(std::make_error_code(std::errc::permission_denied)));
+#endif
 }
 
 } // namespace
@@ -82,6 +104,22 @@ bool makeFolderPath(const QString &path, QString *reason)
     if (!error && !std::filesystem::is_directory(folder, error) && !error)
         error = std::make_error_code(std::errc::not_a_directory);
     return !error || failed(reason, systemErrorText(error));
+}
+
+bool mayWriteFile(const QString &path, QString *reason)
+{
+    return mayWrite(path, false, reason);
+}
+
+bool mayMakeFilesIn(const QString &folder, QString *reason)
+{
+    std::error_code error;
+    const bool isFolder = std::filesystem::is_directory(fileSystemPath(folder), error);
+    if (error)
+        return failed(reason, systemErrorText(error));
+    if (!isFolder)
+        return failed(reason, systemErrorText(std::make_error_code(std::errc::not_a_directory)));
+    return mayWrite(folder, true, reason);
 }
 
 } // namespace Model

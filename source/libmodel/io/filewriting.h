@@ -36,4 +36,12 @@ bool makeFolder(const QString &path, QString *reason = nullptr);
 // stands there as a folder afterwards.
 bool makeFolderPath(const QString &path, QString *reason = nullptr);
 
+// Whether the system lets this process write the file that stands at path,
+// and whether it lets it make files in the folder at path. The file's own
+// permission bits are only part of the answer: the mount (read-only), the
+// owner and the folder have their say. False, with the system's reason
+// ("Read-only file system", "Permission denied"), when the answer is no.
+bool mayWriteFile(const QString &path, QString *reason = nullptr);
+bool mayMakeFilesIn(const QString &folder, QString *reason = nullptr);
+
 } // namespace Model

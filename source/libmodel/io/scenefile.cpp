@@ -1,5 +1,6 @@
 #include "io/scenefile.h"
 
+#include "io/filewriting.h"
 #include "io/sceneformat.h"
 #include "io/scenewriter.h"
 #include "scene/floatingpieceinplace.h"
@@ -17,6 +18,29 @@ constexpr QFileDevice::Permissions AnyWrite = QFileDevice::WriteOwner | QFileDev
 
 } // namespace
 
+QString SceneFile::whyNotReplaceable(const QString &path)
+{
+    // The new file would take the place of whatever stands at path: never
+    // that of a folder or a device, and not that of a file marked read-only,
+    // which a user running with every right (who may write anything) would
+    // otherwise lose all the same.
+    const QFileInfo target(path);
+    if (!target.exists())
+        return {};
+    if (target.isDir())
+        return tr("It is a folder");
+    if (!target.isFile())
+        return tr("It is not a regular file");
+    if (!(target.permissions() & AnyWrite))
+        return tr("The file is read-only");
+    // The file's bits allow writing, but the system may not (a read-only
+    // file system, another owner's file): its own words say which.
+    QString reason;
+    if (!mayWriteFile(path, &reason))
+        return reason;
+    return {};
+}
+
 SceneFile::SaveResult SceneFile::save(const Scene &scene, const QString &path, QObject *progress)
 {
     const QString shown = QDir::toNativeSeparators(path);
@@ -24,17 +48,8 @@ SceneFile::SaveResult SceneFile::save(const Scene &scene, const QString &path, Q
         return SaveResult{SceneFormat::Failed, tr("Cannot write file %1:\n%2.").arg(shown, reason)};
     };
 
-    // The new file would take the place of whatever stands at path: never
-    // that of a folder or a device, and not that of a file marked read-only,
-    // which a user running with every right (who may write anything) would
-    // otherwise lose all the same.
-    const QFileInfo target(path);
-    if (target.exists() && target.isDir())
-        return failed(tr("It is a folder"));
-    if (target.exists() && !target.isFile())
-        return failed(tr("It is not a regular file"));
-    if (target.exists() && (!target.isWritable() || !(target.permissions() & AnyWrite)))
-        return failed(tr("The file is read-only"));
+    if (const QString refused = whyNotReplaceable(path); !refused.isEmpty())
+        return failed(refused);
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))

@@ -34,6 +34,11 @@ public:
     // write it anyway.
     static SaveResult save(const Scene &scene, const QString &path, QObject *progress = nullptr);
 
+    // Why a save may not replace what stands at path, in words for the user
+    // (the system's own where it is the one refusing); empty when it may,
+    // and when nothing stands there.
+    static QString whyNotReplaceable(const QString &path);
+
     // The document alone, on a device that the caller opened and will
     // commit or discard. A piece that floats over the paper is written in
     // the drawing under it (FloatingPieceInPlace). A file device is flushed before Done is answered:

@@ -83,4 +83,18 @@ QAction *Dialogs::exec(QMenu *menu, const QPoint &globalPos)
     return menu ? menu->exec(globalPos) : nullptr;
 }
 
+void Dialogs::notify(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    if (m_notice)
+        m_notice->close();
+    auto *notice = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    // Someone drawing when it comes goes on drawing: their keys stay with
+    // the window, not with the notice's button.
+    notice->setAttribute(Qt::WA_ShowWithoutActivating);
+    notice->setWindowModality(Qt::NonModal);
+    notice->show();
+    m_notice = notice;
+}
+
 } // namespace UI

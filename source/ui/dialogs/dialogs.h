@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +39,10 @@ namespace UI {
 //   fills those fields in place of the user.
 // - exec(menu, pos) pops a menu up at a global position and returns the
 //   action chosen, or null.
+// - notify() is the one that is not modal: news that comes unasked (from a
+//   timer) and must neither stop the user nor wait for them. It shows a
+//   message box beside the window and returns at once; the user closes it
+//   whenever they like. A test records it like the others.
 //
 // Default arguments belong to these declarations; overrides must not repeat
 // them, since a call through the base class would use these anyway.
@@ -86,6 +91,13 @@ public:
 
     virtual int exec(QDialog *dialog);
     virtual QAction *exec(QMenu *menu, const QPoint &globalPos);
+
+    // Not modal, and it does not take the keyboard from the window. A newer
+    // notice takes the place of one still open: what shows is what holds.
+    virtual void notify(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+
+private:
+    QPointer<QMessageBox> m_notice;
 };
 
 } // namespace UI
