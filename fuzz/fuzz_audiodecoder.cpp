@@ -1,6 +1,7 @@
 // An imported sound file, or the sound a scene file keeps: the decoder on
 // arbitrary bytes, driven as the audio layer drives it (stopping sounds over
-// half an hour as soon as their length is known), and what it hands over.
+// half an hour as soon as their length is known), and what it hands over,
+// which never lasts longer than the bytes can carry.
 
 #include "fuzztarget.h"
 
@@ -56,6 +57,11 @@ void Fuzz::testOneInput(const QByteArray &input)
                && format.sampleRate() == 44100,
            "decoded sound is 16-bit stereo at 44.1 kHz");
     expect(pcm.size() % format.bytesPerFrame() == 0, "decoded sound holds whole sample frames");
+    const qint64 carried = input.size() * format.sampleRate() / Model::FfmpegAudioDecoder::MinimumBytesPerSecond;
+    expect(pcm.size() <= carried * format.bytesPerFrame(), "decoded sound lasts no longer than its bytes can carry");
+    expect(decoder.ending() != Model::FfmpegAudioDecoder::Ending::Overclaimed
+               || pcm.size() == carried * format.bytesPerFrame(),
+           "a sound that claims more than its bytes can carry keeps what they can");
 }
 
 QList<QByteArray> Fuzz::seeds()

@@ -71,7 +71,10 @@ private:
 };
 
 // A sound file decoded into a new audio layer, which takes the place of the
-// scene's audio layer (or joins the scene when it has none).
+// scene's audio layer (or joins the scene when it has none). A file that
+// cannot be read as sound or has no sound in it (a header and a few samples
+// are none) is refused before the scene is touched, errorString() naming it,
+// so that the scene keeps the sound it has.
 class ImportNewAudioLayer : public QUndoCommand
 {
 public:

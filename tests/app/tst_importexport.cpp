@@ -35,6 +35,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <algorithm>
+
 namespace {
 
 using namespace MainWindowTest;
@@ -58,23 +60,33 @@ Started startSmallScene()
     return started;
 }
 
+// Whether writeMedia writes a file of that name damaged.
+bool isDamaged(const QString &name)
+{
+    return name.startsWith(QLatin1String("bad")) || name.startsWith(QLatin1String("header"));
+}
+
 // Writes what the file's name asks for: a picture of the frame size in a
 // colour of its own (.png), a second of tone (.wav), or, for a name that
-// begins with "bad", bytes that are neither.
+// begins with "bad", bytes that are neither, and for one that begins with
+// "header", the first 100 bytes of the tone.
 QString writeMedia(const QDir &dir, const QString &name)
 {
     const QString path = dir.filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QString();
+    const QByteArray tone = AudioTestFiles::wavFile(48000, 2, 16, AudioTestFiles::tone(48000, 2, 1.0, 440.0, 440.0));
     if (name.startsWith(QLatin1String("bad"))) {
         file.write("neither a picture nor a sound");
+    } else if (name.startsWith(QLatin1String("header"))) {
+        file.write(tone.left(100));
     } else if (name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
         QImage picture(FrameSize, QImage::Format_RGB32);
         picture.fill(QColor::fromHsv(int(qHash(name) % 360), 200, 220));
         picture.save(&file, "PNG");
     } else {
-        file.write(AudioTestFiles::wavFile(48000, 2, 16, AudioTestFiles::tone(48000, 2, 1.0, 440.0, 440.0)));
+        file.write(tone);
     }
     return path;
 }
@@ -360,6 +372,8 @@ void TestImportExport::importRouting_data()
                            << QStringList{"getOpenFileName"} << -1 << "" << true;
     QTest::newRow("damaged sound") << int(A::ImportAudio) << QStringList{"bad.wav"} << none
                                    << QStringList{"getOpenFileName", "warning"} << -1 << "" << false;
+    QTest::newRow("sound of only a header") << int(A::ImportAudio) << QStringList{"header.wav"} << none
+                                            << QStringList{"getOpenFileName", "warning"} << -1 << "" << false;
 }
 
 void TestImportExport::importRouting()
@@ -391,6 +405,14 @@ void TestImportExport::importRouting()
     action(A(slot))->trigger();
 
     QCOMPARE(started.dialogs->kinds(), asked);
+    // A refusal names the file it refuses.
+    for (const auto &question : std::as_const(started.dialogs->asked)) {
+        if (question.kind != u"warning")
+            continue;
+        QVERIFY2(std::any_of(chosen.cbegin(), chosen.cend(),
+                             [&](const QString &name) { return isDamaged(name) && question.text.contains(name); }),
+                 qPrintable(question.text));
+    }
     const QString caption = slot == int(A::ImportAudio) ? QStringLiteral("Import Audio") : QStringLiteral("Import");
     QCOMPARE(started.dialogs->asked.first().title, caption);
     QCOMPARE(started.dialogs->asked.first().text, m_dir.path());

@@ -18,6 +18,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -59,6 +60,7 @@ struct Decoded
     QByteArray pcm;
     QAudioFormat format;
     QString error;
+    FfmpegAudioDecoder::Ending ending = FfmpegAudioDecoder::Ending::Complete;
     qint64 durationMs = -1;
     int finishedCount = 0;
     int formatCount = 0;
@@ -85,6 +87,7 @@ Decoded decode(QIODevice *device, const std::function<void(FfmpegAudioDecoder *)
     result.pcm = decoder.buffer();
     result.format = decoder.format();
     result.error = decoder.errorString();
+    result.ending = decoder.ending();
     result.durationMs = decoder.durationMs();
     result.finishedCount = int(finished.count());
     result.formatCount = int(formats.count());
@@ -330,34 +333,48 @@ void TestAudioDecoder::badInputFails()
 void TestAudioDecoder::truncatedFileKeepsWhatIsThere_data()
 {
     QTest::addColumn<QString>("container");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<double>("seconds");
     QTest::addColumn<qint64>("cutAtPermille");
     QTest::addColumn<bool>("cutInsideASample");
     QTest::addColumn<qint64>("statedDataBytes");
-    QTest::addColumn<bool>("reported");
+    QTest::addColumn<FfmpegAudioDecoder::Ending>("ending");
 
+    using Ending = FfmpegAudioDecoder::Ending;
     // FFmpeg ignores a WAV's stated length when it reaches beyond the file,
     // as it must for WAVs written while streaming; a WAV cut cleanly between
     // samples therefore plays what is there without complaint.
-    QTest::newRow("WAV cut in half") << "wav" << qint64(500) << false << qint64(-1) << false;
-    QTest::newRow("WAV cut inside a sample") << "wav" << qint64(500) << true << qint64(-1) << true;
-    QTest::newRow("WAV stating 4 GB, as streamed") << "wav" << qint64(1000) << false << qint64(0xfffffff0) << false;
-    QTest::newRow("MP3 cut in half") << "mp3" << qint64(500) << false << qint64(-1) << true;
-    QTest::newRow("MP3 cut near its start") << "mp3" << qint64(100) << false << qint64(-1) << true;
+    QTest::newRow("WAV cut in half") << "wav" << 48000 << 2.0 << qint64(500) << false << qint64(-1) << Ending::Complete;
+    QTest::newRow("WAV cut inside a sample")
+        << "wav" << 48000 << 2.0 << qint64(500) << true << qint64(-1) << Ending::CutShort;
+    QTest::newRow("WAV stating 4 GB, as streamed")
+        << "wav" << 48000 << 2.0 << qint64(1000) << false << qint64(0xfffffff0) << Ending::Complete;
+    QTest::newRow("MP3 cut in half") << "mp3" << 48000 << 2.0 << qint64(500) << false << qint64(-1) << Ending::CutShort;
+    QTest::newRow("MP3 cut near its start")
+        << "mp3" << 48000 << 2.0 << qint64(100) << false << qint64(-1) << Ending::CutShort;
+    // 5 KB that its header makes last 42 minutes at 1 Hz, and that claim
+    // ten times as much: decoded whole, it took seconds and a gigabyte.
+    QTest::newRow("WAV at 1 Hz claiming more than it holds")
+        << "wav" << 1 << 2500.0 << qint64(1000) << false << qint64(50000) << Ending::Overclaimed;
 }
 
+// A file cut short plays what is there; a sound never lasts longer than its
+// bytes can carry.
 void TestAudioDecoder::truncatedFileKeepsWhatIsThere()
 {
     QFETCH(QString, container);
+    QFETCH(int, rate);
+    QFETCH(double, seconds);
     QFETCH(qint64, cutAtPermille);
     QFETCH(bool, cutInsideASample);
     QFETCH(qint64, statedDataBytes);
-    QFETCH(bool, reported);
+    QFETCH(FfmpegAudioDecoder::Ending, ending);
 
-    const QList<qint16> samples = tone(48000, 1, 2.0, 440);
+    const QList<qint16> samples = tone(rate, 1, seconds, rate > 1000 ? 440 : 0.1);
     QByteArray file;
     if (container == QLatin1String("wav")) {
         constexpr qint64 HeaderBytes = 44;
-        file = wavFile(48000, 1, 16, samples, statedDataBytes);
+        file = wavFile(rate, 1, 16, samples, statedDataBytes);
         qint64 keep = HeaderBytes + (file.size() - HeaderBytes) * cutAtPermille / 1000;
         if (cutInsideASample)
             keep |= 1;
@@ -367,7 +384,7 @@ void TestAudioDecoder::truncatedFileKeepsWhatIsThere()
             QSKIP("This FFmpeg has no MP3 encoder (Debian's libavcodec59 links libmp3lame0).");
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        file = mp3File(dir.filePath(QStringLiteral("tone.mp3")), 48000, 1, samples);
+        file = mp3File(dir.filePath(QStringLiteral("tone.mp3")), rate, 1, samples);
         QVERIFY(!file.isEmpty());
         file.truncate(file.size() * cutAtPermille / 1000);
     }
@@ -375,9 +392,12 @@ void TestAudioDecoder::truncatedFileKeepsWhatIsThere()
     const Decoded decoded = decodeBytes(file);
     QCOMPARE(decoded.finishedCount, 1);
     const qint64 decodedMs = decoded.format.durationForBytes(decoded.pcm.size()) / 1000;
-    const qint64 keptMs = 2 * cutAtPermille;
-    QVERIFY2(std::abs(decodedMs - keptMs) <= 60, qPrintable(QString::number(decodedMs)));
-    QVERIFY2(decoded.error.isEmpty() != reported, qPrintable(decoded.error));
+    const qint64 heldMs = qint64(std::llround(seconds * double(cutAtPermille)));
+    const qint64 carriedMs = file.size() * 1000 / FfmpegAudioDecoder::MinimumBytesPerSecond;
+    const qint64 keptMs = std::min(heldMs, carriedMs);
+    QVERIFY2(std::abs(decodedMs - keptMs) <= 60, qPrintable(QStringLiteral("%1 ms of %2").arg(decodedMs).arg(keptMs)));
+    QCOMPARE(decoded.ending, ending);
+    QVERIFY2(decoded.error.isEmpty() == (ending == FfmpegAudioDecoder::Ending::Complete), qPrintable(decoded.error));
 }
 
 QTEST_GUILESS_MAIN(TestAudioDecoder)

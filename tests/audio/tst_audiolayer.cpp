@@ -1,6 +1,7 @@
 #include "layers/audiolayer.h"
 
 #include "audio/audiobuffer.h"
+#include "audio/ffmpegaudiodecoder.h"
 #include "audiotestfiles.h"
 
 #include <QBuffer>
@@ -293,10 +294,16 @@ void TestAudioLayer::badInputLeavesNoSound_data()
     image.fill(Qt::darkCyan);
     image.save(&pngDevice, "PNG");
 
-    QTest::newRow("empty") << QByteArray() << "The file is empty.";
-    QTest::newRow("text") << QByteArray("Not a sound at all.\n").repeated(100) << "Could not open source";
-    QTest::newRow("picture without sound") << png << "Could not find audio stream in input";
-    QTest::newRow("WAV cut inside the header") << wav.left(30) << "Could not open source";
+    // Named as the user chose it, in plain words; FFmpeg's own words may
+    // follow.
+    QTest::newRow("empty") << QByteArray() << "The file \"sound\" is empty.";
+    QTest::newRow("text") << QByteArray("Not a sound at all.\n").repeated(100)
+                          << "The file \"sound\" could not be read as sound (";
+    QTest::newRow("picture without sound") << png << "The file \"sound\" has no sound in it.";
+    QTest::newRow("WAV cut inside the header") << wav.left(30) << "The file \"sound\" could not be read as sound";
+    // The first 100 bytes of a WAV: its header and a third of a
+    // millisecond, which took the place of the sound before.
+    QTest::newRow("WAV of only its first 100 bytes") << wav.left(100) << "The file \"sound\" has no sound in it.";
     // Refused before any conversion is set up, which for such a rate took
     // seconds and most of a gigabyte.
     QByteArray gigahertz = wav;
@@ -333,6 +340,15 @@ void TestAudioLayer::badInputLeavesNoSound()
     QCOMPARE(windows.count(), 0);
     QVERIFY(layer->waveformImage(1, QSize(20, 20)).isNull());
 
+    // The same bytes in a scene file: refused in the same words, without a
+    // file to name, and kept to be saved again.
+    AudioLayer stored;
+    QVERIFY(!stored.setOriginalAudioData(file));
+    QVERIFY(!stored.hasAudio());
+    QVERIFY(!stored.errorString().isEmpty());
+    QVERIFY2(!stored.errorString().contains(QLatin1String("\"sound\"")), qPrintable(stored.errorString()));
+    QCOMPARE(stored.originalAudioData(), file);
+
     // What is not a file is not read, and changes nothing.
     const auto other = layerWithSound(1.0, 24);
     QVERIFY(other);
@@ -345,23 +361,34 @@ void TestAudioLayer::cutShortSoundPlaysWhatIsThere_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("warning");
+    QTest::addColumn<double>("keptSeconds");
 
     QByteArray wav = cdWav(1.0);
     wav.truncate((44 + wav.size() / 2) | 1);
-    QTest::newRow("WAV cut in the middle of a sample") << wav << "The sound ends early: only its first 0.5 ";
+    QTest::newRow("WAV cut in the middle of a sample") << wav << "The sound ends early: only its first 0.5 " << 0.5;
     if (avcodec_find_encoder(AV_CODEC_ID_MP3)) {
         QTemporaryDir dir;
         QByteArray mp3 = mp3File(dir.filePath(QStringLiteral("tone.mp3")), 44100, 2, tone(44100, 2, 1.0, 440, 440));
         mp3.truncate(mp3.size() / 2);
-        QTest::newRow("MP3 cut in half") << mp3 << "The sound ends early: only 0.5 of its 1.0 seconds";
+        QTest::newRow("MP3 cut in half") << mp3 << "The sound ends early: only 0.5 of its 1.0 seconds" << 0.5;
     }
+    // 5 KB of stereo at 1 Hz stand for 21 minutes, and the header claims
+    // ten times more: decoded whole, that took seconds and more than a
+    // gigabyte. What 5044 bytes can carry is kept, no more.
+    const QByteArray slow = wavFile(1, 2, 16, tone(1, 2, 1250, 0.1, 0.2), 50000);
+    QTest::newRow("WAV at 1 Hz claiming more than it holds")
+        << slow << "The sound claims more than its file holds: 1250.0 seconds in 5044 bytes. Only its first 40.4 "
+        << 5044.0 / double(Model::FfmpegAudioDecoder::MinimumBytesPerSecond);
 }
 
-// A recording cut off part-way plays what is there, and says how much that is.
+// A recording cut off part-way plays what is there, a sound that claims
+// more than its file holds plays what it holds, and the user hears how much
+// that is.
 void TestAudioLayer::cutShortSoundPlaysWhatIsThere()
 {
     QFETCH(QByteArray, file);
     QFETCH(QString, warning);
+    QFETCH(double, keptSeconds);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -375,8 +402,11 @@ void TestAudioLayer::cutShortSoundPlaysWhatIsThere()
     QVERIFY(layer.hasAudio());
     QVERIFY(layer.errorString().isEmpty());
     QVERIFY2(layer.warningString().startsWith(warning), qPrintable(layer.warningString()));
-    QVERIFY2(std::abs(layer.durationUs() - 500'000) <= 60'000, qPrintable(QString::number(layer.durationUs())));
-    QVERIFY(lastSoundingFrame(layer) >= 12 && lastSoundingFrame(layer) <= 14);
+    const qint64 keptUs = std::llround(keptSeconds * 1e6);
+    QVERIFY2(std::abs(layer.durationUs() - keptUs) <= 60'000, qPrintable(QString::number(layer.durationUs())));
+    const int lastFrame = int(keptSeconds * 24);
+    QVERIFY2(lastSoundingFrame(layer) >= lastFrame && lastSoundingFrame(layer) <= lastFrame + 2,
+             qPrintable(QString::number(lastSoundingFrame(layer))));
     QVERIFY(layer.startPlayback(1, 1, 24, false));
     QCOMPARE(windows.count(), 1);
 

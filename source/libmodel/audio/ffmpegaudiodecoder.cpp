@@ -14,6 +14,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 
 namespace Model {
@@ -35,6 +36,10 @@ public:
     int m_streamIndex = -1;
     AVPacket *m_packet = nullptr;
     AVFrame *m_frame = nullptr;
+    // A second's worth of m_frame on its way into the conversion, and what
+    // comes out of it.
+    AVFrame *m_piece = nullptr;
+    AVFrame *m_converted = nullptr;
     qint64 m_durationMs = -1;
     qint64 m_positionMs = -1;
 
@@ -46,6 +51,12 @@ public:
     // bit rate; only a stated length can show that the file was cut short.
     bool m_durationStated = false;
     QString m_error;
+    FfmpegAudioDecoder::Ending m_ending = FfmpegAudioDecoder::Ending::Complete;
+    // The source's size when it can be known beforehand (-1 for a pipe), and
+    // the bytes read from it so far: what the sound may decode to follows
+    // from the larger.
+    qint64 m_sourceSize = -1;
+    qint64 m_bytesRead = 0;
 };
 
 namespace {
@@ -81,7 +92,8 @@ QString ffmpegErrorText(int code)
 
 int readDevice(void *opaque, uint8_t *buffer, int size)
 {
-    auto *device = static_cast<QIODevice *>(opaque);
+    auto *decoder = static_cast<FfmpegAudioDecoderPrivate *>(opaque);
+    QIODevice *device = decoder->m_device;
     if (!device || device->atEnd())
         return AVERROR_EOF;
     const qint64 count = device->read(reinterpret_cast<char *>(buffer), size);
@@ -90,12 +102,13 @@ int readDevice(void *opaque, uint8_t *buffer, int size)
         return AVERROR_EOF;
     if (count < 0)
         return AVERROR(EIO);
+    decoder->m_bytesRead += count;
     return int(count);
 }
 
 int64_t seekDevice(void *opaque, int64_t offset, int whence)
 {
-    auto *device = static_cast<QIODevice *>(opaque);
+    QIODevice *device = static_cast<FfmpegAudioDecoderPrivate *>(opaque)->m_device;
     if (!device || !device->isOpen() || device->isSequential())
         return -1;
     whence &= ~AVSEEK_FORCE;
@@ -121,7 +134,7 @@ FfmpegAudioDecoder::FfmpegAudioDecoder(QIODevice *device, QObject *parent)
 {
     d->m_device = device;
     if (auto *ioBuffer = static_cast<unsigned char *>(av_malloc(IoBufferAllocation))) {
-        d->m_ioContext = avio_alloc_context(ioBuffer, IoBufferSize, 0, device, readDevice, nullptr, seekDevice);
+        d->m_ioContext = avio_alloc_context(ioBuffer, IoBufferSize, 0, d.get(), readDevice, nullptr, seekDevice);
         if (!d->m_ioContext)
             av_free(ioBuffer);
         else if (device && device->isSequential())
@@ -129,6 +142,8 @@ FfmpegAudioDecoder::FfmpegAudioDecoder(QIODevice *device, QObject *parent)
     }
     d->m_packet = av_packet_alloc();
     d->m_frame = av_frame_alloc();
+    d->m_piece = av_frame_alloc();
+    d->m_converted = av_frame_alloc();
     connect(this, &FfmpegAudioDecoder::processNextFrame, this, &FfmpegAudioDecoder::handleNextFrame,
             Qt::QueuedConnection);
 }
@@ -138,6 +153,8 @@ FfmpegAudioDecoder::~FfmpegAudioDecoder()
     releaseFfmpeg();
     av_packet_free(&d->m_packet);
     av_frame_free(&d->m_frame);
+    av_frame_free(&d->m_piece);
+    av_frame_free(&d->m_converted);
     if (d->m_ioContext) {
         // Probing may have replaced the buffer given at construction.
         av_freep(&d->m_ioContext->buffer);
@@ -170,11 +187,18 @@ QString FfmpegAudioDecoder::errorString() const
     return d->m_error;
 }
 
+FfmpegAudioDecoder::Ending FfmpegAudioDecoder::ending() const
+{
+    return d->m_ending;
+}
+
 void FfmpegAudioDecoder::start()
 {
     if (d->m_started || d->m_finished)
         return;
     d->m_started = true;
+    if (d->m_device && !d->m_device->isSequential())
+        d->m_sourceSize = d->m_device->size();
 
     int result = openInput();
     if (result < 0) {
@@ -201,8 +225,7 @@ void FfmpegAudioDecoder::start()
     result = createFilterGraph();
     if (result < 0) {
         qDebug() << result << "Could not create filter graph";
-        if (d->m_error.isEmpty())
-            d->m_error = QStringLiteral("Could not create filter graph: ") + ffmpegErrorText(result);
+        endAs(Ending::Unreadable, QStringLiteral("Could not create filter graph: ") + ffmpegErrorText(result));
         stop();
         return;
     }
@@ -279,7 +302,7 @@ void FfmpegAudioDecoder::setPositionMs(qlonglong positionMs)
 
 int FfmpegAudioDecoder::openInput()
 {
-    if (!d->m_ioContext || !d->m_packet || !d->m_frame) {
+    if (!d->m_ioContext || !d->m_packet || !d->m_frame || !d->m_piece || !d->m_converted) {
         fail(AVERROR(ENOMEM), "Could not open source");
         return AVERROR(ENOMEM);
     }
@@ -305,7 +328,7 @@ int FfmpegAudioDecoder::openInput()
     const AVCodec *codec = nullptr;
     result = av_find_best_stream(d->m_formatContext, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (result == AVERROR_STREAM_NOT_FOUND) {
-        fail(result, "Could not find audio stream in input");
+        fail(result, "Could not find audio stream in input", Ending::NoSoundStream);
         qDebug() << result << "Failed to find audio codec";
         return result;
     }
@@ -343,13 +366,14 @@ int FfmpegAudioDecoder::openInput()
 int FfmpegAudioDecoder::checkSoundFormat(int sampleRate, int channels)
 {
     if (sampleRate > MaximumSampleRate) {
-        d->m_error = tr("The sound states a sample rate of %1 Hz; no sound has more than %2 Hz.")
-                         .arg(sampleRate)
-                         .arg(MaximumSampleRate);
+        endAs(Ending::Refused, tr("The sound states a sample rate of %1 Hz; no sound has more than %2 Hz.")
+                                   .arg(sampleRate)
+                                   .arg(MaximumSampleRate));
         return AVERROR_INVALIDDATA;
     }
     if (channels > MaximumChannels) {
-        d->m_error = tr("The sound has %1 channels; at most %2 can be played.").arg(channels).arg(MaximumChannels);
+        endAs(Ending::Refused,
+              tr("The sound has %1 channels; at most %2 can be played.").arg(channels).arg(MaximumChannels));
         return AVERROR_INVALIDDATA;
     }
     return 0;
@@ -418,8 +442,8 @@ int FfmpegAudioDecoder::decodeStep()
     if (result < 0) {
         // A read error ends the input like its end does, so that the sound
         // that the decoder and the graph still hold is not lost.
-        if (result != AVERROR_EOF && d->m_error.isEmpty())
-            d->m_error = QStringLiteral("Could not read the source: ") + ffmpegErrorText(result);
+        if (result != AVERROR_EOF)
+            endAs(Ending::CutShort, QStringLiteral("Could not read the source: ") + ffmpegErrorText(result));
         d->m_reading = false;
         if (avcodec_send_packet(d->m_codecContext, nullptr) < 0)
             av_log(nullptr, AV_LOG_ERROR, "Error while closing the decoder\n");
@@ -427,7 +451,7 @@ int FfmpegAudioDecoder::decodeStep()
         if (result >= 0 && d->m_error.isEmpty() && d->m_durationStated && d->m_format.bytesPerFrame() > 0) {
             const qint64 decodedMs = d->m_format.durationForBytes(d->m_pcm.size()) / 1000;
             if (d->m_durationMs - decodedMs > qMax(TruncationToleranceMs, d->m_durationMs / 100))
-                d->m_error = QStringLiteral("The sound file ends before its stated length");
+                endAs(Ending::CutShort, QStringLiteral("The sound file ends before its stated length"));
         }
         return result;
     }
@@ -440,8 +464,8 @@ int FfmpegAudioDecoder::decodeStep()
     av_packet_unref(d->m_packet);
     if (result < 0) {
         av_log(nullptr, AV_LOG_ERROR, "Error while sending a packet to the decoder\n");
-        if (d->m_error.isEmpty())
-            d->m_error = QStringLiteral("Error while sending a packet to the decoder: ") + ffmpegErrorText(result);
+        endAs(Ending::CutShort,
+              QStringLiteral("Error while sending a packet to the decoder: ") + ffmpegErrorText(result));
         return result;
     }
     return drainDecoder();
@@ -462,57 +486,129 @@ int FfmpegAudioDecoder::drainDecoder()
         }
         if (result < 0) {
             av_log(nullptr, AV_LOG_ERROR, "Error while receiving a frame from the decoder\n");
-            if (d->m_error.isEmpty())
-                d->m_error =
-                    QStringLiteral("Error while receiving a frame from the decoder: ") + ffmpegErrorText(result);
+            endAs(Ending::CutShort,
+                  QStringLiteral("Error while receiving a frame from the decoder: ") + ffmpegErrorText(result));
             return result;
         }
-        // The graph takes the frame's data and leaves the frame blank.
-        result = av_buffersrc_add_frame(d->m_sourceContext, d->m_frame);
-        if (result < 0) {
-            // A frame the graph refuses (its format changed midway) is
-            // dropped; the rest of the sound still plays.
-            av_log(nullptr, AV_LOG_ERROR, "Error while feeding the audio filtergraph\n");
-            av_frame_unref(d->m_frame);
-            continue;
-        }
-        result = drainFilterGraph();
+        result = feedFilterGraph();
         if (result < 0)
             return result;
     }
 }
 
+// Hands the decoded frame to the graph a second of sound at a time and
+// takes what comes out after each, so that a frame at a very low rate (at
+// 1 Hz a packet of 4 KB stands for 17 minutes, which the resampler would
+// build at once) costs no more than a second of output before the budget
+// is checked. Frames of a second or less, all of them at usual rates, go in
+// whole.
+int FfmpegAudioDecoder::feedFilterGraph()
+{
+    AVFrame *frame = d->m_frame;
+    const auto sampleFormat = AVSampleFormat(frame->format);
+    const int channels = frame->ch_layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(sampleFormat);
+    const qint64 sampleStride = qint64(av_get_bytes_per_sample(sampleFormat)) * (planar ? 1 : channels);
+    const int rate = std::max(frame->sample_rate > 0 ? frame->sample_rate : d->m_codecContext->sample_rate, 1);
+    if (frame->nb_samples <= rate || sampleStride <= 0)
+        return addToFilterGraph(frame);
+
+    const AVRational timeBase = d->m_formatContext->streams[d->m_streamIndex]->time_base;
+    int result = 0;
+    for (int first = 0; first < frame->nb_samples && result >= 0; first += rate) {
+        // A reference to the same buffers, its planes starting further on.
+        AVFrame *piece = d->m_piece;
+        if (av_frame_ref(piece, frame) < 0) {
+            result = AVERROR(ENOMEM);
+            break;
+        }
+        const qint64 offset = first * sampleStride;
+        for (int plane = 0; plane < (planar ? channels : 1); ++plane) {
+            piece->extended_data[plane] += offset;
+            if (piece->extended_data != piece->data && plane < AV_NUM_DATA_POINTERS)
+                piece->data[plane] += offset;
+        }
+        piece->linesize[0] -= int(offset);
+        piece->nb_samples = std::min(rate, frame->nb_samples - first);
+        if (frame->pts != AV_NOPTS_VALUE)
+            piece->pts = frame->pts + av_rescale_q(first, AVRational{1, rate}, timeBase);
+        result = addToFilterGraph(piece);
+    }
+    av_frame_unref(frame);
+    return result;
+}
+
+int FfmpegAudioDecoder::addToFilterGraph(AVFrame *frame)
+{
+    // The graph takes the frame's data and leaves the frame blank.
+    if (av_buffersrc_add_frame(d->m_sourceContext, frame) < 0) {
+        // A frame the graph refuses (its format changed midway) is dropped;
+        // the rest of the sound still plays.
+        av_log(nullptr, AV_LOG_ERROR, "Error while feeding the audio filtergraph\n");
+        av_frame_unref(frame);
+        return 0;
+    }
+    return drainFilterGraph();
+}
+
 int FfmpegAudioDecoder::drainFilterGraph()
 {
     for (;;) {
-        const int result = av_buffersink_get_frame(d->m_sinkContext, d->m_frame);
+        const int result = av_buffersink_get_frame(d->m_sinkContext, d->m_converted);
         if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
             return 0;
         if (result < 0) {
-            if (d->m_error.isEmpty())
-                d->m_error = QStringLiteral("Could not convert the sound: ") + ffmpegErrorText(result);
+            endAs(Ending::CutShort, QStringLiteral("Could not convert the sound: ") + ffmpegErrorText(result));
             return result;
         }
-        const AVFrame *frame = d->m_frame;
-        const int bytesPerSample = av_get_bytes_per_sample(AVSampleFormat(frame->format));
-        const qint64 bytes = qint64(frame->nb_samples) * frame->ch_layout.nb_channels * bytesPerSample;
-        if (d->m_pcm.size() + bytes > MaxPcmBytes) {
-            av_frame_unref(d->m_frame);
-            if (d->m_error.isEmpty())
-                d->m_error = QStringLiteral("The sound is too long");
+        const AVFrame *frame = d->m_converted;
+        const int frameBytes = frame->ch_layout.nb_channels * av_get_bytes_per_sample(AVSampleFormat(frame->format));
+        const qint64 bytes = qint64(frame->nb_samples) * frameBytes;
+        bool boundBySource = false;
+        const qint64 budget = pcmBudget(&boundBySource);
+        if (d->m_pcm.size() + bytes > budget) {
+            // As much as the budget takes, in whole sample frames.
+            const qint64 room = frameBytes > 0 ? (budget - d->m_pcm.size()) / frameBytes * frameBytes : 0;
+            if (room > 0)
+                d->m_pcm.append(reinterpret_cast<const char *>(frame->data[0]), room);
+            av_frame_unref(d->m_converted);
+            if (boundBySource)
+                endAs(Ending::Overclaimed, QStringLiteral("The sound lasts longer than its source can hold"));
+            else
+                endAs(Ending::CutShort, QStringLiteral("The sound is too long"));
             return AVERROR(ENOMEM);
         }
         if (bytes > 0)
             d->m_pcm.append(reinterpret_cast<const char *>(frame->data[0]), bytes);
-        av_frame_unref(d->m_frame);
+        av_frame_unref(d->m_converted);
     }
 }
 
-void FfmpegAudioDecoder::fail(int code, const char *message)
+qint64 FfmpegAudioDecoder::pcmBudget(bool *boundBySource) const
+{
+    const qint64 sourceBytes = std::max(d->m_sourceSize, d->m_bytesRead);
+    // Seconds the source can hold, as sample frames of the output; in 64
+    // bits for any source below 200 TB.
+    const qint64 frames = sourceBytes * d->m_format.sampleRate() / MinimumBytesPerSecond;
+    const qint64 bySource = frames * d->m_format.bytesPerFrame();
+    if (boundBySource)
+        *boundBySource = bySource <= MaxPcmBytes;
+    return std::min(bySource, MaxPcmBytes);
+}
+
+void FfmpegAudioDecoder::fail(int code, const char *message, Ending ending)
 {
     qDebug() << code << message;
-    if (d->m_error.isEmpty())
-        d->m_error = QString::fromLatin1(message) + QStringLiteral(": ") + ffmpegErrorText(code);
+    endAs(ending, QString::fromLatin1(message) + QStringLiteral(": ") + ffmpegErrorText(code));
+}
+
+// The first reason stays: what follows a failure is often only its echo.
+void FfmpegAudioDecoder::endAs(Ending ending, const QString &error)
+{
+    if (d->m_ending != Ending::Complete || !d->m_error.isEmpty())
+        return;
+    d->m_ending = ending;
+    d->m_error = error;
 }
 
 void FfmpegAudioDecoder::releaseFfmpeg()

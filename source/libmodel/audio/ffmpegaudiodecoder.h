@@ -8,6 +8,7 @@
 #include <memory>
 
 class QIODevice;
+struct AVFrame;
 
 namespace Model {
 
@@ -30,14 +31,51 @@ class FfmpegAudioDecoderPrivate;
 // Failure rules: nothing throws and nothing crashes on bad input. A source
 // that is not a sound file, has no audio stream or cannot be decoded ends the
 // decoding with errorString() set and whatever was decoded before the failure
-// (often nothing) in buffer(). A sample rate above 768 kHz or more than eight
-// channels is refused before any conversion is set up. The device is not owned and must outlive the
-// decoder's use of it.
+// (often nothing) in buffer(); ending() tells the kinds apart. A sample rate
+// above 768 kHz or more than eight channels is refused before any conversion
+// is set up. The device is not owned and must outlive the decoder's use of
+// it.
+//
+// Cost: what a source may decode to is bounded by its size. No sound lasts
+// longer than its bytes could carry at MinimumBytesPerSecond, so a header
+// that makes a few kilobytes stand for minutes (a WAV at 1 Hz) decodes only
+// that much, and ends with Ending::Overclaimed. Sound goes into the
+// conversion a second at a time, so that no single call builds more than a
+// second of output before that bound is checked.
 class FfmpegAudioDecoder : public QObject
 {
     Q_OBJECT
 
 public:
+    // How the decoding ended, so that the caller can explain it in its own
+    // words; errorString() holds the details.
+    enum class Ending {
+        // The end of the input, or stop().
+        Complete,
+        // Not sound that can be read: no known format, no decoder, or damage
+        // before the conversion could be set up.
+        Unreadable,
+        // A file that can be read but holds no sound stream (a picture).
+        NoSoundStream,
+        // A sound the output cannot play, refused by its header;
+        // errorString() says why in plain words.
+        Refused,
+        // Stopped part-way by damage, a read error, a file that ends before
+        // its stated length or more sound than memory allows; buffer() holds
+        // what came before.
+        CutShort,
+        // The sound lasts longer than its bytes can carry; buffer() holds as
+        // much as they can.
+        Overclaimed,
+    };
+    Q_ENUM(Ending)
+
+    // The fewest bytes a sound file spends on a second of sound: 1 kbit/s,
+    // below every codec found in WAV and MP3 files (MP3 starts at 8 kbit/s,
+    // the thriftiest speech codecs in WAV files at 5.3) and below the speech
+    // codecs of other containers (Speex from 2.15 kbit/s, AMR, Opus).
+    static constexpr qint64 MinimumBytesPerSecond = 125;
+
     explicit FfmpegAudioDecoder(QIODevice *device, QObject *parent = nullptr);
     ~FfmpegAudioDecoder() override;
 
@@ -51,6 +89,7 @@ public:
     // Why decoding ended early; empty while running, after the end of the
     // input and after stop().
     QString errorString() const;
+    Ending ending() const;
 
 public Q_SLOTS:
     void start();
@@ -77,8 +116,13 @@ private:
     int createFilterGraph();
     int decodeStep();
     int drainDecoder();
+    int feedFilterGraph();
+    int addToFilterGraph(AVFrame *frame);
     int drainFilterGraph();
-    void fail(int code, const char *message);
+    // The most PCM bytes the source's bytes can stand for.
+    qint64 pcmBudget(bool *boundBySource = nullptr) const;
+    void fail(int code, const char *message, Ending ending = Ending::Unreadable);
+    void endAs(Ending ending, const QString &error);
     void releaseFfmpeg();
     void finish();
 

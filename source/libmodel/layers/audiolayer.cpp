@@ -27,6 +27,11 @@ namespace {
 // Longer sounds are refused as soon as their duration is known, before any
 // of them is decoded: half an hour of CD stereo is already 300 MB.
 constexpr qint64 MaximumDurationMs = 1'800'000;
+// Shorter sounds are refused as none: a file that decodes to a few samples
+// (a header and the first bytes after it) is broken, not a sound anyone
+// means to place against frames, the shortest of which lasts 1/60 s, and
+// must not take the place of the scene's sound.
+constexpr qint64 MinimumDurationUs = 10'000;
 // At least this much of the sound stays at or after the start of frame 1, so
 // that the sound can always be found and dragged back on the sheet.
 constexpr double MinimumFramesAfterStart = 0.25;
@@ -110,6 +115,32 @@ AudioLayer::LevelRecord measure(const QByteArray &pcm, const QAudioFormat &forma
         record.rmsRight = record.rmsLeft;
     }
     return record;
+}
+
+// Why a decode gave no sound, in plain words that name the file when there
+// is one; FFmpeg's own words follow as a detail.
+QString noSoundMessage(const FfmpegAudioDecoder &decoder, bool decodedNothing, const QString &fileName)
+{
+    using Ending = FfmpegAudioDecoder::Ending;
+    const Ending ending = decoder.ending();
+    if (ending == Ending::Refused)
+        return decoder.errorString();
+    const bool unreadable = decodedNothing && (ending == Ending::Unreadable || ending == Ending::CutShort);
+    if (!unreadable) {
+        return fileName.isEmpty() ? AudioLayer::tr("The sound has nothing in it.")
+                                  : AudioLayer::tr("The file \"%1\" has no sound in it.").arg(fileName);
+    }
+    const QString detail = decoder.errorString();
+    if (fileName.isEmpty())
+        return detail.isEmpty() ? AudioLayer::tr("The sound could not be read.")
+                                : AudioLayer::tr("The sound could not be read (%1).").arg(detail);
+    return detail.isEmpty() ? AudioLayer::tr("The file \"%1\" could not be read as sound.").arg(fileName)
+                            : AudioLayer::tr("The file \"%1\" could not be read as sound (%2).").arg(fileName, detail);
+}
+
+QString seconds(qint64 us)
+{
+    return QString::number(double(us) / 1e6, 'f', 1);
 }
 
 } // namespace
@@ -210,7 +241,7 @@ bool AudioLayer::loadAudioFile(const QString &path, QObject *progress)
         return false;
     }
     d->m_originalAudioData = file.readAll();
-    return decodeAudio(progress);
+    return decodeAudio(progress, QFileInfo(path).fileName());
 }
 
 bool AudioLayer::setOriginalAudioData(const QByteArray &data)
@@ -218,7 +249,7 @@ bool AudioLayer::setOriginalAudioData(const QByteArray &data)
     if (d->m_decoding)
         return false;
     d->m_originalAudioData = data;
-    return decodeAudio(nullptr);
+    return decodeAudio(nullptr, QString());
 }
 
 QByteArray AudioLayer::originalAudioData() const
@@ -437,7 +468,7 @@ void AudioLayer::dropSound()
     d->m_usPerRow = 0;
 }
 
-bool AudioLayer::decodeAudio(QObject *progress)
+bool AudioLayer::decodeAudio(QObject *progress, const QString &fileName)
 {
     const bool hadSound = hasAudio();
     dropSound();
@@ -450,7 +481,7 @@ bool AudioLayer::decodeAudio(QObject *progress)
         return false;
     };
     if (d->m_originalAudioData.isEmpty())
-        return fail(tr("The file is empty."));
+        return fail(fileName.isEmpty() ? tr("The file is empty.") : tr("The file \"%1\" is empty.").arg(fileName));
 
     QBuffer source;
     source.setData(d->m_originalAudioData);
@@ -498,23 +529,37 @@ bool AudioLayer::decodeAudio(QObject *progress)
     d->m_format = format;
     d->m_durationUs = format.isValid() ? format.durationForBytes(d->m_pcm.size()) : 0;
     const bool decodedTooLong = d->m_durationUs > MaximumDurationMs * 1000;
-    if (!d->hasSound() || decodedTooLong) {
+    if (!d->hasSound() || decodedTooLong || d->m_durationUs < MinimumDurationUs) {
+        const bool decodedNothing = d->m_pcm.isEmpty();
         d->m_pcm.clear();
         d->m_format = QAudioFormat();
         d->m_durationUs = 0;
         if (decodedTooLong)
             return fail(tr("The sound is longer than 30 minutes."));
-        return fail(decoder.errorString().isEmpty() ? tr("The file holds no sound.") : decoder.errorString());
+        return fail(noSoundMessage(decoder, decodedNothing, fileName));
     }
     // A recording cut off at the end, or one with a damaged stretch, plays
     // what could be read, as players and editors do; the cues before the
-    // damage keep their place against the frames. The user is told how much
-    // was kept.
-    if (!decoder.errorString().isEmpty()) {
-        const QString kept = QString::number(double(d->m_durationUs) / 1e6, 'f', 1);
-        if (decoder.durationMs() * 1000 > d->m_durationUs)
-            d->m_warningString = tr("The sound ends early: only %1 of its %2 seconds could be read.")
-                                     .arg(kept, QString::number(double(decoder.durationMs()) / 1e3, 'f', 1));
+    // damage keep their place against the frames. A sound that lasts longer
+    // than its bytes can carry keeps what they can. The user is told how
+    // much was kept.
+    const QString kept = seconds(d->m_durationUs);
+    const qint64 claimedUs = decoder.durationMs() * 1000;
+    if (decoder.ending() == FfmpegAudioDecoder::Ending::Overclaimed) {
+        if (claimedUs > d->m_durationUs)
+            d->m_warningString =
+                tr("The sound claims more than its file holds: %1 seconds in %2 bytes. Only its first %3 seconds "
+                   "were kept.")
+                    .arg(seconds(claimedUs))
+                    .arg(d->m_originalAudioData.size())
+                    .arg(kept);
+        else
+            d->m_warningString =
+                tr("The sound claims more than its file holds: only its first %1 seconds were kept.").arg(kept);
+    } else if (!decoder.errorString().isEmpty()) {
+        if (claimedUs > d->m_durationUs)
+            d->m_warningString =
+                tr("The sound ends early: only %1 of its %2 seconds could be read.").arg(kept, seconds(claimedUs));
         else
             d->m_warningString = tr("The sound ends early: only its first %1 seconds could be read.").arg(kept);
     }

@@ -29,10 +29,13 @@ class AudioLayerPrivate;
 // drag, goes beyond MaximumOffsetFrames either way.
 //
 // Sound is loaded when decoding gave samples in a known format. A file that
-// cannot be decoded or holds no sound, a decode that is cancelled and a sound
-// over 30 minutes all leave the layer without sound, errorString() saying
-// why; a file cut short or damaged part-way keeps the sound read before the
-// damage, warningString() saying how much. Nothing throws and nothing crashes.
+// cannot be decoded or holds no sound (or less than a hundredth of a second
+// of it), a decode that is cancelled and a sound over 30 minutes all leave
+// the layer without sound, errorString() saying why in plain words that name
+// the file loaded; a file cut short or damaged part-way keeps the sound read
+// before the damage, and a sound that claims to last longer than its bytes
+// can carry keeps as much as they can, warningString() saying how much.
+// Nothing throws and nothing crashes.
 //
 // Threading: decoding runs on the layer's thread (the GUI thread) inside a
 // local event loop. Playback runs on a thread the layer owns, through an
@@ -89,8 +92,9 @@ public:
     // after a cancel.
     QString errorString() const;
     // After a load or decode that kept only part of the sound (the file is
-    // cut short or damaged part-way): how much of how much was kept, for the
-    // user to see as a warning. Empty otherwise.
+    // cut short or damaged part-way, or claims more sound than it holds):
+    // how much of how much was kept, for the user to see as a warning. Empty
+    // otherwise.
     QString warningString() const;
 
     bool hasAudio() const;
@@ -150,7 +154,8 @@ Q_SIGNALS:
                         qlonglong startPos, bool loop);
 
 private:
-    bool decodeAudio(QObject *progress);
+    // fileName names the file in messages; empty for bytes from a scene.
+    bool decodeAudio(QObject *progress, const QString &fileName);
     void dropSound();
 
     std::unique_ptr<AudioLayerPrivate> d;
