@@ -3,17 +3,23 @@
 #include "export/exportlayers.h"
 #include "export/imagefile.h"
 #include "exporttesthelpers.h"
+#include "layers/referencelayer.h"
 #include "render/alphacomposition.h"
 #include "settings/exportframessettings.h"
 #include "settings/settings.h"
+#include "systemmemory.h"
 #include "tools/toolmanager.h"
 
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <cmath>
 
@@ -51,6 +57,43 @@ QString describe(const QColor &colour)
     return QStringLiteral("rgba(%1, %2, %3, %4)").arg(colour.red()).arg(colour.green()).arg(colour.blue()).arg(colour.alpha());
 }
 
+// Pictures that note which threads paint them: with one picture painted
+// into each composite, the threads that composed the frames.
+class WatchedPictures : public ReferenceLayer
+{
+public:
+    using ReferenceLayer::ReferenceLayer;
+
+    void paint(int frame, QPainter *painter, const QRect &target) const override
+    {
+        noteThread();
+        ReferenceLayer::paint(frame, painter, target);
+    }
+    void paint(int frame, QPainter *painter, const QRect &target, bool allBlack) const override
+    {
+        noteThread();
+        ReferenceLayer::paint(frame, painter, target, allBlack);
+    }
+    // Threads other than the test's own.
+    int otherThreads() const
+    {
+        QMutexLocker locker(&m_mutex);
+        return int(m_threads.size());
+    }
+
+private:
+    void noteThread() const
+    {
+        if (QThread::currentThread() == thread())
+            return;
+        QMutexLocker locker(&m_mutex);
+        m_threads.insert(QThread::currentThread());
+    }
+
+    mutable QMutex m_mutex;
+    mutable QSet<QThread *> m_threads;
+};
+
 } // namespace
 
 class TestExportFrames : public QObject
@@ -60,6 +103,7 @@ class TestExportFrames : public QObject
 private Q_SLOTS:
     void initTestCase();
     void init();
+    void cleanup();
 
     // Which files a sequence holds
     void fileNames_data();
@@ -94,6 +138,11 @@ void TestExportFrames::init()
 {
     QSettings().clear();
     Settings::instance()->setDefaultFrameSize(FrameSize);
+}
+
+void TestExportFrames::cleanup()
+{
+    assumePhysicalMemoryBytes(0);
 }
 
 void TestExportFrames::fileNames_data()
@@ -445,15 +494,21 @@ void TestExportFrames::framesOnEveryCore_data()
     QTest::addColumn<int>("format");
     QTest::addColumn<bool>("combine");
     QTest::addColumn<int>("cancelAt");
+    // The machine's memory as the export is to see it (0: as it is), and
+    // how many threads then compose the frames (0: any number).
+    QTest::addColumn<qint64>("memory");
+    QTest::addColumn<int>("threads");
 
     const int png = ExportFramesSettings::PNG;
     const int exr = ExportFramesSettings::OpenEXR;
-    QTest::newRow("PNG composites") << png << true << -1;
-    QTest::newRow("OpenEXR composites") << exr << true << -1;
-    QTest::newRow("PNG per layer") << png << false << -1;
-    QTest::newRow("OpenEXR per layer") << exr << false << -1;
-    QTest::newRow("PNG composites, cancelled part-way") << png << true << 7;
-    QTest::newRow("OpenEXR per layer, cancelled part-way") << exr << false << 7;
+    QTest::newRow("PNG composites") << png << true << -1 << qint64(0) << 0;
+    QTest::newRow("OpenEXR composites") << exr << true << -1 << qint64(0) << 0;
+    QTest::newRow("PNG per layer") << png << false << -1 << qint64(0) << 0;
+    QTest::newRow("OpenEXR per layer") << exr << false << -1 << qint64(0) << 0;
+    QTest::newRow("PNG composites, cancelled part-way") << png << true << 7 << qint64(0) << 0;
+    QTest::newRow("OpenEXR per layer, cancelled part-way") << exr << false << 7 << qint64(0) << 0;
+    // Too little memory for two bare pictures of the frame: one at a time.
+    QTest::newRow("OpenEXR composites, memory for one frame") << exr << true << -1 << qint64(16 * 1024) << 1;
 }
 
 // However the frames are spread over the cores, the files are those that
@@ -465,11 +520,17 @@ void TestExportFrames::framesOnEveryCore()
     QFETCH(int, format);
     QFETCH(bool, combine);
     QFETCH(int, cancelAt);
+    QFETCH(qint64, memory);
+    QFETCH(int, threads);
 
     constexpr int Frames = 36;
     Scene scene;
     build(scene, {QStringLiteral("Ink=") + QString(Frames, u'_'), QStringLiteral("Rough=") + QString("A..B..").repeated(Frames / 6),
                   QStringLiteral("Paper=ref:") + QString(Frames, u'_')});
+    const auto paper = std::make_shared<WatchedPictures>(FrameSize, &scene);
+    CellPattern::setCells(*paper, QString(Frames, u'_'));
+    QVERIFY(scene.replaceLayer(2, paper));
+    scene.setLayerName(2, QStringLiteral("Paper"));
     addDots(scene, 0, Qt::red, 200);
     addDots(scene, 1, Qt::blue);
     for (int frame = 1; frame <= Frames; ++frame)
@@ -481,8 +542,12 @@ void TestExportFrames::framesOnEveryCore()
         framesSettings(dir.path(), ExportFramesSettings::IncludeClonesSimpleSequence, combine);
     settings.imageFormat = ExportFramesSettings::ImageFormat(format);
     FakeProgress progress(cancelAt);
+    assumePhysicalMemoryBytes(memory);
     const ExportResult result = scene.exportFrames(settings, &progress);
+    assumePhysicalMemoryBytes(0);
 
+    if (threads > 0)
+        QCOMPARE(paper->otherThreads(), threads);
     const bool canceled = cancelAt >= 0;
     QCOMPARE(result.status, canceled ? ExportResult::Canceled : ExportResult::Finished);
     const int framesDone = canceled ? cancelAt : Frames;

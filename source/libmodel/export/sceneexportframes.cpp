@@ -19,8 +19,9 @@ namespace Model {
 // Frames are written into a folder of the export's own inside the export
 // folder and moved into place at the end, so a failure leaves the export
 // folder as it was and a cancel keeps exactly the finished frames. The
-// frames are composed, encoded and written on every core (FrameWriterPool),
-// while this thread names them in order and follows them to the end.
+// frames are composed, encoded and written on as many cores as the memory
+// allows (FrameWriterPool), while this thread names them in order and
+// follows them to the end.
 // Every name part that comes from the user or a translation is made safe on
 // its own, so the names built from them never leave the export folder.
 
@@ -107,13 +108,13 @@ ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *
     if (!folder.open())
         return failed(folder.errorMessage());
 
+    const QSize size = frameSize();
     // Each frame counts once its files are written, in frame order; the
     // user's cancel is seen there and keeps the frames counted so far.
-    FrameWriterPool writer(folder, format, [&progress] {
+    FrameWriterPool writer(folder, format, size, [&progress] {
         progress.advance();
         return !progress.wasCanceled();
     });
-    const QSize size = frameSize();
     const bool allBlack = settings.makeAllLinesBlack;
     for (int frame = span.first; frame <= span.last; ++frame) {
         if (progress.wasCanceled()) {
