@@ -194,7 +194,22 @@ void TestExportFrames::fileNames_data()
     QTest::newRow("per layer, five-digit frames")
         << QStringList{QStringLiteral("Ink=A") + QString(9999, u'.')} << QStringList() << false
         << int(ExportFramesSettings::IncludeClones) << all << QPoint(9998, 10000)
-        << QStringList{"walk.Ink.10000.hold.png", "walk.Ink.9998.hold.png", "walk.Ink.9999.hold.png"};
+        << QStringList{"walk.Ink.10000.hold.png", "walk.Ink.9998.png", "walk.Ink.9999.hold.png"};
+    // The range's first frame repeats a drawing that the export leaves out:
+    // it is that drawing's picture, and what holds it after is its repeat.
+    const QStringList heldFrom4 = {QStringLiteral("Ink=ABCD....")};
+    QTest::newRow("per layer, range starts inside a hold")
+        << heldFrom4 << QStringList() << false << int(ExportFramesSettings::ExcludeClones) << all << QPoint(5, 8)
+        << QStringList{"walk.Ink.0005.png"};
+    QTest::newRow("per layer, range starts inside a hold, holds named")
+        << heldFrom4 << QStringList() << false << int(ExportFramesSettings::IncludeClones) << all << QPoint(5, 8)
+        << QStringList{"walk.Ink.0005.png", "walk.Ink.0006.hold.png", "walk.Ink.0007.hold.png", "walk.Ink.0008.hold.png"};
+    QTest::newRow("per layer, range starts on a distant clone")
+        << inkAndRough << QStringList{"Ink2=Rough1"} << false << int(ExportFramesSettings::IncludeClones) << all
+        << QPoint(2, 3) << QStringList{"walk.Ink.0002.png", "walk.Ink.0003.png", "walk.Rough.0002.png"};
+    QTest::newRow("per layer, no cell in the range")
+        << QStringList{"Ink=AB", "Rough=RSTU"} << QStringList() << false << int(ExportFramesSettings::ExcludeClones)
+        << int(ExportSettings::ActiveLayerOnly) << QPoint(3, 4) << QStringList();
 
     QTest::newRow("composite of one layer, named after it")
         << ink << QStringList() << true << int(ExportFramesSettings::IncludeClones) << all << everyFrame
@@ -215,7 +230,14 @@ void TestExportFrames::fileNames_data()
         << QStringList{"walk.0001.png", "walk.0002.png"};
     QTest::newRow("composite, no layer to show")
         << QStringList{"~Ink=AB"} << QStringList() << true << int(ExportFramesSettings::IncludeClones)
-        << int(ExportSettings::VisibleLayers) << everyFrame << QStringList{"walk.0001.hold.png", "walk.0002.hold.png"};
+        << int(ExportSettings::VisibleLayers) << everyFrame << QStringList{"walk.0001.png", "walk.0002.hold.png"};
+    QTest::newRow("composite, range starts inside a hold")
+        << heldFrom4 << QStringList() << true << int(ExportFramesSettings::ExcludeClones) << all << QPoint(5, 8)
+        << QStringList{"walk.Ink.0005.png"};
+    QTest::newRow("composite, range starts inside a hold, holds named")
+        << QStringList{"Ink=ABCD....", "Rough=RSTU...."} << QStringList() << true
+        << int(ExportFramesSettings::IncludeClones) << all << QPoint(5, 8)
+        << QStringList{"walk.0005.png", "walk.0006.hold.png", "walk.0007.hold.png", "walk.0008.hold.png"};
 }
 
 void TestExportFrames::fileNames()
@@ -241,8 +263,18 @@ void TestExportFrames::fileNames()
     FakeProgress progress;
     const ExportResult result = scene.exportFrames(settings, &progress);
 
-    QCOMPARE(result.status, ExportResult::Finished);
     QCOMPARE(entriesBelow(dir.path()), files);
+    // An export that writes no file is no success, and says why.
+    if (files.isEmpty()) {
+        QCOMPARE(result.status, ExportResult::Failed);
+        QVERIFY2(result.message.startsWith(QStringLiteral("There was nothing to export: ")),
+                 qPrintable(result.message));
+        QCOMPARE(progress.m_value, 0);
+        return;
+    }
+    QCOMPARE(result.status, ExportResult::Finished);
+    for (const QString &file : std::as_const(files))
+        QVERIFY2(!QImage(dir.filePath(file)).isNull(), qPrintable(file));
     const int frames = range.isNull() ? scene.maximumFrameNumber() : range.y() - range.x() + 1;
     QCOMPARE(progress.m_value, frames);
 }
@@ -484,8 +516,11 @@ void TestExportFrames::sceneWithoutPicturesExportsNothing()
     Scene scene;
     build(scene, {"notes=notes", "audio=audio"});
     QTemporaryDir dir;
-    QCOMPARE(scene.exportFrames(framesSettings(dir.path(), ExportFramesSettings::IncludeClones, true), nullptr).status,
-             ExportResult::Finished);
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const ExportResult result =
+        scene.exportFrames(framesSettings(out, ExportFramesSettings::IncludeClones, true), nullptr);
+    QCOMPARE(result.status, ExportResult::Failed);
+    QVERIFY2(result.message.startsWith(QStringLiteral("There was nothing to export: ")), qPrintable(result.message));
     QCOMPARE(entriesBelow(dir.path()), QStringList());
 }
 
