@@ -33,11 +33,13 @@ constexpr qint64 GiB = qint64(1) << 30;
 constexpr qint64 ExrBytesPerPixel = 4 + 8 + 8 + 8;
 constexpr qint64 PngBytesPerPixel = 4 + 8;
 
-// What the pictures of an export may hold at once.
+// What the pictures of an export may hold at once: seven eighths of what the
+// export may take, the rest being left for what the workers hold besides
+// (the drawings they decode, their stacks, the allocator's slack).
 qint64 memoryBudget()
 {
     const qint64 memory = physicalMemoryBytes();
-    return std::max(memory / 10, std::min(GiB, memory / 4));
+    return std::max(memory / 10, std::min(GiB, memory / 4)) / 8 * 7;
 }
 
 // What a worker holds at its peak for one picture.

@@ -74,9 +74,10 @@ public:
 
     // How many workers a pool runs for pictures of pictureSize in format:
     // threads, or one per core for 0, but no more than fit, each with its
-    // picture and what encoding it takes, in what an export may hold: a
-    // tenth of the machine's memory (physicalMemoryBytes()), and at least
-    // 1 GiB where that is no more than a quarter of it. One at least.
+    // picture and what encoding it takes, in what an export may hold (less
+    // an eighth left for the rest): a tenth of the machine's memory
+    // (physicalMemoryBytes()), and at least 1 GiB where that is no more than
+    // a quarter of it. One at least.
     static int workerCount(const QSize &pictureSize, ImageFileFormat format, int threads = 0);
 
 private:
