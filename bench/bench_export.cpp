@@ -2,6 +2,7 @@
 
 #include "export/exportlayers.h"
 #include "export/exrwriter.h"
+#include "export/framewriterpool.h"
 #include "export/imagefile.h"
 #include "layers/layeritem.h"
 #include "layers/strokelayer.h"
@@ -9,6 +10,7 @@
 #include "scene/scene.h"
 #include "settings/exportframessettings.h"
 #include "strokes/bitmapstroke.h"
+#include "systemmemory.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +21,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 #include <map>
 #include <memory>
 #include <thread>
@@ -31,11 +35,15 @@ using namespace BenchSupport;
 // the plain loop that composites and saves one frame after another on one
 // thread (its figure and the export's speed-up over it come with the
 // export's), the saving alone, the encoding alone, and compositing,
-// encoding and writing spread over a given number of threads.
+// encoding and writing spread over a given number of threads. Then the
+// memory that an export of 8K frames (7680x4320) as OpenEXR takes at its
+// peak, beside the plain loop's.
 //
 // The files go to a RAM disk when there is one (/dev/shm), so that the
 // figures show the work of the export rather than the disk's: an OpenEXR
-// frame is 16 MB, uncompressed half floats.
+// frame is 16 MB, uncompressed half floats. The 8K frames, 253 MB each, go
+// to the temporary folder on disk instead, so as not to fill the memory
+// whose use they measure.
 
 namespace {
 
@@ -249,3 +257,112 @@ BENCHMARK(BM_ExportFramesThreaded)
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime();
+
+namespace {
+
+constexpr QSize LargeSize(7680, 4320);
+constexpr int LargeFrames = 16;
+constexpr double MiB = 1024.0 * 1024.0;
+
+// One 8K stroke layer of LargeFrames drawings, each a full-HD scribble in
+// another part of the frame.
+const Model::Scene &largeScene()
+{
+    static const std::unique_ptr<Model::Scene> scene = [] {
+        Model::initAlphaCompositionTables();
+        auto built = std::make_unique<Model::Scene>();
+        built->setFrameSize(LargeSize, KL::FitMode::FitModeIgnore);
+        built->setFrameRate(24.0);
+        auto layer = std::make_shared<Model::StrokeLayer>(QColor(Qt::black), LargeSize, built.get());
+        layer->takeCell(0);
+        const auto pen = [](QRandomGenerator &random) {
+            return QPen(QColor(0, 0, 0), 2.0 + random.bounded(5.0), Qt::SolidLine, Qt::RoundCap);
+        };
+        for (int d = 0; d < LargeFrames; ++d) {
+            layer->insertCell(layer->frameCount(), layer->newCell());
+            const QRect place(QPoint((d % 4) * Width, (d / 4 % 4) * Height), QSize(Width, Height));
+            layer->addStroke(layer->frameCount(),
+                             std::make_unique<Model::BitmapStroke>(scribbledMask(quint32(d), pen), place));
+        }
+        built->insertLayer(layer, 0);
+        built->updateMaxFrameNumber();
+        built->setFrameRange(1, LargeFrames, 1, 0);
+        return built;
+    }();
+    return *scene;
+}
+
+// What the goal allows an export at its peak: 1 GiB, or a tenth of the
+// machine's memory where that is more (as the machine has it, whatever the
+// export was made to believe).
+double memoryGoalMiB()
+{
+    return std::max(1024.0, double(Model::physicalMemoryBytes()) / 10.0 / MiB);
+}
+
+void reportLargeFrames(benchmark::State &state, double seconds, const ResidentPeak &memory)
+{
+    state.counters["fps"] = LargeFrames / seconds;
+    state.counters["frame_MB"] = double(LargeSize.width()) * LargeSize.height() * 4 / MiB;
+    state.counters["peak_MB"] = memory.peakAddedMB();
+    state.counters["goal_MB"] = memoryGoalMiB();
+    state.counters["x_goal"] = memory.peakAddedMB() / memoryGoalMiB();
+}
+
+} // namespace
+
+// The 8K export as OpenEXR: the memory it adds at its peak (peak_MB; the
+// scene is in memory already) beside one composed frame's (frame_MB) and
+// the goal (goal_MB, and x_goal the peak's share of it), with the workers
+// it runs. memory:1 makes the export believe that the machine's memory has
+// no end, so that each core takes a frame, as before the memory bounded
+// them: the figure the bound is measured against, in the same run.
+void BM_ExportFramesLarge(benchmark::State &state)
+{
+    const Model::Scene &scene = largeScene();
+    const bool unbounded = state.range(0) == 1;
+    Model::ExportFramesSettings settings;
+    settings.name = QStringLiteral("walk");
+    settings.combineLayers = true;
+    settings.clones = Model::ExportFramesSettings::IncludeClonesSimpleSequence;
+    settings.imageFormat = Model::ExportFramesSettings::OpenEXR;
+    for (auto _ : state) {
+        QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/kelvane-bench-XXXXXX"));
+        settings.exportDir = dir.path();
+        if (unbounded)
+            Model::assumePhysicalMemoryBytes(std::numeric_limits<qint64>::max() / 2);
+        const int workers = Model::FrameWriterPool::workerCount(LargeSize, Model::ImageFileFormat::OpenExr);
+        ResidentPeak memory;
+        const auto start = Clock::now();
+        const Model::ExportResult result = scene.exportFrames(settings, nullptr);
+        const double seconds = elapsedMs(start) / 1000.0;
+        memory.stop();
+        Model::assumePhysicalMemoryBytes(0);
+        if (result.status != Model::ExportResult::Finished)
+            state.SkipWithError(qPrintable(result.message));
+        reportLargeFrames(state, seconds, memory);
+        state.counters["workers"] = workers;
+    }
+}
+BENCHMARK(BM_ExportFramesLarge)->ArgName("memory")->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// Baseline: the plain loop at 8K, each frame composed and saved in turn
+// (writeExrImage) on one thread, holding one frame at a time.
+void BM_ExportFramesLargeBaselinePlainLoop(benchmark::State &state)
+{
+    const QList<Model::ExportLayer> layers = Model::exportLayers(largeScene(), Model::ExportSettings::AllLayers);
+    for (auto _ : state) {
+        QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/kelvane-bench-XXXXXX"));
+        ResidentPeak memory;
+        const auto start = Clock::now();
+        for (int frame = 1; frame <= LargeFrames; ++frame) {
+            const QImage image = Model::compositeFrame(layers, frame, LargeSize, Qt::transparent, false);
+            if (!Model::writeExrImage(image, dir.filePath(frameFileName(frame, Model::ImageFileFormat::OpenExr))))
+                state.SkipWithError("saving failed");
+        }
+        const double seconds = elapsedMs(start) / 1000.0;
+        memory.stop();
+        reportLargeFrames(state, seconds, memory);
+    }
+}
+BENCHMARK(BM_ExportFramesLargeBaselinePlainLoop)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();

@@ -75,58 +75,6 @@ QString ffmpegProgram()
 
 constexpr char NoFfmpeg[] = "ffmpeg not installed (apt-get install ffmpeg)";
 
-// The resident memory of a process (0: this one), sampled every few
-// milliseconds on a thread of its own: peakMB() is its highest, and
-// peakAddedMB() how far it rose above what it held at the start.
-class ResidentPeak
-{
-public:
-    explicit ResidentPeak(pid_t pid = 0)
-        : m_statm(pid == 0 ? QByteArray("/proc/self/statm") : QByteArray("/proc/") + QByteArray::number(pid) + "/statm")
-        , m_start(resident())
-        , m_peak(m_start)
-        , m_thread([this] {
-            while (!m_stop) {
-                const long now = resident();
-                if (now > m_peak)
-                    m_peak = now;
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        })
-    {
-    }
-    ~ResidentPeak() { stop(); }
-
-    void stop()
-    {
-        if (m_thread.joinable()) {
-            m_stop = true;
-            m_thread.join();
-        }
-    }
-    double peakMB() const { return double(m_peak) / (1024.0 * 1024.0); }
-    double peakAddedMB() const { return double(m_peak - m_start) / (1024.0 * 1024.0); }
-
-private:
-    long resident() const
-    {
-        long pages = 0;
-        long residentPages = 0;
-        if (FILE *statm = std::fopen(m_statm.constData(), "r")) {
-            if (std::fscanf(statm, "%ld %ld", &pages, &residentPages) != 2)
-                residentPages = 0;
-            std::fclose(statm);
-        }
-        return residentPages * sysconf(_SC_PAGESIZE);
-    }
-
-    const QByteArray m_statm;
-    long m_start;
-    std::atomic<long> m_peak;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
 // One run of the ffmpeg program reading raw frames from its standard input.
 class FfmpegProcess
 {

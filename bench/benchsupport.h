@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers the benchmarks share: the renderer, full-HD masks and scenes,
-// latency figures and a sound file.
+// latency figures, peak memory and a sound file.
 
 #include "layers/layeritem.h"
 #include "layers/strokelayer.h"
@@ -31,13 +31,18 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 namespace BenchSupport {
@@ -208,6 +213,58 @@ inline qint64 heapInUse()
     const struct mallinfo2 info = mallinfo2();
     return qint64(info.uordblks + info.hblkhd);
 }
+
+// The resident memory of a process (0: this one), sampled every few
+// milliseconds on a thread of its own: peakMB() is its highest, and
+// peakAddedMB() how far it rose above what it held at the start.
+class ResidentPeak
+{
+public:
+    explicit ResidentPeak(pid_t pid = 0)
+        : m_statm(pid == 0 ? QByteArray("/proc/self/statm") : QByteArray("/proc/") + QByteArray::number(pid) + "/statm")
+        , m_start(resident())
+        , m_peak(m_start)
+        , m_thread([this] {
+            while (!m_stop) {
+                const long now = resident();
+                if (now > m_peak)
+                    m_peak = now;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        })
+    {
+    }
+    ~ResidentPeak() { stop(); }
+
+    void stop()
+    {
+        if (m_thread.joinable()) {
+            m_stop = true;
+            m_thread.join();
+        }
+    }
+    double peakMB() const { return double(m_peak) / (1024.0 * 1024.0); }
+    double peakAddedMB() const { return double(m_peak - m_start) / (1024.0 * 1024.0); }
+
+private:
+    long resident() const
+    {
+        long pages = 0;
+        long residentPages = 0;
+        if (FILE *statm = std::fopen(m_statm.constData(), "r")) {
+            if (std::fscanf(statm, "%ld %ld", &pages, &residentPages) != 2)
+                residentPages = 0;
+            std::fclose(statm);
+        }
+        return residentPages * sysconf(_SC_PAGESIZE);
+    }
+
+    const QByteArray m_statm;
+    long m_start;
+    std::atomic<long> m_peak;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
 
 // Taken by value: the partial sort reorders the values.
 inline double percentile(std::vector<double> values, double fraction)

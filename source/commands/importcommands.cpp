@@ -220,7 +220,7 @@ ImportNewReferenceLayerPrivate::Outcome ImportNewReferenceLayerPrivate::readFile
         if (tooLarge(image.size()))
             return refuseSize(image.size());
         m_bytes += double(image.sizeInBytes());
-        if (!fitsInMemory(m_bytes))
+        if (!Model::fitsInMemory(m_bytes))
             return fail(QObject::tr("These images would need more memory than this computer has.",
                                     "Commands::ImportNewReferenceLayer"));
         // Pictures without a colour space of their own are taken as sRGB.

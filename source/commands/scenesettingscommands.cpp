@@ -175,7 +175,7 @@ ChangeFrameSize::ChangeFrameSize(Model::KLScene *scene, const QSize &size, KL::F
         setObsolete(true);
         return;
     }
-    if (!fitsInMemory(bytesNeeded(*document, size, mode))) {
+    if (!Model::fitsInMemory(bytesNeeded(*document, size, mode))) {
         d->m_errorString = QObject::tr("The frames of this scene cannot be made %1 × %2 pixels: its drawings "
                                        "would need more memory than this computer has.",
                                        "Commands::ChangeFrameSize")

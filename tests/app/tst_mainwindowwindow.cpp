@@ -236,7 +236,7 @@ void TestMainWindowWindow::init()
 void TestMainWindowWindow::cleanup()
 {
     WinTabClickWorkaround::setBackend(nullptr);
-    Commands::assumePhysicalMemoryBytes(0);
+    Model::assumePhysicalMemoryBytes(0);
 }
 
 void TestMainWindowWindow::xSheetPlacement_data()
@@ -491,7 +491,7 @@ void TestMainWindowWindow::sceneSizeBeyondMemoryIsRefused()
     // Small frames with ink, on a machine of 1 GiB: the largest frames the
     // dialog offers would need more than that for the frame's pictures and
     // the drawing being fitted alone.
-    Commands::assumePhysicalMemoryBytes(qint64(1) << 30);
+    Model::assumePhysicalMemoryBytes(qint64(1) << 30);
     auto *klscene = new Model::KLScene(window);
     Model::Scene *scene = klscene->scene();
     const QSize small(8, 8);

@@ -77,7 +77,7 @@ void TestSceneSettingsCommands::init()
 
 void TestSceneSettingsCommands::cleanup()
 {
-    Commands::assumePhysicalMemoryBytes(0);
+    Model::assumePhysicalMemoryBytes(0);
 }
 
 void TestSceneSettingsCommands::frameSizeUndoesPixelForPixel_data()
@@ -147,7 +147,7 @@ void TestSceneSettingsCommands::frameSizeBeyondMemoryIsRefused()
     QFETCH(QSize, size);
     QFETCH(int, drawings);
     QFETCH(qint64, memory);
-    Commands::assumePhysicalMemoryBytes(memory);
+    Model::assumePhysicalMemoryBytes(memory);
     auto handle = inkedScene();
     Model::Scene *scene = handle->scene();
     auto layer = SceneTest::strokeLayer(*scene, QString(drawings, u'X'));
@@ -207,7 +207,7 @@ void TestSceneSettingsCommands::frameSizeWithinMemoryIsChanged()
     Model::DrawingImageCache *cache = Model::DrawingImageCache::instance();
     const qint64 capacity = cache->capacity();
     cache->setCapacity(memory / 4);
-    Commands::assumePhysicalMemoryBytes(memory);
+    Model::assumePhysicalMemoryBytes(memory);
 
     auto *resize = new Commands::ChangeFrameSize(handle.get(), size, KL::FitMode(mode));
     const QString refusal = resize->errorString();

@@ -3,18 +3,24 @@
 #include "export/exportlayers.h"
 #include "export/imagefile.h"
 #include "exporttesthelpers.h"
+#include "layers/referencelayer.h"
 #include "render/alphacomposition.h"
 #include "settings/exportframessettings.h"
 #include "settings/settings.h"
+#include "systemmemory.h"
 #include "tools/toolmanager.h"
 
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <cmath>
 
@@ -52,6 +58,43 @@ QString describe(const QColor &colour)
     return QStringLiteral("rgba(%1, %2, %3, %4)").arg(colour.red()).arg(colour.green()).arg(colour.blue()).arg(colour.alpha());
 }
 
+// Pictures that note which threads paint them: with one picture painted
+// into each composite, the threads that composed the frames.
+class WatchedPictures : public ReferenceLayer
+{
+public:
+    using ReferenceLayer::ReferenceLayer;
+
+    void paint(int frame, QPainter *painter, const QRect &target) const override
+    {
+        noteThread();
+        ReferenceLayer::paint(frame, painter, target);
+    }
+    void paint(int frame, QPainter *painter, const QRect &target, bool allBlack) const override
+    {
+        noteThread();
+        ReferenceLayer::paint(frame, painter, target, allBlack);
+    }
+    // Threads other than the test's own.
+    int otherThreads() const
+    {
+        QMutexLocker locker(&m_mutex);
+        return int(m_threads.size());
+    }
+
+private:
+    void noteThread() const
+    {
+        if (QThread::currentThread() == thread())
+            return;
+        QMutexLocker locker(&m_mutex);
+        m_threads.insert(QThread::currentThread());
+    }
+
+    mutable QMutex m_mutex;
+    mutable QSet<QThread *> m_threads;
+};
+
 } // namespace
 
 class TestExportFrames : public QObject
@@ -61,6 +104,7 @@ class TestExportFrames : public QObject
 private Q_SLOTS:
     void initTestCase();
     void init();
+    void cleanup();
 
     // Which files a sequence holds
     void fileNames_data();
@@ -97,6 +141,11 @@ void TestExportFrames::init()
 {
     QSettings().clear();
     Settings::instance()->setDefaultFrameSize(FrameSize);
+}
+
+void TestExportFrames::cleanup()
+{
+    assumePhysicalMemoryBytes(0);
 }
 
 void TestExportFrames::fileNames_data()
@@ -148,7 +197,22 @@ void TestExportFrames::fileNames_data()
     QTest::newRow("per layer, five-digit frames")
         << QStringList{QStringLiteral("Ink=A") + QString(9999, u'.')} << QStringList() << false
         << int(ExportFramesSettings::IncludeClones) << all << QPoint(9998, 10000)
-        << QStringList{"walk.Ink.10000.hold.png", "walk.Ink.9998.hold.png", "walk.Ink.9999.hold.png"};
+        << QStringList{"walk.Ink.10000.hold.png", "walk.Ink.9998.png", "walk.Ink.9999.hold.png"};
+    // The range's first frame repeats a drawing that the export leaves out:
+    // it is that drawing's picture, and what holds it after is its repeat.
+    const QStringList heldFrom4 = {QStringLiteral("Ink=ABCD....")};
+    QTest::newRow("per layer, range starts inside a hold")
+        << heldFrom4 << QStringList() << false << int(ExportFramesSettings::ExcludeClones) << all << QPoint(5, 8)
+        << QStringList{"walk.Ink.0005.png"};
+    QTest::newRow("per layer, range starts inside a hold, holds named")
+        << heldFrom4 << QStringList() << false << int(ExportFramesSettings::IncludeClones) << all << QPoint(5, 8)
+        << QStringList{"walk.Ink.0005.png", "walk.Ink.0006.hold.png", "walk.Ink.0007.hold.png", "walk.Ink.0008.hold.png"};
+    QTest::newRow("per layer, range starts on a distant clone")
+        << inkAndRough << QStringList{"Ink2=Rough1"} << false << int(ExportFramesSettings::IncludeClones) << all
+        << QPoint(2, 3) << QStringList{"walk.Ink.0002.png", "walk.Ink.0003.png", "walk.Rough.0002.png"};
+    QTest::newRow("per layer, no cell in the range")
+        << QStringList{"Ink=AB", "Rough=RSTU"} << QStringList() << false << int(ExportFramesSettings::ExcludeClones)
+        << int(ExportSettings::ActiveLayerOnly) << QPoint(3, 4) << QStringList();
 
     QTest::newRow("composite of one layer, named after it")
         << ink << QStringList() << true << int(ExportFramesSettings::IncludeClones) << all << everyFrame
@@ -169,7 +233,14 @@ void TestExportFrames::fileNames_data()
         << QStringList{"walk.0001.png", "walk.0002.png"};
     QTest::newRow("composite, no layer to show")
         << QStringList{"~Ink=AB"} << QStringList() << true << int(ExportFramesSettings::IncludeClones)
-        << int(ExportSettings::VisibleLayers) << everyFrame << QStringList{"walk.0001.hold.png", "walk.0002.hold.png"};
+        << int(ExportSettings::VisibleLayers) << everyFrame << QStringList{"walk.0001.png", "walk.0002.hold.png"};
+    QTest::newRow("composite, range starts inside a hold")
+        << heldFrom4 << QStringList() << true << int(ExportFramesSettings::ExcludeClones) << all << QPoint(5, 8)
+        << QStringList{"walk.Ink.0005.png"};
+    QTest::newRow("composite, range starts inside a hold, holds named")
+        << QStringList{"Ink=ABCD....", "Rough=RSTU...."} << QStringList() << true
+        << int(ExportFramesSettings::IncludeClones) << all << QPoint(5, 8)
+        << QStringList{"walk.0005.png", "walk.0006.hold.png", "walk.0007.hold.png", "walk.0008.hold.png"};
 }
 
 void TestExportFrames::fileNames()
@@ -195,8 +266,18 @@ void TestExportFrames::fileNames()
     FakeProgress progress;
     const ExportResult result = scene.exportFrames(settings, &progress);
 
-    QCOMPARE(result.status, ExportResult::Finished);
     QCOMPARE(entriesBelow(dir.path()), files);
+    // An export that writes no file is no success, and says why.
+    if (files.isEmpty()) {
+        QCOMPARE(result.status, ExportResult::Failed);
+        QVERIFY2(result.message.startsWith(QStringLiteral("There was nothing to export: ")),
+                 qPrintable(result.message));
+        QCOMPARE(progress.m_value, 0);
+        return;
+    }
+    QCOMPARE(result.status, ExportResult::Finished);
+    for (const QString &file : std::as_const(files))
+        QVERIFY2(!QImage(dir.filePath(file)).isNull(), qPrintable(file));
     const int frames = range.isNull() ? scene.maximumFrameNumber() : range.y() - range.x() + 1;
     QCOMPARE(progress.m_value, frames);
 }
@@ -488,8 +569,11 @@ void TestExportFrames::sceneWithoutPicturesExportsNothing()
     Scene scene;
     build(scene, {"notes=notes", "audio=audio"});
     QTemporaryDir dir;
-    QCOMPARE(scene.exportFrames(framesSettings(dir.path(), ExportFramesSettings::IncludeClones, true), nullptr).status,
-             ExportResult::Finished);
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const ExportResult result =
+        scene.exportFrames(framesSettings(out, ExportFramesSettings::IncludeClones, true), nullptr);
+    QCOMPARE(result.status, ExportResult::Failed);
+    QVERIFY2(result.message.startsWith(QStringLiteral("There was nothing to export: ")), qPrintable(result.message));
     QCOMPARE(entriesBelow(dir.path()), QStringList());
 }
 
@@ -498,15 +582,21 @@ void TestExportFrames::framesOnEveryCore_data()
     QTest::addColumn<int>("format");
     QTest::addColumn<bool>("combine");
     QTest::addColumn<int>("cancelAt");
+    // The machine's memory as the export is to see it (0: as it is), and
+    // how many threads then compose the frames (0: any number).
+    QTest::addColumn<qint64>("memory");
+    QTest::addColumn<int>("threads");
 
     const int png = ExportFramesSettings::PNG;
     const int exr = ExportFramesSettings::OpenEXR;
-    QTest::newRow("PNG composites") << png << true << -1;
-    QTest::newRow("OpenEXR composites") << exr << true << -1;
-    QTest::newRow("PNG per layer") << png << false << -1;
-    QTest::newRow("OpenEXR per layer") << exr << false << -1;
-    QTest::newRow("PNG composites, cancelled part-way") << png << true << 7;
-    QTest::newRow("OpenEXR per layer, cancelled part-way") << exr << false << 7;
+    QTest::newRow("PNG composites") << png << true << -1 << qint64(0) << 0;
+    QTest::newRow("OpenEXR composites") << exr << true << -1 << qint64(0) << 0;
+    QTest::newRow("PNG per layer") << png << false << -1 << qint64(0) << 0;
+    QTest::newRow("OpenEXR per layer") << exr << false << -1 << qint64(0) << 0;
+    QTest::newRow("PNG composites, cancelled part-way") << png << true << 7 << qint64(0) << 0;
+    QTest::newRow("OpenEXR per layer, cancelled part-way") << exr << false << 7 << qint64(0) << 0;
+    // Too little memory for two bare pictures of the frame: one at a time.
+    QTest::newRow("OpenEXR composites, memory for one frame") << exr << true << -1 << qint64(16 * 1024) << 1;
 }
 
 // However the frames are spread over the cores, the files are those that
@@ -518,11 +608,17 @@ void TestExportFrames::framesOnEveryCore()
     QFETCH(int, format);
     QFETCH(bool, combine);
     QFETCH(int, cancelAt);
+    QFETCH(qint64, memory);
+    QFETCH(int, threads);
 
     constexpr int Frames = 36;
     Scene scene;
     build(scene, {QStringLiteral("Ink=") + QString(Frames, u'_'), QStringLiteral("Rough=") + QString("A..B..").repeated(Frames / 6),
                   QStringLiteral("Paper=ref:") + QString(Frames, u'_')});
+    const auto paper = std::make_shared<WatchedPictures>(FrameSize, &scene);
+    CellPattern::setCells(*paper, QString(Frames, u'_'));
+    QVERIFY(scene.replaceLayer(2, paper));
+    scene.setLayerName(2, QStringLiteral("Paper"));
     addDots(scene, 0, Qt::red, 200);
     addDots(scene, 1, Qt::blue);
     for (int frame = 1; frame <= Frames; ++frame)
@@ -534,8 +630,12 @@ void TestExportFrames::framesOnEveryCore()
         framesSettings(dir.path(), ExportFramesSettings::IncludeClonesSimpleSequence, combine);
     settings.imageFormat = ExportFramesSettings::ImageFormat(format);
     FakeProgress progress(cancelAt);
+    assumePhysicalMemoryBytes(memory);
     const ExportResult result = scene.exportFrames(settings, &progress);
+    assumePhysicalMemoryBytes(0);
 
+    if (threads > 0)
+        QCOMPARE(paper->otherThreads(), threads);
     const bool canceled = cancelAt >= 0;
     QCOMPARE(result.status, canceled ? ExportResult::Canceled : ExportResult::Finished);
     const int framesDone = canceled ? cancelAt : Frames;

@@ -8,8 +8,9 @@ namespace Model {
 // How an export ended. A failed export has removed what it wrote in that run
 // and leaves whatever it was to replace as it was; message says why, in words
 // for the user, and the shell shows it in a critical message box titled
-// failureTitle(). A cancelled export ends silently. A finished export may
-// carry a note for the user in message (a movie whose size had to change).
+// failureTitle(); so does an export that had nothing to write, which is no
+// success. A cancelled export ends silently. A finished export may carry a
+// note for the user in message (a movie whose size had to change).
 struct ExportResult
 {
     Q_GADGET

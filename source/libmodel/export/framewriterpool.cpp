@@ -1,6 +1,7 @@
 #include "export/framewriterpool.h"
 
 #include "export/exportfolder.h"
+#include "systemmemory.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -19,6 +20,34 @@ namespace {
 // How many steps may wait ahead of the oldest one, per worker: enough that
 // no worker idles while a slow frame holds the front back.
 constexpr int StepsPerWorker = 2;
+
+constexpr qint64 GiB = qint64(1) << 30;
+
+// Bytes per pixel that a worker holds at its peak. Every format has the
+// picture (ARGB32, 4). OpenEXR adds four planes of half floats (8) and,
+// while tinyexr writes, its blocks of them (8) and the file in memory (8);
+// once tinyexr is done its blocks go and the copy of the file that is
+// written takes their place. PNG is encoded row by row into the file as it
+// grows, which for noise that does not compress is the picture's size again,
+// twice over with the slack of its buffer (8).
+constexpr qint64 ExrBytesPerPixel = 4 + 8 + 8 + 8;
+constexpr qint64 PngBytesPerPixel = 4 + 8;
+
+// What the pictures of an export may hold at once: seven eighths of what the
+// export may take, the rest being left for what the workers hold besides
+// (the drawings they decode, their stacks, the allocator's slack).
+qint64 memoryBudget()
+{
+    const qint64 memory = physicalMemoryBytes();
+    return std::max(memory / 10, std::min(GiB, memory / 4)) / 8 * 7;
+}
+
+// What a worker holds at its peak for one picture.
+qint64 pictureBytes(const QSize &size, ImageFileFormat format)
+{
+    const qint64 pixels = qint64(std::max(0, size.width())) * qint64(std::max(0, size.height()));
+    return pixels * (format == ImageFileFormat::OpenExr ? ExrBytesPerPixel : PngBytesPerPixel);
+}
 
 struct Step
 {
@@ -152,11 +181,11 @@ void FrameWriterPoolPrivate::stop()
     m_steps.clear();
 }
 
-FrameWriterPool::FrameWriterPool(ExportFolder &folder, ImageFileFormat format, std::function<bool()> stepDone,
-                                 int threads)
+FrameWriterPool::FrameWriterPool(ExportFolder &folder, ImageFileFormat format, const QSize &pictureSize,
+                                 std::function<bool()> stepDone, int threads)
     : d(std::make_unique<FrameWriterPoolPrivate>(folder, format, std::move(stepDone)))
 {
-    const int workers = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
+    const int workers = workerCount(pictureSize, format, threads);
     d->m_pool.setMaxThreadCount(workers);
     d->m_window = workers * StepsPerWorker;
 }
@@ -221,6 +250,13 @@ FrameWriterPool::Outcome FrameWriterPool::outcome() const
 QString FrameWriterPool::errorMessage() const
 {
     return d->m_error;
+}
+
+int FrameWriterPool::workerCount(const QSize &pictureSize, ImageFileFormat format, int threads)
+{
+    const int wanted = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
+    const qint64 fitting = memoryBudget() / std::max<qint64>(1, pictureBytes(pictureSize, format));
+    return int(std::clamp<qint64>(fitting, 1, wanted));
 }
 
 } // namespace Model

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -30,8 +31,13 @@ class FrameWriterPoolPrivate;
 // what is being written meanwhile finishes and goes with the folder,
 // unkept.
 //
-// Memory stays bounded: a worker holds one picture at a time, and at most a
-// fixed number of steps (a few per worker) wait ahead of the oldest one.
+// Memory stays bounded by what the export may take of the machine's memory
+// (workerCount()), not only by the number of cores: a worker holds one
+// picture and its encoding at a time, and no more workers run than the
+// budget holds such pictures (one at least, however large). Steps waiting
+// ahead of the oldest one, a few per worker, hold no picture yet. So a
+// large frame runs on fewer cores, and the files are the same whatever the
+// number of workers.
 //
 // The compose functions run on the workers and must only read what the
 // owner's thread leaves alone until finish() or cancel() returns. Everything
@@ -46,8 +52,11 @@ public:
     };
     enum Outcome { Running, Done, Canceled, Failed };
 
-    // threads 0: one per core.
-    FrameWriterPool(ExportFolder &folder, ImageFileFormat format, std::function<bool()> stepDone, int threads = 0);
+    // pictureSize: the size of the pictures that the compose functions
+    // make. threads 0: one per core; either way no more than the memory
+    // allows (workerCount()).
+    FrameWriterPool(ExportFolder &folder, ImageFileFormat format, const QSize &pictureSize,
+                    std::function<bool()> stepDone, int threads = 0);
     // Stops and waits for every worker.
     ~FrameWriterPool();
 
@@ -62,6 +71,14 @@ public:
     // The first failure in the user's words, with the system's reason on a
     // line of its own when it gave one.
     QString errorMessage() const;
+
+    // How many workers a pool runs for pictures of pictureSize in format:
+    // threads, or one per core for 0, but no more than fit, each with its
+    // picture and what encoding it takes, in what an export may hold (less
+    // an eighth left for the rest): a tenth of the machine's memory
+    // (physicalMemoryBytes()), and at least 1 GiB where that is no more than
+    // a quarter of it. One at least.
+    static int workerCount(const QSize &pictureSize, ImageFileFormat format, int threads = 0);
 
 private:
     FrameWriterPool(const FrameWriterPool &) = delete;

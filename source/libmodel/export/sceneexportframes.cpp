@@ -19,8 +19,13 @@ namespace Model {
 // Frames are written into a folder of the export's own inside the export
 // folder and moved into place at the end, so a failure leaves the export
 // folder as it was and a cancel keeps exactly the finished frames. The
-// frames are composed, encoded and written on every core (FrameWriterPool),
-// while this thread names them in order and follows them to the end.
+// frames are composed, encoded and written on as many cores as the memory
+// allows (FrameWriterPool), while this thread names them in order and
+// follows them to the end.
+// Frames that only repeat a drawing are named or left out as the settings
+// say, but the span's first frame is always written as a picture of its own:
+// what it repeats lies outside the export. An export that would write no
+// file at all fails with a message saying so, and touches nothing.
 // Every name part that comes from the user or a translation is made safe on
 // its own, so the names built from them never leave the export folder.
 
@@ -41,11 +46,13 @@ QString layerFileName(const Scene &scene, const QList<ExportLayer> &layers, int 
 }
 
 // The suffix of a layer's frame, or none when the frame is left out: a hold
-// says so, a distant clone names the layer and frame of its original.
+// says so, a distant clone names the layer and frame of its original. The
+// first frame of the span repeats nothing that the export writes, whatever
+// its cell: it is written as the drawing it shows, as an original is.
 std::optional<QString> cellSuffix(const Scene &scene, const QList<ExportLayer> &layers, const LayerItem &item,
-                                  ExportFramesSettings::Clones clones, const RepeatNames &names)
+                                  bool firstOfSpan, ExportFramesSettings::Clones clones, const RepeatNames &names)
 {
-    if (item.kind() != LayerItem::CloneKind && item.kind() != LayerItem::DistantCloneKind)
+    if (firstOfSpan || (item.kind() != LayerItem::CloneKind && item.kind() != LayerItem::DistantCloneKind))
         return QString();
     if (clones == ExportFramesSettings::ExcludeClones)
         return std::nullopt;
@@ -74,12 +81,22 @@ bool startsNewPicture(const QList<ExportLayer> &layers, int frame)
     });
 }
 
+// Why an export that would write no file writes none, for the user.
+QString nothingToExport(const QList<ExportLayer> &layers, const ExportFrameSpan &span)
+{
+    if (layers.isEmpty())
+        return Scene::tr("There was nothing to export: none of the chosen layers holds pictures.");
+    return Scene::tr("There was nothing to export: the chosen layers have no cells in frames %1 to %2.")
+        .arg(span.first)
+        .arg(span.last);
+}
+
 } // namespace
 
 ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *progressObject) const
 {
     if (visualLayerCount() == 0)
-        return {};
+        return ExportResult::failed(nothingToExport({}, {}));
     // A piece that floats over the paper is exported where the user sees it.
     const FloatingPieceInPlace piece(*this);
     const ImageFileFormat format =
@@ -90,15 +107,58 @@ ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *
 
     const QList<ExportLayer> layers = exportLayers(*this, settings.layers);
     const ExportFrameSpan span = exportFrameSpan(*this, settings.frames);
-    ExportProgress progress(progressObject);
-    progress.setMaximum(settings.combineLayers ? span.count() : frameCountSum(layers));
 
     const QString baseName = safeFileName(settings.name);
     const RepeatNames repeats{u'.' + safeFileName(tr("hold", "export")),
                               u'.' + safeFileName(tr("clone.%1.%2", "export (layerName.frame)"))};
     const QString layerPart = layers.size() == 1 ? u'.' + layers.first().name : QString();
     const QColor background = settings.includeAlpha ? QColor(Qt::transparent) : QColor(Qt::white);
+    const QSize size = frameSize();
+    const bool allBlack = settings.makeAllLinesBlack;
 
+    // The files of one frame, each with what composes its picture.
+    const auto filesOfFrame = [&](int frame) {
+        const QString number = paddedNumber(frame, 4);
+        const bool firstOfSpan = frame == span.first;
+        QList<FrameWriterPool::File> files;
+        if (settings.combineLayers) {
+            QString suffix;
+            if (!firstOfSpan && !startsNewPicture(layers, frame)) {
+                if (settings.clones == ExportFramesSettings::ExcludeClones)
+                    return files;
+                if (settings.clones == ExportFramesSettings::IncludeClones)
+                    suffix = repeats.hold;
+            }
+            files.append({QStringLiteral("%1%2.%3%4.%5").arg(baseName, layerPart, number, suffix, extension),
+                          [layers, frame, size, background, allBlack] {
+                              return compositeFrame(layers, frame, size, background, allBlack);
+                          }});
+            return files;
+        }
+        for (const ExportLayer &entry : layers) {
+            const std::shared_ptr<LayerItem> item = entry.layer->cell(frame);
+            if (!item)
+                continue;
+            const std::optional<QString> suffix =
+                cellSuffix(*this, layers, *item, firstOfSpan, settings.clones, repeats);
+            if (!suffix)
+                continue;
+            files.append({QStringLiteral("%1.%2.%3%4.%5").arg(baseName, entry.name, number, *suffix, extension),
+                          [entry, frame, size, background, allBlack] {
+                              return compositeFrame({entry}, frame, size, background, allBlack);
+                          }});
+        }
+        return files;
+    };
+    // An export that would write no file says so before it touches the disk.
+    bool anything = false;
+    for (int frame = span.first; frame <= span.last && !anything; ++frame)
+        anything = !filesOfFrame(frame).isEmpty();
+    if (!anything)
+        return ExportResult::failed(nothingToExport(layers, span));
+
+    ExportProgress progress(progressObject);
+    progress.setMaximum(settings.combineLayers ? span.count() : frameCountSum(layers));
     ExportFolder folder(settings.exportDir, ExportFolder::AddFiles);
     const auto failed = [&progress](const QString &message) {
         progress.reset();
@@ -109,50 +169,16 @@ ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *
 
     // Each frame counts once its files are written, in frame order; the
     // user's cancel is seen there and keeps the frames counted so far.
-    FrameWriterPool writer(folder, format, [&progress] {
+    FrameWriterPool writer(folder, format, size, [&progress] {
         progress.advance();
         return !progress.wasCanceled();
     });
-    const QSize size = frameSize();
-    const bool allBlack = settings.makeAllLinesBlack;
     for (int frame = span.first; frame <= span.last; ++frame) {
         if (progress.wasCanceled()) {
             writer.cancel();
             break;
         }
-        const QString number = paddedNumber(frame, 4);
-        QList<FrameWriterPool::File> files;
-
-        if (settings.combineLayers) {
-            QString suffix;
-            bool written = true;
-            if (!startsNewPicture(layers, frame)) {
-                if (settings.clones == ExportFramesSettings::ExcludeClones)
-                    written = false;
-                if (settings.clones == ExportFramesSettings::IncludeClones)
-                    suffix = repeats.hold;
-            }
-            if (written) {
-                files.append({QStringLiteral("%1%2.%3%4.%5").arg(baseName, layerPart, number, suffix, extension),
-                              [layers, frame, size, background, allBlack] {
-                                  return compositeFrame(layers, frame, size, background, allBlack);
-                              }});
-            }
-        } else {
-            for (const ExportLayer &entry : layers) {
-                const std::shared_ptr<LayerItem> item = entry.layer->cell(frame);
-                if (!item)
-                    continue;
-                const std::optional<QString> suffix = cellSuffix(*this, layers, *item, settings.clones, repeats);
-                if (!suffix)
-                    continue;
-                files.append({QStringLiteral("%1.%2.%3%4.%5").arg(baseName, entry.name, number, *suffix, extension),
-                              [entry, frame, size, background, allBlack] {
-                                  return compositeFrame({entry}, frame, size, background, allBlack);
-                              }});
-            }
-        }
-        if (!writer.add(files))
+        if (!writer.add(filesOfFrame(frame)))
             break;
     }
 

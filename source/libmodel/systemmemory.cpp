@@ -8,7 +8,7 @@
 #include <unistd.h>
 #endif
 
-namespace Commands {
+namespace Model {
 
 namespace {
 
@@ -56,4 +56,4 @@ bool fitsInMemory(double bytes)
     return bytes <= double(physicalMemoryBytes());
 }
 
-} // namespace Commands
+} // namespace Model
