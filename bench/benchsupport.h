@@ -33,11 +33,13 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <memory>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 namespace BenchSupport {
@@ -208,6 +210,54 @@ inline qint64 heapInUse()
     const struct mallinfo2 info = mallinfo2();
     return qint64(info.uordblks + info.hblkhd);
 }
+
+// The heap's highest point while an operation runs, beyond what it held when
+// sampling started: a thread of its own samples heapInUse() every half
+// millisecond, so that a peak inside one step of the operation shows too.
+class HeapPeak
+{
+public:
+    HeapPeak() = default;
+    ~HeapPeak() { stop(); }
+    HeapPeak(const HeapPeak &) = delete;
+    HeapPeak &operator=(const HeapPeak &) = delete;
+
+    void start()
+    {
+        stop();
+        m_start = heapInUse();
+        m_peak = m_start;
+        m_running = true;
+        m_thread = std::thread([this] {
+            while (m_running) {
+                const qint64 now = heapInUse();
+                qint64 peak = m_peak;
+                while (now > peak && !m_peak.compare_exchange_weak(peak, now)) {
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+        });
+    }
+    void stop()
+    {
+        m_running = false;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // Stops sampling; what the heap held at its peak beyond what it held at
+    // the start, in MiB.
+    double addedMiB()
+    {
+        stop();
+        return double(m_peak - m_start) / (1024.0 * 1024.0);
+    }
+
+private:
+    qint64 m_start = 0;
+    std::atomic<qint64> m_peak{0};
+    std::atomic<bool> m_running{false};
+    std::thread m_thread;
+};
 
 // Taken by value: the partial sort reorders the values.
 inline double percentile(std::vector<double> values, double fraction)
