@@ -56,8 +56,8 @@ inline QByteArray drawingRecord(const Drawing &drawing)
         Model::PenTool pen(Model::Tool::PenType::Marker);
         pen.setSizeRangeLimits(2.0, 6.0);
         Model::SingleStroke line(&pen);
-        for (int i = 0; i <= 8; ++i)
-            line.addPoint({4.0 + i * 6.0, 8.0 + i * 3.0, 0.8, 0.0});
+        line.addPoint({4.0, 8.0, 0.8, 0.0});
+        line.addPoint({40.0, 26.0, 0.8, 0.0});
         line.finish();
         out << qint32(Model::Stroke::SingleStrokeType);
         line.write(out);
