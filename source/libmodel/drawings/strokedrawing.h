@@ -63,24 +63,23 @@ public:
     // The largest cached image a drawing makes: far beyond any frame this
     // program draws, the same bound as for run-length images.
     static constexpr qint64 maximumImageBytes = qint64(256) * 1024 * 1024;
-    // How many collapsed strokes, each over the whole frame at the finest
-    // grain a record may hold, one drawing is taken to hold at most.
-    // Collapsing covers a drawing's ink within the frame at twice the
-    // frame's grain, but merging a layer down keeps each layer's collapsed
-    // strokes, and nothing bounds how many layers are merged into one
-    // drawing. Sixteen of the finest pictures are 256 layers collapsed at
-    // the grain this program collapses at and merged into one; or a picture
-    // of a frame made up to sixteen times smaller on each side after the
-    // collapse, which keeps the grain it was made at.
+    // How many of the finest pictures of the whole frame a record may hold
+    // (BitmapStroke::maximumResolutionFactor picture pixels to a frame pixel
+    // on each side) one drawing is taken to hold at most. A collapse covers
+    // the drawing's ink within the frame at twice the frame's grain, but
+    // merging a layer down keeps each layer's collapsed strokes, and nothing
+    // bounds how many layers are merged into one drawing. Sixteen of the
+    // finest pictures hold 256 layers collapsed at this program's grain and
+    // merged, or the picture of a frame made as much as sixteen times
+    // smaller on each side after the collapse (a picture keeps the grain it
+    // was made at).
     static constexpr int maximumMergedPictures = 16;
     // What the collapsed strokes of one record read as a drawing of frame may
-    // take together, decoded: maximumMergedPictures of the largest picture
-    // a collapse makes at that frame (BitmapStroke::maximumResolutionFactor
-    // picture pixels to a frame pixel on each side, at most
-    // RleImage::maximumImageBytes). A frame without pixels is taken as the
-    // largest. It follows the frame the drawing is read for, never the
-    // frame the record claims: a record of a few bytes cannot ask for more
-    // than the scene it goes into can show.
+    // take together, decoded: maximumMergedPictures of the finest picture of
+    // that frame, each at most RleImage::maximumImageBytes. A frame without
+    // pixels is taken as the largest. It follows the frame the drawing is
+    // read for, never the frame the record claims: a record of a few bytes
+    // cannot ask for more than the scene it goes into can show.
     static qint64 maximumRecordImageBytes(QSize frame);
 
     // An empty drawing: no strokes, no image.
