@@ -22,14 +22,10 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <functional>
 #include <memory>
-#include <thread>
 
 using namespace BenchSupport;
 
@@ -44,8 +40,7 @@ constexpr int SoundSeconds = 180;
 constexpr double MiB = 1024.0 * 1024.0;
 
 // Stands in for the progress dialog (its steps are where the reader and
-// writer let events through), while a thread of its own samples the heap
-// every half millisecond, so that the peak inside a step shows too.
+// writer let events through), while the heap's peak is sampled.
 class HeapSampler : public QObject
 {
     Q_OBJECT
@@ -54,44 +49,15 @@ class HeapSampler : public QObject
     Q_PROPERTY(bool wasCanceled READ wasCanceled)
 
 public:
-    ~HeapSampler() override { stop(); }
     bool wasCanceled() const { return false; }
-    void start()
-    {
-        stop();
-        m_start = heapInUse();
-        m_peak = m_start;
-        m_running = true;
-        m_thread = std::thread([this] {
-            while (m_running) {
-                const qint64 now = heapInUse();
-                qint64 peak = m_peak;
-                while (now > peak && !m_peak.compare_exchange_weak(peak, now)) {
-                }
-                std::this_thread::sleep_for(std::chrono::microseconds(500));
-            }
-        });
-    }
-    void stop()
-    {
-        m_running = false;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
+    void start() { m_heap.start(); }
     // What the heap held at its peak beyond what it held at the start.
-    double addedMiB()
-    {
-        stop();
-        return double(m_peak - m_start) / MiB;
-    }
+    double addedMiB() { return m_heap.addedMiB(); }
 
 private:
     int m_value = 0;
     int m_maximum = 0;
-    qint64 m_start = 0;
-    std::atomic<qint64> m_peak{0};
-    std::atomic<bool> m_running{false};
-    std::thread m_thread;
+    HeapPeak m_heap;
 };
 
 // Stroke i of a drawing: a pen wave of about 60 samples somewhere in the

@@ -40,6 +40,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <numbers>
 #include <thread>
@@ -214,56 +215,94 @@ inline qint64 heapInUse()
     return qint64(info.uordblks + info.hblkhd);
 }
 
-// The resident memory of a process (0: this one), sampled every few
-// milliseconds on a thread of its own: peakMB() is its highest, and
-// peakAddedMB() how far it rose above what it held at the start.
-class ResidentPeak
+// The highest value a measure reaches while an operation runs, sampled on a
+// thread of its own every interval, so that a peak inside one step of the
+// operation shows too. Sampling runs from start() until stop().
+class PeakSampler
 {
 public:
-    explicit ResidentPeak(pid_t pid = 0)
-        : m_statm(pid == 0 ? QByteArray("/proc/self/statm") : QByteArray("/proc/") + QByteArray::number(pid) + "/statm")
-        , m_start(resident())
-        , m_peak(m_start)
-        , m_thread([this] {
-            while (!m_stop) {
-                const long now = resident();
-                if (now > m_peak)
-                    m_peak = now;
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        })
+    PeakSampler(std::function<qint64()> measure, std::chrono::microseconds interval)
+        : m_measure(std::move(measure))
+        , m_interval(interval)
     {
     }
-    ~ResidentPeak() { stop(); }
+    ~PeakSampler() { stop(); }
+    PeakSampler(const PeakSampler &) = delete;
+    PeakSampler &operator=(const PeakSampler &) = delete;
 
+    void start()
+    {
+        stop();
+        m_start = m_measure();
+        m_peak = m_start;
+        m_running = true;
+        m_thread = std::thread([this] {
+            while (m_running) {
+                const qint64 now = m_measure();
+                qint64 peak = m_peak;
+                while (now > peak && !m_peak.compare_exchange_weak(peak, now)) {
+                }
+                std::this_thread::sleep_for(m_interval);
+            }
+        });
+    }
     void stop()
     {
-        if (m_thread.joinable()) {
-            m_stop = true;
+        m_running = false;
+        if (m_thread.joinable())
             m_thread.join();
-        }
     }
+    // In MiB: the highest value, and how far it rose above the start.
     double peakMB() const { return double(m_peak) / (1024.0 * 1024.0); }
     double peakAddedMB() const { return double(m_peak - m_start) / (1024.0 * 1024.0); }
 
 private:
-    long resident() const
-    {
-        long pages = 0;
-        long residentPages = 0;
-        if (FILE *statm = std::fopen(m_statm.constData(), "r")) {
-            if (std::fscanf(statm, "%ld %ld", &pages, &residentPages) != 2)
-                residentPages = 0;
-            std::fclose(statm);
-        }
-        return residentPages * sysconf(_SC_PAGESIZE);
-    }
-
-    const QByteArray m_statm;
-    long m_start;
-    std::atomic<long> m_peak;
-    std::atomic<bool> m_stop{false};
+    const std::function<qint64()> m_measure;
+    const std::chrono::microseconds m_interval;
+    qint64 m_start = 0;
+    std::atomic<qint64> m_peak{0};
+    std::atomic<bool> m_running{false};
     std::thread m_thread;
+};
+
+// The resident memory of a process (0: this one), sampled every 5 ms from
+// construction.
+class ResidentPeak : public PeakSampler
+{
+public:
+    explicit ResidentPeak(pid_t pid = 0)
+        : PeakSampler(
+            [statm = pid == 0 ? QByteArray("/proc/self/statm")
+                              : QByteArray("/proc/") + QByteArray::number(pid) + "/statm"] {
+                long pages = 0;
+                long residentPages = 0;
+                if (FILE *file = std::fopen(statm.constData(), "r")) {
+                    if (std::fscanf(file, "%ld %ld", &pages, &residentPages) != 2)
+                        residentPages = 0;
+                    std::fclose(file);
+                }
+                return qint64(residentPages) * sysconf(_SC_PAGESIZE);
+            },
+            std::chrono::milliseconds(5))
+    {
+        start();
+    }
+};
+
+// The heap in use (heapInUse()), sampled every half millisecond.
+class HeapPeak : public PeakSampler
+{
+public:
+    HeapPeak()
+        : PeakSampler(heapInUse, std::chrono::microseconds(500))
+    {
+    }
+    // Stops sampling; the heap's peak beyond what it held at the start, in MiB.
+    double addedMiB()
+    {
+        stop();
+        return peakAddedMB();
+    }
 };
 
 // Taken by value: the partial sort reorders the values.

@@ -1,20 +1,26 @@
 // The cell clipboard's record: Scene::canPaste, which checks it whenever the
-// clipboard changes, and ClipboardRecord, through which a paste reads the
-// cells and their drawings, then the pasted drawings fitted to the scene's
-// frame and shown as the exposure sheet and the paper show them.
+// clipboard changes, then the paste as the window runs it: the command reads
+// the record once, each drawing as one of the scene's frame, and pastes it
+// onto the first cell of a layer; then what the exposure sheet and the paper
+// show of the pasted cells, and undo and redo.
 
 #include "fuzztarget.h"
+
+#include "pastecommands.h"
 
 #include "drawings/strokedrawing.h"
 #include "layers/layeritem.h"
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
 #include "scene/clipboardrecord.h"
+#include "scene/klscene.h"
 #include "scene/scene.h"
+#include "scene/scenemodel.h"
 #include "strokes/bitmapstroke.h"
 
 #include <QMimeData>
 #include <QPainter>
+#include <QUndoStack>
 
 #include <memory>
 
@@ -49,7 +55,8 @@ void buildScene(Model::Scene &scene)
 
 void Fuzz::testOneInput(const QByteArray &input)
 {
-    Model::Scene scene;
+    Model::KLScene handle;
+    Model::Scene &scene = *handle.scene();
     buildScene(scene);
     QMimeData mime;
     mime.setData(Model::Scene::CellsMimeType, input);
@@ -60,25 +67,43 @@ void Fuzz::testOneInput(const QByteArray &input)
     const Model::ClipboardRecord record(input);
     expect(qMax(strokeCells, pictureCells) == 0 || qMax(strokeCells, pictureCells) == record.cellCount(),
            "canPaste counts the record's cells");
+    // The window offers no paste of a record without cells.
+    if (record.cellCount() == 0)
+        return;
+
     const QList<QRgb> table = colourTable(qRgb(0, 0, 0));
-    for (int i = 0; i < record.cellCount(); ++i) {
-        const Model::ClipboardRecord::Cell cell = record.cell(i);
-        expect(!cell.drawing || cell.hasContent, "only a block with content carries a drawing");
-        if (!cell.drawing)
+    for (int layer = 0; layer < scene.layerCount(); ++layer) {
+        const int before = scene.layerFrameCount(layer);
+        auto *paste = new Commands::PasteDrawing(&handle, handle.sceneModel()->index(0, layer), &mime);
+        const bool refused = paste->isObsolete();
+        expect(paste->errorString().isEmpty() || refused, "a paste with a reason to refuse is refused");
+        scene.undoStack()->push(paste);
+        if (refused) {
+            expect(scene.layerFrameCount(layer) == before, "a refused paste changes nothing");
             continue;
-        cell.drawing->thumbnail(QSize(40, 24), table);
+        }
+        const int pasted = record.cellCount();
+        expect(scene.layerFrameCount(layer) == before + pasted, "a paste inserts a cell for each cell copied");
         QImage paper(FrameSize, QImage::Format_ARGB32_Premultiplied);
         paper.fill(Qt::white);
-        if (cell.drawing->type() == Model::Drawing::StrokeDrawingType) {
-            // Pasted, it becomes a drawing of the scene's frame.
-            auto &strokes = static_cast<Model::StrokeDrawing &>(*cell.drawing);
-            strokes.adoptFrame(FrameSize);
-            expect(strokes.size() == FrameSize, "a pasted drawing takes the scene's frame");
-            expect(strokes.image().isNull() || strokes.image().size() == FrameSize,
-                   "a pasted drawing's image covers the scene's frame");
-            QPainter painter(&paper);
-            strokes.paint(&painter, table, paper.rect());
+        QPainter painter(&paper);
+        for (int frame = 1; frame <= pasted; ++frame) {
+            const std::shared_ptr<Model::LayerItem> item = scene.itemAt(layer, frame);
+            const auto *strokes = item ? dynamic_cast<const Model::StrokeDrawing *>(item->drawing().get()) : nullptr;
+            if (strokes) {
+                expect(strokes->size() == FrameSize, "a pasted drawing takes the scene's frame");
+                expect(strokes->image().isNull() || strokes->image().size() == FrameSize,
+                       "a pasted drawing's image covers the scene's frame");
+                strokes->paint(&painter, table, paper.rect());
+            }
+            scene.layerImage(frame, layer, QSize(40, 24));
         }
+        painter.end();
+        scene.undoStack()->undo();
+        expect(scene.layerFrameCount(layer) == before, "undo takes the pasted cells away");
+        scene.undoStack()->redo();
+        expect(scene.layerFrameCount(layer) == before + pasted, "redo pastes them again");
+        scene.undoStack()->undo();
     }
 }
 

@@ -1,6 +1,7 @@
 // A drawing record, as scene files embed it and the clipboard carries it:
 // operator>> of StrokeDrawing (which rebuilds the image when the record's is
-// missing or damaged), then what the user does with a drawing: thumbnails,
+// missing or damaged) and readFitted(), as the scene reader and a paste read
+// it for a scene's frame; then what the user does with a drawing: thumbnails,
 // painting, lassoing, cutting and collapsing.
 
 #include "fuzztarget.h"
@@ -39,6 +40,20 @@ void Fuzz::testOneInput(const QByteArray &input)
                || qint64(drawing.size().width()) * drawing.size().height()
                    > Model::StrokeDrawing::maximumImageBytes,
            "a drawing with strokes has an image");
+
+    // Read for a scene of another frame, it becomes a drawing of that frame
+    // whatever frame it claims; the record reads alike.
+    {
+        const QSize frame(64, 36);
+        QDataStream fittedStream(input);
+        prepareRecordStream(fittedStream);
+        Model::StrokeDrawing fitted{QSize()};
+        fitted.readFitted(fittedStream, frame);
+        expect(fittedStream.status() == stream.status(), "a record reads alike for any frame");
+        expect(fittedStream.status() != QDataStream::Ok || fitted.size() == frame,
+               "a drawing read for a frame takes that frame");
+        expect(fitted.image().isNull() || fitted.image().size() == frame, "a drawing's image covers its frame");
+    }
 
     if (stream.status() == QDataStream::Ok) {
         const QByteArray written = recordOf(drawing);

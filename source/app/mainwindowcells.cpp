@@ -5,7 +5,11 @@
 
 #include "mainwindow.h"
 
+#include "mainwindow_p.h"
 #include "mainwindowlookups_p.h"
+
+#include "dialogs/dialogs.h"
+
 #include "clonecommands.h"
 #include "drawingcellcommands.h"
 #include "pastecommands.h"
@@ -184,30 +188,38 @@ void cutCells()
 }
 
 // Cells copied in this program, else a picture (from any program), else
-// nothing; the commands read the data themselves.
+// nothing; the commands read the data themselves. Pushes the command and
+// gives why the copied cells were refused, when a drawing they carry is at
+// fault.
 template<typename Cells>
-QUndoCommand *pasteCommand(Model::KLScene *klscene, const Cells &cells, const QMimeData *mime)
+QString paste(Model::KLScene *klscene, const Cells &cells, const QMimeData *mime)
 {
     if (!mime)
-        return nullptr;
-    if (mime->hasFormat(QString(Model::Scene::CellsMimeType)))
-        return new Commands::PasteDrawing(klscene, cells, mime);
-    if (mime->hasImage())
-        return new Commands::PasteImage(klscene, cells, qvariant_cast<QImage>(mime->imageData()));
-    return nullptr;
+        return {};
+    QString refusal;
+    QUndoCommand *command = nullptr;
+    if (mime->hasFormat(QString(Model::Scene::CellsMimeType))) {
+        auto *drawings = new Commands::PasteDrawing(klscene, cells, mime);
+        refusal = drawings->errorString();
+        command = drawings;
+    } else if (mime->hasImage()) {
+        command = new Commands::PasteImage(klscene, cells, qvariant_cast<QImage>(mime->imageData()));
+    }
+    if (command)
+        Model::KLScene::pushCommand(command);
+    return refusal;
 }
 
-void pasteCells()
+QString pasteCells()
 {
     Model::KLScene *klscene = currentHandle();
     if (!klscene)
-        return;
+        return {};
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
     if (klscene->hasSelection()) {
-        if (QUndoCommand *command = pasteCommand(klscene, klscene->selection().indexes(), mime))
-            Model::KLScene::pushCommand(command);
+        const QString refusal = paste(klscene, klscene->selection().indexes(), mime);
         klscene->clearSelection();
-        return;
+        return refusal;
     }
     QModelIndex target = klscene->currentIndex();
     if (isAfterLastCell(target)) {
@@ -215,8 +227,7 @@ void pasteCells()
         if (before.isValid())
             target = klscene->sceneModel()->index(before.row() + 1, before.column());
     }
-    if (QUndoCommand *command = pasteCommand(klscene, target, mime))
-        Model::KLScene::pushCommand(command);
+    return paste(klscene, target, mime);
 }
 
 void selectAllDrawings()
@@ -291,7 +302,11 @@ void MainWindow::wireCellActions()
         if (const Model::KLScene *klscene = currentHandle())
             copyCells(*klscene);
     });
-    connect(action(A::PasteDrawing), &QAction::triggered, this, pasteCells);
+    connect(action(A::PasteDrawing), &QAction::triggered, this, [this] {
+        const QString refusal = pasteCells();
+        if (!refusal.isEmpty())
+            d->m_dialogs->warning(this, QGuiApplication::applicationDisplayName(), refusal);
+    });
     connect(action(A::SelectAllDrawings), &QAction::triggered, this, selectAllDrawings);
     connect(action(A::CloneEachSelectedDrawingOnce), &QAction::triggered, this, cloneEachSelectedDrawingOnce);
     connect(action(A::CycleSelectedDrawingsOnce), &QAction::triggered, this, cycleSelectedDrawingsOnce);

@@ -22,25 +22,54 @@ namespace Commands {
 
 namespace {
 
-// The cells of a clipboard record with their drawings, read through the
-// model's reader. A paste takes a record whole or not at all: a layer type
-// that no paste takes, or any cell whose drawing does not read, fails it.
-bool readCells(const QByteArray &bytes, QList<Model::ClipboardRecord::Cell> *cells, qint32 *layerType = nullptr)
+using CopiedCell = Model::ClipboardRecord::Cell;
+
+// Why a cell that carried a drawing cannot be pasted into a scene of frame;
+// empty when it can. index counts from 0.
+QString refusal(const CopiedCell &cell, int index, QSize frame)
+{
+    QString why;
+    if (cell.damaged) {
+        why = QObject::tr("the drawing of cell %1 of the copied cells cannot be read.", "Commands::PasteDrawing")
+                  .arg(index + 1);
+    } else if (cell.oversizedPictures > 0) {
+        why = QObject::tr("the drawing of cell %1 of the copied cells holds collapsed strokes whose pictures would take "
+                          "more memory than a drawing of %2x%3 pixels may.",
+                          "Commands::PasteDrawing")
+                  .arg(index + 1)
+                  .arg(frame.width())
+                  .arg(frame.height());
+    } else if (cell.unreadablePictures > 0) {
+        why = QObject::tr("some collapsed strokes of the drawing of cell %1 of the copied cells cannot be read.",
+                          "Commands::PasteDrawing")
+                  .arg(index + 1);
+    }
+    if (why.isEmpty())
+        return why;
+    return QObject::tr("The copied cells cannot be pasted: %1", "Commands::PasteDrawing").arg(why);
+}
+
+// The cells of a clipboard record with their drawings, read once, through
+// the model's reader, as drawings of a scene of frame. A paste takes a
+// record whole or not at all: a layer type that no paste takes, or any cell
+// whose drawing does not read whole (its collapsed strokes included) fails
+// it, and for a drawing problem says why.
+bool readCells(const QByteArray &bytes, QSize frame, QList<CopiedCell> *cells, qint32 *layerType, QString *problem)
 {
     const Model::ClipboardRecord record(bytes);
     if (record.layerType() != Model::Layer::StrokeLayerType && record.layerType() != Model::Layer::ReferenceLayerType)
         return false;
-    QList<Model::ClipboardRecord::Cell> read;
+    QList<CopiedCell> read;
     for (int i = 0; i < record.cellCount(); ++i) {
-        read.append(record.cell(i));
-        if (read.constLast().damaged)
+        read.append(record.cell(i, frame));
+        *problem = refusal(read.constLast(), i, frame);
+        if (!problem->isEmpty())
             return false;
     }
     if (read.isEmpty())
         return false;
     *cells = std::move(read);
-    if (layerType)
-        *layerType = record.layerType();
+    *layerType = record.layerType();
     return true;
 }
 
@@ -64,14 +93,12 @@ public:
     {
         if (!hasScene() || !mime || !mime->hasFormat(Model::Scene::CellsMimeType))
             return;
-        QList<Model::ClipboardRecord::Cell> cells;
-        if (!readCells(mime->data(Model::Scene::CellsMimeType), &cells, &m_layerType))
-            return;
-        m_record = mime->data(Model::Scene::CellsMimeType);
-        m_count = qint32(cells.size());
+        readCells(mime->data(Model::Scene::CellsMimeType), document()->frameSize(), &m_copied, &m_layerType,
+                  &m_errorString);
     }
 
-    bool hasRecord() const { return m_count > 0; }
+    bool hasRecord() const { return !m_copied.isEmpty(); }
+    qint32 count() const { return qint32(m_copied.size()); }
 
     // Whether the cells the record fills lie in a layer of the record's kind.
     bool suits(const QModelIndex &target) const
@@ -82,9 +109,12 @@ public:
 
     void redo(QUndoCommand *command);
 
-    QByteArray m_record;
+    // The cells as the record held them when the command was made, read
+    // once: every redo pastes copies of the same drawings, whatever the
+    // clipboard holds by then.
+    QList<CopiedCell> m_copied;
     qint32 m_layerType = 0;
-    qint32 m_count = 0;
+    QString m_errorString;
     QModelIndexList m_surplus;
     QModelIndex m_target;
     // The identifier of the cell that took each drawing of the record at the
@@ -102,15 +132,12 @@ private:
     };
 
     void noteSurplusSources(Sources &sources) const;
-    void pasteCell(int i, const Model::ClipboardRecord::Cell &copied, Sources &sources);
+    void pasteCell(int i, const CopiedCell &copied, Sources &sources);
 };
 
 void PasteDrawingPrivate::redo(QUndoCommand *command)
 {
     if (!hasScene() || !hasRecord())
-        return;
-    QList<Model::ClipboardRecord::Cell> cells;
-    if (!readCells(m_record, &cells))
         return;
     m_changes.clear();
 
@@ -118,8 +145,8 @@ void PasteDrawingPrivate::redo(QUndoCommand *command)
     noteSurplusSources(sources);
     // Discard the surplus cells, or add the cells still missing.
     command->QUndoCommand::redo();
-    for (int i = 0; i < cells.size(); ++i)
-        pasteCell(i, cells.at(i), sources);
+    for (int i = 0; i < m_copied.size(); ++i)
+        pasteCell(i, m_copied.at(i), sources);
     document()->setActiveFrameAndLayer(m_target.row() + 1, m_target.column(), Model::Scene::ClampToDrawings);
 }
 
@@ -151,7 +178,7 @@ void PasteDrawingPrivate::noteSurplusSources(Sources &sources) const
     }
 }
 
-void PasteDrawingPrivate::pasteCell(int i, const Model::ClipboardRecord::Cell &copied, Sources &sources)
+void PasteDrawingPrivate::pasteCell(int i, const CopiedCell &copied, Sources &sources)
 {
     Model::Scene *scene = document();
     Model::SceneModel *sceneModel = model();
@@ -169,7 +196,7 @@ void PasteDrawingPrivate::pasteCell(int i, const Model::ClipboardRecord::Cell &c
         item->setIdentifier(m_identifiers.value(i));
     const Model::Scene::DrawingKey cellKey(targetLayer->identifier(), item->identifier());
     // Only the last cell refreshes the scene, for all of them.
-    const bool quiet = i < m_count - 1;
+    const bool quiet = i < count() - 1;
     const QUuid copyId = copied.copyId;
 
     // A source that this cell holds is about to be replaced: its drawing
@@ -217,9 +244,12 @@ void PasteDrawingPrivate::pasteCell(int i, const Model::ClipboardRecord::Cell &c
     }
     std::shared_ptr<Model::Drawing> drawing = sources.kept.take(copyId);
     if (!drawing && copied.drawing) {
-        drawing = copied.drawing;
-        // Copied from a frame of another size, perhaps in another scene: it
-        // becomes a drawing of this frame, showing what it showed there.
+        // Each redo pastes a copy of its own: the drawing a redo pasted
+        // lives on in the history of whatever was drawn on it.
+        drawing = copied.drawing->clone();
+        // Read as a drawing of the frame the scene had when the command was
+        // made; a change of frame since is undone before any redo, and
+        // should the frame still differ, the drawing takes it.
         if (auto *strokes = dynamic_cast<Model::StrokeDrawing *>(drawing.get()))
             strokes->adoptFrame(scene->frameSize());
         drawing->setCopyId(copyId);
@@ -251,11 +281,11 @@ PasteDrawing::PasteDrawing(Model::KLScene *scene, const QModelIndexList &selecti
     }
     d->m_target = d->m_cells.constFirst();
     const int kept = int(d->m_cells.size());
-    if (kept > d->m_count) {
-        d->m_surplus = d->m_cells.mid(d->m_count);
+    if (kept > d->count()) {
+        d->m_surplus = d->m_cells.mid(d->count());
         new DiscardDrawing(scene, d->m_surplus, this);
-    } else if (kept < d->m_count) {
-        new AddCloneDrawings(scene, d->m_cells.constLast(), d->m_count - kept, this);
+    } else if (kept < d->count()) {
+        new AddCloneDrawings(scene, d->m_cells.constLast(), d->count() - kept, this);
     }
 }
 
@@ -273,11 +303,16 @@ PasteDrawing::PasteDrawing(Model::KLScene *scene, const QModelIndex &cell, const
     d->m_target = cell;
     // The cell's own drawing moves down below the pasted ones.
     new InsertBlankDrawing(scene, cell, this);
-    if (d->m_count > 1)
-        new AddCloneDrawings(scene, cell, d->m_count - 1, this);
+    if (d->count() > 1)
+        new AddCloneDrawings(scene, cell, d->count() - 1, this);
 }
 
 PasteDrawing::~PasteDrawing() = default;
+
+QString PasteDrawing::errorString() const
+{
+    return d->m_errorString;
+}
 
 void PasteDrawing::redo()
 {

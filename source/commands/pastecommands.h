@@ -11,14 +11,18 @@
 // child commands (discard the surplus selected cells, insert a blank, add
 // holds) and then fill the cells, recording what undoes it.
 //
-// The clipboard record is copied when the command is made and read whole
-// there: a damaged record, one of another program or one copied from a layer
-// of another kind makes the command obsolete, so that it changes nothing and
-// never reaches the history. Every redo reads the same copy, whatever the
-// clipboard holds by then.
+// The clipboard record is read whole, once, when the command is made, its
+// drawings as drawings of the scene's frame: a damaged record, one of another
+// program or one copied from a layer of another kind makes the command
+// obsolete, so that it changes nothing and never reaches the history; so does
+// a drawing whose collapsed strokes cannot all be read or would take more
+// memory than a drawing of the scene's frame may, and errorString() then says
+// which. Every redo pastes copies of what was read, whatever the clipboard
+// holds by then.
 
 #include <QImage>
 #include <QModelIndex>
+#include <QString>
 #include <QUndoCommand>
 
 #include <memory>
@@ -48,6 +52,10 @@ public:
     ~PasteDrawing() override;
     void undo() override;
     void redo() override;
+
+    // Why the copied cells cannot be pasted, for the user, when a drawing
+    // they carry is at fault; empty otherwise.
+    QString errorString() const;
 
 private:
     std::unique_ptr<PasteDrawingPrivate> d;

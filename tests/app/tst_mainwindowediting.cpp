@@ -17,6 +17,7 @@
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
 #include "settings/settings.h"
+#include "support/hostileinput.h"
 #include "support/scripteddialogs.h"
 #include "support/testsupport.h"
 #include "support/widgetevents.h"
@@ -571,6 +572,24 @@ void TestMainWindowEditing::clipboard()
     selectFrames(m_window.get(), 1, 1, 0);
     Q_EMIT paste->triggered();
     QVERIFY(!handle()->hasSelection());
+
+    // Cells whose drawing holds collapsed pictures as large as the largest
+    // frame, far more than a drawing of this scene may: the paste is refused,
+    // and the user is told why.
+    auto *hostile = new QMimeData;
+    hostile->setData(Model::Scene::CellsMimeType,
+                     HostileInput::clipboardRecord(
+                         {HostileInput::drawingRecord({HostileInput::CapFrame, false, 10})}));
+    clipboard->setMimeData(hostile);
+    scene()->setActiveFrameAndLayer(1, 0, Model::Scene::AllowFrameAfterLast);
+    QTRY_VERIFY(paste->isEnabled());
+    const int pasted = history()->count();
+    trigger(A::PasteDrawing);
+    QCOMPARE(history()->count(), pasted);
+    QCOMPARE(m_dialogs->kinds(), QStringList{QStringLiteral("warning")});
+    QVERIFY2(m_dialogs->asked.constFirst().text.startsWith(QStringLiteral("The copied cells cannot be pasted: ")),
+             qPrintable(m_dialogs->asked.constFirst().text));
+    m_dialogs->asked.clear();
 
     // Nothing pasteable: nothing is pushed, the selection still goes.
     const int count = history()->count();

@@ -3,6 +3,7 @@
 
 #include "drawings/imagedrawing.h"
 #include "render/alphacomposition.h"
+#include "support/hostileinput.h"
 
 #include <QDataStream>
 #include <QMimeData>
@@ -249,40 +250,53 @@ void TestPasteCommands::badRecordsChangeNothing_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("withFormat");
+    // What the user is told of a record that frames its cells well but
+    // holds drawings the scene cannot take; nothing for the others, which
+    // cannot be pasted at all.
+    QTest::addColumn<QString>("refusal");
 
     const QUuid id = QUuid::createUuid();
     const RecordedCell good{0, id, 1, strokeDrawingRecord(u'x')};
     const QByteArray sound = clipboardRecord(1, {good});
-    QTest::newRow("no record") << QByteArray() << false;
-    QTest::newRow("empty record") << QByteArray() << true;
-    QTest::newRow("cut short") << sound.left(sound.size() - 5) << true;
-    QTest::newRow("bytes left over") << sound + QByteArray("junk") << true;
-    QTest::newRow("more cells announced") << clipboardRecord(1, {good}, 2) << true;
-    QTest::newRow("no cells") << clipboardRecord(1, {}) << true;
-    QTest::newRow("a negative count") << clipboardRecord(1, {good}, -7) << true;
-    QTest::newRow("unknown cell kind") << clipboardRecord(1, {{5, id, 1, good.content}}) << true;
-    QTest::newRow("unknown content flag") << clipboardRecord(1, {{0, id, 3, good.content}}) << true;
-    QTest::newRow("repeat of a drawing never carried") << clipboardRecord(1, {{1, id, 0, {}}}) << true;
-    QTest::newRow("damaged drawing") << clipboardRecord(1, {{0, id, 1, good.content.left(10)}}) << true;
+    QTest::newRow("no record") << QByteArray() << false << QString();
+    QTest::newRow("empty record") << QByteArray() << true << QString();
+    QTest::newRow("cut short") << sound.left(sound.size() - 5) << true << QString();
+    QTest::newRow("bytes left over") << sound + QByteArray("junk") << true << QString();
+    QTest::newRow("more cells announced") << clipboardRecord(1, {good}, 2) << true << QString();
+    QTest::newRow("no cells") << clipboardRecord(1, {}) << true << QString();
+    QTest::newRow("a negative count") << clipboardRecord(1, {good}, -7) << true << QString();
+    QTest::newRow("unknown cell kind") << clipboardRecord(1, {{5, id, 1, good.content}}) << true << QString();
+    QTest::newRow("unknown content flag") << clipboardRecord(1, {{0, id, 3, good.content}}) << true << QString();
+    QTest::newRow("repeat of a drawing never carried") << clipboardRecord(1, {{1, id, 0, {}}}) << true << QString();
+    QTest::newRow("damaged drawing") << clipboardRecord(1, {{0, id, 1, good.content.left(10)}}) << true
+                                     << QStringLiteral("cannot be read");
     // Frames no scene has: reading and pasting such a drawing would take
     // seconds and gigabytes for a record of a few bytes.
     QTest::newRow("drawing of a frame 60416 wide")
-        << clipboardRecord(1, {{0, id, 1, withFrame(good.content, QSize(60416, 3328))}}) << true;
+        << clipboardRecord(1, {{0, id, 1, withFrame(good.content, QSize(60416, 3328))}}) << true << QString();
     QTest::newRow("drawing of a frame 16384 square")
-        << clipboardRecord(1, {{0, id, 1, withFrame(good.content, QSize(16384, 16384))}}) << true;
+        << clipboardRecord(1, {{0, id, 1, withFrame(good.content, QSize(16384, 16384))}}) << true << QString();
     QTest::newRow("drawing of a frame one pixel taller than any")
-        << clipboardRecord(1, {good, {0, QUuid::createUuid(), 1, withFrame(good.content, QSize(64, 8193))}}) << true;
-    QTest::newRow("layer of another program") << clipboardRecord(7, {good}) << true;
+        << clipboardRecord(1, {good, {0, QUuid::createUuid(), 1, withFrame(good.content, QSize(64, 8193))}}) << true
+        << QString();
+    // Collapsed strokes whose pictures are as large as the frame the record
+    // claims: a scene of 64x48 takes no drawing whose pictures would take
+    // gigabytes, for a record of a few hundred bytes.
+    QTest::newRow("ten pictures of 8192x8192")
+        << clipboardRecord(1, {{0, id, 1, HostileInput::drawingRecord({HostileInput::CapFrame, false, 10})}}) << true
+        << QStringLiteral("would take more memory than a drawing of 64x48 pixels may");
+    QTest::newRow("layer of another program") << clipboardRecord(7, {good}) << true << QString();
     QByteArray picture;
     QDataStream out(&picture, QIODevice::WriteOnly);
     out << QImage(4, 4, QImage::Format_ARGB32);
-    QTest::newRow("cells of a reference layer") << clipboardRecord(3, {{0, id, 1, picture}}) << true;
+    QTest::newRow("cells of a reference layer") << clipboardRecord(3, {{0, id, 1, picture}}) << true << QString();
 }
 
 void TestPasteCommands::badRecordsChangeNothing()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, withFormat);
+    QFETCH(QString, refusal);
 
     const auto handle = makeScene({QStringLiteral("X-X")});
     Model::Scene *scene = handle->scene();
@@ -292,7 +306,10 @@ void TestPasteCommands::badRecordsChangeNothing()
         mime->setData(Model::Scene::CellsMimeType, bytes);
     const QByteArray before = record(*handle);
 
-    scene->undoStack()->push(new Commands::PasteDrawing(handle.get(), cellAt(*handle, 2, 0), mime.get()));
+    auto *paste = new Commands::PasteDrawing(handle.get(), cellAt(*handle, 2, 0), mime.get());
+    QVERIFY2(refusal.isEmpty() ? paste->errorString().isEmpty() : paste->errorString().contains(refusal),
+             qPrintable(paste->errorString()));
+    scene->undoStack()->push(paste);
     scene->undoStack()->push(new Commands::PasteDrawing(handle.get(), cellsAt(*handle, {1, 2}, 0), mime.get()));
     scene->undoStack()->push(new Commands::PasteDrawing(handle.get(), cellAt(*handle, 1, 0), nullptr));
 

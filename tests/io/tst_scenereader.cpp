@@ -6,6 +6,7 @@
 
 #include "strokes/rleimage.h"
 #include "support/fakeprogress.h"
+#include "support/hostileinput.h"
 
 #include <QCryptographicHash>
 #include <QMap>
@@ -548,6 +549,13 @@ void TestSceneReader::damagedPayloads_data()
         << replacedBy(QStringLiteral("strokes"), 0,
                       collapsedRecord(QRect(4, 4, 4, 4), picture(2, 40, 40, QByteArray::fromHex("0a"))))
         << Ink << 1 << collapsed;
+    // A drawing that claims the largest frame is read at the scene's frame,
+    // 64x48; its collapsed picture, as large as the frame it claims, would
+    // take more than a drawing of the scene's frame may.
+    QTest::newRow("drawing claiming 8192x8192 with a picture as large")
+        << replacedBy(QStringLiteral("strokes"), 0,
+                      encoded(HostileInput::drawingRecord({HostileInput::CapFrame, true, 1})))
+        << Ink << 1 << QStringLiteral("some of its collapsed strokes were left out");
     QTest::newRow("sound cut short in its header")
         << payload(QStringLiteral("originalAudioData"), 0, [](const QByteArray &bytes) { return encoded(bytes.left(20)); })
         << QStringLiteral("Sound") << 0 << QStringLiteral("its sound cannot be played");

@@ -7,6 +7,7 @@
 #include "drawings/strokedrawing.h"
 #include "render/alphacomposition.h"
 #include "scenetesthelpers.h"
+#include "support/hostileinput.h"
 
 #include <QDataStream>
 #include <QGuiApplication>
@@ -148,6 +149,8 @@ private Q_SLOTS:
     void recordBlocks_data();
     void recordBlocks();
     void damagedDrawingLosesOnlyItsCell();
+    void cellsAreReadForTheirScene_data();
+    void cellsAreReadForTheirScene();
     void copyIdsMarkUneditedDrawings();
     void referenceCells();
     void picture_data();
@@ -318,6 +321,57 @@ void TestSceneClipboard::damagedDrawingLosesOnlyItsCell()
     QVERIFY(!record.cell(1).damaged);
     QCOMPARE(inkOf(record.cell(1).drawing.get()), inkOf(scene.itemAt(0, 2)->drawing().get()));
     QVERIFY(!record.cell(2).drawing);
+}
+
+// A paste reads each drawing as one of the scene it goes into: a drawing
+// copied at another frame size becomes one of the scene's frame, and its
+// collapsed strokes together may take what a drawing of that frame can hold,
+// whatever frame the record claims. Those beyond it come without their
+// pictures and are counted, so that the paste can tell the user.
+void TestSceneClipboard::cellsAreReadForTheirScene_data()
+{
+    QTest::addColumn<QByteArray>("drawing");
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<int>("oversized");
+    // Whether the speck of ink in the far corner of the claimed frame shows.
+    QTest::addColumn<bool>("speck");
+
+    using HostileInput::CapFrame;
+    using HostileInput::drawingRecord;
+    const QSize small = SceneTest::FrameSize;
+    const QSize square(1024, 1024);
+    QTest::newRow("copied at the scene's frame") << drawingRecord({small}) << small << 0 << true;
+    QTest::newRow("claiming 8192x8192") << drawingRecord({CapFrame}) << small << 0 << false;
+    // Ten pictures of one mebibyte each: sixteen whole frames at eight
+    // picture pixels a side to a frame pixel make three of them at 64x48.
+    QTest::newRow("ten pictures of 1024x1024 in a scene of that frame")
+        << drawingRecord({square, false, 10}) << square << 0 << false;
+    QTest::newRow("ten pictures of 1024x1024 in a 64x48 scene")
+        << drawingRecord({square, false, 10}) << small << 7 << false;
+    QTest::newRow("ten pictures of 8192x8192 in a 64x48 scene")
+        << drawingRecord({CapFrame, false, 10}) << small << 10 << false;
+}
+
+void TestSceneClipboard::cellsAreReadForTheirScene()
+{
+    QFETCH(QByteArray, drawing);
+    QFETCH(QSize, frame);
+    QFETCH(int, oversized);
+    QFETCH(bool, speck);
+
+    const ClipboardRecord record(HostileInput::clipboardRecord({drawing}));
+    QCOMPARE(record.cellCount(), 1);
+    const ClipboardRecord::Cell cell = record.cell(0, frame);
+    QVERIFY(!cell.damaged);
+    QCOMPARE(cell.unreadablePictures, 0);
+    QCOMPARE(cell.oversizedPictures, oversized);
+    const auto *strokes = dynamic_cast<const StrokeDrawing *>(cell.drawing.get());
+    QVERIFY(strokes);
+    QCOMPARE(strokes->size(), frame);
+    const QImage image = strokes->image();
+    QCOMPARE(image.size(), frame);
+    const QPoint corner(frame.width() - 6, frame.height() - 6);
+    QCOMPARE(qAlpha(image.pixel(corner)) > 0, speck);
 }
 
 // A paste recognises an unedited copy by its copy id: copying again keeps

@@ -3,6 +3,7 @@
 #include "drawings/drawingimagecache.h"
 #include "render/alphacomposition.h"
 #include "render/premultipliedblend.h"
+#include "strokes/bitmapstroke.h"
 #include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
@@ -423,6 +424,16 @@ void StrokeDrawing::adoptFrame(const QSize &frame)
     updateImage(QRect(QPoint(0, 0), frame));
 }
 
+qint64 StrokeDrawing::maximumRecordImageBytes(QSize frame)
+{
+    qint64 picture = RleImage::maximumImageBytes;
+    if (frame.width() > 0 && frame.height() > 0) {
+        constexpr qint64 grain = BitmapStroke::maximumResolutionFactor;
+        picture = std::min(picture, qint64(frame.width()) * grain * frame.height() * grain);
+    }
+    return maximumMergedPictures * picture;
+}
+
 qint64 StrokeDrawing::imageCodeBytes() const
 {
     return d->m_hasImage ? qint64(d->m_code.codes().size()) : 0;
@@ -704,22 +715,37 @@ QDataStream &operator<<(QDataStream &stream, const StrokeDrawing &drawing)
 
 QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing)
 {
+    drawing.readRecord(stream, nullptr);
+    return stream;
+}
+
+void StrokeDrawing::readFitted(QDataStream &stream, const QSize &frame)
+{
+    readRecord(stream, &frame);
+}
+
+void StrokeDrawing::readRecord(QDataStream &stream, const QSize *frame)
+{
     QSize size;
     stream >> size;
     if (stream.status() != QDataStream::Ok)
-        return stream;
+        return;
     if (isAbsurdFrame(size)) {
         stream.setStatus(QDataStream::ReadCorruptData);
-        return stream;
+        return;
     }
+    const QSize target = frame ? *frame : size;
+    // A drawing read for a frame other than its own never has its own frame
+    // rendered, nor its cached image kept: both would be of a size that is
+    // thrown away at once.
+    const bool fitted = target != size;
 
-    StrokeDrawingPrivate &d = *drawing.d;
-    d.m_size = size;
-    const DecodeBudget budget(StrokeDrawing::maximumRecordImageBytes);
-    d.m_root = CompoundStroke::read(stream);
-    if (!d.m_root)
-        d.m_root = std::make_unique<CompoundStroke>();
-    d.keepImage(QImage());
+    d->m_size = size;
+    const DecodeBudget budget(maximumRecordImageBytes(target));
+    d->m_root = CompoundStroke::read(stream);
+    if (!d->m_root)
+        d->m_root = std::make_unique<CompoundStroke>();
+    d->keepImage(QImage());
 
     // A record may end after the strokes; the image is then rebuilt below.
     // The code is kept as read, and decoded only when the image is first
@@ -731,20 +757,22 @@ QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing)
         if (stream.status() == QDataStream::Ok && tag == ImageTag) {
             RleImage coded;
             stream >> coded;
-            if (stream.status() == QDataStream::Ok && coded.width() == size.width()
+            if (!fitted && stream.status() == QDataStream::Ok && coded.width() == size.width()
                 && coded.height() == size.height() && coded.isValid()) {
-                d.m_code = std::move(coded);
-                d.m_hasImage = true;
+                d->m_code = std::move(coded);
+                d->m_hasImage = true;
             }
         }
     }
 
-    // An image without strokes would break the invariant as much as strokes
-    // without an image; updateImage settles both.
-    if (!d.m_hasImage || d.m_root->isEmpty())
-        drawing.updateImage(QRect(QPoint(0, 0), size));
-    d.m_thumbnails.clear();
-    return stream;
+    if (fitted) {
+        adoptFrame(target);
+    } else if (!d->m_hasImage || d->m_root->isEmpty()) {
+        // An image without strokes would break the invariant as much as
+        // strokes without an image; updateImage settles both.
+        updateImage(QRect(QPoint(0, 0), size));
+    }
+    d->m_thumbnails.clear();
 }
 
 } // namespace Model

@@ -55,23 +55,32 @@ class StrokeDrawingPrivate;
 // not known yet) marks it QDataStream::ReadCorruptData and
 // leaves the drawing as it was; damage in the strokes keeps those read before
 // it. The collapsed strokes of one record are decoded under one DecodeBudget
-// of maximumRecordImageBytes: an image beyond it reads as a lost one.
+// of maximumRecordImageBytes() for the frame the drawing is read for: an
+// image beyond it reads as a lost one.
 class StrokeDrawing : public Drawing
 {
 public:
     // The largest cached image a drawing makes: far beyond any frame this
     // program draws, the same bound as for run-length images.
     static constexpr qint64 maximumImageBytes = qint64(256) * 1024 * 1024;
-    // What the collapsed strokes of one record may take together, decoded.
-    // Each is already held to what its own rectangle admits at the finest
-    // grain a collapse renders (BitmapStroke::maximumResolutionFactor) and to
-    // RleImage::maximumImageBytes, which is all that the program makes of
-    // one; but a drawing holds as many as were merged into it (merging a
-    // layer down keeps each layer's collapsed strokes), so no number of
-    // frames bounds the record. Sixteen of the largest images: thirty layers
-    // collapsed at 7680x4320 and merged, and still a bound on a small record
-    // that claims image upon image.
-    static constexpr qint64 maximumRecordImageBytes = 16 * maximumImageBytes;
+    // How many of the finest pictures of the whole frame a record may hold
+    // (BitmapStroke::maximumResolutionFactor picture pixels to a frame pixel
+    // on each side) one drawing is taken to hold at most. A collapse covers
+    // the drawing's ink within the frame at twice the frame's grain, but
+    // merging a layer down keeps each layer's collapsed strokes, and nothing
+    // bounds how many layers are merged into one drawing. Sixteen of the
+    // finest pictures hold 256 layers collapsed at this program's grain and
+    // merged, or the picture of a frame made as much as sixteen times
+    // smaller on each side after the collapse (a picture keeps the grain it
+    // was made at).
+    static constexpr int maximumMergedPictures = 16;
+    // What the collapsed strokes of one record read as a drawing of frame may
+    // take together, decoded: maximumMergedPictures of the finest picture of
+    // that frame, each at most RleImage::maximumImageBytes. A frame without
+    // pixels is taken as the largest. It follows the frame the drawing is
+    // read for, never the frame the record claims: a record of a few bytes
+    // cannot ask for more than the scene it goes into can show.
+    static qint64 maximumRecordImageBytes(QSize frame);
 
     // An empty drawing: no strokes, no image.
     explicit StrokeDrawing(QSize size);
@@ -95,6 +104,12 @@ public:
     // aspect kept, centred, or left where they lie. The identity when either
     // frame has no pixels.
     static QTransform frameFit(const QSize &from, const QSize &to, KL::FitMode mode);
+    // Reads a record (see above) as a drawing of frame, as adoptFrame()
+    // makes it of the drawing the record holds, but without ever making a
+    // picture of the frame the record claims: the record's cached image is
+    // kept only when it is of frame, and the strokes are rendered at frame
+    // alone. A record of frame reads as operator>> reads it.
+    void readFitted(QDataStream &stream, const QSize &frame);
     // Makes this a drawing of a frame of size frame without moving anything:
     // every pixel of the new frame shows what the drawing showed there, the
     // frame anchored at its top left corner as the paper and the exports
@@ -194,6 +209,9 @@ private:
     friend QDataStream &operator<<(QDataStream &stream, const StrokeDrawing &drawing);
     friend QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing);
 
+    // The record into this drawing; a drawing of frame when it is given,
+    // of the record's own frame otherwise.
+    void readRecord(QDataStream &stream, const QSize *frame);
     // Drops the thumbnails and the copy id after an edit of the content.
     void contentChanged();
     // updateImage() on an image already taken for an edit; keeps the result.

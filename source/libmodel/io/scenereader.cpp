@@ -646,10 +646,13 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
 
     QDataStream in(bytes);
     SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Strokes);
-    // The record's own budget bounds its collapsed strokes; this one hears
-    // of those it lost.
+    // The record's own budget, which follows the scene's frame, bounds its
+    // collapsed strokes; this one hears of those it lost.
     const DecodeBudget losses(DecodeBudget::unboundedBytes);
-    in >> *drawing;
+    // Drawn on, stamped, merged and resized as every other drawing of the
+    // scene, it must have their frame; one that claims another is read at
+    // the scene's frame straight away, never rendered at the one it claims.
+    drawing->readFitted(in, frameSize);
     if (in.status() != QDataStream::Ok)
         noteDamage(layerName, frame,
                    SceneReader::tr("its drawing is damaged; the strokes before the damage were kept"));
@@ -657,10 +660,10 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
         noteDamage(layerName, frame, SceneReader::tr("some of its collapsed strokes cannot be read"));
     if (losses.losses(DecodeBudget::Loss::OverBudget) > 0)
         noteDamage(layerName, frame,
-                   SceneReader::tr("some of its collapsed strokes would take more memory than a drawing may"));
-    // Drawn on, stamped, merged and resized as every other drawing of the
-    // scene, it must have their frame.
-    drawing->adoptFrame(frameSize);
+                   SceneReader::tr("some of its collapsed strokes were left out: their pictures would take more "
+                                   "memory than a drawing of %1x%2 pixels may")
+                       .arg(frameSize.width())
+                       .arg(frameSize.height()));
     return drawing;
 }
 

@@ -5,6 +5,7 @@
 #include "io/sceneformat.h"
 #include "layers/layer.h"
 #include "layers/layeritem.h"
+#include "strokes/decodebudget.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -118,7 +119,7 @@ int ClipboardRecord::cellCount() const
     return int(d->m_blocks.size());
 }
 
-ClipboardRecord::Cell ClipboardRecord::cell(int index) const
+ClipboardRecord::Cell ClipboardRecord::cell(int index, std::optional<QSize> frame) const
 {
     if (index < 0 || index >= cellCount())
         return {};
@@ -141,7 +142,15 @@ ClipboardRecord::Cell ClipboardRecord::cell(int index) const
     } else {
         // The frame size comes with the record.
         auto drawing = std::make_shared<StrokeDrawing>(QSize());
-        in >> *drawing;
+        // The drawing's own budget bounds its collapsed strokes; this one
+        // hears of those it lost.
+        const DecodeBudget losses(DecodeBudget::unboundedBytes);
+        if (frame)
+            drawing->readFitted(in, *frame);
+        else
+            in >> *drawing;
+        cell.unreadablePictures = losses.losses(DecodeBudget::Loss::Damaged);
+        cell.oversizedPictures = losses.losses(DecodeBudget::Loss::OverBudget);
         if (in.status() == QDataStream::Ok)
             cell.drawing = std::move(drawing);
     }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSize>
 #include <QUuid>
 
 #include <memory>
+#include <optional>
 
 namespace Model {
 
@@ -24,8 +26,10 @@ class Drawing;
 // follow the last block. A record that fails any of this has no cells. The
 // drawings are read only when a cell is asked for, each under the limits of
 // its own reader; a drawing that does not read whole leaves its cell without
-// one and marked damaged. A drawing keeps the frame size it was copied at;
-// the paste fits it to its own frame.
+// one and marked damaged. A stroke drawing is read for the frame of the scene
+// it goes into: it becomes a drawing of that frame as it is read, and what
+// its collapsed strokes may decode to follows that frame, not the one the
+// record claims (StrokeDrawing::readFitted()).
 class ClipboardRecord
 {
 public:
@@ -40,6 +44,11 @@ public:
         std::shared_ptr<Drawing> drawing;
         // Content was carried but could not be read.
         bool damaged = false;
+        // Collapsed strokes of the drawing that came without their pictures:
+        // pictures that cannot be read, and pictures that would take more
+        // memory than a drawing of the frame it was read for may.
+        int unreadablePictures = 0;
+        int oversizedPictures = 0;
     };
 
     explicit ClipboardRecord(const QByteArray &record);
@@ -52,9 +61,10 @@ public:
     int layerType() const;
     // How many cells the record holds; 0 for a damaged record.
     int cellCount() const;
-    // Cell index in 0 .. cellCount() - 1, its drawing read from the record;
-    // an empty Cell for any other index.
-    Cell cell(int index) const;
+    // Cell index in 0 .. cellCount() - 1, its drawing read from the record,
+    // a stroke drawing as one of frame when frame is given, else at the frame
+    // it was copied at; an empty Cell for any other index.
+    Cell cell(int index, std::optional<QSize> frame = std::nullopt) const;
 
 private:
     std::unique_ptr<ClipboardRecordPrivate> d;

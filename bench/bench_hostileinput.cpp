@@ -1,0 +1,215 @@
+// Inputs of a few kilobytes that claim far more than they hold, each beside a
+// valid input of the same size read the same way: a clipboard record of 20
+// cells whose drawings claim the largest frame, pasted into a full-HD scene
+// as the window pastes; a scene file of ten such drawings in a 64x48 scene,
+// opened; and a 5 KB WAV at 1 Hz whose data chunk claims more than the file
+// holds, decoded as an import decodes it. Each reports its time and what the
+// heap held at its peak beyond what it held before.
+
+#include "benchsupport.h"
+
+#include "audio/audiotestfiles.h"
+#include "io/sceneformat.h"
+#include "io/scenereader.h"
+#include "layers/audiolayer.h"
+#include "layers/strokelayer.h"
+#include "pastecommands.h"
+#include "scene/klscene.h"
+#include "scene/scenemodel.h"
+#include "support/hostileinput.h"
+
+#include <QBuffer>
+#include <QMimeData>
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <memory>
+
+using namespace BenchSupport;
+
+namespace {
+
+// A stereo 16-bit WAV file of fileBytes bytes at rate, its data chunk
+// holding what the header leaves; statedDataBytes, when not negative, is
+// what the chunk claims instead.
+QByteArray wavOfSize(int fileBytes, int rate, qint64 statedDataBytes = -1)
+{
+    constexpr int HeaderBytes = 44;
+    const int frames = (fileBytes - HeaderBytes) / 4;
+    QList<qint16> samples;
+    samples.reserve(frames * 2);
+    for (int i = 0; i < frames * 2; ++i)
+        samples.append(qint16((i * 2731) % 24000 - 12000));
+    return AudioTestFiles::wavFile(rate, 2, 16, samples, statedDataBytes);
+}
+
+// About 5 KB of sound at 1 Hz, twenty minutes of it, in a file whose data
+// chunk claims two gigabytes.
+QByteArray wavClaimingMore()
+{
+    return wavOfSize(5000, 1, 0x7ffffff0);
+}
+
+constexpr int PastedCells = 20;
+constexpr int FileDrawings = 10;
+const QSize SmallFrame(64, 48);
+const QSize FullHd(Width, Height);
+
+// One run of an operation: what it took, and what it did, for a counter.
+using Operation = std::function<double()>;
+
+// Runs make() (untimed) and then the operation it gives, once per
+// iteration; time is the operation's alone.
+void measure(benchmark::State &state, const std::function<Operation()> &make, const char *outcome)
+{
+    if (!rendererReady()) {
+        state.SkipWithError(NoOpenGL);
+        return;
+    }
+    HeapPeak heap;
+    double peak = 0.0;
+    double result = 0.0;
+    for (auto _ : state) {
+        const Operation operation = make();
+        heap.start();
+        const Clock::time_point start = Clock::now();
+        result = operation();
+        state.SetIterationTime(elapsedMs(start) / 1000.0);
+        peak = std::max(peak, heap.addedMiB());
+    }
+    state.counters["peak_MB"] = peak;
+    state.counters[outcome] = result;
+}
+
+QByteArray pasteRecord(QSize claimed)
+{
+    QList<QByteArray> drawings;
+    for (int i = 0; i < PastedCells; ++i)
+        drawings.append(HostileInput::drawingRecord({claimed}));
+    return HostileInput::clipboardRecord(drawings);
+}
+
+// A full-HD scene of one stroke layer of three blank cells; the record goes
+// in at frame 1 as the window pastes onto the current cell. The operation
+// gives the number of cells the layer has afterwards.
+void paste(benchmark::State &state, QSize claimed)
+{
+    const QByteArray record = pasteRecord(claimed);
+    std::shared_ptr<Model::KLScene> handle;
+    std::shared_ptr<QMimeData> mime;
+    measure(
+        state,
+        [&] {
+            handle = std::make_shared<Model::KLScene>();
+            Model::Scene *scene = handle->scene();
+            scene->setFrameSize(FullHd, KL::FitMode::FitModeIgnore);
+            auto layer = std::make_shared<Model::StrokeLayer>(Qt::black, FullHd, scene);
+            for (int i = 1; i < 3; ++i)
+                layer->insertCell(layer->frameCount(), layer->newCell());
+            scene->insertLayer(layer, 0);
+            scene->updateMaxFrameNumber();
+            scene->setFrameRange(1, scene->maximumFrameNumber(), 1, 0);
+            mime = std::make_shared<QMimeData>();
+            mime->setData(Model::Scene::CellsMimeType, record);
+            return [&] {
+                const QModelIndex cell = handle->sceneModel()->index(0, 0);
+                handle->scene()->undoStack()->push(new Commands::PasteDrawing(handle.get(), cell, mime.get()));
+                return double(handle->scene()->layerFrameCount(0));
+            };
+        },
+        "cells");
+    state.counters["record_bytes"] = double(record.size());
+}
+
+void BM_HostileInputPasteAtTheCap(benchmark::State &state)
+{
+    paste(state, HostileInput::CapFrame);
+}
+BENCHMARK(BM_HostileInputPasteAtTheCap)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// The same record with every drawing of the scene's own frame.
+void BM_HostileInputPasteAtTheCapBaselineValid(benchmark::State &state)
+{
+    paste(state, FullHd);
+}
+BENCHMARK(BM_HostileInputPasteAtTheCapBaselineValid)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+QByteArray tenDrawingFile(QSize claimed)
+{
+    QList<QByteArray> drawings;
+    for (int i = 0; i < FileDrawings; ++i)
+        drawings.append(HostileInput::drawingRecord({claimed, true, 1}));
+    return HostileInput::sceneDocument(SmallFrame, drawings);
+}
+
+// Opened as the window opens a file; the operation gives the number of
+// damage entries the reader noted.
+void open(benchmark::State &state, QSize claimed)
+{
+    const QByteArray document = tenDrawingFile(claimed);
+    std::shared_ptr<Model::Scene> scene;
+    measure(
+        state,
+        [&] {
+            scene = std::make_shared<Model::Scene>();
+            return [&] {
+                QBuffer device;
+                device.setData(document);
+                device.open(QIODevice::ReadOnly | QIODevice::Text);
+                Model::SceneReader reader(scene.get());
+                if (reader.read(&device) != Model::SceneFormat::Done)
+                    return -1.0;
+                return double(reader.damage().size());
+            };
+        },
+        "damage");
+    state.counters["file_bytes"] = double(document.size());
+}
+
+void BM_HostileInputOpenTenDrawings(benchmark::State &state)
+{
+    open(state, HostileInput::CapFrame);
+}
+BENCHMARK(BM_HostileInputOpenTenDrawings)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// The same file with every drawing, and its collapsed picture, of the
+// scene's own frame.
+void BM_HostileInputOpenTenDrawingsBaselineValid(benchmark::State &state)
+{
+    open(state, SmallFrame);
+}
+BENCHMARK(BM_HostileInputOpenTenDrawingsBaselineValid)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// Decoded as an import or an opened scene decodes it; the operation gives
+// the megabytes of sound the layer keeps.
+void decode(benchmark::State &state, const QByteArray &file)
+{
+    std::shared_ptr<Model::AudioLayer> layer;
+    measure(
+        state,
+        [&] {
+            layer = std::make_shared<Model::AudioLayer>();
+            return [&] {
+                layer->setOriginalAudioData(file);
+                return double(layer->pcm().size()) / (1024.0 * 1024.0);
+            };
+        },
+        "sound_MB");
+    state.counters["file_bytes"] = double(file.size());
+}
+
+void BM_HostileInputWavClaimingMore(benchmark::State &state)
+{
+    decode(state, wavClaimingMore());
+}
+BENCHMARK(BM_HostileInputWavClaimingMore)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// A WAV of the same size whose header tells the truth, at 8 kHz.
+void BM_HostileInputWavClaimingMoreBaselineValid(benchmark::State &state)
+{
+    decode(state, wavOfSize(int(wavClaimingMore().size()), 8000));
+}
+BENCHMARK(BM_HostileInputWavClaimingMoreBaselineValid)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+} // namespace
