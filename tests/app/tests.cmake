@@ -57,6 +57,9 @@ kl_add_test(tst_mainwindowview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowv
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     LIBS app WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindowview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+# Tests that put something on the clipboard (and read it back) share the one
+# virtual X server's clipboard: they take turns.
+set_tests_properties(tst_mainwindowediting tst_mainwindowview tst_scenelifecycle PROPERTIES RESOURCE_LOCK clipboard)
 # The window's panels, windows, preferences, tutorial and tablet choice.
 kl_add_test(tst_mainwindowwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h

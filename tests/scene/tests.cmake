@@ -27,6 +27,7 @@ kl_add_test(tst_scenechanges SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scenechanges.cpp)
 kl_add_test(tst_scenemodel SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_scenemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/sheetmodeltester.h)
+set_tests_properties(tst_scenemodel PROPERTIES RESOURCE_LOCK clipboard)
 kl_add_test(tst_framerangemodel SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tst_framerangemodel.cpp ${CMAKE_CURRENT_LIST_DIR}/sheetmodeltester.h
     ${CMAKE_CURRENT_LIST_DIR}/../audio/audiotestfiles.h LIBS PkgConfig::FFMPEG)
