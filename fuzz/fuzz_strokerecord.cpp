@@ -15,6 +15,8 @@
 #include <QPainterPath>
 #include <QTransform>
 
+#include <cstdlib>
+
 namespace {
 
 QByteArray recordOf(const Model::Stroke &stroke)
@@ -33,8 +35,14 @@ void Fuzz::testOneInput(const QByteArray &input)
         return;
     const QRect bounds = stroke->boundingRect();
     // Records keep every rectangle within the coordinate limit; margins of
-    // a few pixels may go beyond it, never near the ends of int.
-    expect(bounds.isEmpty() || Model::Stroke::isWithinLimits(bounds.adjusted(2, 2, -2, -2)),
+    // a few pixels may go beyond it, never near the ends of int. (Taking
+    // the margins off would turn a rectangle narrower than them inside out.)
+    const auto withinReach = [](int coordinate) {
+        return std::abs(qint64(coordinate)) <= qint64(Model::Stroke::maximumCoordinate) + 2;
+    };
+    expect(bounds.isEmpty()
+               || (withinReach(bounds.left()) && withinReach(bounds.top()) && withinReach(bounds.right())
+                   && withinReach(bounds.bottom())),
            "a stroke lies within a drawing's reach");
 
     // What was read, whole or up to the damage, writes and reads back the

@@ -376,6 +376,9 @@ void TestCompoundStroke::damagedRecords_data()
     };
     QTest::newRow("member after a transform that is not affine")
         << afterGroupUnder({1.f, 0.f, 0.5f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) << QDataStream::ReadCorruptData << 1;
+    // What the program writes is affine to the bit.
+    QTest::newRow("member after a transform affine only within rounding")
+        << afterGroupUnder({1.f, 0.f, 1e-20f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) << QDataStream::ReadCorruptData << 1;
     QTest::newRow("member after a transform of no last entry")
         << afterGroupUnder({1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 0.f}) << QDataStream::ReadCorruptData << 1;
     QTest::newRow("member after a transform beyond any drawing")

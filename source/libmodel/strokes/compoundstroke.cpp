@@ -846,9 +846,14 @@ QPainterPath CompoundStroke::clipPath() const
 
 bool CompoundStroke::setTransform(const QTransform &transform)
 {
-    if (!isPossibleTransform(transform))
+    // An inverse or a product keeps its last entries only to the last bit;
+    // Qt maps by the affine part alone, which is what the record keeps.
+    const QTransform affine = transform.isAffine()
+        ? QTransform(transform.m11(), transform.m12(), transform.m21(), transform.m22(), transform.dx(), transform.dy())
+        : transform;
+    if (!isPossibleTransform(affine))
         return false;
-    d->m_transform = transform;
+    d->m_transform = affine;
     updateBoundingRect();
     return true;
 }

@@ -50,11 +50,13 @@ bool Stroke::isPossibleFraction(double value)
 
 bool Stroke::isPossibleTransform(const QTransform &transform)
 {
-    // Qt's own tests, within rounding: an inverse keeps its last entry one
-    // only to the last bit, and Qt inverts nothing nearly flat.
+    // Affine to the bit, as records carry the transforms the program makes;
+    // Qt inverts nothing nearly flat.
+    if (transform.m13() != 0.0 || transform.m23() != 0.0 || transform.m33() != 1.0)
+        return false;
     bool invertible = false;
     const QTransform inverse = transform.inverted(&invertible);
-    if (!transform.isAffine() || !invertible)
+    if (!invertible)
         return false;
     const double limit = double(maximumCoordinate) * maximumCoordinate;
     for (const QTransform &t : {transform, inverse}) {

@@ -48,9 +48,10 @@ public:
     static bool isPossibleRadius(double radius);
     static bool isPossibleFraction(double value);
     // The transforms of groups are made of turns, moves and scales: affine
-    // and invertible, and neither they nor their inverses have an entry
-    // beyond the square of maximumCoordinate, far beyond any fit of a frame
-    // and far inside float range, which records hold them in.
+    // (their last column exactly 0, 0, 1) and invertible, and neither they
+    // nor their inverses have an entry beyond the square of
+    // maximumCoordinate, far beyond any fit of a frame and far inside float
+    // range, which records hold them in.
     static bool isPossibleTransform(const QTransform &transform);
     // QRect's own width() and right() + 1 overflow for rectangles that span
     // more than the int range; this conversion takes the long way.
