@@ -435,6 +435,8 @@ void TestCompoundStroke::nestingDepth()
     }
     QCOMPARE(read.stroke->strokeCount(), depth - 1);
     QCOMPARE(record([&](QDataStream &stream) { read.stroke->write(stream); }), data);
+    QCOMPARE(StrictRecord::strokeFault(record([](QDataStream &stream) { stream << Stroke::CompoundStrokeType; }) + data),
+             QString());
 }
 
 // Trees far deeper than the call stack could walk copy, render, erase, write,

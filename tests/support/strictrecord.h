@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cmath>
+#include <vector>
 
 namespace StrictRecord {
 
@@ -23,45 +24,41 @@ public:
         m_stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
     }
 
-    // A stroke drawing's record: its size, the root group, then either no
-    // picture (-1) or a run-length picture (2), or nothing more.
+    // A stroke drawing's record: its size and root group, then no picture
+    // (-1), a run-length picture (2), or nothing.
     QString drawingFault()
     {
-        qint32 width = 0;
-        qint32 height = 0;
-        m_stream >> width >> height;
-        group(0);
-        if (!m_fault.isEmpty() || m_stream.atEnd())
-            return end();
-        const qint32 tag = integer();
-        if (tag == 2)
-            picture();
-        else if (tag != -1)
-            fail(QStringLiteral("picture tag %1").arg(tag));
+        integer();
+        integer();
+        group();
+        if (fine() && !m_stream.atEnd()) {
+            const qint32 tag = integer();
+            if (tag == 2)
+                picture();
+            check(tag == 2 || tag == -1, "a picture tag");
+        }
         return end();
     }
 
     // A type code and the stroke record that follows it.
     QString strokeFault()
     {
-        member(0);
+        member();
         return end();
     }
 
 private:
     QString end()
     {
-        if (m_fault.isEmpty() && m_stream.status() != QDataStream::Ok)
-            m_fault = QStringLiteral("the record ends early");
-        if (m_fault.isEmpty() && !m_stream.atEnd())
-            m_fault = QStringLiteral("bytes after the record");
+        check(m_stream.status() == QDataStream::Ok, "a record that ends early");
+        check(m_stream.atEnd(), "bytes after the record");
         return m_fault;
     }
 
-    void fail(const QString &fault)
+    void check(bool good, const char *fault)
     {
-        if (m_fault.isEmpty())
-            m_fault = fault;
+        if (!good && m_fault.isEmpty())
+            m_fault = QString::fromLatin1(fault);
     }
 
     bool fine() const { return m_fault.isEmpty() && m_stream.status() == QDataStream::Ok; }
@@ -73,42 +70,29 @@ private:
         return value;
     }
 
-    double number(const char *what)
+    double number()
     {
         float value = 0.0f;
         m_stream >> value;
-        if (!std::isfinite(value))
-            fail(QStringLiteral("%1 is %2").arg(QLatin1String(what)).arg(value));
+        check(std::isfinite(value), "a number that is not finite");
         return value;
     }
 
-    // No drawing reaches this far from its origin.
-    void position(const char *what)
+    // No drawing reaches further from its origin than 2^24 pixels.
+    void position()
     {
-        for (int i = 0; i < 2; ++i) {
-            if (std::abs(number(what)) > 16777216.0)
-                fail(QStringLiteral("%1 lies beyond any drawing").arg(QLatin1String(what)));
-        }
+        const double x = number();
+        const double y = number();
+        check(std::abs(x) <= 16777216.0 && std::abs(y) <= 16777216.0, "a position beyond any drawing");
     }
 
-    void fraction(const char *what)
+    void fraction()
     {
-        const double value = number(what);
-        if (value < 0.0 || value > 1.0)
-            fail(QStringLiteral("%1 of %2").arg(QLatin1String(what)).arg(value));
+        const double value = number();
+        check(value >= 0.0 && value <= 1.0, "an opacity or pressure outside 0 to 1");
     }
 
-    void radius(const char *what)
-    {
-        if (number(what) < 0.0)
-            fail(QStringLiteral("negative %1").arg(QLatin1String(what)));
-    }
-
-    void rectangle()
-    {
-        for (int i = 0; i < 4; ++i)
-            integer();
-    }
+    void radius() { check(number() >= 0.0, "a negative radius"); }
 
     void picture()
     {
@@ -116,31 +100,34 @@ private:
         const qint32 height = integer();
         QByteArray codes;
         m_stream >> codes;
-        if (width < 0 || height < 0)
-            fail(QStringLiteral("a picture of %1x%2").arg(width).arg(height));
+        check(width >= 0 && height >= 0, "a picture of a negative size");
     }
 
-    void member(int depth)
+    void member()
     {
         const qint32 type = integer();
-        if (!fine())
-            return;
+        if (type == 1)
+            group();
+        else
+            leaf(type);
+    }
+
+    void leaf(qint32 type)
+    {
         switch (type) {
         case 0:
             single();
             break;
-        case 1:
-            group(depth + 1);
-            break;
         case 2:
-            rectangle();
+            for (int i = 0; i < 4; ++i)
+                integer();
             if (const qint32 tag = integer(); tag == 2)
                 picture();
-            else if (tag != -1)
-                fail(QStringLiteral("bitmap tag %1").arg(tag));
+            else
+                check(tag == -1, "a bitmap tag");
             break;
         default:
-            fail(QStringLiteral("stroke type %1").arg(type));
+            check(false, "a stroke type");
         }
     }
 
@@ -148,82 +135,98 @@ private:
     {
         qint8 pen = 0;
         m_stream >> pen;
-        if (const qint32 subType = integer(); subType < 0 || subType > 2)
-            fail(QStringLiteral("sub-type %1").arg(subType));
-        rectangle();
+        const qint32 subType = integer();
+        check(subType >= 0 && subType <= 2, "a sub-type");
+        for (int i = 0; i < 4; ++i)
+            integer();
         quint32 points = 0;
         m_stream >> points;
         for (quint32 i = 0; i < points && fine(); ++i) {
-            position("a sample");
-            fraction("a pressure");
+            position();
+            fraction();
         }
         const qint32 segments = integer();
         for (qint32 i = 0; i < segments && fine(); ++i) {
             switch (integer()) {
             case 0:
-                position("a dab");
-                fraction("an opacity");
-                radius("radius");
+                position();
+                fraction();
+                radius();
                 break;
             case 1:
-                position("a line's start");
-                position("a line's end");
-                fraction("an opacity");
-                fraction("an opacity");
-                radius("radius");
-                radius("radius");
+                position();
+                position();
+                fraction();
+                fraction();
+                radius();
+                radius();
                 break;
             case 2: {
-                position("an arc's centre");
-                radius("arc radius");
-                position("an arc's start");
-                position("an arc's end");
+                position();
+                radius();
+                position();
+                position();
                 qint8 clockwise = 0;
                 m_stream >> clockwise;
-                fraction("an opacity");
-                fraction("an opacity");
-                radius("radius");
-                radius("radius");
+                fraction();
+                fraction();
+                radius();
+                radius();
                 break;
             }
             default:
-                fail(QStringLiteral("segment type"));
+                check(false, "a segment type");
             }
         }
     }
 
-    void group(int depth)
+    // Groups nest as deep as edits take them: the levels are kept in a
+    // list rather than on the call stack.
+    void group()
     {
-        if (depth > 1000) {
-            fail(QStringLiteral("groups nested beyond this reader"));
-            return;
+        std::vector<qint64> remaining;
+        const auto open = [&]() {
+            qint64 members = 0;
+            m_stream >> members;
+            check(members >= 0, "a negative member count");
+            remaining.push_back(members);
+        };
+        open();
+        while (!remaining.empty() && fine()) {
+            if (remaining.back() > 0) {
+                --remaining.back();
+                const qint32 type = integer();
+                if (type == 1)
+                    open();
+                else
+                    leaf(type);
+                continue;
+            }
+            tail();
+            remaining.pop_back();
         }
-        qint64 members = 0;
-        m_stream >> members;
-        if (members < 0)
-            fail(QStringLiteral("a count of %1 members").arg(members));
-        for (qint64 i = 0; i < members && fine(); ++i)
-            member(depth);
-        // The erase and clip paths; an empty one is its count alone.
+    }
+
+    // A group's erase and clip paths (an empty one is its count alone) and
+    // its transform, which must be affine and keep something to show.
+    void tail()
+    {
         for (int path = 0; path < 2 && fine(); ++path) {
             const qint32 elements = integer();
             for (qint32 i = 0; i < elements && fine(); ++i) {
                 integer();
-                position("a path's point");
+                position();
             }
             if (elements != 0) {
                 integer();
                 integer();
             }
         }
-        // An affine transform that keeps something to show.
         double m[9];
         for (double &entry : m)
-            entry = number("a transform's entry");
-        if (fine() && (m[2] != 0.0 || m[5] != 0.0 || m[8] != 1.0))
-            fail(QStringLiteral("a transform that is not affine"));
-        if (fine() && m[0] * m[4] - m[1] * m[3] == 0.0)
-            fail(QStringLiteral("a transform that flattens everything"));
+            entry = number();
+        check(!fine() || (m[2] == 0.0 && m[5] == 0.0 && m[8] == 1.0), "a transform that is not affine");
+        check(!fine() || m[0] * m[4] - m[1] * m[3] != 0.0, "a transform that flattens everything");
     }
 
     QDataStream m_stream;
