@@ -68,7 +68,7 @@ void TestSceneFileIO::read_data()
                                        << QStringLiteral("Layer \"Ink & <\"lines\">\", frame 3: its drawing is damaged");
     QTest::newRow("not a scene") << QByteArray("<?xml version=\"1.0\"?><kl version=\"0.3\"/>")
                                  << int(SceneFileIO::Failed)
-                                 << QStringLiteral("The file is not an KL version 0.4 file\nLine 1, column ")
+                                 << QStringLiteral("The file is not a KL version 0.4 file\nLine 1, column ")
                                  << QString();
 }
 

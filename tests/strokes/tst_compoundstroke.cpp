@@ -3,6 +3,7 @@
 #include "strokes/compoundstroke.h"
 #include "strokes/pointsegment.h"
 #include "strokes/singlestroke.h"
+#include "support/strictrecord.h"
 #include "support/testsupport.h"
 #include "tools/pentool.h"
 
@@ -12,6 +13,7 @@
 #include <QTransform>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 
@@ -150,6 +152,8 @@ using GlProbes = QList<std::pair<QPoint, Expect>>;
 } // namespace
 
 Q_DECLARE_METATYPE(std::shared_ptr<Model::CompoundStroke>)
+using Request = std::function<bool(Model::CompoundStroke &)>;
+Q_DECLARE_METATYPE(Request)
 Q_DECLARE_METATYPE(Probes)
 Q_DECLARE_METATYPE(GlProbes)
 
@@ -174,6 +178,8 @@ private Q_SLOTS:
     void addStrokeNesting_data();
     void addStrokeNesting();
     void eraseOnEmptyCompound();
+    void valuesNoRecordCarriesAreRefused_data();
+    void valuesNoRecordCarriesAreRefused();
     void erasePathDroppedWhenNothingLeftUnderIt();
     void clipPath_data();
     void clipPath();
@@ -350,6 +356,41 @@ void TestCompoundStroke::damagedRecords_data()
                             0.f, 1.f})
             s << value;
     }) << QDataStream::ReadCorruptData << 0;
+    QTest::newRow("path beyond any drawing") << withPath([](QDataStream &s) {
+        s << qint32(2) << qint32(0) << 1.f << 2.f << qint32(1) << 3e38f << 4.f << qint32(0) << qint32(0);
+    }) << QDataStream::ReadCorruptData << 0;
+    // Finite, but no group has such a transform: the member after the group
+    // that holds it is not read, the member before it is kept.
+    const auto afterGroupUnder = [&](const QList<float> &transform) {
+        return record([&](QDataStream &s) {
+            s << qint64(3);
+            s.writeRawData(member.constData(), int(member.size()));
+            s << qint32(Stroke::CompoundStrokeType) << qint64(1);
+            s.writeRawData(member.constData(), int(member.size()));
+            s << QPainterPath() << QPainterPath();
+            for (float value : transform)
+                s << value;
+            s.writeRawData(member.constData(), int(member.size()));
+            emptyTail(s);
+        });
+    };
+    QTest::newRow("member after a transform that is not affine")
+        << afterGroupUnder({1.f, 0.f, 0.5f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) << QDataStream::ReadCorruptData << 1;
+    // What the program writes is affine to the bit.
+    QTest::newRow("member after a transform affine only within rounding")
+        << afterGroupUnder({1.f, 0.f, 1e-20f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) << QDataStream::ReadCorruptData << 1;
+    QTest::newRow("member after a transform of no last entry")
+        << afterGroupUnder({1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 0.f}) << QDataStream::ReadCorruptData << 1;
+    QTest::newRow("member after a transform beyond any drawing")
+        << afterGroupUnder({3e38f, 0.f, 0.f, 0.f, 3e38f, 0.f, 0.f, 0.f, 1.f}) << QDataStream::ReadCorruptData << 1;
+    QTest::newRow("member after a transform that shrinks to nothing")
+        << afterGroupUnder({1e-30f, 0.f, 0.f, 0.f, 1e-30f, 0.f, 0.f, 0.f, 1.f}) << QDataStream::ReadCorruptData << 1;
+    QTest::newRow("member after a transform that flattens everything")
+        << afterGroupUnder({2.f, 4.f, 0.f, 1.f, 2.f, 0.f, 0.f, 0.f, 1.f}) << QDataStream::ReadCorruptData << 1;
+    QTest::newRow("member after a transform far away")
+        << afterGroupUnder({1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 1e30f, 0.f, 1.f}) << QDataStream::ReadCorruptData << 1;
+    QTest::newRow("member after a group turned and moved")
+        << afterGroupUnder({0.5f, 0.866025f, 0.f, -0.866025f, 0.5f, 0.f, 120.f, -40.f, 1.f}) << QDataStream::Ok << 3;
 }
 
 void TestCompoundStroke::damagedRecords()
@@ -362,6 +403,9 @@ void TestCompoundStroke::damagedRecords()
     QCOMPARE(read.stroke->memberCount(), members);
     QVERIFY(read.stroke->erasePath().isEmpty());
     QVERIFY(read.stroke->transform().isIdentity());
+    // What was kept writes as a record that a careful reader takes whole.
+    QCOMPARE(StrictRecord::strokeFault(record([&](QDataStream &stream) { Stroke::writeRecord(stream, *read.stroke); })),
+             QString());
 }
 
 void TestCompoundStroke::nestingDepth_data()
@@ -391,6 +435,8 @@ void TestCompoundStroke::nestingDepth()
     }
     QCOMPARE(read.stroke->strokeCount(), depth - 1);
     QCOMPARE(record([&](QDataStream &stream) { read.stroke->write(stream); }), data);
+    QCOMPARE(StrictRecord::strokeFault(record([](QDataStream &stream) { stream << Stroke::CompoundStrokeType; }) + data),
+             QString());
 }
 
 // Trees far deeper than the call stack could walk copy, render, erase, write,
@@ -481,6 +527,37 @@ void TestCompoundStroke::eraseOnEmptyCompound()
     CompoundStroke stroke;
     QVERIFY(!stroke.erase(rectPath(QRectF(0, 0, 5, 5))));
     QVERIFY(stroke.erasePath().isEmpty());
+}
+
+void TestCompoundStroke::valuesNoRecordCarriesAreRefused_data()
+{
+    QTest::addColumn<Request>("request");
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const auto transform = [](const QTransform &t) { return Request([t](CompoundStroke &c) { return c.setTransform(t); }); };
+    QTest::newRow("transform with NaN") << transform(QTransform(nan, 0, 0, 1, 0, 0));
+    QTest::newRow("transform that is not affine") << transform(QTransform(1, 0, 0.5, 0, 1, 0, 0, 0, 1));
+    // Written as floats, these entries would be infinities.
+    QTest::newRow("transform beyond a float") << transform(QTransform::fromScale(1e39, 1e39));
+    QTest::newRow("transform that flattens everything") << transform(QTransform::fromScale(0, 1));
+    QTest::newRow("erase path beyond any drawing")
+        << Request([](CompoundStroke &c) { return c.erase(rectPath(QRectF(0, 0, 1e30, 5))); });
+    QTest::newRow("clip path beyond any drawing")
+        << Request([](CompoundStroke &c) { return c.setClipPath(rectPath(QRectF(-1e20, 0, 10, 10))); });
+}
+
+// A group never takes what its record could not carry, so that the writer
+// never writes what no reader takes back: the request is refused, and the
+// group stays as it was.
+void TestCompoundStroke::valuesNoRecordCarriesAreRefused()
+{
+    QFETCH(Request, request);
+    auto group = compoundOf(bitmapStroke(QRect(0, 0, 10, 10), 9), bitmapStroke(QRect(20, 5, 10, 10), 9));
+    QVERIFY(group->setTransform(QTransform::fromTranslate(3, 4).rotate(20)));
+    const QByteArray before = recordOf(*group);
+    QVERIFY(!request(*group));
+    QCOMPARE(recordOf(*group), before);
+    QCOMPARE(StrictRecord::strokeFault(record([&](QDataStream &stream) { Stroke::writeRecord(stream, *group); })),
+             QString());
 }
 
 void TestCompoundStroke::erasePathDroppedWhenNothingLeftUnderIt()

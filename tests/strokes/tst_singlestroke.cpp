@@ -4,6 +4,7 @@
 #include "strokes/linesegment.h"
 #include "strokes/pointsegment.h"
 #include "strokes/singlestroke.h"
+#include "support/strictrecord.h"
 #include "support/testsupport.h"
 #include "tools/erasertool.h"
 #include "tools/fixedcursortools.h"
@@ -376,6 +377,13 @@ void TestSingleStroke::settledStrokeIsWhatItsRecordGives_data()
     QTest::newRow("corner") << false << corner;
     QTest::newRow("one dab") << false << QList<InputPoint>{{50.5, 60.25, 0.5, 1.0}};
     QTest::newRow("no samples") << false << QList<InputPoint>();
+    // A pressure beyond what a pen reports draws as the nearest it does; a
+    // sample beyond any drawing is none.
+    QTest::newRow("samples no pen gives") << false
+                                          << QList<InputPoint>{{10, 10, 0.5, 0.0},
+                                                               {40, 12, 1.5, 0.0},
+                                                               {3e38, 20, 0.5, 0.0},
+                                                               {70, 30, -0.25, 0.0}};
 }
 
 // A drawing keeps its strokes settled: in the precision of their records,
@@ -390,6 +398,8 @@ void TestSingleStroke::settledStrokeIsWhatItsRecordGives()
     feed(stroke, samples);
     stroke.finish();
     const QByteArray written = recordOf(stroke);
+    QCOMPARE(StrictRecord::strokeFault(record([&](QDataStream &out) { Stroke::writeRecord(out, stroke); })),
+             QString());
     const auto back = readFrom(written);
     const QRect bounds = stroke.boundingRect();
     const qsizetype segmentCount = stroke.segments().size();
@@ -412,7 +422,7 @@ void TestSingleStroke::settledStrokeIsWhatItsRecordGives()
         QCOMPARE(segments.at(i)->boundingRect(), readSegments.at(i)->boundingRect());
     }
     QCOMPARE(stroke.inputPoints().size(), back->inputPoints().size());
-    for (qsizetype i = 0; i < samples.size(); ++i) {
+    for (qsizetype i = 0; i < back->inputPoints().size(); ++i) {
         QCOMPARE(stroke.inputPoints().at(i).position(), back->inputPoints().at(i).position());
         QCOMPARE(stroke.inputPoints().at(i).pressure, back->inputPoints().at(i).pressure);
     }
@@ -432,7 +442,7 @@ void TestSingleStroke::settledStrokeIsWhatItsRecordGives()
     stroke.addPoint({300, 300, 1, 0});
     stroke.finish();
     QCOMPARE(stroke.segments().size(), segmentCount);
-    QCOMPARE(stroke.inputPoints().size(), samples.size() + 1);
+    QCOMPARE(stroke.inputPoints().size(), back->inputPoints().size() + 1);
 }
 
 void TestSingleStroke::truncatedRecords()
@@ -475,6 +485,9 @@ void TestSingleStroke::damagedRecords_data()
     QTest::newRow("segment count beyond the data") << record(1, 1, {0, 0x7fffffff, 0}, {1, 2, 1, 2}) << pastEnd << 0 << 1;
     QTest::newRow("unknown segment types to the end") << record(1, 1, {0, 0x7fffffff, 9, -7, 3, 3}, {}) << pastEnd << 0 << 0;
     QTest::newRow("point that is not a number") << record(1, 1, {2}, {1, 2, 0.5, nan, 2, 0.5}) << corrupt << 1 << 0;
+    QTest::newRow("point beyond any drawing") << record(1, 1, {2}, {1, 2, 0.5, 3e38, 2, 0.5}) << corrupt << 1 << 0;
+    QTest::newRow("pressure above one") << record(1, 1, {2}, {1, 2, 0.5, 3, 4, 1.5}) << corrupt << 1 << 0;
+    QTest::newRow("negative pressure") << record(1, 1, {2}, {1, 2, -0.5, 3, 4, 1}) << corrupt << 0 << 0;
     QTest::newRow("unknown sub-type") << record(0, 7, {0, 0}, {}) << corrupt << 0 << 0;
     QTest::newRow("empty") << QByteArray() << pastEnd << 0 << 0;
 }

@@ -144,6 +144,14 @@ public:
     const QByteArray &readBase64Text(const QString &layerName, int frame);
     void checkCancel() const;
     void noteDamage(const QString &layerName, int frame, const QString &problem);
+    // Cells that the layer being read cannot have are left out, and the
+    // cells after them move up: the user hears how many, where, and why.
+    enum class LeftOut { NoKind, UnknownKind, HoldOfNothing, NoOriginal };
+    void noteLeftOutCell(const QString &layerName, int frame, LeftOut why, const QString &kind = {});
+    // The layer's next cell is in: what was left out before it stays out.
+    void keepLeftOutCells() { m_leftOut.clear(); }
+    // The layer ends: no cell moved up after the last ones left out.
+    void endLeftOutCells();
     // The progress of a read that knows how many cells come.
     void advance();
 
@@ -155,6 +163,20 @@ public:
     int m_drawingsRead = 0;
     qint64 m_noteBytesLeft = AllNotesBudget;
     QList<SceneReader::Damage> m_damage;
+    // The cells left out since the last cell of the layer that was kept,
+    // each kind of them counted in one entry of the damage.
+    struct LeftOutCells
+    {
+        qsizetype damage;
+        LeftOut why;
+        QString kind;
+        int count;
+    };
+    QList<LeftOutCells> m_leftOut;
+    // Whether the file gives an ordering of its layers.
+    bool m_orderingGiven = false;
+    // The "layer" elements met so far, kept or not.
+    int m_layersMet = 0;
     // The names the damage report gives the layers read so far, by identifier.
     QMap<QUuid, QString> m_layerNames;
     // The distant clones each original lists in the file, kept apart until
@@ -177,6 +199,60 @@ void SceneReaderPrivate::checkCancel() const
 void SceneReaderPrivate::noteDamage(const QString &layerName, int frame, const QString &problem)
 {
     m_damage.append({layerName, frame, problem});
+}
+
+namespace {
+
+QString leftOutCellsText(SceneReaderPrivate::LeftOut why, const QString &kind, int count, bool cellsFollow)
+{
+    using LeftOut = SceneReaderPrivate::LeftOut;
+    const bool one = count == 1;
+    QString cells;
+    switch (why) {
+    case LeftOut::NoKind:
+        cells = one ? SceneReader::tr("a cell without a kind") : SceneReader::tr("%1 cells without a kind").arg(count);
+        break;
+    case LeftOut::UnknownKind:
+        cells = one ? SceneReader::tr("a cell of unknown kind \"%1\"").arg(kind)
+                    : SceneReader::tr("%1 cells of unknown kind \"%2\"").arg(count).arg(kind);
+        break;
+    case LeftOut::HoldOfNothing:
+        cells = one ? SceneReader::tr("a hold with nothing before it to hold")
+                    : SceneReader::tr("%1 holds with nothing before them to hold").arg(count);
+        break;
+    case LeftOut::NoOriginal:
+        cells = one ? SceneReader::tr("a cell that shows a drawing from elsewhere without saying which")
+                    : SceneReader::tr("%1 cells that show a drawing from elsewhere without saying which").arg(count);
+        break;
+    }
+    const QString leftOut = one ? SceneReader::tr("%1 was left out").arg(cells)
+                                : SceneReader::tr("%1 were left out").arg(cells);
+    if (!cellsFollow)
+        return leftOut;
+    return one ? SceneReader::tr("%1, and the cells after it moved up a frame").arg(leftOut)
+               : SceneReader::tr("%1, and the cells after them moved up %2 frames").arg(leftOut).arg(count);
+}
+
+} // namespace
+
+void SceneReaderPrivate::noteLeftOutCell(const QString &layerName, int frame, LeftOut why, const QString &kind)
+{
+    // Until the layer's next cell is kept, every cell left out stands at
+    // the same frame.
+    if (m_leftOut.isEmpty() || m_leftOut.constLast().why != why || m_leftOut.constLast().kind != kind) {
+        m_leftOut.append({m_damage.size(), why, kind, 0});
+        noteDamage(layerName, frame, QString());
+    }
+    LeftOutCells &cells = m_leftOut.last();
+    ++cells.count;
+    m_damage[cells.damage].problem = leftOutCellsText(why, kind, cells.count, true);
+}
+
+void SceneReaderPrivate::endLeftOutCells()
+{
+    for (const LeftOutCells &cells : std::as_const(m_leftOut))
+        m_damage[cells.damage].problem = leftOutCellsText(cells.why, cells.kind, cells.count, false);
+    m_leftOut.clear();
 }
 
 void SceneReaderPrivate::advance()
@@ -276,10 +352,13 @@ void SceneReaderPrivate::readLayers()
     while (m_scene->layerCount() > 0)
         m_scene->removeLayerAt(0);
     m_ordering.clear();
+    m_orderingGiven = false;
+    m_layersMet = 0;
 
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"ordering") {
             m_ordering.clear();
+            m_orderingGiven = true;
             for (const QString &part : readText().split(u';', Qt::SkipEmptyParts))
                 m_ordering.append(SceneFormat::readInteger(part).value_or(0));
         } else if (m_xml.name() == u"layer") {
@@ -306,14 +385,21 @@ void SceneReaderPrivate::readLayers()
 
 void SceneReaderPrivate::applyOrdering()
 {
-    // Only a list that names every layer once says where each stands.
+    // Only a list that names every layer once says where each stands; the
+    // user hears of any other, unless there is nothing to stand in order.
     const int count = m_scene->layerCount();
+    const auto ignored = [this, count]() {
+        if (m_orderingGiven && count > 1)
+            noteDamage(QString(), 0,
+                       SceneReader::tr("the order of the layers is damaged, so they stand in the order in which "
+                                       "the file lists them"));
+    };
     if (m_ordering.size() != count)
-        return;
+        return ignored();
     QList<bool> named(count, false);
     for (int layer : std::as_const(m_ordering)) {
         if (layer < 0 || layer >= count || named.at(layer))
-            return;
+            return ignored();
         named[layer] = true;
     }
     // Every move repaints the frame: layers already in place stay.
@@ -415,20 +501,23 @@ void SceneReaderPrivate::noteUnresolvedClones(const QHash<LayerItem::Key, std::s
 
 void SceneReaderPrivate::readLayer()
 {
+    ++m_layersMet;
     const QString type = attribute(QLatin1StringView("type")).toString();
+    const QString name = attribute(QLatin1StringView("name")).toString();
+    // How the damage report calls the layer: by its place in the file when
+    // it has no name, since it may have none in the scene.
+    const QString layerName = name.isEmpty() ? SceneReader::tr("Layer %1").arg(m_layersMet) : name;
     if (type.isEmpty()) {
+        noteDamage(layerName, 0, SceneReader::tr("it has no kind, so it was left out with all it holds"));
         m_xml.skipCurrentElement();
         return;
     }
     const QUuid identifier = SceneFormat::readIdentifier(attribute(QLatin1StringView("identifier")));
-    const QString name = attribute(QLatin1StringView("name")).toString();
     const bool visible = hasAttribute(QLatin1StringView("visible"))
         && SceneFormat::readFlag(attribute(QLatin1StringView("visible")));
     const bool linked = hasAttribute(QLatin1StringView("linked"))
         && SceneFormat::readFlag(attribute(QLatin1StringView("linked")));
     const QString beyond = attribute(QLatin1StringView("beyond")).toString();
-    // How the damage report calls the layer.
-    const QString layerName = name.isEmpty() ? SceneReader::tr("Layer %1").arg(m_scene->layerCount() + 1) : name;
 
     std::shared_ptr<Layer> layer;
     if (type == u"audio") {
@@ -455,20 +544,25 @@ void SceneReaderPrivate::readLayer()
                 if (color.isValid())
                     static_cast<StrokeLayer &>(*visual).setColor(color);
             } else if (m_xml.name() == u"drawing") {
-                if (std::shared_ptr<LayerItem> cell = readDrawing(*visual, layerName))
+                if (std::shared_ptr<LayerItem> cell = readDrawing(*visual, layerName)) {
+                    keepLeftOutCells();
                     visual->insertCell(visual->frameCount(), std::move(cell));
+                }
                 advance();
             } else {
                 m_xml.skipCurrentElement();
             }
             checkCancel();
         }
+        endLeftOutCells();
         // Every edit counts on a layer having a cell.
         if (visual->frameCount() == 0)
             visual->insertCell(0, visual->newCell());
         layer = visual;
     } else {
         // "paint" and anything else unknown.
+        noteDamage(layerName, 0,
+                   SceneReader::tr("it is of unknown kind \"%1\", so it was left out with all it holds").arg(type));
         m_xml.skipCurrentElement();
         return;
     }
@@ -551,8 +645,10 @@ void SceneReaderPrivate::readOpacity(VisualLayer &layer)
 
 std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, const QString &layerName)
 {
+    const int frame = layer.frameCount() + 1;
     const QStringView type = attribute(QLatin1StringView("type"));
     if (type.isEmpty()) {
+        noteLeftOutCell(layerName, frame, LeftOut::NoKind);
         m_xml.skipCurrentElement();
         return nullptr;
     }
@@ -564,12 +660,17 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, c
         // A hold of nothing is dropped.
         if (layer.frameCount() > 0)
             cell = std::make_shared<LayerItem>(layer.cells().constLast());
+        else
+            noteLeftOutCell(layerName, frame, LeftOut::HoldOfNothing);
         m_xml.skipCurrentElement();
     } else if (type == u"original") {
-        cell = readOriginal(layer, layerName, layer.frameCount() + 1);
+        cell = readOriginal(layer, layerName, frame);
     } else if (type == u"distantClone") {
         cell = readDistantClone();
+        if (!cell)
+            noteLeftOutCell(layerName, frame, LeftOut::NoOriginal);
     } else {
+        noteLeftOutCell(layerName, frame, LeftOut::UnknownKind, type.toString());
         m_xml.skipCurrentElement();
     }
     if (cell) {
@@ -638,7 +739,9 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
     }
     if (!isPossibleDrawingSize(size)) {
         noteDamage(layerName, frame,
-                   SceneReader::tr("its drawing claims a size of %1x%2 pixels, larger than any frame")
+                   (size.width() < 0 || size.height() < 0
+                        ? SceneReader::tr("its drawing claims a size of %1x%2 pixels, and no side can be negative")
+                        : SceneReader::tr("its drawing claims a size of %1x%2 pixels, larger than any frame"))
                        .arg(size.width())
                        .arg(size.height()));
         return drawing;
@@ -793,7 +896,7 @@ int SceneReader::read(QIODevice *device)
                     d->m_xml.skipCurrentElement();
             }
         } else {
-            d->m_xml.raiseError(tr("The file is not an KL version 0.4 file"));
+            d->m_xml.raiseError(tr("The file is not a KL version 0.4 file"));
         }
     } catch (const ReadingCancelledException &) {
         return result(SceneFormat::Cancelled);
@@ -844,7 +947,9 @@ QString SceneReader::damageReport() const
         QString problem = kinds.at(i).second;
         if (!problem.endsWith(u'.'))
             problem += u'.';
-        if (layerFrames.isEmpty())
+        if (layer.isEmpty() && !problem.isEmpty())
+            lines.append(problem.at(0).toUpper() + problem.mid(1));
+        else if (layerFrames.isEmpty())
             lines.append(tr("Layer \"%1\": %2").arg(layer, problem));
         else if (layerFrames.size() == 1)
             lines.append(tr("Layer \"%1\", frame %2: %3").arg(layer, frameList(layerFrames), problem));

@@ -24,9 +24,12 @@ struct ReadingCancelledException
 //
 // Tolerant of what it does not know: unknown elements are skipped whole,
 // missing or unreadable attributes take their defaults, and layers and cells
-// that cannot be built are left out. Only a document whose XML is broken,
-// whose root is not a version 0.4 "kl", or whose frame size no scene can have
-// fails the read (errorString() says why and where).
+// that cannot be built are left out. What is left out that way, and an
+// ordering of the layers that cannot be followed, is reported with the
+// damage (below): the user hears of all of it before saving over the file.
+// Only a document whose XML is broken, whose root is not a version 0.4 "kl",
+// or whose frame size no scene can have fails the read (errorString() says
+// why and where).
 //
 // Nothing read from the file is trusted. Drawings, pictures, notes and sound
 // that are damaged (cut short, badly encoded, beyond what a scene can hold)
@@ -51,11 +54,14 @@ class SceneReader
     Q_DECLARE_TR_FUNCTIONS(Model::SceneReader)
 
 public:
-    // Something of the file that could not be read whole.
+    // Something of the file that could not be read whole, or that was
+    // left out or put right.
     struct Damage
     {
+        // Empty for damage to the scene as a whole (the order of its layers).
         QString layer;
-        // 0 for damage that belongs to the whole layer (its sound).
+        // 0 for damage that belongs to the whole layer (its sound, the layer
+        // itself left out).
         int frame = 0;
         QString problem;
     };

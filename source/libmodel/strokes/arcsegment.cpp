@@ -227,8 +227,8 @@ void ArcSegment::read(QDataStream &stream)
     double endRadius = 0.0;
     stream >> centre >> arcRadius >> start >> end >> clockwise >> startOpacity >> endOpacity
         >> startRadius >> endRadius;
-    if (!acceptValues(stream, {centre.x(), centre.y(), arcRadius, start.x(), start.y(), end.x(),
-                               end.y(), startOpacity, endOpacity, startRadius, endRadius}))
+    if (!acceptValues(stream, {centre, start, end}, {startOpacity, endOpacity},
+                      {arcRadius, startRadius, endRadius}))
         return;
     d->m_centre = centre;
     d->m_arcRadius = arcRadius;

@@ -107,9 +107,9 @@ bool readPath(QDataStream &stream, QPainterPath &path)
         stream >> type >> x >> y;
         if (stream.status() != QDataStream::Ok)
             return false;
-        if (!std::isfinite(x) || !std::isfinite(y))
-            return markCorrupt(stream);
         const QPointF point(x, y);
+        if (!Stroke::isWithinLimits(point))
+            return markCorrupt(stream);
         if (i == 0 && type != QPainterPath::MoveToElement)
             return markCorrupt(stream);
         switch (type) {
@@ -161,10 +161,7 @@ bool readTransform(QDataStream &stream, QTransform &transform)
     stream >> result;
     if (stream.status() != QDataStream::Ok)
         return false;
-    const qreal values[] = {result.m11(), result.m12(), result.m13(), result.m21(), result.m22(),
-                            result.m23(), result.m31(), result.m32(), result.m33()};
-    if (!std::all_of(std::begin(values), std::end(values),
-                     [](qreal value) { return std::isfinite(value); }))
+    if (!Stroke::isPossibleTransform(result))
         return markCorrupt(stream);
     transform = result;
     return true;
@@ -819,7 +816,7 @@ bool CompoundStroke::addStroke(std::unique_ptr<Stroke> stroke)
 
 bool CompoundStroke::erase(const QPainterPath &path)
 {
-    if (d->m_members.empty())
+    if (d->m_members.empty() || !isWithinLimits(path))
         return false;
     d->m_erasePath = d->m_erasePath.united(path);
     return eraseInside(d->m_erasePath);
@@ -830,13 +827,16 @@ QPainterPath CompoundStroke::erasePath() const
     return d->m_erasePath;
 }
 
-void CompoundStroke::setClipPath(const QPainterPath &path)
+bool CompoundStroke::setClipPath(const QPainterPath &path)
 {
+    if (!isWithinLimits(path))
+        return false;
     d->m_clipPath = path;
     if (path.isEmpty())
         updateBoundingRect();
     else
         clipTo(path);
+    return true;
 }
 
 QPainterPath CompoundStroke::clipPath() const
@@ -844,10 +844,18 @@ QPainterPath CompoundStroke::clipPath() const
     return d->m_clipPath;
 }
 
-void CompoundStroke::setTransform(const QTransform &transform)
+bool CompoundStroke::setTransform(const QTransform &transform)
 {
-    d->m_transform = transform;
+    // An inverse or a product keeps its last entries only to the last bit;
+    // Qt maps by the affine part alone, which is what the record keeps.
+    const QTransform affine = transform.isAffine()
+        ? QTransform(transform.m11(), transform.m12(), transform.m21(), transform.m22(), transform.dx(), transform.dy())
+        : transform;
+    if (!isPossibleTransform(affine))
+        return false;
+    d->m_transform = affine;
     updateBoundingRect();
+    return true;
 }
 
 QTransform CompoundStroke::transform() const

@@ -49,13 +49,18 @@ class CompoundStrokePrivate;
 //
 // Records: read() stops at the first damage it finds, keeps the members read
 // before it and leaves the stream's error status for the caller; a nested
-// compound whose record is cut short goes with its members, since the paths
-// and transform that belong to them follow them. An unknown member type
-// code, a negative member count, a path or transform with a value that is not
-// a finite number and a malformed path all mark the stream
+// compound whose record is cut short or damaged goes with its members, since
+// the paths and transform that belong to them follow them, and nothing after
+// the damage is read. An unknown member type code, a negative member count,
+// a malformed path, a path or transform with a value that no group holds (see
+// Stroke::isWithinLimits and Stroke::isPossibleTransform) all mark the stream
 // QDataStream::ReadCorruptData. A damaged bitmap member loses only its image
 // (see BitmapStroke). A tree read outside a drawing decodes its images under
 // DecodeBudget::defaultBytes.
+//
+// The paths and transform that a compound takes are those its record can
+// carry and its reader takes back: setTransform(), erase() and setClipPath()
+// refuse any other, so that what is written always reads back whole.
 class CompoundStroke : public Stroke
 {
 public:
@@ -90,14 +95,16 @@ public:
     // its mask, which members never use. False for a null stroke.
     bool addStroke(std::unique_ptr<Stroke> stroke);
     // Adds path to the erase path and removes the members it covers whole.
-    // False, and nothing changes, when there are no members. Callers bake the
-    // transform first.
+    // False, and nothing changes, when there are no members or the path
+    // reaches beyond the coordinate limit. Callers bake the transform first.
     bool erase(const QPainterPath &path);
     QPainterPath erasePath() const;
     // Stores path and, unless it is empty, drops the members it misses.
-    void setClipPath(const QPainterPath &path);
+    // False, and nothing changes, for a path beyond the coordinate limit.
+    bool setClipPath(const QPainterPath &path);
     QPainterPath clipPath() const;
-    void setTransform(const QTransform &transform);
+    // False, and nothing changes, for a transform that no group holds.
+    bool setTransform(const QTransform &transform);
     QTransform transform() const;
     // Moves the content with its transform and paths into a nested compound,
     // so that this one's transform is the identity again.

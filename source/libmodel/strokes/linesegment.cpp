@@ -125,8 +125,7 @@ void LineSegment::read(QDataStream &stream)
     double startRadius = 0.0;
     double endRadius = 0.0;
     stream >> start >> end >> startOpacity >> endOpacity >> startRadius >> endRadius;
-    if (!acceptValues(stream, {start.x(), start.y(), end.x(), end.y(), startOpacity, endOpacity,
-                               startRadius, endRadius}))
+    if (!acceptValues(stream, {start, end}, {startOpacity, endOpacity}, {startRadius, endRadius}))
         return;
     d->m_start = start;
     d->m_end = end;

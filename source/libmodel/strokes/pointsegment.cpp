@@ -89,7 +89,7 @@ void PointSegment::read(QDataStream &stream)
     double opacity = 0.0;
     double radius = 0.0;
     stream >> position >> opacity >> radius;
-    if (!acceptValues(stream, {position.x(), position.y(), opacity, radius}))
+    if (!acceptValues(stream, {position}, {opacity}, {radius}))
         return;
     d->m_position = position;
     d->m_opacity = opacity;

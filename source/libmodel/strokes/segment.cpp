@@ -127,13 +127,16 @@ QRectF Segment::discRect(QPointF centre, double radius)
     return QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
 }
 
-bool Segment::acceptValues(QDataStream &stream, std::initializer_list<double> values)
+bool Segment::acceptValues(QDataStream &stream, std::initializer_list<QPointF> positions,
+                           std::initializer_list<double> opacities, std::initializer_list<double> radii)
 {
-    const bool finite = std::all_of(values.begin(), values.end(),
-                                    [](double v) { return std::isfinite(v); });
-    if (!finite)
+    const bool possible =
+        std::all_of(positions.begin(), positions.end(), [](QPointF p) { return Stroke::isWithinLimits(p); })
+        && std::all_of(opacities.begin(), opacities.end(), &Stroke::isPossibleFraction)
+        && std::all_of(radii.begin(), radii.end(), &Stroke::isPossibleRadius);
+    if (!possible)
         stream.setStatus(QDataStream::ReadCorruptData);
-    return finite;
+    return possible;
 }
 
 } // namespace Model

@@ -104,9 +104,11 @@ protected:
     // The square of side 2 * radius around centre.
     static QRectF discRect(QPointF centre, double radius);
 
-    // When one of the values read is not finite, marks the stream as corrupt
-    // (unless it already reports an error) and returns false.
-    static bool acceptValues(QDataStream &stream, std::initializer_list<double> values);
+    // When one of the values read is not one a segment can have (see
+    // Stroke::isWithinLimits), marks the stream as corrupt (unless it
+    // already reports an error) and returns false.
+    static bool acceptValues(QDataStream &stream, std::initializer_list<QPointF> positions,
+                             std::initializer_list<double> opacities, std::initializer_list<double> radii);
 
 private:
     Q_DISABLE_COPY_MOVE(Segment)

@@ -18,6 +18,7 @@
 #include <QPolygonF>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -43,7 +44,8 @@ bool isFinite(double value)
 }
 
 // Reading stops at the first value that cannot come from a writer: sub-types
-// outside the three kinds, coordinates or pressures that are not numbers.
+// outside the three kinds, positions, pressures or segment values that no
+// stroke holds (see Stroke::isWithinLimits).
 void markCorrupt(QDataStream &stream)
 {
     if (stream.status() == QDataStream::Ok)
@@ -243,7 +245,10 @@ void SingleStrokePrivate::fit(double fraction)
     // Otherwise bend along the circle that leaves the last fitted point in its
     // running direction and passes through the sample.
     const auto [centreX, centreY, arcRadius] = ArcSegment::centerFromTangent(from.position, target, from.tangent);
-    if (centreX == 0.0 && centreY == 0.0 && arcRadius == 0.0) {
+    // Near the coordinate limit a circle may reach beyond it, where no
+    // record could carry its centre.
+    if ((centreX == 0.0 && centreY == 0.0 && arcRadius == 0.0)
+        || !Stroke::isWithinLimits(QPointF(centreX, centreY)) || !Stroke::isPossibleRadius(arcRadius)) {
         straightStep(fraction);
         return;
     }
@@ -261,6 +266,10 @@ void SingleStrokePrivate::fit(double fraction)
     const QPointF end = spoke.p2();
     if (QLineF(from.position, end).length() < MinimumStep)
         return;
+    if (!Stroke::isWithinLimits(end)) {
+        straightStep(fraction);
+        return;
+    }
 
     QLineF tangent = QLineF(end, centre).normalVector();
     if (!clockwise)
@@ -425,7 +434,7 @@ std::unique_ptr<SingleStroke> SingleStroke::read(QDataStream &stream)
         stream >> position >> pressure;
         if (stream.status() != QDataStream::Ok)
             break;
-        if (!isFinite(position.x()) || !isFinite(position.y()) || !isFinite(pressure)) {
+        if (!isWithinLimits(position) || !isPossibleFraction(pressure)) {
             markCorrupt(stream);
             break;
         }
@@ -449,10 +458,12 @@ std::unique_ptr<SingleStroke> SingleStroke::read(QDataStream &stream)
 
 void SingleStroke::addPoint(const InputPoint &point)
 {
-    if (!isFinite(point.x) || !isFinite(point.y) || !isFinite(point.pressure))
+    // A sample no record could carry is no sample; a pressure beyond what
+    // a pen reports draws as the nearest one it does.
+    if (!isWithinLimits(point.position()) || !isFinite(point.pressure))
         return;
     d->unpack();
-    d->m_inputPoints.append(point);
+    d->m_inputPoints.append({point.x, point.y, std::clamp(point.pressure, 0.0, 1.0), point.extra});
     d->fit(DrawingFraction);
 }
 

@@ -5,6 +5,8 @@
 #include "strokes/singlestroke.h"
 
 #include <QDataStream>
+#include <QPainterPath>
+#include <QTransform>
 
 #include <cmath>
 
@@ -17,6 +19,52 @@ bool Stroke::isWithinLimits(const QRect &rect)
     for (int coordinate : {rect.left(), rect.top(), rect.right(), rect.bottom()}) {
         if (coordinate < -maximumCoordinate || coordinate > maximumCoordinate)
             return false;
+    }
+    return true;
+}
+
+bool Stroke::isWithinLimits(QPointF point)
+{
+    // Written this way round, a value that is not a number fails too.
+    return std::abs(point.x()) <= maximumCoordinate && std::abs(point.y()) <= maximumCoordinate;
+}
+
+bool Stroke::isWithinLimits(const QPainterPath &path)
+{
+    for (int i = 0; i < path.elementCount(); ++i) {
+        if (!isWithinLimits(QPointF(path.elementAt(i))))
+            return false;
+    }
+    return true;
+}
+
+bool Stroke::isPossibleRadius(double radius)
+{
+    return radius >= 0.0 && radius <= maximumCoordinate;
+}
+
+bool Stroke::isPossibleFraction(double value)
+{
+    return value >= 0.0 && value <= 1.0;
+}
+
+bool Stroke::isPossibleTransform(const QTransform &transform)
+{
+    // Affine to the bit, as records carry the transforms the program makes;
+    // Qt inverts nothing nearly flat.
+    if (transform.m13() != 0.0 || transform.m23() != 0.0 || transform.m33() != 1.0)
+        return false;
+    bool invertible = false;
+    const QTransform inverse = transform.inverted(&invertible);
+    if (!invertible)
+        return false;
+    const double limit = double(maximumCoordinate) * maximumCoordinate;
+    for (const QTransform &t : {transform, inverse}) {
+        // Written this way round, a value that is not a number fails too.
+        for (qreal value : {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()}) {
+            if (!(std::abs(value) <= limit))
+                return false;
+        }
     }
     return true;
 }

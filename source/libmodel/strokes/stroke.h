@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointF>
 #include <QRect>
 #include <QRectF>
 #include <QtGlobal>
@@ -35,6 +36,23 @@ public:
     // rectangles out means that no width, height or margin of one overflows.
     static constexpr int maximumCoordinate = 1 << 24;
     static bool isWithinLimits(const QRect &rect);
+    // The values that a stroke holds, and so its record carries, are those
+    // the program makes: finite, positions within maximumCoordinate of the
+    // origin, radii from 0 to maximumCoordinate, pressures and opacities
+    // from 0 to 1. A record holding any other value is damaged, and what
+    // follows it cannot be trusted; a stroke never takes one, so that the
+    // writer never writes what a reader must refuse (a double beyond float
+    // range would even be written as an infinity).
+    static bool isWithinLimits(QPointF point);
+    static bool isWithinLimits(const QPainterPath &path);
+    static bool isPossibleRadius(double radius);
+    static bool isPossibleFraction(double value);
+    // The transforms of groups are made of turns, moves and scales: affine
+    // (their last column exactly 0, 0, 1) and invertible, and neither they
+    // nor their inverses have an entry beyond the square of
+    // maximumCoordinate, far beyond any fit of a frame and far inside float
+    // range, which records hold them in.
+    static bool isPossibleTransform(const QTransform &transform);
     // QRect's own width() and right() + 1 overflow for rectangles that span
     // more than the int range; this conversion takes the long way.
     static QRectF toRectF(const QRect &rect);
