@@ -49,6 +49,7 @@
 #include <QUndoGroup>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
@@ -66,6 +67,30 @@ using MainWindowLookups::action;
 // The window's first show runs its deferred steps once per process, however
 // often windows are shown.
 bool firstShowPending = true;
+
+// Where the detached exposure sheet opens when it has no place of its own
+// yet: as wide as it was docked (`width`, of its contents) and as tall as
+// the drawing side of `window`, over that side's left or right part, where
+// it was docked, and whole on the window's screen. The window's own frame
+// stands for the frame that the system will put around the sheet's.
+QRect firstDetachedXSheetGeometry(const QWidget *window, const QWidget *drawingSide, bool onLeft, int width)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    const QRect side(drawingSide->mapToGlobal(QPoint(0, 0)), drawingSide->size());
+    QRect placed(side.topLeft(), QSize(width + frame.left() + frame.right(), side.height()));
+    if (!onLeft)
+        placed.moveRight(side.right());
+    if (const QScreen *screen = window->screen()) {
+        const QRect available = screen->availableGeometry();
+        placed.setSize(placed.size().boundedTo(available.size()));
+        placed.moveLeft(std::clamp(placed.left(), available.left(), available.right() + 1 - placed.width()));
+        placed.moveTop(std::clamp(placed.top(), available.top(), available.bottom() + 1 - placed.height()));
+    }
+    return placed.marginsRemoved(frame);
+}
 
 } // namespace
 
@@ -368,6 +393,9 @@ void MainWindow::placeXSheet()
 
     UI::DetachedXSheet *detached = d->m_detachedXSheet;
     if (d->m_xSheetDetached && detached) {
+        // Once the sheet has left it, the splitter is all drawing side.
+        const int width = d->m_xSheetWidth > 0 ? d->m_xSheetWidth : d->m_xSheet->sizeHint().width();
+        detached->setFirstGeometry(firstDetachedXSheetGeometry(this, ui->splitter, d->m_xSheetOnLeft, width));
         detached->layout()->addWidget(d->m_xSheetPane);
         d->m_opacitySlider->setParent(detached);
         d->m_layerRenameWidget->setParent(detached);

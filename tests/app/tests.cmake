@@ -35,10 +35,13 @@ kl_add_test(tst_scenelifecycle SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenelifecy
     LIBS app commands PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
 set_tests_properties(tst_scenelifecycle PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # Kills a helper program part way through saving a large scene, twenty
-# times over, and reads what each kill left on disk.
-add_executable(kl-scenesavehelper ${CMAKE_CURRENT_LIST_DIR}/scenesavehelper.cpp)
+# times over, where the helper has stopped itself, and reads what each kill
+# left on disk.
+add_executable(kl-scenesavehelper ${CMAKE_CURRENT_LIST_DIR}/scenesavehelper.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/saveinprogress.h)
 target_link_libraries(kl-scenesavehelper PRIVATE app kl_warnings)
-kl_add_test(tst_atomicsave SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_atomicsave.cpp LIBS app WIDGETS TIMEOUT 600)
+kl_add_test(tst_atomicsave SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_atomicsave.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/saveinprogress.h LIBS app WIDGETS TIMEOUT 600)
 target_compile_definitions(tst_atomicsave PRIVATE KELVANE_SAVE_HELPER="$<TARGET_FILE:kl-scenesavehelper>")
 add_dependencies(tst_atomicsave kl-scenesavehelper)
 set_tests_properties(tst_atomicsave PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QTest>
@@ -71,6 +72,32 @@ struct Sheet
         return index == splitter->count() - 1 ? QStringLiteral("right") : QStringLiteral("lost");
     }
     int width() const { return splitter->sizes().value(splitter->indexOf(pane), -1); }
+
+    // What is wrong with where the detached window opened, the first time
+    // and from a sheet docked `docked` large: it must show the sheet at
+    // least as large, over the drawing side's part where the sheet was (as
+    // much of it as is on the screen), whole on the screen and clear of the
+    // menus. Empty when nothing is.
+    QString misplaced(const MainWindow *window, QSize docked, bool fromLeft) const
+    {
+        const QRect frame = detached->frameGeometry();
+        const QRect screen = window->screen()->availableGeometry();
+        const QRect drawing = QRect(splitter->mapToGlobal(QPoint(0, 0)), splitter->size()).intersected(screen);
+        const QWidget *menus = window->menuBar();
+        QStringList wrong;
+        if (pane->width() < docked.width() || pane->height() < docked.height())
+            wrong.append(QStringLiteral("the sheet is smaller than docked"));
+        if (!screen.contains(frame))
+            wrong.append(QStringLiteral("off the screen"));
+        if (frame.intersects(QRect(menus->mapToGlobal(QPoint(0, 0)), menus->size())))
+            wrong.append(QStringLiteral("over the menus"));
+        if (!drawing.contains(frame) || (fromLeft ? frame.left() != drawing.left() : frame.right() != drawing.right()))
+            wrong.append(QStringLiteral("not over the drawing's %1 part").arg(fromLeft ? u"left" : u"right"));
+        if (wrong.isEmpty())
+            return {};
+        return QStringLiteral("%1 x %2 at %3, %4: ").arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y())
+            + wrong.join(QStringLiteral(", "));
+    }
 
     // Moves the handle as a drag of the user does.
     void drag(int paneWidth) const
@@ -256,6 +283,10 @@ void TestMainWindowWindow::xSheetPlacement_data()
     QTest::newRow("moved while hidden") << QStringList{"XSheetShow=0", "XSheetOppositeSide", "XSheetShow=1"}
                                         << "right" << true;
     QTest::newRow("detached") << QStringList{"XSheetDetachSeparateWindow=1"} << "detached" << true;
+    QTest::newRow("detached from the right") << QStringList{"XSheetRightSide", "XSheetDetachSeparateWindow=1"}
+                                             << "detached" << true;
+    QTest::newRow("detached from the right, past the screen's edge")
+        << QStringList{"XSheetRightSide", "window+400", "XSheetDetachSeparateWindow=1"} << "detached" << true;
     QTest::newRow("detached, hidden") << QStringList{"XSheetDetachSeparateWindow=1", "XSheetShow=0"} << "detached"
                                       << false;
     QTest::newRow("detached, hidden, shown")
@@ -269,31 +300,50 @@ void TestMainWindowWindow::xSheetPlacement_data()
     QTest::newRow("no opposite side while detached")
         << QStringList{"XSheetDetachSeparateWindow=1", "XSheetOppositeSide", "XSheetDetachSeparateWindow=0"}
         << "left" << true;
+    QTest::newRow("hidden, detached, shown")
+        << QStringList{"XSheetShow=0", "XSheetDetachSeparateWindow=1", "XSheetShow=1"} << "detached" << true;
     QTest::newRow("hidden, detached, docked")
         << QStringList{"XSheetShow=0", "XSheetDetachSeparateWindow=1", "XSheetDetachSeparateWindow=0"} << "left"
         << false;
 }
 
 // Every way of moving the sheet keeps its width: shown docked, it comes
-// back as wide as it was.
+// back as wide as it was, and detached the first time, its window opens
+// where it was docked, as large.
 void TestMainWindowWindow::xSheetPlacement()
 {
     QFETCH(QStringList, steps);
     QFETCH(QString, where);
     QFETCH(bool, shown);
+    // No place of its own for the detached window.
+    QSettings().remove(QStringLiteral("XSheetWindow"));
     Started started = placedWindow();
     const Sheet sheet(started.window.get());
     QCOMPARE(sheet.where(), QStringLiteral("left"));
     const int width = sheet.width();
     QVERIFY(width > 0);
+    const QSize docked = sheet.pane->size();
 
-    for (const QString &step : std::as_const(steps))
-        apply(step);
+    for (const QString &step : std::as_const(steps)) {
+        // "window+N": the user moves the main window N pixels to the right.
+        if (step.startsWith(u"window+")) {
+            const QPoint moved = started.window->pos() + QPoint(step.mid(7).toInt(), 0);
+            started.window->move(moved);
+            QTRY_COMPARE(started.window->pos(), moved);
+        } else {
+            apply(step);
+        }
+    }
     QCOMPARE(sheet.where(), where);
     QCOMPARE(act(A::XSheetShow)->isChecked(), shown);
     QCOMPARE(act(A::XSheetDetachSeparateWindow)->isChecked(), where == u"detached");
     if (where == u"detached") {
         QCOMPARE(sheet.detached->isVisible(), shown);
+        if (shown) {
+            QVERIFY(QTest::qWaitForWindowExposed(sheet.detached));
+            const bool fromLeft = act(A::XSheetLeftSide)->isChecked();
+            QTRY_COMPARE(sheet.misplaced(started.window.get(), docked, fromLeft), QString());
+        }
     } else {
         QVERIFY(!sheet.detached->isVisible());
         QCOMPARE(act(A::XSheetLeftSide)->isChecked(), where == u"left");
@@ -334,19 +384,21 @@ void TestMainWindowWindow::draggingTheSheetShut()
 
 void TestMainWindowWindow::detachedSheetKeepsItsGeometry()
 {
+    QSettings().remove(QStringLiteral("XSheetWindow"));
     Started started = placedWindow();
     const Sheet sheet(started.window.get());
     apply(QStringLiteral("XSheetDetachSeparateWindow=1"));
     QVERIFY(QTest::qWaitForWindowExposed(sheet.detached));
-    const QSize size(333, 444);
-    sheet.detached->resize(size);
-    QTRY_COMPARE(sheet.detached->size(), size);
+    // Where the user puts it.
+    const QRect placed(QPoint(700, 300), QSize(333, 444));
+    sheet.detached->setGeometry(placed);
+    QTRY_COMPARE(sheet.detached->geometry(), placed);
 
     apply(QStringLiteral("XSheetShow=0"));
     QVERIFY(!sheet.detached->isVisible());
     apply(QStringLiteral("XSheetShow=1"));
     QVERIFY(QTest::qWaitForWindowExposed(sheet.detached));
-    QTRY_COMPARE(sheet.detached->size(), size);
+    QTRY_COMPARE(sheet.detached->geometry(), placed);
 
     // Closing the detached window hides the sheet, which stays detached.
     QVERIFY(!sheet.detached->close());
@@ -354,8 +406,26 @@ void TestMainWindowWindow::detachedSheetKeepsItsGeometry()
     QVERIFY(!act(A::XSheetShow)->isChecked());
     QCOMPARE(sheet.where(), QStringLiteral("detached"));
     apply(QStringLiteral("XSheetShow=1"));
-    QTRY_COMPARE(sheet.detached->size(), size);
+    QTRY_COMPARE(sheet.detached->geometry(), placed);
+
+    // Docked and detached again, it opens where the user put it.
     apply(QStringLiteral("XSheetDetachSeparateWindow=0"));
+    QCOMPARE(sheet.where(), QStringLiteral("left"));
+    apply(QStringLiteral("XSheetDetachSeparateWindow=1"));
+    QVERIFY(QTest::qWaitForWindowExposed(sheet.detached));
+    QTRY_COMPARE(sheet.detached->geometry(), placed);
+
+    // And so it does in the program's next run.
+    QVERIFY(started.window->close());
+    started.window.reset();
+    started = placedWindow();
+    const Sheet again(started.window.get());
+    apply(QStringLiteral("XSheetDetachSeparateWindow=1"));
+    QVERIFY(QTest::qWaitForWindowExposed(again.detached));
+    QTRY_COMPARE(again.detached->geometry(), placed);
+    apply(QStringLiteral("XSheetDetachSeparateWindow=0"));
+    for (const char *group : {"MainWindow", "XSheetWindow"})
+        QSettings().remove(QLatin1String(group));
 }
 
 void TestMainWindowWindow::keptWindows_data()

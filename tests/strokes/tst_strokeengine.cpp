@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -303,29 +304,36 @@ void TestStrokeEngine::timersRunOnTheirOwn()
     engine.addPoint(sample({310, 100}));
     const qsizetype afterSamples = changed.count();
 
-    // Refits come while the pen rests, then the finish stops them.
-    QTRY_VERIFY_WITH_TIMEOUT(changed.count() >= afterSamples + 3, 1000);
-    QTRY_VERIFY_WITH_TIMEOUT(!timer(engine, "finishTimer")->isActive(), 3000);
+    // Refits come while the pen rests, then the finish stops them. How many
+    // refits come first depends on how often a busy machine turns the event
+    // loop; at least one does, as the refit timer comes due first. Only
+    // timers that never stop make the wait run out.
+    QTRY_VERIFY_WITH_TIMEOUT(!timer(engine, "finishTimer")->isActive(), 60000);
+    QVERIFY(changed.count() >= afterSamples + 2);
     QVERIFY(!timer(engine, "updateTimer")->isActive());
     QVERIFY(changed.last().at(0).toRect().contains(QPoint(310, 100)));
     QVERIFY(engine.hasActiveStroke());
 }
 
+// The finish timer's time is let run out with the event loop standing, so
+// that it cannot fire however long that takes: a rejected sample leaves it
+// run out, an accepted one starts it again.
 void TestStrokeEngine::acceptedSamplesRestartTheTimers()
 {
     StrokeEngine engine;
     engine.beginStroke(QRect(0, 0, 300, 100), sample({10, 50}), m_marker.get());
     QTimer *finish = timer(engine, "finishTimer");
-    QTest::qWait(200);
+    QCOMPARE(finish->interval(), 500);
+    while (finish->remainingTime() > 0)
+        QThread::msleep(10);
     QVERIFY(finish->isActive());
-    const int before = finish->remainingTime();
-    QVERIFY2(before < 400, qPrintable(QString::number(before)));
 
     engine.addPoint(sample({10.5, 50}));
-    QVERIFY(finish->remainingTime() <= before);
+    QCOMPARE(finish->remainingTime(), 0);
 
     engine.addPoint(sample({40, 50}));
-    QVERIFY2(finish->remainingTime() > 450, qPrintable(QString::number(finish->remainingTime())));
+    QVERIFY(finish->isActive());
+    QVERIFY2(finish->remainingTime() > 0, qPrintable(QString::number(finish->remainingTime())));
     QVERIFY(timer(engine, "updateTimer")->isActive());
 }
 

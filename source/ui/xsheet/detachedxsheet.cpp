@@ -11,6 +11,8 @@ class DetachedXSheetPrivate
 public:
     // The geometry to restore on the next show.
     QByteArray m_geometry;
+    // Taken instead while there is none to restore.
+    QRect m_firstGeometry;
 };
 
 DetachedXSheet::DetachedXSheet(QWidget *parent)
@@ -38,6 +40,11 @@ void DetachedXSheet::setSavedGeometry(const QByteArray &geometry)
     d->m_geometry = geometry;
 }
 
+void DetachedXSheet::setFirstGeometry(const QRect &geometry)
+{
+    d->m_firstGeometry = geometry;
+}
+
 void DetachedXSheet::keyPressEvent(QKeyEvent *event)
 {
     Q_EMIT keyPressed(event);
@@ -58,8 +65,10 @@ void DetachedXSheet::closeEvent(QCloseEvent *event)
 
 void DetachedXSheet::showEvent(QShowEvent *event)
 {
-    if (!d->m_geometry.isEmpty())
-        restoreGeometry(d->m_geometry);
+    // Left alone, the system would open it at a size of its own choosing in
+    // a corner of the screen.
+    if ((d->m_geometry.isEmpty() || !restoreGeometry(d->m_geometry)) && d->m_firstGeometry.isValid())
+        setGeometry(d->m_firstGeometry);
     QWidget::showEvent(event);
 }
 

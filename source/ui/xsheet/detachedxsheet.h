@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QRect>
 #include <QWidget>
 
 #include <memory>
@@ -30,6 +31,10 @@ public:
     QByteArray savedGeometry() const;
     // What the next show restores; ignored when empty or not a geometry.
     void setSavedGeometry(const QByteArray &geometry);
+    // Where the window opens while it has no geometry to restore (it has
+    // never been shown): the geometry of its contents, as
+    // QWidget::setGeometry() takes it.
+    void setFirstGeometry(const QRect &geometry);
 
 Q_SIGNALS:
     void hidden();
