@@ -187,17 +187,14 @@ void TestExportFailures::sceneWithoutPictures_data()
     addExportRows();
 }
 
-// Sound and notes are no pictures: no export passes for done with nothing
-// written.
+// Sound and notes make no picture: no export passes for done with nothing written.
 void TestExportFailures::sceneWithoutPictures()
 {
     QFETCH(Export, kind);
     Scene scene;
     build(scene, {"notes=notes", "audio=audio"});
     QTemporaryDir dir;
-
-    const ExportResult result = runExport(scene, kind, dir.filePath(QStringLiteral("out")));
-
+    const ExportResult result = runExport(scene, kind, dir.path());
     QCOMPARE(result.status, ExportResult::Failed);
     QVERIFY2(result.message.startsWith(QStringLiteral("There was nothing to export: ")), qPrintable(result.message));
     QCOMPARE(entriesBelow(dir.path()), QStringList());

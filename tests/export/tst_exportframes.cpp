@@ -175,12 +175,10 @@ void TestExportFrames::fileNames_data()
         << everyFrame
         << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png", "walk.Ink.0003.clone.Rough.0002.png",
                        "walk.Rough.0001.png", "walk.Rough.0002.png"};
-    // Left out, Ink's own sequence would hold its frame 2 there.
     QTest::newRow("per layer, repeats left out, a distant clone of another layer")
         << inkAndRough << QStringList{"Ink3=Rough2"} << false << int(ExportFramesSettings::ExcludeClones) << all
-        << everyFrame
-        << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png", "walk.Ink.0003.png", "walk.Rough.0001.png",
-                       "walk.Rough.0002.png"};
+        << everyFrame << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png", "walk.Ink.0003.png",
+                                      "walk.Rough.0001.png", "walk.Rough.0002.png"};
     QTest::newRow("per layer, a short layer ends early")
         << QStringList{"Ink=A....", "Rough=RS"} << QStringList() << false << int(ExportFramesSettings::ExcludeClones)
         << all << everyFrame << QStringList{"walk.Ink.0001.png", "walk.Rough.0001.png", "walk.Rough.0002.png"};
@@ -211,19 +209,14 @@ void TestExportFrames::fileNames_data()
     QTest::newRow("per layer, range starts on a distant clone")
         << inkAndRough << QStringList{"Ink2=Rough1"} << false << int(ExportFramesSettings::IncludeClones) << all
         << QPoint(2, 3) << QStringList{"walk.Ink.0002.png", "walk.Ink.0003.png", "walk.Rough.0002.png"};
-    // Clones of a frame before the range, in another layer and in their own, and of a hidden layer.
-    const QStringList threeLayers = {"Ink=ABCDE", "Rough=RSTUV", "~Hidden=HIJKL"};
-    const QStringList clonesOfUnwritten = {"Ink3=Rough1", "Ink4=Ink1", "Ink5=Hidden3"};
-    const int visible = ExportSettings::VisibleLayers;
-    const QStringList twoToFive = {"walk.Ink.0002.png", "walk.Ink.0003.png", "walk.Ink.0004.png", "walk.Ink.0005.png",
-                                   "walk.Rough.0002.png", "walk.Rough.0003.png", "walk.Rough.0004.png",
-                                   "walk.Rough.0005.png"};
-    QTest::newRow("per layer, repeats left out, clones of frames not exported")
-        << threeLayers << clonesOfUnwritten << false << int(ExportFramesSettings::ExcludeClones) << visible
-        << QPoint(2, 5) << twoToFive;
-    QTest::newRow("per layer, repeats named, clones of frames not exported")
-        << threeLayers << clonesOfUnwritten << false << int(ExportFramesSettings::IncludeClones) << visible
-        << QPoint(2, 5) << twoToFive;
+    // Clones of frames not exported: before the range, of another layer and of their own, of a hidden layer.
+    const QStringList unwritten[] = {{"Ink=ABCD", "Rough=RSTU", "~Hidden=HIJK"},
+                                     {"Ink3=Rough1", "Ink4=Hidden3", "Rough3=Rough1"}};
+    for (const int clones : {int(ExportFramesSettings::ExcludeClones), int(ExportFramesSettings::IncludeClones)})
+        QTest::addRow("per layer, repeats %s, clones of frames not exported", clones ? "named" : "left out")
+            << unwritten[0] << unwritten[1] << false << clones << int(ExportSettings::VisibleLayers) << QPoint(2, 4)
+            << QStringList{"walk.Ink.0002.png", "walk.Ink.0003.png", "walk.Ink.0004.png", "walk.Rough.0002.png",
+                           "walk.Rough.0003.png", "walk.Rough.0004.png"};
     QTest::newRow("per layer, no cell in the range")
         << QStringList{"Ink=AB", "Rough=RSTU"} << QStringList() << false << int(ExportFramesSettings::ExcludeClones)
         << int(ExportSettings::ActiveLayerOnly) << QPoint(3, 4) << QStringList();
@@ -245,9 +238,6 @@ void TestExportFrames::fileNames_data()
         << QStringList{"Ink=A..", "Rough=RS."} << QStringList{"Rough2=Ink1"} << true
         << int(ExportFramesSettings::ExcludeClones) << all << everyFrame
         << QStringList{"walk.0001.png", "walk.0002.png"};
-    QTest::newRow("composite, clones of frames not exported")
-        << threeLayers << clonesOfUnwritten << true << int(ExportFramesSettings::ExcludeClones) << visible
-        << QPoint(2, 5) << QStringList{"walk.0002.png", "walk.0003.png", "walk.0004.png", "walk.0005.png"};
     QTest::newRow("composite, no layer to show")
         << QStringList{"~Ink=AB"} << QStringList() << true << int(ExportFramesSettings::IncludeClones)
         << int(ExportSettings::VisibleLayers) << everyFrame << QStringList{"walk.0001.png", "walk.0002.hold.png"};
