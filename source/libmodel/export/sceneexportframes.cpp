@@ -40,14 +40,14 @@ struct RepeatNames
     QString cloneFormat;
 };
 
-// The suffix of a layer's frame, or none when the frame is left out. A frame
-// left out, or named as a repeat, leads to a file of this export that holds
-// its picture: through its layer's sequence, where a gap holds the picture
-// before it, or through its name. A hold repeats the frame before it, which
-// is written or left out by the same rule; the first frame of the span
-// repeats nothing that the export writes and is written as the drawing it
-// shows. A distant clone whose original has no file of its own here (outside
-// the span, or of a layer not exported) is written as a picture of its own.
+// The suffix of a layer's frame, or none when the frame is left out. A
+// repeat is left out or named only where the export writes the picture it
+// repeats and the reader is led to it: a hold by the frame before it in the
+// layer's own sequence (always in the span, as the span's first frame is
+// written as the drawing it shows); a distant clone, left out, by its own
+// layer's file of its original, or, named, by its original's file name. A
+// distant clone whose original has no such file (outside the span, or of a
+// layer not exported) is written under a plain name.
 std::optional<QString> cellSuffix(const Scene &scene, const QList<ExportLayer> &layers, const ExportLayer &entry,
                                   const LayerItem &item, bool firstOfSpan, const ExportFrameSpan &span,
                                   ExportFramesSettings::Clones clones, const RepeatNames &names)
