@@ -107,6 +107,8 @@ private Q_SLOTS:
     void readOnlyFolder();
     void fullDisk_data();
     void fullDisk();
+    void sceneWithoutPictures_data();
+    void sceneWithoutPictures();
 };
 
 void TestExportFailures::initTestCase()
@@ -178,6 +180,24 @@ void TestExportFailures::fullDisk()
     QCOMPARE(result.status, ExportResult::Failed);
     QVERIFY2(result.message.contains(reason), qPrintable(result.message));
     QCOMPARE(entriesBelow(dir), QStringList());
+}
+
+void TestExportFailures::sceneWithoutPictures_data()
+{
+    addExportRows();
+}
+
+// Sound and notes make no picture: no export passes for done with nothing written.
+void TestExportFailures::sceneWithoutPictures()
+{
+    QFETCH(Export, kind);
+    Scene scene;
+    build(scene, {"notes=notes", "audio=audio"});
+    QTemporaryDir dir;
+    const ExportResult result = runExport(scene, kind, dir.path());
+    QCOMPARE(result.status, ExportResult::Failed);
+    QVERIFY2(result.message.startsWith(QStringLiteral("There was nothing to export: ")), qPrintable(result.message));
+    QCOMPARE(entriesBelow(dir.path()), QStringList());
 }
 
 QTEST_MAIN(TestExportFailures)

@@ -6,6 +6,7 @@
 #include "layers/visuallayer.h"
 #include "scene/scene.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QSet>
 
@@ -53,6 +54,12 @@ const ExportLayer *findExportLayer(const QList<ExportLayer> &layers, int index)
     const auto it = std::find_if(layers.cbegin(), layers.cend(),
                                  [index](const ExportLayer &entry) { return entry.index == index; });
     return it != layers.cend() ? &*it : nullptr;
+}
+
+QString noPicturesToExport()
+{
+    return QCoreApplication::translate("Model::Scene",
+                                       "There was nothing to export: none of the chosen layers holds pictures.");
 }
 
 void paintLayerFrame(const VisualLayer &layer, int frame, QImage &image, bool allBlack)

@@ -44,6 +44,10 @@ int frameCountSum(const QList<ExportLayer> &layers);
 // The layer of the list with that scene index; null when it is not listed.
 const ExportLayer *findExportLayer(const QList<ExportLayer> &layers, int index);
 
+// Why an export writes nothing when none of its layers holds pictures: sound
+// and notes alone make no frame, no movie and no package.
+QString noPicturesToExport();
+
 // Paints what layer shows at frame onto image (Format_ARGB32_Premultiplied)
 // as the canvas shows it: at the layer's opacity, with its rule for frames
 // past its last cell. allBlack draws the lines of drawing layers in black;

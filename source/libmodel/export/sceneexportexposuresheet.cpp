@@ -234,7 +234,7 @@ QJsonObject layerObject(const ExportLayer &entry, const QString &fileType, const
 ExportResult Scene::exportExposureSheet(const ExportExposureSheetSettings &settings, QObject *progressObject) const
 {
     if (visualLayerCount() == 0)
-        return {};
+        return ExportResult::failed(noPicturesToExport());
     // A piece that floats over the paper is exported where the user sees it.
     const FloatingPieceInPlace piece(*this);
     const ImageFileFormat format = settings.imageFormat == ExportExposureSheetSettings::OpenEXR

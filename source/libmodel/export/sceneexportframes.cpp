@@ -24,8 +24,10 @@ namespace Model {
 // follows them to the end.
 // Frames that only repeat a drawing are named or left out as the settings
 // say, but the span's first frame is always written as a picture of its own:
-// what it repeats lies outside the export. An export that would write no
-// file at all fails with a message saying so, and touches nothing.
+// what it repeats lies outside the export. So is a distant clone whose
+// picture has no file of this export where its gap or its name would lead.
+// An export that would write no file at all fails with a message saying so,
+// and touches nothing.
 // Every name part that comes from the user or a translation is made safe on
 // its own, so the names built from them never leave the export folder.
 
@@ -38,33 +40,34 @@ struct RepeatNames
     QString cloneFormat;
 };
 
-QString layerFileName(const Scene &scene, const QList<ExportLayer> &layers, int index)
-{
-    if (const ExportLayer *entry = findExportLayer(layers, index))
-        return entry->name;
-    return safeFileName(index >= 0 && index < scene.layerCount() ? scene.layerName(index) : QString());
-}
-
-// The suffix of a layer's frame, or none when the frame is left out: a hold
-// says so, a distant clone names the layer and frame of its original. The
-// first frame of the span repeats nothing that the export writes, whatever
-// its cell: it is written as the drawing it shows, as an original is.
-std::optional<QString> cellSuffix(const Scene &scene, const QList<ExportLayer> &layers, const LayerItem &item,
-                                  bool firstOfSpan, ExportFramesSettings::Clones clones, const RepeatNames &names)
+// The suffix of a layer's frame, or none when the frame is left out. A
+// repeat is left out or named only where the export writes the picture it
+// repeats and the reader is led to it: a hold by the frame before it in the
+// layer's own sequence (always in the span, as the span's first frame is
+// written as the drawing it shows); a distant clone, left out, by its own
+// layer's file of its original, or, named, by its original's file name. A
+// distant clone whose original has no such file (outside the span, or of a
+// layer not exported) is written under a plain name.
+std::optional<QString> cellSuffix(const Scene &scene, const QList<ExportLayer> &layers, const ExportLayer &entry,
+                                  const LayerItem &item, bool firstOfSpan, const ExportFrameSpan &span,
+                                  ExportFramesSettings::Clones clones, const RepeatNames &names)
 {
     if (firstOfSpan || (item.kind() != LayerItem::CloneKind && item.kind() != LayerItem::DistantCloneKind))
         return QString();
-    if (clones == ExportFramesSettings::ExcludeClones)
-        return std::nullopt;
     if (clones == ExportFramesSettings::IncludeClonesSimpleSequence)
         return QString();
     if (item.kind() == LayerItem::CloneKind)
-        return names.hold;
+        return clones == ExportFramesSettings::ExcludeClones ? std::nullopt : std::optional(names.hold);
     int layer = -1;
     int frame = -1;
-    if (!scene.findDrawing({item.originalLayer(), item.originalItem()}, &layer, &frame))
+    const std::shared_ptr<LayerItem> original =
+        scene.findDrawing({item.originalLayer(), item.originalItem()}, &layer, &frame);
+    const ExportLayer *owner = findExportLayer(layers, layer);
+    if (!original || original->kind() != LayerItem::OriginalKind || !owner || !span.contains(frame))
         return QString();
-    return names.cloneFormat.arg(layerFileName(scene, layers, layer), paddedNumber(frame, 4));
+    if (clones == ExportFramesSettings::ExcludeClones)
+        return owner->index == entry.index ? std::nullopt : std::optional(QString());
+    return names.cloneFormat.arg(owner->name, paddedNumber(frame, 4));
 }
 
 // Whether the composite of a frame differs from the one before: some layer
@@ -85,7 +88,7 @@ bool startsNewPicture(const QList<ExportLayer> &layers, int frame)
 QString nothingToExport(const QList<ExportLayer> &layers, const ExportFrameSpan &span)
 {
     if (layers.isEmpty())
-        return Scene::tr("There was nothing to export: none of the chosen layers holds pictures.");
+        return noPicturesToExport();
     return Scene::tr("There was nothing to export: the chosen layers have no cells in frames %1 to %2.")
         .arg(span.first)
         .arg(span.last);
@@ -140,7 +143,7 @@ ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *
             if (!item)
                 continue;
             const std::optional<QString> suffix =
-                cellSuffix(*this, layers, *item, firstOfSpan, settings.clones, repeats);
+                cellSuffix(*this, layers, entry, *item, firstOfSpan, span, settings.clones, repeats);
             if (!suffix)
                 continue;
             files.append({QStringLiteral("%1.%2.%3%4.%5").arg(baseName, entry.name, number, *suffix, extension),

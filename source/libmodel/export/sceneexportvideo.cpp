@@ -51,7 +51,7 @@ QString movieNotWritten(const QString &path, const QString &reason)
 ExportResult Scene::exportVideo(const ExportVideoSettings &settings, QObject *progressObject) const
 {
     if (visualLayerCount() == 0)
-        return {};
+        return ExportResult::failed(noPicturesToExport());
     // A piece that floats over the paper is exported where the user sees it.
     const FloatingPieceInPlace piece(*this);
     ExportVideoSettings record = settings;

@@ -378,13 +378,14 @@ public:
     // ("maximum", "value", "wasCanceled"), whose cancel is noticed between
     // images. Files are written beside their destination first and put in
     // place only afterwards, so a failed export (reported, with a message for
-    // the user) leaves nothing of its own behind, and a scene without a
-    // visual layer exports nothing at all. A piece that floats over the
+    // the user) leaves nothing of its own behind; a scene without a visual
+    // layer exports nothing and fails, saying so. A piece that floats over the
     // paper is exported where the user sees it (FloatingPieceInPlace).
     // Frames as numbered PNG or OpenEXR images in settings.exportDir, one per
     // layer and frame or one composite per frame; frames that only repeat a
-    // drawing are left out or named as holds and clones, as settings say. A
-    // cancelled export keeps the frames finished so far.
+    // drawing are left out or named as holds and clones, as settings say,
+    // where the picture they repeat has a file of this export. A cancelled
+    // export keeps the frames finished so far.
     ExportResult exportFrames(const ExportFramesSettings &settings, QObject *progress) const;
     // The exposure sheet as an Open Cel Animation package: the folder
     // settings.exportDir/settings.name with a JSON document of the same name
