@@ -3,6 +3,8 @@
 #include "settings/settings.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -23,6 +25,9 @@ public:
     int m_maxBackups = Model::Settings::DefaultAutoSaveNumFiles;
     int m_interval = Model::Settings::DefaultAutoSaveIntervalMins * 60000;
     int m_nextBackupIndex = 1;
+    // The folder and name whose ring the index goes on from; empty until the
+    // first backup after a start or a reset looks there.
+    QString m_ringFoundFor;
     bool m_changesPending = false;
     qint64 m_waitStartedAt = 0;
     AutosaveManager::Clock m_clock;
@@ -32,6 +37,11 @@ namespace {
 
 constexpr int RetryInterval = 1000;
 constexpr int MaxIntervalMinutes = 24 * 60;
+
+QString slotName(const QString &baseName, int index)
+{
+    return baseName + QStringLiteral("_backup") + QString::number(index) + QStringLiteral(".kl");
+}
 
 } // namespace
 
@@ -65,7 +75,33 @@ qint64 AutosaveManager::currentMSecsSinceEpoch() const
 
 QString AutosaveManager::backupFileName(const QString &baseName) const
 {
-    return baseName + QStringLiteral("_backup") + QString::number(d->m_nextBackupIndex) + QStringLiteral(".kl");
+    return slotName(baseName, d->m_nextBackupIndex);
+}
+
+QString AutosaveManager::backupPath(const QString &folder, const QString &baseName)
+{
+    const QDir dir(folder);
+    const QString ring = dir.absoluteFilePath(baseName);
+    if (ring != d->m_ringFoundFor) {
+        d->m_ringFoundFor = ring;
+        // A run that crashed left its newest backup here: the ring goes on
+        // after it, so that the oldest goes first. Slots of an earlier,
+        // larger ring lie outside this one and stay.
+        int newest = 0;
+        QDateTime newestTime;
+        for (int index = 1; index <= d->m_maxBackups; ++index) {
+            const QFileInfo file(dir.filePath(slotName(baseName, index)));
+            if (file.isFile() && (!newest || file.lastModified() >= newestTime)) {
+                newest = index;
+                newestTime = file.lastModified();
+            }
+        }
+        if (newest) {
+            d->m_nextBackupIndex = newest;
+            skipBackup();
+        }
+    }
+    return dir.absoluteFilePath(backupFileName(baseName));
 }
 
 int AutosaveManager::nextBackupIndex() const
@@ -97,6 +133,7 @@ void AutosaveManager::reset()
 {
     d->m_changesPending = false;
     d->m_nextBackupIndex = 1;
+    d->m_ringFoundFor.clear();
     if (d->m_autosaveTimer->isActive())
         d->startWaiting(d->m_interval, currentMSecsSinceEpoch());
 }

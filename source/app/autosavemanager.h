@@ -20,7 +20,9 @@ class AutosaveManagerPrivate;
 //
 // Backups go to "<name>_backup<index>.kl" with the index running 1, 2, ...,
 // maxBackups() and back to 1: the ring never grows beyond its size, and the
-// oldest backup is the one overwritten.
+// oldest backup is the one overwritten. A ring found in the folder, left by
+// an earlier run that may have crashed or by an earlier scene of the name,
+// goes on after its newest backup rather than at 1.
 //
 // Times come from a clock (milliseconds since the epoch), the system's
 // unless a test sets its own.
@@ -40,6 +42,10 @@ public:
 
     // The file name of the next backup of a scene of that name.
     QString backupFileName(const QString &baseName) const;
+    // The path of the next backup of a scene of that name in that folder.
+    // The first one since the start, a reset, or another folder or name,
+    // looks there for the newest backup of the ring and goes on after it.
+    QString backupPath(const QString &folder, const QString &baseName);
     int nextBackupIndex() const;
     bool hasChangesToBackUp() const;
     int intervalMinutes() const;
@@ -47,8 +53,8 @@ public:
 
 public Q_SLOTS:
     void markSceneChanged();
-    // A new scene: nothing to back up, the ring starts at 1, and a running
-    // interval starts afresh.
+    // A new scene: nothing to back up, the ring starts at 1 unless the
+    // folder holds one already, and a running interval starts afresh.
     void reset();
     // Looks again in a second.
     void postpone();

@@ -517,20 +517,20 @@ int MainWindow::cursorTypeForTool(Model::Tool::Type type) const
         || (type >= Type::Hand && type <= Type::ZoomPanRotate))
         return Model::Tool::OwnCursor;
 
-    const int layer = scene->activeLayerIdx();
-    const int frame = scene->activeFrame();
+    // The one rule of where ink goes, which the stamp and a save of a
+    // floating piece follow too.
+    using Refusal = Model::Scene::InkRefusal;
+    const Refusal refusal = scene->activeCellInkRefusal();
     const bool afterLast = scene->isActiveFrameAfterLastDrawing();
-    const bool locked = Model::Settings::instance()->clonesLockedForDrawing() && !scene->isOriginalDrawing(layer, frame)
-        && !afterLast;
-
     if (type != Type::OffPegs) {
-        if (!scene->isLayerVisible(layer))
+        if (refusal == Refusal::HiddenLayer)
             return Model::Tool::LayerNotVisibleCursor;
-        if (std::abs(scene->layerOpacity(layer)) <= 1e-12)
+        if (refusal == Refusal::FadedLayer)
             return Model::Tool::LayerOpacityZeroCursor;
-        if (scene->isReferenceLayer(layer))
+        if (refusal == Refusal::NotDrawLayer)
             return Model::Tool::ForbiddenCursor;
     }
+    const bool locked = refusal == Refusal::LockedHold;
     switch (type) {
     case Type::OffPegs:
     case Type::Lasso:

@@ -383,7 +383,7 @@ void MainWindow::onAutosaveTimeout()
     }
     QString refused;
     const QString folder = backupFolder(&refused);
-    const QString path = QDir(folder).absoluteFilePath(autosave->backupFileName(scene->name()));
+    const QString path = autosave->backupPath(folder, scene->name());
     // A ring slot may name a scene the user opened or saved as their own
     // (a backup they went on working in): that file stays, and the next
     // slot is tried in a second.

@@ -48,6 +48,7 @@
 #include <QPainterPath>
 #include <QProgressDialog>
 #include <QTimer>
+#include <QToolTip>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -98,6 +99,33 @@ QSpacerItem *expandingSpacer(int width = 0, QSizePolicy::Policy horizontal = QSi
 int clampOrMiddle(int value, int low, int high)
 {
     return low > high ? (low + high) / 2 : std::clamp(value, low, high);
+}
+
+// Says, over the paper, why the floating piece stays up: beside the pointer
+// when it is over the paper, else in the paper's middle.
+void tellWhyNotStamped(QWidget *paperArea, Model::Scene::InkRefusal refusal)
+{
+    using Refusal = Model::Scene::InkRefusal;
+    QString why;
+    switch (refusal) {
+    case Refusal::HiddenLayer:
+        why = MainWindow::tr("The piece cannot be stamped on a hidden layer.");
+        break;
+    case Refusal::FadedLayer:
+        why = MainWindow::tr("The piece cannot be stamped on a layer faded out entirely.");
+        break;
+    case Refusal::NotDrawLayer:
+        why = MainWindow::tr("The piece cannot be stamped on a reference layer.");
+        break;
+    case Refusal::LockedHold:
+        why = MainWindow::tr("The piece cannot be stamped on a hold while holds are locked for drawing.");
+        break;
+    case Refusal::None:
+        return;
+    }
+    const bool overPaper = paperArea->rect().contains(paperArea->mapFromGlobal(QCursor::pos()));
+    QToolTip::showText(overPaper ? QCursor::pos() : paperArea->mapToGlobal(paperArea->rect().center()), why,
+                       paperArea);
 }
 
 } // namespace
@@ -365,12 +393,8 @@ void MainWindow::stampFloatingSelection(bool keepFloating)
 {
     Model::ToolManager *tools = Model::ToolManager::instance();
     Model::KLScene *klscene = Model::KLScene::current();
-    Model::Scene *scene = klscene ? klscene->scene() : nullptr;
-    Model::FloatingSelection *selection = scene ? klscene->floatingSelection() : nullptr;
-    // Over a locked, hidden or transparent layer there is nothing to stamp
-    // into; the stamp key then only puts the drawing tool back.
-    if (!selection || tools->currentToolType() != Type::FloatingSelection
-        || tools->currentCursorType() != Model::Tool::OwnCursor) {
+    Model::FloatingSelection *selection = klscene && klscene->scene() ? klscene->floatingSelection() : nullptr;
+    if (!selection || tools->currentToolType() != Type::FloatingSelection) {
         const Type drawingTool = tools->lastDrawingToolType();
         tools->setCurrentTool(drawingTool, cursorTypeForTool(drawingTool));
         return;
@@ -379,36 +403,16 @@ void MainWindow::stampFloatingSelection(bool keepFloating)
     // Collapsing shows progress, which turns the event loop: autosave must
     // not write a drawing half stamped.
     const BusyScope busy(d->m_busyDepth);
-    std::unique_ptr<Model::Stroke> stamped;
+    std::unique_ptr<QProgressDialog> progress;
     if (selection->collapseVectorData()) {
         // Collapsing renders the content and may take a while.
-        QProgressDialog progress(this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setLabelText(Model::FloatingSelection::collapseProgressLabel());
-        progress.setMinimumDuration(2000);
-        stamped = selection->stamp(Commands::progressCallback(&progress));
-    } else {
-        stamped = selection->stamp();
+        progress = std::make_unique<QProgressDialog>(this);
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setLabelText(Model::FloatingSelection::collapseProgressLabel());
+        progress->setMinimumDuration(2000);
     }
-
-    auto *stamp = new QUndoCommand(tr("Stamp Floating Selection", "Commands"));
-    if (!klscene->hasSelection()) {
-        const QModelIndex cell = klscene->currentIndex();
-        // The row after a layer's last cell has no drawing to stamp into: a
-        // blank comes first, as an undo step of its own. The cell before it
-        // is looked up in the scene rather than in the frame range, which
-        // may begin at this very row.
-        if (cell.isValid() && cell.data(Model::SceneModel::FrameAfterLastRole).toBool() && cell.row() > 0)
-            scene->undoStack()->push(new Commands::AddBlankDrawing(klscene, cell.siblingAtRow(cell.row() - 1)));
-        new Commands::Stroke(klscene, cell, std::move(stamped), stamp);
-    } else {
-        new Commands::Stroke(klscene, klscene->selection().indexes(), std::move(stamped), stamp);
-        klscene->clearSelection();
-    }
-    // Undoing the stamp then also returns to the floating selection.
-    if (!keepFloating)
-        new Commands::ChangeToolType(klscene, int(tools->lastDrawingToolType()), stamp);
-    scene->undoStack()->push(stamp);
+    if (!Commands::stampFloatingSelection(klscene, keepFloating, Commands::progressCallback(progress.get())))
+        tellWhyNotStamped(ui->frame, klscene->scene()->activeCellInkRefusal());
 }
 
 void MainWindow::dropFloatingSelection()

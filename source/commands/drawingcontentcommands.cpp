@@ -1,6 +1,8 @@
 #include "drawingcontentcommands.h"
 
 #include "commandconventions.h"
+#include "drawingcellcommands.h"
+#include "scenesettingscommands.h"
 #include "drawings/drawing.h"
 #include "drawings/strokedrawing.h"
 #include "layers/layer.h"
@@ -13,11 +15,13 @@
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 #include "strokes/stroke.h"
+#include "tools/toolmanager.h"
 
 #include <QGuiApplication>
 #include <QMap>
 #include <QPointer>
 #include <QSet>
+#include <QUndoStack>
 #include <QUuid>
 #include <QVariant>
 
@@ -710,6 +714,34 @@ void AddAnnotation::redo()
 void AddAnnotation::undo()
 {
     redo();
+}
+
+bool stampFloatingSelection(Model::KLScene *klscene, bool keepFloating, const Model::CompoundStroke::Progress &progress)
+{
+    Model::Scene *scene = klscene ? klscene->scene() : nullptr;
+    Model::FloatingSelection *selection = scene ? klscene->floatingSelection() : nullptr;
+    // The piece floats on rather than be lost where it cannot go down.
+    if (!selection || scene->activeCellInkRefusal() != Model::Scene::InkRefusal::None)
+        return false;
+
+    auto *stamp = new QUndoCommand(historyText("Stamp Floating Selection", "Commands"));
+    if (!klscene->hasSelection()) {
+        const QModelIndex cell = klscene->currentIndex();
+        // The row after a layer's last cell has no drawing to stamp into: a
+        // blank comes first, as an undo step of its own. The cell before it
+        // is looked up in the scene rather than in the frame range, which
+        // may begin at this very row.
+        if (cell.isValid() && cell.data(Model::SceneModel::FrameAfterLastRole).toBool() && cell.row() > 0)
+            scene->undoStack()->push(new AddBlankDrawing(klscene, cell.siblingAtRow(cell.row() - 1)));
+        new Stroke(klscene, cell, selection->stamp(progress), stamp);
+    } else {
+        new Stroke(klscene, klscene->selection().indexes(), selection->stamp(progress), stamp);
+        klscene->clearSelection();
+    }
+    if (!keepFloating)
+        new ChangeToolType(klscene, int(Model::ToolManager::instance()->lastDrawingToolType()), stamp);
+    scene->undoStack()->push(stamp);
+    return true;
 }
 
 } // namespace Commands

@@ -171,4 +171,15 @@ private:
     std::unique_ptr<AddAnnotationPrivate> d;
 };
 
+// The stamp key: puts the current scene's floating piece down where the
+// floating-selection tool points, into the active cell or into each cell of
+// the sheet's selection (which it then clears), as one undo step; a blank
+// that the row after a layer's last cell needs comes first, as a step of its
+// own. Unless keepFloating, the step also goes back to the last drawing
+// tool, so that undoing it brings the piece back. Where the active cell
+// takes no ink (Model::Scene::activeCellInkRefusal) nothing changes and the
+// piece floats on: false. progress follows a collapsing stamp.
+bool stampFloatingSelection(Model::KLScene *klscene, bool keepFloating,
+                            const Model::CompoundStroke::Progress &progress = {});
+
 } // namespace Commands

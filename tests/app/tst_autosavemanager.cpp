@@ -2,8 +2,12 @@
 
 #include "settings/settings.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -68,6 +72,7 @@ void TestAutosaveManager::ringOfBackups_data()
 {
     QTest::addColumn<int>("ring");
     QTest::addColumn<int>("lowerTo");
+    QTest::addColumn<QList<int>>("earlier"); // backups an earlier run left, oldest first
     QTest::addColumn<QStringList>("names");
     const auto names = [](std::initializer_list<int> indexes) {
         QStringList list;
@@ -76,26 +81,36 @@ void TestAutosaveManager::ringOfBackups_data()
         return list;
     };
     // The fourth backup of a ring of three overwrites the first.
-    QTest::newRow("ring of 3") << 3 << 0 << names({1, 2, 3, 1, 2});
-    QTest::newRow("only 1") << 1 << 0 << names({1, 1, 1});
-    QTest::newRow("cycle through 9") << 9 << 0 << names({1, 2, 3, 4, 5, 6, 7, 8, 9, 1});
+    QTest::newRow("ring of 3") << 3 << 0 << QList<int>() << names({1, 2, 3, 1, 2});
+    QTest::newRow("only 1") << 1 << 0 << QList<int>() << names({1, 1, 1});
+    QTest::newRow("cycle through 9") << 9 << 0 << QList<int>() << names({1, 2, 3, 4, 5, 6, 7, 8, 9, 1});
     // Three backups written in a ring of 5, then the ring shrinks to 2: the
     // next index, 4, is past its end and starts again at 1.
-    QTest::newRow("5 lowered to 2") << 5 << 2 << names({1, 2, 3, 1, 2, 1});
+    QTest::newRow("5 lowered to 2") << 5 << 2 << QList<int>() << names({1, 2, 3, 1, 2, 1});
+    // The newest backup of a run that crashed goes last.
+    QTest::newRow("after a crash") << 3 << 0 << QList<int>{1} << names({2, 3, 1});
+    QTest::newRow("after a crash, the ring gone round") << 3 << 0 << QList<int>{2, 3, 1} << names({2, 3, 1});
 }
 
 void TestAutosaveManager::ringOfBackups()
 {
     QFETCH(int, ring);
     QFETCH(int, lowerTo);
+    QFETCH(QList<int>, earlier);
     QFETCH(QStringList, names);
+    QTemporaryDir folder;
+    for (qsizetype i = 0; i < earlier.size(); ++i) {
+        QFile file(folder.filePath(QStringLiteral("walk_backup%1.kl").arg(earlier.at(i))));
+        QVERIFY(file.open(QIODevice::WriteOnly)
+                && file.setFileTime(QDateTime::fromSecsSinceEpoch(60 * (i + 1)), QFileDevice::FileModificationTime));
+    }
     Rig rig;
     rig.manager.setMaxBackups(ring);
     QStringList written;
     for (int i = 0; i < names.size(); ++i) {
         if (lowerTo && i == 3)
             rig.manager.setMaxBackups(lowerTo);
-        written << rig.manager.backupFileName(QStringLiteral("walk"));
+        written << QFileInfo(rig.manager.backupPath(folder.path(), QStringLiteral("walk"))).fileName();
         rig.manager.backupWritten();
     }
     QCOMPARE(written, names);

@@ -425,7 +425,7 @@ void TestMainWindowToolSettings::stampUndoSteps_data()
     QTest::newRow("onto the selected cells") << QPoint(1, 1) << QList<int>{1, 3} << 1 << false << 0 << false
                                              << "Oa Ob | Ocz Od Oez Of" << stamp << Type::Pen;
     QTest::newRow("over a hidden layer") << QPoint(2, 0) << QList<int>() << 1 << false << 2 << false
-                                         << "Oa Ob | Oc Od Oe Of" << QStringList() << Type::Pen;
+                                         << "Oa Ob | Oc Od Oe Of" << QStringList() << Type::FloatingSelection;
 }
 
 void TestMainWindowToolSettings::stampUndoSteps()

@@ -10,9 +10,11 @@
 // come back too; and a scene saved again as it was opened writes each
 // drawing as it was read.
 
+#include "clonecommands.h"
 #include "drawingcellcommands.h"
 #include "drawingcontentcommands.h"
 #include "layercommands.h"
+#include "layerpropertycommands.h"
 #include "pastecommands.h"
 #include "scenesettingscommands.h"
 
@@ -31,6 +33,7 @@
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
 #include "settings/exportframessettings.h"
+#include "settings/settings.h"
 #include "strokes/floatingselection.h"
 #include "support/cellpattern.h"
 #include "support/testsupport.h"
@@ -456,7 +459,7 @@ auto withPieceDown(const Session &session, Look look) -> decltype(look(*session.
         return look(*scene);
     int frame = scene->activeFrame();
     int layer = scene->activeLayerIdx();
-    const bool here = qobject_cast<Model::StrokeLayer *>(scene->layerAt(layer).get());
+    const bool here = scene->activeCellInkRefusal() == Model::Scene::InkRefusal::None;
     if (!here && !scene->findDrawing(session.liftedFrom, &layer, &frame))
         return look(*scene);
     std::unique_ptr<QUndoCommand> blank;
@@ -488,6 +491,28 @@ auto withPieceDown(const Session &session, Look look) -> decltype(look(*session.
 QList<QImage> seen(const Session &session)
 {
     return withPieceDown(session, views);
+}
+
+// The stamp key over a cell made one where the piece cannot go down, for
+// that reason: the piece floats on, and the paper shows what it showed.
+Step pressReturnOver(int layer, int frame, Model::Scene::InkRefusal why)
+{
+    return [=](Session &session) {
+        using Why = Model::Scene::InkRefusal;
+        if (why == Why::HiddenLayer)
+            push(session, new Commands::SetLayerVisible(session.edited->sceneModel(), layer, false));
+        if (why == Why::FadedLayer)
+            push(session, new Commands::ChangeLayerOpacity(session.scene(), layer, 1, 0));
+        if (why == Why::LockedHold) {
+            Model::Settings::instance()->setClonesLockedForDrawing(true);
+            push(session, new Commands::AddCloneDrawings(session.edited.get(), cellAt(*session.edited, layer, 1), 1));
+        }
+        goTo(layer, frame)(session);
+        QCOMPARE(session.scene()->activeCellInkRefusal(), why);
+        const QList<QImage> shown = seen(session);
+        QVERIFY(!Commands::stampFloatingSelection(session.edited.get(), false));
+        QVERIFY(seen(session) == shown);
+    };
 }
 
 using CellPattern::sheet;
@@ -622,6 +647,7 @@ void TestRoundTrips::cleanup()
 {
     Model::KLScene::setCurrent(nullptr);
     Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::Pen);
+    Model::Settings::instance()->setClonesLockedForDrawing(false);
 }
 
 void TestRoundTrips::roundTrip_data()
@@ -737,6 +763,12 @@ void TestRoundTrips::roundTrip_data()
         << then(overReference, {goTo(2, 2)});
     QTest::newRow("a cut piece floating, its drawing a frame later, a reference layer's cell active, saved")
         << then(overReference, {insertBlank(1, 1), goTo(2, 1)});
+    // The stamp key there keeps the piece floating, and it is saved so.
+    using Why = Model::Scene::InkRefusal;
+    QTest::newRow("Return over a reference layer, saved") << then(overReference, {pressReturnOver(2, 2, Why::NotDrawLayer)});
+    QTest::newRow("Return over a hidden layer, saved") << then(floating, {pressReturnOver(0, 1, Why::HiddenLayer)});
+    QTest::newRow("Return over a faded layer, saved") << then(floating, {pressReturnOver(0, 1, Why::FadedLayer)});
+    QTest::newRow("Return over a locked hold, saved") << then(floating, {pressReturnOver(0, 2, Why::LockedHold)});
 }
 
 void TestRoundTrips::roundTrip()

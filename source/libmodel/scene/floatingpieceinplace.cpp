@@ -13,7 +13,6 @@
 #include <QList>
 #include <QUuid>
 
-#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -26,23 +25,6 @@ using Drawings = QList<std::shared_ptr<StrokeDrawing>>;
 std::shared_ptr<StrokeDrawing> strokeDrawing(const std::shared_ptr<LayerItem> &cell)
 {
     return cell ? std::dynamic_pointer_cast<StrokeDrawing>(cell->drawing()) : nullptr;
-}
-
-// Whether the window's stamp would put the piece down at the active cell
-// now, as the floating-selection tool's cursor tells the user: a cell of a
-// visible stroke layer that is not faded out entirely, not a hold while
-// holds are locked for drawing, or the row just after its last cell.
-bool stampTakesActiveCell(const Scene &scene)
-{
-    const int layer = scene.activeLayerIdx();
-    const int frame = scene.activeFrame();
-    if (!qobject_cast<const StrokeLayer *>(scene.layerAt(layer).get()) || !scene.isLayerVisible(layer)
-        || std::abs(scene.layerOpacity(layer)) <= 1e-12)
-        return false;
-    if (scene.isFrameAfterLastDrawing(layer, frame))
-        return true;
-    return scene.itemAt(layer, frame)
-        && (!Settings::instance()->clonesLockedForDrawing() || scene.isOriginalDrawing(layer, frame));
 }
 
 } // namespace
@@ -72,7 +54,9 @@ public:
         if (!stamped)
             return;
         Drawings drawings;
-        if (stampTakesActiveCell(scene))
+        // Where the window's stamp would put it down now, as the tool's
+        // cursor tells the user.
+        if (scene.activeCellInkRefusal() == Scene::InkRefusal::None)
             drawings = handle.hasSelection() ? selectedDrawings(scene, handle.selection()) : activeDrawing(scene);
         // Wherever the piece floats, it is never lost: what cannot be put
         // down there goes back into the drawing it came from.

@@ -95,6 +95,20 @@ public:
     };
     Q_ENUM(SetFrameBehaviour)
 
+    // Why the active cell takes no ink from the pen, the eraser or a
+    // floating piece put down; None when it takes it.
+    enum class InkRefusal {
+        None,
+        HiddenLayer,
+        // Faded to an opacity of 0: ink there would be unseen.
+        FadedLayer,
+        // A reference layer: pictures, no strokes.
+        NotDrawLayer,
+        // A hold, while the preferences lock holds for drawing.
+        LockedHold,
+    };
+    Q_ENUM(InkRefusal)
+
     explicit Scene(QObject *parent = nullptr);
     ~Scene() override;
 
@@ -203,6 +217,8 @@ public:
     bool isKeyDrawing(int layer, int frame) const;
     bool isFrameAfterLastDrawing(int layer, int frame) const;
     bool isActiveFrameAfterLastDrawing() const;
+    // The row after a layer's last cell takes ink, into a blank added first.
+    InkRefusal activeCellInkRefusal() const;
     // The first off-pegs transform at frame, walking the ordering from the
     // top; layerOut receives its layer, or -1 for the identity.
     QTransform offPegsTransform(int frame, int *layerOut = nullptr) const;

@@ -7,6 +7,7 @@
 #include "layers/strokelayer.h"
 #include "layers/visuallayer.h"
 #include "scene/scene_p.h"
+#include "settings/settings.h"
 #include "strokes/floatingselection.h"
 
 #include <QPainterPath>
@@ -322,6 +323,22 @@ bool Scene::isActiveFrameAfterLastDrawing() const
 {
     const bool scrubFrameShown = d->m_scrubFrame >= 1 && d->m_scrubFrame <= d->m_maximumFrameNumber;
     return !scrubFrameShown && isFrameAfterLastDrawing(d->m_activeLayerIdx, d->m_activeFrame);
+}
+
+Scene::InkRefusal Scene::activeCellInkRefusal() const
+{
+    const int layer = d->m_activeLayerIdx;
+    const int frame = d->m_activeFrame;
+    if (!isLayerVisible(layer))
+        return InkRefusal::HiddenLayer;
+    if (std::abs(layerOpacity(layer)) <= 1e-12)
+        return InkRefusal::FadedLayer;
+    if (!isDrawLayer(layer))
+        return InkRefusal::NotDrawLayer;
+    if (Settings::instance()->clonesLockedForDrawing() && !isOriginalDrawing(layer, frame)
+        && !isActiveFrameAfterLastDrawing())
+        return InkRefusal::LockedHold;
+    return InkRefusal::None;
 }
 
 QTransform Scene::offPegsTransform(int frame, int *layerOut) const
