@@ -69,7 +69,7 @@ bool isDamaged(const QString &name)
 // Writes what the file's name asks for: a picture of the frame size in a
 // colour of its own (.png), a second of tone (.wav), or, for a name that
 // begins with "bad", bytes that are neither, and for one that begins with
-// "header", the first 100 bytes of the tone.
+// "header", the tone's header without a sample.
 QString writeMedia(const QDir &dir, const QString &name)
 {
     const QString path = dir.filePath(name);
@@ -80,7 +80,7 @@ QString writeMedia(const QDir &dir, const QString &name)
     if (name.startsWith(QLatin1String("bad"))) {
         file.write("neither a picture nor a sound");
     } else if (name.startsWith(QLatin1String("header"))) {
-        file.write(tone.left(100));
+        file.write(tone.left(44));
     } else if (name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
         QImage picture(FrameSize, QImage::Format_RGB32);
         picture.fill(QColor::fromHsv(int(qHash(name) % 360), 200, 220));
