@@ -555,6 +555,8 @@ void TestImportExport::namesGetTheirSuffix_data()
     QTest::newRow("scene, a dot in the name, over an older file")
         << "scene" << 0 << "walk.v2" << true << int(QMessageBox::Yes) << QStringList{"walk.v2.kl"}
         << QStringList{"getSaveFileName", "question"};
+    QTest::newRow("scene, a dot at the end") << "scene" << 0 << "walk." << false << none << QStringList{"walk.kl"}
+                                             << saveChooser;
     QTest::newRow("scene, capital suffix typed") << "scene" << 0 << "walk.KL" << false << none
                                                  << QStringList{"walk.KL"} << saveChooser;
     QTest::newRow("MP4") << "movie" << int(ExportVideoSettings::MP4) << "walk" << false << none
