@@ -386,13 +386,17 @@ void SceneReaderPrivate::readLayers()
 void SceneReaderPrivate::applyOrdering()
 {
     // Only a list that names every layer once says where each stands; the
-    // user hears of any other, unless there is nothing to stand in order.
+    // user hears of any other, and of none, unless there is nothing to stand
+    // in order. Nothing else in a file tells how its layers were stacked.
     const int count = m_scene->layerCount();
     const auto ignored = [this, count]() {
-        if (m_orderingGiven && count > 1)
-            noteDamage(QString(), 0,
-                       SceneReader::tr("the order of the layers is damaged, so they stand in the order in which "
-                                       "the file lists them"));
+        if (count < 2)
+            return;
+        noteDamage(QString(), 0,
+                   m_orderingGiven ? SceneReader::tr("the order of the layers is damaged, so they stand in the order "
+                                                     "in which the file lists them")
+                                   : SceneReader::tr("the order of the layers is missing, so they stand in the order "
+                                                     "in which the file lists them"));
     };
     if (m_ordering.size() != count)
         return ignored();
