@@ -671,6 +671,10 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("ordering missing") << replacedText(QStringLiteral("<ordering>3;1;0;2;5;4</ordering>"), QString())
                                       << QString() << 0 << QStringLiteral("the order of the layers is missing")
                                       << Spoils::Order;
+    QTest::newRow("frame height missing")
+        << replacedText(QStringLiteral(" frameHeight=\"48\""), QString()) << QString() << 0
+        << QStringLiteral("the frame height is missing, so the frame is 64x48 pixels, the size of the scene's drawings")
+        << Spoils::Cell;
     QTest::newRow("cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 3, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 3
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out, and the cells after it moved up a frame")
