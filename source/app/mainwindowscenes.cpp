@@ -322,12 +322,17 @@ QString MainWindow::withSuffix(const QString &chosen, const QString &suffix, Typ
 {
     if (chosen.isEmpty() || suffix.isEmpty())
         return chosen;
-    const bool kept = typed == TypedSuffix::AnyKept ? !QFileInfo(chosen).suffix().isEmpty()
-                                                    : chosen.endsWith(suffix, Qt::CaseInsensitive);
-    if (kept)
+    // A dot typed last ends the name and starts no suffix: "walk." is walk.
+    QString named = chosen;
+    while (named.endsWith(u'.'))
+        named.chop(1);
+    const bool kept = typed == TypedSuffix::AnyKept ? !QFileInfo(named).suffix().isEmpty()
+                                                    : named.endsWith(suffix, Qt::CaseInsensitive);
+    if (kept && named == chosen)
         return chosen;
+    if (!kept)
+        named += suffix;
     // The file dialog asked about the name as typed, not about this one.
-    const QString named = chosen + suffix;
     if (QFileInfo::exists(named)
         && d->m_dialogs->question(this, QGuiApplication::applicationDisplayName(),
                                   tr("%1 already exists.\n\nDo you want to replace it?")

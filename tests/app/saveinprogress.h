@@ -28,8 +28,6 @@ struct NewFile
 {
     // -1 while no save has its new file open.
     qint64 bytes = -1;
-    // Tells one save's new file from the next one's.
-    quint64 inode = 0;
 };
 
 // The new file that the process (a number, or "self") has open in `folder`,
@@ -48,7 +46,7 @@ inline NewFile newFile(const QString &process, const QString &folder)
         const ssize_t length = ::readlink(link.constData(), target, sizeof target);
         struct stat status;
         if (length > 0 && QByteArrayView(target, length).startsWith(prefix) && ::stat(link.constData(), &status) == 0)
-            return {qint64(status.st_size), quint64(status.st_ino)};
+            return {qint64(status.st_size)};
     }
     return {};
 }

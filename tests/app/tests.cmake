@@ -34,9 +34,9 @@ kl_add_test(tst_scenelifecycle SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenelifecy
     ${CMAKE_CURRENT_LIST_DIR}/../support/smallfilesystem.h
     LIBS app commands PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
 set_tests_properties(tst_scenelifecycle PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
-# Kills a helper program part way through saving a large scene, twenty
-# times over, where the helper has stopped itself, and reads what each kill
-# left on disk.
+# Kills a helper program part way through saving a large scene, at points
+# across the whole save where the helper has stopped itself, and reads what
+# each kill left on disk.
 add_executable(kl-scenesavehelper ${CMAKE_CURRENT_LIST_DIR}/scenesavehelper.cpp
     ${CMAKE_CURRENT_LIST_DIR}/saveinprogress.h)
 target_link_libraries(kl-scenesavehelper PRIVATE app kl_warnings)

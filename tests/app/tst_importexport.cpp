@@ -69,7 +69,7 @@ bool isDamaged(const QString &name)
 // Writes what the file's name asks for: a picture of the frame size in a
 // colour of its own (.png), a second of tone (.wav), or, for a name that
 // begins with "bad", bytes that are neither, and for one that begins with
-// "header", the first 100 bytes of the tone.
+// "header", the tone's header without a sample.
 QString writeMedia(const QDir &dir, const QString &name)
 {
     const QString path = dir.filePath(name);
@@ -80,7 +80,7 @@ QString writeMedia(const QDir &dir, const QString &name)
     if (name.startsWith(QLatin1String("bad"))) {
         file.write("neither a picture nor a sound");
     } else if (name.startsWith(QLatin1String("header"))) {
-        file.write(tone.left(100));
+        file.write(tone.left(44));
     } else if (name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
         QImage picture(FrameSize, QImage::Format_RGB32);
         picture.fill(QColor::fromHsv(int(qHash(name) % 360), 200, 220));
@@ -555,6 +555,8 @@ void TestImportExport::namesGetTheirSuffix_data()
     QTest::newRow("scene, a dot in the name, over an older file")
         << "scene" << 0 << "walk.v2" << true << int(QMessageBox::Yes) << QStringList{"walk.v2.kl"}
         << QStringList{"getSaveFileName", "question"};
+    QTest::newRow("scene, a dot at the end") << "scene" << 0 << "walk." << false << none << QStringList{"walk.kl"}
+                                             << saveChooser;
     QTest::newRow("scene, capital suffix typed") << "scene" << 0 << "walk.KL" << false << none
                                                  << QStringList{"walk.KL"} << saveChooser;
     QTest::newRow("MP4") << "movie" << int(ExportVideoSettings::MP4) << "walk" << false << none

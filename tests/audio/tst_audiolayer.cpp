@@ -184,6 +184,7 @@ void TestAudioLayer::loadsSoundFiles_data()
     QTest::newRow("mono 48 kHz WAV, 1.3 s at 25 fps") << "wav" << 48000 << 1 << 1.3 << 25.0 << 33;
     QTest::newRow("stereo WAV, 2.1 s at 24 fps") << "wav" << 44100 << 2 << 2.1 << 24.0 << 51;
     QTest::newRow("stereo MP3, 1.3 s at 12 fps") << "mp3" << 44100 << 2 << 1.3 << 12.0 << 16;
+    QTest::newRow("mono WAV click of 5 ms at 24 fps") << "wav" << 44100 << 1 << 0.005 << 24.0 << 1;
 }
 
 void TestAudioLayer::loadsSoundFiles()
@@ -301,9 +302,8 @@ void TestAudioLayer::badInputLeavesNoSound_data()
                           << "The file \"sound\" could not be read as sound (";
     QTest::newRow("picture without sound") << png << "The file \"sound\" has no sound in it.";
     QTest::newRow("WAV cut inside the header") << wav.left(30) << "The file \"sound\" could not be read as sound";
-    // The first 100 bytes of a WAV: its header and a third of a
-    // millisecond, which took the place of the sound before.
-    QTest::newRow("WAV of only its first 100 bytes") << wav.left(100) << "The file \"sound\" has no sound in it.";
+    // A WAV of only its header, which took the place of the sound before.
+    QTest::newRow("WAV of only its header") << wav.left(44) << "The file \"sound\" has no sound in it.";
     // Refused before any conversion is set up, which for such a rate took
     // seconds and most of a gigabyte.
     QByteArray gigahertz = wav;

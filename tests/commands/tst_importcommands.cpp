@@ -79,11 +79,11 @@ QString soundFile(const QString &name, const QByteArray &bytes)
     return path;
 }
 
-// The first bytes of the tone the imports read: its header and 3.5 ms.
+// The header of the tone the imports read, without a sample.
 QString soundOfOnlyAHeader()
 {
     QFile tone(ImportFiles::instance().path(QStringLiteral("tone.wav")));
-    return soundFile(QStringLiteral("header.wav"), tone.open(QIODevice::ReadOnly) ? tone.read(100) : QByteArray());
+    return soundFile(QStringLiteral("header.wav"), tone.open(QIODevice::ReadOnly) ? tone.read(44) : QByteArray());
 }
 
 // The sound the scene's audio layer plays; empty without one.

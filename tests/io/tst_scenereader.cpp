@@ -52,6 +52,16 @@ QString strokeLayer(const QString &name, const QString &children)
                  children);
 }
 
+// The layers with the ordering the writer gives them, here the order in
+// which they are listed.
+QString inOrder(const QString &layers)
+{
+    QStringList positions;
+    for (int i = 0; i < int(layers.count(QStringLiteral("<layer "))); ++i)
+        positions.append(QString::number(i));
+    return QStringLiteral("<ordering>%1</ordering>").arg(positions.join(u';')) + layers;
+}
+
 const QString Hold = QStringLiteral("<drawing type=\"clone\"/>");
 
 QString original(QChar letter)
@@ -658,6 +668,13 @@ void TestSceneReader::damagedFiles_data()
         << QString() << 0
         << QStringLiteral("the order of the layers is damaged, so they stand in the order in which the file lists them")
         << Spoils::Order;
+    QTest::newRow("ordering missing") << replacedText(QStringLiteral("<ordering>3;1;0;2;5;4</ordering>"), QString())
+                                      << QString() << 0 << QStringLiteral("the order of the layers is missing")
+                                      << Spoils::Order;
+    QTest::newRow("frame height missing")
+        << replacedText(QStringLiteral(" frameHeight=\"48\""), QString()) << QString() << 0
+        << QStringLiteral("the frame height is missing, so the frame is 64x48 pixels, the size of the scene's drawings")
+        << Spoils::Cell;
     QTest::newRow("cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 3, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 3
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out, and the cells after it moved up a frame")
@@ -779,7 +796,7 @@ void TestSceneReader::distantCloneLinks()
     QFETCH(int, clones);
 
     Scene scene;
-    const ReadOutcome read = readInto(scene, document(Frame, layers));
+    const ReadOutcome read = readInto(scene, document(Frame, inOrder(layers)));
     QCOMPARE(read.result, int(SceneFormat::Done));
     QCOMPARE(read.report, QString());
     QCOMPARE(CellTest::linkFault(scene), QString());
@@ -869,7 +886,7 @@ void TestSceneReader::originalWithoutPayloadKeepsItsClones()
                                                           "<original layer=\"%2\" drawing=\"%3\"/></drawing>")
                                                .arg(identifier(6), identifier(u'A'), identifier(5)));
     Scene scene;
-    const ReadOutcome read = readInto(scene, document(Frame, layers));
+    const ReadOutcome read = readInto(scene, document(Frame, inOrder(layers)));
     QCOMPARE(read.result, int(SceneFormat::Done));
     QCOMPARE(scene.itemAt(0, 1)->identifier(), QUuid::fromString(identifier(5)));
     QCOMPARE(scene.itemAt(1, 1)->kind(), LayerItem::DistantCloneKind);

@@ -117,6 +117,8 @@ public:
     }
 
     void readScene(RendererSize &renderer);
+    void restoreMissingFrame(bool hasWidth, bool hasHeight);
+    QSize frameOfTheDrawings(int width, int height) const;
     void readLayers();
     void readLayer();
     std::shared_ptr<LayerItem> readDrawing(VisualLayer &layer, const QString &layerName);
@@ -279,7 +281,11 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
     if (hasAttribute(QLatin1StringView("highestUsedLayerNumber")))
         m_scene->setHighestUsedLayerNumber(
             SceneFormat::readInteger(attribute(QLatin1StringView("highestUsedLayerNumber"))).value_or(0));
-    if (hasAttribute(QLatin1StringView("frameWidth")) && hasAttribute(QLatin1StringView("frameHeight"))) {
+    const bool hasWidth = hasAttribute(QLatin1StringView("frameWidth"));
+    const bool hasHeight = hasAttribute(QLatin1StringView("frameHeight"));
+    if (!hasWidth || !hasHeight) {
+        restoreMissingFrame(hasWidth, hasHeight);
+    } else {
         const QSize size(SceneFormat::readInteger(attribute(QLatin1StringView("frameWidth"))).value_or(0),
                          SceneFormat::readInteger(attribute(QLatin1StringView("frameHeight"))).value_or(0));
         // Every drawing would be made at this size: a frame no scene can
@@ -347,6 +353,55 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
     m_progress.setValue(1 + (m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings()));
 }
 
+// Every drawing is fitted to the frame, so a file that lacks it, or one
+// side of it, takes the frame its drawings were made for, else keeps the one
+// the scene was made with; the user hears which.
+void SceneReaderPrivate::restoreMissingFrame(bool hasWidth, bool hasHeight)
+{
+    const auto side = [this](bool given, QLatin1StringView name) {
+        const int value = given ? SceneFormat::readInteger(attribute(name)).value_or(0) : 0;
+        return isPossibleFrameSide(value) ? value : 0;
+    };
+    const QSize drawn = frameOfTheDrawings(side(hasWidth, QLatin1StringView("frameWidth")),
+                                           side(hasHeight, QLatin1StringView("frameHeight")));
+    if (drawn.isValid())
+        m_scene->setFrameSize(drawn, KL::FitMode::FitModeIgnore, nullptr);
+    const QString missing = hasWidth ? SceneReader::tr("the frame height is missing")
+        : hasHeight                  ? SceneReader::tr("the frame width is missing")
+                                     : SceneReader::tr("the frame size is missing");
+    const QString problem = drawn.isValid()
+        ? SceneReader::tr("%1, so the frame is %2x%3 pixels, the size of the scene's drawings")
+        : SceneReader::tr("%1 and no drawing tells it, so the frame is the default, %2x%3 pixels");
+    noteDamage(QString(), 0, problem.arg(missing).arg(m_scene->frameWidth()).arg(m_scene->frameHeight()));
+}
+
+// The size that most stroke drawings of the document give, of those that
+// agree with the sides given (0: not given); QSize() when none does. A
+// drawing has its scene's frame, though one pasted from another scene kept
+// that scene's in files of earlier versions.
+QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height) const
+{
+    QXmlStreamReader xml(m_markupBytes);
+    QMap<std::pair<int, int>, int> counts;
+    QByteArray bytes;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"strokes")
+            continue;
+        const QString text = xml.readElementText();
+        if (!m_payloads || !m_payloads->payload(text, bytes, nullptr))
+            bytes = SceneFormat::readBase64(text);
+        QDataStream head(bytes);
+        SceneFormat::preparePayloadStream(head, SceneFormat::Payload::Strokes);
+        QSize size;
+        head >> size;
+        if (head.status() == QDataStream::Ok && isPossibleFrameSide(size.width()) && isPossibleFrameSide(size.height())
+            && (width == 0 || size.width() == width) && (height == 0 || size.height() == height))
+            ++counts[{size.width(), size.height()}];
+    }
+    const auto most = std::max_element(counts.cbegin(), counts.cend());
+    return most == counts.cend() ? QSize() : QSize(most.key().first, most.key().second);
+}
+
 void SceneReaderPrivate::readLayers()
 {
     while (m_scene->layerCount() > 0)
@@ -386,13 +441,17 @@ void SceneReaderPrivate::readLayers()
 void SceneReaderPrivate::applyOrdering()
 {
     // Only a list that names every layer once says where each stands; the
-    // user hears of any other, unless there is nothing to stand in order.
+    // user hears of any other, and of none, unless there is nothing to stand
+    // in order. Nothing else in a file tells how its layers were stacked.
     const int count = m_scene->layerCount();
     const auto ignored = [this, count]() {
-        if (m_orderingGiven && count > 1)
-            noteDamage(QString(), 0,
-                       SceneReader::tr("the order of the layers is damaged, so they stand in the order in which "
-                                       "the file lists them"));
+        if (count < 2)
+            return;
+        noteDamage(QString(), 0,
+                   m_orderingGiven ? SceneReader::tr("the order of the layers is damaged, so they stand in the order "
+                                                     "in which the file lists them")
+                                   : SceneReader::tr("the order of the layers is missing, so they stand in the order "
+                                                     "in which the file lists them"));
     };
     if (m_ordering.size() != count)
         return ignored();

@@ -27,11 +27,6 @@ namespace {
 // Longer sounds are refused as soon as their duration is known, before any
 // of them is decoded: half an hour of CD stereo is already 300 MB.
 constexpr qint64 MaximumDurationMs = 1'800'000;
-// Shorter sounds are refused as none: a file that decodes to a few samples
-// (a header and the first bytes after it) is broken, not a sound anyone
-// means to place against frames, the shortest of which lasts 1/60 s, and
-// must not take the place of the scene's sound.
-constexpr qint64 MinimumDurationUs = 10'000;
 // At least this much of the sound stays at or after the start of frame 1, so
 // that the sound can always be found and dragged back on the sheet.
 constexpr double MinimumFramesAfterStart = 0.25;
@@ -529,7 +524,9 @@ bool AudioLayer::decodeAudio(QObject *progress, const QString &fileName)
     d->m_format = format;
     d->m_durationUs = format.isValid() ? format.durationForBytes(d->m_pcm.size()) : 0;
     const bool decodedTooLong = d->m_durationUs > MaximumDurationMs * 1000;
-    if (!d->hasSound() || decodedTooLong || d->m_durationUs < MinimumDurationUs) {
+    // However short, what holds a sample is a sound: a click of a few
+    // milliseconds is one that animators time frames against.
+    if (!d->hasSound() || decodedTooLong) {
         const bool decodedNothing = d->m_pcm.isEmpty();
         d->m_pcm.clear();
         d->m_format = QAudioFormat();
