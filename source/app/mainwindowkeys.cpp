@@ -282,7 +282,9 @@ void MainWindow::commitActiveStroke()
 {
     Model::KLScene *klscene = Model::KLScene::current();
     Model::Scene *scene = klscene ? klscene->scene() : nullptr;
-    if (!scene || !scene->hasActiveStroke())
+    // While a step runs no other can be pushed: the stroke goes on being
+    // drawn until it can.
+    if (!scene || !scene->hasActiveStroke() || klscene->isChanging())
         return;
-    scene->undoStack()->push(new Commands::Stroke(klscene, klscene->currentIndex(), scene->takeActiveStroke()));
+    Model::KLScene::pushCommand(new Commands::Stroke(klscene, klscene->currentIndex(), scene->takeActiveStroke()));
 }

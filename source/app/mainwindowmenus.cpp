@@ -91,12 +91,20 @@ void MainWindow::wireActions()
     connect(action(A::SaveScene), &QAction::triggered, this, &MainWindow::saveScene);
     connect(action(A::SaveSceneAs), &QAction::triggered, this, &MainWindow::saveSceneAs);
 
-    // The undo group undoes and redoes; the selection of cells would point
-    // at cells that may be gone.
+    // The undo group keeps the actions' texts and states; the steps run
+    // through the scene's handle, which lets nothing push meanwhile. The
+    // selection of cells would point at cells that may be gone.
     for (const A key : {A::Undo, A::Redo}) {
-        connect(action(key), &QAction::triggered, this, [] {
-            if (Model::KLScene *klscene = Model::KLScene::current())
-                klscene->clearSelection();
+        disconnect(action(key), &QAction::triggered, m_undoGroup, nullptr);
+        connect(action(key), &QAction::triggered, this, [key] {
+            Model::KLScene *klscene = Model::KLScene::current();
+            if (!klscene)
+                return;
+            if (key == A::Undo)
+                klscene->undo();
+            else
+                klscene->redo();
+            klscene->clearSelection();
         });
     }
 

@@ -671,8 +671,10 @@ void MainWindow::onCurrentCellChanged(const QModelIndex &current, const QModelIn
     if (!klscene || !klscene->scene() || !klscene->frameRangeModel())
         return;
     Model::Scene *scene = klscene->scene();
+    // The sheet follows the scene's own changes; only a cell the user
+    // chose becomes a step.
     const QModelIndex cell = klscene->frameRangeModel()->mapToSource(current);
-    if (cell.isValid())
+    if (cell.isValid() && !klscene->isChanging())
         setActiveCell(cell.row() + 1, cell.column(), false);
 
     // A floating selection carried to another layer takes on its look.

@@ -313,5 +313,5 @@ void MainWindow::liftFloatingSelection(const QPainterPath &path, bool cutLassoPa
         new Commands::CollapseVectorData(klscene, cell, progress.get(), lift);
     }
     new Commands::ChangeToolType(klscene, int(Model::Tool::Type::FloatingSelection), lift);
-    scene->undoStack()->push(lift);
+    Model::KLScene::pushCommand(lift);
 }

@@ -151,6 +151,25 @@ void DuplicateLayer::undo()
 
 // Discard layer
 
+namespace {
+
+// The layer nearest above layer in the ordering that can be active, or
+// nearest below it when none above can: sound and notes never are.
+int activeNeighbour(const Model::Scene *scene, int layer)
+{
+    const QList<int> ordering = scene->layerOrdering();
+    const int position = positionOfLayer(scene, layer);
+    for (const int step : {-1, 1}) {
+        for (int other = position + step; other >= 0 && other < ordering.size(); other += step) {
+            if (scene->isVisualLayer(ordering.at(other)))
+                return ordering.at(other);
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
 DiscardLayer::DiscardLayer(Model::Scene *scene, int layer, QUndoCommand *parent)
     : QUndoCommand(parent)
 {
@@ -162,11 +181,8 @@ DiscardLayer::DiscardLayer(Model::Scene *scene, int layer, QUndoCommand *parent)
         setText(historyText("Discard Layer", "Commands::DiscardLayer"));
         if (scene->visualLayerCount() > 1) {
             if (layer == scene->activeLayerIdx()) {
-                const QList<int> ordering = scene->layerOrdering();
-                const int position = positionOfLayer(scene, layer);
-                const int neighbour = ordering.value(position > 0 ? position - 1 : 1, -1);
                 const int frame = scene->activeFrame();
-                new SetActiveFrameAndLayer(scene, frame, neighbour, frame, 1, this);
+                new SetActiveFrameAndLayer(scene, frame, activeNeighbour(scene, layer), frame, 1, this);
             }
             new RemoveLayer(scene, layer, this);
         } else {

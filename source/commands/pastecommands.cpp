@@ -131,8 +131,22 @@ private:
         QMap<QUuid, std::shared_ptr<Model::Drawing>> kept;
     };
 
+    // What a cell of the record became: a hold, a distant clone of the cell
+    // of source, or a drawing of its own.
+    struct Made
+    {
+        enum Kind { Hold, DistantClone, Own } kind = Own;
+        Model::Scene::DrawingKey source;
+    };
+
     void noteSurplusSources(Sources &sources) const;
+    Made decide(int i, const CopiedCell &copied, const QModelIndex &cell, const Sources &sources) const;
     void pasteCell(int i, const CopiedCell &copied, Sources &sources);
+
+    // What each cell became at the first redo, by its place in the record.
+    // Later redos make the same, though the copy ids that found the sources
+    // may be gone: a step that made a source makes it afresh on its redo.
+    QMap<qint32, Made> m_made;
 };
 
 void PasteDrawingPrivate::redo(QUndoCommand *command)
@@ -178,6 +192,36 @@ void PasteDrawingPrivate::noteSurplusSources(Sources &sources) const
     }
 }
 
+PasteDrawingPrivate::Made PasteDrawingPrivate::decide(int i, const CopiedCell &copied, const QModelIndex &cell,
+                                                      const Sources &sources) const
+{
+    // A hold of the drawing pasted just before it.
+    if (copied.kind == Model::LayerItem::CloneKind && i >= 1)
+        return {Made::Hold, {}};
+
+    const Model::Scene *scene = document();
+    const QUuid copyId = copied.copyId;
+    const Model::Scene::DrawingKey source =
+        copyId.isNull() ? Model::Scene::DrawingKey() : model()->findDrawingKey(copyId);
+    if (isKey(source)) {
+        // A copied hold pasted right after the run that shows its source
+        // holds that run's drawing.
+        if (copied.kind == Model::LayerItem::CloneKind && cell.row() >= 1) {
+            const int layer = cell.column();
+            int frame = cell.row();
+            while (frame > 1 && scene->isCloneDrawing(layer, frame))
+                --frame;
+            const std::shared_ptr<Model::LayerItem> above = scene->itemAt(layer, frame);
+            if (above && above->drawing() && above->drawing()->copyId() == copyId)
+                return {Made::Hold, {}};
+        }
+        return {Made::DistantClone, source};
+    }
+    if (sources.moved.contains(copyId))
+        return {Made::DistantClone, sources.moved.value(copyId)};
+    return {Made::Own, {}};
+}
+
 void PasteDrawingPrivate::pasteCell(int i, const CopiedCell &copied, Sources &sources)
 {
     Model::Scene *scene = document();
@@ -212,34 +256,15 @@ void PasteDrawingPrivate::pasteCell(int i, const CopiedCell &copied, Sources &so
         }
     }
 
-    const Model::Scene::DrawingKey source =
-        copyId.isNull() ? Model::Scene::DrawingKey() : sceneModel->findDrawingKey(copyId);
-
-    // A hold of the drawing pasted just before it.
-    if (copied.kind == Model::LayerItem::CloneKind && i >= 1) {
+    if (!m_made.contains(i))
+        m_made.insert(i, decide(i, copied, cell, sources));
+    const Made made = m_made.value(i);
+    if (made.kind == Made::Hold) {
         m_changes += sceneModel->makeHold(cell, quiet);
         return;
     }
-
-    if (isKey(source)) {
-        // A copied hold pasted right after the run that shows its source
-        // holds that run's drawing.
-        if (copied.kind == Model::LayerItem::CloneKind && cell.row() >= 1) {
-            int frame = cell.row();
-            while (frame > 1 && scene->isCloneDrawing(layer, frame))
-                --frame;
-            const std::shared_ptr<Model::LayerItem> above = scene->itemAt(layer, frame);
-            if (above && above->drawing() && above->drawing()->copyId() == copyId) {
-                m_changes += sceneModel->makeHold(cell, quiet);
-                return;
-            }
-        }
-        m_changes += sceneModel->makeClone(cell, source, quiet);
-        return;
-    }
-
-    if (sources.moved.contains(copyId)) {
-        m_changes += sceneModel->makeClone(cell, sources.moved.value(copyId), quiet);
+    if (made.kind == Made::DistantClone) {
+        m_changes += sceneModel->makeClone(cell, made.source, quiet);
         return;
     }
     std::shared_ptr<Model::Drawing> drawing = sources.kept.take(copyId);

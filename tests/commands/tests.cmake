@@ -14,7 +14,7 @@ kl_add_test(tst_drawingcontentcommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_dra
     ${KL_COMMAND_TEST_HELPERS} LIBS commands PkgConfig::FFMPEG TIMEOUT 300)
 set_tests_properties(tst_drawingcontentcommands PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_commandhistory SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_commandhistory.cpp ${KL_COMMAND_TEST_HELPERS}
-    LIBS commands PkgConfig::FFMPEG TIMEOUT 300)
+    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
 set_tests_properties(tst_commandhistory PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 kl_add_test(tst_layercommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_layercommands.cpp ${KL_COMMAND_TEST_HELPERS}
     LIBS commands PkgConfig::FFMPEG)

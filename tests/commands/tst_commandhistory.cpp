@@ -12,7 +12,9 @@
 #include "initialize.h"
 #include "layers/annotationlayer.h"
 #include "layers/audiolayer.h"
+#include "mainwindow.h"
 #include "strokes/singlestroke.h"
+#include "support/scripteddialogs.h"
 #include "support/testsupport.h"
 #include "tools/erasertool.h"
 #include "tools/pentool.h"
@@ -43,9 +45,11 @@ struct Setup
 {
     std::unique_ptr<Model::KLScene> handle;
     std::unique_ptr<QMimeData> copied;
+    // The window showing the scene, when one does; it lets go of it first.
+    std::shared_ptr<MainWindow> shown;
 };
 
-Setup setUp(bool linked = false)
+Setup setUp(bool linked = false, std::unique_ptr<MainWindow> *window = nullptr)
 {
     Setup setup;
     setup.handle = makeScene({QStringLiteral("X-XX--X"), QStringLiteral("XX-X")}, QStringLiteral("1.2>0.1"));
@@ -63,6 +67,16 @@ Setup setUp(bool linked = false)
     }
     scene->setFrameRange(1, scene->maximumFrameNumber(), 1, 0);
     setup.copied.reset(scene->copy(0, 1, 4));
+    if (window) {
+        // A picture layer last in the file, as Import Frames leaves it, and
+        // the sound column dragged between the first two drawing layers.
+        scene->insertLayer(SceneTest::referenceLayer(*scene, QStringLiteral("XXXX")), 5);
+        scene->moveLayer(4, 4, 1);
+        if (!*window)
+            *window = std::make_unique<MainWindow>(std::make_unique<TestSupport::ScriptedDialogs>());
+        (*window)->setCurrentScene(setup.handle.get());
+        setup.shown.reset(window->get(), [](MainWindow *shown) { shown->setCurrentScene(nullptr); });
+    }
     return setup;
 }
 
@@ -264,6 +278,7 @@ private Q_SLOTS:
 
 private:
     bool m_gl = false;
+    std::unique_ptr<MainWindow> m_window;
 };
 
 void TestCommandHistory::initTestCase()
@@ -379,23 +394,27 @@ void TestCommandHistory::texts()
 void TestCommandHistory::everyCommandUndoesExactly_data()
 {
     QTest::addColumn<bool>("linked");
+    QTest::addColumn<bool>("window");
     for (const Case &c : cases()) {
-        QTest::newRow(c.name) << false;
-        QTest::addRow("%s, linked layers", c.name) << true;
+        QTest::newRow(c.name) << false << false;
+        QTest::addRow("%s, linked layers", c.name) << true << false;
     }
+    for (const char *name : {"discard layer", "merge down", "duplicate layer"})
+        QTest::addRow("%s, window", name) << false << true;
 }
 
 // Redo, undo, redo, undo of one command.
 void TestCommandHistory::everyCommandUndoesExactly()
 {
     QFETCH(bool, linked);
+    QFETCH(bool, window);
     QString name = QString::fromUtf8(QTest::currentDataTag());
     name = name.section(u',', 0, 0);
     if ((name == u"draw" || name == u"erase") && !m_gl)
         QSKIP(TestSupport::NoOpenGL);
     const Case &which = *std::find_if(cases().cbegin(), cases().cend(),
                                       [&name](const Case &c) { return name == QLatin1StringView(c.name); });
-    const Setup setup = setUp(linked);
+    const Setup setup = setUp(linked, window ? &m_window : nullptr);
     Model::KLScene &handle = *setup.handle;
     if (name == u"floating placement")
         handle.setFloatingSelection(lifted(u'q'));
@@ -414,6 +433,7 @@ void TestCommandHistory::everyCommandUndoesExactly()
         QCOMPARE(record(handle), before);
         stack->redo();
         QCOMPARE(record(handle), done);
+        QCOMPARE(stack->count(), 1);
     }
 }
 
@@ -421,8 +441,10 @@ void TestCommandHistory::randomHistories_data()
 {
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<bool>("linked");
+    QTest::addColumn<bool>("window");
     for (quint32 seed = 1; seed <= 40; ++seed)
-        QTest::addRow("seed %u", seed) << seed << (seed % 2 == 1);
+        QTest::addRow("seed %u", seed) << seed << (seed % 2 == 1) << false;
+    QTest::newRow("seed 12, window") << 12u << false << true;
 }
 
 // Random runs of these commands on the scene's stack, each on random cells
@@ -434,8 +456,9 @@ void TestCommandHistory::randomHistories()
 {
     QFETCH(quint32, seed);
     QFETCH(bool, linked);
+    QFETCH(bool, window);
 
-    const Setup setup = setUp(linked);
+    const Setup setup = setUp(linked, window ? &m_window : nullptr);
     Model::KLScene &handle = *setup.handle;
     Model::Scene *scene = handle.scene();
     QUndoStack *stack = scene->undoStack();

@@ -158,9 +158,11 @@ void TestLayerCommands::discardingTheActiveLayer_data()
     QTest::addColumn<int>("layer");
     QTest::addColumn<int>("active");
     QTest::addColumn<int>("activeAfter");
-    QTest::newRow("the top layer, active: the one below") << 0 << 0 << 1;
-    QTest::newRow("a layer in the middle, active: the one above") << 1 << 1 << 0;
-    QTest::newRow("another layer: the active one stays") << 2 << 0 << 0;
+    QTest::addColumn<int>("soundPosition");
+    QTest::newRow("the top layer, active: the one below") << 0 << 0 << 1 << 5;
+    QTest::newRow("a layer in the middle, active: the one above") << 1 << 1 << 0 << 5;
+    QTest::newRow("another layer: the active one stays") << 2 << 0 << 0 << 5;
+    QTest::newRow("below the sound, active: the drawing layer above it") << 1 << 1 << 0 << 1;
 }
 
 void TestLayerCommands::discardingTheActiveLayer()
@@ -168,8 +170,10 @@ void TestLayerCommands::discardingTheActiveLayer()
     QFETCH(int, layer);
     QFETCH(int, active);
     QFETCH(int, activeAfter);
+    QFETCH(int, soundPosition);
     auto handle = sceneWithEveryKind();
     Model::Scene *scene = handle->scene();
+    scene->moveLayer(5, 5, soundPosition);
     makeCurrent(*handle, 2, active);
     const auto layers = layersOf(*scene);
     const QByteArray before = record(*handle);

@@ -244,6 +244,16 @@ void TestPasteCommands::redoReadsWhatWasCopied()
     mime.reset();
     scene->undoStack()->redo();
     QCOMPARE(layerCells(*handle, 1), pasted);
+
+    // And what the first paste made, though a redone step remade its source.
+    const auto one = makeScene({QStringLiteral("X")});
+    QUndoStack *stack = one->scene()->undoStack();
+    stack->push(new Commands::DiscardDrawing(one.get(), cellAt(*one, 1, 0)));
+    mime = copy(*one, 0, 1, 1);
+    stack->push(new Commands::PasteDrawing(one.get(), cellAt(*one, 1, 0), mime.get()));
+    stack->setIndex(0);
+    stack->setIndex(2);
+    QCOMPARE(layerCells(*one, 0), QStringLiteral("D_ O_"));
 }
 
 void TestPasteCommands::badRecordsChangeNothing_data()

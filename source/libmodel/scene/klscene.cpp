@@ -7,6 +7,7 @@
 #include <QDebug>
 #include <QItemSelectionModel>
 #include <QList>
+#include <QScopedValueRollback>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -27,6 +28,7 @@ public:
     QItemSelectionModel *m_selectionModel = nullptr;
     std::unique_ptr<FloatingSelection> m_floatingSelection;
     QList<QMetaObject::Connection> m_connections;
+    int m_changing = 0;
 };
 
 KLScene::KLScene(QObject *parent)
@@ -34,6 +36,10 @@ KLScene::KLScene(QObject *parent)
     , d(std::make_unique<KLScenePrivate>())
 {
     d->m_scene = new Scene(this);
+    // A column that goes moves the current cell off it before the scene
+    // names its new active cell. Counted from before the models hear of it
+    // until after they have.
+    connect(d->m_scene, &Scene::beginRemoveLayer, this, [this] { ++d->m_changing; });
     d->m_sceneModel = new SceneModel(this);
     d->m_sceneModel->setScene(d->m_scene);
     d->m_frameRangeModel = new FrameRangeModel(this);
@@ -47,6 +53,7 @@ KLScene::KLScene(QObject *parent)
     d->m_selectionModel->setCurrentIndex(d->m_frameRangeModel->mapFromSource(active),
                                          QItemSelectionModel::NoUpdate);
     connect(d->m_scene, &Scene::activeFrameAndLayerChanged, this, &KLScene::followActiveCell);
+    connect(d->m_scene, &Scene::endRemoveLayer, this, [this] { --d->m_changing; });
 }
 
 KLScene::~KLScene()
@@ -61,13 +68,37 @@ void KLScene::setCurrent(KLScene *scene) { s_current = scene; }
 
 void KLScene::pushCommand(QUndoCommand *command)
 {
-    if (s_current && s_current->scene()) {
-        s_current->scene()->undoStack()->push(command);
+    if (!s_current || !s_current->scene()) {
+        qDebug() << "Trying to push command with no current scene";
+        delete command;
         return;
     }
-    qDebug() << "Trying to push command with no current scene";
-    delete command;
+    if (s_current->isChanging()) {
+        qWarning() << "Refused to push" << command->text() << "while the scene changes";
+        delete command;
+        return;
+    }
+    const QScopedValueRollback<int> changing(s_current->d->m_changing, s_current->d->m_changing + 1);
+    s_current->scene()->undoStack()->push(command);
 }
+
+void KLScene::undo()
+{
+    if (isChanging())
+        return;
+    const QScopedValueRollback<int> changing(d->m_changing, d->m_changing + 1);
+    d->m_scene->undoStack()->undo();
+}
+
+void KLScene::redo()
+{
+    if (isChanging())
+        return;
+    const QScopedValueRollback<int> changing(d->m_changing, d->m_changing + 1);
+    d->m_scene->undoStack()->redo();
+}
+
+bool KLScene::isChanging() const { return d->m_changing > 0; }
 
 Scene *KLScene::scene() const { return d->m_scene; }
 SceneModel *KLScene::sceneModel() const { return d->m_sceneModel; }
@@ -129,6 +160,7 @@ void KLScene::disconnectAll()
 
 void KLScene::followActiveCell(int frame, int layer)
 {
+    const QScopedValueRollback<int> changing(d->m_changing, d->m_changing + 1);
     const QModelIndex cell = d->m_frameRangeModel->mapFromSource(d->m_sceneModel->index(frame - 1, layer));
     // Moving to another cell drops a selection made around the old one.
     if (cell != d->m_selectionModel->currentIndex())

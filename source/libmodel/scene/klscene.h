@@ -29,6 +29,10 @@ class SceneModel;
 // scenes does, and cuts the connections it registered with addConnection()
 // before switching. Positions handed out (currentIndex(), selection()) are
 // in the scene model's rows, frame - 1, whatever range the proxy shows.
+//
+// The undo stack is not reentrant: a push while a step runs would cut the
+// history under the step. While the scene changes (isChanging()), the
+// handle refuses pushes, and undo() and redo() do nothing.
 class KLScene : public QObject
 {
     Q_OBJECT
@@ -42,8 +46,16 @@ public:
     static KLScene *current();
     static void setCurrent(KLScene *scene);
     // Takes the command: pushes it on the current scene's undo stack, which
-    // runs it, or drops it unrun without a current scene.
+    // runs it, or drops it unrun without a current scene or while that
+    // scene changes.
     static void pushCommand(QUndoCommand *command);
+    void undo();
+    void redo();
+    // True while a step runs through pushCommand(), undo() or redo(), while
+    // a layer's column goes, and while the sheet's current cell follows the
+    // active cell: whatever the current cell does meanwhile is the scene's
+    // doing, not a choice of the user's.
+    bool isChanging() const;
 
     Scene *scene() const;
     SceneModel *sceneModel() const;
