@@ -31,6 +31,9 @@ namespace {
 // each at most about this large, so that a render holds little beyond its
 // target whatever the picture claims.
 constexpr qint64 BandBytes = qint64(4) * 1024 * 1024;
+// A picture turned or sheared is decoded whole (see render()), at a grain
+// coarse enough to hold it within this.
+constexpr qint64 TurnedBytes = qint64(64) * 1024 * 1024;
 
 // How many picture pixels a side make one pixel of the part decoded for a
 // render that maps target pixels back to picture pixels through back: none
@@ -132,16 +135,20 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
     const QTransform back = shown.inverted(&invertible);
     if (!invertible)
         return area;
-    const int reduction = reductionFor(back);
     // Only the target pixels that can see ink are drawn: elsewhere the
     // picture is 0, and so is what scaling makes of it. A picture turned or
     // sheared is drawn whole all the same: which pixels along a slanted edge
     // Qt fills depends on where the edge ends, and a render of a part must
     // give the pixels a render of the whole gives.
+    const bool upright = shown.type() <= QTransform::TxScale;
+    int reduction = reductionFor(back);
+    if (!upright) {
+        const double blocks = std::ceil(std::sqrt(double(whole.width()) * whole.height() / TurnedBytes));
+        reduction = std::max(reduction, int(std::min(blocks, double(RleImage::maximumReduction))));
+    }
     const QRect ink = picture.inkBounds(blocksAround(back.mapRect(QRectF(area)), reduction, whole));
     if (ink.isEmpty())
         return area;
-    const bool upright = shown.type() <= QTransform::TxScale;
     const QRect inked = blocksAround(upright ? QRectF(ink) : QRectF(whole), reduction, whole);
     const QRect reach = alignedRect(shown.mapRect(QRectF(inked))) & area;
     if (reach.isEmpty())
@@ -163,9 +170,14 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
         const int top = reach.top() + int(qint64(reach.height()) * band / bands);
         const int bottom = reach.top() + int(qint64(reach.height()) * (band + 1) / bands);
         const QRect rows(reach.left(), top, reach.width(), bottom - top);
-        const QRect part = bands == 1 ? inked : blocksAround(back.mapRect(QRectF(rows)), reduction, whole) & inked;
-        if (bands > 1 && picture.inkBounds(part).isEmpty())
-            continue;
+        QRect part = inked;
+        if (bands > 1) {
+            part &= blocksAround(back.mapRect(QRectF(rows)), reduction, whole);
+            const QRect bandInk = picture.inkBounds(part);
+            if (bandInk.isEmpty())
+                continue;
+            part &= blocksAround(QRectF(bandInk), reduction, whole);
+        }
         const QImage pixels = picture.toImage(part, reduction);
         if (pixels.isNull())
             continue;
