@@ -160,7 +160,12 @@ void BM_HostileInputPasteTenPictures(benchmark::State &state)
 {
     paste(state, tenPictures(HostileInput::CapFrame), sceneFrame(state));
 }
-BENCHMARK(BM_HostileInputPasteTenPictures)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_HostileInputPasteTenPictures)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 
 // The same with every picture of the scene's own frame.
 void BM_HostileInputPasteTenPicturesBaselineValid(benchmark::State &state)

@@ -730,7 +730,8 @@ void TestRoundTrips::roundTrip_data()
     }
     // The pictures keep the grain they were made at when the frame shrinks:
     // twenty of them, each 64 times the new frame, or one 2304 times it.
-    const Steps shrunk = then(collapsedAndMerged(QSize(320, 180), 20), {resize(QSize(80, 45), KL::FitMode::FitModeKeepAspect)});
+    const Steps shrunk =
+        then(collapsedAndMerged(QSize(320, 180), 20), {resize(QSize(80, 45), KL::FitMode::FitModeKeepAspect)});
     QTest::newRow("20 layers collapsed and merged, the frame made 4 times smaller, saved") << shrunk;
     QTest::newRow("a collapsed drawing, the frame made 24 times smaller, saved")
         << then(collapsedAndMerged(QSize(1920, 1080), 1), {resize(QSize(80, 45), KL::FitMode::FitModeKeepAspect)});

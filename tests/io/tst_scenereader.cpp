@@ -613,7 +613,8 @@ void TestSceneReader::damagedFiles_data()
     const QString claiming = encoded(HostileInput::drawingRecord({HostileInput::CapFrame, false, 16}));
     QTest::newRow("two drawings of 16 pictures of 8192x8192")
         << Mutation([claiming](const QByteArray &document) {
-               return replacedBy(QStringLiteral("strokes"), 1, claiming)(replacedBy(QStringLiteral("strokes"), 0, claiming)(document));
+               const QString strokes = QStringLiteral("strokes");
+               return replacedBy(strokes, 1, claiming)(replacedBy(strokes, 0, claiming)(document));
            })
         << Ink << 1 << QString() << Spoils::LaterCells;
     QTest::newRow("sound cut short in its header")
