@@ -1,16 +1,24 @@
 // Inputs of a few kilobytes that claim far more than they hold, each beside a
 // valid input of the same size read the same way: a clipboard record of 20
 // cells whose drawings claim the largest frame, pasted into a full-HD scene
-// as the window pastes; a scene file of ten such drawings in a 64x48 scene,
-// opened; and a 5 KB WAV at 1 Hz whose data chunk claims more than the file
-// holds, decoded as an import decodes it. Each reports its time and what the
-// heap held at its peak beyond what it held before.
+// as the window pastes; a record of one drawing of ten collapsed pictures as
+// large, pasted into a full-HD and an 8K scene; a scene file of ten such
+// drawings in a 64x48 scene, and one of two drawings of 16 such pictures in
+// a full-HD scene, opened; and a 5 KB WAV at 1 Hz whose data chunk claims
+// more than the file holds, decoded as an import decodes it. Each reports
+// its time and what the heap held at its peak beyond what it held before.
+//
+// Beside them, a scene the program itself makes: twenty full-HD layers
+// collapsed and merged into one drawing, opened after the frame was made
+// four times smaller, and at full HD.
 
 #include "benchsupport.h"
 
 #include "audio/audiotestfiles.h"
+#include "drawings/strokedrawing.h"
 #include "io/sceneformat.h"
 #include "io/scenereader.h"
+#include "io/scenewriter.h"
 #include "layers/audiolayer.h"
 #include "layers/strokelayer.h"
 #include "pastecommands.h"
@@ -55,6 +63,7 @@ constexpr int PastedCells = 20;
 constexpr int FileDrawings = 10;
 const QSize SmallFrame(64, 48);
 const QSize FullHd(Width, Height);
+const QSize Uhd8K(7680, 4320);
 
 // One run of an operation: what it took, and what it did, for a counter.
 using Operation = std::function<double()>;
@@ -90,12 +99,11 @@ QByteArray pasteRecord(QSize claimed)
     return HostileInput::clipboardRecord(drawings);
 }
 
-// A full-HD scene of one stroke layer of three blank cells; the record goes
-// in at frame 1 as the window pastes onto the current cell. The operation
-// gives the number of cells the layer has afterwards.
-void paste(benchmark::State &state, QSize claimed)
+// A scene of the given frame with one stroke layer of three blank cells;
+// the record goes in at frame 1 as the window pastes onto the current cell.
+// The operation gives the number of cells the layer has afterwards.
+void paste(benchmark::State &state, const QByteArray &record, QSize frame = FullHd)
 {
-    const QByteArray record = pasteRecord(claimed);
     std::shared_ptr<Model::KLScene> handle;
     std::shared_ptr<QMimeData> mime;
     measure(
@@ -103,8 +111,8 @@ void paste(benchmark::State &state, QSize claimed)
         [&] {
             handle = std::make_shared<Model::KLScene>();
             Model::Scene *scene = handle->scene();
-            scene->setFrameSize(FullHd, KL::FitMode::FitModeIgnore);
-            auto layer = std::make_shared<Model::StrokeLayer>(Qt::black, FullHd, scene);
+            scene->setFrameSize(frame, KL::FitMode::FitModeIgnore);
+            auto layer = std::make_shared<Model::StrokeLayer>(Qt::black, frame, scene);
             for (int i = 1; i < 3; ++i)
                 layer->insertCell(layer->frameCount(), layer->newCell());
             scene->insertLayer(layer, 0);
@@ -124,16 +132,52 @@ void paste(benchmark::State &state, QSize claimed)
 
 void BM_HostileInputPasteAtTheCap(benchmark::State &state)
 {
-    paste(state, HostileInput::CapFrame);
+    paste(state, pasteRecord(HostileInput::CapFrame));
 }
 BENCHMARK(BM_HostileInputPasteAtTheCap)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 // The same record with every drawing of the scene's own frame.
 void BM_HostileInputPasteAtTheCapBaselineValid(benchmark::State &state)
 {
-    paste(state, FullHd);
+    paste(state, pasteRecord(FullHd));
 }
 BENCHMARK(BM_HostileInputPasteAtTheCapBaselineValid)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// One drawing of ten collapsed pictures, each as large as the frame claimed
+// and blank: 467 bytes.
+QByteArray tenPictures(QSize claimed)
+{
+    return HostileInput::clipboardRecord({HostileInput::drawingRecord({claimed, false, 10})});
+}
+
+const QSize &sceneFrame(const benchmark::State &state)
+{
+    return state.range(0) == 0 ? FullHd : Uhd8K;
+}
+
+// Pasted into a full-HD scene (0) and an 8K one (1).
+void BM_HostileInputPasteTenPictures(benchmark::State &state)
+{
+    paste(state, tenPictures(HostileInput::CapFrame), sceneFrame(state));
+}
+BENCHMARK(BM_HostileInputPasteTenPictures)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+
+// The same with every picture of the scene's own frame.
+void BM_HostileInputPasteTenPicturesBaselineValid(benchmark::State &state)
+{
+    paste(state, tenPictures(sceneFrame(state)), sceneFrame(state));
+}
+BENCHMARK(BM_HostileInputPasteTenPicturesBaselineValid)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 
 QByteArray tenDrawingFile(QSize claimed)
 {
@@ -145,9 +189,8 @@ QByteArray tenDrawingFile(QSize claimed)
 
 // Opened as the window opens a file; the operation gives the number of
 // damage entries the reader noted.
-void open(benchmark::State &state, QSize claimed)
+void open(benchmark::State &state, const QByteArray &document)
 {
-    const QByteArray document = tenDrawingFile(claimed);
     std::shared_ptr<Model::Scene> scene;
     measure(
         state,
@@ -169,7 +212,7 @@ void open(benchmark::State &state, QSize claimed)
 
 void BM_HostileInputOpenTenDrawings(benchmark::State &state)
 {
-    open(state, HostileInput::CapFrame);
+    open(state, tenDrawingFile(HostileInput::CapFrame));
 }
 BENCHMARK(BM_HostileInputOpenTenDrawings)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
@@ -177,9 +220,92 @@ BENCHMARK(BM_HostileInputOpenTenDrawings)->Unit(benchmark::kMillisecond)->UseMan
 // scene's own frame.
 void BM_HostileInputOpenTenDrawingsBaselineValid(benchmark::State &state)
 {
-    open(state, SmallFrame);
+    open(state, tenDrawingFile(SmallFrame));
 }
 BENCHMARK(BM_HostileInputOpenTenDrawingsBaselineValid)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// Two drawings of 16 collapsed pictures each as large as the frame claimed,
+// in a full-HD scene: 2.3 KB.
+QByteArray twoDrawingFile(QSize claimed)
+{
+    const QByteArray drawing = HostileInput::drawingRecord({claimed, false, 16});
+    return HostileInput::sceneDocument(FullHd, {drawing, drawing});
+}
+
+void BM_HostileInputOpenTwoDrawings(benchmark::State &state)
+{
+    open(state, twoDrawingFile(HostileInput::CapFrame));
+}
+BENCHMARK(BM_HostileInputOpenTwoDrawings)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// The same with every drawing, and its pictures, of the scene's own frame.
+void BM_HostileInputOpenTwoDrawingsBaselineValid(benchmark::State &state)
+{
+    open(state, twoDrawingFile(FullHd));
+}
+BENCHMARK(BM_HostileInputOpenTwoDrawingsBaselineValid)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// Twenty full-HD layers of scribbled curves, each collapsed at the program's
+// grain and merged down into one drawing, saved; then saved again once the
+// frame is made four times smaller with its aspect kept, as Scene Settings
+// makes it.
+struct MergedScene
+{
+    QByteArray atFullHd;
+    QByteArray shrunk;
+};
+
+QByteArray written(const Model::Scene &scene)
+{
+    QBuffer device;
+    device.open(QIODevice::WriteOnly | QIODevice::Text);
+    Model::SceneWriter writer(&scene);
+    writer.write(&device);
+    return device.data();
+}
+
+const MergedScene &mergedScene()
+{
+    static const MergedScene documents = [] {
+        Model::initAlphaCompositionTables();
+        Model::Scene scene;
+        scene.setFrameSize(FullHd, KL::FitMode::FitModeIgnore);
+        auto layer = std::make_shared<Model::StrokeLayer>(Qt::black, FullHd, &scene);
+        auto merged = std::static_pointer_cast<Model::StrokeDrawing>(layer->cell(1)->drawing());
+        const auto pen = [](QRandomGenerator &random) {
+            return QPen(QColor(0, 0, 0), 2.0 + random.bounded(5.0), Qt::SolidLine, Qt::RoundCap);
+        };
+        for (int i = 0; i < 20; ++i) {
+            Model::StrokeDrawing ink(FullHd);
+            ink.addStroke(std::make_unique<Model::BitmapStroke>(scribbledMask(quint32(300 + i), pen),
+                                                                QRect(QPoint(0, 0), FullHd)));
+            ink.collapseVectorData(2, QRect(QPoint(0, 0), FullHd));
+            merged->mergeFrom(&ink);
+        }
+        scene.insertLayer(layer, 0);
+        scene.updateMaxFrameNumber();
+        scene.setFrameRange(1, 1, 1, 0);
+        MergedScene made;
+        made.atFullHd = written(scene);
+        scene.setFrameSize(FullHd / 4, KL::FitMode::FitModeKeepAspect);
+        made.shrunk = written(scene);
+        return made;
+    }();
+    return documents;
+}
+
+void BM_HostileInputOpenMergedShrunk(benchmark::State &state)
+{
+    open(state, mergedScene().shrunk);
+}
+BENCHMARK(BM_HostileInputOpenMergedShrunk)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// The same pictures in the scene at full HD.
+void BM_HostileInputOpenMergedShrunkBaselineFullHd(benchmark::State &state)
+{
+    open(state, mergedScene().atFullHd);
+}
+BENCHMARK(BM_HostileInputOpenMergedShrunkBaselineFullHd)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 // Decoded as an import or an opened scene decodes it; the operation gives
 // the megabytes of sound the layer keeps.

@@ -2,7 +2,8 @@
 // clipboard changes, then the paste as the window runs it: the command reads
 // the record once, each drawing as one of the scene's frame, and pastes it
 // onto the first cell of a layer; then what the exposure sheet and the paper
-// show of the pasted cells, and undo and redo.
+// show of the pasted cells, and undo and redo. All of it in a small scene
+// and in one of the default frame, full HD.
 
 #include "fuzztarget.h"
 
@@ -30,10 +31,10 @@ const QSize FrameSize(64, 36);
 
 // A stroke layer with a drawing and its hold, and a reference layer of two
 // pictures.
-void buildScene(Model::Scene &scene)
+void buildScene(Model::Scene &scene, QSize frame = FrameSize)
 {
-    scene.setFrameSize(FrameSize, KL::FitMode::FitModeIgnore);
-    auto strokes = std::make_shared<Model::StrokeLayer>(Qt::darkBlue, FrameSize, &scene);
+    scene.setFrameSize(frame, KL::FitMode::FitModeIgnore);
+    auto strokes = std::make_shared<Model::StrokeLayer>(Qt::darkBlue, frame, &scene);
     strokes->insertCell(0, strokes->newCell());
     strokes->insertCell(1, std::make_shared<Model::LayerItem>(strokes->cell(1)));
     auto drawing = std::static_pointer_cast<Model::StrokeDrawing>(strokes->cell(1)->drawing());
@@ -42,7 +43,7 @@ void buildScene(Model::Scene &scene)
     drawing->addStroke(std::make_unique<Model::BitmapStroke>(dot, QRect(10, 10, 4, 4)));
     QImage picture(8, 6, QImage::Format_ARGB32);
     picture.fill(Qt::red);
-    auto pictures = std::make_shared<Model::ReferenceLayer>(FrameSize, &scene);
+    auto pictures = std::make_shared<Model::ReferenceLayer>(frame, &scene);
     for (int i = 0; i < 2; ++i)
         pictures->insertCell(i, std::make_shared<Model::LayerItem>(picture));
     scene.insertLayer(strokes, 0);
@@ -51,13 +52,12 @@ void buildScene(Model::Scene &scene)
     scene.setFrameRange(1, scene.maximumFrameNumber(), 1, 0);
 }
 
-} // namespace
-
-void Fuzz::testOneInput(const QByteArray &input)
+void pasteInto(const QByteArray &input, QSize frameSize)
 {
+    using Fuzz::expect;
     Model::KLScene handle;
     Model::Scene &scene = *handle.scene();
-    buildScene(scene);
+    buildScene(scene, frameSize);
     QMimeData mime;
     mime.setData(Model::Scene::CellsMimeType, input);
     const int strokeCells = scene.canPaste(&mime);
@@ -71,7 +71,7 @@ void Fuzz::testOneInput(const QByteArray &input)
     if (record.cellCount() == 0)
         return;
 
-    const QList<QRgb> table = colourTable(qRgb(0, 0, 0));
+    const QList<QRgb> table = Fuzz::colourTable(qRgb(0, 0, 0));
     for (int layer = 0; layer < scene.layerCount(); ++layer) {
         const int before = scene.layerFrameCount(layer);
         auto *paste = new Commands::PasteDrawing(&handle, handle.sceneModel()->index(0, layer), &mime);
@@ -84,15 +84,15 @@ void Fuzz::testOneInput(const QByteArray &input)
         }
         const int pasted = record.cellCount();
         expect(scene.layerFrameCount(layer) == before + pasted, "a paste inserts a cell for each cell copied");
-        QImage paper(FrameSize, QImage::Format_ARGB32_Premultiplied);
+        QImage paper(frameSize, QImage::Format_ARGB32_Premultiplied);
         paper.fill(Qt::white);
         QPainter painter(&paper);
         for (int frame = 1; frame <= pasted; ++frame) {
             const std::shared_ptr<Model::LayerItem> item = scene.itemAt(layer, frame);
             const auto *strokes = item ? dynamic_cast<const Model::StrokeDrawing *>(item->drawing().get()) : nullptr;
             if (strokes) {
-                expect(strokes->size() == FrameSize, "a pasted drawing takes the scene's frame");
-                expect(strokes->image().isNull() || strokes->image().size() == FrameSize,
+                expect(strokes->size() == frameSize, "a pasted drawing takes the scene's frame");
+                expect(strokes->image().isNull() || strokes->image().size() == frameSize,
                        "a pasted drawing's image covers the scene's frame");
                 strokes->paint(&painter, table, paper.rect());
             }
@@ -105,6 +105,14 @@ void Fuzz::testOneInput(const QByteArray &input)
         expect(scene.layerFrameCount(layer) == before + pasted, "redo pastes them again");
         scene.undoStack()->undo();
     }
+}
+
+} // namespace
+
+void Fuzz::testOneInput(const QByteArray &input)
+{
+    pasteInto(input, FrameSize);
+    pasteInto(input, QSize(1920, 1080));
 }
 
 QList<QByteArray> Fuzz::seeds()

@@ -3,7 +3,9 @@
 // which must agree; then what a user does next with the scene it gives: its
 // cells painted on the exposure sheet, and the scene saved and opened again,
 // which must give the same document (the writer and the reader agree on
-// whatever the reader made).
+// whatever the reader made). All of it at the frame the document gives, and
+// again at the default frame, full HD, where a document without a frame of
+// its own is read.
 
 #include "fuzztarget.h"
 
@@ -32,10 +34,11 @@ extern "C" {
 
 namespace {
 
-// Frames larger than this are left out: every one of them costs the
-// scene's pictures and the renderer's framebuffers at full size, which the
-// unit tests cover, and would leave the fuzzer little time for the rest.
-constexpr qint64 LargestFrame = 512 * 512;
+// Frames larger than the default, full HD, are left out: every one of them
+// costs the scene's pictures and the renderer's framebuffers at full size,
+// which the unit tests cover, and would leave the fuzzer little time for the
+// rest. Full HD itself is where a scene without a frame of its own is read.
+constexpr qint64 LargestFrame = 1920 * 1080;
 
 bool frameTooLarge(const QByteArray &input)
 {
@@ -45,6 +48,14 @@ bool frameTooLarge(const QByteArray &input)
     const QRegularExpressionMatch w = width.match(text);
     const QRegularExpressionMatch h = height.match(text);
     return w.hasMatch() && h.hasMatch() && w.captured(1).toLongLong() * h.captured(1).toLongLong() > LargestFrame;
+}
+
+// The document as a scene of the default frame reads it: with its frame
+// size taken out.
+QByteArray atDefaultFrame(const QByteArray &input)
+{
+    static const QRegularExpression frame(QStringLiteral("frame(Width|Height)\\s*=\\s*(\"[^\"]*\"|'[^']*')"));
+    return QString::fromLatin1(input).remove(frame).toLatin1();
 }
 
 struct Read
@@ -154,18 +165,9 @@ void buildScene(Model::Scene &scene)
     scene.setFrameRange(1, scene.maximumFrameNumber(), 2, 0);
 }
 
-} // namespace
-
-void Fuzz::testOneInput(const QByteArray &input)
+void readAndSave(const QByteArray &input)
 {
-    static const bool quiet = [] {
-        av_log_set_level(AV_LOG_QUIET);
-        return true;
-    }();
-    Q_UNUSED(quiet)
-    if (frameTooLarge(input))
-        return;
-
+    using Fuzz::expect;
     Model::Scene scene;
     const Read read = readScene(scene, input);
     expect(read.result == Model::SceneFormat::Done || read.result == Model::SceneFormat::Failed,
@@ -208,6 +210,23 @@ void Fuzz::testOneInput(const QByteArray &input)
     Model::Scene twice;
     expect(readScene(twice, saved).result == Model::SceneFormat::Done, "a saved scene opens");
     expect(writeScene(twice) == saved, "a saved scene opens as it was saved");
+}
+
+} // namespace
+
+void Fuzz::testOneInput(const QByteArray &input)
+{
+    static const bool quiet = [] {
+        av_log_set_level(AV_LOG_QUIET);
+        return true;
+    }();
+    Q_UNUSED(quiet)
+    if (frameTooLarge(input))
+        return;
+    readAndSave(input);
+    const QByteArray defaultFrame = atDefaultFrame(input);
+    if (defaultFrame != input)
+        readAndSave(defaultFrame);
 }
 
 QList<QByteArray> Fuzz::seeds()

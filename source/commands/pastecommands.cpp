@@ -24,21 +24,14 @@ namespace {
 
 using CopiedCell = Model::ClipboardRecord::Cell;
 
-// Why a cell that carried a drawing cannot be pasted into a scene of frame;
-// empty when it can. index counts from 0.
-QString refusal(const CopiedCell &cell, int index, QSize frame)
+// Why a cell that carried a drawing cannot be pasted; empty when it can.
+// index counts from 0.
+QString refusal(const CopiedCell &cell, int index)
 {
     QString why;
     if (cell.damaged) {
         why = QObject::tr("the drawing of cell %1 of the copied cells cannot be read.", "Commands::PasteDrawing")
                   .arg(index + 1);
-    } else if (cell.oversizedPictures > 0) {
-        why = QObject::tr("the drawing of cell %1 of the copied cells holds collapsed strokes whose pictures would take "
-                          "more memory than a drawing of %2x%3 pixels may.",
-                          "Commands::PasteDrawing")
-                  .arg(index + 1)
-                  .arg(frame.width())
-                  .arg(frame.height());
     } else if (cell.unreadablePictures > 0) {
         why = QObject::tr("some collapsed strokes of the drawing of cell %1 of the copied cells cannot be read.",
                           "Commands::PasteDrawing")
@@ -62,7 +55,7 @@ bool readCells(const QByteArray &bytes, QSize frame, QList<CopiedCell> *cells, q
     QList<CopiedCell> read;
     for (int i = 0; i < record.cellCount(); ++i) {
         read.append(record.cell(i, frame));
-        *problem = refusal(read.constLast(), i, frame);
+        *problem = refusal(read.constLast(), i);
         if (!problem->isEmpty())
             return false;
     }

@@ -15,10 +15,9 @@
 // drawings as drawings of the scene's frame: a damaged record, one of another
 // program or one copied from a layer of another kind makes the command
 // obsolete, so that it changes nothing and never reaches the history; so does
-// a drawing whose collapsed strokes cannot all be read or would take more
-// memory than a drawing of the scene's frame may, and errorString() then says
-// which. Every redo pastes copies of what was read, whatever the clipboard
-// holds by then.
+// a drawing whose collapsed strokes cannot all be read, and errorString()
+// then says which. Every redo pastes copies of what was read, whatever the
+// clipboard holds by then.
 
 #include <QImage>
 #include <QModelIndex>

@@ -206,7 +206,7 @@ double ChangeFrameSize::bytesNeeded(const Model::Scene &scene, const QSize &size
     const double growth = std::max(1.0, std::abs(fit.m11() * fit.m22()));
     const double mostCode = 2.0 * pixels;
     const bool images = pixels <= double(Model::StrokeDrawing::maximumImageBytes);
-    // The undo copy shares the strokes' data and the images of bitmaps with
+    // The undo copy shares the strokes' data and the pictures' code with
     // the drawing, and holds only an object of its own for each stroke, a
     // few hundred bytes with what the allocator adds.
     constexpr double CopiedStrokeBytes = 320.0;

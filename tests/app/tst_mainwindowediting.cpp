@@ -573,13 +573,11 @@ void TestMainWindowEditing::clipboard()
     Q_EMIT paste->triggered();
     QVERIFY(!handle()->hasSelection());
 
-    // Cells whose drawing holds collapsed pictures as large as the largest
-    // frame, far more than a drawing of this scene may: the paste is refused,
-    // and the user is told why.
+    // Cells whose drawing is cut short: the paste is refused, and the user
+    // is told why.
     auto *hostile = new QMimeData;
     hostile->setData(Model::Scene::CellsMimeType,
-                     HostileInput::clipboardRecord(
-                         {HostileInput::drawingRecord({HostileInput::CapFrame, false, 10})}));
+                     HostileInput::clipboardRecord({HostileInput::drawingRecord({HostileInput::CapFrame}).chopped(8)}));
     clipboard->setMimeData(hostile);
     scene()->setActiveFrameAndLayer(1, 0, Model::Scene::AllowFrameAfterLast);
     QTRY_VERIFY(paste->isEnabled());

@@ -3,7 +3,6 @@
 
 #include "drawings/imagedrawing.h"
 #include "render/alphacomposition.h"
-#include "support/hostileinput.h"
 
 #include <QDataStream>
 #include <QMimeData>
@@ -289,12 +288,6 @@ void TestPasteCommands::badRecordsChangeNothing_data()
     QTest::newRow("drawing of a frame one pixel taller than any")
         << clipboardRecord(1, {good, {0, QUuid::createUuid(), 1, withFrame(good.content, QSize(64, 8193))}}) << true
         << QString();
-    // Collapsed strokes whose pictures are as large as the frame the record
-    // claims: a scene of 64x48 takes no drawing whose pictures would take
-    // gigabytes, for a record of a few hundred bytes.
-    QTest::newRow("ten pictures of 8192x8192")
-        << clipboardRecord(1, {{0, id, 1, HostileInput::drawingRecord({HostileInput::CapFrame, false, 10})}}) << true
-        << QStringLiteral("would take more memory than a drawing of 64x48 pixels may");
     QTest::newRow("layer of another program") << clipboardRecord(7, {good}) << true << QString();
     QByteArray picture;
     QDataStream out(&picture, QIODevice::WriteOnly);

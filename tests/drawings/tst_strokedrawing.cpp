@@ -4,7 +4,6 @@
 #include "render/alphacomposition.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/compoundstroke.h"
-#include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 #include "support/testsupport.h"
@@ -286,7 +285,6 @@ private Q_SLOTS:
     void damagedRecords();
     void damagedBitmapLosesOnlyItself_data();
     void damagedBitmapLosesOnlyItself();
-    void imagesShareOneBudget();
     void everyPrefixOfARecord();
     void flippedBytes();
 
@@ -931,44 +929,6 @@ void TestStrokeDrawing::damagedBitmapLosesOnlyItself()
     StrokeDrawing onlyTheDot(Frame);
     QVERIFY(onlyTheDot.addStroke(bitmapStroke(dot, 255)));
     QCOMPARE(read.drawing->image(), onlyTheDot.image());
-}
-
-// Each image stays under its own cap, and all images of one record share the
-// budget in force (the record's own, and any that its reader sets): a small
-// record holding many cannot add up beyond it, and the reader hears of each
-// image refused.
-void TestStrokeDrawing::imagesShareOneBudget()
-{
-    constexpr int Members = 10;
-    constexpr int Side = 4096; // 16 MiB each decoded
-    QByteArray data;
-    {
-        QDataStream stream(&data, QIODevice::WriteOnly);
-        prepareRecordStream(stream) << Frame << qint64(Members);
-        for (int i = 0; i < Members; ++i) {
-            stream << qint32(Stroke::BitmapStrokeType) << QRect(0, 0, Side / 8, Side / 8) << qint32(2);
-            stream.setVersion(19);
-            stream << qint32(Side) << qint32(Side) << QByteArray("\x0a", 1);
-        }
-        stream << QPainterPath() << QPainterPath() << QTransform() << qint32(-1);
-    }
-    QVERIFY(data.size() < 500);
-
-    const DecodeBudget reader(qint64(64) * 1024 * 1024);
-    const ReadResult read = readRecord(data);
-    QCOMPARE(read.status, QDataStream::Ok);
-    QCOMPARE(read.drawing->root().memberCount(), Members);
-    qint64 decoded = 0;
-    int refused = 0;
-    for (int i = 0; i < Members; ++i) {
-        const QImage image = static_cast<const BitmapStroke *>(read.drawing->root().member(i))->image();
-        decoded += image.sizeInBytes();
-        refused += image.isNull();
-    }
-    QVERIFY2(decoded <= qint64(64) * 1024 * 1024, qPrintable(QString::number(decoded)));
-    QVERIFY(refused > 0 && refused < Members);
-    QCOMPARE(reader.losses(DecodeBudget::Loss::OverBudget), refused);
-    QCOMPARE(reader.losses(DecodeBudget::Loss::Damaged), 0);
 }
 
 void TestStrokeDrawing::everyPrefixOfARecord()

@@ -413,6 +413,22 @@ Step mergeAllDown()
     };
 }
 
+// Layers inked across the frame, each collapsed, then merged into one.
+Steps collapsedAndMerged(QSize frame, int layers)
+{
+    Steps steps{openInked(frame, layers)};
+    for (int layer = 0; layer < layers; ++layer)
+        steps.append(collapse(layer, 1));
+    steps.append(mergeAllDown());
+    return steps;
+}
+
+// The scene edited so far becomes the other one, to copy from.
+Step keepAsOther()
+{
+    return [](Session &session) { session.other = std::move(session.edited); };
+}
+
 // Lifts what lies inside area out of the drawing, as the window's cutter
 // does, and leaves it floating over the paper of the current scene: the
 // floating selection is the tool.
@@ -735,12 +751,19 @@ void TestRoundTrips::roundTrip_data()
     // Collapsing renders at twice the frame's grain, and merging keeps each
     // layer's collapsed strokes: one drawing holds them all.
     for (const auto &[frame, layers] : {std::pair{QSize(3840, 2160), 3}, std::pair{QSize(1920, 1080), 9}}) {
-        Steps steps{openInked(frame, layers)};
-        for (int layer = 0; layer < layers; ++layer)
-            steps.append(collapse(layer, 1));
-        steps.append(mergeAllDown());
-        QTest::addRow("%d layers collapsed and merged at %dx%d, saved", layers, frame.width(), frame.height()) << steps;
+        QTest::addRow("%d layers collapsed and merged at %dx%d, saved", layers, frame.width(), frame.height())
+            << collapsedAndMerged(frame, layers);
     }
+    // The pictures keep the grain they were made at when the frame shrinks:
+    // twenty of them, each 64 times the new frame, or one 2304 times it.
+    const Steps shrunk =
+        then(collapsedAndMerged(QSize(320, 180), 20), {resize(QSize(80, 45), KL::FitMode::FitModeKeepAspect)});
+    QTest::newRow("20 layers collapsed and merged, the frame made 4 times smaller, saved") << shrunk;
+    QTest::newRow("a collapsed drawing, the frame made 24 times smaller, saved")
+        << then(collapsedAndMerged(QSize(1920, 1080), 1), {resize(QSize(80, 45), KL::FitMode::FitModeKeepAspect)});
+    QTest::newRow("that merged cell copied, pasted into its scene and into a smaller one, saved")
+        << then(shrunk, {insertBlank(0, 1), copy(0, 2), paste(0, 1), keepAsOther(), open(QSize(64, 36), {1}),
+                         copyFromOther(), paste(0, 1)});
 
     // A piece cut out, moved and left floating when the scene is saved: over
     // the frame it came from, over another, over the row after the layer's
@@ -821,6 +844,16 @@ void TestRoundTrips::roundTrip()
     QCOMPARE(Model::SceneFile::write(*reopened.scene(), &again).result, int(Model::SceneFormat::Done));
     QVERIFY(file.seek(0));
     QVERIFY(drawingRecords(again.data()) == drawingRecords(file.readAll()));
+    // Rendered again from their strokes, the drawings show what they showed.
+    for (int layer = 0; layer < reopened.scene()->layerCount(); ++layer) {
+        for (int frame = 1; frame <= reopened.scene()->layerFrameCount(layer); ++frame) {
+            const std::shared_ptr<Model::LayerItem> item = reopened.scene()->itemAt(layer, frame);
+            if (auto *strokes = dynamic_cast<Model::StrokeDrawing *>(item ? item->drawing().get() : nullptr))
+                strokes->updateImage(QRect(QPoint(0, 0), strokes->size()));
+        }
+    }
+    differs = difference(views(*reopened.scene()), edited, 8);
+    QVERIFY2(differs.isEmpty(), qPrintable(QStringLiteral("rendered again after reopening: ") + differs));
 
     // The active cell is no part of the history: the user goes back to it.
     const int activeFrame = scene->activeFrame();

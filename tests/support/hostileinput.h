@@ -13,6 +13,7 @@
 
 #include <QByteArray>
 #include <QDataStream>
+#include <QIODevice>
 #include <QImage>
 #include <QList>
 #include <QPainterPath>

@@ -3,8 +3,6 @@
 #include "drawings/drawingimagecache.h"
 #include "render/alphacomposition.h"
 #include "render/premultipliedblend.h"
-#include "strokes/bitmapstroke.h"
-#include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 
@@ -424,16 +422,6 @@ void StrokeDrawing::adoptFrame(const QSize &frame)
     updateImage(QRect(QPoint(0, 0), frame));
 }
 
-qint64 StrokeDrawing::maximumRecordImageBytes(QSize frame)
-{
-    qint64 picture = RleImage::maximumImageBytes;
-    if (frame.width() > 0 && frame.height() > 0) {
-        constexpr qint64 grain = BitmapStroke::maximumResolutionFactor;
-        picture = std::min(picture, qint64(frame.width()) * grain * frame.height() * grain);
-    }
-    return maximumMergedPictures * picture;
-}
-
 qint64 StrokeDrawing::imageCodeBytes() const
 {
     return d->m_hasImage ? qint64(d->m_code.codes().size()) : 0;
@@ -741,7 +729,6 @@ void StrokeDrawing::readRecord(QDataStream &stream, const QSize *frame)
     const bool fitted = target != size;
 
     d->m_size = size;
-    const DecodeBudget budget(maximumRecordImageBytes(target));
     d->m_root = CompoundStroke::read(stream);
     if (!d->m_root)
         d->m_root = std::make_unique<CompoundStroke>();

@@ -54,33 +54,15 @@ class StrokeDrawingPrivate;
 // Stroke::maximumCoordinate or of negative size (other than QSize(), a frame
 // not known yet) marks it QDataStream::ReadCorruptData and
 // leaves the drawing as it was; damage in the strokes keeps those read before
-// it. The collapsed strokes of one record are decoded under one DecodeBudget
-// of maximumRecordImageBytes() for the frame the drawing is read for: an
-// image beyond it reads as a lost one.
+// it. The pictures of collapsed strokes are kept as the code the record
+// carries (see BitmapStroke), so a record costs what its bytes hold, whatever
+// sizes its pictures claim and whatever frame it is read for.
 class StrokeDrawing : public Drawing
 {
 public:
     // The largest cached image a drawing makes: far beyond any frame this
     // program draws, the same bound as for run-length images.
     static constexpr qint64 maximumImageBytes = qint64(256) * 1024 * 1024;
-    // How many of the finest pictures of the whole frame a record may hold
-    // (BitmapStroke::maximumResolutionFactor picture pixels to a frame pixel
-    // on each side) one drawing is taken to hold at most. A collapse covers
-    // the drawing's ink within the frame at twice the frame's grain, but
-    // merging a layer down keeps each layer's collapsed strokes, and nothing
-    // bounds how many layers are merged into one drawing. Sixteen of the
-    // finest pictures hold 256 layers collapsed at this program's grain and
-    // merged, or the picture of a frame made as much as sixteen times
-    // smaller on each side after the collapse (a picture keeps the grain it
-    // was made at).
-    static constexpr int maximumMergedPictures = 16;
-    // What the collapsed strokes of one record read as a drawing of frame may
-    // take together, decoded: maximumMergedPictures of the finest picture of
-    // that frame, each at most RleImage::maximumImageBytes. A frame without
-    // pixels is taken as the largest. It follows the frame the drawing is
-    // read for, never the frame the record claims: a record of a few bytes
-    // cannot ask for more than the scene it goes into can show.
-    static qint64 maximumRecordImageBytes(QSize frame);
 
     // An empty drawing: no strokes, no image.
     explicit StrokeDrawing(QSize size);

@@ -808,8 +808,7 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
 
     QDataStream in(bytes);
     SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Strokes);
-    // The record's own budget, which follows the scene's frame, bounds its
-    // collapsed strokes; this one hears of those it lost.
+    // Hears of the collapsed strokes that lost their pictures.
     const DecodeBudget losses(DecodeBudget::unboundedBytes);
     // Drawn on, stamped, merged and resized as every other drawing of the
     // scene, it must have their frame; one that claims another is read at
@@ -818,14 +817,8 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
     if (in.status() != QDataStream::Ok)
         noteDamage(layerName, frame,
                    SceneReader::tr("its drawing is damaged; the strokes before the damage were kept"));
-    if (losses.losses(DecodeBudget::Loss::Damaged) > 0)
+    if (losses.losses() > 0)
         noteDamage(layerName, frame, SceneReader::tr("some of its collapsed strokes cannot be read"));
-    if (losses.losses(DecodeBudget::Loss::OverBudget) > 0)
-        noteDamage(layerName, frame,
-                   SceneReader::tr("some of its collapsed strokes were left out: their pictures would take more "
-                                   "memory than a drawing of %1x%2 pixels may")
-                       .arg(frameSize.width())
-                       .arg(frameSize.height()));
     return drawing;
 }
 

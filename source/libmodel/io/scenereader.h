@@ -35,7 +35,7 @@ struct ReadingCancelledException
 // that are damaged (cut short, badly encoded, beyond what a scene can hold)
 // do not stop the read: each keeps what could be read of it (the strokes
 // before the damage, a blank cell otherwise; a collapsed stroke whose picture
-// cannot be read, or would take more than a drawing may, goes without it),
+// cannot be read goes without it),
 // the cell keeps its identifier, so that the cells showing it still find it,
 // and the damage is collected by layer and frame for damageReport(), one
 // message for the user.

@@ -142,15 +142,13 @@ ClipboardRecord::Cell ClipboardRecord::cell(int index, std::optional<QSize> fram
     } else {
         // The frame size comes with the record.
         auto drawing = std::make_shared<StrokeDrawing>(QSize());
-        // The drawing's own budget bounds its collapsed strokes; this one
-        // hears of those it lost.
+        // Hears of the collapsed strokes that lost their pictures.
         const DecodeBudget losses(DecodeBudget::unboundedBytes);
         if (frame)
             drawing->readFitted(in, *frame);
         else
             in >> *drawing;
-        cell.unreadablePictures = losses.losses(DecodeBudget::Loss::Damaged);
-        cell.oversizedPictures = losses.losses(DecodeBudget::Loss::OverBudget);
+        cell.unreadablePictures = losses.losses();
         if (in.status() == QDataStream::Ok)
             cell.drawing = std::move(drawing);
     }

@@ -27,9 +27,8 @@ class Drawing;
 // drawings are read only when a cell is asked for, each under the limits of
 // its own reader; a drawing that does not read whole leaves its cell without
 // one and marked damaged. A stroke drawing is read for the frame of the scene
-// it goes into: it becomes a drawing of that frame as it is read, and what
-// its collapsed strokes may decode to follows that frame, not the one the
-// record claims (StrokeDrawing::readFitted()).
+// it goes into: it becomes a drawing of that frame as it is read, never
+// rendered at the frame the record claims (StrokeDrawing::readFitted()).
 class ClipboardRecord
 {
 public:
@@ -44,11 +43,9 @@ public:
         std::shared_ptr<Drawing> drawing;
         // Content was carried but could not be read.
         bool damaged = false;
-        // Collapsed strokes of the drawing that came without their pictures:
-        // pictures that cannot be read, and pictures that would take more
-        // memory than a drawing of the frame it was read for may.
+        // Collapsed strokes of the drawing that came without their pictures,
+        // which cannot be read.
         int unreadablePictures = 0;
-        int oversizedPictures = 0;
     };
 
     explicit ClipboardRecord(const QByteArray &record);

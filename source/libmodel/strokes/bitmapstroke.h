@@ -16,18 +16,24 @@ class BitmapStrokePrivate;
 // than the rectangle (a whole number of image pixels per drawing pixel, the
 // resolution factor) and is scaled into place, smoothly, when rendered.
 //
+// The picture is kept as the run-length code its record carries, never
+// decoded whole: a render decodes only the part it shows, band by band, and
+// a picture shown at far less than its grain (a frame made many times
+// smaller after the collapse) at about the grain it is shown at. So a
+// picture costs the bytes of its code however large it claims to be, and
+// every picture the program makes reads back whole at any frame size.
+//
 // A bitmap stroke can be cropped but not erased stroke by stroke: what lies
 // under an eraser is wiped by the erase path of the compound stroke that holds
 // it. It is empty when its rectangle is; a null image paints nothing.
 //
 // Records: the rectangle, then the image tag (-1 for no image, 2 when a
 // run-length image follows). A damaged image loses only itself: a tag other
-// than 2 reads no image data, and an image record that does not decode, asks
-// for more than the record's DecodeBudget has left or is more than
-// maximumResolutionFactor times finer than the rectangle leaves a null image
-// and the stream's status as it was (the run-length record carries its own
-// length, so what follows is still read as what it is). Each such loss, but
-// that of tag -1, which holds no image, is counted by the DecodeBudget in
+// than 2 reads no image data, and an image record that does not decode or is
+// more than maximumResolutionFactor times finer than the rectangle leaves no
+// image and the stream's status as it was (the run-length record carries its
+// own length, so what follows is still read as what it is). Each such loss,
+// but that of tag -1, which holds no image, is counted by the DecodeBudget in
 // force. A rectangle beyond maximumCoordinate marks the stream
 // QDataStream::ReadCorruptData.
 class BitmapStroke : public Stroke
@@ -48,6 +54,7 @@ public:
     BitmapStroke(const QImage &image, const QRect &rect);
     ~BitmapStroke() override;
 
+    // The whole picture, decoded on each call; null without one.
     QImage image() const;
     QRect rect() const;
 

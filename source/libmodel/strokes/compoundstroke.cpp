@@ -2,7 +2,6 @@
 
 #include "render/alphacomposition.h"
 #include "strokes/bitmapstroke.h"
-#include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 
@@ -14,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
-#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -718,12 +716,6 @@ void CompoundStroke::write(QDataStream &stream) const
 
 std::unique_ptr<CompoundStroke> CompoundStroke::read(QDataStream &stream)
 {
-    // A tree read on its own, outside a drawing, still gets a limit on the
-    // images it holds.
-    std::optional<DecodeBudget> budget;
-    if (!DecodeBudget::isActive())
-        budget.emplace(DecodeBudget::defaultBytes);
-
     // The compounds being read, the outermost first. A nested compound
     // joins its parent only once its record is whole: what follows its
     // members (its paths and transform) belongs to them.

@@ -55,8 +55,7 @@ class CompoundStrokePrivate;
 // a malformed path, a path or transform with a value that no group holds (see
 // Stroke::isWithinLimits and Stroke::isPossibleTransform) all mark the stream
 // QDataStream::ReadCorruptData. A damaged bitmap member loses only its image
-// (see BitmapStroke). A tree read outside a drawing decodes its images under
-// DecodeBudget::defaultBytes.
+// (see BitmapStroke).
 //
 // The paths and transform that a compound takes are those its record can
 // carry and its reader takes back: setTransform(), erase() and setClipPath()

@@ -40,20 +40,15 @@ bool DecodeBudget::take(qint64 bytes)
     return true;
 }
 
-bool DecodeBudget::isActive()
-{
-    return innermost != nullptr;
-}
-
-void DecodeBudget::noteLoss(Loss loss)
+void DecodeBudget::noteLoss()
 {
     for (DecodeBudget *budget = innermost; budget; budget = budget->m_outer)
-        ++(loss == Loss::Damaged ? budget->m_damaged : budget->m_overBudget);
+        ++budget->m_losses;
 }
 
-int DecodeBudget::losses(Loss loss) const
+int DecodeBudget::losses() const
 {
-    return loss == Loss::Damaged ? m_damaged : m_overBudget;
+    return m_losses;
 }
 
 } // namespace Model

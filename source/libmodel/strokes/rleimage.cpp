@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 namespace Model {
 
@@ -23,8 +24,11 @@ public:
     bool m_valid = false;
     // Whether no run writes over another; see runsInOrder().
     bool m_inOrder = false;
-    // Mark i: where row i * RleImage::rowsPerMark, or the first row with
-    // runs after it, starts in the codes. Empty for codes that do not decode.
+    // Where the first row the codes reach in each stretch of
+    // RleImage::rowsPerMark rows starts, in the order of the rows; stretches
+    // the codes pass over have none, so that a code that skips a million
+    // rows adds one mark, not a mark per stretch. Empty for codes that do
+    // not decode.
     std::vector<RleImage::Runs::Mark> m_marks;
 };
 
@@ -176,41 +180,67 @@ private:
     qsizetype m_size = 0;
 };
 
-QByteArray encode(const QImage &image)
+// Encodes an image row by row; rows come in order from the first, each as
+// its bytes, or as nothing for a row of zeros.
+class RowEncoder
 {
-    const int width = image.width();
-    CodeWriter writer;
-    writer.reserve(64);
-    // Rows passed since the last written position; written just before the
-    // next run, so that empty rows cost nothing and trailing ones are dropped.
-    int advance = 0;
-    for (int y = 0; y < image.height(); ++y) {
+public:
+    explicit RowEncoder(int width)
+        : m_width(width)
+    {
+        m_writer.reserve(64);
+    }
+
+    void addRow(const uchar *row)
+    {
         // No row needs more than two code bytes per pixel (a one-byte zero
         // skip before a one-byte literal) plus an advance and a run header.
-        writer.reserve(2 * qsizetype(width) + 16);
-        const uchar *row = image.constScanLine(y);
+        m_writer.reserve(2 * qsizetype(m_width) + 16);
         int x = 0;
-        while (x < width) {
+        while (x < m_width) {
             const bool literal = row[x] != 0;
-            const int end = literal ? findLiteralEnd(row, x + 1, width) : findNonZero(row, x + 1, width);
-            if (!literal && end == width)
+            const int end = literal ? findLiteralEnd(row, x + 1, m_width) : findNonZero(row, x + 1, m_width);
+            if (!literal && end == m_width)
                 break;
-            if (advance > 0) {
-                writer.putAdvance(advance);
-                advance = 0;
+            if (m_advance > 0) {
+                m_writer.putAdvance(m_advance);
+                m_advance = 0;
             }
             if (literal) {
-                writer.putCount(CopyShort, end - x);
-                writer.putBytes(row + x, end - x);
+                m_writer.putCount(CopyShort, end - x);
+                m_writer.putBytes(row + x, end - x);
             } else {
-                writer.putCount(SkipShort, end - x);
+                m_writer.putCount(SkipShort, end - x);
             }
             x = end;
         }
-        ++advance;
+        ++m_advance;
     }
-    writer.putByte(End);
-    return writer.take();
+
+    // Empty rows only raise the advance written before the next run, and
+    // trailing ones are dropped.
+    void addEmptyRows(int rows) { m_advance += rows; }
+
+    QByteArray finish()
+    {
+        m_writer.reserve(1);
+        m_writer.putByte(End);
+        return m_writer.take();
+    }
+
+private:
+    CodeWriter m_writer;
+    const int m_width;
+    // Rows passed since the last written position.
+    int m_advance = 0;
+};
+
+QByteArray encode(const QImage &image)
+{
+    RowEncoder encoder(image.width());
+    for (int y = 0; y < image.height(); ++y)
+        encoder.addRow(image.constScanLine(y));
+    return encoder.finish();
 }
 
 // Reads the operand of a code with an 8-, 16- or 32-bit count (size 0, 1 or 2).
@@ -327,11 +357,33 @@ bool RleImage::runsInOrder() const
 
 QImage RleImage::toImage() const
 {
-    if (!isValid())
+    return toImage(QRect(0, 0, width(), height()), 1);
+}
+
+template<typename Use>
+void RleImage::forEachRunIn(const QRect &window, Use use) const
+{
+    const QRect part = window & QRect(0, 0, width(), height());
+    if (!isValid() || part.isEmpty())
+        return;
+    Runs runs(*this, part.top());
+    Run run;
+    while (runs.next(run) && run.row <= part.bottom()) {
+        const int from = std::max(run.column, part.left());
+        const int to = std::min(run.column + run.length, part.right() + 1);
+        if (from < to)
+            use(run.row, from, run.bytes + (from - run.column), to - from);
+    }
+}
+
+QImage RleImage::toImage(const QRect &window, int reduction) const
+{
+    const int k = std::clamp(reduction, 1, maximumReduction);
+    if (!isValid() || window.isEmpty())
         return {};
-    const int w = width();
-    const int h = height();
-    if (!DecodeBudget::take(decodedBytes(w, h)))
+    const int w = int((qint64(window.width()) + k - 1) / k);
+    const int h = int((qint64(window.height()) + k - 1) / k);
+    if (decodedBytes(w, h) > maximumImageBytes || !DecodeBudget::take(decodedBytes(w, h)))
         return {};
     QImage image(w, h, QImage::Format_Alpha8);
     if (image.isNull())
@@ -339,11 +391,144 @@ QImage RleImage::toImage() const
     image.fill(0);
     uchar *const bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
-    Runs runs(*this);
-    Run run;
-    while (runs.next(run))
-        copyRun(bits + run.row * bytesPerLine + run.column, run.bytes, size_t(run.length));
+    if (k == 1) {
+        forEachRunIn(window, [&](int row, int column, const uchar *bytes, int length) {
+            copyRun(bits + (row - window.top()) * bytesPerLine + (column - window.left()), bytes, size_t(length));
+        });
+        return image;
+    }
+
+    // Each pixel is the mean of its block. Runs that go back along a row
+    // write over what lies there, as decoding does: such a row is decoded
+    // on its own before its bytes are added.
+    const bool direct = runsInOrder();
+    std::vector<quint64> sums(size_t(w), 0);
+    // The blocks the current row of blocks has sums in.
+    qint64 touchedFrom = w;
+    qint64 touchedTo = 0;
+    std::vector<uchar> line(direct ? 0 : size_t(window.width()), 0);
+    int lineRow = -1;
+    int sumRow = -1;
+    // Adds a run's bytes to the sums of the blocks they fall in: the rest of
+    // the block it starts in, whole blocks, then the start of the last.
+    const auto add = [&](int column, const uchar *bytes, int length) {
+        const qint64 x = column - window.left();
+        quint64 *sum = sums.data() + x / k;
+        const uchar *const end = bytes + length;
+        touchedFrom = std::min(touchedFrom, x / k);
+        touchedTo = std::max(touchedTo, (x + length - 1) / k + 1);
+        const auto total = [](const uchar *from, const uchar *to) {
+            quint32 value = 0;
+            for (; from != to; ++from)
+                value += *from;
+            return value;
+        };
+        if (const int into = int(x % k); into != 0) {
+            const uchar *const rest = bytes + std::min<qint64>(end - bytes, k - into);
+            *sum += total(bytes, rest);
+            if (into + (rest - bytes) == k)
+                ++sum;
+            bytes = rest;
+        }
+        for (; end - bytes >= k; bytes += k)
+            *sum++ += total(bytes, bytes + k);
+        if (bytes != end)
+            *sum += total(bytes, end);
+    };
+    const auto flushLine = [&] {
+        if (lineRow < 0)
+            return;
+        add(window.left(), line.data(), int(line.size()));
+        std::fill(line.begin(), line.end(), 0);
+        lineRow = -1;
+    };
+    // The mean rounded to the nearest, by a multiplication: a division per
+    // pixel would take longer than all the rest.
+    const double area = double(k) * double(k);
+    const double perPixel = 1.0 / area;
+    const auto flushSums = [&] {
+        if (sumRow < 0)
+            return;
+        uchar *out = bits + sumRow * bytesPerLine;
+        for (qint64 i = touchedFrom; i < touchedTo; ++i) {
+            if (sums[size_t(i)] != 0) {
+                out[i] = uchar(std::min((double(sums[size_t(i)]) + area / 2) * perPixel, 255.0));
+                sums[size_t(i)] = 0;
+            }
+        }
+        touchedFrom = w;
+        touchedTo = 0;
+        sumRow = -1;
+    };
+    forEachRunIn(window, [&](int row, int column, const uchar *bytes, int length) {
+        if (!direct && row != lineRow)
+            flushLine();
+        const int reducedRow = (row - window.top()) / k;
+        if (reducedRow != sumRow) {
+            flushSums();
+            sumRow = reducedRow;
+        }
+        if (direct) {
+            add(column, bytes, length);
+        } else {
+            std::memcpy(line.data() + (column - window.left()), bytes, size_t(length));
+            lineRow = row;
+        }
+    });
+    flushLine();
+    flushSums();
     return image;
+}
+
+QRect RleImage::inkBounds(const QRect &window) const
+{
+    int left = std::numeric_limits<int>::max();
+    int right = std::numeric_limits<int>::min();
+    int top = -1;
+    int bottom = -1;
+    forEachRunIn(window, [&](int row, int column, const uchar *, int length) {
+        left = std::min(left, column);
+        right = std::max(right, column + length - 1);
+        if (top < 0)
+            top = row;
+        bottom = row;
+    });
+    return top < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+RleImage RleImage::cropped(const QRect &window) const
+{
+    RleImage part;
+    if (!isValid() || window.isEmpty())
+        return part;
+    // Each row is put together from its runs, which may go back along it,
+    // and encoded as an image of the window's rows would be.
+    RowEncoder encoder(window.width());
+    std::vector<uchar> line(size_t(window.width()), 0);
+    int lastRow = window.top() - 1;
+    int lineRow = -1;
+    const auto flushLine = [&] {
+        if (lineRow < 0)
+            return;
+        encoder.addEmptyRows(lineRow - lastRow - 1);
+        encoder.addRow(line.data());
+        std::fill(line.begin(), line.end(), 0);
+        lastRow = lineRow;
+        lineRow = -1;
+    };
+    forEachRunIn(window, [&](int row, int column, const uchar *bytes, int length) {
+        if (row != lineRow) {
+            flushLine();
+            lineRow = row;
+        }
+        std::memcpy(line.data() + (column - window.left()), bytes, size_t(length));
+    });
+    flushLine();
+    part.d->m_width = window.width();
+    part.d->m_height = window.height();
+    part.d->m_codes = encoder.finish();
+    part.check();
+    return part;
 }
 
 void RleImage::check()
@@ -383,19 +568,24 @@ RleImage::Runs::Runs(const RleImage &image, int fromRow)
     if (fromRow <= 0 || !image.d)
         return;
     m_firstRow = fromRow;
+    // The mark of the row's stretch, or else of the first stretch after it
+    // that the codes reach: no run lies between.
     const std::vector<Mark> &marks = image.d->m_marks;
     if (marks.empty())
         return;
-    const Mark &mark = marks[std::min(size_t(fromRow / rowsPerMark), marks.size() - 1)];
+    const auto found = std::lower_bound(marks.cbegin(), marks.cend(), fromRow / rowsPerMark,
+                                        [](const Mark &mark, int stretch) { return mark.row / rowsPerMark < stretch; });
+    const Mark &mark = found == marks.cend() ? marks.back() : *found;
     m_at += mark.offset;
     m_row = mark.row;
 }
 
 void RleImage::Runs::noteMarks()
 {
+    if (!m_marks->empty() && m_marks->back().row / rowsPerMark == m_row / rowsPerMark)
+        return;
     const auto offset = quint32(m_at - reinterpret_cast<const uchar *>(m_codes.constData()));
-    while (qint64(m_marks->size()) * rowsPerMark <= m_row)
-        m_marks->push_back({offset, qint32(m_row)});
+    m_marks->push_back({offset, qint32(m_row)});
 }
 
 bool RleImage::Runs::next(Run &run)

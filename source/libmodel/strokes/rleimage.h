@@ -8,6 +8,7 @@
 
 class QDataStream;
 class QImage;
+class QRect;
 
 namespace Model {
 
@@ -56,6 +57,24 @@ public:
 
     // The decoded Format_Alpha8 image, or a null QImage when the record is damaged.
     QImage toImage() const;
+    // The part window of the image (what lies beyond it is 0), decoded from
+    // the runs in that part alone, with each block of reduction x reduction
+    // pixels, counted from the window's top left corner, taken as one pixel
+    // of their mean: a picture far finer than the place it is shown in is
+    // decoded at about the grain it is shown at, never whole. A null QImage
+    // for a damaged record, an empty window, or a result beyond
+    // maximumImageBytes or the DecodeBudget in force. The reduction is held
+    // to 1 .. maximumReduction.
+    QImage toImage(const QRect &window, int reduction) const;
+    static constexpr int maximumReduction = 65535;
+    // The rectangle of the runs that lie in window, cut to it: outside it
+    // the part is all 0. Null when there are none, or the record is damaged.
+    QRect inkBounds(const QRect &window) const;
+    // The part window of the image as a record of its own, coded as the
+    // image of that part would be; what lies beyond the image is 0. Made
+    // from the runs, without decoding the image; an empty record (which
+    // does not decode) for a damaged one or an empty window.
+    RleImage cropped(const QRect &window) const;
     // Whether the record decodes: its size is within maximumImageBytes and
     // its codes stay inside the image and reach the end code. Codes made by
     // encoding do; codes read are checked as they are read, without
@@ -78,10 +97,12 @@ public:
         int length = 0;
     };
 
-    // Every this many rows the record notes where in its codes the row
-    // starts, so that a walk from that row on begins there instead of at the
-    // first code: a picture composed in bands of rows by several threads
-    // reads each drawing's codes once in all, not once per band.
+    // For each stretch of this many rows the record notes where in its
+    // codes the first row it reaches starts, so that a walk from a row on
+    // begins there instead of at the first code: a picture composed in bands
+    // of rows by several threads reads each drawing's codes once in all, not
+    // once per band. Stretches the codes pass over get no note, so that the
+    // notes never outgrow the codes.
     static constexpr int rowsPerMark = 16;
 
     // The runs of an image in order, row by row, read from its codes without
@@ -117,8 +138,8 @@ public:
             quint32 offset = 0;
             qint32 row = 0;
         };
-        // Notes a mark for every multiple of rowsPerMark that the walk has
-        // reached or passed, as it enters a new row.
+        // Notes a mark for the row the walk has just entered when it is the
+        // first the walk reaches in its stretch of rowsPerMark rows.
         void noteMarks();
 
         const QByteArray m_codes;
@@ -145,6 +166,10 @@ private:
     // Walks the codes once: whether they decode and run in order, and the
     // marks of their rows.
     void check();
+    // use(row, column, bytes, length) for each run in window, cut to it, in
+    // the order of the codes.
+    template<typename Use>
+    void forEachRunIn(const QRect &window, Use use) const;
 
     std::unique_ptr<RleImagePrivate> d;
 };
