@@ -1,23 +1,19 @@
 // A program that saves one large scene through the application's own save
 // and nothing else, so that a test can kill it part way through the save.
 //
-//   kl-scenesavehelper <file> <frames> [<times> [<stop> <save>]]
+//   kl-scenesavehelper <file> <frames> [<stop> <save>]
 //
 // The scene has one reference layer of <frames> pictures of noise, which no
 // encoder can shrink, so that writing them takes a while. "saving" goes to
 // the standard output, flushed, just before the first save begins. The scene
-// is saved <times> times over (once when not given). With <stop> and
-// <save>, save number <save> (counted from 1) stops the whole program
-// (SIGSTOP) at the point <stop> names, having written "stopping in save
-// <number>" to the standard output, so that a test can look at it standing
-// still there and kill it: <stop> is a number of bytes, once the save's new
-// file holds that many, or "rename" or "renamed", just before or just
-// after the save renames its new file over the old one. The save's own calls
-// of the system stop it there, so that however busy the machine, it stops
-// exactly where it was asked to.
+// is saved once, or <save> times over: then the last save writes "stopping
+// in save <save>" and stops the whole program (SIGSTOP) at <stop>, once its
+// new file holds that many bytes, or just before ("rename") or after
+// ("renamed") it takes the old file's place. The save's own calls of the
+// system stop it there, however busy the machine.
 // The exit code is 0 when the file was saved, 1 when a save failed, 2 for
-// bad arguments or a stop that this system cannot watch for, 3 when save
-// <save> ended without coming to <stop>.
+// bad arguments or a stop that this system cannot watch for, 3 when the
+// last save ended without coming to <stop>.
 
 #include "scenesave.h"
 
@@ -42,21 +38,17 @@
 #endif
 
 namespace {
-// The number of the save under way, 0 before the first.
-std::atomic<int> saving = 0;
-} // namespace
 
-#ifdef Q_OS_LINUX
-namespace {
-
-// Where save number stopSave (0: none) stops: once its new file holds
-// stopBytes bytes, or as it renames the new file over the old one.
+// The number of the save under way, 0 before the first; save stopSave (0:
+// none) stops where stop and stopBytes say.
 enum class Stop { Bytes, BeforeRename, AfterRename };
+std::atomic<int> saving = 0;
 std::atomic<int> stopSave = 0;
 Stop stop = Stop::Bytes;
 qint64 stopBytes = 0;
 QString folder;
 
+#ifdef Q_OS_LINUX
 void stopIfAt(Stop reached)
 {
     const int save = saving;
@@ -68,21 +60,17 @@ void stopIfAt(Stop reached)
     std::fflush(stdout);
     ::kill(::getpid(), SIGSTOP);
 }
-
-template<typename Function>
-Function *systemCall(const char *name)
-{
-    return reinterpret_cast<Function *>(::dlsym(RTLD_NEXT, name));
-}
+#endif
 
 } // namespace
 
+#ifdef Q_OS_LINUX
 // A program's own write() and rename() take the place of the C library's
 // for every caller, Qt's file engine included: the save's calls come here on
 // their way to the system, and the save stops exactly where it was asked to.
 extern "C" ssize_t write(int fd, const void *data, size_t size)
 {
-    static auto *const next = systemCall<ssize_t(int, const void *, size_t)>("write");
+    static auto *const next = reinterpret_cast<ssize_t (*)(int, const void *, size_t)>(::dlsym(RTLD_NEXT, "write"));
     const ssize_t written = next(fd, data, size);
     stopIfAt(Stop::Bytes);
     return written;
@@ -90,7 +78,7 @@ extern "C" ssize_t write(int fd, const void *data, size_t size)
 
 extern "C" int rename(const char *from, const char *to) noexcept
 {
-    static auto *const next = systemCall<int(const char *, const char *)>("rename");
+    static auto *const next = reinterpret_cast<int (*)(const char *, const char *)>(::dlsym(RTLD_NEXT, "rename"));
     stopIfAt(Stop::BeforeRename);
     const int result = next(from, to);
     stopIfAt(Stop::AfterRename);
@@ -104,26 +92,23 @@ int main(int argc, char **argv)
     const QStringList arguments = QCoreApplication::arguments();
     bool ok = false;
     const int frames = arguments.value(2).toInt(&ok);
-    if (arguments.size() < 3 || arguments.size() > 6 || arguments.size() == 5 || !ok || frames < 1)
+    if ((arguments.size() != 3 && arguments.size() != 5) || !ok || frames < 1)
         return 2;
-    const int times = arguments.size() >= 4 ? arguments.at(3).toInt(&ok) : 1;
+    const int times = arguments.size() == 5 ? arguments.at(4).toInt(&ok) : 1;
     if (!ok || times < 1)
         return 2;
-    const int stopFrom = arguments.size() == 6 ? arguments.at(5).toInt(&ok) : 0;
-    if (!ok || stopFrom < 0 || stopFrom > times)
-        return 2;
-    if (stopFrom > 0) {
-#ifdef Q_OS_LINUX
-        const QString where = arguments.at(4);
+    if (arguments.size() == 5) {
+        const QString where = arguments.at(3);
         stop = where == u"rename" ? Stop::BeforeRename : where == u"renamed" ? Stop::AfterRename : Stop::Bytes;
         stopBytes = where.toLongLong(&ok);
+#ifdef Q_OS_LINUX
         if ((stop == Stop::Bytes && !ok) || !SaveInProgress::watchable())
             return 2;
-        folder = QFileInfo(arguments.at(1)).absolutePath();
-        stopSave = stopFrom;
 #else
         return 2;
 #endif
+        folder = QFileInfo(arguments.at(1)).absolutePath();
+        stopSave = times;
     }
 
     const QSize size(512, 512);
@@ -156,8 +141,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "not saved (%d): %s\n", int(result.status), qPrintable(result.errorString));
             return 1;
         }
-        if (saved == stopFrom) {
-            std::fprintf(stderr, "save %d ended without stopping at %s\n", saved, qPrintable(arguments.at(4)));
+        if (saved == stopSave) {
+            std::fprintf(stderr, "save %d ended without stopping at %s\n", saved, qPrintable(arguments.at(3)));
             return 3;
         }
     }

@@ -32,7 +32,7 @@ bool startSave(QProcess &process, const QString &path, int frames, int stopIn = 
 {
     QStringList arguments{path, QString::number(frames)};
     if (stopIn > 0) {
-        arguments << QString::number(stopIn) << stopAt << QString::number(stopIn);
+        arguments << stopAt << QString::number(stopIn);
 #ifdef Q_OS_LINUX
         // One that stands still goes with the test, however the test ends.
         process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
@@ -77,15 +77,10 @@ int framesOf(const QString &path)
 // A save killed at any moment leaves the old file or the whole new one.
 //
 // The kills fall where the save has got to, not at a time guessed from an
-// earlier save: the helper stops itself at the point asked for, from the
-// save's own calls of the system, and is killed there, standing still. The
-// points run through the whole save: the new file holding none of the
-// document to all of it, then the new file about to take the old one's
-// place, and having taken it. Half the kills come during the first save,
-// which must leave the old file as it was until the new one has taken its
-// place, half during a later one, which must leave the whole document that
-// the first save wrote. However busy the machine, every kill comes where
-// its row says.
+// earlier save: the helper stops itself there, from the save's own calls of
+// the system, and is killed standing still, from none of the document
+// written to all of it, and just before and after the rename. The first save
+// must leave the old file until the rename, a later one the whole document.
 class TestAtomicSave : public QObject
 {
     Q_OBJECT
