@@ -240,11 +240,13 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
         settings->addRecentFile(path);
         loaded = klscene;
         // The scene opened with what could be read; the user hears once
-        // what was left out, before working on (and saving over) it.
+        // what was left out or made good, before working on (and saving
+        // over) it.
         if (!outcome.damageReport.isEmpty()) {
             d->m_dialogs->warning(this, QGuiApplication::applicationDisplayName(),
-                                  tr("Parts of %1 could not be read and were left out:\n\n%2")
-                                      .arg(nativePath, outcome.damageReport),
+                                  QStringLiteral("%1\n\n%2")
+                                      .arg(Model::SceneReader::damageHeading(outcome.damage, nativePath),
+                                           outcome.damageReport),
                                   QMessageBox::Ok);
         }
         break;

@@ -33,8 +33,10 @@ struct Outcome
     // Why reading or writing failed, in words for the user; empty otherwise.
     QString errorString;
     // Reading: what of the scene could not be read (drawings, pictures,
-    // notes or sound), by layer and frame. The scene opened all the same,
-    // with everything else; the user is told once, with damageReport.
+    // notes or sound) or was made good (its frame size, the order of its
+    // layers), by layer and frame. The scene opened all the same, with
+    // everything else; the user is told once, with damageReport under
+    // SceneReader::damageHeading().
     QList<Model::SceneReader::Damage> damage;
     // The damage as one text for a message; empty when there is none.
     QString damageReport;

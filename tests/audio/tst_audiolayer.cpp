@@ -365,12 +365,19 @@ void TestAudioLayer::cutShortSoundPlaysWhatIsThere_data()
 
     QByteArray wav = cdWav(1.0);
     wav.truncate((44 + wav.size() / 2) | 1);
-    QTest::newRow("WAV cut in the middle of a sample") << wav << "The sound ends early: only its first 0.5 " << 0.5;
+    QTest::newRow("WAV cut in the middle of a sample")
+        << wav << "The sound ends early: only 500 ms of its 1.0 seconds" << 0.5;
+    // The header and 28 samples of a mono WAV of 2 s.
+    QTest::newRow("WAV cut after its header") << wavFile(44100, 1, 16, tone(44100, 1, 2.0, 440)).left(100)
+                                              << "The sound ends early: only 0.63 ms of its 2.0 seconds"
+                                              << 28 / 44100.0;
     if (avcodec_find_encoder(AV_CODEC_ID_MP3)) {
         QTemporaryDir dir;
         QByteArray mp3 = mp3File(dir.filePath(QStringLiteral("tone.mp3")), 44100, 2, tone(44100, 2, 1.0, 440, 440));
+        QTest::newRow("MP3 cut to 1,000 bytes")
+            << mp3.left(1000) << "The sound ends early: only 27 ms of its 1.0 seconds" << 0.027;
         mp3.truncate(mp3.size() / 2);
-        QTest::newRow("MP3 cut in half") << mp3 << "The sound ends early: only 0.5 of its 1.0 seconds" << 0.5;
+        QTest::newRow("MP3 cut in half") << mp3 << "The sound ends early: only 497 ms of its 1.0 seconds" << 0.5;
     }
     // 5 KB of stereo at 1 Hz stand for 21 minutes, and the header claims
     // ten times more: decoded whole, that took seconds and more than a

@@ -27,8 +27,9 @@ Q_DECLARE_METATYPE(Mutation)
 // What damage to a file may change besides the damaged cell and the cells
 // that show its drawing: nothing else, the cells after it in its layer
 // (which move up when it is left out), the whole layer (left out), or the
-// order in which the layers stand.
-enum class Spoils { Cell, LaterCells, Layer, Order };
+// order in which the layers stand; or nothing at all, what was missing
+// being made good.
+enum class Spoils { Cell, LaterCells, Layer, Order, Nothing };
 Q_DECLARE_METATYPE(Spoils)
 
 namespace {
@@ -674,10 +675,19 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("ordering missing") << replacedText(QStringLiteral("<ordering>3;1;0;2;5;4</ordering>"), QString())
                                       << QString() << 0 << QStringLiteral("the order of the layers is missing")
                                       << Spoils::Order;
+    const Mutation noHeight = replacedText(QStringLiteral(" frameHeight=\"48\""), QString());
     QTest::newRow("frame height missing")
-        << replacedText(QStringLiteral(" frameHeight=\"48\""), QString()) << QString() << 0
+        << noHeight << QString() << 0
         << QStringLiteral("the frame height is missing, so the frame is 64x48 pixels, the size of the scene's drawings")
-        << Spoils::Cell;
+        << Spoils::Nothing;
+    // Two of the six drawings claim 64x60; fitted to 64x48 they look the same.
+    QTest::newRow("frame height missing, drawings of mixed sizes")
+        << Mutation([noHeight](const QByteArray &document) {
+               const QString strokes = QStringLiteral("strokes");
+               return overwrite<qint32>(strokes, 5, 4, 60)(overwrite<qint32>(strokes, 4, 4, 60)(noHeight(document)));
+           })
+        << QString() << 0 << QStringLiteral("so the frame is 64x48 pixels, the size most of the scene's drawings have")
+        << Spoils::Nothing;
     QTest::newRow("cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 3, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 3
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out, and the cells after it moved up a frame")
@@ -722,6 +732,15 @@ void TestSceneReader::damagedFiles()
     // As the window shows it, by layer and frame.
     QVERIFY2(problem.isEmpty() || (read.report.contains(layer) && read.report.contains(problem, Qt::CaseInsensitive)),
              qPrintable(read.report));
+    // Headed by what is true of every note: left out, made good, or both.
+    const QString leftOut = QStringLiteral("Parts of f.kl could not be read and were left out:");
+    const QString madeGood = QStringLiteral("Parts of f.kl were missing or damaged; nothing was left out:");
+    const QString both =
+        QStringLiteral("Parts of f.kl were missing or damaged; some could not be read and were left out:");
+    const bool nothingLost = spoils == Spoils::Order || spoils == Spoils::Nothing;
+    const QString heading = spoils == Spoils::Layer ? both : nothingLost ? madeGood : leftOut;
+    if (!problem.isEmpty())
+        QCOMPARE(SceneReader::damageHeading(read.damage, QStringLiteral("f.kl")), heading);
 
     // Everything else is as it was, and the damaged cell keeps its place:
     // only the cells that show its drawing (its holds, its distant clones)

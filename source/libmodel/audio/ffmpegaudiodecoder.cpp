@@ -16,6 +16,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace Model {
 
@@ -47,9 +48,11 @@ public:
     // finalize() and the steps interleave.
     bool m_started = false;
     bool m_finished = false;
-    // Whether durationMs was stated by the file rather than guessed from its
-    // bit rate; only a stated length can show that the file was cut short.
-    bool m_durationStated = false;
+    // The length the file states, -1 when it states none: durationMs when
+    // the file gave it rather than FFmpeg guessing it from the file's size,
+    // or what a WAV's header claims. Only a stated length can show that the
+    // file was cut short.
+    qint64 m_statedMs = -1;
     QString m_error;
     FfmpegAudioDecoder::Ending m_ending = FfmpegAudioDecoder::Ending::Complete;
     // The source's size when it can be known beforehand (-1 for a pipe), and
@@ -88,6 +91,38 @@ QString ffmpegErrorText(int code)
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return QString::fromUtf8(text);
+}
+
+// The length a RIFF WAVE header claims: its data chunk's size at the byte
+// rate of its format chunk; -1 when it claims none. FFmpeg drops the claim
+// of a chunk that reaches beyond the file and guesses the length from the
+// file's size instead, so a WAV cut between samples would pass for whole.
+// Its demuxer leaves the reader at the data chunk's first byte, just after
+// the chunk's tag and size. A WAV written while streaming leaves both sizes
+// as placeholders, so the data size is taken only where the RIFF chunk,
+// whose size is written with it, holds the data chunk.
+qint64 claimedWavDurationMs(AVFormatContext *format)
+{
+    AVIOContext *io = format->pb;
+    if (std::strcmp(format->iformat->name, "wav") != 0 || format->nb_streams < 1 || !io
+        || !(io->seekable & AVIO_SEEKABLE_NORMAL))
+        return -1;
+    const AVCodecParameters *codec = format->streams[0]->codecpar;
+    const int64_t dataStart = avio_tell(io);
+    if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->bit_rate <= 0 || dataStart < 20
+        || avio_seek(io, 0, SEEK_SET) < 0)
+        return -1;
+    const unsigned riffTag = avio_rl32(io);
+    const int64_t riffSize = avio_rl32(io);
+    const bool atData = avio_seek(io, dataStart - 8, SEEK_SET) >= 0;
+    const unsigned dataTag = atData ? avio_rl32(io) : 0;
+    const int64_t dataSize = avio_rl32(io);
+    // Decoding goes on from where the demuxer left off.
+    if (avio_seek(io, dataStart, SEEK_SET) < 0 || riffTag != MKTAG('R', 'I', 'F', 'F')
+        || dataTag != MKTAG('d', 'a', 't', 'a') || dataSize == 0 || riffSize == 0xFFFFFFFF
+        || 8 + riffSize < dataStart + dataSize)
+        return -1;
+    return av_rescale(dataSize, 8000, codec->bit_rate);
 }
 
 int readDevice(void *opaque, uint8_t *buffer, int size)
@@ -177,6 +212,11 @@ qint64 FfmpegAudioDecoder::durationMs() const
     return d->m_durationMs;
 }
 
+qint64 FfmpegAudioDecoder::statedDurationMs() const
+{
+    return d->m_statedMs;
+}
+
 qint64 FfmpegAudioDecoder::positionMs() const
 {
     return d->m_positionMs;
@@ -212,7 +252,8 @@ void FfmpegAudioDecoder::start()
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && stream->time_base.num > 0
         && stream->time_base.den > 0) {
         durationMs = av_rescale_q_rnd(stream->duration, stream->time_base, AVRational{1, 1000}, AV_ROUND_ZERO);
-        d->m_durationStated = d->m_formatContext->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
+        if (d->m_formatContext->duration_estimation_method == AVFMT_DURATION_FROM_STREAM)
+            d->m_statedMs = durationMs;
     } else if (d->m_formatContext->duration != AV_NOPTS_VALUE && d->m_formatContext->duration > 0) {
         durationMs = d->m_formatContext->duration / (AV_TIME_BASE / 1000);
     }
@@ -319,6 +360,8 @@ int FfmpegAudioDecoder::openInput()
         fail(result, "Could not open source");
         return result;
     }
+    // Before the stream information is looked for, which reads on.
+    d->m_statedMs = claimedWavDurationMs(d->m_formatContext);
     result = avformat_find_stream_info(d->m_formatContext, nullptr);
     if (result < 0) {
         fail(result, "Could not find stream information");
@@ -448,9 +491,11 @@ int FfmpegAudioDecoder::decodeStep()
         if (avcodec_send_packet(d->m_codecContext, nullptr) < 0)
             av_log(nullptr, AV_LOG_ERROR, "Error while closing the decoder\n");
         result = drainDecoder();
-        if (result >= 0 && d->m_error.isEmpty() && d->m_durationStated && d->m_format.bytesPerFrame() > 0) {
+        // A file without a single sample has no sound, whatever it claims.
+        if (result >= 0 && d->m_error.isEmpty() && d->m_statedMs >= 0 && !d->m_pcm.isEmpty()
+            && d->m_format.bytesPerFrame() > 0) {
             const qint64 decodedMs = d->m_format.durationForBytes(d->m_pcm.size()) / 1000;
-            if (d->m_durationMs - decodedMs > qMax(TruncationToleranceMs, d->m_durationMs / 100))
+            if (d->m_statedMs - decodedMs > qMax(TruncationToleranceMs, d->m_statedMs / 100))
                 endAs(Ending::CutShort, QStringLiteral("The sound file ends before its stated length"));
         }
         return result;

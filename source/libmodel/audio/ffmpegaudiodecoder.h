@@ -85,6 +85,9 @@ public:
     QAudioFormat format() const;
     // Milliseconds; -1 while unknown.
     qint64 durationMs() const;
+    // The length the file itself states, which durationMs() may only guess
+    // from the file's size (a WAV cut short); -1 when it states none.
+    qint64 statedDurationMs() const;
     qint64 positionMs() const;
     // Why decoding ended early; empty while running, after the end of the
     // input and after stop().

@@ -118,7 +118,7 @@ public:
 
     void readScene(RendererSize &renderer);
     void restoreMissingFrame(bool hasWidth, bool hasHeight);
-    QSize frameOfTheDrawings(int width, int height) const;
+    QSize frameOfTheDrawings(int width, int height, bool *allAgree) const;
     void readLayers();
     void readLayer();
     std::shared_ptr<LayerItem> readDrawing(VisualLayer &layer, const QString &layerName);
@@ -145,7 +145,8 @@ public:
     // The payload of the element: valid until the next is read.
     const QByteArray &readBase64Text(const QString &layerName, int frame);
     void checkCancel() const;
-    void noteDamage(const QString &layerName, int frame, const QString &problem);
+    // madeGood: nothing was lost, what was missing or damaged was made good.
+    void noteDamage(const QString &layerName, int frame, const QString &problem, bool madeGood = false);
     // Cells that the layer being read cannot have are left out, and the
     // cells after them move up: the user hears how many, where, and why.
     enum class LeftOut { NoKind, UnknownKind, HoldOfNothing, NoOriginal };
@@ -198,9 +199,9 @@ void SceneReaderPrivate::checkCancel() const
         throw ReadingCancelledException();
 }
 
-void SceneReaderPrivate::noteDamage(const QString &layerName, int frame, const QString &problem)
+void SceneReaderPrivate::noteDamage(const QString &layerName, int frame, const QString &problem, bool madeGood)
 {
-    m_damage.append({layerName, frame, problem});
+    m_damage.append({layerName, frame, problem, madeGood});
 }
 
 namespace {
@@ -362,27 +363,31 @@ void SceneReaderPrivate::restoreMissingFrame(bool hasWidth, bool hasHeight)
         const int value = given ? SceneFormat::readInteger(attribute(name)).value_or(0) : 0;
         return isPossibleFrameSide(value) ? value : 0;
     };
+    bool allAgree = false;
     const QSize drawn = frameOfTheDrawings(side(hasWidth, QLatin1StringView("frameWidth")),
-                                           side(hasHeight, QLatin1StringView("frameHeight")));
+                                           side(hasHeight, QLatin1StringView("frameHeight")), &allAgree);
     if (drawn.isValid())
         m_scene->setFrameSize(drawn, KL::FitMode::FitModeIgnore, nullptr);
     const QString missing = hasWidth ? SceneReader::tr("the frame height is missing")
         : hasHeight                  ? SceneReader::tr("the frame width is missing")
                                      : SceneReader::tr("the frame size is missing");
-    const QString problem = drawn.isValid()
-        ? SceneReader::tr("%1, so the frame is %2x%3 pixels, the size of the scene's drawings")
-        : SceneReader::tr("%1 and no drawing tells it, so the frame is the default, %2x%3 pixels");
-    noteDamage(QString(), 0, problem.arg(missing).arg(m_scene->frameWidth()).arg(m_scene->frameHeight()));
+    const QString problem = !drawn.isValid()
+        ? SceneReader::tr("%1 and no drawing tells it, so the frame is the default, %2x%3 pixels")
+        : allAgree ? SceneReader::tr("%1, so the frame is %2x%3 pixels, the size of the scene's drawings")
+                   : SceneReader::tr("%1, so the frame is %2x%3 pixels, the size most of the scene's drawings have");
+    noteDamage(QString(), 0, problem.arg(missing).arg(m_scene->frameWidth()).arg(m_scene->frameHeight()), true);
 }
 
 // The size that most stroke drawings of the document give, of those that
 // agree with the sides given (0: not given); QSize() when none does. A
 // drawing has its scene's frame, though one pasted from another scene kept
-// that scene's in files of earlier versions.
-QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height) const
+// that scene's in files of earlier versions. allAgree tells whether every
+// drawing that gives a size gives that one.
+QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, bool *allAgree) const
 {
     QXmlStreamReader xml(m_markupBytes);
     QMap<std::pair<int, int>, int> counts;
+    int sized = 0;
     QByteArray bytes;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"strokes")
@@ -394,11 +399,15 @@ QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height) const
         SceneFormat::preparePayloadStream(head, SceneFormat::Payload::Strokes);
         QSize size;
         head >> size;
-        if (head.status() == QDataStream::Ok && isPossibleFrameSide(size.width()) && isPossibleFrameSide(size.height())
-            && (width == 0 || size.width() == width) && (height == 0 || size.height() == height))
+        if (head.status() != QDataStream::Ok || !isPossibleFrameSide(size.width())
+            || !isPossibleFrameSide(size.height()))
+            continue;
+        ++sized;
+        if ((width == 0 || size.width() == width) && (height == 0 || size.height() == height))
             ++counts[{size.width(), size.height()}];
     }
     const auto most = std::max_element(counts.cbegin(), counts.cend());
+    *allAgree = most != counts.cend() && *most == sized;
     return most == counts.cend() ? QSize() : QSize(most.key().first, most.key().second);
 }
 
@@ -451,7 +460,8 @@ void SceneReaderPrivate::applyOrdering()
                    m_orderingGiven ? SceneReader::tr("the order of the layers is damaged, so they stand in the order "
                                                      "in which the file lists them")
                                    : SceneReader::tr("the order of the layers is missing, so they stand in the order "
-                                                     "in which the file lists them"));
+                                                     "in which the file lists them"),
+                   true);
     };
     if (m_ordering.size() != count)
         return ignored();
@@ -969,6 +979,16 @@ QString SceneReader::errorString() const
 QList<SceneReader::Damage> SceneReader::damage() const
 {
     return d->m_damage;
+}
+
+QString SceneReader::damageHeading(const QList<Damage> &damage, const QString &fileName)
+{
+    const auto madeGood = [](const Damage &entry) { return entry.madeGood; };
+    if (std::none_of(damage.cbegin(), damage.cend(), madeGood))
+        return tr("Parts of %1 could not be read and were left out:").arg(fileName);
+    if (std::all_of(damage.cbegin(), damage.cend(), madeGood))
+        return tr("Parts of %1 were missing or damaged; nothing was left out:").arg(fileName);
+    return tr("Parts of %1 were missing or damaged; some could not be read and were left out:").arg(fileName);
 }
 
 QString SceneReader::damageReport() const

@@ -64,6 +64,10 @@ public:
         // itself left out).
         int frame = 0;
         QString problem;
+        // True where nothing was lost: what was missing or damaged was made
+        // good (a frame size taken from the drawings, layers left in the
+        // order the file lists them).
+        bool madeGood = false;
     };
 
     SceneReader(Scene *scene, QObject *progress = nullptr);
@@ -79,6 +83,10 @@ public:
     // Empty when nothing was damaged; otherwise one text that lists the
     // damage by layer, naming the frames of each kind of damage together.
     QString damageReport() const;
+    // The line that introduces the report in a message about the file,
+    // true of every entry of damage: parts left out, parts made good, or
+    // some of each.
+    static QString damageHeading(const QList<Damage> &damage, const QString &fileName);
 
 private:
     SceneReader(const SceneReader &) = delete;

@@ -133,9 +133,15 @@ QString noSoundMessage(const FfmpegAudioDecoder &decoder, bool decodedNothing, c
                             : AudioLayer::tr("The file \"%1\" could not be read as sound (%2).").arg(fileName, detail);
 }
 
-QString seconds(qint64 us)
+// A length as the user reads it, never zero for a sound of a sample or more:
+// seconds to a tenth from a second on, milliseconds below, to two digits
+// below 10 ms (a click of one sample at CD rate is 0.023 ms).
+QString duration(qint64 us)
 {
-    return QString::number(double(us) / 1e6, 'f', 1);
+    if (us >= 999'500)
+        return AudioLayer::tr("%1 seconds").arg(double(us) / 1e6, 0, 'f', 1);
+    const double ms = double(us) / 1000.0;
+    return ms >= 9.95 ? AudioLayer::tr("%1 ms").arg(std::lround(ms)) : AudioLayer::tr("%1 ms").arg(ms, 0, 'g', 2);
 }
 
 } // namespace
@@ -539,26 +545,26 @@ bool AudioLayer::decodeAudio(QObject *progress, const QString &fileName)
     // what could be read, as players and editors do; the cues before the
     // damage keep their place against the frames. A sound that lasts longer
     // than its bytes can carry keeps what they can. The user is told how
-    // much was kept.
-    const QString kept = seconds(d->m_durationUs);
+    // much was kept, of how much the file states when it states a length.
+    const QString kept = duration(d->m_durationUs);
     const qint64 claimedUs = decoder.durationMs() * 1000;
+    const qint64 statedUs = decoder.statedDurationMs() >= 0 ? decoder.statedDurationMs() * 1000 : claimedUs;
     if (decoder.ending() == FfmpegAudioDecoder::Ending::Overclaimed) {
         if (claimedUs > d->m_durationUs)
             d->m_warningString =
-                tr("The sound claims more than its file holds: %1 seconds in %2 bytes. Only its first %3 seconds "
-                   "were kept.")
-                    .arg(seconds(claimedUs))
+                tr("The sound claims more than its file holds: %1 in %2 bytes. Only its first %3 were kept.")
+                    .arg(duration(claimedUs))
                     .arg(d->m_originalAudioData.size())
                     .arg(kept);
         else
             d->m_warningString =
-                tr("The sound claims more than its file holds: only its first %1 seconds were kept.").arg(kept);
+                tr("The sound claims more than its file holds: only its first %1 were kept.").arg(kept);
     } else if (!decoder.errorString().isEmpty()) {
-        if (claimedUs > d->m_durationUs)
+        if (statedUs > d->m_durationUs)
             d->m_warningString =
-                tr("The sound ends early: only %1 of its %2 seconds could be read.").arg(kept, seconds(claimedUs));
+                tr("The sound ends early: only %1 of its %2 could be read.").arg(kept, duration(statedUs));
         else
-            d->m_warningString = tr("The sound ends early: only its first %1 seconds could be read.").arg(kept);
+            d->m_warningString = tr("The sound ends early: only its first %1 could be read.").arg(kept);
     }
 
     const LevelRecord whole = measure(d->m_pcm, d->m_format, 0, d->m_durationUs);
