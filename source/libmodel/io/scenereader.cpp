@@ -531,13 +531,13 @@ void SceneReaderPrivate::leadChainsToOriginals(const QHash<LayerItem::Key, std::
 // would turn that cell into a distant clone and lose its drawing. A distant
 // clone that names an original which does not list it is added to the list.
 // Every list is made here whole, each clone in it once: the scene links the
-// distant clones of a layer that joins it to the originals already in, and
-// those links are made again below.
+// distant clones of a layer that joins it to the cells they name, originals
+// or not, and those links are made again below, on originals only.
 void SceneReaderPrivate::linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
 {
     const auto find = [&cells](const LayerItem::Key &key) { return cells.value(key); };
     for (const std::shared_ptr<LayerItem> &cell : cells) {
-        if (cell->kind() == LayerItem::OriginalKind && !cell->distantClones().isEmpty())
+        if (!cell->distantClones().isEmpty())
             cell->setDistantClones({});
     }
     // What each original lists by the end.
