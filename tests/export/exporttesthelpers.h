@@ -41,7 +41,9 @@ using TestSupport::FileSizeLimit;
 // A scene of layers written "Name=cells" in the letters of CellPattern, top
 // layer first, on frames of CellPattern's size; frame 1 of the top layer is
 // active. "ref:" before the cells makes a reference layer, '~' before the
-// name a hidden layer.
+// name a hidden layer, "#rrggbb" after it a stroke layer of that colour whose
+// originals carry dots (addDots).
+inline void addDots(Model::Scene &scene, int layer, const QColor &colour, uchar coverage);
 inline void build(Model::Scene &scene, const QStringList &layers)
 {
     QStringList patterns;
@@ -51,6 +53,9 @@ inline void build(Model::Scene &scene, const QStringList &layers)
     CellPattern::build(scene, patterns);
     for (int i = 0; i < layers.size(); ++i) {
         QString name = layers.at(i).section(u'=', 0, 0);
+        if (name.contains(u'#'))
+            addDots(scene, i, QColor(u'#' + name.section(u'#', 1)), 255);
+        name = name.section(u'#', 0, 0);
         const bool hidden = name.startsWith(u'~');
         scene.setLayerName(i, hidden ? name.mid(1) : name);
         scene.setLayerVisible(i, !hidden);

@@ -1,5 +1,6 @@
 #include "scene/scene.h"
 
+#include "export/exportlayers.h"
 #include "exporttesthelpers.h"
 #include "ocarules.h"
 #include "render/alphacomposition.h"
@@ -173,6 +174,11 @@ void TestExportExposureSheet::exposures_data()
         << QStringList{"Ink=ABCDE"} << QStringList{"Ink3=Ink1", "Ink5=Ink1"} << nothing << QPoint(3, 5)
         << "Ink_00002|Ink/Ink_00002.png|2|1; Ink_00003|Ink/Ink_00003.png|3|1; Ink_00004|Ink/Ink_00002.png|4|1"
         << QStringList{"Ink_00002.png", "Ink_00003.png"} << true;
+    QTest::newRow("drawings of another colour, before and in range") << QStringList{"Rough#800000=RSTU", "Ink=ABCDEF"}
+        << QStringList{"Rough4=Rough1", "Ink4=Rough1", "Ink5=Rough1", "Ink6=Rough3"} << nothing << QPoint(2, 6)
+        << "Ink_00001|Ink/Ink_00001.png|1|1; Ink_00002|Ink/Ink_00002.png|2|1; Ink_00003|Ink/Ink_00003.png|3|1; "
+           "Ink_00004|Ink/Ink_00003.png|4|1; Ink_00005|Ink/Ink_00005.png|5|1"
+        << QStringList{"Ink_00001.png", "Ink_00002.png", "Ink_00003.png", "Ink_00005.png"} << true;
     QTest::newRow("a drawing of a layer left out")
         << QStringList{"Ink=AB", "~Hidden=H"} << QStringList{"Ink2=Hidden1"} << nothing << everyFrame
         << "Ink_00000|Ink/Ink_00000.png|0|1; Ink_00001|Ink/Ink_00001.png|1|1"
@@ -217,6 +223,15 @@ void TestExportExposureSheet::exposures()
     QCOMPARE(exposureList(ink), inkExposures);
     QCOMPARE(durationSum(ink) == last - first + 1, coversSpan);
     QCOMPARE(QDir(QDir(package).filePath("Ink")).entryList(QDir::Files), inkImages);
+    // Each exposure's image is what its layer shows at its first frame.
+    for (const ExportLayer &entry : exportLayers(scene, settings.layers)) {
+        for (const QJsonValue &exposure : layerOf(root, entry.name).value("frames").toArray()) {
+            const QImage shown =
+                compositeFrame({entry}, exposure["frameNumber"].toInt() + 1, FrameSize, Qt::transparent, false);
+            const QImage image(QDir(package).filePath(exposure["fileName"].toString()));
+            QVERIFY(image.isNull() || image.convertToFormat(shown.format()) == shown);
+        }
+    }
     int visibleCells = 0;
     for (int i = 0; i < scene.layerCount(); ++i)
         visibleCells += scene.isLayerVisible(i) ? scene.layerFrameCount(i) : 0;

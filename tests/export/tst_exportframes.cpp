@@ -175,6 +175,10 @@ void TestExportFrames::fileNames_data()
         << everyFrame
         << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png", "walk.Ink.0003.clone.Rough.0002.png",
                        "walk.Rough.0001.png", "walk.Rough.0002.png"};
+    QTest::newRow("per layer, a distant clone of another colour")
+        << QStringList{"Ink=ABC", "Rough#800000=RS"} << QStringList{"Ink3=Rough2"} << false
+        << int(ExportFramesSettings::IncludeClones) << all << QPoint(2, 3)
+        << QStringList{"walk.Ink.0002.png", "walk.Ink.0003.png", "walk.Rough.0002.png"};
     QTest::newRow("per layer, repeats left out, a distant clone of another layer")
         << inkAndRough << QStringList{"Ink3=Rough2"} << false << int(ExportFramesSettings::ExcludeClones) << all
         << everyFrame << QStringList{"walk.Ink.0001.png", "walk.Ink.0002.png", "walk.Ink.0003.png",

@@ -703,6 +703,12 @@ void TestSceneReader::damagedFiles_data()
                                 << QStringLiteral("2 holds with nothing before them to hold were left out, and the "
                                                   "cells after them moved up 2 frames")
                                 << Spoils::LaterCells;
+    QTest::newRow("Ink 5 a distant clone of Rough 4, itself one of Ink 1") << Mutation([](const QByteArray &document) {
+        const QRegularExpression clone(QStringLiteral("identifier=\"([^\"]+)\">\\s*<original [^>]*drawing=\"([^\"]+)"));
+        QString text = QString::fromUtf8(document);
+        const QRegularExpressionMatch ink5 = clone.match(text), rough4 = clone.match(text, ink5.capturedEnd());
+        return text.replace(ink5.capturedStart(2), ink5.capturedLength(2), rough4.captured(1)).toUtf8();
+    }) << Ink << 5 << QStringLiteral("from its original in layer \"%1\", frame 1").arg(Ink) << Spoils::Cell;
     QTest::newRow("last cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 4, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 4
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out.") << Spoils::LaterCells;

@@ -56,6 +56,15 @@ const ExportLayer *findExportLayer(const QList<ExportLayer> &layers, int index)
     return it != layers.cend() ? &*it : nullptr;
 }
 
+bool paintAlike(const VisualLayer &a, const VisualLayer &b, bool withOpacity, bool allBlack)
+{
+    if (a.type() != b.type() || (withOpacity && a.opacity() != b.opacity()))
+        return false;
+    const auto *strokesA = qobject_cast<const StrokeLayer *>(&a);
+    const auto *strokesB = qobject_cast<const StrokeLayer *>(&b);
+    return allBlack || !strokesA || !strokesB || strokesA->colorTable() == strokesB->colorTable();
+}
+
 QString noPicturesToExport()
 {
     return QCoreApplication::translate("Model::Scene",

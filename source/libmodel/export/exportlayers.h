@@ -44,6 +44,12 @@ int frameCountSum(const QList<ExportLayer> &layers);
 // The layer of the list with that scene index; null when it is not listed.
 const ExportLayer *findExportLayer(const QList<ExportLayer> &layers, int index);
 
+// Whether the two layers paint a drawing they share into the same pixels:
+// both of one kind and, for drawing layers, in one colour unless lines are
+// painted black, and at one opacity where the pictures carry the layer's.
+// Only then may one layer's picture of a drawing stand for the other's.
+bool paintAlike(const VisualLayer &a, const VisualLayer &b, bool withOpacity, bool allBlack);
+
 // Why an export writes nothing when none of its layers holds pictures: sound
 // and notes alone make no frame, no movie and no package.
 QString noPicturesToExport();

@@ -20,6 +20,7 @@
 #include <QJsonObject>
 #include <QPainter>
 
+#include <algorithm>
 #include <map>
 
 namespace Model {
@@ -28,8 +29,9 @@ namespace Model {
 // same name and one folder of images per layer. The document lists each
 // layer's exposures: which image shows from which frame for how many frames.
 // Holds lengthen an exposure instead of repeating its image, and a drawing
-// shown in several places is written once and named by each exposure that
-// shows it. The whole package is built in a folder of its own and replaces
+// shown in several places is written once for each way its layers paint it
+// (each layer in its own colour) and named by each exposure that shows it
+// so. The whole package is built in a folder of its own and replaces
 // the former one only once it is complete.
 
 namespace {
@@ -133,6 +135,12 @@ public:
     }
 
 private:
+    struct WrittenImage
+    {
+        const VisualLayer *painter;
+        QString fileName;
+    };
+
     QString imagePath(const QString &folder, const QString &name) const
     {
         return QStringLiteral("%1/%2.%3").arg(folder, name, m_extension);
@@ -160,23 +168,28 @@ private:
             return true;
         }
         // An original in the span of a listed layer starts an exposure of
-        // its own there, which writes its image.
+        // its own there, which writes its image; the exposure shows that
+        // image when its layer paints the drawing alike.
         const ExportLayer *listed = findExportLayer(m_layers, layerIndex);
-        if (listed && m_span.contains(originalFrame)) {
+        if (listed && m_span.contains(originalFrame) && original->kind() == LayerItem::OriginalKind
+            && paintAlike(*owner, *entry.layer, false, false)) {
             exposure.fileName = imagePath(listed->name, QStringLiteral("%1_%2").arg(
                                                            listed->name, paddedNumber(originalFrame - 1, 5)));
             return true;
         }
-        const auto written = m_written.find(key);
-        if (written != m_written.end()) {
-            exposure.fileName = written->second;
+        auto &images = m_written[key];
+        const auto alike = std::find_if(images.cbegin(), images.cend(), [&entry](const WrittenImage &image) {
+            return paintAlike(*image.painter, *entry.layer, false, false);
+        });
+        if (alike != images.cend()) {
+            exposure.fileName = alike->fileName;
             return true;
         }
         exposure.fileName = imagePath(entry.name, exposure.name);
-        if (!m_folder.writeImage(exposure.fileName, originalPicture(*owner, *original, m_scene.frameSize()),
+        if (!m_folder.writeImage(exposure.fileName, originalPicture(*entry.layer, *original, m_scene.frameSize()),
                                  m_format))
             return false;
-        m_written.emplace(key, exposure.fileName);
+        images.append({entry.layer, exposure.fileName});
         return true;
     }
 
@@ -186,9 +199,11 @@ private:
     const ImageFileFormat m_format;
     const QString m_extension;
     ExportFolder &m_folder;
-    // Drawings outside the span or the listed layers, by key, with the
-    // image that this export wrote for them.
-    std::map<Scene::DrawingKey, QString> m_written;
+    // Drawings that no exposure of their own shows as needed (outside the
+    // span, of a layer not listed, or painted otherwise), by key, with the
+    // images that this export wrote of them and the layers that painted
+    // them: one for each way of painting the drawing.
+    std::map<Scene::DrawingKey, QList<WrittenImage>> m_written;
 };
 
 QJsonObject exposureObject(const Exposure &exposure, const QSize &size)

@@ -47,11 +47,13 @@ struct RepeatNames
 // written as the drawing it shows); a distant clone, left out, by its own
 // layer's file of its original, or, named, by its original's file name. A
 // distant clone whose original has no such file (outside the span, or of a
-// layer not exported) is written under a plain name.
+// layer not exported), or one that shows other pixels (a layer of another
+// colour or opacity), is written under a plain name.
 std::optional<QString> cellSuffix(const Scene &scene, const QList<ExportLayer> &layers, const ExportLayer &entry,
                                   const LayerItem &item, bool firstOfSpan, const ExportFrameSpan &span,
-                                  ExportFramesSettings::Clones clones, const RepeatNames &names)
+                                  const ExportFramesSettings &settings, const RepeatNames &names)
 {
+    const ExportFramesSettings::Clones clones = settings.clones;
     if (firstOfSpan || (item.kind() != LayerItem::CloneKind && item.kind() != LayerItem::DistantCloneKind))
         return QString();
     if (clones == ExportFramesSettings::IncludeClonesSimpleSequence)
@@ -67,6 +69,8 @@ std::optional<QString> cellSuffix(const Scene &scene, const QList<ExportLayer> &
         return QString();
     if (clones == ExportFramesSettings::ExcludeClones)
         return owner->index == entry.index ? std::nullopt : std::optional(QString());
+    if (!paintAlike(*owner->layer, *entry.layer, true, settings.makeAllLinesBlack))
+        return QString();
     return names.cloneFormat.arg(owner->name, paddedNumber(frame, 4));
 }
 
@@ -143,7 +147,7 @@ ExportResult Scene::exportFrames(const ExportFramesSettings &settings, QObject *
             if (!item)
                 continue;
             const std::optional<QString> suffix =
-                cellSuffix(*this, layers, entry, *item, firstOfSpan, span, settings.clones, repeats);
+                cellSuffix(*this, layers, entry, *item, firstOfSpan, span, settings, repeats);
             if (!suffix)
                 continue;
             files.append({QStringLiteral("%1.%2.%3%4.%5").arg(baseName, entry.name, number, *suffix, extension),

@@ -134,6 +134,7 @@ public:
     // Every cell of the scene by its key; where a file gives two cells one
     // key, the first, as the scene's own look-up finds it.
     QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cellsByKey() const;
+    void leadChainsToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void noteUnresolvedClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void applyOrdering();
@@ -439,6 +440,7 @@ void SceneReaderPrivate::readLayers()
 
     m_progress.setValue(m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings());
     const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells = cellsByKey();
+    leadChainsToOriginals(cells);
     linkDistantClones(cells);
     m_scene->resolveClones();
     noteUnresolvedClones(cells);
@@ -496,6 +498,42 @@ QHash<LayerItem::Key, std::shared_ptr<LayerItem>> SceneReaderPrivate::cellsByKey
     return cells;
 }
 
+// The program never lets a distant clone show another distant clone, but a
+// file may hold such a chain: each is led straight to the original it ends
+// at, so that every distant clone names the cell that holds its drawing, as
+// the scene's edits and the exports expect. A chain that ends at no original
+// (at a cell not in the file, or in a circle) is left as it is and reported
+// with the distant clones whose original is missing.
+void SceneReaderPrivate::leadChainsToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
+{
+    for (int i = 0; i < m_scene->layerCount(); ++i) {
+        const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
+        for (int frame = 1; visual && frame <= visual->frameCount(); ++frame) {
+            const std::shared_ptr<LayerItem> cell = visual->cell(frame);
+            if (cell->kind() != LayerItem::DistantCloneKind)
+                continue;
+            LayerItem::Key key(cell->originalLayer(), cell->originalItem());
+            std::shared_ptr<LayerItem> shown = cells.value(key);
+            QSet<LayerItem::Key> passed;
+            while (shown && shown->kind() == LayerItem::DistantCloneKind && !passed.contains(key)) {
+                passed.insert(key);
+                key = {shown->originalLayer(), shown->originalItem()};
+                shown = cells.value(key);
+            }
+            if (passed.isEmpty() || !shown || shown->kind() != LayerItem::OriginalKind)
+                continue;
+            cell->setOriginal(key);
+            int originalFrame = 0;
+            m_scene->findDrawing(key, nullptr, &originalFrame);
+            noteDamage(m_layerNames.value(visual->identifier()), frame,
+                       SceneReader::tr("it showed the drawing of a cell that shows it from elsewhere, so it now "
+                                       "shows it from its original in layer \"%1\", frame %2")
+                           .arg(m_layerNames.value(key.first))
+                           .arg(originalFrame));
+        }
+    }
+}
+
 // An original's list of distant clones is taken from the file only where
 // the cells agree: each listed cell is a distant clone that names the
 // original back. Were the lists given to the cells while the layers join the
@@ -503,13 +541,13 @@ QHash<LayerItem::Key, std::shared_ptr<LayerItem>> SceneReaderPrivate::cellsByKey
 // would turn that cell into a distant clone and lose its drawing. A distant
 // clone that names an original which does not list it is added to the list.
 // Every list is made here whole, each clone in it once: the scene links the
-// distant clones of a layer that joins it to the originals already in, and
-// those links are made again below.
+// distant clones of a layer that joins it to the cells they name, originals
+// or not, and those links are made again below, on originals only.
 void SceneReaderPrivate::linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
 {
     const auto find = [&cells](const LayerItem::Key &key) { return cells.value(key); };
     for (const std::shared_ptr<LayerItem> &cell : cells) {
-        if (cell->kind() == LayerItem::OriginalKind && !cell->distantClones().isEmpty())
+        if (!cell->distantClones().isEmpty())
             cell->setDistantClones({});
     }
     // What each original lists by the end.
@@ -560,8 +598,12 @@ void SceneReaderPrivate::noteUnresolvedClones(const QHash<LayerItem::Key, std::s
             continue;
         for (int frame = 1; frame <= visual->frameCount(); ++frame) {
             const std::shared_ptr<LayerItem> cell = visual->cell(frame);
-            if (cell->kind() == LayerItem::DistantCloneKind
-                && !cells.contains({cell->originalLayer(), cell->originalItem()}))
+            if (cell->kind() != LayerItem::DistantCloneKind)
+                continue;
+            // What a chain that ends at no original shows is not in the file
+            // either.
+            const std::shared_ptr<LayerItem> shown = cells.value({cell->originalLayer(), cell->originalItem()});
+            if (!shown || shown->kind() == LayerItem::DistantCloneKind)
                 noteDamage(m_layerNames.value(visual->identifier()), frame,
                            SceneReader::tr("it shows a drawing that is not in the file"));
         }
