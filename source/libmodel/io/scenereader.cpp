@@ -529,7 +529,8 @@ void SceneReaderPrivate::leadChainsToOriginals(const QHash<LayerItem::Key, std::
                        SceneReader::tr("it showed the drawing of a cell that shows it from elsewhere, so it now "
                                        "shows it from its original in layer \"%1\", frame %2")
                            .arg(m_layerNames.value(key.first))
-                           .arg(originalFrame));
+                           .arg(originalFrame),
+                       true);
         }
     }
 }
