@@ -105,6 +105,9 @@ public Q_SLOTS:
     bool saveScene();
     // True when written, and when there is no scene to write.
     bool saveSceneAs();
+    // At the start: where the work of a run that did not end normally is,
+    // in a notice that waits for no one.
+    void tellOfLostWork();
     // The one place where the current scene changes. It never deletes a
     // scene: the caller deletes the one it replaced.
     void setCurrentScene(Model::KLScene *klscene);
@@ -279,6 +282,7 @@ private:
     // What the user hears of a backup just tried: each trouble once, and
     // once that backups work again; never a question that waits for them.
     void tellOfBackup(const QString &path, const SceneSave::Result &saved, const QString &refused);
+    void tellOfNewerBackups(const QString &sceneFile);
     // Whether the file is one the user keeps as a scene of their own: the
     // current scene's file or one in the recent-files list.
     bool isUsersSceneFile(const QString &path) const;

@@ -249,6 +249,7 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
                                            outcome.damageReport),
                                   QMessageBox::Ok);
         }
+        tellOfNewerBackups(path);
         break;
     case SceneFileIO::Failed:
         d->m_dialogs->information(this, QGuiApplication::applicationDisplayName(),
@@ -404,12 +405,30 @@ void MainWindow::onAutosaveTimeout()
     const BusyScope writing(d->m_busyDepth);
     const SceneSave::Result saved = SceneSave::save(scene, path, this);
     if (saved.status == SceneSave::Saved)
-        autosave->backupWritten();
+        autosave->backupWritten(scene->filePath());
     else
         autosave->backupFailed();
     // Told only now: the backup is on the disk before anyone reads of it.
     if (saved.status != SceneSave::Cancelled)
         tellOfBackup(path, saved, refused);
+}
+
+void MainWindow::tellOfLostWork()
+{
+    const QString notice = d->m_autosaveManager->lostWorkNotice();
+    if (!notice.isEmpty())
+        d->m_dialogs->notify(this, QMessageBox::Information, QGuiApplication::applicationDisplayName(), notice);
+}
+
+void MainWindow::tellOfNewerBackups(const QString &sceneFile)
+{
+    // Work newer than the file may wait in its backups, left by a run that
+    // crashed or by changes that were not saved; the ring goes on over all
+    // but the newest of them.
+    QString refused;
+    const QString notice = d->m_autosaveManager->newerBackupsNotice(backupFolder(&refused), sceneFile);
+    if (!notice.isEmpty())
+        d->m_dialogs->notify(this, QMessageBox::Information, QGuiApplication::applicationDisplayName(), notice);
 }
 
 void MainWindow::tellOfBackup(const QString &path, const SceneSave::Result &saved, const QString &refused)

@@ -44,15 +44,12 @@ void connectApplication(Application &application, MainWindow &window, const QStr
 {
     MainWindow *const target = &window;
     QObject::connect(&application, &Application::requestFileOpen, target, &MainWindow::openFile);
-    if (!files.isEmpty()) {
-        const QString file = files.first();
-        QTimer::singleShot(0, target, [target, file] {
-            if (!target->openFile(file))
-                target->newSceneIfNoneOpen();
-        });
-    } else {
-        QTimer::singleShot(0, target, &MainWindow::newSceneIfNoneOpen);
-    }
+    QTimer::singleShot(0, target, [target, files] {
+        if (files.isEmpty() || !target->openFile(files.first()))
+            target->newSceneIfNoneOpen();
+        // Last: the notice of a file just opened names only its own backups.
+        target->tellOfLostWork();
+    });
     QObject::connect(&application, &Application::tabletPointerTypeChanged, target,
                      &MainWindow::setTabletPointerType);
 }

@@ -25,7 +25,8 @@ QStringList parseCommandLine(const QCoreApplication &application);
 
 // Hooks the application's signals to the window and posts, for the event
 // loop's first turn, the opening of the first file, or a new scene when
-// there is none or it cannot be opened. Further files are ignored.
+// there is none or it cannot be opened, and then the notice of the work a
+// run that did not end normally left. Further files are ignored.
 void connectApplication(Application &application, MainWindow &window, const QStringList &files);
 
 // Runs `run` and returns its result; an exception that escapes it is written

@@ -1,12 +1,16 @@
 #include "autosavemanager.h"
 
 #include "settings/settings.h"
+#include "support/testfiles.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -60,6 +64,7 @@ void TestAutosaveManager::initTestCase()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
+    QStandardPaths::setTestModeEnabled(true);
     QSettings().clear();
 }
 
@@ -73,7 +78,9 @@ void TestAutosaveManager::ringOfBackups_data()
     QTest::addColumn<int>("ring");
     QTest::addColumn<int>("lowerTo");
     QTest::addColumn<QList<int>>("earlier"); // backups an earlier run left, oldest first
+    QTest::addColumn<QString>("ended"); // how that run ended: "quit", "killed", or unknown
     QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QList<int>>("told"); // the earlier backups the notice at the start names
     const auto names = [](std::initializer_list<int> indexes) {
         QStringList list;
         for (const int index : indexes)
@@ -81,15 +88,23 @@ void TestAutosaveManager::ringOfBackups_data()
         return list;
     };
     // The fourth backup of a ring of three overwrites the first.
-    QTest::newRow("ring of 3") << 3 << 0 << QList<int>() << names({1, 2, 3, 1, 2});
-    QTest::newRow("only 1") << 1 << 0 << QList<int>() << names({1, 1, 1});
-    QTest::newRow("cycle through 9") << 9 << 0 << QList<int>() << names({1, 2, 3, 4, 5, 6, 7, 8, 9, 1});
+    QTest::newRow("ring of 3") << 3 << 0 << QList<int>() << "" << names({1, 2, 3, 1, 2}) << QList<int>();
+    QTest::newRow("only 1") << 1 << 0 << QList<int>() << "" << names({1, 1, 1}) << QList<int>();
+    QTest::newRow("cycle through 9") << 9 << 0 << QList<int>() << "" << names({1, 2, 3, 4, 5, 6, 7, 8, 9, 1})
+                                     << QList<int>();
     // Three backups written in a ring of 5, then the ring shrinks to 2: the
     // next index, 4, is past its end and starts again at 1.
-    QTest::newRow("5 lowered to 2") << 5 << 2 << QList<int>() << names({1, 2, 3, 1, 2, 1});
-    // The newest backup of a run that crashed goes last.
-    QTest::newRow("after a crash") << 3 << 0 << QList<int>{1} << names({2, 3, 1});
-    QTest::newRow("after a crash, the ring gone round") << 3 << 0 << QList<int>{2, 3, 1} << names({2, 3, 1});
+    QTest::newRow("5 lowered to 2") << 5 << 2 << QList<int>() << "" << names({1, 2, 3, 1, 2, 1}) << QList<int>();
+    // The newest backup an earlier run left stays while the ring has
+    // another slot.
+    QTest::newRow("after a crash") << 3 << 0 << QList<int>{1} << "" << names({2, 3, 2}) << QList<int>();
+    QTest::newRow("after a crash, the ring gone round")
+        << 3 << 0 << QList<int>{2, 3, 1} << "" << names({2, 3, 2}) << QList<int>();
+    QTest::newRow("killed after two backups")
+        << 3 << 0 << QList<int>{1, 2} << "killed" << names({3, 1, 3, 1, 3}) << QList<int>{1, 2};
+    QTest::newRow("quit after two backups")
+        << 3 << 0 << QList<int>{1, 2} << "quit" << names({3, 1, 3, 1, 3}) << QList<int>();
+    QTest::newRow("killed, ring of 1") << 1 << 0 << QList<int>{1} << "killed" << names({1, 1}) << QList<int>{1};
 }
 
 void TestAutosaveManager::ringOfBackups()
@@ -97,15 +112,39 @@ void TestAutosaveManager::ringOfBackups()
     QFETCH(int, ring);
     QFETCH(int, lowerTo);
     QFETCH(QList<int>, earlier);
+    QFETCH(QString, ended);
     QFETCH(QStringList, names);
+    QFETCH(QList<int>, told);
     QTemporaryDir folder;
+    const QDir runs(AutosaveManager::runRecordFolder());
+    const QStringList others = runs.entryList(QDir::Files);
+    auto run = ended.isEmpty() ? nullptr : std::make_unique<AutosaveManager>();
     for (qsizetype i = 0; i < earlier.size(); ++i) {
-        QFile file(folder.filePath(QStringLiteral("walk_backup%1.kl").arg(earlier.at(i))));
+        QFile file(run ? run->backupPath(folder.path(), QStringLiteral("walk"))
+                       : folder.filePath(QStringLiteral("walk_backup%1.kl").arg(earlier.at(i))));
         QVERIFY(file.open(QIODevice::WriteOnly)
                 && file.setFileTime(QDateTime::fromSecsSinceEpoch(60 * (i + 1)), QFileDevice::FileModificationTime));
+        if (run)
+            run->backupWritten();
     }
+    // A run killed leaves its files as they were while it ran.
+    QMap<QString, QByteArray> left;
+    for (const QString &name : runs.entryList(QDir::Files))
+        if (ended == QLatin1String("killed") && !others.contains(name))
+            left.insert(name, TestSupport::fileContents(runs.filePath(name)));
+    run.reset();
+    for (auto file = left.cbegin(); file != left.cend(); ++file)
+        QVERIFY(TestSupport::writeFileContents(runs.filePath(file.key()), file.value()));
+
     Rig rig;
     rig.manager.setMaxBackups(ring);
+    const QString notice = rig.manager.lostWorkNotice();
+    for (const int index : told) {
+        const QString backup = folder.filePath(QStringLiteral("walk_backup%1.kl").arg(index));
+        QVERIFY2(notice.contains(QDir::toNativeSeparators(backup)), qPrintable(notice));
+    }
+    QCOMPARE(notice.count(QStringLiteral("walk_backup")), told.size());
+    QCOMPARE(notice.contains(QStringLiteral("will replace it")), ring == 1 && !told.isEmpty());
     QStringList written;
     for (int i = 0; i < names.size(); ++i) {
         if (lowerTo && i == 3)

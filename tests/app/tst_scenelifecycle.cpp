@@ -25,6 +25,7 @@
 #include "support/widgetevents.h"
 #include "tools/toolmanager.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -32,6 +33,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -933,6 +935,9 @@ void TestSceneLifeCycle::backupsKeepGoing_data()
     // and not again.
     QTest::newRow("disk full, then room")
         << "full" << QStringList{"", "", "", "save", "save"} << QStringList{"notify", "notify"};
+    // A scene saved, then opened with a backup newer than the file beside
+    // it: where that backup is.
+    QTest::newRow("opened, a newer backup") << "newer" << QStringList() << QStringList{"getSaveFileName", "notify"};
 }
 
 // A backup that cannot go where it should does not end autosave: the
@@ -980,6 +985,14 @@ void TestSceneLifeCycle::backupsKeepGoing()
         reason = unwritable->reason();
     } else if (folder == QLatin1String("taken")) {
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Untitled_backup1.kl")));
+    } else if (folder == QLatin1String("newer")) {
+        started.dialogs->files.enqueue(path(QStringLiteral("walk.kl")));
+        QVERIFY(started.window->saveSceneAs());
+        QFile walk(path(QStringLiteral("walk.kl")));
+        QVERIFY(walk.open(QIODevice::ReadOnly)
+                && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        QVERIFY(writeFileContents(path(QStringLiteral("walk_backup2.kl")), "newer work"));
+        QVERIFY(started.window->openFile(walk.fileName()));
     } else {
         saveFolder = path(QStringLiteral("disk"));
         QVERIFY(QDir().mkdir(saveFolder));
@@ -1061,6 +1074,12 @@ void TestSceneLifeCycle::backupsKeepGoing()
             QVERIFY2(texts.first().contains(QStringLiteral(":\n%1.\n\n").arg(reason)), qPrintable(texts.first()));
         QCOMPARE(texts.last(),
                  QStringLiteral("Autosave works again: the scene is backed up in %1.").arg(native(landed.first())));
+    } else if (folder == QLatin1String("newer")) {
+        const QFileInfo newer(path(QStringLiteral("walk_backup2.kl")));
+        QCOMPARE(texts.last(), QStringLiteral("A backup of %1 is newer than the file:\n\n%2 (written %3)\n\n"
+                                              "File › Open Scene opens it.")
+                                   .arg(native(path(QStringLiteral("walk.kl"))), native(newer.filePath()),
+                                        QLocale().toString(newer.lastModified(), QLocale::ShortFormat)));
     }
     // Backups change nothing the user keeps.
     QCOMPARE(settings->defaultSaveDir().absolutePath(), QDir(saveFolder).absolutePath());
