@@ -355,16 +355,22 @@ bool RleImage::runsInOrder() const
     return d && d->m_inOrder;
 }
 
+// A record's sizes are only numbers until it is known to decode: a width of
+// INT_MIN, say, makes no rectangle.
 QImage RleImage::toImage() const
 {
+    if (!isValid())
+        return {};
     return toImage(QRect(0, 0, width(), height()), 1);
 }
 
 template<typename Use>
 void RleImage::forEachRunIn(const QRect &window, Use use) const
 {
+    if (!isValid())
+        return;
     const QRect part = window & QRect(0, 0, width(), height());
-    if (!isValid() || part.isEmpty())
+    if (part.isEmpty())
         return;
     Runs runs(*this, part.top());
     Run run;
