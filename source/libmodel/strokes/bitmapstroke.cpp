@@ -40,7 +40,10 @@ constexpr qint64 TurnedBytes = qint64(64) * 1024 * 1024;
 // while a target pixel spans no more picture pixels in any direction than
 // the finest grain a collapse makes, so that such pictures are drawn from
 // their own pixels, as they always were; beyond it, enough to decode at that
-// grain, which the smooth scaling then averages.
+// grain, which the smooth scaling then averages. The grain is chosen with
+// room to spare for the round-off of single precision, in which files keep
+// transforms: a drawing shrunk to exactly 24 picture pixels a pixel shows
+// the same grain whether its transform was just made or read back.
 int reductionFor(const QTransform &back)
 {
     // The least a target pixel spans in the picture, in any direction: the
@@ -50,7 +53,7 @@ int reductionFor(const QTransform &back)
     const double determinant = back.m11() * back.m22() - back.m12() * back.m21();
     const double spread = std::sqrt(std::max(sum * sum - 4.0 * determinant * determinant, 0.0));
     const double least = std::sqrt(std::max((sum - spread) / 2.0, 0.0));
-    constexpr double finest = BitmapStroke::maximumResolutionFactor;
+    constexpr double finest = BitmapStroke::maximumResolutionFactor * (1.0 + 1e-4);
     if (!(least > finest))
         return 1;
     return int(std::min(std::ceil(least / finest), double(RleImage::maximumReduction)));
