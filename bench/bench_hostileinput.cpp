@@ -4,9 +4,12 @@
 // as the window pastes; a record of one drawing of ten collapsed pictures as
 // large, pasted into a full-HD and an 8K scene; a scene file of ten such
 // drawings in a 64x48 scene, and one of two drawings of 16 such pictures in
-// a full-HD scene, opened; and a 5 KB WAV at 1 Hz whose data chunk claims
-// more than the file holds, decoded as an import decodes it. Each reports
-// its time and what the heap held at its peak beyond what it held before.
+// a full-HD scene, opened; pictures under a turned root, one as wide as
+// drawings reach and one row high, pasted and opened, and forty of the
+// largest square holding two pixels of ink each, opened, beside the same
+// pictures upright; and a 5 KB WAV at 1 Hz whose data chunk claims more than
+// the file holds, decoded as an import decodes it. Each reports its time and
+// what the heap held at its peak beyond what it held before.
 //
 // Beside them, a scene the program itself makes: twenty full-HD layers
 // collapsed and merged into one drawing, opened after the frame was made
@@ -244,6 +247,63 @@ void BM_HostileInputOpenTwoDrawingsBaselineValid(benchmark::State &state)
     open(state, twoDrawingFile(FullHd));
 }
 BENCHMARK(BM_HostileInputOpenTwoDrawingsBaselineValid)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// One picture as wide as drawings reach and one row high, holding a byte of
+// ink where a full-HD frame shows it, under a root turned by degrees.
+QByteArray turnedRow(double degrees)
+{
+    return HostileInput::turnedDrawingRecord(FullHd, {HostileInput::widestRow()}, degrees);
+}
+
+// Pasted into a full-HD scene: 148 bytes.
+void BM_HostileInputPasteTurnedRow(benchmark::State &state)
+{
+    paste(state, HostileInput::clipboardRecord({turnedRow(0.5)}));
+}
+BENCHMARK(BM_HostileInputPasteTurnedRow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// The same picture upright.
+void BM_HostileInputPasteTurnedRowBaselineUpright(benchmark::State &state)
+{
+    paste(state, HostileInput::clipboardRecord({turnedRow(0.0)}));
+}
+BENCHMARK(BM_HostileInputPasteTurnedRowBaselineUpright)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// A full-HD scene file of one such drawing.
+void BM_HostileInputOpenTurnedRow(benchmark::State &state)
+{
+    open(state, HostileInput::sceneDocument(FullHd, {turnedRow(0.5)}));
+}
+BENCHMARK(BM_HostileInputOpenTurnedRow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+void BM_HostileInputOpenTurnedRowBaselineUpright(benchmark::State &state)
+{
+    open(state, HostileInput::sceneDocument(FullHd, {turnedRow(0.0)}));
+}
+BENCHMARK(BM_HostileInputOpenTurnedRowBaselineUpright)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// A full-HD scene file of one drawing of forty pictures of the largest
+// square, two pixels of ink in each, under a root turned by degrees: 3 KB.
+QByteArray fortySquares(double degrees)
+{
+    const QList<HostileInput::Picture> squares(40, HostileInput::largestSquare());
+    return HostileInput::sceneDocument(FullHd, {HostileInput::turnedDrawingRecord(FullHd, squares, degrees)});
+}
+
+void BM_HostileInputOpenFortyTurnedSquares(benchmark::State &state)
+{
+    open(state, fortySquares(0.5));
+}
+BENCHMARK(BM_HostileInputOpenFortyTurnedSquares)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+void BM_HostileInputOpenFortyTurnedSquaresBaselineUpright(benchmark::State &state)
+{
+    open(state, fortySquares(0.0));
+}
+BENCHMARK(BM_HostileInputOpenFortyTurnedSquaresBaselineUpright)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 
 // Twenty full-HD layers of scribbled curves, each collapsed at the program's
 // grain and merged down into one drawing, saved; then saved again once the

@@ -325,6 +325,7 @@ void TestRleImage::damagedCodesDecodeToNull_data()
     QTest::newRow("both negative") << -5 << -3 << hex("0a");
     QTest::newRow("2^30 by 2^30") << (1 << 30) << (1 << 30) << hex("0a");
     QTest::newRow("widest row") << std::numeric_limits<int>::max() << 1 << hex("0a");
+    QTest::newRow("width of INT_MIN") << std::numeric_limits<int>::min() << 1 << hex("0a");
     QTest::newRow("tallest column") << 1 << std::numeric_limits<int>::max() << hex("0a");
     QTest::newRow("just above the size limit") << 16384 << 16385 << hex("0a");
 }

@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QList>
 #include <QPainterPath>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -44,6 +45,41 @@ struct Drawing
     int pictures = 0;
 };
 
+// A collapsed picture of size pixels over rect, blank but for a byte of
+// full ink at each point, given row by row. A point at or before the one
+// written last in the same row goes back along the row to be written over
+// it, as codes from outside may.
+struct Picture
+{
+    QRect rect;
+    QSize size;
+    QList<QPoint> ink;
+};
+
+// The picture's run-length record, its codes written by hand: no image as
+// large as it claims is ever made.
+inline void writePicture(QDataStream &out, const Picture &picture)
+{
+    QByteArray codes;
+    QDataStream code(&codes, QIODevice::WriteOnly);
+    QPoint at(0, 0);
+    for (const QPoint &ink : picture.ink) {
+        if (ink.y() != at.y() || ink.x() < at.x()) {
+            code << qint8(9) << qint32(ink.y() - at.y());
+            at = QPoint(0, ink.y());
+        }
+        if (ink.x() > at.x())
+            code << qint8(2) << qint32(ink.x() - at.x());
+        code << qint8(3) << quint8(1) << quint8(255);
+        at.setX(ink.x() + 1);
+    }
+    code << qint8(10);
+    // A run-length picture's record is written at stream version 19.
+    out << qint32(Model::Stroke::BitmapStrokeType) << picture.rect << Model::BitmapStroke::ImageTag;
+    out.setVersion(19);
+    out << qint32(picture.size.width()) << qint32(picture.size.height()) << codes;
+}
+
 // A drawing record as scene files embed it and the clipboard carries it
 // (big-endian, single-precision floats), without a cached picture, so that
 // the reader makes one.
@@ -67,16 +103,44 @@ inline QByteArray drawingRecord(const Drawing &drawing)
         out << qint32(Model::Stroke::BitmapStrokeType);
         Model::BitmapStroke(speck, QRect(drawing.frame.width() - 8, drawing.frame.height() - 8, 4, 4)).write(out);
     }
-    for (int i = 0; i < drawing.pictures; ++i) {
-        out << qint32(Model::Stroke::BitmapStrokeType) << QRect(QPoint(0, 0), drawing.frame)
-            << Model::BitmapStroke::ImageTag;
-        // A run-length picture's record is written at stream version 19.
-        out.setVersion(19);
-        out << qint32(drawing.frame.width()) << qint32(drawing.frame.height()) << QByteArray("\x0a", 1);
-    }
+    for (int i = 0; i < drawing.pictures; ++i)
+        writePicture(out, {QRect(QPoint(0, 0), drawing.frame), drawing.frame, {}});
     // The root's erase path, clip path and transform, and no cached picture.
     out << QPainterPath() << QPainterPath() << QTransform() << Model::BitmapStroke::NoImageTag;
     return bytes;
+}
+
+// A drawing record of frame holding the pictures under a root turned by
+// degrees about the drawing's origin, without a cached picture.
+inline QByteArray turnedDrawingRecord(QSize frame, const QList<Picture> &pictures, double degrees)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    out << frame << qint64(pictures.size());
+    for (const Picture &picture : pictures)
+        writePicture(out, picture);
+    out << QPainterPath() << QPainterPath() << QTransform().rotate(degrees) << Model::BitmapStroke::NoImageTag;
+    return bytes;
+}
+
+// The widest picture a record may hold, one row high, over a rectangle as
+// wide as drawings reach, at the finest grain: a byte of ink in the middle
+// of a full-HD frame, written twice.
+inline Picture widestRow()
+{
+    const int left = 1 - Model::Stroke::maximumCoordinate;
+    const QRect rect(left, 540, 2 * Model::Stroke::maximumCoordinate - 1, 1);
+    const int grain = Model::BitmapStroke::maximumResolutionFactor;
+    const QPoint ink((960 - left) * grain, 0);
+    return {rect, QSize(rect.width() * grain, 1), {ink, ink}};
+}
+
+// The largest square picture a record may hold, at the finest grain over
+// the top left of a full-HD frame, with two pixels of ink in it.
+inline Picture largestSquare()
+{
+    return {QRect(0, 0, 2048, 2048), QSize(16384, 16384), {QPoint(1000, 1000), QPoint(15000, 8000)}};
 }
 
 // The copy id of the n-th drawing of a record: fixed, so that the bytes

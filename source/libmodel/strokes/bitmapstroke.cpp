@@ -1,6 +1,7 @@
 #include "bitmapstroke.h"
 
 #include "render/alphacomposition.h"
+#include "render/bandedcomposition.h"
 #include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace Model {
 
@@ -27,50 +29,190 @@ public:
 
 namespace {
 
-// A render decodes the part of the picture it shows in bands of target rows,
-// each at most about this large, so that a render holds little beyond its
-// target whatever the picture claims.
+// A render decodes the part of the picture it shows in bands, each at most
+// about this large with what the decoding holds beside it, so that a render
+// holds little beyond its target whatever the picture claims.
 constexpr qint64 BandBytes = qint64(4) * 1024 * 1024;
-// A picture turned or sheared is decoded whole (see render()), at a grain
-// coarse enough to hold it within this.
-constexpr qint64 TurnedBytes = qint64(64) * 1024 * 1024;
 
-// How many picture pixels a side make one pixel of the part decoded for a
-// render that maps target pixels back to picture pixels through back: none
-// while a target pixel spans no more picture pixels in any direction than
-// the finest grain a collapse makes, so that such pictures are drawn from
-// their own pixels, as they always were; beyond it, enough to decode at that
-// grain, which the smooth scaling then averages.
-int reductionFor(const QTransform &back)
+// How many picture pixels of a side make one pixel of the part decoded for
+// a render that crosses span picture pixels of that side at most with each
+// step of one target pixel: none while that is no more than the finest grain
+// a collapse makes, so that such pictures are drawn from their own pixels,
+// as they always were; beyond it, enough to decode at that grain, which the
+// smooth scaling then averages. The grain is chosen with room to spare for
+// the round-off of single precision, in which files keep transforms: a
+// drawing shrunk to exactly 24 picture pixels a pixel shows the same grain
+// whether its transform was just made or read back.
+int grainFor(double span)
 {
-    // The least a target pixel spans in the picture, in any direction: the
-    // smaller singular value of the linear part.
-    const double sum = back.m11() * back.m11() + back.m12() * back.m12() + back.m21() * back.m21()
-        + back.m22() * back.m22();
-    const double determinant = back.m11() * back.m22() - back.m12() * back.m21();
-    const double spread = std::sqrt(std::max(sum * sum - 4.0 * determinant * determinant, 0.0));
-    const double least = std::sqrt(std::max((sum - spread) / 2.0, 0.0));
-    constexpr double finest = BitmapStroke::maximumResolutionFactor;
-    if (!(least > finest))
+    constexpr double finest = BitmapStroke::maximumResolutionFactor * (1.0 + 1e-4);
+    if (!(span > finest))
         return 1;
-    return int(std::min(std::ceil(least / finest), double(RleImage::maximumReduction)));
+    return int(std::min(std::ceil(span / finest), double(RleImage::maximumReduction)));
 }
 
-// The picture pixels around area (in picture pixels) that the smooth scaling
-// reads, in whole blocks of reduction pixels a side counted from the
-// picture's corner, within picture.
-QRect blocksAround(const QRectF &area, int reduction, const QRect &picture)
+// The grain of each side for a render that maps target pixels back to
+// picture pixels through back: a turned picture is reduced along its own
+// rows and columns, each as far as a target pixel reaches along it.
+QSize grainsFor(const QTransform &back)
 {
-    const double margin = 2.0 * reduction;
-    const auto down = [reduction](double value) { return std::floor(value / reduction) * reduction; };
-    const auto up = [reduction](double value) { return std::ceil(value / reduction) * reduction; };
-    const double left = std::max(down(area.left() - margin), double(picture.left()));
-    const double top = std::max(down(area.top() - margin), double(picture.top()));
-    const double right = std::min(up(area.right() + margin), double(picture.right()) + 1.0);
-    const double bottom = std::min(up(area.bottom() + margin), double(picture.bottom()) + 1.0);
+    return QSize(grainFor(std::hypot(back.m11(), back.m21())), grainFor(std::hypot(back.m12(), back.m22())));
+}
+
+// The picture pixels of area (in picture pixels), grown by margin blocks on
+// each side, in whole blocks of grain counted from the picture's corner,
+// within picture.
+QRect blocksAround(const QRectF &area, QSize grain, const QRect &picture, int margin = 2)
+{
+    const int kx = grain.width();
+    const int ky = grain.height();
+    const auto down = [](double value, int k) { return std::floor(value / k) * k; };
+    const auto up = [](double value, int k) { return std::ceil(value / k) * k; };
+    const double left = std::max(down(area.left() - margin * kx, kx), double(picture.left()));
+    const double top = std::max(down(area.top() - margin * ky, ky), double(picture.top()));
+    const double right = std::min(up(area.right() + margin * kx, kx), double(picture.right()) + 1.0);
+    const double bottom = std::min(up(area.bottom() + margin * ky, ky), double(picture.bottom()) + 1.0);
     if (!(left < right && top < bottom))
         return {};
     return QRect(QPoint(int(left), int(top)), QPoint(int(right) - 1, int(bottom) - 1));
+}
+
+// Draws a picture turned or sheared into scratch within reach: each target
+// pixel whose centre falls on the picture takes the bilinear mean of the
+// four decoded pixels nearest to where its centre falls, the picture's edge
+// pixels standing for what lies beyond them, as smooth scaling does. Each
+// pixel is worked out on its own from where it lies, so a render of a part
+// gives the pixels a render of the whole gives whatever the part; and the
+// picture is decoded only around the ink that reach can see, in bands of its
+// rows, as an upright one is.
+void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, const QTransform &back, QSize grain)
+{
+    const QRect whole(0, 0, picture.width(), picture.height());
+    const int kx = grain.width();
+    const int ky = grain.height();
+    // The decoded picture of the whole, in its pixels: the blocks along the
+    // right and bottom edges may reach beyond it.
+    const int columns = int((qint64(whole.width()) + kx - 1) / kx);
+    const int rows = int((qint64(whole.height()) + ky - 1) / ky);
+    // Two blocks each side hold the four pixels any target pixel of reach
+    // takes its mean from.
+    const QRect window = blocksAround(back.mapRect(QRectF(reach)), grain, whole);
+    const QRect ink = picture.inkBounds(window);
+    if (ink.isEmpty())
+        return;
+    const QRect inked = blocksAround(QRectF(ink), grain, whole, 0);
+    const int firstColumn = inked.left() / kx;
+    const int lastColumn = inked.right() / kx;
+    const int firstInkRow = inked.top() / ky;
+    const int lastInkRow = inked.bottom() / ky;
+    // A target pixel belongs to the band that holds the upper of the two
+    // rows it takes its mean from; each band decodes its rows and the one
+    // below. Pixels above the ink may reach down into its first row.
+    const bool reduced = kx > 1 || ky > 1;
+    const qint64 bytesPerRow = qint64(lastColumn - firstColumn + 1) * (reduced ? 1 + qint64(sizeof(quint64)) : 1);
+    const int bandRows = int(std::clamp<qint64>(BandBytes / bytesPerRow, 1, lastInkRow - firstInkRow + 2));
+    const double m11 = back.m11();
+    const double m12 = back.m12();
+    const double m21 = back.m21();
+    const double m22 = back.m22();
+    const double dx = back.dx();
+    const double dy = back.dy();
+    const double pictureWidth = whole.width();
+    const double pictureHeight = whole.height();
+    const double perColumn = 1.0 / kx;
+    const double perRow = 1.0 / ky;
+    const QTransform toDecoded = back * QTransform::fromScale(perColumn, perRow);
+    uchar *const canvas = scratch.bits();
+    const qsizetype canvasStride = scratch.bytesPerLine();
+    bool invertible = false;
+    const QTransform fromDecoded = toDecoded.inverted(&invertible);
+    if (!invertible)
+        return;
+    for (int bandTop = std::max(firstInkRow - 1, 0); bandTop <= lastInkRow; bandTop += bandRows) {
+        const int bandEnd = std::min(bandTop + bandRows, lastInkRow + 1);
+        const QRect band(QPoint(inked.left(), std::max(bandTop, firstInkRow) * ky),
+                         QPoint(inked.right(), std::min<qint64>(qint64(bandEnd + 1) * ky, inked.bottom() + 1) - 1));
+        const QRect bandInk = picture.inkBounds(band);
+        if (bandInk.isEmpty())
+            continue;
+        const QRect part = blocksAround(QRectF(bandInk), grain, whole, 0);
+        const QImage pixels = picture.toImage(part, grain);
+        if (pixels.isNull())
+            continue;
+        const int left = part.left() / kx;
+        const int top = part.top() / ky;
+        const int right = left + pixels.width() - 1;
+        const int bottom = top + pixels.height() - 1;
+        const uchar *const bits = pixels.constBits();
+        const qsizetype stride = pixels.bytesPerLine();
+        const auto decodedWidth = unsigned(pixels.width());
+        const auto decodedHeight = unsigned(pixels.height());
+        const auto decoded = [&](int column, int row) -> int {
+            const auto x = unsigned(column - left);
+            const auto y = unsigned(row - top);
+            return x < decodedWidth && y < decodedHeight ? bits[y * stride + x] : 0;
+        };
+        // The target pixels whose means may take a decoded pixel: where
+        // their centres fall within a pixel and a half of the part.
+        const QRectF near(QPointF(left - 1.0, top - 1.0), QPointF(right + 2.0, bottom + 2.0));
+        const QRect rowsSeen = fromDecoded.mapRect(near).toAlignedRect() & reach;
+        if (rowsSeen.isEmpty())
+            continue;
+        // Rows of the canvas are worked out on several threads: each writes
+        // its own rows and reads only the decoded part.
+        BandedComposition rowsOfCanvas;
+        rowsOfCanvas.addBandPass([&, bandTop, bandEnd](int first, int end) {
+            for (int y = rowsSeen.top() + first; y < rowsSeen.top() + end; ++y) {
+                // Along a target row the decoded position moves in a line:
+                // the columns whose centres fall within near, a pixel either
+                // side.
+                double from = rowsSeen.left();
+                double to = rowsSeen.right();
+                const QPointF start = toDecoded.map(QPointF(0.5, y + 0.5));
+                for (const auto &[origin, step, low, high] :
+                     {std::tuple(start.x(), toDecoded.m11(), near.left(), near.right()),
+                      std::tuple(start.y(), toDecoded.m12(), near.top(), near.bottom())}) {
+                    if (step == 0.0) {
+                        if (origin < low || origin > high)
+                            to = from - 1;
+                        continue;
+                    }
+                    const double a = (low - origin) / step;
+                    const double b = (high - origin) / step;
+                    from = std::max(from, std::floor(std::min(a, b)) - 1.0);
+                    to = std::min(to, std::ceil(std::max(a, b)) + 1.0);
+                }
+                // Where each pixel's centre falls in the picture, worked out
+                // the same way whichever pixels a render covers.
+                const double rowX = m21 * (y + 0.5) + dx;
+                const double rowY = m22 * (y + 0.5) + dy;
+                uchar *const line = canvas + y * canvasStride;
+                for (int x = int(from); x <= int(to); ++x) {
+                    const double atX = m11 * (x + 0.5) + rowX;
+                    const double atY = m12 * (x + 0.5) + rowY;
+                    if (!(atX >= 0.0 && atX < pictureWidth && atY >= 0.0 && atY < pictureHeight))
+                        continue;
+                    const double u = atX * perColumn - 0.5;
+                    const double v = atY * perRow - 0.5;
+                    // Both are above -1: truncation floors them.
+                    const int column = int(u + 1.0) - 1;
+                    const int row = int(v + 1.0) - 1;
+                    const int upper = std::clamp(row, 0, rows - 1);
+                    if (upper < bandTop || upper >= bandEnd)
+                        continue;
+                    const int lower = std::clamp(row + 1, 0, rows - 1);
+                    const int leftColumn = std::clamp(column, 0, columns - 1);
+                    const int rightColumn = std::clamp(column + 1, 0, columns - 1);
+                    const int wx = int((u - column) * 256.0);
+                    const int wy = int((v - row) * 256.0);
+                    const int above = decoded(leftColumn, upper) * (256 - wx) + decoded(rightColumn, upper) * wx;
+                    const int below = decoded(leftColumn, lower) * (256 - wx) + decoded(rightColumn, lower) * wx;
+                    line[x] = uchar((above * (256 - wy) + below * wy + 32768) >> 16);
+                }
+            }
+        });
+        rowsOfCanvas.run(rowsSeen.height());
+    }
 }
 
 } // namespace
@@ -136,20 +278,14 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
     if (!invertible)
         return area;
     // Only the target pixels that can see ink are drawn: elsewhere the
-    // picture is 0, and so is what scaling makes of it. A picture turned or
-    // sheared is drawn whole all the same: which pixels along a slanted edge
-    // Qt fills depends on where the edge ends, and a render of a part must
-    // give the pixels a render of the whole gives.
-    const bool upright = shown.type() <= QTransform::TxScale;
-    int reduction = reductionFor(back);
-    if (!upright) {
-        const double blocks = std::ceil(std::sqrt(double(whole.width()) * whole.height() / TurnedBytes));
-        reduction = std::max(reduction, int(std::min(blocks, double(RleImage::maximumReduction))));
-    }
-    const QRect ink = picture.inkBounds(blocksAround(back.mapRect(QRectF(area)), reduction, whole));
+    // picture is 0, and so is what scaling makes of it.
+    const QSize grain = grainsFor(back);
+    const int kx = grain.width();
+    const int ky = grain.height();
+    const QRect ink = picture.inkBounds(blocksAround(back.mapRect(QRectF(area)), grain, whole));
     if (ink.isEmpty())
         return area;
-    const QRect inked = blocksAround(upright ? QRectF(ink) : QRectF(whole), reduction, whole);
+    const QRect inked = blocksAround(QRectF(ink), grain, whole);
     const QRect reach = alignedRect(shown.mapRect(QRectF(inked))) & area;
     if (reach.isEmpty())
         return area;
@@ -162,33 +298,40 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
     if (scratch.isNull())
         return {};
     fillAlphaRect(scratch, reach, 0);
+    // Which pixels along a slanted edge Qt fills depends on where the edge
+    // ends, so a picture turned or sheared is drawn pixel by pixel.
+    if (shown.type() > QTransform::TxScale) {
+        drawTurned(scratch, reach, picture, back, grain);
+        composeAlphaMask(target, scratch, reach, true);
+        return area;
+    }
     QPainter painter(&scratch);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const qint64 decoded = qint64(inked.width() / reduction + 1) * (inked.height() / reduction + 1);
-    const int bands = upright ? int(std::clamp<qint64>(decoded / BandBytes + 1, 1, reach.height())) : 1;
+    const qint64 decoded = (inked.width() / kx + 1) * qint64(inked.height() / ky + 1);
+    const int bands = int(std::clamp<qint64>(decoded / BandBytes + 1, 1, reach.height()));
     for (int band = 0; band < bands; ++band) {
         const int top = reach.top() + int(qint64(reach.height()) * band / bands);
         const int bottom = reach.top() + int(qint64(reach.height()) * (band + 1) / bands);
         const QRect rows(reach.left(), top, reach.width(), bottom - top);
         QRect part = inked;
         if (bands > 1) {
-            part &= blocksAround(back.mapRect(QRectF(rows)), reduction, whole);
+            part &= blocksAround(back.mapRect(QRectF(rows)), grain, whole);
             const QRect bandInk = picture.inkBounds(part);
             if (bandInk.isEmpty())
                 continue;
-            part &= blocksAround(QRectF(bandInk), reduction, whole);
+            part &= blocksAround(QRectF(bandInk), grain, whole);
         }
-        const QImage pixels = picture.toImage(part, reduction);
+        const QImage pixels = picture.toImage(part, grain);
         if (pixels.isNull())
             continue;
         // Placed as the whole picture would be: its edges are taken as the
         // rectangle's multiples, which keeps a whole picture exactly on it.
         const double left = rect.left() + double(part.left()) * rect.width() / whole.width();
         const double right =
-            rect.left() + double(part.left() + qint64(pixels.width()) * reduction) * rect.width() / whole.width();
+            rect.left() + double(part.left() + qint64(pixels.width()) * kx) * rect.width() / whole.width();
         const double above = rect.top() + double(part.top()) * rect.height() / whole.height();
         const double below =
-            rect.top() + double(part.top() + qint64(pixels.height()) * reduction) * rect.height() / whole.height();
+            rect.top() + double(part.top() + qint64(pixels.height()) * ky) * rect.height() / whole.height();
         painter.resetTransform();
         painter.setClipRect(rows);
         painter.setTransform(transform);

@@ -288,6 +288,14 @@ inline void copyRun(uchar *dst, const uchar *src, size_t n)
     }
 }
 
+// The marks of a record's rows lie at least this many bytes of its codes
+// apart, so that they never take more than an eighth of what the codes take.
+constexpr quint32 MarkSpacing = 64;
+
+// A row that runs go back along is put together a strip of at most this many
+// bytes at a time.
+constexpr qint64 StripBytes = qint64(1) << 20;
+
 // Alpha8 rows are padded to four bytes.
 qint64 decodedBytes(int width, int height)
 {
@@ -355,16 +363,22 @@ bool RleImage::runsInOrder() const
     return d && d->m_inOrder;
 }
 
+// A record's sizes are only numbers until it is known to decode: a width of
+// INT_MIN, say, makes no rectangle.
 QImage RleImage::toImage() const
 {
-    return toImage(QRect(0, 0, width(), height()), 1);
+    if (!isValid())
+        return {};
+    return toImage(QRect(0, 0, width(), height()), QSize(1, 1));
 }
 
 template<typename Use>
 void RleImage::forEachRunIn(const QRect &window, Use use) const
 {
+    if (!isValid())
+        return;
     const QRect part = window & QRect(0, 0, width(), height());
-    if (!isValid() || part.isEmpty())
+    if (part.isEmpty())
         return;
     Runs runs(*this, part.top());
     Run run;
@@ -376,75 +390,89 @@ void RleImage::forEachRunIn(const QRect &window, Use use) const
     }
 }
 
-QImage RleImage::toImage(const QRect &window, int reduction) const
+QImage RleImage::toImage(const QRect &window, QSize reduction) const
 {
-    const int k = std::clamp(reduction, 1, maximumReduction);
     if (!isValid() || window.isEmpty())
         return {};
-    const int w = int((qint64(window.width()) + k - 1) / k);
-    const int h = int((qint64(window.height()) + k - 1) / k);
-    if (decodedBytes(w, h) > maximumImageBytes || !DecodeBudget::take(decodedBytes(w, h)))
+    const int kx = std::clamp(reduction.width(), 1, maximumReduction);
+    const int ky = std::clamp(reduction.height(), 1, maximumReduction);
+    const qint64 windowWidth = qint64(window.right()) - window.left() + 1;
+    const qint64 windowHeight = qint64(window.bottom()) - window.top() + 1;
+    const qint64 w = (windowWidth + kx - 1) / kx;
+    const qint64 h = (windowHeight + ky - 1) / ky;
+    const bool reduced = kx > 1 || ky > 1;
+    // Runs that go back along a row write over what lies there, as decoding
+    // does: such a row is put together on its own before its bytes are
+    // added, a strip of the window at a time, so that the row costs no more
+    // than the strip whatever the window's width.
+    const bool direct = !reduced || runsInOrder();
+    const qint64 strip = direct ? windowWidth : std::min(windowWidth, std::max<qint64>(StripBytes / kx, 1) * kx);
+    // Everything the decoding holds beside the image counts with it: a sum
+    // per block of the row of blocks, and the strip of a row.
+    const qint64 beside = reduced ? w * qint64(sizeof(quint64)) + (direct ? 0 : strip) : 0;
+    if (w > std::numeric_limits<int>::max() || h > std::numeric_limits<int>::max()
+        || decodedBytes(int(w), int(h)) + beside > maximumImageBytes
+        || !DecodeBudget::take(decodedBytes(int(w), int(h)) + beside))
         return {};
-    QImage image(w, h, QImage::Format_Alpha8);
+    QImage image(int(w), int(h), QImage::Format_Alpha8);
     if (image.isNull())
         return {};
     image.fill(0);
     uchar *const bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
-    if (k == 1) {
+    if (!reduced) {
         forEachRunIn(window, [&](int row, int column, const uchar *bytes, int length) {
             copyRun(bits + (row - window.top()) * bytesPerLine + (column - window.left()), bytes, size_t(length));
         });
         return image;
     }
 
-    // Each pixel is the mean of its block. Runs that go back along a row
-    // write over what lies there, as decoding does: such a row is decoded
-    // on its own before its bytes are added.
-    const bool direct = runsInOrder();
+    // Each pixel is the mean of its block.
     std::vector<quint64> sums(size_t(w), 0);
     // The blocks the current row of blocks has sums in.
     qint64 touchedFrom = w;
     qint64 touchedTo = 0;
-    std::vector<uchar> line(direct ? 0 : size_t(window.width()), 0);
+    std::vector<uchar> line(direct ? 0 : size_t(strip), 0);
+    qint64 lineLeft = window.left();
+    qint64 lineWidth = 0;
     int lineRow = -1;
     int sumRow = -1;
     // Adds a run's bytes to the sums of the blocks they fall in: the rest of
     // the block it starts in, whole blocks, then the start of the last.
-    const auto add = [&](int column, const uchar *bytes, int length) {
+    const auto add = [&](qint64 column, const uchar *bytes, qint64 length) {
         const qint64 x = column - window.left();
-        quint64 *sum = sums.data() + x / k;
+        quint64 *sum = sums.data() + x / kx;
         const uchar *const end = bytes + length;
-        touchedFrom = std::min(touchedFrom, x / k);
-        touchedTo = std::max(touchedTo, (x + length - 1) / k + 1);
+        touchedFrom = std::min(touchedFrom, x / kx);
+        touchedTo = std::max(touchedTo, (x + length - 1) / kx + 1);
         const auto total = [](const uchar *from, const uchar *to) {
             quint32 value = 0;
             for (; from != to; ++from)
                 value += *from;
             return value;
         };
-        if (const int into = int(x % k); into != 0) {
-            const uchar *const rest = bytes + std::min<qint64>(end - bytes, k - into);
+        if (const int into = int(x % kx); into != 0) {
+            const uchar *const rest = bytes + std::min<qint64>(end - bytes, kx - into);
             *sum += total(bytes, rest);
-            if (into + (rest - bytes) == k)
+            if (into + (rest - bytes) == kx)
                 ++sum;
             bytes = rest;
         }
-        for (; end - bytes >= k; bytes += k)
-            *sum++ += total(bytes, bytes + k);
+        for (; end - bytes >= kx; bytes += kx)
+            *sum++ += total(bytes, bytes + kx);
         if (bytes != end)
             *sum += total(bytes, end);
     };
     const auto flushLine = [&] {
         if (lineRow < 0)
             return;
-        add(window.left(), line.data(), int(line.size()));
+        add(lineLeft, line.data(), lineWidth);
         std::fill(line.begin(), line.end(), 0);
         lineRow = -1;
     };
     // The mean rounded to the nearest, by a multiplication: a division per
     // pixel would take longer than all the rest.
-    const double area = double(k) * double(k);
+    const double area = double(kx) * double(ky);
     const double perPixel = 1.0 / area;
     const auto flushSums = [&] {
         if (sumRow < 0)
@@ -460,23 +488,30 @@ QImage RleImage::toImage(const QRect &window, int reduction) const
         touchedTo = 0;
         sumRow = -1;
     };
-    forEachRunIn(window, [&](int row, int column, const uchar *bytes, int length) {
-        if (!direct && row != lineRow)
-            flushLine();
-        const int reducedRow = (row - window.top()) / k;
-        if (reducedRow != sumRow) {
-            flushSums();
-            sumRow = reducedRow;
-        }
-        if (direct) {
-            add(column, bytes, length);
-        } else {
-            std::memcpy(line.data() + (column - window.left()), bytes, size_t(length));
-            lineRow = row;
-        }
-    });
-    flushLine();
-    flushSums();
+    // Strips are whole blocks wide, so that each block lies in one.
+    for (qint64 left = window.left(); left <= window.right(); left += strip) {
+        const QRect part(QPoint(int(left), window.top()),
+                         QPoint(int(std::min<qint64>(left + strip - 1, window.right())), window.bottom()));
+        lineLeft = left;
+        lineWidth = qint64(part.right()) - part.left() + 1;
+        forEachRunIn(part, [&](int row, int column, const uchar *bytes, int length) {
+            if (!direct && row != lineRow)
+                flushLine();
+            const int reducedRow = (row - window.top()) / ky;
+            if (reducedRow != sumRow) {
+                flushSums();
+                sumRow = reducedRow;
+            }
+            if (direct) {
+                add(column, bytes, length);
+            } else {
+                std::memcpy(line.data() + (column - left), bytes, size_t(length));
+                lineRow = row;
+            }
+        });
+        flushLine();
+        flushSums();
+    }
     return image;
 }
 
@@ -568,23 +603,26 @@ RleImage::Runs::Runs(const RleImage &image, int fromRow)
     if (fromRow <= 0 || !image.d)
         return;
     m_firstRow = fromRow;
-    // The mark of the row's stretch, or else of the first stretch after it
-    // that the codes reach: no run lies between.
+    // The last mark at or above the row: what lies between it and the row
+    // is at most a stretch of rows and MarkSpacing bytes of codes.
     const std::vector<Mark> &marks = image.d->m_marks;
-    if (marks.empty())
+    const auto found = std::upper_bound(marks.cbegin(), marks.cend(), fromRow,
+                                        [](int row, const Mark &mark) { return row < mark.row; });
+    if (found == marks.cbegin())
         return;
-    const auto found = std::lower_bound(marks.cbegin(), marks.cend(), fromRow / rowsPerMark,
-                                        [](const Mark &mark, int stretch) { return mark.row / rowsPerMark < stretch; });
-    const Mark &mark = found == marks.cend() ? marks.back() : *found;
+    const Mark &mark = *std::prev(found);
     m_at += mark.offset;
     m_row = mark.row;
 }
 
 void RleImage::Runs::noteMarks()
 {
-    if (!m_marks->empty() && m_marks->back().row / rowsPerMark == m_row / rowsPerMark)
-        return;
     const auto offset = quint32(m_at - reinterpret_cast<const uchar *>(m_codes.constData()));
+    if (!m_marks->empty()) {
+        const Mark &last = m_marks->back();
+        if (last.row / rowsPerMark == m_row / rowsPerMark || offset - last.offset < MarkSpacing)
+            return;
+    }
     m_marks->push_back({offset, qint32(m_row)});
 }
 

@@ -9,6 +9,7 @@
 class QDataStream;
 class QImage;
 class QRect;
+class QSize;
 
 namespace Model {
 
@@ -58,14 +59,16 @@ public:
     // The decoded Format_Alpha8 image, or a null QImage when the record is damaged.
     QImage toImage() const;
     // The part window of the image (what lies beyond it is 0), decoded from
-    // the runs in that part alone, with each block of reduction x reduction
-    // pixels, counted from the window's top left corner, taken as one pixel
-    // of their mean: a picture far finer than the place it is shown in is
-    // decoded at about the grain it is shown at, never whole. A null QImage
-    // for a damaged record, an empty window, or a result beyond
-    // maximumImageBytes or the DecodeBudget in force. The reduction is held
-    // to 1 .. maximumReduction.
-    QImage toImage(const QRect &window, int reduction) const;
+    // the runs in that part alone, with each block of reduction.width() x
+    // reduction.height() pixels, counted from the window's top left corner,
+    // taken as one pixel of their mean: a picture far finer than the place
+    // it is shown in is decoded at about the grain it is shown at, never
+    // whole. A null QImage for a damaged record, an empty window, or when
+    // the result and what decoding holds beside it (a sum per column of
+    // blocks, and a strip of a row for codes that go back along their rows)
+    // would take more than maximumImageBytes or the DecodeBudget in force.
+    // Each side of the reduction is held to 1 .. maximumReduction.
+    QImage toImage(const QRect &window, QSize reduction) const;
     static constexpr int maximumReduction = 65535;
     // The rectangle of the runs that lie in window, cut to it: outside it
     // the part is all 0. Null when there are none, or the record is damaged.
@@ -101,8 +104,9 @@ public:
     // codes the first row it reaches starts, so that a walk from a row on
     // begins there instead of at the first code: a picture composed in bands
     // of rows by several threads reads each drawing's codes once in all, not
-    // once per band. Stretches the codes pass over get no note, so that the
-    // notes never outgrow the codes.
+    // once per band. Stretches the codes pass over get no note, and neither
+    // does one that starts a few bytes after the last note, so that the
+    // notes take a small share of what the codes take.
     static constexpr int rowsPerMark = 16;
 
     // The runs of an image in order, row by row, read from its codes without
@@ -115,8 +119,8 @@ public:
     public:
         explicit Runs(const RleImage &image);
         // Only the runs of row fromRow and below. The walk starts at the
-        // mark of the nearest multiple of rowsPerMark at or above that row
-        // and passes over the few runs between there and fromRow.
+        // last mark at or above that row and passes over the few runs
+        // between there and fromRow.
         Runs(const RleImage &image, int fromRow);
         // The next run; false after the last one.
         bool next(Run &run);
