@@ -93,10 +93,21 @@ void KLScenePrivate::endChange()
 
 void KLScenePrivate::push(std::unique_ptr<QUndoCommand> command)
 {
-    if (!command)
+    if (!command || command->isObsolete())
         return;
     const Change change(this);
-    m_scene->undoStack()->push(command.release());
+    QUndoStack *stack = m_scene->undoStack();
+    // QUndoStack::push cuts the undone steps before it looks whether the
+    // command is obsolete, which some commands tell only once they have run.
+    // Where there are undone steps to lose, the command runs on trial: one
+    // that changed nothing goes, anything else is taken back and pushed.
+    if (stack->canRedo()) {
+        command->redo();
+        if (command->isObsolete())
+            return;
+        command->undo();
+    }
+    stack->push(command.release());
 }
 
 KLScene::KLScene(QObject *parent)

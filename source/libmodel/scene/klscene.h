@@ -34,7 +34,10 @@ class SceneModel;
 // The undo stack is not reentrant: a push while a step runs would cut the
 // history under the step. While the scene changes (isChanging()), undo()
 // and redo() do nothing, and what is pushed waits: once the change is over
-// it is pushed, in the order it came, each push a change of its own.
+// it is pushed, in the order it came, each push a change of its own. A
+// command that would change nothing never reaches the stack, which would
+// cut the steps after the current one all the same: what was undone stays
+// to be redone.
 class KLScene : public QObject
 {
     Q_OBJECT
@@ -49,7 +52,9 @@ public:
     static void setCurrent(KLScene *scene);
     // Takes the command: pushes it on the current scene's undo stack, which
     // runs it, at once or, while that scene changes, once the change is
-    // over. Dropped unrun without a current scene.
+    // over. Dropped without a current scene, and when it changes nothing:
+    // obsolete by the time its turn comes, or once it has run on trial,
+    // which it does where there are undone steps to keep.
     static void pushCommand(QUndoCommand *command);
     // The same for a command that make builds when its turn comes, from the
     // scene as it then is; it answers null for nothing to push. For an edit
