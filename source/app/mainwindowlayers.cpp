@@ -15,6 +15,7 @@
 #include "layerpropertycommands.h"
 
 #include "actions/actionmanager.h"
+#include "layers/visuallayer.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
@@ -35,6 +36,29 @@ constexpr QSize RenameFieldSize(76, 25);
 // What the rename field and the opacity slider keep from their parent's
 // side edges.
 constexpr int EdgeMargin = 3;
+
+// The rename field and the opacity slider commit when they lose the focus,
+// and a step that adds, takes away or moves a layer takes it from them: the
+// edit lands after the step, on the same layer wherever the step left it.
+// make answers the edit of the layer at the index it is given; gone is told
+// instead when the step took the layer away.
+void pushOnLayer(int layer, std::function<QUndoCommand *(Model::Scene *, int)> make,
+                 std::function<void(Model::Layer *)> gone = {})
+{
+    Model::KLScene *klscene = Model::KLScene::current();
+    if (!klscene || !klscene->scene())
+        return;
+    const std::weak_ptr<Model::Layer> target = klscene->scene()->layerAt(layer);
+    Model::KLScene::pushCommand([klscene, target, make, gone]() -> QUndoCommand * {
+        const std::shared_ptr<Model::Layer> held = target.lock();
+        const int index = klscene->scene()->indexOfLayer(held);
+        if (index >= 0)
+            return make(klscene->scene(), index);
+        if (held && gone)
+            gone(held.get());
+        return nullptr;
+    });
+}
 
 } // namespace
 
@@ -108,9 +132,11 @@ void MainWindow::connectLayerRequests()
     UI::XSheet *sheet = d->m_xSheet;
     connect(sheet, &UI::XSheet::doubleClickedLayer, this, &MainWindow::openLayerRename);
     connect(d->m_layerRenameWidget, &UI::LayerRenameWidget::renamed, this, [this](const QString &name) {
-        if (currentScene() && d->m_xSheet->model())
-            Model::KLScene::pushCommand(
-                new Commands::RenameLayer(d->m_xSheet->model(), d->m_layerBeingRenamed, name));
+        QAbstractItemModel *model = d->m_xSheet->model();
+        if (model)
+            pushOnLayer(d->m_layerBeingRenamed, [model, name](Model::Scene *, int index) {
+                return new Commands::RenameLayer(model, index, name);
+            });
     });
 
     UI::OpacitySlider *slider = d->m_opacitySlider;
@@ -121,8 +147,16 @@ void MainWindow::connectLayerRequests()
             scene->setLayerOpacity(layer, opacity);
     });
     connect(slider, &UI::OpacitySlider::opacityChanged, this, [](int layer, double previous, double opacity) {
-        if (Model::Scene *scene = currentScene())
-            Model::KLScene::pushCommand(new Commands::ChangeLayerOpacity(scene, layer, previous, opacity));
+        pushOnLayer(
+            layer,
+            [previous, opacity](Model::Scene *scene, int index) {
+                return new Commands::ChangeLayerOpacity(scene, index, previous, opacity);
+            },
+            // A redo that brings the layer back must not bring the preview.
+            [previous](Model::Layer *gone) {
+                if (auto *visual = qobject_cast<Model::VisualLayer *>(gone))
+                    visual->setOpacity(previous);
+            });
     });
 }
 

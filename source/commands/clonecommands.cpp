@@ -81,9 +81,10 @@ void AddCloneDrawings::redo()
     // hold of the current drawing.
     const int cr = d->m_currentIndex.row();
     const int frame = (cr - d->m_cells.constFirst().row() + 1) * count + cr + 1;
-    d->redoInsertion(
-        [sceneModel, count](const QModelIndex &cell) { return sceneModel->addCloneDrawings(cell, count); }, frame,
-        d->currentLayer());
+    if (!d->redoInsertion(
+            [sceneModel, count](const QModelIndex &cell) { return sceneModel->addCloneDrawings(cell, count); },
+            frame, d->currentLayer()))
+        setObsolete(true);
 }
 
 // Clone each and cycle: recorded lists.
@@ -141,7 +142,10 @@ void CloneEachSelectedDrawingOnce::redo()
     // From the bottom up, so that no new hold moves a cell still to come.
     for (const QModelIndex &cell : std::as_const(d->m_cells))
         d->m_changes += d->addHold(cell);
-    d->activate(d->m_cells.constLast());
+    if (d->m_changes.isEmpty())
+        setObsolete(true);
+    else
+        d->activate(d->m_cells.constLast());
 }
 
 QModelIndex CloneEachSelectedDrawingOnce::lastCell() const
@@ -201,7 +205,10 @@ void CycleSelectedDrawingsOnce::redo()
         if (!original.first.isNull() && !original.second.isNull())
             d->m_changes += sceneModel->makeClone(repeat, original, false);
     }
-    d->activate(d->m_cells.constLast());
+    if (d->m_changes.isEmpty())
+        setObsolete(true);
+    else
+        d->activate(d->m_cells.constLast());
 }
 
 // Discard clones and slide: the scene's own lists, at the active cell of
@@ -272,6 +279,10 @@ void DiscardCloneDrawings::redo()
     if (!d->m_scene)
         return;
     d->record([this] { return d->m_scene->removeDrawings(d->m_layer, d->m_frame, d->m_count); });
+    if (d->m_changes.isEmpty()) {
+        setObsolete(true);
+        return;
+    }
     // The frame just above the removed run.
     d->m_scene->setActiveFrameAndLayer(d->m_frame - d->m_count, d->m_layer, Model::Scene::ClampToDrawings);
 }
@@ -304,6 +315,10 @@ void SlideOriginalDrawing::redo()
         return d->m_scene->slideOriginalDrawing(d->m_layer, d->m_frame, d->m_distance, d->m_smallestDistance,
                                                 d->m_largestDistance);
     });
+    if (d->m_changes.isEmpty()) {
+        setObsolete(true);
+        return;
+    }
     d->m_scene->setActiveFrameAndLayer(d->m_frame + d->m_distance, d->m_layer, Model::Scene::ClampToDrawings);
 }
 
@@ -330,7 +345,8 @@ MarkAsKeyDrawing::MarkAsKeyDrawing(Model::Scene *scene, bool mark, QUndoCommand 
     }
     d->m_layer = scene->activeLayerIdx();
     d->m_frame = scene->activeFrame();
-    if (scene->isKeyDrawing(d->m_layer, d->m_frame) == mark)
+    // Only a cell takes a mark: not the empty rows after a layer's cells.
+    if (!scene->itemAt(d->m_layer, d->m_frame) || scene->isKeyDrawing(d->m_layer, d->m_frame) == mark)
         setObsolete(true);
 }
 

@@ -8,7 +8,8 @@
 // private record of its own; the record of a command that edits cells
 // derives from CellRecord below. A command that could change nothing makes
 // itself obsolete in its constructor, so that QUndoStack::push drops it
-// unrun and it never shows in the history.
+// unrun and it never shows in the history; one that can tell only by
+// trying makes itself obsolete in a first redo that changed nothing.
 //
 // Change lists. The table model's edits hand back the records that undo them
 // in reverse order, and SceneModel::applyChanges reverses a copy again, so a
@@ -209,19 +210,23 @@ public:
     // cell never moves a cell still to come. A later redo applies the lists
     // of the last undo instead. The first redo makes (frame, layer) active,
     // clamped into the layer's cells and range; a later redo makes active
-    // the cell that the first one ended on.
+    // the cell that the first one ended on. False when the first redo
+    // inserted nothing; it then leaves the active cell as it was too.
     template<typename Insert>
-    void redoInsertion(Insert insert, int frame, int layer)
+    bool redoInsertion(Insert insert, int frame, int layer)
     {
         if (!m_performed) {
             m_performed = true;
             m_inserted = QList<bool>(m_cells.size(), false);
             for (qsizetype i = m_cells.size() - 1; i >= 0; --i)
                 m_inserted[i] = !insert(m_cells.at(i)).isEmpty();
+            if (!m_inserted.contains(true))
+                return false;
             activate(frame, layer);
-            return;
+            return true;
         }
         applyInsertion();
+        return true;
     }
 
     // remove(cell) takes away what redo inserted for the cell and answers

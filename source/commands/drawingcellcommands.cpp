@@ -42,10 +42,11 @@ public:
                   CellOrder::AscendingRows);
     }
 
-    void redo()
+    // False when it inserted nothing.
+    bool redo()
     {
         if (m_cells.isEmpty())
-            return;
+            return false;
         Model::SceneModel *sceneModel = model();
         const auto insert = [this, sceneModel](const QModelIndex &cell) {
             switch (m_insertion) {
@@ -66,7 +67,7 @@ public:
         const int r0 = m_cells.constFirst().row();
         const int cr = m_currentIndex.row();
         const int frame = 2 * cr - r0 + (m_insertion == Insertion::InsertBlank ? 1 : 2);
-        redoInsertion(insert, frame, currentLayer());
+        return redoInsertion(insert, frame, currentLayer());
     }
 
     void undo()
@@ -143,10 +144,11 @@ public:
             CellOrder::AscendingRows);
     }
 
-    void redo()
+    // False when there was nothing to take away.
+    bool redo()
     {
         if (m_cells.isEmpty() || !hasScene())
-            return;
+            return false;
         m_changes.clear();
         m_newCells.start();
         Model::Scene *scene = document();
@@ -181,6 +183,8 @@ public:
             m_changes += m_newCells.track(scene, [&] { return sceneModel->removeDrawing(removed); });
             removals.append({cell.row(), cell.column()});
         }
+        if (m_changes.isEmpty())
+            return false;
 
         const QModelIndex &last = m_cells.constLast();
         int removed = 0;
@@ -197,6 +201,7 @@ public:
                 frame = scene->nextFreeFrame(last.column());
         }
         scene->setActiveFrameAndLayer(frame, last.column(), Model::Scene::AllowFrameAfterLast);
+        return true;
     }
 
     void undo()
@@ -230,7 +235,11 @@ AddBlankDrawing::AddBlankDrawing(Model::KLScene *scene, const QModelIndex &cell,
 AddBlankDrawing::~AddBlankDrawing() = default;
 
 void AddBlankDrawing::undo() { d->undo(); }
-void AddBlankDrawing::redo() { d->redo(); }
+void AddBlankDrawing::redo()
+{
+    if (!d->redo())
+        setObsolete(true);
+}
 
 // Insert blank
 
@@ -252,7 +261,11 @@ InsertBlankDrawing::InsertBlankDrawing(Model::KLScene *scene, const QModelIndex 
 InsertBlankDrawing::~InsertBlankDrawing() = default;
 
 void InsertBlankDrawing::undo() { d->undo(); }
-void InsertBlankDrawing::redo() { d->redo(); }
+void InsertBlankDrawing::redo()
+{
+    if (!d->redo())
+        setObsolete(true);
+}
 
 // Duplicate
 
@@ -273,11 +286,28 @@ DuplicateDrawing::DuplicateDrawing(Model::KLScene *scene, const QModelIndex &cel
 DuplicateDrawing::~DuplicateDrawing() = default;
 
 void DuplicateDrawing::undo() { d->undo(); }
-void DuplicateDrawing::redo() { d->redo(); }
+void DuplicateDrawing::redo()
+{
+    if (!d->redo())
+        setObsolete(true);
+}
 
 // Clear
 
 namespace {
+
+// A cell to clear: not one beyond its layer's cells, nor a blank original
+// of its own, which clearing would give a blank again.
+bool isClearable(const Model::KLScene *scene, const QModelIndex &cell)
+{
+    const std::shared_ptr<Model::LayerItem> item =
+        isVisualLayerIndex(scene, cell) ? scene->sceneModel()->itemAt(cell) : nullptr;
+    if (!item)
+        return false;
+    const std::shared_ptr<Model::Drawing> drawing = item->drawing();
+    return !drawing || item->kind() != Model::LayerItem::OriginalKind || !drawing->isEmpty()
+        || !drawing->copyId().isNull();
+}
 
 // Without a scene these commands are obsolete before they take a text.
 template<typename Test>
@@ -294,7 +324,7 @@ std::unique_ptr<CopyIdCommandPrivate> copyIdRecord(QUndoCommand *command, Model:
 ClearDrawingMakingBlank::ClearDrawingMakingBlank(Model::KLScene *scene, const QModelIndexList &selection,
                                                  QUndoCommand *parent)
     : QUndoCommand(parent)
-    , d(copyIdRecord(this, scene, selection, [scene](const QModelIndex &cell) { return isVisualLayerIndex(scene, cell); }))
+    , d(copyIdRecord(this, scene, selection, [scene](const QModelIndex &cell) { return isClearable(scene, cell); }))
 {
     if (d->hasScene())
         setText(historyText("Clear Selected Drawings", "Commands::ClearDrawingMakingBlank", int(selection.size())));
@@ -303,7 +333,7 @@ ClearDrawingMakingBlank::ClearDrawingMakingBlank(Model::KLScene *scene, const QM
 ClearDrawingMakingBlank::ClearDrawingMakingBlank(Model::KLScene *scene, const QModelIndex &cell,
                                                  QUndoCommand *parent)
     : QUndoCommand(parent)
-    , d(copyIdRecord(this, scene, single(cell), [scene](const QModelIndex &index) { return isVisualLayerIndex(scene, index); }))
+    , d(copyIdRecord(this, scene, single(cell), [scene](const QModelIndex &index) { return isClearable(scene, index); }))
 {
     if (d->hasScene())
         setText(historyText("Clear Drawing", "Commands::ClearDrawingMakingBlank"));
@@ -384,6 +414,9 @@ void LoseDrawingMakingHold::redo()
     d->m_changes.clear();
     for (const QModelIndex &cell : std::as_const(d->m_cells))
         d->m_changes += d->model()->makeHold(cell, false);
+    // Holds already, or no cells.
+    if (d->m_changes.isEmpty())
+        setObsolete(true);
 }
 
 // Turn clone into original
@@ -453,7 +486,11 @@ DiscardDrawing::DiscardDrawing(Model::KLScene *scene, const QModelIndex &cell, Q
 DiscardDrawing::~DiscardDrawing() = default;
 
 void DiscardDrawing::undo() { d->undo(); }
-void DiscardDrawing::redo() { d->redo(); }
+void DiscardDrawing::redo()
+{
+    if (!d->redo())
+        setObsolete(true);
+}
 
 // Discard clones
 
@@ -476,6 +513,10 @@ DeleteCloneDrawing::DeleteCloneDrawing(Model::KLScene *scene, const QModelIndex 
 DeleteCloneDrawing::~DeleteCloneDrawing() = default;
 
 void DeleteCloneDrawing::undo() { d->undo(); }
-void DeleteCloneDrawing::redo() { d->redo(); }
+void DeleteCloneDrawing::redo()
+{
+    if (!d->redo())
+        setObsolete(true);
+}
 
 } // namespace Commands

@@ -17,6 +17,7 @@
 #include "strokes/stroke.h"
 #include "tools/toolmanager.h"
 
+#include <QDataStream>
 #include <QGuiApplication>
 #include <QMap>
 #include <QPointer>
@@ -315,6 +316,10 @@ void Stroke::redo()
             drawing->setCopyId(after);
     }
     d->releaseMask();
+    // Every drawing refused it: an eraser on an empty drawing, a cell
+    // without one.
+    if (d->m_added.isEmpty())
+        setObsolete(true);
 }
 
 void Stroke::undo()
@@ -443,7 +448,7 @@ public:
     {
         const Model::SceneModel *model = m_scene->sceneModel();
         const std::shared_ptr<Model::Drawing> drawing = drawingAt(model, m_target);
-        if (!drawing || drawing->type() != Model::Drawing::StrokeDrawingType)
+        if (!drawing || drawing->type() != Model::Drawing::StrokeDrawingType || drawing->isEmpty())
             return false;
         std::shared_ptr<Model::Drawing> copy = drawing->clone();
         if (m_progress) {
@@ -456,8 +461,19 @@ public:
         if (!strokes->collapseVectorData(Model::Settings::instance()->collapseScaleFactor(), frame,
                                          progressCallback(m_progress)))
             return false;
+        // A drawing collapsed before comes out as it went in.
+        if (recordOf(*strokes) == recordOf(static_cast<const Model::StrokeDrawing &>(*drawing)))
+            return false;
         m_collapsed = std::move(copy);
         return true;
+    }
+
+    static QByteArray recordOf(const Model::StrokeDrawing &drawing)
+    {
+        QByteArray record;
+        QDataStream out(&record, QIODevice::WriteOnly);
+        out << drawing;
+        return record;
     }
 
     Model::KLScene *m_scene = nullptr;
@@ -594,6 +610,9 @@ FloatingSelectionTransform::~FloatingSelectionTransform() = default;
 void FloatingSelectionTransform::redo()
 {
     d->exchange(d->m_a, d->m_b);
+    // Nothing to place, or placed so already: a click on a handle.
+    if (!d->m_scene || !d->m_scene->floatingSelection() || d->m_scene->floatingSelectionTransform() == d->m_b)
+        setObsolete(true);
 }
 
 void FloatingSelectionTransform::undo()
@@ -647,6 +666,11 @@ void OffPegs::redo()
         int layer = -1;
         d->m_old = d->m_scene->offPegsTransform(d->m_frame, &layer);
         d->m_layer = layer == -1 ? d->m_scene->activeLayerIdx() : layer;
+        // Already so, or no cell to take it.
+        if (d->m_new == d->m_old || !d->m_scene->itemAt(d->m_layer, d->m_frame)) {
+            setObsolete(true);
+            return;
+        }
     }
     d->m_scene->setOffPegsTransform(d->m_frame, d->m_layer, d->m_new);
 }

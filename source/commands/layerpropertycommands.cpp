@@ -68,10 +68,12 @@ public:
             command->setObsolete(true);
     }
 
-    void write(const QUndoCommand *command, bool value) const
+    // A layer that has no such flag (a sound has no visibility) refuses it,
+    // and the command changed nothing.
+    void write(QUndoCommand *command, bool value) const
     {
-        if (m_model && !command->isObsolete())
-            m_model->setHeaderData(m_column, Qt::Horizontal, value, m_role);
+        if (m_model && !command->isObsolete() && !m_model->setHeaderData(m_column, Qt::Horizontal, value, m_role))
+            command->setObsolete(true);
     }
 
     QAbstractItemModel *m_model = nullptr;
@@ -144,10 +146,12 @@ SetAllLayersLinked::~SetAllLayersLinked() = default;
 class SetLayerBeyondLastPrivate
 {
 public:
-    void apply(const QUndoCommand *command, int mode) const
+    // Only a layer of cells has a rule beyond its last one.
+    void apply(QUndoCommand *command, int mode) const
     {
-        if (m_scene && !command->isObsolete())
-            m_scene->setLayerBeyondLast(m_layer, Model::Layer::LayerBeyondLast(mode));
+        if (m_scene && !command->isObsolete()
+            && !m_scene->setLayerBeyondLast(m_layer, Model::Layer::LayerBeyondLast(mode)))
+            command->setObsolete(true);
     }
 
     Model::Scene *m_scene = nullptr;
@@ -269,10 +273,10 @@ void ChangeLayerOpacity::redo()
 {
     if (!d->m_scene)
         return;
-    if (d->unchanged())
+    // The scene may show the new opacity already, as the slider's preview:
+    // only the command's own values tell whether it changes anything.
+    if (d->unchanged() || !d->m_scene->setLayerOpacity(d->m_layer, d->m_new))
         setObsolete(true);
-    else
-        d->m_scene->setLayerOpacity(d->m_layer, d->m_new);
 }
 
 void ChangeLayerOpacity::undo()

@@ -366,6 +366,13 @@ public:
             m_scene->setFrameRange(state.first, state.last, state.activeFrame, state.activeLayer);
     }
 
+    State current() const
+    {
+        return m_scene ? State{m_scene->frameRangeFirst(), m_scene->frameRangeLast(), m_scene->activeFrame(),
+                               m_scene->activeLayerIdx()}
+                       : State();
+    }
+
     Model::Scene *m_scene = nullptr;
     State m_old;
     State m_new;
@@ -379,8 +386,7 @@ SetFrameRange::SetFrameRange(Model::Scene *scene, int first, int last, int activ
     setText(historyText("Change Active Frame Range", "Commands::SetFrameRange"));
     d->m_scene = scene;
     d->m_new = {first, last, activeFrame, activeLayer};
-    if (scene)
-        d->m_old = {scene->frameRangeFirst(), scene->frameRangeLast(), scene->activeFrame(), scene->activeLayerIdx()};
+    d->m_old = d->current();
     if (!scene || d->m_new == d->m_old)
         setObsolete(true);
 }
@@ -389,8 +395,14 @@ SetFrameRange::~SetFrameRange() = default;
 
 void SetFrameRange::redo()
 {
-    if (!isObsolete())
-        d->apply(d->m_new);
+    if (isObsolete())
+        return;
+    const SetFrameRangePrivate::State before = d->current();
+    d->apply(d->m_new);
+    // The scene keeps its range for one that ends before it begins, and may
+    // clamp another to the range and cell it has.
+    if (d->current() == before)
+        setObsolete(true);
 }
 
 void SetFrameRange::undo()
@@ -473,10 +485,16 @@ SetActiveFrameAndLayer::~SetActiveFrameAndLayer() = default;
 
 void SetActiveFrameAndLayer::redo()
 {
-    if (d->m_scene && !isObsolete())
-        d->m_scene->setActiveFrameAndLayer(d->m_newFrame, d->m_newLayer,
-                                           d->m_reapply ? Model::Scene::ClampToDrawings
-                                                        : Model::Scene::AllowFrameAfterLast);
+    Model::Scene *scene = d->m_scene;
+    if (!scene || isObsolete())
+        return;
+    const int frame = scene->activeFrame();
+    const int layer = scene->activeLayerIdx();
+    scene->setActiveFrameAndLayer(d->m_newFrame, d->m_newLayer,
+                                  d->m_reapply ? Model::Scene::ClampToDrawings : Model::Scene::AllowFrameAfterLast);
+    // Kept where it was by the clamp to the layer's cells.
+    if (scene->activeFrame() == frame && scene->activeLayerIdx() == layer)
+        setObsolete(true);
 }
 
 void SetActiveFrameAndLayer::undo()

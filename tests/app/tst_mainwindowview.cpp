@@ -742,20 +742,23 @@ void TestMainWindowView::opacityDrag()
 
 void TestMainWindowView::opacityDragLosesTheFocus_data()
 {
-    QTest::addColumn<QString>("takesFocus"); // "sheet": the exposure sheet; "window": another window
+    // "sheet": the exposure sheet; "window": another window; "undo": the undo
+    // of a new layer, which lands the drag after it
+    QTest::addColumn<QString>("takesFocus");
     QTest::addColumn<double>("draggedTo"); // height on the slider, in slider heights
     QTest::addColumn<bool>("committed");
 
     QTest::newRow("the sheet takes the focus") << "sheet" << 0.6 << true;
     QTest::newRow("another window takes the focus") << "window" << 0.6 << true;
+    QTest::newRow("an undo takes the focus") << "undo" << 0.6 << true;
     // Beyond reach the preview already shows the committed opacity.
     QTest::newRow("out of reach, the sheet takes the focus") << "sheet" << -2.5 << false;
 }
 
 // A drag that loses the focus before its release ends as that release would
-// have: the dragged opacity becomes one step of the history, which marks
-// the scene modified and which undo takes back; a drag out of reach leaves
-// the opacity and the history as they were.
+// have: the dragged opacity becomes one step of the history, after the step
+// that took the focus, which marks the scene modified and which undo takes
+// back; a drag out of reach leaves the opacity and the history as they were.
 void TestMainWindowView::opacityDragLosesTheFocus()
 {
     QFETCH(QString, takesFocus);
@@ -774,6 +777,8 @@ void TestMainWindowView::opacityDragLosesTheFocus()
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window, 30000));
 
+    if (takesFocus == u"undo")
+        action(A::NewLayer)->trigger();
     Q_EMIT sheet->opacityClicked(layer);
     QTRY_VERIFY(slider->hasFocus());
     const int x = slider->width() / 2;
@@ -787,6 +792,8 @@ void TestMainWindowView::opacityDragLosesTheFocus()
         other.show();
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other, 30000));
+    } else if (takesFocus == u"undo") {
+        action(A::Undo)->trigger();
     } else {
         sheet->setFocus(Qt::MouseFocusReason);
     }
@@ -796,6 +803,7 @@ void TestMainWindowView::opacityDragLosesTheFocus()
     QCOMPARE(scene->layerOpacity(layer), committed ? shown : 1.0);
     QCOMPARE(undoCount(), undoBefore + (committed ? 1 : 0));
     QCOMPARE(stack->isClean(), !committed);
+    QCOMPARE(window->windowTitle().contains(u'*'), committed);
     if (!committed)
         return;
     QVERIFY(shown < 0.5);

@@ -442,24 +442,30 @@ void TestCommandHistory::randomHistories_data()
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<bool>("linked");
     QTest::addColumn<bool>("window");
+    QTest::addColumn<bool>("afterUndos");
     for (quint32 seed = 1; seed <= 40; ++seed)
-        QTest::addRow("seed %u", seed) << seed << (seed % 2 == 1) << false;
-    QTest::newRow("seed 12, window") << 12u << false << true;
+        QTest::addRow("seed %u", seed) << seed << (seed % 2 == 1) << false << false;
+    QTest::newRow("seed 12, window") << 12u << false << true << false;
+    QTest::newRow("seed 41, after undos") << 41u << false << false << true;
 }
 
-// Random runs of these commands on the scene's stack, each on random cells
-// of the kind of layer it works on. Each push is undone and redone at once,
-// and its record kept; then the whole history is undone, one step at a time,
-// each step giving back exactly the record before it, and redone, each step
-// giving exactly the record of its first redo again.
+// Random runs of these commands pushed through the scene's handle, each on
+// random cells of the kind of layer it works on. Each push is undone and
+// redone at once, and its record kept; then the whole history is undone,
+// one step at a time, each step giving back exactly the record before it,
+// and redone, each step giving exactly the record of its first redo again.
+// After undos, half the commands find the last step undone: one that
+// changes nothing leaves it to be redone.
 void TestCommandHistory::randomHistories()
 {
     QFETCH(quint32, seed);
     QFETCH(bool, linked);
     QFETCH(bool, window);
+    QFETCH(bool, afterUndos);
 
     const Setup setup = setUp(linked, window ? &m_window : nullptr);
     Model::KLScene &handle = *setup.handle;
+    Model::KLScene::setCurrent(&handle);
     Model::Scene *scene = handle.scene();
     QUndoStack *stack = scene->undoStack();
     QRandomGenerator random(seed);
@@ -545,10 +551,24 @@ void TestCommandHistory::randomHistories()
                                  .arg(scene->activeFrame())
                                  .arg(scene->activeLayerIdx());
 
-        const int index = stack->index();
-        stack->push(makeCommand(handle, name, places, values, setup.copied.get()));
+        int index = stack->index();
+        const bool undone = afterUndos && index > 0 && random.bounded(2) == 0;
+        if (undone) {
+            handle.undo();
+            QVERIFY2(expect(--index, step), qPrintable(QStringLiteral("undo before ") + step));
+        }
+        Model::KLScene::pushCommand(makeCommand(handle, name, places, values, setup.copied.get()));
         QVERIFY2(CellTest::linkFault(*scene).isEmpty(), qPrintable(step + QStringLiteral(": ") + CellTest::linkFault(*scene)));
+        if (undone && stack->canRedo()) {
+            QVERIFY2(expect(index, step), qPrintable(QStringLiteral("unpushed ") + step));
+            handle.redo();
+            continue;
+        }
+        states.resize(index + 1);
+        // What takes the redo away changes the scene.
+        const bool changed = !undone || record(handle) != states.at(index).record;
         if (stack->index() == index + 1) {
+            QVERIFY2(changed, qPrintable(QStringLiteral("no change by ") + step));
             states.append({record(handle), dump(), step});
             // Straight back and forth, in the state it was made in.
             stack->undo();
@@ -557,6 +577,7 @@ void TestCommandHistory::randomHistories()
             QVERIFY2(expect(index + 1, step), qPrintable(QStringLiteral("redo of ") + step));
         } else if (stack->index() == index) {
             // Dropped as obsolete, or merged into a step of its kind before it.
+            QVERIFY2(changed, qPrintable(QStringLiteral("redo lost to ") + step));
             if (index > 0 && stack->command(index - 1)->id() != -1)
                 states.last() = {record(handle), dump(), states.last().step + QStringLiteral(", ") + step};
             QVERIFY2(expect(index, step), qPrintable(QStringLiteral("obsolete ") + step));
@@ -567,7 +588,7 @@ void TestCommandHistory::randomHistories()
             QVERIFY2(expect(index - 1, step), qPrintable(step));
         }
     }
-    QVERIFY2(stack->index() > 14, qPrintable(QString::number(stack->index())));
+    QVERIFY2(stack->index() > (afterUndos ? 7 : 14), qPrintable(QString::number(stack->index())));
 
     QStringList steps;
     for (const State &state : std::as_const(states))

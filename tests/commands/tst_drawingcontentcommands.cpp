@@ -203,7 +203,8 @@ void TestDrawingContentCommands::undoTakesBackOnlyStrokesThatWereAdded()
                                          TestSupport::liveStroke(SceneTest::FrameSize, eraser, scribble(5, 10))));
         QCOMPARE(strokeCount(*handle, 1, 1), 2);
     }
-    QCOMPARE(stack->count(), 1);
+    // A stroke that no drawing took is no step.
+    QCOMPARE(stack->count(), refusal == u"hidden" ? 0 : 1);
 
     stack->undo();
     QCOMPARE(describe(*handle), sheet);

@@ -11,6 +11,8 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 
+#include <deque>
+
 namespace Model {
 
 namespace {
@@ -22,6 +24,40 @@ KLScene *s_current = nullptr;
 class KLScenePrivate
 {
 public:
+    // A command waiting for the change to end, or what makes it then.
+    struct Pending
+    {
+        std::unique_ptr<QUndoCommand> command;
+        std::function<QUndoCommand *()> make;
+
+        std::unique_ptr<QUndoCommand> take()
+        {
+            return command ? std::move(command) : std::unique_ptr<QUndoCommand>(make ? make() : nullptr);
+        }
+    };
+
+    // Counts one change (a step, a column going, the current cell
+    // following the active one) for as long as it lives.
+    class Change
+    {
+    public:
+        explicit Change(KLScenePrivate *d)
+            : m_d(d)
+        {
+            ++m_d->m_changing;
+        }
+        ~Change() { m_d->endChange(); }
+        Change(const Change &) = delete;
+        Change &operator=(const Change &) = delete;
+
+    private:
+        KLScenePrivate *m_d;
+    };
+
+    void request(Pending pending);
+    void endChange();
+    void push(std::unique_ptr<QUndoCommand> command);
+
     Scene *m_scene = nullptr;
     SceneModel *m_sceneModel = nullptr;
     FrameRangeModel *m_frameRangeModel = nullptr;
@@ -29,7 +65,50 @@ public:
     std::unique_ptr<FloatingSelection> m_floatingSelection;
     QList<QMetaObject::Connection> m_connections;
     int m_changing = 0;
+    std::deque<Pending> m_pending;
+    bool m_pushingPending = false;
 };
+
+void KLScenePrivate::request(Pending pending)
+{
+    if (m_changing > 0) {
+        m_pending.push_back(std::move(pending));
+        return;
+    }
+    push(pending.take());
+}
+
+void KLScenePrivate::endChange()
+{
+    if (--m_changing > 0 || m_pushingPending)
+        return;
+    // What a pending push brings about waits behind the pushes before it.
+    const QScopedValueRollback<bool> pushing(m_pushingPending, true);
+    while (!m_pending.empty()) {
+        Pending next = std::move(m_pending.front());
+        m_pending.pop_front();
+        push(next.take());
+    }
+}
+
+void KLScenePrivate::push(std::unique_ptr<QUndoCommand> command)
+{
+    if (!command || command->isObsolete())
+        return;
+    const Change change(this);
+    QUndoStack *stack = m_scene->undoStack();
+    // QUndoStack::push cuts the undone steps before it looks whether the
+    // command is obsolete, which some commands tell only once they have run.
+    // Where there are undone steps to lose, the command runs on trial: one
+    // that changed nothing goes, anything else is taken back and pushed.
+    if (stack->canRedo()) {
+        command->redo();
+        if (command->isObsolete())
+            return;
+        command->undo();
+    }
+    stack->push(command.release());
+}
 
 KLScene::KLScene(QObject *parent)
     : QObject(parent)
@@ -53,7 +132,7 @@ KLScene::KLScene(QObject *parent)
     d->m_selectionModel->setCurrentIndex(d->m_frameRangeModel->mapFromSource(active),
                                          QItemSelectionModel::NoUpdate);
     connect(d->m_scene, &Scene::activeFrameAndLayerChanged, this, &KLScene::followActiveCell);
-    connect(d->m_scene, &Scene::endRemoveLayer, this, [this] { --d->m_changing; });
+    connect(d->m_scene, &Scene::endRemoveLayer, this, [this] { d->endChange(); });
 }
 
 KLScene::~KLScene()
@@ -68,25 +147,28 @@ void KLScene::setCurrent(KLScene *scene) { s_current = scene; }
 
 void KLScene::pushCommand(QUndoCommand *command)
 {
+    std::unique_ptr<QUndoCommand> owned(command);
     if (!s_current || !s_current->scene()) {
         qDebug() << "Trying to push command with no current scene";
-        delete command;
         return;
     }
-    if (s_current->isChanging()) {
-        qWarning() << "Refused to push" << command->text() << "while the scene changes";
-        delete command;
+    s_current->d->request({std::move(owned), {}});
+}
+
+void KLScene::pushCommand(std::function<QUndoCommand *()> make)
+{
+    if (!s_current || !s_current->scene()) {
+        qDebug() << "Trying to push command with no current scene";
         return;
     }
-    const QScopedValueRollback<int> changing(s_current->d->m_changing, s_current->d->m_changing + 1);
-    s_current->scene()->undoStack()->push(command);
+    s_current->d->request({nullptr, std::move(make)});
 }
 
 void KLScene::undo()
 {
     if (isChanging())
         return;
-    const QScopedValueRollback<int> changing(d->m_changing, d->m_changing + 1);
+    const KLScenePrivate::Change change(d.get());
     d->m_scene->undoStack()->undo();
 }
 
@@ -94,7 +176,7 @@ void KLScene::redo()
 {
     if (isChanging())
         return;
-    const QScopedValueRollback<int> changing(d->m_changing, d->m_changing + 1);
+    const KLScenePrivate::Change change(d.get());
     d->m_scene->undoStack()->redo();
 }
 
@@ -160,7 +242,7 @@ void KLScene::disconnectAll()
 
 void KLScene::followActiveCell(int frame, int layer)
 {
-    const QScopedValueRollback<int> changing(d->m_changing, d->m_changing + 1);
+    const KLScenePrivate::Change change(d.get());
     const QModelIndex cell = d->m_frameRangeModel->mapFromSource(d->m_sceneModel->index(frame - 1, layer));
     // Moving to another cell drops a selection made around the old one.
     if (cell != d->m_selectionModel->currentIndex())

@@ -7,6 +7,7 @@
 #include <QModelIndex>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class QItemSelectionModel;
@@ -31,8 +32,12 @@ class SceneModel;
 // in the scene model's rows, frame - 1, whatever range the proxy shows.
 //
 // The undo stack is not reentrant: a push while a step runs would cut the
-// history under the step. While the scene changes (isChanging()), the
-// handle refuses pushes, and undo() and redo() do nothing.
+// history under the step. While the scene changes (isChanging()), undo()
+// and redo() do nothing, and what is pushed waits: once the change is over
+// it is pushed, in the order it came, each push a change of its own. A
+// command that would change nothing never reaches the stack, which would
+// cut the steps after the current one all the same: what was undone stays
+// to be redone.
 class KLScene : public QObject
 {
     Q_OBJECT
@@ -46,9 +51,15 @@ public:
     static KLScene *current();
     static void setCurrent(KLScene *scene);
     // Takes the command: pushes it on the current scene's undo stack, which
-    // runs it, or drops it unrun without a current scene or while that
-    // scene changes.
+    // runs it, at once or, while that scene changes, once the change is
+    // over. Dropped without a current scene, and when it changes nothing:
+    // obsolete by the time its turn comes, or once it has run on trial,
+    // which it does where there are undone steps to keep.
     static void pushCommand(QUndoCommand *command);
+    // The same for a command that make builds when its turn comes, from the
+    // scene as it then is; it answers null for nothing to push. For an edit
+    // that names what a step can move or take away, a layer by its index.
+    static void pushCommand(std::function<QUndoCommand *()> make);
     void undo();
     void redo();
     // True while a step runs through pushCommand(), undo() or redo(), while
