@@ -26,6 +26,7 @@
 #include <QBuffer>
 #include <QPainterPath>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -55,16 +56,26 @@ bool drawingsTooLarge(const QString &text)
     return false;
 }
 
+// The frame the reader takes: the sides its first scene element gives, or,
+// where that lacks one, the size of the drawings. Sides given elsewhere in
+// the bytes (a second document pasted into the first) count for nothing.
 bool frameTooLarge(const QByteArray &input)
 {
-    static const QRegularExpression width(QStringLiteral("frameWidth\\s*=\\s*[\"']\\s*\\+?0*(\\d{1,10})"));
-    static const QRegularExpression height(QStringLiteral("frameHeight\\s*=\\s*[\"']\\s*\\+?0*(\\d{1,10})"));
-    const QString text = QString::fromLatin1(input);
-    const QRegularExpressionMatch w = width.match(text);
-    const QRegularExpressionMatch h = height.match(text);
-    if (!w.hasMatch() || !h.hasMatch())
-        return drawingsTooLarge(text);
-    return w.captured(1).toLongLong() * h.captured(1).toLongLong() > LargestFrame;
+    QXmlStreamReader xml(input);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"scene")
+            continue;
+        const QXmlStreamAttributes attributes = xml.attributes();
+        if (!attributes.hasAttribute(QStringLiteral("frameWidth"))
+            || !attributes.hasAttribute(QStringLiteral("frameHeight")))
+            break;
+        const qint64 width =
+            Model::SceneFormat::readInteger(attributes.value(QStringLiteral("frameWidth"))).value_or(0);
+        const qint64 height =
+            Model::SceneFormat::readInteger(attributes.value(QStringLiteral("frameHeight"))).value_or(0);
+        return width * height > LargestFrame;
+    }
+    return drawingsTooLarge(QString::fromLatin1(input));
 }
 
 // The document as a scene of the default frame reads it: with its frame
