@@ -19,6 +19,10 @@ public:
     QSize m_frameSize;
     bool m_visible = true;
     double m_opacity = 1.0;
+    // Distant clones put back while the scene applied a change list and
+    // found no original: it may be a cell of a linked layer that a later
+    // record of the list puts back.
+    QList<std::weak_ptr<LayerItem>> m_awaitingOriginal;
 };
 
 namespace {
@@ -558,6 +562,7 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
     if (!item)
         return;
     const LayerItem::Key ownKey(identifier(), item->identifier());
+    const auto *scene = qobject_cast<const Scene *>(parent());
 
     if (item->kind() == LayerItem::CloneKind && frame >= 2) {
         item->setDrawing(d->m_cells.at(frame - 2)->drawing());
@@ -582,6 +587,8 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
                 original->setDistantClones(keys);
             }
             item->setDrawing(original->drawing());
+        } else if (scene && scene->isApplyingChanges()) {
+            d->m_awaitingOriginal.append(item);
         } else {
             // Its original is gone: it keeps its place with a blank drawing
             // of its own.
@@ -592,7 +599,6 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
         }
     }
 
-    const auto *scene = qobject_cast<const Scene *>(parent());
     for (const auto &key : item->distantClones()) {
         int otherLayer = -1;
         int otherFrame = -1;
@@ -613,6 +619,19 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
 
     for (int holdFrame : relinkFollowingClones(frame))
         changed.append({holdFrame, layer});
+}
+
+QList<std::pair<int, int>> VisualLayer::settleAwaitingDistantClones(int layer)
+{
+    QList<std::pair<int, int>> changed;
+    const QList<std::weak_ptr<LayerItem>> awaiting = std::exchange(d->m_awaitingOriginal, {});
+    for (const auto &weak : awaiting) {
+        const auto item = weak.lock();
+        const int index = item ? int(d->m_cells.indexOf(item)) : -1;
+        if (index >= 0 && item->kind() == LayerItem::DistantCloneKind)
+            repairLinks(index + 1, layer, changed);
+    }
+    return changed;
 }
 
 } // namespace Model

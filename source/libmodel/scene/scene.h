@@ -304,6 +304,9 @@ public:
     QList<SceneChange> removeDrawings(int layer, int frame, int count);
     // Undoes an edit with the records it returned, in their order.
     void applyChanges(const QList<SceneChange> &changes);
+    // True while applyChanges puts cells back: a link to a cell that is not
+    // back yet may be mended by a later record of the same list.
+    bool isApplyingChanges() const;
 
     // Stroke edits on the drawing a cell shows, which may be that of an
     // original elsewhere; every cell showing it is announced. cutPath's path
