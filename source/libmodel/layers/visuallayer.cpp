@@ -468,6 +468,23 @@ std::shared_ptr<LayerItem> originalListing(const Scene *scene, const LayerItem::
 
 } // namespace
 
+void VisualLayer::rejoinOriginal(LayerItem &item, const LayerItem::Key &ownKey) const
+{
+    // A distant clone that took over as original when its original was
+    // removed, and was removed after it (the frames of linked layers go
+    // together), comes back after the original did: the original lists it
+    // again, and it is that original's distant clone again.
+    if (item.kind() != LayerItem::OriginalKind)
+        return;
+    LayerItem::Key ownerKey;
+    if (const auto owner = originalListing(qobject_cast<const Scene *>(parent()), ownKey, &ownerKey)) {
+        item.setKind(LayerItem::DistantCloneKind);
+        item.setDistantClones({});
+        item.setOriginal(ownerKey);
+        item.setDrawing(owner->drawing());
+    }
+}
+
 std::shared_ptr<LayerItem> VisualLayer::findInScene(const LayerItem::Key &key, int *layer, int *frame) const
 {
     const auto *scene = qobject_cast<const Scene *>(parent());
@@ -485,19 +502,7 @@ QList<std::pair<int, int>> VisualLayer::applyChange(const LayerChange &change, i
     case LayerChange::InsertItem: {
         if (!insertCell(frame - 1, item))
             return changed;
-        // A distant clone that took over as original when its original was
-        // removed, and was removed after it (the frames of linked layers go
-        // together), comes back after the original did: the original lists it
-        // again, and it is that original's distant clone again.
-        LayerItem::Key ownerKey;
-        if (item->kind() == LayerItem::OriginalKind) {
-            if (const auto owner = originalListing(qobject_cast<const Scene *>(parent()), ownKey, &ownerKey)) {
-                item->setKind(LayerItem::DistantCloneKind);
-                item->setDistantClones({});
-                item->setOriginal(ownerKey);
-                item->setDrawing(owner->drawing());
-            }
-        }
+        rejoinOriginal(*item, ownKey);
         // Putting back a removed original with distant clones: the one that
         // took over as original becomes a distant clone again, and all of
         // them look to the restored cell.
@@ -541,6 +546,7 @@ QList<std::pair<int, int>> VisualLayer::applyChange(const LayerChange &change, i
             changed.append({frame - 1, layer});
         }
         setCell(frame - 1, item);
+        rejoinOriginal(*item, ownKey);
         break;
     }
     case LayerChange::PutTransformBack:

@@ -137,6 +137,7 @@ private:
     // its layer index and frame when asked for.
     std::shared_ptr<LayerItem> findInScene(const std::pair<QUuid, QUuid> &key, int *layer = nullptr,
                                            int *frame = nullptr) const;
+    void rejoinOriginal(LayerItem &item, const std::pair<QUuid, QUuid> &ownKey) const;
     void repairLinks(int frame, int layer, QList<std::pair<int, int>> &changed);
 
     std::unique_ptr<VisualLayerPrivate> d;
