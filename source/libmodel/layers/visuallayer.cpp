@@ -170,8 +170,11 @@ QList<LayerChange> VisualLayer::removeFrame(int frame)
             }
         } else if (!c->distantClones().isEmpty()) {
             // The first distant clone takes over as the original of the rest.
-            // c keeps its own list, so that putting it back can undo this.
-            const QList<LayerItem::Key> keys = c->distantClones();
+            // c keeps its own list, in that order, so that putting it back
+            // can undo this.
+            const auto *scene = qobject_cast<const Scene *>(parent());
+            const QList<LayerItem::Key> keys = scene ? scene->inSceneOrder(c->distantClones()) : c->distantClones();
+            c->setDistantClones(keys);
             const LayerItem::Key heirKey = keys.first();
             if (const auto heir = findInScene(heirKey)) {
                 heir->setDistantClones(keys.mid(1));
