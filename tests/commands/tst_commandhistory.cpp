@@ -102,9 +102,13 @@ QImage picture(int width, int height, QRgb colour)
     return image;
 }
 
-std::unique_ptr<Model::FloatingSelection> lifted(QChar ink)
+// A piece lifted at the active cell, with its layer's opacity as a lift
+// gives it.
+std::unique_ptr<Model::FloatingSelection> lifted(const Model::Scene &scene, QChar ink)
 {
-    return std::make_unique<Model::FloatingSelection>(CellTest::inkStroke(ink), QImage(), 1.0);
+    const int layer = scene.activeLayerIdx();
+    return std::make_unique<Model::FloatingSelection>(CellTest::inkStroke(ink), QImage(),
+                                                      scene.isVisualLayer(layer) ? scene.layerOpacity(layer) : 1.0);
 }
 
 std::unique_ptr<Model::SingleStroke> liveStroke(bool pen)
@@ -153,7 +157,7 @@ QUndoCommand *makeCommand(Model::KLScene &handle, const QString &name, const Pla
     if (name == u"collapse")
         return new CollapseVectorData(scene, cell);
     if (name == u"floating selection")
-        return new FloatingSelectionNew(scene, lifted(ink));
+        return new FloatingSelectionNew(scene, lifted(*handle.scene(), ink));
     if (name == u"floating placement") {
         Model::FloatingSelection::Transform placement;
         placement.third = QTransform::fromTranslate(values.value(0), values.value(1));
@@ -417,7 +421,7 @@ void TestCommandHistory::everyCommandUndoesExactly()
     const Setup setup = setUp(linked, window ? &m_window : nullptr);
     Model::KLScene &handle = *setup.handle;
     if (name == u"floating placement")
-        handle.setFloatingSelection(lifted(u'q'));
+        handle.setFloatingSelection(lifted(*handle.scene(), u'q'));
     makeCurrent(handle, which.current.y(), which.current.x());
     QUndoStack *stack = handle.scene()->undoStack();
     const QByteArray before = record(handle);
@@ -447,6 +451,9 @@ void TestCommandHistory::randomHistories_data()
         QTest::addRow("seed %u", seed) << seed << (seed % 2 == 1) << false << false;
     QTest::newRow("seed 12, window") << 12u << false << true << false;
     QTest::newRow("seed 41, after undos") << 41u << false << false << true;
+    QTest::newRow("seed 4, window") << 4u << false << true << false;
+    for (quint32 seed : {2u, 108u, 240u})
+        QTest::addRow("seed %u, after undos", seed) << seed << false << false << true;
 }
 
 // Random runs of these commands pushed through the scene's handle, each on

@@ -19,6 +19,10 @@ public:
     QSize m_frameSize;
     bool m_visible = true;
     double m_opacity = 1.0;
+    // Distant clones put back while the scene applied a change list and
+    // found no original: it may be a cell of a linked layer that a later
+    // record of the list puts back.
+    QList<std::weak_ptr<LayerItem>> m_awaitingOriginal;
 };
 
 namespace {
@@ -166,8 +170,11 @@ QList<LayerChange> VisualLayer::removeFrame(int frame)
             }
         } else if (!c->distantClones().isEmpty()) {
             // The first distant clone takes over as the original of the rest.
-            // c keeps its own list, so that putting it back can undo this.
-            const QList<LayerItem::Key> keys = c->distantClones();
+            // c keeps its own list, in that order, so that putting it back
+            // can undo this.
+            const auto *scene = qobject_cast<const Scene *>(parent());
+            const QList<LayerItem::Key> keys = scene ? scene->inSceneOrder(c->distantClones()) : c->distantClones();
+            c->setDistantClones(keys);
             const LayerItem::Key heirKey = keys.first();
             if (const auto heir = findInScene(heirKey)) {
                 heir->setDistantClones(keys.mid(1));
@@ -464,6 +471,23 @@ std::shared_ptr<LayerItem> originalListing(const Scene *scene, const LayerItem::
 
 } // namespace
 
+void VisualLayer::rejoinOriginal(LayerItem &item, const LayerItem::Key &ownKey) const
+{
+    // A distant clone that took over as original when its original was
+    // removed, and was removed after it (the frames of linked layers go
+    // together), comes back after the original did: the original lists it
+    // again, and it is that original's distant clone again.
+    if (item.kind() != LayerItem::OriginalKind)
+        return;
+    LayerItem::Key ownerKey;
+    if (const auto owner = originalListing(qobject_cast<const Scene *>(parent()), ownKey, &ownerKey)) {
+        item.setKind(LayerItem::DistantCloneKind);
+        item.setDistantClones({});
+        item.setOriginal(ownerKey);
+        item.setDrawing(owner->drawing());
+    }
+}
+
 std::shared_ptr<LayerItem> VisualLayer::findInScene(const LayerItem::Key &key, int *layer, int *frame) const
 {
     const auto *scene = qobject_cast<const Scene *>(parent());
@@ -481,19 +505,7 @@ QList<std::pair<int, int>> VisualLayer::applyChange(const LayerChange &change, i
     case LayerChange::InsertItem: {
         if (!insertCell(frame - 1, item))
             return changed;
-        // A distant clone that took over as original when its original was
-        // removed, and was removed after it (the frames of linked layers go
-        // together), comes back after the original did: the original lists it
-        // again, and it is that original's distant clone again.
-        LayerItem::Key ownerKey;
-        if (item->kind() == LayerItem::OriginalKind) {
-            if (const auto owner = originalListing(qobject_cast<const Scene *>(parent()), ownKey, &ownerKey)) {
-                item->setKind(LayerItem::DistantCloneKind);
-                item->setDistantClones({});
-                item->setOriginal(ownerKey);
-                item->setDrawing(owner->drawing());
-            }
-        }
+        rejoinOriginal(*item, ownKey);
         // Putting back a removed original with distant clones: the one that
         // took over as original becomes a distant clone again, and all of
         // them look to the restored cell.
@@ -537,6 +549,7 @@ QList<std::pair<int, int>> VisualLayer::applyChange(const LayerChange &change, i
             changed.append({frame - 1, layer});
         }
         setCell(frame - 1, item);
+        rejoinOriginal(*item, ownKey);
         break;
     }
     case LayerChange::PutTransformBack:
@@ -558,6 +571,7 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
     if (!item)
         return;
     const LayerItem::Key ownKey(identifier(), item->identifier());
+    const auto *scene = qobject_cast<const Scene *>(parent());
 
     if (item->kind() == LayerItem::CloneKind && frame >= 2) {
         item->setDrawing(d->m_cells.at(frame - 2)->drawing());
@@ -582,6 +596,8 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
                 original->setDistantClones(keys);
             }
             item->setDrawing(original->drawing());
+        } else if (scene && scene->isApplyingChanges()) {
+            d->m_awaitingOriginal.append(item);
         } else {
             // Its original is gone: it keeps its place with a blank drawing
             // of its own.
@@ -592,7 +608,6 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
         }
     }
 
-    const auto *scene = qobject_cast<const Scene *>(parent());
     for (const auto &key : item->distantClones()) {
         int otherLayer = -1;
         int otherFrame = -1;
@@ -613,6 +628,19 @@ void VisualLayer::repairLinks(int frame, int layer, QList<std::pair<int, int>> &
 
     for (int holdFrame : relinkFollowingClones(frame))
         changed.append({holdFrame, layer});
+}
+
+QList<std::pair<int, int>> VisualLayer::settleAwaitingDistantClones(int layer)
+{
+    QList<std::pair<int, int>> changed;
+    const QList<std::weak_ptr<LayerItem>> awaiting = std::exchange(d->m_awaitingOriginal, {});
+    for (const auto &weak : awaiting) {
+        const auto item = weak.lock();
+        const int index = item ? int(d->m_cells.indexOf(item)) : -1;
+        if (index >= 0 && item->kind() == LayerItem::DistantCloneKind)
+            repairLinks(index + 1, layer, changed);
+    }
+    return changed;
 }
 
 } // namespace Model

@@ -69,6 +69,11 @@ public:
     // original takes back its distant clones, and the holds that follow
     // take the cell's drawing.
     QList<std::pair<int, int>> applyChange(const LayerChange &change, int layer) override;
+    // While the scene applies a change list, a distant clone put back before
+    // its original waits for the rest of the list; once it is applied, the
+    // scene has each wait end here: the distant clone finds its original, or
+    // becomes an original of a blank drawing. Returns the cells changed.
+    QList<std::pair<int, int>> settleAwaitingDistantClones(int layer);
 
     // Paints a frame into target; allBlack asks for the ink in black.
     virtual void paint(int frame, QPainter *painter, const QRect &target, bool allBlack) const = 0;
@@ -132,6 +137,7 @@ private:
     // its layer index and frame when asked for.
     std::shared_ptr<LayerItem> findInScene(const std::pair<QUuid, QUuid> &key, int *layer = nullptr,
                                            int *frame = nullptr) const;
+    void rejoinOriginal(LayerItem &item, const std::pair<QUuid, QUuid> &ownKey) const;
     void repairLinks(int frame, int layer, QList<std::pair<int, int>> &changed);
 
     std::unique_ptr<VisualLayerPrivate> d;

@@ -269,6 +269,12 @@ public:
     std::shared_ptr<LayerItem> findDrawing(const DrawingKey &key, int *layerOut = nullptr,
                                            int *frameOut = nullptr) const;
     bool containsDrawing(const DrawingKey &key) const;
+    // An original's distant clones in the order of their cells, by layer
+    // index and then frame, those not in the scene last. The first of them
+    // takes over when the original goes. The order in which they were made
+    // does not survive undoing the removal of one, so a redo choosing by it
+    // could choose another.
+    QList<DrawingKey> inSceneOrder(const QList<DrawingKey> &keys) const;
     // The key of the original whose drawing the cell shows.
     DrawingKey originalKeyAt(int layer, int frame) const;
     // As originalKeyAt, with the layer's beyond-last rule applied.
@@ -304,6 +310,9 @@ public:
     QList<SceneChange> removeDrawings(int layer, int frame, int count);
     // Undoes an edit with the records it returned, in their order.
     void applyChanges(const QList<SceneChange> &changes);
+    // True while applyChanges puts cells back: a link to a cell that is not
+    // back yet may be mended by a later record of the same list.
+    bool isApplyingChanges() const;
 
     // Stroke edits on the drawing a cell shows, which may be that of an
     // original elsewhere; every cell showing it is announced. cutPath's path

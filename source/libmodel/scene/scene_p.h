@@ -58,6 +58,7 @@ public:
     // At most one audio layer is tracked; its sound plays with the frames.
     int m_audioLayerIdx = -1;
     bool m_scrubbing = false;
+    bool m_applyingChanges = false;
     int m_frameRangeFirst = 1;
     int m_frameRangeLast = 1;
     KL::ThumbnailSize m_thumbnailSize = KL::ThumbnailSize::ThumbnailMedium;

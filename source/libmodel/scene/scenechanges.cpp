@@ -17,6 +17,7 @@ void Scene::applyChanges(const QList<SceneChange> &changes)
     bool grewAtEnd = false;
     bool grewBeforeStart = false;
 
+    d->m_applyingChanges = true;
     for (const SceneChange &change : changes) {
         const int layer = change.layer();
         const int frame = change.index();
@@ -40,6 +41,11 @@ void Scene::applyChanges(const QList<SceneChange> &changes)
         if (cellChanged && qobject_cast<VisualLayer *>(target.get()) && frame == d->m_activeFrame)
             Q_EMIT offPegsTransformChanged(offPegsTransform(frame));
     }
+    d->m_applyingChanges = false;
+    for (int layer = lowest; layer <= highest; ++layer) {
+        if (auto *visual = qobject_cast<VisualLayer *>(layerAt(layer).get()))
+            cells += visual->settleAwaitingDistantClones(layer);
+    }
 
     updateMaxFrameNumber();
     setFrameRange(d->m_frameRangeFirst + (grewBeforeStart ? 1 : 0), d->m_frameRangeLast + (grewAtEnd ? 1 : 0),
@@ -49,6 +55,11 @@ void Scene::applyChanges(const QList<SceneChange> &changes)
     updateCachedFramePixmap(true);
     emitWholeFrameChanged();
     emitDrawingsChanged(cells);
+}
+
+bool Scene::isApplyingChanges() const
+{
+    return d->m_applyingChanges;
 }
 
 } // namespace Model

@@ -313,26 +313,18 @@ void Scene::relinkInsertedLayer(const std::shared_ptr<Layer> &layer)
             continue;
         const DrawingKey ownKey{layerId, cell->identifier()};
         if (cell->kind() == LayerItem::OriginalKind) {
-            QList<DrawingKey> keys = cell->distantClones();
-            bool firstFound = false;
-            for (const DrawingKey &key : std::as_const(keys)) {
+            // The one promoted to original when this layer left, and the
+            // rest that looked to it, are distant clones of this cell again.
+            for (const DrawingKey &key : cell->distantClones()) {
                 if (key.first == layerId)
                     continue;
                 std::shared_ptr<LayerItem> clone = findDrawing(key);
                 if (!clone)
                     continue;
-                if (!firstFound) {
-                    // Promoted to original when this layer left; a distant
-                    // clone of this cell again.
-                    firstFound = true;
-                    clone->setKind(LayerItem::DistantCloneKind);
-                    clone->setOriginal(ownKey);
-                    clone->setDistantClones({});
-                    clone->setDrawing(cell->drawing());
-                } else if (clone->kind() == LayerItem::DistantCloneKind) {
-                    clone->setOriginal(ownKey);
-                    clone->setDrawing(cell->drawing());
-                }
+                clone->setKind(LayerItem::DistantCloneKind);
+                clone->setOriginal(ownKey);
+                clone->setDistantClones({});
+                clone->setDrawing(cell->drawing());
             }
         } else if (cell->kind() == LayerItem::DistantCloneKind) {
             std::shared_ptr<LayerItem> original = findDrawing({cell->originalLayer(), cell->originalItem()});
@@ -362,7 +354,7 @@ void Scene::unlinkRemovedLayer(const std::shared_ptr<Layer> &layer)
         if (cell->kind() == LayerItem::OriginalKind) {
             std::shared_ptr<LayerItem> newOriginal;
             DrawingKey newOriginalKey;
-            for (const DrawingKey &key : cell->distantClones()) {
+            for (const DrawingKey &key : inSceneOrder(cell->distantClones())) {
                 std::shared_ptr<LayerItem> clone = findDrawing(key);
                 if (!clone)
                     continue;

@@ -64,7 +64,7 @@ bool Scene::mergeLayerDown(int upperLayer, int lowerLayer)
             target = item->drawing();
             // The distant clones keep the old drawing: the first of them
             // becomes its original.
-            const QList<LayerItem::Key> keys = item->distantClones();
+            const QList<LayerItem::Key> keys = inSceneOrder(item->distantClones());
             item->setDistantClones({});
             int heirLayer = -1;
             int heirFrame = -1;

@@ -12,6 +12,7 @@
 
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Model {
@@ -432,6 +433,23 @@ std::shared_ptr<LayerItem> Scene::findDrawing(const DrawingKey &key, int *layerO
 bool Scene::containsDrawing(const DrawingKey &key) const
 {
     return findDrawing(key) != nullptr;
+}
+
+QList<Scene::DrawingKey> Scene::inSceneOrder(const QList<DrawingKey> &keys) const
+{
+    QList<std::pair<std::pair<int, int>, DrawingKey>> placed;
+    for (const DrawingKey &key : keys) {
+        int layer = int(d->m_layers.size());
+        int frame = 0;
+        findDrawing(key, &layer, &frame);
+        placed.append({{layer, frame}, key});
+    }
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    QList<DrawingKey> ordered;
+    for (const auto &entry : std::as_const(placed))
+        ordered.append(entry.second);
+    return ordered;
 }
 
 Scene::DrawingKey Scene::originalKeyAt(int layer, int frame) const

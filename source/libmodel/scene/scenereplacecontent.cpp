@@ -23,12 +23,12 @@ bool suitsLayer(const Drawing &drawing, const VisualLayer &layer)
     return drawing.type() == wanted;
 }
 
-// The first distant clone of original takes its place as the original of
-// the old drawing, which it already shows; the others now look to it. The
-// original keeps none of them.
+// The first distant clone of original, in scene order, takes its place as
+// the original of the old drawing, which it already shows; the others now
+// look to it. The original keeps none of them.
 void promoteFirstDistantClone(const Scene &scene, LayerItem &original, Cells &changed)
 {
-    const QList<LayerItem::Key> keys = original.distantClones();
+    const QList<LayerItem::Key> keys = scene.inSceneOrder(original.distantClones());
     original.setDistantClones({});
     if (keys.isEmpty())
         return;
