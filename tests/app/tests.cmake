@@ -54,15 +54,15 @@ kl_add_test(tst_mainwindowediting SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwind
     ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h ${CMAKE_CURRENT_LIST_DIR}/../commands/commandtesthelpers.h
     LIBS app commands PkgConfig::FFMPEG WIDGETS TIMEOUT 300)
 set_tests_properties(tst_mainwindowediting PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
-# The window's keys, view, backlight, lifting and layer handling: on the X
-# server, for the renderer's OpenGL and the speed dial's mouse grab.
+# The window's keys, view, backlight, lifting and layer handling: on an X
+# server of its own, for the renderer's OpenGL, the speed dial's mouse grab,
+# the focus and the pointer, which a test running beside it could take or move.
 kl_add_test(tst_mainwindowview SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowview.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
-    LIBS app WIDGETS TIMEOUT 300)
-set_tests_properties(tst_mainwindowview PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+    LIBS app WIDGETS TIMEOUT 300 SCREENS "-screen 0 1920x1080x24")
 # Tests that put something on the clipboard (and read it back) share the one
 # virtual X server's clipboard: they take turns.
-set_tests_properties(tst_mainwindowediting tst_mainwindowview tst_scenelifecycle PROPERTIES RESOURCE_LOCK clipboard)
+set_tests_properties(tst_mainwindowediting tst_scenelifecycle PROPERTIES RESOURCE_LOCK clipboard)
 # The window's panels, windows, preferences, tutorial and tablet choice.
 kl_add_test(tst_mainwindowwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
@@ -70,9 +70,11 @@ kl_add_test(tst_mainwindowwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindo
 set_tests_properties(tst_mainwindowwindow PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
 # The tool chrome in the window: controls bar, tool settings panels, the
 # tool and preset actions, the stamp, and the pop-ups placed at the pointer.
+# The panels follow the focus and the pop-ups the pointer: on an X server of
+# its own, where no test running beside it takes the one or moves the other.
 kl_add_test(tst_mainwindowtoolsettings SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowtoolsettings.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300)
-set_tests_properties(tst_mainwindowtoolsettings PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
+    ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h LIBS app WIDGETS TIMEOUT 300
+    SCREENS "-screen 0 1920x1080x24")
 # The file commands' reader and writer of scene files, on documents that the
 # scene file tests' helpers write (with a WAV sound: PkgConfig::FFMPEG).
 kl_add_test(tst_scenefileio SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_scenefileio.cpp
