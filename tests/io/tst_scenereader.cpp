@@ -28,8 +28,8 @@ Q_DECLARE_METATYPE(Mutation)
 // that show its drawing: nothing else, the cells after it in its layer
 // (which move up when it is left out), the whole layer (left out), or the
 // order in which the layers stand; or nothing at all, what was missing
-// being made good.
-enum class Spoils { Cell, LaterCells, Layer, Order, Nothing };
+// being made good; or nothing else, while something else was made good.
+enum class Spoils { Cell, LaterCells, Layer, Order, Nothing, CellBesideARepair };
 Q_DECLARE_METATYPE(Spoils)
 
 namespace {
@@ -452,7 +452,7 @@ void TestSceneReader::tolerance_data()
                                                            QStringLiteral("<clone layer=\"%1\" drawing=\"%2\"/>")
                                                                .arg(identifier(u'A'), identifier(u'a' + 1000)))))
         << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
-    QTest::newRow("layers of no kind are left out, and the ordering with them")
+    QTest::newRow("layers of no kind are left out")
         << document(Frame, QStringLiteral("<ordering>3;2;1;0</ordering>")
                                + layer(QStringLiteral("type=\"paint\""), original(u'x'))
                                + strokeLayer(QStringLiteral("A"), original(u'a'))
@@ -659,7 +659,7 @@ void TestSceneReader::damagedFiles_data()
         return [kind](QString tag) { return tag.replace(QStringLiteral("type=\"original\""), kind); };
     };
     const QString spareLayer = QStringLiteral("name=\"Spare\" linked=\"no\" visible=\"yes\" type=\"stroke\"");
-    QTest::newRow("layer of unknown kind")
+    QTest::newRow("layer of unknown kind in an intact ordering")
         << replacedText(spareLayer, QString(spareLayer).replace(QStringLiteral("stroke"), QStringLiteral("paint")))
         << QStringLiteral("Spare") << 0
         << QStringLiteral("it is of unknown kind \"paint\", so it was left out with all it holds") << Spoils::Layer;
@@ -744,7 +744,7 @@ void TestSceneReader::damagedFiles()
     const QString both =
         QStringLiteral("Parts of f.kl were missing or damaged; some could not be read and were left out:");
     const bool nothingLost = spoils == Spoils::Order || spoils == Spoils::Nothing;
-    const QString heading = spoils == Spoils::Layer ? both : nothingLost ? madeGood : leftOut;
+    const QString heading = spoils == Spoils::CellBesideARepair ? both : nothingLost ? madeGood : leftOut;
     if (!problem.isEmpty())
         QCOMPARE(SceneReader::damageHeading(read.damage, QStringLiteral("f.kl")), heading);
 
@@ -752,6 +752,14 @@ void TestSceneReader::damagedFiles()
     // only the cells that show its drawing (its holds, its distant clones)
     // may look otherwise, and what the row says it spoils.
     QCOMPARE(scene.layerCount(), original.layerCount() - (spoils == Spoils::Layer ? 1 : 0));
+    // The layers stand as they stood, one left out simply missing.
+    QStringList stack;
+    for (int index : original.layerOrdering()) {
+        if (spoils != Spoils::Layer || original.layerName(index) != layer)
+            stack.append(original.layerName(index));
+    }
+    for (int position = 0; spoils != Spoils::Order && position < scene.layerCount(); ++position)
+        QCOMPARE(scene.layerName(scene.layerOrdering().at(position)), stack.at(position));
     QSet<QString> spoilt{QStringLiteral("%1/%2").arg(layer).arg(frame)};
     for (int i = 0; i < original.layerCount(); ++i) {
         if (original.layerName(i) != layer || !original.isVisualLayer(i) || frame < 1)
@@ -943,9 +951,7 @@ void TestSceneReader::damageReportNamesLayersAndFrames()
                                          "and the cells after them moved up 2 frames.\n"
                                          "Layer \"P\": it is of unknown kind \"paint\", so it was left out with all "
                                          "it holds.\n"
-                                         "Layer \"Layer 4\", frame 1: its drawing is empty or cut short.\n"
-                                         "The order of the layers is damaged, so they stand in the order in which the "
-                                         "file lists them."));
+                                         "Layer \"Layer 4\", frame 1: its drawing is empty or cut short."));
 }
 
 // However the document is written, within what XML allows, it gives the

@@ -179,8 +179,12 @@ public:
     QList<LeftOutCells> m_leftOut;
     // Whether the file gives an ordering of its layers.
     bool m_orderingGiven = false;
-    // The "layer" elements met so far, kept or not.
-    int m_layersMet = 0;
+    // Whether it gives its layers at all.
+    bool m_layersGiven = false;
+    // For each "layer" element met so far, kept or not, the index of the
+    // layer made of it in the scene; -1 for one left out. The file names its
+    // layers by their places among these elements.
+    QList<int> m_fileLayers;
     // The names the damage report gives the layers read so far, by identifier.
     QMap<QUuid, QString> m_layerNames;
     // The distant clones each original lists in the file, kept apart until
@@ -338,10 +342,13 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
     if (last == -1)
         last = m_scene->maximumFrameNumber();
     checkCancel();
-    // The range setter looks the active layer up in the ordering: an index
-    // outside the layers (a scene saved without an active layer has -1) is
-    // replaced by the top layer, and a scene without layers keeps the range
-    // it has.
+    // The range setter looks the active layer up in the ordering. The file
+    // names it by its place among the layers it lists: one left out, or an
+    // index outside the layers (a scene saved without an active layer has
+    // -1), is replaced by the top layer, and a scene without layers keeps
+    // the range it has.
+    if (m_layersGiven)
+        activeLayer = activeLayer >= 0 && activeLayer < m_fileLayers.size() ? m_fileLayers.at(activeLayer) : -1;
     bool rendered = false;
     if (m_scene->layerCount() > 0) {
         if (activeLayer < 0 || activeLayer >= m_scene->layerCount())
@@ -418,7 +425,8 @@ void SceneReaderPrivate::readLayers()
         m_scene->removeLayerAt(0);
     m_ordering.clear();
     m_orderingGiven = false;
-    m_layersMet = 0;
+    m_layersGiven = true;
+    m_fileLayers.clear();
 
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"ordering") {
@@ -451,9 +459,12 @@ void SceneReaderPrivate::readLayers()
 
 void SceneReaderPrivate::applyOrdering()
 {
-    // Only a list that names every layer once says where each stands; the
-    // user hears of any other, and of none, unless there is nothing to stand
-    // in order. Nothing else in a file tells how its layers were stacked.
+    // The ordering names the layers by their places in the file, those left
+    // out included. Only a list that names each once says where each
+    // stands: the layers kept stand in its order, one left out simply
+    // missing from it. The user hears of any other list, and of none, unless
+    // there is nothing to stand in order. Nothing else in a file tells how
+    // its layers were stacked.
     const int count = m_scene->layerCount();
     const auto ignored = [this, count]() {
         if (count < 2)
@@ -465,17 +476,21 @@ void SceneReaderPrivate::applyOrdering()
                                                      "in which the file lists them"),
                    true);
     };
-    if (m_ordering.size() != count)
+    const qsizetype listed = m_fileLayers.size();
+    if (m_ordering.size() != listed)
         return ignored();
-    QList<bool> named(count, false);
-    for (int layer : std::as_const(m_ordering)) {
-        if (layer < 0 || layer >= count || named.at(layer))
+    QList<bool> named(listed, false);
+    QList<int> kept;
+    for (int entry : std::as_const(m_ordering)) {
+        if (entry < 0 || entry >= listed || named.at(entry))
             return ignored();
-        named[layer] = true;
+        named[entry] = true;
+        if (m_fileLayers.at(entry) >= 0)
+            kept.append(m_fileLayers.at(entry));
     }
     // Every move repaints the frame: layers already in place stay.
     for (int position = 0; position < count; ++position) {
-        const int layer = m_ordering.at(position);
+        const int layer = kept.at(position);
         const int from = m_scene->layerPositions().at(layer);
         if (from != position)
             m_scene->moveLayer(layer, from, position);
@@ -613,12 +628,12 @@ void SceneReaderPrivate::noteUnresolvedClones(const QHash<LayerItem::Key, std::s
 
 void SceneReaderPrivate::readLayer()
 {
-    ++m_layersMet;
+    m_fileLayers.append(-1);
     const QString type = attribute(QLatin1StringView("type")).toString();
     const QString name = attribute(QLatin1StringView("name")).toString();
     // How the damage report calls the layer: by its place in the file when
     // it has no name, since it may have none in the scene.
-    const QString layerName = name.isEmpty() ? SceneReader::tr("Layer %1").arg(m_layersMet) : name;
+    const QString layerName = name.isEmpty() ? SceneReader::tr("Layer %1").arg(m_fileLayers.size()) : name;
     if (type.isEmpty()) {
         noteDamage(layerName, 0, SceneReader::tr("it has no kind, so it was left out with all it holds"));
         m_xml.skipCurrentElement();
@@ -698,6 +713,7 @@ void SceneReaderPrivate::readLayer()
             layer->setLayerBeyondLast(Layer::CycleDrawings);
     }
     m_layerNames.insert(layer->identifier(), layerName);
+    m_fileLayers.last() = m_scene->layerCount();
     m_scene->insertLayer(layer, m_scene->layerCount());
 }
 
