@@ -583,8 +583,10 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("strokes wider than any frame")
         << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 8193) << Ink << 4
         << QStringLiteral("claims a size of 8193x48 pixels, larger than any frame") << Spoils::Cell;
-    QTest::newRow("strokes with stray characters") << strayCharacters(QStringLiteral("strokes"), 0) << Ink << 1
-                                                   << QStringLiteral("characters that do not belong") << Spoils::Cell;
+    QTest::newRow("strokes with stray characters")
+        << strayCharacters(QStringLiteral("strokes"), 0) << Ink << 1
+        << QStringLiteral("characters that do not belong there; they were skipped, and the data around them is whole")
+        << Spoils::Nothing;
     QTest::newRow("strokes of no Base64") << replacedBy(QStringLiteral("strokes"), 4, QStringLiteral("!!!!"))
                                           << QStringLiteral("Rough") << 2 << QStringLiteral("empty or cut short") << Spoils::Cell;
     QTest::newRow("picture cut short") << cutShort(QStringLiteral("image"), 0) << QStringLiteral("Ref") << 1
@@ -603,7 +605,7 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("note with an absurd count") << overwrite<quint32>(QStringLiteral("image"), 6, 8, 0x7ffffff0)
                                                << QStringLiteral("Notes") << 5 << QStringLiteral("its note cannot be read") << Spoils::Cell;
     QTest::newRow("note with stray characters") << strayCharacters(QStringLiteral("image"), 6) << QStringLiteral("Notes")
-                                                << 5 << QStringLiteral("characters that do not belong") << Spoils::Cell;
+                                                << 5 << QStringLiteral("characters that do not belong") << Spoils::Nothing;
     // Collapsed strokes whose pictures cannot be read: each goes without its
     // picture, and the user hears of it.
     const QString collapsed = QStringLiteral("some of its collapsed strokes cannot be read");
@@ -635,7 +637,7 @@ void TestSceneReader::damagedFiles_data()
                                        << QStringLiteral("Sound") << 0 << QStringLiteral("its sound cannot be played") << Spoils::Cell;
     QTest::newRow("sound with stray characters") << strayCharacters(QStringLiteral("originalAudioData"), 0)
                                                  << QStringLiteral("Sound") << 0
-                                                 << QStringLiteral("characters that do not belong") << Spoils::Cell;
+                                                 << QStringLiteral("characters that do not belong") << Spoils::Nothing;
     QTest::newRow("strokes of a negative size")
         << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, -5) << Ink << 4
         << QStringLiteral("its drawing claims a size of -5x48 pixels, and no side can be negative") << Spoils::Cell;

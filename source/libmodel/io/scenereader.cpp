@@ -272,11 +272,20 @@ void SceneReaderPrivate::advance()
 const QByteArray &SceneReaderPrivate::readBase64Text(const QString &layerName, int frame)
 {
     const QString text = readText();
-    bool clean = true;
-    if (!m_payloads || !m_payloads->payload(text, m_payloadBytes, &clean))
-        m_payloadBytes = SceneFormat::readBase64(text, &clean);
-    if (!clean)
-        noteDamage(layerName, frame, SceneReader::tr("its data holds characters that do not belong there"));
+    SceneFormat::Strays strays = SceneFormat::Strays::None;
+    if (!m_payloads || !m_payloads->payload(text, m_payloadBytes, &strays))
+        m_payloadBytes = SceneFormat::readBase64(text, &strays);
+    // Skipped, stray characters cost nothing where the data around them is
+    // whole; whatever else its record lacks is told on its own.
+    if (strays == SceneFormat::Strays::BesideWholeData)
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its data holds characters that do not belong there; they were skipped, and "
+                                   "the data around them is whole"),
+                   true);
+    else if (strays == SceneFormat::Strays::InBrokenData)
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its data holds characters that do not belong there, and some of its own are "
+                                   "missing"));
     return m_payloadBytes;
 }
 
