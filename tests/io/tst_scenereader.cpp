@@ -213,6 +213,24 @@ Mutation cellTag(const QString &name, int frame, const std::function<QString(QSt
     };
 }
 
+// Makes the cell of the given frame of the layer called name a distant clone
+// of the first cell of the layer called other (names as cellTag() takes
+// them); what the cell held is skipped.
+Mutation linkedToFirstOf(const QString &name, int frame, const QString &other)
+{
+    return [=](const QByteArray &document) {
+        const QString text = QString::fromUtf8(document);
+        const QRegularExpression identifier(QStringLiteral("identifier=\"([^\"]+)\""));
+        const QRegularExpressionMatch layerTag =
+            QRegularExpression(identifier.pattern() + QStringLiteral(" name=\"%1\"").arg(other)).match(text);
+        const QString key = QStringLiteral("><original layer=\"%1\" drawing=\"%2\"/").arg(layerTag.captured(1),
+            identifier.match(text, text.indexOf(QStringLiteral("<drawing "), layerTag.capturedEnd())).captured(1));
+        return cellTag(name, frame, [key](QString tag) {
+            return tag.replace(QStringLiteral("\"original\""), QStringLiteral("\"distantClone\"")) + key;
+        })(document);
+    };
+}
+
 // A drawing record whose second member is a group of the ink of 'a' under
 // a transform that no group has (entries m11 to m33), followed by the ink
 // of 'b'.
@@ -711,6 +729,15 @@ void TestSceneReader::damagedFiles_data()
         const QRegularExpressionMatch ink5 = clone.match(text), rough4 = clone.match(text, ink5.capturedEnd());
         return text.replace(ink5.capturedStart(2), ink5.capturedLength(2), rough4.captured(1)).toUtf8();
     }) << Ink << 5 << QStringLiteral("from its original in layer \"%1\", frame 1").arg(Ink) << Spoils::Nothing;
+    // Links the program never makes: each cell is left blank.
+    const QString otherKind = QStringLiteral("it was linked to frame 1 of layer \"%1\", a layer of another kind, so "
+                                             "it was left blank");
+    QTest::newRow("Rough 2 a distant clone of the picture of Ref 1")
+        << linkedToFirstOf(QStringLiteral("Rough"), 2, QStringLiteral("Ref")) << QStringLiteral("Rough") << 2
+        << otherKind.arg(QStringLiteral("Ref")) << Spoils::Cell;
+    QTest::newRow("Ref 3 a distant clone of the drawing of Rough 1")
+        << linkedToFirstOf(QStringLiteral("Ref"), 3, QStringLiteral("Rough")) << QStringLiteral("Ref") << 3
+        << otherKind.arg(QStringLiteral("Rough")) << Spoils::Cell;
     QTest::newRow("last cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 4, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 4
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out.") << Spoils::LaterCells;

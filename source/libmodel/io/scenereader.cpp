@@ -134,7 +134,7 @@ public:
     // Every cell of the scene by its key; where a file gives two cells one
     // key, the first, as the scene's own look-up finds it.
     QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cellsByKey() const;
-    void leadChainsToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
+    void leadLinksToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void noteUnresolvedClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void applyOrdering();
@@ -457,7 +457,7 @@ void SceneReaderPrivate::readLayers()
 
     m_progress.setValue(m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings());
     const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells = cellsByKey();
-    leadChainsToOriginals(cells);
+    leadLinksToOriginals(cells);
     linkDistantClones(cells);
     m_scene->resolveClones();
     noteUnresolvedClones(cells);
@@ -522,16 +522,30 @@ QHash<LayerItem::Key, std::shared_ptr<LayerItem>> SceneReaderPrivate::cellsByKey
     return cells;
 }
 
-// The program never lets a distant clone show another distant clone, but a
-// file may hold such a chain: each is led straight to the original it ends
-// at, so that every distant clone names the cell that holds its drawing, as
-// the scene's edits and the exports expect. A chain that ends at no original
-// (at a cell not in the file, or in a circle) is left as it is and reported
-// with the distant clones whose original is missing.
-void SceneReaderPrivate::leadChainsToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
+// The program never lets a distant clone show another distant clone, nor a
+// cell of a layer of another kind (a drawing layer has no room for a
+// picture, a reference layer none for a drawing), but a file may hold
+// either. A chain is led straight to the original it ends at, so that every
+// distant clone names the cell that holds its drawing, as the scene's edits
+// and the exports expect. A link that ends in a layer of another kind is
+// refused: the cell keeps its place and its identifier, as a blank original
+// of its own, and the user hears of it. Each link is judged by where the
+// file leads it, whatever became of the cells it passes. A chain that ends
+// at no original (at a cell not in the file, or in a circle) is left as it
+// is and reported with the distant clones whose original is missing.
+void SceneReaderPrivate::leadLinksToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
 {
+    struct Link
+    {
+        VisualLayer *layer;
+        int frame;
+        std::shared_ptr<LayerItem> cell;
+        LayerItem::Key original;
+        bool chain;
+    };
+    QList<Link> links;
     for (int i = 0; i < m_scene->layerCount(); ++i) {
-        const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
+        auto *visual = qobject_cast<VisualLayer *>(m_scene->layerAt(i).get());
         for (int frame = 1; visual && frame <= visual->frameCount(); ++frame) {
             const std::shared_ptr<LayerItem> cell = visual->cell(frame);
             if (cell->kind() != LayerItem::DistantCloneKind)
@@ -544,15 +558,31 @@ void SceneReaderPrivate::leadChainsToOriginals(const QHash<LayerItem::Key, std::
                 key = {shown->originalLayer(), shown->originalItem()};
                 shown = cells.value(key);
             }
-            if (passed.isEmpty() || !shown || shown->kind() != LayerItem::OriginalKind)
-                continue;
-            cell->setOriginal(key);
-            int originalFrame = 0;
-            m_scene->findDrawing(key, nullptr, &originalFrame);
-            noteDamage(m_layerNames.value(visual->identifier()), frame,
+            if (shown && shown->kind() == LayerItem::OriginalKind)
+                links.append({visual, frame, cell, key, !passed.isEmpty()});
+        }
+    }
+    for (const Link &link : std::as_const(links)) {
+        int originalLayer = -1;
+        int originalFrame = 0;
+        m_scene->findDrawing(link.original, &originalLayer, &originalFrame);
+        const QString layerName = m_layerNames.value(link.layer->identifier());
+        const QString originalName = m_layerNames.value(link.original.first);
+        if (m_scene->layerAt(originalLayer)->type() != link.layer->type()) {
+            link.cell->setKind(LayerItem::OriginalKind);
+            link.cell->setOriginal({});
+            link.cell->setDrawing(link.layer->newCell()->drawing());
+            noteDamage(layerName, link.frame,
+                       SceneReader::tr("it was linked to frame %2 of layer \"%1\", a layer of another kind, so it "
+                                       "was left blank")
+                           .arg(originalName)
+                           .arg(originalFrame));
+        } else if (link.chain) {
+            link.cell->setOriginal(link.original);
+            noteDamage(layerName, link.frame,
                        SceneReader::tr("it showed the drawing of a cell that shows it from elsewhere, so it now "
                                        "shows it from its original in layer \"%1\", frame %2")
-                           .arg(m_layerNames.value(key.first))
+                           .arg(originalName)
                            .arg(originalFrame),
                        true);
         }
