@@ -700,7 +700,7 @@ void TestSceneReader::damagedFiles_data()
         << noHeight << QString() << 0
         << QStringLiteral("the frame height is missing, so the frame is 64x48 pixels, the size of the scene's drawings")
         << Spoils::Nothing;
-    // Two of the six drawings claim 64x60; fitted to 64x48 they look the same.
+    // Two of the seven drawings claim 64x60; fitted to 64x48 they look the same.
     QTest::newRow("frame height missing, drawings of mixed sizes")
         << Mutation([noHeight](const QByteArray &document) {
                const QString strokes = QStringLiteral("strokes");
@@ -708,6 +708,25 @@ void TestSceneReader::damagedFiles_data()
            })
         << QString() << 0 << QStringLiteral("so the frame is 64x48 pixels, the size most of the scene's drawings have")
         << Spoils::Nothing;
+    // Three of the seven claim 64x40, one 64x44: of two sizes as common, the
+    // larger shows all.
+    QTest::newRow("frame height missing, no size most drawings have") << Mutation([noHeight](QByteArray document) {
+        for (int n : {3, 4, 5, 6})
+            document = overwrite<qint32>(QStringLiteral("strokes"), n, 4, n < 6 ? 40 : 44)(document);
+        return noHeight(document);
+    }) << QString() << 0 << QStringLiteral("the frame is 64x48 pixels, the size 3 of the scene's 7 drawings have")
+       << Spoils::Nothing;
+    // One drawing of 64x60 has ink at rows 52-57, below the frame of most.
+    StrokeDrawing tall(QSize(64, 60));
+    tall.addStroke(TestSupport::bitmapStroke(QRect(8, 52, 8, 6), 255));
+    QTest::newRow("frame height missing, ink below the frame most drawings have")
+        << Mutation([noHeight, ink = strokesPayload(tall)](const QByteArray &document) {
+               return replacedBy(QStringLiteral("strokes"), 0, ink)(noHeight(document));
+           })
+        << Ink << 1
+        << QStringLiteral("its drawing was made for a frame of 64x60 pixels, and its ink beyond the 64x48 frame does "
+                          "not show")
+        << Spoils::CellBesideARepair;
     QTest::newRow("cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 3, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 3
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out, and the cells after it moved up a frame")

@@ -12,6 +12,7 @@
 #include "layers/strokelayer.h"
 #include "render/offscreenrenderer.h"
 #include "scene/scene.h"
+#include "strokes/compoundstroke.h"
 #include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 
@@ -42,6 +43,13 @@ constexpr qint64 AnnotationBudget = qint64(SceneFormat::MaximumFrameSide) * Scen
 // bytes whatever its size: without a bound of their own, a small file of
 // many notes would ask for gigabytes.
 constexpr qint64 AllNotesBudget = qint64(256) * 1024 * 1024;
+
+// What checking, in a file without its whole frame size, whether drawings
+// made for another frame have ink outside the one taken may render, for all
+// drawings together: beyond it, ink that may reach out counts as ink that
+// does. A few strips of a frame cost little; a file of many drawings that
+// claim large frames must not cost a render of each.
+constexpr qint64 InkCheckPixels = qint64(16) * 1024 * 1024;
 
 bool isPossibleFrameSide(int side)
 {
@@ -74,6 +82,43 @@ QString frameList(QList<int> frames)
         i = last + 1;
     }
     return parts.join(QStringLiteral(", "));
+}
+
+// Whether the drawing, as the frame it was made for showed it, has ink
+// outside the frame it is now read for: the part of the first that the
+// second lacks is rendered where strokes reach into it, in bands, until ink
+// shows or pixelsLeft runs out.
+bool inkOutsideFrame(const StrokeDrawing &drawing, QSize madeFor, QSize frame, qint64 &pixelsLeft)
+{
+    const CompoundStroke &root = drawing.root();
+    const QRect reach = root.boundingRect() & QRect(QPoint(0, 0), madeFor);
+    const QRect shown(QPoint(0, 0), frame);
+    if (reach.isEmpty() || shown.contains(reach))
+        return false;
+    constexpr qint64 BandPixels = qint64(1) << 20;
+    const QRect outside[] = {reach & QRect(QPoint(shown.right() + 1, reach.top()), reach.bottomRight()),
+                             reach & QRect(QPoint(reach.left(), shown.bottom() + 1), reach.bottomRight())};
+    for (const QRect &part : outside) {
+        if (part.isEmpty())
+            continue;
+        const int rows = int(std::clamp<qint64>(BandPixels / part.width(), 1, part.height()));
+        for (int top = part.top(); top <= part.bottom(); top += rows) {
+            const QRect band(part.left(), top, part.width(), std::min(rows, part.bottom() - top + 1));
+            const qint64 pixels = qint64(band.width()) * band.height();
+            if (pixels > pixelsLeft)
+                return true;
+            pixelsLeft -= pixels;
+            QImage image(band.size(), QImage::Format_Alpha8);
+            image.fill(0);
+            root.render(image, image.rect(), QTransform::fromTranslate(-band.left(), -band.top()), QPoint(0, 0), 1.0);
+            for (int y = 0; y < image.height(); ++y) {
+                const uchar *line = image.constScanLine(y);
+                if (std::any_of(line, line + image.width(), [](uchar coverage) { return coverage != 0; }))
+                    return true;
+            }
+        }
+    }
+    return false;
 }
 
 // Puts the renderer back at the size it had, however the read ends.
@@ -118,7 +163,7 @@ public:
 
     void readScene(RendererSize &renderer);
     void restoreMissingFrame(bool hasWidth, bool hasHeight);
-    QSize frameOfTheDrawings(int width, int height, bool *allAgree) const;
+    QSize frameOfTheDrawings(int width, int height, int *having, int *sized) const;
     void readLayers();
     void readLayer();
     std::shared_ptr<LayerItem> readDrawing(VisualLayer &layer, const QString &layerName);
@@ -164,6 +209,10 @@ public:
     QList<int> m_ordering;
     ExportProgress m_progress;
     int m_expectedDrawings = -1;
+    // Whether the frame is not the file's own but taken from its drawings
+    // or the scene: what a drawing made for another showed cannot be known.
+    bool m_frameGuessed = false;
+    qint64 m_inkCheckPixelsLeft = InkCheckPixels;
     int m_drawingsRead = 0;
     qint64 m_noteBytesLeft = AllNotesBudget;
     QList<SceneReader::Damage> m_damage;
@@ -298,7 +347,8 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
             SceneFormat::readInteger(attribute(QLatin1StringView("highestUsedLayerNumber"))).value_or(0));
     const bool hasWidth = hasAttribute(QLatin1StringView("frameWidth"));
     const bool hasHeight = hasAttribute(QLatin1StringView("frameHeight"));
-    if (!hasWidth || !hasHeight) {
+    m_frameGuessed = !hasWidth || !hasHeight;
+    if (m_frameGuessed) {
         restoreMissingFrame(hasWidth, hasHeight);
     } else {
         const QSize size(SceneFormat::readInteger(attribute(QLatin1StringView("frameWidth"))).value_or(0),
@@ -373,38 +423,49 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
 
 // Every drawing is fitted to the frame, so a file that lacks it, or one
 // side of it, takes the frame its drawings were made for, else keeps the one
-// the scene was made with; the user hears which.
+// the scene was made with; the user hears which, and how many drawings have
+// it.
 void SceneReaderPrivate::restoreMissingFrame(bool hasWidth, bool hasHeight)
 {
     const auto side = [this](bool given, QLatin1StringView name) {
         const int value = given ? SceneFormat::readInteger(attribute(name)).value_or(0) : 0;
         return isPossibleFrameSide(value) ? value : 0;
     };
-    bool allAgree = false;
+    int having = 0;
+    int sized = 0;
     const QSize drawn = frameOfTheDrawings(side(hasWidth, QLatin1StringView("frameWidth")),
-                                           side(hasHeight, QLatin1StringView("frameHeight")), &allAgree);
+                                           side(hasHeight, QLatin1StringView("frameHeight")), &having, &sized);
     if (drawn.isValid())
         m_scene->setFrameSize(drawn, KL::FitMode::FitModeIgnore, nullptr);
     const QString missing = hasWidth ? SceneReader::tr("the frame height is missing")
         : hasHeight                  ? SceneReader::tr("the frame width is missing")
                                      : SceneReader::tr("the frame size is missing");
-    const QString problem = !drawn.isValid()
-        ? SceneReader::tr("%1 and no drawing tells it, so the frame is the default, %2x%3 pixels")
-        : allAgree ? SceneReader::tr("%1, so the frame is %2x%3 pixels, the size of the scene's drawings")
-                   : SceneReader::tr("%1, so the frame is %2x%3 pixels, the size most of the scene's drawings have");
-    noteDamage(QString(), 0, problem.arg(missing).arg(m_scene->frameWidth()).arg(m_scene->frameHeight()), true);
+    QString problem;
+    if (!drawn.isValid())
+        problem = SceneReader::tr("%1 and no drawing tells it, so the frame is the default, %2x%3 pixels");
+    else if (having == sized)
+        problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size of the scene's drawings");
+    else if (having * 2 > sized)
+        problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size most of the scene's drawings have");
+    else
+        problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size %4 of the scene's %5 drawings have");
+    problem = problem.arg(missing).arg(m_scene->frameWidth()).arg(m_scene->frameHeight());
+    if (drawn.isValid() && having * 2 <= sized)
+        problem = problem.arg(having).arg(sized);
+    noteDamage(QString(), 0, problem, true);
 }
 
 // The size that most stroke drawings of the document give, of those that
-// agree with the sides given (0: not given); QSize() when none does. A
-// drawing has its scene's frame, though one pasted from another scene kept
-// that scene's in files of earlier versions. allAgree tells whether every
-// drawing that gives a size gives that one.
-QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, bool *allAgree) const
+// agree with the sides given (0: not given); of sizes as common, the largest,
+// which shows the most of every drawing. QSize() when no drawing gives one.
+// A drawing has its scene's frame, though one pasted from another scene
+// kept that scene's in files of earlier versions. having tells how many
+// drawings give that size, sized how many give any.
+QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, int *having, int *sized) const
 {
     QXmlStreamReader xml(m_markupBytes);
     QMap<std::pair<int, int>, int> counts;
-    int sized = 0;
+    *sized = 0;
     QByteArray bytes;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"strokes")
@@ -419,12 +480,17 @@ QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, bool *allAgr
         if (head.status() != QDataStream::Ok || !isPossibleFrameSide(size.width())
             || !isPossibleFrameSide(size.height()))
             continue;
-        ++sized;
+        ++*sized;
         if ((width == 0 || size.width() == width) && (height == 0 || size.height() == height))
             ++counts[{size.width(), size.height()}];
     }
-    const auto most = std::max_element(counts.cbegin(), counts.cend());
-    *allAgree = most != counts.cend() && *most == sized;
+    const auto area = [](const std::pair<int, int> &size) { return qint64(size.first) * size.second; };
+    auto most = counts.cend();
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (most == counts.cend() || *it > *most || (*it == *most && area(it.key()) > area(most.key())))
+            most = it;
+    }
+    *having = most == counts.cend() ? 0 : *most;
     return most == counts.cend() ? QSize() : QSize(most.key().first, most.key().second);
 }
 
@@ -927,6 +993,17 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
                    SceneReader::tr("its drawing is damaged; the strokes before the damage were kept"));
     if (losses.losses() > 0)
         noteDamage(layerName, frame, SceneReader::tr("some of its collapsed strokes cannot be read"));
+    // Where the file gives the frame, ink beyond it never showed; where the
+    // frame is taken from elsewhere, ink that showed may no longer.
+    if (m_frameGuessed && size.isValid() && size != frameSize
+        && inkOutsideFrame(*drawing, size, frameSize, m_inkCheckPixelsLeft))
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its drawing was made for a frame of %1x%2 pixels, and its ink beyond the "
+                                   "%3x%4 frame does not show")
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(frameSize.width())
+                       .arg(frameSize.height()));
     return drawing;
 }
 
