@@ -179,6 +179,11 @@ void TestExportExposureSheet::exposures_data()
         << "Ink_00001|Ink/Ink_00001.png|1|1; Ink_00002|Ink/Ink_00002.png|2|1; Ink_00003|Ink/Ink_00003.png|3|1; "
            "Ink_00004|Ink/Ink_00003.png|4|1; Ink_00005|Ink/Ink_00005.png|5|1"
         << QStringList{"Ink_00001.png", "Ink_00002.png", "Ink_00003.png", "Ink_00005.png"} << true;
+    // A link a file may hold, never the program: a drawing layer paints no picture.
+    QTest::newRow("a picture linked into a drawing layer")
+        << QStringList{"Ink=AB", "Paper=ref:P"} << QStringList{"Ink2=Paper1"} << nothing << everyFrame
+        << "Ink_00000|Ink/Ink_00000.png|0|1; Ink_00001|Ink/Ink_00001.png|1|1"
+        << QStringList{"Ink_00000.png", "Ink_00001.png"} << true;
     QTest::newRow("a drawing of a layer left out")
         << QStringList{"Ink=AB", "~Hidden=H"} << QStringList{"Ink2=Hidden1"} << nothing << everyFrame
         << "Ink_00000|Ink/Ink_00000.png|0|1; Ink_00001|Ink/Ink_00001.png|1|1"
@@ -197,6 +202,10 @@ void TestExportExposureSheet::exposures()
 
     Scene scene;
     build(scene, layers);
+    if (const int paper = layerNamed(scene, "Paper"); paper >= 0) {
+        setPicture(scene, paper, 1, noise(FrameSize, 1));
+        QVERIFY(scene.setLayerOpacity(paper, 1.0));
+    }
     makeDistantClones(scene, distantClones);
     QVERIFY(scene.setLayerBeyondLast(layerNamed(scene, "Ink"), Layer::LayerBeyondLast(inkBeyondLast)));
     scene.updateMaxFrameNumber();

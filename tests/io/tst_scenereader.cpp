@@ -28,8 +28,8 @@ Q_DECLARE_METATYPE(Mutation)
 // that show its drawing: nothing else, the cells after it in its layer
 // (which move up when it is left out), the whole layer (left out), or the
 // order in which the layers stand; or nothing at all, what was missing
-// being made good.
-enum class Spoils { Cell, LaterCells, Layer, Order, Nothing };
+// being made good; or nothing else, while something else was made good.
+enum class Spoils { Cell, LaterCells, Layer, Order, Nothing, CellBesideARepair };
 Q_DECLARE_METATYPE(Spoils)
 
 namespace {
@@ -210,6 +210,24 @@ Mutation cellTag(const QString &name, int frame, const std::function<QString(QSt
             return QByteArray();
         const qsizetype end = text.indexOf(u'>', at);
         return text.replace(at, end - at, change(text.mid(at, end - at))).toUtf8();
+    };
+}
+
+// Makes the cell of the given frame of the layer called name a distant clone
+// of the first cell of the layer called other (names as cellTag() takes
+// them); what the cell held is skipped.
+Mutation linkedToFirstOf(const QString &name, int frame, const QString &other)
+{
+    return [=](const QByteArray &document) {
+        const QString text = QString::fromUtf8(document);
+        const QRegularExpression identifier(QStringLiteral("identifier=\"([^\"]+)\""));
+        const QRegularExpressionMatch layerTag =
+            QRegularExpression(identifier.pattern() + QStringLiteral(" name=\"%1\"").arg(other)).match(text);
+        const QString key = QStringLiteral("><original layer=\"%1\" drawing=\"%2\"/").arg(layerTag.captured(1),
+            identifier.match(text, text.indexOf(QStringLiteral("<drawing "), layerTag.capturedEnd())).captured(1));
+        return cellTag(name, frame, [key](QString tag) {
+            return tag.replace(QStringLiteral("\"original\""), QStringLiteral("\"distantClone\"")) + key;
+        })(document);
     };
 }
 
@@ -452,7 +470,7 @@ void TestSceneReader::tolerance_data()
                                                            QStringLiteral("<clone layer=\"%1\" drawing=\"%2\"/>")
                                                                .arg(identifier(u'A'), identifier(u'a' + 1000)))))
         << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
-    QTest::newRow("layers of no kind are left out, and the ordering with them")
+    QTest::newRow("layers of no kind are left out")
         << document(Frame, QStringLiteral("<ordering>3;2;1;0</ordering>")
                                + layer(QStringLiteral("type=\"paint\""), original(u'x'))
                                + strokeLayer(QStringLiteral("A"), original(u'a'))
@@ -583,8 +601,10 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("strokes wider than any frame")
         << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, 8193) << Ink << 4
         << QStringLiteral("claims a size of 8193x48 pixels, larger than any frame") << Spoils::Cell;
-    QTest::newRow("strokes with stray characters") << strayCharacters(QStringLiteral("strokes"), 0) << Ink << 1
-                                                   << QStringLiteral("characters that do not belong") << Spoils::Cell;
+    QTest::newRow("strokes with stray characters")
+        << strayCharacters(QStringLiteral("strokes"), 0) << Ink << 1
+        << QStringLiteral("characters that do not belong there; they were skipped, and the data around them is whole")
+        << Spoils::Nothing;
     QTest::newRow("strokes of no Base64") << replacedBy(QStringLiteral("strokes"), 4, QStringLiteral("!!!!"))
                                           << QStringLiteral("Rough") << 2 << QStringLiteral("empty or cut short") << Spoils::Cell;
     QTest::newRow("picture cut short") << cutShort(QStringLiteral("image"), 0) << QStringLiteral("Ref") << 1
@@ -603,7 +623,7 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("note with an absurd count") << overwrite<quint32>(QStringLiteral("image"), 6, 8, 0x7ffffff0)
                                                << QStringLiteral("Notes") << 5 << QStringLiteral("its note cannot be read") << Spoils::Cell;
     QTest::newRow("note with stray characters") << strayCharacters(QStringLiteral("image"), 6) << QStringLiteral("Notes")
-                                                << 5 << QStringLiteral("characters that do not belong") << Spoils::Cell;
+                                                << 5 << QStringLiteral("characters that do not belong") << Spoils::Nothing;
     // Collapsed strokes whose pictures cannot be read: each goes without its
     // picture, and the user hears of it.
     const QString collapsed = QStringLiteral("some of its collapsed strokes cannot be read");
@@ -635,7 +655,7 @@ void TestSceneReader::damagedFiles_data()
                                        << QStringLiteral("Sound") << 0 << QStringLiteral("its sound cannot be played") << Spoils::Cell;
     QTest::newRow("sound with stray characters") << strayCharacters(QStringLiteral("originalAudioData"), 0)
                                                  << QStringLiteral("Sound") << 0
-                                                 << QStringLiteral("characters that do not belong") << Spoils::Cell;
+                                                 << QStringLiteral("characters that do not belong") << Spoils::Nothing;
     QTest::newRow("strokes of a negative size")
         << overwrite<qint32>(QStringLiteral("strokes"), 2, 0, -5) << Ink << 4
         << QStringLiteral("its drawing claims a size of -5x48 pixels, and no side can be negative") << Spoils::Cell;
@@ -659,7 +679,7 @@ void TestSceneReader::damagedFiles_data()
         return [kind](QString tag) { return tag.replace(QStringLiteral("type=\"original\""), kind); };
     };
     const QString spareLayer = QStringLiteral("name=\"Spare\" linked=\"no\" visible=\"yes\" type=\"stroke\"");
-    QTest::newRow("layer of unknown kind")
+    QTest::newRow("layer of unknown kind in an intact ordering")
         << replacedText(spareLayer, QString(spareLayer).replace(QStringLiteral("stroke"), QStringLiteral("paint")))
         << QStringLiteral("Spare") << 0
         << QStringLiteral("it is of unknown kind \"paint\", so it was left out with all it holds") << Spoils::Layer;
@@ -680,7 +700,7 @@ void TestSceneReader::damagedFiles_data()
         << noHeight << QString() << 0
         << QStringLiteral("the frame height is missing, so the frame is 64x48 pixels, the size of the scene's drawings")
         << Spoils::Nothing;
-    // Two of the six drawings claim 64x60; fitted to 64x48 they look the same.
+    // Two of the seven drawings claim 64x60; fitted to 64x48 they look the same.
     QTest::newRow("frame height missing, drawings of mixed sizes")
         << Mutation([noHeight](const QByteArray &document) {
                const QString strokes = QStringLiteral("strokes");
@@ -688,6 +708,25 @@ void TestSceneReader::damagedFiles_data()
            })
         << QString() << 0 << QStringLiteral("so the frame is 64x48 pixels, the size most of the scene's drawings have")
         << Spoils::Nothing;
+    // Three of the seven claim 64x40, one 64x44: of two sizes as common, the
+    // larger shows all.
+    QTest::newRow("frame height missing, no size most drawings have") << Mutation([noHeight](QByteArray document) {
+        for (int n : {3, 4, 5, 6})
+            document = overwrite<qint32>(QStringLiteral("strokes"), n, 4, n < 6 ? 40 : 44)(document);
+        return noHeight(document);
+    }) << QString() << 0 << QStringLiteral("the frame is 64x48 pixels, the size 3 of the scene's 7 drawings have")
+       << Spoils::Nothing;
+    // One drawing of 64x60 has ink at rows 52-57, below the frame of most.
+    StrokeDrawing tall(QSize(64, 60));
+    tall.addStroke(TestSupport::bitmapStroke(QRect(8, 52, 8, 6), 255));
+    QTest::newRow("frame height missing, ink below the frame most drawings have")
+        << Mutation([noHeight, ink = strokesPayload(tall)](const QByteArray &document) {
+               return replacedBy(QStringLiteral("strokes"), 0, ink)(noHeight(document));
+           })
+        << Ink << 1
+        << QStringLiteral("its drawing was made for a frame of 64x60 pixels, and its ink beyond the 64x48 frame does "
+                          "not show")
+        << Spoils::CellBesideARepair;
     QTest::newRow("cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 3, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 3
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out, and the cells after it moved up a frame")
@@ -709,6 +748,15 @@ void TestSceneReader::damagedFiles_data()
         const QRegularExpressionMatch ink5 = clone.match(text), rough4 = clone.match(text, ink5.capturedEnd());
         return text.replace(ink5.capturedStart(2), ink5.capturedLength(2), rough4.captured(1)).toUtf8();
     }) << Ink << 5 << QStringLiteral("from its original in layer \"%1\", frame 1").arg(Ink) << Spoils::Nothing;
+    // Links the program never makes: each cell is left blank.
+    const QString otherKind = QStringLiteral("it was linked to frame 1 of layer \"%1\", a layer of another kind, so "
+                                             "it was left blank");
+    QTest::newRow("Rough 2 a distant clone of the picture of Ref 1")
+        << linkedToFirstOf(QStringLiteral("Rough"), 2, QStringLiteral("Ref")) << QStringLiteral("Rough") << 2
+        << otherKind.arg(QStringLiteral("Ref")) << Spoils::Cell;
+    QTest::newRow("Ref 3 a distant clone of the drawing of Rough 1")
+        << linkedToFirstOf(QStringLiteral("Ref"), 3, QStringLiteral("Rough")) << QStringLiteral("Ref") << 3
+        << otherKind.arg(QStringLiteral("Rough")) << Spoils::Cell;
     QTest::newRow("last cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 4, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 4
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out.") << Spoils::LaterCells;
@@ -744,7 +792,7 @@ void TestSceneReader::damagedFiles()
     const QString both =
         QStringLiteral("Parts of f.kl were missing or damaged; some could not be read and were left out:");
     const bool nothingLost = spoils == Spoils::Order || spoils == Spoils::Nothing;
-    const QString heading = spoils == Spoils::Layer ? both : nothingLost ? madeGood : leftOut;
+    const QString heading = spoils == Spoils::CellBesideARepair ? both : nothingLost ? madeGood : leftOut;
     if (!problem.isEmpty())
         QCOMPARE(SceneReader::damageHeading(read.damage, QStringLiteral("f.kl")), heading);
 
@@ -752,6 +800,14 @@ void TestSceneReader::damagedFiles()
     // only the cells that show its drawing (its holds, its distant clones)
     // may look otherwise, and what the row says it spoils.
     QCOMPARE(scene.layerCount(), original.layerCount() - (spoils == Spoils::Layer ? 1 : 0));
+    // The layers stand as they stood, one left out simply missing.
+    QStringList stack;
+    for (int index : original.layerOrdering()) {
+        if (spoils != Spoils::Layer || original.layerName(index) != layer)
+            stack.append(original.layerName(index));
+    }
+    for (int position = 0; spoils != Spoils::Order && position < scene.layerCount(); ++position)
+        QCOMPARE(scene.layerName(scene.layerOrdering().at(position)), stack.at(position));
     QSet<QString> spoilt{QStringLiteral("%1/%2").arg(layer).arg(frame)};
     for (int i = 0; i < original.layerCount(); ++i) {
         if (original.layerName(i) != layer || !original.isVisualLayer(i) || frame < 1)
@@ -943,9 +999,7 @@ void TestSceneReader::damageReportNamesLayersAndFrames()
                                          "and the cells after them moved up 2 frames.\n"
                                          "Layer \"P\": it is of unknown kind \"paint\", so it was left out with all "
                                          "it holds.\n"
-                                         "Layer \"Layer 4\", frame 1: its drawing is empty or cut short.\n"
-                                         "The order of the layers is damaged, so they stand in the order in which the "
-                                         "file lists them."));
+                                         "Layer \"Layer 4\", frame 1: its drawing is empty or cut short."));
 }
 
 // However the document is written, within what XML allows, it gives the

@@ -71,7 +71,9 @@ QJsonArray centreOf(const QSize &size)
 }
 
 // An original's drawing on a transparent ground at full opacity: the package
-// gives each layer its opacity, which importers apply themselves.
+// gives each layer its opacity, which importers apply themselves. As the
+// layer paints it: a drawing layer paints no picture (a file may give it
+// one), a reference layer no strokes.
 QImage originalPicture(const VisualLayer &layer, const LayerItem &item, const QSize &size)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -82,7 +84,7 @@ QImage originalPicture(const VisualLayer &layer, const LayerItem &item, const QS
     const auto *strokes = qobject_cast<const StrokeLayer *>(&layer);
     if (strokes && drawing->type() == Drawing::StrokeDrawingType) {
         static_cast<const StrokeDrawing *>(drawing)->blendOnto(image, strokes->colorTable(), image.rect(), 1.0);
-    } else if (drawing->type() == Drawing::ImageDrawingType) {
+    } else if (!strokes && drawing->type() == Drawing::ImageDrawingType) {
         QPainter painter(&image);
         static_cast<const ImageDrawing *>(drawing)->paint(&painter, layer.frameSize(), image.rect());
     }

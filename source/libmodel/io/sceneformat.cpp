@@ -92,20 +92,20 @@ QColor readColor(QStringView text)
     return QColor::fromString(text);
 }
 
-QByteArray readBase64(QStringView text, bool *clean)
+QByteArray readBase64(QStringView text, Strays *strays)
 {
     // Characters beyond Latin-1 become '?', which is no Base64 either.
-    return decodeBase64(text.toLatin1(), clean);
+    return decodeBase64(text.toLatin1(), strays);
 }
 
-QByteArray decodeBase64(QByteArrayView text, bool *clean)
+QByteArray decodeBase64(QByteArrayView text, Strays *strays)
 {
     QByteArray decoded;
-    decodeBase64(text, decoded, clean);
+    decodeBase64(text, decoded, strays);
     return decoded;
 }
 
-void decodeBase64(QByteArrayView text, QByteArray &into, bool *clean)
+void decodeBase64(QByteArrayView text, QByteArray &into, Strays *strays)
 {
     // The value of each character, -1 for those the decoder skips (padding
     // included: like Qt's decoder, this one reads on after it).
@@ -141,6 +141,7 @@ void decodeBase64(QByteArrayView text, QByteArray &into, bool *clean)
     quint32 bits = 0;
     int pending = 0;
     bool junk = false;
+    qsizetype padding = 0;
     while (in < end) {
         // Runs of the alphabet, four characters to three bytes, two groups
         // at a time.
@@ -176,8 +177,10 @@ void decodeBase64(QByteArrayView text, QByteArray &into, bool *clean)
         const uchar character = *in++;
         const int value = values[character];
         if (value < 0) {
-            if (!isBase64Character(char(character)) && character != ' ' && character != '\n' && character != '\r'
-                && character != '\t')
+            if (character == '=')
+                ++padding;
+            else if (!isBase64Character(char(character)) && character != ' ' && character != '\n'
+                     && character != '\r' && character != '\t')
                 junk = true;
             continue;
         }
@@ -190,8 +193,17 @@ void decodeBase64(QByteArrayView text, QByteArray &into, bool *clean)
         }
     }
     into.truncate(written);
-    if (clean)
-        *clean = !junk;
+    if (strays) {
+        // Each character of the alphabet gave six bits; the writer pads the
+        // last group to four characters.
+        const qsizetype characters = (written * 8 + pending) / 6;
+        if (!junk)
+            *strays = Strays::None;
+        else if (characters > 0 && (characters + padding) % 4 == 0)
+            *strays = Strays::BesideWholeData;
+        else
+            *strays = Strays::InBrokenData;
+    }
 }
 
 void preparePayloadStream(QDataStream &stream, Payload payload)

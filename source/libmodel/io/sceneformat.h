@@ -59,14 +59,20 @@ bool readFlag(QStringView text);
 QUuid readIdentifier(QStringView text);
 // Whatever the colour parser takes: "#rgb", "#rrggbb", "#aarrggbb", names.
 QColor readColor(QStringView text);
-// Standard Base64; characters outside the alphabet are skipped. clean, when
-// given, tells whether there were any besides white space.
-QByteArray readBase64(QStringView text, bool *clean = nullptr);
+// What a Base64 text holds besides its data and white space: nothing;
+// characters outside the alphabet between whole groups of four, so that the
+// data reads whole once they are skipped; or such characters where the
+// groups are not whole, so that some of the data's own characters are
+// missing or were replaced.
+enum class Strays { None, BesideWholeData, InBrokenData };
+// Standard Base64; characters outside the alphabet are skipped. strays,
+// when given, tells of them.
+QByteArray readBase64(QStringView text, Strays *strays = nullptr);
 // The same decoding of Latin-1 text: what QByteArray::fromBase64() gives,
 // several times faster on long texts. The second form decodes into a
 // buffer that keeps its memory from one payload to the next.
-QByteArray decodeBase64(QByteArrayView text, bool *clean = nullptr);
-void decodeBase64(QByteArrayView text, QByteArray &into, bool *clean = nullptr);
+QByteArray decodeBase64(QByteArrayView text, Strays *strays = nullptr);
+void decodeBase64(QByteArrayView text, QByteArray &into, Strays *strays = nullptr);
 
 // The stream of one embedded payload, on bytes of its own: big-endian at
 // PayloadStreamVersion, with 32-bit floats for stroke drawings.

@@ -8,6 +8,10 @@ class QStringView;
 
 namespace Model {
 
+namespace SceneFormat {
+enum class Strays;
+}
+
 // A scene document taken apart into its markup and its Base64 payloads.
 //
 // Drawings, pictures and sound make up nearly all of a scene file, and an
@@ -42,8 +46,8 @@ public:
     QByteArrayView markup() const;
     // For the text of a payload element: whether it is the marker of a
     // payload taken out of it; if so, into receives the payload, decoded,
-    // and clean whether it held only Base64 and white space.
-    bool payload(QStringView text, QByteArray &into, bool *clean) const;
+    // and strays what it held besides Base64 and white space.
+    bool payload(QStringView text, QByteArray &into, SceneFormat::Strays *strays) const;
     int count() const;
 
 private:

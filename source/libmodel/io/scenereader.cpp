@@ -12,6 +12,7 @@
 #include "layers/strokelayer.h"
 #include "render/offscreenrenderer.h"
 #include "scene/scene.h"
+#include "strokes/compoundstroke.h"
 #include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
 
@@ -42,6 +43,13 @@ constexpr qint64 AnnotationBudget = qint64(SceneFormat::MaximumFrameSide) * Scen
 // bytes whatever its size: without a bound of their own, a small file of
 // many notes would ask for gigabytes.
 constexpr qint64 AllNotesBudget = qint64(256) * 1024 * 1024;
+
+// What checking, in a file without its whole frame size, whether drawings
+// made for another frame have ink outside the one taken may render, for all
+// drawings together: beyond it, ink that may reach out counts as ink that
+// does. A few strips of a frame cost little; a file of many drawings that
+// claim large frames must not cost a render of each.
+constexpr qint64 InkCheckPixels = qint64(16) * 1024 * 1024;
 
 bool isPossibleFrameSide(int side)
 {
@@ -74,6 +82,43 @@ QString frameList(QList<int> frames)
         i = last + 1;
     }
     return parts.join(QStringLiteral(", "));
+}
+
+// Whether the drawing, as the frame it was made for showed it, has ink
+// outside the frame it is now read for: the part of the first that the
+// second lacks is rendered where strokes reach into it, in bands, until ink
+// shows or pixelsLeft runs out.
+bool inkOutsideFrame(const StrokeDrawing &drawing, QSize madeFor, QSize frame, qint64 &pixelsLeft)
+{
+    const CompoundStroke &root = drawing.root();
+    const QRect reach = root.boundingRect() & QRect(QPoint(0, 0), madeFor);
+    const QRect shown(QPoint(0, 0), frame);
+    if (reach.isEmpty() || shown.contains(reach))
+        return false;
+    constexpr qint64 BandPixels = qint64(1) << 20;
+    const QRect outside[] = {reach & QRect(QPoint(shown.right() + 1, reach.top()), reach.bottomRight()),
+                             reach & QRect(QPoint(reach.left(), shown.bottom() + 1), reach.bottomRight())};
+    for (const QRect &part : outside) {
+        if (part.isEmpty())
+            continue;
+        const int rows = int(std::clamp<qint64>(BandPixels / part.width(), 1, part.height()));
+        for (int top = part.top(); top <= part.bottom(); top += rows) {
+            const QRect band(part.left(), top, part.width(), std::min(rows, part.bottom() - top + 1));
+            const qint64 pixels = qint64(band.width()) * band.height();
+            if (pixels > pixelsLeft)
+                return true;
+            pixelsLeft -= pixels;
+            QImage image(band.size(), QImage::Format_Alpha8);
+            image.fill(0);
+            root.render(image, image.rect(), QTransform::fromTranslate(-band.left(), -band.top()), QPoint(0, 0), 1.0);
+            for (int y = 0; y < image.height(); ++y) {
+                const uchar *line = image.constScanLine(y);
+                if (std::any_of(line, line + image.width(), [](uchar coverage) { return coverage != 0; }))
+                    return true;
+            }
+        }
+    }
+    return false;
 }
 
 // Puts the renderer back at the size it had, however the read ends.
@@ -118,7 +163,7 @@ public:
 
     void readScene(RendererSize &renderer);
     void restoreMissingFrame(bool hasWidth, bool hasHeight);
-    QSize frameOfTheDrawings(int width, int height, bool *allAgree) const;
+    QSize frameOfTheDrawings(int width, int height, int *having, int *sized) const;
     void readLayers();
     void readLayer();
     std::shared_ptr<LayerItem> readDrawing(VisualLayer &layer, const QString &layerName);
@@ -134,7 +179,7 @@ public:
     // Every cell of the scene by its key; where a file gives two cells one
     // key, the first, as the scene's own look-up finds it.
     QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cellsByKey() const;
-    void leadChainsToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
+    void leadLinksToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void noteUnresolvedClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void applyOrdering();
@@ -164,6 +209,10 @@ public:
     QList<int> m_ordering;
     ExportProgress m_progress;
     int m_expectedDrawings = -1;
+    // Whether the frame is not the file's own but taken from its drawings
+    // or the scene: what a drawing made for another showed cannot be known.
+    bool m_frameGuessed = false;
+    qint64 m_inkCheckPixelsLeft = InkCheckPixels;
     int m_drawingsRead = 0;
     qint64 m_noteBytesLeft = AllNotesBudget;
     QList<SceneReader::Damage> m_damage;
@@ -179,8 +228,12 @@ public:
     QList<LeftOutCells> m_leftOut;
     // Whether the file gives an ordering of its layers.
     bool m_orderingGiven = false;
-    // The "layer" elements met so far, kept or not.
-    int m_layersMet = 0;
+    // Whether it gives its layers at all.
+    bool m_layersGiven = false;
+    // For each "layer" element met so far, kept or not, the index of the
+    // layer made of it in the scene; -1 for one left out. The file names its
+    // layers by their places among these elements.
+    QList<int> m_fileLayers;
     // The names the damage report gives the layers read so far, by identifier.
     QMap<QUuid, QString> m_layerNames;
     // The distant clones each original lists in the file, kept apart until
@@ -268,11 +321,20 @@ void SceneReaderPrivate::advance()
 const QByteArray &SceneReaderPrivate::readBase64Text(const QString &layerName, int frame)
 {
     const QString text = readText();
-    bool clean = true;
-    if (!m_payloads || !m_payloads->payload(text, m_payloadBytes, &clean))
-        m_payloadBytes = SceneFormat::readBase64(text, &clean);
-    if (!clean)
-        noteDamage(layerName, frame, SceneReader::tr("its data holds characters that do not belong there"));
+    SceneFormat::Strays strays = SceneFormat::Strays::None;
+    if (!m_payloads || !m_payloads->payload(text, m_payloadBytes, &strays))
+        m_payloadBytes = SceneFormat::readBase64(text, &strays);
+    // Skipped, stray characters cost nothing where the data around them is
+    // whole; whatever else its record lacks is told on its own.
+    if (strays == SceneFormat::Strays::BesideWholeData)
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its data holds characters that do not belong there; they were skipped, and "
+                                   "the data around them is whole"),
+                   true);
+    else if (strays == SceneFormat::Strays::InBrokenData)
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its data holds characters that do not belong there, and some of its own are "
+                                   "missing"));
     return m_payloadBytes;
 }
 
@@ -285,7 +347,8 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
             SceneFormat::readInteger(attribute(QLatin1StringView("highestUsedLayerNumber"))).value_or(0));
     const bool hasWidth = hasAttribute(QLatin1StringView("frameWidth"));
     const bool hasHeight = hasAttribute(QLatin1StringView("frameHeight"));
-    if (!hasWidth || !hasHeight) {
+    m_frameGuessed = !hasWidth || !hasHeight;
+    if (m_frameGuessed) {
         restoreMissingFrame(hasWidth, hasHeight);
     } else {
         const QSize size(SceneFormat::readInteger(attribute(QLatin1StringView("frameWidth"))).value_or(0),
@@ -338,10 +401,13 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
     if (last == -1)
         last = m_scene->maximumFrameNumber();
     checkCancel();
-    // The range setter looks the active layer up in the ordering: an index
-    // outside the layers (a scene saved without an active layer has -1) is
-    // replaced by the top layer, and a scene without layers keeps the range
-    // it has.
+    // The range setter looks the active layer up in the ordering. The file
+    // names it by its place among the layers it lists: one left out, or an
+    // index outside the layers (a scene saved without an active layer has
+    // -1), is replaced by the top layer, and a scene without layers keeps
+    // the range it has.
+    if (m_layersGiven)
+        activeLayer = activeLayer >= 0 && activeLayer < m_fileLayers.size() ? m_fileLayers.at(activeLayer) : -1;
     bool rendered = false;
     if (m_scene->layerCount() > 0) {
         if (activeLayer < 0 || activeLayer >= m_scene->layerCount())
@@ -357,38 +423,49 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
 
 // Every drawing is fitted to the frame, so a file that lacks it, or one
 // side of it, takes the frame its drawings were made for, else keeps the one
-// the scene was made with; the user hears which.
+// the scene was made with; the user hears which, and how many drawings have
+// it.
 void SceneReaderPrivate::restoreMissingFrame(bool hasWidth, bool hasHeight)
 {
     const auto side = [this](bool given, QLatin1StringView name) {
         const int value = given ? SceneFormat::readInteger(attribute(name)).value_or(0) : 0;
         return isPossibleFrameSide(value) ? value : 0;
     };
-    bool allAgree = false;
+    int having = 0;
+    int sized = 0;
     const QSize drawn = frameOfTheDrawings(side(hasWidth, QLatin1StringView("frameWidth")),
-                                           side(hasHeight, QLatin1StringView("frameHeight")), &allAgree);
+                                           side(hasHeight, QLatin1StringView("frameHeight")), &having, &sized);
     if (drawn.isValid())
         m_scene->setFrameSize(drawn, KL::FitMode::FitModeIgnore, nullptr);
     const QString missing = hasWidth ? SceneReader::tr("the frame height is missing")
         : hasHeight                  ? SceneReader::tr("the frame width is missing")
                                      : SceneReader::tr("the frame size is missing");
-    const QString problem = !drawn.isValid()
-        ? SceneReader::tr("%1 and no drawing tells it, so the frame is the default, %2x%3 pixels")
-        : allAgree ? SceneReader::tr("%1, so the frame is %2x%3 pixels, the size of the scene's drawings")
-                   : SceneReader::tr("%1, so the frame is %2x%3 pixels, the size most of the scene's drawings have");
-    noteDamage(QString(), 0, problem.arg(missing).arg(m_scene->frameWidth()).arg(m_scene->frameHeight()), true);
+    QString problem;
+    if (!drawn.isValid())
+        problem = SceneReader::tr("%1 and no drawing tells it, so the frame is the default, %2x%3 pixels");
+    else if (having == sized)
+        problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size of the scene's drawings");
+    else if (having * 2 > sized)
+        problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size most of the scene's drawings have");
+    else
+        problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size %4 of the scene's %5 drawings have");
+    problem = problem.arg(missing).arg(m_scene->frameWidth()).arg(m_scene->frameHeight());
+    if (drawn.isValid() && having * 2 <= sized)
+        problem = problem.arg(having).arg(sized);
+    noteDamage(QString(), 0, problem, true);
 }
 
 // The size that most stroke drawings of the document give, of those that
-// agree with the sides given (0: not given); QSize() when none does. A
-// drawing has its scene's frame, though one pasted from another scene kept
-// that scene's in files of earlier versions. allAgree tells whether every
-// drawing that gives a size gives that one.
-QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, bool *allAgree) const
+// agree with the sides given (0: not given); of sizes as common, the largest,
+// which shows the most of every drawing. QSize() when no drawing gives one.
+// A drawing has its scene's frame, though one pasted from another scene
+// kept that scene's in files of earlier versions. having tells how many
+// drawings give that size, sized how many give any.
+QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, int *having, int *sized) const
 {
     QXmlStreamReader xml(m_markupBytes);
     QMap<std::pair<int, int>, int> counts;
-    int sized = 0;
+    *sized = 0;
     QByteArray bytes;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"strokes")
@@ -403,12 +480,17 @@ QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, bool *allAgr
         if (head.status() != QDataStream::Ok || !isPossibleFrameSide(size.width())
             || !isPossibleFrameSide(size.height()))
             continue;
-        ++sized;
+        ++*sized;
         if ((width == 0 || size.width() == width) && (height == 0 || size.height() == height))
             ++counts[{size.width(), size.height()}];
     }
-    const auto most = std::max_element(counts.cbegin(), counts.cend());
-    *allAgree = most != counts.cend() && *most == sized;
+    const auto area = [](const std::pair<int, int> &size) { return qint64(size.first) * size.second; };
+    auto most = counts.cend();
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (most == counts.cend() || *it > *most || (*it == *most && area(it.key()) > area(most.key())))
+            most = it;
+    }
+    *having = most == counts.cend() ? 0 : *most;
     return most == counts.cend() ? QSize() : QSize(most.key().first, most.key().second);
 }
 
@@ -418,7 +500,8 @@ void SceneReaderPrivate::readLayers()
         m_scene->removeLayerAt(0);
     m_ordering.clear();
     m_orderingGiven = false;
-    m_layersMet = 0;
+    m_layersGiven = true;
+    m_fileLayers.clear();
 
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"ordering") {
@@ -440,7 +523,7 @@ void SceneReaderPrivate::readLayers()
 
     m_progress.setValue(m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings());
     const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells = cellsByKey();
-    leadChainsToOriginals(cells);
+    leadLinksToOriginals(cells);
     linkDistantClones(cells);
     m_scene->resolveClones();
     noteUnresolvedClones(cells);
@@ -451,9 +534,12 @@ void SceneReaderPrivate::readLayers()
 
 void SceneReaderPrivate::applyOrdering()
 {
-    // Only a list that names every layer once says where each stands; the
-    // user hears of any other, and of none, unless there is nothing to stand
-    // in order. Nothing else in a file tells how its layers were stacked.
+    // The ordering names the layers by their places in the file, those left
+    // out included. Only a list that names each once says where each
+    // stands: the layers kept stand in its order, one left out simply
+    // missing from it. The user hears of any other list, and of none, unless
+    // there is nothing to stand in order. Nothing else in a file tells how
+    // its layers were stacked.
     const int count = m_scene->layerCount();
     const auto ignored = [this, count]() {
         if (count < 2)
@@ -465,17 +551,21 @@ void SceneReaderPrivate::applyOrdering()
                                                      "in which the file lists them"),
                    true);
     };
-    if (m_ordering.size() != count)
+    const qsizetype listed = m_fileLayers.size();
+    if (m_ordering.size() != listed)
         return ignored();
-    QList<bool> named(count, false);
-    for (int layer : std::as_const(m_ordering)) {
-        if (layer < 0 || layer >= count || named.at(layer))
+    QList<bool> named(listed, false);
+    QList<int> kept;
+    for (int entry : std::as_const(m_ordering)) {
+        if (entry < 0 || entry >= listed || named.at(entry))
             return ignored();
-        named[layer] = true;
+        named[entry] = true;
+        if (m_fileLayers.at(entry) >= 0)
+            kept.append(m_fileLayers.at(entry));
     }
     // Every move repaints the frame: layers already in place stay.
     for (int position = 0; position < count; ++position) {
-        const int layer = m_ordering.at(position);
+        const int layer = kept.at(position);
         const int from = m_scene->layerPositions().at(layer);
         if (from != position)
             m_scene->moveLayer(layer, from, position);
@@ -498,16 +588,30 @@ QHash<LayerItem::Key, std::shared_ptr<LayerItem>> SceneReaderPrivate::cellsByKey
     return cells;
 }
 
-// The program never lets a distant clone show another distant clone, but a
-// file may hold such a chain: each is led straight to the original it ends
-// at, so that every distant clone names the cell that holds its drawing, as
-// the scene's edits and the exports expect. A chain that ends at no original
-// (at a cell not in the file, or in a circle) is left as it is and reported
-// with the distant clones whose original is missing.
-void SceneReaderPrivate::leadChainsToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
+// The program never lets a distant clone show another distant clone, nor a
+// cell of a layer of another kind (a drawing layer has no room for a
+// picture, a reference layer none for a drawing), but a file may hold
+// either. A chain is led straight to the original it ends at, so that every
+// distant clone names the cell that holds its drawing, as the scene's edits
+// and the exports expect. A link that ends in a layer of another kind is
+// refused: the cell keeps its place and its identifier, as a blank original
+// of its own, and the user hears of it. Each link is judged by where the
+// file leads it, whatever became of the cells it passes. A chain that ends
+// at no original (at a cell not in the file, or in a circle) is left as it
+// is and reported with the distant clones whose original is missing.
+void SceneReaderPrivate::leadLinksToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
 {
+    struct Link
+    {
+        VisualLayer *layer;
+        int frame;
+        std::shared_ptr<LayerItem> cell;
+        LayerItem::Key original;
+        bool chain;
+    };
+    QList<Link> links;
     for (int i = 0; i < m_scene->layerCount(); ++i) {
-        const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
+        auto *visual = qobject_cast<VisualLayer *>(m_scene->layerAt(i).get());
         for (int frame = 1; visual && frame <= visual->frameCount(); ++frame) {
             const std::shared_ptr<LayerItem> cell = visual->cell(frame);
             if (cell->kind() != LayerItem::DistantCloneKind)
@@ -520,15 +624,31 @@ void SceneReaderPrivate::leadChainsToOriginals(const QHash<LayerItem::Key, std::
                 key = {shown->originalLayer(), shown->originalItem()};
                 shown = cells.value(key);
             }
-            if (passed.isEmpty() || !shown || shown->kind() != LayerItem::OriginalKind)
-                continue;
-            cell->setOriginal(key);
-            int originalFrame = 0;
-            m_scene->findDrawing(key, nullptr, &originalFrame);
-            noteDamage(m_layerNames.value(visual->identifier()), frame,
+            if (shown && shown->kind() == LayerItem::OriginalKind)
+                links.append({visual, frame, cell, key, !passed.isEmpty()});
+        }
+    }
+    for (const Link &link : std::as_const(links)) {
+        int originalLayer = -1;
+        int originalFrame = 0;
+        m_scene->findDrawing(link.original, &originalLayer, &originalFrame);
+        const QString layerName = m_layerNames.value(link.layer->identifier());
+        const QString originalName = m_layerNames.value(link.original.first);
+        if (m_scene->layerAt(originalLayer)->type() != link.layer->type()) {
+            link.cell->setKind(LayerItem::OriginalKind);
+            link.cell->setOriginal({});
+            link.cell->setDrawing(link.layer->newCell()->drawing());
+            noteDamage(layerName, link.frame,
+                       SceneReader::tr("it was linked to frame %2 of layer \"%1\", a layer of another kind, so it "
+                                       "was left blank")
+                           .arg(originalName)
+                           .arg(originalFrame));
+        } else if (link.chain) {
+            link.cell->setOriginal(link.original);
+            noteDamage(layerName, link.frame,
                        SceneReader::tr("it showed the drawing of a cell that shows it from elsewhere, so it now "
                                        "shows it from its original in layer \"%1\", frame %2")
-                           .arg(m_layerNames.value(key.first))
+                           .arg(originalName)
                            .arg(originalFrame),
                        true);
         }
@@ -613,12 +733,12 @@ void SceneReaderPrivate::noteUnresolvedClones(const QHash<LayerItem::Key, std::s
 
 void SceneReaderPrivate::readLayer()
 {
-    ++m_layersMet;
+    m_fileLayers.append(-1);
     const QString type = attribute(QLatin1StringView("type")).toString();
     const QString name = attribute(QLatin1StringView("name")).toString();
     // How the damage report calls the layer: by its place in the file when
     // it has no name, since it may have none in the scene.
-    const QString layerName = name.isEmpty() ? SceneReader::tr("Layer %1").arg(m_layersMet) : name;
+    const QString layerName = name.isEmpty() ? SceneReader::tr("Layer %1").arg(m_fileLayers.size()) : name;
     if (type.isEmpty()) {
         noteDamage(layerName, 0, SceneReader::tr("it has no kind, so it was left out with all it holds"));
         m_xml.skipCurrentElement();
@@ -698,6 +818,7 @@ void SceneReaderPrivate::readLayer()
             layer->setLayerBeyondLast(Layer::CycleDrawings);
     }
     m_layerNames.insert(layer->identifier(), layerName);
+    m_fileLayers.last() = m_scene->layerCount();
     m_scene->insertLayer(layer, m_scene->layerCount());
 }
 
@@ -872,6 +993,17 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
                    SceneReader::tr("its drawing is damaged; the strokes before the damage were kept"));
     if (losses.losses() > 0)
         noteDamage(layerName, frame, SceneReader::tr("some of its collapsed strokes cannot be read"));
+    // Where the file gives the frame, ink beyond it never showed; where the
+    // frame is taken from elsewhere, ink that showed may no longer.
+    if (m_frameGuessed && size.isValid() && size != frameSize
+        && inkOutsideFrame(*drawing, size, frameSize, m_inkCheckPixelsLeft))
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its drawing was made for a frame of %1x%2 pixels, and its ink beyond the "
+                                   "%3x%4 frame does not show")
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(frameSize.width())
+                       .arg(frameSize.height()));
     return drawing;
 }
 
