@@ -767,6 +767,10 @@ void TestRoundTrips::roundTrip_data()
     QTest::newRow("a drawing collapsed at grain 4, the frame made 6 times smaller, saved")
         << Steps{open(Larger, {1}), draw(0, 1, ink), draw(0, 1, further), collapse(0, 1),
                  resize(Frame, KL::FitMode::FitModeKeepAspect), resize(QSize(107, 60), KL::FitMode::FitModeKeepAspect)};
+    // Fitted with its aspect, the picture's right edge lies on the centres of
+    // the frame's last column, where the file's single precision moves it.
+    QTest::newRow("a collapsed full-HD drawing reaching the right edge, the frame made 854x480, saved")
+        << then(collapsedAndMerged(QSize(1920, 1080), 1), {resize(QSize(854, 480), KL::FitMode::FitModeKeepAspect)});
     QTest::newRow("that merged cell copied, pasted into its scene and into a smaller one, saved")
         << then(shrunk, {insertBlank(0, 1), copy(0, 2), paste(0, 1), keepAsOther(), open(QSize(64, 36), {1}),
                          copyFromOther(), paste(0, 1)});

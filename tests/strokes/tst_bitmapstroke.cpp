@@ -253,6 +253,12 @@ void TestBitmapStroke::render_data()
     const QTransform turned = QTransform::fromTranslate(20, 20).rotate(30).translate(-20, -20);
     QTest::newRow("turned") << gradient(30, 30) << QRect(10, 10, 20, 20) << turned << all
                             << turned.mapRect(QRect(10, 10, 20, 20));
+    // Sheared, its top edge on the centres of row 5 and its bottom edge on
+    // those of row 6: one row, as the same picture upright is drawn.
+    const QTransform sheared = QTransform().shear(0.3, 0) * QTransform::fromScale(0.5, 0.5)
+        * QTransform::fromTranslate(0.25, 0.5);
+    QTest::newRow("sheared, edges on pixel centres") << alpha8(QSize(20, 2), 200) << QRect(10, 10, 20, 2) << sheared
+                                                     << all << QRect(7, 6, 10, 1);
 }
 
 void TestBitmapStroke::render()

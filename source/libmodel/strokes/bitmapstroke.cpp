@@ -34,6 +34,44 @@ namespace {
 // holds little beyond its target whatever the picture claims.
 constexpr qint64 BandBytes = qint64(4) * 1024 * 1024;
 
+// Files keep transforms in single precision, which moves a picture's edge by
+// up to a few ten-millionths of the distance its place is worked out from;
+// this allows for several such round-offs. A pixel centre that lies on an
+// edge within it counts as lying exactly on it, so that a drawing shows the
+// same pixels along its edges whether its transform was just made or read
+// back: a frame fitted with its aspect puts the picture's edges on pixel
+// centres, and one column more or less there is a line of ink.
+constexpr double RoundOff = 1.0 / (1 << 18);
+
+// at moved onto the nearest pixel centre when it lies on one within the
+// round-off of terms, the sum of the magnitudes it was worked out from.
+double ontoCentre(double at, double terms)
+{
+    const double centre = std::floor(at) + 0.5;
+    return std::abs(at - centre) <= RoundOff * terms ? centre : at;
+}
+
+// Which of a picture's two edges across one of its axes holds the pixel
+// centres that lie on it, given how the picture's coordinate along that axis
+// grows along the target's x and y: the one the picture lies left of, or
+// above when the edge runs along the target's rows. An upright picture is
+// drawn so (Qt fills a rectangle's pixels whose centres lie on its right or
+// bottom edge, not its left or top), a turned one the same way, and pictures
+// that meet at an edge share no pixel and leave none out.
+bool farEdgeHoldsCentres(double alongX, double alongY)
+{
+    if (std::abs(alongX) > RoundOff * std::hypot(alongX, alongY))
+        return alongX > 0.0;
+    return alongY > 0.0;
+}
+
+// Whether a pixel centre at at (within round-off slack) lies on a picture
+// side of size, the centres on one of its edges counting as on it.
+bool onSide(double at, double size, double slack, bool farEdge)
+{
+    return farEdge ? at > slack && at <= size + slack : at >= -slack && at < size - slack;
+}
+
 // How many picture pixels of a side make one pixel of the part decoded for
 // a render that crosses span picture pixels of that side at most with each
 // step of one target pixel: none while that is no more than the finest grain
@@ -78,13 +116,13 @@ QRect blocksAround(const QRectF &area, QSize grain, const QRect &picture, int ma
 }
 
 // Draws a picture turned or sheared into scratch within reach: each target
-// pixel whose centre falls on the picture takes the bilinear mean of the
-// four decoded pixels nearest to where its centre falls, the picture's edge
-// pixels standing for what lies beyond them, as smooth scaling does. Each
-// pixel is worked out on its own from where it lies, so a render of a part
-// gives the pixels a render of the whole gives whatever the part; and the
-// picture is decoded only around the ink that reach can see, in bands of its
-// rows, as an upright one is.
+// pixel whose centre falls on the picture (on an edge, as farEdgeHoldsCentres
+// says) takes the bilinear mean of the four decoded pixels nearest to where
+// its centre falls, the picture's edge pixels standing for what lies beyond
+// them, as smooth scaling does. Each pixel is worked out on its own from
+// where it lies, so a render of a part gives the pixels a render of the
+// whole gives whatever the part; and the picture is decoded only around the
+// ink that reach can see, in bands of its rows, as an upright one is.
 void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, const QTransform &back, QSize grain)
 {
     const QRect whole(0, 0, picture.width(), picture.height());
@@ -119,6 +157,8 @@ void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, co
     const double dy = back.dy();
     const double pictureWidth = whole.width();
     const double pictureHeight = whole.height();
+    const bool farColumn = farEdgeHoldsCentres(m11, m21);
+    const bool farRow = farEdgeHoldsCentres(m12, m22);
     const double perColumn = 1.0 / kx;
     const double perRow = 1.0 / ky;
     const QTransform toDecoded = back * QTransform::fromScale(perColumn, perRow);
@@ -186,11 +226,15 @@ void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, co
                 // the same way whichever pixels a render covers.
                 const double rowX = m21 * (y + 0.5) + dx;
                 const double rowY = m22 * (y + 0.5) + dy;
+                const double rowTermsX = std::abs(m21 * (y + 0.5)) + std::abs(dx);
+                const double rowTermsY = std::abs(m22 * (y + 0.5)) + std::abs(dy);
                 uchar *const line = canvas + y * canvasStride;
                 for (int x = int(from); x <= int(to); ++x) {
                     const double atX = m11 * (x + 0.5) + rowX;
                     const double atY = m12 * (x + 0.5) + rowY;
-                    if (!(atX >= 0.0 && atX < pictureWidth && atY >= 0.0 && atY < pictureHeight))
+                    const double slackX = RoundOff * (std::abs(m11 * (x + 0.5)) + rowTermsX);
+                    const double slackY = RoundOff * (std::abs(m12 * (x + 0.5)) + rowTermsY);
+                    if (!onSide(atX, pictureWidth, slackX, farColumn) || !onSide(atY, pictureHeight, slackY, farRow))
                         continue;
                     const double u = atX * perColumn - 0.5;
                     const double v = atY * perRow - 0.5;
@@ -332,10 +376,22 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
         const double above = rect.top() + double(part.top()) * rect.height() / whole.height();
         const double below =
             rect.top() + double(part.top() + qint64(pixels.height()) * ky) * rect.height() / whole.height();
+        // Placed on the target here rather than through the painter, so that
+        // an edge on a pixel centre lies exactly there; a mirrored picture is
+        // drawn through a mirror, which moves no edge.
+        const auto onTarget = [](double scale, double at, double shift) {
+            return ontoCentre(scale * at + shift, std::abs(scale * at) + std::abs(shift));
+        };
+        const double mirrorX = transform.m11() < 0.0 ? -1.0 : 1.0;
+        const double mirrorY = transform.m22() < 0.0 ? -1.0 : 1.0;
+        const QPointF from(mirrorX * onTarget(transform.m11(), left, transform.dx()),
+                           mirrorY * onTarget(transform.m22(), above, transform.dy()));
+        const QPointF to(mirrorX * onTarget(transform.m11(), right, transform.dx()),
+                         mirrorY * onTarget(transform.m22(), below, transform.dy()));
         painter.resetTransform();
         painter.setClipRect(rows);
-        painter.setTransform(transform);
-        painter.drawImage(QRectF(QPointF(left, above), QPointF(right, below)), pixels);
+        painter.setTransform(QTransform::fromScale(mirrorX, mirrorY));
+        painter.drawImage(QRectF(from, to), pixels);
     }
     painter.end();
     composeAlphaMask(target, scratch, reach, true);

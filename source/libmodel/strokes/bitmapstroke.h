@@ -23,6 +23,11 @@ class BitmapStrokePrivate;
 // picture costs the bytes of its code however large it claims to be, and
 // every picture the program makes reads back whole at any frame size.
 //
+// A target pixel whose centre lies on the picture's edge, within the round-off
+// of the single precision files keep transforms in, is drawn on the edge the
+// picture lies left of or above, and not on the others, upright or turned:
+// a drawing shows the same pixels before a save and after it is read back.
+//
 // A bitmap stroke can be cropped but not erased stroke by stroke: what lies
 // under an eraser is wiped by the erase path of the compound stroke that holds
 // it. It is empty when its rectangle is; a null image paints nothing.
