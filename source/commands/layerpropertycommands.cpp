@@ -22,7 +22,7 @@ public:
 };
 
 RenameLayer::RenameLayer(QAbstractItemModel *model, int column, const QString &name, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<RenameLayerPrivate>())
 {
     setText(historyText("Rename Layer", "Commands::RenameLayer"));
@@ -41,7 +41,7 @@ RenameLayer::RenameLayer(QAbstractItemModel *model, int column, const QString &n
 
 RenameLayer::~RenameLayer() = default;
 
-void RenameLayer::redo()
+void RenameLayer::perform()
 {
     if (d->m_model && !isObsolete())
         d->m_model->setHeaderData(d->m_column, Qt::Horizontal, d->m_new, Qt::DisplayRole);
@@ -83,7 +83,7 @@ public:
 };
 
 SetLayerVisible::SetLayerVisible(QAbstractItemModel *model, int column, bool visible, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<HeaderFlagPrivate>(this, model, column, visible, Model::SceneModel::VisibleRole))
 {
     setText(visible ? historyText("Set Layer Visible", "Commands::SetLayerVisible")
@@ -92,7 +92,7 @@ SetLayerVisible::SetLayerVisible(QAbstractItemModel *model, int column, bool vis
 
 SetLayerVisible::~SetLayerVisible() = default;
 
-void SetLayerVisible::redo()
+void SetLayerVisible::perform()
 {
     d->write(this, d->m_value);
 }
@@ -103,7 +103,7 @@ void SetLayerVisible::undo()
 }
 
 SetLayerLinked::SetLayerLinked(QAbstractItemModel *model, int column, bool linked, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<HeaderFlagPrivate>(this, model, column, linked, Model::SceneModel::LinkedRole))
 {
     setText(linked ? historyText("Link Layer", "Commands::SetLayerLinked")
@@ -112,7 +112,7 @@ SetLayerLinked::SetLayerLinked(QAbstractItemModel *model, int column, bool linke
 
 SetLayerLinked::~SetLayerLinked() = default;
 
-void SetLayerLinked::redo()
+void SetLayerLinked::perform()
 {
     d->write(this, d->m_value);
 }
@@ -123,7 +123,7 @@ void SetLayerLinked::undo()
 }
 
 SetAllLayersLinked::SetAllLayersLinked(QAbstractItemModel *model, bool linked, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
 {
     setText(linked ? historyText("Link All Layers", "Commands::SetAllLayersLinked")
                    : historyText("Unlink All Layers", "Commands::SetAllLayersLinked"));
@@ -161,7 +161,7 @@ public:
 };
 
 SetLayerBeyondLast::SetLayerBeyondLast(Model::Scene *scene, int layer, int mode, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<SetLayerBeyondLastPrivate>())
 {
     switch (mode) {
@@ -189,7 +189,7 @@ SetLayerBeyondLast::SetLayerBeyondLast(Model::Scene *scene, int layer, int mode,
 
 SetLayerBeyondLast::~SetLayerBeyondLast() = default;
 
-void SetLayerBeyondLast::redo()
+void SetLayerBeyondLast::perform()
 {
     d->apply(this, d->m_new);
 }
@@ -211,7 +211,7 @@ public:
 };
 
 ChangeLayerColor::ChangeLayerColor(Model::Scene *scene, int layer, const QColor &color, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<ChangeLayerColorPrivate>())
 {
     setText(historyText("Change Layer Color", "Commands::ChangeLayerColor"));
@@ -226,7 +226,7 @@ ChangeLayerColor::ChangeLayerColor(Model::Scene *scene, int layer, const QColor 
 
 ChangeLayerColor::~ChangeLayerColor() = default;
 
-void ChangeLayerColor::redo()
+void ChangeLayerColor::perform()
 {
     if (!d->m_scene || isObsolete())
         return;
@@ -255,7 +255,7 @@ public:
 
 ChangeLayerOpacity::ChangeLayerOpacity(Model::Scene *scene, int layer, double oldOpacity, double newOpacity,
                                        QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<ChangeLayerOpacityPrivate>())
 {
     setText(historyText("Change Layer Opacity", "Commands::ChangeLayerOpacity"));
@@ -269,7 +269,7 @@ ChangeLayerOpacity::ChangeLayerOpacity(Model::Scene *scene, int layer, double ol
 
 ChangeLayerOpacity::~ChangeLayerOpacity() = default;
 
-void ChangeLayerOpacity::redo()
+void ChangeLayerOpacity::perform()
 {
     if (!d->m_scene)
         return;
