@@ -601,7 +601,7 @@ FloatingSelectionTransform::FloatingSelectionTransform(Model::KLScene *scene,
     setText(historyText("Change floating selection", "Commands::FloatingSelectionTransform"));
     d->m_scene = scene;
     d->m_a = transform;
-    if (!scene)
+    if (!scene || !scene->floatingSelection())
         setObsolete(true);
 }
 

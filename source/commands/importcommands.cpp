@@ -416,7 +416,8 @@ SetAudioOffset::SetAudioOffset(Model::Scene *scene, double offset, QUndoCommand 
     d->m_new = offset;
     if (scene)
         d->m_old = scene->audioOffset();
-    if (!scene || fuzzyEqual(d->m_new, d->m_old))
+    // Without a sound layer there is no offset to keep.
+    if (!scene || !scene->isAudioLayer(scene->audioLayerIdx()) || fuzzyEqual(d->m_new, d->m_old))
         setObsolete(true);
 }
 

@@ -404,7 +404,9 @@ MoveLayer::MoveLayer(Model::Scene *scene, int layer, int from, int to, QUndoComm
     d->m_layer = layer;
     d->m_from = from;
     d->m_to = to;
-    if (!scene)
+    // A move the scene would refuse, from a position that does not hold the
+    // layer or to none, changes nothing either.
+    if (!scene || from == to || positionOfLayer(scene, layer) != from || to < 0 || to >= scene->layerCount())
         setObsolete(true);
 }
 

@@ -8,6 +8,8 @@
 #include <QAbstractItemModel>
 #include <QVariant>
 
+#include <cmath>
+
 namespace Commands {
 
 // Rename
@@ -88,6 +90,9 @@ SetLayerVisible::SetLayerVisible(QAbstractItemModel *model, int column, bool vis
 {
     setText(visible ? historyText("Set Layer Visible", "Commands::SetLayerVisible")
                     : historyText("Set Layer Invisible", "Commands::SetLayerVisible"));
+    // Sound and notes are never hidden.
+    if (!model || !model->headerData(column, Qt::Horizontal, Model::SceneModel::VisualLayerRole).toBool())
+        setObsolete(true);
 }
 
 SetLayerVisible::~SetLayerVisible() = default;
@@ -183,7 +188,7 @@ SetLayerBeyondLast::SetLayerBeyondLast(Model::Scene *scene, int layer, int mode,
     d->m_new = mode;
     if (scene)
         d->m_old = scene->layerBeyondLast(layer);
-    if (!scene || mode == 0 || mode == d->m_old)
+    if (!scene || !scene->isVisualLayer(layer) || mode == 0 || mode == d->m_old)
         setObsolete(true);
 }
 
@@ -220,7 +225,8 @@ ChangeLayerColor::ChangeLayerColor(Model::Scene *scene, int layer, const QColor 
     d->m_new = color;
     if (scene)
         d->m_old = scene->layerColor(layer);
-    else
+    // Only a stroke layer has a colour of its own.
+    if (!scene || scene->layerType(layer) != Model::Layer::StrokeLayerType || d->m_old == color)
         setObsolete(true);
 }
 
@@ -263,7 +269,7 @@ ChangeLayerOpacity::ChangeLayerOpacity(Model::Scene *scene, int layer, double ol
     d->m_layer = layer;
     d->m_old = oldOpacity;
     d->m_new = newOpacity;
-    if (!scene || d->unchanged())
+    if (!scene || !scene->isVisualLayer(layer) || std::isnan(newOpacity) || d->unchanged())
         setObsolete(true);
 }
 

@@ -288,7 +288,8 @@ SetFrameRate::SetFrameRate(Model::KLScene *scene, double rate, QUndoCommand *par
     const Model::Scene *document = scene ? scene->scene() : nullptr;
     if (document)
         d->m_old = document->frameRate();
-    if (!document || fuzzyEqual(d->m_old, rate))
+    // The scene takes no rate that is not a positive number.
+    if (!document || !std::isfinite(rate) || rate <= 0.0 || fuzzyEqual(d->m_old, rate))
         setObsolete(true);
 }
 
