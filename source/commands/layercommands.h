@@ -134,7 +134,8 @@ private:
 };
 
 // Moves the layer standing at ordering position from to position to; equal
-// positions leave the command obsolete after its first redo.
+// positions, or a from where the layer does not stand, leave the command
+// obsolete.
 class MoveLayer : public Model::SceneCommand
 {
 public:

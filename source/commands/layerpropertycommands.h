@@ -102,8 +102,8 @@ private:
     std::unique_ptr<SetLayerBeyondLastPrivate> d;
 };
 
-// Obsolete after its first redo when the colour is the layer's already, or
-// the layer has no colour of its own to change.
+// Obsolete when the colour is the layer's already, or the layer has no
+// colour of its own to change.
 class ChangeLayerColor : public Model::SceneCommand
 {
 public:

@@ -77,7 +77,8 @@ private:
     std::unique_ptr<ChangeFrameSizePrivate> d;
 };
 
-// From the frame rate the scene has; obsolete when equal by the fuzzy rule.
+// From the frame rate the scene has; obsolete when equal by the fuzzy rule,
+// and for a rate that is not a positive number, which the scene would not take.
 class SetFrameRate : public Model::SceneCommand
 {
 public:
