@@ -1,11 +1,14 @@
 #include "benchsupport.h"
 
+#include "clonecommands.h"
 #include "drawingcontentcommands.h"
 #include "drawings/strokedrawing.h"
+#include "kl.h"
 #include "layers/strokelayer.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "scene/scenemodel.h"
+#include "scenesettingscommands.h"
 #include "strokes/singlestroke.h"
 #include "tools/pentool.h"
 
@@ -13,6 +16,7 @@
 #include <QDataStream>
 #include <QIODevice>
 #include <QRandomGenerator>
+#include <QSize>
 #include <QUndoStack>
 
 #include <benchmark/benchmark.h>
@@ -87,6 +91,65 @@ qint64 recordBytes(const Model::StrokeDrawing &drawing)
     out.setFloatingPointPrecision(QDataStream::SinglePrecision);
     out << drawing;
     return record.size();
+}
+
+// A full-HD scene of one stroke layer of `drawings` drawings of `strokes`
+// pencil strokes each, frame 1 active.
+std::unique_ptr<Model::KLScene> drawnScene(int drawings, int strokes)
+{
+    auto handle = std::make_unique<Model::KLScene>();
+    Model::Scene *scene = handle->scene();
+    scene->setFrameSize(QSize(Width, Height), KL::FitMode::FitModeIgnore);
+    auto layer = std::make_shared<Model::StrokeLayer>(Qt::black, QSize(Width, Height), scene);
+    QRandomGenerator random(58);
+    for (int frame = 1; frame <= drawings; ++frame) {
+        if (layer->frameCount() < frame)
+            layer->insertCell(layer->frameCount(), layer->newCell());
+        for (int i = 0; i < strokes; ++i)
+            layer->addStroke(frame, drawnStroke(pencil(), random));
+    }
+    scene->insertLayer(layer, 0);
+    scene->updateMaxFrameNumber();
+    scene->setFrameRange(1, drawings, 1, 0);
+    return handle;
+}
+
+// The scene settings dialog's answer, stretching every drawing of a scene of
+// 20 drawings of 10 strokes from full HD to 1280x720, pushed as the window
+// pushes it; after an undo of one small step (a key-drawing mark) when
+// afterUndo. Each round starts from full HD again and with no step to redo
+// but the one undone.
+void frameSizePush(benchmark::State &state, bool afterUndo)
+{
+    if (!rendererReady()) {
+        state.SkipWithError(NoOpenGL);
+        return;
+    }
+    const std::unique_ptr<Model::KLScene> handle = drawnScene(20, 10);
+    Model::KLScene::setCurrent(handle.get());
+    QUndoStack *stack = handle->scene()->undoStack();
+    const double rate = handle->scene()->frameRate();
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (afterUndo) {
+            Model::KLScene::pushCommand(new Commands::MarkAsKeyDrawing(handle->scene(), true));
+            handle->undo();
+        }
+        state.ResumeTiming();
+
+        Model::KLScene::pushCommand(
+            new Commands::ChangeSceneSettings(handle.get(), QSize(1280, 720), KL::FitMode::FitModeStretch, rate));
+
+        state.PauseTiming();
+        if (handle->scene()->frameSize() != QSize(1280, 720) || stack->count() != 1) {
+            state.SkipWithError("the frame size did not change as one step");
+            break;
+        }
+        handle->undo();
+        stack->clear();
+        state.ResumeTiming();
+    }
+    Model::KLScene::setCurrent(nullptr);
 }
 
 void reportSteps(benchmark::State &state, const char *name, const std::vector<double> &milliseconds)
@@ -189,3 +252,18 @@ void BM_StrokeHistoryBaselineScene(benchmark::State &state)
     reportSteps(state, "redo", additions);
 }
 BENCHMARK(BM_StrokeHistoryBaselineScene)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// Change Frame Size pushed right after an undo, where the push takes the
+// undone step away; against the same push with nothing undone.
+void BM_FrameSizeAfterUndo(benchmark::State &state)
+{
+    frameSizePush(state, true);
+}
+BENCHMARK(BM_FrameSizeAfterUndo)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
+
+// Baseline: the same push with nothing undone.
+void BM_FrameSizeBaselineNothingUndone(benchmark::State &state)
+{
+    frameSizePush(state, false);
+}
+BENCHMARK(BM_FrameSizeBaselineNothingUndone)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();

@@ -37,7 +37,7 @@ public:
 
 AddCloneDrawings::AddCloneDrawings(Model::KLScene *scene, const QModelIndexList &selection, int count,
                                    QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<AddCloneDrawingsPrivate>(this, scene, selection, count))
 {
     if (!d->hasScene() || count < 1) {
@@ -48,7 +48,7 @@ AddCloneDrawings::AddCloneDrawings(Model::KLScene *scene, const QModelIndexList 
 }
 
 AddCloneDrawings::AddCloneDrawings(Model::KLScene *scene, const QModelIndex &cell, int count, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<AddCloneDrawingsPrivate>(this, scene, QModelIndexList{cell}, count))
 {
     if (!d->hasScene() || count < 1) {
@@ -71,7 +71,7 @@ void AddCloneDrawings::undo()
     });
 }
 
-void AddCloneDrawings::redo()
+void AddCloneDrawings::perform()
 {
     if (d->m_cells.isEmpty() || d->m_count < 1)
         return;
@@ -118,7 +118,7 @@ public:
 
 CloneEachSelectedDrawingOnce::CloneEachSelectedDrawingOnce(Model::KLScene *scene, const QModelIndexList &selection,
                                                            QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<RepeatCommandPrivate>(this, scene, selection, CellOrder::DescendingRows))
 {
     if (d->hasScene())
@@ -133,7 +133,7 @@ void CloneEachSelectedDrawingOnce::undo()
         d->applyRecordedChanges();
 }
 
-void CloneEachSelectedDrawingOnce::redo()
+void CloneEachSelectedDrawingOnce::perform()
 {
     if (!d->hasScene() || d->m_cells.isEmpty())
         return;
@@ -160,7 +160,7 @@ int CloneEachSelectedDrawingOnce::cellCount() const
 
 CycleSelectedDrawingsOnce::CycleSelectedDrawingsOnce(Model::KLScene *scene, const QModelIndexList &selection,
                                                      QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<RepeatCommandPrivate>(this, scene, selection, CellOrder::AscendingRows))
 {
     if (d->hasScene())
@@ -175,7 +175,7 @@ void CycleSelectedDrawingsOnce::undo()
         d->applyRecordedChanges();
 }
 
-void CycleSelectedDrawingsOnce::redo()
+void CycleSelectedDrawingsOnce::perform()
 {
     if (!d->hasScene() || d->m_cells.isEmpty())
         return;
@@ -256,7 +256,7 @@ public:
 };
 
 DiscardCloneDrawings::DiscardCloneDrawings(Model::Scene *scene, int count, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<SceneCellCommandPrivate>(scene))
 {
     if (!scene || count < 1) {
@@ -274,7 +274,7 @@ void DiscardCloneDrawings::undo()
     d->undo();
 }
 
-void DiscardCloneDrawings::redo()
+void DiscardCloneDrawings::perform()
 {
     if (!d->m_scene)
         return;
@@ -289,7 +289,7 @@ void DiscardCloneDrawings::redo()
 
 SlideOriginalDrawing::SlideOriginalDrawing(Model::Scene *scene, int distance, int smallestDistance,
                                            int largestDistance, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<SceneCellCommandPrivate>(scene))
 {
     setText(historyText("Slide Original Drawing", "Commands::SlideOriginal"));
@@ -307,7 +307,7 @@ void SlideOriginalDrawing::undo()
     d->undo();
 }
 
-void SlideOriginalDrawing::redo()
+void SlideOriginalDrawing::perform()
 {
     if (!d->m_scene)
         return;
@@ -332,7 +332,7 @@ public:
 };
 
 MarkAsKeyDrawing::MarkAsKeyDrawing(Model::Scene *scene, bool mark, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<MarkAsKeyDrawingPrivate>())
 {
     d->m_scene = scene;
@@ -358,7 +358,7 @@ void MarkAsKeyDrawing::undo()
         d->m_scene->setKeyDrawing(d->m_layer, d->m_frame, !d->m_mark);
 }
 
-void MarkAsKeyDrawing::redo()
+void MarkAsKeyDrawing::perform()
 {
     if (d->m_scene)
         d->m_scene->setKeyDrawing(d->m_layer, d->m_frame, d->m_mark);
@@ -381,7 +381,7 @@ public:
 };
 
 UnmarkAllKeyDrawings::UnmarkAllKeyDrawings(Model::Scene *scene, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<UnmarkAllKeyDrawingsPrivate>())
 {
     d->m_scene = scene;
@@ -409,7 +409,7 @@ void UnmarkAllKeyDrawings::undo()
     d->setAll(true);
 }
 
-void UnmarkAllKeyDrawings::redo()
+void UnmarkAllKeyDrawings::perform()
 {
     d->setAll(false);
 }

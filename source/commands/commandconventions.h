@@ -4,12 +4,14 @@
 // undo history, how it compares values, which ids the merging commands use,
 // how a cell command reads its cells and keeps and applies its change lists.
 //
-// Every command derives from QUndoCommand directly and keeps its state in a
-// private record of its own; the record of a command that edits cells
-// derives from CellRecord below. A command that could change nothing makes
-// itself obsolete in its constructor, so that QUndoStack::push drops it
-// unrun and it never shows in the history; one that can tell only by
-// trying makes itself obsolete in a first redo that changed nothing.
+// Every command derives from Model::SceneCommand, does its redo's work in
+// perform(), and keeps its state in a private record of its own; the record
+// of a command that edits cells derives from CellRecord below. A command
+// that could change nothing makes itself obsolete in its constructor, so
+// that it is dropped unrun and never shows in the history; one that can tell
+// only by trying makes itself obsolete in a first redo that changed nothing,
+// which the scene's handle then runs before the push, where there are
+// undone steps to keep, and no more after it.
 //
 // Change lists. The table model's edits hand back the records that undo them
 // in reverse order, and SceneModel::applyChanges reverses a copy again, so a

@@ -219,14 +219,14 @@ private:
 // Add blank
 
 AddBlankDrawing::AddBlankDrawing(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<InsertionCommandPrivate>(this, Insertion::AddBlank, scene, selection))
 {
     setText(historyText("Add Blank after each Selected Drawing", "Commands::AddBlankDrawing"));
 }
 
 AddBlankDrawing::AddBlankDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<InsertionCommandPrivate>(this, Insertion::AddBlank, scene, single(cell)))
 {
     setText(historyText("Add Blank Drawing", "Commands::AddBlankDrawing"));
@@ -235,7 +235,7 @@ AddBlankDrawing::AddBlankDrawing(Model::KLScene *scene, const QModelIndex &cell,
 AddBlankDrawing::~AddBlankDrawing() = default;
 
 void AddBlankDrawing::undo() { d->undo(); }
-void AddBlankDrawing::redo()
+void AddBlankDrawing::perform()
 {
     if (!d->redo())
         setObsolete(true);
@@ -245,14 +245,14 @@ void AddBlankDrawing::redo()
 
 InsertBlankDrawing::InsertBlankDrawing(Model::KLScene *scene, const QModelIndexList &selection,
                                        QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<InsertionCommandPrivate>(this, Insertion::InsertBlank, scene, selection))
 {
     setText(historyText("Insert Blank after each Selected Drawing", "Commands::InsertBlankDrawing"));
 }
 
 InsertBlankDrawing::InsertBlankDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<InsertionCommandPrivate>(this, Insertion::InsertBlank, scene, single(cell)))
 {
     setText(historyText("Insert Blank Drawing", "Commands::InsertBlankDrawing"));
@@ -261,7 +261,7 @@ InsertBlankDrawing::InsertBlankDrawing(Model::KLScene *scene, const QModelIndex 
 InsertBlankDrawing::~InsertBlankDrawing() = default;
 
 void InsertBlankDrawing::undo() { d->undo(); }
-void InsertBlankDrawing::redo()
+void InsertBlankDrawing::perform()
 {
     if (!d->redo())
         setObsolete(true);
@@ -270,14 +270,14 @@ void InsertBlankDrawing::redo()
 // Duplicate
 
 DuplicateDrawing::DuplicateDrawing(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<InsertionCommandPrivate>(this, Insertion::Duplicate, scene, selection))
 {
     setText(historyText("Duplicate each Selected Drawing as Original", "Commands::DuplicateDrawing"));
 }
 
 DuplicateDrawing::DuplicateDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<InsertionCommandPrivate>(this, Insertion::Duplicate, scene, single(cell)))
 {
     setText(historyText("Duplicate Drawing as Original", "Commands::DuplicateDrawing"));
@@ -286,7 +286,7 @@ DuplicateDrawing::DuplicateDrawing(Model::KLScene *scene, const QModelIndex &cel
 DuplicateDrawing::~DuplicateDrawing() = default;
 
 void DuplicateDrawing::undo() { d->undo(); }
-void DuplicateDrawing::redo()
+void DuplicateDrawing::perform()
 {
     if (!d->redo())
         setObsolete(true);
@@ -323,7 +323,7 @@ std::unique_ptr<CopyIdCommandPrivate> copyIdRecord(QUndoCommand *command, Model:
 
 ClearDrawingMakingBlank::ClearDrawingMakingBlank(Model::KLScene *scene, const QModelIndexList &selection,
                                                  QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(copyIdRecord(this, scene, selection, [scene](const QModelIndex &cell) { return isClearable(scene, cell); }))
 {
     if (d->hasScene())
@@ -332,7 +332,7 @@ ClearDrawingMakingBlank::ClearDrawingMakingBlank(Model::KLScene *scene, const QM
 
 ClearDrawingMakingBlank::ClearDrawingMakingBlank(Model::KLScene *scene, const QModelIndex &cell,
                                                  QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(copyIdRecord(this, scene, single(cell), [scene](const QModelIndex &index) { return isClearable(scene, index); }))
 {
     if (d->hasScene())
@@ -346,7 +346,7 @@ void ClearDrawingMakingBlank::undo()
     d->undo();
 }
 
-void ClearDrawingMakingBlank::redo()
+void ClearDrawingMakingBlank::perform()
 {
     if (!d->hasScene())
         return;
@@ -382,7 +382,7 @@ std::unique_ptr<LoseDrawingMakingHoldPrivate> loseRecord(QUndoCommand *command, 
 
 LoseDrawingMakingHold::LoseDrawingMakingHold(Model::KLScene *scene, const QModelIndexList &selection,
                                              QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(loseRecord(this, scene, selection))
 {
     if (d->hasScene())
@@ -390,7 +390,7 @@ LoseDrawingMakingHold::LoseDrawingMakingHold(Model::KLScene *scene, const QModel
 }
 
 LoseDrawingMakingHold::LoseDrawingMakingHold(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(loseRecord(this, scene, single(cell)))
 {
     if (d->hasScene())
@@ -407,7 +407,7 @@ void LoseDrawingMakingHold::undo()
     d->m_changes.clear();
 }
 
-void LoseDrawingMakingHold::redo()
+void LoseDrawingMakingHold::perform()
 {
     if (!d->hasScene())
         return;
@@ -435,7 +435,7 @@ bool isCloneCell(const Model::KLScene *scene, const QModelIndex &cell)
 
 TurnCloneIntoOriginal::TurnCloneIntoOriginal(Model::KLScene *scene, const QModelIndexList &selection,
                                              QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(copyIdRecord(this, scene, selection, [scene](const QModelIndex &cell) { return isCloneCell(scene, cell); }))
 {
     if (d->hasScene())
@@ -444,7 +444,7 @@ TurnCloneIntoOriginal::TurnCloneIntoOriginal(Model::KLScene *scene, const QModel
 }
 
 TurnCloneIntoOriginal::TurnCloneIntoOriginal(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(copyIdRecord(this, scene, single(cell), [scene](const QModelIndex &index) { return isCloneCell(scene, index); }))
 {
     if (d->hasScene())
@@ -458,7 +458,7 @@ void TurnCloneIntoOriginal::undo()
     d->undo();
 }
 
-void TurnCloneIntoOriginal::redo()
+void TurnCloneIntoOriginal::perform()
 {
     if (!d->hasScene())
         return;
@@ -470,14 +470,14 @@ void TurnCloneIntoOriginal::redo()
 // Discard
 
 DiscardDrawing::DiscardDrawing(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<DiscardCommandPrivate>(this, false, scene, selection))
 {
     setText(historyText("Discard Selected Drawings", "Commands::DiscardDrawing", int(selection.size())));
 }
 
 DiscardDrawing::DiscardDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<DiscardCommandPrivate>(this, false, scene, single(cell)))
 {
     setText(historyText("Discard Drawing", "Commands::DiscardDrawing"));
@@ -486,7 +486,7 @@ DiscardDrawing::DiscardDrawing(Model::KLScene *scene, const QModelIndex &cell, Q
 DiscardDrawing::~DiscardDrawing() = default;
 
 void DiscardDrawing::undo() { d->undo(); }
-void DiscardDrawing::redo()
+void DiscardDrawing::perform()
 {
     if (!d->redo())
         setObsolete(true);
@@ -496,14 +496,14 @@ void DiscardDrawing::redo()
 
 DeleteCloneDrawing::DeleteCloneDrawing(Model::KLScene *scene, const QModelIndexList &selection,
                                        QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<DiscardCommandPrivate>(this, true, scene, selection))
 {
     setText(historyText("Discard Selected Clone Drawings", "Commands::DiscardCloneDrawing", int(selection.size())));
 }
 
 DeleteCloneDrawing::DeleteCloneDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<DiscardCommandPrivate>(this, true, scene, single(cell)))
 {
     // The translations know this text under this spelling.
@@ -513,7 +513,7 @@ DeleteCloneDrawing::DeleteCloneDrawing(Model::KLScene *scene, const QModelIndex 
 DeleteCloneDrawing::~DeleteCloneDrawing() = default;
 
 void DeleteCloneDrawing::undo() { d->undo(); }
-void DeleteCloneDrawing::redo()
+void DeleteCloneDrawing::perform()
 {
     if (!d->redo())
         setObsolete(true);

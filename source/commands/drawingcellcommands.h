@@ -13,6 +13,8 @@
 // copy id that the cell's drawing carried when the command was undone, so
 // that a paste still recognises a drawing copied in between.
 
+#include "scene/scenecommand.h"
+
 #include <QModelIndex>
 #include <QUndoCommand>
 
@@ -31,14 +33,16 @@ class LoseDrawingMakingHoldPrivate;
 
 // A blank drawing right after each cell; on a linked layer every other
 // linked layer holds its drawing one frame longer there.
-class AddBlankDrawing : public QUndoCommand
+class AddBlankDrawing : public Model::SceneCommand
 {
 public:
     AddBlankDrawing(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent = nullptr);
     AddBlankDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent = nullptr);
     ~AddBlankDrawing() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<InsertionCommandPrivate> d;
@@ -46,70 +50,80 @@ private:
 
 // A blank drawing at each cell's own frame; the cell and all below it move
 // down one frame.
-class InsertBlankDrawing : public QUndoCommand
+class InsertBlankDrawing : public Model::SceneCommand
 {
 public:
     InsertBlankDrawing(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent = nullptr);
     InsertBlankDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent = nullptr);
     ~InsertBlankDrawing() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<InsertionCommandPrivate> d;
 };
 
 // A copy of each cell's drawing right after it, as an original of its own.
-class DuplicateDrawing : public QUndoCommand
+class DuplicateDrawing : public Model::SceneCommand
 {
 public:
     DuplicateDrawing(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent = nullptr);
     DuplicateDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent = nullptr);
     ~DuplicateDrawing() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<InsertionCommandPrivate> d;
 };
 
 // Each cell becomes an original of a new blank drawing.
-class ClearDrawingMakingBlank : public QUndoCommand
+class ClearDrawingMakingBlank : public Model::SceneCommand
 {
 public:
     ClearDrawingMakingBlank(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent = nullptr);
     ClearDrawingMakingBlank(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent = nullptr);
     ~ClearDrawingMakingBlank() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<CopyIdCommandPrivate> d;
 };
 
 // Each cell but one of frame 1 becomes a hold of the drawing before it.
-class LoseDrawingMakingHold : public QUndoCommand
+class LoseDrawingMakingHold : public Model::SceneCommand
 {
 public:
     LoseDrawingMakingHold(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent = nullptr);
     LoseDrawingMakingHold(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent = nullptr);
     ~LoseDrawingMakingHold() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<LoseDrawingMakingHoldPrivate> d;
 };
 
 // Each hold or distant clone gets a copy of the drawing it shows.
-class TurnCloneIntoOriginal : public QUndoCommand
+class TurnCloneIntoOriginal : public Model::SceneCommand
 {
 public:
     TurnCloneIntoOriginal(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent = nullptr);
     TurnCloneIntoOriginal(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent = nullptr);
     ~TurnCloneIntoOriginal() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<CopyIdCommandPrivate> d;
@@ -117,28 +131,32 @@ private:
 
 // Removes the cells; those below move up. Not the empty row after a
 // layer's last cell.
-class DiscardDrawing : public QUndoCommand
+class DiscardDrawing : public Model::SceneCommand
 {
 public:
     DiscardDrawing(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent = nullptr);
     DiscardDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent = nullptr);
     ~DiscardDrawing() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<DiscardCommandPrivate> d;
 };
 
 // Removes the holds among the cells.
-class DeleteCloneDrawing : public QUndoCommand
+class DeleteCloneDrawing : public Model::SceneCommand
 {
 public:
     DeleteCloneDrawing(Model::KLScene *scene, const QModelIndexList &selection, QUndoCommand *parent = nullptr);
     DeleteCloneDrawing(Model::KLScene *scene, const QModelIndex &cell, QUndoCommand *parent = nullptr);
     ~DeleteCloneDrawing() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<DiscardCommandPrivate> d;

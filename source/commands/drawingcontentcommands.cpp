@@ -224,7 +224,7 @@ private:
 
 Stroke::Stroke(Model::KLScene *scene, const QModelIndexList &cells, std::unique_ptr<Model::Stroke> stroke,
                QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<StrokePrivate>())
 {
     setText(historyText("Append stroke", "Commands::Stroke"));
@@ -263,7 +263,7 @@ Stroke::Stroke(Model::KLScene *scene, const QModelIndexList &cells, std::unique_
 
 Stroke::Stroke(Model::KLScene *scene, const QModelIndex &cell, std::unique_ptr<Model::SingleStroke> stroke,
                QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<StrokePrivate>())
 {
     if (stroke)
@@ -279,7 +279,7 @@ Stroke::Stroke(Model::KLScene *scene, const QModelIndex &cell, std::unique_ptr<M
 
 Stroke::Stroke(Model::KLScene *scene, const QModelIndex &cell, std::unique_ptr<Model::Stroke> stroke,
                QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<StrokePrivate>())
 {
     setText(historyText("Append stroke", "Commands::Stroke"));
@@ -294,7 +294,7 @@ Stroke::Stroke(Model::KLScene *scene, const QModelIndex &cell, std::unique_ptr<M
 
 Stroke::~Stroke() = default;
 
-void Stroke::redo()
+void Stroke::perform()
 {
     if (!d->m_scene || !d->m_stroke)
         return;
@@ -358,7 +358,7 @@ public:
 };
 
 CutPath::CutPath(Model::KLScene *scene, const QModelIndex &cell, QPainterPath path, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<CutPathPrivate>())
 {
     setText(historyText("Cutout", "Commands::CutPath"));
@@ -371,7 +371,7 @@ CutPath::CutPath(Model::KLScene *scene, const QModelIndex &cell, QPainterPath pa
 
 CutPath::~CutPath() = default;
 
-void CutPath::redo()
+void CutPath::perform()
 {
     if (d->m_scene) {
         Model::SceneModel *model = d->m_scene->sceneModel();
@@ -487,7 +487,7 @@ public:
 
 CollapseVectorData::CollapseVectorData(Model::KLScene *scene, const QModelIndex &cell, QObject *progress,
                                        QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<CollapseVectorDataPrivate>())
 {
     setText(historyText("Collapse Vector Data", "Commands::CollapseVectorData"));
@@ -502,7 +502,7 @@ CollapseVectorData::CollapseVectorData(Model::KLScene *scene, const QModelIndex 
 
 CollapseVectorData::~CollapseVectorData() = default;
 
-void CollapseVectorData::redo()
+void CollapseVectorData::perform()
 {
     if (isObsolete() || !d->m_scene)
         return;
@@ -553,7 +553,7 @@ public:
 
 FloatingSelectionNew::FloatingSelectionNew(Model::KLScene *scene, std::unique_ptr<Model::FloatingSelection> selection,
                                            QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<FloatingSelectionNewPrivate>())
 {
     setText(historyText("Create floating selection", "Commands::FloatingSelectionNew"));
@@ -565,7 +565,7 @@ FloatingSelectionNew::FloatingSelectionNew(Model::KLScene *scene, std::unique_pt
 
 FloatingSelectionNew::~FloatingSelectionNew() = default;
 
-void FloatingSelectionNew::redo()
+void FloatingSelectionNew::perform()
 {
     d->swap(d->m_toInstall, d->m_takenOut);
 }
@@ -595,19 +595,19 @@ public:
 FloatingSelectionTransform::FloatingSelectionTransform(Model::KLScene *scene,
                                                        const Model::FloatingSelection::Transform &transform,
                                                        QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<FloatingSelectionTransformPrivate>())
 {
     setText(historyText("Change floating selection", "Commands::FloatingSelectionTransform"));
     d->m_scene = scene;
     d->m_a = transform;
-    if (!scene)
+    if (!scene || !scene->floatingSelection())
         setObsolete(true);
 }
 
 FloatingSelectionTransform::~FloatingSelectionTransform() = default;
 
-void FloatingSelectionTransform::redo()
+void FloatingSelectionTransform::perform()
 {
     d->exchange(d->m_a, d->m_b);
     // Nothing to place, or placed so already: a click on a handle.
@@ -639,7 +639,7 @@ public:
 };
 
 OffPegs::OffPegs(Model::Scene *scene, const QTransform &transform, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<OffPegsPrivate>())
 {
     setText(OffPegsPrivate::textFor(transform));
@@ -656,7 +656,7 @@ OffPegs::OffPegs(Model::Scene *scene, const QTransform &transform, QUndoCommand 
 
 OffPegs::~OffPegs() = default;
 
-void OffPegs::redo()
+void OffPegs::perform()
 {
     if (!d->m_scene)
         return;
@@ -709,7 +709,7 @@ public:
 };
 
 AddAnnotation::AddAnnotation(Model::KLScene *scene, const QModelIndex &cell, QImage image, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<AddAnnotationPrivate>())
 {
     setText(historyText("Add Annotation", "Commands::AddAnnotation"));
@@ -724,7 +724,7 @@ AddAnnotation::AddAnnotation(Model::KLScene *scene, const QModelIndex &cell, QIm
 
 AddAnnotation::~AddAnnotation() = default;
 
-void AddAnnotation::redo()
+void AddAnnotation::perform()
 {
     if (!d->m_scene)
         return;
@@ -737,7 +737,7 @@ void AddAnnotation::redo()
 
 void AddAnnotation::undo()
 {
-    redo();
+    perform();
 }
 
 bool stampFloatingSelection(Model::KLScene *klscene, bool keepFloating, const Model::CompoundStroke::Progress &progress)

@@ -13,6 +13,7 @@
 //
 // Only OffPegs merges (with a later OffPegs of the same frame and layer).
 
+#include "scene/scenecommand.h"
 #include "strokes/floatingselection.h"
 
 #include <QImage>
@@ -52,7 +53,7 @@ class AddAnnotationPrivate;
 // command lets it go: the history keeps the stroke's vector data and the
 // mask coded and cut to the stroke's rectangle, from which every redo
 // composes the same pixels and undo puts back what the drawing showed.
-class Stroke : public QUndoCommand
+class Stroke : public Model::SceneCommand
 {
 public:
     // Stamping onto the selected cells: a drawing reached through several
@@ -68,7 +69,9 @@ public:
            QUndoCommand *parent = nullptr);
     ~Stroke() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<StrokePrivate> d;
@@ -77,13 +80,15 @@ private:
 // Cuts the inside of path (frame coordinates) out of the drawing the cell
 // shows. A path that cuts nothing leaves the command obsolete after its
 // first redo, so that it never reaches the history.
-class CutPath : public QUndoCommand
+class CutPath : public Model::SceneCommand
 {
 public:
     CutPath(Model::KLScene *scene, const QModelIndex &cell, QPainterPath path, QUndoCommand *parent = nullptr);
     ~CutPath() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<CutPathPrivate> d;
@@ -95,14 +100,16 @@ private:
 // dialog ("maximum", "value", "wasCanceled", "labelText") that follows it
 // and may cancel it, which leaves the command obsolete and the scene as it
 // was. Later redos put copies of the result back.
-class CollapseVectorData : public QUndoCommand
+class CollapseVectorData : public Model::SceneCommand
 {
 public:
     CollapseVectorData(Model::KLScene *scene, const QModelIndex &cell, QObject *progress = nullptr,
                        QUndoCommand *parent = nullptr);
     ~CollapseVectorData() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<CollapseVectorDataPrivate> d;
@@ -110,14 +117,16 @@ private:
 
 // Installs a floating selection (may be null) in place of the scene's
 // current one; the command owns whichever of the two is not installed.
-class FloatingSelectionNew : public QUndoCommand
+class FloatingSelectionNew : public Model::SceneCommand
 {
 public:
     FloatingSelectionNew(Model::KLScene *scene, std::unique_ptr<Model::FloatingSelection> selection,
                          QUndoCommand *parent = nullptr);
     ~FloatingSelectionNew() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<FloatingSelectionNewPrivate> d;
@@ -125,14 +134,16 @@ private:
 
 // Places the floating selection. The placement to go back to is the one the
 // scene has when the command runs, not when it was made.
-class FloatingSelectionTransform : public QUndoCommand
+class FloatingSelectionTransform : public Model::SceneCommand
 {
 public:
     FloatingSelectionTransform(Model::KLScene *scene, const Model::FloatingSelection::Transform &transform,
                                QUndoCommand *parent = nullptr);
     ~FloatingSelectionTransform() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<FloatingSelectionTransformPrivate> d;
@@ -143,15 +154,17 @@ private:
 // active layer. The first redo chooses the layer; every later redo changes
 // that same layer, whatever is active then. A run of them on one frame and
 // layer is one history entry.
-class OffPegs : public QUndoCommand
+class OffPegs : public Model::SceneCommand
 {
 public:
     OffPegs(Model::Scene *scene, const QTransform &transform, QUndoCommand *parent = nullptr);
     ~OffPegs() override;
     void undo() override;
-    void redo() override;
     int id() const override;
     bool mergeWith(const QUndoCommand *other) override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<OffPegsPrivate> d;
@@ -159,13 +172,15 @@ private:
 
 // Writes an annotation image into a cell of the annotation layer; undo and
 // redo swap it with the image that was there.
-class AddAnnotation : public QUndoCommand
+class AddAnnotation : public Model::SceneCommand
 {
 public:
     AddAnnotation(Model::KLScene *scene, const QModelIndex &cell, QImage image, QUndoCommand *parent = nullptr);
     ~AddAnnotation() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<AddAnnotationPrivate> d;

@@ -251,7 +251,7 @@ bool ImportNewReferenceLayerPrivate::append(std::shared_ptr<Model::LayerItem> it
 
 ImportNewReferenceLayer::ImportNewReferenceLayer(Model::Scene *scene, QStringList files, QObject *progress,
                                                  int numberPosition, int firstNumber, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<ImportNewReferenceLayerPrivate>())
 {
     if (!scene || files.isEmpty()) {
@@ -294,7 +294,7 @@ QStringList ImportNewReferenceLayer::skippedFiles() const
     return d->m_skipped;
 }
 
-void ImportNewReferenceLayer::redo()
+void ImportNewReferenceLayer::perform()
 {
     Model::Scene *scene = d->m_scene;
     if (!scene || !d->m_layer)
@@ -345,7 +345,7 @@ public:
 
 ImportNewAudioLayer::ImportNewAudioLayer(Model::Scene *scene, const QString &path, QObject *progress,
                                          QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<ImportNewAudioLayerPrivate>())
 {
     if (!scene || path.isEmpty()) {
@@ -381,7 +381,7 @@ QString ImportNewAudioLayer::warningString() const
     return d->m_warningString;
 }
 
-void ImportNewAudioLayer::redo()
+void ImportNewAudioLayer::perform()
 {
     d->exchange(true);
 }
@@ -408,7 +408,7 @@ public:
 };
 
 SetAudioOffset::SetAudioOffset(Model::Scene *scene, double offset, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<SetAudioOffsetPrivate>())
 {
     setText(SetAudioOffsetPrivate::textFor(offset));
@@ -416,13 +416,14 @@ SetAudioOffset::SetAudioOffset(Model::Scene *scene, double offset, QUndoCommand 
     d->m_new = offset;
     if (scene)
         d->m_old = scene->audioOffset();
-    if (!scene || fuzzyEqual(d->m_new, d->m_old))
+    // Without a sound layer there is no offset to keep.
+    if (!scene || !scene->isAudioLayer(scene->audioLayerIdx()) || fuzzyEqual(d->m_new, d->m_old))
         setObsolete(true);
 }
 
 SetAudioOffset::~SetAudioOffset() = default;
 
-void SetAudioOffset::redo()
+void SetAudioOffset::perform()
 {
     if (d->m_scene && !isObsolete())
         d->m_scene->setAudioOffset(d->m_new);

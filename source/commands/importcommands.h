@@ -18,6 +18,8 @@
 // be of any sizes, and a file among them that holds no picture is left out
 // of the layer (skippedFiles() names it) while the others go in.
 
+#include "scene/scenecommand.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUndoCommand>
@@ -48,14 +50,13 @@ void sortNumberedNames(QStringList &names);
 // firstNumber (both -1 to leave gaps alone), the number that a file's base
 // name holds from numberPosition on says its frame, n landing on frame
 // n - firstNumber + 1, and a gap in the numbering holds the image before it.
-class ImportNewReferenceLayer : public QUndoCommand
+class ImportNewReferenceLayer : public Model::SceneCommand
 {
 public:
     ImportNewReferenceLayer(Model::Scene *scene, QStringList files, QObject *progress = nullptr,
                             int numberPosition = -1, int firstNumber = -1, QUndoCommand *parent = nullptr);
     ~ImportNewReferenceLayer() override;
     void undo() override;
-    void redo() override;
 
     QString errorString() const;
     // One "file name: why" for each file that held no picture and was left
@@ -66,6 +67,9 @@ public:
     // say.
     static constexpr int maximumFrameCount = 100000;
 
+protected:
+    void perform() override;
+
 private:
     std::unique_ptr<ImportNewReferenceLayerPrivate> d;
 };
@@ -75,14 +79,13 @@ private:
 // cannot be read as sound or has no sound in it (a header and a few samples
 // are none) is refused before the scene is touched, errorString() naming it,
 // so that the scene keeps the sound it has.
-class ImportNewAudioLayer : public QUndoCommand
+class ImportNewAudioLayer : public Model::SceneCommand
 {
 public:
     ImportNewAudioLayer(Model::Scene *scene, const QString &path, QObject *progress = nullptr,
                         QUndoCommand *parent = nullptr);
     ~ImportNewAudioLayer() override;
     void undo() override;
-    void redo() override;
 
     QString errorString() const;
     // After an import that kept only the part of the sound before damage in
@@ -90,21 +93,26 @@ public:
     // ahead; empty otherwise.
     QString warningString() const;
 
+protected:
+    void perform() override;
+
 private:
     std::unique_ptr<ImportNewAudioLayerPrivate> d;
 };
 
 // Where the sound starts, in frames (fractions and values below 0 allowed).
 // A run of offset changes is one history entry.
-class SetAudioOffset : public QUndoCommand
+class SetAudioOffset : public Model::SceneCommand
 {
 public:
     SetAudioOffset(Model::Scene *scene, double offset, QUndoCommand *parent = nullptr);
     ~SetAudioOffset() override;
     void undo() override;
-    void redo() override;
     int id() const override;
     bool mergeWith(const QUndoCommand *other) override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<SetAudioOffsetPrivate> d;

@@ -31,7 +31,7 @@ public:
 };
 
 NewLayer::NewLayer(Model::Scene *scene, int type, int referenceLayer, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<NewLayerPrivate>())
 {
     if (!scene) {
@@ -67,7 +67,7 @@ NewLayer::NewLayer(Model::Scene *scene, int type, int referenceLayer, QUndoComma
 
 NewLayer::~NewLayer() = default;
 
-void NewLayer::redo()
+void NewLayer::perform()
 {
     Model::Scene *scene = d->m_scene;
     if (!scene || !d->m_layer)
@@ -103,7 +103,7 @@ public:
 };
 
 DuplicateLayer::DuplicateLayer(Model::Scene *scene, int layer, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<DuplicateLayerPrivate>())
 {
     setText(historyText("Duplicate Layer", "Commands::DuplicateLayer"));
@@ -118,7 +118,7 @@ DuplicateLayer::DuplicateLayer(Model::Scene *scene, int layer, QUndoCommand *par
 
 DuplicateLayer::~DuplicateLayer() = default;
 
-void DuplicateLayer::redo()
+void DuplicateLayer::perform()
 {
     Model::Scene *scene = d->m_scene;
     if (!scene)
@@ -171,7 +171,7 @@ int activeNeighbour(const Model::Scene *scene, int layer)
 } // namespace
 
 DiscardLayer::DiscardLayer(Model::Scene *scene, int layer, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
 {
     if (!scene) {
         setObsolete(true);
@@ -214,7 +214,7 @@ public:
 };
 
 RemoveLayer::RemoveLayer(Model::Scene *scene, int layer, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<RemoveLayerPrivate>())
 {
     setText(historyText("Remove Layer", "Commands::RemoveLayer"));
@@ -230,7 +230,7 @@ RemoveLayer::RemoveLayer(Model::Scene *scene, int layer, QUndoCommand *parent)
 
 RemoveLayer::~RemoveLayer() = default;
 
-void RemoveLayer::redo()
+void RemoveLayer::perform()
 {
     if (d->m_scene && !isObsolete())
         d->m_removed = d->m_scene->removeLayerAt(d->m_layer);
@@ -258,7 +258,7 @@ public:
 
 SwapLayer::SwapLayer(Model::Scene *scene, int layer, std::shared_ptr<Model::Layer> replacement,
                      QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<SwapLayerPrivate>())
 {
     setText(historyText("Swap Layer", "Commands::SwapLayer"));
@@ -274,7 +274,7 @@ SwapLayer::SwapLayer(Model::Scene *scene, int layer, std::shared_ptr<Model::Laye
 
 SwapLayer::~SwapLayer() = default;
 
-void SwapLayer::redo()
+void SwapLayer::perform()
 {
     if (d->m_scene && d->m_replacement && !isObsolete())
         d->m_taken = d->m_scene->replaceLayer(d->m_layer, d->m_replacement);
@@ -312,7 +312,7 @@ public:
 };
 
 MergeLayerDown::MergeLayerDown(Model::KLScene *scene, int layer, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<MergeLayerDownPrivate>())
 {
     setText(historyText("Merge Layer Down", "Commands::MergeLayerDown"));
@@ -336,7 +336,7 @@ MergeLayerDown::MergeLayerDown(Model::KLScene *scene, int layer, QUndoCommand *p
 
 MergeLayerDown::~MergeLayerDown() = default;
 
-void MergeLayerDown::redo()
+void MergeLayerDown::perform()
 {
     Model::Scene *scene = d->m_scene;
     if (!scene)
@@ -396,7 +396,7 @@ public:
 };
 
 MoveLayer::MoveLayer(Model::Scene *scene, int layer, int from, int to, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<MoveLayerPrivate>())
 {
     setText(historyText("Move Layer", "Commands::MoveLayer"));
@@ -404,13 +404,15 @@ MoveLayer::MoveLayer(Model::Scene *scene, int layer, int from, int to, QUndoComm
     d->m_layer = layer;
     d->m_from = from;
     d->m_to = to;
-    if (!scene)
+    // A move the scene would refuse, from a position that does not hold the
+    // layer or to none, changes nothing either.
+    if (!scene || from == to || positionOfLayer(scene, layer) != from || to < 0 || to >= scene->layerCount())
         setObsolete(true);
 }
 
 MoveLayer::~MoveLayer() = default;
 
-void MoveLayer::redo()
+void MoveLayer::perform()
 {
     if (!d->m_scene)
         return;

@@ -16,6 +16,8 @@
 // layer list changes under the user's eyes, undo also gives back the frame
 // range and the active frame and layer read when the command was made.
 
+#include "scene/scenecommand.h"
+
 #include <QUndoCommand>
 
 #include <memory>
@@ -38,13 +40,15 @@ class MoveLayerPrivate;
 // A new, empty layer above referenceLayer (-1: the active layer), named by
 // the scene's layer count, made active. type 1 a stroke layer, 3 a reference
 // layer; any other type is obsolete.
-class NewLayer : public QUndoCommand
+class NewLayer : public Model::SceneCommand
 {
 public:
     NewLayer(Model::Scene *scene, int type, int referenceLayer = -1, QUndoCommand *parent = nullptr);
     ~NewLayer() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<NewLayerPrivate> d;
@@ -53,13 +57,15 @@ private:
 // A copy of a visual layer, named "Copy of" its name, above the layer that
 // was active, made active. The copy is made on the first redo and is the
 // same object on every later one.
-class DuplicateLayer : public QUndoCommand
+class DuplicateLayer : public Model::SceneCommand
 {
 public:
     DuplicateLayer(Model::Scene *scene, int layer, QUndoCommand *parent = nullptr);
     ~DuplicateLayer() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<DuplicateLayerPrivate> d;
@@ -71,7 +77,7 @@ private:
 // layer named "New Layer", and the audio layer by an empty one, so that a
 // scene never loses its last drawing layer. Annotation layers are never
 // discarded. A macro of SetActiveFrameAndLayer, RemoveLayer and SwapLayer.
-class DiscardLayer : public QUndoCommand
+class DiscardLayer : public Model::SceneCommand
 {
 public:
     DiscardLayer(Model::Scene *scene, int layer, QUndoCommand *parent = nullptr);
@@ -79,27 +85,31 @@ public:
 };
 
 // Removes the layer; undo puts it back at its index and position.
-class RemoveLayer : public QUndoCommand
+class RemoveLayer : public Model::SceneCommand
 {
 public:
     RemoveLayer(Model::Scene *scene, int layer, QUndoCommand *parent = nullptr);
     ~RemoveLayer() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<RemoveLayerPrivate> d;
 };
 
 // Puts replacement in the place of the layer; undo swaps them back.
-class SwapLayer : public QUndoCommand
+class SwapLayer : public Model::SceneCommand
 {
 public:
     SwapLayer(Model::Scene *scene, int layer, std::shared_ptr<Model::Layer> replacement,
               QUndoCommand *parent = nullptr);
     ~SwapLayer() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<SwapLayerPrivate> d;
@@ -109,27 +119,32 @@ private:
 // frame range. Both stay untouched: the result is a new layer, made once, on
 // the first redo, from a copy of the lower one, that takes the lower one's
 // place; undo puts the two originals back.
-class MergeLayerDown : public QUndoCommand
+class MergeLayerDown : public Model::SceneCommand
 {
 public:
     MergeLayerDown(Model::KLScene *scene, int layer, QUndoCommand *parent = nullptr);
     ~MergeLayerDown() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<MergeLayerDownPrivate> d;
 };
 
 // Moves the layer standing at ordering position from to position to; equal
-// positions leave the command obsolete after its first redo.
-class MoveLayer : public QUndoCommand
+// positions, or a from where the layer does not stand, leave the command
+// obsolete.
+class MoveLayer : public Model::SceneCommand
 {
 public:
     MoveLayer(Model::Scene *scene, int layer, int from, int to, QUndoCommand *parent = nullptr);
     ~MoveLayer() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<MoveLayerPrivate> d;

@@ -8,6 +8,8 @@
 #include <QAbstractItemModel>
 #include <QVariant>
 
+#include <cmath>
+
 namespace Commands {
 
 // Rename
@@ -22,7 +24,7 @@ public:
 };
 
 RenameLayer::RenameLayer(QAbstractItemModel *model, int column, const QString &name, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<RenameLayerPrivate>())
 {
     setText(historyText("Rename Layer", "Commands::RenameLayer"));
@@ -41,7 +43,7 @@ RenameLayer::RenameLayer(QAbstractItemModel *model, int column, const QString &n
 
 RenameLayer::~RenameLayer() = default;
 
-void RenameLayer::redo()
+void RenameLayer::perform()
 {
     if (d->m_model && !isObsolete())
         d->m_model->setHeaderData(d->m_column, Qt::Horizontal, d->m_new, Qt::DisplayRole);
@@ -83,16 +85,19 @@ public:
 };
 
 SetLayerVisible::SetLayerVisible(QAbstractItemModel *model, int column, bool visible, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<HeaderFlagPrivate>(this, model, column, visible, Model::SceneModel::VisibleRole))
 {
     setText(visible ? historyText("Set Layer Visible", "Commands::SetLayerVisible")
                     : historyText("Set Layer Invisible", "Commands::SetLayerVisible"));
+    // Sound and notes are never hidden.
+    if (!model || !model->headerData(column, Qt::Horizontal, Model::SceneModel::VisualLayerRole).toBool())
+        setObsolete(true);
 }
 
 SetLayerVisible::~SetLayerVisible() = default;
 
-void SetLayerVisible::redo()
+void SetLayerVisible::perform()
 {
     d->write(this, d->m_value);
 }
@@ -103,7 +108,7 @@ void SetLayerVisible::undo()
 }
 
 SetLayerLinked::SetLayerLinked(QAbstractItemModel *model, int column, bool linked, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<HeaderFlagPrivate>(this, model, column, linked, Model::SceneModel::LinkedRole))
 {
     setText(linked ? historyText("Link Layer", "Commands::SetLayerLinked")
@@ -112,7 +117,7 @@ SetLayerLinked::SetLayerLinked(QAbstractItemModel *model, int column, bool linke
 
 SetLayerLinked::~SetLayerLinked() = default;
 
-void SetLayerLinked::redo()
+void SetLayerLinked::perform()
 {
     d->write(this, d->m_value);
 }
@@ -123,7 +128,7 @@ void SetLayerLinked::undo()
 }
 
 SetAllLayersLinked::SetAllLayersLinked(QAbstractItemModel *model, bool linked, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
 {
     setText(linked ? historyText("Link All Layers", "Commands::SetAllLayersLinked")
                    : historyText("Unlink All Layers", "Commands::SetAllLayersLinked"));
@@ -161,7 +166,7 @@ public:
 };
 
 SetLayerBeyondLast::SetLayerBeyondLast(Model::Scene *scene, int layer, int mode, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<SetLayerBeyondLastPrivate>())
 {
     switch (mode) {
@@ -183,13 +188,13 @@ SetLayerBeyondLast::SetLayerBeyondLast(Model::Scene *scene, int layer, int mode,
     d->m_new = mode;
     if (scene)
         d->m_old = scene->layerBeyondLast(layer);
-    if (!scene || mode == 0 || mode == d->m_old)
+    if (!scene || !scene->isVisualLayer(layer) || mode == 0 || mode == d->m_old)
         setObsolete(true);
 }
 
 SetLayerBeyondLast::~SetLayerBeyondLast() = default;
 
-void SetLayerBeyondLast::redo()
+void SetLayerBeyondLast::perform()
 {
     d->apply(this, d->m_new);
 }
@@ -211,7 +216,7 @@ public:
 };
 
 ChangeLayerColor::ChangeLayerColor(Model::Scene *scene, int layer, const QColor &color, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<ChangeLayerColorPrivate>())
 {
     setText(historyText("Change Layer Color", "Commands::ChangeLayerColor"));
@@ -220,13 +225,14 @@ ChangeLayerColor::ChangeLayerColor(Model::Scene *scene, int layer, const QColor 
     d->m_new = color;
     if (scene)
         d->m_old = scene->layerColor(layer);
-    else
+    // Only a stroke layer has a colour of its own.
+    if (!scene || scene->layerType(layer) != Model::Layer::StrokeLayerType || d->m_old == color)
         setObsolete(true);
 }
 
 ChangeLayerColor::~ChangeLayerColor() = default;
 
-void ChangeLayerColor::redo()
+void ChangeLayerColor::perform()
 {
     if (!d->m_scene || isObsolete())
         return;
@@ -255,7 +261,7 @@ public:
 
 ChangeLayerOpacity::ChangeLayerOpacity(Model::Scene *scene, int layer, double oldOpacity, double newOpacity,
                                        QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<ChangeLayerOpacityPrivate>())
 {
     setText(historyText("Change Layer Opacity", "Commands::ChangeLayerOpacity"));
@@ -263,13 +269,13 @@ ChangeLayerOpacity::ChangeLayerOpacity(Model::Scene *scene, int layer, double ol
     d->m_layer = layer;
     d->m_old = oldOpacity;
     d->m_new = newOpacity;
-    if (!scene || d->unchanged())
+    if (!scene || !scene->isVisualLayer(layer) || std::isnan(newOpacity) || d->unchanged())
         setObsolete(true);
 }
 
 ChangeLayerOpacity::~ChangeLayerOpacity() = default;
 
-void ChangeLayerOpacity::redo()
+void ChangeLayerOpacity::perform()
 {
     if (!d->m_scene)
         return;

@@ -10,6 +10,8 @@
 // of opacity changes of one layer (a slider dragged, dragged again) is one
 // history entry.
 
+#include "scene/scenecommand.h"
+
 #include <QColor>
 #include <QString>
 #include <QUndoCommand>
@@ -32,37 +34,43 @@ class ChangeLayerOpacityPrivate;
 
 // Obsolete for an empty name, the name the layer has, and the audio column,
 // whose header shows the sound's offset instead of a name.
-class RenameLayer : public QUndoCommand
+class RenameLayer : public Model::SceneCommand
 {
 public:
     RenameLayer(QAbstractItemModel *model, int column, const QString &name, QUndoCommand *parent = nullptr);
     ~RenameLayer() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<RenameLayerPrivate> d;
 };
 
-class SetLayerVisible : public QUndoCommand
+class SetLayerVisible : public Model::SceneCommand
 {
 public:
     SetLayerVisible(QAbstractItemModel *model, int column, bool visible, QUndoCommand *parent = nullptr);
     ~SetLayerVisible() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<HeaderFlagPrivate> d;
 };
 
-class SetLayerLinked : public QUndoCommand
+class SetLayerLinked : public Model::SceneCommand
 {
 public:
     SetLayerLinked(QAbstractItemModel *model, int column, bool linked, QUndoCommand *parent = nullptr);
     ~SetLayerLinked() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<HeaderFlagPrivate> d;
@@ -71,7 +79,7 @@ private:
 // Links or unlinks every visual layer: a macro of one SetLayerLinked per
 // layer, so that undo gives each its own former state. Obsolete when every
 // layer is already so.
-class SetAllLayersLinked : public QUndoCommand
+class SetAllLayersLinked : public Model::SceneCommand
 {
 public:
     SetAllLayersLinked(QAbstractItemModel *model, bool linked, QUndoCommand *parent = nullptr);
@@ -80,27 +88,31 @@ public:
 
 // mode: 1 show nothing, 2 freeze the last drawing, 3 cycle the drawings;
 // 0 is obsolete.
-class SetLayerBeyondLast : public QUndoCommand
+class SetLayerBeyondLast : public Model::SceneCommand
 {
 public:
     SetLayerBeyondLast(Model::Scene *scene, int layer, int mode, QUndoCommand *parent = nullptr);
     ~SetLayerBeyondLast() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<SetLayerBeyondLastPrivate> d;
 };
 
-// Obsolete after its first redo when the colour is the layer's already, or
-// the layer has no colour of its own to change.
-class ChangeLayerColor : public QUndoCommand
+// Obsolete when the colour is the layer's already, or the layer has no
+// colour of its own to change.
+class ChangeLayerColor : public Model::SceneCommand
 {
 public:
     ChangeLayerColor(Model::Scene *scene, int layer, const QColor &color, QUndoCommand *parent = nullptr);
     ~ChangeLayerColor() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<ChangeLayerColorPrivate> d;
@@ -110,16 +122,18 @@ private:
 // live, to newOpacity (0..1). Opacities are compared plus one, so that 0
 // compares sensibly under the fuzzy rule. Merges with a later opacity change
 // of the same layer only.
-class ChangeLayerOpacity : public QUndoCommand
+class ChangeLayerOpacity : public Model::SceneCommand
 {
 public:
     ChangeLayerOpacity(Model::Scene *scene, int layer, double oldOpacity, double newOpacity,
                        QUndoCommand *parent = nullptr);
     ~ChangeLayerOpacity() override;
     void undo() override;
-    void redo() override;
     int id() const override;
     bool mergeWith(const QUndoCommand *other) override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<ChangeLayerOpacityPrivate> d;

@@ -283,7 +283,7 @@ void PasteDrawingPrivate::pasteCell(int i, const CopiedCell &copied, Sources &so
 
 PasteDrawing::PasteDrawing(Model::KLScene *scene, const QModelIndexList &selection, const QMimeData *mime,
                            QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<PasteDrawingPrivate>(scene, mime))
 {
     setText(historyText("Paste Drawing", "Commands::PasteDrawing"));
@@ -309,7 +309,7 @@ PasteDrawing::PasteDrawing(Model::KLScene *scene, const QModelIndexList &selecti
 
 PasteDrawing::PasteDrawing(Model::KLScene *scene, const QModelIndex &cell, const QMimeData *mime,
                            QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<PasteDrawingPrivate>(scene, mime))
 {
     setText(historyText("Paste Drawing", "Commands::PasteDrawing"));
@@ -332,7 +332,7 @@ QString PasteDrawing::errorString() const
     return d->m_errorString;
 }
 
-void PasteDrawing::redo()
+void PasteDrawing::perform()
 {
     d->redo(this);
 }
@@ -383,7 +383,7 @@ public:
 
 PasteImage::PasteImage(Model::KLScene *scene, const QModelIndexList &selection, const QImage &image,
                        QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<PasteImagePrivate>(this, scene, selection, image))
 {
     setText(historyText("Paste Image", "Commands::PasteImage"));
@@ -392,7 +392,7 @@ PasteImage::PasteImage(Model::KLScene *scene, const QModelIndexList &selection, 
 }
 
 PasteImage::PasteImage(Model::KLScene *scene, const QModelIndex &cell, const QImage &image, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<PasteImagePrivate>(this, scene, QModelIndexList{cell}, image))
 {
     setText(historyText("Paste Image", "Commands::PasteImage"));
@@ -400,7 +400,7 @@ PasteImage::PasteImage(Model::KLScene *scene, const QModelIndex &cell, const QIm
 
 PasteImage::~PasteImage() = default;
 
-void PasteImage::redo()
+void PasteImage::perform()
 {
     if (!d->hasScene() || d->m_cells.isEmpty())
         return;

@@ -19,6 +19,8 @@
 // then says which. Every redo pastes copies of what was read, whatever the
 // clipboard holds by then.
 
+#include "scene/scenecommand.h"
+
 #include <QImage>
 #include <QModelIndex>
 #include <QString>
@@ -41,7 +43,7 @@ class PasteImagePrivate;
 // the first selected cell down, as many cells as the record holds (surplus
 // selected cells are discarded, missing ones added as holds), or, for one
 // cell, into a run of cells inserted at it.
-class PasteDrawing : public QUndoCommand
+class PasteDrawing : public Model::SceneCommand
 {
 public:
     PasteDrawing(Model::KLScene *scene, const QModelIndexList &selection, const QMimeData *mime,
@@ -50,11 +52,13 @@ public:
                  QUndoCommand *parent = nullptr);
     ~PasteDrawing() override;
     void undo() override;
-    void redo() override;
 
     // Why the copied cells cannot be pasted, for the user, when a drawing
     // they carry is at fault; empty otherwise.
     QString errorString() const;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<PasteDrawingPrivate> d;
@@ -62,7 +66,7 @@ private:
 
 // A picture as a new cell of a reference layer at the topmost selected cell,
 // in place of the selected cells, scaled down to fit the frame when wider.
-class PasteImage : public QUndoCommand
+class PasteImage : public Model::SceneCommand
 {
 public:
     PasteImage(Model::KLScene *scene, const QModelIndexList &selection, const QImage &image,
@@ -70,7 +74,9 @@ public:
     PasteImage(Model::KLScene *scene, const QModelIndex &cell, const QImage &image, QUndoCommand *parent = nullptr);
     ~PasteImage() override;
     void undo() override;
-    void redo() override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<PasteImagePrivate> d;

@@ -166,7 +166,7 @@ public:
 
 ChangeFrameSize::ChangeFrameSize(Model::KLScene *scene, const QSize &size, KL::FitMode mode, QObject *progress,
                                  QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<ChangeFrameSizePrivate>())
 {
     setText(historyText("Change frame size", "Commands::ChangeFrameSize"));
@@ -238,7 +238,7 @@ QString ChangeFrameSize::errorString() const
     return d->m_errorString;
 }
 
-void ChangeFrameSize::redo()
+void ChangeFrameSize::perform()
 {
     Model::Scene *scene = d->m_scene ? d->m_scene->scene() : nullptr;
     if (isObsolete() || !scene)
@@ -279,7 +279,7 @@ public:
 };
 
 SetFrameRate::SetFrameRate(Model::KLScene *scene, double rate, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<SetFrameRatePrivate>())
 {
     setText(historyText("Set Frame Rate", "Commands::SetFrameRate"));
@@ -288,13 +288,14 @@ SetFrameRate::SetFrameRate(Model::KLScene *scene, double rate, QUndoCommand *par
     const Model::Scene *document = scene ? scene->scene() : nullptr;
     if (document)
         d->m_old = document->frameRate();
-    if (!document || fuzzyEqual(d->m_old, rate))
+    // The scene takes no rate that is not a positive number.
+    if (!document || !std::isfinite(rate) || rate <= 0.0 || fuzzyEqual(d->m_old, rate))
         setObsolete(true);
 }
 
 SetFrameRate::~SetFrameRate() = default;
 
-void SetFrameRate::redo()
+void SetFrameRate::perform()
 {
     if (!isObsolete() && d->m_scene && d->m_scene->scene())
         d->m_scene->scene()->setFrameRate(d->m_new);
@@ -326,7 +327,7 @@ bool SetFrameRate::mergeWith(const QUndoCommand *other)
 
 ChangeSceneSettings::ChangeSceneSettings(Model::KLScene *scene, const QSize &size, KL::FitMode mode, double rate,
                                          QObject *progress, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
 {
     setText(historyText("Change scene settings", "Commands::ChangeSceneSettings"));
     const auto *rateChange = new SetFrameRate(scene, rate, this);
@@ -380,7 +381,7 @@ public:
 
 SetFrameRange::SetFrameRange(Model::Scene *scene, int first, int last, int activeFrame, int activeLayer,
                              QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<SetFrameRangePrivate>())
 {
     setText(historyText("Change Active Frame Range", "Commands::SetFrameRange"));
@@ -393,7 +394,7 @@ SetFrameRange::SetFrameRange(Model::Scene *scene, int first, int last, int activ
 
 SetFrameRange::~SetFrameRange() = default;
 
-void SetFrameRange::redo()
+void SetFrameRange::perform()
 {
     if (isObsolete())
         return;
@@ -462,7 +463,7 @@ SetActiveFrameAndLayer::SetActiveFrameAndLayer(Model::Scene *scene, int frame, i
 
 SetActiveFrameAndLayer::SetActiveFrameAndLayer(Model::Scene *scene, int frame, int layer, int rememberedFrame,
                                                int reapply, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<SetActiveFrameAndLayerPrivate>())
 {
     d->m_scene = scene;
@@ -483,7 +484,7 @@ SetActiveFrameAndLayer::SetActiveFrameAndLayer(Model::Scene *scene, int frame, i
 
 SetActiveFrameAndLayer::~SetActiveFrameAndLayer() = default;
 
-void SetActiveFrameAndLayer::redo()
+void SetActiveFrameAndLayer::perform()
 {
     Model::Scene *scene = d->m_scene;
     if (!scene || isObsolete())
@@ -539,7 +540,7 @@ public:
 };
 
 ChangeToolType::ChangeToolType(Model::KLScene *scene, int toolType, QUndoCommand *parent)
-    : QUndoCommand(parent)
+    : SceneCommand(parent)
     , d(std::make_unique<ChangeToolTypePrivate>())
 {
     Model::ToolManager *tools = Model::ToolManager::instance();
@@ -555,7 +556,7 @@ ChangeToolType::ChangeToolType(Model::KLScene *scene, int toolType, QUndoCommand
 
 ChangeToolType::~ChangeToolType() = default;
 
-void ChangeToolType::redo()
+void ChangeToolType::perform()
 {
     d->apply(this, d->m_new);
 }

@@ -12,6 +12,7 @@
 // the run began takes the entry out of the history.
 
 #include "kl.h"
+#include "scene/scenecommand.h"
 
 #include <QSize>
 #include <QString>
@@ -51,14 +52,13 @@ class ChangeToolTypePrivate;
 // and pictures would need more memory than the machine has is refused when
 // the command is made, before anything is resized: the command is obsolete
 // and errorString() says why.
-class ChangeFrameSize : public QUndoCommand
+class ChangeFrameSize : public Model::SceneCommand
 {
 public:
     ChangeFrameSize(Model::KLScene *scene, const QSize &size, KL::FitMode mode, QObject *progress = nullptr,
                     QUndoCommand *parent = nullptr);
     ~ChangeFrameSize() override;
     void undo() override;
-    void redo() override;
 
     // Empty unless the size was refused.
     QString errorString() const;
@@ -70,20 +70,26 @@ public:
     // the drawing being fitted.
     static double bytesNeeded(const Model::Scene &scene, const QSize &size, KL::FitMode mode);
 
+protected:
+    void perform() override;
+
 private:
     std::unique_ptr<ChangeFrameSizePrivate> d;
 };
 
-// From the frame rate the scene has; obsolete when equal by the fuzzy rule.
-class SetFrameRate : public QUndoCommand
+// From the frame rate the scene has; obsolete when equal by the fuzzy rule,
+// and for a rate that is not a positive number, which the scene would not take.
+class SetFrameRate : public Model::SceneCommand
 {
 public:
     SetFrameRate(Model::KLScene *scene, double rate, QUndoCommand *parent = nullptr);
     ~SetFrameRate() override;
     void undo() override;
-    void redo() override;
     int id() const override;
     bool mergeWith(const QUndoCommand *other) override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<SetFrameRatePrivate> d;
@@ -93,7 +99,7 @@ private:
 // each child skipping itself when it changes nothing. When the size is
 // refused, so is the whole: the command is obsolete, errorString() says why,
 // and the rate is left as it was too.
-class ChangeSceneSettings : public QUndoCommand
+class ChangeSceneSettings : public Model::SceneCommand
 {
 public:
     ChangeSceneSettings(Model::KLScene *scene, const QSize &size, KL::FitMode mode, double rate,
@@ -108,16 +114,18 @@ private:
 
 // The frame range and, within it, the active frame and layer. Merges with a
 // later range change that asks for the same active frame and layer.
-class SetFrameRange : public QUndoCommand
+class SetFrameRange : public Model::SceneCommand
 {
 public:
     SetFrameRange(Model::Scene *scene, int first, int last, int activeFrame, int activeLayer,
                   QUndoCommand *parent = nullptr);
     ~SetFrameRange() override;
     void undo() override;
-    void redo() override;
     int id() const override;
     bool mergeWith(const QUndoCommand *other) override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<SetFrameRangePrivate> d;
@@ -128,7 +136,7 @@ private:
 // navigation). rememberedFrame is the frame the navigation keeps for moving
 // between layers: a step to another layer with the same remembered frame
 // still merges with the steps before it.
-class SetActiveFrameAndLayer : public QUndoCommand
+class SetActiveFrameAndLayer : public Model::SceneCommand
 {
 public:
     SetActiveFrameAndLayer(Model::Scene *scene, int frame, int layer, int rememberedFrame,
@@ -137,9 +145,11 @@ public:
                            QUndoCommand *parent = nullptr);
     ~SetActiveFrameAndLayer() override;
     void undo() override;
-    void redo() override;
     int id() const override;
     bool mergeWith(const QUndoCommand *other) override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<SetActiveFrameAndLayerPrivate> d;
@@ -148,15 +158,17 @@ private:
 // Makes a tool current (Model::Tool::Type as int). Undo goes back to the
 // last pen, eraser or floating selection tool, the tools a user returns to,
 // whatever tool was current in between.
-class ChangeToolType : public QUndoCommand
+class ChangeToolType : public Model::SceneCommand
 {
 public:
     ChangeToolType(Model::KLScene *scene, int toolType, QUndoCommand *parent = nullptr);
     ~ChangeToolType() override;
     void undo() override;
-    void redo() override;
     int id() const override;
     bool mergeWith(const QUndoCommand *other) override;
+
+protected:
+    void perform() override;
 
 private:
     std::unique_ptr<ChangeToolTypePrivate> d;

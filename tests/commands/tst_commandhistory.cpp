@@ -24,11 +24,13 @@
 #include <QPainterPath>
 #include <QPoint>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUndoStack>
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 using namespace CommandTest;
 
@@ -93,6 +95,25 @@ QPainterPath rectangle(const QRectF &rect)
     QPainterPath path;
     path.addRect(rect);
     return path;
+}
+
+// How often the scene announced each of its changes while run ran.
+template<typename Run>
+QMap<QByteArray, int> announcements(const Model::Scene &scene, Run run)
+{
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    const QMetaObject *meta = scene.metaObject();
+    for (int i = 0; i < meta->methodCount(); ++i) {
+        if (meta->method(i).methodType() == QMetaMethod::Signal)
+            spies.push_back(std::make_unique<QSignalSpy>(&scene, meta->method(i)));
+    }
+    run();
+    QMap<QByteArray, int> counts;
+    for (const auto &spy : spies) {
+        if (!spy->isEmpty())
+            counts.insert(spy->signal(), int(spy->size()));
+    }
+    return counts;
 }
 
 QImage picture(int width, int height, QRgb colour)
@@ -399,19 +420,25 @@ void TestCommandHistory::everyCommandUndoesExactly_data()
 {
     QTest::addColumn<bool>("linked");
     QTest::addColumn<bool>("window");
+    QTest::addColumn<bool>("afterUndo");
     for (const Case &c : cases()) {
-        QTest::newRow(c.name) << false << false;
-        QTest::addRow("%s, linked layers", c.name) << true << false;
+        QTest::newRow(c.name) << false << false << false;
+        QTest::addRow("%s, linked layers", c.name) << true << false << false;
     }
     for (const char *name : {"discard layer", "merge down", "duplicate layer"})
-        QTest::addRow("%s, window", name) << false << true;
+        QTest::addRow("%s, window", name) << false << true << false;
+    for (const char *name : {"frame size", "scene settings", "active cell", "cut"})
+        QTest::addRow("%s, after an undo", name) << false << false << true;
 }
 
-// Redo, undo, redo, undo of one command.
+// Redo, undo, redo, undo of one command. After an undo, it is pushed through
+// the scene's handle, where it takes the undone step's place and must cost
+// no more than with nothing undone: the scene announces the same changes.
 void TestCommandHistory::everyCommandUndoesExactly()
 {
     QFETCH(bool, linked);
     QFETCH(bool, window);
+    QFETCH(bool, afterUndo);
     QString name = QString::fromUtf8(QTest::currentDataTag());
     name = name.section(u',', 0, 0);
     if ((name == u"draw" || name == u"erase") && !m_gl)
@@ -426,7 +453,23 @@ void TestCommandHistory::everyCommandUndoesExactly()
     QUndoStack *stack = handle.scene()->undoStack();
     const QByteArray before = record(handle);
 
-    stack->push(makeCommand(handle, name, which.places, which.values, setup.copied.get()));
+    if (afterUndo) {
+        const Setup alone = setUp();
+        makeCurrent(*alone.handle, which.current.y(), which.current.x());
+        const auto pushTo = [&](Model::KLScene &scene, const QMimeData *copied) {
+            Model::KLScene::setCurrent(&scene);
+            return announcements(*scene.scene(), [&] {
+                Model::KLScene::pushCommand(makeCommand(scene, name, which.places, which.values, copied));
+            });
+        };
+        const QMap<QByteArray, int> expected = pushTo(*alone.handle, alone.copied.get());
+        stack->push(new Commands::ChangeLayerColor(handle.scene(), 0, Qt::darkCyan));
+        stack->undo();
+        QCOMPARE(pushTo(handle, setup.copied.get()), expected);
+        Model::KLScene::setCurrent(nullptr);
+    } else {
+        stack->push(makeCommand(handle, name, which.places, which.values, setup.copied.get()));
+    }
     QCOMPARE(stack->count(), 1);
     QVERIFY(record(handle) != before);
     QCOMPARE(CellTest::linkFault(*handle.scene()), QString());

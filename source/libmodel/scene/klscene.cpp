@@ -2,6 +2,7 @@
 
 #include "scene/framerangemodel.h"
 #include "scene/scene.h"
+#include "scene/scenecommand.h"
 #include "scene/scenemodel.h"
 
 #include <QDebug>
@@ -99,13 +100,17 @@ void KLScenePrivate::push(std::unique_ptr<QUndoCommand> command)
     QUndoStack *stack = m_scene->undoStack();
     // QUndoStack::push cuts the undone steps before it looks whether the
     // command is obsolete, which some commands tell only once they have run.
-    // Where there are undone steps to lose, the command runs on trial: one
-    // that changed nothing goes, anything else is taken back and pushed.
+    // Where there are undone steps to lose, the command runs first: one that
+    // changed nothing goes, anything else is pushed done. Only a command of
+    // another kind than ours, which the push would run again, is taken back.
     if (stack->canRedo()) {
         command->redo();
         if (command->isObsolete())
             return;
-        command->undo();
+        if (auto *done = dynamic_cast<SceneCommand *>(command.get()))
+            done->markPerformed();
+        else
+            command->undo();
     }
     stack->push(command.release());
 }

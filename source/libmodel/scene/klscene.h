@@ -53,8 +53,9 @@ public:
     // Takes the command: pushes it on the current scene's undo stack, which
     // runs it, at once or, while that scene changes, once the change is
     // over. Dropped without a current scene, and when it changes nothing:
-    // obsolete by the time its turn comes, or once it has run on trial,
-    // which it does where there are undone steps to keep.
+    // obsolete by the time its turn comes, or once it has run, which it does
+    // before the push where there are undone steps to keep. A SceneCommand
+    // runs once either way; any other command is then taken back and pushed.
     static void pushCommand(QUndoCommand *command);
     // The same for a command that make builds when its turn comes, from the
     // scene as it then is; it answers null for nothing to push. For an edit
