@@ -645,10 +645,15 @@ void MainWindow::connectScene(Model::KLScene *klscene)
     m_playbackController->setCurrentScene(klscene);
     // Both connections run from the controller, which outlives the scene:
     // the scene cuts them when it stops being current.
+    // A run that ends on the active frame only takes away the frame it
+    // showed: it leaves no step behind, whatever was done while it ran. One
+    // that keeps the frame on screen moves the active cell, as a step.
     klscene->addConnection(
         connect(m_playbackController, &PlaybackController::updateActiveFrame, this, [this, scene](int frame) {
-            setActiveCell(frame, scene->activeLayerIdx(), false);
-            d->m_xSheet->scrollToFrame(frame - scene->frameRangeFirst());
+            scene->setScrubFrame(-1);
+            if (frame != scene->activeFrame())
+                setActiveCell(frame, scene->activeLayerIdx(), false);
+            d->m_xSheet->scrollToFrame(scene->activeFrame() - scene->frameRangeFirst());
         }));
     klscene->addConnection(
         connect(m_playbackController, &PlaybackController::skippedFrame, this, &MainWindow::onFramesLost));

@@ -80,6 +80,13 @@ void MainWindow::setActiveCell(int frame, int layer, bool toLastCell)
     Model::Scene *scene = klscene ? klscene->scene() : nullptr;
     if (!scene || scene->layerCount() == 0)
         return;
+    // A step under way places the active cell itself. What asks for
+    // another one meanwhile (a playback the step stopped, the timeline
+    // held to a shorter range) follows the step; a push of its own would
+    // come after it as a second step, and undoing the step would leave
+    // the active cell where that push put it.
+    if (klscene->isChanging())
+        return;
     keepPlacesOfCurrentScene(*d);
     const int first = scene->frameRangeFirst();
     // The frame just after a layer's last cell may lie beyond the range:

@@ -343,6 +343,8 @@ void FrameRangeModel::setScene(Scene *scene)
     endResetModel();
 }
 
+Scene *FrameRangeModel::scene() const { return d->m_scene; }
+
 bool FrameRangeModel::startDrag(int kind, const QModelIndex &index)
 {
     if (!index.isValid() || !d->m_scene || (kind != SlideDrag && kind != AddClonesDrag)

@@ -60,6 +60,7 @@ public:
 
     // The scene (not owned) whose frame range is shown; may be null.
     void setScene(Scene *scene);
+    Scene *scene() const;
 
     // False, with nothing started, on an invalid index, without a scene, or
     // on a layer's empty row after its last cell; a slide also refuses

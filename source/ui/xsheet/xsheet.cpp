@@ -31,10 +31,12 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSvgRenderer>
 #include <QTimer>
 #include <QToolTip>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <cmath>
@@ -244,6 +246,7 @@ XSheet::~XSheet()
     // The widget tree goes after this object's part is gone; what its
     // children announce on their way out must not reach the sheet.
     QObject::disconnect(d->m_toolCursorConnection);
+    QObject::disconnect(d->m_stepConnection);
     d->m_header->disconnect(this);
     d->m_footer->disconnect(this);
     horizontalScrollBar()->disconnect(this);
@@ -423,7 +426,8 @@ void XSheet::setModel(QAbstractItemModel *model)
         return;
     if (QAbstractItemModel *old = this->model())
         disconnect(old, nullptr, this, nullptr);
-    cancelDrags();
+    QObject::disconnect(d->m_stepConnection);
+    abandonGestures();
     d->m_model = qobject_cast<Model::FrameRangeModel *>(model);
     d->m_header->setModel(model);
     d->m_footer->setModel(model);
@@ -433,6 +437,8 @@ void XSheet::setModel(QAbstractItemModel *model)
     updateScrollBars();
     if (!d->m_model)
         return;
+    if (const Model::Scene *scene = d->m_model->scene())
+        d->m_stepConnection = connect(scene->undoStack(), &QUndoStack::indexChanged, this, &XSheet::abandonGestures);
     connect(d->m_model, &QAbstractItemModel::headerDataChanged, this,
             [this](Qt::Orientation orientation, int first, int last) {
                 if (orientation == Qt::Horizontal) {
@@ -505,6 +511,7 @@ void XSheet::onFooterSectionMoved(int logical, int oldVisual, int newVisual)
     const int right = std::max(a + d->m_header->sectionSize(d->m_header->logicalIndex(oldVisual)),
                                b + d->m_header->sectionSize(d->m_header->logicalIndex(newVisual)));
     viewport()->update(QRect(left, 0, right - left, viewport()->height()));
+    const QScopedValueRollback<bool> own(d->m_ownChange, true);
     if (Model::KLScene *scene = Model::KLScene::current())
         Model::KLScene::pushCommand(new Commands::MoveLayer(scene->scene(), logical, oldVisual, newVisual));
 }
@@ -671,6 +678,7 @@ void XSheet::selectionChanged(const QItemSelection &selected, const QItemSelecti
 
 void XSheet::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
+    abandonGestures();
     if (current.isValid() && previous.isValid() && current.column() == previous.column()) {
         for (const QModelIndex &index : {previous, current}) {
             updateCell(index);

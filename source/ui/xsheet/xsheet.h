@@ -40,6 +40,12 @@ class XSheetPrivate;
 // pen; the eraser end of a pen selects cells. Mouse presses that the system
 // makes up from pen input are dropped for half a second after the pen was
 // last pressed or lifted on the sheet.
+//
+// A gesture aims at cells as they were when it began. A step that comes from
+// elsewhere while it runs (an undo, a redo, an edit by a shortcut, a move of
+// the current cell) may move or take those cells away, so it ends every
+// gesture under way, in the sheet, its header and its footer: previews and
+// live strokes go, and what is still held changes nothing when let go.
 class XSheet : public QAbstractItemView
 {
     Q_OBJECT
@@ -154,6 +160,7 @@ private:
     void finishAnnotationStroke();
     void finishFrameDrag(int row);
     void cancelDrags();
+    void abandonGestures();
     bool annotationTabletEvent(QTabletEvent *event);
     bool eraserTabletEvent(QTabletEvent *event);
 

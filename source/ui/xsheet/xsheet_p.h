@@ -84,6 +84,14 @@ public:
     QModelIndex m_selectionAnchor;
     bool m_frameDragActive = false;
     bool m_slideMode = false;
+    // While the sheet itself moves the current cell or pushes what a gesture
+    // made: the step that follows is the gesture's own, not an interruption.
+    bool m_ownChange = false;
+    // A step from elsewhere ended the press that is still held: nothing
+    // starts from it any more.
+    bool m_pressAbandoned = false;
+    // Steps of the shown scene's history.
+    QMetaObject::Connection m_stepConnection;
 
     // Metrics.
     int m_cellWidthInset = 3;

@@ -9,11 +9,13 @@
 #include "tools/toolcursors.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QEnterEvent>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopedValueRollback>
 
 namespace UI {
 
@@ -123,6 +125,10 @@ public:
     // asks for the pop-up only when it also began there, so that a column
     // dragged and let go over the strip does not open it.
     int m_pressedStrip = -1;
+    // The left button went down here and is still held.
+    bool m_pressed = false;
+    // The context menu that ends a column drag is no request for a menu.
+    bool m_abandoning = false;
 };
 
 XSheetFooter::XSheetFooter(QWidget *parent)
@@ -166,10 +172,25 @@ bool XSheetFooter::event(QEvent *event)
     return answerToolTip(help, text);
 }
 
+void XSheetFooter::abandonPress()
+{
+    d->m_pressedStrip = -1;
+    if (!d->m_pressed)
+        return;
+    d->m_pressed = false;
+    // A header view drops a column drag, with its floating picture of the
+    // column, when a context menu is asked for over it.
+    const QScopedValueRollback<bool> abandoning(d->m_abandoning, true);
+    QContextMenuEvent ending(QContextMenuEvent::Other, QPoint(), QPoint());
+    QCoreApplication::sendEvent(viewport(), &ending);
+}
+
 void XSheetFooter::mousePressEvent(QMouseEvent *event)
 {
     const int section = logicalIndexAt(event->position().toPoint());
     d->m_pressedStrip = event->button() == Qt::LeftButton && event->position().y() < d->m_stripHeight ? section : -1;
+    if (event->button() == Qt::LeftButton)
+        d->m_pressed = true;
     QHeaderView::mousePressEvent(event);
 }
 
@@ -198,6 +219,8 @@ void XSheetFooter::mouseReleaseEvent(QMouseEvent *event)
             Q_EMIT opacityClicked(section);
     }
     d->m_pressedStrip = -1;
+    if (!(event->buttons() & Qt::LeftButton))
+        d->m_pressed = false;
     QHeaderView::mouseReleaseEvent(event);
 }
 
@@ -217,6 +240,8 @@ void XSheetFooter::leaveEvent(QEvent *event)
 
 void XSheetFooter::contextMenuEvent(QContextMenuEvent *event)
 {
+    if (d->m_abandoning)
+        return;
     const int section = logicalIndexAt(event->pos());
     Q_EMIT rightClickedLayer(SheetChrome::visualLayerOrNone(model(), section), event->globalPos());
 }

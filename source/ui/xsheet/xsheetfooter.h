@@ -33,6 +33,10 @@ public:
     // The part right of the last section, for the application style, which
     // draws a header's empty area.
     void paintEmptyArea(QPainter *painter, const QRect &rect) const;
+    // Ends a press that is still held, and with it any column drag, where it
+    // stands: nothing moves and no pop-up opens when it is let go. A step
+    // since the press may have put another layer under it.
+    void abandonPress();
 
 Q_SIGNALS:
     void opacityClicked(int logicalIndex);

@@ -315,6 +315,15 @@ bool XSheetHeader::event(QEvent *event)
     return QHeaderView::event(event);
 }
 
+void XSheetHeader::abandonPress()
+{
+    if (d->m_trackedSection < 0 && d->m_pressSection < 0)
+        return;
+    d->updateSection(d->m_trackedSection);
+    d->m_trackedSection = d->m_pressSection = -1;
+    d->m_trackedArea = d->m_pressArea = NoIcon;
+}
+
 void XSheetHeader::mousePressEvent(QMouseEvent *event)
 {
     if (involvesRightButton(event)) {

@@ -40,6 +40,9 @@ public:
     // Where the header's questions go (see Dialogs); the caller keeps it
     // alive. Without one they are Qt's own dialogs.
     void setDialogs(Dialogs *dialogs);
+    // Forgets the part pressed, so that letting go of it toggles nothing:
+    // a step since the press may have put another layer under it.
+    void abandonPress();
 
 Q_SIGNALS:
     // -1 for a column that is not a visual layer.

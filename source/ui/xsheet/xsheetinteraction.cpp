@@ -5,6 +5,7 @@
 #include "xsheet/xsheet.h"
 
 #include "xsheet/xsheet_p.h"
+#include "xsheet/xsheetfooter.h"
 #include "xsheet/xsheetheader.h"
 #include "importcommands.h"
 #include "layercommands.h"
@@ -28,6 +29,7 @@
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTabletEvent>
 #include <QTimer>
@@ -91,6 +93,7 @@ void XSheet::mousePressEvent(QMouseEvent *event)
         return;
 
     d->m_scrollAnimation->stop();
+    d->m_pressAbandoned = false;
     const QPointF position = event->position();
     d->m_pressPosition = position.toPoint();
     d->m_pressedIndex = indexAt(d->m_pressPosition);
@@ -109,6 +112,7 @@ void XSheet::mousePressEvent(QMouseEvent *event)
     QItemSelectionModel *selection = selectionModel();
     if (pressed.isValid() && selection && columnData(pressed.column(), Role::VisualLayerRole).toBool()
         && (event->modifiers() & Qt::ShiftModifier)) {
+        const QScopedValueRollback<bool> own(d->m_ownChange, true);
         const QModelIndex anchor = d->m_selectionAnchor.isValid() ? d->m_selectionAnchor : selection->currentIndex();
         if (anchor.isValid() && anchor.column() == pressed.column()) {
             selection->setCurrentIndex(pressed, QItemSelectionModel::NoUpdate);
@@ -136,8 +140,8 @@ void XSheet::mouseMoveEvent(QMouseEvent *event)
         addAnnotationPoint(position, 0.5, event->timestamp());
     } else {
         const QPointF moved = position - d->m_pressPosition;
-        if (!d->m_frameDragActive && !d->m_audioDragActive && event->buttons() != Qt::NoButton
-            && event->modifiers() == Qt::NoModifier
+        if (!d->m_frameDragActive && !d->m_audioDragActive && !d->m_pressAbandoned
+            && event->buttons() != Qt::NoButton && event->modifiers() == Qt::NoModifier
             && std::abs(moved.x()) + std::abs(moved.y()) >= QApplication::startDragDistance()) {
             const int column = d->m_header->logicalIndexAt(d->m_pressPosition.x());
             if (columnKind(column) == Model::Layer::AudioLayerType) {
@@ -146,6 +150,7 @@ void XSheet::mouseMoveEvent(QMouseEvent *event)
             } else if (d->m_pressedIndex.isValid()
                        && columnData(d->m_pressedIndex.column(), Role::VisualLayerRole).toBool()) {
                 d->m_scrollToCenter = false;
+                const QScopedValueRollback<bool> own(d->m_ownChange, true);
                 if (selectionModel())
                     selectionModel()->setCurrentIndex(d->m_pressedIndex, QItemSelectionModel::Clear);
                 d->m_frameDragActive = d->m_model->startDrag(
@@ -193,6 +198,8 @@ void XSheet::mouseReleaseEvent(QMouseEvent *event)
         return;
     const QPointF position = event->position();
     const QPoint point = position.toPoint();
+    // What the release makes is the gesture's own step.
+    const QScopedValueRollback<bool> own(d->m_ownChange, true);
 
     // What the pen wrote stays, wherever it was lifted.
     if (d->m_strokeEngine.hasActiveStroke()) {
@@ -241,6 +248,7 @@ void XSheet::mouseReleaseEvent(QMouseEvent *event)
     }
 
     cancelDrags();
+    d->m_pressAbandoned = false;
     updateCursor(point);
 }
 
@@ -267,6 +275,28 @@ void XSheet::cancelDrags()
     }
     // A drag that the model refused switched centring off all the same.
     d->m_scrollToCenter = d->m_scrollToCenterSetting;
+}
+
+void XSheet::abandonGestures()
+{
+    if (d->m_ownChange)
+        return;
+    d->m_header->abandonPress();
+    d->m_footer->abandonPress();
+    const bool stroke = d->m_strokeEngine.hasActiveStroke();
+    if (!stroke && !d->m_tabletStrokeActive && !d->m_frameDragActive && !d->m_audioDragActive
+        && !d->m_pressedIndex.isValid() && d->m_pressedBeyondColumn < 0)
+        return;
+    if (stroke) {
+        d->m_strokeEngine.endStroke();
+        viewport()->update();
+    }
+    // The pen or the button is still down: what it does from now on
+    // changes nothing until it is lifted.
+    d->m_tabletStrokeActive = false;
+    d->m_tabletAnnotation = false;
+    cancelDrags();
+    d->m_pressAbandoned = true;
 }
 
 void XSheet::finishFrameDrag(int row)
@@ -334,6 +364,7 @@ void XSheet::addAnnotationPoint(QPointF point, double pressure, quint64 timeStam
 
 void XSheet::finishAnnotationStroke()
 {
+    const QScopedValueRollback<bool> own(d->m_ownChange, true);
     const std::unique_ptr<Model::SingleStroke> stroke = d->m_strokeEngine.endStroke();
     Model::KLScene *handle = Model::KLScene::current();
     if (!stroke || !handle || !d->m_model)
@@ -427,15 +458,18 @@ bool XSheet::eraserTabletEvent(QTabletEvent *event)
             d->m_tabletStrokeActive = true;
             d->m_pressPosition = point;
             d->m_pressedIndex = indexAt(point);
+            const QScopedValueRollback<bool> own(d->m_ownChange, true);
             selectRangeTo(d->m_pressedIndex, true);
             d->m_tabletTimer->start();
         }
         break;
     case QEvent::TabletMove:
-        if (d->m_tabletStrokeActive)
+        if (d->m_tabletStrokeActive) {
+            const QScopedValueRollback<bool> own(d->m_ownChange, true);
             selectRangeTo(indexAt(point), false);
-        else
+        } else {
             updateCursor(point);
+        }
         break;
     case QEvent::TabletRelease:
         d->m_tabletStrokeActive = false;

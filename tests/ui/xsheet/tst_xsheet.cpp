@@ -31,7 +31,7 @@ namespace {
 QString topText(const Sheet &sheet)
 {
     const QUndoStack *stack = sheet.stack();
-    return stack->count() > 0 ? stack->command(stack->count() - 1)->text() : QString();
+    return stack->index() > 0 ? stack->command(stack->index() - 1)->text() : QString();
 }
 
 QPointF beyondButton(const Sheet &sheet, int layer)
@@ -403,7 +403,9 @@ void TestXSheet::frameDrags_data()
     QTest::addColumn<bool>("slide");
     QTest::addColumn<QPoint>("pressed"); // (frame, layer)
     QTest::addColumn<QList<int>>("path"); // rows from the pressed cell; let go at the last
-    // "", "left", "right", "above", "below", "shift", "shift throughout"
+    // "", "left", "right", "above", "below", "shift", "shift throughout";
+    // "after an undo": the step undone puts the current cell where it was
+    // before the drag, on the next layer's frame 2
     QTest::addColumn<QString>("letGo");
     QTest::addColumn<QString>("text"); // of the command pushed, empty for none
     QTest::addColumn<QString>("after");
@@ -454,6 +456,12 @@ void TestXSheet::frameDrags_data()
                                        << "shift" << QString() << "AaaaBbbC";
     QTest::newRow("Shift held from the start") << holds << QString() << false << QPoint(1, 0) << QList<int>{1, 2}
                                                << "shift throughout" << QString() << "AaaaBbbC";
+    QTest::newRow("add clones, an undo during the drag")
+        << QStringList{QStringLiteral("A.B"), QStringLiteral("CD.")} << QString() << false << QPoint(1, 0)
+        << QList<int>{1, 2} << "after an undo" << QString() << "AaB|CDd";
+    QTest::newRow("slide, an undo during the drag")
+        << QStringList{holds.first(), QStringLiteral("DE.")} << QString() << true << QPoint(5, 0)
+        << QList<int>{-1, -2} << "after an undo" << QString() << "AaaaBbbC|DEe";
 }
 
 void TestXSheet::frameDrags()
@@ -483,15 +491,29 @@ void TestXSheet::frameDrags()
     else if (letGo == u"below")
         QVERIFY(points.last().y() >= sheet.viewport()->height());
     const bool shiftThroughout = letGo == u"shift throughout";
+    // The current cell came to the pressed one by a step, as the window
+    // makes it; the undo takes it back while the drag runs.
+    const bool undoing = letGo == u"after an undo";
+    if (undoing) {
+        sheet.scene()->setActiveFrameAndLayer(2, 1, Model::Scene::AllowFrameAfterLast);
+        Model::KLScene::pushCommand(new Commands::SetActiveFrameAndLayer(sheet.scene(), pressed.x(), 0, 1));
+    }
+    bool previewGone = true;
     SheetTest::drag(sheet.viewport(), points, shiftThroughout ? Qt::ShiftModifier : Qt::NoModifier,
-                    shiftThroughout || letGo == u"shift" ? Qt::ShiftModifier : Qt::NoModifier);
+                    shiftThroughout || letGo == u"shift" ? Qt::ShiftModifier : Qt::NoModifier, [&] {
+                        if (!undoing)
+                            return;
+                        sheet.handle->undo();
+                        previewGone = sheet.model()->dragMode() == Model::FrameRangeModel::NoDrag;
+                    });
+    QVERIFY(previewGone);
 
     // The preview has gone, whatever came of the drag.
     QCOMPARE(sheet.model()->dragMode(), Model::FrameRangeModel::NoDrag);
     QCOMPARE(sheet.model()->dragDistance(), 0);
     QCOMPARE(sheet.model()->rowCount(), sheet.scene()->frameRangeLast() - sheet.scene()->frameRangeFirst() + 2);
     QCOMPARE(sheet.cells(), after);
-    QCOMPARE(sheet.stack()->count(), text.isEmpty() ? 0 : 1);
+    QCOMPARE(sheet.stack()->index(), text.isEmpty() ? 0 : 1);
     QCOMPARE(topText(sheet), text);
     if (text.isEmpty())
         return;

@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include <functional>
 #include <memory>
 
 namespace SheetTest {
@@ -92,14 +93,16 @@ struct Sheet
 
 // A press at the first point, moves with the button held through the others
 // and a release at the last, with the modifiers held until then and those
-// at the release.
+// at the release; what happens meanwhile comes just before the release.
 inline void drag(QWidget *widget, const QList<QPointF> &points, Qt::KeyboardModifiers held = Qt::NoModifier,
-                 Qt::KeyboardModifiers atRelease = Qt::NoModifier)
+                 Qt::KeyboardModifiers atRelease = Qt::NoModifier, const std::function<void()> &meanwhile = {})
 {
     using TestSupport::sendMouseEvent;
     sendMouseEvent(widget, QEvent::MouseButtonPress, points.first(), Qt::LeftButton, Qt::LeftButton, held);
     for (const QPointF &point : points)
         sendMouseEvent(widget, QEvent::MouseMove, point, Qt::NoButton, Qt::LeftButton, held);
+    if (meanwhile)
+        meanwhile();
     sendMouseEvent(widget, QEvent::MouseButtonRelease, points.last(), Qt::LeftButton, Qt::NoButton, atRelease);
 }
 
