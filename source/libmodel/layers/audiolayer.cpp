@@ -143,6 +143,8 @@ QString duration(qint64 us, int extraDigits = 0)
     if (us >= 999'500)
         return AudioLayer::tr("%1 seconds").arg(double(us) / 1e6, 0, 'f', 1 + extraDigits);
     const double ms = double(us) / 1000.0;
+    if (ms >= 9.95 && extraDigits == 0)
+        return AudioLayer::tr("%1 ms").arg(std::lround(ms));
     if (ms >= 9.95)
         return AudioLayer::tr("%1 ms").arg(ms, 0, 'f', extraDigits);
     return AudioLayer::tr("%1 ms").arg(ms, 0, 'g', 2 + extraDigits);
@@ -567,16 +569,17 @@ bool AudioLayer::decodeAudio(QObject *progress, const QString &fileName)
     const qint64 statedUs = decoder.statedDurationUs() >= 0 ? decoder.statedDurationUs() : claimedUs;
     const qint64 readUs = decoder.readDurationUs();
     if (decoder.ending() == FfmpegAudioDecoder::Ending::Overclaimed) {
-        const auto [kept, claimed] = durations(d->m_durationUs, claimedUs);
-        if (claimedUs > d->m_durationUs)
+        if (claimedUs > d->m_durationUs) {
+            const auto [claimed, kept] = durations(claimedUs, d->m_durationUs);
             d->m_warningString =
                 tr("The sound claims more than its file holds: %1 in %2 bytes. Only its first %3 were kept.")
                     .arg(claimed)
                     .arg(d->m_originalAudioData.size())
                     .arg(kept);
-        else
-            d->m_warningString =
-                tr("The sound claims more than its file holds: only its first %1 were kept.").arg(kept);
+        } else {
+            d->m_warningString = tr("The sound claims more than its file holds: only its first %1 were kept.")
+                                     .arg(duration(d->m_durationUs));
+        }
     } else if (!decoder.errorString().isEmpty()) {
         if (statedUs > readUs) {
             const auto [read, stated] = durations(readUs, statedUs);
