@@ -218,6 +218,7 @@ void TestAudioLayer::loadsSoundFiles()
     QVERIFY(layer.hasAudio());
     QVERIFY(layer.isAudible());
     QVERIFY(layer.errorString().isEmpty());
+    QVERIFY2(layer.warningString().isEmpty(), qPrintable(layer.warningString()));
     QCOMPARE(layer.originalAudioData(), file);
     QCOMPARE(layer.format().sampleRate(), 44100);
     QCOMPARE(layer.format().channelCount(), 2);
@@ -371,6 +372,18 @@ void TestAudioLayer::cutShortSoundPlaysWhatIsThere_data()
     QTest::newRow("WAV cut after its header") << wavFile(44100, 1, 16, tone(44100, 1, 2.0, 440)).left(100)
                                               << "The sound ends early: only 0.63 ms of its 2.0 seconds"
                                               << 28 / 44100.0;
+    // The last sample is lost with its last byte.
+    QTest::newRow("WAV one byte short")
+        << wavFile(44100, 1, 16, tone(44100, 1, 2.0, 440)).chopped(1)
+        << "The sound ends early: only 1.99998 seconds of its 2.00000 seconds" << 2.0;
+    // Converted to 44.1 kHz, what is left lasts the full 2 s.
+    QTest::newRow("48 kHz WAV one sample short")
+        << wavFile(48000, 2, 16, tone(48000, 2, 2.0, 440)).chopped(4)
+        << "The sound ends early: only 1.99998 seconds of its 2.00000 seconds" << 2.0;
+    QTest::newRow("100 ms header holding 50 ms") << wavFile(44100, 1, 16, tone(44100, 1, 0.05, 440), 8820)
+                                                 << "The sound ends early: only 50 ms of its 100 ms" << 0.05;
+    QTest::newRow("10 ms cut to 5 ms") << wavFile(44100, 1, 16, tone(44100, 1, 0.01, 440)).left(44 + 440)
+                                       << "The sound ends early: only 5 ms of its 10 ms" << 0.005;
     if (avcodec_find_encoder(AV_CODEC_ID_MP3)) {
         QTemporaryDir dir;
         QByteArray mp3 = mp3File(dir.filePath(QStringLiteral("tone.mp3")), 44100, 2, tone(44100, 2, 1.0, 440, 440));

@@ -17,6 +17,7 @@ extern "C" {
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace Model {
 
@@ -48,11 +49,24 @@ public:
     // finalize() and the steps interleave.
     bool m_started = false;
     bool m_finished = false;
-    // The length the file states, -1 when it states none: durationMs when
-    // the file gave it rather than FFmpeg guessing it from the file's size,
-    // or what a WAV's header claims. Only a stated length can show that the
-    // file was cut short.
-    qint64 m_statedMs = -1;
+    // The length the file states, in sample frames at m_statedRate, -1 when
+    // it states none: what a WAV's header claims, or the stream's length
+    // when the file gave it rather than FFmpeg guessing it from the file's
+    // size. Only a stated length can show that the file was cut short.
+    qint64 m_statedFrames = -1;
+    int m_statedRate = 0;
+    // How many frames the sound may fall short of that without having lost
+    // any: what the length lost in its rounding to whole frames, and, where
+    // it counts whole packets of a codec whose encoder pads the last one,
+    // two of the largest packets.
+    qint64 m_statedSlack = 0;
+    bool m_statedInPackets = false;
+    bool m_statedExactly = false;
+    // Sample frames read from the source, before the conversion, at
+    // m_readRate; and the most that one packet held.
+    qint64 m_readFrames = 0;
+    int m_readRate = 0;
+    int m_largestPacket = 0;
     QString m_error;
     FfmpegAudioDecoder::Ending m_ending = FfmpegAudioDecoder::Ending::Complete;
     // The source's size when it can be known beforehand (-1 for a pipe), and
@@ -82,10 +96,6 @@ constexpr int MaximumSampleRate = 768000;
 // The most channels a sound device plays (7.1 surround).
 constexpr int MaximumChannels = 8;
 
-// A file whose sound ends this much before its stated length is reported as
-// cut short: 1/100 of the length, at least 100 ms.
-constexpr qint64 TruncationToleranceMs = 100;
-
 QString ffmpegErrorText(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -93,23 +103,29 @@ QString ffmpegErrorText(int code)
     return QString::fromUtf8(text);
 }
 
-// The length a RIFF WAVE header claims: its data chunk's size at the byte
-// rate of its format chunk; -1 when it claims none. FFmpeg drops the claim
-// of a chunk that reaches beyond the file and guesses the length from the
-// file's size instead, so a WAV cut between samples would pass for whole.
-// Its demuxer leaves the reader at the data chunk's first byte, just after
-// the chunk's tag and size. A WAV written while streaming leaves both sizes
-// as placeholders, so the data size is taken only where the RIFF chunk,
-// whose size is written with it, holds the data chunk.
-qint64 claimedWavDurationMs(AVFormatContext *format)
+// The length a RIFF WAVE header claims, in sample frames; -1 when it claims
+// none. FFmpeg drops the claim of a chunk that reaches beyond the file and
+// guesses the length from the file's size instead, so a WAV cut between
+// samples would pass for whole. Its demuxer leaves the reader at the data
+// chunk's first byte, just after the chunk's tag and size. A WAV written
+// while streaming leaves both sizes as placeholders, so the data size is
+// taken only where the RIFF chunk, whose size is written with it, holds the
+// data chunk.
+//
+// Where the codec's samples follow its bytes (PCM, and ADPCM whose every
+// block holds the same number), the claim counts the frames of the whole
+// blocks the chunk holds, exactly; *exact says so. Otherwise it is the
+// data's size at the byte rate of the format chunk.
+qint64 claimedWavFrames(AVFormatContext *format, bool *exact)
 {
+    *exact = false;
     AVIOContext *io = format->pb;
     if (std::strcmp(format->iformat->name, "wav") != 0 || format->nb_streams < 1 || !io
         || !(io->seekable & AVIO_SEEKABLE_NORMAL))
         return -1;
-    const AVCodecParameters *codec = format->streams[0]->codecpar;
+    AVCodecParameters *codec = format->streams[0]->codecpar;
     const int64_t dataStart = avio_tell(io);
-    if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->bit_rate <= 0 || dataStart < 20
+    if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->bit_rate <= 0 || codec->sample_rate <= 0 || dataStart < 20
         || avio_seek(io, 0, SEEK_SET) < 0)
         return -1;
     const unsigned riffTag = avio_rl32(io);
@@ -122,7 +138,22 @@ qint64 claimedWavDurationMs(AVFormatContext *format)
         || dataTag != MKTAG('d', 'a', 't', 'a') || dataSize == 0 || riffSize == 0xFFFFFFFF
         || 8 + riffSize < dataStart + dataSize)
         return -1;
-    return av_rescale(dataSize, 8000, codec->bit_rate);
+    const int block = codec->block_align;
+    if (block > 0 && block <= std::numeric_limits<int>::max() / 2) {
+        const int perBlock = av_get_audio_frame_duration2(codec, block);
+        if (perBlock > 0 && av_get_audio_frame_duration2(codec, 2 * block) == 2 * perBlock) {
+            *exact = true;
+            return dataSize / block * perBlock;
+        }
+    }
+    return av_rescale(dataSize, 8 * qint64(codec->sample_rate), codec->bit_rate);
+}
+
+// Whole microseconds, rounded down as QAudioFormat::durationForBytes does;
+// two counts of frames that differ stay apart at any rate up to a megahertz.
+qint64 framesToUs(qint64 frames, int rate)
+{
+    return av_rescale_rnd(frames, 1'000'000, rate, AV_ROUND_DOWN);
 }
 
 int readDevice(void *opaque, uint8_t *buffer, int size)
@@ -212,9 +243,14 @@ qint64 FfmpegAudioDecoder::durationMs() const
     return d->m_durationMs;
 }
 
-qint64 FfmpegAudioDecoder::statedDurationMs() const
+qint64 FfmpegAudioDecoder::statedDurationUs() const
 {
-    return d->m_statedMs;
+    return d->m_statedFrames >= 0 && d->m_statedRate > 0 ? framesToUs(d->m_statedFrames, d->m_statedRate) : -1;
+}
+
+qint64 FfmpegAudioDecoder::readDurationUs() const
+{
+    return d->m_readRate > 0 ? framesToUs(d->m_readFrames, d->m_readRate) : 0;
 }
 
 qint64 FfmpegAudioDecoder::positionMs() const
@@ -252,8 +288,26 @@ void FfmpegAudioDecoder::start()
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && stream->time_base.num > 0
         && stream->time_base.den > 0) {
         durationMs = av_rescale_q_rnd(stream->duration, stream->time_base, AVRational{1, 1000}, AV_ROUND_ZERO);
-        if (d->m_formatContext->duration_estimation_method == AVFMT_DURATION_FROM_STREAM)
-            d->m_statedMs = durationMs;
+        const int rate = stream->codecpar->sample_rate;
+        if (d->m_formatContext->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && !d->m_statedExactly
+            && rate > 0) {
+            // FFmpeg counts the samples a decoder leaves out at the start (an
+            // MP3's encoder delay, Opus's pre-skip) in the stream's length,
+            // and gives them as its start time or its initial padding.
+            const AVRational frame{1, rate};
+            qint64 frames = av_rescale_q(stream->duration, stream->time_base, frame);
+            if (stream->start_time != AV_NOPTS_VALUE && stream->start_time > 0)
+                frames -= av_rescale_q(stream->start_time, stream->time_base, frame);
+            frames -= std::max(stream->codecpar->initial_padding, 0);
+            d->m_statedFrames = std::max(frames, qint64(0));
+            d->m_statedRate = rate;
+            // A length in units coarser than a frame (Matroska's
+            // milliseconds) is rounded by up to a unit.
+            d->m_statedSlack = av_rescale_q_rnd(1, stream->time_base, frame, AV_ROUND_UP) - 1;
+            // A codec of so many bits a sample needs no packets to be
+            // filled, and a container counts its samples.
+            d->m_statedInPackets = av_get_exact_bits_per_sample(stream->codecpar->codec_id) <= 0;
+        }
     } else if (d->m_formatContext->duration != AV_NOPTS_VALUE && d->m_formatContext->duration > 0) {
         durationMs = d->m_formatContext->duration / (AV_TIME_BASE / 1000);
     }
@@ -361,7 +415,14 @@ int FfmpegAudioDecoder::openInput()
         return result;
     }
     // Before the stream information is looked for, which reads on.
-    d->m_statedMs = claimedWavDurationMs(d->m_formatContext);
+    d->m_statedFrames = claimedWavFrames(d->m_formatContext, &d->m_statedExactly);
+    if (d->m_statedFrames >= 0) {
+        d->m_statedRate = d->m_formatContext->streams[0]->codecpar->sample_rate;
+        // Bytes at a byte rate round to a frame; a codec whose samples do not
+        // follow its bytes fills its last packet.
+        d->m_statedSlack = d->m_statedExactly ? 0 : 1;
+        d->m_statedInPackets = !d->m_statedExactly;
+    }
     result = avformat_find_stream_info(d->m_formatContext, nullptr);
     if (result < 0) {
         fail(result, "Could not find stream information");
@@ -401,6 +462,8 @@ int FfmpegAudioDecoder::openInput()
         fail(result, "Failed to open audio codec");
         return result;
     }
+    d->m_readRate = d->m_codecContext->sample_rate;
+    d->m_largestPacket = std::max(d->m_codecContext->frame_size, 0);
     // The codec may know better than the container; the graph is set up
     // from what it says.
     return checkSoundFormat(d->m_codecContext->sample_rate, d->m_codecContext->ch_layout.nb_channels);
@@ -481,23 +544,17 @@ int FfmpegAudioDecoder::createFilterGraph()
 
 int FfmpegAudioDecoder::decodeStep()
 {
-    int result = av_read_frame(d->m_formatContext, d->m_packet);
-    if (result < 0) {
+    const int read = av_read_frame(d->m_formatContext, d->m_packet);
+    if (read < 0) {
         // A read error ends the input like its end does, so that the sound
         // that the decoder and the graph still hold is not lost.
-        if (result != AVERROR_EOF)
-            endAs(Ending::CutShort, QStringLiteral("Could not read the source: ") + ffmpegErrorText(result));
         d->m_reading = false;
         if (avcodec_send_packet(d->m_codecContext, nullptr) < 0)
             av_log(nullptr, AV_LOG_ERROR, "Error while closing the decoder\n");
-        result = drainDecoder();
-        // A file without a single sample has no sound, whatever it claims.
-        if (result >= 0 && d->m_error.isEmpty() && d->m_statedMs >= 0 && !d->m_pcm.isEmpty()
-            && d->m_format.bytesPerFrame() > 0) {
-            const qint64 decodedMs = d->m_format.durationForBytes(d->m_pcm.size()) / 1000;
-            if (d->m_statedMs - decodedMs > qMax(TruncationToleranceMs, d->m_statedMs / 100))
-                endAs(Ending::CutShort, QStringLiteral("The sound file ends before its stated length"));
-        }
+        const int result = drainDecoder();
+        if (result >= 0)
+            endOfInput(read == AVERROR_EOF ? QString()
+                                           : QStringLiteral("Could not read the source: ") + ffmpegErrorText(read));
         return result;
     }
 
@@ -505,13 +562,11 @@ int FfmpegAudioDecoder::decodeStep()
         av_packet_unref(d->m_packet);
         return 0;
     }
-    result = avcodec_send_packet(d->m_codecContext, d->m_packet);
+    const int result = avcodec_send_packet(d->m_codecContext, d->m_packet);
     av_packet_unref(d->m_packet);
     if (result < 0) {
         av_log(nullptr, AV_LOG_ERROR, "Error while sending a packet to the decoder\n");
-        endAs(Ending::CutShort,
-              QStringLiteral("Error while sending a packet to the decoder: ") + ffmpegErrorText(result));
-        return result;
+        return cutOff(result, QStringLiteral("Error while sending a packet to the decoder: "));
     }
     return drainDecoder();
 }
@@ -524,17 +579,14 @@ int FfmpegAudioDecoder::drainDecoder()
         int result = avcodec_receive_frame(d->m_codecContext, d->m_frame);
         if (result == AVERROR(EAGAIN))
             return 0;
-        if (result == AVERROR_EOF) {
-            if (av_buffersrc_add_frame(d->m_sourceContext, nullptr) < 0)
-                av_log(nullptr, AV_LOG_ERROR, "Error while closing the filtergraph\n");
-            return drainFilterGraph();
-        }
+        if (result == AVERROR_EOF)
+            return flushFilterGraph();
         if (result < 0) {
             av_log(nullptr, AV_LOG_ERROR, "Error while receiving a frame from the decoder\n");
-            endAs(Ending::CutShort,
-                  QStringLiteral("Error while receiving a frame from the decoder: ") + ffmpegErrorText(result));
-            return result;
+            return cutOff(result, QStringLiteral("Error while receiving a frame from the decoder: "));
         }
+        d->m_readFrames += d->m_frame->nb_samples;
+        d->m_largestPacket = std::max(d->m_largestPacket, d->m_frame->nb_samples);
         result = feedFilterGraph();
         if (result < 0)
             return result;
@@ -627,6 +679,45 @@ int FfmpegAudioDecoder::drainFilterGraph()
             d->m_pcm.append(reinterpret_cast<const char *>(frame->data[0]), bytes);
         av_frame_unref(d->m_converted);
     }
+}
+
+int FfmpegAudioDecoder::flushFilterGraph()
+{
+    if (av_buffersrc_add_frame(d->m_sourceContext, nullptr) < 0)
+        av_log(nullptr, AV_LOG_ERROR, "Error while closing the filtergraph\n");
+    return drainFilterGraph();
+}
+
+int FfmpegAudioDecoder::cutOff(int code, const QString &what)
+{
+    // The resampler holds the last few milliseconds before the damage.
+    flushFilterGraph();
+    endOfInput(what + ffmpegErrorText(code));
+    return code;
+}
+
+// Damage that costs no more than the rounding of the stated length (a file
+// cut inside its last sample, or inside the padding of its last packet)
+// loses nothing of the sound, and is no cut.
+void FfmpegAudioDecoder::endOfInput(const QString &damage)
+{
+    const bool fallsShort = fallsShortOfStatedLength();
+    if (!damage.isEmpty()) {
+        if (d->m_statedFrames < 0 || fallsShort)
+            endAs(Ending::CutShort, damage);
+    } else if (fallsShort && d->m_readFrames > 0) {
+        // A file without a single sample has no sound, whatever it claims.
+        endAs(Ending::CutShort, QStringLiteral("The sound file ends before its stated length"));
+    }
+}
+
+bool FfmpegAudioDecoder::fallsShortOfStatedLength() const
+{
+    if (d->m_statedFrames < 0 || d->m_statedRate <= 0 || d->m_readRate <= 0)
+        return false;
+    const qint64 read = av_rescale(d->m_readFrames, d->m_statedRate, d->m_readRate);
+    const qint64 padding = d->m_statedInPackets ? 2 * qint64(d->m_largestPacket) : 0;
+    return read + d->m_statedSlack + padding < d->m_statedFrames;
 }
 
 qint64 FfmpegAudioDecoder::pcmBudget(bool *boundBySource) const

@@ -86,8 +86,12 @@ public:
     // Milliseconds; -1 while unknown.
     qint64 durationMs() const;
     // The length the file itself states, which durationMs() may only guess
-    // from the file's size (a WAV cut short); -1 when it states none.
-    qint64 statedDurationMs() const;
+    // from the file's size (a WAV cut short), in microseconds to its own
+    // sample; -1 when it states none.
+    qint64 statedDurationUs() const;
+    // The length of the sound read from the file, at its own sample rate
+    // before the conversion, in microseconds to its own sample.
+    qint64 readDurationUs() const;
     qint64 positionMs() const;
     // Why decoding ended early; empty while running, after the end of the
     // input and after stop().
@@ -122,6 +126,12 @@ private:
     int feedFilterGraph();
     int addToFilterGraph(AVFrame *frame);
     int drainFilterGraph();
+    int flushFilterGraph();
+    // Damage ended the sound: what the conversion still holds of it is kept.
+    int cutOff(int code, const QString &what);
+    // The sound ended, at the end of the input or at damage.
+    void endOfInput(const QString &damage);
+    bool fallsShortOfStatedLength() const;
     // The most PCM bytes the source's bytes can stand for.
     qint64 pcmBudget(bool *boundBySource = nullptr) const;
     void fail(int code, const char *message, Ending ending = Ending::Unreadable);

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace Model {
 
@@ -135,13 +136,29 @@ QString noSoundMessage(const FfmpegAudioDecoder &decoder, bool decodedNothing, c
 
 // A length as the user reads it, never zero for a sound of a sample or more:
 // seconds to a tenth from a second on, milliseconds below, to two digits
-// below 10 ms (a click of one sample at CD rate is 0.023 ms).
-QString duration(qint64 us)
+// below 10 ms (a click of one sample at CD rate is 0.023 ms); each extra
+// digit one more.
+QString duration(qint64 us, int extraDigits = 0)
 {
     if (us >= 999'500)
-        return AudioLayer::tr("%1 seconds").arg(double(us) / 1e6, 0, 'f', 1);
+        return AudioLayer::tr("%1 seconds").arg(double(us) / 1e6, 0, 'f', 1 + extraDigits);
     const double ms = double(us) / 1000.0;
-    return ms >= 9.95 ? AudioLayer::tr("%1 ms").arg(std::lround(ms)) : AudioLayer::tr("%1 ms").arg(ms, 0, 'g', 2);
+    if (ms >= 9.95 && extraDigits == 0)
+        return AudioLayer::tr("%1 ms").arg(std::lround(ms));
+    if (ms >= 9.95)
+        return AudioLayer::tr("%1 ms").arg(ms, 0, 'f', extraDigits);
+    return AudioLayer::tr("%1 ms").arg(ms, 0, 'g', 2 + extraDigits);
+}
+
+// Two lengths that a message sets side by side, with as many digits as it
+// takes to tell them apart: a message never names one length for two. Six
+// extra digits reach the microsecond in every unit.
+std::pair<QString, QString> durations(qint64 firstUs, qint64 secondUs)
+{
+    std::pair<QString, QString> texts{duration(firstUs), duration(secondUs)};
+    for (int extra = 1; firstUs != secondUs && texts.first == texts.second && extra <= 6; ++extra)
+        texts = {duration(firstUs, extra), duration(secondUs, extra)};
+    return texts;
 }
 
 } // namespace
@@ -546,25 +563,31 @@ bool AudioLayer::decodeAudio(QObject *progress, const QString &fileName)
     // damage keep their place against the frames. A sound that lasts longer
     // than its bytes can carry keeps what they can. The user is told how
     // much was kept, of how much the file states when it states a length.
-    const QString kept = duration(d->m_durationUs);
+    // What could be read is counted in the file's own samples, as its
+    // stated length is.
     const qint64 claimedUs = decoder.durationMs() * 1000;
-    const qint64 statedUs = decoder.statedDurationMs() >= 0 ? decoder.statedDurationMs() * 1000 : claimedUs;
+    const qint64 statedUs = decoder.statedDurationUs() >= 0 ? decoder.statedDurationUs() : claimedUs;
+    const qint64 readUs = decoder.readDurationUs();
     if (decoder.ending() == FfmpegAudioDecoder::Ending::Overclaimed) {
-        if (claimedUs > d->m_durationUs)
+        if (claimedUs > d->m_durationUs) {
+            const auto [claimed, kept] = durations(claimedUs, d->m_durationUs);
             d->m_warningString =
                 tr("The sound claims more than its file holds: %1 in %2 bytes. Only its first %3 were kept.")
-                    .arg(duration(claimedUs))
+                    .arg(claimed)
                     .arg(d->m_originalAudioData.size())
                     .arg(kept);
-        else
-            d->m_warningString =
-                tr("The sound claims more than its file holds: only its first %1 were kept.").arg(kept);
+        } else {
+            d->m_warningString = tr("The sound claims more than its file holds: only its first %1 were kept.")
+                                     .arg(duration(d->m_durationUs));
+        }
     } else if (!decoder.errorString().isEmpty()) {
-        if (statedUs > d->m_durationUs)
+        if (statedUs > readUs) {
+            const auto [read, stated] = durations(readUs, statedUs);
+            d->m_warningString = tr("The sound ends early: only %1 of its %2 could be read.").arg(read, stated);
+        } else {
             d->m_warningString =
-                tr("The sound ends early: only %1 of its %2 could be read.").arg(kept, duration(statedUs));
-        else
-            d->m_warningString = tr("The sound ends early: only its first %1 could be read.").arg(kept);
+                tr("The sound ends early: only its first %1 could be read.").arg(duration(d->m_durationUs));
+        }
     }
 
     const LevelRecord whole = measure(d->m_pcm, d->m_format, 0, d->m_durationUs);

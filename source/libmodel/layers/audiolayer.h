@@ -28,13 +28,13 @@ class AudioLayerPrivate;
 // stays at or after the start of frame 1, and no offset, with or without a
 // drag, goes beyond MaximumOffsetFrames either way.
 //
-// Sound is loaded when decoding gave samples in a known format. A file that
-// cannot be decoded or holds no sound (or less than a hundredth of a second
-// of it), a decode that is cancelled and a sound over 30 minutes all leave
-// the layer without sound, errorString() saying why in plain words that name
-// the file loaded; a file cut short or damaged part-way keeps the sound read
-// before the damage, and a sound that claims to last longer than its bytes
-// can carry keeps as much as they can, warningString() saying how much.
+// Sound is loaded when decoding gave samples in a known format, however
+// few. A file that cannot be decoded or holds no sound, a decode that is
+// cancelled and a sound over 30 minutes all leave the layer without sound,
+// errorString() saying why in plain words that name the file loaded; a file
+// cut short or damaged part-way keeps the sound read before the damage, and
+// a sound that claims to last longer than its bytes can carry keeps as much
+// as they can, warningString() saying how much.
 // Nothing throws and nothing crashes.
 //
 // Threading: decoding runs on the layer's thread (the GUI thread) inside a
