@@ -417,7 +417,8 @@ void MainWindow::tellOfLostWork()
 {
     const QString notice = d->m_autosaveManager->lostWorkNotice();
     if (!notice.isEmpty())
-        d->m_dialogs->notify(this, QMessageBox::Information, QGuiApplication::applicationDisplayName(), notice);
+        d->m_dialogs->notify(this, QMessageBox::Information, QGuiApplication::applicationDisplayName(), notice,
+                             UI::Dialogs::NoticeLife::UntilClosed);
 }
 
 void MainWindow::tellOfNewerBackups(const QString &sceneFile)
@@ -428,7 +429,8 @@ void MainWindow::tellOfNewerBackups(const QString &sceneFile)
     QString refused;
     const QString notice = d->m_autosaveManager->newerBackupsNotice(backupFolder(&refused), sceneFile);
     if (!notice.isEmpty())
-        d->m_dialogs->notify(this, QMessageBox::Information, QGuiApplication::applicationDisplayName(), notice);
+        d->m_dialogs->notify(this, QMessageBox::Information, QGuiApplication::applicationDisplayName(), notice,
+                             UI::Dialogs::NoticeLife::UntilClosed);
 }
 
 void MainWindow::tellOfBackup(const QString &path, const SceneSave::Result &saved, const QString &refused)

@@ -47,7 +47,8 @@ void connectApplication(Application &application, MainWindow &window, const QStr
     QTimer::singleShot(0, target, [target, files] {
         if (files.isEmpty() || !target->openFile(files.first()))
             target->newSceneIfNoneOpen();
-        // Last: the notice of a file just opened names only its own backups.
+        // Last: it leaves out the backups the notice of the file just opened
+        // named, and joins that notice rather than hiding it.
         target->tellOfLostWork();
     });
     QObject::connect(&application, &Application::tabletPointerTypeChanged, target,

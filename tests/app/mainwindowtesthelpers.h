@@ -11,8 +11,12 @@
 #include "scene/klscene.h"
 #include "scene/scene.h"
 #include "support/scripteddialogs.h"
+#include "support/testfiles.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMap>
 #include <QList>
 #include <QMenu>
 #include <QMenuBar>
@@ -28,6 +32,21 @@
 namespace MainWindowTest {
 
 using TestSupport::ScriptedDialogs;
+
+// Ends a run as a kill does: what it keeps on the disk of its run stays as
+// it was while it ran.
+inline void endAsIfKilled(std::unique_ptr<AutosaveManager> run)
+{
+    const QDir runs(AutosaveManager::runRecordFolder());
+    QMap<QString, QByteArray> left;
+    for (const QString &name : runs.entryList(QDir::Files))
+        left.insert(name, TestSupport::fileContents(runs.filePath(name)));
+    run.reset();
+    for (auto file = left.cbegin(); file != left.cend(); ++file)
+        if (!QFileInfo::exists(runs.filePath(file.key()))
+            || TestSupport::fileContents(runs.filePath(file.key())) != file.value())
+            QVERIFY(TestSupport::writeFileContents(runs.filePath(file.key()), file.value()));
+}
 
 // One window as main() makes it, with a scripted user.
 struct Started

@@ -129,6 +129,7 @@ private Q_SLOTS:
     void autosaveWaitsForLongCommands();
     void backupsKeepGoing_data();
     void backupsKeepGoing();
+    void noticesWaitForNoOne_data();
     void noticesWaitForNoOne();
     void floatingPieceIsWritten_data();
     void floatingPieceIsWritten();
@@ -1089,26 +1090,77 @@ void TestSceneLifeCycle::backupsKeepGoing()
     QDir(earlier).removeRecursively();
 }
 
+void TestSceneLifeCycle::noticesWaitForNoOne_data()
+{
+    // "trouble": autosave cannot write, then can. "start": the program
+    // starts with a file that has a newer backup, after a run that was
+    // killed with work never saved.
+    QTest::addColumn<QString>("what");
+    // What the notices that show say, <folder> for the test's folder.
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("autosave's trouble, then its end") << "trouble" << QStringList{"It works again."} << 1;
+    QTest::newRow("at start, newer backups and lost work")
+        << "start"
+        << QStringList{"A backup of <folder>/walk.kl", "<folder>/walk_backup1.kl",
+                       "Kelvane did not end normally last time.", "<folder>/Untitled_backup1.kl"}
+        << 1;
+}
+
 // What autosave tells the user comes in a notice that neither blocks the
-// window nor waits for an answer; a newer one takes the place of the last.
+// window nor waits for an answer; a newer state takes the place of the last,
+// and no notice hides one that names work to be found.
 void TestSceneLifeCycle::noticesWaitForNoOne()
 {
-    QWidget window;
-    window.show();
+    QFETCH(QString, what);
+    QFETCH(QStringList, shown);
+    QFETCH(int, boxes);
+    std::unique_ptr<QWidget> window;
     UI::Dialogs dialogs;
-    dialogs.notify(&window, QMessageBox::Warning, QStringLiteral("Kelvane"), QStringLiteral("The disk is full."));
-    QList<QMessageBox *> notices = window.findChildren<QMessageBox *>();
-    QCOMPARE(notices.size(), 1);
-    QVERIFY(notices.first()->isVisible());
-    QCOMPARE(notices.first()->windowModality(), Qt::NonModal);
-    QVERIFY(!QApplication::activeModalWidget());
-
-    dialogs.notify(&window, QMessageBox::Information, QStringLiteral("Kelvane"), QStringLiteral("It works again."));
+    if (what == QLatin1String("trouble")) {
+        window = std::make_unique<QWidget>();
+        window->show();
+        dialogs.notify(window.get(), QMessageBox::Warning, QStringLiteral("Kelvane"),
+                       QStringLiteral("The disk is full."));
+        const QList<QMessageBox *> notices = window->findChildren<QMessageBox *>();
+        QCOMPARE(notices.size(), 1);
+        QVERIFY(notices.first()->isVisible());
+        QCOMPARE(notices.first()->windowModality(), Qt::NonModal);
+        QVERIFY(!QApplication::activeModalWidget());
+        dialogs.notify(window.get(), QMessageBox::Information, QStringLiteral("Kelvane"),
+                       QStringLiteral("It works again."));
+    } else {
+        Model::Scene built;
+        SceneFileTest::buildEveryKind(built);
+        QFile walk(path(QStringLiteral("walk.kl")));
+        QVERIFY(walk.open(QIODevice::WriteOnly) && walk.write(SceneFileTest::written(built)) > 0
+                && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        walk.close();
+        QVERIFY(writeFileContents(path(QStringLiteral("walk_backup1.kl")), "newer work"));
+        auto killed = std::make_unique<AutosaveManager>();
+        QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("Untitled")), "never saved"));
+        killed->backupWritten();
+        endAsIfKilled(std::move(killed));
+        auto *application = qobject_cast<Application *>(QCoreApplication::instance());
+        auto started = std::make_unique<MainWindow>(std::make_unique<UI::Dialogs>());
+        Startup::connectApplication(*application, *started, {walk.fileName()});
+        started->show();
+        for (int turns = 0; turns < 100 && !Model::KLScene::current(); ++turns)
+            QCoreApplication::processEvents();
+        window = std::move(started);
+    }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    notices = window.findChildren<QMessageBox *>();
-    QCOMPARE(notices.size(), 1);
-    QCOMPARE(notices.first()->text(), QStringLiteral("It works again."));
-    QVERIFY(notices.first()->isVisible());
+    QStringList texts;
+    const QList<QMessageBox *> notices = window->findChildren<QMessageBox *>();
+    for (const QMessageBox *notice : notices)
+        if (notice->isVisible())
+            texts << notice->text();
+    QCOMPARE(texts.size(), boxes);
+    for (QString text : std::as_const(shown))
+        QVERIFY2(texts.join(u'\n').contains(native(text.replace(QStringLiteral("<folder>"), m_dir->path()))),
+                 qPrintable(texts.join(u'\n')));
+    // Opened by no one: the window would pass it on to the next start.
+    QFile::remove(path(QStringLiteral("Untitled_backup1.kl")));
 }
 
 // A piece cut out and moved, left floating: the file has it where the user

@@ -141,7 +141,7 @@ public:
 
     // A notice waits for no answer: it is only written down, and counts as
     // open while onAsked runs.
-    void notify(QWidget *, QMessageBox::Icon, const QString &title, const QString &text) override
+    void notify(QWidget *, QMessageBox::Icon, const QString &title, const QString &text, NoticeLife) override
     {
         ask({QStringLiteral("notify"), title, text});
     }

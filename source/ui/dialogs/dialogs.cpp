@@ -83,10 +83,16 @@ QAction *Dialogs::exec(QMenu *menu, const QPoint &globalPos)
     return menu ? menu->exec(globalPos) : nullptr;
 }
 
-void Dialogs::notify(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
+void Dialogs::notify(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                     NoticeLife life)
 {
-    if (m_notice)
-        m_notice->close();
+    QPointer<QMessageBox> &open = life == NoticeLife::UntilNewer ? m_notice : m_standingNotice;
+    if (open && life == NoticeLife::UntilClosed && open->isVisible()) {
+        open->setText(open->text() + QStringLiteral("\n\n") + text);
+        return;
+    }
+    if (open)
+        open->close();
     auto *notice = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
     notice->setAttribute(Qt::WA_DeleteOnClose);
     // Someone drawing when it comes goes on drawing: their keys stay with
@@ -94,7 +100,7 @@ void Dialogs::notify(QWidget *parent, QMessageBox::Icon icon, const QString &tit
     notice->setAttribute(Qt::WA_ShowWithoutActivating);
     notice->setWindowModality(Qt::NonModal);
     notice->show();
-    m_notice = notice;
+    open = notice;
 }
 
 } // namespace UI

@@ -92,12 +92,19 @@ public:
     virtual int exec(QDialog *dialog);
     virtual QAction *exec(QMenu *menu, const QPoint &globalPos);
 
-    // Not modal, and it does not take the keyboard from the window. A newer
-    // notice takes the place of one still open: what shows is what holds.
-    virtual void notify(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+    // How long a notice stays. One of a state that may change (autosave
+    // failing, or working again) gives way to the next of its kind: what
+    // shows is what holds. One that names work to be found stays until the
+    // user closes it; another of its kind joins it rather than hiding it.
+    enum class NoticeLife { UntilNewer, UntilClosed };
+
+    // Not modal, and it does not take the keyboard from the window.
+    virtual void notify(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                        NoticeLife life = NoticeLife::UntilNewer);
 
 private:
     QPointer<QMessageBox> m_notice;
+    QPointer<QMessageBox> m_standingNotice;
 };
 
 } // namespace UI
