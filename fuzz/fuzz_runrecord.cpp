@@ -9,6 +9,8 @@
 #include "support/testfiles.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QStandardPaths>
 
@@ -40,13 +42,20 @@ void Fuzz::testOneInput(const QByteArray &input)
 {
     const QMap<QString, QByteArray> left = whileRunning([](AutosaveManager &) {});
     expect(left.size() == 1, "a run keeps a lock");
-    const QString lock = left.firstKey();
-    TestSupport::writeFileContents(runs().filePath(lock), left.first());
-    TestSupport::writeFileContents(runs().filePath(lock.chopped(4) + QStringLiteral("backups")), input);
+    const QString lock = runs().filePath(left.firstKey());
+    const QString list = lock.chopped(4) + QStringLiteral("backups");
+    TestSupport::writeFileContents(lock, left.first());
+    TestSupport::writeFileContents(list, input);
 
-    const AutosaveManager next;
-    next.lostWorkNotice();
-    expect(runs().entryList(QDir::Files).size() == 1, "the record is taken by the run that read it");
+    {
+        AutosaveManager next;
+        next.lostWorkNotice();
+        expect(!QFileInfo::exists(lock) && !QFileInfo::exists(list), "the record is taken by the run that read it");
+        next.backupPath(QStringLiteral("/backups"), QStringLiteral("walk"));
+    }
+    // What it passed on is not the next input's.
+    for (const QString &name : runs().entryList(QDir::Files))
+        QFile::remove(runs().filePath(name));
 }
 
 QList<QByteArray> Fuzz::seeds()

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QLocale>
 #include <QLockFile>
+#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -21,31 +22,51 @@
 class AutosaveManagerPrivate
 {
 public:
-    // The backup files of one scene file, as a record lists them.
+    // A backup file named in a record, with the scene file it backs up
+    // (empty for a scene never saved).
     struct Backup
     {
+        enum Kind {
+            Written, // by the run that keeps the record
+            Earlier, // taken over from a run before it
+            Claimed, // about to be written; it may hold anything yet
+        };
         QString path;
         QString sceneFile;
+        Kind kind = Written;
     };
 
     void beginRun();
     void endRun();
-    void takeRecord(const QString &lock);
-    void record(const QString &backup, const QString &sceneFile);
-    // Moves the ring on to its next slot, past the one kept.
+    void takeRecord(const QString &base);
+    bool writeRecord() const;
+    void addBackup(QList<Backup> &list, Backup backup) const;
+    // The taken-over backups that still hold unsaved work; the others go.
+    void pruneLostWork();
+    // The backup files no backup of this run may replace.
+    QSet<QString> heldPaths() const;
+    bool isHeld(const QString &path) const { return heldPaths().contains(path); }
+    bool wroteItself(const QString &path) const
+    {
+        return std::any_of(m_written.cbegin(), m_written.cend(),
+                           [&path](const Backup &backup) { return backup.path == path; });
+    }
+    // Moves the ring on past the slot last named.
     void advance()
     {
         ++m_nextBackupIndex;
-        settle();
+        m_claimed.clear();
+        writeRecord();
     }
-    void settle()
+    // A heading and the backups it names.
+    struct Section
     {
-        if (m_nextBackupIndex > m_maxBackups)
-            m_nextBackupIndex = 1;
-        if (m_nextBackupIndex == m_keptIndex && m_maxBackups > 1)
-            m_nextBackupIndex = m_nextBackupIndex % m_maxBackups + 1;
-    }
-    QString notice(QList<QFileInfo> backups, const QString &heading) const;
+        QString heading;
+        QList<QFileInfo> backups;
+    };
+    // The sections, then how to open the backups; `replaced` when the next
+    // backup may go where one of them is.
+    QString notice(const QList<Section> &sections, bool replaced) const;
 
     // Starts a wait for a backup that began at `since`: a wait shortened by
     // a change of interval still counts from where it began.
@@ -59,6 +80,7 @@ public:
     QTimer *m_retryTimer = nullptr;
     int m_maxBackups = Model::Settings::DefaultAutoSaveNumFiles;
     int m_interval = Model::Settings::DefaultAutoSaveIntervalMins * 60000;
+    // The slot to try first; past the ring's end, the ring starts again.
     int m_nextBackupIndex = 1;
     // The folder and name whose ring the index goes on from; empty until the
     // first backup after a start or a reset looks there.
@@ -66,13 +88,18 @@ public:
     // The slot of that ring that holds the newest backup an earlier run
     // left; 0 when there is none.
     int m_keptIndex = 0;
-    QString m_lastBackupPath;
-    QSet<QString> m_written;
+    // The slot backupPath() last named, until it is written or given up.
+    QString m_claimed;
+    // This run's backups, each slot once, the newest last.
+    QList<Backup> m_written;
+    // The unsaved work of runs that did not end normally.
+    QList<Backup> m_lostWork;
+    // Backups a notice has named already.
+    mutable QSet<QString> m_told;
     // This run's record: held by a lock file for as long as the run lives,
-    // beside the list of the backups it wrote.
+    // beside the list of its backups.
     std::unique_ptr<QLockFile> m_runLock;
     QString m_runRecord;
-    QList<Backup> m_lostRunBackups;
     bool m_changesPending = false;
     qint64 m_waitStartedAt = 0;
     AutosaveManager::Clock m_clock;
@@ -82,6 +109,9 @@ namespace {
 
 constexpr int RetryInterval = 1000;
 constexpr int MaxIntervalMinutes = 24 * 60;
+// Far beyond the menu's largest ring; a damaged preference must not make
+// every backup look at a million slots.
+constexpr int MaxBackups = 99;
 
 QString slotName(const QString &baseName, int index)
 {
@@ -90,6 +120,8 @@ QString slotName(const QString &baseName, int index)
 
 const QString LockSuffix = QStringLiteral(".lock");
 const QString RecordSuffix = QStringLiteral(".backups");
+const QString EarlierMark = QStringLiteral("earlier");
+const QString ClaimedMark = QStringLiteral("claimed");
 
 // The records of the runs of this process that are still alive, by path
 // without suffix. A record of this process's id that is not one of them was
@@ -98,6 +130,38 @@ QSet<QString> &liveRecords()
 {
     static QSet<QString> records;
     return records;
+}
+
+// One line per backup: a JSON array of its path, its scene file and, but
+// for a backup the run wrote itself, how the run has it.
+QList<AutosaveManagerPrivate::Backup> readRecord(const QString &path)
+{
+    using Backup = AutosaveManagerPrivate::Backup;
+    QList<Backup> backups;
+    QFile list(path);
+    if (!list.open(QIODevice::ReadOnly))
+        return backups;
+    // A power cut may have cut the last line short.
+    while (!list.atEnd()) {
+        const QJsonArray entry = QJsonDocument::fromJson(list.readLine()).array();
+        if (entry.size() < 2 || !entry.at(0).isString() || entry.at(0).toString().isEmpty())
+            continue;
+        const QString mark = entry.at(2).toString();
+        backups.append({entry.at(0).toString(), entry.at(1).toString(),
+                        mark == EarlierMark   ? Backup::Earlier
+                        : mark == ClaimedMark ? Backup::Claimed
+                                              : Backup::Written});
+    }
+    return backups;
+}
+
+bool holdsUnsavedWork(const AutosaveManagerPrivate::Backup &backup)
+{
+    const QFileInfo file(backup.path);
+    if (!file.isFile())
+        return false;
+    const QFileInfo scene(backup.sceneFile);
+    return backup.sceneFile.isEmpty() || !scene.isFile() || file.lastModified() > scene.lastModified();
 }
 
 QString newestFirst(QList<QFileInfo> &files)
@@ -120,10 +184,8 @@ void AutosaveManagerPrivate::beginRun()
     if (folder.isEmpty() || !QDir().mkpath(folder))
         return;
     const QDir runs(folder);
-    const QStringList locks = runs.entryList({QLatin1Char('*') + LockSuffix}, QDir::Files);
-    for (const QString &lock : locks)
-        takeRecord(runs.filePath(lock));
-
+    // The run's own record first: whatever it takes over is in it before
+    // the record it came from goes, so a kill at any moment loses nothing.
     const QString base = runs.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
     auto runLock = std::make_unique<QLockFile>(base + LockSuffix);
     // The run holds its lock for hours: only a run that is gone leaves a
@@ -134,26 +196,47 @@ void AutosaveManagerPrivate::beginRun()
     m_runLock = std::move(runLock);
     m_runRecord = base + RecordSuffix;
     liveRecords().insert(base);
+
+    QSet<QString> others;
+    const QStringList files = runs.entryList({QLatin1Char('*') + LockSuffix, QLatin1Char('*') + RecordSuffix},
+                                             QDir::Files);
+    for (const QString &file : files)
+        others.insert(runs.filePath(file.chopped(file.endsWith(LockSuffix) ? LockSuffix.size() : RecordSuffix.size())));
+    others.remove(base);
+    for (const QString &other : std::as_const(others))
+        takeRecord(other);
 }
 
 void AutosaveManagerPrivate::endRun()
 {
     if (!m_runLock)
         return;
-    // The list goes first: a record without its lock would be taken for a
-    // run that ended without quitting.
-    QFile::remove(m_runRecord);
+    // Work taken over and not opened yet is passed on in a record without
+    // a run, which the next start takes; the run's own backups were of work
+    // the user chose to keep or not when they quit.
+    pruneLostWork();
+    if (m_lostWork.isEmpty()) {
+        // The list goes first: a record without its lock would be taken for
+        // a run that ended without quitting.
+        QFile::remove(m_runRecord);
+    } else {
+        m_written.clear();
+        m_claimed.clear();
+        // Should this fail, the record as it was still names the work.
+        writeRecord();
+    }
     liveRecords().remove(m_runRecord.chopped(RecordSuffix.size()));
     m_runLock->unlock();
 }
 
 // Takes the record of a run that is gone: a run that is alive holds its lock,
-// and of several runs that start at once only one gets a stale one.
-void AutosaveManagerPrivate::takeRecord(const QString &lockPath)
+// and of several runs that start at once only one gets a stale one, or the
+// lock of a record without a run.
+void AutosaveManagerPrivate::takeRecord(const QString &base)
 {
-    const QString base = lockPath.chopped(LockSuffix.size());
     if (liveRecords().contains(base))
         return;
+    const QString lockPath = base + LockSuffix;
     QLockFile lock(lockPath);
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0)) {
@@ -163,38 +246,88 @@ void AutosaveManagerPrivate::takeRecord(const QString &lockPath)
             || host != QSysInfo::machineHostName() || !lock.removeStaleLockFile() || !lock.tryLock(0))
             return;
     }
-    QFile list(base + RecordSuffix);
-    if (list.open(QIODevice::ReadOnly)) {
-        // A power cut may have cut the last line short.
-        while (!list.atEnd()) {
-            const QJsonArray entry = QJsonDocument::fromJson(list.readLine()).array();
-            if (entry.size() == 2)
-                m_lostRunBackups.append({entry.at(0).toString(), entry.at(1).toString()});
-        }
-        list.close();
-        list.remove();
+    const QString listPath = base + RecordSuffix;
+    const QList<Backup> taken = readRecord(listPath);
+    for (const Backup &backup : taken) {
+        // A claimed slot may still hold what was there before.
+        if (backup.kind != Backup::Claimed)
+            addBackup(m_lostWork, backup);
     }
+    // A record that cannot be passed on stays for the next start.
+    if (taken.isEmpty() || writeRecord())
+        QFile::remove(listPath);
 }
 
-void AutosaveManagerPrivate::record(const QString &backup, const QString &sceneFile)
+bool AutosaveManagerPrivate::writeRecord() const
 {
-    m_written.insert(backup);
     if (m_runRecord.isEmpty())
-        return;
-    QFile list(m_runRecord);
-    if (list.open(QIODevice::WriteOnly | QIODevice::Append))
-        list.write(QJsonDocument(QJsonArray{backup, sceneFile}).toJson(QJsonDocument::Compact) + '\n');
+        return false;
+    QByteArray lines;
+    const auto line = [&lines](const Backup &backup, const QString &mark) {
+        QJsonArray entry{backup.path, backup.sceneFile};
+        if (!mark.isEmpty())
+            entry.append(mark);
+        lines += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    };
+    // For the run that takes this record, every backup here is of an
+    // earlier run but the ones this run wrote itself.
+    for (const Backup &backup : m_lostWork)
+        line(backup, EarlierMark);
+    for (const Backup &backup : m_written)
+        line(backup, QString());
+    if (!m_claimed.isEmpty())
+        line({m_claimed, QString()}, ClaimedMark);
+    QSaveFile list(m_runRecord);
+    return list.open(QIODevice::WriteOnly) && list.write(lines) == lines.size() && list.commit();
 }
 
-QString AutosaveManagerPrivate::notice(QList<QFileInfo> backups, const QString &heading) const
+void AutosaveManagerPrivate::addBackup(QList<Backup> &list, Backup backup) const
 {
-    const bool one = backups.size() == 1;
-    QString text = heading + QStringLiteral("\n\n") + newestFirst(backups) + QStringLiteral("\n\n")
-        + (one ? AutosaveManager::tr("File › Open Scene opens it.")
-               : AutosaveManager::tr("File › Open Scene opens them."));
+    backup.path = QFileInfo(backup.path).absoluteFilePath();
+    list.removeIf([&backup](const Backup &other) { return other.path == backup.path; });
+    list.append(backup);
+}
+
+void AutosaveManagerPrivate::pruneLostWork()
+{
+    if (m_lostWork.removeIf([](const Backup &backup) { return !holdsUnsavedWork(backup); }) > 0)
+        writeRecord();
+}
+
+QSet<QString> AutosaveManagerPrivate::heldPaths() const
+{
+    QSet<QString> held;
+    for (const Backup &backup : m_lostWork)
+        held.insert(backup.path);
+    const QString folder = AutosaveManager::runRecordFolder();
+    if (m_runRecord.isEmpty() || folder.isEmpty())
+        return held;
+    const QDir runs(folder);
+    const QStringList records = runs.entryList({QLatin1Char('*') + RecordSuffix}, QDir::Files);
+    for (const QString &record : records) {
+        const QString path = runs.filePath(record);
+        if (path == m_runRecord)
+            continue;
+        const QList<Backup> backups = readRecord(path);
+        for (const Backup &backup : backups)
+            held.insert(QFileInfo(backup.path).absoluteFilePath());
+    }
+    return held;
+}
+
+QString AutosaveManagerPrivate::notice(const QList<Section> &sections, bool replaced) const
+{
+    QString text;
+    qsizetype count = 0;
+    for (Section section : sections) {
+        text += section.heading + QStringLiteral("\n\n") + newestFirst(section.backups) + QStringLiteral("\n\n");
+        count += section.backups.size();
+    }
+    const bool one = count == 1;
+    text += one ? AutosaveManager::tr("File › Open Scene opens it.") : AutosaveManager::tr("File › Open Scene opens them.");
     // With no other slot in the ring, the next backup of the scene goes
     // where this one is.
-    if (m_maxBackups == 1)
+    if (replaced && m_maxBackups == 1)
         text += one ? AutosaveManager::tr("\n\nAutosave keeps one backup of a scene: the next backup of a scene "
                                           "of that name will replace it.")
                     : AutosaveManager::tr("\n\nAutosave keeps one backup of a scene: the next backup of a scene "
@@ -233,28 +366,42 @@ QString AutosaveManager::runRecordFolder()
 
 QString AutosaveManager::lostWorkNotice() const
 {
-    QList<QFileInfo> found;
-    QSet<QString> listed;
-    // The list holds a slot once per backup written; its last line says
-    // what the slot backs up now.
-    for (auto backup = d->m_lostRunBackups.crbegin(); backup != d->m_lostRunBackups.crend(); ++backup) {
-        const QFileInfo file(backup->path);
-        if (listed.contains(backup->path) || !file.isFile())
+    // Those of the run before this one, and those it had taken over.
+    QList<QFileInfo> last;
+    QList<QFileInfo> earlier;
+    for (const AutosaveManagerPrivate::Backup &backup : std::as_const(d->m_lostWork)) {
+        if (d->m_told.contains(backup.path) || !holdsUnsavedWork(backup))
             continue;
-        listed.insert(backup->path);
-        const QFileInfo scene(backup->sceneFile);
-        if (backup->sceneFile.isEmpty() || !scene.isFile() || file.lastModified() > scene.lastModified())
-            found << file;
+        (backup.kind == AutosaveManagerPrivate::Backup::Earlier ? earlier : last) << QFileInfo(backup.path);
     }
-    if (found.isEmpty())
+    if (last.isEmpty() && earlier.isEmpty())
         return QString();
-    return d->notice(found, found.size() == 1
-                                ? tr("%1 did not end normally last time. It left a backup of work that was "
-                                     "never saved:")
-                                      .arg(QCoreApplication::applicationName())
-                                : tr("%1 did not end normally last time. It left backups of work that was "
-                                     "never saved:")
-                                      .arg(QCoreApplication::applicationName()));
+    const QString name = QCoreApplication::applicationName();
+    QList<AutosaveManagerPrivate::Section> sections;
+    if (!last.isEmpty()) {
+        sections.append(
+            {last.size() == 1
+                 ? tr("%1 did not end normally last time. It left a backup of work that was never saved:").arg(name)
+                 : tr("%1 did not end normally last time. It left backups of work that was never saved:").arg(name),
+             last});
+    }
+    if (!earlier.isEmpty() && !last.isEmpty()) {
+        sections.append(
+            {earlier.size() == 1
+                 ? tr("An earlier run that did not end normally left a backup of work that was never saved:")
+                 : tr("Earlier runs that did not end normally left backups of work that was never saved:"),
+             earlier});
+    } else if (!earlier.isEmpty()) {
+        sections.append({earlier.size() == 1 ? tr("%1 did not end normally in an earlier run. It left a backup of "
+                                                  "work that was never saved:")
+                                                   .arg(name)
+                                             : tr("%1 did not end normally in an earlier run. It left backups of "
+                                                  "work that was never saved:")
+                                                   .arg(name),
+                         earlier});
+    }
+    // Every one of them is held: no backup replaces it.
+    return d->notice(sections, false);
 }
 
 QString AutosaveManager::newerBackupsNotice(const QString &folder, const QString &sceneFile) const
@@ -263,20 +410,37 @@ QString AutosaveManager::newerBackupsNotice(const QString &folder, const QString
     const QString prefix = scene.completeBaseName() + QStringLiteral("_backup");
     const QString suffix = QStringLiteral(".kl");
     QList<QFileInfo> found;
+    const QSet<QString> held = d->heldPaths();
+    bool replaced = false;
     const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files);
     for (const QFileInfo &file : files) {
         const QString name = file.fileName();
         bool numbered = false;
         if (name.startsWith(prefix) && name.endsWith(suffix))
             name.mid(prefix.size(), name.size() - prefix.size() - suffix.size()).toUInt(&numbered);
-        if (numbered && file.lastModified() > scene.lastModified())
+        if (numbered && file.lastModified() > scene.lastModified()) {
             found << file;
+            d->m_told.insert(file.absoluteFilePath());
+            replaced = replaced || !held.contains(file.absoluteFilePath());
+        }
     }
     if (found.isEmpty())
         return QString();
     const QString native = QDir::toNativeSeparators(scene.absoluteFilePath());
-    return d->notice(found, found.size() == 1 ? tr("A backup of %1 is newer than the file:").arg(native)
-                                              : tr("Backups of %1 are newer than the file:").arg(native));
+    return d->notice({{found.size() == 1 ? tr("A backup of %1 is newer than the file:").arg(native)
+                                         : tr("Backups of %1 are newer than the file:").arg(native),
+                       found}},
+                     replaced);
+}
+
+void AutosaveManager::fileOpened(const QString &path)
+{
+    const QFileInfo opened(path);
+    if (d->m_lostWork.removeIf([&opened](const AutosaveManagerPrivate::Backup &backup) {
+            return QFileInfo(backup.path) == opened;
+        })
+        > 0)
+        d->writeRecord();
 }
 
 void AutosaveManager::setClock(Clock clock)
@@ -291,13 +455,14 @@ qint64 AutosaveManager::currentMSecsSinceEpoch() const
 
 QString AutosaveManager::backupFileName(const QString &baseName) const
 {
-    return slotName(baseName, d->m_nextBackupIndex);
+    return slotName(baseName, nextBackupIndex());
 }
 
 QString AutosaveManager::backupPath(const QString &folder, const QString &baseName)
 {
     const QDir dir(folder);
     const QString ring = dir.absoluteFilePath(baseName);
+    const auto slotPath = [&](int index) { return dir.absoluteFilePath(slotName(baseName, index)); };
     if (ring != d->m_ringFoundFor) {
         d->m_ringFoundFor = ring;
         // The ring goes on after its newest backup, so that the oldest goes
@@ -310,7 +475,7 @@ QString AutosaveManager::backupPath(const QString &folder, const QString &baseNa
         QDateTime keptTime;
         d->m_keptIndex = 0;
         for (int index = 1; index <= d->m_maxBackups; ++index) {
-            const QFileInfo file(dir.filePath(slotName(baseName, index)));
+            const QFileInfo file(slotPath(index));
             if (!file.isFile())
                 continue;
             const QDateTime time = file.lastModified();
@@ -318,23 +483,51 @@ QString AutosaveManager::backupPath(const QString &folder, const QString &baseNa
                 newest = index;
                 newestTime = time;
             }
-            if (!d->m_written.contains(file.absoluteFilePath()) && (!d->m_keptIndex || time >= keptTime)) {
+            if (!d->wroteItself(file.absoluteFilePath()) && (!d->m_keptIndex || time >= keptTime)) {
                 d->m_keptIndex = index;
                 keptTime = time;
             }
         }
-        if (newest) {
-            d->m_nextBackupIndex = newest;
-            d->advance();
-        }
+        if (newest)
+            d->m_nextBackupIndex = newest + 1;
     }
-    d->m_lastBackupPath = dir.absoluteFilePath(backupFileName(baseName));
-    return d->m_lastBackupPath;
+
+    // The slots this run may write: as many as the ring has, none another
+    // run holds, and past the ring's end only numbers no file has but this
+    // run's own.
+    d->pruneLostWork();
+    const QSet<QString> held = d->heldPaths();
+    QList<int> usable;
+    for (int index = 1; usable.size() < d->m_maxBackups && index <= d->m_maxBackups + held.size() + MaxBackups;
+         ++index) {
+        const QString path = slotPath(index);
+        if (held.contains(path))
+            continue;
+        if (index > d->m_maxBackups && QFileInfo::exists(path) && !d->wroteItself(path))
+            continue;
+        usable << index;
+    }
+    if (usable.size() > 1)
+        usable.removeOne(d->m_keptIndex);
+    if (!usable.isEmpty()) {
+        const auto next = std::find_if(usable.cbegin(), usable.cend(),
+                                       [this](int index) { return index >= d->m_nextBackupIndex; });
+        d->m_nextBackupIndex = next == usable.cend() ? usable.first() : *next;
+    } else if (d->m_nextBackupIndex > d->m_maxBackups) {
+        d->m_nextBackupIndex = 1;
+    }
+    // Claimed before it is written: another run starting to write now
+    // leaves it alone.
+    d->m_claimed = slotPath(d->m_nextBackupIndex);
+    d->writeRecord();
+    return d->m_claimed;
 }
 
 int AutosaveManager::nextBackupIndex() const
 {
-    return d->m_nextBackupIndex;
+    // Past the ring's end, the ring starts again (unless the whole ring is
+    // held, which backupPath() finds).
+    return d->m_nextBackupIndex > d->m_maxBackups ? 1 : d->m_nextBackupIndex;
 }
 
 bool AutosaveManager::hasChangesToBackUp() const
@@ -375,8 +568,8 @@ void AutosaveManager::postpone()
 void AutosaveManager::backupWritten(const QString &sceneFile)
 {
     d->m_changesPending = false;
-    if (!d->m_lastBackupPath.isEmpty())
-        d->record(d->m_lastBackupPath, sceneFile);
+    if (!d->m_claimed.isEmpty())
+        d->addBackup(d->m_written, {d->m_claimed, sceneFile});
     d->advance();
     d->startWaiting(d->m_interval, currentMSecsSinceEpoch());
     d->m_retryTimer->stop();
@@ -396,12 +589,14 @@ void AutosaveManager::skipBackup()
 
 void AutosaveManager::setMaxBackups(int count)
 {
-    // A damaged preference must not stop the ring from turning.
-    count = std::max(count, 1);
+    // A damaged preference must neither stop the ring from turning nor make
+    // it look at a million slots.
+    count = std::clamp(count, 1, MaxBackups);
     if (count == d->m_maxBackups)
         return;
     d->m_maxBackups = count;
-    d->settle();
+    if (d->m_nextBackupIndex > count)
+        d->m_nextBackupIndex = 1;
 }
 
 void AutosaveManager::setIntervalMinutes(int minutes)

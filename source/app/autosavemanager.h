@@ -19,19 +19,27 @@ class AutosaveManagerPrivate;
 // it again.
 //
 // Backups go to "<name>_backup<index>.kl" with the index running 1, 2, ...,
-// maxBackups() and back to 1: the ring never grows beyond its size, and the
-// oldest backup is the one overwritten. A ring found in the folder, left by
-// an earlier run that may have crashed or by an earlier scene of the name,
-// goes on after its newest backup rather than at 1; the newest backup an
-// earlier run left there is never overwritten while the ring has another
-// slot.
+// maxBackups() and back to 1, the oldest backup being the one overwritten. A
+// ring found in the folder, left by an earlier run or by an earlier scene of
+// the name, goes on after its newest backup rather than at 1; the newest
+// backup an earlier run left there is not overwritten while the ring has
+// another slot.
 //
-// Each manager keeps a record of its run, the backups it wrote, from its
-// start until it is destroyed. A record found without its run, at the
-// start, is of a run that did not end normally (a crash, a kill, a power
-// cut): lostWorkNotice() names the backups of it that still hold work
-// newer than what they back up. Several runs at once keep a record each,
-// and each record is taken by one later run only.
+// Each manager keeps a record of its run from its start until it is
+// destroyed: the backups it wrote, the slot it is about to write, and the
+// unsaved work it took over from runs that did not end normally. A record
+// found without its run, at the start, is of a run that did not end
+// normally (a crash, a kill, a power cut), or one that quit and passed on
+// work it had been told of and that nobody opened. The starting run takes
+// such a record into its own before the dead run's goes, so that it dies
+// with the run in no state that loses it; lostWorkNotice() names the
+// backups in it that still hold work newer than what they back up.
+//
+// No backup is written over another run's: the slots named in the records
+// of the runs alive, and the unsaved work taken over, are skipped. With the
+// whole ring held, the backups go on to the numbers past its end that no
+// file has. Taken-over work stays held and named at every start until the
+// user opens it (fileOpened()), removes it, or saves the scene it backs up.
 //
 // Times come from a clock (milliseconds since the epoch), the system's
 // unless a test sets its own.
@@ -58,14 +66,19 @@ public:
     // are none.
     QString lostWorkNotice() const;
     // The same for the backups in `folder` of the scene file `sceneFile`
-    // that are newer than it.
+    // that are newer than it. A backup named here is not named again by
+    // lostWorkNotice().
     QString newerBackupsNotice(const QString &folder, const QString &sceneFile) const;
+    // The user opened `path`: if it is unsaved work taken over from a run
+    // that did not end normally, it is theirs now, and no longer named.
+    void fileOpened(const QString &path);
 
     // The file name of the next backup of a scene of that name.
     QString backupFileName(const QString &baseName) const;
-    // The path of the next backup of a scene of that name in that folder.
-    // The first one since the start, a reset, or another folder or name,
-    // looks there for the newest backup of the ring and goes on after it.
+    // The path of the next backup of a scene of that name in that folder,
+    // held in the run's record from now on. The first one since the start,
+    // a reset, or another folder or name, looks there for the newest backup
+    // of the ring and goes on after it.
     QString backupPath(const QString &folder, const QString &baseName);
     int nextBackupIndex() const;
     bool hasChangesToBackUp() const;

@@ -249,6 +249,8 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
                                            outcome.damageReport),
                                   QMessageBox::Ok);
         }
+        // A backup of a crashed run's work, opened, is the user's now.
+        d->m_autosaveManager->fileOpened(path);
         tellOfNewerBackups(path);
         break;
     case SceneFileIO::Failed:

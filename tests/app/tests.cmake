@@ -23,7 +23,8 @@ kl_add_test(tst_startupconsole SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_startupcons
     ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h ${CMAKE_CURRENT_LIST_DIR}/../support/scripteddialogs.h
     LIBS app WIDGETS)
 set_tests_properties(tst_startupconsole PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb)
-kl_add_test(tst_autosavemanager SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_autosavemanager.cpp LIBS app WIDGETS)
+kl_add_test(tst_autosavemanager SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_autosavemanager.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mainwindowtesthelpers.h LIBS app WIDGETS)
 set_tests_properties(tst_autosavemanager PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 # New, open, save, the scene switch and autosave in the window: on the X
 # server, for the renderer's OpenGL.

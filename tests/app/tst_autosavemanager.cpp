@@ -1,4 +1,5 @@
 #include "autosavemanager.h"
+#include "mainwindowtesthelpers.h"
 
 #include "settings/settings.h"
 #include "support/testfiles.h"
@@ -14,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <map>
 
 namespace {
 
@@ -77,82 +80,113 @@ void TestAutosaveManager::ringOfBackups_data()
 {
     QTest::addColumn<int>("ring");
     QTest::addColumn<int>("lowerTo");
-    QTest::addColumn<QList<int>>("earlier"); // backups an earlier run left, oldest first
-    QTest::addColumn<QString>("ended"); // how that run ended: "quit", "killed", or unknown
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QList<int>>("told"); // the earlier backups the notice at the start names
+    // What came before this run: "file 2" a backup in slot 2 that no run
+    // names; "A1" run A writes its first backup, which holds "A1", starting
+    // A if it is not running; "B starts"; "B opens A2"; "A killed"; "A quit".
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("names"); // this run's backups
+    QTest::addColumn<QStringList>("told"); // the work the notice at the start names
     const auto names = [](std::initializer_list<int> indexes) {
         QStringList list;
         for (const int index : indexes)
             list << QStringLiteral("walk_backup%1.kl").arg(index);
         return list;
     };
+    using L = QStringList;
     // The fourth backup of a ring of three overwrites the first.
-    QTest::newRow("ring of 3") << 3 << 0 << QList<int>() << "" << names({1, 2, 3, 1, 2}) << QList<int>();
-    QTest::newRow("only 1") << 1 << 0 << QList<int>() << "" << names({1, 1, 1}) << QList<int>();
-    QTest::newRow("cycle through 9") << 9 << 0 << QList<int>() << "" << names({1, 2, 3, 4, 5, 6, 7, 8, 9, 1})
-                                     << QList<int>();
+    QTest::newRow("ring of 3") << 3 << 0 << L() << names({1, 2, 3, 1, 2}) << L();
+    QTest::newRow("only 1") << 1 << 0 << L() << names({1, 1, 1}) << L();
+    QTest::newRow("cycle through 9") << 9 << 0 << L() << names({1, 2, 3, 4, 5, 6, 7, 8, 9, 1}) << L();
     // Three backups written in a ring of 5, then the ring shrinks to 2: the
     // next index, 4, is past its end and starts again at 1.
-    QTest::newRow("5 lowered to 2") << 5 << 2 << QList<int>() << "" << names({1, 2, 3, 1, 2, 1}) << QList<int>();
+    QTest::newRow("5 lowered to 2") << 5 << 2 << L() << names({1, 2, 3, 1, 2, 1}) << L();
     // The newest backup an earlier run left stays while the ring has
     // another slot.
-    QTest::newRow("after a crash") << 3 << 0 << QList<int>{1} << "" << names({2, 3, 2}) << QList<int>();
+    QTest::newRow("after a crash") << 3 << 0 << L{"file 1"} << names({2, 3, 2}) << L();
     QTest::newRow("after a crash, the ring gone round")
-        << 3 << 0 << QList<int>{2, 3, 1} << "" << names({2, 3, 2}) << QList<int>();
+        << 3 << 0 << L{"file 2", "file 3", "file 1"} << names({2, 3, 2}) << L();
+    QTest::newRow("quit after two backups") << 3 << 0 << L{"A1", "A2", "A quit"} << names({3, 1, 3, 1, 3}) << L();
+    // Unsaved work is held, whatever the ring: the backups go past its end.
     QTest::newRow("killed after two backups")
-        << 3 << 0 << QList<int>{1, 2} << "killed" << names({3, 1, 3, 1, 3}) << QList<int>{1, 2};
-    QTest::newRow("quit after two backups")
-        << 3 << 0 << QList<int>{1, 2} << "quit" << names({3, 1, 3, 1, 3}) << QList<int>();
-    QTest::newRow("killed, ring of 1") << 1 << 0 << QList<int>{1} << "killed" << names({1, 1}) << QList<int>{1};
+        << 3 << 0 << L{"A1", "A2", "A killed"} << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
+    QTest::newRow("killed, ring of 1") << 1 << 0 << L{"A1", "A killed"} << names({2, 2}) << L{"A1"};
+    QTest::newRow("two crashes in a row") << 3 << 0 << L{"A1", "A2", "A killed", "B1", "B killed"}
+                                          << names({4, 5, 6, 4, 5}) << L{"A1", "A2", "B1"};
+    QTest::newRow("told, then quit") << 3 << 0 << L{"A1", "A2", "A killed", "B1", "B quit"}
+                                     << names({4, 5, 4, 5, 4}) << L{"A1", "A2"};
+    QTest::newRow("killed at start") << 3 << 0 << L{"A1", "A2", "A killed", "B starts", "B killed"}
+                                     << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
+    QTest::newRow("killed, then a backup opened") << 3 << 0 << L{"A1", "A2", "A killed", "B opens A2", "B quit"}
+                                                  << names({3, 4, 3, 4, 3}) << L{"A1"};
+    // A runs on beside this run; B's slots were all it could take.
+    QTest::newRow("two instances at once") << 3 << 0 << L{"A1", "B1", "A2", "B2", "B killed"}
+                                           << names({5, 6, 7, 5, 6}) << L{"B1", "B2"};
 }
 
 void TestAutosaveManager::ringOfBackups()
 {
     QFETCH(int, ring);
     QFETCH(int, lowerTo);
-    QFETCH(QList<int>, earlier);
-    QFETCH(QString, ended);
+    QFETCH(QStringList, before);
     QFETCH(QStringList, names);
-    QFETCH(QList<int>, told);
+    QFETCH(QStringList, told);
     QTemporaryDir folder;
-    const QDir runs(AutosaveManager::runRecordFolder());
-    const QStringList others = runs.entryList(QDir::Files);
-    auto run = ended.isEmpty() ? nullptr : std::make_unique<AutosaveManager>();
-    for (qsizetype i = 0; i < earlier.size(); ++i) {
-        QFile file(run ? run->backupPath(folder.path(), QStringLiteral("walk"))
-                       : folder.filePath(QStringLiteral("walk_backup%1.kl").arg(earlier.at(i))));
-        QVERIFY(file.open(QIODevice::WriteOnly)
-                && file.setFileTime(QDateTime::fromSecsSinceEpoch(60 * (i + 1)), QFileDevice::FileModificationTime));
-        if (run)
+    const QString walk = QStringLiteral("walk");
+    // Where each piece of work went; each is written a minute after the last.
+    QMap<QString, QString> work;
+    qint64 minute = 0;
+    const auto write = [&](const QString &path, const QString &what) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(what.toUtf8()) == what.size() && file.flush()
+                && file.setFileTime(QDateTime::fromSecsSinceEpoch(60 * ++minute), QFileDevice::FileModificationTime));
+        work.insert(what, path);
+    };
+    std::map<QString, std::unique_ptr<AutosaveManager>> runs;
+    for (const QString &step : std::as_const(before)) {
+        const QStringList words = step.split(u' ');
+        if (words.first() == QLatin1String("file")) {
+            write(folder.filePath(QStringLiteral("walk_backup%1.kl").arg(words.last())), step);
+            continue;
+        }
+        std::unique_ptr<AutosaveManager> &run = runs[step.left(1)];
+        if (!run)
+            run = std::make_unique<AutosaveManager>();
+        if (words.last() == QLatin1String("killed")) {
+            MainWindowTest::endAsIfKilled(std::move(run));
+        } else if (words.last() == QLatin1String("quit")) {
+            run.reset();
+        } else if (words.value(1) == QLatin1String("opens")) {
+            run->fileOpened(work.value(words.last()));
+        } else if (words.size() == 1) {
+            write(run->backupPath(folder.path(), walk), step);
             run->backupWritten();
+        }
+        if (QTest::currentTestFailed())
+            return;
     }
-    // A run killed leaves its files as they were while it ran.
-    QMap<QString, QByteArray> left;
-    for (const QString &name : runs.entryList(QDir::Files))
-        if (ended == QLatin1String("killed") && !others.contains(name))
-            left.insert(name, TestSupport::fileContents(runs.filePath(name)));
-    run.reset();
-    for (auto file = left.cbegin(); file != left.cend(); ++file)
-        QVERIFY(TestSupport::writeFileContents(runs.filePath(file.key()), file.value()));
 
     Rig rig;
     rig.manager.setMaxBackups(ring);
     const QString notice = rig.manager.lostWorkNotice();
-    for (const int index : told) {
-        const QString backup = folder.filePath(QStringLiteral("walk_backup%1.kl").arg(index));
-        QVERIFY2(notice.contains(QDir::toNativeSeparators(backup)), qPrintable(notice));
-    }
+    for (const QString &what : std::as_const(told))
+        QVERIFY2(notice.contains(QDir::toNativeSeparators(work.value(what))), qPrintable(notice));
     QCOMPARE(notice.count(QStringLiteral("walk_backup")), told.size());
-    QCOMPARE(notice.contains(QStringLiteral("will replace it")), ring == 1 && !told.isEmpty());
+    // What it names stays: no backup replaces it.
+    QVERIFY2(!notice.contains(QStringLiteral("will replace")), qPrintable(notice));
     QStringList written;
     for (int i = 0; i < names.size(); ++i) {
         if (lowerTo && i == 3)
             rig.manager.setMaxBackups(lowerTo);
-        written << QFileInfo(rig.manager.backupPath(folder.path(), QStringLiteral("walk"))).fileName();
+        const QString path = rig.manager.backupPath(folder.path(), walk);
+        write(path, QStringLiteral("this run's %1").arg(i + 1));
         rig.manager.backupWritten();
+        written << QFileInfo(path).fileName();
     }
     QCOMPARE(written, names);
+    for (const QString &what : std::as_const(told))
+        QCOMPARE(TestSupport::fileContents(work.value(what)), what.toUtf8());
+    // Work never opened would be passed on to the next start.
+    QVERIFY(folder.remove());
 }
 
 void TestAutosaveManager::changesAndReset()
@@ -290,6 +324,8 @@ void TestAutosaveManager::damagedPreferences()
     QCOMPARE(rig.autosaveTimer()->interval(), 24 * 60 * Minute);
     Model::Settings::instance()->setAutoSaveIntervalMins(-5);
     QCOMPARE(rig.autosaveTimer()->interval(), Minute);
+    Model::Settings::instance()->setAutoSaveNumFiles(1'000'000'000);
+    QCOMPARE(rig.manager.maxBackups(), 99);
 }
 
 QTEST_GUILESS_MAIN(TestAutosaveManager)
