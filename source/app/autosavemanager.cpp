@@ -45,7 +45,6 @@ public:
     void pruneLostWork();
     // The backup files no backup of this run may replace.
     QSet<QString> heldPaths() const;
-    bool isHeld(const QString &path) const { return heldPaths().contains(path); }
     bool wroteItself(const QString &path) const
     {
         return std::any_of(m_written.cbegin(), m_written.cend(),
@@ -494,12 +493,14 @@ QString AutosaveManager::backupPath(const QString &folder, const QString &baseNa
 
     // The slots this run may write: as many as the ring has, none another
     // run holds, and past the ring's end only numbers no file has but this
-    // run's own.
+    // run's own. A folder crowded with files past the ring gives fewer, but
+    // at least one.
     d->pruneLostWork();
     const QSet<QString> held = d->heldPaths();
     QList<int> usable;
-    for (int index = 1; usable.size() < d->m_maxBackups && index <= d->m_maxBackups + held.size() + MaxBackups;
-         ++index) {
+    for (int index = 1; usable.size() < d->m_maxBackups; ++index) {
+        if (!usable.isEmpty() && index > d->m_maxBackups + held.size() + MaxBackups)
+            break;
         const QString path = slotPath(index);
         if (held.contains(path))
             continue;
@@ -509,13 +510,9 @@ QString AutosaveManager::backupPath(const QString &folder, const QString &baseNa
     }
     if (usable.size() > 1)
         usable.removeOne(d->m_keptIndex);
-    if (!usable.isEmpty()) {
-        const auto next = std::find_if(usable.cbegin(), usable.cend(),
-                                       [this](int index) { return index >= d->m_nextBackupIndex; });
-        d->m_nextBackupIndex = next == usable.cend() ? usable.first() : *next;
-    } else if (d->m_nextBackupIndex > d->m_maxBackups) {
-        d->m_nextBackupIndex = 1;
-    }
+    const auto next = std::find_if(usable.cbegin(), usable.cend(),
+                                   [this](int index) { return index >= d->m_nextBackupIndex; });
+    d->m_nextBackupIndex = next == usable.cend() ? usable.first() : *next;
     // Claimed before it is written: another run starting to write now
     // leaves it alone.
     d->m_claimed = slotPath(d->m_nextBackupIndex);

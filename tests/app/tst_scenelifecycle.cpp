@@ -1133,9 +1133,8 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
         Model::Scene built;
         SceneFileTest::buildEveryKind(built);
         QFile walk(path(QStringLiteral("walk.kl")));
-        QVERIFY(walk.open(QIODevice::WriteOnly) && walk.write(SceneFileTest::written(built)) > 0
+        QVERIFY(writeFileContents(walk.fileName(), SceneFileTest::written(built)) && walk.open(QIODevice::ReadOnly)
                 && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
-        walk.close();
         QVERIFY(writeFileContents(path(QStringLiteral("walk_backup1.kl")), "newer work"));
         auto killed = std::make_unique<AutosaveManager>();
         QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("Untitled")), "never saved"));
