@@ -28,7 +28,7 @@ Q_DECLARE_METATYPE(Mutation)
 // that show its drawing: nothing else, the cells after it in its layer
 // (which move up when it is left out), the whole layer (left out), or the
 // order in which the layers stand; or nothing at all, what was missing
-// being made good; or nothing else, while something else was made good.
+// being made good; or what the cell shows, while all was made good.
 enum class Spoils { Cell, LaterCells, Layer, Order, Nothing, CellBesideARepair };
 Q_DECLARE_METATYPE(Spoils)
 
@@ -789,10 +789,9 @@ void TestSceneReader::damagedFiles()
     // Headed by what is true of every note: left out, made good, or both.
     const QString leftOut = QStringLiteral("Parts of f.kl could not be read and were left out:");
     const QString madeGood = QStringLiteral("Parts of f.kl were missing or damaged; nothing was left out:");
-    const QString both =
-        QStringLiteral("Parts of f.kl were missing or damaged; some could not be read and were left out:");
-    const bool nothingLost = spoils == Spoils::Order || spoils == Spoils::Nothing;
-    const QString heading = spoils == Spoils::CellBesideARepair ? both : nothingLost ? madeGood : leftOut;
+    const bool nothingLost =
+        spoils == Spoils::Order || spoils == Spoils::Nothing || spoils == Spoils::CellBesideARepair;
+    const QString heading = nothingLost ? madeGood : leftOut;
     if (!problem.isEmpty())
         QCOMPARE(SceneReader::damageHeading(read.damage, QStringLiteral("f.kl")), heading);
 

@@ -994,7 +994,9 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
     if (losses.losses() > 0)
         noteDamage(layerName, frame, SceneReader::tr("some of its collapsed strokes cannot be read"));
     // Where the file gives the frame, ink beyond it never showed; where the
-    // frame is taken from elsewhere, ink that showed may no longer.
+    // frame is taken from elsewhere, ink that showed may no longer. The
+    // drawing keeps that ink (a frame made large enough shows it again), so
+    // nothing of it was left out.
     if (m_frameGuessed && size.isValid() && size != frameSize
         && inkOutsideFrame(*drawing, size, frameSize, m_inkCheckPixelsLeft))
         noteDamage(layerName, frame,
@@ -1003,7 +1005,8 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
                        .arg(size.width())
                        .arg(size.height())
                        .arg(frameSize.width())
-                       .arg(frameSize.height()));
+                       .arg(frameSize.height()),
+                   true);
     return drawing;
 }
 
