@@ -199,8 +199,10 @@ void AutosaveManagerPrivate::beginRun()
     QSet<QString> others;
     const QStringList files = runs.entryList({QLatin1Char('*') + LockSuffix, QLatin1Char('*') + RecordSuffix},
                                              QDir::Files);
-    for (const QString &file : files)
-        others.insert(runs.filePath(file.chopped(file.endsWith(LockSuffix) ? LockSuffix.size() : RecordSuffix.size())));
+    for (const QString &file : files) {
+        const qsizetype suffix = file.endsWith(LockSuffix) ? LockSuffix.size() : RecordSuffix.size();
+        others.insert(runs.filePath(file.chopped(suffix)));
+    }
     others.remove(base);
     for (const QString &other : std::as_const(others))
         takeRecord(other);
@@ -323,7 +325,8 @@ QString AutosaveManagerPrivate::notice(const QList<Section> &sections, bool repl
         count += section.backups.size();
     }
     const bool one = count == 1;
-    text += one ? AutosaveManager::tr("File › Open Scene opens it.") : AutosaveManager::tr("File › Open Scene opens them.");
+    text += one ? AutosaveManager::tr("File › Open Scene opens it.")
+                : AutosaveManager::tr("File › Open Scene opens them.");
     // With no other slot in the ring, the next backup of the scene goes
     // where this one is.
     if (replaced && m_maxBackups == 1)

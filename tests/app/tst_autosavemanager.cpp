@@ -118,7 +118,7 @@ void TestAutosaveManager::ringOfBackups_data()
                                      << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
     QTest::newRow("killed, then a backup opened") << 3 << 0 << L{"A1", "A2", "A killed", "B opens A2", "B quit"}
                                                   << names({3, 4, 3, 4, 3}) << L{"A1"};
-    // A runs on beside this run; B's slots were all it could take.
+    // A still runs beside this run: its slots are held as well as B's.
     QTest::newRow("two instances at once") << 3 << 0 << L{"A1", "B1", "A2", "B2", "B killed"}
                                            << names({5, 6, 7, 5, 6}) << L{"B1", "B2"};
 }
