@@ -50,7 +50,8 @@ public:
     bool m_started = false;
     bool m_finished = false;
     // The length the file states, in sample frames at m_statedRate, -1 when
-    // it states none: what a WAV's header claims, or the stream's length
+    // it states none: what a WAV's header claims (by the file's size where
+    // it leaves its sizes as placeholders), or the stream's length
     // when the file gave it rather than FFmpeg guessing it from the file's
     // size. Only a stated length can show that the file was cut short.
     qint64 m_statedFrames = -1;
@@ -116,6 +117,13 @@ QString ffmpegErrorText(int code)
 // block holds the same number), the claim counts the frames of the whole
 // blocks the chunk holds, exactly; *exact says so. Otherwise it is the
 // data's size at the byte rate of the format chunk.
+//
+// Placeholders state no length, but the file's size does: the data then
+// runs to the end of the file, as the demuxer reads it, or to the end of a
+// data size that lies inside the file. Data of an odd size ends with a pad
+// byte, which is no part of the sound. A sample begun there and not
+// finished was cut; a block codec's last block may be short, so only its
+// whole blocks count. What a codec's bytes do not tell stays unclaimed.
 qint64 claimedWavFrames(AVFormatContext *format, bool *exact)
 {
     *exact = false;
@@ -135,18 +143,31 @@ qint64 claimedWavFrames(AVFormatContext *format, bool *exact)
     const int64_t dataSize = avio_rl32(io);
     // Decoding goes on from where the demuxer left off.
     if (avio_seek(io, dataStart, SEEK_SET) < 0 || riffTag != MKTAG('R', 'I', 'F', 'F')
-        || dataTag != MKTAG('d', 'a', 't', 'a') || dataSize == 0 || riffSize == 0xFFFFFFFF
-        || 8 + riffSize < dataStart + dataSize)
+        || dataTag != MKTAG('d', 'a', 't', 'a'))
         return -1;
     const int block = codec->block_align;
+    int perBlock = 0;
     if (block > 0 && block <= std::numeric_limits<int>::max() / 2) {
-        const int perBlock = av_get_audio_frame_duration2(codec, block);
-        if (perBlock > 0 && av_get_audio_frame_duration2(codec, 2 * block) == 2 * perBlock) {
-            *exact = true;
-            return dataSize / block * perBlock;
-        }
+        const int frames = av_get_audio_frame_duration2(codec, block);
+        if (frames > 0 && av_get_audio_frame_duration2(codec, 2 * block) == 2 * frames)
+            perBlock = frames;
     }
-    return av_rescale(dataSize, 8 * qint64(codec->sample_rate), codec->bit_rate);
+    if (dataSize != 0 && riffSize != 0xFFFFFFFF && 8 + riffSize >= dataStart + dataSize) {
+        *exact = perBlock > 0;
+        return *exact ? dataSize / block * perBlock
+                      : av_rescale(dataSize, 8 * qint64(codec->sample_rate), codec->bit_rate);
+    }
+
+    const int64_t fileSize = avio_size(io);
+    if (perBlock <= 0 || fileSize < dataStart)
+        return -1;
+    int64_t bytes = fileSize - dataStart;
+    if (dataSize != 0 && dataSize != 0xFFFFFFFF && dataSize <= bytes)
+        bytes = dataSize;
+    else if (bytes % 2 == 0 && bytes % block == 1)
+        --bytes;
+    *exact = true;
+    return bytes / block * perBlock + (perBlock == 1 && bytes % block != 0 ? 1 : 0);
 }
 
 // Whole microseconds, rounded down as QAudioFormat::durationForBytes does;
