@@ -190,6 +190,11 @@ void TestAudioLayer::loadsSoundFiles_data()
     // An odd number of 3-byte samples, then the pad byte.
     QTest::newRow("24-bit WAV, sizes 0") << "wav" << 44100 << 1 << 1.01 << 24.0 << 25 << 24 << qint64(0);
     QTest::newRow("24-bit WAV, sizes 0xFFFFFFFF") << "wav" << 11025 << 1 << 0.6 << 24.0 << 15 << 24 << qint64(~0u);
+    // Shorter than the resampler's filter.
+    QTest::newRow("24 samples at 48 kHz") << "wav" << 48000 << 1 << 0.0005 << 24.0 << 1 << 16 << qint64(-1);
+    QTest::newRow("48 samples at 96 kHz") << "wav" << 96000 << 2 << 0.0005 << 24.0 << 1 << 24 << qint64(-1);
+    QTest::newRow("96 samples at 192 kHz") << "wav" << 192000 << 1 << 0.0005 << 24.0 << 1 << 16 << qint64(-1);
+    QTest::newRow("1 sample at 22.05 kHz") << "wav" << 22050 << 1 << 1 / 22050.0 << 24.0 << 1 << 16 << qint64(-1);
 }
 
 void TestAudioLayer::loadsSoundFiles()

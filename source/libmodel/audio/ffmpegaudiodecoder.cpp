@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/mem.h>
+#include <libavutil/samplefmt.h>
 }
 
 #include <algorithm>
@@ -68,6 +69,11 @@ public:
     qint64 m_readFrames = 0;
     int m_readRate = 0;
     int m_largestPacket = 0;
+    // Sample frames the conversion took, at m_readRate; and, once the silence
+    // after the sound has gone in, how many frames of output the sound
+    // lasts, -1 before that.
+    qint64 m_convertedFrames = 0;
+    qint64 m_keepFrames = -1;
     QString m_error;
     FfmpegAudioDecoder::Ending m_ending = FfmpegAudioDecoder::Ending::Complete;
     // The source's size when it can be known beforehand (-1 for a pipe), and
@@ -658,6 +664,7 @@ int FfmpegAudioDecoder::feedFilterGraph()
 
 int FfmpegAudioDecoder::addToFilterGraph(AVFrame *frame)
 {
+    const int samples = frame->nb_samples;
     // The graph takes the frame's data and leaves the frame blank.
     if (av_buffersrc_add_frame(d->m_sourceContext, frame) < 0) {
         // A frame the graph refuses (its format changed midway) is dropped;
@@ -666,6 +673,7 @@ int FfmpegAudioDecoder::addToFilterGraph(AVFrame *frame)
         av_frame_unref(frame);
         return 0;
     }
+    d->m_convertedFrames += samples;
     return drainFilterGraph();
 }
 
@@ -681,7 +689,10 @@ int FfmpegAudioDecoder::drainFilterGraph()
         }
         const AVFrame *frame = d->m_converted;
         const int frameBytes = frame->ch_layout.nb_channels * av_get_bytes_per_sample(AVSampleFormat(frame->format));
-        const qint64 bytes = qint64(frame->nb_samples) * frameBytes;
+        qint64 bytes = qint64(frame->nb_samples) * frameBytes;
+        // What comes after the sound's own length is the silence after it.
+        if (d->m_keepFrames >= 0)
+            bytes = std::clamp(d->m_keepFrames * frameBytes - d->m_pcm.size(), qint64(0), bytes);
         bool boundBySource = false;
         const qint64 budget = pcmBudget(&boundBySource);
         if (d->m_pcm.size() + bytes > budget) {
@@ -704,9 +715,45 @@ int FfmpegAudioDecoder::drainFilterGraph()
 
 int FfmpegAudioDecoder::flushFilterGraph()
 {
+    const int result = addSilenceAfterSound();
+    if (result < 0)
+        return result;
     if (av_buffersrc_add_frame(d->m_sourceContext, nullptr) < 0)
         av_log(nullptr, AV_LOG_ERROR, "Error while closing the filtergraph\n");
     return drainFilterGraph();
+}
+
+// FFmpeg's resampler gives nothing until it holds more input than its
+// filter spans, about 33 samples of the lower rate, and at the end fills
+// its filter with only half of what it holds, mirrored: a sound shorter
+// than the filter (24 samples at 48 kHz) came out empty, and one a little
+// longer without its last samples. Silence after the sound carries every
+// sample through the filter; the output keeps what the sound lasts, as
+// many frames as the resampler gives a longer sound, rounded up.
+int FfmpegAudioDecoder::addSilenceAfterSound()
+{
+    const int inRate = d->m_readRate;
+    const int outRate = d->m_format.sampleRate();
+    if (d->m_convertedFrames <= 0 || inRate <= 0 || outRate <= 0 || inRate == outRate)
+        return 0;
+    // Twice the filter's span, counted in samples of the sound, carries its
+    // last sample through.
+    const int samples = 64 * ((inRate + outRate - 1) / outRate);
+    AVFrame *silence = d->m_frame;
+    av_frame_unref(silence);
+    silence->format = d->m_codecContext->sample_fmt;
+    silence->sample_rate = inRate;
+    silence->nb_samples = samples;
+    if (av_channel_layout_copy(&silence->ch_layout, &d->m_codecContext->ch_layout) < 0
+        || av_frame_get_buffer(silence, 0) < 0) {
+        // Then the sound ends as the resampler's own flush ends it.
+        av_frame_unref(silence);
+        return 0;
+    }
+    av_samples_set_silence(silence->extended_data, 0, samples, silence->ch_layout.nb_channels,
+                           AVSampleFormat(silence->format));
+    d->m_keepFrames = av_rescale_rnd(d->m_convertedFrames, outRate, inRate, AV_ROUND_UP);
+    return feedFilterGraph();
 }
 
 int FfmpegAudioDecoder::cutOff(int code, const QString &what)
