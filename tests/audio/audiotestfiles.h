@@ -39,8 +39,9 @@ inline QList<qint16> tone(int rate, int channels, double seconds, double leftHz,
     return samples;
 }
 
-// A RIFF WAVE file. bits is 8 (unsigned) or 16; statedDataBytes replaces the
-// data chunk's true size in the header when not negative.
+// A RIFF WAVE file. bits is 8 (unsigned), 16 or 24. statedDataBytes replaces
+// the data chunk's true size in the header when not negative; a streaming
+// writer's placeholders, 0 and 0xFFFFFFFF, replace the RIFF size too.
 inline QByteArray wavFile(int rate, int channels, int bits, const QList<qint16> &samples, qint64 statedDataBytes = -1)
 {
     QByteArray data;
@@ -48,9 +49,9 @@ inline QByteArray wavFile(int rate, int channels, int bits, const QList<qint16> 
         if (bits == 8) {
             data.append(char(quint8((sample >> 8) + 128)));
         } else {
-            char bytes[2];
-            qToLittleEndian(sample, bytes);
-            data.append(bytes, 2);
+            char bytes[4];
+            qToLittleEndian(qint32(sample) << (bits - 16), bytes);
+            data.append(bytes, bits / 8);
         }
     }
     const quint32 dataBytes = quint32(statedDataBytes >= 0 ? statedDataBytes : data.size());
@@ -58,14 +59,15 @@ inline QByteArray wavFile(int rate, int channels, int bits, const QList<qint16> 
     QDataStream out(&file, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
     out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataBytes);
+    const bool streamed = statedDataBytes == 0 || statedDataBytes == 0xFFFFFFFF;
+    out << (streamed ? dataBytes : quint32(36 + dataBytes + dataBytes % 2));
     out.writeRawData("WAVEfmt ", 8);
     out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate)
         << quint32(rate * channels * bits / 8) << quint16(channels * bits / 8) << quint16(bits);
     out.writeRawData("data", 4);
     out << dataBytes;
     out.writeRawData(data.constData(), int(data.size()));
-    return file;
+    return file + QByteArray(data.size() % 2, '\0');
 }
 
 template<typename T, void (*Free)(T **)>

@@ -180,11 +180,21 @@ void TestAudioLayer::loadsSoundFiles_data()
     QTest::addColumn<double>("seconds");
     QTest::addColumn<double>("fps");
     QTest::addColumn<int>("lastFrame");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<qint64>("statedDataBytes");
 
-    QTest::newRow("mono 48 kHz WAV, 1.3 s at 25 fps") << "wav" << 48000 << 1 << 1.3 << 25.0 << 33;
-    QTest::newRow("stereo WAV, 2.1 s at 24 fps") << "wav" << 44100 << 2 << 2.1 << 24.0 << 51;
-    QTest::newRow("stereo MP3, 1.3 s at 12 fps") << "mp3" << 44100 << 2 << 1.3 << 12.0 << 16;
-    QTest::newRow("mono WAV click of 5 ms at 24 fps") << "wav" << 44100 << 1 << 0.005 << 24.0 << 1;
+    QTest::newRow("mono 48 kHz WAV, 1.3 s at 25 fps") << "wav" << 48000 << 1 << 1.3 << 25.0 << 33 << 16 << qint64(-1);
+    QTest::newRow("stereo WAV, 2.1 s at 24 fps") << "wav" << 44100 << 2 << 2.1 << 24.0 << 51 << 16 << qint64(-1);
+    QTest::newRow("stereo MP3, 1.3 s at 12 fps") << "mp3" << 44100 << 2 << 1.3 << 12.0 << 16 << 16 << qint64(-1);
+    QTest::newRow("mono WAV click of 5 ms at 24 fps") << "wav" << 44100 << 1 << 0.005 << 24.0 << 1 << 16 << qint64(-1);
+    // An odd number of 3-byte samples, then the pad byte.
+    QTest::newRow("24-bit WAV, sizes 0") << "wav" << 44100 << 1 << 1.01 << 24.0 << 25 << 24 << qint64(0);
+    QTest::newRow("24-bit WAV, sizes 0xFFFFFFFF") << "wav" << 11025 << 1 << 0.6 << 24.0 << 15 << 24 << qint64(~0u);
+    // Shorter than the resampler's filter.
+    QTest::newRow("24 samples at 48 kHz") << "wav" << 48000 << 1 << 0.0005 << 24.0 << 1 << 16 << qint64(-1);
+    QTest::newRow("48 samples at 96 kHz") << "wav" << 96000 << 2 << 0.0005 << 24.0 << 1 << 24 << qint64(-1);
+    QTest::newRow("96 samples at 192 kHz") << "wav" << 192000 << 1 << 0.0005 << 24.0 << 1 << 16 << qint64(-1);
+    QTest::newRow("1 sample at 22.05 kHz") << "wav" << 22050 << 1 << 1 / 22050.0 << 24.0 << 1 << 16 << qint64(-1);
 }
 
 void TestAudioLayer::loadsSoundFiles()
@@ -195,6 +205,8 @@ void TestAudioLayer::loadsSoundFiles()
     QFETCH(double, seconds);
     QFETCH(double, fps);
     QFETCH(int, lastFrame);
+    QFETCH(int, bits);
+    QFETCH(qint64, statedDataBytes);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -202,7 +214,7 @@ void TestAudioLayer::loadsSoundFiles()
     const QString path = dir.filePath(QStringLiteral("sound.") + container);
     QByteArray file;
     if (container == QLatin1String("wav")) {
-        file = writeFile(dir, QStringLiteral("sound.wav"), wavFile(rate, channels, 16, samples));
+        file = writeFile(dir, QStringLiteral("sound.wav"), wavFile(rate, channels, bits, samples, statedDataBytes));
     } else {
         if (!avcodec_find_encoder(AV_CODEC_ID_MP3))
             QSKIP("This FFmpeg has no MP3 encoder.");
@@ -222,7 +234,8 @@ void TestAudioLayer::loadsSoundFiles()
     QCOMPARE(layer.originalAudioData(), file);
     QCOMPARE(layer.format().sampleRate(), 44100);
     QCOMPARE(layer.format().channelCount(), 2);
-    QVERIFY2(std::abs(layer.durationUs() - qint64(seconds * 1e6)) < 5000, qPrintable(QString::number(layer.durationUs())));
+    QVERIFY2(std::abs(layer.durationUs() - qint64(seconds * 1e6)) < qMin(5000.0, seconds * 1e5),
+             qPrintable(QString::number(layer.durationUs())));
 
     // The sound has no cells, yet claims the frames it plays in.
     QCOMPARE(layer.frameCount(), 0);

@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/mem.h>
+#include <libavutil/samplefmt.h>
 }
 
 #include <algorithm>
@@ -50,7 +51,8 @@ public:
     bool m_started = false;
     bool m_finished = false;
     // The length the file states, in sample frames at m_statedRate, -1 when
-    // it states none: what a WAV's header claims, or the stream's length
+    // it states none: what a WAV's header claims (by the file's size where
+    // it leaves its sizes as placeholders), or the stream's length
     // when the file gave it rather than FFmpeg guessing it from the file's
     // size. Only a stated length can show that the file was cut short.
     qint64 m_statedFrames = -1;
@@ -67,6 +69,11 @@ public:
     qint64 m_readFrames = 0;
     int m_readRate = 0;
     int m_largestPacket = 0;
+    // Sample frames the conversion took, at m_readRate; and, once the silence
+    // after the sound has gone in, how many frames of output the sound
+    // lasts, -1 before that.
+    qint64 m_convertedFrames = 0;
+    qint64 m_keepFrames = -1;
     QString m_error;
     FfmpegAudioDecoder::Ending m_ending = FfmpegAudioDecoder::Ending::Complete;
     // The source's size when it can be known beforehand (-1 for a pipe), and
@@ -116,6 +123,13 @@ QString ffmpegErrorText(int code)
 // block holds the same number), the claim counts the frames of the whole
 // blocks the chunk holds, exactly; *exact says so. Otherwise it is the
 // data's size at the byte rate of the format chunk.
+//
+// Placeholders state no length, but the file's size does: the data then
+// runs to the end of the file, as the demuxer reads it, or to the end of a
+// data size that lies inside the file. Data of an odd size ends with a pad
+// byte, which is no part of the sound. A sample begun there and not
+// finished was cut; a block codec's last block may be short, so only its
+// whole blocks count. What a codec's bytes do not tell stays unclaimed.
 qint64 claimedWavFrames(AVFormatContext *format, bool *exact)
 {
     *exact = false;
@@ -135,18 +149,31 @@ qint64 claimedWavFrames(AVFormatContext *format, bool *exact)
     const int64_t dataSize = avio_rl32(io);
     // Decoding goes on from where the demuxer left off.
     if (avio_seek(io, dataStart, SEEK_SET) < 0 || riffTag != MKTAG('R', 'I', 'F', 'F')
-        || dataTag != MKTAG('d', 'a', 't', 'a') || dataSize == 0 || riffSize == 0xFFFFFFFF
-        || 8 + riffSize < dataStart + dataSize)
+        || dataTag != MKTAG('d', 'a', 't', 'a'))
         return -1;
     const int block = codec->block_align;
+    int perBlock = 0;
     if (block > 0 && block <= std::numeric_limits<int>::max() / 2) {
-        const int perBlock = av_get_audio_frame_duration2(codec, block);
-        if (perBlock > 0 && av_get_audio_frame_duration2(codec, 2 * block) == 2 * perBlock) {
-            *exact = true;
-            return dataSize / block * perBlock;
-        }
+        const int frames = av_get_audio_frame_duration2(codec, block);
+        if (frames > 0 && av_get_audio_frame_duration2(codec, 2 * block) == 2 * frames)
+            perBlock = frames;
     }
-    return av_rescale(dataSize, 8 * qint64(codec->sample_rate), codec->bit_rate);
+    if (dataSize != 0 && riffSize != 0xFFFFFFFF && 8 + riffSize >= dataStart + dataSize) {
+        *exact = perBlock > 0;
+        return *exact ? dataSize / block * perBlock
+                      : av_rescale(dataSize, 8 * qint64(codec->sample_rate), codec->bit_rate);
+    }
+
+    const int64_t fileSize = avio_size(io);
+    if (perBlock <= 0 || fileSize < dataStart)
+        return -1;
+    int64_t bytes = fileSize - dataStart;
+    if (dataSize != 0 && dataSize != 0xFFFFFFFF && dataSize <= bytes)
+        bytes = dataSize;
+    else if (bytes % 2 == 0 && bytes % block == 1)
+        --bytes;
+    *exact = true;
+    return bytes / block * perBlock + (perBlock == 1 && bytes % block != 0 ? 1 : 0);
 }
 
 // Whole microseconds, rounded down as QAudioFormat::durationForBytes does;
@@ -637,6 +664,7 @@ int FfmpegAudioDecoder::feedFilterGraph()
 
 int FfmpegAudioDecoder::addToFilterGraph(AVFrame *frame)
 {
+    const int samples = frame->nb_samples;
     // The graph takes the frame's data and leaves the frame blank.
     if (av_buffersrc_add_frame(d->m_sourceContext, frame) < 0) {
         // A frame the graph refuses (its format changed midway) is dropped;
@@ -645,6 +673,7 @@ int FfmpegAudioDecoder::addToFilterGraph(AVFrame *frame)
         av_frame_unref(frame);
         return 0;
     }
+    d->m_convertedFrames += samples;
     return drainFilterGraph();
 }
 
@@ -660,7 +689,10 @@ int FfmpegAudioDecoder::drainFilterGraph()
         }
         const AVFrame *frame = d->m_converted;
         const int frameBytes = frame->ch_layout.nb_channels * av_get_bytes_per_sample(AVSampleFormat(frame->format));
-        const qint64 bytes = qint64(frame->nb_samples) * frameBytes;
+        qint64 bytes = qint64(frame->nb_samples) * frameBytes;
+        // What comes after the sound's own length is the silence after it.
+        if (d->m_keepFrames >= 0)
+            bytes = std::clamp(d->m_keepFrames * frameBytes - d->m_pcm.size(), qint64(0), bytes);
         bool boundBySource = false;
         const qint64 budget = pcmBudget(&boundBySource);
         if (d->m_pcm.size() + bytes > budget) {
@@ -683,9 +715,45 @@ int FfmpegAudioDecoder::drainFilterGraph()
 
 int FfmpegAudioDecoder::flushFilterGraph()
 {
+    const int result = addSilenceAfterSound();
+    if (result < 0)
+        return result;
     if (av_buffersrc_add_frame(d->m_sourceContext, nullptr) < 0)
         av_log(nullptr, AV_LOG_ERROR, "Error while closing the filtergraph\n");
     return drainFilterGraph();
+}
+
+// FFmpeg's resampler gives nothing until it holds more input than its
+// filter spans, about 33 samples of the lower rate, and at the end fills
+// its filter with only half of what it holds, mirrored: a sound shorter
+// than the filter (24 samples at 48 kHz) came out empty, and one a little
+// longer without its last samples. Silence after the sound carries every
+// sample through the filter; the output keeps what the sound lasts, as
+// many frames as the resampler gives a longer sound, rounded up.
+int FfmpegAudioDecoder::addSilenceAfterSound()
+{
+    const int inRate = d->m_readRate;
+    const int outRate = d->m_format.sampleRate();
+    if (d->m_convertedFrames <= 0 || inRate <= 0 || outRate <= 0 || inRate == outRate)
+        return 0;
+    // Twice the filter's span, counted in samples of the sound, carries its
+    // last sample through.
+    const int samples = 64 * ((inRate + outRate - 1) / outRate);
+    AVFrame *silence = d->m_frame;
+    av_frame_unref(silence);
+    silence->format = d->m_codecContext->sample_fmt;
+    silence->sample_rate = inRate;
+    silence->nb_samples = samples;
+    if (av_channel_layout_copy(&silence->ch_layout, &d->m_codecContext->ch_layout) < 0
+        || av_frame_get_buffer(silence, 0) < 0) {
+        // Then the sound ends as the resampler's own flush ends it.
+        av_frame_unref(silence);
+        return 0;
+    }
+    av_samples_set_silence(silence->extended_data, 0, samples, silence->ch_layout.nb_channels,
+                           AVSampleFormat(silence->format));
+    d->m_keepFrames = av_rescale_rnd(d->m_convertedFrames, outRate, inRate, AV_ROUND_UP);
+    return feedFilterGraph();
 }
 
 int FfmpegAudioDecoder::cutOff(int code, const QString &what)

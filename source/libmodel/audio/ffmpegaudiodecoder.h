@@ -21,7 +21,8 @@ class FfmpegAudioDecoderPrivate;
 // by a queued signal to itself, so that a caller's local event loop and
 // progress dialog stay responsive. Each step drains everything the codec and
 // the conversion graph hold, and the end of the input flushes both, so no
-// sound is lost between packets or at the end.
+// sound is lost between packets or at the end: a sound of one sample comes
+// out as long as it lasts.
 //
 // Lifecycle: start() once; then finished() is emitted exactly once, after the
 // end of the input, a failure or stop(), also when stop() is called from a
@@ -127,6 +128,7 @@ private:
     int addToFilterGraph(AVFrame *frame);
     int drainFilterGraph();
     int flushFilterGraph();
+    int addSilenceAfterSound();
     // Damage ended the sound: what the conversion still holds of it is kept.
     int cutOff(int code, const QString &what);
     // The sound ended, at the end of the input or at damage.
