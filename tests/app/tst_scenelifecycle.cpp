@@ -975,6 +975,22 @@ void TestSceneLifeCycle::backupsKeepGoing()
     QVERIFY(QDir().mkpath(earlier));
     QVERIFY(writeFileContents(earlierBackup, "an earlier backup"));
 
+    // A run killed with two backups of work never saved, and the file the
+    // user saves with its bytes.
+    QStringList lostFiles;
+    Model::Scene built;
+    SceneFileTest::buildEveryKind(built);
+    const QByteArray lostWork = SceneFileTest::written(built);
+    std::pair<QString, QByteArray> usersFile;
+    if (folder.startsWith(QLatin1String("recovered"))) {
+        auto killed = std::make_unique<AutosaveManager>();
+        for (int i = 0; i < 2; ++i) {
+            lostFiles << killed->backupPath(m_dir->path(), QStringLiteral("Untitled"));
+            QVERIFY(writeFileContents(lostFiles.last(), lostWork));
+            killed->backupWritten();
+        }
+        endAsIfKilled(std::move(killed));
+    }
     std::optional<TestSupport::FileSizeLimit> full;
     if (folder == QLatin1String("no record"))
         full.emplace(0);
@@ -989,10 +1005,6 @@ void TestSceneLifeCycle::backupsKeepGoing()
     QString reason;
     std::unique_ptr<TestSupport::UnwritableFolder> unwritable;
     std::unique_ptr<TestSupport::FullDisk> fullDisk;
-    // A killed run's backups, and the file the user saved with its bytes.
-    QStringList lostFiles;
-    const QByteArray lostWork = SceneFileTest::written(*currentScene());
-    std::pair<QString, QByteArray> usersFile;
     if (folder == QLatin1String("documents")) {
         saveFolder = documents;
     } else if (folder == QLatin1String("gone")) {
@@ -1007,13 +1019,6 @@ void TestSceneLifeCycle::backupsKeepGoing()
     } else if (folder == QLatin1String("taken")) {
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Untitled_backup1.kl")));
     } else if (folder.startsWith(QLatin1String("recovered"))) {
-        auto killed = std::make_unique<AutosaveManager>();
-        for (int i = 0; i < 2; ++i) {
-            lostFiles << killed->backupPath(m_dir->path(), QStringLiteral("Untitled"));
-            QVERIFY(writeFileContents(lostFiles.last(), lostWork));
-            killed->backupWritten();
-        }
-        endAsIfKilled(std::move(killed));
         started.dialogs->files.enqueue(lostFiles.first());
         started.window->openScene();
         const QString title = started.window->windowTitle();
