@@ -75,7 +75,7 @@ QList<Line> readLines(const QString &path)
         line.backup.run = more.value(QLatin1String("run")).toString();
         line.backup.failure = more.value(QLatin1String("fails")).toString();
         line.mark = entry.at(2).toString();
-        line.since = qint64(more.value(QLatin1String("since")).toDouble());
+        line.since = more.value(QLatin1String("since")).toInteger();
         lines.append(line);
     }
     return lines;
