@@ -1,17 +1,18 @@
 // The record a run leaves when it does not end normally: its lock, as a kill
-// leaves it, and the list of the backups it wrote, which the next run reads
-// at its start and names to the user. The list is a file on the disk,
-// which a power cut may have cut short or anyone may have edited.
+// leaves it, and the list of the backups it knew of, which the next run
+// reads at its start, names to the user and holds. The list is a file on
+// the disk, which a power cut may have cut short or anyone may have edited.
 
 #include "fuzztarget.h"
 
-#include "autosavemanager.h"
+#include "runrecords.h"
 #include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <functional>
@@ -20,15 +21,15 @@ namespace {
 
 QDir runs()
 {
-    return QDir(AutosaveManager::runRecordFolder());
+    return QDir(RunRecords::folder());
 }
 
 // The files of a run, as they are while it works.
-QMap<QString, QByteArray> whileRunning(const std::function<void(AutosaveManager &)> &work)
+QMap<QString, QByteArray> whileRunning(const std::function<void(RunRecords &)> &work)
 {
     // Never the records of the user's own runs.
     QStandardPaths::setTestModeEnabled(true);
-    AutosaveManager run;
+    RunRecords run;
     work(run);
     QMap<QString, QByteArray> files;
     for (const QString &name : runs().entryList(QDir::Files))
@@ -36,11 +37,38 @@ QMap<QString, QByteArray> whileRunning(const std::function<void(AutosaveManager 
     return files;
 }
 
+void removeRecords()
+{
+    for (const QString &name : runs().entryList(QDir::Files))
+        QFile::remove(runs().filePath(name));
+}
+
+// The files of a run as a kill leaves them, under one id whatever the
+// run's was, so that the seeds of every build are alike: the next run takes
+// them.
+void leaveAsKilled(const QMap<QString, QByteArray> &files)
+{
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        TestSupport::writeFileContents(
+            runs().filePath(QStringLiteral("00000000-0000-0000-0000-000000000001.") + file.key().section(u'.', 1)),
+            file.value());
+}
+
+QList<QByteArray> listsOf(const QMap<QString, QByteArray> &files)
+{
+    QList<QByteArray> lists;
+    for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        if (file.key().endsWith(QLatin1String(".backups")))
+            lists << file.value() << file.value().left(file.value().size() - 7);
+    }
+    return lists;
+}
+
 } // namespace
 
 void Fuzz::testOneInput(const QByteArray &input)
 {
-    const QMap<QString, QByteArray> left = whileRunning([](AutosaveManager &) {});
+    const QMap<QString, QByteArray> left = whileRunning([](RunRecords &) {});
     expect(left.size() == 1, "a run keeps a lock");
     const QString lock = runs().filePath(left.firstKey());
     const QString list = lock.chopped(4) + QStringLiteral("backups");
@@ -48,30 +76,52 @@ void Fuzz::testOneInput(const QByteArray &input)
     TestSupport::writeFileContents(list, input);
 
     {
-        AutosaveManager next;
-        next.lostWorkNotice();
+        RunRecords next;
         expect(!QFileInfo::exists(lock) && !QFileInfo::exists(list), "the record is taken by the run that read it");
-        next.backupPath(QStringLiteral("/backups"), QStringLiteral("walk"));
+        const QList<RunRecords::Backup> lost = next.lostWork();
+        const QSet<QString> held = next.held();
+        for (const RunRecords::Backup &backup : lost) {
+            expect(held.contains(backup.path), "lost work is held");
+            expect(!next.mayReplace(backup.path), "no backup replaces lost work");
+            next.opened(backup.path);
+        }
+        next.claim(QStringLiteral("/backups/walk_backup1.kl"), QString());
+        next.claimWritten();
     }
     // What it passed on is not the next input's.
-    for (const QString &name : runs().entryList(QDir::Files))
-        QFile::remove(runs().filePath(name));
+    removeRecords();
 }
 
 QList<QByteArray> Fuzz::seeds()
 {
     // Backups of a scene never saved, then of one saved, in a ring that
-    // goes round.
-    const QMap<QString, QByteArray> files = whileRunning([](AutosaveManager &run) {
+    // goes round, and a slot claimed when the run ends; then what the next
+    // run makes of it when that one was killed, and when it quit.
+    QDir backups(QDir::temp().filePath(QStringLiteral("fuzz_runrecord")));
+    backups.mkpath(QStringLiteral("."));
+    const auto slot = [&backups](int index) {
+        const QString path = backups.filePath(QStringLiteral("walk_backup%1.kl").arg(index));
+        TestSupport::writeFileContents(path, "a backup");
+        return path;
+    };
+    const QMap<QString, QByteArray> first = whileRunning([&slot](RunRecords &run) {
+        int index = 0;
         for (const QString &scene : {QString(), QString(), QStringLiteral("/scenes/walk.kl"), QString()}) {
-            run.backupPath(QStringLiteral("/backups"), QStringLiteral("walk"));
-            run.backupWritten(scene);
+            run.claim(slot(index % 3 + 1), scene);
+            run.claimWritten();
+            ++index;
         }
+        run.claim(slot(2), QString());
     });
-    QList<QByteArray> seeds;
-    for (auto file = files.cbegin(); file != files.cend(); ++file) {
-        if (file.key().endsWith(QLatin1String(".backups")))
-            seeds << file.value() << file.value().left(file.value().size() - 7);
-    }
-    return seeds;
+    removeRecords();
+    leaveAsKilled(first);
+    const QMap<QString, QByteArray> second = whileRunning([&backups](RunRecords &run) {
+        run.opened(backups.filePath(QStringLiteral("walk_backup1.kl")));
+    });
+    QMap<QString, QByteArray> third;
+    for (const QString &name : runs().entryList(QDir::Files))
+        third.insert(name, TestSupport::fileContents(runs().filePath(name)));
+    removeRecords();
+    backups.removeRecursively();
+    return listsOf(first) + listsOf(second) + listsOf(third);
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -18,28 +19,15 @@ class AutosaveManagerPrivate;
 // postpones ends the cycle until reset(), start() or applySettings() starts
 // it again.
 //
-// Backups go to "<name>_backup<index>.kl" with the index running 1, 2, ...,
-// maxBackups() and back to 1, the oldest backup being the one overwritten. A
-// ring found in the folder, left by an earlier run or by an earlier scene of
-// the name, goes on after its newest backup rather than at 1; the newest
-// backup an earlier run left there is not overwritten while the ring has
-// another slot.
-//
-// Each manager keeps a record of its run from its start until it is
-// destroyed: the backups it wrote, the slot it is about to write, and the
-// unsaved work it took over from runs that did not end normally. A record
-// found without its run, at the start, is of a run that did not end
-// normally (a crash, a kill, a power cut), or one that quit and passed on
-// work it had been told of and that nobody opened. The starting run takes
-// such a record into its own before the dead run's goes, so that it dies
-// with the run in no state that loses it; lostWorkNotice() names the
-// backups in it that still hold work newer than what they back up.
-//
-// No backup is written over another run's: the slots named in the records
-// of the runs alive, and the unsaved work taken over, are skipped. With the
-// whole ring held, the backups go on to the numbers past its end that no
-// file has. Taken-over work stays held and named at every start until the
-// user opens it (fileOpened()), removes it, or saves the scene it backs up.
+// Backups go to "<name>_backup<index>.kl". The slots a backup may take are
+// the first maxBackups() numbers whose file no run holds (RunRecords), that
+// is not a file of the user's (a recent file, the scene's own), and that is
+// either not there or a backup this run knows it may replace; the ring goes
+// round those, after the newest of them, so the oldest goes first. Held
+// slots thus push the ring past its end, and slots past it that nothing
+// holds any more are taken again: the folder keeps the ring, the held
+// files, and at most one ring more. No backup writes over a file that this
+// program did not write as a backup, whoever's it may be.
 //
 // Times come from a clock (milliseconds since the epoch), the system's
 // unless a test sets its own.
@@ -57,29 +45,43 @@ public:
     void setClock(Clock clock);
     qint64 currentMSecsSinceEpoch() const;
 
-    // Where the runs keep their records.
-    static QString runRecordFolder();
+    // The name of the scene the file at path backs up ("walk" for
+    // ".../walk_backup2.kl"): the file is a backup when it is named like one
+    // and lies in one of the folders backups go to. Empty for any other.
+    static QString backedUpName(const QString &path, const QStringList &backupFolders);
+    // The scene file the backup at path backs up: the one it was written
+    // of, else the file of its scene's name beside it; empty when there is
+    // none (a scene never saved).
+    QString backedUpScene(const QString &path) const;
+
     // What the user is to hear of the runs that did not end normally before
-    // this manager started: the backups they wrote that are newer than the
-    // scene files they back up (any, for a scene never saved), where they
-    // are, when they were written and how to open them. Empty when there
-    // are none.
-    QString lostWorkNotice() const;
+    // this manager started: the backups (as backedUpName() has them) that
+    // they wrote and that are newer than the scene files they back up (any, for
+    // a scene never saved), where they are, when they were written and how
+    // to open them; the newest few, and how many more where. Empty when
+    // there are none.
+    QString lostWorkNotice(const QStringList &backupFolders) const;
     // The same for the backups in `folder` of the scene file `sceneFile`
     // that are newer than it. A backup named here is not named again by
     // lostWorkNotice().
     QString newerBackupsNotice(const QString &folder, const QString &sceneFile) const;
-    // The user opened `path`: if it is unsaved work taken over from a run
-    // that did not end normally, it is theirs now, and no longer named.
+    // Why this run's backups cannot be found after a crash (its record
+    // cannot be kept), in the system's words; empty while they can.
+    QString recordTrouble() const;
+    // The user opened `path`, or could not for that reason: unsaved work
+    // of a run that did not end normally, once opened, is named no more.
     void fileOpened(const QString &path);
+    void openFailed(const QString &path, const QString &reason);
+    // The user saved a scene at `path`: no backup goes there.
+    void fileSaved(const QString &path);
 
     // The file name of the next backup of a scene of that name.
     QString backupFileName(const QString &baseName) const;
     // The path of the next backup of a scene of that name in that folder,
-    // held in the run's record from now on. The first one since the start,
-    // a reset, or another folder or name, looks there for the newest backup
-    // of the ring and goes on after it.
-    QString backupPath(const QString &folder, const QString &baseName);
+    // of the scene file `sceneFile` (empty for a scene never saved), held in
+    // the run's record from now on. The first one since the start, a reset,
+    // or another folder or name, goes on after the ring's newest backup.
+    QString backupPath(const QString &folder, const QString &baseName, const QString &sceneFile = QString());
     int nextBackupIndex() const;
     bool hasChangesToBackUp() const;
     int intervalMinutes() const;
@@ -92,16 +94,12 @@ public Q_SLOTS:
     void reset();
     // Looks again in a second.
     void postpone();
-    // The backup backupPath() last named is on the disk; `sceneFile` is the
-    // file it backs up, empty for a scene never saved.
-    void backupWritten(const QString &sceneFile = QString());
+    // The backup backupPath() last named is on the disk.
+    void backupWritten();
     // A backup that could not be written: the changes still wait, the next
     // backup takes the ring's next slot (the failure may be the slot's) and
     // is tried an interval later.
     void backupFailed();
-    // A ring slot that holds a file the backups must not replace: the next
-    // backup takes the slot after it.
-    void skipBackup();
     void setMaxBackups(int count);
     void setIntervalMinutes(int minutes);
     void start();

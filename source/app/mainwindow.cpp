@@ -493,6 +493,8 @@ void MainWindow::actualizeTitlebar(double zoomLevel)
         file = QFileInfo(scene->filePath()).fileName();
         if (file.isEmpty())
             file = scene->name();
+        if (klscene == d->m_recovered)
+            file = tr("%1 (recovered from %2)").arg(file, QFileInfo(d->m_recoveredFrom).fileName());
         if (!scene->undoStack()->isClean())
             modified = QStringLiteral("*");
         size = QStringLiteral(" [%1x%2] %3%")

@@ -283,9 +283,12 @@ private:
     // once that backups work again; never a question that waits for them.
     void tellOfBackup(const QString &path, const SceneSave::Result &saved, const QString &refused);
     void tellOfNewerBackups(const QString &sceneFile);
-    // Whether the file is one the user keeps as a scene of their own: the
-    // current scene's file or one in the recent-files list.
-    bool isUsersSceneFile(const QString &path) const;
+    // Once a run: that this run's backups cannot be found after a crash.
+    void tellOfRecordTrouble();
+    // The folders backups go to now or went to before: the save folder,
+    // autosave's own, that of earlier versions, and those of the recent
+    // files, each the save folder once.
+    QStringList backupFolders() const;
     void connectScene(Model::KLScene *klscene);
     void disconnectScene(Model::KLScene *klscene);
     void onCurrentCellChanged(const QModelIndex &current, const QModelIndex &previous);

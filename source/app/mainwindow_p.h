@@ -116,6 +116,10 @@ public:
 
     QTimer *m_framesLostTimer = nullptr;
     AutosaveManager *m_autosaveManager = nullptr;
+    // A scene opened from a backup, and that backup, until the scene is
+    // saved: its work is recovered, in no file of the user's yet.
+    QPointer<Model::KLScene> m_recovered;
+    QString m_recoveredFrom;
 
     UI::ControlsBar *m_controlsBar = nullptr;
     UI::ControlsBarToolButton *m_jumpToStartButton = nullptr;
@@ -136,6 +140,9 @@ public:
     // go to autosave's own folder (empty while they go where asked).
     QString m_backupTrouble;
     QString m_backupDetour;
+    // Whether the user heard that this run's backups cannot be found after
+    // a crash.
+    bool m_recordTroubleTold = false;
     // How many long commands are running, one inside another (a save asked
     // for by an open, say): the file commands, the exports and the edits
     // that show progress. Autosave waits while any runs, or playback.

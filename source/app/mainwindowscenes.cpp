@@ -8,6 +8,7 @@
 #include "mainwindow_p.h"
 #include "mainwindowform.h"
 #include "playbackcontroller.h"
+#include "runrecords.h"
 #include "scenefileio.h"
 #include "scenesave.h"
 
@@ -63,16 +64,6 @@ constexpr double BuiltInFrameRate = 12.0;
 
 // A backup is written only once the scene has been left alone this long.
 constexpr qint64 AutosaveIdleSeconds = 3;
-
-// Whether two paths name one file, through links and "..".
-bool isSameFile(const QString &a, const QString &b)
-{
-    const QFileInfo first(a);
-    const QFileInfo second(b);
-    if (first.exists() && second.exists())
-        return first.canonicalFilePath() == second.canonicalFilePath();
-    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
-}
 
 // Why a save did not write the file, for the user; empty when it did, or
 // when the user cancelled it.
@@ -178,8 +169,7 @@ void MainWindow::openScene()
     const BusyScope busy(d->m_busyDepth);
     if (!maybeSave())
         return;
-    Model::Settings *settings = Model::Settings::instance();
-    const QString folder = settings->defaultSaveDir().absolutePath();
+    const QString folder = Model::Settings::instance()->defaultSaveDir().absolutePath();
     const QString path = d->m_dialogs->getOpenFileName(this, tr("Open Scene"), folder, tr("KL Files (*.kl)"));
     if (path.isEmpty())
         return;
@@ -187,7 +177,6 @@ void MainWindow::openScene()
     if (!klscene)
         return;
     replaceCurrentScene(klscene);
-    settings->setDefaultSaveDir(QFileInfo(path).absoluteDir());
     // Only now: a failed open leaves the open scene with its changes still
     // waiting for their backup.
     d->m_autosaveManager->reset();
@@ -222,8 +211,14 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
         d->m_dialogs->warning(this, QGuiApplication::applicationDisplayName(),
                               tr("Cannot read file %1:\n%2.").arg(nativePath, file.errorString()), QMessageBox::Ok);
         settings->removeRecentFile(path);
+        d->m_autosaveManager->openFailed(path, file.errorString());
         return nullptr;
     }
+    // A backup holds work recovered, not a file the user keeps: the scene
+    // is named after the one it backs up, and saving it asks where to.
+    const QFileInfo opened(path);
+    const QString backedUp = AutosaveManager::backedUpName(path, backupFolders());
+    const bool recovered = !backedUp.isEmpty();
 
     // Reading may resize the renderer for the scene's frames; the current
     // scene goes on drawing at its own size.
@@ -235,8 +230,15 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
     Model::KLScene *loaded = nullptr;
     switch (outcome.result) {
     case SceneFileIO::Success:
-        settings->setDefaultSaveDir(QFileInfo(path).absoluteDir());
-        klscene->scene()->setFilePath(path);
+        if (recovered) {
+            klscene->scene()->setName(backedUp);
+            klscene->scene()->undoStack()->resetClean();
+            d->m_recovered = klscene;
+            d->m_recoveredFrom = opened.absoluteFilePath();
+        } else {
+            settings->setDefaultSaveDir(opened.absoluteDir());
+            klscene->scene()->setFilePath(path);
+        }
         settings->addRecentFile(path);
         loaded = klscene;
         // The scene opened with what could be read; the user hears once
@@ -249,14 +251,15 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
                                            outcome.damageReport),
                                   QMessageBox::Ok);
         }
-        // A backup of a crashed run's work, opened, is the user's now.
         d->m_autosaveManager->fileOpened(path);
-        tellOfNewerBackups(path);
+        if (!recovered)
+            tellOfNewerBackups(path);
         break;
     case SceneFileIO::Failed:
         d->m_dialogs->information(this, QGuiApplication::applicationDisplayName(),
                                   tr("Parse error in file %1:\n\n%2").arg(nativePath, outcome.errorString),
                                   QMessageBox::Ok);
+        d->m_autosaveManager->openFailed(path, outcome.errorString);
         klscene->deleteLater();
         break;
     case SceneFileIO::Cancelled:
@@ -307,7 +310,13 @@ bool MainWindow::saveSceneAs()
 
     Model::Settings *settings = Model::Settings::instance();
     Model::ActionManager *actions = Model::ActionManager::instance();
-    const QString suggested = settings->defaultSaveDir().filePath(scene->name() + QStringLiteral(".kl"));
+    QString suggested = settings->defaultSaveDir().filePath(scene->name() + QStringLiteral(".kl"));
+    // Recovered work goes back where the scene it backs up is, if it has one.
+    if (d->m_recovered && d->m_recovered->scene() == scene) {
+        const QString backedUp = d->m_autosaveManager->backedUpScene(d->m_recoveredFrom);
+        if (!backedUp.isEmpty())
+            suggested = backedUp;
+    }
     actions->disableAllActions();
     // The Open dialog shows only scene files by their suffix, whatever dots
     // the name has besides.
@@ -355,6 +364,10 @@ bool MainWindow::saveSceneTo(Model::Scene *scene, const QString &path)
     scene->setFilePath(path);
     scene->undoStack()->setClean();
     Model::Settings::instance()->addRecentFile(path);
+    d->m_autosaveManager->fileSaved(path);
+    if (d->m_recovered && d->m_recovered->scene() == scene)
+        d->m_recovered = nullptr;
+    actualizeTitlebar();
     return true;
 }
 
@@ -365,15 +378,6 @@ bool MainWindow::writeSceneFile(Model::Scene *scene, const QString &path)
     if (!failure.isEmpty())
         d->m_dialogs->warning(this, QGuiApplication::applicationDisplayName(), failure, QMessageBox::Ok);
     return saved.status == SceneSave::Saved;
-}
-
-bool MainWindow::isUsersSceneFile(const QString &path) const
-{
-    const Model::Scene *scene = currentScene();
-    if (scene && !scene->filePath().isEmpty() && isSameFile(path, scene->filePath()))
-        return true;
-    const QStringList recent = Model::Settings::instance()->recentFiles();
-    return std::any_of(recent.cbegin(), recent.cend(), [&path](const QString &file) { return isSameFile(path, file); });
 }
 
 void MainWindow::onAutosaveTimeout()
@@ -393,34 +397,54 @@ void MainWindow::onAutosaveTimeout()
     }
     QString refused;
     const QString folder = backupFolder(&refused);
-    const QString path = autosave->backupPath(folder, scene->name());
-    // A ring slot may name a scene the user opened or saved as their own
-    // (a backup they went on working in): that file stays, and the next
-    // slot is tried in a second.
-    if (isUsersSceneFile(path)) {
-        autosave->skipBackup();
-        autosave->postpone();
-        return;
-    }
+    const QString path = autosave->backupPath(folder, scene->name(), scene->filePath());
     // The writer's progress dialog turns the event loop; nothing else may
     // start on the scene meanwhile.
     const BusyScope writing(d->m_busyDepth);
     const SceneSave::Result saved = SceneSave::save(scene, path, this);
     if (saved.status == SceneSave::Saved)
-        autosave->backupWritten(scene->filePath());
+        autosave->backupWritten();
     else
         autosave->backupFailed();
     // Told only now: the backup is on the disk before anyone reads of it.
     if (saved.status != SceneSave::Cancelled)
         tellOfBackup(path, saved, refused);
+    tellOfRecordTrouble();
 }
 
 void MainWindow::tellOfLostWork()
 {
-    const QString notice = d->m_autosaveManager->lostWorkNotice();
+    const QString notice = d->m_autosaveManager->lostWorkNotice(backupFolders());
     if (!notice.isEmpty())
         d->m_dialogs->notify(this, QMessageBox::Information, QGuiApplication::applicationDisplayName(), notice,
                              UI::Dialogs::NoticeLife::UntilClosed);
+    tellOfRecordTrouble();
+}
+
+void MainWindow::tellOfRecordTrouble()
+{
+    const QString trouble = d->m_autosaveManager->recordTrouble();
+    if (trouble.isEmpty() || d->m_recordTroubleTold)
+        return;
+    d->m_recordTroubleTold = true;
+    d->m_dialogs->notify(this, QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+                         tr("Should %1 not end normally this time, the work of this run cannot be recovered at the "
+                            "next start: the record of its backups cannot be kept in %2:\n%3.")
+                             .arg(QCoreApplication::applicationName(),
+                                  QDir::toNativeSeparators(RunRecords::folder()), trouble),
+                         UI::Dialogs::NoticeLife::UntilClosed);
+}
+
+QStringList MainWindow::backupFolders() const
+{
+    Model::Settings *settings = Model::Settings::instance();
+    QStringList folders{settings->defaultSaveDir().absolutePath(), ownBackupFolder(), earlierBackupFolder()};
+    const QStringList recent = settings->recentFiles();
+    for (const QString &file : recent)
+        folders << QFileInfo(file).absolutePath();
+    folders.removeAll(QString());
+    folders.removeDuplicates();
+    return folders;
 }
 
 void MainWindow::tellOfNewerBackups(const QString &sceneFile)

@@ -6,6 +6,7 @@
 #include "application.h"
 #include "autosavemanager.h"
 #include "mainwindow.h"
+#include "runrecords.h"
 #include "startup.h"
 
 #include "scene/klscene.h"
@@ -37,7 +38,7 @@ using TestSupport::ScriptedDialogs;
 // it was while it ran.
 inline void endAsIfKilled(std::unique_ptr<AutosaveManager> run)
 {
-    const QDir runs(AutosaveManager::runRecordFolder());
+    const QDir runs(RunRecords::folder());
     QMap<QString, QByteArray> left;
     for (const QString &name : runs.entryList(QDir::Files))
         left.insert(name, TestSupport::fileContents(runs.filePath(name)));

@@ -1,7 +1,9 @@
 #include "autosavemanager.h"
 #include "mainwindowtesthelpers.h"
+#include "runrecords.h"
 
 #include "settings/settings.h"
+#include "support/filesizelimit.h"
 #include "support/testfiles.h"
 
 #include <QDateTime>
@@ -9,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -17,6 +20,7 @@
 #include <QTimer>
 
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -80,17 +84,33 @@ void TestAutosaveManager::ringOfBackups_data()
 {
     QTest::addColumn<int>("ring");
     QTest::addColumn<int>("lowerTo");
-    // What came before this run: "file 2" a backup in slot 2 that no run
+    // What came before this run: "file 2" a file in slot 2 that no run
     // names; "A1" run A writes its first backup, which holds "A1", starting
-    // A if it is not running; "B starts"; "B opens A2"; "A killed"; "A quit".
+    // A if it is not running; "A2 unrecorded" A writes it and is killed
+    // before it can note so; "B starts"; "B opens A2"; "B fails A2" B cannot
+    // open it; "A killed"; "A quit"; "no record" this run cannot keep one;
+    // "stray record" a record without a run that names walk.kl and a backup
+    // in a folder backups do not go to, beside what a kill left of a record
+    // being rewritten.
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("names"); // this run's backups
-    QTest::addColumn<QStringList>("told"); // the work the notice at the start names
+    QTest::addColumn<QStringList>("told"); // the work the notice at the start names, the newest last
     const auto names = [](std::initializer_list<int> indexes) {
         QStringList list;
         for (const int index : indexes)
             list << QStringLiteral("walk_backup%1.kl").arg(index);
         return list;
+    };
+    // Runs one after another, each writing `backups` backups and ending so.
+    const auto runsThat = [](const QString &ended, int count, int backups, QStringList &works) {
+        QStringList steps;
+        for (int i = 0; i < count; ++i) {
+            const QChar run = QStringLiteral("BCDEFGHIJKLMNOPQRSTUVWXYZbcdefg").at(i);
+            for (int backup = 1; backup <= backups; ++backup)
+                steps << (works << run + QString::number(backup)).last();
+            steps << run + u' ' + ended;
+        }
+        return steps;
     };
     using L = QStringList;
     // The fourth backup of a ring of three overwrites the first.
@@ -100,12 +120,14 @@ void TestAutosaveManager::ringOfBackups_data()
     // Three backups written in a ring of 5, then the ring shrinks to 2: the
     // next index, 4, is past its end and starts again at 1.
     QTest::newRow("5 lowered to 2") << 5 << 2 << L() << names({1, 2, 3, 1, 2, 1}) << L();
-    // The newest backup an earlier run left stays while the ring has
-    // another slot.
-    QTest::newRow("after a crash") << 3 << 0 << L{"file 1"} << names({2, 3, 2}) << L();
+    // A file that no run knows of may be anyone's, the user's own: no
+    // backup replaces it, and the ring goes past it.
+    QTest::newRow("after a crash") << 3 << 0 << L{"file 1"} << names({2, 3, 4}) << L();
     QTest::newRow("after a crash, the ring gone round")
-        << 3 << 0 << L{"file 2", "file 3", "file 1"} << names({2, 3, 2}) << L();
-    QTest::newRow("quit after two backups") << 3 << 0 << L{"A1", "A2", "A quit"} << names({3, 1, 3, 1, 3}) << L();
+        << 3 << 0 << L{"file 2", "file 3", "file 1"} << names({4, 5, 6}) << L();
+    // A run that quit passes on the backups it wrote: the ring goes on
+    // after the newest.
+    QTest::newRow("quit after two backups") << 3 << 0 << L{"A1", "A2", "A quit"} << names({3, 1, 2, 3, 1}) << L();
     // Unsaved work is held, whatever the ring: the backups go past its end.
     QTest::newRow("killed after two backups")
         << 3 << 0 << L{"A1", "A2", "A killed"} << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
@@ -113,14 +135,31 @@ void TestAutosaveManager::ringOfBackups_data()
     QTest::newRow("two crashes in a row") << 3 << 0 << L{"A1", "A2", "A killed", "B1", "B killed"}
                                           << names({4, 5, 6, 4, 5}) << L{"A1", "A2", "B1"};
     QTest::newRow("told, then quit") << 3 << 0 << L{"A1", "A2", "A killed", "B1", "B quit"}
-                                     << names({4, 5, 4, 5, 4}) << L{"A1", "A2"};
+                                     << names({4, 5, 3, 4, 5}) << L{"A1", "A2"};
     QTest::newRow("killed at start") << 3 << 0 << L{"A1", "A2", "A killed", "B starts", "B killed"}
                                      << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
     QTest::newRow("killed, then a backup opened") << 3 << 0 << L{"A1", "A2", "A killed", "B opens A2", "B quit"}
-                                                  << names({3, 4, 3, 4, 3}) << L{"A1"};
+                                                  << names({3, 4, 2, 3, 4}) << L{"A1"};
     // A still runs beside this run: its slots are held as well as B's.
     QTest::newRow("two instances at once") << 3 << 0 << L{"A1", "B1", "A2", "B2", "B killed"}
                                            << names({5, 6, 7, 5, 6}) << L{"B1", "B2"};
+    QTest::newRow("killed between a backup and its note")
+        << 3 << 0 << L{"A1", "A2 unrecorded", "A killed"} << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
+    // Neither A's work nor B's, who is still at work, is written over.
+    QTest::newRow("no record of its own") << 3 << 0 << L{"A1", "A2", "A killed", "B1", "no record"}
+                                          << names({4, 5, 6, 4, 5}) << L();
+    // Named with why, until the file is removed.
+    QTest::newRow("a backup that cannot be opened") << 3 << 0 << L{"A1", "A2", "A killed", "B fails A2", "B quit"}
+                                                    << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
+    QTest::newRow("a stray record") << 3 << 0 << L{"stray record", "A1", "A killed"} << names({2, 3, 4, 2, 3})
+                                    << L{"A1"};
+    L works;
+    QTest::newRow("a held slot, then runs that quit")
+        << 3 << 0 << L{"A1", "A killed"} + runsThat(QStringLiteral("quit"), 12, 3, works) << names({2, 3, 4, 2, 3})
+        << L{"A1"};
+    works.clear();
+    QTest::newRow("many crashes") << 3 << 0 << runsThat(QStringLiteral("killed"), 30, 3, works)
+                                  << names({91, 92, 93, 91}) << works;
 }
 
 void TestAutosaveManager::ringOfBackups()
@@ -131,21 +170,44 @@ void TestAutosaveManager::ringOfBackups()
     QFETCH(QStringList, names);
     QFETCH(QStringList, told);
     QTemporaryDir folder;
+    QTemporaryDir elsewhere;
     const QString walk = QStringLiteral("walk");
-    // Where each piece of work went; each is written a minute after the last.
+    // Where each piece of work went, each written a minute after the last;
+    // and what each file holds, and of which run.
     QMap<QString, QString> work;
+    QMap<QString, std::pair<QString, QString>> holds;
     qint64 minute = 0;
-    const auto write = [&](const QString &path, const QString &what) {
+    const auto write = [&](const QString &path, const QString &what, const QString &run, bool now) {
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(what.toUtf8()) == what.size() && file.flush()
-                && file.setFileTime(QDateTime::fromSecsSinceEpoch(60 * ++minute), QFileDevice::FileModificationTime));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(what.toUtf8()) == what.size() && file.flush());
+        if (!now)
+            QVERIFY(file.setFileTime(QDateTime::fromSecsSinceEpoch(60 * ++minute), QFileDevice::FileModificationTime));
         work.insert(what, path);
+        holds.insert(path, {run, what});
     };
     std::map<QString, std::unique_ptr<AutosaveManager>> runs;
+    QSet<QString> ended;
+    bool noRecord = false;
     for (const QString &step : std::as_const(before)) {
         const QStringList words = step.split(u' ');
         if (words.first() == QLatin1String("file")) {
-            write(folder.filePath(QStringLiteral("walk_backup%1.kl").arg(words.last())), step);
+            write(folder.filePath(QStringLiteral("walk_backup%1.kl").arg(words.last())), step, QString(), false);
+            continue;
+        }
+        noRecord = noRecord || step == QLatin1String("no record");
+        if (noRecord)
+            continue;
+        if (step == QLatin1String("stray record")) {
+            write(folder.filePath(QStringLiteral("walk.kl")), QStringLiteral("the user's walk"), step, false);
+            write(elsewhere.filePath(QStringLiteral("walk_backup1.kl")), QStringLiteral("elsewhere"), step, false);
+            const QDir records(RunRecords::folder());
+            QVERIFY(records.mkpath(QStringLiteral(".")));
+            QVERIFY(TestSupport::writeFileContents(
+                records.filePath(QStringLiteral("stray.backups")),
+                QStringLiteral("[\"%1\",\"\"]\n[\"%2\",\"\"]\n")
+                    .arg(work.value(QStringLiteral("the user's walk")), work.value(QStringLiteral("elsewhere")))
+                    .toUtf8()));
+            QVERIFY(TestSupport::writeFileContents(records.filePath(QStringLiteral("stray.backups.aB3dE6")), "["));
             continue;
         }
         std::unique_ptr<AutosaveManager> &run = runs[step.left(1)];
@@ -155,22 +217,46 @@ void TestAutosaveManager::ringOfBackups()
             MainWindowTest::endAsIfKilled(std::move(run));
         } else if (words.last() == QLatin1String("quit")) {
             run.reset();
+            ended << step.left(1);
         } else if (words.value(1) == QLatin1String("opens")) {
             run->fileOpened(work.value(words.last()));
-        } else if (words.size() == 1) {
-            write(run->backupPath(folder.path(), walk), step);
-            run->backupWritten();
+            ended << work.value(words.last());
+        } else if (words.value(1) == QLatin1String("fails")) {
+            run->openFailed(work.value(words.last()), QStringLiteral("damaged"));
+        } else if (words.size() == 1 || words.last() == QLatin1String("unrecorded")) {
+            write(run->backupPath(folder.path(), walk), words.first(), step.left(1), words.size() > 1);
+            if (words.size() == 1)
+                run->backupWritten();
         }
         if (QTest::currentTestFailed())
             return;
     }
 
+    // Writing nothing, it cannot take its lock.
+    std::optional<TestSupport::FileSizeLimit> full;
+    if (noRecord)
+        full.emplace(0);
     Rig rig;
+    full.reset();
+    QCOMPARE(rig.manager.recordTrouble().isEmpty(), !noRecord);
+    QCOMPARE(QDir(RunRecords::folder()).entryList({QStringLiteral("*.backups.*")}), QStringList());
     rig.manager.setMaxBackups(ring);
-    const QString notice = rig.manager.lostWorkNotice();
-    for (const QString &what : std::as_const(told))
+    // The newest few, and how many more.
+    const QString notice = rig.manager.lostWorkNotice({folder.path()});
+    const QStringList listed = told.mid(std::max<qsizetype>(0, told.size() - 10));
+    for (const QString &what : listed)
         QVERIFY2(notice.contains(QDir::toNativeSeparators(work.value(what))), qPrintable(notice));
-    QCOMPARE(notice.count(QStringLiteral("walk_backup")), told.size());
+    QCOMPARE(notice.count(QStringLiteral("walk_backup")), listed.size());
+    if (told.size() > listed.size())
+        QVERIFY2(notice.contains(QStringLiteral("…and %1 more in %2.")
+                                     .arg(told.size() - listed.size())
+                                     .arg(QDir::toNativeSeparators(folder.path()))),
+                 qPrintable(notice));
+    QVERIFY2(!notice.contains(QStringLiteral("walk.kl")), qPrintable(notice));
+    if (before.contains(QStringLiteral("B fails A2")))
+        QVERIFY2(notice.contains(QStringLiteral(") cannot be opened: damaged.\n"))
+                     && notice.contains(QStringLiteral("named here at every start until its file is removed")),
+                 qPrintable(notice));
     // What it names stays: no backup replaces it.
     QVERIFY2(!notice.contains(QStringLiteral("will replace")), qPrintable(notice));
     QStringList written;
@@ -178,13 +264,22 @@ void TestAutosaveManager::ringOfBackups()
         if (lowerTo && i == 3)
             rig.manager.setMaxBackups(lowerTo);
         const QString path = rig.manager.backupPath(folder.path(), walk);
-        write(path, QStringLiteral("this run's %1").arg(i + 1));
+        write(path, QStringLiteral("this run's %1").arg(i + 1), QString(), false);
         rig.manager.backupWritten();
         written << QFileInfo(path).fileName();
     }
     QCOMPARE(written, names);
-    for (const QString &what : std::as_const(told))
-        QCOMPARE(TestSupport::fileContents(work.value(what)), what.toUtf8());
+    // The work of every run that did not quit, but what was opened, is
+    // where it was; with the ring, and at most one ring more.
+    qsizetype kept = 0;
+    for (auto file = holds.cbegin(); file != holds.cend(); ++file) {
+        const auto &[run, what] = file.value();
+        if (!run.isEmpty() && !ended.contains(run) && !ended.contains(file.key())) {
+            QCOMPARE(TestSupport::fileContents(file.key()), what.toUtf8());
+            ++kept;
+        }
+    }
+    QVERIFY(QDir(folder.path()).entryList(QDir::Files).size() <= kept + 2 * ring);
     // Work never opened would be passed on to the next start.
     QVERIFY(folder.remove());
 }
@@ -233,9 +328,9 @@ void TestAutosaveManager::postponeAndWrite()
     QVERIFY(rig.autosaveTimer()->isActive());
     QCOMPARE(rig.autosaveTimer()->interval(), 15 * Minute);
 
-    // A skipped slot moves the ring on and leaves the changes waiting.
+    // A failed backup moves the ring on and leaves the changes waiting.
     rig.manager.markSceneChanged();
-    rig.manager.skipBackup();
+    rig.manager.backupFailed();
     QCOMPARE(rig.manager.nextBackupIndex(), 3);
     QVERIFY(rig.manager.hasChangesToBackUp());
 

@@ -26,6 +26,7 @@
 #include "tools/toolmanager.h"
 
 #include <QDateTime>
+#include <QAbstractButton>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -53,6 +54,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -760,21 +762,21 @@ void TestSceneLifeCycle::autosaveLeavesTheUsersFiles()
     QVERIFY(window->saveSceneAs());
     const QString users = path(QStringLiteral("walk_backup1.kl"));
     QVERIFY(writeFileContents(users, "the user's own"));
-    // An earlier run's newest backup fills the ring's last slot: next is the user's file.
+    // A file no run knows of, named like a backup: it may be the user's too.
     QVERIFY(writeFileContents(path(QStringLiteral("walk_backup3.kl")), "an earlier backup"));
     settings->addRecentFile(users);
     settings->addRecentFile(walk);
     const QByteArray saved = fileContents(walk);
     settings->setAutoSaveEnabled(true);
 
+    // The backup goes past both, at once.
     addLayer();
     autosave.now += 10'000;
     autosave.intervalEnds();
-    QCOMPARE(fileContents(users), QByteArray("the user's own"));
-    QVERIFY(autosave.polling());
-    autosave.secondLater();
+    QVERIFY(!autosave.polling());
     QVERIFY(QFileInfo::exists(path(QStringLiteral("walk_backup2.kl"))));
     QCOMPARE(fileContents(users), QByteArray("the user's own"));
+    QCOMPARE(fileContents(path(QStringLiteral("walk_backup3.kl"))), QByteArray("an earlier backup"));
     // The scene's own file and its state are the user's saves alone.
     QCOMPARE(fileContents(walk), saved);
     QVERIFY(!currentScene()->undoStack()->isClean());
@@ -939,6 +941,14 @@ void TestSceneLifeCycle::backupsKeepGoing_data()
     // A scene saved, then opened with a backup newer than the file beside
     // it: where that backup is.
     QTest::newRow("opened, a newer backup") << "newer" << QStringList() << QStringList{"getSaveFileName", "notify"};
+    // A killed run's backup opened, worked on and saved, ten other scenes
+    // saved, then a new scene backed up: each file keeps its work.
+    QTest::newRow("recovered, saved, ten scenes on") << "recovered" << QStringList{"save", "save", "save", "save"}
+                                                     << QStringList();
+    QTest::newRow("recovered, a ring of 1") << "recovered, ring of 1" << QStringList{"save", "save"}
+                                            << QStringList();
+    // The runs folder takes no file: told once, and backups go on.
+    QTest::newRow("no record of the run") << "no record" << QStringList{"save", "save"} << QStringList{"notify"};
 }
 
 // A backup that cannot go where it should does not end autosave: the
@@ -965,7 +975,29 @@ void TestSceneLifeCycle::backupsKeepGoing()
     QVERIFY(QDir().mkpath(earlier));
     QVERIFY(writeFileContents(earlierBackup, "an earlier backup"));
 
-    Started started = startWindowWithScene();
+    // A run killed with two backups of work never saved, and the file the
+    // user saves with its bytes.
+    QStringList lostFiles;
+    Model::Scene built;
+    SceneFileTest::buildEveryKind(built);
+    const QByteArray lostWork = SceneFileTest::written(built);
+    std::pair<QString, QByteArray> usersFile;
+    if (folder.startsWith(QLatin1String("recovered"))) {
+        auto killed = std::make_unique<AutosaveManager>();
+        for (int i = 0; i < 2; ++i) {
+            lostFiles << killed->backupPath(m_dir->path(), QStringLiteral("Untitled"));
+            QVERIFY(writeFileContents(lostFiles.last(), lostWork));
+            killed->backupWritten();
+        }
+        endAsIfKilled(std::move(killed));
+    }
+    std::optional<TestSupport::FileSizeLimit> full;
+    if (folder == QLatin1String("no record"))
+        full.emplace(0);
+    Started started = startWindow({});
+    full.reset();
+    for (int turns = 0; turns < 100 && !currentScene(); ++turns)
+        QCoreApplication::processEvents();
     Autosave autosave(started.window.get());
     Model::Settings *settings = Model::Settings::instance();
     settings->setAutoSaveEnabled(true);
@@ -986,6 +1018,33 @@ void TestSceneLifeCycle::backupsKeepGoing()
         reason = unwritable->reason();
     } else if (folder == QLatin1String("taken")) {
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Untitled_backup1.kl")));
+    } else if (folder.startsWith(QLatin1String("recovered"))) {
+        started.dialogs->files.enqueue(lostFiles.first());
+        started.window->openScene();
+        const QString title = started.window->windowTitle();
+        QVERIFY2(title.contains(QStringLiteral("Untitled (recovered from Untitled_backup1.kl)*")), qPrintable(title));
+        if (folder == QLatin1String("recovered")) {
+            // Saving asks where, as Save As does, offering the save folder.
+            addLayer();
+            started.dialogs->files.enqueue(path(QStringLiteral("mine.kl")));
+            QVERIFY(started.window->saveScene());
+            QCOMPARE(started.dialogs->asked.last().kind, QStringLiteral("getSaveFileName"));
+            QCOMPARE(started.dialogs->asked.last().text, path(QStringLiteral("Untitled.kl")));
+            QVERIFY(!started.window->windowTitle().contains(QStringLiteral("recovered")));
+            usersFile = {currentScene()->filePath(), fileContents(currentScene()->filePath())};
+            for (int i = 0; i < 10; ++i) {
+                started.dialogs->files.enqueue(path(QStringLiteral("other%1.kl").arg(i)));
+                QVERIFY(started.window->saveSceneAs());
+            }
+        } else {
+            settings->setAutoSaveNumFiles(1);
+        }
+        // Recovered work not saved is asked about as changed work.
+        started.dialogs->buttons.enqueue(QMessageBox::Discard);
+        started.window->newScene(MainWindow::SkipDialog);
+        started.dialogs->asked.clear();
+    } else if (folder == QLatin1String("no record")) {
+        // Only the runs folder failed: the backups go where asked.
     } else if (folder == QLatin1String("newer")) {
         started.dialogs->files.enqueue(path(QStringLiteral("walk.kl")));
         QVERIFY(started.window->saveSceneAs());
@@ -1081,7 +1140,15 @@ void TestSceneLifeCycle::backupsKeepGoing()
                                               "File › Open Scene opens it.")
                                    .arg(native(path(QStringLiteral("walk.kl"))), native(newer.filePath()),
                                         QLocale().toString(newer.lastModified(), QLocale::ShortFormat)));
+    } else if (folder == QLatin1String("no record")) {
+        QVERIFY2(texts.first().contains(QStringLiteral("cannot be recovered")), qPrintable(texts.first()));
+        QVERIFY2(texts.first().endsWith(QStringLiteral(":\n%1.").arg(TestSupport::systemErrorText(EFBIG))),
+                 qPrintable(texts.first()));
     }
+    for (const QString &lost : std::as_const(lostFiles))
+        QCOMPARE(fileContents(lost), lostWork);
+    if (!usersFile.first.isEmpty())
+        QCOMPARE(fileContents(usersFile.first), usersFile.second);
     // Backups change nothing the user keeps.
     QCOMPARE(settings->defaultSaveDir().absolutePath(), QDir(saveFolder).absolutePath());
     if (folder == QLatin1String("documents"))
@@ -1094,7 +1161,10 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
 {
     // "trouble": autosave cannot write, then can. "start": the program
     // starts with a file that has a newer backup, after a run that was
-    // killed with work never saved.
+    // killed with work never saved; "welcome": the same with the welcome
+    // dialog shown at the start; "crashes": after thirty runs killed with
+    // three backups each; "two crashes": after one killed with two, then
+    // one killed with one.
     QTest::addColumn<QString>("what");
     // What the notices that show say, <folder> for the test's folder.
     QTest::addColumn<QStringList>("shown");
@@ -1105,11 +1175,21 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
         << QStringList{"A backup of <folder>/walk.kl", "<folder>/walk_backup1.kl",
                        "Kelvane did not end normally last time.", "<folder>/Untitled_backup1.kl"}
         << 1;
+    QTest::newRow("at start, over the welcome")
+        << "welcome" << QStringList{"Kelvane did not end normally last time.", "<folder>/Untitled_backup1.kl"} << 1;
+    QTest::newRow("at start, after two crashes")
+        << "two crashes"
+        << QStringList{"Kelvane did not end normally last time. It left a backup of work that was never saved:",
+                       "An earlier run that did not end normally left backups of work that was never saved:"}
+        << 1;
+    QTest::newRow("at start, after many crashes")
+        << "crashes" << QStringList{"<folder>/Untitled_backup90.kl", "…and 80 more in <folder>."} << 1;
 }
 
 // What autosave tells the user comes in a notice that neither blocks the
 // window nor waits for an answer; a newer state takes the place of the last,
-// and no notice hides one that names work to be found.
+// and no notice hides one that names work to be found. It can be closed as
+// soon as it shows, and it keeps to the screen and clear of the paper.
 void TestSceneLifeCycle::noticesWaitForNoOne()
 {
     QFETCH(QString, what);
@@ -1117,6 +1197,21 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
     QFETCH(int, boxes);
     std::unique_ptr<QWidget> window;
     UI::Dialogs dialogs;
+    // Whether each notice showing closed with its OK button, the pointer
+    // going through the window system as the user's does.
+    bool answered = true;
+    const auto answer = [&answered](QWidget *parent) {
+        const QList<QMessageBox *> found = parent->findChildren<QMessageBox *>();
+        const QList<QPointer<QMessageBox>> notices(found.cbegin(), found.cend());
+        for (const QPointer<QMessageBox> &notice : notices) {
+            if (!notice || !notice->isVisible() || !notice->button(QMessageBox::Ok))
+                continue;
+            const QAbstractButton *ok = notice->button(QMessageBox::Ok);
+            QTest::mouseClick(notice->windowHandle(), Qt::LeftButton, {},
+                              ok->mapTo(notice, ok->rect().center()));
+            answered = answered && (!notice || !notice->isVisible());
+        }
+    };
     if (what == QLatin1String("trouble")) {
         window = std::make_unique<QWidget>();
         window->show();
@@ -1135,31 +1230,77 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
         QFile walk(path(QStringLiteral("walk.kl")));
         QVERIFY(writeFileContents(walk.fileName(), SceneFileTest::written(built)) && walk.open(QIODevice::ReadOnly)
                 && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
-        QVERIFY(writeFileContents(path(QStringLiteral("walk_backup1.kl")), "newer work"));
-        auto killed = std::make_unique<AutosaveManager>();
-        QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("Untitled")), "never saved"));
-        killed->backupWritten();
-        endAsIfKilled(std::move(killed));
+        if (what == QLatin1String("start"))
+            QVERIFY(writeFileContents(path(QStringLiteral("walk_backup1.kl")), "newer work"));
+        const QList<int> runs = what == QLatin1String("crashes")       ? QList<int>(30, 3)
+                              : what == QLatin1String("two crashes") ? QList<int>{2, 1}
+                                                                     : QList<int>{1};
+        for (const int backups : runs) {
+            auto killed = std::make_unique<AutosaveManager>();
+            for (int backup = 0; backup < backups; ++backup) {
+                QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("Untitled")),
+                                          "never saved"));
+                killed->backupWritten();
+            }
+            endAsIfKilled(std::move(killed));
+        }
+        Model::Settings::instance()->setShowHowToAnimateOnStartup(what == QLatin1String("welcome"));
         auto *application = qobject_cast<Application *>(QCoreApplication::instance());
         auto started = std::make_unique<MainWindow>(std::make_unique<UI::Dialogs>());
+        // While the welcome waits for the user, the start goes on beneath:
+        // what shows then must be answerable. Then the welcome is closed.
+        bool welcomed = false;
+        std::function<void()> welcome = [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!modal || !Model::KLScene::current()) {
+                QTimer::singleShot(20, started.get(), welcome);
+                return;
+            }
+            answer(started.get());
+            welcomed = true;
+            modal->close();
+        };
+        if (what == QLatin1String("welcome"))
+            QTimer::singleShot(0, started.get(), welcome);
         Startup::connectApplication(*application, *started, {walk.fileName()});
         started->show();
         for (int turns = 0; turns < 100 && !Model::KLScene::current(); ++turns)
             QCoreApplication::processEvents();
+        Model::Settings::instance()->setShowHowToAnimateOnStartup(false);
+        QCOMPARE(welcomed, what == QLatin1String("welcome"));
+        QVERIFY(QTest::qWaitForWindowExposed(started.get()));
         window = std::move(started);
     }
+    QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QStringList texts;
     const QList<QMessageBox *> notices = window->findChildren<QMessageBox *>();
-    for (const QMessageBox *notice : notices)
-        if (notice->isVisible())
-            texts << notice->text();
+    const QRect screen = window->screen()->availableGeometry();
+    const auto *paper = window->findChild<QWidget *>(QStringLiteral("scrollAreaWidgetContents"));
+    for (const QMessageBox *notice : notices) {
+        if (!notice->isVisible())
+            continue;
+        texts << notice->text();
+        // Whole on the screen, away from the paper's middle, most of which
+        // stays free to draw on.
+        QVERIFY2(screen.contains(notice->frameGeometry()), qPrintable(QTest::toString(notice->frameGeometry())));
+        if (paper) {
+            const QRect drawn(paper->mapToGlobal(QPoint(0, 0)), paper->size());
+            const QRect covered = drawn.intersected(notice->frameGeometry());
+            QVERIFY(!notice->frameGeometry().contains(drawn.center()));
+            QVERIFY(2 * qint64(covered.width()) * covered.height() < qint64(drawn.width()) * drawn.height());
+        }
+    }
     QCOMPARE(texts.size(), boxes);
     for (QString text : std::as_const(shown))
         QVERIFY2(texts.join(u'\n').contains(native(text.replace(QStringLiteral("<folder>"), m_dir->path()))),
                  qPrintable(texts.join(u'\n')));
+    answer(window.get());
+    QVERIFY(answered);
     // Opened by no one: the window would pass it on to the next start.
-    QFile::remove(path(QStringLiteral("Untitled_backup1.kl")));
+    const QStringList backups = QDir(m_dir->path()).entryList({QStringLiteral("Untitled_backup*")});
+    for (const QString &backup : backups)
+        QFile::remove(path(backup));
 }
 
 // A piece cut out and moved, left floating: the file has it where the user

@@ -69,6 +69,12 @@ void Scene::setFilePath(const QString &path)
     Q_EMIT nameChanged(d->m_name);
 }
 
+void Scene::setName(const QString &name)
+{
+    d->m_name = name;
+    Q_EMIT nameChanged(d->m_name);
+}
+
 QSize Scene::frameSize() const { return d->m_frameSize; }
 int Scene::frameWidth() const { return d->m_frameSize.width(); }
 int Scene::frameHeight() const { return d->m_frameSize.height(); }

@@ -117,6 +117,9 @@ public:
     QString filePath() const;
     // Also renames the scene after the file; announces the name every time.
     void setFilePath(const QString &path);
+    // The name of a scene without a file of its own yet: one recovered from
+    // a backup bears that of the scene it backs up.
+    void setName(const QString &name);
     QSize frameSize() const;
     int frameWidth() const;
     int frameHeight() const;

@@ -1,8 +1,14 @@
 #include "dialogs/dialogs.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QInputDialog>
 #include <QMenu>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace UI {
 
@@ -86,21 +92,71 @@ QAction *Dialogs::exec(QMenu *menu, const QPoint &globalPos)
 void Dialogs::notify(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                      NoticeLife life)
 {
-    QPointer<QMessageBox> &open = life == NoticeLife::UntilNewer ? m_notice : m_standingNotice;
-    if (open && life == NoticeLife::UntilClosed && open->isVisible()) {
-        open->setText(open->text() + QStringLiteral("\n\n") + text);
-        return;
+    m_waiting.append({parent, icon, title, text, life});
+    showWaiting();
+}
+
+void Dialogs::showWaiting()
+{
+    while (!m_waiting.isEmpty()) {
+        QWidget *modal = QApplication::activeModalWidget();
+        const QWidget *parent = m_waiting.first().parent;
+        if (modal && !(parent && (parent->window() == modal || modal->isAncestorOf(parent)))) {
+            if (m_watched == modal)
+                return;
+            if (!m_watch)
+                m_watch = std::make_unique<QObject>();
+            if (m_watched)
+                QObject::disconnect(m_watched, nullptr, m_watch.get(), nullptr);
+            m_watched = modal;
+            // Looked at once the dialog has left the modal stack.
+            const auto closed = [this] {
+                QTimer::singleShot(0, m_watch.get(), [this] {
+                    m_watched = nullptr;
+                    showWaiting();
+                });
+            };
+            QObject::connect(modal, &QObject::destroyed, m_watch.get(), closed);
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                QObject::connect(dialog, &QDialog::finished, m_watch.get(), closed);
+            return;
+        }
+        show(m_waiting.takeFirst());
     }
-    if (open)
-        open->close();
-    auto *notice = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
-    notice->setAttribute(Qt::WA_DeleteOnClose);
-    // Someone drawing when it comes goes on drawing: their keys stay with
-    // the window, not with the notice's button.
-    notice->setAttribute(Qt::WA_ShowWithoutActivating);
-    notice->setWindowModality(Qt::NonModal);
-    notice->show();
-    open = notice;
+}
+
+void Dialogs::show(const Notice &notice)
+{
+    QPointer<QMessageBox> &open = notice.life == NoticeLife::UntilNewer ? m_notice : m_standingNotice;
+    QMessageBox *box = open;
+    if (box && notice.life == NoticeLife::UntilClosed && box->isVisible()) {
+        box->setText(box->text() + QStringLiteral("\n\n") + notice.text);
+    } else {
+        if (box)
+            box->close();
+        box = new QMessageBox(notice.icon, notice.title, notice.text, QMessageBox::Ok, notice.parent);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        // Someone drawing when it comes goes on drawing: their keys stay
+        // with the window, not with the notice's button.
+        box->setAttribute(Qt::WA_ShowWithoutActivating);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+        open = box;
+    }
+    // In the window's top right corner, whole on the screen; the box has
+    // taken its size for the text when it was shown or given more.
+    const QWidget *window = notice.parent ? notice.parent->window() : nullptr;
+    const QScreen *screen = window ? window->screen() : box->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect anchor = window ? window->geometry().intersected(area) : area;
+    const QSize frame = box->frameGeometry().size();
+    const int margin = box->style()->pixelMetric(QStyle::PM_LayoutRightMargin, nullptr, box) * 2;
+    QPoint corner(anchor.right() + 1 - margin - frame.width(), anchor.top() + margin);
+    corner.setX(std::clamp(corner.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())));
+    corner.setY(std::clamp(corner.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
+    box->move(corner);
 }
 
 } // namespace UI

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QAction;
 class QDialog;
 class QMenu;
@@ -41,8 +43,11 @@ namespace UI {
 //   action chosen, or null.
 // - notify() is the one that is not modal: news that comes unasked (from a
 //   timer) and must neither stop the user nor wait for them. It shows a
-//   message box beside the window and returns at once; the user closes it
-//   whenever they like. A test records it like the others.
+//   message box in the window's top right corner, away from the middle of
+//   the paper, and returns at once; the user closes it whenever they like.
+//   One that comes while a modal dialog is open shows once it is closed:
+//   under it, it could be read but not closed. A test records it like the
+//   others.
 //
 // Default arguments belong to these declarations; overrides must not repeat
 // them, since a call through the base class would use these anyway.
@@ -103,8 +108,24 @@ public:
                         NoticeLife life = NoticeLife::UntilNewer);
 
 private:
+    struct Notice
+    {
+        QPointer<QWidget> parent;
+        QMessageBox::Icon icon;
+        QString title;
+        QString text;
+        NoticeLife life;
+    };
+    void showWaiting();
+    void show(const Notice &notice);
+
     QPointer<QMessageBox> m_notice;
     QPointer<QMessageBox> m_standingNotice;
+    // Notices that wait for the modal dialog watched to close, and what
+    // hears of it: gone with this object, so nothing calls it after.
+    QList<Notice> m_waiting;
+    QPointer<QWidget> m_watched;
+    std::unique_ptr<QObject> m_watch;
 };
 
 } // namespace UI
