@@ -25,7 +25,6 @@
 #include "tools/toolmanager.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
@@ -33,7 +32,6 @@
 #include <QScrollBar>
 #include <QTabletEvent>
 #include <QTimer>
-#include <QUndoCommand>
 
 #include <algorithm>
 #include <cmath>
@@ -308,7 +306,7 @@ void XSheet::finishFrameDrag(int row)
 
     Model::KLScene *handle = Model::KLScene::current();
     Model::Scene *scene = handle ? handle->scene() : nullptr;
-    std::unique_ptr<QUndoCommand> command;
+    std::unique_ptr<Model::SceneCommand> command;
     if (scene && kind == Model::FrameRangeModel::SlideDrag) {
         const int lowest = model->minDragDistanceReached();
         const int highest = model->maxDragDistanceReached();
@@ -379,29 +377,19 @@ void XSheet::finishAnnotationStroke()
     if (first > last)
         return;
 
-    // One command per row that the stroke changed; a stroke over several
-    // rows is one history step, and one that changed nothing is none.
-    std::unique_ptr<QUndoCommand> macro;
-    if (last > first)
-        macro = std::make_unique<QUndoCommand>(QCoreApplication::translate("Commands", "Add Annotations"));
-    std::unique_ptr<QUndoCommand> single;
+    // The new note of each row the stroke crossed, null where it changed
+    // nothing.
+    QModelIndexList cells;
+    QList<QImage> images;
     const int frameOfTopRow = d->m_model->firstFrame() + d->m_annotationTopRow;
     for (int row = first; row <= last; ++row) {
         const QModelIndex cell = d->m_model->index(d->m_annotationTopRow + row, d->m_annotationColumn);
         const QImage note = cell.data(Role::AnnotationImageRole).value<QImage>();
         const QImage image = d->noteWithStroke(note, row, *stroke);
-        if (image.isNull() || image == note)
-            continue;
-        const QModelIndex source = handle->sceneModel()->index(frameOfTopRow - 1 + row, d->m_annotationColumn);
-        if (macro)
-            new Commands::AddAnnotation(handle, source, image.copy(), macro.get());
-        else
-            single = std::make_unique<Commands::AddAnnotation>(handle, source, image.copy());
+        cells.append(handle->sceneModel()->index(frameOfTopRow - 1 + row, d->m_annotationColumn));
+        images.append(image.isNull() || image == note ? QImage() : image.copy());
     }
-    if (macro && macro->childCount() > 0)
-        Model::KLScene::pushCommand(macro.release());
-    else if (single)
-        Model::KLScene::pushCommand(single.release());
+    Commands::addAnnotations(handle, cells, images);
 }
 
 // Pen input
