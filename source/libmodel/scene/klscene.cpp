@@ -12,6 +12,7 @@
 #include <QUndoStack>
 
 #include <deque>
+#include <utility>
 
 namespace Model {
 
@@ -67,6 +68,7 @@ public:
     int m_changing = 0;
     std::deque<Pending> m_pending;
     bool m_pushingPending = false;
+    bool m_gestureEnded = false;
 };
 
 void KLScenePrivate::request(Pending pending)
@@ -169,8 +171,21 @@ void KLScene::undo()
 {
     if (isChanging())
         return;
+    QUndoStack *stack = d->m_scene->undoStack();
+    // A gesture under way is what the user takes back. Its view ends it now
+    // and says so; what it made is the last step, and nothing before it goes.
+    const int index = stack->index();
+    d->m_gestureEnded = false;
+    Q_EMIT aboutToUndo();
+    if (std::exchange(d->m_gestureEnded, false) && stack->index() == index)
+        return;
     const KLScenePrivate::Change change(d.get());
-    d->m_scene->undoStack()->undo();
+    stack->undo();
+}
+
+void KLScene::gestureEnded()
+{
+    d->m_gestureEnded = true;
 }
 
 void KLScene::redo()

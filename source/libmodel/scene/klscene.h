@@ -62,7 +62,13 @@ public:
     // scene as it then is; it answers null for nothing to push. For an edit
     // that names what a step can move or take away, a layer by its index.
     static void pushCommand(std::function<SceneCommand *()> make);
+    // Takes back the last step. A stroke or a drag under way on a view goes
+    // instead, and only it: aboutToUndo() asks the view to end it, and a
+    // view that had one under way calls gestureEnded(). What the gesture
+    // made by then (a stroke is handed over as its release would hand it
+    // over) is the step taken back; when it made none, nothing is.
     void undo();
+    void gestureEnded();
     void redo();
     // True while a step runs through pushCommand(), undo() or redo(), while
     // a layer's column goes, and while the sheet's current cell follows the
@@ -94,6 +100,8 @@ public Q_SLOTS:
     void clearSelection();
 
 Q_SIGNALS:
+    // undo() is about to take a step back: a gesture under way ends now.
+    void aboutToUndo();
     void floatingSelectionChanged();
     void floatingSelectionTransformChanged(Model::FloatingSelection::Transform transform);
 

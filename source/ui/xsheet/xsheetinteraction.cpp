@@ -36,6 +36,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace UI {
 
@@ -279,22 +280,47 @@ void XSheet::abandonGestures()
 {
     if (d->m_ownChange)
         return;
-    d->m_header->abandonPress();
-    d->m_footer->abandonPress();
-    const bool stroke = d->m_strokeEngine.hasActiveStroke();
-    if (!stroke && !d->m_tabletStrokeActive && !d->m_frameDragActive && !d->m_audioDragActive
-        && !d->m_pressedIndex.isValid() && d->m_pressedBeyondColumn < 0)
-        return;
-    if (stroke) {
-        d->m_strokeEngine.endStroke();
-        viewport()->update();
-    }
     // The pen or the button is still down: what it does from now on
     // changes nothing until it is lifted.
-    d->m_tabletStrokeActive = false;
+    if (d->m_strokeEngine.hasActiveStroke()) {
+        d->m_strokeEngine.endStroke();
+        viewport()->update();
+        d->m_pressAbandoned = true;
+    }
+    if (std::exchange(d->m_tabletStrokeActive, false))
+        d->m_pressAbandoned = true;
     d->m_tabletAnnotation = false;
+    abandonDrags();
+}
+
+// Every press and drag under way, here and in the header and footer, ends
+// with nothing more to come of it; a stroke goes on. True when a frame or
+// audio drag was under way.
+bool XSheet::abandonDrags()
+{
+    d->m_header->abandonPress();
+    d->m_footer->abandonPress();
+    const bool dragged = d->m_frameDragActive || d->m_audioDragActive;
+    if (!dragged && !d->m_pressedIndex.isValid() && d->m_pressedBeyondColumn < 0)
+        return false;
     cancelDrags();
     d->m_pressAbandoned = true;
+    return dragged;
+}
+
+// What an undo takes back of a stroke or a drag under way, as on the paper:
+// the stroke is handed over first, as its release would hand it over, so
+// that the undo takes back just that; a drag is dropped. True when there
+// was either.
+bool XSheet::endGestureForUndo()
+{
+    const bool stroke = d->m_strokeEngine.hasActiveStroke();
+    if (!stroke && !d->m_frameDragActive && !d->m_audioDragActive)
+        return false;
+    if (stroke)
+        finishAnnotationStroke();
+    abandonGestures();
+    return true;
 }
 
 void XSheet::finishFrameDrag(int row)
