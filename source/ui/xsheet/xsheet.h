@@ -47,7 +47,10 @@ class XSheetPrivate;
 // under way, in the sheet, its header and its footer: previews and live
 // strokes go, and what is still held changes nothing when let go. An undo is
 // the user's own: it takes back the stroke or drag under way and nothing
-// before it (see Model::KLScene::undo).
+// before it (see Model::KLScene::undo). Playback, a flip or a scrub shows
+// its frames as the scene's scrub frame and may leave the current cell
+// elsewhere when it stops: every drag under way when the scene starts or
+// stops showing such a frame is abandoned alike, and a stroke goes on.
 class XSheet : public QAbstractItemView
 {
     Q_OBJECT

@@ -405,7 +405,8 @@ void TestXSheet::frameDrags_data()
     QTest::addColumn<QList<int>>("path"); // rows from the pressed cell; let go at the last
     // "", "left", "right", "above", "below", "shift", "shift throughout";
     // "after an undo": an undo during the drag, after a step that made the
-    // pressed cell current from the next layer's frame 2
+    // pressed cell current from the next layer's frame 2; "playback": the
+    // scene starts showing frame 3, as playback does
     QTest::addColumn<QString>("letGo");
     QTest::addColumn<QString>("text"); // of the command pushed, empty for none
     QTest::addColumn<QString>("after");
@@ -466,6 +467,9 @@ void TestXSheet::frameDrags_data()
     QTest::newRow("annotation stroke, an undo during it")
         << QStringList{QStringLiteral("A.B"), QStringLiteral("CD."), QStringLiteral("notes")} << QString() << false
         << QPoint(1, 2) << QList<int>{1, 2} << "after an undo" << moved << "AaB|CDd|";
+    QTest::newRow("add clones, playback started during the drag")
+        << QStringList{QStringLiteral("A.B")} << QString() << false << QPoint(1, 0) << QList<int>{1, 2} << "playback"
+        << QString() << "AaB";
 }
 
 void TestXSheet::frameDrags()
@@ -505,9 +509,12 @@ void TestXSheet::frameDrags()
     bool previewGone = true;
     SheetTest::drag(sheet.viewport(), points, shiftThroughout ? Qt::ShiftModifier : Qt::NoModifier,
                     shiftThroughout || letGo == u"shift" ? Qt::ShiftModifier : Qt::NoModifier, [&] {
-                        if (!undoing)
+                        if (undoing)
+                            sheet.handle->undo();
+                        else if (letGo == u"playback")
+                            sheet.scene()->setScrubFrame(3);
+                        else
                             return;
-                        sheet.handle->undo();
                         previewGone = sheet.model()->dragMode() == Model::FrameRangeModel::NoDrag;
                     });
     QVERIFY(previewGone);
