@@ -19,12 +19,12 @@ class QMenu;
 class QPainterPath;
 class QTimer;
 class QProgressDialog;
-class QUndoCommand;
 class QUndoGroup;
 
 namespace Model {
 class KLScene;
 class Scene;
+class SceneCommand;
 struct ExportResult;
 } // namespace Model
 
@@ -346,7 +346,7 @@ private:
     // False when the user cancelled the question about gaps.
     bool importImages(QStringList files);
     void importSound(const QString &file);
-    void pushImport(std::unique_ptr<QUndoCommand> command, const QString &errorString, const QString &note);
+    void pushImport(std::unique_ptr<Model::SceneCommand> command, const QString &errorString, const QString &note);
     // Window-modal, shown once the work takes a second; the work drives it.
     std::unique_ptr<QProgressDialog> modalProgressDialog(const QString &label, const QString &cancelText);
     // Runs the exporter under a progress dialog and tells the user how it

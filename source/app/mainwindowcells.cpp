@@ -26,7 +26,6 @@
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QMimeData>
-#include <QUndoCommand>
 
 #include <algorithm>
 
@@ -34,27 +33,27 @@ namespace {
 
 using A = KL::Action;
 
-using SelectionCommand = QUndoCommand *(*)(Model::KLScene *, const QModelIndexList &);
-using CellCommand = QUndoCommand *(*)(Model::KLScene *, const QModelIndex &);
+using SelectionCommand = Model::SceneCommand *(*)(Model::KLScene *, const QModelIndexList &);
+using CellCommand = Model::SceneCommand *(*)(Model::KLScene *, const QModelIndex &);
 
 template<typename Command>
-QUndoCommand *onSelection(Model::KLScene *klscene, const QModelIndexList &cells)
+Model::SceneCommand *onSelection(Model::KLScene *klscene, const QModelIndexList &cells)
 {
     return new Command(klscene, cells);
 }
 
 template<typename Command>
-QUndoCommand *onCell(Model::KLScene *klscene, const QModelIndex &cell)
+Model::SceneCommand *onCell(Model::KLScene *klscene, const QModelIndex &cell)
 {
     return new Command(klscene, cell);
 }
 
-QUndoCommand *holdOnSelection(Model::KLScene *klscene, const QModelIndexList &cells)
+Model::SceneCommand *holdOnSelection(Model::KLScene *klscene, const QModelIndexList &cells)
 {
     return new Commands::AddCloneDrawings(klscene, cells, 1);
 }
 
-QUndoCommand *holdOnCell(Model::KLScene *klscene, const QModelIndex &cell)
+Model::SceneCommand *holdOnCell(Model::KLScene *klscene, const QModelIndex &cell)
 {
     return new Commands::AddCloneDrawings(klscene, cell, 1);
 }
@@ -197,7 +196,7 @@ QString paste(Model::KLScene *klscene, const Cells &cells, const QMimeData *mime
     if (!mime)
         return {};
     QString refusal;
-    QUndoCommand *command = nullptr;
+    Model::SceneCommand *command = nullptr;
     if (mime->hasFormat(QString(Model::Scene::CellsMimeType))) {
         auto *drawings = new Commands::PasteDrawing(klscene, cells, mime);
         refusal = drawings->errorString();

@@ -243,7 +243,7 @@ void MainWindow::importSound(const QString &file)
     pushImport(std::move(command), errorString, note);
 }
 
-void MainWindow::pushImport(std::unique_ptr<QUndoCommand> command, const QString &errorString, const QString &note)
+void MainWindow::pushImport(std::unique_ptr<Model::SceneCommand> command, const QString &errorString, const QString &note)
 {
     const QString title = QGuiApplication::applicationDisplayName();
     if (!errorString.isEmpty()) {

@@ -42,14 +42,14 @@ constexpr int EdgeMargin = 3;
 // edit lands after the step, on the same layer wherever the step left it.
 // make answers the edit of the layer at the index it is given; gone is told
 // instead when the step took the layer away.
-void pushOnLayer(int layer, std::function<QUndoCommand *(Model::Scene *, int)> make,
+void pushOnLayer(int layer, std::function<Model::SceneCommand *(Model::Scene *, int)> make,
                  std::function<void(Model::Layer *)> gone = {})
 {
     Model::KLScene *klscene = Model::KLScene::current();
     if (!klscene || !klscene->scene())
         return;
     const std::weak_ptr<Model::Layer> target = klscene->scene()->layerAt(layer);
-    Model::KLScene::pushCommand([klscene, target, make, gone]() -> QUndoCommand * {
+    Model::KLScene::pushCommand([klscene, target, make, gone]() -> Model::SceneCommand * {
         const std::shared_ptr<Model::Layer> held = target.lock();
         const int index = klscene->scene()->indexOfLayer(held);
         if (index >= 0)
@@ -72,7 +72,7 @@ void MainWindow::wireLayerActions()
                 handler(klscene, klscene->scene(), klscene->scene()->activeLayerIdx());
         });
     };
-    const auto push = [](QUndoCommand *command) { Model::KLScene::pushCommand(command); };
+    const auto push = [](Model::SceneCommand *command) { Model::KLScene::pushCommand(command); };
     using Scene = Model::Scene;
     using KLScene = Model::KLScene;
 

@@ -25,9 +25,7 @@
 #include "xsheet/xsheet.h"
 #include "xsheet/xsheetpane.h"
 
-#include "drawingcellcommands.h"
 #include "drawingcontentcommands.h"
-#include "scenesettingscommands.h"
 
 #include "actions/actionmanager.h"
 #include "scene/klscene.h"
@@ -38,7 +36,6 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -47,7 +44,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressDialog>
-#include <QUndoStack>
 
 #include <array>
 #include <memory>
@@ -294,24 +290,11 @@ void MainWindow::liftFloatingSelection(const QPainterPath &path, bool cutLassoPa
     }
     selection->setCollapseVectorData(collapse);
 
-    // One step: undo puts back the drawing, the tool and the selection
-    // there was before.
-    auto *lift = new QUndoCommand(QCoreApplication::translate("Commands", "New Floating Selection"));
-    const QModelIndex cell = klscene->currentIndex();
-    new Commands::FloatingSelectionNew(klscene, std::move(selection), lift);
-    if (cutLassoPath) {
-        if (path.isEmpty())
-            new Commands::ClearDrawingMakingBlank(klscene, cell, lift);
-        else
-            new Commands::CutPath(klscene, cell, path, lift);
-    }
     // Collapsing runs when the step is pushed, and may be long.
     std::unique_ptr<QProgressDialog> progress;
     if (collapse) {
         progress = std::make_unique<QProgressDialog>(this);
         progress->setWindowModality(Qt::WindowModal);
-        new Commands::CollapseVectorData(klscene, cell, progress.get(), lift);
     }
-    new Commands::ChangeToolType(klscene, int(Model::Tool::Type::FloatingSelection), lift);
-    Model::KLScene::pushCommand(lift);
+    Commands::liftFloatingSelection(klscene, std::move(selection), path, cutLassoPath, progress.get());
 }

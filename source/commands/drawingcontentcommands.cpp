@@ -17,12 +17,12 @@
 #include "strokes/stroke.h"
 #include "tools/toolmanager.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QGuiApplication>
 #include <QMap>
 #include <QPointer>
 #include <QSet>
-#include <QUndoStack>
 #include <QUuid>
 #include <QVariant>
 
@@ -740,6 +740,40 @@ void AddAnnotation::undo()
     perform();
 }
 
+void addAnnotations(Model::KLScene *klscene, const QModelIndexList &cells, const QList<QImage> &images)
+{
+    if (cells.size() == 1) {
+        Model::KLScene::pushCommand(new AddAnnotation(klscene, cells.first(), images.value(0)));
+        return;
+    }
+    auto group = std::make_unique<Model::SceneCommand>(QCoreApplication::translate("Commands", "Add Annotations"));
+    for (qsizetype row = 0; row < cells.size(); ++row) {
+        if (!images.value(row).isNull())
+            new AddAnnotation(klscene, cells.at(row), images.at(row), group.get());
+    }
+    if (group->childCount() > 0)
+        Model::KLScene::pushCommand(group.release());
+}
+
+void liftFloatingSelection(Model::KLScene *klscene, std::unique_ptr<Model::FloatingSelection> selection,
+                           const QPainterPath &path, bool cut, QObject *progress)
+{
+    if (!klscene || !selection)
+        return;
+    const bool collapse = selection->collapseVectorData();
+    auto *lift = new Model::SceneCommand(QCoreApplication::translate("Commands", "New Floating Selection"));
+    const QModelIndex cell = klscene->currentIndex();
+    new FloatingSelectionNew(klscene, std::move(selection), lift);
+    if (cut && path.isEmpty())
+        new ClearDrawingMakingBlank(klscene, cell, lift);
+    else if (cut)
+        new CutPath(klscene, cell, path, lift);
+    if (collapse)
+        new CollapseVectorData(klscene, cell, progress, lift);
+    new ChangeToolType(klscene, int(Model::Tool::Type::FloatingSelection), lift);
+    Model::KLScene::pushCommand(lift);
+}
+
 bool stampFloatingSelection(Model::KLScene *klscene, bool keepFloating, const Model::CompoundStroke::Progress &progress)
 {
     Model::Scene *scene = klscene ? klscene->scene() : nullptr;
@@ -748,7 +782,7 @@ bool stampFloatingSelection(Model::KLScene *klscene, bool keepFloating, const Mo
     if (!selection || scene->activeCellInkRefusal() != Model::Scene::InkRefusal::None)
         return false;
 
-    auto *stamp = new QUndoCommand(historyText("Stamp Floating Selection", "Commands"));
+    auto *stamp = new Model::SceneCommand(historyText("Stamp Floating Selection", "Commands"));
     if (!klscene->hasSelection()) {
         const QModelIndex cell = klscene->currentIndex();
         // The row after a layer's last cell has no drawing to stamp into: a
@@ -756,7 +790,7 @@ bool stampFloatingSelection(Model::KLScene *klscene, bool keepFloating, const Mo
         // is looked up in the scene rather than in the frame range, which
         // may begin at this very row.
         if (cell.isValid() && cell.data(Model::SceneModel::FrameAfterLastRole).toBool() && cell.row() > 0)
-            scene->undoStack()->push(new AddBlankDrawing(klscene, cell.siblingAtRow(cell.row() - 1)));
+            Model::KLScene::pushCommand(new AddBlankDrawing(klscene, cell.siblingAtRow(cell.row() - 1)));
         new Stroke(klscene, cell, selection->stamp(progress), stamp);
     } else {
         new Stroke(klscene, klscene->selection().indexes(), selection->stamp(progress), stamp);
@@ -764,7 +798,7 @@ bool stampFloatingSelection(Model::KLScene *klscene, bool keepFloating, const Mo
     }
     if (!keepFloating)
         new ChangeToolType(klscene, int(Model::ToolManager::instance()->lastDrawingToolType()), stamp);
-    scene->undoStack()->push(stamp);
+    Model::KLScene::pushCommand(stamp);
     return true;
 }
 

@@ -186,6 +186,21 @@ private:
     std::unique_ptr<AddAnnotationPrivate> d;
 };
 
+// One step of what an annotation stroke wrote: cells are the rows it
+// crossed, top down, and images their new notes, null where a row did not
+// change. A stroke within one row is that row's AddAnnotation; one across
+// several rows is one "Add Annotations" step of the rows it changed. A
+// stroke that changed nothing makes no step.
+void addAnnotations(Model::KLScene *klscene, const QModelIndexList &cells, const QList<QImage> &images);
+
+// The lift: the selection becomes the current scene's floating piece and
+// the floating-selection tool current, as one step that undo takes back
+// whole. With cut, the lifted content leaves the active cell: the whole
+// drawing for an empty path. A piece to collapse is collapsed when the
+// step is pushed; progress follows it.
+void liftFloatingSelection(Model::KLScene *klscene, std::unique_ptr<Model::FloatingSelection> selection,
+                           const QPainterPath &path, bool cut, QObject *progress = nullptr);
+
 // The stamp key: puts the current scene's floating piece down where the
 // floating-selection tool points, into the active cell or into each cell of
 // the sheet's selection (which it then clears), as one undo step; a blank

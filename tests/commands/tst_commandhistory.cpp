@@ -278,6 +278,31 @@ const QList<Case> &cases()
     return all;
 }
 
+// The steps of several commands that the program makes and pushes itself: a
+// lift that cuts, a stamp that keeps the piece, a note across three rows.
+const QList<Case> &groups()
+{
+    static const QList<Case> all{{"lift", {}, {}, {0, 1}}, {"stamp", {}, {}, {0, 4}},
+                                 {"annotations", {{3, 1}, {3, 2}, {3, 3}}, {}, {0, 1}}};
+    return all;
+}
+
+// Pushes a row's step through the current handle as the program does.
+void push(Model::KLScene &handle, const Case &which, const QMimeData *copied)
+{
+    const QString name = QString::fromUtf8(which.name);
+    const QImage note = TestSupport::alpha8(QSize(20, 8), 70);
+    if (name == u"lift")
+        Commands::liftFloatingSelection(&handle, lifted(*handle.scene(), u'k'), QPainterPath(), true);
+    else if (name == u"stamp")
+        Commands::stampFloatingSelection(&handle, true);
+    else if (name == u"annotations")
+        Commands::addAnnotations(&handle, cellsOf(handle, which.places), {note, QImage(), note});
+    else
+        Model::KLScene::pushCommand(
+            static_cast<Model::SceneCommand *>(makeCommand(handle, name, which.places, which.values, copied)));
+}
+
 } // namespace
 
 // What every command of these families shares: its line in the history, its
@@ -427,7 +452,7 @@ void TestCommandHistory::everyCommandUndoesExactly_data()
     }
     for (const char *name : {"discard layer", "merge down", "duplicate layer"})
         QTest::addRow("%s, window", name) << false << true << false;
-    for (const char *name : {"frame size", "scene settings", "active cell", "cut"})
+    for (const char *name : {"frame size", "scene settings", "active cell", "cut", "lift", "stamp", "annotations"})
         QTest::addRow("%s, after an undo", name) << false << false << true;
 }
 
@@ -443,24 +468,30 @@ void TestCommandHistory::everyCommandUndoesExactly()
     name = name.section(u',', 0, 0);
     if ((name == u"draw" || name == u"erase") && !m_gl)
         QSKIP(TestSupport::NoOpenGL);
-    const Case &which = *std::find_if(cases().cbegin(), cases().cend(),
+    const QList<Case> all = cases() + groups();
+    const Case &which = *std::find_if(all.cbegin(), all.cend(),
                                       [&name](const Case &c) { return name == QLatin1StringView(c.name); });
     const Setup setup = setUp(linked, window ? &m_window : nullptr);
     Model::KLScene &handle = *setup.handle;
-    if (name == u"floating placement")
-        handle.setFloatingSelection(lifted(*handle.scene(), u'q'));
-    makeCurrent(handle, which.current.y(), which.current.x());
+    // The tool is the application's: each push after an undo starts from the
+    // row's again, a lift from a drawing tool.
+    const auto prepare = [&](Model::KLScene &scene) {
+        if (name == u"floating placement" || name == u"stamp")
+            scene.setFloatingSelection(lifted(*scene.scene(), u'q'));
+        if (name == u"lift")
+            Model::ToolManager::instance()->setCurrentTool(Model::Tool::Type::Pen);
+        makeCurrent(scene, which.current.y(), which.current.x());
+    };
+    prepare(handle);
     QUndoStack *stack = handle.scene()->undoStack();
     const QByteArray before = record(handle);
 
     if (afterUndo) {
         const Setup alone = setUp();
-        makeCurrent(*alone.handle, which.current.y(), which.current.x());
         const auto pushTo = [&](Model::KLScene &scene, const QMimeData *copied) {
             Model::KLScene::setCurrent(&scene);
-            return announcements(*scene.scene(), [&] {
-                Model::KLScene::pushCommand(makeCommand(scene, name, which.places, which.values, copied));
-            });
+            prepare(scene);
+            return announcements(*scene.scene(), [&] { push(scene, which, copied); });
         };
         const QMap<QByteArray, int> expected = pushTo(*alone.handle, alone.copied.get());
         stack->push(new Commands::ChangeLayerColor(handle.scene(), 0, Qt::darkCyan));
@@ -607,7 +638,8 @@ void TestCommandHistory::randomHistories()
             handle.undo();
             QVERIFY2(expect(--index, step), qPrintable(QStringLiteral("undo before ") + step));
         }
-        Model::KLScene::pushCommand(makeCommand(handle, name, places, values, setup.copied.get()));
+        Model::KLScene::pushCommand(
+            static_cast<Model::SceneCommand *>(makeCommand(handle, name, places, values, setup.copied.get())));
         QVERIFY2(CellTest::linkFault(*scene).isEmpty(), qPrintable(step + QStringLiteral(": ") + CellTest::linkFault(*scene)));
         if (undone && stack->canRedo()) {
             QVERIFY2(expect(index, step), qPrintable(QStringLiteral("unpushed ") + step));

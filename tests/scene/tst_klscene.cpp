@@ -3,6 +3,7 @@
 #include "render/alphacomposition.h"
 #include "scene/framerangemodel.h"
 #include "scene/scene.h"
+#include "scene/scenecommand.h"
 #include "scene/scenemodel.h"
 #include "settings/settings.h"
 #include "support/cellpattern.h"
@@ -12,7 +13,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
-#include <QUndoCommand>
 #include <QUndoStack>
 
 #include <memory>
@@ -23,7 +23,7 @@ using CellPattern::build;
 namespace {
 
 // Counts its runs and tells when it is gone.
-class CountingCommand : public QUndoCommand
+class CountingCommand : public SceneCommand
 {
 public:
     CountingCommand(int *redone, bool *deleted)
@@ -32,10 +32,11 @@ public:
     {
     }
     ~CountingCommand() override { *m_deleted = true; }
-    void redo() override { ++*m_redone; }
     void undo() override {}
 
 private:
+    void perform() override { ++*m_redone; }
+
     int *m_redone;
     bool *m_deleted;
 };

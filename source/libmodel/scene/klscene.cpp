@@ -9,10 +9,10 @@
 #include <QItemSelectionModel>
 #include <QList>
 #include <QScopedValueRollback>
-#include <QUndoCommand>
 #include <QUndoStack>
 
 #include <deque>
+#include <utility>
 
 namespace Model {
 
@@ -28,12 +28,12 @@ public:
     // A command waiting for the change to end, or what makes it then.
     struct Pending
     {
-        std::unique_ptr<QUndoCommand> command;
-        std::function<QUndoCommand *()> make;
+        std::unique_ptr<SceneCommand> command;
+        std::function<SceneCommand *()> make;
 
-        std::unique_ptr<QUndoCommand> take()
+        std::unique_ptr<SceneCommand> take()
         {
-            return command ? std::move(command) : std::unique_ptr<QUndoCommand>(make ? make() : nullptr);
+            return command ? std::move(command) : std::unique_ptr<SceneCommand>(make ? make() : nullptr);
         }
     };
 
@@ -57,7 +57,7 @@ public:
 
     void request(Pending pending);
     void endChange();
-    void push(std::unique_ptr<QUndoCommand> command);
+    void push(std::unique_ptr<SceneCommand> command);
 
     Scene *m_scene = nullptr;
     SceneModel *m_sceneModel = nullptr;
@@ -68,6 +68,7 @@ public:
     int m_changing = 0;
     std::deque<Pending> m_pending;
     bool m_pushingPending = false;
+    bool m_gestureEnded = false;
 };
 
 void KLScenePrivate::request(Pending pending)
@@ -92,7 +93,7 @@ void KLScenePrivate::endChange()
     }
 }
 
-void KLScenePrivate::push(std::unique_ptr<QUndoCommand> command)
+void KLScenePrivate::push(std::unique_ptr<SceneCommand> command)
 {
     if (!command || command->isObsolete())
         return;
@@ -101,16 +102,13 @@ void KLScenePrivate::push(std::unique_ptr<QUndoCommand> command)
     // QUndoStack::push cuts the undone steps before it looks whether the
     // command is obsolete, which some commands tell only once they have run.
     // Where there are undone steps to lose, the command runs first: one that
-    // changed nothing goes, anything else is pushed done. Only a command of
-    // another kind than ours, which the push would run again, is taken back.
+    // changed nothing goes, anything else is pushed done, and the push's own
+    // redo does nothing.
     if (stack->canRedo()) {
         command->redo();
         if (command->isObsolete())
             return;
-        if (auto *done = dynamic_cast<SceneCommand *>(command.get()))
-            done->markPerformed();
-        else
-            command->undo();
+        command->markPerformed();
     }
     stack->push(command.release());
 }
@@ -150,9 +148,9 @@ KLScene *KLScene::current() { return s_current; }
 
 void KLScene::setCurrent(KLScene *scene) { s_current = scene; }
 
-void KLScene::pushCommand(QUndoCommand *command)
+void KLScene::pushCommand(SceneCommand *command)
 {
-    std::unique_ptr<QUndoCommand> owned(command);
+    std::unique_ptr<SceneCommand> owned(command);
     if (!s_current || !s_current->scene()) {
         qDebug() << "Trying to push command with no current scene";
         return;
@@ -160,7 +158,7 @@ void KLScene::pushCommand(QUndoCommand *command)
     s_current->d->request({std::move(owned), {}});
 }
 
-void KLScene::pushCommand(std::function<QUndoCommand *()> make)
+void KLScene::pushCommand(std::function<SceneCommand *()> make)
 {
     if (!s_current || !s_current->scene()) {
         qDebug() << "Trying to push command with no current scene";
@@ -173,8 +171,21 @@ void KLScene::undo()
 {
     if (isChanging())
         return;
+    QUndoStack *stack = d->m_scene->undoStack();
+    // A gesture under way is what the user takes back. Its view ends it now
+    // and says so; what it made is the last step, and nothing before it goes.
+    const int index = stack->index();
+    d->m_gestureEnded = false;
+    Q_EMIT aboutToUndo();
+    if (std::exchange(d->m_gestureEnded, false) && stack->index() == index)
+        return;
     const KLScenePrivate::Change change(d.get());
-    d->m_scene->undoStack()->undo();
+    stack->undo();
+}
+
+void KLScene::gestureEnded()
+{
+    d->m_gestureEnded = true;
 }
 
 void KLScene::redo()

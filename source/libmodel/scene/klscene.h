@@ -11,13 +11,13 @@
 #include <memory>
 
 class QItemSelectionModel;
-class QUndoCommand;
 
 namespace Model {
 
 class FrameRangeModel;
 class KLScenePrivate;
 class Scene;
+class SceneCommand;
 class SceneModel;
 
 // The handle of one open scene: it owns the document, its table model, the
@@ -54,14 +54,21 @@ public:
     // runs it, at once or, while that scene changes, once the change is
     // over. Dropped without a current scene, and when it changes nothing:
     // obsolete by the time its turn comes, or once it has run, which it does
-    // before the push where there are undone steps to keep. A SceneCommand
-    // runs once either way; any other command is then taken back and pushed.
-    static void pushCommand(QUndoCommand *command);
+    // before the push where there are undone steps to keep. It runs once
+    // either way; a group runs its children once. This is the one way onto
+    // a stack.
+    static void pushCommand(SceneCommand *command);
     // The same for a command that make builds when its turn comes, from the
     // scene as it then is; it answers null for nothing to push. For an edit
     // that names what a step can move or take away, a layer by its index.
-    static void pushCommand(std::function<QUndoCommand *()> make);
+    static void pushCommand(std::function<SceneCommand *()> make);
+    // Takes back the last step. A stroke or a drag under way on a view goes
+    // instead, and only it: aboutToUndo() asks the view to end it, and a
+    // view that had one under way calls gestureEnded(). What the gesture
+    // made by then (a stroke is handed over as its release would hand it
+    // over) is the step taken back; when it made none, nothing is.
     void undo();
+    void gestureEnded();
     void redo();
     // True while a step runs through pushCommand(), undo() or redo(), while
     // a layer's column goes, and while the sheet's current cell follows the
@@ -93,6 +100,8 @@ public Q_SLOTS:
     void clearSelection();
 
 Q_SIGNALS:
+    // undo() is about to take a step back: a gesture under way ends now.
+    void aboutToUndo();
     void floatingSelectionChanged();
     void floatingSelectionTransformChanged(Model::FloatingSelection::Transform transform);
 

@@ -16,8 +16,9 @@ namespace Model {
 // it reaches the stack, which a resize of every drawing of a scene feels.
 //
 // A command does in perform() what QUndoCommand::redo() does; the default
-// runs the children in the order they were made, for a command that is only
-// its children.
+// runs the children in the order they were made, and undo() takes them back
+// in reverse: a group of commands that is one step is a SceneCommand of its
+// own, made with its text, the commands made with it as their parent.
 class SceneCommand : public QUndoCommand
 {
 public:

@@ -741,6 +741,14 @@ void Paper::setCurrentScene(Model::KLScene *klscene)
         connect(klscene, &Model::KLScene::floatingSelectionChanged, this, [this] { d->refreshSelection(); });
         connect(klscene, &Model::KLScene::floatingSelectionTransformChanged, this,
                 &Paper::setFloatingSelectionTransform);
+        // An undo while the pen draws takes back that stroke alone: it is
+        // handed over first, as the pen's release would hand it over.
+        connect(klscene, &Model::KLScene::aboutToUndo, this, [this, klscene] {
+            if (!d->scene || !d->scene->hasActiveStroke())
+                return;
+            d->finishStroke();
+            klscene->gestureEnded();
+        });
     }
     if (Model::Scene *scene = d->scene) {
         d->paperRect = QRectF(QPointF(0.0, 0.0), QSizeF(scene->frameSize()));

@@ -426,7 +426,8 @@ void XSheet::setModel(QAbstractItemModel *model)
         return;
     if (QAbstractItemModel *old = this->model())
         disconnect(old, nullptr, this, nullptr);
-    QObject::disconnect(d->m_stepConnection);
+    for (const QMetaObject::Connection &connection : {d->m_stepConnection, d->m_undoConnection, d->m_scrubConnection})
+        QObject::disconnect(connection);
     abandonGestures();
     d->m_model = qobject_cast<Model::FrameRangeModel *>(model);
     d->m_header->setModel(model);
@@ -437,8 +438,20 @@ void XSheet::setModel(QAbstractItemModel *model)
     updateScrollBars();
     if (!d->m_model)
         return;
-    if (const Model::Scene *scene = d->m_model->scene())
+    if (const Model::Scene *scene = d->m_model->scene()) {
         d->m_stepConnection = connect(scene->undoStack(), &QUndoStack::indexChanged, this, &XSheet::abandonGestures);
+        d->m_scrubConnection = connect(scene, &Model::Scene::scrubFrameChanged, this, [this](int current, int previous) {
+            if ((current == -1) != (previous == -1))
+                abandonDrags();
+        });
+    }
+    // The scene shown is the current one, whose undos the window runs.
+    if (Model::KLScene *handle = Model::KLScene::current(); handle && handle->frameRangeModel() == d->m_model) {
+        d->m_undoConnection = connect(handle, &Model::KLScene::aboutToUndo, this, [this, handle] {
+            if (endGestureForUndo())
+                handle->gestureEnded();
+        });
+    }
     connect(d->m_model, &QAbstractItemModel::headerDataChanged, this,
             [this](Qt::Orientation orientation, int first, int last) {
                 if (orientation == Qt::Horizontal) {

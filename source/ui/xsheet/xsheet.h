@@ -42,10 +42,15 @@ class XSheetPrivate;
 // last pressed or lifted on the sheet.
 //
 // A gesture aims at cells as they were when it began. A step that comes from
-// elsewhere while it runs (an undo, a redo, an edit by a shortcut, a move of
-// the current cell) may move or take those cells away, so it ends every
-// gesture under way, in the sheet, its header and its footer: previews and
-// live strokes go, and what is still held changes nothing when let go.
+// elsewhere while it runs (a redo, an edit by a shortcut, a move of the
+// current cell) may move or take those cells away, so it ends every gesture
+// under way, in the sheet, its header and its footer: previews and live
+// strokes go, and what is still held changes nothing when let go. An undo is
+// the user's own: it takes back the stroke or drag under way and nothing
+// before it (see Model::KLScene::undo). Playback, a flip or a scrub shows
+// its frames as the scene's scrub frame and may leave the current cell
+// elsewhere when it stops: every drag under way when the scene starts or
+// stops showing such a frame is abandoned alike, and a stroke goes on.
 class XSheet : public QAbstractItemView
 {
     Q_OBJECT
@@ -161,6 +166,8 @@ private:
     void finishFrameDrag(int row);
     void cancelDrags();
     void abandonGestures();
+    bool abandonDrags();
+    bool endGestureForUndo();
     bool annotationTabletEvent(QTabletEvent *event);
     bool eraserTabletEvent(QTabletEvent *event);
 

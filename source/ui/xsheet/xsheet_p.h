@@ -87,11 +87,14 @@ public:
     // While the sheet itself moves the current cell or pushes what a gesture
     // made: the step that follows is the gesture's own, not an interruption.
     bool m_ownChange = false;
-    // A step from elsewhere ended the press that is still held: nothing
-    // starts from it any more.
+    // A step from elsewhere, an undo or playback ended the press that is
+    // still held: nothing starts from it any more.
     bool m_pressAbandoned = false;
-    // Steps of the shown scene's history.
+    // Steps of the shown scene's history, its undos before they run, and the
+    // frames it shows in passing.
     QMetaObject::Connection m_stepConnection;
+    QMetaObject::Connection m_undoConnection;
+    QMetaObject::Connection m_scrubConnection;
 
     // Metrics.
     int m_cellWidthInset = 3;

@@ -25,7 +25,6 @@
 #include "tools/toolmanager.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
@@ -33,11 +32,11 @@
 #include <QScrollBar>
 #include <QTabletEvent>
 #include <QTimer>
-#include <QUndoCommand>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace UI {
 
@@ -281,22 +280,47 @@ void XSheet::abandonGestures()
 {
     if (d->m_ownChange)
         return;
-    d->m_header->abandonPress();
-    d->m_footer->abandonPress();
-    const bool stroke = d->m_strokeEngine.hasActiveStroke();
-    if (!stroke && !d->m_tabletStrokeActive && !d->m_frameDragActive && !d->m_audioDragActive
-        && !d->m_pressedIndex.isValid() && d->m_pressedBeyondColumn < 0)
-        return;
-    if (stroke) {
-        d->m_strokeEngine.endStroke();
-        viewport()->update();
-    }
     // The pen or the button is still down: what it does from now on
     // changes nothing until it is lifted.
-    d->m_tabletStrokeActive = false;
+    if (d->m_strokeEngine.hasActiveStroke()) {
+        d->m_strokeEngine.endStroke();
+        viewport()->update();
+        d->m_pressAbandoned = true;
+    }
+    if (std::exchange(d->m_tabletStrokeActive, false))
+        d->m_pressAbandoned = true;
     d->m_tabletAnnotation = false;
+    abandonDrags();
+}
+
+// Every press and drag under way, here and in the header and footer, ends
+// with nothing more to come of it; a stroke goes on. True when a frame or
+// audio drag was under way.
+bool XSheet::abandonDrags()
+{
+    d->m_header->abandonPress();
+    d->m_footer->abandonPress();
+    const bool dragged = d->m_frameDragActive || d->m_audioDragActive;
+    if (!dragged && !d->m_pressedIndex.isValid() && d->m_pressedBeyondColumn < 0)
+        return false;
     cancelDrags();
     d->m_pressAbandoned = true;
+    return dragged;
+}
+
+// What an undo takes back of a stroke or a drag under way, as on the paper:
+// the stroke is handed over first, as its release would hand it over, so
+// that the undo takes back just that; a drag is dropped. True when there
+// was either.
+bool XSheet::endGestureForUndo()
+{
+    const bool stroke = d->m_strokeEngine.hasActiveStroke();
+    if (!stroke && !d->m_frameDragActive && !d->m_audioDragActive)
+        return false;
+    if (stroke)
+        finishAnnotationStroke();
+    abandonGestures();
+    return true;
 }
 
 void XSheet::finishFrameDrag(int row)
@@ -308,7 +332,7 @@ void XSheet::finishFrameDrag(int row)
 
     Model::KLScene *handle = Model::KLScene::current();
     Model::Scene *scene = handle ? handle->scene() : nullptr;
-    std::unique_ptr<QUndoCommand> command;
+    std::unique_ptr<Model::SceneCommand> command;
     if (scene && kind == Model::FrameRangeModel::SlideDrag) {
         const int lowest = model->minDragDistanceReached();
         const int highest = model->maxDragDistanceReached();
@@ -379,29 +403,19 @@ void XSheet::finishAnnotationStroke()
     if (first > last)
         return;
 
-    // One command per row that the stroke changed; a stroke over several
-    // rows is one history step, and one that changed nothing is none.
-    std::unique_ptr<QUndoCommand> macro;
-    if (last > first)
-        macro = std::make_unique<QUndoCommand>(QCoreApplication::translate("Commands", "Add Annotations"));
-    std::unique_ptr<QUndoCommand> single;
+    // The new note of each row the stroke crossed, null where it changed
+    // nothing.
+    QModelIndexList cells;
+    QList<QImage> images;
     const int frameOfTopRow = d->m_model->firstFrame() + d->m_annotationTopRow;
     for (int row = first; row <= last; ++row) {
         const QModelIndex cell = d->m_model->index(d->m_annotationTopRow + row, d->m_annotationColumn);
         const QImage note = cell.data(Role::AnnotationImageRole).value<QImage>();
         const QImage image = d->noteWithStroke(note, row, *stroke);
-        if (image.isNull() || image == note)
-            continue;
-        const QModelIndex source = handle->sceneModel()->index(frameOfTopRow - 1 + row, d->m_annotationColumn);
-        if (macro)
-            new Commands::AddAnnotation(handle, source, image.copy(), macro.get());
-        else
-            single = std::make_unique<Commands::AddAnnotation>(handle, source, image.copy());
+        cells.append(handle->sceneModel()->index(frameOfTopRow - 1 + row, d->m_annotationColumn));
+        images.append(image.isNull() || image == note ? QImage() : image.copy());
     }
-    if (macro && macro->childCount() > 0)
-        Model::KLScene::pushCommand(macro.release());
-    else if (single)
-        Model::KLScene::pushCommand(single.release());
+    Commands::addAnnotations(handle, cells, images);
 }
 
 // Pen input

@@ -404,8 +404,9 @@ void TestXSheet::frameDrags_data()
     QTest::addColumn<QPoint>("pressed"); // (frame, layer)
     QTest::addColumn<QList<int>>("path"); // rows from the pressed cell; let go at the last
     // "", "left", "right", "above", "below", "shift", "shift throughout";
-    // "after an undo": the step undone puts the current cell where it was
-    // before the drag, on the next layer's frame 2
+    // "after an undo": an undo during the drag, after a step that made the
+    // pressed cell current from the next layer's frame 2; "playback": the
+    // scene starts showing frame 3, as playback does
     QTest::addColumn<QString>("letGo");
     QTest::addColumn<QString>("text"); // of the command pushed, empty for none
     QTest::addColumn<QString>("after");
@@ -456,12 +457,19 @@ void TestXSheet::frameDrags_data()
                                        << "shift" << QString() << "AaaaBbbC";
     QTest::newRow("Shift held from the start") << holds << QString() << false << QPoint(1, 0) << QList<int>{1, 2}
                                                << "shift throughout" << QString() << "AaaaBbbC";
+    const QString moved = QStringLiteral("Change Active Frame and Layer|Commands::SetActiveFrameAndLayer|-1");
     QTest::newRow("add clones, an undo during the drag")
         << QStringList{QStringLiteral("A.B"), QStringLiteral("CD.")} << QString() << false << QPoint(1, 0)
-        << QList<int>{1, 2} << "after an undo" << QString() << "AaB|CDd";
+        << QList<int>{1, 2} << "after an undo" << moved << "AaB|CDd";
     QTest::newRow("slide, an undo during the drag")
         << QStringList{holds.first(), QStringLiteral("DE.")} << QString() << true << QPoint(5, 0)
-        << QList<int>{-1, -2} << "after an undo" << QString() << "AaaaBbbC|DEe";
+        << QList<int>{-1, -2} << "after an undo" << moved << "AaaaBbbC|DEe";
+    QTest::newRow("annotation stroke, an undo during it")
+        << QStringList{QStringLiteral("A.B"), QStringLiteral("CD."), QStringLiteral("notes")} << QString() << false
+        << QPoint(1, 2) << QList<int>{1, 2} << "after an undo" << moved << "AaB|CDd|";
+    QTest::newRow("add clones, playback started during the drag")
+        << QStringList{QStringLiteral("A.B")} << QString() << false << QPoint(1, 0) << QList<int>{1, 2} << "playback"
+        << QString() << "AaB";
 }
 
 void TestXSheet::frameDrags()
@@ -492,7 +500,7 @@ void TestXSheet::frameDrags()
         QVERIFY(points.last().y() >= sheet.viewport()->height());
     const bool shiftThroughout = letGo == u"shift throughout";
     // The current cell came to the pressed one by a step, as the window
-    // makes it; the undo takes it back while the drag runs.
+    // makes it.
     const bool undoing = letGo == u"after an undo";
     if (undoing) {
         sheet.scene()->setActiveFrameAndLayer(2, 1, Model::Scene::AllowFrameAfterLast);
@@ -501,9 +509,12 @@ void TestXSheet::frameDrags()
     bool previewGone = true;
     SheetTest::drag(sheet.viewport(), points, shiftThroughout ? Qt::ShiftModifier : Qt::NoModifier,
                     shiftThroughout || letGo == u"shift" ? Qt::ShiftModifier : Qt::NoModifier, [&] {
-                        if (!undoing)
+                        if (undoing)
+                            sheet.handle->undo();
+                        else if (letGo == u"playback")
+                            sheet.scene()->setScrubFrame(3);
+                        else
                             return;
-                        sheet.handle->undo();
                         previewGone = sheet.model()->dragMode() == Model::FrameRangeModel::NoDrag;
                     });
     QVERIFY(previewGone);
