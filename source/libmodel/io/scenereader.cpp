@@ -958,7 +958,7 @@ void SceneReaderPrivate::readLayer()
                 },
                 layer->layerBeyondLast(),
                 [&keywords](Layer::LayerBeyondLast setting) {
-                    return keywords.value(int(setting) - 1, QStringLiteral("-"));
+                    return QStringLiteral("\"%1\"").arg(keywords.value(int(setting) - 1));
                 }));
         }
     }
