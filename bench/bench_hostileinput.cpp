@@ -7,9 +7,11 @@
 // a full-HD scene, opened; pictures under a turned root, one as wide as
 // drawings reach and one row high, pasted and opened, and forty of the
 // largest square holding two pixels of ink each, opened, beside the same
-// pictures upright; and a 5 KB WAV at 1 Hz whose data chunk claims more than
-// the file holds, decoded as an import decodes it. Each reports its time and
-// what the heap held at its peak beyond what it held before.
+// pictures upright; a 655 KB scene file of 300 drawings each claiming a
+// frame of its own near 8K, without its frame and with it, beside the same
+// drawings all claiming one; and a 5 KB WAV at 1 Hz whose data chunk claims
+// more than the file holds, decoded as an import decodes it. Each reports its
+// time and what the heap held at its peak beyond what it held before.
 //
 // Beside them, a scene the program itself makes: twenty full-HD layers
 // collapsed and merged into one drawing, opened after the frame was made
@@ -191,8 +193,10 @@ QByteArray tenDrawingFile(QSize claimed)
 }
 
 // Opened as the window opens a file; the operation gives the number of
-// damage entries the reader noted.
-void open(benchmark::State &state, const QByteArray &document)
+// damage entries the reader noted. For a file that makes the scene's frame
+// anew (besideFrame), the frame's own two pictures (frame_MB) and what the
+// open adds beyond them (beyond_frame_MB).
+void open(benchmark::State &state, const QByteArray &document, bool besideFrame = false)
 {
     std::shared_ptr<Model::Scene> scene;
     measure(
@@ -211,6 +215,12 @@ void open(benchmark::State &state, const QByteArray &document)
         },
         "damage");
     state.counters["file_bytes"] = double(document.size());
+    if (!besideFrame)
+        return;
+    // The composite of the frame and its backlight, four bytes a pixel each.
+    const double frameMiB = 2.0 * 4.0 * scene->frameWidth() * scene->frameHeight() / (1024.0 * 1024.0);
+    state.counters["frame_MB"] = frameMiB;
+    state.counters["beyond_frame_MB"] = state.counters["peak_MB"] - frameMiB;
 }
 
 void BM_HostileInputOpenTenDrawings(benchmark::State &state)
@@ -301,6 +311,41 @@ void BM_HostileInputOpenFortyTurnedSquaresBaselineUpright(benchmark::State &stat
     open(state, fortySquares(0.0));
 }
 BENCHMARK(BM_HostileInputOpenFortyTurnedSquaresBaselineUpright)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+
+// A scene file of 300 drawings, each claiming a frame of its own near 8K,
+// from 8192x7648 down to 7893x7349, and holding 35 blank pictures as large
+// besides its ink, as the program writes none: 655 KB. Its frame is missing
+// (0), so that the reader must choose one, or given as the largest they
+// claim (1).
+constexpr int ClaimingDrawings = 300;
+const QSize LargestClaim(8192, 7648);
+
+QByteArray manySizesFile(const benchmark::State &state, bool honest)
+{
+    QList<QByteArray> drawings;
+    for (int i = 0; i < ClaimingDrawings; ++i)
+        drawings.append(HostileInput::drawingRecord({honest ? LargestClaim : LargestClaim - QSize(i, i), true, 35}));
+    return HostileInput::sceneDocument(state.range(0) == 0 ? QSize() : LargestClaim, drawings);
+}
+
+void BM_HostileInputOpenManySizes(benchmark::State &state)
+{
+    open(state, manySizesFile(state, false), true);
+}
+BENCHMARK(BM_HostileInputOpenManySizes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// The same drawings, each claiming the largest frame, which the file gives
+// or all of them tell.
+void BM_HostileInputOpenManySizesBaselineOneSize(benchmark::State &state)
+{
+    open(state, manySizesFile(state, true), true);
+}
+BENCHMARK(BM_HostileInputOpenManySizesBaselineOneSize)
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3);

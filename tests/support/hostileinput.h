@@ -172,8 +172,9 @@ inline QString identifier(int n)
     return QStringLiteral("{00000000-0000-4000-8000-%1}").arg(n, 12, 10, QLatin1Char('0'));
 }
 
-// A scene document of one stroke layer, "Ink", in a scene of frame, whose
-// cells are originals of the drawing records in order.
+// A scene document of one stroke layer, "Ink", in a scene of frame (none
+// given for QSize()), whose cells are originals of the drawing records in
+// order.
 inline QByteArray sceneDocument(QSize frame, const QList<QByteArray> &drawings)
 {
     QString cells;
@@ -182,11 +183,12 @@ inline QByteArray sceneDocument(QSize frame, const QList<QByteArray> &drawings)
                      .arg(identifier(100 + i), QString::fromLatin1(drawings.at(i).toBase64()));
     }
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE kl>\n<kl version=\"0.4\">"
-                          "<scene frameWidth=\"%1\" frameHeight=\"%2\" totalNumberOfDrawings=\"%3\"><layers>"
-                          "<ordering>0</ordering><layer identifier=\"%4\" name=\"Ink\" visible=\"yes\" type=\"stroke\">"
-                          "%5</layer></layers></scene></kl>\n")
-        .arg(frame.width())
-        .arg(frame.height())
+                          "<scene %1totalNumberOfDrawings=\"%2\"><layers>"
+                          "<ordering>0</ordering><layer identifier=\"%3\" name=\"Ink\" visible=\"yes\" type=\"stroke\">"
+                          "%4</layer></layers></scene></kl>\n")
+        .arg(frame.isValid()
+                 ? QStringLiteral("frameWidth=\"%1\" frameHeight=\"%2\" ").arg(frame.width()).arg(frame.height())
+                 : QString())
         .arg(drawings.size())
         .arg(identifier(1), cells)
         .toUtf8();

@@ -3,6 +3,7 @@
 #include "drawings/drawingimagecache.h"
 #include "render/alphacomposition.h"
 #include "render/premultipliedblend.h"
+#include "strokes/bitmapstroke.h"
 #include "strokes/rleimage.h"
 #include "strokes/singlestroke.h"
 
@@ -207,6 +208,128 @@ bool coversInk(const QImage &image, QRect content, const QPainterPath &path)
     return false;
 }
 
+// The parts of area that the strokes of root can paint, in pieces made of
+// the tiles of a grid laid from area's top left corner: rendering the pieces
+// alone renders every pixel of ink in area, so that a drawing of a few
+// strokes in far corners of a large frame costs those corners, not the
+// frame. Past MaximumPieces, each row of the grid is one piece from the
+// first tile marked to the last, which bounds the renders of a drawing of
+// many scattered strokes.
+QList<QRect> reachedPieces(const CompoundStroke &root, QRect area)
+{
+    constexpr qsizetype MaximumPieces = 64;
+    // What the renderer feathers beyond a stroke's bounds, and rounding.
+    constexpr qreal Margin = 2.0;
+    if (area.isEmpty() || root.isEmpty())
+        return {};
+    // At most 256 tiles a side, whatever the area.
+    const int tile = std::max(128, (std::max(area.width(), area.height()) + 255) / 256);
+    const int columns = (area.width() + tile - 1) / tile;
+    const int rows = (area.height() + tile - 1) / tile;
+    std::vector<uchar> marked(size_t(columns) * size_t(rows), 0);
+
+    struct Visit
+    {
+        const CompoundStroke *compound;
+        QTransform combined;
+        QRectF bounds;
+    };
+    std::vector<Visit> visits{{&root, root.transform(), QRectF(area)}};
+    while (!visits.empty()) {
+        Visit visit = std::move(visits.back());
+        visits.pop_back();
+        // Beyond its clip path a group paints nothing.
+        const QPainterPath clip = visit.compound->clipPath();
+        if (!clip.isEmpty())
+            visit.bounds &= visit.combined.mapRect(clip.boundingRect()).adjusted(-Margin, -Margin, Margin, Margin);
+        if (visit.bounds.isEmpty())
+            continue;
+        for (int i = 0; i < visit.compound->memberCount(); ++i) {
+            const Stroke *member = visit.compound->member(i);
+            if (const auto *nested = dynamic_cast<const CompoundStroke *>(member)) {
+                visits.push_back({nested, nested->transform() * visit.combined, visit.bounds});
+                continue;
+            }
+            // Erasers only take away what the other strokes paint, and a
+            // picture paints only where its ink lies.
+            const auto *single = dynamic_cast<const SingleStroke *>(member);
+            if (single && single->isEraserStroke())
+                continue;
+            const auto *picture = dynamic_cast<const BitmapStroke *>(member);
+            const QRect bounds = picture ? picture->inkRect() : member->boundingRect();
+            if (bounds.isEmpty())
+                continue;
+            const QRectF reach =
+                visit.combined.mapRect(Stroke::toRectF(bounds)).adjusted(-Margin, -Margin, Margin, Margin)
+                & visit.bounds;
+            if (reach.isEmpty())
+                continue;
+            const int left = std::clamp(int((reach.left() - area.left()) / tile), 0, columns - 1);
+            const int right = std::clamp(int((reach.right() - area.left()) / tile), 0, columns - 1);
+            const int top = std::clamp(int((reach.top() - area.top()) / tile), 0, rows - 1);
+            const int bottom = std::clamp(int((reach.bottom() - area.top()) / tile), 0, rows - 1);
+            for (int row = top; row <= bottom; ++row)
+                std::fill_n(marked.begin() + qsizetype(row) * columns + left, right - left + 1, uchar(1));
+        }
+    }
+
+    // Runs of marked tiles, row by row; a run below one of the same columns
+    // lengthens its piece.
+    const auto collect = [&](bool wholeRows) {
+        QList<QRect> pieces;
+        QList<std::pair<std::pair<int, int>, qsizetype>> above;
+        for (int row = 0; row < rows; ++row) {
+            const uchar *line = marked.data() + qsizetype(row) * columns;
+            QList<std::pair<std::pair<int, int>, qsizetype>> here;
+            for (int column = 0; column < columns;) {
+                if (!line[column]) {
+                    ++column;
+                    continue;
+                }
+                int end = column;
+                while (end + 1 < columns && (line[end + 1] || wholeRows))
+                    ++end;
+                while (!line[end])
+                    --end;
+                const std::pair<int, int> run(column, end);
+                const auto same = std::find_if(above.cbegin(), above.cend(),
+                                               [&](const auto &piece) { return piece.first == run; });
+                if (same != above.cend()) {
+                    pieces[same->second].setBottom(pieces.at(same->second).bottom() + tile);
+                    here.append(*same);
+                } else {
+                    here.append({run, pieces.size()});
+                    pieces.append(QRect(area.left() + column * tile, area.top() + row * tile,
+                                        (end - column + 1) * tile, tile));
+                }
+                column = end + 1;
+            }
+            above = here;
+        }
+        for (QRect &piece : pieces)
+            piece &= area;
+        return pieces;
+    };
+    const QList<QRect> pieces = collect(false);
+    return pieces.size() <= MaximumPieces ? pieces : collect(true);
+}
+
+// The root's coverage of rect of the drawing's grid, cut to what the render
+// drew, and where that lies; a null image when it drew nothing. The paper's
+// grain lies as in a render of the whole frame.
+std::pair<QPoint, QImage> renderedPart(const CompoundStroke &root, QRect rect)
+{
+    QImage image = blankCoverage(rect.size());
+    if (image.isNull())
+        return {};
+    const QRect drawn =
+        root.render(image, image.rect(), QTransform::fromTranslate(-rect.left(), -rect.top()), rect.topLeft(), 1.0)
+        & image.rect();
+    if (drawn.isEmpty())
+        return {};
+    return {rect.topLeft() + drawn.topLeft(), drawn == image.rect() ? image : image.copy(drawn)};
+}
+
 } // namespace
 
 class StrokeDrawingPrivate
@@ -227,6 +350,9 @@ public:
     // Encodes the edited image once and puts it back into the cache; a null
     // image leaves the drawing without one.
     void keepImage(QImage image);
+    // Keeps code as the image, with nothing decoded in the cache: decoded
+    // when it is first asked for.
+    void keepCode(RleImage code);
 
     QSize m_size;
     // The coverage as the drawing keeps it: run-length code, a small part of
@@ -275,6 +401,13 @@ void StrokeDrawingPrivate::keepImage(QImage image)
     m_hasImage = !image.isNull();
     m_code = m_hasImage ? RleImage(image) : RleImage();
     DrawingImageCache::instance()->insert(m_cacheKey, image);
+}
+
+void StrokeDrawingPrivate::keepCode(RleImage code)
+{
+    m_code = std::move(code);
+    m_hasImage = true;
+    DrawingImageCache::instance()->remove(m_cacheKey);
 }
 
 StrokeDrawing::StrokeDrawing(QSize size)
@@ -392,7 +525,7 @@ QTransform StrokeDrawing::frameFit(const QSize &from, const QSize &to, KL::FitMo
     return scale * shift;
 }
 
-void StrokeDrawing::adoptFrame(const QSize &frame)
+void StrokeDrawing::adoptFrame(const QSize &frame, InkBeyondClaim beyond)
 {
     const QSize old = d->m_size;
     if (frame == old)
@@ -402,7 +535,7 @@ void StrokeDrawing::adoptFrame(const QSize &frame)
     // one group down, so that nothing drawn later falls under that clip.
     const QRect shown(QPoint(0, 0), old.expandedTo(QSize(0, 0)));
     const bool reachesFurther = frame.width() > shown.width() || frame.height() > shown.height();
-    if (old.isValid() && reachesFurther && !d->m_root->isEmpty()
+    if (beyond == InkBeyondClaim::Hidden && old.isValid() && reachesFurther && !d->m_root->isEmpty()
         && !shown.contains(d->m_root->boundingRect())) {
         auto seen = std::make_unique<CompoundStroke>();
         seen->addStroke(std::move(d->m_root));
@@ -419,7 +552,49 @@ void StrokeDrawing::adoptFrame(const QSize &frame)
     }
     d->m_size = frame;
     d->m_thumbnails.clear();
-    updateImage(QRect(QPoint(0, 0), frame));
+    renderWhereStrokesReach();
+}
+
+void StrokeDrawing::renderWhereStrokesReach()
+{
+    if (d->m_root->isEmpty() || !hasRoomForImage(d->m_size)) {
+        d->keepImage(QImage());
+        return;
+    }
+    QList<std::pair<QPoint, QImage>> parts;
+    for (const QRect &piece : reachedPieces(*d->m_root, QRect(QPoint(0, 0), d->m_size))) {
+        std::pair<QPoint, QImage> part = renderedPart(*d->m_root, piece);
+        if (!part.second.isNull())
+            parts.append(std::move(part));
+    }
+    d->keepCode(RleImage(d->m_size, parts));
+}
+
+QRect StrokeDrawing::inkBounds(const QRect &area) const
+{
+    return d->m_hasImage ? d->m_code.inkBounds(area) : QRect();
+}
+
+std::optional<bool> StrokeDrawing::hasInkIn(const QRect &area, qint64 &pixelsLeft) const
+{
+    constexpr qint64 BandPixels = qint64(1) << 20;
+    for (const QRect &piece : reachedPieces(*d->m_root, area)) {
+        const int rows = int(std::clamp<qint64>(BandPixels / piece.width(), 1, piece.height()));
+        for (int top = piece.top(); top <= piece.bottom(); top += rows) {
+            const QRect band(piece.left(), top, piece.width(), std::min(rows, piece.bottom() - top + 1));
+            const qint64 pixels = qint64(band.width()) * band.height();
+            if (pixels > pixelsLeft)
+                return std::nullopt;
+            pixelsLeft -= pixels;
+            const QImage image = renderedPart(*d->m_root, band).second;
+            for (int y = 0; y < image.height(); ++y) {
+                const uchar *line = image.constScanLine(y);
+                if (std::any_of(line, line + image.width(), [](uchar coverage) { return coverage != 0; }))
+                    return true;
+            }
+        }
+    }
+    return false;
 }
 
 qint64 StrokeDrawing::imageCodeBytes() const
@@ -703,16 +878,16 @@ QDataStream &operator<<(QDataStream &stream, const StrokeDrawing &drawing)
 
 QDataStream &operator>>(QDataStream &stream, StrokeDrawing &drawing)
 {
-    drawing.readRecord(stream, nullptr);
+    drawing.readRecord(stream, nullptr, StrokeDrawing::InkBeyondClaim::Hidden);
     return stream;
 }
 
-void StrokeDrawing::readFitted(QDataStream &stream, const QSize &frame)
+void StrokeDrawing::readFitted(QDataStream &stream, const QSize &frame, InkBeyondClaim beyond)
 {
-    readRecord(stream, &frame);
+    readRecord(stream, &frame, beyond);
 }
 
-void StrokeDrawing::readRecord(QDataStream &stream, const QSize *frame)
+void StrokeDrawing::readRecord(QDataStream &stream, const QSize *frame, InkBeyondClaim beyond)
 {
     QSize size;
     stream >> size;
@@ -753,11 +928,12 @@ void StrokeDrawing::readRecord(QDataStream &stream, const QSize *frame)
     }
 
     if (fitted) {
-        adoptFrame(target);
+        adoptFrame(target, beyond);
     } else if (!d->m_hasImage || d->m_root->isEmpty()) {
         // An image without strokes would break the invariant as much as
-        // strokes without an image; updateImage settles both.
-        updateImage(QRect(QPoint(0, 0), size));
+        // strokes without an image; this settles both, and a record of a
+        // few strokes in a large frame costs what they cover.
+        renderWhereStrokesReach();
     }
     d->m_thumbnails.clear();
 }

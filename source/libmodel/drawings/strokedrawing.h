@@ -11,6 +11,7 @@
 #include <QTransform>
 
 #include <memory>
+#include <optional>
 
 class QDataStream;
 class QPainter;
@@ -86,20 +87,35 @@ public:
     // aspect kept, centred, or left where they lie. The identity when either
     // frame has no pixels.
     static QTransform frameFit(const QSize &from, const QSize &to, KL::FitMode mode);
+    // What a drawing read for a frame other than the one its record claims
+    // shows of its strokes beyond the claimed frame: what that frame showed
+    // (a paste: the clipboard tells each drawing's frame truly), or all that
+    // the new frame reaches (a scene file, whose sizes may have been damaged
+    // or edited by hand while the strokes are the drawing).
+    enum class InkBeyondClaim { Hidden, Shown };
     // Reads a record (see above) as a drawing of frame, as adoptFrame()
     // makes it of the drawing the record holds, but without ever making a
     // picture of the frame the record claims: the record's cached image is
     // kept only when it is of frame, and the strokes are rendered at frame
     // alone. A record of frame reads as operator>> reads it.
-    void readFitted(QDataStream &stream, const QSize &frame);
+    void readFitted(QDataStream &stream, const QSize &frame, InkBeyondClaim beyond = InkBeyondClaim::Hidden);
     // Makes this a drawing of a frame of size frame without moving anything:
     // every pixel of the new frame shows what the drawing showed there, the
     // frame anchored at its top left corner as the paper and the exports
     // place a drawing, and what lay beyond the old frame stays unseen. From
     // then on strokes, stamps, merges and resizes reach the whole new frame,
     // as on any drawing made there. For a drawing that comes from a frame of
-    // another size: a pasted one, or one a file carries in such a size.
-    void adoptFrame(const QSize &frame);
+    // another size: a pasted one, or one a file carries in such a size. The
+    // image is rendered only where the strokes reach, and only its code is
+    // kept: fitting costs what the strokes cover, whatever the frame.
+    void adoptFrame(const QSize &frame, InkBeyondClaim beyond = InkBeyondClaim::Hidden);
+    // The bounds of the ink that the image shows within area; null when
+    // there is none there, or no image.
+    QRect inkBounds(const QRect &area) const;
+    // Whether the strokes leave ink in area, which may lie beyond the frame:
+    // rendered only where they reach, band by band, each band's pixels taken
+    // from pixelsLeft; nullopt when it runs out before the answer is known.
+    std::optional<bool> hasInkIn(const QRect &area, qint64 &pixelsLeft) const;
     // The bytes of run-length code the drawing keeps its image in; 0 for a
     // drawing without an image.
     qint64 imageCodeBytes() const;
@@ -193,7 +209,10 @@ private:
 
     // The record into this drawing; a drawing of frame when it is given,
     // of the record's own frame otherwise.
-    void readRecord(QDataStream &stream, const QSize *frame);
+    void readRecord(QDataStream &stream, const QSize *frame, InkBeyondClaim beyond);
+    // The image rendered from the strokes where they reach alone, in pieces,
+    // and kept as code: no picture of the whole frame is made or cached.
+    void renderWhereStrokesReach();
     // Drops the thumbnails and the copy id after an edit of the content.
     void contentChanged();
     // updateImage() on an image already taken for an edit; keeps the result.

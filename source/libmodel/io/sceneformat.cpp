@@ -195,10 +195,12 @@ void decodeBase64(QByteArrayView text, QByteArray &into, Strays *strays)
     into.truncate(written);
     if (strays) {
         // Each character of the alphabet gave six bits; the writer pads the
-        // last group to four characters.
+        // last group to four characters. A text without padding may end in
+        // a group of two or three, but never of one.
         const qsizetype characters = (written * 8 + pending) / 6;
+        const bool groupsWhole = padding == 0 ? characters % 4 != 1 : (characters + padding) % 4 == 0;
         if (!junk)
-            *strays = Strays::None;
+            *strays = groupsWhole ? Strays::None : Strays::Miscounted;
         else if (characters > 0 && (characters + padding) % 4 == 0)
             *strays = Strays::BesideWholeData;
         else

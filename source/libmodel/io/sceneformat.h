@@ -61,10 +61,14 @@ QUuid readIdentifier(QStringView text);
 QColor readColor(QStringView text);
 // What a Base64 text holds besides its data and white space: nothing;
 // characters outside the alphabet between whole groups of four, so that the
-// data reads whole once they are skipped; or such characters where the
-// groups are not whole, so that some of the data's own characters are
-// missing or were replaced.
-enum class Strays { None, BesideWholeData, InBrokenData };
+// groups read whole once they are skipped (whether the data they make is
+// whole, only its own checks can tell: four characters replaced by strays
+// leave whole groups); such characters where the groups are not whole, so
+// that some of the data's own characters are missing or were replaced; or
+// no such characters, but groups that cannot be whole (a character of the
+// data missing where the writer padded, or one too many), so that every
+// byte after the fault is shifted.
+enum class Strays { None, BesideWholeData, InBrokenData, Miscounted };
 // Standard Base64; characters outside the alphabet are skipped. strays,
 // when given, tells of them.
 QByteArray readBase64(QStringView text, Strays *strays = nullptr);

@@ -10,7 +10,6 @@
 #include "layers/layeritem.h"
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
-#include "render/offscreenrenderer.h"
 #include "scene/scene.h"
 #include "strokes/compoundstroke.h"
 #include "strokes/decodebudget.h"
@@ -27,9 +26,11 @@
 #include <QSet>
 #include <QStringList>
 #include <QXmlStreamReader>
+#include <QtEndian>
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 namespace Model {
 
@@ -46,8 +47,8 @@ constexpr qint64 AllNotesBudget = qint64(256) * 1024 * 1024;
 
 // What checking, in a file without its whole frame size, whether drawings
 // made for another frame have ink outside the one taken may render, for all
-// drawings together: beyond it, ink that may reach out counts as ink that
-// does. A few strips of a frame cost little; a file of many drawings that
+// drawings together: beyond it, the ink is not measured, and the user hears
+// so. A few strips of a frame cost little; a file of many drawings that
 // claim large frames must not cost a render of each.
 constexpr qint64 InkCheckPixels = qint64(16) * 1024 * 1024;
 
@@ -84,71 +85,23 @@ QString frameList(QList<int> frames)
     return parts.join(QStringLiteral(", "));
 }
 
-// Whether the drawing, as the frame it was made for showed it, has ink
-// outside the frame it is now read for: the part of the first that the
-// second lacks is rendered where strokes reach into it, in bands, until ink
-// shows or pixelsLeft runs out.
-bool inkOutsideFrame(const StrokeDrawing &drawing, QSize madeFor, QSize frame, qint64 &pixelsLeft)
+// Whether a sound file's bytes are as many as its header says: RIFF (WAV)
+// and FORM (AIFF) files state their length after their first four bytes, and
+// a placeholder (0, or all ones, as writers that stream leave it) states
+// none.
+bool statedLengthMet(const QByteArray &sound)
 {
-    const CompoundStroke &root = drawing.root();
-    const QRect reach = root.boundingRect() & QRect(QPoint(0, 0), madeFor);
-    const QRect shown(QPoint(0, 0), frame);
-    if (reach.isEmpty() || shown.contains(reach))
-        return false;
-    constexpr qint64 BandPixels = qint64(1) << 20;
-    const QRect outside[] = {reach & QRect(QPoint(shown.right() + 1, reach.top()), reach.bottomRight()),
-                             reach & QRect(QPoint(reach.left(), shown.bottom() + 1), reach.bottomRight())};
-    for (const QRect &part : outside) {
-        if (part.isEmpty())
-            continue;
-        const int rows = int(std::clamp<qint64>(BandPixels / part.width(), 1, part.height()));
-        for (int top = part.top(); top <= part.bottom(); top += rows) {
-            const QRect band(part.left(), top, part.width(), std::min(rows, part.bottom() - top + 1));
-            const qint64 pixels = qint64(band.width()) * band.height();
-            if (pixels > pixelsLeft)
-                return true;
-            pixelsLeft -= pixels;
-            QImage image(band.size(), QImage::Format_Alpha8);
-            image.fill(0);
-            root.render(image, image.rect(), QTransform::fromTranslate(-band.left(), -band.top()), QPoint(0, 0), 1.0);
-            for (int y = 0; y < image.height(); ++y) {
-                const uchar *line = image.constScanLine(y);
-                if (std::any_of(line, line + image.width(), [](uchar coverage) { return coverage != 0; }))
-                    return true;
-            }
-        }
-    }
-    return false;
+    if (sound.size() < 8)
+        return true;
+    quint32 stated = 0;
+    if (sound.startsWith("RIFF"))
+        stated = qFromLittleEndian<quint32>(sound.constData() + 4);
+    else if (sound.startsWith("FORM"))
+        stated = qFromBigEndian<quint32>(sound.constData() + 4);
+    else
+        return true;
+    return stated == 0 || stated == 0xffffffffu || qint64(stated) + 8 == sound.size();
 }
-
-// Puts the renderer back at the size it had, however the read ends.
-class RendererSize
-{
-public:
-    RendererSize()
-        : m_saved(OffscreenRenderer::instance()->size())
-    {
-    }
-    ~RendererSize()
-    {
-        if (m_changed)
-            OffscreenRenderer::instance()->setSize(m_saved);
-    }
-    Q_DISABLE_COPY_MOVE(RendererSize)
-
-    // Only a renderer that has been set up is resized.
-    void set(QSize size)
-    {
-        if (!m_saved.isValid() || size == OffscreenRenderer::instance()->size())
-            return;
-        OffscreenRenderer::instance()->setSize(size);
-        m_changed = true;
-    }
-
-private:
-    QSize m_saved;
-    bool m_changed = false;
-};
 
 } // namespace
 
@@ -161,21 +114,34 @@ public:
     {
     }
 
-    void readScene(RendererSize &renderer);
-    void restoreMissingFrame(bool hasWidth, bool hasHeight);
+    void readScene();
+    // A side of the frame the file gives: its text, and its value when it
+    // reads as a side a frame can have.
+    struct Side
+    {
+        QStringView text;
+        std::optional<int> value;
+    };
+    void readFrameSize();
+    void restoreMissingFrame(Side width, Side height);
     QSize frameOfTheDrawings(int width, int height, int *having, int *sized) const;
     void readLayers();
+    void finishLayers();
     void readLayer();
     std::shared_ptr<LayerItem> readDrawing(VisualLayer &layer, const QString &layerName);
     std::shared_ptr<LayerItem> readOriginal(VisualLayer &layer, const QString &layerName, int frame);
-    std::shared_ptr<LayerItem> readDistantClone();
-    QTransform readOffPegs() const;
-    void readOpacity(VisualLayer &layer);
+    std::shared_ptr<LayerItem> readDistantClone(const QString &layerName, int frame);
+    // The "identifier" of a layer or cell; without one, it keeps the fresh
+    // one it was made with.
+    QUuid readIdentifier(const QString &layerName, int frame);
+    QTransform readOffPegs(const QString &layerName, int frame);
+    void readOpacity(VisualLayer &layer, const QString &layerName);
     void readAudio(AudioLayer &layer, const QString &layerName);
     void readAnnotation(AnnotationLayer &layer, const QString &layerName);
     // The payloads; each notes its damage and gives what it could read.
     std::shared_ptr<Drawing> readStrokes(QSize frameSize, const QString &layerName, int frame);
     std::shared_ptr<Drawing> readImage(const QString &layerName, int frame);
+    void noteInkBeyond(const StrokeDrawing &drawing, QSize claimed, const QString &layerName, int frame);
     // Every cell of the scene by its key; where a file gives two cells one
     // key, the first, as the scene's own look-up finds it.
     QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cellsByKey() const;
@@ -188,8 +154,27 @@ public:
     // An attribute counts as present when it is not empty.
     bool hasAttribute(QLatin1StringView name) const { return !attribute(name).isEmpty(); }
     QString readText() { return m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement); }
-    // The payload of the element: valid until the next is read.
-    const QByteArray &readBase64Text(const QString &layerName, int frame);
+    // Every value the file gives as text (an attribute, or a text element)
+    // that has a default is read here: read() makes a value of the text,
+    // nullopt when it cannot. An absent value takes fallback without a
+    // word, as the format lets any be left out; one present but unreadable
+    // takes it too, and the report names it with the value used in its
+    // place, shown as show() makes it: nothing is replaced unsaid. Each
+    // caller gives the value that keeps the scene as usable as an absent
+    // one would.
+    template<typename T, typename Read, typename Show>
+    T readValue(const QString &layerName, int frame, const QString &what, QStringView text, Read read, T fallback,
+                Show show);
+    void noteUnreadable(const QString &layerName, int frame, const QString &what, QStringView text,
+                        const QString &used);
+    // The payload of the element: valid until the next is read. What it
+    // held besides Base64 is kept for notePayload().
+    const QByteArray &readBase64Text();
+    // Tells what the payload just read held besides its data, once its
+    // record has been read: characters skipped beside data that then reads
+    // whole by its own checks (readsWhole) were made good; anything else is
+    // damage.
+    void notePayload(const QString &layerName, int frame, bool readsWhole);
     void checkCancel() const;
     // madeGood: nothing was lost, what was missing or damaged was made good.
     void noteDamage(const QString &layerName, int frame, const QString &problem, bool madeGood = false);
@@ -228,8 +213,10 @@ public:
     QList<LeftOutCells> m_leftOut;
     // Whether the file gives an ordering of its layers.
     bool m_orderingGiven = false;
-    // Whether it gives its layers at all.
-    bool m_layersGiven = false;
+    // How many lists of layers the file gives.
+    int m_layerLists = 0;
+    // The ordering of the list being read, which names its layers from 0.
+    QList<int> m_listOrdering;
     // For each "layer" element met so far, kept or not, the index of the
     // layer made of it in the scene; -1 for one left out. The file names its
     // layers by their places among these elements.
@@ -245,6 +232,7 @@ public:
     QBuffer m_markupDevice;
     // Payloads are decoded into one buffer, which keeps its memory.
     QByteArray m_payloadBytes;
+    SceneFormat::Strays m_strays = SceneFormat::Strays::None;
 };
 
 void SceneReaderPrivate::checkCancel() const
@@ -318,69 +306,120 @@ void SceneReaderPrivate::advance()
         m_progress.setValue(std::min(++m_drawingsRead, m_expectedDrawings));
 }
 
-const QByteArray &SceneReaderPrivate::readBase64Text(const QString &layerName, int frame)
+const QByteArray &SceneReaderPrivate::readBase64Text()
 {
     const QString text = readText();
-    SceneFormat::Strays strays = SceneFormat::Strays::None;
-    if (!m_payloads || !m_payloads->payload(text, m_payloadBytes, &strays))
-        m_payloadBytes = SceneFormat::readBase64(text, &strays);
-    // Skipped, stray characters cost nothing where the data around them is
-    // whole; whatever else its record lacks is told on its own.
-    if (strays == SceneFormat::Strays::BesideWholeData)
-        noteDamage(layerName, frame,
-                   SceneReader::tr("its data holds characters that do not belong there; they were skipped, and "
-                                   "the data around them is whole"),
-                   true);
-    else if (strays == SceneFormat::Strays::InBrokenData)
-        noteDamage(layerName, frame,
-                   SceneReader::tr("its data holds characters that do not belong there, and some of its own are "
-                                   "missing"));
+    m_strays = SceneFormat::Strays::None;
+    if (!m_payloads || !m_payloads->payload(text, m_payloadBytes, &m_strays))
+        m_payloadBytes = SceneFormat::readBase64(text, &m_strays);
     return m_payloadBytes;
 }
 
-void SceneReaderPrivate::readScene(RendererSize &renderer)
+void SceneReaderPrivate::notePayload(const QString &layerName, int frame, bool readsWhole)
+{
+    // Whole groups of four around the strays say nothing of what was lost:
+    // four characters replaced by strays leave them whole too.
+    switch (m_strays) {
+    case SceneFormat::Strays::None:
+        return;
+    case SceneFormat::Strays::BesideWholeData:
+        if (readsWhole) {
+            noteDamage(layerName, frame,
+                       SceneReader::tr("its data holds characters that do not belong there; they were skipped, "
+                                       "and the data around them is whole"),
+                       true);
+            return;
+        }
+        [[fallthrough]];
+    case SceneFormat::Strays::InBrokenData:
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its data holds characters that do not belong there, and some of its own are "
+                                   "missing"));
+        return;
+    case SceneFormat::Strays::Miscounted:
+        noteDamage(layerName, frame,
+                   SceneReader::tr("its data has characters missing or too many, so all that follows them is "
+                                   "shifted"));
+        return;
+    }
+}
+
+template<typename T, typename Read, typename Show>
+T SceneReaderPrivate::readValue(const QString &layerName, int frame, const QString &what, QStringView text,
+                                Read read, T fallback, Show show)
+{
+    if (text.isEmpty())
+        return fallback;
+    if (const std::optional<T> value = read(text))
+        return *value;
+    noteUnreadable(layerName, frame, what, text, show(fallback));
+    return fallback;
+}
+
+void SceneReaderPrivate::noteUnreadable(const QString &layerName, int frame, const QString &what, QStringView text,
+                                        const QString &used)
+{
+    // Nothing is left out: the value in its place keeps the scene whole.
+    noteDamage(layerName, frame,
+               SceneReader::tr("%1 \"%2\" cannot be read, so it is %3").arg(what, text.toString(), used), true);
+}
+
+namespace {
+
+std::optional<int> integerOf(QStringView text)
+{
+    return SceneFormat::readInteger(text);
+}
+
+std::optional<double> numberOf(QStringView text)
+{
+    return SceneFormat::readNumber(text);
+}
+
+QString shownNumber(double value)
+{
+    return SceneFormat::shortDecimal(value);
+}
+
+// A UUID that is not null; the null one counts as absent.
+std::optional<QUuid> identifierOf(QStringView text)
+{
+    const QUuid identifier = SceneFormat::readIdentifier(text);
+    return identifier.isNull() ? std::nullopt : std::optional<QUuid>(identifier);
+}
+
+} // namespace
+
+void SceneReaderPrivate::readScene()
 {
     m_progress.reset();
 
-    if (hasAttribute(QLatin1StringView("highestUsedLayerNumber")))
-        m_scene->setHighestUsedLayerNumber(
-            SceneFormat::readInteger(attribute(QLatin1StringView("highestUsedLayerNumber"))).value_or(0));
-    const bool hasWidth = hasAttribute(QLatin1StringView("frameWidth"));
-    const bool hasHeight = hasAttribute(QLatin1StringView("frameHeight"));
-    m_frameGuessed = !hasWidth || !hasHeight;
-    if (m_frameGuessed) {
-        restoreMissingFrame(hasWidth, hasHeight);
-    } else {
-        const QSize size(SceneFormat::readInteger(attribute(QLatin1StringView("frameWidth"))).value_or(0),
-                         SceneFormat::readInteger(attribute(QLatin1StringView("frameHeight"))).value_or(0));
-        // Every drawing would be made at this size: a frame no scene can
-        // have is not a scene to open.
-        if (!isPossibleFrameSide(size.width()) || !isPossibleFrameSide(size.height())) {
-            m_xml.raiseError(SceneReader::tr("The frame size %1x%2 is not possible: each side must lie "
-                                             "between 1 and %3 pixels.")
-                                 .arg(size.width())
-                                 .arg(size.height())
-                                 .arg(SceneFormat::MaximumFrameSide));
-            return;
-        }
-        m_scene->setFrameSize(size, KL::FitMode::FitModeIgnore, nullptr);
-    }
+    const QString none;
+    m_scene->setHighestUsedLayerNumber(readValue(none, 0, SceneReader::tr("the last number given to a new layer"),
+                                                 attribute(QLatin1StringView("highestUsedLayerNumber")), integerOf,
+                                                 m_scene->highestUsedLayerNumber(), shownNumber));
+    readFrameSize();
+    if (m_xml.hasError())
+        return;
 
-    int first = 0;
-    int last = -1;
-    const QStringList range = attribute(QLatin1StringView("frameRange")).toString().split(u';', Qt::SkipEmptyParts);
-    if (range.size() == 2) {
-        first = SceneFormat::readInteger(range.at(0)).value_or(0);
-        last = SceneFormat::readInteger(range.at(1)).value_or(0);
-    }
-    const int activeFrame = hasAttribute(QLatin1StringView("activeFrameNumber"))
-        ? SceneFormat::readInteger(attribute(QLatin1StringView("activeFrameNumber"))).value_or(0)
-        : 1;
-    int activeLayer = hasAttribute(QLatin1StringView("activeLayerIndex"))
-        ? SceneFormat::readInteger(attribute(QLatin1StringView("activeLayerIndex"))).value_or(0)
-        : 0;
-    if (const std::optional<double> fps = SceneFormat::readNumber(attribute(QLatin1StringView("fps"))))
-        m_scene->setFrameRate(*fps);
+    // A part of the range that cannot be read is taken as missing: the
+    // first frame, or the last.
+    const QString rangeText = attribute(QLatin1StringView("frameRange")).toString();
+    const QStringList range = rangeText.split(u';', Qt::SkipEmptyParts);
+    const std::optional<int> first = range.size() == 2 ? SceneFormat::readInteger(range.at(0)) : std::nullopt;
+    const std::optional<int> readLast = range.size() == 2 ? SceneFormat::readInteger(range.at(1)) : std::nullopt;
+    const bool rangeUnreadable = !rangeText.isEmpty() && (!first || !readLast);
+    int last = readLast.value_or(-1);
+    const int activeFrame = readValue(none, 0, SceneReader::tr("the active frame"),
+                                      attribute(QLatin1StringView("activeFrameNumber")), integerOf, 1, shownNumber);
+    int activeLayer = readValue(none, 0, SceneReader::tr("the place of the active layer"),
+                                attribute(QLatin1StringView("activeLayerIndex")), integerOf, 0,
+                                [](int) { return SceneReader::tr("the first layer the file lists"); });
+    const auto perSecond = [](double rate) {
+        return SceneReader::tr("%1 frames per second").arg(SceneFormat::sixDigits(rate));
+    };
+    m_scene->setFrameRate(readValue(none, 0, SceneReader::tr("the frame rate"), attribute(QLatin1StringView("fps")),
+                                    numberOf, m_scene->frameRate(), perSecond));
     const std::optional<int> expected = SceneFormat::readInteger(attribute(QLatin1StringView("totalNumberOfDrawings")));
     if (expected && *expected >= 0 && *expected < INT_MAX) {
         m_expectedDrawings = *expected;
@@ -388,14 +427,14 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
         m_progress.setValue(0);
     }
 
-    renderer.set(m_scene->frameSize());
-
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"layers")
             readLayers();
         else
             m_xml.skipCurrentElement();
     }
+    if (m_layerLists > 0)
+        finishLayers();
 
     m_scene->updateMaxFrameNumber();
     if (last == -1)
@@ -406,14 +445,17 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
     // index outside the layers (a scene saved without an active layer has
     // -1), is replaced by the top layer, and a scene without layers keeps
     // the range it has.
-    if (m_layersGiven)
+    if (m_layerLists > 0)
         activeLayer = activeLayer >= 0 && activeLayer < m_fileLayers.size() ? m_fileLayers.at(activeLayer) : -1;
     bool rendered = false;
     if (m_scene->layerCount() > 0) {
         if (activeLayer < 0 || activeLayer >= m_scene->layerCount())
             activeLayer = m_scene->layerOrdering().constFirst();
-        rendered = m_scene->setFrameRange(first, last, activeFrame, activeLayer);
+        rendered = m_scene->setFrameRange(first.value_or(0), last, activeFrame, activeLayer);
     }
+    if (rangeUnreadable)
+        noteUnreadable(none, 0, SceneReader::tr("the frame range"), rangeText,
+                       QStringLiteral("%1-%2").arg(m_scene->frameRangeFirst()).arg(m_scene->frameRangeLast()));
     // A range that changed has had the frame's pictures made afresh.
     if (!rendered)
         m_scene->updateCachedFramePixmap(true);
@@ -421,35 +463,100 @@ void SceneReaderPrivate::readScene(RendererSize &renderer)
     m_progress.setValue(1 + (m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings()));
 }
 
+// Both sides given and readable are the frame; one that no scene can have
+// makes no scene to open. A side missing, or one that cannot be read, is
+// made good from the drawings.
+void SceneReaderPrivate::readFrameSize()
+{
+    const QStringView widthText = attribute(QLatin1StringView("frameWidth"));
+    const QStringView heightText = attribute(QLatin1StringView("frameHeight"));
+    const std::optional<int> width = SceneFormat::readInteger(widthText);
+    const std::optional<int> height = SceneFormat::readInteger(heightText);
+    m_frameGuessed = !width || !height;
+    if (m_frameGuessed) {
+        const auto side = [](QStringView text, std::optional<int> value) {
+            return Side{text, value && isPossibleFrameSide(*value) ? value : std::nullopt};
+        };
+        restoreMissingFrame(side(widthText, width), side(heightText, height));
+        return;
+    }
+    // Every drawing would be made at this size: a frame no scene can have
+    // is not a scene to open.
+    if (!isPossibleFrameSide(*width) || !isPossibleFrameSide(*height)) {
+        m_xml.raiseError(SceneReader::tr("The frame size %1x%2 is not possible: each side must lie "
+                                         "between 1 and %3 pixels.")
+                             .arg(*width)
+                             .arg(*height)
+                             .arg(SceneFormat::MaximumFrameSide));
+        return;
+    }
+    m_scene->setFrameSize(QSize(*width, *height), KL::FitMode::FitModeIgnore, nullptr);
+}
+
 // Every drawing is fitted to the frame, so a file that lacks it, or one
 // side of it, takes the frame its drawings were made for, else keeps the one
-// the scene was made with; the user hears which, and how many drawings have
-// it.
-void SceneReaderPrivate::restoreMissingFrame(bool hasWidth, bool hasHeight)
+// the scene was made with, with a side the file gives; the user hears which,
+// and how many drawings have it.
+void SceneReaderPrivate::restoreMissingFrame(Side width, Side height)
 {
-    const auto side = [this](bool given, QLatin1StringView name) {
-        const int value = given ? SceneFormat::readInteger(attribute(name)).value_or(0) : 0;
-        return isPossibleFrameSide(value) ? value : 0;
-    };
     int having = 0;
     int sized = 0;
-    const QSize drawn = frameOfTheDrawings(side(hasWidth, QLatin1StringView("frameWidth")),
-                                           side(hasHeight, QLatin1StringView("frameHeight")), &having, &sized);
-    if (drawn.isValid())
-        m_scene->setFrameSize(drawn, KL::FitMode::FitModeIgnore, nullptr);
-    const QString missing = hasWidth ? SceneReader::tr("the frame height is missing")
-        : hasHeight                  ? SceneReader::tr("the frame width is missing")
-                                     : SceneReader::tr("the frame size is missing");
+    const QSize drawn = frameOfTheDrawings(width.value.value_or(0), height.value.value_or(0), &having, &sized);
+    // A side given that no drawing has keeps the other side of the frame the
+    // drawings have, else of the scene's own.
+    QSize frame = drawn;
+    bool otherSideDrawn = false;
+    if (!frame.isValid()) {
+        frame = m_scene->frameSize();
+        if (width.value || height.value) {
+            int unused = 0;
+            const QSize others = frameOfTheDrawings(0, 0, &unused, &unused);
+            otherSideDrawn = others.isValid();
+            if (otherSideDrawn)
+                frame = others;
+        }
+        frame = QSize(width.value.value_or(frame.width()), height.value.value_or(frame.height()));
+    }
+    if (frame != m_scene->frameSize())
+        m_scene->setFrameSize(frame, KL::FitMode::FitModeIgnore, nullptr);
+
+    const auto lacking = [](const Side &side, const QString &missing, const QString &unreadable) {
+        return side.value ? QString() : side.text.isEmpty() ? missing : unreadable.arg(side.text.toString());
+    };
+    QString missing;
+    if (width.text.isEmpty() && height.text.isEmpty()) {
+        missing = SceneReader::tr("the frame size is missing");
+    } else {
+        QStringList sides{lacking(width, SceneReader::tr("the frame width is missing"),
+                                  SceneReader::tr("the frame width \"%1\" cannot be read")),
+                          lacking(height, SceneReader::tr("the frame height is missing"),
+                                  SceneReader::tr("the frame height \"%1\" cannot be read"))};
+        sides.removeAll(QString());
+        missing = sides.join(SceneReader::tr(" and "));
+    }
     QString problem;
-    if (!drawn.isValid())
+    if (drawn.isValid()) {
+        if (having == sized)
+            problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size of the scene's drawings");
+        else if (having * 2 > sized)
+            problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size most of the scene's drawings have");
+        else
+            problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size %4 of the scene's %5 drawings have");
+    } else if (width.value) {
+        problem = otherSideDrawn
+            ? SceneReader::tr("%1, so the frame is %2x%3 pixels: the width given, and the height of the drawings")
+            : SceneReader::tr("%1, so the frame is %2x%3 pixels: the width given, and the default height");
+    } else if (height.value) {
+        problem = otherSideDrawn
+            ? SceneReader::tr("%1, so the frame is %2x%3 pixels: the height given, and the width of the drawings")
+            : SceneReader::tr("%1, so the frame is %2x%3 pixels: the height given, and the default width");
+    } else if (sized == 0) {
         problem = SceneReader::tr("%1 and no drawing tells it, so the frame is the default, %2x%3 pixels");
-    else if (having == sized)
-        problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size of the scene's drawings");
-    else if (having * 2 > sized)
-        problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size most of the scene's drawings have");
-    else
-        problem = SceneReader::tr("%1, so the frame is %2x%3 pixels, the size %4 of the scene's %5 drawings have");
-    problem = problem.arg(missing).arg(m_scene->frameWidth()).arg(m_scene->frameHeight());
+    } else {
+        problem = SceneReader::tr("%1 and no two drawings were made for the same frame, so the frame is the "
+                                  "default, %2x%3 pixels");
+    }
+    problem = problem.arg(missing).arg(frame.width()).arg(frame.height());
     if (drawn.isValid() && having * 2 <= sized)
         problem = problem.arg(having).arg(sized);
     noteDamage(QString(), 0, problem, true);
@@ -457,7 +564,10 @@ void SceneReaderPrivate::restoreMissingFrame(bool hasWidth, bool hasHeight)
 
 // The size that most stroke drawings of the document give, of those that
 // agree with the sides given (0: not given); of sizes as common, the largest,
-// which shows the most of every drawing. QSize() when no drawing gives one.
+// which shows the most of every drawing. A size counts only when more than
+// one drawing gives it, or when the drawings give no other: a file whose
+// drawings each claim a frame of its own cannot have one of them made its
+// frame, and every other drawing fitted to it. QSize() when no size counts.
 // A drawing has its scene's frame, though one pasted from another scene
 // kept that scene's in files of earlier versions. having tells how many
 // drawings give that size, sized how many give any.
@@ -487,6 +597,8 @@ QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, int *having,
     const auto area = [](const std::pair<int, int> &size) { return qint64(size.first) * size.second; };
     auto most = counts.cend();
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (*it < 2 && counts.size() > 1)
+            continue;
         if (most == counts.cend() || *it > *most || (*it == *most && area(it.key()) > area(most.key())))
             most = it;
     }
@@ -494,24 +606,30 @@ QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, int *having,
     return most == counts.cend() ? QSize() : QSize(most.key().first, most.key().second);
 }
 
+// A file may list its layers in several lists; the layers of each are
+// read, in turn, and each list's ordering names its own layers. Nothing
+// that any list holds is lost.
 void SceneReaderPrivate::readLayers()
 {
-    while (m_scene->layerCount() > 0)
-        m_scene->removeLayerAt(0);
-    m_ordering.clear();
-    m_orderingGiven = false;
-    m_layersGiven = true;
-    m_fileLayers.clear();
+    if (m_layerLists++ == 0) {
+        while (m_scene->layerCount() > 0)
+            m_scene->removeLayerAt(0);
+        m_ordering.clear();
+        m_orderingGiven = false;
+        m_fileLayers.clear();
+    }
+    const int listedBefore = int(m_fileLayers.size());
+    m_listOrdering.clear();
 
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"ordering") {
-            m_ordering.clear();
+            m_listOrdering.clear();
             m_orderingGiven = true;
             for (const QString &part : readText().split(u';', Qt::SkipEmptyParts))
-                m_ordering.append(SceneFormat::readInteger(part).value_or(0));
+                m_listOrdering.append(SceneFormat::readInteger(part).value_or(0));
         } else if (m_xml.name() == u"layer") {
             if (m_expectedDrawings < 0) {
-                m_progress.setMaximum(int(m_ordering.size()) + 1);
+                m_progress.setMaximum(int(m_ordering.size() + m_listOrdering.size()) + 1);
                 m_progress.setValue(m_scene->layerCount());
             }
             readLayer();
@@ -520,7 +638,20 @@ void SceneReaderPrivate::readLayers()
         }
         checkCancel();
     }
+    // The list's layers follow those of the lists before it, and stand below
+    // them.
+    for (int entry : std::as_const(m_listOrdering))
+        m_ordering.append(entry >= 0 && entry < m_fileLayers.size() - listedBefore ? entry + listedBefore : -1);
+}
 
+void SceneReaderPrivate::finishLayers()
+{
+    if (m_layerLists > 1)
+        noteDamage(QString(), 0,
+                   SceneReader::tr("the file lists its layers in %1 separate lists; the layers of all of them "
+                                   "were read")
+                       .arg(m_layerLists),
+                   true);
     m_progress.setValue(m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings());
     const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells = cellsByKey();
     leadLinksToOriginals(cells);
@@ -744,7 +875,7 @@ void SceneReaderPrivate::readLayer()
         m_xml.skipCurrentElement();
         return;
     }
-    const QUuid identifier = SceneFormat::readIdentifier(attribute(QLatin1StringView("identifier")));
+    const QUuid identifier = readIdentifier(layerName, 0);
     const bool visible = hasAttribute(QLatin1StringView("visible"))
         && SceneFormat::readFlag(attribute(QLatin1StringView("visible")));
     const bool linked = hasAttribute(QLatin1StringView("linked"))
@@ -770,11 +901,16 @@ void SceneReaderPrivate::readLayer()
         visual->takeCell(0);
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() == u"opacity") {
-                readOpacity(*visual);
+                readOpacity(*visual, layerName);
             } else if (m_xml.name() == u"color" && type == u"stroke") {
-                const QColor color = SceneFormat::readColor(readText());
-                if (color.isValid())
-                    static_cast<StrokeLayer &>(*visual).setColor(color);
+                auto &strokes = static_cast<StrokeLayer &>(*visual);
+                strokes.setColor(readValue(
+                    layerName, 0, SceneReader::tr("its colour"), readText(),
+                    [](QStringView text) {
+                        const QColor color = SceneFormat::readColor(text);
+                        return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
+                    },
+                    strokes.color(), [](const QColor &color) { return SceneFormat::colorText(color); }));
             } else if (m_xml.name() == u"drawing") {
                 if (std::shared_ptr<LayerItem> cell = readDrawing(*visual, layerName)) {
                     keepLeftOutCells();
@@ -807,15 +943,24 @@ void SceneReaderPrivate::readLayer()
     if (auto *visual = qobject_cast<VisualLayer *>(layer.get())) {
         if (visible != visual->isVisible())
             visual->setVisible(visible);
-        // The writer leaves the undefined setting out.
-        if (beyond.isEmpty())
+        // The writer leaves the undefined setting out; a setting that
+        // cannot be read leaves the new layer's.
+        if (beyond.isEmpty()) {
             layer->setLayerBeyondLast(Layer::LayerBeyondLast(0));
-        else if (beyond == u"showNothing")
-            layer->setLayerBeyondLast(Layer::ShowNothing);
-        else if (beyond == u"freezeLast")
-            layer->setLayerBeyondLast(Layer::FreezeLastDrawing);
-        else if (beyond == u"cycleDrawings")
-            layer->setLayerBeyondLast(Layer::CycleDrawings);
+        } else {
+            const QStringList keywords{QStringLiteral("showNothing"), QStringLiteral("freezeLast"),
+                                       QStringLiteral("cycleDrawings")};
+            layer->setLayerBeyondLast(readValue(
+                layerName, 0, SceneReader::tr("its setting for the frames after its last cell"), beyond,
+                [&keywords](QStringView text) -> std::optional<Layer::LayerBeyondLast> {
+                    const qsizetype at = keywords.indexOf(text);
+                    return at < 0 ? std::nullopt : std::optional(Layer::LayerBeyondLast(at + 1));
+                },
+                layer->layerBeyondLast(),
+                [&keywords](Layer::LayerBeyondLast setting) {
+                    return QStringLiteral("\"%1\"").arg(keywords.value(int(setting) - 1));
+                }));
+        }
     }
     m_layerNames.insert(layer->identifier(), layerName);
     m_fileLayers.last() = m_scene->layerCount();
@@ -826,9 +971,10 @@ void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
 {
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"offsetFrames") {
-            layer.setOffsetFrames(SceneFormat::readNumber(readText()).value_or(0.0));
+            layer.setOffsetFrames(readValue(layerName, 0, SceneReader::tr("its offset in frames"), readText(),
+                                            numberOf, layer.offsetFrames(), shownNumber));
         } else if (m_xml.name() == u"originalAudioData") {
-            const QByteArray &bytes = readBase64Text(layerName, 0);
+            const QByteArray &bytes = readBase64Text();
             if (!bytes.isEmpty()) {
                 layer.setOriginalAudioData(bytes);
                 if (!layer.hasAudio())
@@ -836,6 +982,9 @@ void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
                 else if (!layer.warningString().isEmpty())
                     noteDamage(layerName, 0, SceneReader::tr("its sound is damaged: %1").arg(layer.warningString()));
             }
+            // A sound reads whole when it plays to its end and its bytes are
+            // as many as it says.
+            notePayload(layerName, 0, layer.hasAudio() && layer.warningString().isEmpty() && statedLengthMet(bytes));
         } else {
             m_xml.skipCurrentElement();
         }
@@ -848,7 +997,7 @@ void SceneReaderPrivate::readAnnotation(AnnotationLayer &layer, const QString &l
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"image") {
             const int frame = layer.imageCount() + 1;
-            const QByteArray &bytes = readBase64Text(layerName, frame);
+            const QByteArray &bytes = readBase64Text();
             QDataStream in(bytes);
             SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Annotation);
             RleImage coded;
@@ -860,8 +1009,11 @@ void SceneReaderPrivate::readAnnotation(AnnotationLayer &layer, const QString &l
                 m_noteBytesLeft -= image.sizeInBytes();
             }
             // The record of a frame without a note is that of a null image.
-            if (in.status() != QDataStream::Ok || (image.isNull() && (coded.width() != 0 || coded.height() != 0)))
+            const bool damaged =
+                in.status() != QDataStream::Ok || (image.isNull() && (coded.width() != 0 || coded.height() != 0));
+            if (damaged)
                 noteDamage(layerName, frame, SceneReader::tr("its note cannot be read"));
+            notePayload(layerName, frame, !damaged && in.atEnd());
             layer.appendImage(image);
         } else {
             m_xml.skipCurrentElement();
@@ -870,9 +1022,11 @@ void SceneReaderPrivate::readAnnotation(AnnotationLayer &layer, const QString &l
     }
 }
 
-void SceneReaderPrivate::readOpacity(VisualLayer &layer)
+void SceneReaderPrivate::readOpacity(VisualLayer &layer, const QString &layerName)
 {
-    const double opacity = SceneFormat::readNumber(readText()).value_or(0.0);
+    // One that cannot be read is that of a new layer, which shows.
+    const double opacity =
+        readValue(layerName, 0, SceneReader::tr("its opacity"), readText(), numberOf, layer.opacity(), shownNumber);
     layer.setOpacity(std::clamp(opacity, 0.0, 1.0));
 }
 
@@ -885,7 +1039,7 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, c
         m_xml.skipCurrentElement();
         return nullptr;
     }
-    const QTransform offPegs = readOffPegs();
+    const QTransform offPegs = readOffPegs(layerName, frame);
     const bool keyDrawing = attribute(QLatin1StringView("keyDrawing")) == u"yes";
 
     std::shared_ptr<LayerItem> cell;
@@ -899,7 +1053,7 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, c
     } else if (type == u"original") {
         cell = readOriginal(layer, layerName, frame);
     } else if (type == u"distantClone") {
-        cell = readDistantClone();
+        cell = readDistantClone(layerName, frame);
         if (!cell)
             noteLeftOutCell(layerName, frame, LeftOut::NoOriginal);
     } else {
@@ -915,8 +1069,10 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, c
 
 std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, const QString &layerName, int frame)
 {
-    const QUuid identifier = SceneFormat::readIdentifier(attribute(QLatin1StringView("identifier")));
-    const QUuid copyId = SceneFormat::readIdentifier(attribute(QLatin1StringView("copyId")));
+    const QUuid identifier = readIdentifier(layerName, frame);
+    const QUuid copyId = readValue(layerName, frame, SceneReader::tr("its drawing's copy id"),
+                                   attribute(QLatin1StringView("copyId")), identifierOf, QUuid(),
+                                   [](const QUuid &) { return SceneReader::tr("none"); });
     std::shared_ptr<LayerItem> cell = layer.newCell();
     // The cell keeps its identifier whatever becomes of its content, so
     // that the distant clones that name it still find it.
@@ -957,7 +1113,7 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, 
 
 std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const QString &layerName, int frame)
 {
-    const QByteArray &bytes = readBase64Text(layerName, frame);
+    const QByteArray &bytes = readBase64Text();
     auto drawing = std::make_shared<StrokeDrawing>(frameSize);
 
     // The size comes first: a drawing larger than any frame is refused
@@ -968,6 +1124,7 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
     head >> size;
     if (head.status() != QDataStream::Ok) {
         noteDamage(layerName, frame, SceneReader::tr("its drawing is empty or cut short"));
+        notePayload(layerName, frame, false);
         return drawing;
     }
     if (!isPossibleDrawingSize(size)) {
@@ -977,6 +1134,7 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
                         : SceneReader::tr("its drawing claims a size of %1x%2 pixels, larger than any frame"))
                        .arg(size.width())
                        .arg(size.height()));
+        notePayload(layerName, frame, false);
         return drawing;
     }
 
@@ -987,46 +1145,103 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readStrokes(QSize frameSize, const 
     // Drawn on, stamped, merged and resized as every other drawing of the
     // scene, it must have their frame; one that claims another is read at
     // the scene's frame straight away, never rendered at the one it claims.
-    drawing->readFitted(in, frameSize);
-    if (in.status() != QDataStream::Ok)
+    // A size in a file may have been damaged or edited by hand, while the
+    // strokes are the drawing: those beyond the size it claims show as far
+    // as the frame reaches.
+    drawing->readFitted(in, frameSize, StrokeDrawing::InkBeyondClaim::Shown);
+    const bool parsed = in.status() == QDataStream::Ok;
+    if (!parsed)
         noteDamage(layerName, frame,
                    SceneReader::tr("its drawing is damaged; the strokes before the damage were kept"));
     if (losses.losses() > 0)
         noteDamage(layerName, frame, SceneReader::tr("some of its collapsed strokes cannot be read"));
-    // Where the file gives the frame, ink beyond it never showed; where the
-    // frame is taken from elsewhere, ink that showed may no longer. The
-    // drawing keeps that ink (a frame made large enough shows it again), so
-    // nothing of it was left out.
-    if (m_frameGuessed && size.isValid() && size != frameSize
-        && inkOutsideFrame(*drawing, size, frameSize, m_inkCheckPixelsLeft))
+    notePayload(layerName, frame, parsed && in.atEnd() && losses.losses() == 0);
+    if (size.isValid() && size != frameSize)
+        noteInkBeyond(*drawing, size, layerName, frame);
+    return drawing;
+}
+
+// A drawing read for a frame of another size than it claims: the user hears
+// where it shows ink that its own frame did not, and where ink it had may
+// no longer show. Where the file gives the frame, ink beyond it never
+// showed; where the frame is taken from elsewhere, ink beyond it may have.
+// Either way the drawing keeps all its ink (a frame made large enough shows
+// it again), so nothing of it was left out.
+void SceneReaderPrivate::noteInkBeyond(const StrokeDrawing &drawing, QSize claimed, const QString &layerName,
+                                       int frame)
+{
+    const QSize frameSize = drawing.size();
+    // Each part of a frame that the other lacks, the corner they share once.
+    const auto beyond = [](QSize from, QSize to) {
+        QList<QRect> parts;
+        if (from.width() > to.width())
+            parts.append(QRect(to.width(), 0, from.width() - to.width(), from.height()));
+        if (from.height() > to.height())
+            parts.append(QRect(0, to.height(), std::min(from.width(), to.width()), from.height() - to.height()));
+        return parts;
+    };
+    const QList<QRect> gained = beyond(frameSize, claimed);
+    const auto inked = [&drawing](const QRect &part) { return !drawing.inkBounds(part).isNull(); };
+    if (std::any_of(gained.cbegin(), gained.cend(), inked))
         noteDamage(layerName, frame,
-                   SceneReader::tr("its drawing was made for a frame of %1x%2 pixels, and its ink beyond the "
-                                   "%3x%4 frame does not show")
-                       .arg(size.width())
-                       .arg(size.height())
+                   SceneReader::tr("its drawing claims a size of %1x%2 pixels, and its ink beyond it shows in the "
+                                   "%3x%4 frame")
+                       .arg(claimed.width())
+                       .arg(claimed.height())
                        .arg(frameSize.width())
                        .arg(frameSize.height()),
                    true);
-    return drawing;
+    if (!m_frameGuessed)
+        return;
+    // Rendered where the strokes reach, within a budget for all drawings
+    // together; past it, the user hears that nothing was measured.
+    std::optional<bool> lost = false;
+    for (const QRect &part : beyond(claimed, frameSize)) {
+        const std::optional<bool> ink = drawing.hasInkIn(part, m_inkCheckPixelsLeft);
+        if (ink.value_or(false)) {
+            lost = true;
+            break;
+        }
+        if (!ink)
+            lost = std::nullopt;
+    }
+    if (lost == false)
+        return;
+    const QString problem = lost.has_value()
+        ? SceneReader::tr("its drawing was made for a frame of %1x%2 pixels, and its ink beyond the %3x%4 frame "
+                          "does not show")
+        : SceneReader::tr("its drawing was made for a frame of %1x%2 pixels; whether it has ink beyond the %3x%4 "
+                          "frame was not measured");
+    noteDamage(layerName, frame,
+               problem.arg(claimed.width()).arg(claimed.height()).arg(frameSize.width()).arg(frameSize.height()),
+               true);
 }
 
 std::shared_ptr<Drawing> SceneReaderPrivate::readImage(const QString &layerName, int frame)
 {
-    const QByteArray &bytes = readBase64Text(layerName, frame);
+    const QByteArray &bytes = readBase64Text();
     QDataStream in(bytes);
     SceneFormat::preparePayloadStream(in, SceneFormat::Payload::Image);
     QImage image;
     in >> image;
-    if (in.status() != QDataStream::Ok) {
+    const bool parsed = in.status() == QDataStream::Ok;
+    if (!parsed) {
         noteDamage(layerName, frame, SceneReader::tr("its picture cannot be read"));
         image = QImage();
     }
+    notePayload(layerName, frame, parsed && in.atEnd());
     return std::make_shared<ImageDrawing>(image);
 }
 
-std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone()
+QUuid SceneReaderPrivate::readIdentifier(const QString &layerName, int frame)
 {
-    const QUuid identifier = SceneFormat::readIdentifier(attribute(QLatin1StringView("identifier")));
+    return readValue(layerName, frame, SceneReader::tr("its identifier"), attribute(QLatin1StringView("identifier")),
+                     identifierOf, QUuid(), [](const QUuid &) { return SceneReader::tr("a new one"); });
+}
+
+std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone(const QString &layerName, int frame)
+{
+    const QUuid identifier = readIdentifier(layerName, frame);
     std::shared_ptr<LayerItem> cell;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"original") {
@@ -1046,11 +1261,18 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone()
     return cell;
 }
 
-QTransform SceneReaderPrivate::readOffPegs() const
+QTransform SceneReaderPrivate::readOffPegs(const QString &layerName, int frame)
 {
-    return SceneFormat::composeOffPegs(SceneFormat::readNumber(attribute(QLatin1StringView("xOffset"))),
-                                       SceneFormat::readNumber(attribute(QLatin1StringView("yOffset"))),
-                                       SceneFormat::readNumber(attribute(QLatin1StringView("rotationDeg"))));
+    // A part that cannot be read moves and turns nothing, as one absent.
+    const auto part = [&](const QString &what, QLatin1StringView name) -> std::optional<double> {
+        const QStringView text = attribute(name);
+        const double value = readValue(layerName, frame, what, text, numberOf, 0.0, shownNumber);
+        return numberOf(text) ? std::optional<double>(value) : std::nullopt;
+    };
+    return SceneFormat::composeOffPegs(
+        part(SceneReader::tr("its shift off the pegs across"), QLatin1StringView("xOffset")),
+        part(SceneReader::tr("its shift off the pegs down"), QLatin1StringView("yOffset")),
+        part(SceneReader::tr("its turn off the pegs"), QLatin1StringView("rotationDeg")));
 }
 
 SceneReader::SceneReader(Scene *scene, QObject *progress)
@@ -1108,7 +1330,6 @@ private:
 
 int SceneReader::read(QIODevice *device)
 {
-    RendererSize renderer;
     const DocumentBytes document(device);
     const ScenePayloads payloads(document.bytes());
     const QByteArrayView markup = payloads.markup();
@@ -1131,7 +1352,7 @@ int SceneReader::read(QIODevice *device)
         if (d->m_xml.name() == u"kl" && d->attribute(QLatin1StringView("version")) == SceneFormat::Version) {
             while (d->m_xml.readNextStartElement()) {
                 if (d->m_xml.name() == u"scene" && d->m_scene)
-                    d->readScene(renderer);
+                    d->readScene();
                 else
                     d->m_xml.skipCurrentElement();
             }

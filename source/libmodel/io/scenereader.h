@@ -23,12 +23,15 @@ struct ReadingCancelledException
 // Fills a freshly made scene from a ".kl" document (see SceneFormat).
 //
 // Tolerant of what it does not know: unknown elements are skipped whole,
-// missing or unreadable attributes take their defaults, and layers and cells
-// that cannot be built are left out. What is left out that way, and an
-// ordering of the layers that cannot be followed, is reported with the
-// damage (below): the user hears of all of it before saving over the file.
-// Only a document whose XML is broken, whose root is not a version 0.4 "kl",
-// or whose frame size no scene can have fails the read (errorString() says
+// missing attributes take their defaults, an unreadable value is replaced by
+// one that keeps the scene usable (what a missing one gives, as a frame
+// side that cannot be read is made good like a missing one), and layers and
+// cells that cannot be built are left out. What is left out or replaced that
+// way, and an ordering of the layers that cannot be followed, is reported
+// with the damage (below), each value with the one used in its place: the
+// user hears of all of it before saving over the file. Only a document
+// whose XML is broken, whose root is not a version 0.4 "kl", or whose frame
+// size, given whole, no scene can have fails the read (errorString() says
 // why and where).
 //
 // Nothing read from the file is trusted. Drawings, pictures, notes and sound
@@ -38,17 +41,20 @@ struct ReadingCancelledException
 // cannot be read goes without it),
 // the cell keeps its identifier, so that the cells showing it still find it,
 // and the damage is collected by layer and frame for damageReport(), one
-// message for the user.
+// message for the user. Characters skipped in a payload are a repair made
+// good only when what remains reads whole by its own checks (a drawing's
+// record to its end, a sound as long as it says it is).
+//
+// A file of a few hundred kilobytes costs little whatever frame it gives or
+// its drawings claim: a missing frame is taken from the drawings only when
+// more than one has it (or none has another), and a drawing fitted to the
+// frame is rendered only where its strokes reach.
 //
 // progress, when given, is any object with QProgressDialog's properties
 // ("maximum", "value", "wasCanceled", "labelText", "minimumDuration"); the
 // reader sets it up as "Opening scene..." and notices Cancel between layers
 // and cells. Whatever the result, the scene holds what had been read when
 // the reader stopped; after a failure or a cancel the caller discards it.
-//
-// While reading, the off-screen renderer works at the scene's frame size, so
-// that drawings whose picture is rebuilt from their strokes render as one
-// piece; its former size is put back before read() returns.
 class SceneReader
 {
     Q_DECLARE_TR_FUNCTIONS(Model::SceneReader)

@@ -403,6 +403,21 @@ QRect BitmapStroke::boundingRect() const
     return d->m_rect;
 }
 
+QRect BitmapStroke::inkRect() const
+{
+    const RleImage &picture = d->m_picture;
+    const QRect ink = picture.inkBounds(QRect(0, 0, picture.width(), picture.height()));
+    if (ink.isNull() || d->m_rect.isEmpty())
+        return {};
+    // Smooth scaling spreads each picture pixel into its neighbours.
+    const QRectF spread(ink.adjusted(-1, -1, 1, 1));
+    const double sx = double(d->m_rect.width()) / picture.width();
+    const double sy = double(d->m_rect.height()) / picture.height();
+    return alignedRect(QRectF(d->m_rect.x() + spread.x() * sx, d->m_rect.y() + spread.y() * sy,
+                              spread.width() * sx, spread.height() * sy))
+        & d->m_rect;
+}
+
 bool BitmapStroke::isEmpty() const
 {
     return d->m_rect.isEmpty();

@@ -68,6 +68,10 @@ public:
     QRect render(QImage &target, QRect clip, const QTransform &transform, QPoint paperOffset,
                  double renderScale) const override;
     QRect boundingRect() const override;
+    // The part of the rectangle that the picture's ink can reach, found from
+    // its code without decoding it; null without ink. A picture that claims
+    // a large rectangle with ink in a corner reaches that corner alone.
+    QRect inkRect() const;
     bool isEmpty() const override;
     // Erasing a bitmap is its compound's business: nothing changes here, and
     // the answer is always true.

@@ -191,27 +191,36 @@ public:
         m_writer.reserve(64);
     }
 
-    void addRow(const uchar *row)
+    void addRow(const uchar *row) { addRow(row, 0, m_width); }
+
+    // A row that is 0 but for the count bytes from left on.
+    void addRow(const uchar *row, int left, int count)
     {
         // No row needs more than two code bytes per pixel (a one-byte zero
-        // skip before a one-byte literal) plus an advance and a run header.
-        m_writer.reserve(2 * qsizetype(m_width) + 16);
+        // skip before a one-byte literal) plus an advance and the headers
+        // of a run and of the skip before it.
+        m_writer.reserve(2 * qsizetype(count) + 24);
+        // The zeros before row[x], not yet written.
+        int zeros = left;
         int x = 0;
-        while (x < m_width) {
-            const bool literal = row[x] != 0;
-            const int end = literal ? findLiteralEnd(row, x + 1, m_width) : findNonZero(row, x + 1, m_width);
-            if (!literal && end == m_width)
-                break;
+        while (x < count) {
+            if (row[x] == 0) {
+                const int end = findNonZero(row, x + 1, count);
+                zeros += end - x;
+                x = end;
+                continue;
+            }
+            const int end = findLiteralEnd(row, x + 1, count);
             if (m_advance > 0) {
                 m_writer.putAdvance(m_advance);
                 m_advance = 0;
             }
-            if (literal) {
-                m_writer.putCount(CopyShort, end - x);
-                m_writer.putBytes(row + x, end - x);
-            } else {
-                m_writer.putCount(SkipShort, end - x);
+            if (zeros > 0) {
+                m_writer.putCount(SkipShort, zeros);
+                zeros = 0;
             }
+            m_writer.putCount(CopyShort, end - x);
+            m_writer.putBytes(row + x, end - x);
             x = end;
         }
         ++m_advance;
@@ -316,6 +325,56 @@ RleImage::RleImage(const QImage &image)
     d->m_width = alpha.width();
     d->m_height = alpha.height();
     d->m_codes = encode(alpha);
+    check();
+}
+
+RleImage::RleImage(QSize size, const QList<std::pair<QPoint, QImage>> &parts)
+    : RleImage()
+{
+    d->m_width = size.width();
+    d->m_height = size.height();
+    if (size.isEmpty() || decodedBytes(size.width(), size.height()) > maximumImageBytes) {
+        check();
+        return;
+    }
+    // Each row the parts cover is put together in one line, from the first
+    // part's left edge to the last part's right one, and encoded as that
+    // row of the whole image; the rows between them cost nothing.
+    QList<std::pair<QPoint, QImage>> sorted = parts;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto &a, const auto &b) { return a.first.y() < b.first.y(); });
+    RowEncoder encoder(size.width());
+    std::vector<uchar> line(size_t(size.width()), 0);
+    QList<qsizetype> covering;
+    qsizetype next = 0;
+    int row = 0;
+    while (row < size.height()) {
+        covering.removeIf([&](qsizetype i) { return sorted.at(i).first.y() + sorted.at(i).second.height() <= row; });
+        while (next < sorted.size() && sorted.at(next).first.y() <= row)
+            covering.append(next++);
+        if (covering.isEmpty()) {
+            const int nextRow =
+                next < sorted.size() ? std::min(sorted.at(next).first.y(), size.height()) : size.height();
+            encoder.addEmptyRows(nextRow - row);
+            row = nextRow;
+            continue;
+        }
+        int left = size.width();
+        int right = 0;
+        for (qsizetype i : std::as_const(covering)) {
+            const auto &[at, image] = sorted.at(i);
+            left = std::min(left, at.x());
+            right = std::max(right, at.x() + image.width());
+        }
+        std::fill(line.begin() + left, line.begin() + right, uchar(0));
+        for (qsizetype i : std::as_const(covering)) {
+            const auto &[at, image] = sorted.at(i);
+            std::memcpy(line.data() + at.x(), image.constScanLine(row - at.y()), size_t(image.width()));
+        }
+        encoder.addRow(line.data() + left, left, right - left);
+        ++row;
+    }
+    d->m_codes = encoder.finish();
     check();
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPoint>
 #include <QtGlobal>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QDataStream;
@@ -46,6 +49,11 @@ public:
     // Encodes the image; an image of another format is converted to
     // Format_Alpha8 first, which keeps its alpha channel.
     explicit RleImage(const QImage &image);
+    // The image of size that is 0 but for the parts (Format_Alpha8 images,
+    // each at its place, apart from one another and inside size), coded as
+    // encoding that image would code it, without ever making it: a drawing
+    // whose few strokes lie far apart in a large frame costs what they cover.
+    RleImage(QSize size, const QList<std::pair<QPoint, QImage>> &parts);
     RleImage(const RleImage &other);
     RleImage(RleImage &&other) noexcept;
     RleImage &operator=(const RleImage &other);
