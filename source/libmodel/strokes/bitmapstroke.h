@@ -24,9 +24,11 @@ class BitmapStrokePrivate;
 // every picture the program makes reads back whole at any frame size.
 //
 // A target pixel whose centre lies on the picture's edge, within the round-off
-// of the single precision files keep transforms in, is drawn on the edge the
-// picture lies left of or above, and not on the others, upright or turned:
-// a drawing shows the same pixels before a save and after it is read back.
+// of the single precision files keep transforms in, is drawn as one inside
+// is, on every edge, upright, mirrored or turned, whole or in parts, so that
+// ink at a picture's edge shows; a centre further out fades to nothing
+// within a few more round-offs. A drawing shows the same pixels, within a
+// level or two, before a save and after it is read back.
 //
 // A bitmap stroke can be cropped but not erased stroke by stroke: what lies
 // under an eraser is wiped by the erase path of the compound stroke that holds
