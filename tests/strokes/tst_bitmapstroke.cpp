@@ -233,8 +233,8 @@ void TestBitmapStroke::render_data()
     QTest::addColumn<QRect>("rect");
     QTest::addColumn<QTransform>("transform");
     QTest::addColumn<QRect>("clip");
-    // Where the image's pixel (0, 0) lands, and its size there; an empty
-    // size when nothing may be drawn.
+    // The pixels the picture covers: each of them 200 for a flat picture
+    // and inked for an upright one; an empty size when nothing may be drawn.
     QTest::addColumn<QRect>("expected");
     // Whether every pixel QPainter inks, drawing the image smoothly into rect
     // through transform, must show within 3 levels of it.
@@ -276,6 +276,12 @@ void TestBitmapStroke::render_data()
         << alpha8(QSize(64, 36), 200) << QRect(0, 0, 64, 36)
         << QTransform(float(15.0 / 64), 0, 0, float(23.0 / 36), 0.5, 0) << QRect(0, 0, 40, 23) << QRect(0, 0, 16, 23)
         << false;
+    // Shown at a tenth it is decoded in blocks of two pixels, and the last
+    // column of blocks reaches on past the image, over the centres of
+    // column 24.
+    QTest::newRow("shrunk, its last blocks reaching past it")
+        << gradient(243, 100) << QRect(0, 0, 243, 100) << QTransform(0.1, 0, 0, 0.1, 0.15, 0) << all
+        << QRect(0, 0, 25, 10) << false;
 }
 
 void TestBitmapStroke::render()
@@ -297,6 +303,7 @@ void TestBitmapStroke::render()
     }
     QVERIFY(changed.contains(expected));
     const bool flat = image == alpha8(image.size(), 200);
+    const bool upright = transform.type() <= QTransform::TxScale;
     QImage painted = alpha8(QSize(40, 40), 0);
     if (asPainted) {
         QPainter painter(&painted);
@@ -310,6 +317,8 @@ void TestBitmapStroke::render()
             if (pixel(target, x, y) != want && (flat || want == 0))
                 QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, not %4")
                                      .arg(x).arg(y).arg(pixel(target, x, y)).arg(want)));
+            if (upright && want != 0 && pixel(target, x, y) == 0)
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) shows no ink").arg(x).arg(y)));
             if (pixel(painted, x, y) > 0 && std::abs(pixel(target, x, y) - pixel(painted, x, y)) > 3)
                 QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, painted %4")
                                      .arg(x).arg(y).arg(pixel(target, x, y)).arg(pixel(painted, x, y))));

@@ -184,14 +184,14 @@ QRect blocksAround(const QRectF &area, QSize grain, const QRect &picture, int ma
 }
 
 // Draws a picture turned or sheared into scratch within reach: each target
-// pixel whose centre falls on the picture, on an edge too, takes the
-// bilinear mean of the four decoded pixels nearest to where its centre
-// falls, the picture's edge pixels standing for what lies beyond them, as
-// smooth scaling does. Each pixel is worked out on its own from where it
+// pixel whose centre falls on the picture's blocks, on an edge too, takes
+// the bilinear mean of the four decoded pixels nearest to where its centre
+// falls, the edge pixels standing for what lies beyond them, as smooth
+// scaling does. Each pixel is worked out on its own from where it
 // lies, so a render of a part gives the pixels a render of the whole gives
 // whatever the part; and the picture is decoded only around the ink that
 // reach can see, in bands of its rows, as an upright one is. footprint is
-// the box the picture covers on the target.
+// the box the picture's blocks cover on the target.
 void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, const QTransform &back, QSize grain,
                 const QRectF &footprint)
 {
@@ -233,8 +233,8 @@ void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, co
     const double farY = std::max(std::abs(footprint.top()), std::abs(footprint.bottom())) + 1.0;
     const double slackX = RoundOff * (std::abs(m11) * farX + std::abs(m21) * farY + std::abs(dx));
     const double slackY = RoundOff * (std::abs(m12) * farX + std::abs(m22) * farY + std::abs(dy));
-    const double width = whole.width();
-    const double height = whole.height();
+    const double width = double(columns) * kx;
+    const double height = double(rows) * ky;
     const double lowX = -slackX;
     const double lowY = -slackY;
     const double highX = width + slackX;
@@ -421,29 +421,42 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
     const QRect whole(0, 0, picture.width(), picture.height());
     const QTransform shown = QTransform::fromScale(rect.width() / whole.width(), rect.height() / whole.height())
         * QTransform::fromTranslate(rect.left(), rect.top()) * transform;
+    bool invertible = false;
+    const QTransform back = shown.inverted(&invertible);
+    const QSize grain = grainsFor(back);
+    const int kx = grain.width();
+    const int ky = grain.height();
+    // Where a picture pixel's edge lies in the drawing, the same way for
+    // the picture and for each part of it.
+    const auto acrossAt = [&](qint64 x) { return rect.left() + double(x) * rect.width() / whole.width(); };
+    const auto downAt = [&](qint64 y) { return rect.top() + double(y) * rect.height() / whole.height(); };
+    // Decoded in blocks, a picture's last column and row of blocks may reach
+    // past its edge, each block the mean of the edge ink and the nothing
+    // beyond it: the picture is drawn to the blocks' edge, upright or turned,
+    // since stopping at its own would lose a line of that ink.
+    const qint64 extentWidth = (qint64(whole.width()) + kx - 1) / kx * kx;
+    const qint64 extentHeight = (qint64(whole.height()) + ky - 1) / ky * ky;
     // The target pixels whose centres lie on the picture, or, turned, on the
     // box around it.
     const bool upright = shown.type() <= QTransform::TxScale;
-    const QRectF footprint = shown.mapRect(QRectF(whole));
-    const Centres columnsOn = centresAlong(transform.m11(), transform.dx(), rect.left(), rect.right());
-    const Centres rowsOn = centresAlong(transform.m22(), transform.dy(), rect.top(), rect.bottom());
+    const QRectF footprint = shown.mapRect(QRectF(0.0, 0.0, double(extentWidth), double(extentHeight)));
+    const Centres columnsOn = centresAlong(transform.m11(), transform.dx(), rect.left(), acrossAt(extentWidth));
+    const Centres rowsOn = centresAlong(transform.m22(), transform.dy(), rect.top(), downAt(extentHeight));
     const QRect area = upright ? pixelsWithin(columnsOn.all, rowsOn.all, clip) : alignedRect(footprint) & clip;
     if (area.isEmpty())
         return {};
-    bool invertible = false;
-    const QTransform back = shown.inverted(&invertible);
     if (!invertible)
         return area;
     // Only the target pixels that can see ink are drawn: elsewhere the
     // picture is 0, and so is what scaling makes of it.
-    const QSize grain = grainsFor(back);
-    const int kx = grain.width();
-    const int ky = grain.height();
     const QRect ink = picture.inkBounds(blocksAround(back.mapRect(QRectF(area)), grain, whole));
     if (ink.isEmpty())
         return area;
     const QRect inked = blocksAround(QRectF(ink), grain, whole);
-    const QRect reach = alignedRect(shown.mapRect(QRectF(inked))) & area;
+    // The last blocks whole: what reaches past the picture is drawn too.
+    const QRectF inkedBlocks(inked.topLeft(), QSizeF(std::ceil(double(inked.width()) / kx) * kx,
+                                                     std::ceil(double(inked.height()) / ky) * ky));
+    const QRect reach = alignedRect(shown.mapRect(inkedBlocks)) & area;
     if (reach.isEmpty())
         return area;
 
@@ -483,20 +496,17 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
             continue;
         // Placed as the whole picture would be: its edges are taken as the
         // rectangle's multiples, which keeps a whole picture exactly on it.
-        const double left = rect.left() + double(part.left()) * rect.width() / whole.width();
-        const double right =
-            rect.left() + double(part.left() + qint64(pixels.width()) * kx) * rect.width() / whole.width();
-        const double above = rect.top() + double(part.top()) * rect.height() / whole.height();
-        const double below =
-            rect.top() + double(part.top() + qint64(pixels.height()) * ky) * rect.height() / whole.height();
+        const double left = acrossAt(part.left());
+        const double right = acrossAt(part.left() + qint64(pixels.width()) * kx);
+        const double above = downAt(part.top());
+        const double below = downAt(part.top() + qint64(pixels.height()) * ky);
         const QRectF placed(QPointF(left, above), QPointF(right, below));
         // Inside, the painter draws as it draws any picture. On a line whose
         // centres lie on an edge it fills them or not by rules of its own, so
         // where the part ends there the part is moved out by a quarter of its
         // pixel: smooth scaling repeats an edge pixel from its middle
         // outward, so the line takes the pixels it would take on the edge,
-        // now well inside. (A part whose last blocks reach past the picture
-        // holds its edge inside.)
+        // now well inside.
         const Centres across = centresAlong(transform.m11(), transform.dx(), left, right);
         const Centres down = centresAlong(transform.m22(), transform.dy(), above, below);
         const double quarterX = 0.25 * std::abs(transform.m11() * (right - left)) / pixels.width();
