@@ -367,32 +367,33 @@ Step select(int layer, int first, int last)
 }
 
 // Ink of its own across the whole frame: a band, and the two corners, so
-// that a collapse renders the frame from corner to corner.
-std::unique_ptr<Model::Stroke> band(QSize frame, int seed)
+// that a collapse renders the frame from corner to corner; resolution
+// picture pixels to a pixel of the frame.
+std::unique_ptr<Model::Stroke> band(QSize frame, int seed, int resolution)
 {
-    QImage ink(frame, QImage::Format_Alpha8);
+    QImage ink(frame * resolution, QImage::Format_Alpha8);
     ink.fill(0);
-    for (int y = 0; y < frame.height(); ++y) {
+    for (int y = 0; y < ink.height(); ++y) {
         uchar *line = ink.scanLine(y);
-        for (int x = 0; x < frame.width(); ++x) {
-            if ((x + 3 * y + 97 * seed) % (29 + seed) < 2)
+        for (int x = 0; x < ink.width(); ++x) {
+            if ((x / resolution + 3 * (y / resolution) + 97 * seed) % (29 + seed) < 2)
                 line[x] = uchar(60 + 20 * (seed % 10));
         }
     }
     ink.setPixel(0, 0, 255);
-    ink.setPixel(frame.width() - 1, frame.height() - 1, 255);
+    ink.setPixel(ink.width() - 1, ink.height() - 1, 255);
     return std::make_unique<Model::BitmapStroke>(ink, QRect(QPoint(0, 0), frame));
 }
 
 // A scene of frame size with stroke layers of one drawing each, every one
-// inked across the frame with a band of its own.
-Step openInked(QSize frame, int layers)
+// inked across the frame with a band of its own, as a collapse leaves it.
+Step openInked(QSize frame, int layers, int resolution = 1)
 {
     return [=](Session &session) {
         session.edited = newScene(frame, QList<int>(layers, 1));
         for (int layer = 0; layer < layers; ++layer) {
             auto *strokes = qobject_cast<Model::StrokeLayer *>(session.scene()->layerAt(layer).get());
-            QVERIFY(strokes->addStroke(1, band(frame, layer + 1)));
+            QVERIFY(strokes->addStroke(1, band(frame, layer + 1, resolution)));
         }
     };
 }
@@ -771,6 +772,17 @@ void TestRoundTrips::roundTrip_data()
     // the frame's last column, where the file's single precision moves it.
     QTest::newRow("a collapsed full-HD drawing reaching the right edge, the frame made 854x480, saved")
         << then(collapsedAndMerged(QSize(1920, 1080), 1), {resize(QSize(854, 480), KL::FitMode::FitModeKeepAspect)});
+    // Fitted with its aspect, the picture's side edges lie on pixel centres
+    // and its bottom edge on the frame's, where the file's single precision
+    // puts it a hair lower.
+    for (const QSize frame : {QSize(114, 64), QSize(118, 66)}) {
+        QTest::addRow("a drawing collapsed at three picture pixels a pixel, the frame made %dx%d, saved",
+                      frame.width(), frame.height())
+            << Steps{openInked(Frame, 1, 3), resize(frame, KL::FitMode::FitModeKeepAspect)};
+    }
+    QTest::newRow("the whole of a 637x95 drawing lifted and stamped back, the frame made 427x64, saved")
+        << Steps{openInked(QSize(637, 95), 1), cut(0, 1, QRect(0, 0, 637, 95)), stamp(0, 1),
+                 resize(QSize(427, 64), KL::FitMode::FitModeKeepAspect)};
     QTest::newRow("that merged cell copied, pasted into its scene and into a smaller one, saved")
         << then(shrunk, {insertBlank(0, 1), copy(0, 2), paste(0, 1), keepAsOther(), open(QSize(64, 36), {1}),
                          copyFromOther(), paste(0, 1)});

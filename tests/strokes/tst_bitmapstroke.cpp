@@ -5,6 +5,7 @@
 #include "support/testsupport.h"
 
 #include <QDataStream>
+#include <QPainter>
 #include <QPainterPath>
 #include <QTest>
 #include <QTransform>
@@ -232,33 +233,55 @@ void TestBitmapStroke::render_data()
     QTest::addColumn<QRect>("rect");
     QTest::addColumn<QTransform>("transform");
     QTest::addColumn<QRect>("clip");
-    // Where the image's pixel (0, 0) lands, and its size there; an empty
-    // size when nothing may be drawn.
+    // The pixels the picture covers: each of them 200 for a flat picture
+    // and inked for an upright one; an empty size when nothing may be drawn.
     QTest::addColumn<QRect>("expected");
+    // Whether every pixel QPainter inks, drawing the image smoothly into rect
+    // through transform, must show within 3 levels of it.
+    QTest::addColumn<bool>("asPainted");
 
     const QImage flat = alpha8(QSize(10, 10), 200);
     const QRect all(0, 0, 40, 40);
     QTest::newRow("in place") << flat << QRect(5, 5, 10, 10) << QTransform() << all
-                              << QRect(5, 5, 10, 10);
+                              << QRect(5, 5, 10, 10) << false;
     QTest::newRow("finer image") << alpha8(QSize(30, 30), 200) << QRect(5, 5, 10, 10) << QTransform()
-                                 << all << QRect(5, 5, 10, 10);
+                                 << all << QRect(5, 5, 10, 10) << false;
     QTest::newRow("translated") << flat << QRect(5, 5, 10, 10)
-                                << QTransform::fromTranslate(12, 3) << all << QRect(17, 8, 10, 10);
+                                << QTransform::fromTranslate(12, 3) << all << QRect(17, 8, 10, 10) << false;
     QTest::newRow("scaled") << flat << QRect(5, 5, 10, 10) << QTransform::fromScale(2, 2) << all
-                            << QRect(10, 10, 20, 20);
+                            << QRect(10, 10, 20, 20) << false;
     QTest::newRow("outside clip") << flat << QRect(5, 5, 10, 10) << QTransform()
-                                  << QRect(20, 20, 10, 10) << QRect();
-    QTest::newRow("empty rect") << flat << QRect(5, 5, 0, 10) << QTransform() << all << QRect();
+                                  << QRect(20, 20, 10, 10) << QRect() << false;
+    QTest::newRow("empty rect") << flat << QRect(5, 5, 0, 10) << QTransform() << all << QRect() << false;
     // Not flat, so that only its bounds are checked, and its parts must meet.
     const QTransform turned = QTransform::fromTranslate(20, 20).rotate(30).translate(-20, -20);
     QTest::newRow("turned") << gradient(30, 30) << QRect(10, 10, 20, 20) << turned << all
-                            << turned.mapRect(QRect(10, 10, 20, 20));
+                            << turned.mapRect(QRect(10, 10, 20, 20)) << false;
     // Sheared, its top edge on the centres of row 5 and its bottom edge on
-    // those of row 6: one row, as the same picture upright is drawn.
+    // those of row 6: both rows, as the same picture upright is drawn.
     const QTransform sheared = QTransform().shear(0.3, 0) * QTransform::fromScale(0.5, 0.5)
         * QTransform::fromTranslate(0.25, 0.5);
     QTest::newRow("sheared, edges on pixel centres") << alpha8(QSize(20, 2), 200) << QRect(10, 10, 20, 2) << sheared
-                                                     << all << QRect(7, 6, 10, 1);
+                                                     << all << QRect(7, 5, 10, 2) << false;
+    // Both near edges run through pixel centres, which QPainter inks.
+    QImage border = alpha8(QSize(48, 48), 255);
+    fillAlphaRect(border, QRect(1, 1, 46, 46), 0);
+    const QTransform leaning = QTransform().scale(0.5, 0.5) * QTransform().rotate(45) * QTransform::fromTranslate(20.5, 3.5);
+    QTest::newRow("turned 45 degrees at zoom 0.5, an inked border") << border << QRect(0, 0, 48, 48) << leaning << all
+                                                                   << leaning.mapRect(QRectF(0, 0, 48, 48)).toAlignedRect()
+                                                                   << true;
+    // As a shrunk frame read back keeps it: the right edge on the centres of
+    // column 15, the bottom edge a hair below the clip.
+    QTest::newRow("upright, an edge a hair past the clip")
+        << alpha8(QSize(64, 36), 200) << QRect(0, 0, 64, 36)
+        << QTransform(float(15.0 / 64), 0, 0, float(23.0 / 36), 0.5, 0) << QRect(0, 0, 40, 23) << QRect(0, 0, 16, 23)
+        << false;
+    // Shown at a tenth it is decoded in blocks of two pixels, and the last
+    // column of blocks reaches on past the image, over the centres of
+    // column 24.
+    QTest::newRow("shrunk, its last blocks reaching past it")
+        << gradient(243, 100) << QRect(0, 0, 243, 100) << QTransform(0.1, 0, 0, 0.1, 0.15, 0) << all
+        << QRect(0, 0, 25, 10) << false;
 }
 
 void TestBitmapStroke::render()
@@ -268,6 +291,7 @@ void TestBitmapStroke::render()
     QFETCH(QTransform, transform);
     QFETCH(QRect, clip);
     QFETCH(QRect, expected);
+    QFETCH(bool, asPainted);
 
     const BitmapStroke stroke(image, rect);
     QImage target = alpha8(QSize(40, 40), 0);
@@ -279,12 +303,25 @@ void TestBitmapStroke::render()
     }
     QVERIFY(changed.contains(expected));
     const bool flat = image == alpha8(image.size(), 200);
+    const bool upright = transform.type() <= QTransform::TxScale;
+    QImage painted = alpha8(QSize(40, 40), 0);
+    if (asPainted) {
+        QPainter painter(&painted);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setTransform(transform);
+        painter.drawImage(QRectF(rect), image);
+    }
     for (int y = 0; y < 40; ++y) {
         for (int x = 0; x < 40; ++x) {
             const uchar want = expected.contains(x, y) ? 200 : 0;
             if (pixel(target, x, y) != want && (flat || want == 0))
                 QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, not %4")
                                      .arg(x).arg(y).arg(pixel(target, x, y)).arg(want)));
+            if (upright && want != 0 && pixel(target, x, y) == 0)
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) shows no ink").arg(x).arg(y)));
+            if (pixel(painted, x, y) > 0 && std::abs(pixel(target, x, y) - pixel(painted, x, y)) > 3)
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, painted %4")
+                                     .arg(x).arg(y).arg(pixel(target, x, y)).arg(pixel(painted, x, y))));
         }
     }
     // A render in parts gives the pixels of the whole.

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 namespace Model {
 
@@ -37,39 +38,106 @@ constexpr qint64 BandBytes = qint64(4) * 1024 * 1024;
 // Files keep transforms in single precision, which moves a picture's edge by
 // up to a few ten-millionths of the distance its place is worked out from;
 // this allows for several such round-offs. A pixel centre that lies on an
-// edge within it counts as lying exactly on it, so that a drawing shows the
-// same pixels along its edges whether its transform was just made or read
-// back: a frame fitted with its aspect puts the picture's edges on pixel
+// edge within it counts as lying exactly on it, and is drawn on every edge,
+// as inside: a frame fitted with its aspect puts the picture's edges on pixel
 // centres, and one column more or less there is a line of ink.
 constexpr double RoundOff = 1.0 / (1 << 18);
 
-// at moved onto the nearest pixel centre when it lies on one within the
-// round-off of terms, the sum of the magnitudes it was worked out from.
-double ontoCentre(double at, double terms)
+// Beyond that a centre's pixel fades out over this many times as far again:
+// a turned edge passes every distance from some centre, and a round-off that
+// moved such a centre across a sharp limit would turn its pixel on or off
+// with a save; within the fade it changes the pixel by a level or two.
+constexpr double Fade = 4.0;
+
+// Qt places what it draws on a grid of 1/65536 of a pixel, and which of the
+// pixels whose centres fall on an edge there it fills depends on how it
+// draws (which edge, whether a clip is set): a centre this near an edge
+// counts as on it too.
+constexpr double QtGrid = 1.0 / (1 << 15);
+
+// How much of a pixel shows (256 for all of it) whose centre lies beyond a
+// picture's edge by beyond, which counts as on the edge within slack.
+int coverBeyond(double beyond, double slack)
 {
-    const double centre = std::floor(at) + 0.5;
-    return std::abs(at - centre) <= RoundOff * terms ? centre : at;
+    const double fade = Fade * slack;
+    if (beyond <= slack)
+        return 256;
+    if (!(beyond < slack + fade))
+        return 0;
+    return int((slack + fade - beyond) / fade * 256.0);
 }
 
-// Which of a picture's two edges across one of its axes holds the pixel
-// centres that lie on it, given how the picture's coordinate along that axis
-// grows along the target's x and y: the one the picture lies left of, or
-// above when the edge runs along the target's rows. An upright picture is
-// drawn so (Qt fills a rectangle's pixels whose centres lie on its right or
-// bottom edge, not its left or top), a turned one the same way, and pictures
-// that meet at an edge share no pixel and leave none out.
-bool farEdgeHoldsCentres(double alongX, double alongY)
+// A run of pixels along one axis of the target, from first to last, and how
+// much of each shows. Kept in doubles: a picture may reach far beyond any
+// target.
+struct Run
 {
-    if (std::abs(alongX) > RoundOff * std::hypot(alongX, alongY))
-        return alongX > 0.0;
-    return alongY > 0.0;
+    double first = 0.0;
+    double last = -1.0;
+    int cover = 256;
+};
+
+// The pixels along one axis whose centres lie on a side of a picture, or
+// beyond one of its edges by no more than the fade, and which of the first
+// and the last lie on an edge or within its fade, and how much of them shows;
+// low and high are where the edges lie.
+struct Centres
+{
+    double low = 0.0;
+    double high = 0.0;
+    Run all;
+    bool firstOnEdge = false;
+    bool lastOnEdge = false;
+    int firstCover = 256;
+    int lastCover = 256;
+
+    // The line on the low edge (side -1) when a centre lies there, the line
+    // on the high edge (side 1) likewise, or the run between them (side 0).
+    Run run(int side) const
+    {
+        if (side < 0)
+            return {all.first, firstOnEdge ? all.first : all.first - 1.0, firstCover};
+        if (side > 0)
+            return {lastOnEdge ? all.last : all.last + 1.0, all.last, lastCover};
+        return {all.first + double(firstOnEdge), all.last - double(lastOnEdge)};
+    }
+};
+
+// The centres on a side placed by scale and shift, from from to to in
+// drawing pixels.
+Centres centresAlong(double scale, double shift, double from, double to)
+{
+    double low = scale * from + shift;
+    double high = scale * to + shift;
+    double lowSlack = RoundOff * (std::abs(scale * from) + std::abs(shift)) + QtGrid;
+    double highSlack = RoundOff * (std::abs(scale * to) + std::abs(shift)) + QtGrid;
+    if (high < low) {
+        std::swap(low, high);
+        std::swap(lowSlack, highSlack);
+    }
+    Centres centres;
+    centres.low = low;
+    centres.high = high;
+    const double first = std::ceil(low - lowSlack * (1.0 + Fade) - 0.5);
+    const double last = std::floor(high + highSlack * (1.0 + Fade) - 0.5);
+    centres.all = {first, last};
+    centres.firstOnEdge = first + 0.5 <= low + lowSlack;
+    centres.lastOnEdge = last > first && last + 0.5 >= high - highSlack;
+    centres.firstCover = coverBeyond(low - (first + 0.5), lowSlack);
+    centres.lastCover = coverBeyond(last + 0.5 - high, highSlack);
+    return centres;
 }
 
-// Whether a pixel centre at at (within round-off slack) lies on a picture
-// side of size, the centres on one of its edges counting as on it.
-bool onSide(double at, double size, double slack, bool farEdge)
+// The pixels of columns and rows within clip.
+QRect pixelsWithin(const Run &columns, const Run &rows, const QRect &clip)
 {
-    return farEdge ? at > slack && at <= size + slack : at >= -slack && at < size - slack;
+    const double left = std::max(columns.first, double(clip.left()));
+    const double right = std::min(columns.last, double(clip.right()));
+    const double top = std::max(rows.first, double(clip.top()));
+    const double bottom = std::min(rows.last, double(clip.bottom()));
+    if (!(left <= right && top <= bottom))
+        return {};
+    return QRect(QPoint(int(left), int(top)), QPoint(int(right), int(bottom)));
 }
 
 // How many picture pixels of a side make one pixel of the part decoded for
@@ -116,14 +184,16 @@ QRect blocksAround(const QRectF &area, QSize grain, const QRect &picture, int ma
 }
 
 // Draws a picture turned or sheared into scratch within reach: each target
-// pixel whose centre falls on the picture (on an edge, as farEdgeHoldsCentres
-// says) takes the bilinear mean of the four decoded pixels nearest to where
-// its centre falls, the picture's edge pixels standing for what lies beyond
-// them, as smooth scaling does. Each pixel is worked out on its own from
-// where it lies, so a render of a part gives the pixels a render of the
-// whole gives whatever the part; and the picture is decoded only around the
-// ink that reach can see, in bands of its rows, as an upright one is.
-void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, const QTransform &back, QSize grain)
+// pixel whose centre falls on the picture's blocks, on an edge too, takes
+// the bilinear mean of the four decoded pixels nearest to where its centre
+// falls, the edge pixels standing for what lies beyond them, as smooth
+// scaling does. Each pixel is worked out on its own from where it
+// lies, so a render of a part gives the pixels a render of the whole gives
+// whatever the part; and the picture is decoded only around the ink that
+// reach can see, in bands of its rows, as an upright one is. footprint is
+// the box the picture's blocks cover on the target.
+void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, const QTransform &back, QSize grain,
+                const QRectF &footprint)
 {
     const QRect whole(0, 0, picture.width(), picture.height());
     const int kx = grain.width();
@@ -155,10 +225,22 @@ void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, co
     const double m22 = back.m22();
     const double dx = back.dx();
     const double dy = back.dy();
-    const double pictureWidth = whole.width();
-    const double pictureHeight = whole.height();
-    const bool farColumn = farEdgeHoldsCentres(m11, m21);
-    const bool farRow = farEdgeHoldsCentres(m12, m22);
+    // A centre counts as on the picture within the round-off of the largest
+    // terms its place there is worked out from, and fades beyond: one bound
+    // for every pixel, so that a part is drawn as the whole is, and pixels
+    // well inside cost no more than a bare test.
+    const double farX = std::max(std::abs(footprint.left()), std::abs(footprint.right())) + 1.0;
+    const double farY = std::max(std::abs(footprint.top()), std::abs(footprint.bottom())) + 1.0;
+    const double slackX = RoundOff * (std::abs(m11) * farX + std::abs(m21) * farY + std::abs(dx));
+    const double slackY = RoundOff * (std::abs(m12) * farX + std::abs(m22) * farY + std::abs(dy));
+    const double width = double(columns) * kx;
+    const double height = double(rows) * ky;
+    const double lowX = -slackX;
+    const double lowY = -slackY;
+    const double highX = width + slackX;
+    const double highY = height + slackY;
+    const double fadeX = slackX * (1.0 + Fade);
+    const double fadeY = slackY * (1.0 + Fade);
     const double perColumn = 1.0 / kx;
     const double perRow = 1.0 / ky;
     const QTransform toDecoded = back * QTransform::fromScale(perColumn, perRow);
@@ -192,6 +274,42 @@ void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, co
             const auto y = unsigned(row - top);
             return x < decodedWidth && y < decodedHeight ? bits[y * stride + x] : 0;
         };
+        // The mean for a centre at (atX, atY) in the picture, or -1 when the
+        // upper of its rows belongs to another band.
+        const auto meanAt = [&](double atX, double atY) -> int {
+            const double u = atX * perColumn - 0.5;
+            const double v = atY * perRow - 0.5;
+            // Truncation floors both where they are above -1; a centre
+            // beyond an edge by more than half a decoded pixel (the slack of
+            // a picture far from the origin) clamps both of its columns or
+            // rows onto the same edge pixel, which the weights then cannot
+            // change.
+            const int column = int(u + 1.0) - 1;
+            const int row = int(v + 1.0) - 1;
+            const int upper = std::clamp(row, 0, rows - 1);
+            if (upper < bandTop || upper >= bandEnd)
+                return -1;
+            const int wx = int((u - column) * 256.0);
+            const int wy = int((v - row) * 256.0);
+            int above = 0;
+            int below = 0;
+            // Inside the decoded part no pixel is clamped: the four are
+            // read side by side.
+            const auto x = unsigned(column - left);
+            const auto y = unsigned(row - top);
+            if (x < decodedWidth - 1 && y < decodedHeight - 1) {
+                const uchar *const at = bits + y * stride + x;
+                above = at[0] * (256 - wx) + at[1] * wx;
+                below = at[stride] * (256 - wx) + at[stride + 1] * wx;
+            } else {
+                const int lower = std::clamp(row + 1, 0, rows - 1);
+                const int leftColumn = std::clamp(column, 0, columns - 1);
+                const int rightColumn = std::clamp(column + 1, 0, columns - 1);
+                above = decoded(leftColumn, upper) * (256 - wx) + decoded(rightColumn, upper) * wx;
+                below = decoded(leftColumn, lower) * (256 - wx) + decoded(rightColumn, lower) * wx;
+            }
+            return (above * (256 - wy) + below * wy + 32768) >> 16;
+        };
         // The target pixels whose means may take a decoded pixel: where
         // their centres fall within a pixel and a half of the part.
         const QRectF near(QPointF(left - 1.0, top - 1.0), QPointF(right + 2.0, bottom + 2.0));
@@ -201,7 +319,7 @@ void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, co
         // Rows of the canvas are worked out on several threads: each writes
         // its own rows and reads only the decoded part.
         BandedComposition rowsOfCanvas;
-        rowsOfCanvas.addBandPass([&, bandTop, bandEnd](int first, int end) {
+        rowsOfCanvas.addBandPass([&](int first, int end) {
             for (int y = rowsSeen.top() + first; y < rowsSeen.top() + end; ++y) {
                 // Along a target row the decoded position moves in a line:
                 // the columns whose centres fall within near, a pixel either
@@ -226,32 +344,21 @@ void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, co
                 // the same way whichever pixels a render covers.
                 const double rowX = m21 * (y + 0.5) + dx;
                 const double rowY = m22 * (y + 0.5) + dy;
-                const double rowTermsX = std::abs(m21 * (y + 0.5)) + std::abs(dx);
-                const double rowTermsY = std::abs(m22 * (y + 0.5)) + std::abs(dy);
                 uchar *const line = canvas + y * canvasStride;
                 for (int x = int(from); x <= int(to); ++x) {
                     const double atX = m11 * (x + 0.5) + rowX;
                     const double atY = m12 * (x + 0.5) + rowY;
-                    const double slackX = RoundOff * (std::abs(m11 * (x + 0.5)) + rowTermsX);
-                    const double slackY = RoundOff * (std::abs(m12 * (x + 0.5)) + rowTermsY);
-                    if (!onSide(atX, pictureWidth, slackX, farColumn) || !onSide(atY, pictureHeight, slackY, farRow))
+                    if (atX >= lowX && atX <= highX && atY >= lowY && atY <= highY) {
+                        if (const int mean = meanAt(atX, atY); mean >= 0)
+                            line[x] = uchar(mean);
                         continue;
-                    const double u = atX * perColumn - 0.5;
-                    const double v = atY * perRow - 0.5;
-                    // Both are above -1: truncation floors them.
-                    const int column = int(u + 1.0) - 1;
-                    const int row = int(v + 1.0) - 1;
-                    const int upper = std::clamp(row, 0, rows - 1);
-                    if (upper < bandTop || upper >= bandEnd)
+                    }
+                    if (!(atX >= -fadeX && atX <= width + fadeX && atY >= -fadeY && atY <= height + fadeY))
                         continue;
-                    const int lower = std::clamp(row + 1, 0, rows - 1);
-                    const int leftColumn = std::clamp(column, 0, columns - 1);
-                    const int rightColumn = std::clamp(column + 1, 0, columns - 1);
-                    const int wx = int((u - column) * 256.0);
-                    const int wy = int((v - row) * 256.0);
-                    const int above = decoded(leftColumn, upper) * (256 - wx) + decoded(rightColumn, upper) * wx;
-                    const int below = decoded(leftColumn, lower) * (256 - wx) + decoded(rightColumn, lower) * wx;
-                    line[x] = uchar((above * (256 - wy) + below * wy + 32768) >> 16);
+                    const int cover = std::min(coverBeyond(std::max(-atX, atX - width), slackX),
+                                               coverBeyond(std::max(-atY, atY - height), slackY));
+                    if (const int mean = meanAt(atX, atY); mean >= 0)
+                        line[x] = uchar((mean * cover + 128) >> 8);
                 }
             }
         });
@@ -308,9 +415,6 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
     const RleImage &picture = d->m_picture;
     if (!picture.isValid() || d->m_rect.isEmpty() || target.isNull())
         return {};
-    const QRect area = transform.mapToPolygon(d->m_rect).boundingRect() & clip;
-    if (area.isEmpty())
-        return {};
 
     // Picture pixels to target pixels, and back.
     const QRectF rect = toRectF(d->m_rect);
@@ -319,18 +423,40 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
         * QTransform::fromTranslate(rect.left(), rect.top()) * transform;
     bool invertible = false;
     const QTransform back = shown.inverted(&invertible);
+    const QSize grain = grainsFor(back);
+    const int kx = grain.width();
+    const int ky = grain.height();
+    // Where a picture pixel's edge lies in the drawing, the same way for
+    // the picture and for each part of it.
+    const auto acrossAt = [&](qint64 x) { return rect.left() + double(x) * rect.width() / whole.width(); };
+    const auto downAt = [&](qint64 y) { return rect.top() + double(y) * rect.height() / whole.height(); };
+    // Decoded in blocks, a picture's last column and row of blocks may reach
+    // past its edge, each block the mean of the edge ink and the nothing
+    // beyond it: the picture is drawn to the blocks' edge, upright or turned,
+    // since stopping at its own would lose a line of that ink.
+    const qint64 extentWidth = (qint64(whole.width()) + kx - 1) / kx * kx;
+    const qint64 extentHeight = (qint64(whole.height()) + ky - 1) / ky * ky;
+    // The target pixels whose centres lie on the picture, or, turned, on the
+    // box around it.
+    const bool upright = shown.type() <= QTransform::TxScale;
+    const QRectF footprint = shown.mapRect(QRectF(0.0, 0.0, double(extentWidth), double(extentHeight)));
+    const Centres columnsOn = centresAlong(transform.m11(), transform.dx(), rect.left(), acrossAt(extentWidth));
+    const Centres rowsOn = centresAlong(transform.m22(), transform.dy(), rect.top(), downAt(extentHeight));
+    const QRect area = upright ? pixelsWithin(columnsOn.all, rowsOn.all, clip) : alignedRect(footprint) & clip;
+    if (area.isEmpty())
+        return {};
     if (!invertible)
         return area;
     // Only the target pixels that can see ink are drawn: elsewhere the
     // picture is 0, and so is what scaling makes of it.
-    const QSize grain = grainsFor(back);
-    const int kx = grain.width();
-    const int ky = grain.height();
     const QRect ink = picture.inkBounds(blocksAround(back.mapRect(QRectF(area)), grain, whole));
     if (ink.isEmpty())
         return area;
     const QRect inked = blocksAround(QRectF(ink), grain, whole);
-    const QRect reach = alignedRect(shown.mapRect(QRectF(inked))) & area;
+    // The last blocks whole: what reaches past the picture is drawn too.
+    const QRectF inkedBlocks(inked.topLeft(), QSizeF(std::ceil(double(inked.width()) / kx) * kx,
+                                                     std::ceil(double(inked.height()) / ky) * ky));
+    const QRect reach = alignedRect(shown.mapRect(inkedBlocks)) & area;
     if (reach.isEmpty())
         return area;
 
@@ -344,8 +470,8 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
     fillAlphaRect(scratch, reach, 0);
     // Which pixels along a slanted edge Qt fills depends on where the edge
     // ends, so a picture turned or sheared is drawn pixel by pixel.
-    if (shown.type() > QTransform::TxScale) {
-        drawTurned(scratch, reach, picture, back, grain);
+    if (!upright) {
+        drawTurned(scratch, reach, picture, back, grain, footprint);
         composeAlphaMask(target, scratch, reach, true);
         return area;
     }
@@ -370,28 +496,42 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
             continue;
         // Placed as the whole picture would be: its edges are taken as the
         // rectangle's multiples, which keeps a whole picture exactly on it.
-        const double left = rect.left() + double(part.left()) * rect.width() / whole.width();
-        const double right =
-            rect.left() + double(part.left() + qint64(pixels.width()) * kx) * rect.width() / whole.width();
-        const double above = rect.top() + double(part.top()) * rect.height() / whole.height();
-        const double below =
-            rect.top() + double(part.top() + qint64(pixels.height()) * ky) * rect.height() / whole.height();
-        // Placed on the target here rather than through the painter, so that
-        // an edge on a pixel centre lies exactly there; a mirrored picture is
-        // drawn through a mirror, which moves no edge.
-        const auto onTarget = [](double scale, double at, double shift) {
-            return ontoCentre(scale * at + shift, std::abs(scale * at) + std::abs(shift));
+        const double left = acrossAt(part.left());
+        const double right = acrossAt(part.left() + qint64(pixels.width()) * kx);
+        const double above = downAt(part.top());
+        const double below = downAt(part.top() + qint64(pixels.height()) * ky);
+        const QRectF placed(QPointF(left, above), QPointF(right, below));
+        // Inside, the painter draws as it draws any picture. On a line whose
+        // centres lie on an edge it fills them or not by rules of its own, so
+        // where the part ends there the part is moved out by a quarter of its
+        // pixel: smooth scaling repeats an edge pixel from its middle
+        // outward, so the line takes the pixels it would take on the edge,
+        // now well inside.
+        const Centres across = centresAlong(transform.m11(), transform.dx(), left, right);
+        const Centres down = centresAlong(transform.m22(), transform.dy(), above, below);
+        const double quarterX = 0.25 * std::abs(transform.m11() * (right - left)) / pixels.width();
+        const double quarterY = 0.25 * std::abs(transform.m22() * (below - above)) / pixels.height();
+        const auto outward = [](int side, const Centres &ofPart, const Centres &ofPicture, double quarter) {
+            if (side < 0 && ofPart.low == ofPicture.low)
+                return -quarter;
+            return side > 0 && ofPart.high == ofPicture.high ? quarter : 0.0;
         };
-        const double mirrorX = transform.m11() < 0.0 ? -1.0 : 1.0;
-        const double mirrorY = transform.m22() < 0.0 ? -1.0 : 1.0;
-        const QPointF from(mirrorX * onTarget(transform.m11(), left, transform.dx()),
-                           mirrorY * onTarget(transform.m22(), above, transform.dy()));
-        const QPointF to(mirrorX * onTarget(transform.m11(), right, transform.dx()),
-                         mirrorY * onTarget(transform.m22(), below, transform.dy()));
-        painter.resetTransform();
-        painter.setClipRect(rows);
-        painter.setTransform(QTransform::fromScale(mirrorX, mirrorY));
-        painter.drawImage(QRectF(from, to), pixels);
+        for (int sideX = -1; sideX <= 1; ++sideX) {
+            for (int sideY = -1; sideY <= 1; ++sideY) {
+                const Run columns = columnsOn.run(sideX);
+                const Run lines = rowsOn.run(sideY);
+                const QRect cell = pixelsWithin(columns, lines, rows);
+                if (cell.isEmpty())
+                    continue;
+                painter.resetTransform();
+                painter.setClipRect(cell);
+                painter.setOpacity(std::min(columns.cover, lines.cover) / 256.0);
+                painter.setTransform(transform
+                                     * QTransform::fromTranslate(outward(sideX, across, columnsOn, quarterX),
+                                                                 outward(sideY, down, rowsOn, quarterY)));
+                painter.drawImage(placed, pixels);
+            }
+        }
     }
     painter.end();
     composeAlphaMask(target, scratch, reach, true);

@@ -19,14 +19,18 @@ class BitmapStrokePrivate;
 // The picture is kept as the run-length code its record carries, never
 // decoded whole: a render decodes only the part it shows, band by band, and
 // a picture shown at far less than its grain (a frame made many times
-// smaller after the collapse) at about the grain it is shown at. So a
-// picture costs the bytes of its code however large it claims to be, and
-// every picture the program makes reads back whole at any frame size.
+// smaller after the collapse) at about the grain it is shown at, in blocks
+// counted from its top left corner. So a picture costs the bytes of its code
+// however large it claims to be, and every picture the program makes reads
+// back whole at any frame size. Where the last blocks reach past the
+// picture, it is drawn to their edge: they hold its edge ink.
 //
 // A target pixel whose centre lies on the picture's edge, within the round-off
-// of the single precision files keep transforms in, is drawn on the edge the
-// picture lies left of or above, and not on the others, upright or turned:
-// a drawing shows the same pixels before a save and after it is read back.
+// of the single precision files keep transforms in, is drawn as one inside
+// is, on every edge, upright, mirrored or turned, whole or in parts, so that
+// ink at a picture's edge shows; a centre further out fades to nothing
+// within a few more round-offs. A drawing shows the same pixels, within a
+// level or two, before a save and after it is read back.
 //
 // A bitmap stroke can be cropped but not erased stroke by stroke: what lies
 // under an eraser is wiped by the erase path of the compound stroke that holds
