@@ -408,7 +408,7 @@ void TestXSheet::frameDrags_data()
     // pressed cell current from the next layer's frame 2, "…, the history
     // full": the same in a history that keeps two steps, which an earlier
     // one fills; "playback": the scene starts showing frame 3, as playback
-    // does
+    // does; "in playback": it shows frame 3 from before the press
     QTest::addColumn<QString>("letGo");
     QTest::addColumn<QString>("text"); // of the command pushed, empty for none
     QTest::addColumn<QString>("after");
@@ -475,6 +475,11 @@ void TestXSheet::frameDrags_data()
     QTest::newRow("add clones, playback started during the drag")
         << QStringList{QStringLiteral("A.B")} << QString() << false << QPoint(1, 0) << QList<int>{1, 2} << "playback"
         << QString() << "AaB";
+    // The drag's own move of the current cell ends the frame shown, not the
+    // drag.
+    QTest::newRow("add clones, in playback") << QStringList{QStringLiteral("A.B")} << QString() << false
+                                             << QPoint(1, 0) << QList<int>{1, 2} << "in playback"
+                                             << "Add Clone Drawings|Commands::AddCloneDrawings|2" << "AaaaB";
 }
 
 void TestXSheet::frameDrags()
@@ -514,6 +519,10 @@ void TestXSheet::frameDrags()
     if (undoing) {
         sheet.scene()->setActiveFrameAndLayer(2, 1, Model::Scene::AllowFrameAfterLast);
         Model::KLScene::pushCommand(new Commands::SetActiveFrameAndLayer(sheet.scene(), pressed.x(), 0, 1));
+    }
+    if (letGo == u"in playback") {
+        sheet.scene()->setActiveFrameAndLayer(2, 0, Model::Scene::AllowFrameAfterLast);
+        sheet.scene()->setScrubFrame(3);
     }
     bool previewGone = true;
     SheetTest::drag(sheet.viewport(), points, shiftThroughout ? Qt::ShiftModifier : Qt::NoModifier,
