@@ -174,10 +174,12 @@ void KLScene::undo()
     QUndoStack *stack = d->m_scene->undoStack();
     // A gesture under way is what the user takes back. Its view ends it now
     // and says so; what it made is the last step, and nothing before it goes.
-    const int index = stack->index();
+    // The last step tells, not the index: in a full history the gesture's
+    // step pushes the first one out and the index stays.
+    const QUndoCommand *last = stack->command(stack->index() - 1);
     d->m_gestureEnded = false;
     Q_EMIT aboutToUndo();
-    if (std::exchange(d->m_gestureEnded, false) && stack->index() == index)
+    if (std::exchange(d->m_gestureEnded, false) && stack->command(stack->index() - 1) == last)
         return;
     const KLScenePrivate::Change change(d.get());
     stack->undo();

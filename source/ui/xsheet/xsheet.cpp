@@ -440,8 +440,10 @@ void XSheet::setModel(QAbstractItemModel *model)
         return;
     if (const Model::Scene *scene = d->m_model->scene()) {
         d->m_stepConnection = connect(scene->undoStack(), &QUndoStack::indexChanged, this, &XSheet::abandonGestures);
+        // The current cell the sheet itself moves ends a frame shown in
+        // passing: that is the gesture's own doing, as its step is.
         d->m_scrubConnection = connect(scene, &Model::Scene::scrubFrameChanged, this, [this](int current, int previous) {
-            if ((current == -1) != (previous == -1))
+            if (!d->m_ownChange && (current == -1) != (previous == -1))
                 abandonDrags();
         });
     }

@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "tools/toolcursors.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEnterEvent>
@@ -16,6 +17,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScopedValueRollback>
+
+#include <cmath>
 
 namespace UI {
 
@@ -127,6 +130,11 @@ public:
     int m_pressedStrip = -1;
     // The left button went down here and is still held.
     bool m_pressed = false;
+    // The press took a column to move: where, and whether the pointer has
+    // gone far enough sideways since to drag it.
+    bool m_columnHeld = false;
+    double m_pressX = 0.0;
+    bool m_columnDragged = false;
     // The context menu that ends a column drag is no request for a menu.
     bool m_abandoning = false;
 };
@@ -172,12 +180,17 @@ bool XSheetFooter::event(QEvent *event)
     return answerToolTip(help, text);
 }
 
+bool XSheetFooter::dragsColumn() const
+{
+    return d->m_columnDragged;
+}
+
 void XSheetFooter::abandonPress()
 {
     d->m_pressedStrip = -1;
     if (!d->m_pressed)
         return;
-    d->m_pressed = false;
+    d->m_pressed = d->m_columnHeld = d->m_columnDragged = false;
     // A header view drops a column drag, with its floating picture of the
     // column, when a context menu is asked for over it.
     const QScopedValueRollback<bool> abandoning(d->m_abandoning, true);
@@ -189,13 +202,20 @@ void XSheetFooter::mousePressEvent(QMouseEvent *event)
 {
     const int section = logicalIndexAt(event->position().toPoint());
     d->m_pressedStrip = event->button() == Qt::LeftButton && event->position().y() < d->m_stripHeight ? section : -1;
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
         d->m_pressed = true;
+        d->m_columnHeld = sectionsMovable() && section >= 0;
+        d->m_pressX = event->position().x();
+        d->m_columnDragged = false;
+    }
     QHeaderView::mousePressEvent(event);
 }
 
 void XSheetFooter::mouseMoveEvent(QMouseEvent *event)
 {
+    if (d->m_columnHeld && (event->buttons() & Qt::LeftButton)
+        && std::abs(event->position().x() - d->m_pressX) >= QApplication::startDragDistance())
+        d->m_columnDragged = true;
     if (d->inBand(event->position())) {
         setSectionsMovable(true);
         if (!d->m_cursorSet)
@@ -220,7 +240,7 @@ void XSheetFooter::mouseReleaseEvent(QMouseEvent *event)
     }
     d->m_pressedStrip = -1;
     if (!(event->buttons() & Qt::LeftButton))
-        d->m_pressed = false;
+        d->m_pressed = d->m_columnHeld = d->m_columnDragged = false;
     QHeaderView::mouseReleaseEvent(event);
 }
 

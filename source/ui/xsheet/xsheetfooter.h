@@ -33,6 +33,9 @@ public:
     // The part right of the last section, for the application style, which
     // draws a header's empty area.
     void paintEmptyArea(QPainter *painter, const QRect &rect) const;
+    // Whether a column is being dragged: the press took it in the band and
+    // the pointer has gone the system's drag distance sideways since.
+    bool dragsColumn() const;
     // Ends a press that is still held, and with it any column drag, where it
     // stands: nothing moves and no pop-up opens when it is let go. A step
     // since the press may have put another layer under it.

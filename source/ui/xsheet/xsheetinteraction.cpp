@@ -310,12 +310,12 @@ bool XSheet::abandonDrags()
 
 // What an undo takes back of a stroke or a drag under way, as on the paper:
 // the stroke is handed over first, as its release would hand it over, so
-// that the undo takes back just that; a drag is dropped. True when there
-// was either.
+// that the undo takes back just that; a drag, here or of a column in the
+// footer, is dropped. True when there was either.
 bool XSheet::endGestureForUndo()
 {
     const bool stroke = d->m_strokeEngine.hasActiveStroke();
-    if (!stroke && !d->m_frameDragActive && !d->m_audioDragActive)
+    if (!stroke && !d->m_frameDragActive && !d->m_audioDragActive && !d->m_footer->dragsColumn())
         return false;
     if (stroke)
         finishAnnotationStroke();

@@ -405,8 +405,10 @@ void TestXSheet::frameDrags_data()
     QTest::addColumn<QList<int>>("path"); // rows from the pressed cell; let go at the last
     // "", "left", "right", "above", "below", "shift", "shift throughout";
     // "after an undo": an undo during the drag, after a step that made the
-    // pressed cell current from the next layer's frame 2; "playback": the
-    // scene starts showing frame 3, as playback does
+    // pressed cell current from the next layer's frame 2, "…, the history
+    // full": the same in a history that keeps two steps, which an earlier
+    // one fills; "playback": the scene starts showing frame 3, as playback
+    // does; "in playback": it shows frame 3 from before the press
     QTest::addColumn<QString>("letGo");
     QTest::addColumn<QString>("text"); // of the command pushed, empty for none
     QTest::addColumn<QString>("after");
@@ -467,9 +469,17 @@ void TestXSheet::frameDrags_data()
     QTest::newRow("annotation stroke, an undo during it")
         << QStringList{QStringLiteral("A.B"), QStringLiteral("CD."), QStringLiteral("notes")} << QString() << false
         << QPoint(1, 2) << QList<int>{1, 2} << "after an undo" << moved << "AaB|CDd|";
+    QTest::newRow("annotation stroke, an undo during it, the history full")
+        << QStringList{QStringLiteral("A.B"), QStringLiteral("CD."), QStringLiteral("notes")} << QString() << false
+        << QPoint(1, 2) << QList<int>{1, 2} << "after an undo, the history full" << moved << "AaB|CDd|";
     QTest::newRow("add clones, playback started during the drag")
         << QStringList{QStringLiteral("A.B")} << QString() << false << QPoint(1, 0) << QList<int>{1, 2} << "playback"
         << QString() << "AaB";
+    // The drag's own move of the current cell ends the frame shown, not the
+    // drag.
+    QTest::newRow("add clones, in playback") << QStringList{QStringLiteral("A.B")} << QString() << false
+                                             << QPoint(1, 0) << QList<int>{1, 2} << "in playback"
+                                             << "Add Clone Drawings|Commands::AddCloneDrawings|2" << "AaaaB";
 }
 
 void TestXSheet::frameDrags()
@@ -501,10 +511,18 @@ void TestXSheet::frameDrags()
     const bool shiftThroughout = letGo == u"shift throughout";
     // The current cell came to the pressed one by a step, as the window
     // makes it.
-    const bool undoing = letGo == u"after an undo";
+    const bool undoing = letGo.startsWith(u"after an undo");
+    if (letGo.endsWith(u"history full")) {
+        sheet.stack()->setUndoLimit(2);
+        sheet.stack()->push(new QUndoCommand(QStringLiteral("Earlier")));
+    }
     if (undoing) {
         sheet.scene()->setActiveFrameAndLayer(2, 1, Model::Scene::AllowFrameAfterLast);
         Model::KLScene::pushCommand(new Commands::SetActiveFrameAndLayer(sheet.scene(), pressed.x(), 0, 1));
+    }
+    if (letGo == u"in playback") {
+        sheet.scene()->setActiveFrameAndLayer(2, 0, Model::Scene::AllowFrameAfterLast);
+        sheet.scene()->setScrubFrame(3);
     }
     bool previewGone = true;
     SheetTest::drag(sheet.viewport(), points, shiftThroughout ? Qt::ShiftModifier : Qt::NoModifier,

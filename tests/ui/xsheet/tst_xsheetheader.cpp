@@ -486,15 +486,20 @@ void TestXSheetHeader::opacityClicks()
 void TestXSheetHeader::dragInTheBandMovesALayer_data()
 {
     QTest::addColumn<int>("startY");
+    // An undo comes before the release, after a step of its own.
+    QTest::addColumn<bool>("undone");
     QTest::addColumn<bool>("moves");
 
-    QTest::newRow("in the band") << 30 << true;
-    QTest::newRow("from the opacity strip") << 7 << false;
+    QTest::newRow("in the band") << 30 << false << true;
+    QTest::newRow("from the opacity strip") << 7 << false << false;
+    // The undo takes back the drag alone, as one on the sheet.
+    QTest::newRow("in the band, an undo during the drag") << 30 << true << false;
 }
 
 void TestXSheetHeader::dragInTheBandMovesALayer()
 {
     QFETCH(int, startY);
+    QFETCH(bool, undone);
     QFETCH(bool, moves);
 
     Sheet sheet({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
@@ -504,16 +509,23 @@ void TestXSheetHeader::dragInTheBandMovesALayer()
     const QPoint from = inColumn(footer, ordering.at(0), QPoint(28, startY));
     const QPoint to = inColumn(footer, ordering.at(2), QPoint(40, startY));
 
+    if (undone)
+        Model::KLScene::pushCommand(new Commands::ChangeLayerColor(sheet.scene(), 1, Qt::darkCyan));
+    const int steps = sheet.stack()->count();
+
     // The pointer comes over the footer, then drags the first column past
     // the last.
     sendMouseEvent(viewport, QEvent::MouseMove, from, Qt::NoButton, Qt::NoButton);
     press(footer, from);
     for (const QPoint &at : {from + QPoint(10, 0), (from + to) / 2, to})
         sendMouseEvent(viewport, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton);
+    if (undone)
+        sheet.handle->undo();
     release(footer, to);
 
     if (!moves) {
-        QCOMPARE(sheet.stack()->count(), 0);
+        QCOMPARE(sheet.stack()->count(), steps);
+        QCOMPARE(sheet.stack()->index(), steps);
         QCOMPARE(sheet.scene()->layerOrdering(), ordering);
         return;
     }
