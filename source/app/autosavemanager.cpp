@@ -281,9 +281,11 @@ void AutosaveManager::openFailed(const QString &path, const QString &reason)
     d->m_records->openFailed(path, reason);
 }
 
-void AutosaveManager::fileSaved(const QString &path)
+void AutosaveManager::fileSaved(const QString &path, const QString &recoveredFrom)
 {
     d->m_records->forget(path);
+    if (!recoveredFrom.isEmpty())
+        d->m_records->recoveredSaved(recoveredFrom);
 }
 
 void AutosaveManager::setClock(Clock clock)

@@ -364,8 +364,9 @@ bool MainWindow::saveSceneTo(Model::Scene *scene, const QString &path)
     scene->setFilePath(path);
     scene->undoStack()->setClean();
     Model::Settings::instance()->addRecentFile(path);
-    d->m_autosaveManager->fileSaved(path);
-    if (d->m_recovered && d->m_recovered->scene() == scene)
+    const bool recovered = d->m_recovered && d->m_recovered->scene() == scene;
+    d->m_autosaveManager->fileSaved(path, recovered ? d->m_recoveredFrom : QString());
+    if (recovered)
         d->m_recovered = nullptr;
     actualizeTitlebar();
     return true;

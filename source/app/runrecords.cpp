@@ -277,6 +277,10 @@ bool RunRecords::write()
             line(backup.path, backup.sceneFile, QString(), {});
             break;
         case Backup::LostWork: {
+            if (backup.saved) {
+                line(backup.path, backup.sceneFile, SpareMark, {});
+                break;
+            }
             // For the run that takes this record, all of it is of a run
             // before the one it takes it from.
             QJsonObject more{{QLatin1String("run"), backup.run}};
@@ -421,4 +425,15 @@ void RunRecords::forget(const QString &path)
     const QString saved = absolute(path);
     if (m_backups.removeIf([&saved](const Backup &backup) { return backup.path == saved; }) > 0)
         write();
+}
+
+void RunRecords::recoveredSaved(const QString &path)
+{
+    const QString recovered = absolute(path);
+    for (Backup &backup : m_backups) {
+        if (backup.path == recovered && backup.kind == Backup::LostWork && !backup.saved) {
+            backup.saved = true;
+            write();
+        }
+    }
 }

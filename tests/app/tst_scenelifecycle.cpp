@@ -947,6 +947,9 @@ void TestSceneLifeCycle::backupsKeepGoing_data()
                                                      << QStringList();
     QTest::newRow("recovered, a ring of 1") << "recovered, ring of 1" << QStringList{"save", "save"}
                                             << QStringList();
+    // The same, killed after the save: the next start names the backup
+    // never opened, not the one whose work the user's file keeps.
+    QTest::newRow("recovered, saved, then killed") << "recovered, killed" << QStringList{"save"} << QStringList();
     // The runs folder takes no file: told once, and backups go on.
     QTest::newRow("no record of the run") << "no record" << QStringList{"save", "save"} << QStringList{"notify"};
 }
@@ -1023,7 +1026,7 @@ void TestSceneLifeCycle::backupsKeepGoing()
         started.window->openScene();
         const QString title = started.window->windowTitle();
         QVERIFY2(title.contains(QStringLiteral("Untitled (recovered from Untitled_backup1.kl)*")), qPrintable(title));
-        if (folder == QLatin1String("recovered")) {
+        if (folder != QLatin1String("recovered, ring of 1")) {
             // Saving asks where, as Save As does, offering the save folder.
             addLayer();
             started.dialogs->files.enqueue(path(QStringLiteral("mine.kl")));
@@ -1144,6 +1147,12 @@ void TestSceneLifeCycle::backupsKeepGoing()
         QVERIFY2(texts.first().contains(QStringLiteral("cannot be recovered")), qPrintable(texts.first()));
         QVERIFY2(texts.first().endsWith(QStringLiteral(":\n%1.").arg(TestSupport::systemErrorText(EFBIG))),
                  qPrintable(texts.first()));
+    }
+    if (folder == QLatin1String("recovered, killed")) {
+        endAsIfKilled(std::move(started.window));
+        const QString notice = AutosaveManager().lostWorkNotice({m_dir->path()});
+        QVERIFY2(notice.contains(native(lostFiles.last())) && !notice.contains(native(lostFiles.first())),
+                 qPrintable(notice));
     }
     for (const QString &lost : std::as_const(lostFiles))
         QCOMPARE(fileContents(lost), lostWork);
