@@ -941,6 +941,10 @@ void TestSceneLifeCycle::backupsKeepGoing_data()
     // A scene saved, then opened with a backup newer than the file beside
     // it: where that backup is.
     QTest::newRow("opened, a newer backup") << "newer" << QStringList() << QStringList{"getSaveFileName", "notify"};
+    // A scene saved, another drawn on and given up for it from the recent
+    // files: no backup of it is written, and none is newer than the file.
+    QTest::newRow("opened from the recent files") << "recent" << QStringList()
+                                                  << QStringList{"getSaveFileName", "warning"};
     // A killed run's backup opened, worked on and saved, ten other scenes
     // saved, then a new scene backed up: each file keeps its work.
     QTest::newRow("recovered, saved, ten scenes on") << "recovered" << QStringList{"save", "save", "save", "save"}
@@ -1056,6 +1060,17 @@ void TestSceneLifeCycle::backupsKeepGoing()
                 && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
         QVERIFY(writeFileContents(path(QStringLiteral("walk_backup2.kl")), "newer work"));
         QVERIFY(started.window->openFile(walk.fileName()));
+    } else if (folder == QLatin1String("recent")) {
+        const QString walk = path(QStringLiteral("walk.kl"));
+        started.dialogs->files.enqueue(walk);
+        QVERIFY(started.window->saveSceneAs());
+        started.window->newScene(MainWindow::SkipDialog);
+        addLayer();
+        started.dialogs->buttons.enqueue(QMessageBox::Discard);
+        QVERIFY(started.window->openFile(walk));
+        autosave.now += 10'000;
+        autosave.intervalEnds();
+        QVERIFY(started.window->openFile(walk));
     } else {
         saveFolder = path(QStringLiteral("disk"));
         QVERIFY(QDir().mkdir(saveFolder));
