@@ -427,6 +427,22 @@ void RunRecords::forget(const QString &path)
         write();
 }
 
+void RunRecords::savedAs(const QStringList &paths, const QString &sceneFile)
+{
+    QSet<QString> ofScene;
+    for (const QString &path : paths)
+        ofScene.insert(absolute(path));
+    bool changed = false;
+    for (Backup &backup : m_backups) {
+        if (backup.kind == Backup::Written && ofScene.contains(backup.path) && backup.sceneFile != sceneFile) {
+            backup.sceneFile = sceneFile;
+            changed = true;
+        }
+    }
+    if (changed)
+        write();
+}
+
 void RunRecords::recoveredSaved(const QString &path)
 {
     const QString recovered = absolute(path);

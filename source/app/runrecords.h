@@ -3,6 +3,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -94,6 +95,9 @@ public:
     // The user saved the work they opened from the backup at path: held
     // for the rest of the run, it is no lost work for the next.
     void recoveredSaved(const QString &path);
+    // The user saved the scene that this run's backups at paths are of, as
+    // sceneFile: they hold what that file holds, or less.
+    void savedAs(const QStringList &paths, const QString &sceneFile);
 
 private:
     struct Claim
