@@ -55,6 +55,10 @@ public:
     QString m_ringFoundFor;
     // Backups a notice has named already.
     mutable QSet<QString> m_told;
+    // The slot backupPath() last named, and the backups written of the
+    // scene since reset(): what they hold is in the file it is saved to.
+    QString m_claimed;
+    QStringList m_sceneBackups;
     std::unique_ptr<RunRecords> m_records;
     bool m_changesPending = false;
     qint64 m_waitStartedAt = 0;
@@ -281,9 +285,12 @@ void AutosaveManager::openFailed(const QString &path, const QString &reason)
     d->m_records->openFailed(path, reason);
 }
 
-void AutosaveManager::fileSaved(const QString &path)
+void AutosaveManager::fileSaved(const QString &path, const QString &recoveredFrom)
 {
     d->m_records->forget(path);
+    d->m_records->savedAs(d->m_sceneBackups, path);
+    if (!recoveredFrom.isEmpty())
+        d->m_records->recoveredSaved(recoveredFrom);
 }
 
 void AutosaveManager::setClock(Clock clock)
@@ -344,6 +351,7 @@ QString AutosaveManager::backupPath(const QString &folder, const QString &baseNa
     // leaves it alone, and the next start knows whose work it is.
     const QString path = slotPath(d->m_nextBackupIndex);
     records.claim(path, sceneFile);
+    d->m_claimed = path;
     return path;
 }
 
@@ -377,6 +385,7 @@ void AutosaveManager::markSceneChanged()
 void AutosaveManager::reset()
 {
     d->m_changesPending = false;
+    d->m_sceneBackups.clear();
     d->m_nextBackupIndex = 1;
     d->m_ringFoundFor.clear();
     if (d->m_autosaveTimer->isActive())
@@ -392,6 +401,8 @@ void AutosaveManager::backupWritten()
 {
     d->m_changesPending = false;
     d->m_records->claimWritten();
+    if (!d->m_sceneBackups.contains(d->m_claimed))
+        d->m_sceneBackups << d->m_claimed;
     ++d->m_nextBackupIndex;
     d->startWaiting(d->m_interval, currentMSecsSinceEpoch());
     d->m_retryTimer->stop();

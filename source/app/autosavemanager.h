@@ -72,8 +72,11 @@ public:
     // of a run that did not end normally, once opened, is named no more.
     void fileOpened(const QString &path);
     void openFailed(const QString &path, const QString &reason);
-    // The user saved a scene at `path`: no backup goes there.
-    void fileSaved(const QString &path);
+    // The user saved the scene at `path`: no backup goes there, and the
+    // backups written of it since reset() back up that file. A scene opened
+    // from a backup names it in `recoveredFrom`: its work is in the user's
+    // file now, and a crash no longer leaves it as lost work.
+    void fileSaved(const QString &path, const QString &recoveredFrom = QString());
 
     // The file name of the next backup of a scene of that name.
     QString backupFileName(const QString &baseName) const;

@@ -262,7 +262,8 @@ private:
     static bool isTypingIntoTextField();
 
     Model::KLScene *loadScene(const QString &path);
-    // Makes a loaded scene current and lets the one it replaces go.
+    // Makes a loaded or new scene current and lets the one it replaces go,
+    // with the changes that waited for its backup.
     void replaceCurrentScene(Model::KLScene *klscene);
     bool saveSceneTo(Model::Scene *scene, const QString &path);
     // Which names typed for writing keep the end they were given: any that

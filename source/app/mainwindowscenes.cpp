@@ -161,7 +161,6 @@ void MainWindow::newScene(MainWindow::NewSceneBehaviour behaviour)
     replaceCurrentScene(klscene);
     if (behaviour == ShowDialog)
         settings->setDefaultInitialNumberOfFrames(frames);
-    d->m_autosaveManager->reset();
 }
 
 void MainWindow::openScene()
@@ -177,9 +176,6 @@ void MainWindow::openScene()
     if (!klscene)
         return;
     replaceCurrentScene(klscene);
-    // Only now: a failed open leaves the open scene with its changes still
-    // waiting for their backup.
-    d->m_autosaveManager->reset();
 }
 
 bool MainWindow::openFile(const QString &filename)
@@ -200,6 +196,9 @@ void MainWindow::replaceCurrentScene(Model::KLScene *klscene)
     setCurrentScene(klscene);
     if (previous)
         previous->deleteLater();
+    // The changes waiting for a backup were the scene's that went; only
+    // now, so that a failed open leaves them waiting.
+    d->m_autosaveManager->reset();
 }
 
 Model::KLScene *MainWindow::loadScene(const QString &path)
@@ -364,8 +363,9 @@ bool MainWindow::saveSceneTo(Model::Scene *scene, const QString &path)
     scene->setFilePath(path);
     scene->undoStack()->setClean();
     Model::Settings::instance()->addRecentFile(path);
-    d->m_autosaveManager->fileSaved(path);
-    if (d->m_recovered && d->m_recovered->scene() == scene)
+    const bool recovered = d->m_recovered && d->m_recovered->scene() == scene;
+    d->m_autosaveManager->fileSaved(path, recovered ? d->m_recoveredFrom : QString());
+    if (recovered)
         d->m_recovered = nullptr;
     actualizeTitlebar();
     return true;

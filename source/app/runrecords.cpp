@@ -277,6 +277,10 @@ bool RunRecords::write()
             line(backup.path, backup.sceneFile, QString(), {});
             break;
         case Backup::LostWork: {
+            if (backup.saved) {
+                line(backup.path, backup.sceneFile, SpareMark, {});
+                break;
+            }
             // For the run that takes this record, all of it is of a run
             // before the one it takes it from.
             QJsonObject more{{QLatin1String("run"), backup.run}};
@@ -421,4 +425,31 @@ void RunRecords::forget(const QString &path)
     const QString saved = absolute(path);
     if (m_backups.removeIf([&saved](const Backup &backup) { return backup.path == saved; }) > 0)
         write();
+}
+
+void RunRecords::savedAs(const QStringList &paths, const QString &sceneFile)
+{
+    QSet<QString> ofScene;
+    for (const QString &path : paths)
+        ofScene.insert(absolute(path));
+    bool changed = false;
+    for (Backup &backup : m_backups) {
+        if (backup.kind == Backup::Written && ofScene.contains(backup.path) && backup.sceneFile != sceneFile) {
+            backup.sceneFile = sceneFile;
+            changed = true;
+        }
+    }
+    if (changed)
+        write();
+}
+
+void RunRecords::recoveredSaved(const QString &path)
+{
+    const QString recovered = absolute(path);
+    for (Backup &backup : m_backups) {
+        if (backup.path == recovered && backup.kind == Backup::LostWork && !backup.saved) {
+            backup.saved = true;
+            write();
+        }
+    }
 }

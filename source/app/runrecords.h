@@ -3,6 +3,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -47,8 +48,9 @@ public:
         QString run;
         bool lastRun = false;
         // Lost work the user opened in this run; it is theirs once the run
-        // ends normally.
+        // ends normally, or once they saved it, however the run ends.
         bool opened = false;
+        bool saved = false;
         // Why the user could not open it; empty until they tried.
         QString failure;
     };
@@ -90,6 +92,12 @@ public:
     void openFailed(const QString &path, const QString &reason);
     // The user saved their scene at path: it is theirs, no backup.
     void forget(const QString &path);
+    // The user saved the work they opened from the backup at path: held
+    // for the rest of the run, it is no lost work for the next.
+    void recoveredSaved(const QString &path);
+    // The user saved the scene that this run's backups at paths are of, as
+    // sceneFile: they hold what that file holds, or less.
+    void savedAs(const QStringList &paths, const QString &sceneFile);
 
 private:
     struct Claim

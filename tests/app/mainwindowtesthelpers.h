@@ -36,7 +36,8 @@ using TestSupport::ScriptedDialogs;
 
 // Ends a run as a kill does: what it keeps on the disk of its run stays as
 // it was while it ran.
-inline void endAsIfKilled(std::unique_ptr<AutosaveManager> run)
+template<typename Run>
+void endAsIfKilled(std::unique_ptr<Run> run)
 {
     const QDir runs(RunRecords::folder());
     QMap<QString, QByteArray> left;

@@ -88,7 +88,9 @@ void TestAutosaveManager::ringOfBackups_data()
     // names; "A1" run A writes its first backup, which holds "A1", starting
     // A if it is not running; "A2 unrecorded" A writes it and is killed
     // before it can note so; "B starts"; "B opens A2"; "B fails A2" B cannot
-    // open it; "A killed"; "A quit"; "no record" this run cannot keep one;
+    // open it; "A saves" the user saves A's scene, walk.kl, whose work its
+    // backups hold no more of; "A killed"; "A quit"; "no record" this run
+    // cannot keep one;
     // "stray record" a record without a run that names walk.kl and a backup
     // in a folder backups do not go to, beside what a kill left of a record
     // being rewritten.
@@ -138,6 +140,7 @@ void TestAutosaveManager::ringOfBackups_data()
                                      << names({4, 5, 3, 4, 5}) << L{"A1", "A2"};
     QTest::newRow("killed at start") << 3 << 0 << L{"A1", "A2", "A killed", "B starts", "B killed"}
                                      << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
+    QTest::newRow("saved, then killed") << 3 << 0 << L{"A1", "A2", "A saves", "A killed"} << names({3, 1, 2}) << L();
     QTest::newRow("killed, then a backup opened") << 3 << 0 << L{"A1", "A2", "A killed", "B opens A2", "B quit"}
                                                   << names({3, 4, 2, 3, 4}) << L{"A1"};
     // A still runs beside this run: its slots are held as well as B's.
@@ -221,6 +224,10 @@ void TestAutosaveManager::ringOfBackups()
         } else if (words.value(1) == QLatin1String("opens")) {
             run->fileOpened(work.value(words.last()));
             ended << work.value(words.last());
+        } else if (words.value(1) == QLatin1String("saves")) {
+            write(folder.filePath(QStringLiteral("walk.kl")), QStringLiteral("the user's walk"), QString(), false);
+            run->fileSaved(work.value(QStringLiteral("the user's walk")));
+            ended << step.left(1);
         } else if (words.value(1) == QLatin1String("fails")) {
             run->openFailed(work.value(words.last()), QStringLiteral("damaged"));
         } else if (words.size() == 1 || words.last() == QLatin1String("unrecorded")) {

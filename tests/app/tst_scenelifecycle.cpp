@@ -941,12 +941,19 @@ void TestSceneLifeCycle::backupsKeepGoing_data()
     // A scene saved, then opened with a backup newer than the file beside
     // it: where that backup is.
     QTest::newRow("opened, a newer backup") << "newer" << QStringList() << QStringList{"getSaveFileName", "notify"};
+    // A scene saved, another drawn on and given up for it from the recent
+    // files: no backup of it is written, and none is newer than the file.
+    QTest::newRow("opened from the recent files") << "recent" << QStringList()
+                                                  << QStringList{"getSaveFileName", "warning"};
     // A killed run's backup opened, worked on and saved, ten other scenes
     // saved, then a new scene backed up: each file keeps its work.
     QTest::newRow("recovered, saved, ten scenes on") << "recovered" << QStringList{"save", "save", "save", "save"}
                                                      << QStringList();
     QTest::newRow("recovered, a ring of 1") << "recovered, ring of 1" << QStringList{"save", "save"}
                                             << QStringList();
+    // The same, killed after the save: the next start names the backup
+    // never opened, not the one whose work the user's file keeps.
+    QTest::newRow("recovered, saved, then killed") << "recovered, killed" << QStringList{"save"} << QStringList();
     // The runs folder takes no file: told once, and backups go on.
     QTest::newRow("no record of the run") << "no record" << QStringList{"save", "save"} << QStringList{"notify"};
 }
@@ -1023,7 +1030,7 @@ void TestSceneLifeCycle::backupsKeepGoing()
         started.window->openScene();
         const QString title = started.window->windowTitle();
         QVERIFY2(title.contains(QStringLiteral("Untitled (recovered from Untitled_backup1.kl)*")), qPrintable(title));
-        if (folder == QLatin1String("recovered")) {
+        if (folder != QLatin1String("recovered, ring of 1")) {
             // Saving asks where, as Save As does, offering the save folder.
             addLayer();
             started.dialogs->files.enqueue(path(QStringLiteral("mine.kl")));
@@ -1053,6 +1060,17 @@ void TestSceneLifeCycle::backupsKeepGoing()
                 && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
         QVERIFY(writeFileContents(path(QStringLiteral("walk_backup2.kl")), "newer work"));
         QVERIFY(started.window->openFile(walk.fileName()));
+    } else if (folder == QLatin1String("recent")) {
+        const QString walk = path(QStringLiteral("walk.kl"));
+        started.dialogs->files.enqueue(walk);
+        QVERIFY(started.window->saveSceneAs());
+        started.window->newScene(MainWindow::SkipDialog);
+        addLayer();
+        started.dialogs->buttons.enqueue(QMessageBox::Discard);
+        QVERIFY(started.window->openFile(walk));
+        autosave.now += 10'000;
+        autosave.intervalEnds();
+        QVERIFY(started.window->openFile(walk));
     } else {
         saveFolder = path(QStringLiteral("disk"));
         QVERIFY(QDir().mkdir(saveFolder));
@@ -1144,6 +1162,12 @@ void TestSceneLifeCycle::backupsKeepGoing()
         QVERIFY2(texts.first().contains(QStringLiteral("cannot be recovered")), qPrintable(texts.first()));
         QVERIFY2(texts.first().endsWith(QStringLiteral(":\n%1.").arg(TestSupport::systemErrorText(EFBIG))),
                  qPrintable(texts.first()));
+    }
+    if (folder == QLatin1String("recovered, killed")) {
+        endAsIfKilled(std::move(started.window));
+        const QString notice = AutosaveManager().lostWorkNotice({m_dir->path()});
+        QVERIFY2(notice.contains(native(lostFiles.last())) && !notice.contains(native(lostFiles.first())),
+                 qPrintable(notice));
     }
     for (const QString &lost : std::as_const(lostFiles))
         QCOMPARE(fileContents(lost), lostWork);
