@@ -783,6 +783,13 @@ void TestRoundTrips::roundTrip_data()
     QTest::newRow("the whole of a 637x95 drawing lifted and stamped back, the frame made 427x64, saved")
         << Steps{openInked(QSize(637, 95), 1), cut(0, 1, QRect(0, 0, 637, 95)), stamp(0, 1),
                  resize(QSize(427, 64), KL::FitMode::FitModeKeepAspect)};
+    // Its right and bottom edges a few thousandths of a pixel short of pixel
+    // centres, the picture is drawn in pieces of the frame when the file is
+    // opened fitted, and whole when drawn again: both draw its edge lines.
+    QTest::newRow("a drawing stamped a hair off the pixel centres, opened fitted to its frame, drawn on and saved")
+        << Steps{openInked(QSize(300, 150), 1), resize(Frame, KL::FitMode::FitModeIgnore),
+                 cut(0, 1, QRect(0, 0, 300, 150)), move(QPointF(300.4935, 150.4965)), stamp(0, 1),
+                 reopenClaiming(Frame + QSize(1, 1)), draw(0, 1, {{20, 300}, {120, 340}})};
     QTest::newRow("that merged cell copied, pasted into its scene and into a smaller one, saved")
         << then(shrunk, {insertBlank(0, 1), copy(0, 2), paste(0, 1), keepAsOther(), open(QSize(64, 36), {1}),
                          copyFromOther(), paste(0, 1)});

@@ -104,13 +104,15 @@ struct Centres
 };
 
 // The centres on a side placed by scale and shift, from from to to in
-// drawing pixels.
-Centres centresAlong(double scale, double shift, double from, double to)
+// drawing pixels. The round-off is that of the place on the paper, whose
+// origin lies at paper on the target, so that a render of a piece of the
+// paper draws the edges a render of the whole draws.
+Centres centresAlong(double scale, double shift, double from, double to, double paper)
 {
     double low = scale * from + shift;
     double high = scale * to + shift;
-    double lowSlack = RoundOff * (std::abs(scale * from) + std::abs(shift)) + QtGrid;
-    double highSlack = RoundOff * (std::abs(scale * to) + std::abs(shift)) + QtGrid;
+    double lowSlack = RoundOff * (std::abs(scale * from) + std::abs(shift + paper)) + QtGrid;
+    double highSlack = RoundOff * (std::abs(scale * to) + std::abs(shift + paper)) + QtGrid;
     if (high < low) {
         std::swap(low, high);
         std::swap(lowSlack, highSlack);
@@ -191,9 +193,10 @@ QRect blocksAround(const QRectF &area, QSize grain, const QRect &picture, int ma
 // lies, so a render of a part gives the pixels a render of the whole gives
 // whatever the part; and the picture is decoded only around the ink that
 // reach can see, in bands of its rows, as an upright one is. footprint is
-// the box the picture's blocks cover on the target.
+// the box the picture's blocks cover on the target, and paper where the
+// target's origin lies on the paper.
 void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, const QTransform &back, QSize grain,
-                const QRectF &footprint)
+                const QRectF &footprint, QPointF paper)
 {
     const QRect whole(0, 0, picture.width(), picture.height());
     const int kx = grain.width();
@@ -228,11 +231,14 @@ void drawTurned(QImage &scratch, const QRect &reach, const RleImage &picture, co
     // A centre counts as on the picture within the round-off of the largest
     // terms its place there is worked out from, and fades beyond: one bound
     // for every pixel, so that a part is drawn as the whole is, and pixels
-    // well inside cost no more than a bare test.
-    const double farX = std::max(std::abs(footprint.left()), std::abs(footprint.right())) + 1.0;
-    const double farY = std::max(std::abs(footprint.top()), std::abs(footprint.bottom())) + 1.0;
-    const double slackX = RoundOff * (std::abs(m11) * farX + std::abs(m21) * farY + std::abs(dx));
-    const double slackY = RoundOff * (std::abs(m12) * farX + std::abs(m22) * farY + std::abs(dy));
+    // well inside cost no more than a bare test. The terms are those of the
+    // paper, so that a piece of it rendered on its own is drawn alike.
+    const double farX = std::max(std::abs(footprint.left() + paper.x()), std::abs(footprint.right() + paper.x())) + 1.0;
+    const double farY = std::max(std::abs(footprint.top() + paper.y()), std::abs(footprint.bottom() + paper.y())) + 1.0;
+    const double paperX = dx - m11 * paper.x() - m21 * paper.y();
+    const double paperY = dy - m12 * paper.x() - m22 * paper.y();
+    const double slackX = RoundOff * (std::abs(m11) * farX + std::abs(m21) * farY + std::abs(paperX));
+    const double slackY = RoundOff * (std::abs(m12) * farX + std::abs(m22) * farY + std::abs(paperY));
     const double width = double(columns) * kx;
     const double height = double(rows) * ky;
     const double lowX = -slackX;
@@ -409,7 +415,7 @@ std::unique_ptr<Stroke> BitmapStroke::clone() const
     return std::unique_ptr<Stroke>(new BitmapStroke(*this));
 }
 
-QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transform, QPoint,
+QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transform, QPoint paperOffset,
                            double) const
 {
     const RleImage &picture = d->m_picture;
@@ -440,8 +446,10 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
     // box around it.
     const bool upright = shown.type() <= QTransform::TxScale;
     const QRectF footprint = shown.mapRect(QRectF(0.0, 0.0, double(extentWidth), double(extentHeight)));
-    const Centres columnsOn = centresAlong(transform.m11(), transform.dx(), rect.left(), acrossAt(extentWidth));
-    const Centres rowsOn = centresAlong(transform.m22(), transform.dy(), rect.top(), downAt(extentHeight));
+    const Centres columnsOn =
+        centresAlong(transform.m11(), transform.dx(), rect.left(), acrossAt(extentWidth), paperOffset.x());
+    const Centres rowsOn =
+        centresAlong(transform.m22(), transform.dy(), rect.top(), downAt(extentHeight), paperOffset.y());
     const QRect area = upright ? pixelsWithin(columnsOn.all, rowsOn.all, clip) : alignedRect(footprint) & clip;
     if (area.isEmpty())
         return {};
@@ -471,7 +479,7 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
     // Which pixels along a slanted edge Qt fills depends on where the edge
     // ends, so a picture turned or sheared is drawn pixel by pixel.
     if (!upright) {
-        drawTurned(scratch, reach, picture, back, grain, footprint);
+        drawTurned(scratch, reach, picture, back, grain, footprint, QPointF(paperOffset));
         composeAlphaMask(target, scratch, reach, true);
         return area;
     }
@@ -507,8 +515,8 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
         // pixel: smooth scaling repeats an edge pixel from its middle
         // outward, so the line takes the pixels it would take on the edge,
         // now well inside.
-        const Centres across = centresAlong(transform.m11(), transform.dx(), left, right);
-        const Centres down = centresAlong(transform.m22(), transform.dy(), above, below);
+        const Centres across = centresAlong(transform.m11(), transform.dx(), left, right, paperOffset.x());
+        const Centres down = centresAlong(transform.m22(), transform.dy(), above, below, paperOffset.y());
         const double quarterX = 0.25 * std::abs(transform.m11() * (right - left)) / pixels.width();
         const double quarterY = 0.25 * std::abs(transform.m22() * (below - above)) / pixels.height();
         const auto outward = [](int side, const Centres &ofPart, const Centres &ofPicture, double quarter) {

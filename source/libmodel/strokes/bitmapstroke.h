@@ -30,7 +30,10 @@ class BitmapStrokePrivate;
 // is, on every edge, upright, mirrored or turned, whole or in parts, so that
 // ink at a picture's edge shows; a centre further out fades to nothing
 // within a few more round-offs. A drawing shows the same pixels, within a
-// level or two, before a save and after it is read back.
+// level or two, before a save and after it is read back. The round-off is
+// reckoned where the target lies on the paper (the render's paperOffset), so
+// that a piece of a frame rendered on its own shows what a render of the
+// whole frame shows there.
 //
 // A bitmap stroke can be cropped but not erased stroke by stroke: what lies
 // under an eraser is wiped by the erase path of the compound stroke that holds
