@@ -867,6 +867,13 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("strokes with a character replaced by = beside a stray")
         << textEdited(QStringLiteral("strokes"), 0, QStringLiteral("x"), QStringLiteral("=*")) << Ink << 1 << replaced
         << Spoils::Cell;
+    // A cell given the next drawing's payload besides its own.
+    QTest::newRow("two drawings in one cell") << Mutation([](const QByteArray &document) {
+        const QString strokes = QStringLiteral("strokes");
+        return QString::fromUtf8(document)
+            .insert(element(document, strokes, 0).capturedEnd(), element(document, strokes, 1).captured())
+            .toUtf8();
+    }) << Ink << 1 << QStringLiteral("it holds more than one drawing; only the first was read") << Spoils::Cell;
     QTest::newRow("cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 3, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 3
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out, and the cells after it moved up a frame")

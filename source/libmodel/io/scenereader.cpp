@@ -1080,8 +1080,19 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, 
         cell->setIdentifier(identifier);
 
     bool payload = false;
+    bool morePayloads = false;
     QList<LayerItem::Key> distantClones;
     while (m_xml.readNextStartElement()) {
+        // A cell shows one drawing, the first the file gives it; any other
+        // is named, not read.
+        if (payload && (m_xml.name() == u"strokes" || m_xml.name() == u"image")) {
+            if (!morePayloads)
+                noteDamage(layerName, frame,
+                           SceneReader::tr("it holds more than one drawing; only the first was read"));
+            morePayloads = true;
+            m_xml.skipCurrentElement();
+            continue;
+        }
         // Each payload is read as what it holds, whatever the layer: a
         // drawing pasted into a layer of the other kind keeps its content.
         std::shared_ptr<Drawing> drawing;
