@@ -969,8 +969,15 @@ void SceneReaderPrivate::readLayer()
 
 void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
 {
+    // A layer plays one sound, the first the file gives it; any other is
+    // named, not read.
+    int sounds = 0;
     while (m_xml.readNextStartElement()) {
-        if (m_xml.name() == u"offsetFrames") {
+        if (m_xml.name() == u"originalAudioData" && sounds++ > 0) {
+            if (sounds == 2)
+                noteDamage(layerName, 0, SceneReader::tr("it holds more than one sound; only the first was read"));
+            m_xml.skipCurrentElement();
+        } else if (m_xml.name() == u"offsetFrames") {
             layer.setOffsetFrames(readValue(layerName, 0, SceneReader::tr("its offset in frames"), readText(),
                                             numberOf, layer.offsetFrames(), shownNumber));
         } else if (m_xml.name() == u"originalAudioData") {
