@@ -867,6 +867,22 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("strokes with a character replaced by = beside a stray")
         << textEdited(QStringLiteral("strokes"), 0, QStringLiteral("x"), QStringLiteral("=*")) << Ink << 1 << replaced
         << Spoils::Cell;
+    // A cell given the next drawing's payload besides its own.
+    QTest::newRow("two drawings in one cell") << Mutation([](const QByteArray &document) {
+        const QString strokes = QStringLiteral("strokes");
+        return QString::fromUtf8(document)
+            .insert(element(document, strokes, 0).capturedEnd(), element(document, strokes, 1).captured())
+            .toUtf8();
+    }) << Ink << 1 << QStringLiteral("it holds more than one drawing; only the first was read") << Spoils::Cell;
+    // A sound layer given another sound after its own.
+    QTest::newRow("two sounds in one layer") << Mutation([](const QByteArray &document) {
+        const QString other = QStringLiteral("<originalAudioData>%1</originalAudioData>")
+                                  .arg(encoded(AudioTestFiles::wavFile(8000, 1, 16, AudioTestFiles::tone(8000, 1, 0.2, 880))));
+        return QString::fromUtf8(document)
+            .insert(element(document, QStringLiteral("originalAudioData"), 0).capturedEnd(), other)
+            .toUtf8();
+    }) << QStringLiteral("Sound") << 0 << QStringLiteral("it holds more than one sound; only the first was read")
+       << Spoils::Cell;
     QTest::newRow("cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 3, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 3
         << QStringLiteral("a cell of unknown kind \"sketch\" was left out, and the cells after it moved up a frame")

@@ -969,8 +969,15 @@ void SceneReaderPrivate::readLayer()
 
 void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
 {
+    // A layer plays one sound, the first the file gives it; any other is
+    // named, not read.
+    int sounds = 0;
     while (m_xml.readNextStartElement()) {
-        if (m_xml.name() == u"offsetFrames") {
+        if (m_xml.name() == u"originalAudioData" && sounds++ > 0) {
+            if (sounds == 2)
+                noteDamage(layerName, 0, SceneReader::tr("it holds more than one sound; only the first was read"));
+            m_xml.skipCurrentElement();
+        } else if (m_xml.name() == u"offsetFrames") {
             layer.setOffsetFrames(readValue(layerName, 0, SceneReader::tr("its offset in frames"), readText(),
                                             numberOf, layer.offsetFrames(), shownNumber));
         } else if (m_xml.name() == u"originalAudioData") {
@@ -1080,8 +1087,19 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, 
         cell->setIdentifier(identifier);
 
     bool payload = false;
+    bool morePayloads = false;
     QList<LayerItem::Key> distantClones;
     while (m_xml.readNextStartElement()) {
+        // A cell shows one drawing, the first the file gives it; any other
+        // is named, not read.
+        if (payload && (m_xml.name() == u"strokes" || m_xml.name() == u"image")) {
+            if (!morePayloads)
+                noteDamage(layerName, frame,
+                           SceneReader::tr("it holds more than one drawing; only the first was read"));
+            morePayloads = true;
+            m_xml.skipCurrentElement();
+            continue;
+        }
         // Each payload is read as what it holds, whatever the layer: a
         // drawing pasted into a layer of the other kind keeps its content.
         std::shared_ptr<Drawing> drawing;
