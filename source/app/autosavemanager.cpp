@@ -12,6 +12,7 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringList>
 #include <QTimer>
 
 #include <algorithm>
@@ -31,9 +32,13 @@ public:
         QString heading;
         QList<Named> backups;
     };
-    // The sections, then how to open the backups; `replaced` when the next
-    // backup may go where one of them is.
-    QString notice(QList<Section> sections, bool replaced) const;
+    // The sections, then how to open the backups, and which of them the
+    // next backup replaces, if one.
+    QString notice(QList<Section> sections, const QString &replaced) const;
+    // The slot the next backup of baseName in dir takes, by the slot rule,
+    // none of `held` taken.
+    int nextSlot(const QDir &dir, const QString &baseName, const QString &sceneFile,
+                 const QSet<QString> &held) const;
 
     // Starts a wait for a backup that began at `since`: a wait shortened by
     // a change of interval still counts from where it began.
@@ -53,8 +58,10 @@ public:
     // The folder and name whose ring the index goes on from; empty until the
     // first backup after a start or a reset looks there.
     QString m_ringFoundFor;
-    // Backups a notice has named already.
+    // Backups a notice has named already, and whether it told of a run
+    // that ended so with autosave off.
     mutable QSet<QString> m_told;
+    mutable bool m_unkeptTold = false;
     // The slot backupPath() last named, and the backups written of the
     // scene since reset(): what they hold is in the file it is saved to.
     QString m_claimed;
@@ -81,6 +88,13 @@ QString slotName(const QString &baseName, int index)
     return baseName + QStringLiteral("_backup") + QString::number(index) + QStringLiteral(".kl");
 }
 
+// The scene name in a slot's file name; empty for a name no slot has.
+QString sceneNameOf(const QString &path)
+{
+    static const QRegularExpression slot(QStringLiteral("^(.+)_backup[0-9]+\\.kl$"));
+    return slot.match(QFileInfo(path).fileName()).captured(1);
+}
+
 // The files of the user's own, which no backup replaces, by their canonical
 // paths.
 QSet<QString> usersFiles(const QString &sceneFile)
@@ -98,7 +112,7 @@ QSet<QString> usersFiles(const QString &sceneFile)
 
 } // namespace
 
-QString AutosaveManagerPrivate::notice(QList<Section> sections, bool replaced) const
+QString AutosaveManagerPrivate::notice(QList<Section> sections, const QString &replaced) const
 {
     QList<std::pair<QDateTime, const Named *>> all;
     for (Section &section : sections) {
@@ -143,15 +157,48 @@ QString AutosaveManagerPrivate::notice(QList<Section> sections, bool replaced) c
     if (opens > 0)
         text += opens == 1 ? AutosaveManager::tr("File › Open Scene opens it.")
                            : AutosaveManager::tr("File › Open Scene opens them.");
-    // With no other slot in the ring, the next backup of the scene goes
-    // where this one is.
-    if (replaced && m_maxBackups == 1)
-        text += all.size() == 1
-            ? AutosaveManager::tr("\n\nAutosave keeps one backup of a scene: the next backup of a scene "
-                                  "of that name will replace it.")
-            : AutosaveManager::tr("\n\nAutosave keeps one backup of a scene: the next backup of a scene "
-                                  "of one of those names will replace its backup.");
+    if (!replaced.isEmpty())
+        text += m_maxBackups == 1
+            ? AutosaveManager::tr("\n\nAutosave keeps one backup of a scene: the next backup of this scene "
+                                  "will replace %1.")
+                  .arg(replaced)
+            : AutosaveManager::tr("\n\nThe next backup of this scene will replace %1.").arg(replaced);
     return text.trimmed();
+}
+
+int AutosaveManagerPrivate::nextSlot(const QDir &dir, const QString &baseName, const QString &sceneFile,
+                                     const QSet<QString> &held) const
+{
+    const auto slotPath = [&](int index) { return dir.absoluteFilePath(slotName(baseName, index)); };
+    const QSet<QString> users = usersFiles(sceneFile);
+    // Each slot passed over is a file there or a slot held, so the search
+    // ends.
+    QList<int> usable;
+    for (int index = 1; usable.size() < m_maxBackups; ++index) {
+        const QString path = slotPath(index);
+        const QFileInfo file(path);
+        if (held.contains(path)
+            || (file.isFile() && (users.contains(file.canonicalFilePath()) || !m_records->mayReplace(path))))
+            continue;
+        usable << index;
+    }
+    int next = m_nextBackupIndex;
+    if (dir.absoluteFilePath(baseName) != m_ringFoundFor) {
+        // The ring goes on after its newest backup, so that the oldest goes
+        // first.
+        int newest = 0;
+        QDateTime newestTime;
+        for (const int index : std::as_const(usable)) {
+            const QFileInfo file(slotPath(index));
+            if (file.isFile() && (!newest || file.lastModified() >= newestTime)) {
+                newest = index;
+                newestTime = file.lastModified();
+            }
+        }
+        next = newest + 1;
+    }
+    const auto found = std::find_if(usable.cbegin(), usable.cend(), [next](int index) { return index >= next; });
+    return found == usable.cend() ? usable.first() : *found;
 }
 
 AutosaveManager::AutosaveManager(QObject *parent)
@@ -167,20 +214,15 @@ AutosaveManager::AutosaveManager(QObject *parent)
     d->m_retryTimer->setSingleShot(true);
     connect(d->m_retryTimer, &QTimer::timeout, this, &AutosaveManager::autosaveReminderTimeout);
     connect(Model::Settings::instance(), &Model::Settings::autoSaveChanged, this, &AutosaveManager::applySettings);
-    applySettings();
     d->m_records = std::make_unique<RunRecords>();
+    applySettings();
 }
 
 AutosaveManager::~AutosaveManager() = default;
 
-QString AutosaveManager::backedUpName(const QString &path, const QStringList &backupFolders)
+QString AutosaveManager::recoveredName(const QString &path) const
 {
-    static const QRegularExpression backup(QStringLiteral("^(.+)_backup[0-9]+\\.kl$"));
-    const QFileInfo file(path);
-    const bool inBackupFolder = std::any_of(backupFolders.cbegin(), backupFolders.cend(), [&file](const QString &f) {
-        return QDir(f) == file.absoluteDir();
-    });
-    return inBackupFolder ? backup.match(file.fileName()).captured(1) : QString();
+    return d->m_records->names(path) ? sceneNameOf(path) : QString();
 }
 
 QString AutosaveManager::backedUpScene(const QString &path) const
@@ -188,12 +230,12 @@ QString AutosaveManager::backedUpScene(const QString &path) const
     if (const RunRecords::Backup *known = d->m_records->find(path))
         return known->sceneFile;
     const QFileInfo backup(path);
-    const QString name = backedUpName(path, {backup.absolutePath()});
+    const QString name = sceneNameOf(path);
     const QFileInfo beside(backup.dir().filePath(name + QStringLiteral(".kl")));
     return !name.isEmpty() && beside.isFile() ? beside.absoluteFilePath() : QString();
 }
 
-QString AutosaveManager::lostWorkNotice(const QStringList &backupFolders) const
+QString AutosaveManager::lostWorkNotice() const
 {
     // Those of the runs that ended just before this one, and those of runs
     // before them.
@@ -205,15 +247,22 @@ QString AutosaveManager::lostWorkNotice(const QStringList &backupFolders) const
         // A record naming anything else was not written by a run of this
         // program.
         const QFileInfo file(backup.path);
-        if (d->m_told.contains(backup.path) || backedUpName(backup.path, backupFolders).isEmpty())
+        if (d->m_told.contains(backup.path) || sceneNameOf(backup.path).isEmpty())
             continue;
         (backup.lastRun ? last : earlier).append({file, backup.failure});
         if (!backup.lastRun)
             earlierRuns.insert(backup.run);
     }
-    if (last.isEmpty() && earlier.isEmpty())
-        return QString();
     const QString name = QCoreApplication::applicationName();
+    QString unkept;
+    if (d->m_records->tookUnkeptRun() && !d->m_unkeptTold) {
+        d->m_unkeptTold = true;
+        unkept = tr("%1 did not end normally last time. Autosave was off, so nothing of that run was kept. "
+                    "Autosave is turned on in File › Enable Autosaving.")
+                     .arg(name);
+    }
+    if (last.isEmpty() && earlier.isEmpty())
+        return unkept;
     QList<AutosaveManagerPrivate::Section> sections;
     if (!last.isEmpty()) {
         sections.append(
@@ -243,31 +292,37 @@ QString AutosaveManager::lostWorkNotice(const QStringList &backupFolders) const
                          earlier});
     }
     // Every one of them is held: no backup replaces it.
-    return d->notice(sections, false);
+    const QString named = d->notice(sections, QString());
+    return unkept.isEmpty() ? named : unkept + QStringLiteral("\n\n") + named;
 }
 
 QString AutosaveManager::newerBackupsNotice(const QString &folder, const QString &sceneFile) const
 {
     const QFileInfo scene(sceneFile);
     QList<AutosaveManagerPrivate::Named> found;
-    const QSet<QString> held = d->m_records->held();
-    bool replaced = false;
-    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files);
-    for (const QFileInfo &file : files) {
-        const QString path = file.absoluteFilePath();
-        if (backedUpName(path, {folder}) != scene.completeBaseName() || file.lastModified() <= scene.lastModified())
+    QSet<QString> seen;
+    const QList<RunRecords::Backup> known = d->m_records->known();
+    for (const RunRecords::Backup &backup : known) {
+        const QFileInfo file(backup.path);
+        if (backup.sceneFile.isEmpty() || QFileInfo(backup.sceneFile) != scene || !file.isFile()
+            || file.lastModified() <= scene.lastModified() || seen.contains(backup.path))
             continue;
+        seen.insert(backup.path);
         found.append({file, QString()});
-        d->m_told.insert(path);
-        replaced = replaced || (!held.contains(path) && d->m_records->mayReplace(path));
+        d->m_told.insert(backup.path);
     }
     if (found.isEmpty())
         return QString();
+    const QString next = nextBackupPath(folder, scene.completeBaseName(), sceneFile);
+    const bool replaced = std::any_of(found.cbegin(), found.cend(),
+                                      [&next](const AutosaveManagerPrivate::Named &backup) {
+                                          return backup.file.absoluteFilePath() == next;
+                                      });
     const QString native = QDir::toNativeSeparators(scene.absoluteFilePath());
     return d->notice({{found.size() == 1 ? tr("A backup of %1 is newer than the file:").arg(native)
                                          : tr("Backups of %1 are newer than the file:").arg(native),
                        found}},
-                     replaced);
+                     replaced ? QFileInfo(next).fileName() : QString());
 }
 
 QString AutosaveManager::recordTrouble() const
@@ -303,63 +358,34 @@ qint64 AutosaveManager::currentMSecsSinceEpoch() const
     return d->m_clock ? d->m_clock() : QDateTime::currentMSecsSinceEpoch();
 }
 
-QString AutosaveManager::backupFileName(const QString &baseName) const
+QString AutosaveManager::nextBackupPath(const QString &folder, const QString &baseName,
+                                       const QString &sceneFile) const
 {
-    return slotName(baseName, nextBackupIndex());
+    const QDir dir(folder);
+    return dir.absoluteFilePath(slotName(baseName, d->nextSlot(dir, baseName, sceneFile, d->m_records->held())));
 }
 
 QString AutosaveManager::backupPath(const QString &folder, const QString &baseName, const QString &sceneFile)
 {
     const QDir dir(folder);
-    const auto slotPath = [&](int index) { return dir.absoluteFilePath(slotName(baseName, index)); };
     RunRecords &records = *d->m_records;
-    // Work saved since it was taken over holds a slot no more.
+    // Work the user removed, or saved in another run, holds a slot no more.
     records.lostWork();
-    const QSet<QString> held = records.held();
-    const QSet<QString> users = usersFiles(sceneFile);
-    // Each slot passed over is a file there or a slot held, so the search
-    // ends.
-    QList<int> usable;
-    for (int index = 1; usable.size() < d->m_maxBackups; ++index) {
-        const QString path = slotPath(index);
-        const QFileInfo file(path);
-        if (held.contains(path)
-            || (file.isFile() && (users.contains(file.canonicalFilePath()) || !records.mayReplace(path))))
-            continue;
-        usable << index;
-    }
-    const QString ring = dir.absoluteFilePath(baseName);
-    if (ring != d->m_ringFoundFor) {
-        d->m_ringFoundFor = ring;
-        // The ring goes on after its newest backup, so that the oldest goes
-        // first.
-        int newest = 0;
-        QDateTime newestTime;
-        for (const int index : std::as_const(usable)) {
-            const QFileInfo file(slotPath(index));
-            if (file.isFile() && (!newest || file.lastModified() >= newestTime)) {
-                newest = index;
-                newestTime = file.lastModified();
-            }
+    // Slots another run claimed between this run's look and its claim:
+    // each is passed over, so the search ends.
+    QSet<QString> claimedMeanwhile;
+    for (;;) {
+        d->m_nextBackupIndex = d->nextSlot(dir, baseName, sceneFile, records.held() + claimedMeanwhile);
+        d->m_ringFoundFor = dir.absoluteFilePath(baseName);
+        const QString path = dir.absoluteFilePath(slotName(baseName, d->m_nextBackupIndex));
+        // Claimed before it is written: another run starting to write now
+        // leaves it alone, and the next start knows whose work it is.
+        if (records.claim(path, sceneFile)) {
+            d->m_claimed = path;
+            return path;
         }
-        d->m_nextBackupIndex = newest + 1;
+        claimedMeanwhile.insert(path);
     }
-    const auto next = std::find_if(usable.cbegin(), usable.cend(),
-                                   [this](int index) { return index >= d->m_nextBackupIndex; });
-    d->m_nextBackupIndex = next == usable.cend() ? usable.first() : *next;
-    // Claimed before it is written: another run starting to write now
-    // leaves it alone, and the next start knows whose work it is.
-    const QString path = slotPath(d->m_nextBackupIndex);
-    records.claim(path, sceneFile);
-    d->m_claimed = path;
-    return path;
-}
-
-int AutosaveManager::nextBackupIndex() const
-{
-    // Past the ring's end, the ring starts again (unless the whole ring is
-    // held, which backupPath() finds).
-    return d->m_nextBackupIndex > d->m_maxBackups ? 1 : d->m_nextBackupIndex;
 }
 
 bool AutosaveManager::hasChangesToBackUp() const
@@ -458,6 +484,7 @@ void AutosaveManager::applySettings()
     const Model::Settings *settings = Model::Settings::instance();
     setIntervalMinutes(settings->autoSaveIntervalMins());
     setMaxBackups(settings->autoSaveNumFiles());
+    d->m_records->setAutosaveOff(!settings->autoSaveEnabled());
     if (settings->autoSaveEnabled()) {
         start();
     } else {

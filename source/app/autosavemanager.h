@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -46,24 +45,26 @@ public:
     qint64 currentMSecsSinceEpoch() const;
 
     // The name of the scene the file at path backs up ("walk" for
-    // ".../walk_backup2.kl"): the file is a backup when it is named like one
-    // and lies in one of the folders backups go to. Empty for any other.
-    static QString backedUpName(const QString &path, const QStringList &backupFolders);
+    // ".../walk_backup2.kl"), when a run's record names it as a backup,
+    // wherever it lies. Empty for any other file, whatever its name: it is
+    // the user's own.
+    QString recoveredName(const QString &path) const;
     // The scene file the backup at path backs up: the one it was written
     // of, else the file of its scene's name beside it; empty when there is
     // none (a scene never saved).
     QString backedUpScene(const QString &path) const;
 
     // What the user is to hear of the runs that did not end normally before
-    // this manager started: the backups (as backedUpName() has them) that
-    // they wrote and that are newer than the scene files they back up (any, for
-    // a scene never saved), where they are, when they were written and how
-    // to open them; the newest few, and how many more where. Empty when
-    // there are none.
-    QString lostWorkNotice(const QStringList &backupFolders) const;
-    // The same for the backups in `folder` of the scene file `sceneFile`
-    // that are newer than it. A backup named here is not named again by
-    // lostWorkNotice().
+    // this manager started: the backups that they wrote and that held
+    // unsaved work when their records were taken over (any, for a scene
+    // never saved), wherever they are, when they were written and how to open
+    // them; the newest few, and how many more where. That a run ended so
+    // with autosave off and kept nothing is told once. Empty when there is
+    // nothing to tell.
+    QString lostWorkNotice() const;
+    // The same for the backups of the scene file `sceneFile` that are newer
+    // than it, and whether the next backup of it, in `folder`, replaces one.
+    // A backup named here is not named again by lostWorkNotice().
     QString newerBackupsNotice(const QString &folder, const QString &sceneFile) const;
     // Why this run's backups cannot be found after a crash (its record
     // cannot be kept), in the system's words; empty while they can.
@@ -78,14 +79,15 @@ public:
     // file now, and a crash no longer leaves it as lost work.
     void fileSaved(const QString &path, const QString &recoveredFrom = QString());
 
-    // The file name of the next backup of a scene of that name.
-    QString backupFileName(const QString &baseName) const;
-    // The path of the next backup of a scene of that name in that folder,
-    // of the scene file `sceneFile` (empty for a scene never saved), held in
-    // the run's record from now on. The first one since the start, a reset,
-    // or another folder or name, goes on after the ring's newest backup.
+    // Where the next backup of a scene of that name in that folder, of the
+    // scene file `sceneFile` (empty for a scene never saved), goes as things
+    // stand. The first one since the start, a reset, or another folder or
+    // name, goes on after the ring's newest backup.
+    QString nextBackupPath(const QString &folder, const QString &baseName,
+                           const QString &sceneFile = QString()) const;
+    // The same, claimed in the run's record from now on: no other run
+    // writes there.
     QString backupPath(const QString &folder, const QString &baseName, const QString &sceneFile = QString());
-    int nextBackupIndex() const;
     bool hasChangesToBackUp() const;
     int intervalMinutes() const;
     int maxBackups() const;

@@ -286,10 +286,6 @@ private:
     void tellOfNewerBackups(const QString &sceneFile);
     // Once a run: that this run's backups cannot be found after a crash.
     void tellOfRecordTrouble();
-    // The folders backups go to now or went to before: the save folder,
-    // autosave's own, that of earlier versions, and those of the recent
-    // files, each the save folder once.
-    QStringList backupFolders() const;
     void connectScene(Model::KLScene *klscene);
     void disconnectScene(Model::KLScene *klscene);
     void onCurrentCellChanged(const QModelIndex &current, const QModelIndex &previous);

@@ -216,7 +216,7 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
     // A backup holds work recovered, not a file the user keeps: the scene
     // is named after the one it backs up, and saving it asks where to.
     const QFileInfo opened(path);
-    const QString backedUp = AutosaveManager::backedUpName(path, backupFolders());
+    const QString backedUp = d->m_autosaveManager->recoveredName(path);
     const bool recovered = !backedUp.isEmpty();
 
     // Reading may resize the renderer for the scene's frames; the current
@@ -414,7 +414,7 @@ void MainWindow::onAutosaveTimeout()
 
 void MainWindow::tellOfLostWork()
 {
-    const QString notice = d->m_autosaveManager->lostWorkNotice(backupFolders());
+    const QString notice = d->m_autosaveManager->lostWorkNotice();
     if (!notice.isEmpty())
         d->m_dialogs->notify(this, QMessageBox::Information, QGuiApplication::applicationDisplayName(), notice,
                              UI::Dialogs::NoticeLife::UntilClosed);
@@ -435,23 +435,11 @@ void MainWindow::tellOfRecordTrouble()
                          UI::Dialogs::NoticeLife::UntilClosed);
 }
 
-QStringList MainWindow::backupFolders() const
-{
-    Model::Settings *settings = Model::Settings::instance();
-    QStringList folders{settings->defaultSaveDir().absolutePath(), ownBackupFolder(), earlierBackupFolder()};
-    const QStringList recent = settings->recentFiles();
-    for (const QString &file : recent)
-        folders << QFileInfo(file).absolutePath();
-    folders.removeAll(QString());
-    folders.removeDuplicates();
-    return folders;
-}
-
 void MainWindow::tellOfNewerBackups(const QString &sceneFile)
 {
     // Work newer than the file may wait in its backups, left by a run that
-    // crashed or by changes that were not saved; the ring goes on over all
-    // but the newest of them.
+    // crashed or by changes that were not saved; the notice says whether
+    // the next backup goes where one of them is.
     QString refused;
     const QString notice = d->m_autosaveManager->newerBackupsNotice(backupFolder(&refused), sceneFile);
     if (!notice.isEmpty())

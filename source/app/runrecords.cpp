@@ -17,7 +17,16 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
+#include <optional>
 #include <system_error>
+
+#if defined(Q_OS_UNIX)
+#include <signal.h>
+#include <sys/stat.h>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -26,10 +35,14 @@ const QString RecordSuffix = QStringLiteral(".backups");
 const QString EarlierMark = QStringLiteral("earlier");
 const QString SpareMark = QStringLiteral("spare");
 const QString ClaimedMark = QStringLiteral("claimed");
+// Taken by a run while it looks for a slot in the others' records and
+// claims it; not "*.lock", which is a run's.
+const QString ClaimingLock = QStringLiteral("claiming.lck");
+// Claims take milliseconds; a run that waits longer claims all the same.
+constexpr int ClaimingWait = 5000;
 
-// Some disks keep file times to two seconds, and the system stamps files
-// from a clock coarser than the one a claim reads: a file written just
-// after its claim may seem a little older than it.
+// Earlier versions judged a claim by its time against the file's, allowing
+// for disks that keep times to two seconds.
 constexpr qint64 FileTimeSlack = 2000;
 
 // The records of the runs of this process that are still alive, by path
@@ -46,26 +59,81 @@ QString absolute(const QString &path)
     return QFileInfo(path).absoluteFilePath();
 }
 
+RunRecords::SlotState slotState(const QString &path)
+{
+    RunRecords::SlotState state;
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return state;
+    state.exists = true;
+    state.size = file.size();
+    state.time = file.lastModified().toMSecsSinceEpoch();
+#ifdef Q_OS_UNIX
+    // A backup is written beside its slot and renamed into place: a new
+    // file, even where the disk keeps coarse times and the size is alike.
+    struct stat status {};
+    if (::stat(QFile::encodeName(file.absoluteFilePath()).constData(), &status) == 0)
+        state.id = QStringLiteral("%1:%2").arg(quint64(status.st_dev)).arg(quint64(status.st_ino));
+#endif
+    return state;
+}
+
+QJsonValue toJson(const RunRecords::SlotState &state)
+{
+    if (!state.exists)
+        return QJsonValue::Null;
+    return QJsonObject{{QLatin1String("size"), state.size},
+                       {QLatin1String("time"), state.time},
+                       {QLatin1String("id"), state.id}};
+}
+
+RunRecords::SlotState slotStateFrom(const QJsonValue &value)
+{
+    RunRecords::SlotState state;
+    const QJsonObject file = value.toObject();
+    state.exists = value.isObject();
+    state.size = file.value(QLatin1String("size")).toInteger();
+    state.time = file.value(QLatin1String("time")).toInteger();
+    state.id = file.value(QLatin1String("id")).toString();
+    return state;
+}
+
 // One line of a record, as it was written.
 struct Line
 {
     RunRecords::Backup backup;
     QString mark;
     qint64 since = 0;
+    // Of a claim: the slot as it was then; none in earlier versions' claims.
+    std::optional<RunRecords::SlotState> before;
+};
+
+struct Record
+{
+    QList<Line> lines;
+    bool autosaveOff = false;
 };
 
 // One line per backup: a JSON array of its path, its scene file, and, but
 // for a backup the run wrote itself, a mark with what goes with it. Earlier
-// versions wrote the first two alone, or a mark without the rest.
-QList<Line> readLines(const QString &path)
+// versions wrote the first two alone, or a mark without the rest. A line
+// that is an object says how the run is set up; earlier versions pass it
+// over.
+Record readRecord(const QString &path)
 {
-    QList<Line> lines;
+    Record record;
     QFile list(path);
     if (!list.open(QIODevice::ReadOnly))
-        return lines;
+        return record;
     // A power cut may have cut the last line short.
     while (!list.atEnd()) {
-        const QJsonArray entry = QJsonDocument::fromJson(list.readLine()).array();
+        const QJsonDocument document = QJsonDocument::fromJson(list.readLine());
+        if (document.isObject()) {
+            record.autosaveOff = record.autosaveOff
+                || document.object().value(QLatin1String("autosave")) == QJsonValue(false);
+            continue;
+        }
+        const QJsonArray entry = document.array();
         if (entry.size() < 2 || !entry.at(0).isString() || entry.at(0).toString().isEmpty())
             continue;
         const QJsonObject more = entry.at(3).toObject();
@@ -74,11 +142,38 @@ QList<Line> readLines(const QString &path)
         line.backup.sceneFile = entry.at(1).toString();
         line.backup.run = more.value(QLatin1String("run")).toString();
         line.backup.failure = more.value(QLatin1String("fails")).toString();
+        line.backup.saved = more.value(QLatin1String("saved")).toBool();
         line.mark = entry.at(2).toString();
         line.since = more.value(QLatin1String("since")).toInteger();
-        lines.append(line);
+        if (more.contains(QLatin1String("before")))
+            line.before = slotStateFrom(more.value(QLatin1String("before")));
+        record.lines.append(line);
     }
-    return lines;
+    return record;
+}
+
+// A claimed slot is the claiming run's work when its file changed after the
+// claim; one unchanged holds what it held, which the record names on
+// another line if it is a backup.
+bool claimWasWritten(const Line &line, qint64 recordTime)
+{
+    const RunRecords::SlotState now = slotState(line.backup.path);
+    if (!now.exists)
+        return false;
+    if (line.before)
+        return now != *line.before;
+    // A claim of an earlier version, whose claims carry no time, was the
+    // last thing the run wrote before its backup.
+    const qint64 since = line.since > 0 ? line.since : recordTime;
+    return now.time >= since - FileTimeSlack;
+}
+
+// The kind a line has for the run that reads it in a record of another.
+RunRecords::Backup::Kind kindOf(const Line &line)
+{
+    if (line.mark == SpareMark)
+        return RunRecords::Backup::Spare;
+    return line.mark == EarlierMark ? RunRecords::Backup::LostWork : RunRecords::Backup::Written;
 }
 
 bool holdsUnsavedWork(const RunRecords::Backup &backup)
@@ -93,6 +188,56 @@ bool holdsUnsavedWork(const RunRecords::Backup &backup)
 QString systemError(std::errc error)
 {
     return Model::systemErrorText(std::make_error_code(error));
+}
+
+bool processIsRunning(qint64 pid)
+{
+#if defined(Q_OS_UNIX)
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+#elif defined(Q_OS_WIN)
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+#else
+    Q_UNUSED(pid);
+    return true;
+#endif
+}
+
+// Whether the run of the lock at base is gone, judged without writing,
+// which taking a stale lock needs: a record without a lock is of a run
+// gone, one whose lock names a process of this host that is not running
+// is too. A run of another host cannot be judged, and is taken for alive.
+bool runIsGone(const QString &base)
+{
+    const QString lockPath = base + LockSuffix;
+    if (!QFileInfo::exists(lockPath))
+        return true;
+    qint64 pid = 0;
+    QString host;
+    if (!QLockFile(lockPath).getLockInfo(&pid, &host, nullptr) || host != QSysInfo::machineHostName())
+        return false;
+    return pid == QCoreApplication::applicationPid() || !processIsRunning(pid);
+}
+
+// The lines of every record but the one at ownRecord.
+QList<Line> othersLines(const QString &ownRecord)
+{
+    QList<Line> lines;
+    const QString runs = RunRecords::folder();
+    if (runs.isEmpty())
+        return lines;
+    const QDir dir(runs);
+    const QStringList records = dir.entryList({QLatin1Char('*') + RecordSuffix}, QDir::Files);
+    for (const QString &record : records) {
+        const QString path = dir.filePath(record);
+        if (path != ownRecord)
+            lines += readRecord(path).lines;
+    }
+    return lines;
 }
 
 } // namespace
@@ -126,32 +271,36 @@ void RunRecords::begin()
         m_trouble = systemError(std::errc::no_such_file_or_directory);
         return;
     }
-    if (!Model::makeFolderPath(runs, &m_trouble))
-        return;
     const QDir dir(runs);
     // The run's own record first: whatever it takes over is in it before
     // the record it came from goes.
     const QString base = dir.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
-    auto lock = std::make_unique<QLockFile>(base + LockSuffix);
-    // The run holds its lock for hours: only a run that is gone leaves a
-    // stale one.
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(0)) {
-        // The lock file says nothing of why; a line written where the
-        // record would go does.
-        QSaveFile probe(base + RecordSuffix);
-        if (!probe.open(QIODevice::WriteOnly))
-            m_trouble = probe.errorString();
-        else if (!Model::writeAll(probe, "\n", &m_trouble) || !Model::flushAll(probe, &m_trouble))
-            return;
-        if (m_trouble.isEmpty())
-            m_trouble = systemError(lock->error() == QLockFile::PermissionError ? std::errc::permission_denied
-                                                                                : std::errc::io_error);
-        return;
+    if (Model::makeFolderPath(runs, &m_trouble)) {
+        auto lock = std::make_unique<QLockFile>(base + LockSuffix);
+        // The run holds its lock for hours: only a run that is gone leaves
+        // a stale one.
+        lock->setStaleLockTime(0);
+        if (lock->tryLock(0)) {
+            m_base = base;
+            m_lock = std::move(lock);
+            liveRecords().insert(base);
+        } else {
+            // The lock file says nothing of why; a line written where the
+            // record would go does.
+            QSaveFile probe(base + RecordSuffix);
+            if (!probe.open(QIODevice::WriteOnly))
+                m_trouble = probe.errorString();
+            else if (Model::writeAll(probe, "\n", &m_trouble))
+                Model::flushAll(probe, &m_trouble);
+            if (m_trouble.isEmpty())
+                m_trouble = systemError(lock->error() == QLockFile::PermissionError ? std::errc::permission_denied
+                                                                                    : std::errc::io_error);
+        }
     }
-    m_base = base;
-    m_lock = std::move(lock);
-    liveRecords().insert(base);
+    // Without a record of its own, the run still names the work of the runs
+    // gone.
+    if (!dir.exists())
+        return;
 
     // Records, and what a kill left of their rewriting (QSaveFile's
     // "<record>.XXXXXX"), by the run they belong to.
@@ -180,6 +329,8 @@ void RunRecords::end()
     }
     m_backups.removeIf([](const Backup &backup) { return !QFileInfo(backup.path).isFile(); });
     m_claim = {};
+    // A run that ends normally leaves no work unkept, whatever autosave was.
+    m_autosaveOff = false;
     if (m_backups.isEmpty())
         QFile::remove(m_base + RecordSuffix);
     else
@@ -191,14 +342,21 @@ void RunRecords::end()
 
 // Takes the record of a run that is gone: a run that is alive holds its lock,
 // and of several runs that start at once only one gets a stale one, or the
-// lock of a record without a run.
+// lock of a record without a run. Whether the backups the gone run wrote
+// hold unsaved work is judged here, once: the record this run passes on
+// keeps that judgement until the user acts.
 void RunRecords::take(const QString &base)
 {
     if (liveRecords().contains(base))
         return;
     QLockFile lock(base + LockSuffix);
     lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
+    if (!m_lock) {
+        // Without a record of its own the run cannot take the lock, and
+        // leaves the record where it is.
+        if (!runIsGone(base))
+            return;
+    } else if (!lock.tryLock(0)) {
         qint64 pid = 0;
         QString host;
         if (!lock.getLockInfo(&pid, &host, nullptr) || pid != QCoreApplication::applicationPid()
@@ -207,33 +365,32 @@ void RunRecords::take(const QString &base)
     }
     const QString listPath = base + RecordSuffix;
     const QString run = QFileInfo(base).fileName();
-    // A claim is the last thing a run writes before its backup: a record
-    // of an earlier version, whose claims carry no time, was written then.
     const qint64 recordTime = QFileInfo(listPath).lastModified().toMSecsSinceEpoch();
     QList<Backup> taken;
-    const QList<Line> lines = readLines(listPath);
-    for (Line line : lines) {
+    bool keptWork = false;
+    const Record record = readRecord(listPath);
+    for (Line line : record.lines) {
         Backup &backup = line.backup;
         if (line.mark == ClaimedMark) {
-            const QFileInfo file(backup.path);
-            const qint64 since = line.since > 0 ? line.since : recordTime;
-            // Untouched since the claim, it holds what it held, which the
-            // record names on another line if it is a backup.
-            if (!file.isFile() || file.lastModified().toMSecsSinceEpoch() < since - FileTimeSlack)
+            if (!claimWasWritten(line, recordTime))
                 continue;
             line.mark.clear();
         }
-        if (line.mark == SpareMark) {
-            backup.kind = Backup::Spare;
-        } else {
-            backup.kind = Backup::LostWork;
-            backup.lastRun = line.mark != EarlierMark;
-            if (backup.lastRun || backup.run.isEmpty())
-                backup.run = run;
+        backup.kind = kindOf(line);
+        if (backup.kind == Backup::Written) {
+            keptWork = true;
+            backup.kind = holdsUnsavedWork(backup) ? Backup::LostWork : Backup::Spare;
+            backup.lastRun = true;
+            backup.run = run;
+        } else if (backup.kind == Backup::LostWork && backup.run.isEmpty()) {
+            backup.run = run;
         }
         taken.append(backup);
     }
+    m_tookUnkeptRun = m_tookUnkeptRun || (record.autosaveOff && !keptWork);
     merge(taken);
+    if (!m_lock)
+        return;
     // A record that cannot be passed on stays for the next start.
     if (!taken.isEmpty() && !write())
         return;
@@ -251,8 +408,10 @@ void RunRecords::merge(const QList<Backup> &taken)
                                         [&backup](const Backup &other) { return other.path == backup.path; });
         if (known == m_backups.end())
             m_backups.append(backup);
-        // Work is never taken for a spare.
-        else if (backup.kind == Backup::LostWork && known->kind != Backup::LostWork)
+        // Work is never taken for a spare, but the user saved what it
+        // holds wherever a record says so.
+        else if (backup.kind == Backup::LostWork ? known->kind != Backup::LostWork && !known->saved
+                                                 : backup.saved && known->kind == Backup::LostWork)
             *known = backup;
     }
 }
@@ -262,6 +421,8 @@ bool RunRecords::write()
     if (m_base.isEmpty())
         return false;
     QByteArray lines;
+    if (m_autosaveOff)
+        lines += QJsonDocument(QJsonObject{{QLatin1String("autosave"), false}}).toJson(QJsonDocument::Compact) + '\n';
     const auto line = [&lines](const QString &path, const QString &sceneFile, const QString &mark,
                                const QJsonObject &more) {
         QJsonArray entry{path, sceneFile};
@@ -278,7 +439,7 @@ bool RunRecords::write()
             break;
         case Backup::LostWork: {
             if (backup.saved) {
-                line(backup.path, backup.sceneFile, SpareMark, {});
+                line(backup.path, backup.sceneFile, SpareMark, {{QLatin1String("saved"), true}});
                 break;
             }
             // For the run that takes this record, all of it is of a run
@@ -290,12 +451,14 @@ bool RunRecords::write()
             break;
         }
         case Backup::Spare:
-            line(backup.path, backup.sceneFile, SpareMark, {});
+            line(backup.path, backup.sceneFile, SpareMark,
+                 backup.saved ? QJsonObject{{QLatin1String("saved"), true}} : QJsonObject());
             break;
         }
     }
     if (!m_claim.path.isEmpty())
-        line(m_claim.path, m_claim.sceneFile, ClaimedMark, {{QLatin1String("since"), double(m_claim.since)}});
+        line(m_claim.path, m_claim.sceneFile, ClaimedMark,
+             {{QLatin1String("since"), m_claim.since}, {QLatin1String("before"), toJson(m_claim.before)}});
 
     QSaveFile list(m_base + RecordSuffix);
     QString reason;
@@ -310,15 +473,23 @@ bool RunRecords::write()
 
 void RunRecords::pruneLostWork()
 {
+    QSet<QString> recovered;
+    const QList<Line> others = othersLines(m_base + RecordSuffix);
+    for (const Line &line : others) {
+        if (line.backup.saved)
+            recovered.insert(line.backup.path);
+    }
     bool changed = false;
     for (Backup &backup : m_backups) {
-        if (backup.kind == Backup::LostWork && !holdsUnsavedWork(backup)) {
+        if (backup.kind == Backup::LostWork && !backup.opened && recovered.contains(backup.path)) {
             backup.kind = Backup::Spare;
+            backup.saved = true;
             changed = true;
         }
     }
+    // What the user removed is gone from every list.
     changed = m_backups.removeIf([](const Backup &backup) {
-                  return backup.kind == Backup::Spare && !QFileInfo(backup.path).isFile();
+                  return backup.kind != Backup::Written && !QFileInfo(backup.path).isFile();
               }) > 0
         || changed;
     if (changed)
@@ -343,20 +514,43 @@ QSet<QString> RunRecords::held() const
         if (backup.kind == Backup::LostWork)
             held.insert(backup.path);
     }
-    const QString runs = folder();
-    if (runs.isEmpty())
-        return held;
-    const QDir dir(runs);
-    const QStringList records = dir.entryList({QLatin1Char('*') + RecordSuffix}, QDir::Files);
-    for (const QString &record : records) {
-        const QString path = dir.filePath(record);
-        if (path == m_base + RecordSuffix)
-            continue;
-        const QList<Line> lines = readLines(path);
-        for (const Line &line : lines)
-            held.insert(line.backup.path);
-    }
+    const QList<Line> others = othersLines(m_base + RecordSuffix);
+    for (const Line &line : others)
+        held.insert(line.backup.path);
     return held;
+}
+
+QList<RunRecords::Backup> RunRecords::known() const
+{
+    QList<Backup> known = m_backups;
+    const QList<Line> others = othersLines(m_base + RecordSuffix);
+    for (const Line &line : others) {
+        Backup backup = line.backup;
+        backup.kind = kindOf(line);
+        known.append(backup);
+    }
+    return known;
+}
+
+bool RunRecords::names(const QString &path) const
+{
+    const QString wanted = absolute(path);
+    const QList<Backup> backups = known();
+    return std::any_of(backups.cbegin(), backups.cend(),
+                       [&wanted](const Backup &backup) { return backup.path == wanted; });
+}
+
+void RunRecords::setAutosaveOff(bool off)
+{
+    if (off == m_autosaveOff)
+        return;
+    m_autosaveOff = off;
+    write();
+}
+
+bool RunRecords::tookUnkeptRun() const
+{
+    return m_tookUnkeptRun;
 }
 
 bool RunRecords::mayReplace(const QString &path) const
@@ -373,10 +567,22 @@ const RunRecords::Backup *RunRecords::find(const QString &path) const
     return found == m_backups.cend() ? nullptr : &*found;
 }
 
-void RunRecords::claim(const QString &path, const QString &sceneFile)
+bool RunRecords::claim(const QString &path, const QString &sceneFile)
 {
-    m_claim = {absolute(path), sceneFile, QDateTime::currentMSecsSinceEpoch()};
+    const QString wanted = absolute(path);
+    // One run at a time reads the others' records and claims, so that two
+    // runs never claim one slot; the lock goes when this returns.
+    std::optional<QLockFile> claiming;
+    if (QFileInfo(folder()).isDir()) {
+        claiming.emplace(QDir(folder()).filePath(ClaimingLock));
+        claiming->tryLock(ClaimingWait);
+    }
+    const QList<Line> others = othersLines(m_base + RecordSuffix);
+    if (std::any_of(others.cbegin(), others.cend(), [&wanted](const Line &line) { return line.backup.path == wanted; }))
+        return false;
+    m_claim = {wanted, sceneFile, QDateTime::currentMSecsSinceEpoch(), slotState(wanted)};
     write();
+    return true;
 }
 
 void RunRecords::claimWritten()
@@ -446,10 +652,26 @@ void RunRecords::savedAs(const QStringList &paths, const QString &sceneFile)
 void RunRecords::recoveredSaved(const QString &path)
 {
     const QString recovered = absolute(path);
-    for (Backup &backup : m_backups) {
-        if (backup.path == recovered && backup.kind == Backup::LostWork && !backup.saved) {
-            backup.saved = true;
-            write();
+    if (find(recovered)) {
+        for (Backup &backup : m_backups) {
+            if (backup.path == recovered && backup.kind == Backup::LostWork && !backup.saved) {
+                backup.saved = true;
+                write();
+            }
         }
+        return;
     }
+    // Lost work that another run holds: this run's record says the user
+    // saved it, which that run and every later start read.
+    const QList<Line> others = othersLines(m_base + RecordSuffix);
+    const auto lost = std::find_if(others.cbegin(), others.cend(), [&recovered](const Line &line) {
+        return line.backup.path == recovered && kindOf(line) == Backup::LostWork;
+    });
+    if (lost == others.cend())
+        return;
+    Backup saved = lost->backup;
+    saved.kind = Backup::Spare;
+    saved.saved = true;
+    m_backups.append(saved);
+    write();
 }

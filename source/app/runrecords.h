@@ -12,6 +12,8 @@ class QLockFile;
 // What the runs of the program know of the backups they wrote, kept beside
 // one another in one folder, so that no run writes over another's work and
 // the work of a run that did not end normally is found at the next start.
+// A file is a backup when a record names it as one, whatever its name and
+// wherever it lies.
 //
 // Each run keeps "<id>.lock", held for as long as it lives, and
 // "<id>.backups", one JSON line per backup: its path, the scene file it
@@ -23,17 +25,25 @@ class QLockFile;
 //
 // A run has each backup it knows of as one of:
 // - written: by this run;
-// - lost work: unsaved work of a run that did not end normally, newer than
-//   the scene file it backs up; held and named at every start until the
-//   user opens it, removes it, or saves the scene it backs up;
+// - lost work: unsaved work of a run that did not end normally, judged so
+//   once, when that run's record was taken: a backup newer than the scene
+//   file it backs up, or of a scene never saved. Held and named at every
+//   start until the user opens it or removes it; saving the scene it backs
+//   up does not change that, since it still holds work the file does not;
 // - spare: a backup of this program's that holds nothing unsaved; only a
-//   later backup of the run that knows it may go there.
-// The slot about to be written is claimed first, with the time of the
-// claim: a claimed slot whose file was written after the claim is the work
-// of the run that claimed it, one untouched since holds what it held.
+//   later backup of the run that knows it may go there. A spare whose work
+//   the user saved in a file of theirs is marked so: no record names it as
+//   lost work any more, whichever run the user saved it in.
+// The slot about to be written is claimed first, with what the slot's file
+// was then (its size, time and identity): a claimed slot whose file has
+// changed since is the work of the run that claimed it, one unchanged holds
+// what it held. Claims are made one run at a time, and a slot another
+// run's record names is never claimed.
 //
 // A run that cannot keep a record (the folder cannot be made or written)
-// still holds every slot the others name; trouble() says why it keeps none.
+// still holds every slot the others name and names the work of the runs
+// gone, whose records it leaves for a start that can take them; trouble()
+// says why it keeps none.
 class RunRecords
 {
 public:
@@ -48,7 +58,8 @@ public:
         QString run;
         bool lastRun = false;
         // Lost work the user opened in this run; it is theirs once the run
-        // ends normally, or once they saved it, however the run ends.
+        // ends normally, or once they saved it, however the run ends. Of a
+        // spare, that the user saved its work.
         bool opened = false;
         bool saved = false;
         // Why the user could not open it; empty until they tried.
@@ -69,20 +80,32 @@ public:
     // keeps one.
     QString trouble() const;
 
-    // The lost work not opened in this run, after dropping what no longer
-    // holds unsaved work.
+    // Whether autosave is off in this run: should the run not end normally,
+    // it leaves nothing, and the next start says so.
+    void setAutosaveOff(bool off);
+    // Whether a run this one took over did not end normally while autosave
+    // was off, and so left no backup of its own.
+    bool tookUnkeptRun() const;
+
+    // The lost work not opened in this run, after dropping what the user
+    // removed or saved in another run.
     QList<Backup> lostWork();
     // The slots no backup of this run may write: every slot another run's
     // record names, and the lost work.
     QSet<QString> held() const;
+    // Every backup this run's record and the others' name.
+    QList<Backup> known() const;
+    // Whether a record names the file at path as a backup.
+    bool names(const QString &path) const;
     // Whether a backup of this run may write over the file at path: one
     // this program wrote as a backup and that this run knows of, not held.
     bool mayReplace(const QString &path) const;
     // What this run knows of the backup at path; null when nothing.
     const Backup *find(const QString &path) const;
 
-    // The slot about to be written, and the scene file it is to back up.
-    void claim(const QString &path, const QString &sceneFile);
+    // Claims the slot about to be written, of the scene file it is to back
+    // up; false, claiming nothing, when another run's record names it.
+    bool claim(const QString &path, const QString &sceneFile);
     // The claimed slot is on the disk, or it is not and never will be.
     void claimWritten();
     void claimGivenUp();
@@ -93,11 +116,23 @@ public:
     // The user saved their scene at path: it is theirs, no backup.
     void forget(const QString &path);
     // The user saved the work they opened from the backup at path: held
-    // for the rest of the run, it is no lost work for the next.
+    // for the rest of the run, it is no lost work for the next, nor for a
+    // run that holds it as lost work meanwhile.
     void recoveredSaved(const QString &path);
     // The user saved the scene that this run's backups at paths are of, as
     // sceneFile: they hold what that file holds, or less.
     void savedAs(const QStringList &paths, const QString &sceneFile);
+
+    // What a slot's file is: whether it is there, and its size, time and
+    // identity (where the system has one) if so.
+    struct SlotState
+    {
+        bool exists = false;
+        qint64 size = 0;
+        qint64 time = 0;
+        QString id;
+        bool operator==(const SlotState &) const = default;
+    };
 
 private:
     struct Claim
@@ -105,6 +140,7 @@ private:
         QString path;
         QString sceneFile;
         qint64 since = 0;
+        SlotState before;
     };
 
     void begin();
@@ -119,4 +155,6 @@ private:
     QString m_trouble;
     QList<Backup> m_backups;
     Claim m_claim;
+    bool m_autosaveOff = false;
+    bool m_tookUnkeptRun = false;
 };

@@ -87,10 +87,14 @@ void TestAutosaveManager::ringOfBackups_data()
     // What came before this run: "file 2" a file in slot 2 that no run
     // names; "A1" run A writes its first backup, which holds "A1", starting
     // A if it is not running; "A2 unrecorded" A writes it and is killed
-    // before it can note so; "B starts"; "B opens A2"; "B fails A2" B cannot
-    // open it; "A saves" the user saves A's scene, walk.kl, whose work its
-    // backups hold no more of; "A killed"; "A quit"; "no record" this run
-    // cannot keep one;
+    // before it can note so, "A2 unrecorded behind" with the disk's clock
+    // behind the program's; "A1 B1 at once" A and B read the held slots,
+    // then each claims slot 1, free by what it read, writes it if the claim
+    // is its own, and both are killed; "B starts"; "B opens A2"; "B fails A2"
+    // B cannot open it; "C recovers A1" C opens it and saves it elsewhere;
+    // "A saves" the user saves A's scene, walk.kl, whose work its backups hold
+    // no more of, and A's next backups are of that file; "A killed"; "A quit";
+    // "no record" this run cannot keep one;
     // "stray record" a record without a run that names walk.kl and a backup
     // in a folder backups do not go to, beside what a kill left of a record
     // being rewritten.
@@ -148,14 +152,29 @@ void TestAutosaveManager::ringOfBackups_data()
                                            << names({5, 6, 7, 5, 6}) << L{"B1", "B2"};
     QTest::newRow("killed between a backup and its note")
         << 3 << 0 << L{"A1", "A2 unrecorded", "A killed"} << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
+    QTest::newRow("killed between a backup and its note, the disk's clock behind")
+        << 3 << 0 << L{"A1", "A2 unrecorded behind", "A killed"} << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
+    // B claims no slot that A claimed, whatever B read before.
+    QTest::newRow("two runs claim one slot") << 3 << 0 << L{"A1 B1 at once"} << names({2, 3, 4, 2, 3}) << L{"A1"};
+    // Saving walk.kl does not make A's backup of it any less A's work.
+    QTest::newRow("killed with a newer backup, its file saved since")
+        << 3 << 0 << L{"A saves", "A1", "A killed", "B starts", "B saves", "B quit"} << names({2, 3, 4, 2, 3})
+        << L{"A1"};
+    // Saved in the second window while the first held it: named no more.
+    QTest::newRow("two windows, recovered in one")
+        << 3 << 0 << L{"A1", "A2", "A killed", "B starts", "C starts", "C recovers A1", "B quit", "C quit"}
+        << names({3, 4, 1, 3, 4}) << L{"A2"};
     // Neither A's work nor B's, who is still at work, is written over.
     QTest::newRow("no record of its own") << 3 << 0 << L{"A1", "A2", "A killed", "B1", "no record"}
                                           << names({4, 5, 6, 4, 5}) << L();
+    // B, who took A's work, has named it; none has, so this run does.
+    QTest::newRow("no record of its own, after a crash")
+        << 3 << 0 << L{"A1", "A2", "A killed", "no record"} << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
     // Named with why, until the file is removed.
     QTest::newRow("a backup that cannot be opened") << 3 << 0 << L{"A1", "A2", "A killed", "B fails A2", "B quit"}
                                                     << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
     QTest::newRow("a stray record") << 3 << 0 << L{"stray record", "A1", "A killed"} << names({2, 3, 4, 2, 3})
-                                    << L{"A1"};
+                                    << L{"elsewhere", "A1"};
     L works;
     QTest::newRow("a held slot, then runs that quit")
         << 3 << 0 << L{"A1", "A killed"} + runsThat(QStringLiteral("quit"), 12, 3, works) << names({2, 3, 4, 2, 3})
@@ -176,9 +195,15 @@ void TestAutosaveManager::ringOfBackups()
     QTemporaryDir elsewhere;
     const QString walk = QStringLiteral("walk");
     // Where each piece of work went, each written a minute after the last;
-    // and what each file holds, and of which run.
+    // and what each run wrote where.
     QMap<QString, QString> work;
-    QMap<QString, std::pair<QString, QString>> holds;
+    struct Written
+    {
+        QString path;
+        QString run;
+        QString what;
+    };
+    QList<Written> holds;
     qint64 minute = 0;
     const auto write = [&](const QString &path, const QString &what, const QString &run, bool now) {
         QFile file(path);
@@ -186,10 +211,13 @@ void TestAutosaveManager::ringOfBackups()
         if (!now)
             QVERIFY(file.setFileTime(QDateTime::fromSecsSinceEpoch(60 * ++minute), QFileDevice::FileModificationTime));
         work.insert(what, path);
-        holds.insert(path, {run, what});
+        holds.removeIf([&](const Written &old) { return old.path == path && old.run == run; });
+        holds.append({path, run, what});
     };
     std::map<QString, std::unique_ptr<AutosaveManager>> runs;
     QSet<QString> ended;
+    QSet<QString> titled;
+    const QString walkFile = folder.filePath(QStringLiteral("walk.kl"));
     bool noRecord = false;
     for (const QString &step : std::as_const(before)) {
         const QStringList words = step.split(u' ');
@@ -213,6 +241,20 @@ void TestAutosaveManager::ringOfBackups()
             QVERIFY(TestSupport::writeFileContents(records.filePath(QStringLiteral("stray.backups.aB3dE6")), "["));
             continue;
         }
+        if (step.endsWith(QLatin1String(" at once"))) {
+            std::unique_ptr<RunRecords> both[] = {std::make_unique<RunRecords>(), std::make_unique<RunRecords>()};
+            const QString slot = folder.filePath(QStringLiteral("walk_backup1.kl"));
+            QVERIFY(!both[0]->held().contains(slot) && !both[1]->held().contains(slot));
+            for (int i = 0; i < 2; ++i) {
+                if (both[i]->claim(slot, QString())) {
+                    write(slot, words.at(i), words.at(i).left(1), false);
+                    both[i]->claimWritten();
+                }
+            }
+            for (std::unique_ptr<RunRecords> &run : both)
+                MainWindowTest::endAsIfKilled(std::move(run));
+            continue;
+        }
         std::unique_ptr<AutosaveManager> &run = runs[step.left(1)];
         if (!run)
             run = std::make_unique<AutosaveManager>();
@@ -221,17 +263,23 @@ void TestAutosaveManager::ringOfBackups()
         } else if (words.last() == QLatin1String("quit")) {
             run.reset();
             ended << step.left(1);
-        } else if (words.value(1) == QLatin1String("opens")) {
+        } else if (words.value(1) == QLatin1String("opens") || words.value(1) == QLatin1String("recovers")) {
             run->fileOpened(work.value(words.last()));
+            if (words.value(1) == QLatin1String("recovers"))
+                run->fileSaved(elsewhere.filePath(QStringLiteral("walk.kl")), work.value(words.last()));
             ended << work.value(words.last());
         } else if (words.value(1) == QLatin1String("saves")) {
-            write(folder.filePath(QStringLiteral("walk.kl")), QStringLiteral("the user's walk"), QString(), false);
-            run->fileSaved(work.value(QStringLiteral("the user's walk")));
-            ended << step.left(1);
+            write(walkFile, QStringLiteral("the user's walk"), QString(), false);
+            run->fileSaved(walkFile);
+            for (const Written &written : std::as_const(holds))
+                if (written.run == step.left(1))
+                    ended << written.path;
+            titled << step.left(1);
         } else if (words.value(1) == QLatin1String("fails")) {
             run->openFailed(work.value(words.last()), QStringLiteral("damaged"));
-        } else if (words.size() == 1 || words.last() == QLatin1String("unrecorded")) {
-            write(run->backupPath(folder.path(), walk), words.first(), step.left(1), words.size() > 1);
+        } else if (words.size() == 1 || words.value(1) == QLatin1String("unrecorded")) {
+            write(run->backupPath(folder.path(), walk, titled.contains(step.left(1)) ? walkFile : QString()),
+                  words.first(), step.left(1), words.size() == 2);
             if (words.size() == 1)
                 run->backupWritten();
         }
@@ -249,7 +297,7 @@ void TestAutosaveManager::ringOfBackups()
     QCOMPARE(QDir(RunRecords::folder()).entryList({QStringLiteral("*.backups.*")}), QStringList());
     rig.manager.setMaxBackups(ring);
     // The newest few, and how many more.
-    const QString notice = rig.manager.lostWorkNotice({folder.path()});
+    const QString notice = rig.manager.lostWorkNotice();
     const QStringList listed = told.mid(std::max<qsizetype>(0, told.size() - 10));
     for (const QString &what : listed)
         QVERIFY2(notice.contains(QDir::toNativeSeparators(work.value(what))), qPrintable(notice));
@@ -279,10 +327,9 @@ void TestAutosaveManager::ringOfBackups()
     // The work of every run that did not quit, but what was opened, is
     // where it was; with the ring, and at most one ring more.
     qsizetype kept = 0;
-    for (auto file = holds.cbegin(); file != holds.cend(); ++file) {
-        const auto &[run, what] = file.value();
-        if (!run.isEmpty() && !ended.contains(run) && !ended.contains(file.key())) {
-            QCOMPARE(TestSupport::fileContents(file.key()), what.toUtf8());
+    for (const Written &file : std::as_const(holds)) {
+        if (!file.run.isEmpty() && !ended.contains(file.run) && !ended.contains(file.path)) {
+            QCOMPARE(TestSupport::fileContents(file.path), file.what.toUtf8());
             ++kept;
         }
     }
@@ -294,19 +341,25 @@ void TestAutosaveManager::ringOfBackups()
 void TestAutosaveManager::changesAndReset()
 {
     Rig rig;
+    QTemporaryDir folder;
+    const auto next = [&] {
+        return QFileInfo(rig.manager.nextBackupPath(folder.path(), QStringLiteral("walk"))).fileName();
+    };
     QVERIFY(!rig.manager.hasChangesToBackUp());
     rig.manager.markSceneChanged();
     QVERIFY(rig.manager.hasChangesToBackUp());
+    rig.manager.backupPath(folder.path(), QStringLiteral("walk"));
     rig.manager.backupWritten();
     QVERIFY(!rig.manager.hasChangesToBackUp());
-    QCOMPARE(rig.manager.nextBackupIndex(), 2);
+    QCOMPARE(next(), QStringLiteral("walk_backup2.kl"));
 
     // A reset of a stopped manager starts nothing.
     rig.autosaveTimer()->stop();
     rig.manager.markSceneChanged();
     rig.manager.reset();
     QVERIFY(!rig.manager.hasChangesToBackUp());
-    QCOMPARE(rig.manager.nextBackupIndex(), 1);
+    // The ring starts again: at its first slot, the folder holding none.
+    QCOMPARE(next(), QStringLiteral("walk_backup1.kl"));
     QVERIFY(!rig.autosaveTimer()->isActive());
 
     // A running one waits a full interval again.
@@ -329,7 +382,9 @@ void TestAutosaveManager::postponeAndWrite()
     QVERIFY(!rig.autosaveTimer()->isActive());
 
     // A written backup stops the polling and waits a whole interval.
+    QTemporaryDir folder;
     rig.manager.markSceneChanged();
+    rig.manager.backupPath(folder.path(), QStringLiteral("walk"));
     rig.manager.backupWritten();
     QVERIFY(!rig.retryTimer()->isActive());
     QVERIFY(rig.autosaveTimer()->isActive());
@@ -337,8 +392,10 @@ void TestAutosaveManager::postponeAndWrite()
 
     // A failed backup moves the ring on and leaves the changes waiting.
     rig.manager.markSceneChanged();
+    rig.manager.backupPath(folder.path(), QStringLiteral("walk"));
     rig.manager.backupFailed();
-    QCOMPARE(rig.manager.nextBackupIndex(), 3);
+    QCOMPARE(QFileInfo(rig.manager.nextBackupPath(folder.path(), QStringLiteral("walk"))).fileName(),
+             QStringLiteral("walk_backup3.kl"));
     QVERIFY(rig.manager.hasChangesToBackUp());
 
     // The timers' expiries are the manager's two signals.
@@ -419,9 +476,12 @@ void TestAutosaveManager::damagedPreferences()
     Rig rig;
     setPreferences(true, 0, 0);
     QCOMPARE(rig.autosaveTimer()->interval(), Minute);
-    QCOMPARE(rig.manager.backupFileName(QStringLiteral("a")), QStringLiteral("a_backup1.kl"));
+    QTemporaryDir folder;
+    QCOMPARE(QFileInfo(rig.manager.backupPath(folder.path(), QStringLiteral("a"))).fileName(),
+             QStringLiteral("a_backup1.kl"));
     rig.manager.backupWritten();
-    QCOMPARE(rig.manager.nextBackupIndex(), 1);
+    QCOMPARE(QFileInfo(rig.manager.nextBackupPath(folder.path(), QStringLiteral("a"))).fileName(),
+             QStringLiteral("a_backup1.kl"));
     Model::Settings::instance()->setAutoSaveIntervalMins(1'000'000);
     QCOMPARE(rig.autosaveTimer()->interval(), 24 * 60 * Minute);
     Model::Settings::instance()->setAutoSaveIntervalMins(-5);

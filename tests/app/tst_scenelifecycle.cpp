@@ -502,6 +502,7 @@ void TestSceneLifeCycle::readErrorsKeepTheScene()
 
     Model::KLScene *before = Model::KLScene::current();
     addLayer();
+    autosave.manager->backupPath(m_dir->path(), QStringLiteral("Untitled"));
     autosave.manager->backupWritten();
     autosave.manager->markSceneChanged();
     const QString title = window->windowTitle();
@@ -524,7 +525,8 @@ void TestSceneLifeCycle::readErrorsKeepTheScene()
     QVERIFY(!currentScene()->undoStack()->isClean());
     QCOMPARE(window->windowTitle(), title);
     QVERIFY(autosave.manager->hasChangesToBackUp());
-    QCOMPARE(autosave.manager->nextBackupIndex(), 2);
+    QCOMPARE(QFileInfo(autosave.manager->nextBackupPath(m_dir->path(), QStringLiteral("Untitled"))).fileName(),
+             QStringLiteral("Untitled_backup2.kl"));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(window->findChildren<Model::KLScene *>().size(), scenes);
     // A file that cannot be opened leaves the recent list; one that opens
@@ -736,7 +738,8 @@ void TestSceneLifeCycle::autosaveRing()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
              (QStringList{QStringLiteral("Untitled_backup1.kl"), QStringLiteral("Untitled_backup2.kl"),
                           QStringLiteral("Untitled_backup3.kl")}));
-    QCOMPARE(autosave.manager->nextBackupIndex(), 2);
+    QCOMPARE(QFileInfo(autosave.manager->nextBackupPath(m_dir->path(), QStringLiteral("Untitled"))).fileName(),
+             QStringLiteral("Untitled_backup2.kl"));
     QVERIFY(QFileInfo(path(QStringLiteral("Untitled_backup1.kl"))).lastModified()
             >= QFileInfo(path(QStringLiteral("Untitled_backup3.kl"))).lastModified());
 
@@ -954,6 +957,10 @@ void TestSceneLifeCycle::backupsKeepGoing_data()
     // The same, killed after the save: the next start names the backup
     // never opened, not the one whose work the user's file keeps.
     QTest::newRow("recovered, saved, then killed") << "recovered, killed" << QStringList{"save"} << QStringList();
+    // The user's own copy of walk.kl, saved as walk_backup1.kl: no record
+    // names it, so it opens as theirs and Save writes it in place.
+    QTest::newRow("a user's file named like a backup")
+        << "users copy" << QStringList() << QStringList{"getSaveFileName", "getSaveFileName"};
     // The runs folder takes no file: told once, and backups go on.
     QTest::newRow("no record of the run") << "no record" << QStringList{"save", "save"} << QStringList{"notify"};
 }
@@ -1050,6 +1057,20 @@ void TestSceneLifeCycle::backupsKeepGoing()
         started.dialogs->buttons.enqueue(QMessageBox::Discard);
         started.window->newScene(MainWindow::SkipDialog);
         started.dialogs->asked.clear();
+    } else if (folder == QLatin1String("users copy")) {
+        const QString copy = path(QStringLiteral("walk_backup1.kl"));
+        for (const QString &name : {path(QStringLiteral("walk.kl")), copy}) {
+            started.dialogs->files.enqueue(name);
+            QVERIFY(started.window->saveSceneAs());
+        }
+        usersFile = {path(QStringLiteral("walk.kl")), fileContents(path(QStringLiteral("walk.kl")))};
+        QVERIFY(started.window->openFile(copy));
+        addLayer();
+        QVERIFY(started.window->saveScene());
+        QCOMPARE(started.window->windowTitle(), QStringLiteral("Kelvane: walk_backup1.kl [1920x1080] 100%"));
+        Model::Scene written;
+        QCOMPARE(SceneFileTest::readInto(written, fileContents(copy)).report, QString());
+        QCOMPARE(written.layerCount(), 4);
     } else if (folder == QLatin1String("no record")) {
         // Only the runs folder failed: the backups go where asked.
     } else if (folder == QLatin1String("newer")) {
@@ -1058,7 +1079,12 @@ void TestSceneLifeCycle::backupsKeepGoing()
         QFile walk(path(QStringLiteral("walk.kl")));
         QVERIFY(walk.open(QIODevice::ReadOnly)
                 && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
-        QVERIFY(writeFileContents(path(QStringLiteral("walk_backup2.kl")), "newer work"));
+        // A run at work on it beside this one, killed.
+        auto killed = std::make_unique<AutosaveManager>();
+        QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("walk"), walk.fileName()),
+                                  "newer work"));
+        killed->backupWritten();
+        endAsIfKilled(std::move(killed));
         QVERIFY(started.window->openFile(walk.fileName()));
     } else if (folder == QLatin1String("recent")) {
         const QString walk = path(QStringLiteral("walk.kl"));
@@ -1095,8 +1121,8 @@ void TestSceneLifeCycle::backupsKeepGoing()
             fullDisk->makeRoom();
         addLayer();
         autosave.now += 10'000;
-        const QString name = autosave.manager->backupFileName(QStringLiteral("Untitled"));
         const QString where = landIn.at(i) == QLatin1String("own") ? own : saveFolder;
+        const QString name = QFileInfo(autosave.manager->nextBackupPath(where, QStringLiteral("Untitled"))).fileName();
         backup = landIn.at(i).isEmpty() ? QString() : QDir(where).filePath(name);
         // After a failure, the next interval; else the check a second on.
         if (autosave.waiting())
@@ -1153,7 +1179,7 @@ void TestSceneLifeCycle::backupsKeepGoing()
         QCOMPARE(texts.last(),
                  QStringLiteral("Autosave works again: the scene is backed up in %1.").arg(native(landed.first())));
     } else if (folder == QLatin1String("newer")) {
-        const QFileInfo newer(path(QStringLiteral("walk_backup2.kl")));
+        const QFileInfo newer(path(QStringLiteral("walk_backup1.kl")));
         QCOMPARE(texts.last(), QStringLiteral("A backup of %1 is newer than the file:\n\n%2 (written %3)\n\n"
                                               "File › Open Scene opens it.")
                                    .arg(native(path(QStringLiteral("walk.kl"))), native(newer.filePath()),
@@ -1165,7 +1191,7 @@ void TestSceneLifeCycle::backupsKeepGoing()
     }
     if (folder == QLatin1String("recovered, killed")) {
         endAsIfKilled(std::move(started.window));
-        const QString notice = AutosaveManager().lostWorkNotice({m_dir->path()});
+        const QString notice = AutosaveManager().lostWorkNotice();
         QVERIFY2(notice.contains(native(lostFiles.last())) && !notice.contains(native(lostFiles.first())),
                  qPrintable(notice));
     }
@@ -1188,7 +1214,9 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
     // killed with work never saved; "welcome": the same with the welcome
     // dialog shown at the start; "crashes": after thirty runs killed with
     // three backups each; "two crashes": after one killed with two, then
-    // one killed with one.
+    // one killed with one; "elsewhere": after one killed, then a run that
+    // saved a scene in another folder, starting with that scene;
+    // "autosave off": after one killed with autosave off.
     QTest::addColumn<QString>("what");
     // What the notices that show say, <folder> for the test's folder.
     QTest::addColumn<QStringList>("shown");
@@ -1208,6 +1236,14 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
         << 1;
     QTest::newRow("at start, after many crashes")
         << "crashes" << QStringList{"<folder>/Untitled_backup90.kl", "…and 80 more in <folder>."} << 1;
+    QTest::newRow("at start, a crash's backup left behind by the save folder")
+        << "elsewhere"
+        << QStringList{"Kelvane did not end normally in an earlier run.", "<folder>/Untitled_backup1.kl"} << 1;
+    QTest::newRow("at start, after a crash with autosave off")
+        << "autosave off"
+        << QStringList{"Kelvane did not end normally last time. Autosave was off, so nothing of that run was kept. "
+                       "Autosave is turned on in File › Enable Autosaving."}
+        << 1;
 }
 
 // What autosave tells the user comes in a notice that neither blocks the
@@ -1254,19 +1290,31 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
         QFile walk(path(QStringLiteral("walk.kl")));
         QVERIFY(writeFileContents(walk.fileName(), SceneFileTest::written(built)) && walk.open(QIODevice::ReadOnly)
                 && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
-        if (what == QLatin1String("start"))
-            QVERIFY(writeFileContents(path(QStringLiteral("walk_backup1.kl")), "newer work"));
-        const QList<int> runs = what == QLatin1String("crashes")       ? QList<int>(30, 3)
-                              : what == QLatin1String("two crashes") ? QList<int>{2, 1}
-                                                                     : QList<int>{1};
+        const QList<int> runs = what == QLatin1String("crashes")        ? QList<int>(30, 3)
+                              : what == QLatin1String("two crashes")  ? QList<int>{2, 1}
+                              : what == QLatin1String("autosave off") ? QList<int>{0}
+                                                                      : QList<int>{1};
         for (const int backups : runs) {
             auto killed = std::make_unique<AutosaveManager>();
+            if (what == QLatin1String("start")) {
+                QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("walk"), walk.fileName()),
+                                          "newer work"));
+                killed->backupWritten();
+            }
             for (int backup = 0; backup < backups; ++backup) {
                 QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("Untitled")),
                                           "never saved"));
                 killed->backupWritten();
             }
             endAsIfKilled(std::move(killed));
+        }
+        QString startWith = walk.fileName();
+        if (what == QLatin1String("elsewhere")) {
+            startWith = path(QStringLiteral("scenes/walk.kl"));
+            QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("scenes")));
+            Started saving = startWindowWithScene();
+            saving.dialogs->files.enqueue(startWith);
+            QVERIFY(saving.window->saveSceneAs());
         }
         Model::Settings::instance()->setShowHowToAnimateOnStartup(what == QLatin1String("welcome"));
         auto *application = qobject_cast<Application *>(QCoreApplication::instance());
@@ -1286,7 +1334,7 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
         };
         if (what == QLatin1String("welcome"))
             QTimer::singleShot(0, started.get(), welcome);
-        Startup::connectApplication(*application, *started, {walk.fileName()});
+        Startup::connectApplication(*application, *started, {startWith});
         started->show();
         for (int turns = 0; turns < 100 && !Model::KLScene::current(); ++turns)
             QCoreApplication::processEvents();
@@ -1322,7 +1370,8 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
     answer(window.get());
     QVERIFY(answered);
     // Opened by no one: the window would pass it on to the next start.
-    const QStringList backups = QDir(m_dir->path()).entryList({QStringLiteral("Untitled_backup*")});
+    const QStringList backups =
+        QDir(m_dir->path()).entryList({QStringLiteral("Untitled_backup*"), QStringLiteral("walk_backup*")});
     for (const QString &backup : backups)
         QFile::remove(path(backup));
 }
