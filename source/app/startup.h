@@ -35,4 +35,9 @@ void connectApplication(Application &application, MainWindow &window, const QStr
 // no window to show it in.
 int runGuarded(const std::function<int()> &run);
 
+// The program's run in the application, guarded by runGuarded(): the model
+// library and the application font, the window made, connected and shown,
+// the event loop, and what follows it. Returns the event loop's result.
+int run(Application &application, const QStringList &files);
+
 } // namespace Startup
