@@ -55,6 +55,7 @@ void connectApplication(Application &application, MainWindow &window, const QStr
     });
     QObject::connect(&application, &Application::tabletPointerTypeChanged, target,
                      &MainWindow::setTabletPointerType);
+    QObject::connect(&application, &Application::endRequested, target, &MainWindow::endOnRequest);
 }
 
 int runGuarded(const std::function<int()> &run)
@@ -76,6 +77,7 @@ int run(Application &application, const QStringList &files)
         registerApplicationFont();
         MainWindow window;
         connectApplication(application, window, files);
+        application.catchEndSignals();
         window.show();
         const int result = application.exec();
         Model::deinitialize();
