@@ -3,6 +3,34 @@
 #include <QFileOpenEvent>
 #include <QTabletEvent>
 
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The signal handler writes to the first, the event loop reads the second.
+int endSignals[2] = {-1, -1};
+
+// A handler may do next to nothing safely: the byte it writes wakes the
+// event loop, which does the rest.
+void noteEndSignal(int)
+{
+    const int saved = errno;
+    const char byte = 0;
+    // A socket too full to take it holds a request already.
+    [[maybe_unused]] const ssize_t written = ::write(endSignals[0], &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+#endif
+
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
@@ -28,4 +56,32 @@ bool Application::event(QEvent *event)
     default:
         return QApplication::event(event);
     }
+}
+
+void Application::catchEndSignals()
+{
+#ifdef Q_OS_UNIX
+    if (endSignals[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, endSignals) != 0)
+        return;
+    for (const int end : endSignals) {
+        ::fcntl(end, F_SETFD, FD_CLOEXEC);
+        ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+    }
+    auto *notifier = new QSocketNotifier(endSignals[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char bytes[16];
+        while (::read(endSignals[1], bytes, sizeof bytes) > 0) {
+        }
+        Q_EMIT endRequested();
+    });
+    struct sigaction action = {};
+    action.sa_handler = noteEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int caught : {SIGTERM, SIGHUP, SIGINT}) {
+        struct sigaction was = {};
+        if (::sigaction(caught, nullptr, &was) == 0 && was.sa_handler != SIG_IGN)
+            ::sigaction(caught, &action, nullptr);
+    }
+#endif
 }

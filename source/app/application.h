@@ -4,11 +4,12 @@
 #include <QPointingDevice>
 #include <QString>
 
-// The program's application object. It turns two kinds of event that reach
-// only the application into signals for the main window: documents the
-// operating system asks the running program to open, and a tablet tool
-// coming into proximity, which tells the pen tip from its eraser end before
-// the tool touches anything. It holds no data of its own.
+// The program's application object. It turns what reaches only the
+// application into signals for the main window: documents the operating
+// system asks the running program to open, a tablet tool coming into
+// proximity, which tells the pen tip from its eraser end before the tool
+// touches anything, and, once caught, the system's request to end. It holds
+// no data of its own.
 class Application : public QApplication
 {
     Q_OBJECT
@@ -18,9 +19,17 @@ public:
 
     bool event(QEvent *event) override;
 
+    // From now on SIGTERM, SIGHUP and SIGINT (a logout, a shutdown, a
+    // closed terminal, Ctrl+C) no longer end the process at once: each
+    // becomes endRequested() on the event loop. A signal the program was
+    // started to ignore (nohup) stays ignored. Does nothing where there are
+    // no such signals.
+    void catchEndSignals();
+
 Q_SIGNALS:
     void requestFileOpen(const QString &filename);
     // Only for a pen or an eraser; pucks, fingers and unknown tools say
     // nothing about which end draws.
     void tabletPointerTypeChanged(QPointingDevice::PointerType pointerType);
+    void endRequested();
 };

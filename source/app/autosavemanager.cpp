@@ -348,6 +348,11 @@ void AutosaveManager::fileSaved(const QString &path, const QString &recoveredFro
         d->m_records->recoveredSaved(recoveredFrom);
 }
 
+void AutosaveManager::endInterrupted()
+{
+    d->m_records->endInterrupted();
+}
+
 void AutosaveManager::setClock(Clock clock)
 {
     d->m_clock = std::move(clock);

@@ -78,6 +78,10 @@ public:
     // from a backup names it in `recoveredFrom`: its work is in the user's
     // file now, and a crash no longer leaves it as lost work.
     void fileSaved(const QString &path, const QString &recoveredFrom = QString());
+    // The run ends without the user's choice (the system ended it): its
+    // backups stay the work of a run that did not end normally, named at
+    // the next start as after a crash.
+    void endInterrupted();
 
     // Where the next backup of a scene of that name in that folder, of the
     // scene file `sceneFile` (empty for a scene never saved), goes as things

@@ -108,6 +108,16 @@ public Q_SLOTS:
     // At the start: where the work of a run that did not end normally is,
     // in a notice that waits for no one.
     void tellOfLostWork();
+    // The system asks the program to end (a logout, a shutdown): the user
+    // did not choose to end this run. Nothing waits for their answer any
+    // more: a dialog ends as Escape ends it, work under way (a save, an
+    // open, an export) as its Cancel does. Then the stroke being drawn is
+    // kept, a scene with changes that neither its file nor a backup holds
+    // is backed up as autosave backs it up, whether autosave is on or not,
+    // and the program quits without a question; the next start names the
+    // run's backups as those of a run that did not end normally. A second
+    // request while the first is under way changes nothing.
+    void endOnRequest();
     // The one place where the current scene changes. It never deletes a
     // scene: the caller deletes the one it replaced.
     void setCurrentScene(Model::KLScene *klscene);
@@ -275,6 +285,12 @@ private:
     // file already there and the user would rather not replace it.
     QString withSuffix(const QString &chosen, const QString &suffix, TypedSuffix typed);
     bool writeSceneFile(Model::Scene *scene, const QString &path);
+    // Writes the scene into the next slot of autosave's ring, as every
+    // backup is written, and tells the ring how it went; path and refused
+    // say where it went and why not where asked (see backupFolder()).
+    SceneSave::Result writeBackup(Model::Scene *scene, QString *path, QString *refused);
+    // The rest of endOnRequest(), tried again until no command runs.
+    void endWhenAtRest();
     // Where backups go: the default save folder, made when it is the
     // documents folder a new account lacks; else, when that folder cannot
     // take files, a folder of autosave's own, and refused then holds the

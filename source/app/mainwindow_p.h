@@ -147,6 +147,8 @@ public:
     // for by an open, say): the file commands, the exports and the edits
     // that show progress. Autosave waits while any runs, or playback.
     int m_busyDepth = 0;
+    // The system asked the program to end; it is on its way.
+    bool m_ending = false;
 
     std::unique_ptr<UI::Dialogs> m_dialogs;
 };

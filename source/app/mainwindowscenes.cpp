@@ -34,14 +34,19 @@
 #include "tools/toolmanager.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QProgressDialog>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
 #include <QUndoCommand>
 #include <QUndoGroup>
 #include <QUndoStack>
@@ -64,6 +69,10 @@ constexpr double BuiltInFrameRate = 12.0;
 
 // A backup is written only once the scene has been left alone this long.
 constexpr qint64 AutosaveIdleSeconds = 3;
+
+// How often an end the system asked for looks again whether the commands it
+// stopped have returned, in milliseconds.
+constexpr int EndPollInterval = 50;
 
 // Why a save did not write the file, for the user; empty when it did, or
 // when the user cancelled it.
@@ -395,21 +404,76 @@ void MainWindow::onAutosaveTimeout()
         autosave->postpone();
         return;
     }
+    QString path;
     QString refused;
-    const QString folder = backupFolder(&refused);
-    const QString path = autosave->backupPath(folder, scene->name(), scene->filePath());
-    // The writer's progress dialog turns the event loop; nothing else may
-    // start on the scene meanwhile.
-    const BusyScope writing(d->m_busyDepth);
-    const SceneSave::Result saved = SceneSave::save(scene, path, this);
-    if (saved.status == SceneSave::Saved)
-        autosave->backupWritten();
-    else
-        autosave->backupFailed();
+    const SceneSave::Result saved = writeBackup(scene, &path, &refused);
     // Told only now: the backup is on the disk before anyone reads of it.
     if (saved.status != SceneSave::Cancelled)
         tellOfBackup(path, saved, refused);
     tellOfRecordTrouble();
+}
+
+SceneSave::Result MainWindow::writeBackup(Model::Scene *scene, QString *path, QString *refused)
+{
+    AutosaveManager *autosave = d->m_autosaveManager;
+    *path = autosave->backupPath(backupFolder(refused), scene->name(), scene->filePath());
+    // The writer's progress dialog turns the event loop; nothing else may
+    // start on the scene meanwhile.
+    const BusyScope writing(d->m_busyDepth);
+    const SceneSave::Result saved = SceneSave::save(scene, *path, this);
+    if (saved.status == SceneSave::Saved)
+        autosave->backupWritten();
+    else
+        autosave->backupFailed();
+    return saved;
+}
+
+void MainWindow::endOnRequest()
+{
+    if (d->m_ending)
+        return;
+    d->m_ending = true;
+    endWhenAtRest();
+}
+
+void MainWindow::endWhenAtRest()
+{
+    // Nothing waits for an answer any more: each dialog ends as Escape ends
+    // it, a menu as a click elsewhere, and what shows progress (a save, an
+    // open, an export, an import) stops as its Cancel stops it. Each leaves
+    // the scene and the user's files as they were.
+    const QList<QProgressDialog *> running = findChildren<QProgressDialog *>();
+    for (QProgressDialog *progress : running)
+        progress->cancel();
+    const QWidgetList topLevels = QApplication::topLevelWidgets();
+    for (QWidget *topLevel : topLevels) {
+        auto *dialog = qobject_cast<QDialog *>(topLevel);
+        if (dialog && dialog->isVisible() && dialog->isModal())
+            dialog->reject();
+    }
+    if (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
+    // Only once every command has returned, and every loop it ran, is the
+    // scene as the user left it, with no writer at work on it.
+    if (d->m_busyDepth > 0 || QThread::currentThread()->loopLevel() > 1) {
+        QTimer::singleShot(EndPollInterval, this, &MainWindow::endWhenAtRest);
+        return;
+    }
+    commitActiveStroke();
+    Model::Scene *scene = currentScene();
+    // Work that no file and no backup holds yet, whatever autosave's
+    // setting and however fresh the last change.
+    if (scene && !scene->undoStack()->isClean() && d->m_autosaveManager->hasChangesToBackUp()) {
+        QString path;
+        QString refused;
+        const SceneSave::Result saved = writeBackup(scene, &path, &refused);
+        // Nobody is left to tell but the session's log.
+        if (const QString failure = saveFailure(path, saved); !failure.isEmpty())
+            qWarning("%s", qPrintable(failure));
+    }
+    d->m_autosaveManager->endInterrupted();
+    // Not quit(): that would close the window, which asks about changes.
+    QCoreApplication::exit(0);
 }
 
 void MainWindow::tellOfLostWork()

@@ -340,6 +340,16 @@ void RunRecords::end()
     m_lock->unlock();
 }
 
+void RunRecords::endInterrupted()
+{
+    if (!m_lock)
+        return;
+    liveRecords().remove(m_base);
+    m_lock->unlock();
+    m_lock.reset();
+    m_base.clear();
+}
+
 // Takes the record of a run that is gone: a run that is alive holds its lock,
 // and of several runs that start at once only one gets a stale one, or the
 // lock of a record without a run. Whether the backups the gone run wrote

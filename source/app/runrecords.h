@@ -19,9 +19,9 @@ class QLockFile;
 // "<id>.backups", one JSON line per backup: its path, the scene file it
 // backs up (empty for a scene never saved), and how the run has it. A
 // record found without its run's lock is of a run that did not end
-// normally (a crash, a kill, a power cut), or of one that quit and passed
-// on what it knew. The starting run takes such a record into its own
-// before the other goes, so that a kill at any moment loses nothing.
+// normally (a crash, a kill, a power cut, a logout), or of one that quit
+// and passed on what it knew. The starting run takes such a record into its
+// own before the other goes, so that a kill at any moment loses nothing.
 //
 // A run has each backup it knows of as one of:
 // - written: by this run;
@@ -70,6 +70,11 @@ public:
     RunRecords();
     // Ends the run normally: what it knows and nobody opened is passed on.
     ~RunRecords();
+    // Ends the run as one that did not end normally, but for its lock,
+    // which goes: its record stays as it is, and the next start takes what
+    // it wrote as the work of a run that did not end normally. Nothing is
+    // written for the run after this.
+    void endInterrupted();
 
     RunRecords(const RunRecords &) = delete;
     RunRecords &operator=(const RunRecords &) = delete;

@@ -1,8 +1,10 @@
 #include "startup.h"
 
 #include "application.h"
+#include "applicationfont.h"
 #include "mainwindow.h"
 
+#include "initialize.h"
 #include "render/offscreenrenderer.h"
 
 #include "kelvaneversion.h"
@@ -53,6 +55,7 @@ void connectApplication(Application &application, MainWindow &window, const QStr
     });
     QObject::connect(&application, &Application::tabletPointerTypeChanged, target,
                      &MainWindow::setTabletPointerType);
+    QObject::connect(&application, &Application::endRequested, target, &MainWindow::endOnRequest);
 }
 
 int runGuarded(const std::function<int()> &run)
@@ -65,6 +68,22 @@ int runGuarded(const std::function<int()> &run)
         std::cerr << "Unknown exception" << std::endl;
     }
     return -1;
+}
+
+int run(Application &application, const QStringList &files)
+{
+    return runGuarded([&application, &files] {
+        Model::initialize();
+        registerApplicationFont();
+        MainWindow window;
+        connectApplication(application, window, files);
+        application.catchEndSignals();
+        window.show();
+        const int result = application.exec();
+        Model::deinitialize();
+        unregisterApplicationFont();
+        return result;
+    });
 }
 
 } // namespace Startup

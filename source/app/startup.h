@@ -23,10 +23,11 @@ void prepareProcess();
 // process. Returns the positional arguments.
 QStringList parseCommandLine(const QCoreApplication &application);
 
-// Hooks the application's signals to the window and posts, for the event
-// loop's first turn, the opening of the first file, or a new scene when
-// there is none or it cannot be opened, and then the notice of the work a
-// run that did not end normally left. Further files are ignored.
+// Hooks the application's signals to the window (the system's request to
+// end to MainWindow::endOnRequest()) and posts, for the event loop's first
+// turn, the opening of the first file, or a new scene when there is none or
+// it cannot be opened, and then the notice of the work a run that did not
+// end normally left. Further files are ignored.
 void connectApplication(Application &application, MainWindow &window, const QStringList &files);
 
 // Runs `run` and returns its result; an exception that escapes it is written
@@ -34,5 +35,13 @@ void connectApplication(Application &application, MainWindow &window, const QStr
 // standard exception) and gives -1. Nothing is shown: the program may have
 // no window to show it in.
 int runGuarded(const std::function<int()> &run);
+
+// The program's run in the application, guarded by runGuarded(): the model
+// library and the application font, the window made, connected and shown,
+// the event loop, and what follows it. Once the window exists the system's
+// signals to end are caught (Application::catchEndSignals()); before, there
+// is no work to lose and they end the process as they always do. Returns
+// the event loop's result.
+int run(Application &application, const QStringList &files);
 
 } // namespace Startup

@@ -9,9 +9,11 @@
 #include "layercommands.h"
 
 #include "actions/actionmanager.h"
+#include "drawings/strokedrawing.h"
 #include "initialize.h"
 #include "io/scenefiletesthelpers.h"
 #include "layers/layer.h"
+#include "layers/layeritem.h"
 #include "layers/referencelayer.h"
 #include "layers/strokelayer.h"
 #include "scene/framerangemodel.h"
@@ -40,6 +42,7 @@
 #include <QMessageBox>
 #include <QPainterPath>
 #include <QPointer>
+#include <QProcess>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -52,6 +55,8 @@
 #include <QUndoGroup>
 #include <QUndoStack>
 
+#include <csignal>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -94,6 +99,33 @@ std::function<int(QDialog *)> fillIn(const QStringList &typed)
         dialog->accept();
         return dialog->result();
     };
+}
+
+// The test's child: the program as main() runs it, where the user begins a
+// stroke once a scene is open, says so on the standard output and draws on
+// until the program ends.
+int drawUntilTheEnd(Application &application)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    Startup::prepareProcess();
+    QTimer pen;
+    QObject::connect(&pen, &QTimer::timeout, [&pen] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (QWidget *window : windows) {
+            auto *paper = window->findChild<QWidget *>(QStringLiteral("scrollAreaWidgetContents"));
+            if (!paper || !paper->isVisible() || !currentScene())
+                continue;
+            pen.stop();
+            const QPointF at = QRectF(paper->rect()).center();
+            TestSupport::sendTablet(paper, QEvent::TabletPress, at, 1000);
+            TestSupport::sendTablet(paper, QEvent::TabletMove, at + QPointF(25, 5), 1010);
+            std::puts(currentScene()->hasActiveStroke() ? "drawing" : "not drawing");
+            std::fflush(stdout);
+            return;
+        }
+    });
+    pen.start(10);
+    return Startup::run(application, {});
 }
 
 } // namespace
@@ -1216,7 +1248,9 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
     // three backups each; "two crashes": after one killed with two, then
     // one killed with one; "elsewhere": after one killed, then a run that
     // saved a scene in another folder, starting with that scene;
-    // "autosave off": after one killed with autosave off.
+    // "autosave off": after one killed with autosave off; "SIGTERM" (a
+    // logout), "SIGHUP" (a closed terminal) and "SIGINT" (Ctrl+C): after one
+    // that signal ended while the user drew, autosave off.
     QTest::addColumn<QString>("what");
     // What the notices that show say, <folder> for the test's folder.
     QTest::addColumn<QStringList>("shown");
@@ -1244,6 +1278,10 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
         << QStringList{"Kelvane did not end normally last time. Autosave was off, so nothing of that run was kept. "
                        "Autosave is turned on in File › Enable Autosaving."}
         << 1;
+    const QStringList ended{"Kelvane did not end normally last time.", "<folder>/Untitled_backup1.kl"};
+    QTest::newRow("at start, after a logout") << "SIGTERM" << ended << 1;
+    QTest::newRow("at start, after the terminal closed") << "SIGHUP" << ended << 1;
+    QTest::newRow("at start, after Ctrl+C") << "SIGINT" << ended << 1;
 }
 
 // What autosave tells the user comes in a notice that neither blocks the
@@ -1290,9 +1328,33 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
         QFile walk(path(QStringLiteral("walk.kl")));
         QVERIFY(writeFileContents(walk.fileName(), SceneFileTest::written(built)) && walk.open(QIODevice::ReadOnly)
                 && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        if (what.startsWith(QLatin1String("SIG"))) {
+            const int caught = what == QLatin1String("SIGHUP") ? SIGHUP
+                             : what == QLatin1String("SIGINT") ? SIGINT
+                                                               : SIGTERM;
+            QProcess program;
+            // Whatever this test was started to ignore.
+            program.setChildProcessModifier([caught] { ::signal(caught, SIG_DFL); });
+            program.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--draw")});
+            // Waited for with the event loop turning: the child asks this
+            // process for the clipboard it may hold.
+            QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 60000);
+            QCOMPARE(program.readLine(), QByteArray("drawing\n"));
+            QCOMPARE(::kill(program.processId(), caught), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 60000);
+            QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+            // The backup holds the stroke that was being drawn.
+            Model::Scene backedUp;
+            const QByteArray backup = fileContents(path(QStringLiteral("Untitled_backup1.kl")));
+            QCOMPARE(SceneFileTest::readInto(backedUp, backup).result, 0);
+            const std::shared_ptr<Model::LayerItem> cell = backedUp.itemAt(0, 1);
+            const auto drawing = std::dynamic_pointer_cast<Model::StrokeDrawing>(cell ? cell->drawing() : nullptr);
+            QVERIFY(drawing && drawing->root().memberCount() == 1);
+        }
         const QList<int> runs = what == QLatin1String("crashes")        ? QList<int>(30, 3)
                               : what == QLatin1String("two crashes")  ? QList<int>{2, 1}
                               : what == QLatin1String("autosave off") ? QList<int>{0}
+                              : what.startsWith(QLatin1String("SIG")) ? QList<int>()
                                                                       : QList<int>{1};
         for (const int backups : runs) {
             auto killed = std::make_unique<AutosaveManager>();
@@ -1471,6 +1533,9 @@ void TestSceneLifeCycle::floatingPieceIsWritten()
 int main(int argc, char **argv)
 {
     Application application(argc, argv);
+    // The child of the rows that end the program with a signal.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--draw")))
+        return drawUntilTheEnd(application);
     TestSceneLifeCycle test;
     return QTest::qExec(&test, argc, argv);
 }
