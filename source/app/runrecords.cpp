@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #if defined(Q_OS_UNIX)
 #include <signal.h>
@@ -344,6 +345,10 @@ void RunRecords::endInterrupted()
 {
     if (!m_lock)
         return;
+    // The run backed up what it had before it ended, so nothing went unkept
+    // for want of autosave: what it wrote is named as a crash's work is.
+    if (std::exchange(m_autosaveOff, false))
+        write();
     liveRecords().remove(m_base);
     m_lock->unlock();
     m_lock.reset();

@@ -104,7 +104,7 @@ std::function<int(QDialog *)> fillIn(const QStringList &typed)
 // The test's child: the program as main() runs it, where the user begins a
 // stroke once a scene is open, says so on the standard output and draws on
 // until the program ends.
-int drawUntilTheEnd(Application &application)
+int drawUntilTheEnd(Application &application, bool draw)
 {
     QStandardPaths::setTestModeEnabled(true);
     Startup::prepareProcess();
@@ -116,6 +116,11 @@ int drawUntilTheEnd(Application &application)
             if (!paper || !paper->isVisible() || !currentScene())
                 continue;
             pen.stop();
+            if (!draw) {
+                std::puts("idle");
+                std::fflush(stdout);
+                return;
+            }
             const QPointF at = QRectF(paper->rect()).center();
             TestSupport::sendTablet(paper, QEvent::TabletPress, at, 1000);
             TestSupport::sendTablet(paper, QEvent::TabletMove, at + QPointF(25, 5), 1010);
@@ -1250,7 +1255,8 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
     // saved a scene in another folder, starting with that scene;
     // "autosave off": after one killed with autosave off; "SIGTERM" (a
     // logout), "SIGHUP" (a closed terminal) and "SIGINT" (Ctrl+C): after one
-    // that signal ended while the user drew, autosave off.
+    // that signal ended while the user drew, autosave off; "SIGTERM idle":
+    // the same with nothing changed.
     QTest::addColumn<QString>("what");
     // What the notices that show say, <folder> for the test's folder.
     QTest::addColumn<QStringList>("shown");
@@ -1282,6 +1288,7 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
     QTest::newRow("at start, after a logout") << "SIGTERM" << ended << 1;
     QTest::newRow("at start, after the terminal closed") << "SIGHUP" << ended << 1;
     QTest::newRow("at start, after Ctrl+C") << "SIGINT" << ended << 1;
+    QTest::newRow("at start, after a logout with nothing changed") << "SIGTERM idle" << QStringList() << 0;
 }
 
 // What autosave tells the user comes in a notice that neither blocks the
@@ -1335,21 +1342,28 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
             QProcess program;
             // Whatever this test was started to ignore.
             program.setChildProcessModifier([caught] { ::signal(caught, SIG_DFL); });
-            program.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--draw")});
+            const bool draw = !what.endsWith(QLatin1String(" idle"));
+            program.start(QCoreApplication::applicationFilePath(),
+                          {draw ? QStringLiteral("--draw") : QStringLiteral("--idle")});
             // Waited for with the event loop turning: the child asks this
             // process for the clipboard it may hold.
             QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 60000);
-            QCOMPARE(program.readLine(), QByteArray("drawing\n"));
+            QCOMPARE(program.readLine(), draw ? QByteArray("drawing\n") : QByteArray("idle\n"));
             QCOMPARE(::kill(program.processId(), caught), 0);
             QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 60000);
             QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-            // The backup holds the stroke that was being drawn.
-            Model::Scene backedUp;
-            const QByteArray backup = fileContents(path(QStringLiteral("Untitled_backup1.kl")));
-            QCOMPARE(SceneFileTest::readInto(backedUp, backup).result, 0);
-            const std::shared_ptr<Model::LayerItem> cell = backedUp.itemAt(0, 1);
-            const auto drawing = std::dynamic_pointer_cast<Model::StrokeDrawing>(cell ? cell->drawing() : nullptr);
-            QVERIFY(drawing && drawing->root().memberCount() == 1);
+            // The backup holds the stroke that was being drawn; with nothing
+            // changed there is none.
+            QCOMPARE(QFileInfo::exists(path(QStringLiteral("Untitled_backup1.kl"))), draw);
+            if (draw) {
+                Model::Scene backedUp;
+                const QByteArray backup = fileContents(path(QStringLiteral("Untitled_backup1.kl")));
+                QCOMPARE(SceneFileTest::readInto(backedUp, backup).result, 0);
+                const std::shared_ptr<Model::LayerItem> cell = backedUp.itemAt(0, 1);
+                const auto drawing =
+                    std::dynamic_pointer_cast<Model::StrokeDrawing>(cell ? cell->drawing() : nullptr);
+                QVERIFY(drawing && drawing->root().memberCount() == 1);
+            }
         }
         const QList<int> runs = what == QLatin1String("crashes")        ? QList<int>(30, 3)
                               : what == QLatin1String("two crashes")  ? QList<int>{2, 1}
@@ -1534,8 +1548,9 @@ int main(int argc, char **argv)
 {
     Application application(argc, argv);
     // The child of the rows that end the program with a signal.
-    if (QCoreApplication::arguments().contains(QStringLiteral("--draw")))
-        return drawUntilTheEnd(application);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.contains(QStringLiteral("--draw")) || arguments.contains(QStringLiteral("--idle")))
+        return drawUntilTheEnd(application, arguments.contains(QStringLiteral("--draw")));
     TestSceneLifeCycle test;
     return QTest::qExec(&test, argc, argv);
 }
