@@ -207,6 +207,7 @@ private Q_SLOTS:
     // The actions' enabled and checked states, kept in step with the scene.
     void updateLayerActions();
     void updateAudioActions();
+    void updateUndoAction();
     void updateFrameRateMenu(double fps);
     void onActionFrameRate(double fps);
     void onClipboardChanged(QClipboard::Mode mode = QClipboard::Clipboard);

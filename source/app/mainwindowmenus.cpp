@@ -84,6 +84,7 @@ using MainWindowLookups::currentScene;
 void MainWindow::wireActions()
 {
     Model::ActionManager::instance()->createUndoRedoActions(m_undoGroup);
+    connect(m_undoGroup, &QUndoGroup::canUndoChanged, this, &MainWindow::updateUndoAction);
 
     connect(action(A::Quit), &QAction::triggered, this, &QWidget::close);
     connect(action(A::NewScene), &QAction::triggered, this, [this] { newScene(ShowDialog); });

@@ -664,6 +664,7 @@ void MainWindow::connectScene(Model::KLScene *klscene)
     QUndoStack *stack = scene->undoStack();
     m_undoGroup->addStack(stack);
     m_undoGroup->setActiveStack(stack);
+    connect(klscene, &Model::KLScene::gestureUnderWayChanged, this, &MainWindow::updateUndoAction);
     connect(stack, &QUndoStack::indexChanged, this, [this, stack](int index) {
         const QUndoCommand *last = index > 0 ? stack->command(index - 1) : nullptr;
         const int id = last ? last->id() : -1;

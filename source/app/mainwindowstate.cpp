@@ -20,6 +20,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QTimer>
+#include <QUndoGroup>
 
 #include <algorithm>
 #include <cmath>
@@ -210,6 +211,14 @@ void MainWindow::updateAudioActions()
     checkAction(A::MuteAudio, audio && !scene->isAudioEnabled());
     enableAction(A::MuteAudio, audio);
     enableAction(A::DiscardAudio, audio);
+}
+
+// The undo group offers Undo by the history alone; during a gesture an undo
+// takes back the gesture, whatever the history holds.
+void MainWindow::updateUndoAction()
+{
+    const Model::KLScene *klscene = Model::KLScene::current();
+    enableAction(A::Undo, m_undoGroup->canUndo() || (klscene && klscene->isGestureUnderWay()));
 }
 
 void MainWindow::updateFrameRateMenu(double fps)

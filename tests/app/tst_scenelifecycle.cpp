@@ -22,6 +22,7 @@
 #include "settings/settings.h"
 #include "strokes/floatingselection.h"
 #include "support/cellpattern.h"
+#include "support/scenerecord.h"
 #include "support/smallfilesystem.h"
 #include "support/testfiles.h"
 #include "support/widgetevents.h"
@@ -226,6 +227,9 @@ void TestSceneLifeCycle::newScene_data()
     // the preferences say.
     QTest::newRow("without the dialog") << int(MainWindow::SkipDialog) << QStringList() << QSize(1920, 1080) << 12.0
                                         << 1 << 5;
+    // Its empty history offers Undo all the same while a stroke is drawn.
+    QTest::newRow("without the dialog, its first stroke undone as it is drawn")
+        << int(MainWindow::SkipDialog) << QStringList() << QSize(1920, 1080) << 12.0 << 1 << 5;
     QTest::newRow("dialog, as proposed")
         << int(MainWindow::ShowDialog) << QStringList() << QSize(1280, 720) << 24.0 << 5 << 5;
     QTest::newRow("dialog, edited") << int(MainWindow::ShowDialog)
@@ -292,6 +296,20 @@ void TestSceneLifeCycle::newScene()
     QCOMPARE(settings->defaultFrameSize(), frameSize);
     QCOMPARE(settings->defaultFrameRate(), frameRate);
     QVERIFY(!previous);
+    if (!QByteArray(QTest::currentDataTag()).contains("stroke"))
+        return;
+    auto *paper = started.window->findChild<QWidget *>(QStringLiteral("scrollAreaWidgetContents"));
+    QAction *undo = Model::ActionManager::instance()->action(KL::Action::Undo);
+    const QByteArray blank = SceneRecord::bytes(*scene);
+    const QPointF at = QRectF(paper->rect()).center();
+    TestSupport::sendMouse(paper, QEvent::MouseButtonPress, at);
+    TestSupport::sendMouseEvent(paper, QEvent::MouseMove, at + QPointF(40, 20), Qt::NoButton, Qt::LeftButton);
+    undo->trigger();
+    TestSupport::sendMouse(paper, QEvent::MouseButtonRelease, at + QPointF(40, 20));
+    QCOMPARE(SceneRecord::bytes(*scene), blank);
+    QVERIFY(!undo->isEnabled());
+    Model::ActionManager::instance()->action(KL::Action::Redo)->trigger();
+    QVERIFY(SceneRecord::bytes(*scene) != blank);
 }
 
 void TestSceneLifeCycle::sceneSettings_data()

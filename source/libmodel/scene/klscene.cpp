@@ -11,8 +11,10 @@
 #include <QScopedValueRollback>
 #include <QUndoStack>
 
+#include <cstddef>
 #include <deque>
 #include <utility>
+#include <vector>
 
 namespace Model {
 
@@ -55,9 +57,19 @@ public:
         KLScenePrivate *m_d;
     };
 
+    explicit KLScenePrivate(KLScene *handle)
+        : q(handle)
+    {
+    }
+
     void request(Pending pending);
     void endChange();
     void push(std::unique_ptr<SceneCommand> command);
+    void pushHeld();
+    void takeBackGesture();
+    bool fitsAsRedo() const;
+
+    KLScene *q;
 
     Scene *m_scene = nullptr;
     SceneModel *m_sceneModel = nullptr;
@@ -68,7 +80,11 @@ public:
     int m_changing = 0;
     std::deque<Pending> m_pending;
     bool m_pushingPending = false;
-    bool m_gestureEnded = false;
+    // Gestures under way, and the steps pushed meanwhile: run, in order.
+    int m_gestures = 0;
+    std::vector<std::unique_ptr<SceneCommand>> m_held;
+    bool m_gestureDropped = false;
+    bool m_takingBackGesture = false;
 };
 
 void KLScenePrivate::request(Pending pending)
@@ -103,19 +119,73 @@ void KLScenePrivate::push(std::unique_ptr<SceneCommand> command)
     // command is obsolete, which some commands tell only once they have run.
     // Where there are undone steps to lose, the command runs first: one that
     // changed nothing goes, anything else is pushed done, and the push's own
-    // redo does nothing.
-    if (stack->canRedo()) {
+    // redo does nothing. During a gesture it is held back done.
+    if (m_gestures > 0 || stack->canRedo()) {
         command->redo();
         if (command->isObsolete())
             return;
         command->markPerformed();
     }
+    if (m_gestures > 0) {
+        m_held.push_back(std::move(command));
+        Q_EMIT q->stepHeld();
+        return;
+    }
     stack->push(command.release());
+}
+
+void KLScenePrivate::pushHeld()
+{
+    const Change change(this);
+    for (std::unique_ptr<SceneCommand> &command : std::exchange(m_held, {}))
+        m_scene->undoStack()->push(command.release());
+}
+
+// Whether the held steps can go onto the history as steps to redo, each
+// alone, and take nothing off it.
+bool KLScenePrivate::fitsAsRedo() const
+{
+    const QUndoStack *stack = m_scene->undoStack();
+    if (stack->canRedo())
+        return false;
+    const int limit = stack->undoLimit();
+    if (limit > 0 && stack->count() + int(m_held.size()) > limit)
+        return false;
+    const QUndoCommand *before = stack->command(stack->index() - 1);
+    for (const std::unique_ptr<SceneCommand> &command : m_held) {
+        if (command->id() != -1 && before && before->id() == command->id())
+            return false;
+        before = command.get();
+    }
+    return true;
+}
+
+void KLScenePrivate::takeBackGesture()
+{
+    {
+        const QScopedValueRollback<bool> takingBack(m_takingBackGesture, true);
+        Q_EMIT q->aboutToUndo();
+    }
+    const bool offered = !std::exchange(m_gestureDropped, false) && fitsAsRedo();
+    std::vector<std::unique_ptr<SceneCommand>> held = std::exchange(m_held, {});
+    if (held.empty())
+        return;
+    const Change change(this);
+    QUndoStack *stack = m_scene->undoStack();
+    if (offered) {
+        for (std::unique_ptr<SceneCommand> &command : held)
+            stack->push(command.release());
+        for (std::size_t i = 0; i < held.size(); ++i)
+            stack->undo();
+        return;
+    }
+    for (auto command = held.rbegin(); command != held.rend(); ++command)
+        (*command)->undo();
 }
 
 KLScene::KLScene(QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<KLScenePrivate>())
+    , d(std::make_unique<KLScenePrivate>(this))
 {
     d->m_scene = new Scene(this);
     // A column that goes moves the current cell off it before the scene
@@ -171,34 +241,47 @@ void KLScene::undo()
 {
     if (isChanging())
         return;
-    QUndoStack *stack = d->m_scene->undoStack();
-    // A gesture under way is what the user takes back. Its view ends it now
-    // and says so; what it made is the last step, and nothing before it goes.
-    // The last step tells, not the index: in a full history the gesture's
-    // step pushes the first one out and the index stays.
-    const QUndoCommand *last = stack->command(stack->index() - 1);
-    d->m_gestureEnded = false;
-    Q_EMIT aboutToUndo();
-    if (std::exchange(d->m_gestureEnded, false) && stack->command(stack->index() - 1) == last)
+    if (d->m_gestures > 0) {
+        d->takeBackGesture();
         return;
+    }
     const KLScenePrivate::Change change(d.get());
-    stack->undo();
-}
-
-void KLScene::gestureEnded()
-{
-    d->m_gestureEnded = true;
+    d->m_scene->undoStack()->undo();
 }
 
 void KLScene::redo()
 {
-    if (isChanging())
+    if (isChanging() || !d->m_held.empty())
         return;
     const KLScenePrivate::Change change(d.get());
     d->m_scene->undoStack()->redo();
 }
 
+void KLScene::beginGesture()
+{
+    if (d->m_gestures++ > 0)
+        return;
+    d->m_gestureDropped = false;
+    Q_EMIT gestureUnderWayChanged(true);
+}
+
+void KLScene::endGesture(bool kept)
+{
+    if (d->m_gestures == 0)
+        return;
+    if (!kept)
+        d->m_gestureDropped = true;
+    if (--d->m_gestures > 0)
+        return;
+    // An undo that ends the gesture decides what becomes of what it held.
+    if (!d->m_takingBackGesture)
+        d->pushHeld();
+    Q_EMIT gestureUnderWayChanged(false);
+}
+
 bool KLScene::isChanging() const { return d->m_changing > 0; }
+
+bool KLScene::isGestureUnderWay() const { return d->m_gestures > 0; }
 
 Scene *KLScene::scene() const { return d->m_scene; }
 SceneModel *KLScene::sceneModel() const { return d->m_sceneModel; }

@@ -38,6 +38,12 @@ class SceneModel;
 // command that would change nothing never reaches the stack, which would
 // cut the steps after the current one all the same: what was undone stays
 // to be redone.
+//
+// While a gesture of a view is under way, what is pushed runs at once but
+// is held back from the history, in the order it came, until the gesture
+// ends: pushed then, it could not have cut undone steps, pushed the oldest
+// step out of a full history or merged into the step before the gesture,
+// all of which an undo during the gesture must find as they were.
 class KLScene : public QObject
 {
     Q_OBJECT
@@ -62,19 +68,27 @@ public:
     // scene as it then is; it answers null for nothing to push. For an edit
     // that names what a step can move or take away, a layer by its index.
     static void pushCommand(std::function<SceneCommand *()> make);
-    // Takes back the last step. A stroke or a drag under way on a view goes
-    // instead, and only it: aboutToUndo() asks the view to end it, and a
-    // view that had one under way calls gestureEnded(). What the gesture
-    // made by then (a stroke is handed over as its release would hand it
-    // over) is the step taken back; when it made none, nothing is.
+    // Takes back the last step. During a gesture (see SceneGesture) it
+    // takes back that gesture instead, and only it: aboutToUndo() asks the
+    // views to end theirs, a stroke handed over as its release would hand
+    // it over, an outline or a drag dropped. The history then holds exactly
+    // the steps done before the gesture began, and still offers every step
+    // that was undone before it began. What the gesture made is offered to
+    // redo only when nothing else was to redo, the history has room for it
+    // without losing its oldest step, and the view kept it; else it is
+    // taken back for good.
     void undo();
-    void gestureEnded();
+    // Does nothing while a gesture holds steps back: an undone step can
+    // only be redone onto the history it left.
     void redo();
     // True while a step runs through pushCommand(), undo() or redo(), while
     // a layer's column goes, and while the sheet's current cell follows the
     // active cell: whatever the current cell does meanwhile is the scene's
     // doing, not a choice of the user's.
     bool isChanging() const;
+    // A gesture of a view is under way: an undo now takes it back, whatever
+    // the history holds.
+    bool isGestureUnderWay() const;
 
     Scene *scene() const;
     SceneModel *sceneModel() const;
@@ -100,12 +114,22 @@ public Q_SLOTS:
     void clearSelection();
 
 Q_SIGNALS:
-    // undo() is about to take a step back: a gesture under way ends now.
+    // undo() is about to take back the gesture under way: each view ends
+    // its own now.
     void aboutToUndo();
+    void gestureUnderWayChanged(bool underWay);
+    // A step pushed during a gesture has run; it reaches the history when
+    // the gesture ends.
+    void stepHeld();
     void floatingSelectionChanged();
     void floatingSelectionTransformChanged(Model::FloatingSelection::Transform transform);
 
 private:
+    friend class SceneGesture;
+    void beginGesture();
+    // kept: the view handed over what the gesture made rather than
+    // dropping it.
+    void endGesture(bool kept);
     void followActiveCell(int frame, int layer);
 
     std::unique_ptr<KLScenePrivate> d;

@@ -8,6 +8,7 @@
 #include "paper/paper.h"
 #include "tools/peninput.h"
 
+#include "scene/scenegesture.h"
 #include "strokes/singlestroke.h"
 
 #include <QBrush>
@@ -133,6 +134,8 @@ public:
     Qt::MouseButton mouseButton = Qt::NoButton;
     // This paper began the scene's active stroke and has not handed it over.
     bool strokeBegun = false;
+    // The press began a stroke, an outline or a drag that ends in a step.
+    Model::SceneGesture sceneGesture;
 
     QPointer<Model::KLScene> klScene;
     QPointer<Model::Scene> scene;
@@ -326,6 +329,7 @@ public:
     void leftPress(const PointerSample &sample, QPointF prevHover);
     void pressedMove(const PointerSample &sample);
     void leftRelease(const PointerSample &sample);
+    void endGestureForUndo();
     void doubleAction();
     void updateHoverCursors(QPointF pos);
     Model::SingleStroke::InputPoint drawingPoint(const PointerSample &sample) const;

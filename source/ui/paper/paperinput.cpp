@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPointingDevice>
+#include <QScopeGuard>
 #include <QStyleHints>
 #include <QTabletEvent>
 
@@ -117,6 +118,8 @@ void PaperPrivate::leftPress(const PointerSample &sample, QPointF prevHover)
             penAdjustStart();
             return;
         }
+        // The blank drawing is the stroke's own step.
+        sceneGesture.begin();
         addBlankDrawingIfNeeded();
         const Model::SingleStroke::InputPoint point = drawingPoint(sample);
         strokeBegun = true;
@@ -131,12 +134,17 @@ void PaperPrivate::leftPress(const PointerSample &sample, QPointF prevHover)
         zprPress(sample.pos);
     } else if (mode == Mode::OffPegs) {
         offPegsPress(sample.pos);
+        if (offPegsDragState != 2)
+            sceneGesture.begin();
     } else if (canStartOutline()) {
+        sceneGesture.begin();
         outlineStart(sample);
     } else if (mode == Mode::FloatingSelection) {
         if (holdKeyResolved()) {
             handleOffset = pressPos - scaleRotateHandle.boundingRect().center();
             selectionPress(sample.pos, sample.modifiers);
+            if (activeHandle != Handle::None)
+                sceneGesture.begin();
         }
     } else if (mode == Mode::Scrubbing) {
         scrubStart();
@@ -181,6 +189,8 @@ void PaperPrivate::pressedMove(const PointerSample &sample)
 
 void PaperPrivate::leftRelease(const PointerSample &sample)
 {
+    // Whatever the release makes is the gesture's last step.
+    const auto ending = qScopeGuard([this] { sceneGesture.end(); });
     stopAutoPan();
     if (mode != Mode::FloatingSelection)
         endSelectionDragElsewhere();
@@ -219,6 +229,42 @@ void PaperPrivate::leftRelease(const PointerSample &sample)
     } else if (mode == Mode::PenAdjustment) {
         backToLastDrawingTool();
     }
+}
+
+// An undo during a gesture takes back that gesture alone (see
+// KLScene::undo()): a stroke is handed over as the release would hand it
+// over; an outline or a drag is dropped, and the paper shows the frame and
+// the floating selection as the scene keeps them. The button still down
+// changes nothing more until it is let go.
+void PaperPrivate::endGestureForUndo()
+{
+    if (!sceneGesture.isUnderWay())
+        return;
+    if (strokeBegun) {
+        finishStroke();
+        sceneGesture.end();
+        return;
+    }
+    stopAutoPan();
+    if (outline) {
+        repaintOutline();
+        outline.reset();
+    }
+    if (offPegsDragState != NoRegion) {
+        liveOffPegsDelta = QTransform();
+        offPegsDragState = NoRegion;
+        rebuild();
+        q->update();
+    }
+    if (activeHandle != Handle::None) {
+        liveFirst = liveSecond = liveThird = QTransform();
+        livePivotDelta = QPointF();
+        activeHandle = Handle::None;
+        if (klScene)
+            q->setFloatingSelectionTransform(klScene->floatingSelectionTransform());
+        q->update();
+    }
+    sceneGesture.drop();
 }
 
 void PaperPrivate::doubleAction()

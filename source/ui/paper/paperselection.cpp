@@ -109,7 +109,7 @@ void PaperPrivate::rebuildHandles()
     QPainterPath rounded;
     rounded.addRoundedRect(QRectF(-12.5, -12.5, 25.0, 25.0), 60.0, 60.0, Qt::RelativeSize);
     // While dragged, the scale handles travel with the pointer.
-    const bool pressed = mousePressed || tabletPressed;
+    const bool pressed = activeHandle != Handle::None && (mousePressed || tabletPressed);
     scaleHandle = placed(square, pressed ? lastPos : wi.map(frame.bottomRight()));
     scaleRotateHandle = placed(rounded, pressed ? lastPos : wi.map(frame.topRight()));
 

@@ -716,6 +716,8 @@ void Paper::setOffPegsTransform(const QTransform &transform)
 
 void Paper::setCurrentScene(Model::KLScene *klscene)
 {
+    // What a gesture under way made stays with the scene it was made on.
+    d->sceneGesture.end();
     if (d->klScene) {
         disconnect(d->klScene, nullptr, this, nullptr);
         disconnect(this, nullptr, d->klScene, nullptr);
@@ -741,14 +743,7 @@ void Paper::setCurrentScene(Model::KLScene *klscene)
         connect(klscene, &Model::KLScene::floatingSelectionChanged, this, [this] { d->refreshSelection(); });
         connect(klscene, &Model::KLScene::floatingSelectionTransformChanged, this,
                 &Paper::setFloatingSelectionTransform);
-        // An undo while the pen draws takes back that stroke alone: it is
-        // handed over first, as the pen's release would hand it over.
-        connect(klscene, &Model::KLScene::aboutToUndo, this, [this, klscene] {
-            if (!d->scene || !d->scene->hasActiveStroke())
-                return;
-            d->finishStroke();
-            klscene->gestureEnded();
-        });
+        connect(klscene, &Model::KLScene::aboutToUndo, this, [this] { d->endGestureForUndo(); });
     }
     if (Model::Scene *scene = d->scene) {
         d->paperRect = QRectF(QPointF(0.0, 0.0), QSizeF(scene->frameSize()));

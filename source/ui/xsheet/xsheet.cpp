@@ -426,7 +426,8 @@ void XSheet::setModel(QAbstractItemModel *model)
         return;
     if (QAbstractItemModel *old = this->model())
         disconnect(old, nullptr, this, nullptr);
-    for (const QMetaObject::Connection &connection : {d->m_stepConnection, d->m_undoConnection, d->m_scrubConnection})
+    for (const QMetaObject::Connection &connection :
+         {d->m_stepConnection, d->m_heldStepConnection, d->m_undoConnection, d->m_scrubConnection})
         QObject::disconnect(connection);
     abandonGestures();
     d->m_model = qobject_cast<Model::FrameRangeModel *>(model);
@@ -449,10 +450,8 @@ void XSheet::setModel(QAbstractItemModel *model)
     }
     // The scene shown is the current one, whose undos the window runs.
     if (Model::KLScene *handle = Model::KLScene::current(); handle && handle->frameRangeModel() == d->m_model) {
-        d->m_undoConnection = connect(handle, &Model::KLScene::aboutToUndo, this, [this, handle] {
-            if (endGestureForUndo())
-                handle->gestureEnded();
-        });
+        d->m_heldStepConnection = connect(handle, &Model::KLScene::stepHeld, this, &XSheet::abandonGestures);
+        d->m_undoConnection = connect(handle, &Model::KLScene::aboutToUndo, this, &XSheet::endGestureForUndo);
     }
     connect(d->m_model, &QAbstractItemModel::headerDataChanged, this,
             [this](Qt::Orientation orientation, int first, int last) {

@@ -167,7 +167,7 @@ private:
     void cancelDrags();
     void abandonGestures();
     bool abandonDrags();
-    bool endGestureForUndo();
+    void endGestureForUndo();
     bool annotationTabletEvent(QTabletEvent *event);
     bool eraserTabletEvent(QTabletEvent *event);
 

@@ -5,6 +5,7 @@
 
 #include "xsheet/xsheet.h"
 
+#include "scene/scenegesture.h"
 #include "strokes/strokeengine.h"
 #include "tools/tool.h"
 
@@ -90,9 +91,13 @@ public:
     // A step from elsewhere, an undo or playback ended the press that is
     // still held: nothing starts from it any more.
     bool m_pressAbandoned = false;
-    // Steps of the shown scene's history, its undos before they run, and the
-    // frames it shows in passing.
+    // An annotation stroke, or a frame or audio drag, that ends in a step.
+    Model::SceneGesture m_gesture;
+    // Steps of the shown scene's history and those it holds back during a
+    // gesture, its undos before they run, and the frames it shows in
+    // passing.
     QMetaObject::Connection m_stepConnection;
+    QMetaObject::Connection m_heldStepConnection;
     QMetaObject::Connection m_undoConnection;
     QMetaObject::Connection m_scrubConnection;
 

@@ -4,6 +4,7 @@
 #include "xsheet/xsheetchrome.h"
 
 #include "layers/layer.h"
+#include "scene/scenegesture.h"
 #include "scene/scenemodel.h"
 #include "settings/settings.h"
 #include "tools/toolcursors.h"
@@ -135,6 +136,8 @@ public:
     bool m_columnHeld = false;
     double m_pressX = 0.0;
     bool m_columnDragged = false;
+    // The column drag, which ends in a step.
+    Model::SceneGesture m_gesture;
     // The context menu that ends a column drag is no request for a menu.
     bool m_abandoning = false;
 };
@@ -196,6 +199,7 @@ void XSheetFooter::abandonPress()
     const QScopedValueRollback<bool> abandoning(d->m_abandoning, true);
     QContextMenuEvent ending(QContextMenuEvent::Other, QPoint(), QPoint());
     QCoreApplication::sendEvent(viewport(), &ending);
+    d->m_gesture.drop();
 }
 
 void XSheetFooter::mousePressEvent(QMouseEvent *event)
@@ -214,8 +218,10 @@ void XSheetFooter::mousePressEvent(QMouseEvent *event)
 void XSheetFooter::mouseMoveEvent(QMouseEvent *event)
 {
     if (d->m_columnHeld && (event->buttons() & Qt::LeftButton)
-        && std::abs(event->position().x() - d->m_pressX) >= QApplication::startDragDistance())
+        && std::abs(event->position().x() - d->m_pressX) >= QApplication::startDragDistance()) {
         d->m_columnDragged = true;
+        d->m_gesture.begin();
+    }
     if (d->inBand(event->position())) {
         setSectionsMovable(true);
         if (!d->m_cursorSet)
@@ -242,6 +248,8 @@ void XSheetFooter::mouseReleaseEvent(QMouseEvent *event)
     if (!(event->buttons() & Qt::LeftButton))
         d->m_pressed = d->m_columnHeld = d->m_columnDragged = false;
     QHeaderView::mouseReleaseEvent(event);
+    if (!(event->buttons() & Qt::LeftButton))
+        d->m_gesture.end();
 }
 
 void XSheetFooter::enterEvent(QEnterEvent *event)

@@ -28,6 +28,7 @@
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTabletEvent>
@@ -146,9 +147,13 @@ void XSheet::mouseMoveEvent(QMouseEvent *event)
             if (columnKind(column) == Model::Layer::AudioLayerType) {
                 d->m_audioDragActive = !d->m_audioOffsetLocked;
                 d->m_audioDragOffset = 0.0;
+                if (d->m_audioDragActive)
+                    d->m_gesture.begin();
             } else if (d->m_pressedIndex.isValid()
                        && columnData(d->m_pressedIndex.column(), Role::VisualLayerRole).toBool()) {
                 d->m_scrollToCenter = false;
+                // Its move of the current cell is the drag's own step.
+                d->m_gesture.begin();
                 const QScopedValueRollback<bool> own(d->m_ownChange, true);
                 if (selectionModel())
                     selectionModel()->setCurrentIndex(d->m_pressedIndex, QItemSelectionModel::Clear);
@@ -247,6 +252,7 @@ void XSheet::mouseReleaseEvent(QMouseEvent *event)
     }
 
     cancelDrags();
+    d->m_gesture.end();
     d->m_pressAbandoned = false;
     updateCursor(point);
 }
@@ -301,26 +307,25 @@ bool XSheet::abandonDrags()
     d->m_header->abandonPress();
     d->m_footer->abandonPress();
     const bool dragged = d->m_frameDragActive || d->m_audioDragActive;
-    if (!dragged && !d->m_pressedIndex.isValid() && d->m_pressedBeyondColumn < 0)
-        return false;
-    cancelDrags();
-    d->m_pressAbandoned = true;
+    if (dragged || d->m_pressedIndex.isValid() || d->m_pressedBeyondColumn >= 0) {
+        cancelDrags();
+        d->m_pressAbandoned = true;
+    }
+    if (!d->m_strokeEngine.hasActiveStroke())
+        d->m_gesture.drop();
     return dragged;
 }
 
-// What an undo takes back of a stroke or a drag under way, as on the paper:
-// the stroke is handed over first, as its release would hand it over, so
-// that the undo takes back just that; a drag, here or of a column in the
-// footer, is dropped. True when there was either.
-bool XSheet::endGestureForUndo()
+// What an undo takes back of a gesture under way, as on the paper (see
+// KLScene::undo()): a stroke is handed over first, as its release would
+// hand it over; a drag, here or of a column in the footer, is dropped.
+void XSheet::endGestureForUndo()
 {
-    const bool stroke = d->m_strokeEngine.hasActiveStroke();
-    if (!stroke && !d->m_frameDragActive && !d->m_audioDragActive && !d->m_footer->dragsColumn())
-        return false;
-    if (stroke)
+    if (!d->m_gesture.isUnderWay() && !d->m_footer->dragsColumn())
+        return;
+    if (d->m_strokeEngine.hasActiveStroke())
         finishAnnotationStroke();
     abandonGestures();
-    return true;
 }
 
 void XSheet::finishFrameDrag(int row)
@@ -353,6 +358,7 @@ void XSheet::finishFrameDrag(int row)
 
 void XSheet::beginAnnotationStroke(QPointF point, double pressure, quint64 timeStamp)
 {
+    d->m_gesture.begin();
     const int column = d->m_header->logicalIndexAt(qRound(point.x()));
     d->m_annotationTopRow = rowAt(0);
     d->m_annotationColumn = column;
@@ -389,6 +395,7 @@ void XSheet::addAnnotationPoint(QPointF point, double pressure, quint64 timeStam
 void XSheet::finishAnnotationStroke()
 {
     const QScopedValueRollback<bool> own(d->m_ownChange, true);
+    const auto ending = qScopeGuard([this] { d->m_gesture.end(); });
     const std::unique_ptr<Model::SingleStroke> stroke = d->m_strokeEngine.endStroke();
     Model::KLScene *handle = Model::KLScene::current();
     if (!stroke || !handle || !d->m_model)

@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include <functional>
 #include <memory>
 
 namespace PaperTest {
@@ -38,12 +39,15 @@ inline std::unique_ptr<Model::KLScene> makeScene(const QString &pattern)
     return handle;
 }
 
+// The steps' texts; "|" before those left to redo, if any.
 inline QStringList history(const Model::KLScene &handle)
 {
     QStringList texts;
     const QUndoStack *stack = handle.scene()->undoStack();
     for (int i = 0; i < stack->count(); ++i)
         texts.append(stack->text(i));
+    if (stack->canRedo())
+        texts.insert(stack->index(), QStringLiteral("|"));
     return texts;
 }
 
@@ -117,20 +121,21 @@ public:
     }
 
     // A press at the first point, moves through the others and a release at
-    // the last, by the mouse's left button or by the pen.
-    void stroke(const QList<QPointF> &points, bool pen = false, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    // the last, by the mouse's left button or by the pen; what happens
+    // meanwhile comes after the third move.
+    void stroke(const QList<QPointF> &points, bool pen = false, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                const std::function<void()> &meanwhile = {})
     {
-        if (pen) {
-            tablet(QEvent::TabletPress, points.first(), 0.7, modifiers);
-            for (const QPointF &point : points.mid(1))
-                tablet(QEvent::TabletMove, point, 0.7, modifiers);
-            tablet(QEvent::TabletRelease, points.last(), 0.0, modifiers);
-        } else {
-            mouse(QEvent::MouseButtonPress, points.first(), Qt::LeftButton, modifiers);
-            for (const QPointF &point : points.mid(1))
-                mouse(QEvent::MouseMove, point, Qt::LeftButton, modifiers);
-            mouse(QEvent::MouseButtonRelease, points.last(), Qt::LeftButton, modifiers);
+        const auto send = [&](QEvent::Type byMouse, QEvent::Type byPen, QPointF point, double pressure) {
+            return pen ? tablet(byPen, point, pressure, modifiers) : mouse(byMouse, point, Qt::LeftButton, modifiers);
+        };
+        send(QEvent::MouseButtonPress, QEvent::TabletPress, points.first(), 0.7);
+        for (qsizetype i = 1; i < points.size(); ++i) {
+            send(QEvent::MouseMove, QEvent::TabletMove, points.at(i), 0.7);
+            if (i == 3 && meanwhile)
+                meanwhile();
         }
+        send(QEvent::MouseButtonRelease, QEvent::TabletRelease, points.last(), 0.0);
     }
 
 private:

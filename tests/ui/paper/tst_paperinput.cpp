@@ -3,6 +3,7 @@
 #include "paper/holdkey.h"
 
 #include "actions/actionmanager.h"
+#include "drawingcontentcommands.h"
 #include "drawings/strokedrawing.h"
 #include "support/testsupport.h"
 #include "tools/fixedcursortools.h"
@@ -92,7 +93,8 @@ void TestPaperInput::cleanup()
 }
 
 // A stroke across the frame, by tool, device and the state of the active
-// cell, and what the history holds afterwards.
+// cell, and what the history holds afterwards; with an undo during any
+// gesture, just the strokes before it, each still there to undo and redo.
 void TestPaperInput::strokesReachTheHistory_data()
 {
     QTest::addColumn<int>("tool");
@@ -102,19 +104,39 @@ void TestPaperInput::strokesReachTheHistory_data()
     QTest::addColumn<bool>("holdKeyResolved");
     QTest::addColumn<QStringList>("history");
     QTest::addColumn<int>("strokesOfFrame2");
+    // Empty: no undo. Else strokes drawn before, how many of them undone,
+    // and the history's limit.
+    QTest::addColumn<QList<int>>("before");
+    // Strokes of the active frame: after the gesture, all undone, all redone.
+    QTest::addColumn<QList<int>>("walk");
 
     const QStringList blankThenDraw{QStringLiteral("Add Blank Drawing"), QStringLiteral("Draw")};
+    const QStringList draws{QStringLiteral("Draw"), QStringLiteral("Draw")};
     const int pen = int(Model::Tool::Type::Pen);
     const int eraser = int(Model::Tool::Type::Eraser);
-    QTest::newRow("mouse on the empty frame") << pen << false << 2 << 0 << true << blankThenDraw << 1;
-    QTest::newRow("pen on the empty frame") << pen << true << 2 << 0 << true << blankThenDraw << 1;
-    QTest::newRow("mouse on a drawing") << pen << false << 1 << 0 << true << QStringList{"Draw"} << -1;
-    QTest::newRow("eraser on a drawing") << eraser << true << 1 << 0 << true << QStringList{"Erase"} << -1;
+    const QList<int> no;
+    QTest::newRow("mouse on the empty frame") << pen << false << 2 << 0 << true << blankThenDraw << 1 << no << no;
+    QTest::newRow("pen on the empty frame") << pen << true << 2 << 0 << true << blankThenDraw << 1 << no << no;
+    QTest::newRow("mouse on a drawing") << pen << false << 1 << 0 << true << QStringList{"Draw"} << -1 << no << no;
+    QTest::newRow("eraser on a drawing") << eraser << true << 1 << 0 << true << QStringList{"Erase"} << -1 << no << no;
     QTest::newRow("hidden layer") << pen << false << 2 << int(Model::Tool::LayerNotVisibleCursor) << true
-                                  << QStringList() << -1;
+                                  << QStringList() << -1 << no << no;
     QTest::newRow("forbidden cell") << pen << true << 1 << int(Model::Tool::ForbiddenCursor) << true
-                                    << QStringList() << -1;
-    QTest::newRow("hold key not told apart yet") << pen << true << 2 << 0 << false << QStringList() << -1;
+                                    << QStringList() << -1 << no << no;
+    QTest::newRow("hold key not told apart yet") << pen << true << 2 << 0 << false << QStringList() << -1 << no << no;
+    QTest::newRow("the first step, a stroke on the empty frame, an undo during it") << pen << false << 2 << 0 << true
+        << QStringList{"|", "Add Blank Drawing", "Draw"} << -1 << QList<int>{0} << QList<int>{-1, -1, 1};
+    QTest::newRow("a stroke, an undo during it, two steps undone") << pen << true << 1 << 0 << true
+        << QStringList{"Draw", "|", "Draw", "Draw"} << -1 << QList<int>{3, 2} << QList<int>{2, 1, 4};
+    QTest::newRow("a stroke, an undo during it, the history full") << pen << false << 1 << 0 << true
+        << draws + QStringList{"Draw"} << -1 << QList<int>{3, 0, 3} << QList<int>{4, 1, 4};
+    QTest::newRow("lasso, an undo during the outline") << int(Model::Tool::Type::Lasso) << false << 1 << 0 << true
+                                                       << draws << -1 << QList<int>{2} << QList<int>{3, 1, 3};
+    QTest::newRow("cutter, an undo during the outline") << int(Model::Tool::Type::Cutter) << true << 1 << 0 << true
+                                                        << draws << -1 << QList<int>{2} << QList<int>{3, 1, 3};
+    QTest::newRow("off pegs, an undo during the drag") << int(Model::Tool::Type::OffPegs) << false << 1 << 0 << true
+                                                       << draws + QStringList{"Draw"} << -1 << QList<int>{3}
+                                                       << QList<int>{4, 1, 4};
 }
 
 void TestPaperInput::strokesReachTheHistory()
@@ -127,20 +149,35 @@ void TestPaperInput::strokesReachTheHistory()
     QFETCH(bool, holdKeyResolved);
     QFETCH(QStringList, history);
     QFETCH(int, strokesOfFrame2);
+    QFETCH(QList<int>, before);
+    QFETCH(QList<int>, walk);
 
     auto handle = makeScene(QStringLiteral("X"));
+    QUndoStack *stack = handle->scene()->undoStack();
+    stack->setUndoLimit(before.value(2, stack->undoLimit()));
     CommandTest::makeCurrent(*handle, activeFrame, 0);
     if (cursorType == Model::Tool::LayerNotVisibleCursor)
         handle->scene()->setLayerVisible(0, false);
     ShownPaper shown(handle.get());
+    // As the main window takes what the paper reports.
+    QObject::connect(&shown.paper, &UI::Paper::offPegsTransformChanged, handle.get(), [&handle](const QTransform &to) {
+        Model::KLScene::pushCommand(new Commands::OffPegs(handle->scene(), to));
+    });
+    Pointer pointer(&shown.paper);
+    for (int i = 0; i < before.value(0); ++i)
+        pointer.stroke(line(shown, {60.0, 40.0 + 10.0 * i}, {140.0, 50.0 + 10.0 * i}));
+    for (int i = 0; i < before.value(1); ++i)
+        stack->undo();
     // As the main window tells the tool why it cannot draw.
     tools()->setCurrentTool(Model::Tool::Type(tool), cursorType);
     UI::setHoldKeyResolved(holdKeyResolved);
     QSignalSpy pressed(&shown.paper, &UI::Paper::devicePressedChanged);
 
-    Pointer pointer(&shown.paper);
     // Across the ink of frame 1 (at 2, 2), so that the eraser has ink to take.
-    pointer.stroke(line(shown, {1.0, 1.0}, {40.0, 30.0}), usePen);
+    pointer.stroke(line(shown, {1.0, 1.0}, {40.0, 30.0}), usePen, Qt::NoModifier, [&] {
+        if (!before.isEmpty())
+            handle->undo();
+    });
 
     QCOMPARE(PaperTest::history(*handle), history);
     QCOMPARE(strokesAt(*handle, 2), strokesOfFrame2);
@@ -148,6 +185,15 @@ void TestPaperInput::strokesReachTheHistory()
     QCOMPARE(pressed.count(), 2);
     QVERIFY(!shown.paper.devicePressed());
     UI::setHoldKeyResolved(true);
+    if (walk.isEmpty())
+        return;
+    QList<int> walked{strokesAt(*handle, activeFrame)};
+    for (const bool back : {true, false}) {
+        while (back ? stack->canUndo() : stack->canRedo())
+            back ? handle->undo() : handle->redo();
+        walked.append(strokesAt(*handle, activeFrame));
+    }
+    QCOMPARE(walked, walk);
 }
 
 // The mouse press that a tablet makes up after a tap: 10 ms and 2 pixels

@@ -135,6 +135,9 @@ void TestPaperSelection::handlesFollowThePointer_data()
     QTest::addColumn<QPointF>("follower");
 
     QTest::newRow("move") << QPointF(70.0, 60.0) << QPointF(100.0, 95.0) << false << QPointF(70.0, 60.0);
+    // The second move goes, and only it: the first is the step to undo.
+    QTest::newRow("move, then a second move with an undo during it")
+        << QPointF(70.0, 60.0) << QPointF(100.0, 95.0) << false << QPointF(70.0, 60.0);
     QTest::newRow("scale") << QPointF(140.0, 110.0) << QPointF(170.0, 125.0) << false << QPointF(140.0, 110.0);
     QTest::newRow("scale inwards") << QPointF(140.0, 110.0) << QPointF(100.0, 90.0) << false << QPointF(140.0, 110.0);
     QTest::newRow("scale evenly with shift") << QPointF(140.0, 110.0) << QPointF(165.0, 130.0) << true
@@ -159,14 +162,27 @@ void TestPaperSelection::handlesFollowThePointer()
 
     start();
     QCOMPARE(placement().center, QPointF(90.0, 70.0));
+    const Placement before = placement();
     drag(from, to, shift ? Qt::ShiftModifier : Qt::NoModifier);
+    const bool undoing = QByteArray(QTest::currentDataTag()).contains("undo");
+    if (undoing) {
+        const QList<QPointF> second{to, to + QPointF(5.0, -2.0), to + QPointF(15.0, -6.0), to + QPointF(25.0, -10.0)};
+        Pointer(&m_shown->paper).stroke(second, false, Qt::NoModifier, [this] { m_handle->undo(); });
+    }
 
     QCOMPARE(m_records->count(), 1);
     const QPointF landed = onScreen(placement(), follower);
     QVERIFY2(near(landed, to), qPrintable(QStringLiteral("at %1, %2").arg(landed.x()).arg(landed.y())));
     // Only a move takes the pivot along.
-    if (qstrcmp(QTest::currentDataTag(), "move") != 0)
+    if (!QByteArray(QTest::currentDataTag()).startsWith("move"))
         QVERIFY(near(onScreen(placement(), placement().center), QPointF(90.0, 70.0)));
+    if (!undoing)
+        return;
+    const Placement moved = placement();
+    m_handle->undo();
+    QCOMPARE(placement(), before);
+    m_handle->redo();
+    QCOMPARE(placement(), moved);
 }
 
 // Scale drags that end where a factor's denominator is zero, with and
