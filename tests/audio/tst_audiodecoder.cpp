@@ -370,6 +370,9 @@ void TestAudioDecoder::truncatedFileKeepsWhatIsThere_data()
     // ten times as much: decoded whole, it took seconds and a gigabyte.
     QTest::newRow("WAV at 1 Hz claiming more than it holds")
         << "wav" << 1 << 2500.0 << qint64(1000) << false << qint64(50000) << Ending::Overclaimed;
+    // Bytes read again are no more bytes.
+    QTest::newRow("WAV at 1 Hz written while streaming, longer than a read")
+        << "wav" << 1 << 20000.0 << qint64(1000) << false << qint64(0) << Ending::Overclaimed;
 }
 
 // A file cut short plays what is there; a sound never lasts longer than its

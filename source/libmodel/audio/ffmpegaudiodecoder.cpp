@@ -81,8 +81,8 @@ public:
     QString m_error;
     FfmpegAudioDecoder::Ending m_ending = FfmpegAudioDecoder::Ending::Complete;
     // The source's size when it can be known beforehand (-1 for a pipe), and
-    // the bytes read from it so far: what the sound may decode to follows
-    // from the larger.
+    // how far it has been read: what the sound may decode to follows from
+    // the larger.
     qint64 m_sourceSize = -1;
     qint64 m_bytesRead = 0;
     // Where the sound's bytes end in the source, -1 where FFmpeg knows: a
@@ -323,7 +323,9 @@ int readDevice(void *opaque, uint8_t *buffer, int size)
         return AVERROR_EOF;
     if (count < 0)
         return AVERROR(EIO);
-    decoder->m_bytesRead += count;
+    // Bytes read again after a seek back are no more of the source.
+    decoder->m_bytesRead = device->isSequential() ? decoder->m_bytesRead + count
+                                                  : std::max(decoder->m_bytesRead, device->pos());
     return int(count);
 }
 
