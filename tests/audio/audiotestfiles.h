@@ -70,6 +70,14 @@ inline QByteArray wavFile(int rate, int channels, int bits, const QList<qint16> 
     return file + QByteArray(data.size() % 2, '\0');
 }
 
+// A RIFF chunk: its name, size and bytes, and the pad byte after an odd size.
+inline QByteArray riffChunk(const char (&name)[5], const QByteArray &bytes)
+{
+    char size[4];
+    qToLittleEndian(quint32(bytes.size()), size);
+    return QByteArray(name, 4) + QByteArray(size, 4) + bytes + QByteArray(bytes.size() % 2, '\0');
+}
+
 template<typename T, void (*Free)(T **)>
 struct FfmpegDeleter
 {

@@ -139,6 +139,7 @@ class TestAudioDecoder : public QObject
 private Q_SLOTS:
     void decodesToCdStereo_data();
     void decodesToCdStereo();
+    void sequentialSourceDecodesTheSame_data();
     void sequentialSourceDecodesTheSame();
     void reportsPositionUpToTheEnd();
 
@@ -221,10 +222,23 @@ void TestAudioDecoder::decodesToCdStereo()
     }
 }
 
+void TestAudioDecoder::sequentialSourceDecodesTheSame_data()
+{
+    QTest::addColumn<QByteArray>("piped");
+
+    const QList<qint16> samples = tone(48000, 1, 1.0, 440);
+    QTest::newRow("WAV") << wavFile(48000, 1, 16, samples);
+    QTest::newRow("WAV written while streaming, then tagged")
+        << wavFile(48000, 1, 16, samples, 0) + riffChunk("LIST", "INFO" + riffChunk("ICMT", "recorded to a pipe"));
+}
+
+// As the same sound decodes from a file.
 void TestAudioDecoder::sequentialSourceDecodesTheSame()
 {
+    QFETCH(QByteArray, piped);
+
     const QByteArray file = wavFile(48000, 1, 16, tone(48000, 1, 1.0, 440));
-    SequentialDevice device(file);
+    SequentialDevice device(piped);
     QVERIFY(device.open(QIODevice::ReadOnly));
     const Decoded fromPipe = decode(&device);
     const Decoded fromFile = decodeBytes(file);
@@ -356,6 +370,9 @@ void TestAudioDecoder::truncatedFileKeepsWhatIsThere_data()
     // ten times as much: decoded whole, it took seconds and a gigabyte.
     QTest::newRow("WAV at 1 Hz claiming more than it holds")
         << "wav" << 1 << 2500.0 << qint64(1000) << false << qint64(50000) << Ending::Overclaimed;
+    // Bytes read again are no more bytes.
+    QTest::newRow("WAV at 1 Hz written while streaming, longer than a read")
+        << "wav" << 1 << 20000.0 << qint64(1000) << false << qint64(0) << Ending::Overclaimed;
 }
 
 // A file cut short plays what is there; a sound never lasts longer than its

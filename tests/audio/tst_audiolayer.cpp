@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -182,19 +183,40 @@ void TestAudioLayer::loadsSoundFiles_data()
     QTest::addColumn<int>("lastFrame");
     QTest::addColumn<int>("bits");
     QTest::addColumn<qint64>("statedDataBytes");
+    // Chunks after the sound's own.
+    QTest::addColumn<QByteArray>("after");
 
-    QTest::newRow("mono 48 kHz WAV, 1.3 s at 25 fps") << "wav" << 48000 << 1 << 1.3 << 25.0 << 33 << 16 << qint64(-1);
-    QTest::newRow("stereo WAV, 2.1 s at 24 fps") << "wav" << 44100 << 2 << 2.1 << 24.0 << 51 << 16 << qint64(-1);
-    QTest::newRow("stereo MP3, 1.3 s at 12 fps") << "mp3" << 44100 << 2 << 1.3 << 12.0 << 16 << 16 << qint64(-1);
-    QTest::newRow("mono WAV click of 5 ms at 24 fps") << "wav" << 44100 << 1 << 0.005 << 24.0 << 1 << 16 << qint64(-1);
+    QTest::newRow("mono 48 kHz WAV, 1.3 s at 25 fps")
+        << "wav" << 48000 << 1 << 1.3 << 25.0 << 33 << 16 << qint64(-1) << QByteArray();
+    QTest::newRow("stereo WAV, 2.1 s at 24 fps")
+        << "wav" << 44100 << 2 << 2.1 << 24.0 << 51 << 16 << qint64(-1) << QByteArray();
+    QTest::newRow("stereo MP3, 1.3 s at 12 fps")
+        << "mp3" << 44100 << 2 << 1.3 << 12.0 << 16 << 16 << qint64(-1) << QByteArray();
+    QTest::newRow("mono WAV click of 5 ms at 24 fps")
+        << "wav" << 44100 << 1 << 0.005 << 24.0 << 1 << 16 << qint64(-1) << QByteArray();
     // An odd number of 3-byte samples, then the pad byte.
-    QTest::newRow("24-bit WAV, sizes 0") << "wav" << 44100 << 1 << 1.01 << 24.0 << 25 << 24 << qint64(0);
-    QTest::newRow("24-bit WAV, sizes 0xFFFFFFFF") << "wav" << 11025 << 1 << 0.6 << 24.0 << 15 << 24 << qint64(~0u);
+    QTest::newRow("24-bit WAV, sizes 0")
+        << "wav" << 44100 << 1 << 1.01 << 24.0 << 25 << 24 << qint64(0) << QByteArray();
+    QTest::newRow("24-bit WAV, sizes 0xFFFFFFFF")
+        << "wav" << 11025 << 1 << 0.6 << 24.0 << 15 << 24 << qint64(~0u) << QByteArray();
     // Shorter than the resampler's filter.
-    QTest::newRow("24 samples at 48 kHz") << "wav" << 48000 << 1 << 0.0005 << 24.0 << 1 << 16 << qint64(-1);
-    QTest::newRow("48 samples at 96 kHz") << "wav" << 96000 << 2 << 0.0005 << 24.0 << 1 << 24 << qint64(-1);
-    QTest::newRow("96 samples at 192 kHz") << "wav" << 192000 << 1 << 0.0005 << 24.0 << 1 << 16 << qint64(-1);
-    QTest::newRow("1 sample at 22.05 kHz") << "wav" << 22050 << 1 << 1 / 22050.0 << 24.0 << 1 << 16 << qint64(-1);
+    QTest::newRow("24 samples at 48 kHz")
+        << "wav" << 48000 << 1 << 0.0005 << 24.0 << 1 << 16 << qint64(-1) << QByteArray();
+    QTest::newRow("48 samples at 96 kHz")
+        << "wav" << 96000 << 2 << 0.0005 << 24.0 << 1 << 24 << qint64(-1) << QByteArray();
+    QTest::newRow("96 samples at 192 kHz")
+        << "wav" << 192000 << 1 << 0.0005 << 24.0 << 1 << 16 << qint64(-1) << QByteArray();
+    QTest::newRow("1 sample at 22.05 kHz")
+        << "wav" << 22050 << 1 << 1 / 22050.0 << 24.0 << 1 << 16 << qint64(-1) << QByteArray();
+    // Written while streaming, then tagged: the sound ends where its data
+    // does, before its pad byte, a list and a picture.
+    QByteArray picture(60001, '\0');
+    QRandomGenerator(70).fillRange(reinterpret_cast<quint32 *>(picture.data()), picture.size() / 4);
+    QTest::newRow("24-bit WAV, sizes 0xFFFFFFFF, then a list and a picture")
+        << "wav" << 11025 << 1 << 0.2 << 24.0 << 5 << 24 << qint64(~0u)
+        << riffChunk("LIST", "INFO" + riffChunk("ICMT", "a take")) + riffChunk("id3 ", picture);
+    QTest::newRow("8-bit WAV, sizes 0, ending in its pad byte")
+        << "wav" << 11025 << 1 << 0.2 << 24.0 << 5 << 8 << qint64(0) << QByteArray();
 }
 
 void TestAudioLayer::loadsSoundFiles()
@@ -207,6 +229,7 @@ void TestAudioLayer::loadsSoundFiles()
     QFETCH(int, lastFrame);
     QFETCH(int, bits);
     QFETCH(qint64, statedDataBytes);
+    QFETCH(QByteArray, after);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -214,7 +237,8 @@ void TestAudioLayer::loadsSoundFiles()
     const QString path = dir.filePath(QStringLiteral("sound.") + container);
     QByteArray file;
     if (container == QLatin1String("wav")) {
-        file = writeFile(dir, QStringLiteral("sound.wav"), wavFile(rate, channels, bits, samples, statedDataBytes));
+        file = writeFile(dir, QStringLiteral("sound.wav"),
+                         wavFile(rate, channels, bits, samples, statedDataBytes) + after);
     } else {
         if (!avcodec_find_encoder(AV_CODEC_ID_MP3))
             QSKIP("This FFmpeg has no MP3 encoder.");
@@ -236,6 +260,8 @@ void TestAudioLayer::loadsSoundFiles()
     QCOMPARE(layer.format().channelCount(), 2);
     QVERIFY2(std::abs(layer.durationUs() - qint64(seconds * 1e6)) < qMin(5000.0, seconds * 1e5),
              qPrintable(QString::number(layer.durationUs())));
+    // The tone, and nothing louder: no noise after it, no click at its end.
+    QVERIFY2(peak(layer.pcm()) < 14000, qPrintable(QString::number(peak(layer.pcm()))));
 
     // The sound has no cells, yet claims the frames it plays in.
     QCOMPARE(layer.frameCount(), 0);

@@ -854,6 +854,15 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("sound with an extra character")
         << textEdited(QStringLiteral("originalAudioData"), 0, QString(), QStringLiteral("A")) << QStringLiteral("Sound")
         << 0 << QStringLiteral("its data has characters missing or too many") << Spoils::Cell;
+    // Whole groups added or lost leave no stray, yet shift the samples after
+    // them; the sound states how long it is.
+    const QString miscounted = QStringLiteral("its data has characters missing or too many");
+    QTest::newRow("sound with four characters added")
+        << textEdited(QStringLiteral("originalAudioData"), 0, QString(), QStringLiteral("AAAA")) << QStringLiteral("Sound")
+        << 0 << miscounted << Spoils::Cell;
+    QTest::newRow("sound with four characters removed")
+        << textEdited(QStringLiteral("originalAudioData"), 0, QStringLiteral("xxxx"), QString()) << QStringLiteral("Sound")
+        << 0 << miscounted << Spoils::Cell;
     // Stray characters in place of data: the groups of four stay whole, the
     // data does not.
     const QString replaced = QStringLiteral("its data holds characters that do not belong there, and some of its "

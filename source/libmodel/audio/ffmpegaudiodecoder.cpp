@@ -1,7 +1,10 @@
 #include "ffmpegaudiodecoder.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QIODevice>
+#include <QSet>
+#include <QtEndian>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -16,6 +19,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -77,10 +81,16 @@ public:
     QString m_error;
     FfmpegAudioDecoder::Ending m_ending = FfmpegAudioDecoder::Ending::Complete;
     // The source's size when it can be known beforehand (-1 for a pipe), and
-    // the bytes read from it so far: what the sound may decode to follows
-    // from the larger.
+    // how far it has been read: what the sound may decode to follows from
+    // the larger.
     qint64 m_sourceSize = -1;
     qint64 m_bytesRead = 0;
+    // Where the sound's bytes end in the source, -1 where FFmpeg knows: a
+    // WAV written while streaming, its sizes left as placeholders, is read
+    // on to the end of the file, pad byte and later chunks too.
+    qint64 m_dataEnd = -1;
+    // A WAV from a source that cannot seek, read whole.
+    QBuffer m_held;
 };
 
 namespace {
@@ -110,47 +120,98 @@ QString ffmpegErrorText(int code)
     return QString::fromUtf8(text);
 }
 
-// The length a RIFF WAVE header claims, in sample frames; -1 when it claims
-// none. FFmpeg drops the claim of a chunk that reaches beyond the file and
-// guesses the length from the file's size instead, so a WAV cut between
-// samples would pass for whole. Its demuxer leaves the reader at the data
-// chunk's first byte, just after the chunk's tag and size. A WAV written
-// while streaming leaves both sizes as placeholders, so the data size is
-// taken only where the RIFF chunk, whose size is written with it, holds the
-// data chunk.
+// The bytes a WAV's sound may be followed by: four characters of text
+// (the chunk's name), its size, that many bytes and a pad byte after an
+// odd size. Samples can look like a chunk's name, but hardly like a chain
+// of chunks that ends exactly where the file does.
+bool isChunkName(const uint8_t *name)
+{
+    return name[0] > ' ' && name[0] < 0x7f
+        && std::all_of(name + 1, name + 4, [](uint8_t c) { return c >= ' ' && c < 0x7f; });
+}
+
+// Where the chunks that follow a streamed WAV's sound begin: the first
+// place, an even number of bytes after the data's start, from which whole
+// chunks run to the end of the file; the file's end when none does. The
+// last chunk may lack its pad byte.
+int64_t startOfChunksAfter(AVIOContext *io, int64_t dataStart, int64_t fileSize)
+{
+    // No writer leaves thousands of chunks after a sound: bytes that chain
+    // so are the sound's own.
+    constexpr qsizetype MostChunks = 4096;
+    constexpr int64_t BlockBytes = 65536;
+    constexpr int HeaderBytes = 8;
+    std::array<uint8_t, BlockBytes + HeaderBytes> block;
+    // The places from which whole chunks run to the end, read from the end
+    // backwards, so that each chunk finds the place it leads to already
+    // known.
+    QSet<int64_t> chained{fileSize};
+    int64_t first = fileSize;
+    for (int64_t blockEnd = fileSize; blockEnd > dataStart;) {
+        const int64_t blockStart = std::max(dataStart, blockEnd - BlockBytes);
+        const int bytes = int(std::min(fileSize, blockEnd + HeaderBytes) - blockStart);
+        if (avio_seek(io, blockStart, SEEK_SET) < 0 || avio_read(io, block.data(), bytes) != bytes)
+            return fileSize;
+        for (int64_t at = blockEnd - 1 - (blockEnd - 1 - dataStart) % 2; at >= blockStart; at -= 2) {
+            const uint8_t *header = block.data() + (at - blockStart);
+            if (at + HeaderBytes > fileSize || !isChunkName(header))
+                continue;
+            const int64_t end = at + HeaderBytes + qFromLittleEndian<quint32>(header + 4);
+            if (end != fileSize && !chained.contains(end + (end - at) % 2))
+                continue;
+            if (chained.size() >= MostChunks)
+                return fileSize;
+            chained.insert(at);
+            first = at;
+        }
+        blockEnd = blockStart;
+    }
+    return first;
+}
+
+// What a RIFF WAVE header claims: the length in sample frames, -1 when it
+// claims none. FFmpeg drops the claim of a chunk that reaches beyond the
+// file and guesses the length from the file's size instead, so a WAV cut
+// between samples would pass for whole. Its demuxer leaves the reader at
+// the data chunk's first byte, just after the chunk's tag and size. A WAV
+// written while streaming leaves both sizes as placeholders, so the data
+// size is taken only where the RIFF chunk, whose size is written with it,
+// holds the data chunk.
 //
 // Where the codec's samples follow its bytes (PCM, and ADPCM whose every
 // block holds the same number), the claim counts the frames of the whole
-// blocks the chunk holds, exactly; *exact says so. Otherwise it is the
+// blocks the chunk holds, exactly; exact says so. Otherwise it is the
 // data's size at the byte rate of the format chunk.
 //
-// Placeholders state no length, but the file's size does: the data then
-// runs to the end of the file, as the demuxer reads it, or to the end of a
-// data size that lies inside the file. Data of an odd size ends with a pad
-// byte, which is no part of the sound. A sample begun there and not
+// Placeholders state no length, but the file's size does, and what follows
+// the sound: the data runs to the end of a data size that lies inside the
+// file, or to the chunks that end the file, or to its end. FFmpeg reads on
+// past it; dataEnd tells where the sound's bytes end. Data of an odd size
+// ends with a pad byte, which is no part of the sound: where the data ends
+// an even number of bytes after its start, a last byte that would begin a
+// sample is the pad byte, and so is a last zero byte where every frame is
+// one byte (8-bit mono), as a pad byte is written: as a sample, it would be
+// the loudest one, a click at the very end. A sample begun there and not
 // finished was cut; a block codec's last block may be short, so only its
 // whole blocks count. What a codec's bytes do not tell stays unclaimed.
-qint64 claimedWavFrames(AVFormatContext *format, bool *exact)
+struct WavClaim
 {
-    *exact = false;
-    AVIOContext *io = format->pb;
-    if (std::strcmp(format->iformat->name, "wav") != 0 || format->nb_streams < 1 || !io
-        || !(io->seekable & AVIO_SEEKABLE_NORMAL))
-        return -1;
-    AVCodecParameters *codec = format->streams[0]->codecpar;
-    const int64_t dataStart = avio_tell(io);
-    if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->bit_rate <= 0 || codec->sample_rate <= 0 || dataStart < 20
-        || avio_seek(io, 0, SEEK_SET) < 0)
-        return -1;
+    qint64 frames = -1;
+    bool exact = false;
+    int64_t dataEnd = -1;
+};
+
+WavClaim readWavClaim(AVIOContext *io, AVCodecParameters *codec, int64_t dataStart)
+{
+    if (avio_seek(io, 0, SEEK_SET) < 0)
+        return {};
     const unsigned riffTag = avio_rl32(io);
     const int64_t riffSize = avio_rl32(io);
     const bool atData = avio_seek(io, dataStart - 8, SEEK_SET) >= 0;
     const unsigned dataTag = atData ? avio_rl32(io) : 0;
     const int64_t dataSize = avio_rl32(io);
-    // Decoding goes on from where the demuxer left off.
-    if (avio_seek(io, dataStart, SEEK_SET) < 0 || riffTag != MKTAG('R', 'I', 'F', 'F')
-        || dataTag != MKTAG('d', 'a', 't', 'a'))
-        return -1;
+    if (riffTag != MKTAG('R', 'I', 'F', 'F') || dataTag != MKTAG('d', 'a', 't', 'a'))
+        return {};
     const int block = codec->block_align;
     int perBlock = 0;
     if (block > 0 && block <= std::numeric_limits<int>::max() / 2) {
@@ -158,22 +219,89 @@ qint64 claimedWavFrames(AVFormatContext *format, bool *exact)
         if (frames > 0 && av_get_audio_frame_duration2(codec, 2 * block) == 2 * frames)
             perBlock = frames;
     }
+    WavClaim claim;
     if (dataSize != 0 && riffSize != 0xFFFFFFFF && 8 + riffSize >= dataStart + dataSize) {
-        *exact = perBlock > 0;
-        return *exact ? dataSize / block * perBlock
-                      : av_rescale(dataSize, 8 * qint64(codec->sample_rate), codec->bit_rate);
+        claim.exact = perBlock > 0;
+        claim.frames = claim.exact ? dataSize / block * perBlock
+                                   : av_rescale(dataSize, 8 * qint64(codec->sample_rate), codec->bit_rate);
+        return claim;
     }
 
     const int64_t fileSize = avio_size(io);
     if (perBlock <= 0 || fileSize < dataStart)
-        return -1;
+        return {};
     int64_t bytes = fileSize - dataStart;
-    if (dataSize != 0 && dataSize != 0xFFFFFFFF && dataSize <= bytes)
+    if (dataSize != 0 && dataSize != 0xFFFFFFFF && dataSize <= bytes) {
         bytes = dataSize;
-    else if (bytes % 2 == 0 && bytes % block == 1)
-        --bytes;
-    *exact = true;
-    return bytes / block * perBlock + (perBlock == 1 && bytes % block != 0 ? 1 : 0);
+    } else {
+        bytes = startOfChunksAfter(io, dataStart, fileSize) - dataStart;
+        const auto lastByteIsZero = [&] {
+            return avio_seek(io, dataStart + bytes - 1, SEEK_SET) >= 0 && avio_r8(io) == 0;
+        };
+        if (bytes > 0 && bytes % 2 == 0 && (bytes % block == 1 || (block == 1 && lastByteIsZero())))
+            --bytes;
+        claim.dataEnd = dataStart + bytes;
+    }
+    claim.exact = true;
+    claim.frames = bytes / block * perBlock + (perBlock == 1 && bytes % block != 0 ? 1 : 0);
+    return claim;
+}
+
+WavClaim claimedWavFrames(AVFormatContext *format)
+{
+    AVIOContext *io = format->pb;
+    if (std::strcmp(format->iformat->name, "wav") != 0 || format->nb_streams < 1 || !io
+        || !(io->seekable & AVIO_SEEKABLE_NORMAL))
+        return {};
+    AVCodecParameters *codec = format->streams[0]->codecpar;
+    const int64_t dataStart = avio_tell(io);
+    if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->bit_rate <= 0 || codec->sample_rate <= 0 || dataStart < 20)
+        return {};
+    const WavClaim claim = readWavClaim(io, codec, dataStart);
+    // Decoding goes on from where the demuxer left off.
+    if (avio_seek(io, dataStart, SEEK_SET) < 0)
+        return {};
+    return claim;
+}
+
+// A packet of a streamed WAV as far as the sound's bytes reach; false when
+// none of it is sound.
+bool keepToDataEnd(AVPacket *packet, int64_t dataEnd)
+{
+    if (dataEnd < 0 || packet->pos < 0)
+        return true;
+    if (packet->pos >= dataEnd)
+        return false;
+    if (packet->pos + packet->size > dataEnd)
+        av_shrink_packet(packet, int(dataEnd - packet->pos));
+    return true;
+}
+
+// Where a WAV's sound ends is read from its header again once FFmpeg has
+// read past it, and, in a WAV written while streaming, from the chunks that
+// follow the sound: a WAV from a source that cannot seek is read whole
+// first, as the audio layer holds every sound whole, and decoded from
+// memory. False when it is larger than any sound the decoder gives, and
+// only that much of it was read.
+bool holdSequentialWav(FfmpegAudioDecoderPrivate &d)
+{
+    const QByteArray head = d.m_device->peek(12);
+    if (!head.startsWith("RIFF") || head.mid(8) != "WAVE")
+        return true;
+    QByteArray bytes;
+    while (bytes.size() < MaxPcmBytes) {
+        const QByteArray piece = d.m_device->read(std::min(MaxPcmBytes - bytes.size(), qint64(1) << 20));
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+    }
+    const bool whole = bytes.size() < MaxPcmBytes || d.m_device->atEnd();
+    d.m_held.setData(bytes);
+    d.m_held.open(QIODevice::ReadOnly);
+    d.m_device = &d.m_held;
+    if (d.m_ioContext)
+        d.m_ioContext->seekable = AVIO_SEEKABLE_NORMAL;
+    return whole;
 }
 
 // Whole microseconds, rounded down as QAudioFormat::durationForBytes does;
@@ -195,7 +323,9 @@ int readDevice(void *opaque, uint8_t *buffer, int size)
         return AVERROR_EOF;
     if (count < 0)
         return AVERROR(EIO);
-    decoder->m_bytesRead += count;
+    // Bytes read again after a seek back are no more of the source.
+    decoder->m_bytesRead = device->isSequential() ? decoder->m_bytesRead + count
+                                                  : std::max(decoder->m_bytesRead, device->pos());
     return int(count);
 }
 
@@ -300,6 +430,8 @@ void FfmpegAudioDecoder::start()
     if (d->m_started || d->m_finished)
         return;
     d->m_started = true;
+    if (d->m_device && d->m_device->isSequential() && !holdSequentialWav(*d))
+        endAs(Ending::CutShort, QStringLiteral("The sound is too long"));
     if (d->m_device && !d->m_device->isSequential())
         d->m_sourceSize = d->m_device->size();
 
@@ -442,7 +574,10 @@ int FfmpegAudioDecoder::openInput()
         return result;
     }
     // Before the stream information is looked for, which reads on.
-    d->m_statedFrames = claimedWavFrames(d->m_formatContext, &d->m_statedExactly);
+    const WavClaim claim = claimedWavFrames(d->m_formatContext);
+    d->m_statedFrames = claim.frames;
+    d->m_statedExactly = claim.exact;
+    d->m_dataEnd = claim.dataEnd;
     if (d->m_statedFrames >= 0) {
         d->m_statedRate = d->m_formatContext->streams[0]->codecpar->sample_rate;
         // Bytes at a byte rate round to a frame; a codec whose samples do not
@@ -571,7 +706,11 @@ int FfmpegAudioDecoder::createFilterGraph()
 
 int FfmpegAudioDecoder::decodeStep()
 {
-    const int read = av_read_frame(d->m_formatContext, d->m_packet);
+    int read = av_read_frame(d->m_formatContext, d->m_packet);
+    if (read >= 0 && d->m_packet->stream_index == d->m_streamIndex && !keepToDataEnd(d->m_packet, d->m_dataEnd)) {
+        av_packet_unref(d->m_packet);
+        read = AVERROR_EOF;
+    }
     if (read < 0) {
         // A read error ends the input like its end does, so that the sound
         // that the decoder and the graph still hold is not lost.

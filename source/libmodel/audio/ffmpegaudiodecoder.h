@@ -35,7 +35,9 @@ class FfmpegAudioDecoderPrivate;
 // (often nothing) in buffer(); ending() tells the kinds apart. A sample rate
 // above 768 kHz or more than eight channels is refused before any conversion
 // is set up. The device is not owned and must outlive the decoder's use of
-// it.
+// it. A WAV from a device that cannot seek is read whole before it is
+// decoded: its header, read again, and what follows its sound tell where
+// the sound ends.
 //
 // Cost: what a source may decode to is bounded by its size. No sound lasts
 // longer than its bytes could carry at MinimumBytesPerSecond, so a header

@@ -990,8 +990,13 @@ void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
                     noteDamage(layerName, 0, SceneReader::tr("its sound is damaged: %1").arg(layer.warningString()));
             }
             // A sound reads whole when it plays to its end and its bytes are
-            // as many as it says.
-            notePayload(layerName, 0, layer.hasAudio() && layer.warningString().isEmpty() && statedLengthMet(bytes));
+            // as many as it says. Groups of four added or lost leave the
+            // groups around them whole, and the sound still plays, shifted
+            // into noise: only its stated length tells.
+            const bool lengthMet = statedLengthMet(bytes);
+            if (!lengthMet && m_strays == SceneFormat::Strays::None)
+                m_strays = SceneFormat::Strays::Miscounted;
+            notePayload(layerName, 0, layer.hasAudio() && layer.warningString().isEmpty() && lengthMet);
         } else {
             m_xml.skipCurrentElement();
         }
