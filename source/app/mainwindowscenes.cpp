@@ -460,6 +460,9 @@ void MainWindow::endWhenAtRest()
         return;
     }
     commitActiveStroke();
+    // No release will come: what a gesture under way made is the user's work.
+    if (Model::KLScene *klscene = Model::KLScene::current())
+        klscene->endGestures();
     Model::Scene *scene = currentScene();
     // Work that no file and no backup holds yet, whatever autosave's
     // setting and however fresh the last change.

@@ -110,7 +110,7 @@ int drawUntilTheEnd(Application &application, bool draw)
     QStandardPaths::setTestModeEnabled(true);
     Startup::prepareProcess();
     QTimer pen;
-    QObject::connect(&pen, &QTimer::timeout, [&pen] {
+    QObject::connect(&pen, &QTimer::timeout, [&pen, draw] {
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget *window : windows) {
             auto *paper = window->findChild<QWidget *>(QStringLiteral("scrollAreaWidgetContents"));

@@ -283,6 +283,14 @@ bool KLScene::isChanging() const { return d->m_changing > 0; }
 
 bool KLScene::isGestureUnderWay() const { return d->m_gestures > 0; }
 
+void KLScene::endGestures()
+{
+    if (d->m_gestures == 0)
+        return;
+    d->m_gestures = 1;
+    endGesture(true);
+}
+
 Scene *KLScene::scene() const { return d->m_scene; }
 SceneModel *KLScene::sceneModel() const { return d->m_sceneModel; }
 FrameRangeModel *KLScene::frameRangeModel() const { return d->m_frameRangeModel; }

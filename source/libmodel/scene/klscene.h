@@ -89,6 +89,9 @@ public:
     // A gesture of a view is under way: an undo now takes it back, whatever
     // the history holds.
     bool isGestureUnderWay() const;
+    // Ends every gesture under way as its release would, for an end of the
+    // run that no release will follow: what they held reaches the history.
+    void endGestures();
 
     Scene *scene() const;
     SceneModel *sceneModel() const;
