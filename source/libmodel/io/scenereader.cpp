@@ -171,7 +171,7 @@ public:
     void linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void followListings(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void applyOrdering();
-    void noteNoteCounts();
+    void checkNoteCounts();
 
     QStringView attribute(QLatin1StringView name) const { return m_xml.attributes().value(name); }
     // An attribute counts as present when it is not empty.
@@ -255,6 +255,7 @@ public:
     QList<int> m_fileLayers;
     // The names the damage report gives the layers read so far, by identifier.
     QMap<QUuid, QString> m_layerNames;
+    // The identifiers of the layers read so far.
     QSet<QUuid> m_layerIdentifiers;
     // The identifiers of the cells of the layer being read.
     QSet<QUuid> m_cellIdentifiers;
@@ -510,7 +511,7 @@ void SceneReaderPrivate::readScene()
     if (!qFuzzyCompare(m_scene->frameRate(), rate))
         noteReplaced(none, 0, Replaced::Impossible, SceneReader::tr("the frame rate"), rateText,
                      perSecond(m_scene->frameRate()));
-    // The count only sizes the progress.
+    // The count sizes the progress, and tells whether cells were lost.
     m_expectedDrawings = readValue(
         none, 0, SceneReader::tr("the number of its cells"), attribute(QLatin1StringView("totalNumberOfDrawings")),
         integerOf, -1, [](int) { return SceneReader::tr("unknown"); }, Written::WhenSet,
@@ -538,7 +539,7 @@ void SceneReaderPrivate::readScene()
                        .arg(m_drawingsRead));
 
     m_scene->updateMaxFrameNumber();
-    noteNoteCounts();
+    checkNoteCounts();
     checkCancel();
     applyRange(rangeText, frameText, layerText);
     checkCancel();
@@ -569,23 +570,26 @@ void SceneReaderPrivate::applyRange(QStringView rangeText, QStringView frameText
     // The range setter looks the active layer up in the ordering. The file
     // names it by its place among the layers it lists: one left out, or an
     // index outside the layers (a scene saved without an active layer has
-    // -1), is replaced by the top layer, and a scene without layers keeps
-    // the range it has.
+    // -1), is replaced by the top layer. A scene without cells keeps the
+    // range it has, and no active cell, as it was saved.
     int activeLayer = activeIndex.value_or(0);
     if (m_layerLists > 0)
         activeLayer = activeLayer >= 0 && activeLayer < m_fileLayers.size() ? m_fileLayers.at(activeLayer) : -1;
     const int givenLayer = activeLayer;
     bool rendered = false;
     const int count = m_scene->layerCount();
-    if (count > 0) {
+    bool cells = false;
+    for (int i = 0; i < count; ++i)
+        cells = cells || m_scene->isVisualLayer(i);
+    if (cells) {
         if (activeLayer < 0 || activeLayer >= count)
             activeLayer = m_scene->layerOrdering().constFirst();
         rendered = m_scene->setFrameRange(first.value_or(0), last.value_or(maximum), activeFrame.value_or(1),
                                           activeLayer);
     }
-    const auto check = [this, count](const QString &what, QStringView text, bool read, bool kept,
+    const auto check = [this, cells](const QString &what, QStringView text, bool read, bool kept,
                                      const QString &used) {
-        if (!read || (count > 0 && !kept))
+        if (!read || (cells && !kept))
             noteReplaced(QString(), 0,
                          text.isEmpty() ? Replaced::Missing : read ? Replaced::Impossible : Replaced::Unreadable,
                          what, text, used);
@@ -1058,7 +1062,7 @@ void SceneReaderPrivate::followListings(const QHash<LayerItem::Key, std::shared_
 // The writer gives a note for every frame of the scene, and beyond its last
 // frame only up to the last note: a layer with fewer, or with more that end
 // blank, has lost or gained some, and those after them stand at other frames.
-void SceneReaderPrivate::noteNoteCounts()
+void SceneReaderPrivate::checkNoteCounts()
 {
     const int frames = m_scene->maximumFrameNumber();
     for (const NoteCount &notes : std::as_const(m_noteCounts)) {
