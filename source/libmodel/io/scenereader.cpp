@@ -977,7 +977,8 @@ void SceneReaderPrivate::linkDistantClones(const QHash<LayerItem::Key, std::shar
         bool strays = false;
         for (const LayerItem::Key &key : listed) {
             const std::shared_ptr<LayerItem> clone = find(key);
-            // A distant clone that shows another drawing is named for it.
+            // A cell listed that shows nothing from elsewhere is named here;
+            // a distant clone that shows another drawing, for itself.
             strays = strays || !clone || clone->kind() != LayerItem::DistantCloneKind;
             if (!clone || clone->kind() != LayerItem::DistantCloneKind || known.contains(key)
                 || find({clone->originalLayer(), clone->originalItem()}) != original)
