@@ -940,7 +940,8 @@ void SceneReaderPrivate::leadLinksToOriginals(const QHash<LayerItem::Key, std::s
                                                "so it was left blank")
                                    .arg(originalName)
                                    .arg(originalFrame)
-                             : SceneReader::tr("it showed a drawing that is not in the file, so it was left blank"));
+                             : SceneReader::tr("the drawing it showed cannot be found in the file, so it was left "
+                                               "blank"));
         } else if (link.chain) {
             link.cell->setOriginal(link.original);
             noteDamage(layerName, link.frame,
