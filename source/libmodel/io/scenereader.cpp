@@ -103,6 +103,20 @@ bool statedLengthMet(const QByteArray &sound)
     return stated == 0 || stated == 0xffffffffu || qint64(stated) + 8 == sound.size();
 }
 
+// Every value that reads is one the scene can have, unless the caller says
+// otherwise.
+struct AnyValue
+{
+    template<typename T>
+    bool operator()(const T &) const
+    {
+        return true;
+    }
+};
+
+// An entry of the ordering that cannot be read.
+constexpr int UnreadableEntry = -2;
+
 } // namespace
 
 class SceneReaderPrivate
@@ -115,11 +129,13 @@ public:
     }
 
     void readScene();
-    // A side of the frame the file gives: its text, and its value when it
-    // reads as a side a frame can have.
+    void applyRange(QStringView rangeText, QStringView frameText, QStringView layerText);
+    // A side of the frame the file gives: its text, its number when it reads
+    // as one, and its value when that is a side a frame can have.
     struct Side
     {
         QStringView text;
+        std::optional<int> read;
         std::optional<int> value;
     };
     void readFrameSize();
@@ -128,12 +144,18 @@ public:
     void readLayers();
     void finishLayers();
     void readLayer();
+    // A layer left out: the cells it holds are counted all the same.
+    void skipLayer();
     std::shared_ptr<LayerItem> readDrawing(VisualLayer &layer, const QString &layerName);
     std::shared_ptr<LayerItem> readOriginal(VisualLayer &layer, const QString &layerName, int frame);
     std::shared_ptr<LayerItem> readDistantClone(const QString &layerName, int frame);
-    // The "identifier" of a layer or cell; without one, it keeps the fresh
-    // one it was made with.
-    QUuid readIdentifier(const QString &layerName, int frame);
+    // The "identifier" of a layer or cell; null, so that it keeps the fresh
+    // one it was made with, for one missing, unreadable or taken already.
+    QUuid readIdentifier(const QString &layerName, int frame, const QSet<QUuid> &taken);
+    // A flag the format reads as set unless it is "no", and as not set when
+    // it is missing.
+    bool readFlag(const QString &layerName, int frame, const QString &what, QLatin1StringView name,
+                  const QString &set, const QString &unset, bool alwaysWritten);
     QTransform readOffPegs(const QString &layerName, int frame);
     void readOpacity(VisualLayer &layer, const QString &layerName);
     void readAudio(AudioLayer &layer, const QString &layerName);
@@ -147,26 +169,36 @@ public:
     QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cellsByKey() const;
     void leadLinksToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
-    void noteUnresolvedClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
+    void followListings(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void applyOrdering();
+    void checkNoteCounts();
 
     QStringView attribute(QLatin1StringView name) const { return m_xml.attributes().value(name); }
     // An attribute counts as present when it is not empty.
     bool hasAttribute(QLatin1StringView name) const { return !attribute(name).isEmpty(); }
     QString readText() { return m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement); }
+    // Whether the writer gives a value in every file, so that a file without
+    // it has lost it, or only where it is not the default.
+    enum class Written { Always, WhenSet };
+    // Why a value of the file was not taken as it stands.
+    enum class Replaced { Missing, Unreadable, Impossible, Taken };
     // Every value the file gives as text (an attribute, or a text element)
     // that has a default is read here: read() makes a value of the text,
-    // nullopt when it cannot. An absent value takes fallback without a
-    // word, as the format lets any be left out; one present but unreadable
-    // takes it too, and the report names it with the value used in its
-    // place, shown as show() makes it: nothing is replaced unsaid. Each
-    // caller gives the value that keeps the scene as usable as an absent
-    // one would.
-    template<typename T, typename Read, typename Show>
+    // nullopt when it cannot, and possible() says whether the scene can have
+    // it. A value that is absent where the writer always gives one, present
+    // but unreadable, or not possible takes fallback, and the report names
+    // it with the value used in its place, shown as show() makes it: nothing
+    // is replaced unsaid. One absent where the writer leaves out the default
+    // takes fallback without a word. Each caller gives the value that keeps
+    // the scene as usable as an absent one would.
+    template<typename T, typename Read, typename Show, typename Possible = AnyValue>
     T readValue(const QString &layerName, int frame, const QString &what, QStringView text, Read read, T fallback,
-                Show show);
-    void noteUnreadable(const QString &layerName, int frame, const QString &what, QStringView text,
-                        const QString &used);
+                Show show, Written written = Written::Always, Possible possible = {});
+    void noteReplaced(const QString &layerName, int frame, Replaced why, const QString &what, QStringView text,
+                      const QString &used);
+    // Whether the element is the first of its name where the writer gives
+    // one (met counts them): a later one is named, once, and skipped.
+    bool isFirst(QHash<QString, int> &met, const QString &layerName, int frame, const QString &what);
     // The payload of the element: valid until the next is read. What it
     // held besides Base64 is kept for notePayload().
     const QByteArray &readBase64Text();
@@ -223,9 +255,32 @@ public:
     QList<int> m_fileLayers;
     // The names the damage report gives the layers read so far, by identifier.
     QMap<QUuid, QString> m_layerNames;
+    // The identifiers of the layers read so far.
+    QSet<QUuid> m_layerIdentifiers;
+    // The identifiers of the cells of the layer being read.
+    QSet<QUuid> m_cellIdentifiers;
+    // The ordering of the list being read, as its text, where an entry of it
+    // cannot be read.
+    QString m_unreadableOrdering;
+    // Each annotation layer read, by its name in the report: how many frames
+    // of notes it holds, and whether the last of them is blank.
+    struct NoteCount
+    {
+        QString layer;
+        int count;
+        bool blankLast;
+    };
+    QList<NoteCount> m_noteCounts;
     // The distant clones each original lists in the file, kept apart until
     // every layer is in (see linkDistantClones()).
-    QList<std::pair<std::shared_ptr<LayerItem>, QList<LayerItem::Key>>> m_listedClones;
+    struct Listed
+    {
+        std::shared_ptr<LayerItem> original;
+        QList<LayerItem::Key> clones;
+        QString layerName;
+        int frame;
+    };
+    QList<Listed> m_listedClones;
     // The document being read: its markup and the payloads taken out.
     const ScenePayloads *m_payloads = nullptr;
     QByteArray m_markupBytes;
@@ -302,8 +357,9 @@ void SceneReaderPrivate::endLeftOutCells()
 
 void SceneReaderPrivate::advance()
 {
+    ++m_drawingsRead;
     if (m_expectedDrawings >= 0)
-        m_progress.setValue(std::min(++m_drawingsRead, m_expectedDrawings));
+        m_progress.setValue(std::min(m_drawingsRead, m_expectedDrawings));
 }
 
 const QByteArray &SceneReaderPrivate::readBase64Text()
@@ -344,24 +400,54 @@ void SceneReaderPrivate::notePayload(const QString &layerName, int frame, bool r
     }
 }
 
-template<typename T, typename Read, typename Show>
+template<typename T, typename Read, typename Show, typename Possible>
 T SceneReaderPrivate::readValue(const QString &layerName, int frame, const QString &what, QStringView text,
-                                Read read, T fallback, Show show)
+                                Read read, T fallback, Show show, Written written, Possible possible)
 {
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        if (written == Written::Always)
+            noteReplaced(layerName, frame, Replaced::Missing, what, text, show(fallback));
         return fallback;
-    if (const std::optional<T> value = read(text))
+    }
+    const std::optional<T> value = read(text);
+    if (value && possible(*value))
         return *value;
-    noteUnreadable(layerName, frame, what, text, show(fallback));
+    noteReplaced(layerName, frame, value ? Replaced::Impossible : Replaced::Unreadable, what, text, show(fallback));
     return fallback;
 }
 
-void SceneReaderPrivate::noteUnreadable(const QString &layerName, int frame, const QString &what, QStringView text,
-                                        const QString &used)
+void SceneReaderPrivate::noteReplaced(const QString &layerName, int frame, Replaced why, const QString &what,
+                                      QStringView text, const QString &used)
 {
+    QString problem;
+    switch (why) {
+    case Replaced::Missing:
+        problem = SceneReader::tr("%1 is missing, so it is %2").arg(what, used);
+        break;
+    case Replaced::Unreadable:
+        problem = SceneReader::tr("%1 \"%2\" cannot be read, so it is %3").arg(what, text.toString(), used);
+        break;
+    case Replaced::Impossible:
+        problem = SceneReader::tr("%1 \"%2\" is not possible, so it is %3").arg(what, text.toString(), used);
+        break;
+    case Replaced::Taken:
+        problem = SceneReader::tr("%1 \"%2\" is taken already, so it is %3").arg(what, text.toString(), used);
+        break;
+    }
     // Nothing is left out: the value in its place keeps the scene whole.
-    noteDamage(layerName, frame,
-               SceneReader::tr("%1 \"%2\" cannot be read, so it is %3").arg(what, text.toString(), used), true);
+    noteDamage(layerName, frame, problem, true);
+}
+
+bool SceneReaderPrivate::isFirst(QHash<QString, int> &met, const QString &layerName, int frame, const QString &what)
+{
+    const int count = ++met[m_xml.name().toString()];
+    if (count == 1)
+        return true;
+    // What a later one holds may differ from the first: it is left out.
+    if (count == 2)
+        noteDamage(layerName, frame, SceneReader::tr("%1 is given more than once; only the first was read").arg(what));
+    m_xml.skipCurrentElement();
+    return false;
 }
 
 namespace {
@@ -388,6 +474,14 @@ std::optional<QUuid> identifierOf(QStringView text)
     return identifier.isNull() ? std::nullopt : std::optional<QUuid>(identifier);
 }
 
+// "yes" or "no", as the writer writes them.
+std::optional<bool> flagOf(QStringView text)
+{
+    if (text == u"yes" || text == u"no")
+        return text == u"yes";
+    return std::nullopt;
+}
+
 } // namespace
 
 void SceneReaderPrivate::readScene()
@@ -397,32 +491,32 @@ void SceneReaderPrivate::readScene()
     const QString none;
     m_scene->setHighestUsedLayerNumber(readValue(none, 0, SceneReader::tr("the last number given to a new layer"),
                                                  attribute(QLatin1StringView("highestUsedLayerNumber")), integerOf,
-                                                 m_scene->highestUsedLayerNumber(), shownNumber));
+                                                 m_scene->highestUsedLayerNumber(), shownNumber, Written::Always,
+                                                 [](int number) { return number >= 0; }));
     readFrameSize();
-    if (m_xml.hasError())
-        return;
 
-    // A part of the range that cannot be read is taken as missing: the
-    // first frame, or the last.
+    // Applied once the layers are in.
     const QString rangeText = attribute(QLatin1StringView("frameRange")).toString();
-    const QStringList range = rangeText.split(u';', Qt::SkipEmptyParts);
-    const std::optional<int> first = range.size() == 2 ? SceneFormat::readInteger(range.at(0)) : std::nullopt;
-    const std::optional<int> readLast = range.size() == 2 ? SceneFormat::readInteger(range.at(1)) : std::nullopt;
-    const bool rangeUnreadable = !rangeText.isEmpty() && (!first || !readLast);
-    int last = readLast.value_or(-1);
-    const int activeFrame = readValue(none, 0, SceneReader::tr("the active frame"),
-                                      attribute(QLatin1StringView("activeFrameNumber")), integerOf, 1, shownNumber);
-    int activeLayer = readValue(none, 0, SceneReader::tr("the place of the active layer"),
-                                attribute(QLatin1StringView("activeLayerIndex")), integerOf, 0,
-                                [](int) { return SceneReader::tr("the first layer the file lists"); });
+    const QString frameText = attribute(QLatin1StringView("activeFrameNumber")).toString();
+    const QString layerText = attribute(QLatin1StringView("activeLayerIndex")).toString();
+    // A rate the scene does not keep as given (none at all, or beyond what
+    // it plays) is named with the one it keeps.
     const auto perSecond = [](double rate) {
         return SceneReader::tr("%1 frames per second").arg(SceneFormat::sixDigits(rate));
     };
-    m_scene->setFrameRate(readValue(none, 0, SceneReader::tr("the frame rate"), attribute(QLatin1StringView("fps")),
-                                    numberOf, m_scene->frameRate(), perSecond));
-    const std::optional<int> expected = SceneFormat::readInteger(attribute(QLatin1StringView("totalNumberOfDrawings")));
-    if (expected && *expected >= 0 && *expected < INT_MAX) {
-        m_expectedDrawings = *expected;
+    const QString rateText = attribute(QLatin1StringView("fps")).toString();
+    const double rate = readValue(none, 0, SceneReader::tr("the frame rate"), rateText, numberOf,
+                                  m_scene->frameRate(), perSecond);
+    m_scene->setFrameRate(rate);
+    if (!qFuzzyCompare(m_scene->frameRate(), rate))
+        noteReplaced(none, 0, Replaced::Impossible, SceneReader::tr("the frame rate"), rateText,
+                     perSecond(m_scene->frameRate()));
+    // The count sizes the progress, and tells whether cells were lost.
+    m_expectedDrawings = readValue(
+        none, 0, SceneReader::tr("the number of its cells"), attribute(QLatin1StringView("totalNumberOfDrawings")),
+        integerOf, -1, [](int) { return SceneReader::tr("unknown"); }, Written::WhenSet,
+        [](int count) { return count >= 0 && count < INT_MAX; });
+    if (m_expectedDrawings >= 0) {
         m_progress.setMaximum(m_expectedDrawings + 1);
         m_progress.setValue(0);
     }
@@ -435,62 +529,103 @@ void SceneReaderPrivate::readScene()
     }
     if (m_layerLists > 0)
         finishLayers();
+    else
+        noteDamage(none, 0, SceneReader::tr("the list of the scene's layers is missing"));
+    if (m_expectedDrawings >= 0 && m_drawingsRead != m_expectedDrawings)
+        noteDamage(none, 0,
+                   SceneReader::tr("the file says it holds %1 cells, but it holds %2, so cells may have been lost "
+                                   "or added")
+                       .arg(m_expectedDrawings)
+                       .arg(m_drawingsRead));
 
     m_scene->updateMaxFrameNumber();
-    if (last == -1)
-        last = m_scene->maximumFrameNumber();
+    checkNoteCounts();
     checkCancel();
-    // The range setter looks the active layer up in the ordering. The file
-    // names it by its place among the layers it lists: one left out, or an
-    // index outside the layers (a scene saved without an active layer has
-    // -1), is replaced by the top layer, and a scene without layers keeps
-    // the range it has.
-    if (m_layerLists > 0)
-        activeLayer = activeLayer >= 0 && activeLayer < m_fileLayers.size() ? m_fileLayers.at(activeLayer) : -1;
-    bool rendered = false;
-    if (m_scene->layerCount() > 0) {
-        if (activeLayer < 0 || activeLayer >= m_scene->layerCount())
-            activeLayer = m_scene->layerOrdering().constFirst();
-        rendered = m_scene->setFrameRange(first.value_or(0), last, activeFrame, activeLayer);
-    }
-    if (rangeUnreadable)
-        noteUnreadable(none, 0, SceneReader::tr("the frame range"), rangeText,
-                       QStringLiteral("%1-%2").arg(m_scene->frameRangeFirst()).arg(m_scene->frameRangeLast()));
-    // A range that changed has had the frame's pictures made afresh.
-    if (!rendered)
-        m_scene->updateCachedFramePixmap(true);
+    applyRange(rangeText, frameText, layerText);
     checkCancel();
     m_progress.setValue(1 + (m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings()));
 }
 
-// Both sides given and readable are the frame; one that no scene can have
-// makes no scene to open. A side missing, or one that cannot be read, is
-// made good from the drawings.
+// The range with the active frame and layer, once the layers are in: each
+// that the file does not give as the scene has it then (missing, unreadable,
+// or one the scene cannot have) is named with what it has.
+void SceneReaderPrivate::applyRange(QStringView rangeText, QStringView frameText, QStringView layerText)
+{
+    // A part of the range that cannot be read is taken as missing: the
+    // first frame, or the last. A last frame of -1 is the scene's last.
+    const QStringList range = rangeText.toString().split(u';', Qt::SkipEmptyParts);
+    std::optional<int> first = range.size() == 2 ? SceneFormat::readInteger(range.at(0)) : std::nullopt;
+    std::optional<int> last = range.size() == 2 ? SceneFormat::readInteger(range.at(1)) : std::nullopt;
+    const bool rangeRead = first && last;
+    const int maximum = m_scene->maximumFrameNumber();
+    if (last == -1)
+        last = maximum;
+    // A range given backwards is put in order.
+    const bool backwards = rangeRead && *first > *last;
+    if (backwards)
+        std::swap(first, last);
+    const std::optional<int> activeFrame = integerOf(frameText);
+    const std::optional<int> activeIndex = integerOf(layerText);
+
+    // The range setter looks the active layer up in the ordering. The file
+    // names it by its place among the layers it lists: one left out, or an
+    // index outside the layers (a scene saved without an active layer has
+    // -1), is replaced by the top layer. A scene without cells keeps the
+    // range it has, and no active cell, as it was saved.
+    int activeLayer = activeIndex.value_or(0);
+    if (m_layerLists > 0)
+        activeLayer = activeLayer >= 0 && activeLayer < m_fileLayers.size() ? m_fileLayers.at(activeLayer) : -1;
+    const int givenLayer = activeLayer;
+    bool rendered = false;
+    const int count = m_scene->layerCount();
+    bool cells = false;
+    for (int i = 0; i < count; ++i)
+        cells = cells || m_scene->isVisualLayer(i);
+    if (cells) {
+        if (activeLayer < 0 || activeLayer >= count)
+            activeLayer = m_scene->layerOrdering().constFirst();
+        rendered = m_scene->setFrameRange(first.value_or(0), last.value_or(maximum), activeFrame.value_or(1),
+                                          activeLayer);
+    }
+    const auto check = [this, cells](const QString &what, QStringView text, bool read, bool kept,
+                                     const QString &used) {
+        if (!read || (cells && !kept))
+            noteReplaced(QString(), 0,
+                         text.isEmpty() ? Replaced::Missing : read ? Replaced::Impossible : Replaced::Unreadable,
+                         what, text, used);
+    };
+    check(SceneReader::tr("the frame range"), rangeText, rangeRead,
+          !backwards && m_scene->frameRangeFirst() == first && m_scene->frameRangeLast() == last,
+          QStringLiteral("%1-%2").arg(m_scene->frameRangeFirst()).arg(m_scene->frameRangeLast()));
+    check(SceneReader::tr("the active frame"), frameText, activeFrame.has_value(),
+          m_scene->activeFrame() == activeFrame, shownNumber(m_scene->activeFrame()));
+    const std::shared_ptr<Layer> active = m_scene->layerAt(m_scene->activeLayerIdx());
+    check(SceneReader::tr("the place of the active layer"), layerText, activeIndex.has_value(),
+          !active || m_scene->activeLayerIdx() == givenLayer,
+          active ? SceneReader::tr("that of layer \"%1\"").arg(m_layerNames.value(active->identifier()))
+                 : SceneReader::tr("none"));
+    // A range that changed has had the frame's pictures made afresh.
+    if (!rendered)
+        m_scene->updateCachedFramePixmap(true);
+}
+
+// Both sides given and possible are the frame. A side missing, one that
+// cannot be read and one that no scene can have are made good from the
+// drawings.
 void SceneReaderPrivate::readFrameSize()
 {
-    const QStringView widthText = attribute(QLatin1StringView("frameWidth"));
-    const QStringView heightText = attribute(QLatin1StringView("frameHeight"));
-    const std::optional<int> width = SceneFormat::readInteger(widthText);
-    const std::optional<int> height = SceneFormat::readInteger(heightText);
-    m_frameGuessed = !width || !height;
-    if (m_frameGuessed) {
-        const auto side = [](QStringView text, std::optional<int> value) {
-            return Side{text, value && isPossibleFrameSide(*value) ? value : std::nullopt};
-        };
-        restoreMissingFrame(side(widthText, width), side(heightText, height));
-        return;
-    }
-    // Every drawing would be made at this size: a frame no scene can have
-    // is not a scene to open.
-    if (!isPossibleFrameSide(*width) || !isPossibleFrameSide(*height)) {
-        m_xml.raiseError(SceneReader::tr("The frame size %1x%2 is not possible: each side must lie "
-                                         "between 1 and %3 pixels.")
-                             .arg(*width)
-                             .arg(*height)
-                             .arg(SceneFormat::MaximumFrameSide));
-        return;
-    }
-    m_scene->setFrameSize(QSize(*width, *height), KL::FitMode::FitModeIgnore, nullptr);
+    const auto side = [this](QLatin1StringView name) {
+        const QStringView text = attribute(name);
+        const std::optional<int> read = SceneFormat::readInteger(text);
+        return Side{text, read, read && isPossibleFrameSide(*read) ? read : std::nullopt};
+    };
+    const Side width = side(QLatin1StringView("frameWidth"));
+    const Side height = side(QLatin1StringView("frameHeight"));
+    m_frameGuessed = !width.value || !height.value;
+    if (m_frameGuessed)
+        restoreMissingFrame(width, height);
+    else
+        m_scene->setFrameSize(QSize(*width.value, *height.value), KL::FitMode::FitModeIgnore, nullptr);
 }
 
 // Every drawing is fitted to the frame, so a file that lacks it, or one
@@ -520,17 +655,22 @@ void SceneReaderPrivate::restoreMissingFrame(Side width, Side height)
     if (frame != m_scene->frameSize())
         m_scene->setFrameSize(frame, KL::FitMode::FitModeIgnore, nullptr);
 
-    const auto lacking = [](const Side &side, const QString &missing, const QString &unreadable) {
-        return side.value ? QString() : side.text.isEmpty() ? missing : unreadable.arg(side.text.toString());
+    const auto lacking = [](const Side &side, const QString &missing, const QString &unreadable,
+                            const QString &impossible) {
+        if (side.value)
+            return QString();
+        return side.text.isEmpty() ? missing : (side.read ? impossible : unreadable).arg(side.text.toString());
     };
     QString missing;
     if (width.text.isEmpty() && height.text.isEmpty()) {
         missing = SceneReader::tr("the frame size is missing");
     } else {
         QStringList sides{lacking(width, SceneReader::tr("the frame width is missing"),
-                                  SceneReader::tr("the frame width \"%1\" cannot be read")),
+                                  SceneReader::tr("the frame width \"%1\" cannot be read"),
+                                  SceneReader::tr("the frame width \"%1\" is not possible")),
                           lacking(height, SceneReader::tr("the frame height is missing"),
-                                  SceneReader::tr("the frame height \"%1\" cannot be read"))};
+                                  SceneReader::tr("the frame height \"%1\" cannot be read"),
+                                  SceneReader::tr("the frame height \"%1\" is not possible"))};
         sides.removeAll(QString());
         missing = sides.join(SceneReader::tr(" and "));
     }
@@ -621,12 +761,17 @@ void SceneReaderPrivate::readLayers()
     const int listedBefore = int(m_fileLayers.size());
     m_listOrdering.clear();
 
+    QHash<QString, int> met;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"ordering") {
-            m_listOrdering.clear();
+            if (!isFirst(met, QString(), 0, SceneReader::tr("the order of the layers")))
+                continue;
             m_orderingGiven = true;
-            for (const QString &part : readText().split(u';', Qt::SkipEmptyParts))
-                m_listOrdering.append(SceneFormat::readInteger(part).value_or(0));
+            const QString text = readText();
+            for (const QString &part : text.split(u';', Qt::SkipEmptyParts))
+                m_listOrdering.append(SceneFormat::readInteger(part).value_or(UnreadableEntry));
+            if (m_listOrdering.contains(UnreadableEntry))
+                m_unreadableOrdering = text;
         } else if (m_xml.name() == u"layer") {
             if (m_expectedDrawings < 0) {
                 m_progress.setMaximum(int(m_ordering.size() + m_listOrdering.size()) + 1);
@@ -640,8 +785,10 @@ void SceneReaderPrivate::readLayers()
     }
     // The list's layers follow those of the lists before it, and stand below
     // them.
-    for (int entry : std::as_const(m_listOrdering))
-        m_ordering.append(entry >= 0 && entry < m_fileLayers.size() - listedBefore ? entry + listedBefore : -1);
+    for (int entry : std::as_const(m_listOrdering)) {
+        const bool listed = entry >= 0 && entry < m_fileLayers.size() - listedBefore;
+        m_ordering.append(listed ? entry + listedBefore : entry == UnreadableEntry ? entry : -1);
+    }
 }
 
 void SceneReaderPrivate::finishLayers()
@@ -654,10 +801,10 @@ void SceneReaderPrivate::finishLayers()
                    true);
     m_progress.setValue(m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings());
     const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells = cellsByKey();
+    followListings(cells);
     leadLinksToOriginals(cells);
     linkDistantClones(cells);
     m_scene->resolveClones();
-    noteUnresolvedClones(cells);
     checkCancel();
     applyOrdering();
     checkCancel();
@@ -686,11 +833,27 @@ void SceneReaderPrivate::applyOrdering()
     if (m_ordering.size() != listed)
         return ignored();
     QList<bool> named(listed, false);
-    QList<int> kept;
     for (int entry : std::as_const(m_ordering)) {
+        if (entry == UnreadableEntry)
+            continue;
         if (entry < 0 || entry >= listed || named.at(entry))
             return ignored();
         named[entry] = true;
+    }
+    // One entry that cannot be read can only stand for the one layer that
+    // the others leave out.
+    if (const qsizetype unreadable = m_ordering.count(UnreadableEntry); unreadable > 0) {
+        if (unreadable > 1)
+            return ignored();
+        m_ordering.replace(m_ordering.indexOf(UnreadableEntry), int(named.indexOf(false)));
+        noteDamage(QString(), 0,
+                   SceneReader::tr("the order of the layers \"%1\" cannot be read in full, so the layer it does "
+                                   "not name stands where it cannot be read")
+                       .arg(m_unreadableOrdering),
+                   true);
+    }
+    QList<int> kept;
+    for (int entry : std::as_const(m_ordering)) {
         if (m_fileLayers.at(entry) >= 0)
             kept.append(m_fileLayers.at(entry));
     }
@@ -728,8 +891,9 @@ QHash<LayerItem::Key, std::shared_ptr<LayerItem>> SceneReaderPrivate::cellsByKey
 // refused: the cell keeps its place and its identifier, as a blank original
 // of its own, and the user hears of it. Each link is judged by where the
 // file leads it, whatever became of the cells it passes. A chain that ends
-// at no original (at a cell not in the file, or in a circle) is left as it
-// is and reported with the distant clones whose original is missing.
+// at no original (at a cell not in the file, or in a circle) shows nothing
+// the file holds: the cell is left blank the same way, so that the file
+// saved then holds no link that leads nowhere.
 void SceneReaderPrivate::leadLinksToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
 {
     struct Link
@@ -737,6 +901,7 @@ void SceneReaderPrivate::leadLinksToOriginals(const QHash<LayerItem::Key, std::s
         VisualLayer *layer;
         int frame;
         std::shared_ptr<LayerItem> cell;
+        // Null where the chain ends at no original.
         LayerItem::Key original;
         bool chain;
     };
@@ -755,8 +920,8 @@ void SceneReaderPrivate::leadLinksToOriginals(const QHash<LayerItem::Key, std::s
                 key = {shown->originalLayer(), shown->originalItem()};
                 shown = cells.value(key);
             }
-            if (shown && shown->kind() == LayerItem::OriginalKind)
-                links.append({visual, frame, cell, key, !passed.isEmpty()});
+            const bool found = shown && shown->kind() == LayerItem::OriginalKind;
+            links.append({visual, frame, cell, found ? key : LayerItem::Key(), !passed.isEmpty()});
         }
     }
     for (const Link &link : std::as_const(links)) {
@@ -765,15 +930,18 @@ void SceneReaderPrivate::leadLinksToOriginals(const QHash<LayerItem::Key, std::s
         m_scene->findDrawing(link.original, &originalLayer, &originalFrame);
         const QString layerName = m_layerNames.value(link.layer->identifier());
         const QString originalName = m_layerNames.value(link.original.first);
-        if (m_scene->layerAt(originalLayer)->type() != link.layer->type()) {
+        const std::shared_ptr<Layer> shown = m_scene->layerAt(originalLayer);
+        if (!shown || shown->type() != link.layer->type()) {
             link.cell->setKind(LayerItem::OriginalKind);
             link.cell->setOriginal({});
             link.cell->setDrawing(link.layer->newCell()->drawing());
             noteDamage(layerName, link.frame,
-                       SceneReader::tr("it was linked to frame %2 of layer \"%1\", a layer of another kind, so it "
-                                       "was left blank")
-                           .arg(originalName)
-                           .arg(originalFrame));
+                       shown ? SceneReader::tr("it was linked to frame %2 of layer \"%1\", a layer of another kind, "
+                                               "so it was left blank")
+                                   .arg(originalName)
+                                   .arg(originalFrame)
+                             : SceneReader::tr("the drawing it showed cannot be found in the file, so it was left "
+                                               "blank"));
         } else if (link.chain) {
             link.cell->setOriginal(link.original);
             noteDamage(layerName, link.frame,
@@ -804,11 +972,15 @@ void SceneReaderPrivate::linkDistantClones(const QHash<LayerItem::Key, std::shar
     }
     // What each original lists by the end.
     QHash<const LayerItem *, QSet<LayerItem::Key>> listedBy;
-    for (const auto &[original, listed] : std::as_const(m_listedClones)) {
+    for (const auto &[original, listed, layerName, frame] : std::as_const(m_listedClones)) {
         QSet<LayerItem::Key> &known = listedBy[original.get()];
         QList<LayerItem::Key> keys;
+        bool strays = false;
         for (const LayerItem::Key &key : listed) {
             const std::shared_ptr<LayerItem> clone = find(key);
+            // A cell listed that shows nothing from elsewhere is named here;
+            // a distant clone that shows another drawing, for itself.
+            strays = strays || !clone || clone->kind() != LayerItem::DistantCloneKind;
             if (!clone || clone->kind() != LayerItem::DistantCloneKind || known.contains(key)
                 || find({clone->originalLayer(), clone->originalItem()}) != original)
                 continue;
@@ -816,6 +988,11 @@ void SceneReaderPrivate::linkDistantClones(const QHash<LayerItem::Key, std::shar
             keys.append(key);
         }
         original->setDistantClones(keys);
+        if (strays)
+            noteDamage(layerName, frame,
+                       SceneReader::tr("it lists, as showing its drawing from elsewhere, a cell that does not; the "
+                                       "list was put right"),
+                       true);
     }
     m_listedClones.clear();
 
@@ -842,23 +1019,61 @@ void SceneReaderPrivate::linkDistantClones(const QHash<LayerItem::Key, std::shar
         it.key()->setDistantClones(it.key()->distantClones() + it.value());
 }
 
-void SceneReaderPrivate::noteUnresolvedClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
+// A distant clone whose key finds no cell (the identifier of the original's
+// layer or cell could not be taken, or the key is damaged) shows the
+// original whose list of distant clones names it, where one does: each
+// cell of a link names the other, and the file keeps one side of it whole.
+void SceneReaderPrivate::followListings(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
 {
+    // The original that lists each distant clone; null where two do.
+    QHash<LayerItem::Key, std::shared_ptr<LayerItem>> listedBy;
+    for (const Listed &listed : std::as_const(m_listedClones)) {
+        for (const LayerItem::Key &key : listed.clones)
+            listedBy.insert(key, listedBy.value(key, listed.original) == listed.original ? listed.original : nullptr);
+    }
+    if (listedBy.isEmpty())
+        return;
+    QHash<const LayerItem *, LayerItem::Key> keys;
+    for (auto it = cells.cbegin(); it != cells.cend(); ++it)
+        keys.insert(it.value().get(), it.key());
     for (int i = 0; i < m_scene->layerCount(); ++i) {
         const auto *visual = qobject_cast<const VisualLayer *>(m_scene->layerAt(i).get());
-        if (!visual)
-            continue;
-        for (int frame = 1; frame <= visual->frameCount(); ++frame) {
+        for (int frame = 1; visual && frame <= visual->frameCount(); ++frame) {
             const std::shared_ptr<LayerItem> cell = visual->cell(frame);
-            if (cell->kind() != LayerItem::DistantCloneKind)
+            if (cell->kind() != LayerItem::DistantCloneKind
+                || cells.contains({cell->originalLayer(), cell->originalItem()}))
                 continue;
-            // What a chain that ends at no original shows is not in the file
-            // either.
-            const std::shared_ptr<LayerItem> shown = cells.value({cell->originalLayer(), cell->originalItem()});
-            if (!shown || shown->kind() == LayerItem::DistantCloneKind)
-                noteDamage(m_layerNames.value(visual->identifier()), frame,
-                           SceneReader::tr("it shows a drawing that is not in the file"));
+            const std::shared_ptr<LayerItem> original = listedBy.value({visual->identifier(), cell->identifier()});
+            if (!original || !keys.contains(original.get()))
+                continue;
+            const LayerItem::Key key = keys.value(original.get());
+            int originalLayer = -1;
+            int originalFrame = 0;
+            m_scene->findDrawing(key, &originalLayer, &originalFrame);
+            cell->setOriginal(key);
+            noteDamage(m_layerNames.value(visual->identifier()), frame,
+                       SceneReader::tr("the drawing it shows from elsewhere cannot be found by its link, so it "
+                                       "shows the one that lists it, frame %2 of layer \"%1\"")
+                           .arg(m_layerNames.value(key.first))
+                           .arg(originalFrame),
+                       true);
         }
+    }
+}
+
+// The writer gives a note for every frame of the scene, and beyond its last
+// frame only up to the last note: a layer with fewer, or with more that end
+// blank, has lost or gained some, and those after them stand at other frames.
+void SceneReaderPrivate::checkNoteCounts()
+{
+    const int frames = m_scene->maximumFrameNumber();
+    for (const NoteCount &notes : std::as_const(m_noteCounts)) {
+        if (notes.count < frames || (notes.count > frames && notes.blankLast))
+            noteDamage(notes.layer, 0,
+                       SceneReader::tr("it holds notes for %1 frames where the scene has %2, so some may stand at "
+                                       "other frames than they were made for")
+                           .arg(notes.count)
+                           .arg(frames));
     }
 }
 
@@ -872,14 +1087,26 @@ void SceneReaderPrivate::readLayer()
     const QString layerName = name.isEmpty() ? SceneReader::tr("Layer %1").arg(m_fileLayers.size()) : name;
     if (type.isEmpty()) {
         noteDamage(layerName, 0, SceneReader::tr("it has no kind, so it was left out with all it holds"));
-        m_xml.skipCurrentElement();
+        skipLayer();
         return;
     }
-    const QUuid identifier = readIdentifier(layerName, 0);
-    const bool visible = hasAttribute(QLatin1StringView("visible"))
-        && SceneFormat::readFlag(attribute(QLatin1StringView("visible")));
-    const bool linked = hasAttribute(QLatin1StringView("linked"))
-        && SceneFormat::readFlag(attribute(QLatin1StringView("linked")));
+    const bool drawn = type == u"stroke" || type == u"reference";
+    if (type != u"audio" && type != u"annotation" && type != u"scribble" && !drawn) {
+        // "paint" and anything else unknown.
+        noteDamage(layerName, 0,
+                   SceneReader::tr("it is of unknown kind \"%1\", so it was left out with all it holds").arg(type));
+        skipLayer();
+        return;
+    }
+    const QUuid identifier = readIdentifier(layerName, 0, m_layerIdentifiers);
+    // A name given empty is the layer's; only one left out is named.
+    if (!m_xml.attributes().hasAttribute(QLatin1StringView("name")))
+        noteReplaced(layerName, 0, Replaced::Missing, SceneReader::tr("its name"), {}, SceneReader::tr("blank"));
+    const bool linked = readFlag(layerName, 0, SceneReader::tr("its link"), QLatin1StringView("linked"),
+                                 SceneReader::tr("linked"), SceneReader::tr("not linked"), true);
+    const bool visible = drawn
+        && readFlag(layerName, 0, SceneReader::tr("its visibility"), QLatin1StringView("visible"),
+                    SceneReader::tr("shown"), SceneReader::tr("hidden"), true);
     const QString beyond = attribute(QLatin1StringView("beyond")).toString();
 
     std::shared_ptr<Layer> layer;
@@ -887,11 +1114,11 @@ void SceneReaderPrivate::readLayer()
         auto audio = std::make_shared<AudioLayer>(m_scene);
         readAudio(*audio, layerName);
         layer = audio;
-    } else if (type == u"annotation" || type == u"scribble") {
+    } else if (!drawn) {
         auto annotations = std::make_shared<AnnotationLayer>(m_scene);
         readAnnotation(*annotations, layerName);
         layer = annotations;
-    } else if (type == u"stroke" || type == u"reference") {
+    } else {
         std::shared_ptr<VisualLayer> visual;
         if (type == u"stroke")
             visual = std::make_shared<StrokeLayer>(QColor(Qt::red), m_scene->frameSize(), m_scene);
@@ -899,13 +1126,20 @@ void SceneReaderPrivate::readLayer()
             visual = std::make_shared<ReferenceLayer>(m_scene->frameSize(), m_scene);
         // The cells come from the file.
         visual->takeCell(0);
+        m_cellIdentifiers.clear();
+        QHash<QString, int> met;
+        const QString opacity = SceneReader::tr("its opacity");
+        const QString colour = SceneReader::tr("its colour");
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() == u"opacity") {
-                readOpacity(*visual, layerName);
+                if (isFirst(met, layerName, 0, opacity))
+                    readOpacity(*visual, layerName);
             } else if (m_xml.name() == u"color" && type == u"stroke") {
+                if (!isFirst(met, layerName, 0, colour))
+                    continue;
                 auto &strokes = static_cast<StrokeLayer &>(*visual);
                 strokes.setColor(readValue(
-                    layerName, 0, SceneReader::tr("its colour"), readText(),
+                    layerName, 0, colour, readText(),
                     [](QStringView text) {
                         const QColor color = SceneFormat::readColor(text);
                         return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
@@ -914,6 +1148,7 @@ void SceneReaderPrivate::readLayer()
             } else if (m_xml.name() == u"drawing") {
                 if (std::shared_ptr<LayerItem> cell = readDrawing(*visual, layerName)) {
                     keepLeftOutCells();
+                    m_cellIdentifiers.insert(cell->identifier());
                     visual->insertCell(visual->frameCount(), std::move(cell));
                 }
                 advance();
@@ -923,19 +1158,19 @@ void SceneReaderPrivate::readLayer()
             checkCancel();
         }
         endLeftOutCells();
+        if (!met.contains(QStringLiteral("opacity")))
+            noteReplaced(layerName, 0, Replaced::Missing, opacity, {}, shownNumber(visual->opacity()));
+        if (type == u"stroke" && !met.contains(QStringLiteral("color")))
+            noteReplaced(layerName, 0, Replaced::Missing, colour, {},
+                         SceneFormat::colorText(static_cast<StrokeLayer &>(*visual).color()));
         // Every edit counts on a layer having a cell.
         if (visual->frameCount() == 0)
             visual->insertCell(0, visual->newCell());
         layer = visual;
-    } else {
-        // "paint" and anything else unknown.
-        noteDamage(layerName, 0,
-                   SceneReader::tr("it is of unknown kind \"%1\", so it was left out with all it holds").arg(type));
-        m_xml.skipCurrentElement();
-        return;
     }
 
     layer->setIdentifier(identifier);
+    m_layerIdentifiers.insert(layer->identifier());
     if (!name.isEmpty() && name != layer->name())
         layer->setName(name);
     if (linked != layer->isLinked())
@@ -967,22 +1202,53 @@ void SceneReaderPrivate::readLayer()
     m_scene->insertLayer(layer, m_scene->layerCount());
 }
 
+void SceneReaderPrivate::skipLayer()
+{
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == u"drawing")
+            advance();
+        m_xml.skipCurrentElement();
+        checkCancel();
+    }
+}
+
+bool SceneReaderPrivate::readFlag(const QString &layerName, int frame, const QString &what, QLatin1StringView name,
+                                  const QString &set, const QString &unset, bool alwaysWritten)
+{
+    const QStringView text = attribute(name);
+    return readValue(layerName, frame, what, text, flagOf, !text.isEmpty(),
+                     [&](bool value) { return value ? set : unset; },
+                     alwaysWritten ? Written::Always : Written::WhenSet);
+}
+
 void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
 {
-    // A layer plays one sound, the first the file gives it; any other is
-    // named, not read.
+    // A layer plays one sound, the first the file gives it (an element
+    // without data gives none); any other is named, not read.
     int sounds = 0;
+    bool given = false;
+    QHash<QString, int> met;
+    const QString offset = SceneReader::tr("its offset in frames");
     while (m_xml.readNextStartElement()) {
-        if (m_xml.name() == u"originalAudioData" && sounds++ > 0) {
-            if (sounds == 2)
+        if (m_xml.name() == u"originalAudioData" && sounds > 0) {
+            if (sounds++ == 1)
                 noteDamage(layerName, 0, SceneReader::tr("it holds more than one sound; only the first was read"));
             m_xml.skipCurrentElement();
         } else if (m_xml.name() == u"offsetFrames") {
-            layer.setOffsetFrames(readValue(layerName, 0, SceneReader::tr("its offset in frames"), readText(),
-                                            numberOf, layer.offsetFrames(), shownNumber));
+            if (!isFirst(met, layerName, 0, offset))
+                continue;
+            // The layer keeps offsets in hundredths of a frame, within reach
+            // of the sound.
+            const QString text = readText();
+            const double frames = readValue(layerName, 0, offset, text, numberOf, layer.offsetFrames(), shownNumber);
+            layer.setOffsetFrames(frames);
+            if (std::abs(layer.offsetFrames() - frames) > 1e-9)
+                noteReplaced(layerName, 0, Replaced::Impossible, offset, text, shownNumber(layer.offsetFrames()));
         } else if (m_xml.name() == u"originalAudioData") {
+            given = true;
             const QByteArray &bytes = readBase64Text();
             if (!bytes.isEmpty()) {
+                ++sounds;
                 layer.setOriginalAudioData(bytes);
                 if (!layer.hasAudio())
                     noteDamage(layerName, 0, SceneReader::tr("its sound cannot be played: %1").arg(layer.errorString()));
@@ -1002,10 +1268,15 @@ void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
         }
         checkCancel();
     }
+    if (!met.contains(QStringLiteral("offsetFrames")))
+        noteReplaced(layerName, 0, Replaced::Missing, offset, {}, shownNumber(layer.offsetFrames()));
+    if (!given)
+        noteDamage(layerName, 0, SceneReader::tr("its sound is missing"));
 }
 
 void SceneReaderPrivate::readAnnotation(AnnotationLayer &layer, const QString &layerName)
 {
+    bool blankLast = false;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"image") {
             const int frame = layer.imageCount() + 1;
@@ -1027,19 +1298,28 @@ void SceneReaderPrivate::readAnnotation(AnnotationLayer &layer, const QString &l
                 noteDamage(layerName, frame, SceneReader::tr("its note cannot be read"));
             notePayload(layerName, frame, !damaged && in.atEnd());
             layer.appendImage(image);
+            blankLast = !damaged && image.isNull();
         } else {
             m_xml.skipCurrentElement();
         }
         checkCancel();
     }
+    m_noteCounts.append({layerName, layer.imageCount(), blankLast});
 }
 
 void SceneReaderPrivate::readOpacity(VisualLayer &layer, const QString &layerName)
 {
-    // One that cannot be read is that of a new layer, which shows.
-    const double opacity =
-        readValue(layerName, 0, SceneReader::tr("its opacity"), readText(), numberOf, layer.opacity(), shownNumber);
-    layer.setOpacity(std::clamp(opacity, 0.0, 1.0));
+    // One that cannot be read, or that the layer cannot have, is that of a
+    // new layer, which shows: an opacity below none would hide it.
+    const QString what = SceneReader::tr("its opacity");
+    const QString text = readText();
+    const double fallback = layer.opacity();
+    const double opacity = readValue(layerName, 0, what, text, numberOf, fallback, shownNumber);
+    layer.setOpacity(opacity);
+    if (layer.opacity() != opacity) {
+        layer.setOpacity(fallback);
+        noteReplaced(layerName, 0, Replaced::Impossible, what, text, shownNumber(fallback));
+    }
 }
 
 std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, const QString &layerName)
@@ -1052,7 +1332,9 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, c
         return nullptr;
     }
     const QTransform offPegs = readOffPegs(layerName, frame);
-    const bool keyDrawing = attribute(QLatin1StringView("keyDrawing")) == u"yes";
+    const bool keyDrawing = readFlag(layerName, frame, SceneReader::tr("its key-drawing mark"),
+                                     QLatin1StringView("keyDrawing"), SceneReader::tr("a key drawing"),
+                                     SceneReader::tr("not a key drawing"), false);
 
     std::shared_ptr<LayerItem> cell;
     if (type == u"clone") {
@@ -1081,10 +1363,10 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, c
 
 std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, const QString &layerName, int frame)
 {
-    const QUuid identifier = readIdentifier(layerName, frame);
+    const QUuid identifier = readIdentifier(layerName, frame, m_cellIdentifiers);
     const QUuid copyId = readValue(layerName, frame, SceneReader::tr("its drawing's copy id"),
                                    attribute(QLatin1StringView("copyId")), identifierOf, QUuid(),
-                                   [](const QUuid &) { return SceneReader::tr("none"); });
+                                   [](const QUuid &) { return SceneReader::tr("none"); }, Written::WhenSet);
     std::shared_ptr<LayerItem> cell = layer.newCell();
     // The cell keeps its identifier whatever becomes of its content, so
     // that the distant clones that name it still find it.
@@ -1128,7 +1410,7 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, 
         cell->setDrawing(std::move(drawing));
     }
     if (!distantClones.isEmpty())
-        m_listedClones.append({cell, distantClones});
+        m_listedClones.append({cell, distantClones, layerName, frame});
     if (!payload)
         noteDamage(layerName, frame, SceneReader::tr("its drawing is missing"));
     return cell;
@@ -1256,18 +1538,29 @@ std::shared_ptr<Drawing> SceneReaderPrivate::readImage(const QString &layerName,
     return std::make_shared<ImageDrawing>(image);
 }
 
-QUuid SceneReaderPrivate::readIdentifier(const QString &layerName, int frame)
+QUuid SceneReaderPrivate::readIdentifier(const QString &layerName, int frame, const QSet<QUuid> &taken)
 {
-    return readValue(layerName, frame, SceneReader::tr("its identifier"), attribute(QLatin1StringView("identifier")),
-                     identifierOf, QUuid(), [](const QUuid &) { return SceneReader::tr("a new one"); });
+    const QString what = SceneReader::tr("its identifier");
+    const QString newOne = SceneReader::tr("a new one");
+    const QStringView text = attribute(QLatin1StringView("identifier"));
+    const QUuid identifier =
+        readValue(layerName, frame, what, text, identifierOf, QUuid(), [&](const QUuid &) { return newOne; });
+    // Each key names one cell: where a file gives two layers, or two cells
+    // of a layer, one identifier, the first keeps it.
+    if (!taken.contains(identifier))
+        return identifier;
+    noteReplaced(layerName, frame, Replaced::Taken, what, text, newOne);
+    return {};
 }
 
 std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone(const QString &layerName, int frame)
 {
-    const QUuid identifier = readIdentifier(layerName, frame);
+    const QUuid identifier = readIdentifier(layerName, frame, m_cellIdentifiers);
     std::shared_ptr<LayerItem> cell;
+    QHash<QString, int> met;
     while (m_xml.readNextStartElement()) {
-        if (m_xml.name() == u"original") {
+        // The first original that names a cell is the one shown.
+        if (m_xml.name() == u"original" && isFirst(met, layerName, frame, SceneReader::tr("the drawing it shows"))) {
             const QUuid originalLayer = SceneFormat::readIdentifier(attribute(QLatin1StringView("layer")));
             const QUuid originalItem = SceneFormat::readIdentifier(attribute(QLatin1StringView("drawing")));
             if (!originalLayer.isNull() && !originalItem.isNull()) {
@@ -1279,7 +1572,8 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone(const QString &l
                 cell->setOriginal({originalLayer, originalItem});
             }
         }
-        m_xml.skipCurrentElement();
+        if (m_xml.tokenType() == QXmlStreamReader::StartElement)
+            m_xml.skipCurrentElement();
     }
     return cell;
 }
@@ -1287,9 +1581,14 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone(const QString &l
 QTransform SceneReaderPrivate::readOffPegs(const QString &layerName, int frame)
 {
     // A part that cannot be read moves and turns nothing, as one absent.
+    // The writer gives all three or none.
+    const Written written = hasAttribute(QLatin1StringView("xOffset")) || hasAttribute(QLatin1StringView("yOffset"))
+            || hasAttribute(QLatin1StringView("rotationDeg"))
+        ? Written::Always
+        : Written::WhenSet;
     const auto part = [&](const QString &what, QLatin1StringView name) -> std::optional<double> {
         const QStringView text = attribute(name);
-        const double value = readValue(layerName, frame, what, text, numberOf, 0.0, shownNumber);
+        const double value = readValue(layerName, frame, what, text, numberOf, 0.0, shownNumber, written);
         return numberOf(text) ? std::optional<double>(value) : std::nullopt;
     };
     return SceneFormat::composeOffPegs(
@@ -1373,12 +1672,15 @@ int SceneReader::read(QIODevice *device)
         if (!d->m_xml.readNextStartElement())
             return result(d->m_xml.hasError() ? SceneFormat::Failed : SceneFormat::Done);
         if (d->m_xml.name() == u"kl" && d->attribute(QLatin1StringView("version")) == SceneFormat::Version) {
+            QHash<QString, int> met;
             while (d->m_xml.readNextStartElement()) {
-                if (d->m_xml.name() == u"scene" && d->m_scene)
-                    d->readScene();
-                else
+                if (d->m_xml.name() != u"scene" || !d->m_scene)
                     d->m_xml.skipCurrentElement();
+                else if (d->isFirst(met, QString(), 0, tr("the scene")))
+                    d->readScene();
             }
+            if (d->m_scene && met.isEmpty() && !d->m_xml.hasError())
+                d->noteDamage(QString(), 0, tr("the file holds no scene"));
         } else {
             d->m_xml.raiseError(tr("The file is not a KL version 0.4 file"));
         }

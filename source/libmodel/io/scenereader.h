@@ -23,16 +23,20 @@ struct ReadingCancelledException
 // Fills a freshly made scene from a ".kl" document (see SceneFormat).
 //
 // Tolerant of what it does not know: unknown elements are skipped whole,
-// missing attributes take their defaults, an unreadable value is replaced by
-// one that keeps the scene usable (what a missing one gives, as a frame
-// side that cannot be read is made good like a missing one), and layers and
-// cells that cannot be built are left out. What is left out or replaced that
-// way, and an ordering of the layers that cannot be followed, is reported
-// with the damage (below), each value with the one used in its place: the
-// user hears of all of it before saving over the file. Only a document
-// whose XML is broken, whose root is not a version 0.4 "kl", or whose frame
-// size, given whole, no scene can have fails the read (errorString() says
-// why and where).
+// attributes the writer leaves out at their defaults take them, and layers
+// and cells that cannot be built are left out. A value not given as the
+// writer gives it (missing where the writer always gives it, unreadable, one
+// the scene cannot have, an identifier that a layer or cell before it has)
+// is replaced by one that keeps the scene usable: a frame side that cannot
+// be right is made good like a missing one, an opacity the layer cannot have
+// is a new layer's, a range given backwards is put in order. Of an element
+// given twice where the writer gives one, the first is read. What is left
+// out or replaced that way, and an ordering of the layers that cannot be
+// followed, is reported with the damage (below), each value with the one
+// used in its place: the user hears of all of it before saving over the
+// file, and the file saved then opens without a word. Only a document whose
+// XML is broken, or whose root is not a version 0.4 "kl", fails the read
+// (errorString() says why and where).
 //
 // Nothing read from the file is trusted. Drawings, pictures, notes and sound
 // that are damaged (cut short, badly encoded, beyond what a scene can hold)
