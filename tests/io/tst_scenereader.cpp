@@ -865,6 +865,11 @@ void TestSceneReader::damagedFiles_data()
     QTest::newRow("sound with four characters added")
         << textEdited(QStringLiteral("originalAudioData"), 0, QString(), QStringLiteral("AAAA")) << QStringLiteral("Sound")
         << 0 << miscounted << Spoils::Cell;
+    // A tag some writers append after the sound's own length is no damage.
+    QTest::newRow("sound with a chunk of its own after its stated length")
+        << payload(QStringLiteral("originalAudioData"), 0,
+                   [](const QByteArray &bytes) { return encoded(bytes + QByteArray("id3 \4\0\0\0tags", 12)); })
+        << QStringLiteral("Sound") << 0 << QString() << Spoils::Nothing;
     QTest::newRow("sound with four characters removed")
         << textEdited(QStringLiteral("originalAudioData"), 0, QStringLiteral("xxxx"), QString()) << QStringLiteral("Sound")
         << 0 << miscounted << Spoils::Cell;

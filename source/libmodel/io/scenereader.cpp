@@ -88,7 +88,11 @@ QString frameList(QList<int> frames)
 // Whether a sound file's bytes are as many as its header says: RIFF (WAV)
 // and FORM (AIFF) files state their length after their first four bytes, and
 // a placeholder (0, or all ones, as writers that stream leave it) states
-// none.
+// none. Healthy files may go on past that length: with the pad byte of an
+// odd length that the length leaves out, and with chunks of their own
+// (tags some writers append), each four characters of name, a size and
+// that many bytes, running exactly to the end. Bytes added or lost in the
+// middle leave neither.
 bool statedLengthMet(const QByteArray &sound)
 {
     if (sound.size() < 8)
@@ -100,7 +104,24 @@ bool statedLengthMet(const QByteArray &sound)
         stated = qFromBigEndian<quint32>(sound.constData() + 4);
     else
         return true;
-    return stated == 0 || stated == 0xffffffffu || qint64(stated) + 8 == sound.size();
+    if (stated == 0 || stated == 0xffffffffu)
+        return true;
+    const bool littleEndian = sound.startsWith("RIFF");
+    const auto isName = [](const char *name) {
+        return std::all_of(name, name + 4, [](char c) { return c >= ' ' && c < 0x7f; }) && name[0] != ' ';
+    };
+    qint64 at = qint64(stated) + 8;
+    for (int chunks = 0; at < sound.size() && chunks < 64; ++chunks) {
+        if (at % 2 == 1 && sound.at(at) == 0)
+            ++at;
+        if (at == sound.size() || at + 8 > sound.size() || !isName(sound.constData() + at))
+            break;
+        const quint32 size = littleEndian ? qFromLittleEndian<quint32>(sound.constData() + at + 4)
+                                          : qFromBigEndian<quint32>(sound.constData() + at + 4);
+        at += 8 + qint64(size);
+    }
+    // The last chunk may lack its pad byte.
+    return at == sound.size();
 }
 
 // Every value that reads is one the scene can have, unless the caller says
