@@ -348,9 +348,7 @@ void markSegments(TileMarks &marks, const SingleStroke &stroke, const QTransform
         positions.clear();
         attributes.clear();
         kinds.clear();
-        segment->tessellateStartCap(positions, attributes, kinds);
-        segment->tessellate(positions, attributes, kinds);
-        segment->tessellateEndCap(positions, attributes, kinds);
+        segment->tessellateWithCaps(positions, attributes, kinds);
         const qsizetype vertices = std::min(positions.size() / 4, attributes.size() / 2);
         for (qsizetype first = 0; first + 2 < vertices; first += 3) {
             std::array<QPointF, 3> corners;

@@ -75,6 +75,13 @@ std::shared_ptr<Segment> Segment::readRecord(QDataStream &stream)
     return segment;
 }
 
+void Segment::tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds) const
+{
+    tessellateStartCap(positions, attributes, kinds);
+    tessellate(positions, attributes, kinds);
+    tessellateEndCap(positions, attributes, kinds);
+}
+
 void Segment::appendDiscFan(QList<float> &positions, QList<float> &attributes,
                             QList<float> &kinds, const End &end)
 {

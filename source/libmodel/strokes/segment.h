@@ -56,6 +56,8 @@ public:
                             QList<float> &kinds) const = 0;
     virtual void tessellateEndCap(QList<float> &positions, QList<float> &attributes,
                                   QList<float> &kinds) const = 0;
+    // The start cap, the body and the end cap, as a render draws them.
+    void tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds) const;
     virtual void write(QDataStream &stream) const = 0;
     // Reads the record body that write() produced. Stream errors are left for
     // the caller to inspect after the whole record; a record with a value that
