@@ -11,7 +11,8 @@
 // frame of its own near 8K, without its frame and with it, beside the same
 // drawings all claiming one; scene files of 30 and 300 drawings of one
 // marker line each from corner to corner of an 8192x8192 frame, without
-// their pictures, beside the same drawings as the program saves them; and a
+// their pictures, beside the same drawings as the program saves them, each
+// with the renderer at full HD and at the frame's size; and a
 // 5 KB WAV at 1 Hz whose data chunk claims more than the file holds, decoded
 // as an import decodes it. Each reports its time and what the heap held at
 // its peak beyond what it held before.
@@ -425,11 +426,36 @@ QByteArray longLinesFile(const benchmark::State &state)
     return HostileInput::sceneDocument(HostileInput::CapFrame, drawings);
 }
 
+// The renderer's framebuffers for one benchmark: the full-HD ones the other
+// benchmarks use (0), or the frame's size, as the window sets them before it
+// opens a scene (1). Back to full HD afterwards.
+class RendererFramebuffers
+{
+public:
+    explicit RendererFramebuffers(const benchmark::State &state)
+    {
+        if (state.range(1) != 0 && rendererReady())
+            Model::OffscreenRenderer::instance()->setSize(HostileInput::CapFrame);
+    }
+    ~RendererFramebuffers()
+    {
+        if (rendererReady() && Model::OffscreenRenderer::instance()->size() != FullHd)
+            Model::OffscreenRenderer::instance()->setSize(FullHd);
+    }
+    Q_DISABLE_COPY_MOVE(RendererFramebuffers)
+};
+
 void BM_HostileInputOpenLongLines(benchmark::State &state)
 {
+    const RendererFramebuffers framebuffers(state);
     open(state, longLinesFile(state), true);
 }
-BENCHMARK(BM_HostileInputOpenLongLines)->Arg(30)->Arg(300)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_HostileInputOpenLongLines)
+    ->ArgsProduct({{30, 300}, {0, 1}})
+    ->ArgNames({"drawings", "frame_sized_renderer"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 
 // The same drawings as the program saves them, each with its picture.
 void BM_HostileInputOpenLongLinesBaselineSaved(benchmark::State &state)
@@ -443,11 +469,12 @@ void BM_HostileInputOpenLongLinesBaselineSaved(benchmark::State &state)
         Model::SceneReader(&scene).read(&device);
         saved.insert(state.range(0), written(scene));
     }
+    const RendererFramebuffers framebuffers(state);
     open(state, saved.value(state.range(0)), true);
 }
 BENCHMARK(BM_HostileInputOpenLongLinesBaselineSaved)
-    ->Arg(30)
-    ->Arg(300)
+    ->ArgsProduct({{30, 300}, {0, 1}})
+    ->ArgNames({"drawings", "frame_sized_renderer"})
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3);
