@@ -336,7 +336,7 @@ QRect SingleStroke::render(QImage &target, QRect clip, const QTransform &transfo
     for (const auto &segment : segments) {
         if (!transform.mapRect(segment->boundingRect()).intersects(clip))
             continue;
-        segment->tessellateWithCaps(positions, attributes, kinds);
+        segment->tessellateWithCaps(positions, attributes, kinds, transform, clip);
     }
 
     OffscreenRenderer *renderer = OffscreenRenderer::instance();
