@@ -9,9 +9,13 @@
 // largest square holding two pixels of ink each, opened, beside the same
 // pictures upright; a 655 KB scene file of 300 drawings each claiming a
 // frame of its own near 8K, without its frame and with it, beside the same
-// drawings all claiming one; and a 5 KB WAV at 1 Hz whose data chunk claims
-// more than the file holds, decoded as an import decodes it. Each reports its
-// time and what the heap held at its peak beyond what it held before.
+// drawings all claiming one; scene files of 30 and 300 drawings of one
+// marker line each from corner to corner of an 8192x8192 frame, without
+// their pictures, beside the same drawings as the program saves them, each
+// with the renderer at full HD and at the frame's size; and a
+// 5 KB WAV at 1 Hz whose data chunk claims more than the file holds, decoded
+// as an import decodes it. Each reports its time and what the heap held at
+// its peak beyond what it held before.
 //
 // Beside them, a scene the program itself makes: twenty full-HD layers
 // collapsed and merged into one drawing, opened after the frame was made
@@ -32,6 +36,7 @@
 #include "support/hostileinput.h"
 
 #include <QBuffer>
+#include <QMap>
 #include <QMimeData>
 
 #include <benchmark/benchmark.h>
@@ -411,6 +416,68 @@ void BM_HostileInputOpenMergedShrunkBaselineFullHd(benchmark::State &state)
     open(state, mergedScene().atFullHd);
 }
 BENCHMARK(BM_HostileInputOpenMergedShrunkBaselineFullHd)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// A scene file of an 8192x8192 frame whose drawings each hold one marker
+// line from corner to corner and no cached picture, so that the reader makes
+// them: 30 drawings, 12 KB (30), and 300, 117 KB (300).
+QByteArray longLinesFile(const benchmark::State &state)
+{
+    const QList<QByteArray> drawings(state.range(0), HostileInput::diagonalRecord(HostileInput::CapFrame));
+    return HostileInput::sceneDocument(HostileInput::CapFrame, drawings);
+}
+
+// The renderer's framebuffers for one benchmark: the full-HD ones the other
+// benchmarks use (0), or the frame's size, as the window sets them before it
+// opens a scene (1). Back to full HD afterwards.
+class RendererFramebuffers
+{
+public:
+    explicit RendererFramebuffers(const benchmark::State &state)
+    {
+        if (state.range(1) != 0 && rendererReady())
+            Model::OffscreenRenderer::instance()->setSize(HostileInput::CapFrame);
+    }
+    ~RendererFramebuffers()
+    {
+        if (rendererReady() && Model::OffscreenRenderer::instance()->size() != FullHd)
+            Model::OffscreenRenderer::instance()->setSize(FullHd);
+    }
+    Q_DISABLE_COPY_MOVE(RendererFramebuffers)
+};
+
+void BM_HostileInputOpenLongLines(benchmark::State &state)
+{
+    const RendererFramebuffers framebuffers(state);
+    open(state, longLinesFile(state), true);
+}
+BENCHMARK(BM_HostileInputOpenLongLines)
+    ->ArgsProduct({{30, 300}, {0, 1}})
+    ->ArgNames({"drawings", "frame_sized_renderer"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+
+// The same drawings as the program saves them, each with its picture.
+void BM_HostileInputOpenLongLinesBaselineSaved(benchmark::State &state)
+{
+    static QMap<qint64, QByteArray> saved;
+    if (!saved.contains(state.range(0)) && rendererReady()) {
+        Model::Scene scene;
+        QBuffer device;
+        device.setData(longLinesFile(state));
+        device.open(QIODevice::ReadOnly | QIODevice::Text);
+        Model::SceneReader(&scene).read(&device);
+        saved.insert(state.range(0), written(scene));
+    }
+    const RendererFramebuffers framebuffers(state);
+    open(state, saved.value(state.range(0)), true);
+}
+BENCHMARK(BM_HostileInputOpenLongLinesBaselineSaved)
+    ->ArgsProduct({{30, 300}, {0, 1}})
+    ->ArgNames({"drawings", "frame_sized_renderer"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 
 // Decoded as an import or an opened scene decodes it; the operation gives
 // the megabytes of sound the layer keeps.

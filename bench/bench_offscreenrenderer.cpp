@@ -76,9 +76,7 @@ void BM_RendererStrokeMaskPerSegment(benchmark::State &state)
             positions.clear();
             attributes.clear();
             kinds.clear();
-            segment->tessellateStartCap(positions, attributes, kinds);
-            segment->tessellate(positions, attributes, kinds);
-            segment->tessellateEndCap(positions, attributes, kinds);
+            segment->tessellateWithCaps(positions, attributes, kinds);
             QImage scratch(bounds.size(), QImage::Format_Alpha8);
             scratch.fill(0);
             renderer->renderPen(scratch, 0, bounds.topLeft(), 1.0f, QRect(QPoint(0, 0), bounds.size()),

@@ -284,6 +284,16 @@ Step draw(int layer, int frame, const Line &line)
     };
 }
 
+// A line drawn in one quick drag: the pen gives its ends alone.
+Step drag(int layer, int frame, QPointF from, QPointF to)
+{
+    return [=](Session &session) {
+        static const Model::PenTool pen(Model::Tool::PenType::Marker);
+        push(session, new Commands::Stroke(session.edited.get(), cellAt(*session.edited, layer, frame),
+                                           TestSupport::liveStroke(session.scene()->frameSize(), pen, {from, to})));
+    };
+}
+
 // Lifts what lies inside area out of the drawing, leaving a hole, as the
 // cutter does: one step.
 Step cut(int layer, int frame, QRect area)
@@ -790,6 +800,14 @@ void TestRoundTrips::roundTrip_data()
         << Steps{openInked(QSize(300, 150), 1), resize(Frame, KL::FitMode::FitModeIgnore),
                  cut(0, 1, QRect(0, 0, 300, 150)), move(QPointF(300.4935, 150.4965)), stamp(0, 1),
                  reopenClaiming(Frame + QSize(1, 1)), draw(0, 1, {{20, 300}, {120, 340}})};
+    // Cropped one pixel larger, a picture lies on half pixels. A line dragged
+    // beside its top splits the frame into pieces across the picture when
+    // the file is opened fitted: each piece draws the picture, and the line,
+    // as the whole frame does.
+    QTest::newRow("a picture on half pixels, a line dragged beside its top, opened fitted to its frame, drawn on and saved")
+        << Steps{openInked(QSize(300, 150), 1), resize(Frame, KL::FitMode::FitModeIgnore),
+                 drag(0, 1, {330, 20}, {630, 60}), resize(Frame + QSize(1, 1), KL::FitMode::FitModeCropCenter),
+                 reopenClaiming(Frame + QSize(2, 2)), draw(0, 1, {{20, 300}, {120, 340}})};
     QTest::newRow("that merged cell copied, pasted into its scene and into a smaller one, saved")
         << then(shrunk, {insertBlank(0, 1), copy(0, 2), paste(0, 1), keepAsOther(), open(QSize(64, 36), {1}),
                          copyFromOther(), paste(0, 1)});

@@ -18,6 +18,7 @@
 #include <QList>
 #include <QPainterPath>
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -80,6 +81,20 @@ inline void writePicture(QDataStream &out, const Picture &picture)
     out << qint32(picture.size.width()) << qint32(picture.size.height()) << codes;
 }
 
+// A marker stroke drawn in one go from one point to the other, as a quick
+// drag leaves it: a straight segment however long.
+inline void writeLine(QDataStream &out, QPointF from, QPointF to)
+{
+    Model::PenTool pen(Model::Tool::PenType::Marker);
+    pen.setSizeRangeLimits(2.0, 6.0);
+    Model::SingleStroke line(&pen);
+    line.addPoint({from.x(), from.y(), 0.8, 0.0});
+    line.addPoint({to.x(), to.y(), 0.8, 0.0});
+    line.finish();
+    out << qint32(Model::Stroke::SingleStrokeType);
+    line.write(out);
+}
+
 // A drawing record as scene files embed it and the clipboard carries it
 // (big-endian, single-precision floats), without a cached picture, so that
 // the reader makes one.
@@ -90,14 +105,7 @@ inline QByteArray drawingRecord(const Drawing &drawing)
     out.setFloatingPointPrecision(QDataStream::SinglePrecision);
     out << drawing.frame << qint64((drawing.ink ? 2 : 0) + drawing.pictures);
     if (drawing.ink) {
-        Model::PenTool pen(Model::Tool::PenType::Marker);
-        pen.setSizeRangeLimits(2.0, 6.0);
-        Model::SingleStroke line(&pen);
-        line.addPoint({4.0, 8.0, 0.8, 0.0});
-        line.addPoint({40.0, 26.0, 0.8, 0.0});
-        line.finish();
-        out << qint32(Model::Stroke::SingleStrokeType);
-        line.write(out);
+        writeLine(out, QPointF(4.0, 8.0), QPointF(40.0, 26.0));
         QImage speck(4, 4, QImage::Format_Alpha8);
         speck.fill(255);
         out << qint32(Model::Stroke::BitmapStrokeType);
@@ -106,6 +114,20 @@ inline QByteArray drawingRecord(const Drawing &drawing)
     for (int i = 0; i < drawing.pictures; ++i)
         writePicture(out, {QRect(QPoint(0, 0), drawing.frame), drawing.frame, {}});
     // The root's erase path, clip path and transform, and no cached picture.
+    out << QPainterPath() << QPainterPath() << QTransform() << Model::BitmapStroke::NoImageTag;
+    return bytes;
+}
+
+// A drawing record of frame holding one such stroke from one corner to the
+// other, without a cached picture: a few hundred bytes whose box is the
+// whole frame.
+inline QByteArray diagonalRecord(QSize frame)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    out << frame << qint64(1);
+    writeLine(out, QPointF(8.0, 8.0), QPointF(frame.width() - 8.0, frame.height() - 8.0));
     out << QPainterPath() << QPainterPath() << QTransform() << Model::BitmapStroke::NoImageTag;
     return bytes;
 }

@@ -5,6 +5,7 @@
 #include "render/premultipliedblend.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/rleimage.h"
+#include "strokes/segment.h"
 #include "strokes/singlestroke.h"
 
 #include <QDataStream>
@@ -16,7 +17,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace Model {
@@ -208,13 +211,166 @@ bool coversInk(const QImage &image, QRect content, const QPainterPath &path)
     return false;
 }
 
+// The tiles of a grid laid over area from its top left corner, each marked
+// when something may paint in it, with the columns of pixels from the
+// first to the last that it may paint in there.
+class TileMarks
+{
+public:
+    // A tile's columns of pixels; none while left lies beyond right.
+    struct Columns
+    {
+        int left = std::numeric_limits<int>::max();
+        int right = std::numeric_limits<int>::min();
+
+        bool marked() const { return left <= right; }
+    };
+
+    TileMarks(QRect area, int tile)
+        : m_area(area)
+        , m_tile(tile)
+        , m_columns((area.width() + tile - 1) / tile)
+        , m_rows((area.height() + tile - 1) / tile)
+        , m_marked(size_t(m_columns) * size_t(m_rows))
+    {
+    }
+
+    int tile() const { return m_tile; }
+    int columns() const { return m_columns; }
+    int rows() const { return m_rows; }
+    const Columns *row(int row) const { return m_marked.data() + qsizetype(row) * m_columns; }
+
+    // Every tile that rect reaches.
+    void mark(const QRectF &rect)
+    {
+        if (rect.isEmpty())
+            return;
+        const int top = rowAt(rect.top());
+        const int bottom = rowAt(rect.bottom());
+        for (int row = top; row <= bottom; ++row)
+            markColumns(row, rect.left(), rect.right());
+    }
+
+    // Every tile within reach of the triangle of corners, inside bounds:
+    // row by row of tiles, the triangle's part in the row grown by reach
+    // above and below, grown by reach to each side. A triangle whose
+    // corners lie on one line (the body of a long straight stroke) marks
+    // only the tiles along it.
+    void markNear(const std::array<QPointF, 3> &corners, double reach, const QRectF &bounds)
+    {
+        const auto [low, high] = std::minmax({corners[0].y(), corners[1].y(), corners[2].y()});
+        const int first = rowAt(std::max(low - reach, bounds.top()));
+        const int last = rowAt(std::min(high + reach, bounds.bottom()));
+        for (int row = first; row <= last; ++row) {
+            const double top = double(m_area.top()) + double(row) * m_tile;
+            const double above = std::max(top, bounds.top());
+            const double below = std::min(top + m_tile, bounds.bottom());
+            // A convex shape meets a band where its edges do.
+            double left = std::numeric_limits<double>::infinity();
+            double right = -left;
+            for (size_t i = 0; i < corners.size(); ++i) {
+                const QPointF a = corners[i];
+                const QPointF b = corners[(i + 1) % corners.size()];
+                double from = 0.0;
+                double to = 1.0;
+                if (a.y() != b.y()) {
+                    const double t0 = (above - reach - a.y()) / (b.y() - a.y());
+                    const double t1 = (below + reach - a.y()) / (b.y() - a.y());
+                    from = std::max(from, std::min(t0, t1));
+                    to = std::min(to, std::max(t0, t1));
+                } else if (a.y() < above - reach || a.y() > below + reach) {
+                    continue;
+                }
+                if (from > to)
+                    continue;
+                const double x0 = a.x() + (b.x() - a.x()) * from;
+                const double x1 = a.x() + (b.x() - a.x()) * to;
+                left = std::min({left, x0, x1});
+                right = std::max({right, x0, x1});
+            }
+            if (left <= right)
+                markColumns(row, std::max(left - reach, bounds.left()), std::min(right + reach, bounds.right()));
+        }
+    }
+
+private:
+    int rowAt(double y) const { return std::clamp(int((y - m_area.top()) / m_tile), 0, m_rows - 1); }
+    int columnAt(double x) const { return std::clamp(int((x - m_area.left()) / m_tile), 0, m_columns - 1); }
+
+    void markColumns(int row, double left, double right)
+    {
+        if (left > right)
+            return;
+        const int first = columnAt(left);
+        const int last = columnAt(right);
+        const int from = int(std::max(std::floor(left), double(m_area.left())));
+        const int to = int(std::min(std::ceil(right), double(m_area.right())));
+        Columns *line = m_marked.data() + qsizetype(row) * m_columns;
+        for (int column = first; column <= last; ++column) {
+            const int tileLeft = m_area.left() + column * m_tile;
+            line[column].left = std::min(line[column].left, std::max(from, tileLeft));
+            line[column].right = std::max(line[column].right, std::min(to, tileLeft + m_tile - 1));
+        }
+    }
+
+    QRect m_area;
+    int m_tile;
+    int m_columns;
+    int m_rows;
+    std::vector<Columns> m_marked;
+};
+
+// Marks the tiles that stroke can paint in, its points mapped through
+// combined, inside bounds. A segment that spans no more than a tile marks
+// its box; a longer one (a line drawn across the frame in one go) marks the
+// tiles along the triangles the renderer draws it with, each within the
+// widest its outline reaches from its centre line.
+void markSegments(TileMarks &marks, const SingleStroke &stroke, const QTransform &combined, const QRectF &bounds,
+                  double margin)
+{
+    // No vector grows further under combined than by this factor.
+    const double scale = std::hypot(std::hypot(combined.m11(), combined.m12()),
+                                    std::hypot(combined.m21(), combined.m22()));
+    const QList<std::shared_ptr<Segment>> segments = stroke.segments();
+    QList<float> positions;
+    QList<float> attributes;
+    QList<float> kinds;
+    for (const std::shared_ptr<Segment> &segment : segments) {
+        const QRectF box = combined.mapRect(Stroke::toRectF(segment->boundingRect()))
+                               .adjusted(-margin, -margin, margin, margin)
+            & bounds;
+        if (box.isEmpty())
+            continue;
+        if (box.width() <= marks.tile() && box.height() <= marks.tile()) {
+            marks.mark(box);
+            continue;
+        }
+        positions.clear();
+        attributes.clear();
+        kinds.clear();
+        segment->tessellateWithCaps(positions, attributes, kinds);
+        const qsizetype vertices = std::min(positions.size() / 4, attributes.size() / 2);
+        for (qsizetype first = 0; first + 2 < vertices; first += 3) {
+            std::array<QPointF, 3> corners;
+            double radius = 0.0;
+            for (qsizetype k = 0; k < 3; ++k) {
+                const qsizetype v = first + k;
+                corners[size_t(k)] = combined.map(QPointF(positions.at(4 * v), positions.at(4 * v + 1)));
+                radius = std::max(radius, double(attributes.at(2 * v + 1)));
+            }
+            marks.markNear(corners, radius * scale + margin, bounds);
+        }
+    }
+}
+
 // The parts of area that the strokes of root can paint, in pieces made of
 // the tiles of a grid laid from area's top left corner: rendering the pieces
 // alone renders every pixel of ink in area, so that a drawing of a few
 // strokes in far corners of a large frame costs those corners, not the
-// frame. Past MaximumPieces, each row of the grid is one piece from the
-// first tile marked to the last, which bounds the renders of a drawing of
-// many scattered strokes.
+// frame, and a long line costs the tiles it passes through. Past
+// MaximumPieces, each row of the grid is one piece from the first tile
+// marked to the last, which bounds the renders of a drawing of many
+// scattered strokes.
 QList<QRect> reachedPieces(const CompoundStroke &root, QRect area)
 {
     constexpr qsizetype MaximumPieces = 64;
@@ -223,10 +379,10 @@ QList<QRect> reachedPieces(const CompoundStroke &root, QRect area)
     if (area.isEmpty() || root.isEmpty())
         return {};
     // At most 256 tiles a side, whatever the area.
-    const int tile = std::max(128, (std::max(area.width(), area.height()) + 255) / 256);
-    const int columns = (area.width() + tile - 1) / tile;
-    const int rows = (area.height() + tile - 1) / tile;
-    std::vector<uchar> marked(size_t(columns) * size_t(rows), 0);
+    TileMarks marks(area, std::max(128, (std::max(area.width(), area.height()) + 255) / 256));
+    const int tile = marks.tile();
+    const int columns = marks.columns();
+    const int rows = marks.rows();
 
     struct Visit
     {
@@ -264,43 +420,44 @@ QList<QRect> reachedPieces(const CompoundStroke &root, QRect area)
                 & visit.bounds;
             if (reach.isEmpty())
                 continue;
-            const int left = std::clamp(int((reach.left() - area.left()) / tile), 0, columns - 1);
-            const int right = std::clamp(int((reach.right() - area.left()) / tile), 0, columns - 1);
-            const int top = std::clamp(int((reach.top() - area.top()) / tile), 0, rows - 1);
-            const int bottom = std::clamp(int((reach.bottom() - area.top()) / tile), 0, rows - 1);
-            for (int row = top; row <= bottom; ++row)
-                std::fill_n(marked.begin() + qsizetype(row) * columns + left, right - left + 1, uchar(1));
+            if (single && (reach.width() > 2 * tile || reach.height() > 2 * tile))
+                markSegments(marks, *single, visit.combined, visit.bounds, Margin);
+            else
+                marks.mark(reach);
         }
     }
 
     // Runs of marked tiles, row by row; a run below one of the same columns
-    // lengthens its piece.
+    // lengthens its piece. A piece reaches across the columns of pixels its
+    // tiles were marked in, no further: a line across the frame costs the
+    // pixels beside it, not whole tiles of them.
     const auto collect = [&](bool wholeRows) {
         QList<QRect> pieces;
         QList<std::pair<std::pair<int, int>, qsizetype>> above;
         for (int row = 0; row < rows; ++row) {
-            const uchar *line = marked.data() + qsizetype(row) * columns;
+            const TileMarks::Columns *line = marks.row(row);
             QList<std::pair<std::pair<int, int>, qsizetype>> here;
             for (int column = 0; column < columns;) {
-                if (!line[column]) {
+                if (!line[column].marked()) {
                     ++column;
                     continue;
                 }
                 int end = column;
-                while (end + 1 < columns && (line[end + 1] || wholeRows))
+                while (end + 1 < columns && (line[end + 1].marked() || wholeRows))
                     ++end;
-                while (!line[end])
+                while (!line[end].marked())
                     --end;
                 const std::pair<int, int> run(column, end);
+                const QRect reached(QPoint(line[column].left, area.top() + row * tile),
+                                    QPoint(line[end].right, area.top() + (row + 1) * tile - 1));
                 const auto same = std::find_if(above.cbegin(), above.cend(),
                                                [&](const auto &piece) { return piece.first == run; });
                 if (same != above.cend()) {
-                    pieces[same->second].setBottom(pieces.at(same->second).bottom() + tile);
+                    pieces[same->second] |= reached;
                     here.append(*same);
                 } else {
                     here.append({run, pieces.size()});
-                    pieces.append(QRect(area.left() + column * tile, area.top() + row * tile,
-                                        (end - column + 1) * tile, tile));
+                    pieces.append(reached);
                 }
                 column = end + 1;
             }

@@ -32,12 +32,59 @@ const std::array<const char *, 6> SoftnessCurveFiles = {
 
 const char PaperTextureFile[] = "KLtexture.png";
 
+// The side of the small framebuffers, which serve every render of a part no
+// larger than them: the renders of a drawing's pieces and of a stroke's
+// segments as it is drawn.
+constexpr int SmallSide = 512;
+
 int nextPowerOfTwo(int value)
 {
     int power = 1;
     while (power < value && power < (1 << 30))
         power <<= 1;
     return power;
+}
+
+// A multisampled framebuffer drawn into, the one it is resolved into for
+// reading, and the projection over them; none when they could not be made.
+struct FramebufferPair
+{
+    std::unique_ptr<QOpenGLFramebufferObject> draw;
+    std::unique_ptr<QOpenGLFramebufferObject> read;
+    QMatrix4x4 projection;
+
+    QSize size() const { return draw ? draw->size() : QSize(); }
+};
+
+// Framebuffers of size, or halved until the driver takes them; sides rounded
+// up to powers of two first when the driver needs them so.
+FramebufferPair createFramebuffers(QSize size, bool powersOfTwo)
+{
+    if (powersOfTwo)
+        size = QSize(nextPowerOfTwo(size.width()), nextPowerOfTwo(size.height()));
+
+    QOpenGLFramebufferObjectFormat drawFormat;
+    drawFormat.setAttachment(QOpenGLFramebufferObject::Depth);
+    drawFormat.setSamples(4);
+    // The same format as the read framebuffer, so that resolving is a plain blit.
+    drawFormat.setInternalTextureFormat(GL_R8);
+
+    FramebufferPair framebuffers;
+    for (;;) {
+        framebuffers.draw = std::make_unique<QOpenGLFramebufferObject>(size, drawFormat);
+        framebuffers.read = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::NoAttachment,
+                                                                       GL_TEXTURE_2D, GL_R8);
+        if (framebuffers.draw->isValid() && framebuffers.read->isValid())
+            break;
+        framebuffers = {};
+        // Halving rounds (QSize /= 2 gives 1 for 1), so 1x1 is the last try.
+        if (size.width() <= 1 && size.height() <= 1)
+            return {};
+        size /= 2;
+        size = size.expandedTo(QSize(1, 1));
+    }
+    framebuffers.projection.ortho(QRect(QPoint(0, 0), framebuffers.draw->size()));
+    return framebuffers;
 }
 
 } // namespace
@@ -59,14 +106,20 @@ public:
     int m_paperTextureOffsetUniform = -1;
     int m_paperTextureSizeUniform = -1;
 
-    QMatrix4x4 m_projection;
     std::unique_ptr<QOpenGLShaderProgram> m_program;
     std::unique_ptr<QOffscreenSurface> m_surface;
     // Indexed by shader family; an entry stays null when its image failed to load.
     std::vector<std::unique_ptr<QOpenGLTexture>> m_softnessTextures;
     std::unique_ptr<QOpenGLTexture> m_paperTexture;
-    std::unique_ptr<QOpenGLFramebufferObject> m_drawFramebuffer;
-    std::unique_ptr<QOpenGLFramebufferObject> m_readFramebuffer;
+    // Those of size(), and the small ones. The driver's work for a clear, a
+    // draw, a resolve and a read-back grows with the framebuffer bound, not
+    // only with the part of it used (a software rasteriser walks all of its
+    // tiles each time): through a frame-sized framebuffer, the render of a
+    // piece of a few hundred pixels would cost as if it covered the frame.
+    FramebufferPair m_framebuffers;
+    FramebufferPair m_smallFramebuffers;
+    // The viewport last set, which follows the framebuffers drawn into.
+    QSize m_viewport;
     // A child of the renderer; deleted explicitly so that the GL objects above
     // go first, while it is still current.
     QOpenGLContext *m_context = nullptr;
@@ -111,8 +164,9 @@ void OffscreenRenderer::releaseResources()
         return;
     if (d->m_surface)
         d->m_context->makeCurrent(d->m_surface.get());
-    d->m_drawFramebuffer.reset();
-    d->m_readFramebuffer.reset();
+    d->m_framebuffers = {};
+    d->m_smallFramebuffers = {};
+    d->m_viewport = QSize();
     d->m_softnessTextures.clear();
     d->m_paperTexture.reset();
     d->m_program.reset();
@@ -121,7 +175,6 @@ void OffscreenRenderer::releaseResources()
     d->m_context = nullptr;
     d->m_surface.reset();
     d->m_ready = false;
-    d->m_projection.setToIdentity();
 }
 
 void OffscreenRenderer::chooseSoftwareRasterizerThreads()
@@ -245,6 +298,7 @@ void OffscreenRenderer::initialize(QSize size)
     }
     d->m_ready = true;
 
+    d->m_smallFramebuffers = createFramebuffers(QSize(SmallSide, SmallSide), d->m_activeFallbacks.noNonPowerOfTwoTextures);
     if (size.isValid())
         setSize(size);
 }
@@ -259,50 +313,16 @@ void OffscreenRenderer::setSize(QSize size)
     }
     if (QOpenGLContext::currentContext() != d->m_context)
         d->m_context->makeCurrent(d->m_surface.get());
-    createFramebuffers(size);
-}
-
-void OffscreenRenderer::createFramebuffers(QSize size)
-{
-    d->m_drawFramebuffer.reset();
-    d->m_readFramebuffer.reset();
-
-    if (d->m_activeFallbacks.noNonPowerOfTwoTextures)
-        size = QSize(nextPowerOfTwo(size.width()), nextPowerOfTwo(size.height()));
-
-    QOpenGLFramebufferObjectFormat drawFormat;
-    drawFormat.setAttachment(QOpenGLFramebufferObject::Depth);
-    drawFormat.setSamples(4);
-    // The same format as the read framebuffer, so that resolving is a plain blit.
-    drawFormat.setInternalTextureFormat(GL_R8);
-
-    for (;;) {
-        d->m_drawFramebuffer = std::make_unique<QOpenGLFramebufferObject>(size, drawFormat);
-        d->m_readFramebuffer = std::make_unique<QOpenGLFramebufferObject>(
-            size, QOpenGLFramebufferObject::NoAttachment, GL_TEXTURE_2D, GL_R8);
-        if (d->m_drawFramebuffer->isValid() && d->m_readFramebuffer->isValid())
-            break;
-        d->m_drawFramebuffer.reset();
-        d->m_readFramebuffer.reset();
-        // Halving rounds (QSize /= 2 gives 1 for 1), so 1x1 is the last try.
-        if (size.width() <= 1 && size.height() <= 1) {
-            qWarning("OffscreenRenderer: no framebuffer size down to 1x1 works; nothing will be rendered");
-            d->m_projection.setToIdentity();
-            return;
-        }
-        size /= 2;
-        size = size.expandedTo(QSize(1, 1));
-    }
-
-    const QSize actual = d->m_drawFramebuffer->size();
-    d->m_projection.setToIdentity();
-    d->m_projection.ortho(QRect(QPoint(0, 0), actual));
-    glViewport(0, 0, actual.width(), actual.height());
+    // The old ones go first, so that both never take memory at once.
+    d->m_framebuffers = {};
+    d->m_framebuffers = createFramebuffers(size, d->m_activeFallbacks.noNonPowerOfTwoTextures);
+    if (!d->m_framebuffers.draw)
+        qWarning("OffscreenRenderer: no framebuffer size down to 1x1 works; nothing will be rendered");
 }
 
 QSize OffscreenRenderer::size() const
 {
-    return d->m_drawFramebuffer ? d->m_drawFramebuffer->size() : QSize();
+    return d->m_framebuffers.size();
 }
 
 bool OffscreenRenderer::renderPen(QImage &target, int subType, QPoint paperOffset, float renderScale, QRect rect,
@@ -323,7 +343,7 @@ bool OffscreenRenderer::render(QImage &target, int family, QPoint paperOffset, f
                                const QTransform &transform, const QList<float> &positions,
                                const QList<float> &attributes, const QList<float> &kinds)
 {
-    if (!d->m_ready || !d->m_drawFramebuffer || !d->m_readFramebuffer)
+    if (!d->m_ready || !d->m_framebuffers.draw)
         return false;
     // The feather and the paper coordinates are scaled by it.
     if (!(renderScale > 0.0f) || !std::isfinite(renderScale))
@@ -360,30 +380,48 @@ bool OffscreenRenderer::render(QImage &target, int family, QPoint paperOffset, f
     glEnableVertexAttribArray(GLuint(d->m_colAttr));
     glEnableVertexAttribArray(GLuint(d->m_typeAttr));
 
+    // A part that the small framebuffers hold is drawn through them, on a
+    // tile laid at its corner; a larger one through those of size(), tile by
+    // tile from the target's corner.
+    const QSize small = d->m_smallFramebuffers.size();
+    const QSize large = d->m_framebuffers.size();
+    const bool throughSmall = small.isValid() && area.width() <= small.width() && area.height() <= small.height()
+        && qint64(small.width()) * small.height() < qint64(large.width()) * large.height();
+    const FramebufferPair &framebuffers = throughSmall ? d->m_smallFramebuffers : d->m_framebuffers;
+    const QSize framebuffer = framebuffers.draw->size();
+    const QPoint grid = throughSmall ? area.topLeft() : QPoint(0, 0);
+    if (d->m_viewport != framebuffer) {
+        glViewport(0, 0, framebuffer.width(), framebuffer.height());
+        d->m_viewport = framebuffer;
+    }
+
+    const QSize paperSize = d->m_paperTexture ? QSize(d->m_paperTexture->width(), d->m_paperTexture->height()) : QSize(1, 1);
+    program.setUniformValue(d->m_projectionUniform, framebuffers.projection);
+    program.setUniformValue(d->m_featherUniform, renderScale * 0.65f);
+    program.setUniformValue(d->m_renderScaleUniform, renderScale);
+    program.setUniformValue(d->m_penTypeUniform, family);
+    program.setUniformValue(d->m_paperTextureSizeUniform, QSizeF(paperSize));
+    // QImage rows are 4-byte aligned, as GL packs them by default.
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+
     // Only the pixels that are read back are cleared, drawn and resolved.
     glEnable(GL_SCISSOR_TEST);
 
-    const QSize framebuffer = d->m_drawFramebuffer->size();
-    const QSize paperSize = d->m_paperTexture ? QSize(d->m_paperTexture->width(), d->m_paperTexture->height()) : QSize(1, 1);
-    const int rows = (target.height() + framebuffer.height() - 1) / framebuffer.height();
-    const int columns = (target.width() + framebuffer.width() - 1) / framebuffer.width();
+    const int firstRow = (area.top() - grid.y()) / framebuffer.height();
+    const int lastRow = (area.bottom() - grid.y()) / framebuffer.height();
+    const int firstColumn = (area.left() - grid.x()) / framebuffer.width();
+    const int lastColumn = (area.right() - grid.x()) / framebuffer.width();
     QImage scratch;
-    for (int row = 0; row < rows; ++row) {
-        for (int column = 0; column < columns; ++column) {
-            const QPoint origin(column * framebuffer.width(), row * framebuffer.height());
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            const QPoint origin = grid + QPoint(column * framebuffer.width(), row * framebuffer.height());
             const QRect part = QRect(origin, framebuffer) & area;
-            if (part.isEmpty())
-                continue;
             const QRect local = part.translated(-origin);
             // Framebuffer rows run upwards.
             const QRect glRect(local.left(), framebuffer.height() - local.bottom() - 1, local.width(), local.height());
 
-            program.setUniformValue(d->m_projectionUniform, d->m_projection);
             program.setUniformValue(d->m_transformUniform,
                                     QMatrix4x4(transform * QTransform::fromTranslate(-origin.x(), -origin.y())));
-            program.setUniformValue(d->m_featherUniform, renderScale * 0.65f);
-            program.setUniformValue(d->m_renderScaleUniform, renderScale);
-            program.setUniformValue(d->m_penTypeUniform, family);
             // The shader reads the grain at (offset.x + x, offset.y - y) from the
             // tile's window position; adding the tile's origin and height anchors
             // the grain to the target's pixels, so tiles meet seamlessly and the
@@ -391,26 +429,23 @@ bool OffscreenRenderer::render(QImage &target, int family, QPoint paperOffset, f
             program.setUniformValue(d->m_paperTextureOffsetUniform,
                                     QPointF(paperOffset.x() + origin.x(),
                                             paperOffset.y() + origin.y() + framebuffer.height()));
-            program.setUniformValue(d->m_paperTextureSizeUniform, QSizeF(paperSize));
 
             glScissor(glRect.x(), glRect.y(), glRect.width(), glRect.height());
-            d->m_drawFramebuffer->bind();
+            framebuffers.draw->bind();
             glClear(GL_COLOR_BUFFER_BIT);
             if (vertices > 0)
                 glDrawArrays(GL_TRIANGLES, 0, GLsizei(vertices));
-            d->m_drawFramebuffer->release();
+            framebuffers.draw->release();
 
-            QOpenGLFramebufferObject::blitFramebuffer(d->m_readFramebuffer.get(), glRect, d->m_drawFramebuffer.get(),
-                                                      glRect, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-            d->m_readFramebuffer->bind();
+            QOpenGLFramebufferObject::blitFramebuffer(framebuffers.read.get(), glRect, framebuffers.draw.get(), glRect,
+                                                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            framebuffers.read->bind();
             d->m_context->extraFunctions()->glReadBuffer(GL_COLOR_ATTACHMENT0);
             if (scratch.size() != local.size())
                 scratch = QImage(local.size(), QImage::Format_Alpha8);
-            // QImage rows are 4-byte aligned, as GL packs them by default.
-            glPixelStorei(GL_PACK_ALIGNMENT, 4);
             glReadPixels(glRect.x(), glRect.y(), glRect.width(), glRect.height(), GL_RED, GL_UNSIGNED_BYTE,
                          scratch.bits());
-            d->m_readFramebuffer->release();
+            framebuffers.read->release();
 
             const int height = part.height();
             for (int y = 0; y < height; ++y)

@@ -23,6 +23,9 @@ class OffscreenRendererPrivate;
 // used only there: the context is made current at set-up and stays current.
 // Rendering draws into a framebuffer of size() and copies the result into the
 // caller's image, tile by tile when the image is larger than the framebuffer.
+// A rectangle of at most 512x512 pixels is drawn through framebuffers of that
+// size instead, when size() is larger, so that what a small render costs
+// does not grow with size().
 //
 // Failure rules: a render before initialize, without framebuffers (size never
 // set, or no size down to 1x1 could be created), with a non-positive render
@@ -105,7 +108,6 @@ private:
     bool render(QImage &target, int family, QPoint paperOffset, float renderScale, QRect rect,
                 const QTransform &transform, const QList<float> &positions,
                 const QList<float> &attributes, const QList<float> &kinds);
-    void createFramebuffers(QSize size);
     void releaseResources();
 
     std::unique_ptr<OffscreenRendererPrivate> d;

@@ -170,6 +170,16 @@ void ArcSegment::addToPath(QPainterPath &path) const
                d->sweep());
 }
 
+QRectF ArcSegment::startCapRect() const
+{
+    return discRect(d->m_start, d->m_startRadius);
+}
+
+QRectF ArcSegment::endCapRect() const
+{
+    return discRect(d->m_end, d->m_endRadius);
+}
+
 void ArcSegment::tessellateStartCap(QList<float> &positions, QList<float> &attributes,
                                     QList<float> &kinds) const
 {

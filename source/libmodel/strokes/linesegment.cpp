@@ -86,6 +86,16 @@ void LineSegment::addToPath(QPainterPath &path) const
     path.lineTo(d->m_end);
 }
 
+QRectF LineSegment::startCapRect() const
+{
+    return discRect(d->m_start, d->m_startRadius);
+}
+
+QRectF LineSegment::endCapRect() const
+{
+    return discRect(d->m_end, d->m_endRadius);
+}
+
 // Both caps start their fan along the line's own direction.
 void LineSegment::tessellateStartCap(QList<float> &positions, QList<float> &attributes,
                                      QList<float> &kinds) const

@@ -29,6 +29,8 @@ public:
     QRect boundingRect() const override;
     void moveToStart(QPainterPath &path) const override;
     void addToPath(QPainterPath &path) const override;
+    QRectF startCapRect() const override;
+    QRectF endCapRect() const override;
     void tessellateStartCap(QList<float> &positions, QList<float> &attributes,
                             QList<float> &kinds) const override;
     void tessellate(QList<float> &positions, QList<float> &attributes,

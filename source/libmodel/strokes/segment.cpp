@@ -8,6 +8,7 @@
 #include <QDataStream>
 #include <QLineF>
 #include <QRectF>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -73,6 +74,37 @@ std::shared_ptr<Segment> Segment::readRecord(QDataStream &stream)
     if (segment)
         segment->read(stream);
     return segment;
+}
+
+void Segment::tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds) const
+{
+    tessellateStartCap(positions, attributes, kinds);
+    tessellate(positions, attributes, kinds);
+    tessellateEndCap(positions, attributes, kinds);
+}
+
+void Segment::tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds,
+                                 const QTransform &transform, const QRect &clip) const
+{
+    // A pixel around the disc holds its feathered rim.
+    const auto reaches = [&](const QRectF &disc) {
+        return !disc.isEmpty() && transform.mapRect(alignedRect(disc).adjusted(-1, -1, 1, 1)).intersects(clip);
+    };
+    if (reaches(startCapRect()))
+        tessellateStartCap(positions, attributes, kinds);
+    tessellate(positions, attributes, kinds);
+    if (reaches(endCapRect()))
+        tessellateEndCap(positions, attributes, kinds);
+}
+
+QRectF Segment::startCapRect() const
+{
+    return {};
+}
+
+QRectF Segment::endCapRect() const
+{
+    return {};
 }
 
 void Segment::appendDiscFan(QList<float> &positions, QList<float> &attributes,

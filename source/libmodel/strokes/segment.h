@@ -11,6 +11,7 @@
 class QDataStream;
 class QPainterPath;
 class QRectF;
+class QTransform;
 
 namespace Model {
 
@@ -56,6 +57,17 @@ public:
                             QList<float> &kinds) const = 0;
     virtual void tessellateEndCap(QList<float> &positions, QList<float> &attributes,
                                   QList<float> &kinds) const = 0;
+    // The squares around the discs that tessellateStartCap() and
+    // tessellateEndCap() fill; empty for a segment without caps.
+    virtual QRectF startCapRect() const;
+    virtual QRectF endCapRect() const;
+    // The start cap, the body and the end cap, as a render draws them.
+    void tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds) const;
+    // The same for a render through transform into clip, leaving out a cap
+    // that paints nothing there: a long line drawn in pieces does not fill
+    // its far ends' discs for every piece.
+    void tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds,
+                            const QTransform &transform, const QRect &clip) const;
     virtual void write(QDataStream &stream) const = 0;
     // Reads the record body that write() produced. Stream errors are left for
     // the caller to inspect after the whole record; a record with a value that

@@ -336,9 +336,7 @@ QRect SingleStroke::render(QImage &target, QRect clip, const QTransform &transfo
     for (const auto &segment : segments) {
         if (!transform.mapRect(segment->boundingRect()).intersects(clip))
             continue;
-        segment->tessellateStartCap(positions, attributes, kinds);
-        segment->tessellate(positions, attributes, kinds);
-        segment->tessellateEndCap(positions, attributes, kinds);
+        segment->tessellateWithCaps(positions, attributes, kinds, transform, clip);
     }
 
     OffscreenRenderer *renderer = OffscreenRenderer::instance();
@@ -598,9 +596,7 @@ QRect SingleStroke::updateMask()
         QList<float> positions;
         QList<float> attributes;
         QList<float> kinds;
-        segment.tessellateStartCap(positions, attributes, kinds);
-        segment.tessellate(positions, attributes, kinds);
-        segment.tessellateEndCap(positions, attributes, kinds);
+        segment.tessellateWithCaps(positions, attributes, kinds);
 
         // The segment is rasterised on its own and merged by maximum, so that
         // it joins the segments before it without a seam or a darker overlap.
