@@ -81,8 +81,11 @@ void composeBytes(uchar *dst, const uchar *src, int n)
         for (int k = i; k < i + Block; ++k)
             dst[k] = Draw ? drawValue(dst[k], src[k]) : eraseValue(dst[k], src[k]);
     }
-    for (; i < n; ++i)
-        dst[i] = Draw ? drawValue(dst[i], src[i]) : eraseValue(dst[i], src[i]);
+    // Nothing composed on a byte leaves it as it is.
+    for (; i < n; ++i) {
+        if (src[i] != 0)
+            dst[i] = Draw ? drawValue(dst[i], src[i]) : eraseValue(dst[i], src[i]);
+    }
 }
 
 #ifdef KL_ALPHA_AVX2
