@@ -565,6 +565,21 @@ void TestSingleStroke::renderMatchesTheMask()
     QVERIFY2(diff.largest <= 64 && diff.sum < 0.05 * 640 * 480,
              qPrintable(QStringLiteral("largest %1, sum %2").arg(diff.largest).arg(diff.sum)));
 
+    // Rendered in bands, each band holds the whole render's pixels, edges
+    // feathered across from segments and caps beyond it included, at the
+    // paper's size and shrunk as a thumbnail draws it.
+    for (const double scale : {1.0, 0.37}) {
+        const QTransform shrink = QTransform::fromScale(scale, scale);
+        QImage whole = alpha8(QSize(640, 480));
+        stroke.render(whole, whole.rect(), shrink, QPoint(0, 0), 1.0);
+        for (int top = 0; top < 480; top += 7) {
+            const QRect band(0, top, 640, std::min(7, 480 - top));
+            QImage part = alpha8(QSize(640, 480));
+            stroke.render(part, band, shrink, QPoint(0, 0), 1.0);
+            QCOMPARE(part.copy(band), whole.copy(band));
+        }
+    }
+
     // A clip that misses the stroke draws nothing.
     QCOMPARE(stroke.render(before, QRect(0, 400, 30, 30), QTransform(), QPoint(), 1.0), QRect());
     QCOMPARE(before, stroke.image());

@@ -241,7 +241,7 @@ public:
         : m_frame(frame)
         , m_paperOffset(paperOffset)
         , m_renderScale(renderScale)
-        , m_margin(marginFor(renderScale))
+        , m_margin(Stroke::featherMargin(renderScale))
         , m_progress(progress)
     {
     }
@@ -337,15 +337,6 @@ private:
             return {};
         return alignedRect(outer.mapRect(toRectF(rect)))
             .adjusted(-m_margin, -m_margin, m_margin, m_margin);
-    }
-
-    // The renderer feathers every edge outwards by less than one render scale
-    // unit, and rectangles are rounded to whole pixels on the way.
-    static int marginFor(double renderScale)
-    {
-        if (!std::isfinite(renderScale) || renderScale <= 0.0)
-            return 1;
-        return int(std::ceil(std::min(renderScale, 1024.0))) + 1;
     }
 
     QRect m_frame;

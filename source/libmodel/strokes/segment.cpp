@@ -86,9 +86,8 @@ void Segment::tessellateWithCaps(QList<float> &positions, QList<float> &attribut
 void Segment::tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds,
                                  const QTransform &transform, const QRect &clip) const
 {
-    // A pixel around the disc holds its feathered rim.
     const auto reaches = [&](const QRectF &disc) {
-        return !disc.isEmpty() && transform.mapRect(alignedRect(disc).adjusted(-1, -1, 1, 1)).intersects(clip);
+        return !disc.isEmpty() && transform.mapRect(alignedRect(disc)).intersects(clip);
     };
     if (reaches(startCapRect()))
         tessellateStartCap(positions, attributes, kinds);

@@ -63,9 +63,10 @@ public:
     virtual QRectF endCapRect() const;
     // The start cap, the body and the end cap, as a render draws them.
     void tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds) const;
-    // The same for a render through transform into clip, leaving out a cap
-    // that paints nothing there: a long line drawn in pieces does not fill
-    // its far ends' discs for every piece.
+    // The same for a render through transform, leaving out a cap whose disc
+    // lies wholly outside clip (grown by the caller to where feathered edges
+    // reach): a long line drawn in pieces does not fill its far ends' discs
+    // for every piece.
     void tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds,
                             const QTransform &transform, const QRect &clip) const;
     virtual void write(QDataStream &stream) const = 0;

@@ -329,14 +329,17 @@ QRect SingleStroke::render(QImage &target, QRect clip, const QTransform &transfo
     if (!bounds.intersects(QPolygonF(QRectF(clip))))
         return QRect();
 
+    // A segment, or a cap, paints in clip when its feathered edge reaches it.
+    const int margin = featherMargin(renderScale);
+    const QRect reach = clip.adjusted(-margin, -margin, margin, margin);
     QList<float> positions;
     QList<float> attributes;
     QList<float> kinds;
     const QList<std::shared_ptr<Segment>> segments = d->segmentList();
     for (const auto &segment : segments) {
-        if (!transform.mapRect(segment->boundingRect()).intersects(clip))
+        if (!transform.mapRect(segment->boundingRect()).intersects(reach))
             continue;
-        segment->tessellateWithCaps(positions, attributes, kinds, transform, clip);
+        segment->tessellateWithCaps(positions, attributes, kinds, transform, reach);
     }
 
     OffscreenRenderer *renderer = OffscreenRenderer::instance();

@@ -88,6 +88,13 @@ QRect Stroke::alignedRect(const QRectF &rect)
     return clamped.toAlignedRect();
 }
 
+int Stroke::featherMargin(double renderScale)
+{
+    if (!std::isfinite(renderScale) || renderScale <= 0.0)
+        return 1;
+    return int(std::ceil(std::min(renderScale, 1024.0))) + 1;
+}
+
 void Stroke::writeRecord(QDataStream &stream, const Stroke &stroke)
 {
     stream << qint32(stroke.type());

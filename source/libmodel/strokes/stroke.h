@@ -59,6 +59,11 @@ public:
     // QRectF::toAlignedRect, held inside maximumCoordinate; null for a
     // rectangle with a coordinate that is not a finite number.
     static QRect alignedRect(const QRectF &rect);
+    // How far, in target pixels, a render at renderScale may paint beyond a
+    // stroke's mapped bounds: the renderer feathers every edge outwards by
+    // less than one render scale unit, and rectangles are rounded to whole
+    // pixels on the way.
+    static int featherMargin(double renderScale);
 
     virtual ~Stroke();
 
