@@ -45,8 +45,9 @@ int nextPowerOfTwo(int value)
     return power;
 }
 
-// A multisampled framebuffer drawn into, the one it is resolved into for
-// reading, and the projection over them; none when they could not be made.
+// The framebuffer drawn into, the one it is resolved into for reading when
+// it is multisampled (none when it is read itself), and the projection over
+// them; none when they could not be made.
 struct FramebufferPair
 {
     std::unique_ptr<QOpenGLFramebufferObject> draw;
@@ -54,11 +55,14 @@ struct FramebufferPair
     QMatrix4x4 projection;
 
     QSize size() const { return draw ? draw->size() : QSize(); }
+    QOpenGLFramebufferObject *readable() const { return read ? read.get() : draw.get(); }
 };
 
 // Framebuffers of size, or halved until the driver takes them; sides rounded
-// up to powers of two first when the driver needs them so.
-FramebufferPair createFramebuffers(QSize size, bool powersOfTwo)
+// up to powers of two first when the driver needs them so. Multisampled, a
+// framebuffer of four samples with a depth attachment and one it is resolved
+// into; otherwise one framebuffer of one sample.
+FramebufferPair createFramebuffers(QSize size, bool powersOfTwo, bool multisampled = true)
 {
     if (powersOfTwo)
         size = QSize(nextPowerOfTwo(size.width()), nextPowerOfTwo(size.height()));
@@ -69,12 +73,20 @@ FramebufferPair createFramebuffers(QSize size, bool powersOfTwo)
     // The same format as the read framebuffer, so that resolving is a plain blit.
     drawFormat.setInternalTextureFormat(GL_R8);
 
+    const auto readFramebuffer = [](QSize side) {
+        return std::make_unique<QOpenGLFramebufferObject>(side, QOpenGLFramebufferObject::NoAttachment, GL_TEXTURE_2D,
+                                                          GL_R8);
+    };
+
     FramebufferPair framebuffers;
     for (;;) {
-        framebuffers.draw = std::make_unique<QOpenGLFramebufferObject>(size, drawFormat);
-        framebuffers.read = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::NoAttachment,
-                                                                       GL_TEXTURE_2D, GL_R8);
-        if (framebuffers.draw->isValid() && framebuffers.read->isValid())
+        if (multisampled) {
+            framebuffers.draw = std::make_unique<QOpenGLFramebufferObject>(size, drawFormat);
+            framebuffers.read = readFramebuffer(size);
+        } else {
+            framebuffers.draw = readFramebuffer(size);
+        }
+        if (framebuffers.draw->isValid() && (!framebuffers.read || framebuffers.read->isValid()))
             break;
         framebuffers = {};
         // Halving rounds (QSize /= 2 gives 1 for 1), so 1x1 is the last try.
@@ -116,6 +128,10 @@ public:
     // only with the part of it used (a software rasteriser walks all of its
     // tiles each time): through a frame-sized framebuffer, the render of a
     // piece of a few hundred pixels would cost as if it covered the frame.
+    // With multisampling off, every sample of a pixel holds the value drawn
+    // at its centre, and resolving them gives that value back: the small
+    // ones then have one sample and are read as drawn. A software rasteriser
+    // spends more on the resolve of a piece than on drawing it.
     FramebufferPair m_framebuffers;
     FramebufferPair m_smallFramebuffers;
     // The viewport last set, which follows the framebuffers drawn into.
@@ -258,6 +274,9 @@ void OffscreenRenderer::initialize(QSize size)
     // Multisampling stays off: the fragment program anti-aliases the outline
     // itself, and GL_MAX keeps overlapping triangles of one render from adding up.
     glDisable(GL_MULTISAMPLE);
+    // OpenGL ES has no switch for it: its multisampled framebuffers always
+    // rasterise by sample.
+    const bool multisamplingOff = !d->m_context->isOpenGLES() && !glIsEnabled(GL_MULTISAMPLE);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glEnable(GL_BLEND);
     glBlendEquation(GL_MAX);
@@ -298,7 +317,8 @@ void OffscreenRenderer::initialize(QSize size)
     }
     d->m_ready = true;
 
-    d->m_smallFramebuffers = createFramebuffers(QSize(SmallSide, SmallSide), d->m_activeFallbacks.noNonPowerOfTwoTextures);
+    d->m_smallFramebuffers = createFramebuffers(QSize(SmallSide, SmallSide), d->m_activeFallbacks.noNonPowerOfTwoTextures,
+                                                !multisamplingOff);
     if (size.isValid())
         setSize(size);
 }
@@ -437,15 +457,17 @@ bool OffscreenRenderer::render(QImage &target, int family, QPoint paperOffset, f
                 glDrawArrays(GL_TRIANGLES, 0, GLsizei(vertices));
             framebuffers.draw->release();
 
-            QOpenGLFramebufferObject::blitFramebuffer(framebuffers.read.get(), glRect, framebuffers.draw.get(), glRect,
-                                                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
-            framebuffers.read->bind();
+            if (framebuffers.read)
+                QOpenGLFramebufferObject::blitFramebuffer(framebuffers.read.get(), glRect, framebuffers.draw.get(),
+                                                          glRect, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            QOpenGLFramebufferObject *readable = framebuffers.readable();
+            readable->bind();
             d->m_context->extraFunctions()->glReadBuffer(GL_COLOR_ATTACHMENT0);
             if (scratch.size() != local.size())
                 scratch = QImage(local.size(), QImage::Format_Alpha8);
             glReadPixels(glRect.x(), glRect.y(), glRect.width(), glRect.height(), GL_RED, GL_UNSIGNED_BYTE,
                          scratch.bits());
-            framebuffers.read->release();
+            readable->release();
 
             const int height = part.height();
             for (int y = 0; y < height; ++y)

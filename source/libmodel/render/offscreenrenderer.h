@@ -25,7 +25,8 @@ class OffscreenRendererPrivate;
 // caller's image, tile by tile when the image is larger than the framebuffer.
 // A rectangle of at most 512x512 pixels is drawn through framebuffers of that
 // size instead, when size() is larger, so that what a small render costs
-// does not grow with size().
+// does not grow with size(); they have one sample where multisampling can be
+// switched off, which gives the same pixels without a resolve.
 //
 // Failure rules: a render before initialize, without framebuffers (size never
 // set, or no size down to 1x1 could be created), with a non-positive render
