@@ -559,7 +559,11 @@ void TestOffscreenRenderer::tilesMatchAnUntiledRender_data()
     QTest::newRow("pencil, whole target") << int(Pencil) << whole;
     QTest::newRow("marker, whole target") << int(Marker) << whole;
     QTest::newRow("kneaded eraser, whole target") << int(Kneaded) << whole;
+    // A part this small goes through the small framebuffers at 1024x1024,
+    // through the tiles of the 256x256 ones otherwise.
     QTest::newRow("pencil, across four tiles") << int(Pencil) << QRect(200, 220, 130, 90);
+    QTest::newRow("marker, across four tiles") << int(Marker) << QRect(200, 220, 130, 90);
+    QTest::newRow("vinyl eraser, across four tiles") << int(Vinyl) << QRect(200, 220, 130, 90);
 }
 
 void TestOffscreenRenderer::tilesMatchAnUntiledRender()
