@@ -495,7 +495,7 @@ void MainWindow::actualizeTitlebar(double zoomLevel)
             file = scene->name();
         if (klscene == d->m_recovered)
             file = tr("%1 (recovered from %2)").arg(file, QFileInfo(d->m_recoveredFrom).fileName());
-        if (!scene->undoStack()->isClean())
+        if (klscene->isModified())
             modified = QStringLiteral("*");
         size = QStringLiteral(" [%1x%2] %3%")
                    .arg(scene->frameWidth())

@@ -272,6 +272,10 @@ private:
     // are text and lend no tool.
     static bool isTypingIntoTextField();
 
+    // What asks the user, writes the scene or lets it go first ends every
+    // gesture under way as its release would: what it made is then in the
+    // question, the file and the history.
+    void endGestures();
     Model::KLScene *loadScene(const QString &path);
     // Makes a loaded or new scene current and lets the one it replaces go,
     // with the changes that waited for its backup.

@@ -84,7 +84,10 @@ using MainWindowLookups::currentScene;
 void MainWindow::wireActions()
 {
     Model::ActionManager::instance()->createUndoRedoActions(m_undoGroup);
+    // After the group's own updates of the actions, which know of no gesture.
     connect(m_undoGroup, &QUndoGroup::canUndoChanged, this, &MainWindow::updateUndoAction);
+    connect(m_undoGroup, &QUndoGroup::canRedoChanged, this, &MainWindow::updateUndoAction);
+    connect(m_undoGroup, &QUndoGroup::undoTextChanged, this, &MainWindow::updateUndoAction);
 
     connect(action(A::Quit), &QAction::triggered, this, &QWidget::close);
     connect(action(A::NewScene), &QAction::triggered, this, [this] { newScene(ShowDialog); });

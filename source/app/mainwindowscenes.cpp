@@ -278,10 +278,18 @@ Model::KLScene *MainWindow::loadScene(const QString &path)
     return loaded;
 }
 
+void MainWindow::endGestures()
+{
+    if (Model::KLScene *klscene = Model::KLScene::current())
+        klscene->endGestures();
+}
+
 bool MainWindow::maybeSave()
 {
+    endGestures();
+    const Model::KLScene *klscene = Model::KLScene::current();
     const Model::Scene *scene = currentScene();
-    if (!scene || scene->undoStack()->isClean())
+    if (!scene || !klscene->isModified())
         return true;
     const QMessageBox::StandardButton answer = d->m_dialogs->warning(
         this, tr("Save"), tr("\"%1\" has been modified.\n\nSave the scene?").arg(scene->name()),
@@ -299,12 +307,13 @@ bool MainWindow::closeAllScenes()
 bool MainWindow::saveScene()
 {
     const BusyScope busy(d->m_busyDepth);
+    endGestures();
     Model::Scene *scene = currentScene();
     if (!scene)
         return true;
     if (scene->filePath().isEmpty())
         return saveSceneAs();
-    if (scene->undoStack()->isClean())
+    if (!Model::KLScene::current()->isModified())
         return true;
     return saveSceneTo(scene, scene->filePath());
 }
@@ -312,6 +321,7 @@ bool MainWindow::saveScene()
 bool MainWindow::saveSceneAs()
 {
     const BusyScope busy(d->m_busyDepth);
+    endGestures();
     Model::Scene *scene = currentScene();
     if (!scene)
         return true;
@@ -395,7 +405,9 @@ void MainWindow::onAutosaveTimeout()
     if (!scene)
         return;
     AutosaveManager *autosave = d->m_autosaveManager;
-    const bool busy = d->m_busyDepth > 0 || m_playbackController->isPlaying();
+    // A gesture's steps are backed up once its release has given them.
+    const bool busy = d->m_busyDepth > 0 || m_playbackController->isPlaying()
+        || Model::KLScene::current()->isGestureUnderWay();
     if (!autosave->hasChangesToBackUp() || busy) {
         autosave->postpone();
         return;
@@ -589,6 +601,8 @@ void MainWindow::setCurrentScene(Model::KLScene *klscene)
     if (drawingTool != tools->currentToolType() || cursorType != tools->currentCursorType())
         tools->setCurrentTool(drawingTool, cursorType);
 
+    // A scene that goes takes along what its gestures made.
+    endGestures();
     if (Model::KLScene *previous = Model::KLScene::current())
         disconnectScene(previous);
     Model::KLScene::setCurrent(klscene);
@@ -667,16 +681,27 @@ void MainWindow::connectScene(Model::KLScene *klscene)
     QUndoStack *stack = scene->undoStack();
     m_undoGroup->addStack(stack);
     m_undoGroup->setActiveStack(stack);
-    connect(klscene, &Model::KLScene::gestureUnderWayChanged, this, &MainWindow::updateUndoAction);
-    connect(stack, &QUndoStack::indexChanged, this, [this, stack](int index) {
+    connect(klscene, &Model::KLScene::gestureUnderWayChanged, this, [this] {
+        updateUndoAction();
+        actualizeTitlebar();
+    });
+    const auto changed = [this] {
+        d->m_autosaveManager->markSceneChanged();
+        d->m_lastChangeTime = d->m_autosaveManager->currentMSecsSinceEpoch() / 1000;
+    };
+    connect(stack, &QUndoStack::indexChanged, this, [this, stack, changed](int index) {
         const QUndoCommand *last = index > 0 ? stack->command(index - 1) : nullptr;
         const int id = last ? last->id() : -1;
         if (id != SetActiveFrameAndLayerId)
             d->m_rememberedFrame = -1;
         if (id != SetFrameRangeId)
             d->m_frameRangeOriginFrame = d->m_frameRangeOriginLayer = -1;
-        d->m_autosaveManager->markSceneChanged();
-        d->m_lastChangeTime = d->m_autosaveManager->currentMSecsSinceEpoch() / 1000;
+        changed();
+    });
+    // A step a gesture holds is the user's from the moment it is made.
+    connect(klscene, &Model::KLScene::stepHeld, this, [this, changed] {
+        changed();
+        actualizeTitlebar();
     });
     connect(stack, &QUndoStack::cleanChanged, this, qOverload<>(&MainWindow::actualizeTitlebar));
 

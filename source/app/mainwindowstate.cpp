@@ -213,12 +213,20 @@ void MainWindow::updateAudioActions()
     enableAction(A::DiscardAudio, audio);
 }
 
-// The undo group offers Undo by the history alone; during a gesture an undo
-// takes back the gesture, whatever the history holds.
+// The undo group offers Undo and Redo by the history alone. During a gesture
+// an undo takes back the gesture, whatever the history holds, and is named
+// after it; a redo is refused.
 void MainWindow::updateUndoAction()
 {
     const Model::KLScene *klscene = Model::KLScene::current();
-    enableAction(A::Undo, m_undoGroup->canUndo() || (klscene && klscene->isGestureUnderWay()));
+    const bool gesture = klscene && klscene->isGestureUnderWay();
+    enableAction(A::Undo, m_undoGroup->canUndo() || gesture);
+    enableAction(A::Redo, m_undoGroup->canRedo() && !gesture);
+    // The group's own wording: "&Undo", then what it takes back.
+    const QString what = gesture ? klscene->gestureText() : m_undoGroup->undoText();
+    const QString undo = Model::ActionManager::tr("&Undo");
+    if (QAction *entry = action(A::Undo))
+        entry->setText(what.isEmpty() ? undo : undo + u' ' + what);
 }
 
 void MainWindow::updateFrameRateMenu(double fps)

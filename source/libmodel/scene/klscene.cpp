@@ -3,12 +3,14 @@
 #include "scene/framerangemodel.h"
 #include "scene/scene.h"
 #include "scene/scenecommand.h"
+#include "scene/scenegesture.h"
 #include "scene/scenemodel.h"
 
 #include <QDebug>
 #include <QItemSelectionModel>
 #include <QList>
 #include <QScopedValueRollback>
+#include <QStringList>
 #include <QUndoStack>
 
 #include <cstddef>
@@ -27,11 +29,13 @@ KLScene *s_current = nullptr;
 class KLScenePrivate
 {
 public:
-    // A command waiting for the change to end, or what makes it then.
+    // A command waiting for the change to end, or what makes it then, and
+    // whether a gesture made it.
     struct Pending
     {
         std::unique_ptr<SceneCommand> command;
         std::function<SceneCommand *()> make;
+        bool own = false;
 
         std::unique_ptr<SceneCommand> take()
         {
@@ -64,7 +68,7 @@ public:
 
     void request(Pending pending);
     void endChange();
-    void push(std::unique_ptr<SceneCommand> command);
+    void push(std::unique_ptr<SceneCommand> command, bool own);
     void pushHeld();
     void takeBackGesture();
     bool fitsAsRedo() const;
@@ -80,8 +84,10 @@ public:
     int m_changing = 0;
     std::deque<Pending> m_pending;
     bool m_pushingPending = false;
-    // Gestures under way, and the steps pushed meanwhile: run, in order.
+    // Gestures under way with their texts, and the steps they made: run,
+    // in order.
     int m_gestures = 0;
+    QStringList m_gestureTexts;
     std::vector<std::unique_ptr<SceneCommand>> m_held;
     bool m_gestureDropped = false;
     bool m_takingBackGesture = false;
@@ -93,7 +99,7 @@ void KLScenePrivate::request(Pending pending)
         m_pending.push_back(std::move(pending));
         return;
     }
-    push(pending.take());
+    push(pending.take(), pending.own);
 }
 
 void KLScenePrivate::endChange()
@@ -105,28 +111,34 @@ void KLScenePrivate::endChange()
     while (!m_pending.empty()) {
         Pending next = std::move(m_pending.front());
         m_pending.pop_front();
-        push(next.take());
+        push(next.take(), next.own);
     }
 }
 
-void KLScenePrivate::push(std::unique_ptr<SceneCommand> command)
+void KLScenePrivate::push(std::unique_ptr<SceneCommand> command, bool own)
 {
     if (!command || command->isObsolete())
         return;
     const Change change(this);
     QUndoStack *stack = m_scene->undoStack();
+    // A step of the user's own beside a gesture comes after what the
+    // gesture made before it, in the history as in the scene: an undo takes
+    // steps back in the order they ran.
+    if (m_gestures > 0 && !own)
+        pushHeld();
+    const bool held = m_gestures > 0 && own;
     // QUndoStack::push cuts the undone steps before it looks whether the
     // command is obsolete, which some commands tell only once they have run.
     // Where there are undone steps to lose, the command runs first: one that
     // changed nothing goes, anything else is pushed done, and the push's own
     // redo does nothing. During a gesture it is held back done.
-    if (m_gestures > 0 || stack->canRedo()) {
+    if (held || stack->canRedo()) {
         command->redo();
         if (command->isObsolete())
             return;
         command->markPerformed();
     }
-    if (m_gestures > 0) {
+    if (held) {
         m_held.push_back(std::move(command));
         Q_EMIT q->stepHeld();
         return;
@@ -225,7 +237,7 @@ void KLScene::pushCommand(SceneCommand *command)
         qDebug() << "Trying to push command with no current scene";
         return;
     }
-    s_current->d->request({std::move(owned), {}});
+    s_current->d->request({std::move(owned), {}, SceneGesture::isMakingOwnSteps()});
 }
 
 void KLScene::pushCommand(std::function<SceneCommand *()> make)
@@ -234,7 +246,7 @@ void KLScene::pushCommand(std::function<SceneCommand *()> make)
         qDebug() << "Trying to push command with no current scene";
         return;
     }
-    s_current->d->request({nullptr, std::move(make)});
+    s_current->d->request({nullptr, std::move(make), SceneGesture::isMakingOwnSteps()});
 }
 
 void KLScene::undo()
@@ -251,45 +263,57 @@ void KLScene::undo()
 
 void KLScene::redo()
 {
-    if (isChanging() || !d->m_held.empty())
+    if (isChanging() || d->m_gestures > 0)
         return;
     const KLScenePrivate::Change change(d.get());
     d->m_scene->undoStack()->redo();
 }
 
-void KLScene::beginGesture()
+void KLScene::beginGesture(const QString &text)
 {
-    if (d->m_gestures++ > 0)
-        return;
-    d->m_gestureDropped = false;
+    if (d->m_gestures++ == 0)
+        d->m_gestureDropped = false;
+    d->m_gestureTexts.append(text);
     Q_EMIT gestureUnderWayChanged(true);
 }
 
-void KLScene::endGesture(bool kept)
+void KLScene::endGesture(bool kept, const QString &text)
 {
     if (d->m_gestures == 0)
         return;
+    d->m_gestureTexts.removeOne(text);
     if (!kept)
         d->m_gestureDropped = true;
-    if (--d->m_gestures > 0)
-        return;
-    // An undo that ends the gesture decides what becomes of what it held.
-    if (!d->m_takingBackGesture)
-        d->pushHeld();
-    Q_EMIT gestureUnderWayChanged(false);
+    if (--d->m_gestures == 0) {
+        d->m_gestureTexts.clear();
+        // An undo that ends the gesture decides what becomes of what it
+        // held.
+        if (!d->m_takingBackGesture)
+            d->pushHeld();
+    }
+    Q_EMIT gestureUnderWayChanged(d->m_gestures > 0);
 }
 
 bool KLScene::isChanging() const { return d->m_changing > 0; }
 
 bool KLScene::isGestureUnderWay() const { return d->m_gestures > 0; }
 
+QString KLScene::gestureText() const { return d->m_gestureTexts.value(0); }
+
 void KLScene::endGestures()
 {
     if (d->m_gestures == 0)
         return;
+    Q_EMIT aboutToEndGestures();
+    if (d->m_gestures == 0)
+        return;
+    // A gesture whose view did not end it: what it made is kept all the
+    // same.
     d->m_gestures = 1;
-    endGesture(true);
+    endGesture(true, QString());
 }
+
+bool KLScene::isModified() const { return !d->m_scene->undoStack()->isClean() || !d->m_held.empty(); }
 
 Scene *KLScene::scene() const { return d->m_scene; }
 SceneModel *KLScene::sceneModel() const { return d->m_sceneModel; }

@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QModelIndex>
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -39,11 +40,16 @@ class SceneModel;
 // cut the steps after the current one all the same: what was undone stays
 // to be redone.
 //
-// While a gesture of a view is under way, what is pushed runs at once but
-// is held back from the history, in the order it came, until the gesture
-// ends: pushed then, it could not have cut undone steps, pushed the oldest
+// While a gesture of a view is under way, the steps it makes run at once but
+// are held back from the history, in the order they came, until the gesture
+// ends: pushed then, they could not have cut undone steps, pushed the oldest
 // step out of a full history or merged into the step before the gesture,
-// all of which an undo during the gesture must find as they were.
+// all of which an undo during the gesture must find as they were. Only the
+// gesture's own steps are held (see SceneGesture): a step of the user's own
+// meanwhile goes into the history at once, after what the gesture held,
+// and the gesture holds what it makes from then on. Nothing stays held
+// once the user can do anything else: a gesture ends as its release would
+// as soon as no release can reach its view (see endGestures()).
 class KLScene : public QObject
 {
     Q_OBJECT
@@ -78,8 +84,9 @@ public:
     // without losing its oldest step, and the view kept it; else it is
     // taken back for good.
     void undo();
-    // Does nothing while a gesture holds steps back: an undone step can
-    // only be redone onto the history it left.
+    // Does nothing while a gesture is under way: an undone step can only be
+    // redone onto the history it left, and under a gesture it would move
+    // what the gesture works on.
     void redo();
     // True while a step runs through pushCommand(), undo() or redo(), while
     // a layer's column goes, and while the sheet's current cell follows the
@@ -89,9 +96,16 @@ public:
     // A gesture of a view is under way: an undo now takes it back, whatever
     // the history holds.
     bool isGestureUnderWay() const;
-    // Ends every gesture under way as its release would, for an end of the
-    // run that no release will follow: what they held reaches the history.
+    // What an undo takes back meanwhile; empty without a gesture.
+    QString gestureText() const;
+    // Ends every gesture under way as its release would, for what no
+    // release will follow: a question, a save, a backup, the scene going,
+    // the end of the run. aboutToEndGestures() asks each view to end its
+    // own, and what they held reaches the history.
     void endGestures();
+    // Changes that no save holds: steps in the history since the last save,
+    // or held by a gesture under way.
+    bool isModified() const;
 
     Scene *scene() const;
     SceneModel *sceneModel() const;
@@ -120,6 +134,10 @@ Q_SIGNALS:
     // undo() is about to take back the gesture under way: each view ends
     // its own now.
     void aboutToUndo();
+    // No release will reach the gestures under way: each view ends its own
+    // now, as its release would, and lets the press go.
+    void aboutToEndGestures();
+    // A gesture began or ended; underWay: whether any still is.
     void gestureUnderWayChanged(bool underWay);
     // A step pushed during a gesture has run; it reaches the history when
     // the gesture ends.
@@ -129,10 +147,10 @@ Q_SIGNALS:
 
 private:
     friend class SceneGesture;
-    void beginGesture();
+    void beginGesture(const QString &text);
     // kept: the view handed over what the gesture made rather than
     // dropping it.
-    void endGesture(bool kept);
+    void endGesture(bool kept, const QString &text);
     void followActiveCell(int frame, int layer);
 
     std::unique_ptr<KLScenePrivate> d;

@@ -4,13 +4,27 @@
 
 namespace Model {
 
-void SceneGesture::begin()
+namespace {
+
+// Only the GUI thread pushes steps.
+int s_ownSteps = 0;
+
+} // namespace
+
+SceneGesture::OwnSteps::OwnSteps() { ++s_ownSteps; }
+
+SceneGesture::OwnSteps::~OwnSteps() { --s_ownSteps; }
+
+bool SceneGesture::isMakingOwnSteps() { return s_ownSteps > 0; }
+
+void SceneGesture::begin(const QString &text)
 {
     if (m_scene)
         return;
     m_scene = KLScene::current();
+    m_text = text;
     if (m_scene)
-        m_scene->beginGesture();
+        m_scene->beginGesture(m_text);
 }
 
 void SceneGesture::end()
@@ -29,7 +43,7 @@ void SceneGesture::finish(bool kept)
     // again.
     if (KLScene *scene = m_scene.data()) {
         m_scene.clear();
-        scene->endGesture(kept);
+        scene->endGesture(kept, m_text);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include <QCursor>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGestureEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -209,6 +210,16 @@ bool Paper::event(QEvent *event)
     case QEvent::Gesture:
         if (d->gestureEvent(static_cast<QGestureEvent *>(event)))
             return true;
+        break;
+    // The pointer's release goes elsewhere from now on: to a modal dialog,
+    // a popup, or the window that took the focus.
+    case QEvent::WindowBlocked:
+    case QEvent::WindowDeactivate:
+        d->releaseLost();
+        break;
+    case QEvent::FocusOut:
+        if (static_cast<QFocusEvent *>(event)->reason() == Qt::PopupFocusReason)
+            d->releaseLost();
         break;
     default:
         break;

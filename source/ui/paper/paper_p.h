@@ -231,6 +231,7 @@ public:
     QPointF tabletPrevHover;
     QPointF tabletLastHover;
     double lastPressure = 0.5;
+    quint64 lastTimestamp = 0;
     // Time stamps of the last accepted pen press and release.
     PressFilter lastTabletPress;
     PressFilter lastTabletRelease;
@@ -330,6 +331,9 @@ public:
     void pressedMove(const PointerSample &sample);
     void leftRelease(const PointerSample &sample);
     void endGestureForUndo();
+    void releaseLost();
+    // The release of the mouse button that pressed.
+    void mouseRelease(const PointerSample &sample);
     void doubleAction();
     void updateHoverCursors(QPointF pos);
     Model::SingleStroke::InputPoint drawingPoint(const PointerSample &sample) const;

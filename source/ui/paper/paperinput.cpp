@@ -7,6 +7,7 @@
 #include "paper/paper_p.h"
 
 #include "actions/actionmanager.h"
+#include "commandconventions.h"
 #include "drawingcellcommands.h"
 #include "drawingcontentcommands.h"
 #include "scene/klscene.h"
@@ -19,6 +20,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPointingDevice>
 #include <QScopeGuard>
@@ -27,6 +29,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace UI {
 
@@ -102,6 +105,7 @@ void PaperPrivate::takePress(const PointerSample &sample)
     lastPos = sample.pos;
     lastPressPos = sample.pos;
     lastPressure = sample.pressure;
+    lastTimestamp = sample.timestamp;
 }
 
 Model::SingleStroke::InputPoint PaperPrivate::drawingPoint(const PointerSample &sample) const
@@ -113,13 +117,15 @@ Model::SingleStroke::InputPoint PaperPrivate::drawingPoint(const PointerSample &
 
 void PaperPrivate::leftPress(const PointerSample &sample, QPointF prevHover)
 {
+    const Model::SceneGesture::OwnSteps own;
     if ((mode == Mode::Pen || mode == Mode::Eraser) && canStartDrawing() && scene) {
         if (sample.modifiers & Qt::AltModifier) {
             penAdjustStart();
             return;
         }
         // The blank drawing is the stroke's own step.
-        sceneGesture.begin();
+        sceneGesture.begin(mode == Mode::Pen ? Commands::historyText("Draw", "Commands::Stroke")
+                                             : Commands::historyText("Erase", "Commands::Stroke"));
         addBlankDrawingIfNeeded();
         const Model::SingleStroke::InputPoint point = drawingPoint(sample);
         strokeBegun = true;
@@ -135,16 +141,17 @@ void PaperPrivate::leftPress(const PointerSample &sample, QPointF prevHover)
     } else if (mode == Mode::OffPegs) {
         offPegsPress(sample.pos);
         if (offPegsDragState != 2)
-            sceneGesture.begin();
+            sceneGesture.begin(Commands::historyText("Take Frame Off the Pegs", "Commands::OffPegs"));
     } else if (canStartOutline()) {
-        sceneGesture.begin();
+        sceneGesture.begin(QCoreApplication::translate("Commands", "New Floating Selection"));
         outlineStart(sample);
     } else if (mode == Mode::FloatingSelection) {
         if (holdKeyResolved()) {
             handleOffset = pressPos - scaleRotateHandle.boundingRect().center();
             selectionPress(sample.pos, sample.modifiers);
             if (activeHandle != Handle::None)
-                sceneGesture.begin();
+                sceneGesture.begin(
+                    Commands::historyText("Change floating selection", "Commands::FloatingSelectionTransform"));
         }
     } else if (mode == Mode::Scrubbing) {
         scrubStart();
@@ -153,8 +160,10 @@ void PaperPrivate::leftPress(const PointerSample &sample, QPointF prevHover)
 
 void PaperPrivate::pressedMove(const PointerSample &sample)
 {
+    const Model::SceneGesture::OwnSteps own;
     lastPos = sample.pos;
     lastPressure = sample.pressure;
+    lastTimestamp = sample.timestamp;
     // Without the hold-key test: a stroke begun goes on while a hold key is
     // being told apart.
     if (canDraw() && scene) {
@@ -189,6 +198,7 @@ void PaperPrivate::pressedMove(const PointerSample &sample)
 
 void PaperPrivate::leftRelease(const PointerSample &sample)
 {
+    const Model::SceneGesture::OwnSteps own;
     // Whatever the release makes is the gesture's last step.
     const auto ending = qScopeGuard([this] { sceneGesture.end(); });
     stopAutoPan();
@@ -240,6 +250,7 @@ void PaperPrivate::endGestureForUndo()
 {
     if (!sceneGesture.isUnderWay())
         return;
+    const Model::SceneGesture::OwnSteps own;
     if (strokeBegun) {
         finishStroke();
         sceneGesture.end();
@@ -265,6 +276,34 @@ void PaperPrivate::endGestureForUndo()
         q->update();
     }
     sceneGesture.drop();
+}
+
+// No release will reach the paper (see KLScene::endGestures()): the press
+// under way ends now as that release would end it, where the pointer was
+// last seen. The button, should it still be down, changes nothing more.
+void PaperPrivate::releaseLost()
+{
+    const PointerSample sample{lastPos, lastPressure, lastTimestamp, Qt::NoModifier};
+    if (tabletPressed) {
+        setTabletPressed(false);
+        leftRelease(sample);
+    } else if (mousePressed) {
+        mouseRelease(sample);
+    }
+    sceneGesture.end();
+}
+
+void PaperPrivate::mouseRelease(const PointerSample &sample)
+{
+    const Qt::MouseButton button = std::exchange(mouseButton, Qt::NoButton);
+    setMousePressed(false);
+    if (button == Qt::LeftButton) {
+        leftRelease(sample);
+        return;
+    }
+    QAction *panning = Model::ActionManager::instance()->action(KL::Action::Pan);
+    if (panning && panning->isChecked())
+        panning->toggle();
 }
 
 void PaperPrivate::doubleAction()
@@ -501,15 +540,7 @@ void Paper::mouseReleaseEvent(QMouseEvent *event)
         PointerSample sample{event->position(), 0.5, event->timestamp(), event->modifiers()};
         if (!isFinite(sample.pos))
             sample.pos = d->lastPos;
-        d->setMousePressed(false);
-        d->mouseButton = Qt::NoButton;
-        if (button == Qt::LeftButton) {
-            d->leftRelease(sample);
-        } else {
-            QAction *pan = Model::ActionManager::instance()->action(KL::Action::Pan);
-            if (pan && pan->isChecked())
-                pan->toggle();
-        }
+        d->mouseRelease(sample);
         event->accept();
     } else {
         event->ignore();

@@ -744,6 +744,7 @@ void Paper::setCurrentScene(Model::KLScene *klscene)
         connect(klscene, &Model::KLScene::floatingSelectionTransformChanged, this,
                 &Paper::setFloatingSelectionTransform);
         connect(klscene, &Model::KLScene::aboutToUndo, this, [this] { d->endGestureForUndo(); });
+        connect(klscene, &Model::KLScene::aboutToEndGestures, this, [this] { d->releaseLost(); });
     }
     if (Model::Scene *scene = d->scene) {
         d->paperRect = QRectF(QPointF(0.0, 0.0), QSizeF(scene->frameSize()));

@@ -26,6 +26,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QEasingCurve>
+#include <QFocusEvent>
 #include <QGraphicsEffect>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
@@ -382,6 +383,17 @@ void XSheet::resizeEvent(QResizeEvent *event)
     moveOpacityCenter();
 }
 
+bool XSheet::event(QEvent *event)
+{
+    // The pointer's release goes elsewhere from now on: to a modal dialog,
+    // a popup, or the window that took the focus.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::WindowBlocked || type == QEvent::WindowDeactivate
+        || (type == QEvent::FocusOut && static_cast<QFocusEvent *>(event)->reason() == Qt::PopupFocusReason))
+        releaseLost();
+    return QAbstractItemView::event(event);
+}
+
 bool XSheet::eventFilter(QObject *object, QEvent *event)
 {
     // The scroll area lays the vertical bar over the sheet's full height;
@@ -427,7 +439,8 @@ void XSheet::setModel(QAbstractItemModel *model)
     if (QAbstractItemModel *old = this->model())
         disconnect(old, nullptr, this, nullptr);
     for (const QMetaObject::Connection &connection :
-         {d->m_stepConnection, d->m_heldStepConnection, d->m_undoConnection, d->m_scrubConnection})
+         {d->m_stepConnection, d->m_heldStepConnection, d->m_undoConnection, d->m_endConnection,
+          d->m_scrubConnection})
         QObject::disconnect(connection);
     abandonGestures();
     d->m_model = qobject_cast<Model::FrameRangeModel *>(model);
@@ -452,6 +465,7 @@ void XSheet::setModel(QAbstractItemModel *model)
     if (Model::KLScene *handle = Model::KLScene::current(); handle && handle->frameRangeModel() == d->m_model) {
         d->m_heldStepConnection = connect(handle, &Model::KLScene::stepHeld, this, &XSheet::abandonGestures);
         d->m_undoConnection = connect(handle, &Model::KLScene::aboutToUndo, this, &XSheet::endGestureForUndo);
+        d->m_endConnection = connect(handle, &Model::KLScene::aboutToEndGestures, this, &XSheet::releaseLost);
     }
     connect(d->m_model, &QAbstractItemModel::headerDataChanged, this,
             [this](Qt::Orientation orientation, int first, int last) {
@@ -526,6 +540,7 @@ void XSheet::onFooterSectionMoved(int logical, int oldVisual, int newVisual)
                                b + d->m_header->sectionSize(d->m_header->logicalIndex(newVisual)));
     viewport()->update(QRect(left, 0, right - left, viewport()->height()));
     const QScopedValueRollback<bool> own(d->m_ownChange, true);
+    const Model::SceneGesture::OwnSteps steps;
     if (Model::KLScene *scene = Model::KLScene::current())
         Model::KLScene::pushCommand(new Commands::MoveLayer(scene->scene(), logical, oldVisual, newVisual));
 }

@@ -111,6 +111,7 @@ protected Q_SLOTS:
                      const QList<int> &roles = QList<int>()) override;
 
 protected:
+    bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     QSize viewportSizeHint() const override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
@@ -168,6 +169,7 @@ private:
     void abandonGestures();
     bool abandonDrags();
     void endGestureForUndo();
+    void releaseLost();
     bool annotationTabletEvent(QTabletEvent *event);
     bool eraserTabletEvent(QTabletEvent *event);
 

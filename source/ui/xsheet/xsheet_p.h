@@ -93,12 +93,15 @@ public:
     bool m_pressAbandoned = false;
     // An annotation stroke, or a frame or audio drag, that ends in a step.
     Model::SceneGesture m_gesture;
+    // Where the mouse was last seen while a button was held.
+    QPointF m_lastPosition;
     // Steps of the shown scene's history and those it holds back during a
-    // gesture, its undos before they run, and the frames it shows in
-    // passing.
+    // gesture, its undos before they run, its requests to end gestures, and
+    // the frames it shows in passing.
     QMetaObject::Connection m_stepConnection;
     QMetaObject::Connection m_heldStepConnection;
     QMetaObject::Connection m_undoConnection;
+    QMetaObject::Connection m_endConnection;
     QMetaObject::Connection m_scrubConnection;
 
     // Metrics.

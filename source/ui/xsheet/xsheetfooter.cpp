@@ -2,6 +2,7 @@
 
 #include "style/tooltips.h"
 #include "xsheet/xsheetchrome.h"
+#include "commandconventions.h"
 
 #include "layers/layer.h"
 #include "scene/scenegesture.h"
@@ -135,6 +136,7 @@ public:
     // gone far enough sideways since to drag it.
     bool m_columnHeld = false;
     double m_pressX = 0.0;
+    QPointF m_lastPosition;
     bool m_columnDragged = false;
     // The column drag, which ends in a step.
     Model::SceneGesture m_gesture;
@@ -202,6 +204,18 @@ void XSheetFooter::abandonPress()
     d->m_gesture.drop();
 }
 
+void XSheetFooter::releaseLost()
+{
+    if (!d->m_columnDragged) {
+        abandonPress();
+        return;
+    }
+    const QPointF at = d->m_lastPosition;
+    QMouseEvent release(QEvent::MouseButtonRelease, at, viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    mouseReleaseEvent(&release);
+}
+
 void XSheetFooter::mousePressEvent(QMouseEvent *event)
 {
     const int section = logicalIndexAt(event->position().toPoint());
@@ -210,6 +224,7 @@ void XSheetFooter::mousePressEvent(QMouseEvent *event)
         d->m_pressed = true;
         d->m_columnHeld = sectionsMovable() && section >= 0;
         d->m_pressX = event->position().x();
+        d->m_lastPosition = event->position();
         d->m_columnDragged = false;
     }
     QHeaderView::mousePressEvent(event);
@@ -220,8 +235,10 @@ void XSheetFooter::mouseMoveEvent(QMouseEvent *event)
     if (d->m_columnHeld && (event->buttons() & Qt::LeftButton)
         && std::abs(event->position().x() - d->m_pressX) >= QApplication::startDragDistance()) {
         d->m_columnDragged = true;
-        d->m_gesture.begin();
+        d->m_gesture.begin(Commands::historyText("Move Layer", "Commands::MoveLayer"));
     }
+    if (event->buttons() & Qt::LeftButton)
+        d->m_lastPosition = event->position();
     if (d->inBand(event->position())) {
         setSectionsMovable(true);
         if (!d->m_cursorSet)

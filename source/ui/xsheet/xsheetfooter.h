@@ -40,6 +40,10 @@ public:
     // stands: nothing moves and no pop-up opens when it is let go. A step
     // since the press may have put another layer under it.
     void abandonPress();
+    // The press will not be let go here: a column drag ends as that release
+    // would end it, where the pointer was last seen; any other press is
+    // abandoned.
+    void releaseLost();
 
 Q_SIGNALS:
     void opacityClicked(int logicalIndex);

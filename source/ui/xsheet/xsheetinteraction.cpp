@@ -96,6 +96,7 @@ void XSheet::mousePressEvent(QMouseEvent *event)
     d->m_pressAbandoned = false;
     const QPointF position = event->position();
     d->m_pressPosition = position.toPoint();
+    d->m_lastPosition = position;
     d->m_pressedIndex = indexAt(d->m_pressPosition);
 
     const int column = d->m_header->logicalIndexAt(qRound(position.x()));
@@ -135,6 +136,8 @@ void XSheet::mouseMoveEvent(QMouseEvent *event)
         return;
     const QPointF position = event->position();
     int hovered = -1;
+    if (event->buttons() != Qt::NoButton)
+        d->m_lastPosition = position;
 
     if (d->m_strokeEngine.hasActiveStroke()) {
         addAnnotationPoint(position, 0.5, event->timestamp());
@@ -148,13 +151,16 @@ void XSheet::mouseMoveEvent(QMouseEvent *event)
                 d->m_audioDragActive = !d->m_audioOffsetLocked;
                 d->m_audioDragOffset = 0.0;
                 if (d->m_audioDragActive)
-                    d->m_gesture.begin();
+                    d->m_gesture.begin(Commands::historyText("Set Audio Offset", "Commands::SetAudioOffset"));
             } else if (d->m_pressedIndex.isValid()
                        && columnData(d->m_pressedIndex.column(), Role::VisualLayerRole).toBool()) {
                 d->m_scrollToCenter = false;
                 // Its move of the current cell is the drag's own step.
-                d->m_gesture.begin();
+                d->m_gesture.begin(d->m_slideMode
+                                       ? Commands::historyText("Slide Original Drawing", "Commands::SlideOriginal")
+                                       : Commands::historyText("Add Clone Drawings", "Commands::AddCloneDrawings"));
                 const QScopedValueRollback<bool> own(d->m_ownChange, true);
+                const Model::SceneGesture::OwnSteps steps;
                 if (selectionModel())
                     selectionModel()->setCurrentIndex(d->m_pressedIndex, QItemSelectionModel::Clear);
                 d->m_frameDragActive = d->m_model->startDrag(
@@ -204,6 +210,7 @@ void XSheet::mouseReleaseEvent(QMouseEvent *event)
     const QPoint point = position.toPoint();
     // What the release makes is the gesture's own step.
     const QScopedValueRollback<bool> own(d->m_ownChange, true);
+    const Model::SceneGesture::OwnSteps steps;
 
     // What the pen wrote stays, wherever it was lifted.
     if (d->m_strokeEngine.hasActiveStroke()) {
@@ -328,6 +335,31 @@ void XSheet::endGestureForUndo()
     abandonGestures();
 }
 
+// No release will reach the sheet (see KLScene::endGestures()): a gesture
+// under way ends now as that release would end it, where the pointer was
+// last seen; a press that began none is let go. The button, should it
+// still be down, changes nothing more until it is lifted.
+void XSheet::releaseLost()
+{
+    d->m_footer->releaseLost();
+    d->m_header->abandonPress();
+    if (!d->m_gesture.isUnderWay() && !d->m_tabletStrokeActive && !d->m_pressedIndex.isValid()
+        && d->m_pressedBeyondColumn < 0)
+        return;
+    if (std::exchange(d->m_tabletStrokeActive, false)) {
+        d->m_tabletAnnotation = false;
+        finishAnnotationStroke();
+    }
+    if (d->m_gesture.isUnderWay()) {
+        const QPointF at = d->m_lastPosition;
+        QMouseEvent release(QEvent::MouseButtonRelease, at, viewport()->mapToGlobal(at), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        mouseReleaseEvent(&release);
+    }
+    cancelDrags();
+    d->m_pressAbandoned = true;
+}
+
 void XSheet::finishFrameDrag(int row)
 {
     Model::FrameRangeModel *model = d->m_model;
@@ -358,7 +390,7 @@ void XSheet::finishFrameDrag(int row)
 
 void XSheet::beginAnnotationStroke(QPointF point, double pressure, quint64 timeStamp)
 {
-    d->m_gesture.begin();
+    d->m_gesture.begin(Commands::historyText("Add Annotation", "Commands::AddAnnotation"));
     const int column = d->m_header->logicalIndexAt(qRound(point.x()));
     d->m_annotationTopRow = rowAt(0);
     d->m_annotationColumn = column;
@@ -395,6 +427,7 @@ void XSheet::addAnnotationPoint(QPointF point, double pressure, quint64 timeStam
 void XSheet::finishAnnotationStroke()
 {
     const QScopedValueRollback<bool> own(d->m_ownChange, true);
+    const Model::SceneGesture::OwnSteps steps;
     const auto ending = qScopeGuard([this] { d->m_gesture.end(); });
     const std::unique_ptr<Model::SingleStroke> stroke = d->m_strokeEngine.endStroke();
     Model::KLScene *handle = Model::KLScene::current();
