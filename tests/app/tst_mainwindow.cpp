@@ -535,6 +535,8 @@ void TestMainWindow::modifiedSceneAsksFirst_data()
     // Discarding goes on to the file, which does not exist.
     QTest::newRow("discard") << int(QMessageBox::Discard)
                              << QStringList{QStringLiteral("warning"), QStringLiteral("warning")};
+    // The stroke, which no release will end now, is the edit.
+    QTest::newRow("cancel, asked during a stroke") << int(QMessageBox::Cancel) << QStringList{QStringLiteral("warning")};
 }
 
 void TestMainWindow::modifiedSceneAsksFirst()
@@ -543,7 +545,14 @@ void TestMainWindow::modifiedSceneAsksFirst()
     QFETCH(QStringList, asked);
     Started started = startWindowWithScene();
     Model::KLScene *before = Model::KLScene::current();
-    editScene();
+    auto *paper = started.window->findChild<UI::Paper *>();
+    const QPointF at = QRectF(paper->rect()).center();
+    if (QByteArray(QTest::currentDataTag()).contains("stroke")) {
+        TestSupport::sendMouse(paper, QEvent::MouseButtonPress, at);
+        TestSupport::sendMouseEvent(paper, QEvent::MouseMove, at + QPointF(40, 20), Qt::NoButton, Qt::LeftButton);
+    } else {
+        editScene();
+    }
     started.dialogs->buttons.enqueue(QMessageBox::StandardButton(answer));
 
     QVERIFY(!started.window->openFile(QStringLiteral("/no/such/folder/other.kl")));

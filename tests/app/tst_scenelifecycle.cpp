@@ -2,6 +2,7 @@
 #include "autosavemanager.h"
 #include "mainwindow.h"
 #include "mainwindowtesthelpers.h"
+#include "paper/paper.h"
 #include "playbackcontroller.h"
 #include "startup.h"
 
@@ -332,6 +333,12 @@ void TestSceneLifeCycle::sceneSettings_data()
                                    << 12.0 << false << int(KL::FitMode::FitModeCropCenter);
     QTest::newRow("cancelled") << QStringList{QStringLiteral("frameWidth=640"), QStringLiteral("cancel")}
                                << QSize(1920, 1080) << 12.0 << false << int(KL::FitMode::FitModeStretch);
+    // The dialog takes the paper's release: the gesture ends as the release
+    // would, and the steps after it are saved.
+    QTest::newRow("opened during a stroke, two steps, saved")
+        << QStringList() << QSize(1920, 1080) << 12.0 << false << int(KL::FitMode::FitModeCropCenter);
+    QTest::newRow("opened during a lasso outline, two steps, saved")
+        << QStringList() << QSize(1920, 1080) << 12.0 << false << int(KL::FitMode::FitModeCropCenter);
 }
 
 void TestSceneLifeCycle::sceneSettings()
@@ -347,11 +354,49 @@ void TestSceneLifeCycle::sceneSettings()
                                                    ? KL::FitMode::FitModeStretch
                                                    : KL::FitMode::FitModeCropCenter);
     started.dialogs->runDialog = fillIn(typed);
+    const QByteArray tag = QTest::currentDataTag();
+    const bool lasso = tag.contains("lasso");
+    auto *paper = started.window->findChild<UI::Paper *>();
+    Model::ActionManager *actions = Model::ActionManager::instance();
+    if (tag.contains("during")) {
+        // A step to redo; a stroke on the frame after the last drawing holds
+        // its blank drawing.
+        addLayer();
+        currentScene()->undoStack()->undo();
+        currentScene()->setFilePath(path(QStringLiteral("walk.kl")));
+        if (!lasso)
+            currentScene()->setActiveFrameAndLayer(2, 0, Model::Scene::AllowFrameAfterLast);
+        Model::ToolManager::instance()->setCurrentTool(lasso ? Model::Tool::Type::Lasso : Model::Tool::Type::Pen);
+        const QPointF at = QRectF(paper->rect()).center();
+        TestSupport::sendMouse(paper, QEvent::MouseButtonPress, at);
+        TestSupport::sendMouseEvent(paper, QEvent::MouseMove, at + QPointF(40, 20), Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(started.window->windowTitle().contains(u'*'), !lasso);
+        QCOMPARE(actions->action(KL::Action::Undo)->text(), lasso ? "&Undo New Floating Selection" : "&Undo Draw");
+        QVERIFY(!actions->action(KL::Action::Redo)->isEnabled());
+        started.dialogs->runDialog = [](QDialog *dialog) {
+            QTimer::singleShot(0, dialog, &QDialog::reject);
+            return dialog->exec();
+        };
+    }
 
-    Model::ActionManager::instance()->action(KL::Action::SceneSettings)->trigger();
+    actions->action(KL::Action::SceneSettings)->trigger();
     QCOMPARE(started.dialogs->kinds(), QStringList{QStringLiteral("exec")});
     QCOMPARE(started.dialogs->asked.first().title, QStringLiteral("Scene Settings"));
     const Model::Scene *scene = currentScene();
+    if (tag.contains("during")) {
+        QVERIFY(!paper->devicePressed());
+        QVERIFY(!Model::KLScene::current()->isGestureUnderWay());
+        for (int step = 0; step < 2; ++step)
+            actions->action(KL::Action::AddCloneDrawing)->trigger();
+        QVERIFY(started.window->windowTitle().contains(u'*'));
+        QVERIFY(started.window->saveScene());
+        Model::Scene written;
+        QCOMPARE(SceneFileTest::readInto(written, fileContents(scene->filePath())).report, QString());
+        QCOMPARE(written.layerFrameCount(0), lasso ? 3 : 4);
+        const auto drawn = std::dynamic_pointer_cast<Model::StrokeDrawing>(written.itemAt(0, 2)->drawing());
+        QCOMPARE(drawn->root().memberCount(), lasso ? 0 : 1);
+        return;
+    }
     QCOMPARE(scene->frameSize(), frameSize);
     QCOMPARE(scene->frameRate(), frameRate);
     QCOMPARE(scene->undoStack()->count(), pushed ? 1 : 0);

@@ -132,6 +132,12 @@ void TestPaperInput::strokesReachTheHistory_data()
         << draws + QStringList{"Draw"} << -1 << QList<int>{3, 0, 3} << QList<int>{4, 1, 4};
     QTest::newRow("lasso, an undo during the outline") << int(Model::Tool::Type::Lasso) << false << 1 << 0 << true
                                                        << draws << -1 << QList<int>{2} << QList<int>{3, 1, 3};
+    // What a key does meanwhile is a step of its own, which the undo leaves.
+    QTest::newRow("lasso, a key's step during the outline, an undo") << int(Model::Tool::Type::Lasso) << false << 1
+        << 0 << true << draws + QStringList{"Add Clone Drawings"} << 3 << QList<int>{2} << QList<int>{3, 1, 3};
+    // A redo would discard the layer under the stroke.
+    QTest::newRow("a stroke, a redo during it, Discard Layer undone") << pen << false << 1 << 0 << true
+        << QStringList{"Draw"} << -1 << no << QList<int>{2, 1, 2};
     QTest::newRow("cutter, an undo during the outline") << int(Model::Tool::Type::Cutter) << true << 1 << 0 << true
                                                         << draws << -1 << QList<int>{2} << QList<int>{3, 1, 3};
     QTest::newRow("off pegs, an undo during the drag") << int(Model::Tool::Type::OffPegs) << false << 1 << 0 << true
@@ -168,6 +174,11 @@ void TestPaperInput::strokesReachTheHistory()
         pointer.stroke(line(shown, {60.0, 40.0 + 10.0 * i}, {140.0, 50.0 + 10.0 * i}));
     for (int i = 0; i < before.value(1); ++i)
         stack->undo();
+    const QByteArray tag = QTest::currentDataTag();
+    if (tag.contains("redo")) {
+        Model::KLScene::pushCommand(new Commands::DiscardLayer(handle->scene(), 0));
+        handle->undo();
+    }
     // As the main window tells the tool why it cannot draw.
     tools()->setCurrentTool(Model::Tool::Type(tool), cursorType);
     UI::setHoldKeyResolved(holdKeyResolved);
@@ -175,6 +186,10 @@ void TestPaperInput::strokesReachTheHistory()
 
     // Across the ink of frame 1 (at 2, 2), so that the eraser has ink to take.
     pointer.stroke(line(shown, {1.0, 1.0}, {40.0, 30.0}), usePen, Qt::NoModifier, [&] {
+        if (tag.contains("redo"))
+            handle->redo();
+        if (tag.contains("key"))
+            Model::KLScene::pushCommand(new Commands::AddCloneDrawings(handle.get(), handle->currentIndex(), 1));
         if (!before.isEmpty())
             handle->undo();
     });

@@ -408,7 +408,8 @@ void TestXSheet::frameDrags_data()
     // pressed cell current from the next layer's frame 2, "…, the history
     // full": the same in a history that keeps two steps, which an earlier
     // one fills, and keeps; "playback": the scene starts showing frame 3, as playback
-    // does; "in playback": it shows frame 3 from before the press
+    // does; "in playback": it shows frame 3 from before the press; "window":
+    // another window takes the focus, and the release comes left of the sheet
     QTest::addColumn<QString>("letGo");
     QTest::addColumn<QString>("text"); // of the command pushed, empty for none
     QTest::addColumn<QString>("after");
@@ -475,6 +476,9 @@ void TestXSheet::frameDrags_data()
     QTest::newRow("add clones, playback started during the drag")
         << QStringList{QStringLiteral("A.B")} << QString() << false << QPoint(1, 0) << QList<int>{1, 2} << "playback"
         << QString() << "AaB";
+    QTest::newRow("add clones, the window loses the focus during the drag")
+        << QStringList{QStringLiteral("A.B")} << QString() << false << QPoint(1, 0) << QList<int>{1, 2} << "window"
+        << "Add Clone Drawings|Commands::AddCloneDrawings|2" << "AaaaB";
     // The drag's own move of the current cell ends the frame shown, not the
     // drag.
     QTest::newRow("add clones, in playback") << QStringList{QStringLiteral("A.B")} << QString() << false
@@ -525,17 +529,26 @@ void TestXSheet::frameDrags()
         sheet.scene()->setScrubFrame(3);
     }
     bool previewGone = true;
+    QWidget other;
+    const auto activate = [](QWidget *window) {
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window, 30000);
+    };
     SheetTest::drag(sheet.viewport(), points, shiftThroughout ? Qt::ShiftModifier : Qt::NoModifier,
                     shiftThroughout || letGo == u"shift" ? Qt::ShiftModifier : Qt::NoModifier, [&] {
                         if (undoing)
                             sheet.handle->undo();
                         else if (letGo == u"playback")
                             sheet.scene()->setScrubFrame(3);
+                        else if (letGo == u"window" && activate(&sheet.view) && activate(&other))
+                            points.last().setX(-5);
                         else
                             return;
                         previewGone = sheet.model()->dragMode() == Model::FrameRangeModel::NoDrag;
                     });
     QVERIFY(previewGone);
+    QCOMPARE(other.isActiveWindow(), letGo == u"window");
 
     // The preview has gone, whatever came of the drag.
     QCOMPARE(sheet.model()->dragMode(), Model::FrameRangeModel::NoDrag);
