@@ -405,9 +405,10 @@ void MainWindow::onAutosaveTimeout()
     if (!scene)
         return;
     AutosaveManager *autosave = d->m_autosaveManager;
-    // A gesture's steps are backed up once its release has given them.
-    const bool busy = d->m_busyDepth > 0 || m_playbackController->isPlaying()
-        || Model::KLScene::current()->isGestureUnderWay();
+    // A step, and the steps of a gesture, are backed up once they are over.
+    const Model::KLScene *klscene = Model::KLScene::current();
+    const bool busy = d->m_busyDepth > 0 || m_playbackController->isPlaying() || klscene->isChanging()
+        || klscene->isGestureUnderWay();
     if (!autosave->hasChangesToBackUp() || busy) {
         autosave->postpone();
         return;

@@ -952,6 +952,7 @@ void TestSceneLifeCycle::autosaveWaitsForLongCommands_data()
     QTest::newRow("import") << "import";
     QTest::newRow("lift") << "lift";
     QTest::newRow("stamp") << "stamp";
+    QTest::newRow("a stroke on the frame after the last drawing") << "stroke";
 }
 
 // Commands that may work for long behind a progress dialog, which lets the
@@ -1003,6 +1004,16 @@ void TestSceneLifeCycle::autosaveWaitsForLongCommands()
         started.dialogs->files.enqueue(picture);
         trigger(KL::Action::ImportReferenceLayer);
         QCOMPARE(scene->layerCount(), 4);
+    } else if (command == QLatin1String("stroke")) {
+        // Its blank drawing and the stroke come at the release.
+        scene->setActiveFrameAndLayer(2, 0, Model::Scene::AllowFrameAfterLast);
+        TestSupport::sendMouse(paper, QEvent::MouseButtonPress, centre);
+        TestSupport::sendMouseEvent(paper, QEvent::MouseMove, centre + QPointF(9, 9), Qt::NoButton, Qt::LeftButton);
+        autosave.now += 10'000;
+        autosave.secondLater();
+        wroteMeanwhile = QFileInfo::exists(backup);
+        TestSupport::sendMouse(paper, QEvent::MouseButtonRelease, centre + QPointF(9, 9));
+        QCOMPARE(scene->undoStack()->count(), 3);
     } else if (command == QLatin1String("lift")) {
         trigger(KL::Action::PickUpAllOfThisDrawing);
         QVERIFY(Model::KLScene::current()->floatingSelection());
