@@ -596,14 +596,14 @@ QString MainWindow::backupFolder(QString *refused)
 
 void MainWindow::setCurrentScene(Model::KLScene *klscene)
 {
+    // A scene that goes takes along what its gestures made.
+    endGestures();
     Model::ToolManager *tools = Model::ToolManager::instance();
     const Model::Tool::Type drawingTool = tools->lastDrawingToolType();
     const int cursorType = cursorTypeForTool(drawingTool);
     if (drawingTool != tools->currentToolType() || cursorType != tools->currentCursorType())
         tools->setCurrentTool(drawingTool, cursorType);
 
-    // A scene that goes takes along what its gestures made.
-    endGestures();
     if (Model::KLScene *previous = Model::KLScene::current())
         disconnectScene(previous);
     Model::KLScene::setCurrent(klscene);

@@ -139,8 +139,8 @@ Q_SIGNALS:
     void aboutToEndGestures();
     // A gesture began or ended; underWay: whether any still is.
     void gestureUnderWayChanged(bool underWay);
-    // A step pushed during a gesture has run; it reaches the history when
-    // the gesture ends.
+    // A step the gesture under way made has run; it reaches the history
+    // when the gesture ends.
     void stepHeld();
     void floatingSelectionChanged();
     void floatingSelectionTransformChanged(Model::FloatingSelection::Transform transform);
