@@ -88,8 +88,9 @@ public:
     // While the sheet itself moves the current cell or pushes what a gesture
     // made: the step that follows is the gesture's own, not an interruption.
     bool m_ownChange = false;
-    // A step from elsewhere, an undo or playback ended the press that is
-    // still held: nothing starts from it any more.
+    // A step from elsewhere, an undo, playback or a release that went
+    // elsewhere ended the press that is still held: nothing starts from it
+    // any more.
     bool m_pressAbandoned = false;
     // An annotation stroke, or a frame or audio drag, that ends in a step.
     Model::SceneGesture m_gesture;
