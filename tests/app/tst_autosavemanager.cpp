@@ -23,7 +23,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <cstdio>
 #include <map>
 #include <optional>
 
@@ -82,8 +81,7 @@ void TestAutosaveManager::initTestCase()
 
 void TestAutosaveManager::init()
 {
-    // No run before this one: the lost work of earlier ones is held on to
-    // while its folder, removed with them, cannot be seen.
+    // No run before: their lost work, in folders gone, would be held.
     QDir(RunRecords::folder()).removeRecursively();
     setPreferences(false, 15, 3);
 }
@@ -105,12 +103,9 @@ void TestAutosaveManager::ringOfBackups_data()
     // "no record" this run cannot keep one;
     // "stray record" a record without a run that names walk.kl and a backup
     // in a folder backups do not go to, beside what a kill left of a record
-    // being rewritten; "touch" walk.kl's time is now; "away" and "back" the
-    // folder is renamed and back; "B1 from A1" B backs up the scene it
-    // recovered from A1; "B1 unrecorded alike" B writes it as a new file of
-    // the size and time of the one it replaces; "lock held" another process
-    // takes the lock the runs claim under, "lock holder killed" it is
-    // killed; "B1 locked out" B's backup finds it held.
+    // being rewritten; "touch" walk.kl written anew; "away", "back" the
+    // folder renamed; "B1 unrecorded alike" as large and as old as the file
+    // it replaces; "lock held" by another process, killed after "B1 locked out".
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("names"); // this run's backups
     QTest::addColumn<QStringList>("told"); // the work the notice at the start names, the newest last
@@ -177,18 +172,13 @@ void TestAutosaveManager::ringOfBackups_data()
     QTest::newRow("two windows, recovered in one")
         << 3 << 0 << L{"A1", "A2", "A killed", "B starts", "C starts", "C recovers A1", "B quit", "C quit"}
         << names({3, 4, 1, 3, 4}) << L{"A2"};
-    // Only the run that wrote a backup knows whether its scene was saved
-    // since: no other save, nor a file's time, releases it.
     QTest::newRow("a crash backup after another run saved its scene")
         << 3 << 0 << L{"A saves", "A1", "B saves", "A killed"} << names({2, 3, 4, 2, 3}) << L{"A1"};
     QTest::newRow("a crash backup after its scene file was touched")
         << 3 << 0 << L{"A saves", "A1", "A killed", "touch"} << names({2, 3, 4, 2, 3}) << L{"A1"};
-    // Work recovered, backed up, and recovered again and saved: all of it
-    // is in the user's file.
     QTest::newRow("recovered twice, then saved")
-        << 3 << 0 << L{"A1", "A killed", "B opens A1", "B1 from A1", "B killed", "C recovers B1", "C quit"}
+        << 3 << 0 << L{"A1", "A killed", "B opens A1", "B1", "B killed", "C recovers B1", "C quit"}
         << names({3, 1, 2, 3, 1}) << L();
-    // Held, and named, while its folder cannot be seen.
     QTest::newRow("a crash, its folder away at the start") << 3 << 0 << L{"A1", "A2", "A killed", "away"}
                                                            << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
     QTest::newRow("a crash, its folder away at one start and back at the next")
@@ -197,14 +187,11 @@ void TestAutosaveManager::ringOfBackups_data()
     QTest::newRow("killed between a backup and its note, its folder away at one start")
         << 3 << 0 << L{"A1", "A2 unrecorded", "A killed", "away", "B starts", "B quit", "back"}
         << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
-    // A claim is judged by the slot's file itself, not by its size and time.
     QTest::newRow("killed between a backup and its note, the file alike")
         << 3 << 0 << L{"A1", "A2", "A3", "A quit", "B1 unrecorded alike", "B killed"} << names({4, 2, 3, 4, 2})
         << L{"B1"};
-    // No claim without the lock; a dead holder's lock is taken over.
     QTest::newRow("two processes, one holding the lock")
-        << 3 << 0 << L{"lock held", "A1 locked out", "lock holder killed", "A1", "A killed"} << names({2, 3, 4, 2, 3})
-        << L{"A1"};
+        << 3 << 0 << L{"A starts", "lock held", "A1 locked out", "A1", "A killed"} << names({2, 3, 4, 2, 3}) << L{"A1"};
     // Neither A's work nor B's, who is still at work, is written over.
     QTest::newRow("no record of its own") << 3 << 0 << L{"A1", "A2", "A killed", "B1", "no record"}
                                           << names({4, 5, 6, 4, 5}) << L();
@@ -246,17 +233,15 @@ void TestAutosaveManager::ringOfBackups()
     };
     QList<Written> holds;
     qint64 minute = 0;
-    // Written a minute on, now, or as a new file in the place of the old
-    // one, with its time.
-    enum When { MinuteOn, Now, Alike };
-    const auto write = [&](const QString &path, const QString &what, const QString &run, When when) {
+    // A new file in the old one's place, as the program writes.
+    const auto write = [&](const QString &path, const QString &what, const QString &run, bool now, bool alike = false) {
         const QDateTime replaced = QFileInfo(path).lastModified();
         QSaveFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(what.toUtf8()) == what.size() && file.commit());
         QFile written(path);
-        if (when != Now)
+        if (!now)
             QVERIFY(written.open(QIODevice::Append)
-                    && written.setFileTime(when == Alike ? replaced : QDateTime::fromSecsSinceEpoch(60 * ++minute),
+                    && written.setFileTime(alike ? replaced : QDateTime::fromSecsSinceEpoch(60 * ++minute),
                                            QFileDevice::FileModificationTime));
         work.insert(what, path);
         holds.removeIf([&](const Written &old) { return old.path == path && old.run == run; });
@@ -265,8 +250,6 @@ void TestAutosaveManager::ringOfBackups()
     std::map<QString, std::unique_ptr<AutosaveManager>> runs;
     QSet<QString> ended;
     QSet<QString> titled;
-    // What each backup's scene was recovered from; the process holding the
-    // claiming lock.
     QMap<QString, QString> recoveredFrom;
     QProcess holder;
     const QString walkFile = folder.filePath(QStringLiteral("walk.kl"));
@@ -274,37 +257,29 @@ void TestAutosaveManager::ringOfBackups()
     for (const QString &step : std::as_const(before)) {
         const QStringList words = step.split(u' ');
         if (words.first() == QLatin1String("file")) {
-            write(folder.filePath(QStringLiteral("walk_backup%1.kl").arg(words.last())), step, QString(), MinuteOn);
+            write(folder.filePath(QStringLiteral("walk_backup%1.kl").arg(words.last())), step, QString(), false);
             continue;
         }
-        if (step == QLatin1String("touch")) {
-            QFile touched(walkFile);
-            QVERIFY(touched.open(QIODevice::Append)
-                    && touched.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime));
-            continue;
-        }
-        if (step == QLatin1String("away") || step == QLatin1String("back")) {
-            const QString away = folder.path() + QStringLiteral("-away");
-            QVERIFY(step == QLatin1String("away") ? QDir().rename(folder.path(), away)
-                                                  : QDir().rename(away, folder.path()));
+        const QString away = folder.path() + QStringLiteral("-away");
+        if (step == QLatin1String("touch") || step == QLatin1String("away") || step == QLatin1String("back")) {
+            if (step == QLatin1String("touch"))
+                write(walkFile, QStringLiteral("the user's walk"), QString(), true);
+            QVERIFY(step != QLatin1String("away") || QDir().rename(folder.path(), away));
+            QVERIFY(step != QLatin1String("back") || QDir().rename(away, folder.path()));
             continue;
         }
         if (step == QLatin1String("lock held")) {
-            holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold-claiming-lock")});
-            QVERIFY(holder.waitForReadyRead(30000) && holder.readLine() == "holding\n");
-            continue;
-        }
-        if (step == QLatin1String("lock holder killed")) {
-            holder.kill();
-            QVERIFY(holder.waitForFinished());
+            const QString lock = QDir(RunRecords::folder()).filePath(QStringLiteral("claiming.lck"));
+            holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), lock});
+            QTRY_VERIFY(QFileInfo::exists(lock));
             continue;
         }
         noRecord = noRecord || step == QLatin1String("no record");
         if (noRecord)
             continue;
         if (step == QLatin1String("stray record")) {
-            write(folder.filePath(QStringLiteral("walk.kl")), QStringLiteral("the user's walk"), step, MinuteOn);
-            write(elsewhere.filePath(QStringLiteral("walk_backup1.kl")), QStringLiteral("elsewhere"), step, MinuteOn);
+            write(folder.filePath(QStringLiteral("walk.kl")), QStringLiteral("the user's walk"), step, false);
+            write(elsewhere.filePath(QStringLiteral("walk_backup1.kl")), QStringLiteral("elsewhere"), step, false);
             const QDir records(RunRecords::folder());
             QVERIFY(records.mkpath(QStringLiteral(".")));
             QVERIFY(TestSupport::writeFileContents(
@@ -321,7 +296,7 @@ void TestAutosaveManager::ringOfBackups()
             QVERIFY(!both[0]->held().contains(slot) && !both[1]->held().contains(slot));
             for (int i = 0; i < 2; ++i) {
                 if (both[i]->claim(slot, QString()) == RunRecords::Claimed::Yes) {
-                    write(slot, words.at(i), words.at(i).left(1), MinuteOn);
+                    write(slot, words.at(i), words.at(i).left(1), false);
                     both[i]->claimWritten();
                 }
             }
@@ -343,8 +318,9 @@ void TestAutosaveManager::ringOfBackups()
                 run->fileSaved(elsewhere.filePath(QStringLiteral("walk.kl")), work.value(words.last()));
             for (QString what = words.last(); !what.isEmpty(); what = recoveredFrom.value(what))
                 ended << work.value(what);
+            recoveredFrom.insert(step.left(1), words.last());
         } else if (words.value(1) == QLatin1String("saves")) {
-            write(walkFile, QStringLiteral("the user's walk"), QString(), MinuteOn);
+            write(walkFile, QStringLiteral("the user's walk"), QString(), false);
             run->fileSaved(walkFile);
             for (const Written &written : std::as_const(holds))
                 if (written.run == step.left(1))
@@ -354,16 +330,15 @@ void TestAutosaveManager::ringOfBackups()
             run->openFailed(work.value(words.last()), QStringLiteral("damaged"));
         } else if (words.value(1) == QLatin1String("locked")) {
             QCOMPARE(run->backupPath(folder.path(), walk), QString());
-        } else if (words.size() == 1 || words.value(1) == QLatin1String("unrecorded")
-                   || words.value(1) == QLatin1String("from")) {
-            const QString from = words.value(1) == QLatin1String("from") ? words.last() : QString();
+            holder.kill();
+            QVERIFY(holder.waitForFinished());
+        } else if (words.size() == 1 || words.value(1) == QLatin1String("unrecorded")) {
+            // A scene recovered from a backup is backed up as such.
+            const QString from = recoveredFrom.value(step.left(1));
             recoveredFrom.insert(words.first(), from);
             write(run->backupPath(folder.path(), walk, titled.contains(step.left(1)) ? walkFile : QString(),
                                   work.value(from)),
-                  words.first(), step.left(1),
-                  words.value(2) == QLatin1String("alike") ? Alike
-                  : words.size() == 2                      ? Now
-                                                           : MinuteOn);
+                  words.first(), step.left(1), words.size() == 2, words.value(2) == QLatin1String("alike"));
             if (words.value(1) != QLatin1String("unrecorded"))
                 run->backupWritten();
         }
@@ -406,7 +381,7 @@ void TestAutosaveManager::ringOfBackups()
         if (lowerTo && i == 3)
             rig.manager.setMaxBackups(lowerTo);
         const QString path = rig.manager.backupPath(folder.path(), walk);
-        write(path, QStringLiteral("this run's %1").arg(i + 1), QString(), MinuteOn);
+        write(path, QStringLiteral("this run's %1").arg(i + 1), QString(), false);
         rig.manager.backupWritten();
         written << QFileInfo(path).fileName();
     }
@@ -580,19 +555,13 @@ void TestAutosaveManager::damagedPreferences()
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
-    // The other process of the rows where one holds the lock the runs claim
-    // under, as a run does while it claims, until it is killed.
-    if (QCoreApplication::arguments().contains(QStringLiteral("--hold-claiming-lock"))) {
-        QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
-        QStandardPaths::setTestModeEnabled(true);
-        QLockFile lock(QDir(RunRecords::folder()).filePath(QStringLiteral("claiming.lck")));
-        if (!QDir().mkpath(RunRecords::folder()) || !lock.lock())
-            return 1;
-        std::puts("holding");
-        std::fflush(stdout);
-        for (;;)
-            QThread::sleep(60);
+    // The other process of a row: it holds the lock, as a run holds the
+    // claiming lock while it claims, until it is killed.
+    if (argc == 3 && qstrcmp(argv[1], "--hold") == 0) {
+        QLockFile lock(QString::fromLocal8Bit(argv[2]));
+        if (lock.lock())
+            QThread::sleep(600);
+        return 1;
     }
     TestAutosaveManager test;
     return QTest::qExec(&test, argc, argv);
