@@ -95,8 +95,10 @@ void Fuzz::testOneInput(const QByteArray &input)
 QList<QByteArray> Fuzz::seeds()
 {
     // Backups of a scene never saved, then of one saved, in a ring that
-    // goes round, and a slot claimed when the run ends; then what the next
-    // run makes of it when that one was killed, and when it quit.
+    // goes round, one of a scene recovered from a backup, a slot claimed in
+    // a folder that is not there and one claimed when the run ends, with
+    // autosave off and changes kept nowhere; then what the next run makes
+    // of it when that one was killed, and when it quit.
     QDir backups(QDir::temp().filePath(QStringLiteral("fuzz_runrecord")));
     backups.mkpath(QStringLiteral("."));
     const auto slot = [&backups](int index) {
@@ -107,10 +109,14 @@ QList<QByteArray> Fuzz::seeds()
     const QMap<QString, QByteArray> first = whileRunning([&slot](RunRecords &run) {
         int index = 0;
         for (const QString &scene : {QString(), QString(), QStringLiteral("/scenes/walk.kl"), QString()}) {
-            run.claim(slot(index % 3 + 1), scene);
+            run.claim(slot(index % 3 + 1), scene, index == 3 ? slot(1) : QString());
             run.claimWritten();
             ++index;
         }
+        run.setAutosaveOff(true);
+        run.setChanged(true);
+        run.claim(QStringLiteral("/folder away/walk_backup1.kl"), QString());
+        run.claimWritten();
         run.claim(slot(2), QString());
     });
     removeRecords();

@@ -2,6 +2,7 @@
 
 #include <QFileOpenEvent>
 #include <QTabletEvent>
+#include <QThread>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -31,9 +32,52 @@ void noteEndSignal(int)
 } // namespace
 #endif
 
+namespace {
+
+// The application that hears of the loss of the display, and the message
+// handler that was there before.
+Application *displayWatcher = nullptr;
+QtMessageHandler earlierHandler = nullptr;
+
+// What Qt's X11 platform warns of just before it ends the process, both
+// where its event queue finds the connection broken and where Xlib does.
+const QLatin1StringView DisplayLostWarning("The X11 connection broke");
+
+void watchForLostDisplay(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    earlierHandler(type, context, message);
+    // Once: what runs on the way out may warn again.
+    static bool lost = false;
+    if (type != QtWarningMsg || lost || !displayWatcher || !message.startsWith(DisplayLostWarning)
+        || QThread::currentThread() != displayWatcher->thread())
+        return;
+    lost = true;
+    // Qt calls no handler from within one: whatever the slots warn of goes
+    // to the standard error stream as it is.
+    Q_EMIT displayWatcher->displayLost();
+}
+
+} // namespace
+
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
+}
+
+Application::~Application()
+{
+    if (displayWatcher == this) {
+        qInstallMessageHandler(earlierHandler);
+        displayWatcher = nullptr;
+    }
+}
+
+void Application::catchLostDisplay()
+{
+    if (displayWatcher)
+        return;
+    displayWatcher = this;
+    earlierHandler = qInstallMessageHandler(watchForLostDisplay);
 }
 
 bool Application::event(QEvent *event)

@@ -8,8 +8,8 @@
 // application into signals for the main window: documents the operating
 // system asks the running program to open, a tablet tool coming into
 // proximity, which tells the pen tip from its eraser end before the tool
-// touches anything, and, once caught, the system's request to end. It holds
-// no data of its own.
+// touches anything, and, once caught, the system's request to end and the
+// loss of the display. It holds no data of its own.
 class Application : public QApplication
 {
     Q_OBJECT
@@ -25,6 +25,13 @@ public:
     // started to ignore (nohup) stays ignored. Does nothing where there are
     // no such signals.
     void catchEndSignals();
+    // From now on the loss of the connection to the display (the X server
+    // ends or its link drops) is displayLost() before the process ends.
+    // Qt's X11 platform says so in a warning and ends the process with
+    // exit() right after, from within the event loop; the signal comes
+    // between the two, on this thread.
+    void catchLostDisplay();
+    ~Application() override;
 
 Q_SIGNALS:
     void requestFileOpen(const QString &filename);
@@ -32,4 +39,7 @@ Q_SIGNALS:
     // nothing about which end draws.
     void tabletPointerTypeChanged(QPointingDevice::PointerType pointerType);
     void endRequested();
+    // Emitted directly: the process ends as soon as every slot returns, no
+    // event is handled again, and nothing may wait for the display.
+    void displayLost();
 };

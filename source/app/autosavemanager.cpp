@@ -25,6 +25,8 @@ public:
     {
         QFileInfo file;
         QString failure;
+        // Why it cannot be reached now; empty when it can.
+        QString unreachable;
     };
     // A heading and the backups it names.
     struct Section
@@ -129,11 +131,17 @@ QString AutosaveManagerPrivate::notice(QList<Section> sections, const QString &r
 
     QString text;
     qsizetype opens = 0;
+    qsizetype failed = 0;
+    qsizetype away = 0;
     for (const Section &section : std::as_const(sections)) {
         QStringList lines;
         QMap<QString, int> more;
         for (const Named &backup : section.backups) {
-            if (backup.failure.isEmpty())
+            if (!backup.unreachable.isEmpty())
+                ++away;
+            else if (!backup.failure.isEmpty())
+                ++failed;
+            else
                 ++opens;
             if (!listed.contains(&backup)) {
                 ++more[QDir::toNativeSeparators(backup.file.absolutePath())];
@@ -141,9 +149,12 @@ QString AutosaveManagerPrivate::notice(QList<Section> sections, const QString &r
             }
             const QString path = QDir::toNativeSeparators(backup.file.absoluteFilePath());
             const QString time = QLocale().toString(backup.file.lastModified(), QLocale::ShortFormat);
-            lines << (backup.failure.isEmpty() ? AutosaveManager::tr("%1 (written %2)").arg(path, time)
-                                               : AutosaveManager::tr("%1 (written %2) cannot be opened: %3.")
-                                                     .arg(path, time, backup.failure));
+            if (!backup.unreachable.isEmpty())
+                lines << AutosaveManager::tr("%1 cannot be reached now: %2.").arg(path, backup.unreachable);
+            else if (backup.failure.isEmpty())
+                lines << AutosaveManager::tr("%1 (written %2)").arg(path, time);
+            else
+                lines << AutosaveManager::tr("%1 (written %2) cannot be opened: %3.").arg(path, time, backup.failure);
         }
         for (auto folder = more.cbegin(); folder != more.cend(); ++folder)
             lines << (folder.value() == 1 ? AutosaveManager::tr("…and one more in %1.").arg(folder.key())
@@ -151,9 +162,12 @@ QString AutosaveManagerPrivate::notice(QList<Section> sections, const QString &r
                                                 .arg(QString::number(folder.value()), folder.key()));
         text += section.heading + QStringLiteral("\n\n") + lines.join(u'\n') + QStringLiteral("\n\n");
     }
-    if (opens < all.size())
+    if (failed > 0)
         text += AutosaveManager::tr("A backup that cannot be opened is named here at every start until its file is "
                                     "removed.\n\n");
+    if (away > 0)
+        text += AutosaveManager::tr("A backup that cannot be reached is kept for you and named here at every start "
+                                    "until it is opened or removed.\n\n");
     if (opens > 0)
         text += opens == 1 ? AutosaveManager::tr("File › Open Scene opens it.")
                            : AutosaveManager::tr("File › Open Scene opens them.");
@@ -249,17 +263,24 @@ QString AutosaveManager::lostWorkNotice() const
         const QFileInfo file(backup.path);
         if (d->m_told.contains(backup.path) || sceneNameOf(backup.path).isEmpty())
             continue;
-        (backup.lastRun ? last : earlier).append({file, backup.failure});
+        (backup.lastRun ? last : earlier).append({file, backup.failure, RunRecords::whyUnreachable(backup.path)});
         if (!backup.lastRun)
             earlierRuns.insert(backup.run);
     }
     const QString name = QCoreApplication::applicationName();
     QString unkept;
-    if (d->m_records->tookUnkeptRun() && !d->m_unkeptTold) {
+    if (!d->m_unkeptTold) {
         d->m_unkeptTold = true;
-        unkept = tr("%1 did not end normally last time. Autosave was off, so nothing of that run was kept. "
-                    "Autosave is turned on in File › Enable Autosaving.")
-                     .arg(name);
+        QStringList told;
+        const QStringList failures = d->m_records->unkeptWork();
+        for (const QString &failure : failures)
+            told << tr("%1 did not end normally last time, and its latest work could not be kept:\n%2")
+                        .arg(name, failure);
+        if (d->m_records->tookUnkeptRun())
+            told << tr("%1 did not end normally last time. Autosave was off, so nothing of that run was kept. "
+                       "Autosave is turned on in File › Enable Autosaving.")
+                        .arg(name);
+        unkept = told.join(QStringLiteral("\n\n"));
     }
     if (last.isEmpty() && earlier.isEmpty())
         return unkept;
@@ -308,7 +329,7 @@ QString AutosaveManager::newerBackupsNotice(const QString &folder, const QString
             || file.lastModified() <= scene.lastModified() || seen.contains(backup.path))
             continue;
         seen.insert(backup.path);
-        found.append({file, QString()});
+        found.append({file, QString(), QString()});
         d->m_told.insert(backup.path);
     }
     if (found.isEmpty())
@@ -342,15 +363,16 @@ void AutosaveManager::openFailed(const QString &path, const QString &reason)
 
 void AutosaveManager::fileSaved(const QString &path, const QString &recoveredFrom)
 {
+    d->m_records->setChanged(false);
     d->m_records->forget(path);
     d->m_records->savedAs(d->m_sceneBackups, path);
     if (!recoveredFrom.isEmpty())
         d->m_records->recoveredSaved(recoveredFrom);
 }
 
-void AutosaveManager::endInterrupted()
+void AutosaveManager::endInterrupted(const QString &unkept)
 {
-    d->m_records->endInterrupted();
+    d->m_records->endInterrupted(unkept);
 }
 
 void AutosaveManager::setClock(Clock clock)
@@ -370,7 +392,8 @@ QString AutosaveManager::nextBackupPath(const QString &folder, const QString &ba
     return dir.absoluteFilePath(slotName(baseName, d->nextSlot(dir, baseName, sceneFile, d->m_records->held())));
 }
 
-QString AutosaveManager::backupPath(const QString &folder, const QString &baseName, const QString &sceneFile)
+QString AutosaveManager::backupPath(const QString &folder, const QString &baseName, const QString &sceneFile,
+                                   const QString &recoveredFrom)
 {
     const QDir dir(folder);
     RunRecords &records = *d->m_records;
@@ -385,12 +408,23 @@ QString AutosaveManager::backupPath(const QString &folder, const QString &baseNa
         const QString path = dir.absoluteFilePath(slotName(baseName, d->m_nextBackupIndex));
         // Claimed before it is written: another run starting to write now
         // leaves it alone, and the next start knows whose work it is.
-        if (records.claim(path, sceneFile)) {
+        switch (records.claim(path, sceneFile, recoveredFrom)) {
+        case RunRecords::Claimed::Yes:
             d->m_claimed = path;
             return path;
+        case RunRecords::Claimed::LockBusy:
+            d->m_claimed.clear();
+            return QString();
+        case RunRecords::Claimed::HeldElsewhere:
+            claimedMeanwhile.insert(path);
+            break;
         }
-        claimedMeanwhile.insert(path);
     }
+}
+
+QString AutosaveManager::claimTrouble() const
+{
+    return d->m_records->claimTrouble();
 }
 
 bool AutosaveManager::hasChangesToBackUp() const
@@ -411,11 +445,13 @@ int AutosaveManager::maxBackups() const
 void AutosaveManager::markSceneChanged()
 {
     d->m_changesPending = true;
+    d->m_records->setChanged(true);
 }
 
 void AutosaveManager::reset()
 {
     d->m_changesPending = false;
+    d->m_records->setChanged(false);
     d->m_sceneBackups.clear();
     d->m_nextBackupIndex = 1;
     d->m_ringFoundFor.clear();
@@ -432,6 +468,7 @@ void AutosaveManager::backupWritten()
 {
     d->m_changesPending = false;
     d->m_records->claimWritten();
+    d->m_records->setChanged(false);
     if (!d->m_sceneBackups.contains(d->m_claimed))
         d->m_sceneBackups << d->m_claimed;
     ++d->m_nextBackupIndex;

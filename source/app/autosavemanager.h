@@ -56,11 +56,12 @@ public:
 
     // What the user is to hear of the runs that did not end normally before
     // this manager started: the backups that they wrote and that held
-    // unsaved work when their records were taken over (any, for a scene
-    // never saved), wherever they are, when they were written and how to open
-    // them; the newest few, and how many more where. That a run ended so
-    // with autosave off and kept nothing is told once. Empty when there is
-    // nothing to tell.
+    // unsaved work when their records were taken over (all but those of a
+    // scene the run saved after them), wherever they are, when they were
+    // written and how to open them, or that they cannot be reached now;
+    // the newest few, and how many more where. That a run ended so with
+    // autosave off and changes it kept nowhere, or that its last backup
+    // failed and why, is told once. Empty when there is nothing to tell.
     QString lostWorkNotice() const;
     // The same for the backups of the scene file `sceneFile` that are newer
     // than it, and whether the next backup of it, in `folder`, replaces one.
@@ -80,8 +81,9 @@ public:
     void fileSaved(const QString &path, const QString &recoveredFrom = QString());
     // The run ends without the user's choice (the system ended it): its
     // backups stay the work of a run that did not end normally, named at
-    // the next start as after a crash.
-    void endInterrupted();
+    // the next start as after a crash. `unkept` says why the work it had
+    // left could not be backed up, for the next start to tell.
+    void endInterrupted(const QString &unkept = QString());
 
     // Where the next backup of a scene of that name in that folder, of the
     // scene file `sceneFile` (empty for a scene never saved), goes as things
@@ -90,8 +92,13 @@ public:
     QString nextBackupPath(const QString &folder, const QString &baseName,
                            const QString &sceneFile = QString()) const;
     // The same, claimed in the run's record from now on: no other run
-    // writes there.
-    QString backupPath(const QString &folder, const QString &baseName, const QString &sceneFile = QString());
+    // writes there. `recoveredFrom` names the backup the scene was
+    // recovered from, if it was. Empty, claiming nothing, when another run
+    // keeps the records locked; claimTrouble() says so, and the changes
+    // wait for the next backup.
+    QString backupPath(const QString &folder, const QString &baseName, const QString &sceneFile = QString(),
+                       const QString &recoveredFrom = QString());
+    QString claimTrouble() const;
     bool hasChangesToBackUp() const;
     int intervalMinutes() const;
     int maxBackups() const;

@@ -118,6 +118,10 @@ public Q_SLOTS:
     // run's backups as those of a run that did not end normally. A second
     // request while the first is under way changes nothing.
     void endOnRequest();
+    // The display is gone and the process ends as soon as this returns:
+    // the work is kept as endOnRequest() keeps it, at once, without a turn
+    // of the event loop and without the display.
+    void endWithoutDisplay();
     // The one place where the current scene changes. It never deletes a
     // scene: the caller deletes the one it replaced.
     void setCurrentScene(Model::KLScene *klscene);
@@ -293,9 +297,13 @@ private:
     // Writes the scene into the next slot of autosave's ring, as every
     // backup is written, and tells the ring how it went; path and refused
     // say where it went and why not where asked (see backupFolder()).
-    SceneSave::Result writeBackup(Model::Scene *scene, QString *path, QString *refused);
+    // Without a progress parent, nothing is shown and no event is handled.
+    SceneSave::Result writeBackup(Model::Scene *scene, QString *path, QString *refused, QWidget *progressParent);
     // The rest of endOnRequest(), tried again until no command runs.
     void endWhenAtRest();
+    // The end of both: the stroke and the gestures under way kept, the
+    // changes backed up, and the record left for the next start.
+    void keepWorkForTheNextStart(QWidget *progressParent);
     // Where backups go: the default save folder, made when it is the
     // documents folder a new account lacks; else, when that folder cannot
     // take files, a folder of autosave's own, and refused then holds the

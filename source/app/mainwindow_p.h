@@ -149,6 +149,8 @@ public:
     int m_busyDepth = 0;
     // The system asked the program to end; it is on its way.
     bool m_ending = false;
+    // The work of the run is kept for the next start: nothing more is.
+    bool m_workKept = false;
 
     std::unique_ptr<UI::Dialogs> m_dialogs;
 };

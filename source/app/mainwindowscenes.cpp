@@ -30,6 +30,7 @@
 #include "scene/framerangemodel.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
+#include "scene/scenemodel.h"
 #include "settings/settings.h"
 #include "tools/toolmanager.h"
 
@@ -52,6 +53,9 @@
 #include <QUndoStack>
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -419,21 +423,31 @@ void MainWindow::onAutosaveTimeout()
     }
     QString path;
     QString refused;
-    const SceneSave::Result saved = writeBackup(scene, &path, &refused);
+    const SceneSave::Result saved = writeBackup(scene, &path, &refused, this);
     // Told only now: the backup is on the disk before anyone reads of it.
     if (saved.status != SceneSave::Cancelled)
         tellOfBackup(path, saved, refused);
     tellOfRecordTrouble();
 }
 
-SceneSave::Result MainWindow::writeBackup(Model::Scene *scene, QString *path, QString *refused)
+SceneSave::Result MainWindow::writeBackup(Model::Scene *scene, QString *path, QString *refused,
+                                          QWidget *progressParent)
 {
     AutosaveManager *autosave = d->m_autosaveManager;
-    *path = autosave->backupPath(backupFolder(refused), scene->name(), scene->filePath());
+    const QString folder = backupFolder(refused);
+    const bool recovered = d->m_recovered && d->m_recovered->scene() == scene;
+    *path = autosave->backupPath(folder, scene->name(), scene->filePath(), recovered ? d->m_recoveredFrom : QString());
+    if (path->isEmpty()) {
+        // Nothing claimed, nothing written: where it would have gone, and
+        // why not.
+        *path = autosave->nextBackupPath(folder, scene->name(), scene->filePath());
+        autosave->backupFailed();
+        return {SceneSave::CannotOpen, autosave->claimTrouble()};
+    }
     // The writer's progress dialog turns the event loop; nothing else may
     // start on the scene meanwhile.
     const BusyScope writing(d->m_busyDepth);
-    const SceneSave::Result saved = SceneSave::save(scene, *path, this);
+    const SceneSave::Result saved = SceneSave::save(scene, *path, progressParent);
     if (saved.status == SceneSave::Saved)
         autosave->backupWritten();
     else
@@ -472,24 +486,59 @@ void MainWindow::endWhenAtRest()
         QTimer::singleShot(EndPollInterval, this, &MainWindow::endWhenAtRest);
         return;
     }
+    keepWorkForTheNextStart(this);
+    // Not quit(): that would close the window, which asks about changes.
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::endWithoutDisplay()
+{
+    // Whatever runs meanwhile (a save, a dialog) waits for a display that
+    // is gone and never returns: the scene is written as it stands. Nothing
+    // may show what changes on the way: a call that reaches the display (a
+    // window's title, say) ends the process there and then.
+    std::vector<QSignalBlocker> unseen;
+    if (Model::KLScene *klscene = Model::KLScene::current()) {
+        Model::Scene *scene = klscene->scene();
+        const std::initializer_list<QObject *> sources{klscene,
+                                                       scene,
+                                                       scene ? scene->undoStack() : nullptr,
+                                                       klscene->sceneModel(),
+                                                       klscene->frameRangeModel(),
+                                                       klscene->selectionModel()};
+        for (QObject *source : sources) {
+            if (source)
+                unseen.emplace_back(source);
+        }
+    }
+    keepWorkForTheNextStart(nullptr);
+}
+
+void MainWindow::keepWorkForTheNextStart(QWidget *progressParent)
+{
+    if (std::exchange(d->m_workKept, true))
+        return;
+    Model::Scene *scene = currentScene();
+    const int steps = scene ? scene->undoStack()->index() : 0;
     commitActiveStroke();
     // No release will come: what a gesture under way made is the user's work.
     if (Model::KLScene *klscene = Model::KLScene::current())
         klscene->endGestures();
-    Model::Scene *scene = currentScene();
     // Work that no file and no backup holds yet, whatever autosave's
-    // setting and however fresh the last change.
-    if (scene && !scene->undoStack()->isClean() && d->m_autosaveManager->hasChangesToBackUp()) {
+    // setting and however fresh the last change; the steps just made count
+    // whether or not the window heard of them.
+    QString unkept;
+    if (scene && !scene->undoStack()->isClean()
+        && (d->m_autosaveManager->hasChangesToBackUp() || scene->undoStack()->index() != steps)) {
         QString path;
         QString refused;
-        const SceneSave::Result saved = writeBackup(scene, &path, &refused);
-        // Nobody is left to tell but the session's log.
-        if (const QString failure = saveFailure(path, saved); !failure.isEmpty())
-            qWarning("%s", qPrintable(failure));
+        const SceneSave::Result saved = writeBackup(scene, &path, &refused, progressParent);
+        // Nobody is left to tell but the session's log, and the next start.
+        unkept = saveFailure(path, saved);
+        if (!unkept.isEmpty())
+            qWarning("%s", qPrintable(unkept));
     }
-    d->m_autosaveManager->endInterrupted();
-    // Not quit(): that would close the window, which asks about changes.
-    QCoreApplication::exit(0);
+    d->m_autosaveManager->endInterrupted(unkept);
 }
 
 void MainWindow::tellOfLostWork()

@@ -39,7 +39,8 @@ const QString ClaimedMark = QStringLiteral("claimed");
 // Taken by a run while it looks for a slot in the others' records and
 // claims it; not "*.lock", which is a run's.
 const QString ClaimingLock = QStringLiteral("claiming.lck");
-// Claims take milliseconds; a run that waits longer claims all the same.
+// Claims take milliseconds: a run that holds the lock longer is stopped or
+// hung, and a run waiting for it claims nothing this time.
 constexpr int ClaimingWait = 5000;
 
 // Earlier versions judged a claim by its time against the file's, allowing
@@ -113,6 +114,11 @@ struct Record
 {
     QList<Line> lines;
     bool autosaveOff = false;
+    // Whether the run had changes that neither a file nor a backup held;
+    // earlier versions did not say, and are taken to have had them.
+    bool changed = true;
+    // Why the last work of the run could not be kept.
+    QString unkept;
 };
 
 // One line per backup: a JSON array of its path, its scene file, and, but
@@ -130,8 +136,12 @@ Record readRecord(const QString &path)
     while (!list.atEnd()) {
         const QJsonDocument document = QJsonDocument::fromJson(list.readLine());
         if (document.isObject()) {
-            record.autosaveOff = record.autosaveOff
-                || document.object().value(QLatin1String("autosave")) == QJsonValue(false);
+            const QJsonObject state = document.object();
+            if (state.value(QLatin1String("autosave")) == QJsonValue(false)) {
+                record.autosaveOff = true;
+                record.changed = state.value(QLatin1String("changed")).toBool(true);
+            }
+            record.unkept = state.value(QLatin1String("unkept")).toString(record.unkept);
             continue;
         }
         const QJsonArray entry = document.array();
@@ -144,6 +154,7 @@ Record readRecord(const QString &path)
         line.backup.run = more.value(QLatin1String("run")).toString();
         line.backup.failure = more.value(QLatin1String("fails")).toString();
         line.backup.saved = more.value(QLatin1String("saved")).toBool();
+        line.backup.from = more.value(QLatin1String("from")).toString();
         line.mark = entry.at(2).toString();
         line.since = more.value(QLatin1String("since")).toInteger();
         if (more.contains(QLatin1String("before")))
@@ -155,17 +166,15 @@ Record readRecord(const QString &path)
 
 // A claimed slot is the claiming run's work when its file changed after the
 // claim; one unchanged holds what it held, which the record names on
-// another line if it is a backup.
-bool claimWasWritten(const Line &line, qint64 recordTime)
+// another line if it is a backup. Only a claim of an earlier version, which
+// did not note the slot as it was, is judged by the file's time.
+bool claimWasWritten(const QString &path, qint64 since, const std::optional<RunRecords::SlotState> &before)
 {
-    const RunRecords::SlotState now = slotState(line.backup.path);
+    const RunRecords::SlotState now = slotState(path);
     if (!now.exists)
         return false;
-    if (line.before)
-        return now != *line.before;
-    // A claim of an earlier version, whose claims carry no time, was the
-    // last thing the run wrote before its backup.
-    const qint64 since = line.since > 0 ? line.since : recordTime;
+    if (before)
+        return now != *before;
     return now.time >= since - FileTimeSlack;
 }
 
@@ -177,18 +186,19 @@ RunRecords::Backup::Kind kindOf(const Line &line)
     return line.mark == EarlierMark ? RunRecords::Backup::LostWork : RunRecords::Backup::Written;
 }
 
-bool holdsUnsavedWork(const RunRecords::Backup &backup)
-{
-    const QFileInfo file(backup.path);
-    if (!file.isFile())
-        return false;
-    const QFileInfo scene(backup.sceneFile);
-    return backup.sceneFile.isEmpty() || !scene.isFile() || file.lastModified() > scene.lastModified();
-}
-
 QString systemError(std::errc error)
 {
     return Model::systemErrorText(std::make_error_code(error));
+}
+
+// Whether an entry may go because its backup is gone. Lost work is gone
+// only from a folder that can be seen: one that cannot may be on a drive
+// not there yet. Anything else holds nothing unsaved.
+bool isGone(const RunRecords::Backup &backup)
+{
+    if (backup.pending || QFileInfo(backup.path).isFile())
+        return false;
+    return backup.kind != RunRecords::Backup::LostWork || RunRecords::whyUnreachable(backup.path).isEmpty();
 }
 
 bool processIsRunning(qint64 pid)
@@ -265,6 +275,18 @@ QString RunRecords::trouble() const
     return m_trouble;
 }
 
+QString RunRecords::whyUnreachable(const QString &path)
+{
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    if (!folder.exists())
+        return systemError(std::errc::no_such_file_or_directory);
+    if (!folder.isDir())
+        return systemError(std::errc::not_a_directory);
+    if (!folder.isReadable() || !folder.isExecutable())
+        return systemError(std::errc::permission_denied);
+    return QString();
+}
+
 void RunRecords::begin()
 {
     const QString runs = folder();
@@ -328,7 +350,7 @@ void RunRecords::end()
         if (backup.kind == Backup::Written || backup.opened)
             backup.kind = Backup::Spare;
     }
-    m_backups.removeIf([](const Backup &backup) { return !QFileInfo(backup.path).isFile(); });
+    m_backups.removeIf(isGone);
     m_claim = {};
     // A run that ends normally leaves no work unkept, whatever autosave was.
     m_autosaveOff = false;
@@ -341,13 +363,15 @@ void RunRecords::end()
     m_lock->unlock();
 }
 
-void RunRecords::endInterrupted()
+void RunRecords::endInterrupted(const QString &unkept)
 {
     if (!m_lock)
         return;
-    // The run backed up what it had before it ended, so nothing went unkept
-    // for want of autosave: what it wrote is named as a crash's work is.
-    if (std::exchange(m_autosaveOff, false))
+    // The run backed up what it had before it ended, or says why it could
+    // not, so nothing went unkept for want of autosave: what it wrote is
+    // named as a crash's work is.
+    m_unkept = unkept;
+    if (std::exchange(m_autosaveOff, false) || !m_unkept.isEmpty())
         write();
     liveRecords().remove(m_base);
     m_lock->unlock();
@@ -386,23 +410,40 @@ void RunRecords::take(const QString &base)
     const Record record = readRecord(listPath);
     for (Line line : record.lines) {
         Backup &backup = line.backup;
+        // A claim the run made itself, or one it carried for a run before.
+        const bool ownLine = backup.run.isEmpty();
         if (line.mark == ClaimedMark) {
-            if (!claimWasWritten(line, recordTime))
+            const qint64 since = line.since > 0 ? line.since : recordTime;
+            if (!whyUnreachable(backup.path).isEmpty()) {
+                backup.kind = Backup::LostWork;
+                backup.pending = Backup::Pending{since, line.before};
+                backup.lastRun = ownLine;
+                if (ownLine)
+                    backup.run = run;
+                taken.append(backup);
+                continue;
+            }
+            if (!claimWasWritten(backup.path, since, line.before))
                 continue;
             line.mark.clear();
         }
         backup.kind = kindOf(line);
         if (backup.kind == Backup::Written) {
+            // Written, and no save of its scene recorded after it (that
+            // would have made it a spare): work that no file holds.
             keptWork = true;
-            backup.kind = holdsUnsavedWork(backup) ? Backup::LostWork : Backup::Spare;
-            backup.lastRun = true;
-            backup.run = run;
+            backup.kind = Backup::LostWork;
+            backup.lastRun = ownLine;
+            if (ownLine)
+                backup.run = run;
         } else if (backup.kind == Backup::LostWork && backup.run.isEmpty()) {
             backup.run = run;
         }
         taken.append(backup);
     }
-    m_tookUnkeptRun = m_tookUnkeptRun || (record.autosaveOff && !keptWork);
+    m_tookUnkeptRun = m_tookUnkeptRun || (record.autosaveOff && record.changed && !keptWork);
+    if (!record.unkept.isEmpty() && !m_unkeptWork.contains(record.unkept))
+        m_unkeptWork << record.unkept;
     merge(taken);
     if (!m_lock)
         return;
@@ -424,9 +465,11 @@ void RunRecords::merge(const QList<Backup> &taken)
         if (known == m_backups.end())
             m_backups.append(backup);
         // Work is never taken for a spare, but the user saved what it
-        // holds wherever a record says so.
-        else if (backup.kind == Backup::LostWork ? known->kind != Backup::LostWork && !known->saved
-                                                 : backup.saved && known->kind == Backup::LostWork)
+        // holds wherever a record says so. A backup known to be written
+        // is no claim waiting to be judged.
+        else if (backup.kind == Backup::LostWork
+                     ? (known->kind != Backup::LostWork && !known->saved) || (known->pending && !backup.pending)
+                     : backup.saved && known->kind == Backup::LostWork)
             *known = backup;
     }
 }
@@ -436,21 +479,33 @@ bool RunRecords::write()
     if (m_base.isEmpty())
         return false;
     QByteArray lines;
-    if (m_autosaveOff)
-        lines += QJsonDocument(QJsonObject{{QLatin1String("autosave"), false}}).toJson(QJsonDocument::Compact) + '\n';
+    QJsonObject state;
+    if (m_autosaveOff) {
+        state.insert(QLatin1String("autosave"), false);
+        state.insert(QLatin1String("changed"), m_changed);
+    }
+    if (!m_unkept.isEmpty())
+        state.insert(QLatin1String("unkept"), m_unkept);
+    if (!state.isEmpty())
+        lines += QJsonDocument(state).toJson(QJsonDocument::Compact) + '\n';
     const auto line = [&lines](const QString &path, const QString &sceneFile, const QString &mark,
                                const QJsonObject &more) {
         QJsonArray entry{path, sceneFile};
-        if (!mark.isEmpty())
+        if (!mark.isEmpty() || !more.isEmpty())
             entry.append(mark);
         if (!more.isEmpty())
             entry.append(more);
         lines += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
     };
+    const auto withFrom = [](QJsonObject more, const QString &from) {
+        if (!from.isEmpty())
+            more.insert(QLatin1String("from"), from);
+        return more;
+    };
     for (const Backup &backup : std::as_const(m_backups)) {
         switch (backup.kind) {
         case Backup::Written:
-            line(backup.path, backup.sceneFile, QString(), {});
+            line(backup.path, backup.sceneFile, QString(), withFrom({}, backup.from));
             break;
         case Backup::LostWork: {
             if (backup.saved) {
@@ -460,9 +515,16 @@ bool RunRecords::write()
             // For the run that takes this record, all of it is of a run
             // before the one it takes it from.
             QJsonObject more{{QLatin1String("run"), backup.run}};
+            if (backup.pending) {
+                more.insert(QLatin1String("since"), backup.pending->since);
+                if (backup.pending->before)
+                    more.insert(QLatin1String("before"), toJson(*backup.pending->before));
+                line(backup.path, backup.sceneFile, ClaimedMark, withFrom(more, backup.from));
+                break;
+            }
             if (!backup.failure.isEmpty())
                 more.insert(QLatin1String("fails"), backup.failure);
-            line(backup.path, backup.sceneFile, EarlierMark, more);
+            line(backup.path, backup.sceneFile, EarlierMark, withFrom(more, backup.from));
             break;
         }
         case Backup::Spare:
@@ -473,7 +535,8 @@ bool RunRecords::write()
     }
     if (!m_claim.path.isEmpty())
         line(m_claim.path, m_claim.sceneFile, ClaimedMark,
-             {{QLatin1String("since"), m_claim.since}, {QLatin1String("before"), toJson(m_claim.before)}});
+             withFrom({{QLatin1String("since"), m_claim.since}, {QLatin1String("before"), toJson(m_claim.before)}},
+                      m_claim.from));
 
     QSaveFile list(m_base + RecordSuffix);
     QString reason;
@@ -486,26 +549,48 @@ bool RunRecords::write()
     return false;
 }
 
+// Claims whose folder can be seen again are judged as the run's record was
+// taken: a backup of the run that made them, or nothing.
+bool RunRecords::settlePending()
+{
+    bool changed = false;
+    for (auto backup = m_backups.begin(); backup != m_backups.end();) {
+        if (!backup->pending || !whyUnreachable(backup->path).isEmpty()) {
+            ++backup;
+            continue;
+        }
+        changed = true;
+        if (claimWasWritten(backup->path, backup->pending->since, backup->pending->before)) {
+            backup->pending.reset();
+            ++backup;
+        } else {
+            backup = m_backups.erase(backup);
+        }
+    }
+    return changed;
+}
+
 void RunRecords::pruneLostWork()
 {
+    bool changed = settlePending();
     QSet<QString> recovered;
     const QList<Line> others = othersLines(m_base + RecordSuffix);
     for (const Line &line : others) {
         if (line.backup.saved)
             recovered.insert(line.backup.path);
     }
-    bool changed = false;
     for (Backup &backup : m_backups) {
         if (backup.kind == Backup::LostWork && !backup.opened && recovered.contains(backup.path)) {
             backup.kind = Backup::Spare;
             backup.saved = true;
+            backup.pending.reset();
             changed = true;
         }
     }
-    // What the user removed is gone from every list.
-    changed = m_backups.removeIf([](const Backup &backup) {
-                  return backup.kind != Backup::Written && !QFileInfo(backup.path).isFile();
-              }) > 0
+    // What the user removed is gone from every list; what cannot be seen
+    // now is not known to be gone.
+    changed = m_backups.removeIf([](const Backup &backup) { return backup.kind != Backup::Written && isGone(backup); })
+            > 0
         || changed;
     if (changed)
         write();
@@ -516,7 +601,7 @@ QList<RunRecords::Backup> RunRecords::lostWork()
     pruneLostWork();
     QList<Backup> lost;
     for (const Backup &backup : std::as_const(m_backups)) {
-        if (backup.kind == Backup::LostWork && !backup.opened)
+        if (backup.kind == Backup::LostWork && !backup.opened && !backup.pending)
             lost.append(backup);
     }
     return lost;
@@ -563,9 +648,24 @@ void RunRecords::setAutosaveOff(bool off)
     write();
 }
 
+void RunRecords::setChanged(bool changed)
+{
+    if (changed == m_changed)
+        return;
+    m_changed = changed;
+    // Only a run with autosave off has it said for it.
+    if (m_autosaveOff)
+        write();
+}
+
 bool RunRecords::tookUnkeptRun() const
 {
     return m_tookUnkeptRun;
+}
+
+QStringList RunRecords::unkeptWork() const
+{
+    return m_unkeptWork;
 }
 
 bool RunRecords::mayReplace(const QString &path) const
@@ -582,22 +682,35 @@ const RunRecords::Backup *RunRecords::find(const QString &path) const
     return found == m_backups.cend() ? nullptr : &*found;
 }
 
-bool RunRecords::claim(const QString &path, const QString &sceneFile)
+RunRecords::Claimed RunRecords::claim(const QString &path, const QString &sceneFile, const QString &from)
 {
     const QString wanted = absolute(path);
+    m_claimTrouble.clear();
     // One run at a time reads the others' records and claims, so that two
-    // runs never claim one slot; the lock goes when this returns.
+    // runs never claim one slot; the lock goes when this returns. QLockFile
+    // takes over the lock of a run that is gone. Where no run can make the
+    // lock (the folder closed to all), no run keeps a record there either.
     std::optional<QLockFile> claiming;
     if (QFileInfo(folder()).isDir()) {
         claiming.emplace(QDir(folder()).filePath(ClaimingLock));
-        claiming->tryLock(ClaimingWait);
+        if (!claiming->tryLock(ClaimingWait) && claiming->error() == QLockFile::LockFailedError) {
+            m_claimTrouble = QCoreApplication::translate("RunRecords",
+                                                         "Another run of %1 keeps the record of backups locked")
+                                 .arg(QCoreApplication::applicationName());
+            return Claimed::LockBusy;
+        }
     }
     const QList<Line> others = othersLines(m_base + RecordSuffix);
     if (std::any_of(others.cbegin(), others.cend(), [&wanted](const Line &line) { return line.backup.path == wanted; }))
-        return false;
-    m_claim = {wanted, sceneFile, QDateTime::currentMSecsSinceEpoch(), slotState(wanted)};
+        return Claimed::HeldElsewhere;
+    m_claim = {wanted, sceneFile, from, QDateTime::currentMSecsSinceEpoch(), slotState(wanted)};
     write();
-    return true;
+    return Claimed::Yes;
+}
+
+QString RunRecords::claimTrouble() const
+{
+    return m_claimTrouble;
 }
 
 void RunRecords::claimWritten()
@@ -607,6 +720,7 @@ void RunRecords::claimWritten()
     Backup written;
     written.path = m_claim.path;
     written.sceneFile = m_claim.sceneFile;
+    written.from = m_claim.from;
     m_backups.removeIf([&written](const Backup &backup) { return backup.path == written.path; });
     m_backups.append(written);
     m_claim = {};
@@ -615,7 +729,8 @@ void RunRecords::claimWritten()
 
 void RunRecords::claimGivenUp()
 {
-    m_claim = {};
+    if (std::exchange(m_claim, {}).path.isEmpty())
+        return;
     write();
 }
 
@@ -655,10 +770,15 @@ void RunRecords::savedAs(const QStringList &paths, const QString &sceneFile)
         ofScene.insert(absolute(path));
     bool changed = false;
     for (Backup &backup : m_backups) {
-        if (backup.kind == Backup::Written && ofScene.contains(backup.path) && backup.sceneFile != sceneFile) {
-            backup.sceneFile = sceneFile;
-            changed = true;
-        }
+        if (backup.kind == Backup::LostWork || !ofScene.contains(backup.path)
+            || (backup.kind == Backup::Spare && backup.sceneFile == sceneFile))
+            continue;
+        // Saved after it: the file holds all it holds, and the next start
+        // names it as nobody's work.
+        backup.kind = Backup::Spare;
+        backup.saved = true;
+        backup.sceneFile = sceneFile;
+        changed = true;
     }
     if (changed)
         write();
@@ -666,27 +786,49 @@ void RunRecords::savedAs(const QStringList &paths, const QString &sceneFile)
 
 void RunRecords::recoveredSaved(const QString &path)
 {
-    const QString recovered = absolute(path);
+    // The saved work carries on that of the backup it was recovered from,
+    // and so on back: none of them holds anything the file does not.
+    QSet<QString> released;
+    for (QString next = absolute(path); !next.isEmpty() && !released.contains(next);) {
+        released.insert(next);
+        next = release(next);
+    }
+}
+
+// Marks the lost work at recovered as saved by the user; returns the backup
+// it was recovered from in turn, if one.
+QString RunRecords::release(const QString &recovered)
+{
     if (find(recovered)) {
+        QString from;
         for (Backup &backup : m_backups) {
-            if (backup.path == recovered && backup.kind == Backup::LostWork && !backup.saved) {
+            if (backup.path != recovered)
+                continue;
+            from = backup.from;
+            if (backup.kind == Backup::LostWork && !backup.saved) {
                 backup.saved = true;
+                backup.pending.reset();
                 write();
             }
         }
-        return;
+        return from;
     }
     // Lost work that another run holds: this run's record says the user
     // saved it, which that run and every later start read.
     const QList<Line> others = othersLines(m_base + RecordSuffix);
+    const auto named = std::find_if(others.cbegin(), others.cend(),
+                                    [&recovered](const Line &line) { return line.backup.path == recovered; });
+    if (named == others.cend())
+        return QString();
     const auto lost = std::find_if(others.cbegin(), others.cend(), [&recovered](const Line &line) {
         return line.backup.path == recovered && kindOf(line) == Backup::LostWork;
     });
-    if (lost == others.cend())
-        return;
-    Backup saved = lost->backup;
-    saved.kind = Backup::Spare;
-    saved.saved = true;
-    m_backups.append(saved);
-    write();
+    if (lost != others.cend()) {
+        Backup saved = lost->backup;
+        saved.kind = Backup::Spare;
+        saved.saved = true;
+        m_backups.append(saved);
+        write();
+    }
+    return named->backup.from;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QLockFile;
 
@@ -26,18 +27,27 @@ class QLockFile;
 // A run has each backup it knows of as one of:
 // - written: by this run;
 // - lost work: unsaved work of a run that did not end normally, judged so
-//   once, when that run's record was taken: a backup newer than the scene
-//   file it backs up, or of a scene never saved. Held and named at every
-//   start until the user opens it or removes it; saving the scene it backs
-//   up does not change that, since it still holds work the file does not;
+//   by the records alone, once, when that run's record was taken: every
+//   backup it wrote, but those of a scene it recorded a save of after
+//   them. No file's time counts, nor a save by another run or program:
+//   only the run that wrote a backup knows what its scene held when it
+//   saved. Held and named at every start until the user opens it or
+//   removes it; saving the scene it backs up does not change that, since
+//   it still holds work the file does not;
 // - spare: a backup of this program's that holds nothing unsaved; only a
 //   later backup of the run that knows it may go there. A spare whose work
 //   the user saved in a file of theirs is marked so: no record names it as
-//   lost work any more, whichever run the user saved it in.
+//   lost work any more, whichever run the user saved it in. So is every
+//   backup that the saved one carries on from, through scenes recovered
+//   from backups.
+// A backup whose folder cannot be seen (a drive not mounted, a share away,
+// a folder closed to the user) is held as it is and judged once it can be:
+// an entry goes only when its folder is there and its file is not.
 // The slot about to be written is claimed first, with what the slot's file
 // was then (its size, time and identity): a claimed slot whose file has
 // changed since is the work of the run that claimed it, one unchanged holds
-// what it held. Claims are made one run at a time, and a slot another
+// what it held. Claims are made one run at a time, under a lock that the
+// runs share; a run that cannot get it claims nothing, and a slot another
 // run's record names is never claimed.
 //
 // A run that cannot keep a record (the folder cannot be made or written)
@@ -47,6 +57,17 @@ class QLockFile;
 class RunRecords
 {
 public:
+    // What a slot's file is: whether it is there, and its size, time and
+    // identity (where the system has one) if so.
+    struct SlotState
+    {
+        bool exists = false;
+        qint64 size = 0;
+        qint64 time = 0;
+        QString id;
+        bool operator==(const SlotState &) const = default;
+    };
+
     struct Backup
     {
         enum Kind { Written, LostWork, Spare };
@@ -64,7 +85,23 @@ public:
         bool saved = false;
         // Why the user could not open it; empty until they tried.
         QString failure;
+        // The backup that the scene it backs up was recovered from, if one.
+        QString from;
+        // Of a claim of a run gone whose folder could not be seen: when it
+        // was made, and the slot as it was then (none in earlier versions'
+        // claims). It is held, and judged like any claim once its folder
+        // can be seen.
+        struct Pending
+        {
+            qint64 since = 0;
+            std::optional<SlotState> before;
+        };
+        std::optional<Pending> pending;
     };
+
+    // What came of a claim: made; refused, another run's record naming the
+    // slot; or not tried, another run holding the lock the runs claim under.
+    enum class Claimed { Yes, HeldElsewhere, LockBusy };
 
     // Begins the run: takes its lock, then the records of the runs gone.
     RunRecords();
@@ -73,8 +110,10 @@ public:
     // Ends the run as one that did not end normally, but for its lock,
     // which goes: its record stays as it is, and the next start takes what
     // it wrote as the work of a run that did not end normally. Nothing is
-    // written for the run after this.
-    void endInterrupted();
+    // written for the run after this. `unkept` says why the work it had
+    // left could not be kept (its last backup failed), which the next start
+    // tells; empty when nothing was left unkept.
+    void endInterrupted(const QString &unkept = QString());
 
     RunRecords(const RunRecords &) = delete;
     RunRecords &operator=(const RunRecords &) = delete;
@@ -88,9 +127,18 @@ public:
     // Whether autosave is off in this run: should the run not end normally,
     // it leaves nothing, and the next start says so.
     void setAutosaveOff(bool off);
+    // Whether the run has changes that neither a file nor a backup holds;
+    // while autosave is off, a run that does not end normally says so.
+    void setChanged(bool changed);
     // Whether a run this one took over did not end normally while autosave
-    // was off, and so left no backup of its own.
+    // was off, with changes, and so left no backup of them.
     bool tookUnkeptRun() const;
+    // Why the last work of runs this one took over could not be kept, one
+    // for each such run.
+    QStringList unkeptWork() const;
+    // Why the backup at path cannot be reached now (its folder is not
+    // there, or closed), in the system's words; empty when it can.
+    static QString whyUnreachable(const QString &path);
 
     // The lost work not opened in this run, after dropping what the user
     // removed or saved in another run.
@@ -109,8 +157,12 @@ public:
     const Backup *find(const QString &path) const;
 
     // Claims the slot about to be written, of the scene file it is to back
-    // up; false, claiming nothing, when another run's record names it.
-    bool claim(const QString &path, const QString &sceneFile);
+    // up, of a scene recovered from the backup `from` if one. Claims
+    // nothing when another run's record names the slot, or when the lock
+    // that the runs claim under is held by another run for longer than a
+    // claim takes; claimTrouble() then says so.
+    Claimed claim(const QString &path, const QString &sceneFile, const QString &from = QString());
+    QString claimTrouble() const;
     // The claimed slot is on the disk, or it is not and never will be.
     void claimWritten();
     void claimGivenUp();
@@ -128,22 +180,12 @@ public:
     // sceneFile: they hold what that file holds, or less.
     void savedAs(const QStringList &paths, const QString &sceneFile);
 
-    // What a slot's file is: whether it is there, and its size, time and
-    // identity (where the system has one) if so.
-    struct SlotState
-    {
-        bool exists = false;
-        qint64 size = 0;
-        qint64 time = 0;
-        QString id;
-        bool operator==(const SlotState &) const = default;
-    };
-
 private:
     struct Claim
     {
         QString path;
         QString sceneFile;
+        QString from;
         qint64 since = 0;
         SlotState before;
     };
@@ -154,6 +196,8 @@ private:
     void merge(const QList<Backup> &taken);
     bool write();
     void pruneLostWork();
+    bool settlePending();
+    QString release(const QString &path);
 
     QString m_base;
     std::unique_ptr<QLockFile> m_lock;
@@ -161,5 +205,9 @@ private:
     QList<Backup> m_backups;
     Claim m_claim;
     bool m_autosaveOff = false;
+    bool m_changed = false;
     bool m_tookUnkeptRun = false;
+    QStringList m_unkeptWork;
+    QString m_unkept;
+    QString m_claimTrouble;
 };

@@ -4,6 +4,8 @@
 
 #include <QProgressDialog>
 
+#include <optional>
+
 namespace SceneFileIO {
 
 Outcome readScene(Model::Scene *scene, QIODevice *device, QWidget *parent)
@@ -25,8 +27,12 @@ Outcome readScene(Model::Scene *scene, QIODevice *device, QWidget *parent)
 
 Outcome writeScene(Model::Scene *scene, QIODevice *device, QWidget *parent)
 {
-    QProgressDialog progress(parent);
-    const Model::SceneFile::SaveResult written = Model::SceneFile::write(*scene, device, &progress);
+    // A modal progress dialog handles events as it moves on.
+    std::optional<QProgressDialog> progress;
+    if (parent)
+        progress.emplace(parent);
+    const Model::SceneFile::SaveResult written =
+        Model::SceneFile::write(*scene, device, progress ? &*progress : nullptr);
     Outcome outcome;
     outcome.result = Result(written.result);
     outcome.errorString = written.message;

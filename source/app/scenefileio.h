@@ -49,6 +49,7 @@ Outcome readScene(Model::Scene *scene, QIODevice *device, QWidget *parent);
 // Writes the scene to the device. A file device is flushed before Success is
 // answered, so that a disk that fills up on the document's last bytes
 // reports Failed and the caller discards the file rather than committing it.
+// Progress shows in a dialog modal to parent; without one, nowhere.
 Outcome writeScene(Model::Scene *scene, QIODevice *device, QWidget *parent);
 
 } // namespace SceneFileIO

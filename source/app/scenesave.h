@@ -36,7 +36,8 @@ struct Result
     QString errorString;
 };
 
-// Writes the scene with a progress dialog modal to `parent`. Only a file is
+// Writes the scene with a progress dialog modal to `parent`; without a
+// parent, showing nothing and handling no event meanwhile. Only a file is
 // replaced, never a folder or a device, and never a file whose permissions
 // make it read-only, even by a user whom the system would let write it.
 Result save(Model::Scene *scene, const QString &path, QWidget *parent);

@@ -56,6 +56,7 @@ void connectApplication(Application &application, MainWindow &window, const QStr
     QObject::connect(&application, &Application::tabletPointerTypeChanged, target,
                      &MainWindow::setTabletPointerType);
     QObject::connect(&application, &Application::endRequested, target, &MainWindow::endOnRequest);
+    QObject::connect(&application, &Application::displayLost, target, &MainWindow::endWithoutDisplay);
 }
 
 int runGuarded(const std::function<int()> &run)
@@ -78,6 +79,7 @@ int run(Application &application, const QStringList &files)
         MainWindow window;
         connectApplication(application, window, files);
         application.catchEndSignals();
+        application.catchLostDisplay();
         window.show();
         const int result = application.exec();
         Model::deinitialize();

@@ -24,7 +24,8 @@ void prepareProcess();
 QStringList parseCommandLine(const QCoreApplication &application);
 
 // Hooks the application's signals to the window (the system's request to
-// end to MainWindow::endOnRequest()) and posts, for the event loop's first
+// end to MainWindow::endOnRequest(), the loss of the display to
+// MainWindow::endWithoutDisplay()) and posts, for the event loop's first
 // turn, the opening of the first file, or a new scene when there is none or
 // it cannot be opened, and then the notice of the work a run that did not
 // end normally left. Further files are ignored.
@@ -39,9 +40,10 @@ int runGuarded(const std::function<int()> &run);
 // The program's run in the application, guarded by runGuarded(): the model
 // library and the application font, the window made, connected and shown,
 // the event loop, and what follows it. Once the window exists the system's
-// signals to end are caught (Application::catchEndSignals()); before, there
-// is no work to lose and they end the process as they always do. Returns
-// the event loop's result.
+// signals to end and the loss of the display are caught
+// (Application::catchEndSignals(), catchLostDisplay()); before, there is no
+// work to lose and they end the process as they always do. Returns the
+// event loop's result.
 int run(Application &application, const QStringList &files);
 
 } // namespace Startup

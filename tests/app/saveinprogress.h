@@ -34,14 +34,15 @@ struct NewFile
 // the folder of the file being saved. A save opens no other file in that
 // folder, and the system may keep the new one nameless there until it takes
 // the old one's place, so it is looked for among the process's open files
-// rather than in the folder.
-inline NewFile newFile(const QString &process, const QString &folder)
+// rather than in the folder. With `fd`, only that descriptor is looked at.
+inline NewFile newFile(const QString &process, const QString &folder, const QString &fd = QString())
 {
     const QByteArray prefix = QFile::encodeName(QDir(folder).canonicalPath()) + '/';
     const QString fds = QStringLiteral("/proc/%1/fd").arg(process);
-    const QStringList entries = QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString &fd : entries) {
-        const QByteArray link = QFile::encodeName(fds + u'/' + fd);
+    const QStringList entries =
+        fd.isEmpty() ? QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot) : QStringList{fd};
+    for (const QString &entry : entries) {
+        const QByteArray link = QFile::encodeName(fds + u'/' + entry);
         char target[4096];
         const ssize_t length = ::readlink(link.constData(), target, sizeof target);
         struct stat status;

@@ -10,7 +10,8 @@
 // in save <save>" and stops the whole program (SIGSTOP) at <stop>, once its
 // new file holds that many bytes, or just before ("rename") or after
 // ("renamed") it takes the old file's place. The save's own calls of the
-// system stop it there, however busy the machine.
+// system on its own files stop it there, however busy the machine; a file
+// written anew beside the folder as each save begins, as a cache, does not.
 // The exit code is 0 when the file was saved, 1 when a save failed, 2 for
 // bad arguments or a stop that this system cannot watch for, 3 when the
 // last save ended without coming to <stop>.
@@ -25,6 +26,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QRandomGenerator>
+#include <QSaveFile>
 
 #include <atomic>
 #include <cstdio>
@@ -47,6 +49,7 @@ std::atomic<int> stopSave = 0;
 Stop stop = Stop::Bytes;
 qint64 stopBytes = 0;
 QString folder;
+QByteArray target;
 
 #ifdef Q_OS_LINUX
 void stopIfAt(Stop reached)
@@ -67,21 +70,26 @@ void stopIfAt(Stop reached)
 #ifdef Q_OS_LINUX
 // A program's own write() and rename() take the place of the C library's
 // for every caller, Qt's file engine included: the save's calls come here on
-// their way to the system, and the save stops exactly where it was asked to.
+// their way to the system, and the save stops exactly where it was asked to,
+// at its own calls on its own files only.
 extern "C" ssize_t write(int fd, const void *data, size_t size)
 {
     static auto *const next = reinterpret_cast<ssize_t (*)(int, const void *, size_t)>(::dlsym(RTLD_NEXT, "write"));
     const ssize_t written = next(fd, data, size);
-    stopIfAt(Stop::Bytes);
+    if (saving != 0 && SaveInProgress::newFile(QStringLiteral("self"), folder, QString::number(fd)).bytes >= 0)
+        stopIfAt(Stop::Bytes);
     return written;
 }
 
 extern "C" int rename(const char *from, const char *to) noexcept
 {
     static auto *const next = reinterpret_cast<int (*)(const char *, const char *)>(::dlsym(RTLD_NEXT, "rename"));
-    stopIfAt(Stop::BeforeRename);
+    const bool own = saving != 0 && target == to;
+    if (own)
+        stopIfAt(Stop::BeforeRename);
     const int result = next(from, to);
-    stopIfAt(Stop::AfterRename);
+    if (own)
+        stopIfAt(Stop::AfterRename);
     return result;
 }
 #endif
@@ -108,6 +116,7 @@ int main(int argc, char **argv)
         return 2;
 #endif
         folder = QFileInfo(arguments.at(1)).absolutePath();
+        target = QFile::encodeName(arguments.at(1));
         stopSave = times;
     }
 
@@ -132,10 +141,18 @@ int main(int argc, char **argv)
     }
     scene.insertLayer(layer, 0);
 
+    const auto writeBeside = [] {
+        QSaveFile other(folder + QStringLiteral(".cache"));
+        return folder.isEmpty() || (other.open(QIODevice::WriteOnly) && other.write("cache") == 5 && other.commit());
+    };
+    if (!writeBeside())
+        return 2;
     std::fputs("saving\n", stdout);
     std::fflush(stdout);
     for (int saved = 1; saved <= times; ++saved) {
         saving = saved;
+        if (!writeBeside())
+            return 2;
         const SceneSave::Result result = SceneSave::save(&scene, arguments.at(1), nullptr);
         if (result.status != SceneSave::Saved) {
             std::fprintf(stderr, "not saved (%d): %s\n", int(result.status), qPrintable(result.errorString));

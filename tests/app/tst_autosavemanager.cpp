@@ -10,13 +10,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMap>
+#include <QProcess>
+#include <QSaveFile>
 #include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <map>
@@ -77,6 +81,8 @@ void TestAutosaveManager::initTestCase()
 
 void TestAutosaveManager::init()
 {
+    // No run before: their lost work, in folders gone, would be held.
+    QDir(RunRecords::folder()).removeRecursively();
     setPreferences(false, 15, 3);
 }
 
@@ -97,7 +103,9 @@ void TestAutosaveManager::ringOfBackups_data()
     // "no record" this run cannot keep one;
     // "stray record" a record without a run that names walk.kl and a backup
     // in a folder backups do not go to, beside what a kill left of a record
-    // being rewritten.
+    // being rewritten; "touch" walk.kl written anew; "away", "back" the
+    // folder renamed; "B1 unrecorded alike" as large and as old as the file
+    // it replaces; "lock held" by another process, killed after "B1 locked out".
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("names"); // this run's backups
     QTest::addColumn<QStringList>("told"); // the work the notice at the start names, the newest last
@@ -164,6 +172,26 @@ void TestAutosaveManager::ringOfBackups_data()
     QTest::newRow("two windows, recovered in one")
         << 3 << 0 << L{"A1", "A2", "A killed", "B starts", "C starts", "C recovers A1", "B quit", "C quit"}
         << names({3, 4, 1, 3, 4}) << L{"A2"};
+    QTest::newRow("a crash backup after another run saved its scene")
+        << 3 << 0 << L{"A saves", "A1", "B saves", "A killed"} << names({2, 3, 4, 2, 3}) << L{"A1"};
+    QTest::newRow("a crash backup after its scene file was touched")
+        << 3 << 0 << L{"A saves", "A1", "A killed", "touch"} << names({2, 3, 4, 2, 3}) << L{"A1"};
+    QTest::newRow("recovered twice, then saved")
+        << 3 << 0 << L{"A1", "A killed", "B opens A1", "B1", "B killed", "C recovers B1", "C quit"}
+        << names({3, 1, 2, 3, 1}) << L();
+    QTest::newRow("a crash, its folder away at the start") << 3 << 0 << L{"A1", "A2", "A killed", "away"}
+                                                           << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
+    QTest::newRow("a crash, its folder away at one start and back at the next")
+        << 3 << 0 << L{"A1", "A2", "A killed", "away", "B starts", "B quit", "back"} << names({3, 4, 5, 3, 4})
+        << L{"A1", "A2"};
+    QTest::newRow("killed between a backup and its note, its folder away at one start")
+        << 3 << 0 << L{"A1", "A2 unrecorded", "A killed", "away", "B starts", "B quit", "back"}
+        << names({3, 4, 5, 3, 4}) << L{"A1", "A2"};
+    QTest::newRow("killed between a backup and its note, the file alike")
+        << 3 << 0 << L{"A1", "A2", "A3", "A quit", "B1 unrecorded alike", "B killed"} << names({4, 2, 3, 4, 2})
+        << L{"B1"};
+    QTest::newRow("two processes, one holding the lock")
+        << 3 << 0 << L{"A starts", "lock held", "A1 locked out", "A1", "A killed"} << names({2, 3, 4, 2, 3}) << L{"A1"};
     // Neither A's work nor B's, who is still at work, is written over.
     QTest::newRow("no record of its own") << 3 << 0 << L{"A1", "A2", "A killed", "B1", "no record"}
                                           << names({4, 5, 6, 4, 5}) << L();
@@ -205,11 +233,16 @@ void TestAutosaveManager::ringOfBackups()
     };
     QList<Written> holds;
     qint64 minute = 0;
-    const auto write = [&](const QString &path, const QString &what, const QString &run, bool now) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(what.toUtf8()) == what.size() && file.flush());
+    // A new file in the old one's place, as the program writes.
+    const auto write = [&](const QString &path, const QString &what, const QString &run, bool now, bool alike = false) {
+        const QDateTime replaced = QFileInfo(path).lastModified();
+        QSaveFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(what.toUtf8()) == what.size() && file.commit());
+        QFile written(path);
         if (!now)
-            QVERIFY(file.setFileTime(QDateTime::fromSecsSinceEpoch(60 * ++minute), QFileDevice::FileModificationTime));
+            QVERIFY(written.open(QIODevice::Append)
+                    && written.setFileTime(alike ? replaced : QDateTime::fromSecsSinceEpoch(60 * ++minute),
+                                           QFileDevice::FileModificationTime));
         work.insert(what, path);
         holds.removeIf([&](const Written &old) { return old.path == path && old.run == run; });
         holds.append({path, run, what});
@@ -217,12 +250,28 @@ void TestAutosaveManager::ringOfBackups()
     std::map<QString, std::unique_ptr<AutosaveManager>> runs;
     QSet<QString> ended;
     QSet<QString> titled;
+    QMap<QString, QString> recoveredFrom;
+    QProcess holder;
     const QString walkFile = folder.filePath(QStringLiteral("walk.kl"));
     bool noRecord = false;
     for (const QString &step : std::as_const(before)) {
         const QStringList words = step.split(u' ');
         if (words.first() == QLatin1String("file")) {
             write(folder.filePath(QStringLiteral("walk_backup%1.kl").arg(words.last())), step, QString(), false);
+            continue;
+        }
+        const QString away = folder.path() + QStringLiteral("-away");
+        if (step == QLatin1String("touch") || step == QLatin1String("away") || step == QLatin1String("back")) {
+            if (step == QLatin1String("touch"))
+                write(walkFile, QStringLiteral("the user's walk"), QString(), true);
+            QVERIFY(step != QLatin1String("away") || QDir().rename(folder.path(), away));
+            QVERIFY(step != QLatin1String("back") || QDir().rename(away, folder.path()));
+            continue;
+        }
+        if (step == QLatin1String("lock held")) {
+            const QString lock = QDir(RunRecords::folder()).filePath(QStringLiteral("claiming.lck"));
+            holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), lock});
+            QTRY_VERIFY(QFileInfo::exists(lock));
             continue;
         }
         noRecord = noRecord || step == QLatin1String("no record");
@@ -246,7 +295,7 @@ void TestAutosaveManager::ringOfBackups()
             const QString slot = folder.filePath(QStringLiteral("walk_backup1.kl"));
             QVERIFY(!both[0]->held().contains(slot) && !both[1]->held().contains(slot));
             for (int i = 0; i < 2; ++i) {
-                if (both[i]->claim(slot, QString())) {
+                if (both[i]->claim(slot, QString()) == RunRecords::Claimed::Yes) {
                     write(slot, words.at(i), words.at(i).left(1), false);
                     both[i]->claimWritten();
                 }
@@ -267,7 +316,9 @@ void TestAutosaveManager::ringOfBackups()
             run->fileOpened(work.value(words.last()));
             if (words.value(1) == QLatin1String("recovers"))
                 run->fileSaved(elsewhere.filePath(QStringLiteral("walk.kl")), work.value(words.last()));
-            ended << work.value(words.last());
+            for (QString what = words.last(); !what.isEmpty(); what = recoveredFrom.value(what))
+                ended << work.value(what);
+            recoveredFrom.insert(step.left(1), words.last());
         } else if (words.value(1) == QLatin1String("saves")) {
             write(walkFile, QStringLiteral("the user's walk"), QString(), false);
             run->fileSaved(walkFile);
@@ -277,10 +328,18 @@ void TestAutosaveManager::ringOfBackups()
             titled << step.left(1);
         } else if (words.value(1) == QLatin1String("fails")) {
             run->openFailed(work.value(words.last()), QStringLiteral("damaged"));
+        } else if (words.value(1) == QLatin1String("locked")) {
+            QCOMPARE(run->backupPath(folder.path(), walk), QString());
+            holder.kill();
+            QVERIFY(holder.waitForFinished());
         } else if (words.size() == 1 || words.value(1) == QLatin1String("unrecorded")) {
-            write(run->backupPath(folder.path(), walk, titled.contains(step.left(1)) ? walkFile : QString()),
-                  words.first(), step.left(1), words.size() == 2);
-            if (words.size() == 1)
+            // A scene recovered from a backup is backed up as such.
+            const QString from = recoveredFrom.value(step.left(1));
+            recoveredFrom.insert(words.first(), from);
+            write(run->backupPath(folder.path(), walk, titled.contains(step.left(1)) ? walkFile : QString(),
+                                  work.value(from)),
+                  words.first(), step.left(1), words.size() == 2, words.value(2) == QLatin1String("alike"));
+            if (words.value(1) != QLatin1String("unrecorded"))
                 run->backupWritten();
         }
         if (QTest::currentTestFailed())
@@ -293,6 +352,7 @@ void TestAutosaveManager::ringOfBackups()
         full.emplace(0);
     Rig rig;
     full.reset();
+    const bool away = !QFileInfo::exists(folder.path());
     QCOMPARE(rig.manager.recordTrouble().isEmpty(), !noRecord);
     QCOMPARE(QDir(RunRecords::folder()).entryList({QStringLiteral("*.backups.*")}), QStringList());
     rig.manager.setMaxBackups(ring);
@@ -308,12 +368,14 @@ void TestAutosaveManager::ringOfBackups()
                                      .arg(QDir::toNativeSeparators(folder.path()))),
                  qPrintable(notice));
     QVERIFY2(!notice.contains(QStringLiteral("walk.kl")), qPrintable(notice));
+    QCOMPARE(notice.count(QStringLiteral("cannot be reached now")), away ? told.size() : 0);
     if (before.contains(QStringLiteral("B fails A2")))
         QVERIFY2(notice.contains(QStringLiteral(") cannot be opened: damaged.\n"))
                      && notice.contains(QStringLiteral("named here at every start until its file is removed")),
                  qPrintable(notice));
     // What it names stays: no backup replaces it.
     QVERIFY2(!notice.contains(QStringLiteral("will replace")), qPrintable(notice));
+    QVERIFY(!away || QDir().rename(folder.path() + QStringLiteral("-away"), folder.path()));
     QStringList written;
     for (int i = 0; i < names.size(); ++i) {
         if (lowerTo && i == 3)
@@ -490,6 +552,19 @@ void TestAutosaveManager::damagedPreferences()
     QCOMPARE(rig.manager.maxBackups(), 99);
 }
 
-QTEST_GUILESS_MAIN(TestAutosaveManager)
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    // The other process of a row: it holds the lock, as a run holds the
+    // claiming lock while it claims, until it is killed.
+    if (argc == 3 && qstrcmp(argv[1], "--hold") == 0) {
+        QLockFile lock(QString::fromLocal8Bit(argv[2]));
+        if (lock.lock())
+            QThread::sleep(600);
+        return 1;
+    }
+    TestAutosaveManager test;
+    return QTest::qExec(&test, argc, argv);
+}
 
 #include "tst_autosavemanager.moc"

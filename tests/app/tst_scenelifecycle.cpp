@@ -118,6 +118,8 @@ int drawUntilTheEnd(Application &application, bool draw)
             if (!paper || !paper->isVisible() || !currentScene())
                 continue;
             pen.stop();
+            // Too large for a full disk's last bytes.
+            SceneFileTest::addLargeDrawing(*currentScene());
             if (!draw) {
                 std::puts("idle");
                 std::fflush(stdout);
@@ -195,6 +197,8 @@ void TestSceneLifeCycle::initTestCase()
 
 void TestSceneLifeCycle::init()
 {
+    // No run before: their lost work, in folders gone, would be held.
+    QDir(RunRecords::folder()).removeRecursively();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     Model::Settings *settings = Model::Settings::instance();
@@ -1327,10 +1331,10 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
     // three backups each; "two crashes": after one killed with two, then
     // one killed with one; "elsewhere": after one killed, then a run that
     // saved a scene in another folder, starting with that scene;
-    // "autosave off": after one killed with autosave off; "SIGTERM" (a
-    // logout), "SIGHUP" (a closed terminal) and "SIGINT" (Ctrl+C): after one
-    // that signal ended while the user drew, autosave off; "SIGTERM idle":
-    // the same with nothing changed.
+    // "autosave off (idle)": after one killed with autosave off, with (no)
+    // changes; "SIGTERM" (a logout), "SIGHUP" (a closed terminal), "SIGINT"
+    // (Ctrl+C): after one that signal ended while the user drew, autosave off,
+    // "idle" with nothing changed, "full" onto a full disk; "display": its X server ended.
     QTest::addColumn<QString>("what");
     // What the notices that show say, <folder> for the test's folder.
     QTest::addColumn<QStringList>("shown");
@@ -1358,11 +1362,19 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
         << QStringList{"Kelvane did not end normally last time. Autosave was off, so nothing of that run was kept. "
                        "Autosave is turned on in File › Enable Autosaving."}
         << 1;
+    QTest::newRow("at start, after a crash with autosave off and nothing changed")
+        << "autosave off idle" << QStringList() << 0;
     const QStringList ended{"Kelvane did not end normally last time.", "<folder>/Untitled_backup1.kl"};
     QTest::newRow("at start, after a logout") << "SIGTERM" << ended << 1;
     QTest::newRow("at start, after the terminal closed") << "SIGHUP" << ended << 1;
     QTest::newRow("at start, after Ctrl+C") << "SIGINT" << ended << 1;
     QTest::newRow("at start, after a logout with nothing changed") << "SIGTERM idle" << QStringList() << 0;
+    QTest::newRow("at start, after a logout onto a full disk")
+        << "SIGTERM full"
+        << QStringList{"Kelvane did not end normally last time, and its latest work could not be kept:\n"
+                       "Cannot write file <folder>/disk/Untitled_backup1.kl:\n<full>."}
+        << 1;
+    QTest::newRow("at start, after the display went away") << "display" << ended << 1;
 }
 
 // What autosave tells the user comes in a notice that neither blocks the
@@ -1409,27 +1421,52 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
         QFile walk(path(QStringLiteral("walk.kl")));
         QVERIFY(writeFileContents(walk.fileName(), SceneFileTest::written(built)) && walk.open(QIODevice::ReadOnly)
                 && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
-        if (what.startsWith(QLatin1String("SIG"))) {
+        if (what.startsWith(QLatin1String("SIG")) || what == QLatin1String("display")) {
             const int caught = what == QLatin1String("SIGHUP") ? SIGHUP
                              : what == QLatin1String("SIGINT") ? SIGINT
                                                                : SIGTERM;
+            const bool full = what.endsWith(QLatin1String(" full"));
             QProcess program;
+            // The child's display, a server of its own that it outlives.
+            QProcess display;
+            if (what == QLatin1String("display")) {
+                display.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1")});
+                QTRY_VERIFY_WITH_TIMEOUT(display.canReadLine(), 30000);
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                environment.insert(QStringLiteral("DISPLAY"), u':' + QString::fromLatin1(display.readLine().trimmed()));
+                program.setProcessEnvironment(environment);
+            }
+            // A disk of its own, full, where the test may mount one; else
+            // the child, from its start, may grow no file past that size.
+            std::optional<TestSupport::FullDisk> disk;
+            std::optional<TestSupport::FileSizeLimit> limit;
+            if (full) {
+                QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("disk")));
+                disk.emplace(path(QStringLiteral("disk")), 64 * 1024);
+                Model::Settings::instance()->setDefaultSaveDir(QDir(path(QStringLiteral("disk"))));
+                if (!disk->isFileSystem())
+                    limit.emplace(64 * 1024);
+            }
             // Whatever this test was started to ignore.
             program.setChildProcessModifier([caught] { ::signal(caught, SIG_DFL); });
             const bool draw = !what.endsWith(QLatin1String(" idle"));
             program.start(QCoreApplication::applicationFilePath(),
                           {draw ? QStringLiteral("--draw") : QStringLiteral("--idle")});
+            limit.reset();
             // Waited for with the event loop turning: the child asks this
             // process for the clipboard it may hold.
             QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 60000);
             QCOMPARE(program.readLine(), draw ? QByteArray("drawing\n") : QByteArray("idle\n"));
-            QCOMPARE(::kill(program.processId(), caught), 0);
+            display.kill();
+            QVERIFY(what == QLatin1String("display") || ::kill(program.processId(), caught) == 0);
             QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 60000);
             QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+            if (full)
+                shown.replaceInStrings(QStringLiteral("<full>"), disk->reason());
             // The backup holds the stroke that was being drawn; with nothing
             // changed there is none.
-            QCOMPARE(QFileInfo::exists(path(QStringLiteral("Untitled_backup1.kl"))), draw);
-            if (draw) {
+            QCOMPARE(QFileInfo::exists(path(QStringLiteral("Untitled_backup1.kl"))), draw && !full);
+            if (draw && !full) {
                 Model::Scene backedUp;
                 const QByteArray backup = fileContents(path(QStringLiteral("Untitled_backup1.kl")));
                 QCOMPARE(SceneFileTest::readInto(backedUp, backup).result, 0);
@@ -1441,11 +1478,14 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
         }
         const QList<int> runs = what == QLatin1String("crashes")        ? QList<int>(30, 3)
                               : what == QLatin1String("two crashes")  ? QList<int>{2, 1}
-                              : what == QLatin1String("autosave off") ? QList<int>{0}
-                              : what.startsWith(QLatin1String("SIG")) ? QList<int>()
-                                                                      : QList<int>{1};
+                              : what.startsWith(QLatin1String("autosave off")) ? QList<int>{0}
+                              : what.startsWith(QLatin1String("SIG")) || what == QLatin1String("display")
+                                  ? QList<int>()
+                                  : QList<int>{1};
         for (const int backups : runs) {
             auto killed = std::make_unique<AutosaveManager>();
+            if (what == QLatin1String("autosave off"))
+                killed->markSceneChanged();
             if (what == QLatin1String("start")) {
                 QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("walk"), walk.fileName()),
                                           "newer work"));
