@@ -14,11 +14,14 @@ namespace {
 constexpr qint64 WindowFrames = 256;
 // How much smoother one alignment must read than every other to tell.
 constexpr qint64 Margin = 3;
-// Below this mean change from sample to sample (of 32768 to full scale), a
-// reading is too quiet to tell noise from sound.
+// Below this mean departure of a sample from the line through the two
+// before it (of 32768 to full scale), a reading is too quiet to tell noise
+// from sound.
 constexpr qint64 QuietestChange = 64;
 // How many windows apart samples in step are looked at.
 constexpr qint64 SkippedWindows = 4;
+// How many windows before the first one out of step a join is looked for in.
+constexpr qint64 JoinWindows = 3;
 // How many windows running must read in step at a new alignment.
 constexpr int RunWindows = 2;
 // More places out of step than any damage leaves: the sound is of a kind
@@ -79,23 +82,24 @@ private:
 std::optional<int> alignmentOf(const Reader &reader, qint64 from)
 {
     const int offsets = reader.sampleBytes();
-    std::vector<qint64> changes(size_t(offsets), 0);
+    std::vector<qint64> departures(size_t(offsets), 0);
     for (int offset = 0; offset < offsets; ++offset) {
         const qint64 first = from + offset;
         for (qint64 frame = 2; frame < WindowFrames; ++frame)
-            changes[size_t(offset)] += reader.bend(first + frame * reader.block(), first + (frame - 1) * reader.block(),
-                                                   first + (frame - 2) * reader.block());
+            departures[size_t(offset)] += reader.bend(first + frame * reader.block(),
+                                                      first + (frame - 1) * reader.block(),
+                                                      first + (frame - 2) * reader.block());
     }
-    const auto best = std::min_element(changes.cbegin(), changes.cend());
+    const auto best = std::min_element(departures.cbegin(), departures.cend());
     const qint64 quietest = QuietestChange * (WindowFrames - 2) * reader.channels();
-    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+    for (auto it = departures.cbegin(); it != departures.cend(); ++it) {
         if (it != best && (*it < *best * Margin || *it < quietest))
             return std::nullopt;
     }
-    // A byte that never changes at the smoothest alignment (sound of 256
+    // A byte that never departures at the smoothest alignment (sound of 256
     // levels padded to more bytes, or one that never crosses zero) smooths
     // every reading that takes it for the loudest.
-    const qint64 first = from + (best - changes.cbegin());
+    const qint64 first = from + (best - departures.cbegin());
     int loud = -1;
     int soft = -1;
     bool loudChanges = false;
@@ -109,7 +113,7 @@ std::optional<int> alignmentOf(const Reader &reader, qint64 from)
     }
     if (!loudChanges || !softChanges)
         return std::nullopt;
-    return int(best - changes.cbegin());
+    return int(best - departures.cbegin());
 }
 
 // How each frame from first on, up to to, departs from the line through the
@@ -210,7 +214,11 @@ QList<Step> find(QByteArrayView file, const SoundFile::PcmLayout &layout)
         }
         if (steps.size() == MostSteps)
             return {};
-        const Step step = bestJoin(reader, *inStep, at + window, *alignment);
+        // Where nothing told between them (silence, noise), the join is
+        // looked for just before the window out of step: that much costs
+        // little, and what it leaves out of step cannot be told anyway.
+        const qint64 from = std::max(*inStep, at - JoinWindows * window);
+        const Step step = bestJoin(reader, from, at + window, *alignment);
         steps.append(step);
         // Read on in step after the join.
         at = step.at + step.dropped;

@@ -821,6 +821,10 @@ void SceneReaderPrivate::readLayers()
                 continue;
             m_orderingGiven = true;
             const QString text = readText();
+            // An ordering cut short names too few layers to tell how many
+            // the file held.
+            if (m_xml.hasError())
+                continue;
             for (const QString &part : text.split(u';', Qt::SkipEmptyParts))
                 m_listOrdering.append(SceneFormat::readInteger(part).value_or(UnreadableEntry));
             if (m_listOrdering.contains(UnreadableEntry))
