@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <tuple>
+
 using namespace Model;
 using namespace SceneFileTest;
 using TestSupport::FakeProgress;
@@ -907,29 +909,43 @@ void TestSceneReader::damagedFiles_data()
         << textEdited(QStringLiteral("originalAudioData"), 0, QStringLiteral("xxxx"), QString()) << QStringLiteral("Sound")
         << 0 << outOfStep << Spoils::Cell;
     // Sounds as writers leave them, which the import takes without a word,
-    // and sounds it tells of: reopened, each is told of as the import tells
-    // of it, and of nothing more.
+    // reopen without a word; sounds cut short are told of on reopening as
+    // the import tells of them, and of nothing more.
     const QByteArray wav = sound();
     QByteArray longFormat = wav;
     longFormat.insert(36, QByteArray(2, '\0'));
     qToLittleEndian<quint32>(18, longFormat.data() + 16);
     QByteArray sizedAsTheFile = wav;
     qToLittleEndian<quint32>(quint32(wav.size()), sizedAsTheFile.data() + 4);
-    const QList<std::pair<const char *, QByteArray>> forms{
-        {"then a zero byte", wav + QByteArray(1, '\0')}, {"then 512 zero bytes", wav + QByteArray(512, '\0')},
-        {"then 4,096 zero bytes", wav + QByteArray(4096, '\0')}, {"then a newline", wav + "\n"},
-        {"then CRLF", wav + "\r\n"}, {"then Ctrl-Z", wav + "\x1a"}, {"then an ID3v1 tag", wav + "TAG" + QByteArray(125, 'x')},
-        {"of an 18-byte format, sized 36 + its data", longFormat}, {"sized as the file", sizedAsTheFile},
-        {"counting a pad byte it lacks", AudioTestFiles::wavFile(8000, 1, 8, AudioTestFiles::tone(8000, 1, 0.1001, 440)).chopped(1)},
-        {"cut in half", wav.left(wav.size() / 2)}, {"cut inside a sample", wav.left(wav.size() / 2 + 1)},
-        {"three bytes short", wav.chopped(3)}};
-    for (const auto &[name, form] : forms) {
+    // A tone that turns into a square wave driven to full scale: rough at
+    // its own alignment and smooth at another, as bytes out of step are not.
+    QList<qint16> clipped = AudioTestFiles::tone(8000, 1, 0.25, 440);
+    for (int i = 0; i < 2000; ++i)
+        clipped.append(i / 4 % 2 ? 32767 : -32768);
+    // Each with whether the import takes it without a word.
+    const QList<std::tuple<const char *, QByteArray, bool>> forms{
+        {"then clipped", AudioTestFiles::wavFile(8000, 1, 16, clipped), true},
+        {"then a zero byte", wav + QByteArray(1, '\0'), true},
+        {"then 512 zero bytes", wav + QByteArray(512, '\0'), true},
+        {"then 4,096 zero bytes", wav + QByteArray(4096, '\0'), true},
+        {"then a newline", wav + "\n", true},
+        {"then CRLF", wav + "\r\n", true},
+        {"then Ctrl-Z", wav + "\x1a", true},
+        {"then an ID3v1 tag", wav + "TAG" + QByteArray(125, 'x'), true},
+        {"of an 18-byte format, sized 36 + its data", longFormat, true},
+        {"sized as the file", sizedAsTheFile, true},
+        {"counting a pad byte it lacks",
+         AudioTestFiles::wavFile(8000, 1, 8, AudioTestFiles::tone(8000, 1, 0.1001, 440)).chopped(1), true},
+        {"cut in half", wav.left(wav.size() / 2), false},
+        {"cut inside a sample", wav.left(wav.size() / 2 + 1), false},
+        {"three bytes short", wav.chopped(3), false}};
+    for (const auto &[name, form, quiet] : forms) {
         AudioLayer imported;
         imported.setOriginalAudioData(form);
         const QString told = imported.warningString();
         QTest::addRow("sound %s", name) << replacedBy(QStringLiteral("originalAudioData"), 0, encoded(form))
                                         << QStringLiteral("Sound") << 0
-                                        << (told.isEmpty() ? told : QStringLiteral("Layer \"Sound\": its sound is damaged: ") + told)
+                                        << (quiet ? QString() : QStringLiteral("Layer \"Sound\": its sound is damaged: ") + told)
                                         << Spoils::Cell;
     }
     // Stray characters in place of data: the groups of four stay whole, the

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 namespace Model::SampleSteps {
@@ -116,6 +117,21 @@ std::optional<int> alignmentOf(const Reader &reader, qint64 from)
     return int(best - departures.cbegin());
 }
 
+// Whether the window of frames from from reads as noise does: nearly every
+// sample a value of its own. Read out of step, a sound's least bytes become
+// its loudest, and they take any value; a sound of few levels (a square wave
+// driven to full scale, clipped sound) reads rough at its own alignment and
+// smooth at another without being out of step, and keeps its few values.
+bool readsAsNoise(const Reader &reader, qint64 from)
+{
+    std::unordered_set<int> values;
+    for (qint64 frame = 0; frame < WindowFrames; ++frame) {
+        for (int channel = 0; channel < reader.channels(); ++channel)
+            values.insert(reader.sample(from + frame * reader.block() + channel * reader.sampleBytes()));
+    }
+    return qint64(values.size()) * 8 >= WindowFrames * reader.channels();
+}
+
 // How each frame from first on, up to to, departs from the line through the
 // two before it; the first two are 0.
 std::vector<qint64> bendsFrom(const Reader &reader, qint64 first, qint64 to)
@@ -199,6 +215,10 @@ QList<Step> find(QByteArrayView file, const SoundFile::PcmLayout &layout)
             continue;
         }
         oneByOne = true;
+        if (!readsAsNoise(reader, at)) {
+            at += window;
+            continue;
+        }
         // The new alignment must hold.
         bool holds = true;
         qint64 next = at + window;
