@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <tuple>
+
 using namespace Model;
 using namespace SceneFileTest;
 using TestSupport::FakeProgress;
@@ -494,23 +496,23 @@ void TestSceneReader::tolerance_data()
                                                               strokeLayer(QStringLiteral("A"), original(u'a')))
                                                   << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000");
 
-    QTest::newRow("a hold first is dropped") << document(Frame, strokeLayer(QStringLiteral("A"), Hold + original(u'a')
-                                                                                              + Hold + Hold))
-                                             << QStringLiteral("range 1-3 at 1/0 | 1 A: Oa Ca Ca opacity 1 beyond 0 "
-                                                               "#ff0000");
-    QTest::newRow("cells without a kind are dropped")
+    QTest::newRow("a hold first is left empty") << document(Frame, strokeLayer(QStringLiteral("A"), Hold + original(u'a')
+                                                                                                 + Hold + Hold))
+                                                << QStringLiteral("range 1-4 at 1/0 | 1 A: O_ Oa Ca Ca opacity 1 beyond 0 "
+                                                                  "#ff0000");
+    QTest::newRow("cells without a kind are read as their content shows")
         << document(Frame, strokeLayer(QStringLiteral("A"), original(u'a') + QStringLiteral("<drawing/>")
                                                                 + QStringLiteral("<drawing type=\"sketch\"/>")
                                                                 + original(u'b')))
-        << QStringLiteral("range 1-2 at 1/0 | 1 A: Oa Ob opacity 1 beyond 0 #ff0000");
-    QTest::newRow("distant clone without its original is dropped")
+        << QStringLiteral("range 1-4 at 1/0 | 1 A: Oa Ca Ca Ob opacity 1 beyond 0 #ff0000");
+    QTest::newRow("distant clone without its original is left empty")
         << document(Frame, strokeLayer(QStringLiteral("A"),
                                        original(u'a')
                                            + QStringLiteral("<drawing type=\"distantClone\"><original layer=\"%1\"/>"
                                                             "</drawing>")
                                                  .arg(identifier(1))
                                            + original(u'b')))
-        << QStringLiteral("range 1-2 at 1/0 | 1 A: Oa Ob opacity 1 beyond 0 #ff0000");
+        << QStringLiteral("range 1-3 at 1/0 | 1 A: Oa O_ Ob opacity 1 beyond 0 #ff0000");
     // Keys with or without braces.
     QTest::newRow("distant clone of a later layer")
         << document(Frame, strokeLayer(QStringLiteral("A"), QStringLiteral("<drawing type=\"distantClone\" identifier=\"%1\">"
@@ -519,6 +521,16 @@ void TestSceneReader::tolerance_data()
                                                                      identifier(u'b' + 1000)))
                                + strokeLayer(QStringLiteral("B"), original(u'b')))
         << QStringLiteral("range 1-1 at 1/0 | 1 A: Db opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
+    // Two layers given one identifier, each showing a drawing of the other:
+    // the one listed first keeps it, and both links hold.
+    QString bFirst = strokeLayer(QStringLiteral("B"), inkedOriginal(identifier(u'b' + 1000), u'b', listed(u'A', identifier(8)))
+                                                          + distantClone(identifier(7), u'A', u'a'));
+    QTest::newRow("one identifier for two layers, each showing the other's drawing")
+        << document(Frame, bFirst.replace(identifier(u'B'), identifier(u'A'))
+                               + strokeLayer(QStringLiteral("A"), inkedOriginal(identifier(u'a' + 1000), u'a',
+                                                                                listed(u'B', identifier(7)))
+                                                                      + distantClone(identifier(8), u'B', u'b')))
+        << QStringLiteral("range 1-2 at 1/0 | 1 B: Ob Da opacity 1 beyond 0 #ff0000 | 1 A: Oa Db opacity 1 beyond 0 #ff0000");
     // A damaged list of distant clones must not turn another original into
     // one and take its drawing.
     QTest::newRow("an original listed as a distant clone stays an original")
@@ -528,13 +540,14 @@ void TestSceneReader::tolerance_data()
                                                            QStringLiteral("<clone layer=\"%1\" drawing=\"%2\"/>")
                                                                .arg(identifier(u'A'), identifier(u'a' + 1000)))))
         << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 1 B: Ob opacity 1 beyond 0 #ff0000");
-    QTest::newRow("layers of no kind are left out")
+    QTest::newRow("layers of no kind are read as their content shows, paint layers left out")
         << document(Frame, QStringLiteral("<ordering>3;2;1;0</ordering>")
                                + layer(QStringLiteral("type=\"paint\""), original(u'x'))
                                + strokeLayer(QStringLiteral("A"), original(u'a'))
                                + layer(QStringLiteral("name=\"N\""), original(u'y'))
                                + layer(QStringLiteral("type=\"vector\""), original(u'z')))
-        << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000");
+        << QStringLiteral("range 1-1 at 1/2 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 1 N: Oy opacity 1 hidden beyond 0 "
+                          "#ff0000 | 1 : Oz opacity 1 hidden beyond 0 #ff0000");
     // Whatever the ordering, every layer stands in it once: each is drawn
     // and has its column on the sheet.
     QTest::newRow("ordering that names a layer beyond the list is ignored")
@@ -605,7 +618,8 @@ void TestSceneReader::refusedDocuments_data()
                                 << QStringLiteral("The file is not a KL version 0.4 file");
     QTest::newRow("version 0.3") << QByteArray("<?xml version=\"1.0\"?><kl version=\"0.3\"><scene/></kl>")
                                  << QStringLiteral("The file is not a KL version 0.4 file");
-    QTest::newRow("cut short") << whole.left(whole.size() / 2) << QStringLiteral("Premature end of document");
+    QTest::newRow("cut short before its scene") << whole.left(whole.indexOf("<scene ") + 4)
+                                                << QStringLiteral("Premature end of document");
     QTest::newRow("element inside a text")
         << document(Frame, strokeLayer(QStringLiteral("A"), QStringLiteral("<opacity>1<b/></opacity>")))
         << QStringLiteral("Expected character data");
@@ -735,8 +749,14 @@ void TestSceneReader::damagedFiles_data()
         << QStringLiteral("it is of unknown kind \"paint\", so it was left out with all it holds") << Spoils::Layer;
     QTest::newRow("layer without a kind")
         << replacedText(spareLayer, QString(spareLayer).remove(QStringLiteral(" type=\"stroke\"")))
-        << QStringLiteral("Spare") << 0 << QStringLiteral("it has no kind, so it was left out with all it holds")
-        << Spoils::Layer;
+        << QStringLiteral("Spare") << 0 << QStringLiteral("its kind is missing, so it is a drawing layer")
+        << Spoils::Nothing;
+    // Its distant clones and the one it holds stay linked.
+    QTest::newRow("layer of a garbled kind")
+        << replacedText(QStringLiteral("\"cycleDrawings\" type=\"stroke\""), QStringLiteral("\"cycleDrawings\" type=\"strke\""))
+        << QStringLiteral("Rough") << 0
+        << QStringLiteral("its kind \"strke\" cannot be read, so it is a drawing layer, as its content shows")
+        << Spoils::Nothing;
     QTest::newRow("ordering naming a layer twice")
         << replacedText(QStringLiteral("<ordering>3;1;0;2;5;4<"), QStringLiteral("<ordering>3;1;0;2;5;5<"))
         << QString() << 0
@@ -837,6 +857,14 @@ void TestSceneReader::damagedFiles_data()
        << QStringLiteral("the frame height is missing, so the frame is 64x48 pixels: the width given, and the "
                          "height of the drawings")
        << Spoils::Nothing;
+    QTest::newRow("frame width that lost a digit")
+        << replacedText(QStringLiteral("frameWidth=\"64\""), QStringLiteral("frameWidth=\"6\"")) << QString() << 0
+        << QStringLiteral("the frame width \"6\" is that of none of the scene's drawings, so the frame is 64x48 pixels")
+        << Spoils::Nothing;
+    QTest::newRow("a shift off the pegs beyond any frame")
+        << replacedText(QStringLiteral("xOffset=\"12.5\""), QStringLiteral("xOffset=\"1e30\"")) << Ink << 4
+        << QStringLiteral("its shift off the pegs across \"1e30\" is not possible, so it is 0")
+        << Spoils::CellBesideARepair;
     QTest::newRow("frame width garbled") << replacedText(QStringLiteral("frameWidth=\"64\""),
                                                          QStringLiteral("frameWidth=\"8O\""))
                                          << QString() << 0
@@ -861,10 +889,17 @@ void TestSceneReader::damagedFiles_data()
         << 0 << QStringLiteral("its data has characters missing or too many") << Spoils::Cell;
     // Whole groups added or lost leave no stray, yet shift the samples after
     // them; the sound states how long it is.
-    const QString miscounted = QStringLiteral("its data has characters missing or too many");
+    const QString outOfStep = QStringLiteral("its sound is damaged: The sound's samples fall out of step");
     QTest::newRow("sound with four characters added")
         << textEdited(QStringLiteral("originalAudioData"), 0, QString(), QStringLiteral("AAAA")) << QStringLiteral("Sound")
-        << 0 << miscounted << Spoils::Cell;
+        << 0 << outOfStep << Spoils::Cell;
+    QTest::newRow("sound written while streaming, with four characters added")
+        << Mutation([](const QByteArray &document) {
+               const QByteArray streamed = AudioTestFiles::wavFile(8000, 1, 16, AudioTestFiles::tone(8000, 1, 0.5, 440), 0);
+               return textEdited(QStringLiteral("originalAudioData"), 0, QString(), QStringLiteral("AAAA"))(
+                   replacedBy(QStringLiteral("originalAudioData"), 0, encoded(streamed))(document));
+           })
+        << QStringLiteral("Sound") << 0 << outOfStep << Spoils::Cell;
     // A tag some writers append after the sound's own length is no damage.
     QTest::newRow("sound with a chunk of its own after its stated length")
         << payload(QStringLiteral("originalAudioData"), 0,
@@ -872,7 +907,47 @@ void TestSceneReader::damagedFiles_data()
         << QStringLiteral("Sound") << 0 << QString() << Spoils::Nothing;
     QTest::newRow("sound with four characters removed")
         << textEdited(QStringLiteral("originalAudioData"), 0, QStringLiteral("xxxx"), QString()) << QStringLiteral("Sound")
-        << 0 << miscounted << Spoils::Cell;
+        << 0 << outOfStep << Spoils::Cell;
+    // Sounds as writers leave them, which the import takes without a word,
+    // reopen without a word; sounds cut short are told of on reopening as
+    // the import tells of them, and of nothing more.
+    const QByteArray wav = sound();
+    QByteArray longFormat = wav;
+    longFormat.insert(36, QByteArray(2, '\0'));
+    qToLittleEndian<quint32>(18, longFormat.data() + 16);
+    QByteArray sizedAsTheFile = wav;
+    qToLittleEndian<quint32>(quint32(wav.size()), sizedAsTheFile.data() + 4);
+    // A tone that turns into a square wave driven to full scale: rough at
+    // its own alignment and smooth at another, as bytes out of step are not.
+    QList<qint16> clipped = AudioTestFiles::tone(8000, 1, 0.25, 440);
+    for (int i = 0; i < 2000; ++i)
+        clipped.append(i / 4 % 2 ? 32767 : -32768);
+    // Each with whether the import takes it without a word.
+    const QList<std::tuple<const char *, QByteArray, bool>> forms{
+        {"then clipped", AudioTestFiles::wavFile(8000, 1, 16, clipped), true},
+        {"then a zero byte", wav + QByteArray(1, '\0'), true},
+        {"then 512 zero bytes", wav + QByteArray(512, '\0'), true},
+        {"then 4,096 zero bytes", wav + QByteArray(4096, '\0'), true},
+        {"then a newline", wav + "\n", true},
+        {"then CRLF", wav + "\r\n", true},
+        {"then Ctrl-Z", wav + "\x1a", true},
+        {"then an ID3v1 tag", wav + "TAG" + QByteArray(125, 'x'), true},
+        {"of an 18-byte format, sized 36 + its data", longFormat, true},
+        {"sized as the file", sizedAsTheFile, true},
+        {"counting a pad byte it lacks",
+         AudioTestFiles::wavFile(8000, 1, 8, AudioTestFiles::tone(8000, 1, 0.1001, 440)).chopped(1), true},
+        {"cut in half", wav.left(wav.size() / 2), false},
+        {"cut inside a sample", wav.left(wav.size() / 2 + 1), false},
+        {"three bytes short", wav.chopped(3), false}};
+    for (const auto &[name, form, quiet] : forms) {
+        AudioLayer imported;
+        imported.setOriginalAudioData(form);
+        const QString told = imported.warningString();
+        QTest::addRow("sound %s", name) << replacedBy(QStringLiteral("originalAudioData"), 0, encoded(form))
+                                        << QStringLiteral("Sound") << 0
+                                        << (quiet ? QString() : QStringLiteral("Layer \"Sound\": its sound is damaged: ") + told)
+                                        << Spoils::Cell;
+    }
     // Stray characters in place of data: the groups of four stay whole, the
     // data does not.
     const QString replaced = QStringLiteral("its data holds characters that do not belong there, and some of its "
@@ -913,21 +988,20 @@ void TestSceneReader::damagedFiles_data()
             .toUtf8();
     }) << QStringLiteral("Sound") << 0 << QStringLiteral("it holds more than one sound; only the first was read")
        << Spoils::Cell;
+    // Every cell keeps its frame, read as its content shows.
+    const QString anOriginal = QStringLiteral("so it is an original drawing, as its content shows");
     QTest::newRow("cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 3, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 3
-        << QStringLiteral("a cell of unknown kind \"sketch\" was left out, and the cells after it moved up a frame")
-        << Spoils::LaterCells;
+        << QStringLiteral("its kind \"sketch\" cannot be read, ") + anOriginal << Spoils::Nothing;
+    QTest::newRow("drawing of unknown kind, held after it")
+        << cellTag(QStringLiteral("Rough"), 2, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Rough") << 2
+        << QStringLiteral("its kind \"sketch\" cannot be read, ") + anOriginal << Spoils::Nothing;
     QTest::newRow("cell without a kind") << cellTag(QStringLiteral("Ref"), 3, kindOf(QString())) << QStringLiteral("Ref")
-                                         << 3
-                                         << QStringLiteral("a cell without a kind was left out, and the cells after it "
-                                                           "moved up a frame")
-                                         << Spoils::LaterCells;
-    // The picture is left out, and the hold after it has nothing to hold.
+                                         << 3 << QStringLiteral("its kind is missing, ") + anOriginal << Spoils::Nothing;
     QTest::newRow("hold first") << cellTag(QStringLiteral("Ref"), 1, kindOf(QStringLiteral("type=\"clone\"")))
                                 << QStringLiteral("Ref") << 1
-                                << QStringLiteral("2 holds with nothing before them to hold were left out, and the "
-                                                  "cells after them moved up 2 frames")
-                                << Spoils::LaterCells;
+                                << QStringLiteral("it holds the cell before it, and there is none, ") + anOriginal
+                                << Spoils::Nothing;
     QTest::newRow("Ink 5 a distant clone of Rough 4, itself one of Ink 1") << Mutation([](const QByteArray &document) {
         const QRegularExpression clone(QStringLiteral("identifier=\"([^\"]+)\">\\s*<original [^>]*drawing=\"([^\"]+)"));
         QString text = QString::fromUtf8(document);
@@ -945,7 +1019,20 @@ void TestSceneReader::damagedFiles_data()
         << otherKind.arg(QStringLiteral("Rough")) << Spoils::Cell;
     QTest::newRow("last cell of unknown kind")
         << cellTag(QStringLiteral("Ref"), 4, kindOf(QStringLiteral("type=\"sketch\""))) << QStringLiteral("Ref") << 4
-        << QStringLiteral("a cell of unknown kind \"sketch\" was left out.") << Spoils::LaterCells;
+        << QStringLiteral("its kind \"sketch\" cannot be read, ") + anOriginal << Spoils::Nothing;
+    // A file cut short keeps all it holds before the cut.
+    const QString allRead = QStringLiteral("the file ends early, but all its layers and cells were read");
+    QTest::newRow("cut before its closing tags")
+        << Mutation([](const QByteArray &document) { return document.left(document.lastIndexOf("</layers>")); })
+        << QString() << 0 << allRead << Spoils::Nothing;
+    QTest::newRow("its end overwritten with zero bytes") << Mutation([](QByteArray document) {
+        const qsizetype end = document.lastIndexOf("</layers>");
+        return document.replace(end, document.size() - end, QByteArray(document.size() - end, '\0'));
+    }) << QString() << 0 << allRead << Spoils::Nothing;
+    QTest::newRow("cut inside its last layer") << Mutation([](const QByteArray &document) {
+        return document.left(document.indexOf("<strokes>", document.indexOf("name=\"Spare\"")) + 20);
+    }) << QStringLiteral("Spare") << 1 << QStringLiteral("the file ends early; the rest of this cell could not be read")
+       << Spoils::Cell;
 }
 
 void TestSceneReader::damagedFiles()
@@ -964,10 +1051,13 @@ void TestSceneReader::damagedFiles()
     Scene scene;
     const ReadOutcome read = readInto(scene, damaged);
     QCOMPARE(read.result, int(SceneFormat::Done));
-    // A problem that ends in a full stop ends there, as the report ends it.
-    const bool reported = std::any_of(read.damage.cbegin(), read.damage.cend(), [&](const SceneReader::Damage &entry) {
-        return entry.layer == layer && entry.frame == frame && (entry.problem + u'.').contains(problem);
-    });
+    // A problem that ends in a full stop ends there, as the report ends it;
+    // one given as the whole report is all it says.
+    const bool reported = problem.startsWith(u"Layer \"")
+        ? read.report == problem
+        : std::any_of(read.damage.cbegin(), read.damage.cend(), [&](const SceneReader::Damage &entry) {
+              return entry.layer == layer && entry.frame == frame && (entry.problem + u'.').contains(problem);
+          });
     QVERIFY2(problem.isEmpty() ? read.damage.isEmpty() : reported, qPrintable(read.report));
     // As the window shows it, by layer and frame.
     QVERIFY2(problem.isEmpty() || (read.report.contains(layer) && read.report.contains(problem, Qt::CaseInsensitive)),
@@ -1065,6 +1155,7 @@ void TestSceneReader::everyValueNamedOrKept_data()
     const auto values = [&](const QString &place, const QString &name, qsizetype at, const QString &value) {
         static const QRegularExpression list(QStringLiteral("^\\d+(;\\d+)+$"));
         add(place, "garbled", at, 0, QStringLiteral("x"));
+        add(place, "emptied", at, value.size(), QString());
         bool number = false;
         value.toDouble(&number);
         add(place, "impossible", at, value.size(),
@@ -1308,8 +1399,8 @@ void TestSceneReader::damageReportNamesLayersAndFrames()
     QCOMPARE(read.result, int(SceneFormat::Done));
     QCOMPARE(read.report, QStringLiteral("Layer \"A\", frames 1-3, 5: its drawing is empty or cut short.\n"
                                          "Layer \"B\", frame 2: its drawing is empty or cut short.\n"
-                                         "Layer \"B\", frame 3: 2 cells of unknown kind \"sketch\" were left out, "
-                                         "and the cells after them moved up 2 frames.\n"
+                                         "Layer \"B\", frames 3-4: its kind \"sketch\" cannot be read, so it is a "
+                                         "hold of the cell before it, as a cell without content is.\n"
                                          "Layer \"P\": it is of unknown kind \"paint\", so it was left out with all "
                                          "it holds.\n"
                                          "Layer \"Layer 4\": its name is missing, so it is blank.\n"

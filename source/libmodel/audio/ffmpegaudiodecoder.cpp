@@ -1,9 +1,11 @@
 #include "ffmpegaudiodecoder.h"
 
+#include "audio/samplesteps.h"
+#include "audio/soundfile.h"
+
 #include <QBuffer>
 #include <QDebug>
 #include <QIODevice>
-#include <QSet>
 #include <QtEndian>
 
 extern "C" {
@@ -89,8 +91,15 @@ public:
     // WAV written while streaming, its sizes left as placeholders, is read
     // on to the end of the file, pad byte and later chunks too.
     qint64 m_dataEnd = -1;
-    // A WAV from a source that cannot seek, read whole.
+    // A WAV or AIFF read whole: from a source that cannot seek, or with its
+    // samples put back in step. The decoder reads it in place of m_device.
     QBuffer m_held;
+    // The bytes of a WAV or AIFF source, whole, as the decoder reads them;
+    // empty for other sources.
+    QByteArray m_sound;
+    // Where the samples were put back in step, in frames of the sound from
+    // its first.
+    QList<qint64> m_stepFrames;
 };
 
 namespace {
@@ -118,55 +127,6 @@ QString ffmpegErrorText(int code)
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return QString::fromUtf8(text);
-}
-
-// The bytes a WAV's sound may be followed by: four characters of text
-// (the chunk's name), its size, that many bytes and a pad byte after an
-// odd size. Samples can look like a chunk's name, but hardly like a chain
-// of chunks that ends exactly where the file does.
-bool isChunkName(const uint8_t *name)
-{
-    return name[0] > ' ' && name[0] < 0x7f
-        && std::all_of(name + 1, name + 4, [](uint8_t c) { return c >= ' ' && c < 0x7f; });
-}
-
-// Where the chunks that follow a streamed WAV's sound begin: the first
-// place, an even number of bytes after the data's start, from which whole
-// chunks run to the end of the file; the file's end when none does. The
-// last chunk may lack its pad byte.
-int64_t startOfChunksAfter(AVIOContext *io, int64_t dataStart, int64_t fileSize)
-{
-    // No writer leaves thousands of chunks after a sound: bytes that chain
-    // so are the sound's own.
-    constexpr qsizetype MostChunks = 4096;
-    constexpr int64_t BlockBytes = 65536;
-    constexpr int HeaderBytes = 8;
-    std::array<uint8_t, BlockBytes + HeaderBytes> block;
-    // The places from which whole chunks run to the end, read from the end
-    // backwards, so that each chunk finds the place it leads to already
-    // known.
-    QSet<int64_t> chained{fileSize};
-    int64_t first = fileSize;
-    for (int64_t blockEnd = fileSize; blockEnd > dataStart;) {
-        const int64_t blockStart = std::max(dataStart, blockEnd - BlockBytes);
-        const int bytes = int(std::min(fileSize, blockEnd + HeaderBytes) - blockStart);
-        if (avio_seek(io, blockStart, SEEK_SET) < 0 || avio_read(io, block.data(), bytes) != bytes)
-            return fileSize;
-        for (int64_t at = blockEnd - 1 - (blockEnd - 1 - dataStart) % 2; at >= blockStart; at -= 2) {
-            const uint8_t *header = block.data() + (at - blockStart);
-            if (at + HeaderBytes > fileSize || !isChunkName(header))
-                continue;
-            const int64_t end = at + HeaderBytes + qFromLittleEndian<quint32>(header + 4);
-            if (end != fileSize && !chained.contains(end + (end - at) % 2))
-                continue;
-            if (chained.size() >= MostChunks)
-                return fileSize;
-            chained.insert(at);
-            first = at;
-        }
-        blockEnd = blockStart;
-    }
-    return first;
 }
 
 // What a RIFF WAVE header claims: the length in sample frames, -1 when it
@@ -201,7 +161,7 @@ struct WavClaim
     int64_t dataEnd = -1;
 };
 
-WavClaim readWavClaim(AVIOContext *io, AVCodecParameters *codec, int64_t dataStart)
+WavClaim readWavClaim(AVIOContext *io, AVCodecParameters *codec, int64_t dataStart, QByteArrayView file)
 {
     if (avio_seek(io, 0, SEEK_SET) < 0)
         return {};
@@ -234,7 +194,7 @@ WavClaim readWavClaim(AVIOContext *io, AVCodecParameters *codec, int64_t dataSta
     if (dataSize != 0 && dataSize != 0xFFFFFFFF && dataSize <= bytes) {
         bytes = dataSize;
     } else {
-        bytes = startOfChunksAfter(io, dataStart, fileSize) - dataStart;
+        bytes = (file.size() == fileSize ? SoundFile::startOfChunksAfter(file, dataStart) : fileSize) - dataStart;
         const auto lastByteIsZero = [&] {
             return avio_seek(io, dataStart + bytes - 1, SEEK_SET) >= 0 && avio_r8(io) == 0;
         };
@@ -247,7 +207,7 @@ WavClaim readWavClaim(AVIOContext *io, AVCodecParameters *codec, int64_t dataSta
     return claim;
 }
 
-WavClaim claimedWavFrames(AVFormatContext *format)
+WavClaim claimedWavFrames(AVFormatContext *format, QByteArrayView file)
 {
     AVIOContext *io = format->pb;
     if (std::strcmp(format->iformat->name, "wav") != 0 || format->nb_streams < 1 || !io
@@ -257,7 +217,7 @@ WavClaim claimedWavFrames(AVFormatContext *format)
     const int64_t dataStart = avio_tell(io);
     if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->bit_rate <= 0 || codec->sample_rate <= 0 || dataStart < 20)
         return {};
-    const WavClaim claim = readWavClaim(io, codec, dataStart);
+    const WavClaim claim = readWavClaim(io, codec, dataStart, file);
     // Decoding goes on from where the demuxer left off.
     if (avio_seek(io, dataStart, SEEK_SET) < 0)
         return {};
@@ -277,25 +237,52 @@ bool keepToDataEnd(AVPacket *packet, int64_t dataEnd)
     return true;
 }
 
-// Where a WAV's sound ends is read from its header again once FFmpeg has
-// read past it, and, in a WAV written while streaming, from the chunks that
-// follow the sound: a WAV from a source that cannot seek is read whole
-// first, as the audio layer holds every sound whole, and decoded from
-// memory. False when it is larger than any sound the decoder gives, and
-// only that much of it was read.
-bool holdSequentialWav(FfmpegAudioDecoderPrivate &d)
+// A WAV or AIFF is held whole, as the audio layer holds every sound: where
+// its sound ends is read from its header again once FFmpeg has read past it,
+// and, in a WAV written while streaming, from the chunks that follow the
+// sound; and its samples are looked at for a place where they fall out of
+// step, which plays as noise. A source that cannot seek is read whole first
+// and decoded from memory. False when it is larger than any sound the
+// decoder gives, and only that much of it was read.
+bool holdSound(FfmpegAudioDecoderPrivate &d)
 {
-    const QByteArray head = d.m_device->peek(12);
-    if (!head.startsWith("RIFF") || head.mid(8) != "WAVE")
+    QIODevice *device = d.m_device;
+    const QByteArray head = device->peek(12);
+    const QByteArray form = head.mid(8, 4);
+    const bool wav = head.startsWith("RIFF") && form == "WAVE";
+    if (!wav && !(head.startsWith("FORM") && (form == "AIFF" || form == "AIFC")))
         return true;
     QByteArray bytes;
-    while (bytes.size() < MaxPcmBytes) {
-        const QByteArray piece = d.m_device->read(std::min(MaxPcmBytes - bytes.size(), qint64(1) << 20));
-        if (piece.isEmpty())
-            break;
-        bytes += piece;
+    bool whole = true;
+    if (auto *buffer = qobject_cast<QBuffer *>(device)) {
+        bytes = buffer->data();
+    } else if (device->isSequential() || device->size() <= MaxPcmBytes) {
+        if (!device->isSequential() && !device->seek(0))
+            return true;
+        while (bytes.size() < MaxPcmBytes) {
+            const QByteArray piece = device->read(std::min(MaxPcmBytes - bytes.size(), qint64(1) << 20));
+            if (piece.isEmpty())
+                break;
+            bytes += piece;
+        }
+        whole = bytes.size() < MaxPcmBytes || device->atEnd();
+        if (!device->isSequential())
+            device->seek(0);
+    } else {
+        return true;
     }
-    const bool whole = bytes.size() < MaxPcmBytes || d.m_device->atEnd();
+    const SoundFile::PcmLayout layout = SoundFile::pcmLayout(bytes);
+    const QList<SampleSteps::Step> steps = SampleSteps::find(bytes, layout);
+    qint64 dropped = 0;
+    for (const SampleSteps::Step &step : steps) {
+        d.m_stepFrames.append((step.at - dropped - layout.start) / layout.blockAlign);
+        dropped += step.dropped;
+    }
+    if (!steps.isEmpty())
+        bytes = SampleSteps::withoutSteps(bytes, steps);
+    d.m_sound = bytes;
+    if (qobject_cast<QBuffer *>(device) && steps.isEmpty())
+        return whole;
     d.m_held.setData(bytes);
     d.m_held.open(QIODevice::ReadOnly);
     d.m_device = &d.m_held;
@@ -410,6 +397,14 @@ qint64 FfmpegAudioDecoder::readDurationUs() const
     return d->m_readRate > 0 ? framesToUs(d->m_readFrames, d->m_readRate) : 0;
 }
 
+QList<qint64> FfmpegAudioDecoder::stepsUs() const
+{
+    QList<qint64> times;
+    for (qint64 frames : std::as_const(d->m_stepFrames))
+        times.append(d->m_readRate > 0 ? framesToUs(frames, d->m_readRate) : 0);
+    return times;
+}
+
 qint64 FfmpegAudioDecoder::positionMs() const
 {
     return d->m_positionMs;
@@ -430,7 +425,7 @@ void FfmpegAudioDecoder::start()
     if (d->m_started || d->m_finished)
         return;
     d->m_started = true;
-    if (d->m_device && d->m_device->isSequential() && !holdSequentialWav(*d))
+    if (d->m_device && !holdSound(*d))
         endAs(Ending::CutShort, QStringLiteral("The sound is too long"));
     if (d->m_device && !d->m_device->isSequential())
         d->m_sourceSize = d->m_device->size();
@@ -574,7 +569,7 @@ int FfmpegAudioDecoder::openInput()
         return result;
     }
     // Before the stream information is looked for, which reads on.
-    const WavClaim claim = claimedWavFrames(d->m_formatContext);
+    const WavClaim claim = claimedWavFrames(d->m_formatContext, d->m_sound);
     d->m_statedFrames = claim.frames;
     d->m_statedExactly = claim.exact;
     d->m_dataEnd = claim.dataEnd;

@@ -2,6 +2,7 @@
 
 #include <QAudioFormat>
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -35,9 +36,11 @@ class FfmpegAudioDecoderPrivate;
 // (often nothing) in buffer(); ending() tells the kinds apart. A sample rate
 // above 768 kHz or more than eight channels is refused before any conversion
 // is set up. The device is not owned and must outlive the decoder's use of
-// it. A WAV from a device that cannot seek is read whole before it is
-// decoded: its header, read again, and what follows its sound tell where
-// the sound ends.
+// it. A WAV or AIFF is held whole before it is decoded (from a device that
+// cannot seek, read whole): its header, read again, and what follows its
+// sound tell where the sound ends, and uncompressed samples whose bytes
+// fall out of step somewhere (bytes added or lost) are put back in step
+// there rather than played as noise; stepsUs() tells where.
 //
 // Cost: what a source may decode to is bounded by its size. No sound lasts
 // longer than its bytes could carry at MinimumBytesPerSecond, so a header
@@ -95,6 +98,10 @@ public:
     // The length of the sound read from the file, at its own sample rate
     // before the conversion, in microseconds to its own sample.
     qint64 readDurationUs() const;
+    // Where the samples fell out of step with the file's bytes and were put
+    // back in step, in microseconds from the sound's start; known once
+    // decoding has begun.
+    QList<qint64> stepsUs() const;
     qint64 positionMs() const;
     // Why decoding ended early; empty while running, after the end of the
     // input and after stop().

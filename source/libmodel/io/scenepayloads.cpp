@@ -249,7 +249,7 @@ QByteArrayView ScenePayloads::markup() const
     return m_split ? QByteArrayView(m_markup) : m_document;
 }
 
-bool ScenePayloads::payload(QStringView text, QByteArray &into, SceneFormat::Strays *strays) const
+bool ScenePayloads::payload(QStringView text, QByteArray &into, SceneFormat::Strays *strays, qsizetype head) const
 {
     if (!m_split)
         return false;
@@ -262,7 +262,7 @@ bool ScenePayloads::payload(QStringView text, QByteArray &into, SceneFormat::Str
     if (!ok || index < 0 || index >= m_payloads.size())
         return false;
     const auto [offset, length] = m_payloads.at(index);
-    SceneFormat::decodeBase64(m_document.sliced(offset, length), into, strays);
+    SceneFormat::decodeBase64(m_document.sliced(offset, head > 0 ? std::min(head, length) : length), into, strays);
     return true;
 }
 

@@ -46,8 +46,9 @@ public:
     QByteArrayView markup() const;
     // For the text of a payload element: whether it is the marker of a
     // payload taken out of it; if so, into receives the payload, decoded,
-    // and strays what it held besides Base64 and white space.
-    bool payload(QStringView text, QByteArray &into, SceneFormat::Strays *strays) const;
+    // and strays what it held besides Base64 and white space. A head of
+    // more than 0 characters decodes only as many of the payload's text.
+    bool payload(QStringView text, QByteArray &into, SceneFormat::Strays *strays, qsizetype head = 0) const;
     int count() const;
 
 private:

@@ -14,6 +14,7 @@
 #include "strokes/compoundstroke.h"
 #include "strokes/decodebudget.h"
 #include "strokes/rleimage.h"
+#include "strokes/stroke.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -26,10 +27,10 @@
 #include <QSet>
 #include <QStringList>
 #include <QXmlStreamReader>
-#include <QtEndian>
 
 #include <algorithm>
 #include <climits>
+#include <limits>
 #include <optional>
 
 namespace Model {
@@ -85,45 +86,6 @@ QString frameList(QList<int> frames)
     return parts.join(QStringLiteral(", "));
 }
 
-// Whether a sound file's bytes are as many as its header says: RIFF (WAV)
-// and FORM (AIFF) files state their length after their first four bytes, and
-// a placeholder (0, or all ones, as writers that stream leave it) states
-// none. Healthy files may go on past that length: with the pad byte of an
-// odd length that the length leaves out, and with chunks of their own
-// (tags some writers append), each four characters of name, a size and
-// that many bytes, running exactly to the end. Bytes added or lost in the
-// middle leave neither.
-bool statedLengthMet(const QByteArray &sound)
-{
-    if (sound.size() < 8)
-        return true;
-    quint32 stated = 0;
-    if (sound.startsWith("RIFF"))
-        stated = qFromLittleEndian<quint32>(sound.constData() + 4);
-    else if (sound.startsWith("FORM"))
-        stated = qFromBigEndian<quint32>(sound.constData() + 4);
-    else
-        return true;
-    if (stated == 0 || stated == 0xffffffffu)
-        return true;
-    const bool littleEndian = sound.startsWith("RIFF");
-    const auto isName = [](const char *name) {
-        return std::all_of(name, name + 4, [](char c) { return c >= ' ' && c < 0x7f; }) && name[0] != ' ';
-    };
-    qint64 at = qint64(stated) + 8;
-    for (int chunks = 0; at < sound.size() && chunks < 64; ++chunks) {
-        if (at % 2 == 1 && sound.at(at) == 0)
-            ++at;
-        if (at == sound.size() || at + 8 > sound.size() || !isName(sound.constData() + at))
-            break;
-        const quint32 size = littleEndian ? qFromLittleEndian<quint32>(sound.constData() + at + 4)
-                                          : qFromBigEndian<quint32>(sound.constData() + at + 4);
-        at += 8 + qint64(size);
-    }
-    // The last chunk may lack its pad byte.
-    return at == sound.size();
-}
-
 // Every value that reads is one the scene can have, unless the caller says
 // otherwise.
 struct AnyValue
@@ -152,12 +114,14 @@ public:
     void readScene();
     void applyRange(QStringView rangeText, QStringView frameText, QStringView layerText);
     // A side of the frame the file gives: its text, its number when it reads
-    // as one, and its value when that is a side a frame can have.
+    // as one, and its value when that is a side a frame can have and not one
+    // that every drawing contradicts.
     struct Side
     {
         QStringView text;
         std::optional<int> read;
         std::optional<int> value;
+        bool contradicted = false;
     };
     void readFrameSize();
     void restoreMissingFrame(Side width, Side height);
@@ -166,10 +130,29 @@ public:
     void finishLayers();
     void readLayer();
     // A layer left out: the cells it holds are counted all the same.
-    void skipLayer();
+    void skipLayer(const QString &layerName);
+    // The kind of layer ("stroke", "reference", "audio", "annotation") that
+    // the content of the n-th layer element of the file shows; empty when
+    // it shows none.
+    QString kindShown(int n);
     std::shared_ptr<LayerItem> readDrawing(VisualLayer &layer, const QString &layerName);
-    std::shared_ptr<LayerItem> readOriginal(VisualLayer &layer, const QString &layerName, int frame);
-    std::shared_ptr<LayerItem> readDistantClone(const QString &layerName, int frame);
+    // What a cell element holds, for one whose kind cannot be read.
+    struct Content
+    {
+        bool payload = false;
+        bool children = false;
+        std::optional<LayerItem::Key> original;
+    };
+    // content, when given, is filled in for a cell whose kind cannot be
+    // read: the cell is an original only if a payload comes.
+    std::shared_ptr<LayerItem> readOriginal(VisualLayer &layer, const QString &layerName, int frame,
+                                            Content *content = nullptr);
+    std::shared_ptr<LayerItem> readDistantClone(VisualLayer &layer, const QString &layerName, int frame);
+    // A cell whose kind cannot be read as written keeps its place as the
+    // kind its content shows, or empty: the cells after it stay where they
+    // are. kind is the text given, null when none is.
+    std::shared_ptr<LayerItem> readByContent(VisualLayer &layer, const QString &layerName, int frame,
+                                             QStringView kind);
     // The "identifier" of a layer or cell; null, so that it keeps the fresh
     // one it was made with, for one missing, unreadable or taken already.
     QUuid readIdentifier(const QString &layerName, int frame, const QSet<QUuid> &taken);
@@ -191,13 +174,17 @@ public:
     void leadLinksToOriginals(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void linkDistantClones(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void followListings(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
+    void followTakenIdentifiers(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells);
     void applyOrdering();
     void checkNoteCounts();
 
-    QStringView attribute(QLatin1StringView name) const { return m_xml.attributes().value(name); }
-    // An attribute counts as present when it is not empty.
+    // Null when the attribute is absent; empty, but not null, when it is
+    // given empty.
+    QStringView attribute(QLatin1StringView name) const;
+    // An attribute given with a value that is not empty.
     bool hasAttribute(QLatin1StringView name) const { return !attribute(name).isEmpty(); }
-    QString readText() { return m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement); }
+    // Empty, but not null, for an element without text.
+    QString readText();
     // Whether the writer gives a value in every file, so that a file without
     // it has lost it, or only where it is not the default.
     enum class Written { Always, WhenSet };
@@ -209,9 +196,10 @@ public:
     // it. A value that is absent where the writer always gives one, present
     // but unreadable, or not possible takes fallback, and the report names
     // it with the value used in its place, shown as show() makes it: nothing
-    // is replaced unsaid. One absent where the writer leaves out the default
-    // takes fallback without a word. Each caller gives the value that keeps
-    // the scene as usable as an absent one would.
+    // is replaced unsaid. A value given empty cannot be read. One absent
+    // (a null text) where the writer leaves out the default takes fallback
+    // without a word. Each caller gives the value that keeps the scene as
+    // usable as an absent one would.
     template<typename T, typename Read, typename Show, typename Possible = AnyValue>
     T readValue(const QString &layerName, int frame, const QString &what, QStringView text, Read read, T fallback,
                 Show show, Written written = Written::Always, Possible possible = {});
@@ -230,15 +218,18 @@ public:
     void notePayload(const QString &layerName, int frame, bool readsWhole);
     void checkCancel() const;
     // madeGood: nothing was lost, what was missing or damaged was made good.
+    // Once the file cannot be read on, nothing more is noted: what is
+    // missing then is missing for want of the rest of the file, which one
+    // note tells of (noteCut()).
     void noteDamage(const QString &layerName, int frame, const QString &problem, bool madeGood = false);
-    // Cells that the layer being read cannot have are left out, and the
-    // cells after them move up: the user hears how many, where, and why.
-    enum class LeftOut { NoKind, UnknownKind, HoldOfNothing, NoOriginal };
-    void noteLeftOutCell(const QString &layerName, int frame, LeftOut why, const QString &kind = {});
-    // The layer's next cell is in: what was left out before it stays out.
-    void keepLeftOutCells() { m_leftOut.clear(); }
-    // The layer ends: no cell moved up after the last ones left out.
-    void endLeftOutCells();
+    // The XML reader stopped at damage: the element being read there, the
+    // innermost first, unless an inner one has.
+    void markCut(const QString &layerName, int frame, bool drawnLayer);
+    // Whether the file stopped where it was cut short, or where bytes that
+    // are no markup (zeros an interrupted copy leaves) take the place of its
+    // end: then what was read is kept.
+    bool isCutShort() const;
+    void noteCut();
     // The progress of a read that knows how many cells come.
     void advance();
 
@@ -254,16 +245,25 @@ public:
     int m_drawingsRead = 0;
     qint64 m_noteBytesLeft = AllNotesBudget;
     QList<SceneReader::Damage> m_damage;
-    // The cells left out since the last cell of the layer that was kept,
-    // each kind of them counted in one entry of the damage.
-    struct LeftOutCells
+    // Where the XML reader stopped at damage: in which layer, at which cell
+    // (0 for none), and how much of the file the elements read until then
+    // say was still to come.
+    struct Cut
     {
-        qsizetype damage;
-        LeftOut why;
-        QString kind;
-        int count;
+        QString layer;
+        int frame = 0;
+        bool drawnLayer = false;
+        int layersMissing = 0;
     };
-    QList<LeftOutCells> m_leftOut;
+    std::optional<Cut> m_cut;
+    bool m_sceneStarted = false;
+    // The kind the content of each layer element shows, found once a layer
+    // is met whose kind cannot be read.
+    std::optional<QStringList> m_kindsShown;
+    // The identifiers that the file gives layers after one before them, and
+    // the new identifier each such layer has: the file's keys of cells name
+    // those layers by the identifiers it gives them.
+    QMultiHash<QUuid, QUuid> m_takenLayerIdentifiers;
     // Whether the file gives an ordering of its layers.
     bool m_orderingGiven = false;
     // How many lists of layers the file gives.
@@ -319,61 +319,65 @@ void SceneReaderPrivate::checkCancel() const
 
 void SceneReaderPrivate::noteDamage(const QString &layerName, int frame, const QString &problem, bool madeGood)
 {
+    if (m_xml.hasError())
+        return;
     m_damage.append({layerName, frame, problem, madeGood});
 }
 
-namespace {
-
-QString leftOutCellsText(SceneReaderPrivate::LeftOut why, const QString &kind, int count, bool cellsFollow)
+QStringView SceneReaderPrivate::attribute(QLatin1StringView name) const
 {
-    using LeftOut = SceneReaderPrivate::LeftOut;
-    const bool one = count == 1;
-    QString cells;
-    switch (why) {
-    case LeftOut::NoKind:
-        cells = one ? SceneReader::tr("a cell without a kind") : SceneReader::tr("%1 cells without a kind").arg(count);
-        break;
-    case LeftOut::UnknownKind:
-        cells = one ? SceneReader::tr("a cell of unknown kind \"%1\"").arg(kind)
-                    : SceneReader::tr("%1 cells of unknown kind \"%2\"").arg(count).arg(kind);
-        break;
-    case LeftOut::HoldOfNothing:
-        cells = one ? SceneReader::tr("a hold with nothing before it to hold")
-                    : SceneReader::tr("%1 holds with nothing before them to hold").arg(count);
-        break;
-    case LeftOut::NoOriginal:
-        cells = one ? SceneReader::tr("a cell that shows a drawing from elsewhere without saying which")
-                    : SceneReader::tr("%1 cells that show a drawing from elsewhere without saying which").arg(count);
-        break;
-    }
-    const QString leftOut = one ? SceneReader::tr("%1 was left out").arg(cells)
-                                : SceneReader::tr("%1 were left out").arg(cells);
-    if (!cellsFollow)
-        return leftOut;
-    return one ? SceneReader::tr("%1, and the cells after it moved up a frame").arg(leftOut)
-               : SceneReader::tr("%1, and the cells after them moved up %2 frames").arg(leftOut).arg(count);
+    const QXmlStreamAttributes attributes = m_xml.attributes();
+    if (!attributes.hasAttribute(name))
+        return {};
+    const QStringView value = attributes.value(name);
+    return value.isEmpty() ? QStringView(u"") : value;
 }
 
-} // namespace
-
-void SceneReaderPrivate::noteLeftOutCell(const QString &layerName, int frame, LeftOut why, const QString &kind)
+QString SceneReaderPrivate::readText()
 {
-    // Until the layer's next cell is kept, every cell left out stands at
-    // the same frame.
-    if (m_leftOut.isEmpty() || m_leftOut.constLast().why != why || m_leftOut.constLast().kind != kind) {
-        m_leftOut.append({m_damage.size(), why, kind, 0});
-        noteDamage(layerName, frame, QString());
-    }
-    LeftOutCells &cells = m_leftOut.last();
-    ++cells.count;
-    m_damage[cells.damage].problem = leftOutCellsText(why, kind, cells.count, true);
+    const QString text = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+    return text.isNull() ? QStringLiteral("") : text;
 }
 
-void SceneReaderPrivate::endLeftOutCells()
+void SceneReaderPrivate::markCut(const QString &layerName, int frame, bool drawnLayer)
 {
-    for (const LeftOutCells &cells : std::as_const(m_leftOut))
-        m_damage[cells.damage].problem = leftOutCellsText(cells.why, cells.kind, cells.count, false);
-    m_leftOut.clear();
+    if (m_xml.hasError() && !m_cut)
+        m_cut = Cut{layerName, frame, drawnLayer, 0};
+}
+
+bool SceneReaderPrivate::isCutShort() const
+{
+    // A document whose markup holds its root's end tag was damaged in the
+    // middle, and is refused as it is: what follows the damage is there,
+    // but cannot be read.
+    const QXmlStreamReader::Error error = m_xml.error();
+    return m_sceneStarted && m_cut
+        && (error == QXmlStreamReader::PrematureEndOfDocumentError
+            || (error == QXmlStreamReader::NotWellFormedError && !m_markupBytes.contains("</kl")));
+}
+
+void SceneReaderPrivate::noteCut()
+{
+    const Cut cut = *m_cut;
+    const int cellsMissing = m_expectedDrawings >= 0 ? std::max(m_expectedDrawings - m_drawingsRead, 0) : -1;
+    QStringList lost;
+    if (cut.frame > 0)
+        lost.append(SceneReader::tr("the rest of this cell"));
+    else if (!cut.layer.isEmpty() && (!cut.drawnLayer || cellsMissing < 0))
+        lost.append(SceneReader::tr("the rest of this layer"));
+    if (cellsMissing > 0)
+        lost.append(SceneReader::tr("%n more cells", nullptr, cellsMissing));
+    if (cut.layersMissing > 0)
+        lost.append(SceneReader::tr("%n more layers", nullptr, cut.layersMissing));
+    if (lost.isEmpty() && (cellsMissing < 0 || !m_orderingGiven))
+        lost.append(SceneReader::tr("whatever came after it"));
+    const QString last = lost.isEmpty() ? QString() : lost.takeLast();
+    const QString parts =
+        lost.isEmpty() ? last : SceneReader::tr("%1 and %2").arg(lost.join(QStringLiteral(", ")), last);
+    m_damage.append({cut.layer, cut.frame,
+                     parts.isEmpty() ? SceneReader::tr("the file ends early, but all its layers and cells were read")
+                                     : SceneReader::tr("the file ends early; %1 could not be read").arg(parts),
+                     parts.isEmpty()});
 }
 
 void SceneReaderPrivate::advance()
@@ -425,12 +429,12 @@ template<typename T, typename Read, typename Show, typename Possible>
 T SceneReaderPrivate::readValue(const QString &layerName, int frame, const QString &what, QStringView text,
                                 Read read, T fallback, Show show, Written written, Possible possible)
 {
-    if (text.isEmpty()) {
+    if (text.isNull()) {
         if (written == Written::Always)
             noteReplaced(layerName, frame, Replaced::Missing, what, text, show(fallback));
         return fallback;
     }
-    const std::optional<T> value = read(text);
+    const std::optional<T> value = text.isEmpty() ? std::nullopt : read(text);
     if (value && possible(*value))
         return *value;
     noteReplaced(layerName, frame, value ? Replaced::Impossible : Replaced::Unreadable, what, text, show(fallback));
@@ -508,6 +512,7 @@ std::optional<bool> flagOf(QStringView text)
 void SceneReaderPrivate::readScene()
 {
     m_progress.reset();
+    m_sceneStarted = true;
 
     const QString none;
     m_scene->setHighestUsedLayerNumber(readValue(none, 0, SceneReader::tr("the last number given to a new layer"),
@@ -548,6 +553,7 @@ void SceneReaderPrivate::readScene()
         else
             m_xml.skipCurrentElement();
     }
+    markCut(none, 0, false);
     if (m_layerLists > 0)
         finishLayers();
     else
@@ -612,7 +618,7 @@ void SceneReaderPrivate::applyRange(QStringView rangeText, QStringView frameText
                                      const QString &used) {
         if (!read || (cells && !kept))
             noteReplaced(QString(), 0,
-                         text.isEmpty() ? Replaced::Missing : read ? Replaced::Impossible : Replaced::Unreadable,
+                         text.isNull() ? Replaced::Missing : read ? Replaced::Impossible : Replaced::Unreadable,
                          what, text, used);
     };
     check(SceneReader::tr("the frame range"), rangeText, rangeRead,
@@ -630,8 +636,10 @@ void SceneReaderPrivate::applyRange(QStringView rangeText, QStringView frameText
         m_scene->updateCachedFramePixmap(true);
 }
 
-// Both sides given and possible are the frame. A side missing, one that
-// cannot be read and one that no scene can have are made good from the
+// Both sides given and possible are the frame, unless every drawing has
+// another side (a digit lost from it: every drawing is made for its scene's
+// frame). A side missing, one that cannot be read, one that no scene can
+// have and one that every drawing contradicts are made good from the
 // drawings.
 void SceneReaderPrivate::readFrameSize()
 {
@@ -640,8 +648,23 @@ void SceneReaderPrivate::readFrameSize()
         const std::optional<int> read = SceneFormat::readInteger(text);
         return Side{text, read, read && isPossibleFrameSide(*read) ? read : std::nullopt};
     };
-    const Side width = side(QLatin1StringView("frameWidth"));
-    const Side height = side(QLatin1StringView("frameHeight"));
+    Side width = side(QLatin1StringView("frameWidth"));
+    Side height = side(QLatin1StringView("frameHeight"));
+    if (width.value && height.value) {
+        // Two drawings at least, all of one size: one alone may have been
+        // pasted from another scene in a file of an earlier version.
+        int having = 0;
+        int sized = 0;
+        const QSize drawn = frameOfTheDrawings(0, 0, &having, &sized);
+        if (drawn.isValid() && sized >= 2 && having == sized) {
+            for (auto [given, drawnSide] : {std::pair{&width, drawn.width()}, std::pair{&height, drawn.height()}}) {
+                if (*given->value != drawnSide) {
+                    given->value.reset();
+                    given->contradicted = true;
+                }
+            }
+        }
+    }
     m_frameGuessed = !width.value || !height.value;
     if (m_frameGuessed)
         restoreMissingFrame(width, height);
@@ -677,21 +700,25 @@ void SceneReaderPrivate::restoreMissingFrame(Side width, Side height)
         m_scene->setFrameSize(frame, KL::FitMode::FitModeIgnore, nullptr);
 
     const auto lacking = [](const Side &side, const QString &missing, const QString &unreadable,
-                            const QString &impossible) {
+                            const QString &impossible, const QString &contradicted) {
         if (side.value)
             return QString();
-        return side.text.isEmpty() ? missing : (side.read ? impossible : unreadable).arg(side.text.toString());
+        if (side.text.isNull())
+            return missing;
+        return (side.contradicted ? contradicted : side.read ? impossible : unreadable).arg(side.text.toString());
     };
     QString missing;
-    if (width.text.isEmpty() && height.text.isEmpty()) {
+    if (width.text.isNull() && height.text.isNull()) {
         missing = SceneReader::tr("the frame size is missing");
     } else {
         QStringList sides{lacking(width, SceneReader::tr("the frame width is missing"),
                                   SceneReader::tr("the frame width \"%1\" cannot be read"),
-                                  SceneReader::tr("the frame width \"%1\" is not possible")),
+                                  SceneReader::tr("the frame width \"%1\" is not possible"),
+                                  SceneReader::tr("the frame width \"%1\" is that of none of the scene's drawings")),
                           lacking(height, SceneReader::tr("the frame height is missing"),
                                   SceneReader::tr("the frame height \"%1\" cannot be read"),
-                                  SceneReader::tr("the frame height \"%1\" is not possible"))};
+                                  SceneReader::tr("the frame height \"%1\" is not possible"),
+                                  SceneReader::tr("the frame height \"%1\" is that of none of the scene's drawings"))};
         sides.removeAll(QString());
         missing = sides.join(SceneReader::tr(" and "));
     }
@@ -741,8 +768,13 @@ QSize SceneReaderPrivate::frameOfTheDrawings(int width, int height, int *having,
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"strokes")
             continue;
+        // The size leads the record: the head of the text is enough, but
+        // for one whose head holds strays.
         const QString text = xml.readElementText();
-        if (!m_payloads || !m_payloads->payload(text, bytes, nullptr))
+        constexpr qsizetype HeadCharacters = 64;
+        if (!m_payloads || !m_payloads->payload(text, bytes, nullptr, HeadCharacters))
+            bytes = SceneFormat::readBase64(QStringView(text).first(std::min(text.size(), HeadCharacters)));
+        if (bytes.size() < 8 && (!m_payloads || !m_payloads->payload(text, bytes, nullptr)))
             bytes = SceneFormat::readBase64(text);
         QDataStream head(bytes);
         SceneFormat::preparePayloadStream(head, SceneFormat::Payload::Strokes);
@@ -789,6 +821,10 @@ void SceneReaderPrivate::readLayers()
                 continue;
             m_orderingGiven = true;
             const QString text = readText();
+            // An ordering cut short names too few layers to tell how many
+            // the file held.
+            if (m_xml.hasError())
+                continue;
             for (const QString &part : text.split(u';', Qt::SkipEmptyParts))
                 m_listOrdering.append(SceneFormat::readInteger(part).value_or(UnreadableEntry));
             if (m_listOrdering.contains(UnreadableEntry))
@@ -803,6 +839,14 @@ void SceneReaderPrivate::readLayers()
             m_xml.skipCurrentElement();
         }
         checkCancel();
+    }
+    // Cut short, the list's ordering names layers that never came: they are
+    // missing as layers left out are, and the others stand in its order.
+    const int layersMet = int(m_fileLayers.size()) - listedBefore;
+    markCut(QString(), 0, false);
+    if (m_cut && m_listOrdering.size() > layersMet) {
+        m_cut->layersMissing = int(m_listOrdering.size()) - layersMet;
+        m_fileLayers.append(QList<int>(m_cut->layersMissing, -1));
     }
     // The list's layers follow those of the lists before it, and stand below
     // them.
@@ -822,6 +866,7 @@ void SceneReaderPrivate::finishLayers()
                    true);
     m_progress.setValue(m_expectedDrawings < 0 ? m_scene->layerCount() : m_scene->totalNumberOfDrawings());
     const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> cells = cellsByKey();
+    followTakenIdentifiers(cells);
     followListings(cells);
     leadLinksToOriginals(cells);
     linkDistantClones(cells);
@@ -1082,6 +1127,35 @@ void SceneReaderPrivate::followListings(const QHash<LayerItem::Key, std::shared_
     }
 }
 
+// A layer that the file gives an identifier another layer before it has
+// takes a new one, but the file's keys name its cells by the one it gave:
+// a key that names no cell by the layers' identifiers now is led to the
+// cell it names in a layer that was given that identifier, on both ends of
+// each link, so that the link holds whichever of the two layers comes first.
+void SceneReaderPrivate::followTakenIdentifiers(const QHash<LayerItem::Key, std::shared_ptr<LayerItem>> &cells)
+{
+    if (m_takenLayerIdentifiers.isEmpty())
+        return;
+    const auto led = [&](const LayerItem::Key &key) {
+        if (cells.contains(key))
+            return key;
+        for (auto it = m_takenLayerIdentifiers.constFind(key.first);
+             it != m_takenLayerIdentifiers.cend() && it.key() == key.first; ++it) {
+            if (cells.contains({it.value(), key.second}))
+                return LayerItem::Key(it.value(), key.second);
+        }
+        return key;
+    };
+    for (const std::shared_ptr<LayerItem> &cell : cells) {
+        if (cell->kind() == LayerItem::DistantCloneKind)
+            cell->setOriginal(led({cell->originalLayer(), cell->originalItem()}));
+    }
+    for (Listed &listed : m_listedClones) {
+        for (LayerItem::Key &key : listed.clones)
+            key = led(key);
+    }
+}
+
 // The writer gives a note for every frame of the scene, and beyond its last
 // frame only up to the last note: a layer with fewer, or with more that end
 // blank, has lost or gained some, and those after them stand at other frames.
@@ -1101,24 +1175,38 @@ void SceneReaderPrivate::checkNoteCounts()
 void SceneReaderPrivate::readLayer()
 {
     m_fileLayers.append(-1);
-    const QString type = attribute(QLatin1StringView("type")).toString();
+    const QString given = attribute(QLatin1StringView("type")).toString();
     const QString name = attribute(QLatin1StringView("name")).toString();
     // How the damage report calls the layer: by its place in the file when
     // it has no name, since it may have none in the scene.
     const QString layerName = name.isEmpty() ? SceneReader::tr("Layer %1").arg(m_fileLayers.size()) : name;
-    if (type.isEmpty()) {
-        noteDamage(layerName, 0, SceneReader::tr("it has no kind, so it was left out with all it holds"));
-        skipLayer();
+    const QStringList kinds{QStringLiteral("stroke"), QStringLiteral("reference"), QStringLiteral("audio"),
+                            QStringLiteral("annotation"), QStringLiteral("scribble")};
+    QString type = given;
+    // A kind that cannot be read is the one the layer's content shows. A
+    // paint layer is of a kind the program does not have: it is left out.
+    if (!kinds.contains(given) && given != u"paint") {
+        type = kindShown(int(m_fileLayers.size()) - 1);
+        if (!type.isEmpty()) {
+            const QStringList shown{SceneReader::tr("a drawing layer, as its content shows"),
+                                    SceneReader::tr("a reference layer, as its content shows"),
+                                    SceneReader::tr("a sound layer, as its content shows"),
+                                    SceneReader::tr("a layer of notes, as its content shows")};
+            noteReplaced(layerName, 0, given.isNull() ? Replaced::Missing : Replaced::Unreadable,
+                         SceneReader::tr("its kind"), given, shown.at(kinds.indexOf(type)));
+        }
+    }
+    if (type.isEmpty() || type == u"paint") {
+        noteDamage(layerName, 0,
+                   given.isEmpty() ? SceneReader::tr("it has no kind, so it was left out with all it holds")
+                                   : SceneReader::tr("it is of unknown kind \"%1\", so it was left out with all it "
+                                                     "holds")
+                                         .arg(given));
+        skipLayer(layerName);
         return;
     }
     const bool drawn = type == u"stroke" || type == u"reference";
-    if (type != u"audio" && type != u"annotation" && type != u"scribble" && !drawn) {
-        // "paint" and anything else unknown.
-        noteDamage(layerName, 0,
-                   SceneReader::tr("it is of unknown kind \"%1\", so it was left out with all it holds").arg(type));
-        skipLayer();
-        return;
-    }
+    const std::optional<QUuid> fileIdentifier = identifierOf(attribute(QLatin1StringView("identifier")));
     const QUuid identifier = readIdentifier(layerName, 0, m_layerIdentifiers);
     // A name given empty is the layer's; only one left out is named.
     if (!m_xml.attributes().hasAttribute(QLatin1StringView("name")))
@@ -1129,6 +1217,7 @@ void SceneReaderPrivate::readLayer()
         && readFlag(layerName, 0, SceneReader::tr("its visibility"), QLatin1StringView("visible"),
                     SceneReader::tr("shown"), SceneReader::tr("hidden"), true);
     const QString beyond = attribute(QLatin1StringView("beyond")).toString();
+    m_cellIdentifiers.clear();
 
     std::shared_ptr<Layer> layer;
     if (type == u"audio") {
@@ -1147,7 +1236,6 @@ void SceneReaderPrivate::readLayer()
             visual = std::make_shared<ReferenceLayer>(m_scene->frameSize(), m_scene);
         // The cells come from the file.
         visual->takeCell(0);
-        m_cellIdentifiers.clear();
         QHash<QString, int> met;
         const QString opacity = SceneReader::tr("its opacity");
         const QString colour = SceneReader::tr("its colour");
@@ -1167,18 +1255,18 @@ void SceneReaderPrivate::readLayer()
                     },
                     strokes.color(), [](const QColor &color) { return SceneFormat::colorText(color); }));
             } else if (m_xml.name() == u"drawing") {
-                if (std::shared_ptr<LayerItem> cell = readDrawing(*visual, layerName)) {
-                    keepLeftOutCells();
-                    m_cellIdentifiers.insert(cell->identifier());
-                    visual->insertCell(visual->frameCount(), std::move(cell));
-                }
+                const int frame = visual->frameCount() + 1;
+                std::shared_ptr<LayerItem> cell = readDrawing(*visual, layerName);
+                markCut(layerName, frame, true);
+                m_cellIdentifiers.insert(cell->identifier());
+                visual->insertCell(visual->frameCount(), std::move(cell));
                 advance();
             } else {
                 m_xml.skipCurrentElement();
             }
             checkCancel();
         }
-        endLeftOutCells();
+        markCut(layerName, 0, true);
         if (!met.contains(QStringLiteral("opacity")))
             noteReplaced(layerName, 0, Replaced::Missing, opacity, {}, shownNumber(visual->opacity()));
         if (type == u"stroke" && !met.contains(QStringLiteral("color")))
@@ -1191,6 +1279,8 @@ void SceneReaderPrivate::readLayer()
     }
 
     layer->setIdentifier(identifier);
+    if (identifier.isNull() && fileIdentifier && m_layerIdentifiers.contains(*fileIdentifier))
+        m_takenLayerIdentifiers.insert(*fileIdentifier, layer->identifier());
     m_layerIdentifiers.insert(layer->identifier());
     if (!name.isEmpty() && name != layer->name())
         layer->setName(name);
@@ -1201,7 +1291,7 @@ void SceneReaderPrivate::readLayer()
             visual->setVisible(visible);
         // The writer leaves the undefined setting out; a setting that
         // cannot be read leaves the new layer's.
-        if (beyond.isEmpty()) {
+        if (beyond.isNull()) {
             layer->setLayerBeyondLast(Layer::LayerBeyondLast(0));
         } else {
             const QStringList keywords{QStringLiteral("showNothing"), QStringLiteral("freezeLast"),
@@ -1223,7 +1313,7 @@ void SceneReaderPrivate::readLayer()
     m_scene->insertLayer(layer, m_scene->layerCount());
 }
 
-void SceneReaderPrivate::skipLayer()
+void SceneReaderPrivate::skipLayer(const QString &layerName)
 {
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"drawing")
@@ -1231,13 +1321,78 @@ void SceneReaderPrivate::skipLayer()
         m_xml.skipCurrentElement();
         checkCancel();
     }
+    markCut(layerName, 0, false);
+}
+
+QString SceneReaderPrivate::kindShown(int n)
+{
+    if (m_kindsShown)
+        return m_kindsShown->value(n);
+    // Each layer element of the first scene's lists of layers, in the order
+    // readLayers() meets them: what its children show. Only a stroke layer
+    // has a colour; the cells of a reference layer hold pictures, those of a
+    // stroke layer drawings, but either may hold some pasted from the other.
+    const QStringList layerPath{QStringLiteral("kl"), QStringLiteral("scene"), QStringLiteral("layers"),
+                                QStringLiteral("layer")};
+    struct Shown
+    {
+        bool colour = false;
+        bool cells = false;
+        bool sound = false;
+        bool notes = false;
+        int drawings = 0;
+        int pictures = 0;
+    } shown;
+    m_kindsShown = QStringList();
+    QXmlStreamReader xml(m_markupBytes);
+    QStringList path;
+    int scenes = 0;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            if (path == layerPath) {
+                QString kind;
+                if (shown.sound)
+                    kind = QStringLiteral("audio");
+                else if (shown.colour || (shown.cells && shown.drawings >= shown.pictures))
+                    kind = QStringLiteral("stroke");
+                else if (shown.cells)
+                    kind = QStringLiteral("reference");
+                else if (shown.notes)
+                    kind = QStringLiteral("annotation");
+                m_kindsShown->append(kind);
+            }
+            if (!path.isEmpty())
+                path.removeLast();
+        } else if (token == QXmlStreamReader::StartElement) {
+            path.append(xml.name().toString());
+            const QStringView name = xml.name();
+            if (path.size() == 2 && name == u"scene" && ++scenes > 1) {
+                xml.skipCurrentElement();
+                path.removeLast();
+            } else if (path == layerPath) {
+                shown = Shown();
+            } else if (path.size() == 5 && path.first(4) == layerPath) {
+                shown.colour = shown.colour || name == u"color";
+                shown.cells = shown.cells || name == u"opacity" || name == u"color" || name == u"drawing";
+                shown.sound = shown.sound || name == u"offsetFrames" || name == u"originalAudioData";
+                shown.notes = shown.notes || name == u"image";
+            } else if (path.size() == 6 && path.first(4) == layerPath && path.at(4) == u"drawing") {
+                shown.drawings += name == u"strokes" ? 1 : 0;
+                shown.pictures += name == u"image" ? 1 : 0;
+            }
+        }
+    }
+    return m_kindsShown->value(n);
 }
 
 bool SceneReaderPrivate::readFlag(const QString &layerName, int frame, const QString &what, QLatin1StringView name,
                                   const QString &set, const QString &unset, bool alwaysWritten)
 {
     const QStringView text = attribute(name);
-    return readValue(layerName, frame, what, text, flagOf, !text.isEmpty(),
+    // Given at all, even empty, the flag was set: the writer gives one
+    // that is not set as "no", or not at all.
+    return readValue(layerName, frame, what, text, flagOf, !text.isNull(),
                      [&](bool value) { return value ? set : unset; },
                      alwaysWritten ? Written::Always : Written::WhenSet);
 }
@@ -1276,19 +1431,18 @@ void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
                 else if (!layer.warningString().isEmpty())
                     noteDamage(layerName, 0, SceneReader::tr("its sound is damaged: %1").arg(layer.warningString()));
             }
-            // A sound reads whole when it plays to its end and its bytes are
-            // as many as it says. Groups of four added or lost leave the
-            // groups around them whole, and the sound still plays, shifted
-            // into noise: only its stated length tells.
-            const bool lengthMet = statedLengthMet(bytes);
-            if (!lengthMet && m_strays == SceneFormat::Strays::None)
-                m_strays = SceneFormat::Strays::Miscounted;
-            notePayload(layerName, 0, layer.hasAudio() && layer.warningString().isEmpty() && lengthMet);
+            // The sound is judged as its import judges it, by its own header
+            // and samples: it reads whole where it plays to its end without a
+            // word. Groups of four added or lost leave the groups around them
+            // whole; where that puts samples out of step, the import puts
+            // them back and says so.
+            notePayload(layerName, 0, layer.hasAudio() && layer.warningString().isEmpty());
         } else {
             m_xml.skipCurrentElement();
         }
         checkCancel();
     }
+    markCut(layerName, 0, false);
     if (!met.contains(QStringLiteral("offsetFrames")))
         noteReplaced(layerName, 0, Replaced::Missing, offset, {}, shownNumber(layer.offsetFrames()));
     if (!given)
@@ -1325,6 +1479,7 @@ void SceneReaderPrivate::readAnnotation(AnnotationLayer &layer, const QString &l
         }
         checkCancel();
     }
+    markCut(layerName, 0, false);
     m_noteCounts.append({layerName, layer.imageCount(), blankLast});
 }
 
@@ -1346,45 +1501,70 @@ void SceneReaderPrivate::readOpacity(VisualLayer &layer, const QString &layerNam
 std::shared_ptr<LayerItem> SceneReaderPrivate::readDrawing(VisualLayer &layer, const QString &layerName)
 {
     const int frame = layer.frameCount() + 1;
-    const QStringView type = attribute(QLatin1StringView("type"));
-    if (type.isEmpty()) {
-        noteLeftOutCell(layerName, frame, LeftOut::NoKind);
-        m_xml.skipCurrentElement();
-        return nullptr;
-    }
+    const QString type = attribute(QLatin1StringView("type")).toString();
     const QTransform offPegs = readOffPegs(layerName, frame);
     const bool keyDrawing = readFlag(layerName, frame, SceneReader::tr("its key-drawing mark"),
                                      QLatin1StringView("keyDrawing"), SceneReader::tr("a key drawing"),
                                      SceneReader::tr("not a key drawing"), false);
 
     std::shared_ptr<LayerItem> cell;
-    if (type == u"clone") {
-        // A hold of nothing is dropped.
-        if (layer.frameCount() > 0)
-            cell = std::make_shared<LayerItem>(layer.cells().constLast());
-        else
-            noteLeftOutCell(layerName, frame, LeftOut::HoldOfNothing);
+    if (type == u"clone" && layer.frameCount() > 0) {
+        cell = std::make_shared<LayerItem>(layer.cells().constLast());
         m_xml.skipCurrentElement();
     } else if (type == u"original") {
         cell = readOriginal(layer, layerName, frame);
     } else if (type == u"distantClone") {
-        cell = readDistantClone(layerName, frame);
-        if (!cell)
-            noteLeftOutCell(layerName, frame, LeftOut::NoOriginal);
+        cell = readDistantClone(layer, layerName, frame);
     } else {
-        noteLeftOutCell(layerName, frame, LeftOut::UnknownKind, type.toString());
-        m_xml.skipCurrentElement();
+        cell = readByContent(layer, layerName, frame, type);
     }
-    if (cell) {
-        cell->setOffPegsTransform(offPegs);
-        cell->setKeyDrawing(keyDrawing);
-    }
+    cell->setOffPegsTransform(offPegs);
+    cell->setKeyDrawing(keyDrawing);
     return cell;
 }
 
-std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, const QString &layerName, int frame)
+std::shared_ptr<LayerItem> SceneReaderPrivate::readByContent(VisualLayer &layer, const QString &layerName, int frame,
+                                                             QStringView kind)
 {
-    const QUuid identifier = readIdentifier(layerName, frame, m_cellIdentifiers);
+    const bool identified = !attribute(QLatin1StringView("identifier")).isNull();
+    Content content;
+    std::shared_ptr<LayerItem> cell = readOriginal(layer, layerName, frame, &content);
+    QString used;
+    if (content.payload) {
+        used = SceneReader::tr("an original drawing, as its content shows");
+    } else if (content.original) {
+        // The drawing comes with the original once every layer is in.
+        const QUuid identifier = cell->identifier();
+        cell = std::make_shared<LayerItem>(QSize());
+        cell->setIdentifier(identifier);
+        cell->setKind(LayerItem::DistantCloneKind);
+        cell->setOriginal(*content.original);
+        used = SceneReader::tr("a drawing shown from elsewhere, as its content shows");
+    } else if (!content.children && !identified && layer.frameCount() > 0) {
+        // As the writer writes a hold: nothing but its kind.
+        cell = std::make_shared<LayerItem>(layer.cells().constLast());
+        used = SceneReader::tr("a hold of the cell before it, as a cell without content is");
+    }
+    const QString problem = kind == u"clone"
+        ? SceneReader::tr("it holds the cell before it, and there is none")
+        : kind.isNull() ? SceneReader::tr("its kind is missing")
+                        : SceneReader::tr("its kind \"%1\" cannot be read").arg(kind.toString());
+    // What it was cannot be told: whatever it showed is lost.
+    if (used.isEmpty())
+        noteDamage(layerName, frame,
+                   SceneReader::tr("%1, and its content shows no other, so it was left empty").arg(problem));
+    else
+        noteDamage(layerName, frame, SceneReader::tr("%1, so it is %2").arg(problem, used), true);
+    return cell;
+}
+
+std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, const QString &layerName, int frame,
+                                                            Content *content)
+{
+    // A cell whose kind cannot be read may be a hold, which has none.
+    const QUuid identifier = content && attribute(QLatin1StringView("identifier")).isNull()
+        ? QUuid()
+        : readIdentifier(layerName, frame, m_cellIdentifiers);
     const QUuid copyId = readValue(layerName, frame, SceneReader::tr("its drawing's copy id"),
                                    attribute(QLatin1StringView("copyId")), identifierOf, QUuid(),
                                    [](const QUuid &) { return SceneReader::tr("none"); }, Written::WhenSet);
@@ -1398,6 +1578,8 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, 
     bool morePayloads = false;
     QList<LayerItem::Key> distantClones;
     while (m_xml.readNextStartElement()) {
+        if (content)
+            content->children = true;
         // A cell shows one drawing, the first the file gives it; any other
         // is named, not read.
         if (payload && (m_xml.name() == u"strokes" || m_xml.name() == u"image")) {
@@ -1416,12 +1598,13 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, 
         } else if (m_xml.name() == u"image") {
             drawing = readImage(layerName, frame);
         } else {
-            if (m_xml.name() == u"clone") {
-                const QUuid cloneLayer = SceneFormat::readIdentifier(attribute(QLatin1StringView("layer")));
-                const QUuid cloneItem = SceneFormat::readIdentifier(attribute(QLatin1StringView("drawing")));
-                if (!cloneLayer.isNull() && !cloneItem.isNull())
-                    distantClones.append({cloneLayer, cloneItem});
-            }
+            const QUuid linkLayer = SceneFormat::readIdentifier(attribute(QLatin1StringView("layer")));
+            const QUuid linkItem = SceneFormat::readIdentifier(attribute(QLatin1StringView("drawing")));
+            const bool linked = !linkLayer.isNull() && !linkItem.isNull();
+            if (m_xml.name() == u"clone" && linked)
+                distantClones.append({linkLayer, linkItem});
+            else if (m_xml.name() == u"original" && linked && content && !content->original)
+                content->original = LayerItem::Key(linkLayer, linkItem);
             m_xml.skipCurrentElement();
             continue;
         }
@@ -1430,9 +1613,11 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readOriginal(VisualLayer &layer, 
             drawing->setCopyId(copyId);
         cell->setDrawing(std::move(drawing));
     }
-    if (!distantClones.isEmpty())
+    if (content)
+        content->payload = payload;
+    if (!distantClones.isEmpty() && (payload || !content))
         m_listedClones.append({cell, distantClones, layerName, frame});
-    if (!payload)
+    if (!payload && !content)
         noteDamage(layerName, frame, SceneReader::tr("its drawing is missing"));
     return cell;
 }
@@ -1574,7 +1759,8 @@ QUuid SceneReaderPrivate::readIdentifier(const QString &layerName, int frame, co
     return {};
 }
 
-std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone(const QString &layerName, int frame)
+std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone(VisualLayer &layer, const QString &layerName,
+                                                                int frame)
 {
     const QUuid identifier = readIdentifier(layerName, frame, m_cellIdentifiers);
     std::shared_ptr<LayerItem> cell;
@@ -1596,26 +1782,37 @@ std::shared_ptr<LayerItem> SceneReaderPrivate::readDistantClone(const QString &l
         if (m_xml.tokenType() == QXmlStreamReader::StartElement)
             m_xml.skipCurrentElement();
     }
+    // One that does not say what it shows keeps its place, empty.
+    if (!cell) {
+        noteDamage(layerName, frame,
+                   SceneReader::tr("it shows a drawing from elsewhere without saying which, so it was left empty"));
+        cell = layer.newCell();
+        if (!identifier.isNull())
+            cell->setIdentifier(identifier);
+    }
     return cell;
 }
 
 QTransform SceneReaderPrivate::readOffPegs(const QString &layerName, int frame)
 {
-    // A part that cannot be read moves and turns nothing, as one absent.
-    // The writer gives all three or none.
+    // A part that cannot be read moves and turns nothing, as one absent; so
+    // does a shift beyond where a drawing can be drawn, which would leave it
+    // outside every frame. The writer gives all three or none.
     const Written written = hasAttribute(QLatin1StringView("xOffset")) || hasAttribute(QLatin1StringView("yOffset"))
             || hasAttribute(QLatin1StringView("rotationDeg"))
         ? Written::Always
         : Written::WhenSet;
-    const auto part = [&](const QString &what, QLatin1StringView name) -> std::optional<double> {
+    const auto part = [&](const QString &what, QLatin1StringView name, double farthest) -> std::optional<double> {
         const QStringView text = attribute(name);
-        const double value = readValue(layerName, frame, what, text, numberOf, 0.0, shownNumber, written);
-        return numberOf(text) ? std::optional<double>(value) : std::nullopt;
+        const double value = readValue(layerName, frame, what, text, numberOf, 0.0, shownNumber, written,
+                                       [farthest](double read) { return std::abs(read) <= farthest; });
+        return value != 0.0 ? std::optional<double>(value) : std::nullopt;
     };
+    const double anyTurn = std::numeric_limits<double>::max();
     return SceneFormat::composeOffPegs(
-        part(SceneReader::tr("its shift off the pegs across"), QLatin1StringView("xOffset")),
-        part(SceneReader::tr("its shift off the pegs down"), QLatin1StringView("yOffset")),
-        part(SceneReader::tr("its turn off the pegs"), QLatin1StringView("rotationDeg")));
+        part(SceneReader::tr("its shift off the pegs across"), QLatin1StringView("xOffset"), Stroke::maximumCoordinate),
+        part(SceneReader::tr("its shift off the pegs down"), QLatin1StringView("yOffset"), Stroke::maximumCoordinate),
+        part(SceneReader::tr("its turn off the pegs"), QLatin1StringView("rotationDeg"), anyTurn));
 }
 
 SceneReader::SceneReader(Scene *scene, QObject *progress)
@@ -1679,6 +1876,13 @@ int SceneReader::read(QIODevice *device)
     // The XML reader keeps the device for its error messages; nothing is
     // read from it once read() has returned.
     d->m_markupBytes = QByteArray::fromRawData(markup.data(), markup.size());
+    // The XML reader gives the text it is reading only once markup follows
+    // it: a document cut short inside a text (a drawing's or a sound's) is
+    // given the start of a tag at its end, so that the text read until the
+    // cut is kept.
+    const QByteArrayView tail = markup.sliced(markup.lastIndexOf('>') + 1);
+    if (markup.contains("<kl") && !markup.contains("</kl") && !tail.contains('<') && !tail.trimmed().isEmpty())
+        d->m_markupBytes = markup.toByteArray() + '<';
     d->m_markupDevice.close();
     d->m_markupDevice.setBuffer(&d->m_markupBytes);
     d->m_markupDevice.open(QIODevice::ReadOnly);
@@ -1700,6 +1904,7 @@ int SceneReader::read(QIODevice *device)
                 else if (d->isFirst(met, QString(), 0, tr("the scene")))
                     d->readScene();
             }
+            d->markCut(QString(), 0, false);
             if (d->m_scene && met.isEmpty() && !d->m_xml.hasError())
                 d->noteDamage(QString(), 0, tr("the file holds no scene"));
         } else {
@@ -1708,12 +1913,18 @@ int SceneReader::read(QIODevice *device)
     } catch (const ReadingCancelledException &) {
         return result(SceneFormat::Cancelled);
     }
+    // A file cut short, or whose end was overwritten, keeps all that was
+    // read before the cut; one note tells what could not be read.
+    if (d->m_xml.hasError() && d->isCutShort()) {
+        d->noteCut();
+        return result(SceneFormat::Done);
+    }
     return result(d->m_xml.hasError() ? SceneFormat::Failed : SceneFormat::Done);
 }
 
 QString SceneReader::errorString() const
 {
-    if (!d->m_xml.hasError())
+    if (!d->m_xml.hasError() || d->isCutShort())
         return {};
     return tr("%1\nLine %2, column %3")
         .arg(d->m_xml.errorString())

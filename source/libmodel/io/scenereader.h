@@ -23,20 +23,28 @@ struct ReadingCancelledException
 // Fills a freshly made scene from a ".kl" document (see SceneFormat).
 //
 // Tolerant of what it does not know: unknown elements are skipped whole,
-// attributes the writer leaves out at their defaults take them, and layers
-// and cells that cannot be built are left out. A value not given as the
-// writer gives it (missing where the writer always gives it, unreadable, one
-// the scene cannot have, an identifier that a layer or cell before it has)
-// is replaced by one that keeps the scene usable: a frame side that cannot
-// be right is made good like a missing one, an opacity the layer cannot have
-// is a new layer's, a range given backwards is put in order. Of an element
-// given twice where the writer gives one, the first is read. What is left
-// out or replaced that way, and an ordering of the layers that cannot be
-// followed, is reported with the damage (below), each value with the one
-// used in its place: the user hears of all of it before saving over the
-// file, and the file saved then opens without a word. Only a document whose
-// XML is broken, or whose root is not a version 0.4 "kl", fails the read
-// (errorString() says why and where).
+// and attributes the writer leaves out at their defaults take them. A value
+// not given as the writer gives it (missing where the writer always gives
+// it, given empty, unreadable, one the scene cannot have or cannot draw, an
+// identifier that a layer or cell before it has) is replaced by one that
+// keeps the scene usable: a frame side that cannot be right, or that every
+// drawing contradicts, is made good from the drawings like a missing one,
+// an opacity the layer cannot have is a new layer's, a range given
+// backwards is put in order. A layer or cell whose kind cannot be read is
+// read as the kind its content shows, and a cell that cannot be read as
+// any keeps its place, empty: no cell after it moves. Of an element given
+// twice where the writer gives one, the first is read. What is left out or
+// replaced that way, and an ordering of the layers that cannot be followed,
+// is reported with the damage (below), each value with the one used in its
+// place: the user hears of all of it before saving over the file, and the
+// file saved then opens without a word.
+//
+// A file cut short, or whose end is overwritten with bytes that are no
+// markup (the zeros an interrupted copy leaves), keeps all that was read
+// before the cut; the rest is missing, and one entry of the damage tells
+// where the file ends and what could not be read. Only a document whose XML
+// is broken before its end, or whose root is not a version 0.4 "kl", fails
+// the read (errorString() says why and where).
 //
 // Nothing read from the file is trusted. Drawings, pictures, notes and sound
 // that are damaged (cut short, badly encoded, beyond what a scene can hold)
@@ -47,7 +55,9 @@ struct ReadingCancelledException
 // and the damage is collected by layer and frame for damageReport(), one
 // message for the user. Characters skipped in a payload are a repair made
 // good only when what remains reads whole by its own checks (a drawing's
-// record to its end, a sound as long as it says it is).
+// record to its end). A sound is judged as its import judges it, by its own
+// header and samples: what the import takes without a word reopens without
+// one, and what it tells of is told the same.
 //
 // A file of a few hundred kilobytes costs little whatever frame it gives or
 // its drawings claim: a missing frame is taken from the drawings only when

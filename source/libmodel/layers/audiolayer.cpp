@@ -589,6 +589,19 @@ bool AudioLayer::decodeAudio(QObject *progress, const QString &fileName)
                 tr("The sound ends early: only its first %1 could be read.").arg(duration(d->m_durationUs));
         }
     }
+    // Samples that fell out of step play as they were recorded, not as
+    // noise; the user hears where, since bytes were lost or added there.
+    if (const QList<qint64> steps = decoder.stepsUs(); !steps.isEmpty()) {
+        const QString outOfStep = steps.size() == 1
+            ? tr("The sound's samples fall out of step %1 in, where bytes were added to its file or lost from "
+                 "it; they were put back in step.")
+                  .arg(duration(steps.constFirst()))
+            : tr("The sound's samples fall out of step in %n places, the first %1 in, where bytes were added to "
+                 "its file or lost from it; they were put back in step.",
+                 nullptr, int(steps.size()))
+                  .arg(duration(steps.constFirst()));
+        d->m_warningString = d->m_warningString.isEmpty() ? outOfStep : outOfStep + u' ' + d->m_warningString;
+    }
 
     const LevelRecord whole = measure(d->m_pcm, d->m_format, 0, d->m_durationUs);
     d->m_gain = std::max(1.0 / std::max(std::max(whole.peakLeft, whole.peakRight), 0.1), 1.0);
