@@ -555,26 +555,34 @@ void TestOffscreenRenderer::tilesMatchAnUntiledRender_data()
 {
     QTest::addColumn<int>("family");
     QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QSize>("untiledSize");
     const QRect whole(0, 0, 700, 500);
-    QTest::newRow("pencil, whole target") << int(Pencil) << whole;
-    QTest::newRow("marker, whole target") << int(Marker) << whole;
-    QTest::newRow("kneaded eraser, whole target") << int(Kneaded) << whole;
+    const QSize large(1024, 1024);
+    QTest::newRow("pencil, whole target") << int(Pencil) << whole << large;
+    QTest::newRow("marker, whole target") << int(Marker) << whole << large;
+    QTest::newRow("kneaded eraser, whole target") << int(Kneaded) << whole << large;
+    QTest::newRow("pencil, whole target, framebuffers of odd sides") << int(Pencil) << whole << QSize(701, 501);
     // A part this small goes through the small framebuffers at 1024x1024,
     // through the tiles of the 256x256 ones otherwise.
-    QTest::newRow("pencil, across four tiles") << int(Pencil) << QRect(200, 220, 130, 90);
-    QTest::newRow("marker, across four tiles") << int(Marker) << QRect(200, 220, 130, 90);
-    QTest::newRow("vinyl eraser, across four tiles") << int(Vinyl) << QRect(200, 220, 130, 90);
+    QTest::newRow("pencil, across four tiles") << int(Pencil) << QRect(200, 220, 130, 90) << large;
+    QTest::newRow("marker, across four tiles") << int(Marker) << QRect(200, 220, 130, 90) << large;
+    QTest::newRow("vinyl eraser, across four tiles") << int(Vinyl) << QRect(200, 220, 130, 90) << large;
+    QTest::newRow("pencil, a part at odd pixels") << int(Pencil) << QRect(201, 221, 131, 91) << large;
+    QTest::newRow("marker, a part at odd pixels") << int(Marker) << QRect(333, 97, 301, 255) << large;
+    QTest::newRow("brush, a part at odd pixels") << int(Brush) << QRect(101, 221, 512, 279) << large;
+    QTest::newRow("pencil, a part at an odd column") << int(Pencil) << QRect(57, 130, 512, 180) << large;
 }
 
 void TestOffscreenRenderer::tilesMatchAnUntiledRender()
 {
     QFETCH(int, family);
     QFETCH(QRect, rect);
+    QFETCH(QSize, untiledSize);
     const QSize targetSize(700, 500);
     const Lists lists = scribble(QSizeF(targetSize));
     const QPoint paperOffset(31, 17);
 
-    QVERIFY(useRenderer(QSize(1024, 1024)));
+    QVERIFY(useRenderer(untiledSize));
     QImage untiled(targetSize, QImage::Format_Alpha8);
     untiled.fill(5);
     QVERIFY(render(untiled, family, lists, rect, {}, paperOffset));

@@ -58,8 +58,18 @@ struct FramebufferPair
     QOpenGLFramebufferObject *readable() const { return read ? read.get() : draw.get(); }
 };
 
+// The softness of an edge is looked up at a level chosen from how its
+// coordinates change across each 2x2 group of pixels, and the groups begin at
+// the framebuffer's even pixels, counted from its bottom row: its sides are
+// even and every tile begins at an even pixel of the paper, so that each
+// pixel falls in the group it falls in for any other render.
+QSize evenSides(QSize size)
+{
+    return QSize(size.width() + (size.width() & 1), size.height() + (size.height() & 1));
+}
+
 // Framebuffers of size, or halved until the driver takes them; sides rounded
-// up to powers of two first when the driver needs them so. Multisampled, a
+// up to powers of two first when the driver needs them so, and to even. Multisampled, a
 // framebuffer of four samples with a depth attachment and one it is resolved
 // into; otherwise one framebuffer of one sample.
 FramebufferPair createFramebuffers(QSize size, bool powersOfTwo, bool multisampled = true)
@@ -80,16 +90,17 @@ FramebufferPair createFramebuffers(QSize size, bool powersOfTwo, bool multisampl
 
     FramebufferPair framebuffers;
     for (;;) {
+        const QSize sides = evenSides(size);
         if (multisampled) {
-            framebuffers.draw = std::make_unique<QOpenGLFramebufferObject>(size, drawFormat);
-            framebuffers.read = readFramebuffer(size);
+            framebuffers.draw = std::make_unique<QOpenGLFramebufferObject>(sides, drawFormat);
+            framebuffers.read = readFramebuffer(sides);
         } else {
-            framebuffers.draw = readFramebuffer(size);
+            framebuffers.draw = readFramebuffer(sides);
         }
         if (framebuffers.draw->isValid() && (!framebuffers.read || framebuffers.read->isValid()))
             break;
         framebuffers = {};
-        // Halving rounds (QSize /= 2 gives 1 for 1), so 1x1 is the last try.
+        // Halving rounds (QSize /= 2 gives 1 for 1), so 2x2 is the last try.
         if (size.width() <= 1 && size.height() <= 1)
             return {};
         size /= 2;
@@ -402,14 +413,17 @@ bool OffscreenRenderer::render(QImage &target, int family, QPoint paperOffset, f
 
     // A part that the small framebuffers hold is drawn through them, on a
     // tile laid at its corner; a larger one through those of size(), tile by
-    // tile from the target's corner.
+    // tile from the target's corner. Either corner is moved back to an even
+    // pixel of the paper, which may take a tile more.
     const QSize small = d->m_smallFramebuffers.size();
     const QSize large = d->m_framebuffers.size();
     const bool throughSmall = small.isValid() && area.width() <= small.width() && area.height() <= small.height()
         && qint64(small.width()) * small.height() < qint64(large.width()) * large.height();
     const FramebufferPair &framebuffers = throughSmall ? d->m_smallFramebuffers : d->m_framebuffers;
     const QSize framebuffer = framebuffers.draw->size();
-    const QPoint grid = throughSmall ? area.topLeft() : QPoint(0, 0);
+    const QPoint corner = throughSmall ? area.topLeft() : QPoint(0, 0);
+    const QPoint grid = corner
+        - QPoint(int((qint64(corner.x()) + paperOffset.x()) & 1), int((qint64(corner.y()) + paperOffset.y()) & 1));
     if (d->m_viewport != framebuffer) {
         glViewport(0, 0, framebuffer.width(), framebuffer.height());
         d->m_viewport = framebuffer;

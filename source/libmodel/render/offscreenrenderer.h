@@ -80,8 +80,8 @@ public:
     // (Re)creates the framebuffers; an invalid or empty size changes nothing.
     void setSize(QSize size);
     // The framebuffers' size, which may be smaller than asked for (halved
-    // until the driver accepts it) or larger (rounded up to powers of two);
-    // invalid when there are none.
+    // until the driver accepts it) or larger (rounded up to even sides or to
+    // powers of two); invalid when there are none.
     QSize size() const;
 
     // Render the triangle lists (see Model::Segment's tessellation) into target
