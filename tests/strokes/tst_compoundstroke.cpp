@@ -1,6 +1,7 @@
 #include "render/alphacomposition.h"
 #include "strokes/bitmapstroke.h"
 #include "strokes/compoundstroke.h"
+#include "strokes/linesegment.h"
 #include "strokes/pointsegment.h"
 #include "strokes/singlestroke.h"
 #include "support/strictrecord.h"
@@ -52,12 +53,11 @@ ReadResult readFrom(const QByteArray &data)
     return result;
 }
 
-// A marker dab of full opacity as a drawing record holds it: no tool, one
-// point segment. Markers have no paper grain, so pixels do not depend on
-// where the target lies.
-std::unique_ptr<Stroke> dab(QPointF centre, double radius, bool eraser = false)
+// A marker stroke of full opacity as a drawing record holds it: no tool, one
+// segment. Markers have no paper grain, so pixels do not depend on where the
+// target lies.
+std::unique_ptr<Stroke> strokeOf(const Segment &segment, bool eraser = false)
 {
-    const PointSegment segment(centre, 1.0, radius);
     const QByteArray data = record([&](QDataStream &stream) {
         stream << qint8(eraser ? 0 : 1) << qint32(1) << segment.boundingRect() << quint32(0)
                << qint32(1);
@@ -66,6 +66,11 @@ std::unique_ptr<Stroke> dab(QPointF centre, double radius, bool eraser = false)
     QDataStream stream(data);
     prepareRecordStream(stream);
     return SingleStroke::read(stream);
+}
+
+std::unique_ptr<Stroke> dab(QPointF centre, double radius, bool eraser = false)
+{
+    return strokeOf(PointSegment(centre, 1.0, radius), eraser);
 }
 
 QPainterPath rectPath(QRectF rect)
@@ -885,6 +890,10 @@ void TestCompoundStroke::renderedInPiecesMatchesWhole_data()
     QTest::addColumn<std::shared_ptr<CompoundStroke>>("stroke");
     QTest::addColumn<QTransform>("transform");
     QTest::addColumn<double>("renderScale");
+    // The same strokes drawn at the size the transform shows them, whose
+    // pixels the whole render must give; none where that is not checked.
+    QTest::addColumn<std::shared_ptr<CompoundStroke>>("alike");
+    const std::shared_ptr<CompoundStroke> nothing;
     const auto ellipse = [](QPointF centre, double rx, double ry) {
         QPainterPath path;
         path.addEllipse(centre, rx, ry);
@@ -895,31 +904,52 @@ void TestCompoundStroke::renderedInPiecesMatchesWhole_data()
         << compoundOf(dab(QPointF(40, 50), 30), bitmapStroke(QRect(60, 20, 150, 90), 120),
                       dab(QPointF(120, 60), 25, true), dab(QPointF(230, 200), 40),
                       dab(QPointF(150, 150), 70))
-        << QTransform() << 1.0;
+        << QTransform() << 1.0 << nothing;
 
     auto nested = compoundOf(dab(QPointF(100, 100), 40), dab(QPointF(130, 110), 20, true),
                              bitmapStroke(QRect(50, 150, 120, 60), 200));
     nested->setTransform(QTransform().translate(150, 40).rotate(25).scale(0.6, 0.8));
     QTest::newRow("nested under a transform")
         << compoundOf(dab(QPointF(60, 200), 35), owned(nested), dab(QPointF(200, 180), 30, true))
-        << QTransform() << 1.0;
+        << QTransform() << 1.0 << nothing;
 
     auto erased = compoundOf(dab(QPointF(100, 100), 60), dab(QPointF(200, 150), 50));
     erased->erase(ellipse(QPointF(150, 120), 60, 40));
     erased->addStroke(dab(QPointF(150, 120), 30));
-    QTest::newRow("erase path") << erased << QTransform() << 1.0;
+    QTest::newRow("erase path") << erased << QTransform() << 1.0 << nothing;
 
     // A lifted selection: cut to a curved outline.
     auto lifted = compoundOf(dab(QPointF(100, 100), 60), bitmapStroke(QRect(120, 60, 140, 160), 150),
                              dab(QPointF(220, 200), 50, true));
     lifted->setClipPath(ellipse(QPointF(150, 130), 110, 80));
     QTest::newRow("clip path") << compoundOf(owned(lifted), dab(QPointF(40, 240), 30))
-                               << QTransform() << 1.0;
+                               << QTransform() << 1.0 << nothing;
 
     // As a collapse renders: shifted and at twice the resolution.
     QTest::newRow("scaled")
         << compoundOf(owned(lifted), dab(QPointF(60, 60), 20), dab(QPointF(70, 70), 15, true))
-        << (QTransform::fromTranslate(-20, -10) * QTransform::fromScale(2, 2)) << 2.0;
+        << (QTransform::fromTranslate(-20, -10) * QTransform::fromScale(2, 2)) << 2.0 << nothing;
+
+    // Taps and dashes a few pixels across, shrunk as a thumbnail or a far
+    // zoom shows them: each one still draws, its ends too.
+    const auto specks = [](double scale) {
+        std::vector<std::unique_ptr<Stroke>> members;
+        for (int y = 40; y < 2900; y += 150) {
+            for (int x = 40; x < 3300; x += 150) {
+                const QPointF at = QPointF(x, y) * scale;
+                if ((x + y) / 150 % 2)
+                    members.push_back(dab(at, (2.5 + x % 4) * scale));
+                else
+                    members.push_back(strokeOf(LineSegment(at, at + QPointF(6, 3) * scale, 1.0, 1.0, 2.0 * scale,
+                                                           2.0 * scale)));
+            }
+        }
+        return compound(std::move(members));
+    };
+    QTest::newRow("taps and dashes shrunk to a tenth")
+        << specks(1.0) << QTransform::fromScale(0.1, 0.1) << 1.0 << specks(0.1);
+    QTest::newRow("taps and dashes shrunk to a twentieth")
+        << specks(1.0) << QTransform::fromScale(0.05, 0.05) << 1.0 << specks(0.05);
 }
 
 // A drawing's image is kept up to date by rendering only the part that an
@@ -931,6 +961,7 @@ void TestCompoundStroke::renderedInPiecesMatchesWhole()
     QFETCH(std::shared_ptr<CompoundStroke>, stroke);
     QFETCH(QTransform, transform);
     QFETCH(double, renderScale);
+    QFETCH(std::shared_ptr<CompoundStroke>, alike);
     const QSize size(330, 290);
 
     QImage whole(size, QImage::Format_Alpha8);
@@ -940,7 +971,16 @@ void TestCompoundStroke::renderedInPiecesMatchesWhole()
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
             covered += pixel(whole, {x, y}) != 0;
-    QVERIFY(covered > 5000);
+    QVERIFY(covered > (alike ? 300 : 5000));
+    if (alike) {
+        QImage shown(size, QImage::Format_Alpha8);
+        shown.fill(0);
+        alike->render(shown, shown.rect(), QTransform(), QPoint(3, 5), renderScale);
+        const Difference diff = difference(whole, shown);
+        QVERIFY2(diff.largest <= 2, qPrintable(QStringLiteral("%1 pixels differ, by up to %2 at %3,%4")
+                                                   .arg(diff.pixels).arg(diff.largest).arg(diff.where.x())
+                                                   .arg(diff.where.y())));
+    }
 
     QImage pieces(size, QImage::Format_Alpha8);
     pieces.fill(0);

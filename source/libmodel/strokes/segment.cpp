@@ -86,14 +86,18 @@ void Segment::tessellateWithCaps(QList<float> &positions, QList<float> &attribut
 void Segment::tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds,
                                  const QTransform &transform, const QRect &clip) const
 {
-    const auto reaches = [&](const QRectF &disc) {
-        return !disc.isEmpty() && transform.mapRect(alignedRect(disc)).intersects(clip);
-    };
-    if (reaches(startCapRect()))
+    if (reaches(startCapRect(), transform, clip))
         tessellateStartCap(positions, attributes, kinds);
     tessellate(positions, attributes, kinds);
-    if (reaches(endCapRect()))
+    if (reaches(endCapRect(), transform, clip))
         tessellateEndCap(positions, attributes, kinds);
+}
+
+bool Segment::reaches(const QRectF &shape, const QTransform &transform, const QRect &clip)
+{
+    if (shape.isEmpty() || clip.isEmpty())
+        return false;
+    return transform.mapRect(shape).intersects(QRectF(clip));
 }
 
 QRectF Segment::startCapRect() const

@@ -69,6 +69,10 @@ public:
     // for every piece.
     void tessellateWithCaps(QList<float> &positions, QList<float> &attributes, QList<float> &kinds,
                             const QTransform &transform, const QRect &clip) const;
+    // Whether shape, in drawing coordinates, reaches clip through transform.
+    // Mapped as it is, not as whole pixels: a shape under a pixel across,
+    // shrunk, rounds to nothing, though it still draws.
+    static bool reaches(const QRectF &shape, const QTransform &transform, const QRect &clip);
     virtual void write(QDataStream &stream) const = 0;
     // Reads the record body that write() produced. Stream errors are left for
     // the caller to inspect after the whole record; a record with a value that

@@ -337,7 +337,7 @@ QRect SingleStroke::render(QImage &target, QRect clip, const QTransform &transfo
     QList<float> kinds;
     const QList<std::shared_ptr<Segment>> segments = d->segmentList();
     for (const auto &segment : segments) {
-        if (!transform.mapRect(segment->boundingRect()).intersects(reach))
+        if (!Segment::reaches(QRectF(segment->boundingRect()), transform, reach))
             continue;
         segment->tessellateWithCaps(positions, attributes, kinds, transform, reach);
     }
