@@ -248,6 +248,12 @@ void TestBitmapStroke::render_data()
                                  << all << QRect(5, 5, 10, 10) << false;
     QTest::newRow("translated") << flat << QRect(5, 5, 10, 10)
                                 << QTransform::fromTranslate(12, 3) << all << QRect(17, 8, 10, 10) << false;
+    // Its edges on pixel centres, the picture is drawn as QPainter draws it,
+    // a half pixel rounded away from zero (left to -5, down to 8), as such
+    // pictures always were.
+    QTest::newRow("translated by halves, left of the frame") << gradient(10, 10) << QRect(5, 5, 10, 10)
+                                                             << QTransform::fromTranslate(-9.5, 2.5) << all
+                                                             << QRect(0, 7, 6, 11) << true;
     QTest::newRow("scaled") << flat << QRect(5, 5, 10, 10) << QTransform::fromScale(2, 2) << all
                             << QRect(10, 10, 20, 20) << false;
     QTest::newRow("outside clip") << flat << QRect(5, 5, 10, 10) << QTransform()
@@ -324,13 +330,22 @@ void TestBitmapStroke::render()
                                      .arg(x).arg(y).arg(pixel(target, x, y)).arg(pixel(painted, x, y))));
         }
     }
-    // A render in parts gives the pixels of the whole.
+    // A render in parts gives the pixels of the whole, and so does a render
+    // of each part on a picture of its own placed on the paper, as a
+    // drawing's pieces are.
     QImage inParts = alpha8(QSize(40, 40), 0);
     const int cuts[] = {0, 13, 27, 40};
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j)
-            stroke.render(inParts, clip & QRect(QPoint(cuts[i], cuts[j]), QPoint(cuts[i + 1] - 1, cuts[j + 1] - 1)),
-                          transform, QPoint(), 1.0);
+        for (int j = 0; j < 3; ++j) {
+            const QRect part = clip & QRect(QPoint(cuts[i], cuts[j]), QPoint(cuts[i + 1] - 1, cuts[j + 1] - 1));
+            stroke.render(inParts, part, transform, QPoint(), 1.0);
+            if (part.isEmpty())
+                continue;
+            QImage piece = alpha8(part.size(), 0);
+            stroke.render(piece, piece.rect(), transform * QTransform::fromTranslate(-part.left(), -part.top()),
+                          part.topLeft(), 1.0);
+            QCOMPARE(piece, target.copy(part));
+        }
     }
     QCOMPARE(inParts, target);
 }

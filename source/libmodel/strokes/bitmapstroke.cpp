@@ -537,17 +537,17 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
                 QTransform placing = transform
                     * QTransform::fromTranslate(outward(sideX, across, columnsOn, quarterX),
                                                 outward(sideY, down, rowsOn, quarterY));
-                // A picture moved but not scaled Qt draws on whole pixels,
-                // rounding a half away from zero: a piece of the frame, whose
-                // origin lies elsewhere on the paper, would round some halves
-                // the other way and draw the picture a pixel off. Rounded
-                // here, a half always up, it lies on the same pixels in every
-                // piece and in the whole frame.
+                // A picture moved but not scaled Qt draws on whole pixels of
+                // the target, rounding a half away from zero: a piece of the
+                // frame, whose origin lies elsewhere on the paper, would round
+                // some halves the other way and draw the picture a pixel off.
+                // Rounded here on the paper's pixels, as Qt rounds on the
+                // whole frame's, it lies where pictures were always drawn, in
+                // every piece as in the whole frame.
                 if (placing.type() <= QTransform::TxTranslate && placed.width() == pixels.width()
                     && placed.height() == pixels.height()) {
-                    const QPointF at = placing.map(placed.topLeft());
-                    placing *= QTransform::fromTranslate(std::floor(at.x() + 0.5) - at.x(),
-                                                         std::floor(at.y() + 0.5) - at.y());
+                    const QPointF at = placing.map(placed.topLeft()) + QPointF(paperOffset);
+                    placing *= QTransform::fromTranslate(std::round(at.x()) - at.x(), std::round(at.y()) - at.y());
                 }
                 painter.setTransform(placing);
                 painter.drawImage(placed, pixels);
