@@ -571,6 +571,7 @@ void TestOffscreenRenderer::tilesMatchAnUntiledRender_data()
     QTest::newRow("marker, a part at odd pixels") << int(Marker) << QRect(333, 97, 301, 255) << large;
     QTest::newRow("brush, a part at odd pixels") << int(Brush) << QRect(101, 221, 512, 279) << large;
     QTest::newRow("pencil, a part at an odd column") << int(Pencil) << QRect(57, 130, 512, 180) << large;
+    QTest::newRow("pencil, a part at even pixels") << int(Pencil) << QRect(96, 132, 399, 305) << large;
 }
 
 void TestOffscreenRenderer::tilesMatchAnUntiledRender()
@@ -586,6 +587,13 @@ void TestOffscreenRenderer::tilesMatchAnUntiledRender()
     QImage untiled(targetSize, QImage::Format_Alpha8);
     untiled.fill(5);
     QVERIFY(render(untiled, family, lists, rect, {}, paperOffset));
+    // A part gives the pixels a render of the whole target gives there,
+    // through whichever framebuffers each is drawn.
+    const Difference fromWhole =
+        difference(untiled.copy(rect), rendered(targetSize, family, lists, {}, paperOffset).copy(rect));
+    QVERIFY2(fromWhole.largest <= 2, qPrintable(QStringLiteral("%1 pixels differ, by up to %2 at %3,%4")
+                                                    .arg(fromWhole.pixels).arg(fromWhole.largest)
+                                                    .arg(fromWhole.where.x()).arg(fromWhole.where.y())));
 
     QVERIFY(useRenderer(QSize(256, 256)));
     QCOMPARE(OffscreenRenderer::instance()->size(), QSize(256, 256));

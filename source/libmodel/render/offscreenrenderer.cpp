@@ -45,14 +45,13 @@ int nextPowerOfTwo(int value)
     return power;
 }
 
-// The framebuffer drawn into, the one it is resolved into for reading when
-// it is multisampled (none when it is read itself), and the projection over
-// them; none when they could not be made.
+// The framebuffer drawn into and the one it is resolved into for reading
+// when it is multisampled (none when it is read itself); none when they could
+// not be made.
 struct FramebufferPair
 {
     std::unique_ptr<QOpenGLFramebufferObject> draw;
     std::unique_ptr<QOpenGLFramebufferObject> read;
-    QMatrix4x4 projection;
 
     QSize size() const { return draw ? draw->size() : QSize(); }
     QOpenGLFramebufferObject *readable() const { return read ? read.get() : draw.get(); }
@@ -106,7 +105,6 @@ FramebufferPair createFramebuffers(QSize size, bool powersOfTwo, bool multisampl
         size /= 2;
         size = size.expandedTo(QSize(1, 1));
     }
-    framebuffers.projection.ortho(QRect(QPoint(0, 0), framebuffers.draw->size()));
     return framebuffers;
 }
 
@@ -145,8 +143,12 @@ public:
     // spends more on the resolve of a piece than on drawing it.
     FramebufferPair m_framebuffers;
     FramebufferPair m_smallFramebuffers;
-    // The viewport last set, which follows the framebuffers drawn into.
-    QSize m_viewport;
+    // The side of the square that the projection spans: the widest viewport
+    // of a power of two that the driver takes. Every tile of a target that
+    // fits in it is drawn through the same projection and transform, its
+    // place given by the viewport alone, so that a vertex lands on the very
+    // same fraction of a pixel in every tile and every part of the target.
+    int m_extent = 0;
     // A child of the renderer; deleted explicitly so that the GL objects above
     // go first, while it is still current.
     QOpenGLContext *m_context = nullptr;
@@ -193,7 +195,7 @@ void OffscreenRenderer::releaseResources()
         d->m_context->makeCurrent(d->m_surface.get());
     d->m_framebuffers = {};
     d->m_smallFramebuffers = {};
-    d->m_viewport = QSize();
+    d->m_extent = 0;
     d->m_softnessTextures.clear();
     d->m_paperTexture.reset();
     d->m_program.reset();
@@ -281,6 +283,12 @@ void OffscreenRenderer::initialize(QSize size)
         d->m_paperTexture->setMinMagFilters(QOpenGLTexture::Linear, QOpenGLTexture::Linear);
         d->m_paperTexture->setWrapMode(QOpenGLTexture::Repeat);
     }
+
+    GLint viewportSides[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewportSides);
+    d->m_extent = 1;
+    while (d->m_extent <= std::min(viewportSides[0], viewportSides[1]) / 2 && d->m_extent < (1 << 30))
+        d->m_extent *= 2;
 
     // Multisampling stays off: the fragment program anti-aliases the outline
     // itself, and GL_MAX keeps overlapping triangles of one render from adding up.
@@ -424,13 +432,13 @@ bool OffscreenRenderer::render(QImage &target, int family, QPoint paperOffset, f
     const QPoint corner = throughSmall ? area.topLeft() : QPoint(0, 0);
     const QPoint grid = corner
         - QPoint(int((qint64(corner.x()) + paperOffset.x()) & 1), int((qint64(corner.y()) + paperOffset.y()) & 1));
-    if (d->m_viewport != framebuffer) {
-        glViewport(0, 0, framebuffer.width(), framebuffer.height());
-        d->m_viewport = framebuffer;
-    }
+    const int extent = std::max({d->m_extent, framebuffer.width(), framebuffer.height()});
+    const bool sharedSpace = target.width() <= extent && target.height() <= extent;
 
     const QSize paperSize = d->m_paperTexture ? QSize(d->m_paperTexture->width(), d->m_paperTexture->height()) : QSize(1, 1);
-    program.setUniformValue(d->m_projectionUniform, framebuffers.projection);
+    QMatrix4x4 projection;
+    projection.ortho(QRect(0, 0, extent, extent));
+    program.setUniformValue(d->m_projectionUniform, projection);
     program.setUniformValue(d->m_featherUniform, renderScale * 0.65f);
     program.setUniformValue(d->m_renderScaleUniform, renderScale);
     program.setUniformValue(d->m_penTypeUniform, family);
@@ -454,8 +462,14 @@ bool OffscreenRenderer::render(QImage &target, int family, QPoint paperOffset, f
             // Framebuffer rows run upwards.
             const QRect glRect(local.left(), framebuffer.height() - local.bottom() - 1, local.width(), local.height());
 
+            // Where the projection's corner lies on the target: at the
+            // target's own, or, for a target wider than the projection, at
+            // the tile's.
+            const QPoint space = sharedSpace ? QPoint(0, 0) : origin;
             program.setUniformValue(d->m_transformUniform,
-                                    QMatrix4x4(transform * QTransform::fromTranslate(-origin.x(), -origin.y())));
+                                    QMatrix4x4(transform * QTransform::fromTranslate(-space.x(), -space.y())));
+            glViewport(space.x() - origin.x(), framebuffer.height() - extent + origin.y() - space.y(), extent,
+                       extent);
             // The shader reads the grain at (offset.x + x, offset.y - y) from the
             // tile's window position; adding the tile's origin and height anchors
             // the grain to the target's pixels, so tiles meet seamlessly and the
