@@ -34,6 +34,7 @@ enum Step {
     RecordEraser,
     Bitmap,
     Group,        // a compound with pens and an eraser, as a stamp brings it
+    ShrunkGroup,  // taps in a compound shrunk to a twentieth, each under a pixel
     EraseCircle,
     TakeLast,
     Collapse,
@@ -119,6 +120,14 @@ void apply(StrokeDrawing &drawing, Step step, int index)
         group->addStroke(recordStroke(true, wave(40.0, 0.5)));
         group->addStroke(recordStroke(true, wave(80.0, 1.5)));
         group->addStroke(recordStroke(false, {QPointF(80, 10), QPointF(80, 60), QPointF(82, 110)}));
+        QVERIFY(drawing.addStroke(std::move(group)));
+        break;
+    }
+    case ShrunkGroup: {
+        auto group = std::make_unique<CompoundStroke>();
+        group->addStroke(recordStroke(true, {QPointF(1000.0 + 60.0 * index, 800.0)}));
+        group->addStroke(recordStroke(true, {QPointF(1430.0, 1210.0 + 70.0 * index)}));
+        group->setTransform(QTransform::fromScale(0.05, 0.05));
         QVERIFY(drawing.addStroke(std::move(group)));
         break;
     }
@@ -360,6 +369,8 @@ void TestStrokeDrawing::cachedImageFollowsEdits_data()
         << QList<int>{RecordPen, Resize, RecordPen, EraseCircle, TakeLast} << 0;
     QTest::newRow("collapse, then draw on")
         << QList<int>{RecordPen, RecordEraser, Group, Collapse, RecordPen} << 0;
+    QTest::newRow("taps shrunk in a group, then take last")
+        << QList<int>{RecordPen, ShrunkGroup, ShrunkGroup, TakeLast} << 0;
 }
 
 void TestStrokeDrawing::cachedImageFollowsEdits()

@@ -882,7 +882,7 @@ std::unique_ptr<Stroke> StrokeDrawing::takeLastStroke(const QImage &before, QPoi
                         size_t(area.width()));
         d->keepImage(std::move(image));
     } else {
-        renderImage(std::move(image), placement.mapRect(stroke->boundingRect()));
+        renderImage(std::move(image), Stroke::mappedRect(placement, stroke->boundingRect()));
     }
     contentChanged();
     return stroke;

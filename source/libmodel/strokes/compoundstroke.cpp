@@ -20,32 +20,6 @@ namespace Model {
 
 namespace {
 
-constexpr qreal CoordinateLimit = Stroke::maximumCoordinate;
-
-bool withinLimits(const QRectF &rect)
-{
-    for (qreal coordinate : {rect.left(), rect.top(), rect.right(), rect.bottom()}) {
-        if (!std::isfinite(coordinate) || std::abs(coordinate) > CoordinateLimit)
-            return false;
-    }
-    return true;
-}
-
-// QTransform::mapRect; a rectangle that would land beyond the coordinate
-// limit (a damaged record's transform) is held inside it instead of
-// overflowing the integers.
-QRect mappedRect(const QTransform &transform, const QRect &rect)
-{
-    if (rect.isEmpty())
-        return {};
-    if (transform.isIdentity())
-        return rect;
-    const QRectF mapped = transform.mapRect(Stroke::toRectF(rect));
-    if (withinLimits(mapped))
-        return transform.mapRect(rect);
-    return Stroke::alignedRect(mapped);
-}
-
 // composeAlphaMask for two images that lie at different places of one pixel
 // grid: pixel (0, 0) of destination is at destinationOrigin, that of source
 // at sourceOrigin, and rect is in the grid. Nothing is copied.
@@ -982,7 +956,7 @@ void CompoundStroke::updateBoundingRect()
     QRect rect;
     for (const auto &member : d->m_members) {
         if (!isEraserStroke(*member))
-            rect |= mappedRect(d->m_transform, member->boundingRect());
+            rect |= Stroke::mappedRect(d->m_transform, member->boundingRect());
     }
 
     if (!d->m_clipPath.isEmpty()) {

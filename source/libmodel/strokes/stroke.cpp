@@ -88,6 +88,15 @@ QRect Stroke::alignedRect(const QRectF &rect)
     return clamped.toAlignedRect();
 }
 
+QRect Stroke::mappedRect(const QTransform &transform, const QRect &rect)
+{
+    if (rect.isEmpty())
+        return {};
+    if (transform.isIdentity())
+        return rect;
+    return alignedRect(transform.mapRect(toRectF(rect)));
+}
+
 int Stroke::featherMargin(double renderScale)
 {
     if (!std::isfinite(renderScale) || renderScale <= 0.0)

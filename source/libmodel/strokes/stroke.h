@@ -59,6 +59,10 @@ public:
     // QRectF::toAlignedRect, held inside maximumCoordinate; null for a
     // rectangle with a coordinate that is not a finite number.
     static QRect alignedRect(const QRectF &rect);
+    // Every pixel that rect reaches through transform. QTransform::mapRect
+    // rounds the corners instead, and a rectangle shrunk under a pixel to
+    // nothing, though what lies in it still draws.
+    static QRect mappedRect(const QTransform &transform, const QRect &rect);
     // How far, in target pixels, a render at renderScale may paint beyond a
     // stroke's mapped bounds: the renderer feathers every edge outwards by
     // less than one render scale unit, and rectangles are rounded to whole
