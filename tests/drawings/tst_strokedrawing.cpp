@@ -39,12 +39,13 @@ enum Step {
     TakeLast,
     Collapse,
     Resize,       // the strokes move into a larger frame
+    OddShrink,    // a smaller frame, cropped about its centre: strokes move by halves
 };
 
 bool needsOpenGL(const QList<int> &steps)
 {
     for (int step : steps)
-        if (step != Bitmap && step != TakeLast && step != Resize)
+        if (step != Bitmap && step != TakeLast && step != Resize && step != OddShrink)
             return true;
     return false;
 }
@@ -145,6 +146,9 @@ void apply(StrokeDrawing &drawing, Step step, int index)
         break;
     case Resize:
         drawing.changeFrameSize(drawing.size() + QSize(40, 30), KL::FitMode::FitModeCropCenter);
+        break;
+    case OddShrink:
+        drawing.changeFrameSize(drawing.size() - QSize(41, 31), KL::FitMode::FitModeCropCenter);
         break;
     }
 }
@@ -369,6 +373,8 @@ void TestStrokeDrawing::cachedImageFollowsEdits_data()
         << QList<int>{RecordPen, Resize, RecordPen, EraseCircle, TakeLast} << 0;
     QTest::newRow("collapse, then draw on")
         << QList<int>{RecordPen, RecordEraser, Group, Collapse, RecordPen} << 0;
+    QTest::newRow("a picture off the frame by halves, a stroke across it taken back")
+        << QList<int>{Bitmap, OddShrink, RecordPen, TakeLast} << 0;
     QTest::newRow("taps shrunk in a group, then take last")
         << QList<int>{RecordPen, ShrunkGroup, ShrunkGroup, TakeLast} << 0;
 }

@@ -254,6 +254,18 @@ void TestBitmapStroke::render_data()
     QTest::newRow("translated by halves, left of the frame") << gradient(10, 10) << QRect(5, 5, 10, 10)
                                                              << QTransform::fromTranslate(-9.5, 2.5) << all
                                                              << QRect(0, 7, 6, 11) << true;
+    // Hanging off the frame by a half pixel, so that the parts' corners lie
+    // on the other side of zero from the picture's: every part is drawn
+    // where the whole frame draws the picture.
+    QTest::newRow("off the frame by halves, both ways") << gradient(40, 40) << QRect(0, 0, 40, 40)
+                                                        << QTransform::fromTranslate(-0.5, -0.5) << all
+                                                        << QRect(0, 0, 40, 40) << true;
+    QTest::newRow("off the frame by ten and a half, across") << gradient(40, 40) << QRect(0, 0, 40, 40)
+                                                             << QTransform::fromTranslate(-10.5, 0) << all
+                                                             << QRect(0, 0, 30, 40) << true;
+    QTest::newRow("off the frame by seven and a half, down") << gradient(40, 40) << QRect(0, 0, 40, 40)
+                                                             << QTransform::fromTranslate(0, -7.5) << all
+                                                             << QRect(0, 0, 40, 33) << true;
     QTest::newRow("scaled") << flat << QRect(5, 5, 10, 10) << QTransform::fromScale(2, 2) << all
                             << QRect(10, 10, 20, 20) << false;
     QTest::newRow("outside clip") << flat << QRect(5, 5, 10, 10) << QTransform()

@@ -538,15 +538,15 @@ QRect BitmapStroke::render(QImage &target, QRect clip, const QTransform &transfo
                     * QTransform::fromTranslate(outward(sideX, across, columnsOn, quarterX),
                                                 outward(sideY, down, rowsOn, quarterY));
                 // A picture moved but not scaled Qt draws on whole pixels of
-                // the target, rounding a half away from zero: a piece of the
-                // frame, whose origin lies elsewhere on the paper, would round
-                // some halves the other way and draw the picture a pixel off.
-                // Rounded here on the paper's pixels, as Qt rounds on the
-                // whole frame's, it lies where pictures were always drawn, in
-                // every piece as in the whole frame.
+                // the target, rounding a half away from zero. The whole
+                // picture's corner is rounded so on the paper's pixels, where
+                // Qt put it drawing the whole frame, and every part moves by
+                // that one shift: a part's own corner, a whole number of
+                // pixels further on, may lie on the other side of zero and
+                // round its half the other way, a pixel off the rest.
                 if (placing.type() <= QTransform::TxTranslate && placed.width() == pixels.width()
                     && placed.height() == pixels.height()) {
-                    const QPointF at = placing.map(placed.topLeft()) + QPointF(paperOffset);
+                    const QPointF at = placing.map(rect.topLeft()) + QPointF(paperOffset);
                     placing *= QTransform::fromTranslate(std::round(at.x()) - at.x(), std::round(at.y()) - at.y());
                 }
                 painter.setTransform(placing);
