@@ -235,6 +235,10 @@ void TestSceneLifeCycle::newScene_data()
     // Its empty history offers Undo all the same while a stroke is drawn.
     QTest::newRow("without the dialog, its first stroke undone as it is drawn")
         << int(MainWindow::SkipDialog) << QStringList() << QSize(1920, 1080) << 12.0 << 1 << 5;
+    // A step to redo: the stroke is taken back for good, and the scene is
+    // as new again.
+    QTest::newRow("without the dialog, a stroke undone as it is drawn, a step to redo")
+        << int(MainWindow::SkipDialog) << QStringList() << QSize(1920, 1080) << 12.0 << 1 << 5;
     QTest::newRow("dialog, as proposed")
         << int(MainWindow::ShowDialog) << QStringList() << QSize(1280, 720) << 24.0 << 5 << 5;
     QTest::newRow("dialog, edited") << int(MainWindow::ShowDialog)
@@ -305,6 +309,10 @@ void TestSceneLifeCycle::newScene()
         return;
     auto *paper = started.window->findChild<QWidget *>(QStringLiteral("scrollAreaWidgetContents"));
     QAction *undo = Model::ActionManager::instance()->action(KL::Action::Undo);
+    if (QByteArray(QTest::currentDataTag()).contains("redo")) {
+        Model::ActionManager::instance()->action(KL::Action::NewLayer)->trigger();
+        undo->trigger();
+    }
     const QByteArray blank = SceneRecord::bytes(*scene);
     const QPointF at = QRectF(paper->rect()).center();
     TestSupport::sendMouse(paper, QEvent::MouseButtonPress, at);
@@ -312,6 +320,8 @@ void TestSceneLifeCycle::newScene()
     undo->trigger();
     TestSupport::sendMouse(paper, QEvent::MouseButtonRelease, at + QPointF(40, 20));
     QCOMPARE(SceneRecord::bytes(*scene), blank);
+    QVERIFY(!Model::KLScene::current()->isModified());
+    QCOMPARE(started.window->windowTitle(), QStringLiteral("Kelvane: Untitled [1920x1080] 100%"));
     QVERIFY(!undo->isEnabled());
     Model::ActionManager::instance()->action(KL::Action::Redo)->trigger();
     QVERIFY(SceneRecord::bytes(*scene) != blank);

@@ -180,19 +180,22 @@ void KLScenePrivate::takeBackGesture()
     }
     const bool offered = !std::exchange(m_gestureDropped, false) && fitsAsRedo();
     std::vector<std::unique_ptr<SceneCommand>> held = std::exchange(m_held, {});
-    if (held.empty())
-        return;
-    const Change change(this);
-    QUndoStack *stack = m_scene->undoStack();
-    if (offered) {
-        for (std::unique_ptr<SceneCommand> &command : held)
-            stack->push(command.release());
-        for (std::size_t i = 0; i < held.size(); ++i)
-            stack->undo();
-        return;
+    if (!held.empty()) {
+        const Change change(this);
+        QUndoStack *stack = m_scene->undoStack();
+        if (offered) {
+            for (std::unique_ptr<SceneCommand> &command : held)
+                stack->push(command.release());
+            for (std::size_t i = 0; i < held.size(); ++i)
+                stack->undo();
+        } else {
+            for (auto command = held.rbegin(); command != held.rend(); ++command)
+                (*command)->undo();
+        }
     }
-    for (auto command = held.rbegin(); command != held.rend(); ++command)
-        (*command)->undo();
+    // Announced only now: until the held steps went, they were changes to
+    // save, and whoever shows that must find them gone.
+    Q_EMIT q->gestureUnderWayChanged(m_gestures > 0);
 }
 
 KLScene::KLScene(QObject *parent)
@@ -291,7 +294,8 @@ void KLScene::endGesture(bool kept, const QString &text)
         if (!d->m_takingBackGesture)
             d->pushHeld();
     }
-    Q_EMIT gestureUnderWayChanged(d->m_gestures > 0);
+    if (!d->m_takingBackGesture)
+        Q_EMIT gestureUnderWayChanged(d->m_gestures > 0);
 }
 
 bool KLScene::isChanging() const { return d->m_changing > 0; }

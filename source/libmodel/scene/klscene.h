@@ -137,7 +137,8 @@ Q_SIGNALS:
     // No release will reach the gestures under way: each view ends its own
     // now, as its release would, and lets the press go.
     void aboutToEndGestures();
-    // A gesture began or ended; underWay: whether any still is.
+    // A gesture began or ended; underWay: whether any still is. After an
+    // undo that took a gesture back, once what it held is gone.
     void gestureUnderWayChanged(bool underWay);
     // A step the gesture under way made has run; it reaches the history
     // when the gesture ends.
