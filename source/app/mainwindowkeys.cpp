@@ -24,6 +24,7 @@
 #include "actions/actionmanager.h"
 #include "scene/klscene.h"
 #include "scene/scene.h"
+#include "scene/scenegesture.h"
 #include "strokes/singlestroke.h"
 #include "tools/toolmanager.h"
 #include "tools/zprtool.h"
@@ -286,5 +287,9 @@ void MainWindow::commitActiveStroke()
     // drawn until it can.
     if (!scene || !scene->hasActiveStroke() || klscene->isChanging())
         return;
+    // The stroke is the step of the gesture that drew it, not a step of
+    // the tool or key that ends it: the gesture goes on with the pen still
+    // down, and the stroke reaches the history when the gesture ends.
+    const Model::SceneGesture::OwnSteps own;
     Model::KLScene::pushCommand(new Commands::Stroke(klscene, klscene->currentIndex(), scene->takeActiveStroke()));
 }

@@ -111,20 +111,16 @@ void MainWindow::setActiveCell(int frame, int layer, bool toLastCell)
     if (layer == scene->activeLayerIdx())
         d->m_rememberedFrame = frame;
 
-    // A stroke drawn across the move ends as one step in the old cell and
-    // goes on from the same point in the new one. Pushing it must not make
-    // the window forget the frame just remembered.
+    // A stroke drawn across the move ends before it, as one step in the
+    // cell it was drawn in, with any other gesture under way (see
+    // KLScene::pushCommand); the pen draws again only once it is lifted.
+    // Those steps must not make the window forget the frame just remembered.
     const int remembered = d->m_rememberedFrame;
-    const bool drawing = scene->hasActiveStroke();
-    const Model::SingleStroke::InputPoint point =
-        drawing ? scene->activeStroke()->lastPoint() : Model::SingleStroke::InputPoint();
     commitActiveStroke();
-    d->m_rememberedFrame = remembered;
     // The window has chosen the frame; the scene may keep the row after the
     // layer's last cell.
     Model::KLScene::pushCommand(new Commands::SetActiveFrameAndLayer(scene, frame, layer, remembered, 0));
-    if (drawing)
-        scene->beginStroke(point);
+    d->m_rememberedFrame = remembered;
 }
 
 void MainWindow::setActiveFrame(int frame)

@@ -119,13 +119,15 @@ void KLScenePrivate::push(std::unique_ptr<SceneCommand> command, bool own)
 {
     if (!command || command->isObsolete())
         return;
+    // A step of the user's own (a key's, a menu's) during a gesture ends the
+    // gesture first, as its release would end it, on what the gesture began
+    // on: a stroke in its own cell, before the step can move the active
+    // cell, a drag at the distance it shows. What the gesture made is in the
+    // history then, before the step, and an undo takes back the step first.
+    if (m_gestures > 0 && !own)
+        q->endGestures();
     const Change change(this);
     QUndoStack *stack = m_scene->undoStack();
-    // A step of the user's own beside a gesture comes after what the
-    // gesture made before it, in the history as in the scene: an undo takes
-    // steps back in the order they ran.
-    if (m_gestures > 0 && !own)
-        pushHeld();
     const bool held = m_gestures > 0 && own;
     // QUndoStack::push cuts the undone steps before it looks whether the
     // command is obsolete, which some commands tell only once they have run.

@@ -46,10 +46,11 @@ class SceneModel;
 // step out of a full history or merged into the step before the gesture,
 // all of which an undo during the gesture must find as they were. Only the
 // gesture's own steps are held (see SceneGesture): a step of the user's own
-// meanwhile goes into the history at once, after what the gesture held,
-// and the gesture holds what it makes from then on. Nothing stays held
-// once the user can do anything else: a gesture ends as its release would
-// as soon as no release can reach its view (see endGestures()).
+// meanwhile (a key's, a menu's) first ends every gesture under way as its
+// release would, on what the gesture began on, so that what they made goes
+// into the history before it. Nothing stays held once the user can do
+// anything else: a gesture ends as its release would as soon as no release
+// can reach its view (see endGestures()).
 class KLScene : public QObject
 {
     Q_OBJECT
@@ -100,7 +101,7 @@ public:
     QString gestureText() const;
     // Ends every gesture under way as its release would, for what no
     // release will follow: a question, a save, a backup, the scene going,
-    // the end of the run. aboutToEndGestures() asks each view to end its
+    // the end of the run, a step of the user's own. aboutToEndGestures() asks each view to end its
     // own, and what they held reaches the history.
     void endGestures();
     // Changes that no save holds: steps in the history since the last save,

@@ -16,7 +16,8 @@ class KLScene;
 // The steps a gesture makes are those pushed while an OwnSteps lives: the
 // view opens one around its press, drag and release, which covers what the
 // window makes of them. A step pushed outside one (by a key, a menu, a
-// timer) is the user's own, and never held.
+// timer) is the user's own: it is never held, and it ends every gesture
+// under way before it runs.
 class SceneGesture
 {
 public:

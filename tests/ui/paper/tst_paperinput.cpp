@@ -5,6 +5,7 @@
 #include "actions/actionmanager.h"
 #include "drawingcontentcommands.h"
 #include "drawings/strokedrawing.h"
+#include "layercommands.h"
 #include "support/testsupport.h"
 #include "tools/fixedcursortools.h"
 
@@ -132,9 +133,12 @@ void TestPaperInput::strokesReachTheHistory_data()
         << draws + QStringList{"Draw"} << -1 << QList<int>{3, 0, 3} << QList<int>{4, 1, 4};
     QTest::newRow("lasso, an undo during the outline") << int(Model::Tool::Type::Lasso) << false << 1 << 0 << true
                                                        << draws << -1 << QList<int>{2} << QList<int>{3, 1, 3};
-    // What a key does meanwhile is a step of its own, which the undo leaves.
+    // A key's step ends the gesture first, as its release would: the undo
+    // takes back the key's step.
     QTest::newRow("lasso, a key's step during the outline, an undo") << int(Model::Tool::Type::Lasso) << false << 1
-        << 0 << true << draws + QStringList{"Add Clone Drawings"} << 3 << QList<int>{2} << QList<int>{3, 1, 3};
+        << 0 << true << draws + QStringList{"|", "Add Clone Drawings"} << -1 << QList<int>{2} << QList<int>{3, 1, 3};
+    QTest::newRow("a stroke, New Layer during it") << pen << false << 1 << 0 << true
+                                                   << QStringList{"Draw", "New Layer"} << -1 << no << QList<int>{2, 1, 2};
     // A redo would discard the layer under the stroke.
     QTest::newRow("a stroke, a redo during it, Discard Layer undone") << pen << false << 1 << 0 << true
         << QStringList{"Draw"} << -1 << no << QList<int>{2, 1, 2};
@@ -190,6 +194,8 @@ void TestPaperInput::strokesReachTheHistory()
             handle->redo();
         if (tag.contains("key"))
             Model::KLScene::pushCommand(new Commands::AddCloneDrawings(handle.get(), handle->currentIndex(), 1));
+        if (tag.contains("New Layer"))
+            Model::KLScene::pushCommand(new Commands::NewLayer(handle->scene(), Model::Layer::StrokeLayerType));
         if (!before.isEmpty())
             handle->undo();
     });

@@ -409,7 +409,8 @@ void TestXSheet::frameDrags_data()
     // full": the same in a history that keeps two steps, which an earlier
     // one fills, and keeps; "playback": the scene starts showing frame 3, as playback
     // does; "in playback": it shows frame 3 from before the press; "window":
-    // another window takes the focus, and the release comes left of the sheet
+    // another window takes the focus, and the release comes left of the sheet;
+    // "key": a key's step adds a clone after the current cell
     QTest::addColumn<QString>("letGo");
     QTest::addColumn<QString>("text"); // of the command pushed, empty for none
     QTest::addColumn<QString>("after");
@@ -473,6 +474,14 @@ void TestXSheet::frameDrags_data()
     QTest::newRow("annotation stroke, an undo during it, the history full")
         << QStringList{QStringLiteral("A.B"), QStringLiteral("CD."), QStringLiteral("notes")} << QString() << false
         << QPoint(1, 2) << QList<int>{1, 2} << "after an undo, the history full" << moved << "AaB|CDd|";
+    // The gesture ends first, as its release would, then the key's step.
+    const QString cloned = QStringLiteral("Add Clone Drawings|Commands::AddCloneDrawings|1");
+    QTest::newRow("annotation stroke, a key's step during it")
+        << QStringList{QStringLiteral("A.B"), QStringLiteral("notes")} << QString() << false << QPoint(1, 1)
+        << QList<int>{1, 2} << "key" << cloned << "AaaB|";
+    QTest::newRow("add clones, a key's step during the drag") << QStringList{QStringLiteral("A.B")} << QString()
+                                                              << false << QPoint(1, 0) << QList<int>{1, 2} << "key"
+                                                              << cloned << "AaaaaB";
     QTest::newRow("add clones, playback started during the drag")
         << QStringList{QStringLiteral("A.B")} << QString() << false << QPoint(1, 0) << QList<int>{1, 2} << "playback"
         << QString() << "AaB";
@@ -539,6 +548,9 @@ void TestXSheet::frameDrags()
                     shiftThroughout || letGo == u"shift" ? Qt::ShiftModifier : Qt::NoModifier, [&] {
                         if (undoing)
                             sheet.handle->undo();
+                        else if (letGo == u"key")
+                            Model::KLScene::pushCommand(new Commands::AddCloneDrawings(
+                                sheet.handle.get(), sheet.handle->currentIndex(), 1));
                         else if (letGo == u"playback")
                             sheet.scene()->setScrubFrame(3);
                         else if (letGo == u"window" && activate(&sheet.view) && activate(&other))
@@ -555,13 +567,16 @@ void TestXSheet::frameDrags()
     QCOMPARE(sheet.model()->dragDistance(), 0);
     QCOMPARE(sheet.model()->rowCount(), sheet.scene()->frameRangeLast() - sheet.scene()->frameRangeFirst() + 2);
     QCOMPARE(sheet.cells(), after);
-    QCOMPARE(sheet.stack()->index(), (text.isEmpty() ? 0 : 1) + (letGo.endsWith(u"history full") ? 1 : 0));
+    QCOMPARE(sheet.stack()->index(),
+             (text.isEmpty() ? 0 : 1) + (letGo.endsWith(u"history full") || letGo == u"key" ? 1 : 0));
+    if (letGo == u"key")
+        QVERIFY(sheet.stack()->text(0).startsWith(layers.contains(u"notes") ? u"Add Annotation" : u"Add Clone"));
     QCOMPARE(topText(sheet), text);
     if (text.isEmpty())
         return;
-    sheet.stack()->undo();
+    sheet.stack()->setIndex(0);
     QCOMPARE(sheet.cells(), before);
-    sheet.stack()->redo();
+    sheet.stack()->setIndex(sheet.stack()->count());
     QCOMPARE(sheet.cells(), after);
 }
 
