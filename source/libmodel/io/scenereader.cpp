@@ -227,7 +227,7 @@ public:
     void markCut(const QString &layerName, int frame, bool drawnLayer);
     // Whether the file stopped where it was cut short, or where bytes that
     // are no markup (zeros an interrupted copy leaves) take the place of its
-    // end: then what was read is kept.
+    // end: then what was read is kept. Only while the markup is there.
     bool isCutShort() const;
     void noteCut();
     // The progress of a read that knows how many cells come.
@@ -302,10 +302,14 @@ public:
         int frame;
     };
     QList<Listed> m_listedClones;
-    // The document being read: its markup and the payloads taken out.
+    // The document being read: its markup and the payloads taken out. Both
+    // lie in bytes that read() borrows, and go with it: what is asked of the
+    // reader afterwards is settled before it returns.
     const ScenePayloads *m_payloads = nullptr;
     QByteArray m_markupBytes;
     QBuffer m_markupDevice;
+    // Whether the read stopped at a cut, which kept what came before it.
+    bool m_cutShort = false;
     // Payloads are decoded into one buffer, which keeps its memory.
     QByteArray m_payloadBytes;
     SceneFormat::Strays m_strays = SceneFormat::Strays::None;
@@ -1873,8 +1877,8 @@ int SceneReader::read(QIODevice *device)
     const DocumentBytes document(device);
     const ScenePayloads payloads(document.bytes());
     const QByteArrayView markup = payloads.markup();
-    // The XML reader keeps the device for its error messages; nothing is
-    // read from it once read() has returned.
+    // The XML reader keeps the device, but nothing is read from it once
+    // read() has returned.
     d->m_markupBytes = QByteArray::fromRawData(markup.data(), markup.size());
     // The XML reader gives the text it is reading only once markup follows
     // it: a document cut short inside a text (a drawing's or a sound's) is
@@ -1889,7 +1893,10 @@ int SceneReader::read(QIODevice *device)
     d->m_payloads = &payloads;
     d->m_xml.setDevice(&d->m_markupDevice);
     const auto result = [this](int value) {
+        d->m_cutShort = d->m_xml.hasError() && d->isCutShort();
         d->m_payloads = nullptr;
+        d->m_markupDevice.close();
+        d->m_markupBytes.clear();
         d->m_progress.reset();
         return value;
     };
@@ -1924,7 +1931,7 @@ int SceneReader::read(QIODevice *device)
 
 QString SceneReader::errorString() const
 {
-    if (!d->m_xml.hasError() || d->isCutShort())
+    if (!d->m_xml.hasError() || d->m_cutShort)
         return {};
     return tr("%1\nLine %2, column %3")
         .arg(d->m_xml.errorString())

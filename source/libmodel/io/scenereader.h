@@ -96,7 +96,9 @@ public:
     // SceneFormat::Done, Failed or Cancelled.
     int read(QIODevice *device);
     // Why the read failed, with the line and column where it stopped; empty
-    // after a read that did not fail.
+    // after a read that did not fail. What this and the damage give is the
+    // reader's own: none of it lies in the bytes of the device, which may be
+    // gone once read() has returned.
     QString errorString() const;
     // In the order met.
     QList<Damage> damage() const;
