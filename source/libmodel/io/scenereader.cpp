@@ -114,14 +114,12 @@ public:
     void readScene();
     void applyRange(QStringView rangeText, QStringView frameText, QStringView layerText);
     // A side of the frame the file gives: its text, its number when it reads
-    // as one, and its value when that is a side a frame can have and not one
-    // that every drawing contradicts.
+    // as one, and its value when that is a side a frame can have.
     struct Side
     {
         QStringView text;
         std::optional<int> read;
         std::optional<int> value;
-        bool contradicted = false;
     };
     void readFrameSize();
     void restoreMissingFrame(Side width, Side height);
@@ -640,11 +638,12 @@ void SceneReaderPrivate::applyRange(QStringView rangeText, QStringView frameText
         m_scene->updateCachedFramePixmap(true);
 }
 
-// Both sides given and possible are the frame, unless every drawing has
-// another side (a digit lost from it: every drawing is made for its scene's
-// frame). A side missing, one that cannot be read, one that no scene can
-// have and one that every drawing contradicts are made good from the
-// drawings.
+// Both sides given and possible are the frame: it is the one the user
+// chose, and drawings pasted from a scene of another size kept that scene's
+// frame in files of earlier versions. Where two drawings at least agree on
+// another, the user hears of it, and the frame stays. A side missing, one
+// that cannot be read and one that no scene can have are made good from
+// the drawings.
 void SceneReaderPrivate::readFrameSize()
 {
     const auto side = [this](QLatin1StringView name) {
@@ -652,28 +651,27 @@ void SceneReaderPrivate::readFrameSize()
         const std::optional<int> read = SceneFormat::readInteger(text);
         return Side{text, read, read && isPossibleFrameSide(*read) ? read : std::nullopt};
     };
-    Side width = side(QLatin1StringView("frameWidth"));
-    Side height = side(QLatin1StringView("frameHeight"));
-    if (width.value && height.value) {
-        // Two drawings at least, all of one size: one alone may have been
-        // pasted from another scene in a file of an earlier version.
-        int having = 0;
-        int sized = 0;
-        const QSize drawn = frameOfTheDrawings(0, 0, &having, &sized);
-        if (drawn.isValid() && sized >= 2 && having == sized) {
-            for (auto [given, drawnSide] : {std::pair{&width, drawn.width()}, std::pair{&height, drawn.height()}}) {
-                if (*given->value != drawnSide) {
-                    given->value.reset();
-                    given->contradicted = true;
-                }
-            }
-        }
-    }
+    const Side width = side(QLatin1StringView("frameWidth"));
+    const Side height = side(QLatin1StringView("frameHeight"));
     m_frameGuessed = !width.value || !height.value;
-    if (m_frameGuessed)
+    if (m_frameGuessed) {
         restoreMissingFrame(width, height);
-    else
-        m_scene->setFrameSize(QSize(*width.value, *height.value), KL::FitMode::FitModeIgnore, nullptr);
+        return;
+    }
+    const QSize frame(*width.value, *height.value);
+    m_scene->setFrameSize(frame, KL::FitMode::FitModeIgnore, nullptr);
+    int having = 0;
+    int sized = 0;
+    const QSize drawn = frameOfTheDrawings(0, 0, &having, &sized);
+    if (drawn.isValid() && drawn != frame && sized >= 2 && having == sized)
+        noteDamage(QString(), 0,
+                   SceneReader::tr("the frame of %1x%2 pixels is that of none of the scene's drawings, which were "
+                                   "made for %3x%4 pixels; the frame is kept as the file gives it")
+                       .arg(frame.width())
+                       .arg(frame.height())
+                       .arg(drawn.width())
+                       .arg(drawn.height()),
+                   true);
 }
 
 // Every drawing is fitted to the frame, so a file that lacks it, or one
@@ -704,12 +702,12 @@ void SceneReaderPrivate::restoreMissingFrame(Side width, Side height)
         m_scene->setFrameSize(frame, KL::FitMode::FitModeIgnore, nullptr);
 
     const auto lacking = [](const Side &side, const QString &missing, const QString &unreadable,
-                            const QString &impossible, const QString &contradicted) {
+                            const QString &impossible) {
         if (side.value)
             return QString();
         if (side.text.isNull())
             return missing;
-        return (side.contradicted ? contradicted : side.read ? impossible : unreadable).arg(side.text.toString());
+        return (side.read ? impossible : unreadable).arg(side.text.toString());
     };
     QString missing;
     if (width.text.isNull() && height.text.isNull()) {
@@ -717,12 +715,10 @@ void SceneReaderPrivate::restoreMissingFrame(Side width, Side height)
     } else {
         QStringList sides{lacking(width, SceneReader::tr("the frame width is missing"),
                                   SceneReader::tr("the frame width \"%1\" cannot be read"),
-                                  SceneReader::tr("the frame width \"%1\" is not possible"),
-                                  SceneReader::tr("the frame width \"%1\" is that of none of the scene's drawings")),
+                                  SceneReader::tr("the frame width \"%1\" is not possible")),
                           lacking(height, SceneReader::tr("the frame height is missing"),
                                   SceneReader::tr("the frame height \"%1\" cannot be read"),
-                                  SceneReader::tr("the frame height \"%1\" is not possible"),
-                                  SceneReader::tr("the frame height \"%1\" is that of none of the scene's drawings"))};
+                                  SceneReader::tr("the frame height \"%1\" is not possible"))};
         sides.removeAll(QString());
         missing = sides.join(SceneReader::tr(" and "));
     }
