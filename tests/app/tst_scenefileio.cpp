@@ -73,6 +73,13 @@ void TestSceneFileIO::read_data()
     middle.insert(middle.indexOf("<layer "), QByteArray(64, '\0'));
     QTest::newRow("NUL bytes in its middle, after an internal subset")
         << middle << int(SceneFileIO::Failed) << QStringLiteral("Unexpected '") << QString();
+    // Its one layer, of one cell, is lost with the order of the layers.
+    Model::Scene single;
+    single.insertLayer(SceneTest::strokeLayer(single, QStringLiteral("X")), 0);
+    const QByteArray one = written(single);
+    QTest::newRow("cut inside the order of its layers")
+        << one.left(one.indexOf("<ordering>") + 11) << int(SceneFileIO::Success) << QString()
+        << QStringLiteral("The file ends early; one more cell and at least one more layer could not be read.");
     QTest::newRow("not a scene") << QByteArray("<?xml version=\"1.0\"?><kl version=\"0.3\"/>")
                                  << int(SceneFileIO::Failed)
                                  << QStringLiteral("The file is not a KL version 0.4 file\nLine 1, column ")

@@ -252,6 +252,9 @@ public:
         int frame = 0;
         bool drawnLayer = false;
         int layersMissing = 0;
+        // Cut inside the ordering, which names as many layers as it holds
+        // entries before the cut, and perhaps more.
+        bool inOrdering = false;
     };
     std::optional<Cut> m_cut;
     bool m_sceneStarted = false;
@@ -367,10 +370,18 @@ void SceneReaderPrivate::noteCut()
         lost.append(SceneReader::tr("the rest of this cell"));
     else if (!cut.layer.isEmpty() && (!cut.drawnLayer || cellsMissing < 0))
         lost.append(SceneReader::tr("the rest of this layer"));
-    if (cellsMissing > 0)
-        lost.append(SceneReader::tr("%n more cells", nullptr, cellsMissing));
-    if (cut.layersMissing > 0)
-        lost.append(SceneReader::tr("%n more layers", nullptr, cut.layersMissing));
+    if (cellsMissing == 1)
+        lost.append(SceneReader::tr("one more cell"));
+    else if (cellsMissing > 1)
+        lost.append(SceneReader::tr("%1 more cells").arg(cellsMissing));
+    // An ordering cut short tells only how many layers there were at least.
+    if (cut.inOrdering && cut.layersMissing == 0)
+        lost.append(SceneReader::tr("its layers"));
+    else if (cut.layersMissing == 1)
+        lost.append(cut.inOrdering ? SceneReader::tr("at least one more layer") : SceneReader::tr("one more layer"));
+    else if (cut.layersMissing > 1)
+        lost.append((cut.inOrdering ? SceneReader::tr("at least %1 more layers") : SceneReader::tr("%1 more layers"))
+                        .arg(cut.layersMissing));
     if (lost.isEmpty() && (cellsMissing < 0 || !m_orderingGiven))
         lost.append(SceneReader::tr("whatever came after it"));
     const QString last = lost.isEmpty() ? QString() : lost.takeLast();
@@ -821,10 +832,14 @@ void SceneReaderPrivate::readLayers()
                 continue;
             m_orderingGiven = true;
             const QString text = readText();
-            // An ordering cut short names too few layers to tell how many
-            // the file held.
-            if (m_xml.hasError())
+            // An ordering cut short is not followed, but every layer it
+            // names, and any it no longer names, is missing.
+            if (m_xml.hasError()) {
+                markCut(QString(), 0, false);
+                m_cut->layersMissing = int(text.split(u';', Qt::SkipEmptyParts).size());
+                m_cut->inOrdering = true;
                 continue;
+            }
             for (const QString &part : text.split(u';', Qt::SkipEmptyParts))
                 m_listOrdering.append(SceneFormat::readInteger(part).value_or(UnreadableEntry));
             if (m_listOrdering.contains(UnreadableEntry))
