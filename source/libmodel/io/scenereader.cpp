@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -225,7 +226,7 @@ public:
     void markCut(const QString &layerName, int frame, bool drawnLayer);
     // Whether the file stopped where it was cut short, or where bytes that
     // are no markup (zeros an interrupted copy leaves) take the place of its
-    // end: then what was read is kept. Only while the markup is there.
+    // end: then what was read is kept.
     bool isCutShort() const;
     void noteCut();
     // The progress of a read that knows how many cells come.
@@ -311,6 +312,10 @@ public:
     QBuffer m_markupDevice;
     // Whether the read stopped at a cut, which kept what came before it.
     bool m_cutShort = false;
+    // Whether the document holds its root's end tag.
+    bool m_rootClosed = false;
+    // Whether the markup stops before bytes that are no UTF-8.
+    bool m_misencoded = false;
     // Payloads are decoded into one buffer, which keeps its memory.
     QByteArray m_payloadBytes;
     SceneFormat::Strays m_strays = SceneFormat::Strays::None;
@@ -354,11 +359,12 @@ bool SceneReaderPrivate::isCutShort() const
 {
     // A document whose markup holds its root's end tag was damaged in the
     // middle, and is refused as it is: what follows the damage is there,
-    // but cannot be read.
+    // but cannot be read. The XML reader reaches the end of markup that
+    // stops before bytes that are no UTF-8 only there.
     const QXmlStreamReader::Error error = m_xml.error();
-    return m_sceneStarted && m_cut
-        && (error == QXmlStreamReader::PrematureEndOfDocumentError
-            || (error == QXmlStreamReader::NotWellFormedError && !m_markupBytes.contains("</kl")));
+    const bool ended = error == QXmlStreamReader::PrematureEndOfDocumentError;
+    const bool damaged = error == QXmlStreamReader::NotWellFormedError || (ended && m_misencoded);
+    return m_sceneStarted && m_cut && ((ended && !m_misencoded) || (damaged && !m_rootClosed));
 }
 
 void SceneReaderPrivate::noteCut()
@@ -1881,13 +1887,75 @@ private:
     QByteArrayView m_bytes;
 };
 
+// Where the first byte that does not begin a well-formed UTF-8 sequence
+// stands; -1 where there is none.
+qsizetype firstMisencoded(QByteArrayView bytes)
+{
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype at = 0;
+    while (at < size) {
+        // A document left whole is nearly all payload: ASCII eight bytes at
+        // a time.
+        if (at + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, data + at, 8);
+            if ((word & 0x8080808080808080) == 0) {
+                at += 8;
+                continue;
+            }
+        }
+        const uchar lead = data[at];
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        }
+        // The bounds of the second byte keep out overlong forms, surrogates
+        // and code points beyond U+10FFFF.
+        int length = 0;
+        uchar low = 0x80;
+        uchar high = 0xbf;
+        if (lead >= 0xc2 && lead <= 0xdf) {
+            length = 2;
+        } else if (lead >= 0xe0 && lead <= 0xef) {
+            length = 3;
+            low = lead == 0xe0 ? 0xa0 : 0x80;
+            high = lead == 0xed ? 0x9f : 0xbf;
+        } else if (lead >= 0xf0 && lead <= 0xf4) {
+            length = 4;
+            low = lead == 0xf0 ? 0x90 : 0x80;
+            high = lead == 0xf4 ? 0x8f : 0xbf;
+        } else {
+            return at;
+        }
+        if (at + length > size || data[at + 1] < low || data[at + 1] > high)
+            return at;
+        for (int i = 2; i < length; ++i) {
+            if (data[at + i] < 0x80 || data[at + i] > 0xbf)
+                return at;
+        }
+        at += length;
+    }
+    return -1;
+}
+
 } // namespace
 
 int SceneReader::read(QIODevice *device)
 {
     const DocumentBytes document(device);
     const ScenePayloads payloads(document.bytes());
-    const QByteArrayView markup = payloads.markup();
+    QByteArrayView markup = payloads.markup();
+    d->m_rootClosed = markup.contains("</kl");
+    // The XML reader tells of bytes that are no UTF-8 where the block of
+    // the document it decodes them in begins, so that what it read before
+    // them would depend on how the document falls into blocks (and the
+    // markup falls otherwise than the document). It is given the markup up
+    // to them, and they are told of where they stand.
+    const qsizetype misencoded = payloads.readsAsUtf8() ? firstMisencoded(markup) : -1;
+    d->m_misencoded = misencoded >= 0;
+    if (d->m_misencoded)
+        markup.truncate(misencoded);
     // The XML reader keeps the device, but nothing is read from it once
     // read() has returned.
     d->m_markupBytes = QByteArray::fromRawData(markup.data(), markup.size());
@@ -1905,6 +1973,8 @@ int SceneReader::read(QIODevice *device)
     d->m_xml.setDevice(&d->m_markupDevice);
     const auto result = [this](int value) {
         d->m_cutShort = d->m_xml.hasError() && d->isCutShort();
+        if (!d->m_cutShort && d->m_misencoded && d->m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+            d->m_xml.raiseError(QCoreApplication::translate("QXmlStream", "Encountered incorrectly encoded content."));
         d->m_payloads = nullptr;
         d->m_markupDevice.close();
         d->m_markupBytes.clear();
