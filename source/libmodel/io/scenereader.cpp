@@ -358,13 +358,13 @@ void SceneReaderPrivate::markCut(const QString &layerName, int frame, bool drawn
 bool SceneReaderPrivate::isCutShort() const
 {
     // A document whose markup holds its root's end tag was damaged in the
-    // middle, and is refused as it is: what follows the damage is there,
-    // but cannot be read. The XML reader reaches the end of markup that
-    // stops before bytes that are no UTF-8 only there.
+    // middle, and is refused as it is, whether the XML reader stopped at the
+    // damage or ran on to the end inside what the damage left open (a
+    // comment, a value): what follows the damage is there, but cannot be
+    // read.
     const QXmlStreamReader::Error error = m_xml.error();
-    const bool ended = error == QXmlStreamReader::PrematureEndOfDocumentError;
-    const bool damaged = error == QXmlStreamReader::NotWellFormedError || (ended && m_misencoded);
-    return m_sceneStarted && m_cut && ((ended && !m_misencoded) || (damaged && !m_rootClosed));
+    return m_sceneStarted && m_cut && !m_rootClosed
+        && (error == QXmlStreamReader::PrematureEndOfDocumentError || error == QXmlStreamReader::NotWellFormedError);
 }
 
 void SceneReaderPrivate::noteCut()
