@@ -1,10 +1,11 @@
 // A ".kl" scene file: the scene reader on arbitrary bytes, read both with
 // its payloads taken out of the markup first and whole by the XML reader,
-// which must agree; then what a user does next with the scene it gives: its
-// cells painted on the exposure sheet, and the scene saved and opened again,
-// which must give the same document (the writer and the reader agree on
-// whatever the reader made). All of it at the frame the document gives, and
-// again at the default frame, full HD.
+// which must agree, and asked why a read failed once the read is over; then
+// what a user does next with the scene it gives: its cells painted on the
+// exposure sheet, and the scene saved and opened again, which must give the
+// same document (the writer and the reader agree on whatever the reader
+// made). All of it at the frame the document gives, and again at the default
+// frame, full HD.
 
 #include "fuzztarget.h"
 
@@ -94,6 +95,7 @@ QByteArray atDefaultFrame(const QByteArray &input)
 struct Read
 {
     int result = -1;
+    QString error;
     QString report;
 };
 
@@ -105,7 +107,11 @@ Read readScene(Model::Scene &scene, const QByteArray &document)
     Model::SceneReader reader(&scene);
     Read read;
     read.result = reader.read(&buffer);
+    // Asked once read() has let the document go, as the window asks.
+    read.error = reader.errorString();
     read.report = reader.damageReport();
+    Fuzz::expect(read.error.isEmpty() == (read.result != Model::SceneFormat::Failed),
+                 "a read that fails says why, and only one that fails");
     return read;
 }
 

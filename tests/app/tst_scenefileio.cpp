@@ -66,6 +66,20 @@ void TestSceneFileIO::read_data()
     });
     QTest::newRow("a damaged drawing") << damaged << int(SceneFileIO::Success) << QString()
                                        << QStringLiteral("Layer \"Ink & <\"lines\">\", frame 3: its drawing is damaged");
+    // The reader works on the file's bytes where they lie, and is asked
+    // why it refused the file once it has let them go.
+    QByteArray middle = whole;
+    middle.replace("<!DOCTYPE kl>", "<!DOCTYPE kl [<!ENTITY ink \"Ink\">]>");
+    middle.insert(middle.indexOf("<layer "), QByteArray(64, '\0'));
+    QTest::newRow("NUL bytes in its middle, after an internal subset")
+        << middle << int(SceneFileIO::Failed) << QStringLiteral("Unexpected '") << QString();
+    // Its one layer, of one cell, is lost with the order of the layers.
+    Model::Scene single;
+    single.insertLayer(SceneTest::strokeLayer(single, QStringLiteral("X")), 0);
+    const QByteArray one = written(single);
+    QTest::newRow("cut inside the order of its layers")
+        << one.left(one.indexOf("<ordering>") + 11) << int(SceneFileIO::Success) << QString()
+        << QStringLiteral("The file ends early; one more cell and at least one more layer could not be read.");
     QTest::newRow("not a scene") << QByteArray("<?xml version=\"1.0\"?><kl version=\"0.3\"/>")
                                  << int(SceneFileIO::Failed)
                                  << QStringLiteral("The file is not a KL version 0.4 file\nLine 1, column ")

@@ -573,6 +573,17 @@ void TestSceneReader::tolerance_data()
                                                                            return bytes;
                                                                        }()))))
                                     << QStringLiteral("range 1-1 at 1/0 | 1 A: Oa opacity 1 beyond 0 #ff0000 | 5 S: -n");
+    // Drawings pasted from a scene of another frame kept its size in files
+    // of earlier versions: the frame the file gives stays.
+    const auto madeFor = [](QSize frame, QChar letter) {
+        StrokeDrawing drawing(frame);
+        drawing.addStroke(CellTest::inkStroke(letter));
+        return QStringLiteral("<drawing type=\"original\"><strokes>%1</strokes></drawing>").arg(strokesPayload(drawing));
+    };
+    QTest::newRow("a full-HD scene whose drawings are all 80x60")
+        << document(QStringLiteral("frameWidth=\"1920\" frameHeight=\"1080\""),
+                    strokeLayer(QStringLiteral("A"), madeFor(QSize(80, 60), u'a') + madeFor(QSize(80, 60), u'b')))
+        << QStringLiteral("range 1-2 at 1/0 | 1 A: Oa Ob opacity 1 beyond 0 #ff0000");
     // Drawings pasted into a layer of the other kind keep their content.
     QTest::newRow("payload of the other kind") << document(Frame, layer(QStringLiteral("name=\"R\" visible=\"yes\" "
                                                                                        "type=\"reference\""),
@@ -601,6 +612,10 @@ void TestSceneReader::tolerance()
     QCOMPARE(read.error, QString());
     QCOMPARE(summary(scene), expected);
     QCOMPARE(SceneTest::orderingFault(scene), QString());
+    // Every frame given is one a scene can have: it is the scene's.
+    static const QRegularExpression given(QStringLiteral("frameWidth=\"(\\d+)\" frameHeight=\"(\\d+)\""));
+    const QRegularExpressionMatch frame = given.match(QString::fromUtf8(document));
+    QCOMPARE(scene.frameSize(), QSize(frame.captured(1).toInt(), frame.captured(2).toInt()));
 }
 
 void TestSceneReader::refusedDocuments_data()
@@ -857,10 +872,18 @@ void TestSceneReader::damagedFiles_data()
        << QStringLiteral("the frame height is missing, so the frame is 64x48 pixels: the width given, and the "
                          "height of the drawings")
        << Spoils::Nothing;
-    QTest::newRow("frame width that lost a digit")
-        << replacedText(QStringLiteral("frameWidth=\"64\""), QStringLiteral("frameWidth=\"6\"")) << QString() << 0
-        << QStringLiteral("the frame width \"6\" is that of none of the scene's drawings, so the frame is 64x48 pixels")
-        << Spoils::Nothing;
+    // Whatever frame the drawings claim, the file's own is kept: one of
+    // 8192x8192 would cost gigabytes.
+    QTest::newRow("every drawing claiming 8192x8192") << Mutation([](QByteArray document) {
+        for (int n = 0; n < 7; ++n) {
+            for (int offset : {0, 4})
+                document = overwrite<qint32>(QStringLiteral("strokes"), n, offset, HostileInput::CapSide)(document);
+        }
+        return document;
+    }) << QString() << 0
+       << QStringLiteral("the frame of 64x48 pixels is that of none of the scene's drawings, which were made for "
+                         "8192x8192 pixels; the frame is kept as the file gives it")
+       << Spoils::Nothing;
     QTest::newRow("a shift off the pegs beyond any frame")
         << replacedText(QStringLiteral("xOffset=\"12.5\""), QStringLiteral("xOffset=\"1e30\"")) << Ink << 4
         << QStringLiteral("its shift off the pegs across \"1e30\" is not possible, so it is 0")

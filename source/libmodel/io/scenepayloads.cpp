@@ -154,7 +154,8 @@ ScenePayloads::ScenePayloads(QByteArrayView document)
     // no text of its own (character references included) reads as one.
     m_marker = Marker.toByteArray() + QByteArray::number(QRandomGenerator::global()->generate64(), 16)
         + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + ':';
-    if (isUtf8(document))
+    m_utf8 = isUtf8(document);
+    if (m_utf8)
         split();
 }
 

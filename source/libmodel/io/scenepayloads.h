@@ -50,6 +50,9 @@ public:
     // more than 0 characters decodes only as many of the payload's text.
     bool payload(QStringView text, QByteArray &into, SceneFormat::Strays *strays, qsizetype head = 0) const;
     int count() const;
+    // Whether the XML reader reads the document as UTF-8 (or its ASCII
+    // subset).
+    bool readsAsUtf8() const { return m_utf8; }
 
 private:
     void split();
@@ -59,6 +62,7 @@ private:
     QByteArray m_marker;
     QByteArray m_markup;
     bool m_split = false;
+    bool m_utf8 = false;
     // Where each payload's text lies in the document.
     QList<std::pair<qsizetype, qsizetype>> m_payloads;
 };

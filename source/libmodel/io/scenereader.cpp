@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -114,14 +115,12 @@ public:
     void readScene();
     void applyRange(QStringView rangeText, QStringView frameText, QStringView layerText);
     // A side of the frame the file gives: its text, its number when it reads
-    // as one, and its value when that is a side a frame can have and not one
-    // that every drawing contradicts.
+    // as one, and its value when that is a side a frame can have.
     struct Side
     {
         QStringView text;
         std::optional<int> read;
         std::optional<int> value;
-        bool contradicted = false;
     };
     void readFrameSize();
     void restoreMissingFrame(Side width, Side height);
@@ -254,6 +253,9 @@ public:
         int frame = 0;
         bool drawnLayer = false;
         int layersMissing = 0;
+        // Cut inside the ordering, which names as many layers as it holds
+        // entries before the cut, and perhaps more.
+        bool inOrdering = false;
     };
     std::optional<Cut> m_cut;
     bool m_sceneStarted = false;
@@ -302,10 +304,18 @@ public:
         int frame;
     };
     QList<Listed> m_listedClones;
-    // The document being read: its markup and the payloads taken out.
+    // The document being read: its markup and the payloads taken out. Both
+    // lie in bytes that read() borrows, and go with it: what is asked of the
+    // reader afterwards is settled before it returns.
     const ScenePayloads *m_payloads = nullptr;
     QByteArray m_markupBytes;
     QBuffer m_markupDevice;
+    // Whether the read stopped at a cut, which kept what came before it.
+    bool m_cutShort = false;
+    // Whether the document holds its root's end tag.
+    bool m_rootClosed = false;
+    // Whether the markup stops before bytes that are no UTF-8.
+    bool m_misencoded = false;
     // Payloads are decoded into one buffer, which keeps its memory.
     QByteArray m_payloadBytes;
     SceneFormat::Strays m_strays = SceneFormat::Strays::None;
@@ -348,12 +358,13 @@ void SceneReaderPrivate::markCut(const QString &layerName, int frame, bool drawn
 bool SceneReaderPrivate::isCutShort() const
 {
     // A document whose markup holds its root's end tag was damaged in the
-    // middle, and is refused as it is: what follows the damage is there,
-    // but cannot be read.
+    // middle, and is refused as it is, whether the XML reader stopped at the
+    // damage or ran on to the end inside what the damage left open (a
+    // comment, a value): what follows the damage is there, but cannot be
+    // read.
     const QXmlStreamReader::Error error = m_xml.error();
-    return m_sceneStarted && m_cut
-        && (error == QXmlStreamReader::PrematureEndOfDocumentError
-            || (error == QXmlStreamReader::NotWellFormedError && !m_markupBytes.contains("</kl")));
+    return m_sceneStarted && m_cut && !m_rootClosed
+        && (error == QXmlStreamReader::PrematureEndOfDocumentError || error == QXmlStreamReader::NotWellFormedError);
 }
 
 void SceneReaderPrivate::noteCut()
@@ -365,10 +376,18 @@ void SceneReaderPrivate::noteCut()
         lost.append(SceneReader::tr("the rest of this cell"));
     else if (!cut.layer.isEmpty() && (!cut.drawnLayer || cellsMissing < 0))
         lost.append(SceneReader::tr("the rest of this layer"));
-    if (cellsMissing > 0)
-        lost.append(SceneReader::tr("%n more cells", nullptr, cellsMissing));
-    if (cut.layersMissing > 0)
-        lost.append(SceneReader::tr("%n more layers", nullptr, cut.layersMissing));
+    if (cellsMissing == 1)
+        lost.append(SceneReader::tr("one more cell"));
+    else if (cellsMissing > 1)
+        lost.append(SceneReader::tr("%1 more cells").arg(cellsMissing));
+    // An ordering cut short tells only how many layers there were at least.
+    if (cut.inOrdering && cut.layersMissing == 0)
+        lost.append(SceneReader::tr("its layers"));
+    else if (cut.layersMissing == 1)
+        lost.append(cut.inOrdering ? SceneReader::tr("at least one more layer") : SceneReader::tr("one more layer"));
+    else if (cut.layersMissing > 1)
+        lost.append((cut.inOrdering ? SceneReader::tr("at least %1 more layers") : SceneReader::tr("%1 more layers"))
+                        .arg(cut.layersMissing));
     if (lost.isEmpty() && (cellsMissing < 0 || !m_orderingGiven))
         lost.append(SceneReader::tr("whatever came after it"));
     const QString last = lost.isEmpty() ? QString() : lost.takeLast();
@@ -636,11 +655,12 @@ void SceneReaderPrivate::applyRange(QStringView rangeText, QStringView frameText
         m_scene->updateCachedFramePixmap(true);
 }
 
-// Both sides given and possible are the frame, unless every drawing has
-// another side (a digit lost from it: every drawing is made for its scene's
-// frame). A side missing, one that cannot be read, one that no scene can
-// have and one that every drawing contradicts are made good from the
-// drawings.
+// Both sides given and possible are the frame: it is the one the user
+// chose, and drawings pasted from a scene of another size kept that scene's
+// frame in files of earlier versions. Where two drawings at least agree on
+// another, the user hears of it, and the frame stays. A side missing, one
+// that cannot be read and one that no scene can have are made good from
+// the drawings.
 void SceneReaderPrivate::readFrameSize()
 {
     const auto side = [this](QLatin1StringView name) {
@@ -648,28 +668,27 @@ void SceneReaderPrivate::readFrameSize()
         const std::optional<int> read = SceneFormat::readInteger(text);
         return Side{text, read, read && isPossibleFrameSide(*read) ? read : std::nullopt};
     };
-    Side width = side(QLatin1StringView("frameWidth"));
-    Side height = side(QLatin1StringView("frameHeight"));
-    if (width.value && height.value) {
-        // Two drawings at least, all of one size: one alone may have been
-        // pasted from another scene in a file of an earlier version.
-        int having = 0;
-        int sized = 0;
-        const QSize drawn = frameOfTheDrawings(0, 0, &having, &sized);
-        if (drawn.isValid() && sized >= 2 && having == sized) {
-            for (auto [given, drawnSide] : {std::pair{&width, drawn.width()}, std::pair{&height, drawn.height()}}) {
-                if (*given->value != drawnSide) {
-                    given->value.reset();
-                    given->contradicted = true;
-                }
-            }
-        }
-    }
+    const Side width = side(QLatin1StringView("frameWidth"));
+    const Side height = side(QLatin1StringView("frameHeight"));
     m_frameGuessed = !width.value || !height.value;
-    if (m_frameGuessed)
+    if (m_frameGuessed) {
         restoreMissingFrame(width, height);
-    else
-        m_scene->setFrameSize(QSize(*width.value, *height.value), KL::FitMode::FitModeIgnore, nullptr);
+        return;
+    }
+    const QSize frame(*width.value, *height.value);
+    m_scene->setFrameSize(frame, KL::FitMode::FitModeIgnore, nullptr);
+    int having = 0;
+    int sized = 0;
+    const QSize drawn = frameOfTheDrawings(0, 0, &having, &sized);
+    if (drawn.isValid() && drawn != frame && sized >= 2 && having == sized)
+        noteDamage(QString(), 0,
+                   SceneReader::tr("the frame of %1x%2 pixels is that of none of the scene's drawings, which were "
+                                   "made for %3x%4 pixels; the frame is kept as the file gives it")
+                       .arg(frame.width())
+                       .arg(frame.height())
+                       .arg(drawn.width())
+                       .arg(drawn.height()),
+                   true);
 }
 
 // Every drawing is fitted to the frame, so a file that lacks it, or one
@@ -700,12 +719,12 @@ void SceneReaderPrivate::restoreMissingFrame(Side width, Side height)
         m_scene->setFrameSize(frame, KL::FitMode::FitModeIgnore, nullptr);
 
     const auto lacking = [](const Side &side, const QString &missing, const QString &unreadable,
-                            const QString &impossible, const QString &contradicted) {
+                            const QString &impossible) {
         if (side.value)
             return QString();
         if (side.text.isNull())
             return missing;
-        return (side.contradicted ? contradicted : side.read ? impossible : unreadable).arg(side.text.toString());
+        return (side.read ? impossible : unreadable).arg(side.text.toString());
     };
     QString missing;
     if (width.text.isNull() && height.text.isNull()) {
@@ -713,12 +732,10 @@ void SceneReaderPrivate::restoreMissingFrame(Side width, Side height)
     } else {
         QStringList sides{lacking(width, SceneReader::tr("the frame width is missing"),
                                   SceneReader::tr("the frame width \"%1\" cannot be read"),
-                                  SceneReader::tr("the frame width \"%1\" is not possible"),
-                                  SceneReader::tr("the frame width \"%1\" is that of none of the scene's drawings")),
+                                  SceneReader::tr("the frame width \"%1\" is not possible")),
                           lacking(height, SceneReader::tr("the frame height is missing"),
                                   SceneReader::tr("the frame height \"%1\" cannot be read"),
-                                  SceneReader::tr("the frame height \"%1\" is not possible"),
-                                  SceneReader::tr("the frame height \"%1\" is that of none of the scene's drawings"))};
+                                  SceneReader::tr("the frame height \"%1\" is not possible"))};
         sides.removeAll(QString());
         missing = sides.join(SceneReader::tr(" and "));
     }
@@ -821,10 +838,14 @@ void SceneReaderPrivate::readLayers()
                 continue;
             m_orderingGiven = true;
             const QString text = readText();
-            // An ordering cut short names too few layers to tell how many
-            // the file held.
-            if (m_xml.hasError())
+            // An ordering cut short is not followed, but every layer it
+            // names, and any it no longer names, is missing.
+            if (m_xml.hasError()) {
+                markCut(QString(), 0, false);
+                m_cut->layersMissing = int(text.split(u';', Qt::SkipEmptyParts).size());
+                m_cut->inOrdering = true;
                 continue;
+            }
             for (const QString &part : text.split(u';', Qt::SkipEmptyParts))
                 m_listOrdering.append(SceneFormat::readInteger(part).value_or(UnreadableEntry));
             if (m_listOrdering.contains(UnreadableEntry))
@@ -1866,15 +1887,77 @@ private:
     QByteArrayView m_bytes;
 };
 
+// Where the first byte that does not begin a well-formed UTF-8 sequence
+// stands; -1 where there is none.
+qsizetype firstMisencoded(QByteArrayView bytes)
+{
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype at = 0;
+    while (at < size) {
+        // A document left whole is nearly all payload: ASCII eight bytes at
+        // a time.
+        if (at + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, data + at, 8);
+            if ((word & 0x8080808080808080) == 0) {
+                at += 8;
+                continue;
+            }
+        }
+        const uchar lead = data[at];
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        }
+        // The bounds of the second byte keep out overlong forms, surrogates
+        // and code points beyond U+10FFFF.
+        int length = 0;
+        uchar low = 0x80;
+        uchar high = 0xbf;
+        if (lead >= 0xc2 && lead <= 0xdf) {
+            length = 2;
+        } else if (lead >= 0xe0 && lead <= 0xef) {
+            length = 3;
+            low = lead == 0xe0 ? 0xa0 : 0x80;
+            high = lead == 0xed ? 0x9f : 0xbf;
+        } else if (lead >= 0xf0 && lead <= 0xf4) {
+            length = 4;
+            low = lead == 0xf0 ? 0x90 : 0x80;
+            high = lead == 0xf4 ? 0x8f : 0xbf;
+        } else {
+            return at;
+        }
+        if (at + length > size || data[at + 1] < low || data[at + 1] > high)
+            return at;
+        for (int i = 2; i < length; ++i) {
+            if (data[at + i] < 0x80 || data[at + i] > 0xbf)
+                return at;
+        }
+        at += length;
+    }
+    return -1;
+}
+
 } // namespace
 
 int SceneReader::read(QIODevice *device)
 {
     const DocumentBytes document(device);
     const ScenePayloads payloads(document.bytes());
-    const QByteArrayView markup = payloads.markup();
-    // The XML reader keeps the device for its error messages; nothing is
-    // read from it once read() has returned.
+    QByteArrayView markup = payloads.markup();
+    d->m_rootClosed = markup.contains("</kl");
+    // The XML reader tells of bytes that are no UTF-8 where the block of
+    // the document it decodes them in begins, so that what it read before
+    // them would depend on how the document falls into blocks (and the
+    // markup falls otherwise than the document). It is given the markup up
+    // to them, and they are told of where they stand.
+    const qsizetype misencoded = payloads.readsAsUtf8() ? firstMisencoded(markup) : -1;
+    d->m_misencoded = misencoded >= 0;
+    if (d->m_misencoded)
+        markup.truncate(misencoded);
+    // The XML reader keeps the device, but nothing is read from it once
+    // read() has returned.
     d->m_markupBytes = QByteArray::fromRawData(markup.data(), markup.size());
     // The XML reader gives the text it is reading only once markup follows
     // it: a document cut short inside a text (a drawing's or a sound's) is
@@ -1889,7 +1972,12 @@ int SceneReader::read(QIODevice *device)
     d->m_payloads = &payloads;
     d->m_xml.setDevice(&d->m_markupDevice);
     const auto result = [this](int value) {
+        d->m_cutShort = d->m_xml.hasError() && d->isCutShort();
+        if (!d->m_cutShort && d->m_misencoded && d->m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+            d->m_xml.raiseError(QCoreApplication::translate("QXmlStream", "Encountered incorrectly encoded content."));
         d->m_payloads = nullptr;
+        d->m_markupDevice.close();
+        d->m_markupBytes.clear();
         d->m_progress.reset();
         return value;
     };
@@ -1924,7 +2012,7 @@ int SceneReader::read(QIODevice *device)
 
 QString SceneReader::errorString() const
 {
-    if (!d->m_xml.hasError() || d->isCutShort())
+    if (!d->m_xml.hasError() || d->m_cutShort)
         return {};
     return tr("%1\nLine %2, column %3")
         .arg(d->m_xml.errorString())

@@ -27,10 +27,11 @@ struct ReadingCancelledException
 // not given as the writer gives it (missing where the writer always gives
 // it, given empty, unreadable, one the scene cannot have or cannot draw, an
 // identifier that a layer or cell before it has) is replaced by one that
-// keeps the scene usable: a frame side that cannot be right, or that every
-// drawing contradicts, is made good from the drawings like a missing one,
-// an opacity the layer cannot have is a new layer's, a range given
-// backwards is put in order. A layer or cell whose kind cannot be read is
+// keeps the scene usable: a frame side that cannot be right is made good
+// from the drawings like a missing one, an opacity the layer cannot have is
+// a new layer's, a range given backwards is put in order. A frame the file
+// gives whole is kept, whatever size its drawings claim: where they agree on
+// another, the user hears of it. A layer or cell whose kind cannot be read is
 // read as the kind its content shows, and a cell that cannot be read as
 // any keeps its place, empty: no cell after it moves. Of an element given
 // twice where the writer gives one, the first is read. What is left out or
@@ -96,7 +97,9 @@ public:
     // SceneFormat::Done, Failed or Cancelled.
     int read(QIODevice *device);
     // Why the read failed, with the line and column where it stopped; empty
-    // after a read that did not fail.
+    // after a read that did not fail. What this and the damage give is the
+    // reader's own: none of it lies in the bytes of the device, which may be
+    // gone once read() has returned.
     QString errorString() const;
     // In the order met.
     QList<Damage> damage() const;
