@@ -620,6 +620,8 @@ QByteArray RunRecords::stateLine(qsizetype room) const
 
 bool RunRecords::writeState()
 {
+    if (m_base.isEmpty())
+        return false;
     // Over the record's first line, in the room it keeps for it: bytes the
     // file holds, with blanks where the mark is shorter than the last one.
     const QByteArray state = stateLine(StateRoom);

@@ -2,6 +2,7 @@
 #include "mainwindowtesthelpers.h"
 #include "runrecords.h"
 
+#include "export/exportfolder.h"
 #include "settings/settings.h"
 #include "support/filesizelimit.h"
 #include "support/testfiles.h"
@@ -106,7 +107,8 @@ void TestAutosaveManager::ringOfBackups_data()
     // being rewritten; "touch" walk.kl written anew; "away", "back" the
     // folder renamed; "B1 unrecorded alike" as large and as old as the file
     // it replaces; "lock held" by another process, killed after "B1 locked out";
-    // "A1 as saved" holding the bytes of the file A saved.
+    // "A1 as saved" holding the bytes of the file A saved; "A exports" into
+    // the other folder, where a kill leaves the export's folder.
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("names"); // this run's backups
     QTest::addColumn<QStringList>("told"); // the work the notice at the start names, the newest last
@@ -193,6 +195,7 @@ void TestAutosaveManager::ringOfBackups_data()
         << L{"B1"};
     QTest::newRow("two processes, one holding the lock")
         << 3 << 0 << L{"A starts", "lock held", "A1 locked out", "A1", "A killed"} << names({2, 3, 4, 2, 3}) << L{"A1"};
+    QTest::newRow("killed during an export") << 3 << 0 << L{"A exports", "A killed"} << names({1, 2, 3, 1, 2}) << L();
     // Its file holds all it holds: no work of anyone's.
     QTest::newRow("a crash backup alike its saved file")
         << 3 << 0 << L{"A saves", "A1 as saved", "A killed"} << names({2, 3, 1, 2, 3}) << L();
@@ -330,6 +333,9 @@ void TestAutosaveManager::ringOfBackups()
                 if (written.run == step.left(1))
                     ended << written.path;
             titled << step.left(1);
+        } else if (words.value(1) == QLatin1String("exports")) {
+            // Left as a kill leaves it: never discarded.
+            QVERIFY((new Model::ExportFolder(elsewhere.path(), Model::ExportFolder::AddFiles))->open());
         } else if (words.value(1) == QLatin1String("fails")) {
             run->openFailed(work.value(words.last()), QStringLiteral("damaged"));
         } else if (words.value(1) == QLatin1String("locked")) {
@@ -363,6 +369,7 @@ void TestAutosaveManager::ringOfBackups()
     const bool away = !QFileInfo::exists(folder.path());
     QCOMPARE(rig.manager.recordTrouble().isEmpty(), !noRecord);
     QCOMPARE(QDir(RunRecords::folder()).entryList({QStringLiteral("*.backups.*")}), QStringList());
+    QCOMPARE(QDir(elsewhere.path()).entryList({QStringLiteral("*.partial-*")}, QDir::Dirs | QDir::Hidden), QStringList());
     rig.manager.setMaxBackups(ring);
     // The newest few, and how many more.
     const QString notice = rig.manager.lostWorkNotice();
