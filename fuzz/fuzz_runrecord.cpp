@@ -69,10 +69,11 @@ QList<QByteArray> listsOf(const QMap<QString, QByteArray> &files)
 void Fuzz::testOneInput(const QByteArray &input)
 {
     const QMap<QString, QByteArray> left = whileRunning([](RunRecords &) {});
-    expect(left.size() == 1, "a run keeps a lock");
-    const QString lock = runs().filePath(left.firstKey());
+    expect(left.size() == 2, "a run keeps a lock and its record");
+    // "<id>.lock" after "<id>.backups".
+    const QString lock = runs().filePath(left.lastKey());
     const QString list = lock.chopped(4) + QStringLiteral("backups");
-    TestSupport::writeFileContents(lock, left.first());
+    TestSupport::writeFileContents(lock, left.last());
     TestSupport::writeFileContents(list, input);
 
     {
@@ -97,8 +98,9 @@ QList<QByteArray> Fuzz::seeds()
     // Backups of a scene never saved, then of one saved, in a ring that
     // goes round, one of a scene recovered from a backup, a slot claimed in
     // a folder that is not there and one claimed when the run ends, with
-    // autosave off and changes kept nowhere; then what the next run makes
-    // of it when that one was killed, and when it quit.
+    // autosave off, changes kept nowhere and an export under way; then what
+    // the next run makes of it when that one was killed (telling that the
+    // backup away cannot be reached), and when it quit.
     QDir backups(QDir::temp().filePath(QStringLiteral("fuzz_runrecord")));
     backups.mkpath(QStringLiteral("."));
     const auto slot = [&backups](int index) {
@@ -115,6 +117,7 @@ QList<QByteArray> Fuzz::seeds()
         }
         run.setAutosaveOff(true);
         run.setChanged(true);
+        run.setExportFolder(QStringLiteral("/exports away/.walk.mp4.partial-0123abcd"), true);
         run.claim(QStringLiteral("/folder away/walk_backup1.kl"), QString());
         run.claimWritten();
         run.claim(slot(2), QString());
@@ -123,6 +126,7 @@ QList<QByteArray> Fuzz::seeds()
     leaveAsKilled(first);
     const QMap<QString, QByteArray> second = whileRunning([&backups](RunRecords &run) {
         run.opened(backups.filePath(QStringLiteral("walk_backup1.kl")));
+        run.toldUnreachable({QStringLiteral("/folder away/walk_backup1.kl")});
     });
     QMap<QString, QByteArray> third;
     for (const QString &name : runs().entryList(QDir::Files))

@@ -1,8 +1,12 @@
 #include "application.h"
 
 #include <QFileOpenEvent>
+#include <QLoggingCategory>
 #include <QTabletEvent>
 #include <QThread>
+
+#include <atomic>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -35,9 +39,28 @@ void noteEndSignal(int)
 namespace {
 
 // The application that hears of the loss of the display, and the message
-// handler that was there before.
+// handler and category filter that were there before.
 Application *displayWatcher = nullptr;
 QtMessageHandler earlierHandler = nullptr;
+QLoggingCategory::CategoryFilter earlierFilter = nullptr;
+// Whether the logging rules let the warnings of the default category through,
+// which is where Qt's X11 platform warns of the lost display. They reach the
+// handler whatever the rules say, and go on from there only if they may.
+std::atomic<bool> defaultWarningsShown = true;
+
+bool isDefaultCategory(const char *category)
+{
+    return !category || std::strcmp(category, "default") == 0;
+}
+
+void seeDefaultWarnings(QLoggingCategory *category)
+{
+    earlierFilter(category);
+    if (!isDefaultCategory(category->categoryName()))
+        return;
+    defaultWarningsShown = category->isWarningEnabled();
+    category->setEnabled(QtWarningMsg, true);
+}
 
 // What Qt's X11 platform warns of just before it ends the process, both
 // where its event queue finds the connection broken and where Xlib does.
@@ -45,7 +68,8 @@ const QLatin1StringView DisplayLostWarning("The X11 connection broke");
 
 void watchForLostDisplay(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    earlierHandler(type, context, message);
+    if (type != QtWarningMsg || !isDefaultCategory(context.category) || defaultWarningsShown)
+        earlierHandler(type, context, message);
     // Once: what runs on the way out may warn again.
     static bool lost = false;
     if (type != QtWarningMsg || lost || !displayWatcher || !message.startsWith(DisplayLostWarning)
@@ -67,6 +91,7 @@ Application::Application(int &argc, char **argv)
 Application::~Application()
 {
     if (displayWatcher == this) {
+        QLoggingCategory::installFilter(earlierFilter);
         qInstallMessageHandler(earlierHandler);
         displayWatcher = nullptr;
     }
@@ -78,6 +103,10 @@ void Application::catchLostDisplay()
         return;
     displayWatcher = this;
     earlierHandler = qInstallMessageHandler(watchForLostDisplay);
+    // A filter runs as soon as it is installed: the one before it must be
+    // known by then.
+    earlierFilter = QLoggingCategory::installFilter(nullptr);
+    QLoggingCategory::installFilter(seeDefaultWarnings);
 }
 
 bool Application::event(QEvent *event)

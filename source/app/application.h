@@ -29,7 +29,8 @@ public:
     // ends or its link drops) is displayLost() before the process ends.
     // Qt's X11 platform says so in a warning and ends the process with
     // exit() right after, from within the event loop; the signal comes
-    // between the two, on this thread.
+    // between the two, on this thread, whatever the logging rules let
+    // through.
     void catchLostDisplay();
     ~Application() override;
 

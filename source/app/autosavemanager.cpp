@@ -2,6 +2,7 @@
 
 #include "runrecords.h"
 
+#include "export/exportfolder.h"
 #include "settings/settings.h"
 
 #include <QCoreApplication>
@@ -82,8 +83,18 @@ constexpr int MaxIntervalMinutes = 24 * 60;
 // every backup look at a million slots.
 constexpr int MaxBackups = 99;
 // A notice lists this many backups, the newest; of the others it says how
-// many there are and where, so that it stays small beside the paper.
+// many there are and where, in so many folders at most, and how many more
+// in other folders, so that it stays small beside the paper.
 constexpr qsizetype ListedBackups = 10;
+constexpr qsizetype ListedFolders = 3;
+
+// The manager whose run's record names the exports under way: the one made
+// last.
+AutosaveManager *&watchingExports()
+{
+    static AutosaveManager *manager = nullptr;
+    return manager;
+}
 
 QString slotName(const QString &baseName, int index)
 {
@@ -156,18 +167,32 @@ QString AutosaveManagerPrivate::notice(QList<Section> sections, const QString &r
             else
                 lines << AutosaveManager::tr("%1 (written %2) cannot be opened: %3.").arg(path, time, backup.failure);
         }
+        // The folders that hold the most first.
+        QList<std::pair<QString, int>> folders;
         for (auto folder = more.cbegin(); folder != more.cend(); ++folder)
-            lines << (folder.value() == 1 ? AutosaveManager::tr("…and one more in %1.").arg(folder.key())
-                                          : AutosaveManager::tr("…and %1 more in %2.")
-                                                .arg(QString::number(folder.value()), folder.key()));
+            folders.append({folder.key(), folder.value()});
+        std::stable_sort(folders.begin(), folders.end(),
+                         [](const auto &a, const auto &b) { return a.second > b.second; });
+        int elsewhere = 0;
+        for (qsizetype i = 0; i < folders.size(); ++i) {
+            const auto &[folder, count] = folders.at(i);
+            if (i >= ListedFolders && folders.size() > ListedFolders + 1)
+                elsewhere += count;
+            else
+                lines << (count == 1 ? AutosaveManager::tr("…and one more in %1.").arg(folder)
+                                     : AutosaveManager::tr("…and %1 more in %2.").arg(QString::number(count), folder));
+        }
+        if (elsewhere > 0)
+            lines << AutosaveManager::tr("…and %1 more in %2 other folders.")
+                         .arg(QString::number(elsewhere), QString::number(folders.size() - ListedFolders));
         text += section.heading + QStringLiteral("\n\n") + lines.join(u'\n') + QStringLiteral("\n\n");
     }
     if (failed > 0)
         text += AutosaveManager::tr("A backup that cannot be opened is named here at every start until its file is "
                                     "removed.\n\n");
     if (away > 0)
-        text += AutosaveManager::tr("A backup that cannot be reached is kept for you and named here at every start "
-                                    "until it is opened or removed.\n\n");
+        text += AutosaveManager::tr("A backup out of reach is named here again at a start once its folder can be "
+                                    "reached.\n\n");
     if (opens > 0)
         text += opens == 1 ? AutosaveManager::tr("File › Open Scene opens it.")
                            : AutosaveManager::tr("File › Open Scene opens them.");
@@ -229,10 +254,21 @@ AutosaveManager::AutosaveManager(QObject *parent)
     connect(d->m_retryTimer, &QTimer::timeout, this, &AutosaveManager::autosaveReminderTimeout);
     connect(Model::Settings::instance(), &Model::Settings::autoSaveChanged, this, &AutosaveManager::applySettings);
     d->m_records = std::make_unique<RunRecords>();
+    // The run's exports are named in its record while they are under way.
+    watchingExports() = this;
+    Model::ExportFolder::setWatcher([this](const QString &folder, bool made) {
+        d->m_records->setExportFolder(folder, made);
+    });
     applySettings();
 }
 
-AutosaveManager::~AutosaveManager() = default;
+AutosaveManager::~AutosaveManager()
+{
+    if (watchingExports() == this) {
+        Model::ExportFolder::setWatcher({});
+        watchingExports() = nullptr;
+    }
+}
 
 QString AutosaveManager::recoveredName(const QString &path) const
 {
@@ -256,6 +292,7 @@ QString AutosaveManager::lostWorkNotice() const
     QList<AutosaveManagerPrivate::Named> last;
     QList<AutosaveManagerPrivate::Named> earlier;
     QSet<QString> earlierRuns;
+    QStringList away;
     const QList<RunRecords::Backup> lost = d->m_records->lostWork();
     for (const RunRecords::Backup &backup : lost) {
         // A record naming anything else was not written by a run of this
@@ -263,7 +300,10 @@ QString AutosaveManager::lostWorkNotice() const
         const QFileInfo file(backup.path);
         if (d->m_told.contains(backup.path) || sceneNameOf(backup.path).isEmpty())
             continue;
-        (backup.lastRun ? last : earlier).append({file, backup.failure, RunRecords::whyUnreachable(backup.path)});
+        const QString unreachable = RunRecords::whyUnreachable(backup.path);
+        (backup.lastRun ? last : earlier).append({file, backup.failure, unreachable});
+        if (!unreachable.isEmpty())
+            away << backup.path;
         if (!backup.lastRun)
             earlierRuns.insert(backup.run);
     }
@@ -279,6 +319,10 @@ QString AutosaveManager::lostWorkNotice() const
         if (d->m_records->tookUnkeptRun())
             told << tr("%1 did not end normally last time. Autosave was off, so nothing of that run was kept. "
                        "Autosave is turned on in File › Enable Autosaving.")
+                        .arg(name);
+        if (d->m_records->tookUnbackedChanges())
+            told << tr("%1 did not end normally last time. Its latest changes had not been backed up yet, so they "
+                       "were not kept.")
                         .arg(name);
         unkept = told.join(QStringLiteral("\n\n"));
     }
@@ -314,6 +358,9 @@ QString AutosaveManager::lostWorkNotice() const
     }
     // Every one of them is held: no backup replaces it.
     const QString named = d->notice(sections, QString());
+    // Neither opened nor removed while away: told once, and again when it
+    // can be.
+    d->m_records->toldUnreachable(away);
     return unkept.isEmpty() ? named : unkept + QStringLiteral("\n\n") + named;
 }
 
@@ -446,6 +493,12 @@ void AutosaveManager::markSceneChanged()
 {
     d->m_changesPending = true;
     d->m_records->setChanged(true);
+}
+
+void AutosaveManager::markSceneUnchanged()
+{
+    d->m_changesPending = false;
+    d->m_records->setChanged(false);
 }
 
 void AutosaveManager::reset()

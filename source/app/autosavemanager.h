@@ -59,9 +59,12 @@ public:
     // unsaved work when their records were taken over (all but those of a
     // scene the run saved after them), wherever they are, when they were
     // written and how to open them, or that they cannot be reached now;
-    // the newest few, and how many more where. That a run ended so with
-    // autosave off and changes it kept nowhere, or that its last backup
-    // failed and why, is told once. Empty when there is nothing to tell.
+    // the newest few, and how many more where, in a few folders, then in
+    // how many others. A backup told to be out of reach is named again
+    // only at a start when its folder can be reached. That a run ended so
+    // with changes it kept nowhere (autosave off, or not yet due), or that
+    // its last backup failed and why, is told once. Empty when there is
+    // nothing to tell.
     QString lostWorkNotice() const;
     // The same for the backups of the scene file `sceneFile` that are newer
     // than it, and whether the next backup of it, in `folder`, replaces one.
@@ -105,6 +108,9 @@ public:
 
 public Q_SLOTS:
     void markSceneChanged();
+    // The scene is back as its file holds it (its changes undone): there is
+    // nothing to back up.
+    void markSceneUnchanged();
     // A new scene: nothing to back up, the ring starts at 1 unless the
     // folder holds one already, and a running interval starts afresh.
     void reset();

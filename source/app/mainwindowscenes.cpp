@@ -22,6 +22,7 @@
 #include "xsheet/xsheet.h"
 
 #include "actions/actionmanager.h"
+#include "export/exportfolder.h"
 #include "io/filewriting.h"
 #include "layers/annotationlayer.h"
 #include "layers/audiolayer.h"
@@ -413,6 +414,9 @@ void MainWindow::onAutosaveTimeout()
     const Model::KLScene *klscene = Model::KLScene::current();
     const bool busy = d->m_busyDepth > 0 || m_playbackController->isPlaying() || klscene->isChanging()
         || klscene->isGestureUnderWay();
+    // Saved since its changes, or changed back: its file holds it all.
+    if (!busy && scene->undoStack()->isClean())
+        autosave->markSceneUnchanged();
     if (!autosave->hasChangesToBackUp() || busy) {
         autosave->postpone();
         return;
@@ -512,6 +516,8 @@ void MainWindow::endWithoutDisplay()
         }
     }
     keepWorkForTheNextStart(nullptr);
+    // No export under way returns to remove what it made so far.
+    Model::ExportFolder::discardAll();
 }
 
 void MainWindow::keepWorkForTheNextStart(QWidget *progressParent)
@@ -746,7 +752,11 @@ void MainWindow::connectScene(Model::KLScene *klscene)
             d->m_rememberedFrame = -1;
         if (id != SetFrameRangeId)
             d->m_frameRangeOriginFrame = d->m_frameRangeOriginLayer = -1;
-        changed();
+        // Undone back to what its file holds: no backup of it is due.
+        if (stack->isClean())
+            d->m_autosaveManager->markSceneUnchanged();
+        else
+            changed();
     });
     // A step a gesture holds is the user's from the moment it is made.
     connect(klscene, &Model::KLScene::stepHeld, this, [this, changed] {

@@ -1,5 +1,6 @@
 #include "runrecords.h"
 
+#include "export/exportfolder.h"
 #include "io/filewriting.h"
 
 #include <QCoreApplication>
@@ -46,6 +47,12 @@ constexpr int ClaimingWait = 5000;
 // Earlier versions judged a claim by its time against the file's, allowing
 // for disks that keep times to two seconds.
 constexpr qint64 FileTimeSlack = 2000;
+
+// The bytes a record keeps for its first line, how the run stands, before
+// that line's end: a mark written there later overwrites bytes the record
+// holds already, and so needs no room that a disk filled since the start
+// may lack.
+constexpr qsizetype StateRoom = 4095;
 
 // The records of the runs of this process that are still alive, by path
 // without suffix. A record of this process's id that is not one of them was
@@ -114,11 +121,14 @@ struct Record
 {
     QList<Line> lines;
     bool autosaveOff = false;
-    // Whether the run had changes that neither a file nor a backup held;
-    // earlier versions did not say, and are taken to have had them.
-    bool changed = true;
+    // Whether the run had changes that neither a file nor a backup held.
+    // Earlier versions said so only with autosave off, and are taken to
+    // have had them when they did not say.
+    bool changed = false;
     // Why the last work of the run could not be kept.
     QString unkept;
+    // The folders of its exports under way.
+    QStringList exports;
 };
 
 // One line per backup: a JSON array of its path, its scene file, and, but
@@ -137,11 +147,12 @@ Record readRecord(const QString &path)
         const QJsonDocument document = QJsonDocument::fromJson(list.readLine());
         if (document.isObject()) {
             const QJsonObject state = document.object();
-            if (state.value(QLatin1String("autosave")) == QJsonValue(false)) {
-                record.autosaveOff = true;
-                record.changed = state.value(QLatin1String("changed")).toBool(true);
-            }
+            record.autosaveOff = state.value(QLatin1String("autosave")) == QJsonValue(false);
+            record.changed = state.value(QLatin1String("changed")).toBool(record.autosaveOff);
             record.unkept = state.value(QLatin1String("unkept")).toString(record.unkept);
+            const QJsonArray exports = state.value(QLatin1String("partial")).toArray();
+            for (const QJsonValue &folder : exports)
+                record.exports << folder.toString();
             continue;
         }
         const QJsonArray entry = document.array();
@@ -155,6 +166,7 @@ Record readRecord(const QString &path)
         line.backup.failure = more.value(QLatin1String("fails")).toString();
         line.backup.saved = more.value(QLatin1String("saved")).toBool();
         line.backup.from = more.value(QLatin1String("from")).toString();
+        line.backup.toldAway = more.value(QLatin1String("told")).toBool();
         line.mark = entry.at(2).toString();
         line.since = more.value(QLatin1String("since")).toInteger();
         if (more.contains(QLatin1String("before")))
@@ -189,6 +201,22 @@ RunRecords::Backup::Kind kindOf(const Line &line)
 QString systemError(std::errc error)
 {
     return Model::systemErrorText(std::make_error_code(error));
+}
+
+// Whether the files at a and b hold the same bytes.
+bool sameContents(const QString &a, const QString &b)
+{
+    QFile first(a);
+    QFile second(b);
+    if (first.size() != second.size() || !first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly))
+        return false;
+    constexpr qint64 Chunk = 1 << 16;
+    while (!first.atEnd()) {
+        const QByteArray bytes = first.read(Chunk);
+        if (bytes.isEmpty() || bytes != second.read(Chunk))
+            return false;
+    }
+    return second.atEnd();
 }
 
 // Whether an entry may go because its backup is gone. Lost work is gone
@@ -336,6 +364,10 @@ void RunRecords::begin()
     others.remove(base);
     for (const QString &other : std::as_const(others))
         take(other);
+    // Written now, while the disk surely has room, so that the room for the
+    // marks of this run's changes is the record's own.
+    if (m_lock)
+        write();
 }
 
 void RunRecords::end()
@@ -352,8 +384,10 @@ void RunRecords::end()
     }
     m_backups.removeIf(isGone);
     m_claim = {};
-    // A run that ends normally leaves no work unkept, whatever autosave was.
+    // A run that ends normally leaves no work unkept, whatever autosave was:
+    // the user chose what to keep.
     m_autosaveOff = false;
+    m_changed = false;
     if (m_backups.isEmpty())
         QFile::remove(m_base + RecordSuffix);
     else
@@ -371,8 +405,11 @@ void RunRecords::endInterrupted(const QString &unkept)
     // not, so nothing went unkept for want of autosave: what it wrote is
     // named as a crash's work is.
     m_unkept = unkept;
-    if (std::exchange(m_autosaveOff, false) || !m_unkept.isEmpty())
-        write();
+    m_autosaveOff = false;
+    // A disk full by now takes no new record, but the mark goes where the
+    // record holds room for it.
+    if (!write())
+        writeState();
     liveRecords().remove(m_base);
     m_lock->unlock();
     m_lock.reset();
@@ -428,7 +465,13 @@ void RunRecords::take(const QString &base)
             line.mark.clear();
         }
         backup.kind = kindOf(line);
-        if (backup.kind == Backup::Written) {
+        if (backup.kind == Backup::Written && !backup.sceneFile.isEmpty()
+            && sameContents(backup.path, backup.sceneFile)) {
+            // A scene backed up as it was saved, or changed and changed
+            // back: its file holds all it holds.
+            backup.kind = Backup::Spare;
+            backup.saved = true;
+        } else if (backup.kind == Backup::Written) {
             // Written, and no save of its scene recorded after it (that
             // would have made it a spare): work that no file holds.
             keptWork = true;
@@ -441,12 +484,21 @@ void RunRecords::take(const QString &base)
         }
         taken.append(backup);
     }
-    m_tookUnkeptRun = m_tookUnkeptRun || (record.autosaveOff && record.changed && !keptWork);
-    if (!record.unkept.isEmpty() && !m_unkeptWork.contains(record.unkept))
-        m_unkeptWork << record.unkept;
+    if (!record.unkept.isEmpty()) {
+        if (!m_unkeptWork.contains(record.unkept))
+            m_unkeptWork << record.unkept;
+    } else if (record.changed) {
+        if (record.autosaveOff && !keptWork)
+            m_tookUnkeptRun = true;
+        else
+            m_tookUnbackedChanges = true;
+    }
     merge(taken);
     if (!m_lock)
         return;
+    // What its exports left half made is nobody's.
+    for (const QString &folder : record.exports)
+        Model::ExportFolder::removeLeftover(folder);
     // A record that cannot be passed on stays for the next start.
     if (!taken.isEmpty() && !write())
         return;
@@ -478,16 +530,8 @@ bool RunRecords::write()
 {
     if (m_base.isEmpty())
         return false;
-    QByteArray lines;
-    QJsonObject state;
-    if (m_autosaveOff) {
-        state.insert(QLatin1String("autosave"), false);
-        state.insert(QLatin1String("changed"), m_changed);
-    }
-    if (!m_unkept.isEmpty())
-        state.insert(QLatin1String("unkept"), m_unkept);
-    if (!state.isEmpty())
-        lines += QJsonDocument(state).toJson(QJsonDocument::Compact) + '\n';
+    const QByteArray state = stateLine(StateRoom);
+    QByteArray lines = state.leftJustified(StateRoom, ' ') + '\n';
     const auto line = [&lines](const QString &path, const QString &sceneFile, const QString &mark,
                                const QJsonObject &more) {
         QJsonArray entry{path, sceneFile};
@@ -524,6 +568,8 @@ bool RunRecords::write()
             }
             if (!backup.failure.isEmpty())
                 more.insert(QLatin1String("fails"), backup.failure);
+            if (backup.toldAway)
+                more.insert(QLatin1String("told"), true);
             line(backup.path, backup.sceneFile, EarlierMark, withFrom(more, backup.from));
             break;
         }
@@ -541,12 +587,54 @@ bool RunRecords::write()
     QSaveFile list(m_base + RecordSuffix);
     QString reason;
     if (list.open(QIODevice::WriteOnly) && Model::writeAll(list, lines, &reason)
-        && Model::flushAll(list, &reason) && list.commit())
+        && Model::flushAll(list, &reason) && list.commit()) {
+        m_stateWritten = state.size();
+        m_stateRoom = std::max(StateRoom, state.size());
         return true;
+    }
     // The first trouble is the one the user hears of.
     if (m_trouble.isEmpty())
         m_trouble = reason.isEmpty() ? list.errorString() : reason;
     return false;
+}
+
+QByteArray RunRecords::stateLine(qsizetype room) const
+{
+    QJsonObject state{{QLatin1String("changed"), m_changed}};
+    if (m_autosaveOff)
+        state.insert(QLatin1String("autosave"), false);
+    if (!m_exports.isEmpty())
+        state.insert(QLatin1String("partial"), QJsonArray::fromStringList(m_exports));
+    // Cut to fit, rather than not said at all.
+    for (QString unkept = m_unkept;; unkept.chop(1)) {
+        if (!unkept.isEmpty())
+            state.insert(QLatin1String("unkept"), unkept);
+        else
+            state.remove(QLatin1String("unkept"));
+        const QByteArray line = QJsonDocument(state).toJson(QJsonDocument::Compact);
+        if (line.size() <= room || unkept.isEmpty())
+            return line;
+        unkept.chop(std::min(unkept.size(), line.size() - room - 1));
+    }
+}
+
+bool RunRecords::writeState()
+{
+    if (m_base.isEmpty())
+        return false;
+    // Over the record's first line, in the room it keeps for it: bytes the
+    // file holds, with blanks where the mark is shorter than the last one.
+    const QByteArray state = stateLine(StateRoom);
+    if (m_stateWritten >= 0 && state.size() <= m_stateRoom) {
+        QFile list(m_base + RecordSuffix);
+        if (list.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)
+            && Model::writeAll(list, state.leftJustified(std::max(m_stateWritten, state.size()), ' '))
+            && Model::flushAll(list)) {
+            m_stateWritten = state.size();
+            return true;
+        }
+    }
+    return write();
 }
 
 // Claims whose folder can be seen again are judged as the run's record was
@@ -586,6 +674,11 @@ void RunRecords::pruneLostWork()
             backup.pending.reset();
             changed = true;
         }
+        // Its folder is back: it is named again.
+        if (backup.toldAway && whyUnreachable(backup.path).isEmpty()) {
+            backup.toldAway = false;
+            changed = true;
+        }
     }
     // What the user removed is gone from every list; what cannot be seen
     // now is not known to be gone.
@@ -601,10 +694,23 @@ QList<RunRecords::Backup> RunRecords::lostWork()
     pruneLostWork();
     QList<Backup> lost;
     for (const Backup &backup : std::as_const(m_backups)) {
-        if (backup.kind == Backup::LostWork && !backup.opened && !backup.pending)
+        if (backup.kind == Backup::LostWork && !backup.opened && !backup.pending && !backup.toldAway)
             lost.append(backup);
     }
     return lost;
+}
+
+void RunRecords::toldUnreachable(const QStringList &paths)
+{
+    bool changed = false;
+    for (Backup &backup : m_backups) {
+        if (backup.kind == Backup::LostWork && !backup.toldAway && paths.contains(backup.path)) {
+            backup.toldAway = true;
+            changed = true;
+        }
+    }
+    if (changed)
+        write();
 }
 
 QSet<QString> RunRecords::held() const
@@ -645,7 +751,7 @@ void RunRecords::setAutosaveOff(bool off)
     if (off == m_autosaveOff)
         return;
     m_autosaveOff = off;
-    write();
+    writeState();
 }
 
 void RunRecords::setChanged(bool changed)
@@ -653,14 +759,28 @@ void RunRecords::setChanged(bool changed)
     if (changed == m_changed)
         return;
     m_changed = changed;
-    // Only a run with autosave off has it said for it.
-    if (m_autosaveOff)
-        write();
+    writeState();
+}
+
+void RunRecords::setExportFolder(const QString &folder, bool made)
+{
+    if (made == m_exports.contains(folder))
+        return;
+    if (made)
+        m_exports << folder;
+    else
+        m_exports.removeAll(folder);
+    writeState();
 }
 
 bool RunRecords::tookUnkeptRun() const
 {
     return m_tookUnkeptRun;
+}
+
+bool RunRecords::tookUnbackedChanges() const
+{
+    return m_tookUnbackedChanges;
 }
 
 QStringList RunRecords::unkeptWork() const

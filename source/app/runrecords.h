@@ -23,6 +23,12 @@ class QLockFile;
 // normally (a crash, a kill, a power cut, a logout), or of one that quit
 // and passed on what it knew. The starting run takes such a record into its
 // own before the other goes, so that a kill at any moment loses nothing.
+// The record's first line says how the run stands: whether it has changes
+// that no file holds (from the first change until a backup or a save holds
+// it, whatever autosave is set to), whether autosave is off, and why its
+// last work could not be kept, if so. The record is written as the run
+// starts, with room kept for that line, so that a disk that fills later
+// cannot keep the mark from being set.
 //
 // A run has each backup it knows of as one of:
 // - written: by this run;
@@ -85,6 +91,9 @@ public:
         bool saved = false;
         // Why the user could not open it; empty until they tried.
         QString failure;
+        // Of lost work: that the user was told it cannot be reached; it is
+        // named again once its folder can be.
+        bool toldAway = false;
         // The backup that the scene it backs up was recovered from, if one.
         QString from;
         // Of a claim of a run gone whose folder could not be seen: when it
@@ -127,12 +136,21 @@ public:
     // Whether autosave is off in this run: should the run not end normally,
     // it leaves nothing, and the next start says so.
     void setAutosaveOff(bool off);
-    // Whether the run has changes that neither a file nor a backup holds;
-    // while autosave is off, a run that does not end normally says so.
+    // Whether the run has changes that neither a file nor a backup holds,
+    // whatever autosave is set to: a run that does not end normally says
+    // so. The mark goes in the room the record keeps for it from the start.
     void setChanged(bool changed);
+    // An export of this run made the folder it keeps its files in until
+    // they are complete, or it went: should the run not end normally, the
+    // next start removes it.
+    void setExportFolder(const QString &folder, bool made);
     // Whether a run this one took over did not end normally while autosave
     // was off, with changes, and so left no backup of them.
     bool tookUnkeptRun() const;
+    // Whether a run this one took over did not end normally with changes
+    // made since its last backup or save, or before its first, that no
+    // file holds (autosave had not written them yet).
+    bool tookUnbackedChanges() const;
     // Why the last work of runs this one took over could not be kept, one
     // for each such run.
     QStringList unkeptWork() const;
@@ -141,8 +159,11 @@ public:
     static QString whyUnreachable(const QString &path);
 
     // The lost work not opened in this run, after dropping what the user
-    // removed or saved in another run.
+    // removed or saved in another run, but for that which the user was told
+    // cannot be reached and still cannot.
     QList<Backup> lostWork();
+    // The user was told that the lost work at paths cannot be reached now.
+    void toldUnreachable(const QStringList &paths);
     // The slots no backup of this run may write: every slot another run's
     // record names, and the lost work.
     QSet<QString> held() const;
@@ -195,6 +216,10 @@ private:
     void take(const QString &base);
     void merge(const QList<Backup> &taken);
     bool write();
+    // How the run stands, as the record's first line says it, in at most
+    // room bytes; and that line written in place, or the record anew.
+    QByteArray stateLine(qsizetype room) const;
+    bool writeState();
     void pruneLostWork();
     bool settlePending();
     QString release(const QString &path);
@@ -207,6 +232,12 @@ private:
     bool m_autosaveOff = false;
     bool m_changed = false;
     bool m_tookUnkeptRun = false;
+    bool m_tookUnbackedChanges = false;
+    // The length of the mark in the first line of the record on the disk,
+    // -1 while there is none, and the room that line has.
+    qsizetype m_stateWritten = -1;
+    qsizetype m_stateRoom = 0;
+    QStringList m_exports;
     QStringList m_unkeptWork;
     QString m_unkept;
     QString m_claimTrouble;

@@ -2,6 +2,7 @@
 #include "mainwindowtesthelpers.h"
 #include "runrecords.h"
 
+#include "export/exportfolder.h"
 #include "settings/settings.h"
 #include "support/filesizelimit.h"
 #include "support/testfiles.h"
@@ -105,7 +106,9 @@ void TestAutosaveManager::ringOfBackups_data()
     // in a folder backups do not go to, beside what a kill left of a record
     // being rewritten; "touch" walk.kl written anew; "away", "back" the
     // folder renamed; "B1 unrecorded alike" as large and as old as the file
-    // it replaces; "lock held" by another process, killed after "B1 locked out".
+    // it replaces; "lock held" by another process, killed after "B1 locked out";
+    // "A1 as saved" holding the bytes of the file A saved; "A exports" into
+    // the other folder, where a kill leaves the export's folder.
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("names"); // this run's backups
     QTest::addColumn<QStringList>("told"); // the work the notice at the start names, the newest last
@@ -192,6 +195,10 @@ void TestAutosaveManager::ringOfBackups_data()
         << L{"B1"};
     QTest::newRow("two processes, one holding the lock")
         << 3 << 0 << L{"A starts", "lock held", "A1 locked out", "A1", "A killed"} << names({2, 3, 4, 2, 3}) << L{"A1"};
+    QTest::newRow("killed during an export") << 3 << 0 << L{"A exports", "A killed"} << names({1, 2, 3, 1, 2}) << L();
+    // Its file holds all it holds: no work of anyone's.
+    QTest::newRow("a crash backup alike its saved file")
+        << 3 << 0 << L{"A saves", "A1 as saved", "A killed"} << names({2, 3, 1, 2, 3}) << L();
     // Neither A's work nor B's, who is still at work, is written over.
     QTest::newRow("no record of its own") << 3 << 0 << L{"A1", "A2", "A killed", "B1", "no record"}
                                           << names({4, 5, 6, 4, 5}) << L();
@@ -326,19 +333,26 @@ void TestAutosaveManager::ringOfBackups()
                 if (written.run == step.left(1))
                     ended << written.path;
             titled << step.left(1);
+        } else if (words.value(1) == QLatin1String("exports")) {
+            // Left as a kill leaves it: never discarded.
+            QVERIFY((new Model::ExportFolder(elsewhere.path(), Model::ExportFolder::AddFiles))->open());
         } else if (words.value(1) == QLatin1String("fails")) {
             run->openFailed(work.value(words.last()), QStringLiteral("damaged"));
         } else if (words.value(1) == QLatin1String("locked")) {
             QCOMPARE(run->backupPath(folder.path(), walk), QString());
             holder.kill();
             QVERIFY(holder.waitForFinished());
-        } else if (words.size() == 1 || words.value(1) == QLatin1String("unrecorded")) {
+        } else if (words.size() == 1 || words.value(1) == QLatin1String("unrecorded")
+                   || words.value(1) == QLatin1String("as")) {
             // A scene recovered from a backup is backed up as such.
             const QString from = recoveredFrom.value(step.left(1));
             recoveredFrom.insert(words.first(), from);
             write(run->backupPath(folder.path(), walk, titled.contains(step.left(1)) ? walkFile : QString(),
                                   work.value(from)),
-                  words.first(), step.left(1), words.size() == 2, words.value(2) == QLatin1String("alike"));
+                  words.value(1) == QLatin1String("as") ? QStringLiteral("the user's walk") : words.first(), step.left(1),
+                  words.size() == 2, words.value(2) == QLatin1String("alike"));
+            if (words.value(1) == QLatin1String("as"))
+                ended << holds.last().path;
             if (words.value(1) != QLatin1String("unrecorded"))
                 run->backupWritten();
         }
@@ -355,6 +369,7 @@ void TestAutosaveManager::ringOfBackups()
     const bool away = !QFileInfo::exists(folder.path());
     QCOMPARE(rig.manager.recordTrouble().isEmpty(), !noRecord);
     QCOMPARE(QDir(RunRecords::folder()).entryList({QStringLiteral("*.backups.*")}), QStringList());
+    QCOMPARE(QDir(elsewhere.path()).entryList({QStringLiteral("*.partial-*")}, QDir::Dirs | QDir::Hidden), QStringList());
     rig.manager.setMaxBackups(ring);
     // The newest few, and how many more.
     const QString notice = rig.manager.lostWorkNotice();

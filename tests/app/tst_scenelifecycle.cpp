@@ -952,10 +952,11 @@ void TestSceneLifeCycle::autosaveWaitsForCommandsAndPlayback()
                           QStringLiteral("getOpenFileName"), QStringLiteral("information")}));
     QVERIFY(!QFileInfo::exists(backup));
     QVERIFY(autosave.polling());
-    // The saved scene's changes were saved, not backed up: the next check
-    // writes them once the open is over.
+    // The saved scene's changes are in its file: the check once the open
+    // is over has nothing to back up.
     autosave.secondLater();
-    QVERIFY(QFileInfo::exists(backup));
+    QVERIFY(!QFileInfo::exists(backup));
+    QVERIFY(!autosave.manager->hasChangesToBackUp());
 }
 
 void TestSceneLifeCycle::autosaveWaitsForLongCommands_data()
@@ -1088,6 +1089,9 @@ void TestSceneLifeCycle::backupsKeepGoing_data()
         << "users copy" << QStringList() << QStringList{"getSaveFileName", "getSaveFileName"};
     // The runs folder takes no file: told once, and backups go on.
     QTest::newRow("no record of the run") << "no record" << QStringList{"save", "save"} << QStringList{"notify"};
+    // A scene saved, changed and changed back before the backup was due,
+    // then killed: no backup is written, and the next start names nothing.
+    QTest::newRow("a change undone, then killed") << "undone" << QStringList() << QStringList{"getSaveFileName"};
 }
 
 // A backup that cannot go where it should does not end autosave: the
@@ -1198,6 +1202,14 @@ void TestSceneLifeCycle::backupsKeepGoing()
         QCOMPARE(written.layerCount(), 4);
     } else if (folder == QLatin1String("no record")) {
         // Only the runs folder failed: the backups go where asked.
+    } else if (folder == QLatin1String("undone")) {
+        started.dialogs->files.enqueue(path(QStringLiteral("walk.kl")));
+        QVERIFY(started.window->saveSceneAs());
+        addLayer();
+        currentScene()->undoStack()->undo();
+        autosave.now += 10'000;
+        autosave.intervalEnds();
+        QCOMPARE(QDir(saveFolder).entryList({QStringLiteral("*_backup*")}), QStringList());
     } else if (folder == QLatin1String("newer")) {
         started.dialogs->files.enqueue(path(QStringLiteral("walk.kl")));
         QVERIFY(started.window->saveSceneAs());
@@ -1314,6 +1326,10 @@ void TestSceneLifeCycle::backupsKeepGoing()
         QVERIFY2(texts.first().endsWith(QStringLiteral(":\n%1.").arg(TestSupport::systemErrorText(EFBIG))),
                  qPrintable(texts.first()));
     }
+    if (folder == QLatin1String("undone")) {
+        endAsIfKilled(std::move(started.window));
+        QCOMPARE(AutosaveManager().lostWorkNotice(), QString());
+    }
     if (folder == QLatin1String("recovered, killed")) {
         endAsIfKilled(std::move(started.window));
         const QString notice = AutosaveManager().lostWorkNotice();
@@ -1344,7 +1360,12 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
     // "autosave off (idle)": after one killed with autosave off, with (no)
     // changes; "SIGTERM" (a logout), "SIGHUP" (a closed terminal), "SIGINT"
     // (Ctrl+C): after one that signal ended while the user drew, autosave off,
-    // "idle" with nothing changed, "full" onto a full disk; "display": its X server ended.
+    // "idle" with nothing changed, "full" onto a full disk; "display": its X server ended,
+    // "display quiet" with every warning filtered out; "autosave on": after one
+    // killed with a change, before its first backup; "autosave off, full later":
+    // after two crashes, the last with autosave off and a change made once
+    // its disk was full; "gone for good": after thirty crashes with a backup
+    // each, in folders deleted since.
     QTest::addColumn<QString>("what");
     // What the notices that show say, <folder> for the test's folder.
     QTest::addColumn<QStringList>("shown");
@@ -1385,6 +1406,19 @@ void TestSceneLifeCycle::noticesWaitForNoOne_data()
                        "Cannot write file <folder>/disk/Untitled_backup1.kl:\n<full>."}
         << 1;
     QTest::newRow("at start, after the display went away") << "display" << ended << 1;
+    QTest::newRow("at start, after the display went away, warnings filtered") << "display quiet" << ended << 1;
+    QTest::newRow("at start, after a crash with autosave on, before its first backup")
+        << "autosave on"
+        << QStringList{"Kelvane did not end normally last time. Its latest changes had not been backed up yet, so "
+                       "they were not kept."}
+        << 1;
+    QTest::newRow("at start, after a crash with autosave off, its disk full since its start")
+        << "autosave off, full later" << QStringList{"Autosave was off, so nothing of that run was kept."} << 1;
+    QTest::newRow("at start, thirty backups in folders gone for good, then the next start")
+        << "gone for good"
+        << QStringList{"cannot be reached now: No such file or directory.", "other folders.",
+                       "A backup out of reach is named here again at a start once its folder can be reached."}
+        << 1;
 }
 
 // What autosave tells the user comes in a notice that neither blocks the
@@ -1431,7 +1465,7 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
         QFile walk(path(QStringLiteral("walk.kl")));
         QVERIFY(writeFileContents(walk.fileName(), SceneFileTest::written(built)) && walk.open(QIODevice::ReadOnly)
                 && walk.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
-        if (what.startsWith(QLatin1String("SIG")) || what == QLatin1String("display")) {
+        if (what.startsWith(QLatin1String("SIG")) || what.startsWith(QLatin1String("display"))) {
             const int caught = what == QLatin1String("SIGHUP") ? SIGHUP
                              : what == QLatin1String("SIGINT") ? SIGINT
                                                                : SIGTERM;
@@ -1439,11 +1473,13 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
             QProcess program;
             // The child's display, a server of its own that it outlives.
             QProcess display;
-            if (what == QLatin1String("display")) {
+            if (what.startsWith(QLatin1String("display"))) {
                 display.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1")});
                 QTRY_VERIFY_WITH_TIMEOUT(display.canReadLine(), 30000);
                 QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
                 environment.insert(QStringLiteral("DISPLAY"), u':' + QString::fromLatin1(display.readLine().trimmed()));
+                if (what.endsWith(QLatin1String(" quiet")))
+                    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*=false"));
                 program.setProcessEnvironment(environment);
             }
             // A disk of its own, full, where the test may mount one; else
@@ -1468,7 +1504,7 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
             QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 60000);
             QCOMPARE(program.readLine(), draw ? QByteArray("drawing\n") : QByteArray("idle\n"));
             display.kill();
-            QVERIFY(what == QLatin1String("display") || ::kill(program.processId(), caught) == 0);
+            QVERIFY(what.startsWith(QLatin1String("display")) || ::kill(program.processId(), caught) == 0);
             QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 60000);
             QCOMPARE(program.exitStatus(), QProcess::NormalExit);
             if (full)
@@ -1488,26 +1524,41 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
         }
         const QList<int> runs = what == QLatin1String("crashes")        ? QList<int>(30, 3)
                               : what == QLatin1String("two crashes")  ? QList<int>{2, 1}
-                              : what.startsWith(QLatin1String("autosave off")) ? QList<int>{0}
-                              : what.startsWith(QLatin1String("SIG")) || what == QLatin1String("display")
+                              : what == QLatin1String("autosave off, full later") ? QList<int>{1, 0}
+                              : what == QLatin1String("gone for good")                ? QList<int>(30, 1)
+                              : what.startsWith(QLatin1String("autosave"))          ? QList<int>{0}
+                              : what.startsWith(QLatin1String("SIG")) || what.startsWith(QLatin1String("display"))
                                   ? QList<int>()
                                   : QList<int>{1};
+        Model::Settings::instance()->setAutoSaveEnabled(what == QLatin1String("autosave on"));
+        QStringList gone;
         for (const int backups : runs) {
             auto killed = std::make_unique<AutosaveManager>();
-            if (what == QLatin1String("autosave off"))
+            if (what == QLatin1String("autosave off") || what == QLatin1String("autosave on"))
                 killed->markSceneChanged();
+            if (what == QLatin1String("autosave off, full later") && backups == 0) {
+                const TestSupport::FileSizeLimit full(64);
+                killed->markSceneChanged();
+            }
+            QString folder = m_dir->path();
+            if (what == QLatin1String("gone for good")) {
+                gone << path(QStringLiteral("gone%1").arg(gone.size()));
+                QVERIFY(QDir().mkpath(folder = gone.last()));
+            }
             if (what == QLatin1String("start")) {
                 QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("walk"), walk.fileName()),
                                           "newer work"));
                 killed->backupWritten();
             }
             for (int backup = 0; backup < backups; ++backup) {
-                QVERIFY(writeFileContents(killed->backupPath(m_dir->path(), QStringLiteral("Untitled")),
-                                          "never saved"));
+                QVERIFY(writeFileContents(killed->backupPath(folder, QStringLiteral("Untitled")), "never saved"));
                 killed->backupWritten();
             }
             endAsIfKilled(std::move(killed));
         }
+        Model::Settings::instance()->setAutoSaveEnabled(false);
+        for (const QString &folder : std::as_const(gone))
+            QVERIFY(QDir(folder).removeRecursively());
         QString startWith = walk.fileName();
         if (what == QLatin1String("elsewhere")) {
             startWith = path(QStringLiteral("scenes/walk.kl"));
@@ -1569,6 +1620,11 @@ void TestSceneLifeCycle::noticesWaitForNoOne()
                  qPrintable(texts.join(u'\n')));
     answer(window.get());
     QVERIFY(answered);
+    // Told once; named again only once its folder is back.
+    if (what == QLatin1String("gone for good")) {
+        window.reset();
+        QCOMPARE(AutosaveManager().lostWorkNotice(), QString());
+    }
     // Opened by no one: the window would pass it on to the next start.
     const QStringList backups =
         QDir(m_dir->path()).entryList({QStringLiteral("Untitled_backup*"), QStringLiteral("walk_backup*")});

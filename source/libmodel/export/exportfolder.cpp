@@ -10,11 +10,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace Model {
 
@@ -35,6 +38,29 @@ namespace {
 QString tr(const char *text)
 {
     return QCoreApplication::translate("Model::ExportFolder", text);
+}
+
+// The staging folders open in this process, and who hears of them.
+QSet<QString> &openFolders()
+{
+    static QSet<QString> folders;
+    return folders;
+}
+
+ExportFolder::Watcher &watcher()
+{
+    static ExportFolder::Watcher watching;
+    return watching;
+}
+
+void noteFolder(const QString &folder, bool made)
+{
+    if (made)
+        openFolders().insert(folder);
+    else
+        openFolders().remove(folder);
+    if (watcher())
+        watcher()(folder, made);
 }
 
 QString directoryNotCreated(const QString &path)
@@ -137,6 +163,7 @@ bool ExportFolder::open()
         const QString staging = QDir(parent).filePath(name);
         if (Model::makeFolder(staging, &reason)) {
             d->m_staging = staging;
+            noteFolder(staging, true);
             return true;
         }
         if (!entryExists(staging))
@@ -263,7 +290,7 @@ bool ExportFolder::commit()
             qWarning().noquote() << "Export: the former" << d->m_destination << "stays at" << aside;
         return fail(directoryNotCreated(d->m_destination), reason);
     }
-    d->m_staging.clear();
+    noteFolder(std::exchange(d->m_staging, QString()), false);
     // The new package is in place; what is left of the old one is only
     // clutter, not a reason to call the export failed.
     if (!aside.isEmpty() && !removeTree(aside))
@@ -277,8 +304,31 @@ void ExportFolder::discard()
         return;
     if (!removeTree(d->m_staging))
         qWarning().noquote() << "Export: could not remove" << d->m_staging;
-    d->m_staging.clear();
+    noteFolder(std::exchange(d->m_staging, QString()), false);
     d->m_files.clear();
+}
+
+void ExportFolder::setWatcher(Watcher watching)
+{
+    watcher() = std::move(watching);
+}
+
+void ExportFolder::discardAll()
+{
+    const QSet<QString> folders = openFolders();
+    for (const QString &folder : folders) {
+        removeTree(folder);
+        noteFolder(folder, false);
+    }
+}
+
+bool ExportFolder::removeLeftover(const QString &path)
+{
+    static const QRegularExpression staging(QStringLiteral("^\\..+\\.partial-[0-9a-f]{8}$"));
+    const QFileInfo folder(path);
+    if (!folder.isAbsolute() || !staging.match(folder.fileName()).hasMatch())
+        return false;
+    return removeTree(path);
 }
 
 QString ExportFolder::errorMessage() const

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QImage;
@@ -85,6 +86,19 @@ public:
     // Removes path and, for a folder, everything in it; a symbolic link (or
     // a Windows junction) is removed itself, never what it points to.
     static bool removeTree(const QString &path);
+
+    // The folders of the exports under way in this process, for an end
+    // that never returns to them (the display lost): the watcher hears of
+    // each one as it is made (true) and as it goes (false), so that a
+    // process ended before it could remove them has them named for the
+    // next start; discardAll() removes them all. Owner's thread only; one
+    // watcher for the process, none when empty.
+    using Watcher = std::function<void(const QString &folder, bool made)>;
+    static void setWatcher(Watcher watcher);
+    static void discardAll();
+    // Removes the folder at path if its name is one this class gives the
+    // folders it keeps files in until commit(); leaves anything else.
+    static bool removeLeftover(const QString &path);
 
 private:
     ExportFolder(const ExportFolder &) = delete;
