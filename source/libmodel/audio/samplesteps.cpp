@@ -95,6 +95,9 @@ struct Lane
 {
     // Loud enough to tell anything.
     bool loud = false;
+    // So quiet that its least byte is all of it, and following the lines
+    // through the samples before as sound does.
+    bool quietSound = false;
     // Loud enough to tell, and following the lines through the samples
     // before as sound does.
     bool smooth = false;
@@ -115,6 +118,7 @@ Lane readLane(const Reader &reader, qint64 first)
     qint64 spread = 0;
     qint64 departure = 0;
     std::array<int, Bands> bands{};
+    const auto [least, most] = std::minmax_element(values.cbegin(), values.cend());
     for (size_t frame = 0; frame < values.size(); ++frame) {
         spread += std::abs(values[frame] - mean);
         if (frame >= 2)
@@ -122,10 +126,12 @@ Lane readLane(const Reader &reader, qint64 first)
         ++bands[size_t((values[frame] + 32768) * Bands / 65536)];
     }
     Lane lane;
+    const bool sounding = 2 * departure <= SmoothHalves * spread;
+    lane.quietSound = sounding && spread >= WindowFrames && *least >= -128 && *most <= 127;
     lane.loud = spread >= QuietestSpread * WindowFrames;
     if (!lane.loud)
         return lane;
-    lane.smooth = 2 * departure <= SmoothHalves * spread;
+    lane.smooth = sounding;
     lane.asLeastBytes = 2 * departure >= RoughHalves * spread
         && *std::max_element(bands.cbegin(), bands.cend()) < FullestBand;
     return lane;
@@ -134,9 +140,12 @@ Lane readLane(const Reader &reader, qint64 first)
 // How the window of frames from from reads: in step where some channel
 // reads as sound at the file's own alignment and none at another; out of
 // step where every channel loud enough to tell reads as least bytes at the
-// file's own, and some channel as sound at one other; unknown otherwise. A
-// silent channel beside one out of step reads as the other's least bytes
-// alone, too quiet to tell.
+// file's own alignment and none as quiet sound, and one other
+// alignment, only, reads as sound in a channel that read as least bytes;
+// unknown otherwise. A silent channel beside one out of step reads as the
+// other's least bytes alone, too quiet to tell; and a quiet channel,
+// whose least byte is all its sound, reads as itself made louder one byte
+// on, where it takes the place of the channel beside it.
 struct Judgement
 {
     enum { Unknown, InStep, OutOfStep } reading = Unknown;
@@ -147,28 +156,37 @@ struct Judgement
 Judgement judge(const Reader &reader, qint64 from)
 {
     bool ownSmooth = false;
+    bool ownQuietSound = false;
     bool ownLoud = false;
     bool ownAsLeastBytes = true;
+    std::vector<bool> asLeastBytes(size_t(reader.channels()), false);
     for (int channel = 0; channel < reader.channels(); ++channel) {
         const Lane lane = readLane(reader, from + channel * reader.sampleBytes());
         ownSmooth = ownSmooth || lane.smooth;
+        ownQuietSound = ownQuietSound || lane.quietSound;
         ownLoud = ownLoud || lane.loud;
         ownAsLeastBytes = ownAsLeastBytes && (lane.asLeastBytes || !lane.loud);
+        asLeastBytes[size_t(channel)] = lane.asLeastBytes;
     }
     int smoothAlignments = 0;
+    bool foundInLeastBytes = false;
     Judgement judgement;
     for (int alignment = 1; alignment < reader.sampleBytes(); ++alignment) {
+        bool smooth = false;
         for (int channel = 0; channel < reader.channels(); ++channel) {
             if (readLane(reader, from + alignment + channel * reader.sampleBytes()).smooth) {
-                ++smoothAlignments;
-                judgement.alignment = alignment;
-                break;
+                smooth = true;
+                if (asLeastBytes[size_t(channel)]) {
+                    foundInLeastBytes = true;
+                    judgement.alignment = alignment;
+                }
             }
         }
+        smoothAlignments += smooth ? 1 : 0;
     }
     if (ownSmooth && smoothAlignments == 0)
         judgement.reading = Judgement::InStep;
-    else if (ownLoud && ownAsLeastBytes && smoothAlignments == 1)
+    else if (!ownQuietSound && ownLoud && ownAsLeastBytes && smoothAlignments == 1 && foundInLeastBytes)
         judgement.reading = Judgement::OutOfStep;
     return judgement;
 }
