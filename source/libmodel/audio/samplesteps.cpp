@@ -250,7 +250,10 @@ Join bestJoin(const Reader &reader, qint64 from, qint64 to, int offset)
 
 QList<qint64> find(QByteArrayView file, const SoundFile::PcmLayout &layout)
 {
-    if (layout.isNull() || layout.bytesPerSample < 2 || layout.end > file.size())
+    // No writer makes samples wider than 32 bits: a header that states them
+    // is damage, and reading every alignment of them would cost a pass over
+    // the sound for each byte.
+    if (layout.isNull() || layout.bytesPerSample < 2 || layout.bytesPerSample > 4 || layout.end > file.size())
         return {};
     const Reader reader(file, layout);
     const qint64 window = WindowFrames * reader.block();

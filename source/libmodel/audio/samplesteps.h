@@ -26,7 +26,7 @@ namespace SampleSteps {
 
 // Where samples fall out of step, as the byte at which the first sample
 // out of step begins, earliest first. Nothing for samples of one byte,
-// which cannot fall out of step.
+// which cannot fall out of step, nor for samples wider than 32 bits.
 QList<qint64> find(QByteArrayView file, const SoundFile::PcmLayout &layout);
 
 } // namespace SampleSteps
