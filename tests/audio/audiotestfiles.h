@@ -75,24 +75,18 @@ inline QByteArray wavFile(int rate, int channels, int bits, const QList<qint16> 
 // An AIFF file of 16-bit samples at 44.1 kHz.
 inline QByteArray aiffFile(int channels, const QList<qint16> &samples)
 {
-    QByteArray data;
-    for (const qint16 sample : samples) {
-        char bytes[2];
-        qToBigEndian(sample, bytes);
-        data.append(bytes, 2);
-    }
-    QByteArray body;
-    QDataStream out(&body, QIODevice::WriteOnly);
+    QByteArray file;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.writeRawData("FORM", 4);
+    out << quint32(46 + 2 * samples.size());
     out.writeRawData("AIFFCOMM", 8);
     out << quint32(18) << quint16(channels) << quint32(samples.size() / channels) << quint16(16);
-    // 44100 as an 80-bit extended float.
-    out.writeRawData("\x40\x0e\xac\x44\0\0\0\0\0\0", 10);
+    out.writeRawData("\x40\x0e\xac\x44\0\0\0\0\0\0", 10); // 44100 as an 80-bit float
     out.writeRawData("SSND", 4);
-    out << quint32(data.size() + 8) << quint32(0) << quint32(0);
-    out.writeRawData(data.constData(), int(data.size()));
-    char size[4];
-    qToBigEndian(quint32(body.size()), size);
-    return "FORM" + QByteArray(size, 4) + body;
+    out << quint32(8 + 2 * samples.size()) << quint32(0) << quint32(0);
+    for (const qint16 sample : samples)
+        out << sample;
+    return file;
 }
 
 // Half a second of a tone, one second of noise driven 18 dB into clipping,

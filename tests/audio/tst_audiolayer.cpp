@@ -82,16 +82,11 @@ QString writtenFile(const QTemporaryDir &dir, const QByteArray &bytes)
     return file.fileName();
 }
 
-// What a 16-bit stereo WAV or AIFF at 44.1 kHz, as the tests write them,
-// holds in its data chunk, as it plays unconverted; empty for other files.
+// The samples a WAV or AIFF written here holds, as they play.
 QByteArray heldSamples(const QByteArray &file)
 {
-    if (file.startsWith("RIFF") && file.mid(22, 2) == QByteArray("\2\0", 2)
-        && qFromLittleEndian<quint32>(file.constData() + 24) == 44100 && file.mid(34, 2) == QByteArray("\x10\0", 2))
+    if (file.startsWith("RIFF"))
         return file.mid(44);
-    if (!file.startsWith("FORM") || file.mid(20, 2) != QByteArray("\0\2", 2) || file.mid(26, 4) != "\0\x10\x40\x0e"
-        || file.mid(30, 2) != "\xac\x44")
-        return {};
     QByteArray samples = file.mid(54);
     for (qsizetype i = 0; i + 1 < samples.size(); i += 2)
         std::swap(samples[i], samples[i + 1]);
@@ -491,8 +486,8 @@ void TestAudioLayer::cutShortSoundPlaysWhatIsThere()
     QVERIFY2(warning.isEmpty() ? layer.warningString().isEmpty() : layer.warningString().startsWith(warning),
              qPrintable(layer.warningString()));
     // The samples are the file's, as far as they go.
-    if (const QByteArray held = heldSamples(file); !held.isEmpty())
-        QVERIFY(layer.pcm() == held.left(layer.pcm().size()));
+    if (file.mid(8, 28) == cdWav(0).mid(8, 28) || file.startsWith("FORM"))
+        QVERIFY(layer.pcm() == heldSamples(file).left(layer.pcm().size()));
     const qint64 keptUs = std::llround(keptSeconds * 1e6);
     QVERIFY2(std::abs(layer.durationUs() - keptUs) <= 60'000, qPrintable(QString::number(layer.durationUs())));
     const int lastFrame = int(keptSeconds * 24);
