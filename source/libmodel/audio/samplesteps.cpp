@@ -95,9 +95,11 @@ struct Lane
 {
     // Loud enough to tell anything.
     bool loud = false;
-    // So quiet that its least byte is all of it, and following the lines
-    // through the samples before as sound does.
-    bool quietSound = false;
+    // Following the lines through the samples before as sound does, however
+    // quiet, never a step of more than half a least byte from one sample to
+    // the next: its least byte, read one byte on as the loudest of the
+    // channel beside it, reads as sound there too.
+    bool slowSound = false;
     // Loud enough to tell, and following the lines through the samples
     // before as sound does.
     bool smooth = false;
@@ -117,17 +119,19 @@ Lane readLane(const Reader &reader, qint64 first)
     const qint64 mean = sum / WindowFrames;
     qint64 spread = 0;
     qint64 departure = 0;
+    int steepest = 0;
     std::array<int, Bands> bands{};
-    const auto [least, most] = std::minmax_element(values.cbegin(), values.cend());
     for (size_t frame = 0; frame < values.size(); ++frame) {
         spread += std::abs(values[frame] - mean);
+        if (frame >= 1)
+            steepest = std::max(steepest, std::abs(values[frame] - values[frame - 1]));
         if (frame >= 2)
             departure += std::abs(values[frame] - 2 * values[frame - 1] + values[frame - 2]);
         ++bands[size_t((values[frame] + 32768) * Bands / 65536)];
     }
     Lane lane;
     const bool sounding = 2 * departure <= SmoothHalves * spread;
-    lane.quietSound = sounding && spread >= WindowFrames && *least >= -128 && *most <= 127;
+    lane.slowSound = sounding && spread >= WindowFrames && steepest <= 128;
     lane.loud = spread >= QuietestSpread * WindowFrames;
     if (!lane.loud)
         return lane;
@@ -140,12 +144,11 @@ Lane readLane(const Reader &reader, qint64 first)
 // How the window of frames from from reads: in step where some channel
 // reads as sound at the file's own alignment and none at another; out of
 // step where every channel loud enough to tell reads as least bytes at the
-// file's own alignment and none as quiet sound, and one other
-// alignment, only, reads as sound in a channel that read as least bytes;
-// unknown otherwise. A silent channel beside one out of step reads as the
-// other's least bytes alone, too quiet to tell; and a quiet channel,
-// whose least byte is all its sound, reads as itself made louder one byte
-// on, where it takes the place of the channel beside it.
+// file's own alignment and none as slow sound, and one other alignment,
+// only, reads as sound in a channel that read as least bytes; unknown
+// otherwise. A silent channel beside one out of step reads as the other's
+// least bytes alone, too quiet to tell, and, where the sound out of step
+// crosses zero, with steps of a whole byte.
 struct Judgement
 {
     enum { Unknown, InStep, OutOfStep } reading = Unknown;
@@ -156,14 +159,14 @@ struct Judgement
 Judgement judge(const Reader &reader, qint64 from)
 {
     bool ownSmooth = false;
-    bool ownQuietSound = false;
+    bool ownSlowSound = false;
     bool ownLoud = false;
     bool ownAsLeastBytes = true;
     std::vector<bool> asLeastBytes(size_t(reader.channels()), false);
     for (int channel = 0; channel < reader.channels(); ++channel) {
         const Lane lane = readLane(reader, from + channel * reader.sampleBytes());
         ownSmooth = ownSmooth || lane.smooth;
-        ownQuietSound = ownQuietSound || lane.quietSound;
+        ownSlowSound = ownSlowSound || lane.slowSound;
         ownLoud = ownLoud || lane.loud;
         ownAsLeastBytes = ownAsLeastBytes && (lane.asLeastBytes || !lane.loud);
         asLeastBytes[size_t(channel)] = lane.asLeastBytes;
@@ -186,7 +189,7 @@ Judgement judge(const Reader &reader, qint64 from)
     }
     if (ownSmooth && smoothAlignments == 0)
         judgement.reading = Judgement::InStep;
-    else if (!ownQuietSound && ownLoud && ownAsLeastBytes && smoothAlignments == 1 && foundInLeastBytes)
+    else if (!ownSlowSound && ownLoud && ownAsLeastBytes && smoothAlignments == 1 && foundInLeastBytes)
         judgement.reading = Judgement::OutOfStep;
     return judgement;
 }
