@@ -240,9 +240,9 @@ bool keepToDataEnd(AVPacket *packet, int64_t dataEnd)
 // its sound ends is read from its header again once FFmpeg has read past it,
 // and, in a WAV written while streaming, from the chunks that follow the
 // sound; and its samples are looked at for a place where they fall out of
-// step, which plays as noise, for the user to be told. A source that cannot seek is read whole first
-// and decoded from memory. False when it is larger than any sound the
-// decoder gives, and only that much of it was read.
+// step, which plays as noise, for the user to be told. A source that cannot
+// seek is read whole first and decoded from memory. False when it is larger
+// than any sound the decoder gives, and only that much of it was read.
 bool holdSound(FfmpegAudioDecoderPrivate &d)
 {
     QIODevice *device = d.m_device;
