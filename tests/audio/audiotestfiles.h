@@ -7,6 +7,7 @@
 #include <QDataStream>
 #include <QFile>
 #include <QList>
+#include <QRandomGenerator>
 #include <QString>
 #include <QtEndian>
 
@@ -16,6 +17,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -68,6 +70,34 @@ inline QByteArray wavFile(int rate, int channels, int bits, const QList<qint16> 
     out << dataBytes;
     out.writeRawData(data.constData(), int(data.size()));
     return file + QByteArray(data.size() % 2, '\0');
+}
+
+// An AIFF file of 16-bit samples at 44.1 kHz.
+inline QByteArray aiffFile(int channels, const QList<qint16> &samples)
+{
+    QByteArray file;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.writeRawData("FORM", 4);
+    out << quint32(46 + 2 * samples.size());
+    out.writeRawData("AIFFCOMM", 8);
+    out << quint32(18) << quint16(channels) << quint32(samples.size() / channels) << quint16(16);
+    out.writeRawData("\x40\x0e\xac\x44\0\0\0\0\0\0", 10); // 44100 as an 80-bit float
+    out.writeRawData("SSND", 4);
+    out << quint32(8 + 2 * samples.size()) << quint32(0) << quint32(0);
+    for (const qint16 sample : samples)
+        out << sample;
+    return file;
+}
+
+// Half a second of a tone, one second of noise driven 18 dB into clipping,
+// and the tone again: loud, rough stretches as clipped takes hold them.
+inline QList<qint16> toneClippedBurstTone(int rate, int channels)
+{
+    QList<qint16> samples = tone(rate, channels, 0.5, 440, 660);
+    QRandomGenerator noise(81);
+    for (int i = 0; i < rate * channels; ++i)
+        samples.append(qint16(std::clamp((noise.generateDouble() * 2 - 1) * 8 * 32768, -32768.0, 32767.0)));
+    return samples + tone(rate, channels, 0.5, 440, 660);
 }
 
 // A RIFF chunk: its name, size and bytes, and the pad byte after an odd size.

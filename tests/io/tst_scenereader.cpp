@@ -948,6 +948,10 @@ void TestSceneReader::damagedFiles_data()
     // Each with whether the import takes it without a word.
     const QList<std::tuple<const char *, QByteArray, bool>> forms{
         {"then clipped", AudioTestFiles::wavFile(8000, 1, 16, clipped), true},
+        {"of a tone, a clipped burst and a tone, as WAV",
+         AudioTestFiles::wavFile(44100, 2, 16, AudioTestFiles::toneClippedBurstTone(44100, 2)), true},
+        {"of a tone, a clipped burst and a tone, as AIFF",
+         AudioTestFiles::aiffFile(2, AudioTestFiles::toneClippedBurstTone(44100, 2)), true},
         {"then a zero byte", wav + QByteArray(1, '\0'), true},
         {"then 512 zero bytes", wav + QByteArray(512, '\0'), true},
         {"then 4,096 zero bytes", wav + QByteArray(4096, '\0'), true},

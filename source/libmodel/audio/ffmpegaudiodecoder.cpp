@@ -91,14 +91,13 @@ public:
     // WAV written while streaming, its sizes left as placeholders, is read
     // on to the end of the file, pad byte and later chunks too.
     qint64 m_dataEnd = -1;
-    // A WAV or AIFF read whole: from a source that cannot seek, or with its
-    // samples put back in step. The decoder reads it in place of m_device.
+    // A WAV or AIFF read whole from a device other than a buffer. The
+    // decoder reads it in place of m_device.
     QBuffer m_held;
-    // The bytes of a WAV or AIFF source, whole, as the decoder reads them;
-    // empty for other sources.
+    // The bytes of a WAV or AIFF source, whole; empty for other sources.
     QByteArray m_sound;
-    // Where the samples were put back in step, in frames of the sound from
-    // its first.
+    // Where the samples fall out of step with the file's bytes, in frames
+    // of the sound from its first.
     QList<qint64> m_stepFrames;
 };
 
@@ -241,9 +240,9 @@ bool keepToDataEnd(AVPacket *packet, int64_t dataEnd)
 // its sound ends is read from its header again once FFmpeg has read past it,
 // and, in a WAV written while streaming, from the chunks that follow the
 // sound; and its samples are looked at for a place where they fall out of
-// step, which plays as noise. A source that cannot seek is read whole first
-// and decoded from memory. False when it is larger than any sound the
-// decoder gives, and only that much of it was read.
+// step, which plays as noise, for the user to be told. A source that cannot
+// seek is read whole first and decoded from memory. False when it is larger
+// than any sound the decoder gives, and only that much of it was read.
 bool holdSound(FfmpegAudioDecoderPrivate &d)
 {
     QIODevice *device = d.m_device;
@@ -272,16 +271,10 @@ bool holdSound(FfmpegAudioDecoderPrivate &d)
         return true;
     }
     const SoundFile::PcmLayout layout = SoundFile::pcmLayout(bytes);
-    const QList<SampleSteps::Step> steps = SampleSteps::find(bytes, layout);
-    qint64 dropped = 0;
-    for (const SampleSteps::Step &step : steps) {
-        d.m_stepFrames.append((step.at - dropped - layout.start) / layout.blockAlign);
-        dropped += step.dropped;
-    }
-    if (!steps.isEmpty())
-        bytes = SampleSteps::withoutSteps(bytes, steps);
+    for (const qint64 step : SampleSteps::find(bytes, layout))
+        d.m_stepFrames.append((step - layout.start) / layout.blockAlign);
     d.m_sound = bytes;
-    if (qobject_cast<QBuffer *>(device) && steps.isEmpty())
+    if (qobject_cast<QBuffer *>(device))
         return whole;
     d.m_held.setData(bytes);
     d.m_held.open(QIODevice::ReadOnly);

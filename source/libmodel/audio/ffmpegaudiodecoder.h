@@ -38,9 +38,10 @@ class FfmpegAudioDecoderPrivate;
 // is set up. The device is not owned and must outlive the decoder's use of
 // it. A WAV or AIFF is held whole before it is decoded (from a device that
 // cannot seek, read whole): its header, read again, and what follows its
-// sound tell where the sound ends, and uncompressed samples whose bytes
-// fall out of step somewhere (bytes added or lost) are put back in step
-// there rather than played as noise; stepsUs() tells where.
+// sound tell where the sound ends. Its samples are the file's, as every
+// reader of the file reads them: uncompressed samples whose bytes fall out
+// of step somewhere (bytes added or lost) play as the noise they are, and
+// stepsUs() tells where.
 //
 // Cost: what a source may decode to is bounded by its size. No sound lasts
 // longer than its bytes could carry at MinimumBytesPerSecond, so a header
@@ -98,8 +99,8 @@ public:
     // The length of the sound read from the file, at its own sample rate
     // before the conversion, in microseconds to its own sample.
     qint64 readDurationUs() const;
-    // Where the samples fell out of step with the file's bytes and were put
-    // back in step, in microseconds from the sound's start; known once
+    // Where the samples fall out of step with the file's bytes, and play as
+    // noise from, in microseconds from the sound's start; known once
     // decoding has begun.
     QList<qint64> stepsUs() const;
     qint64 positionMs() const;

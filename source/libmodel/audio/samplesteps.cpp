@@ -1,10 +1,10 @@
 #include "audio/samplesteps.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <limits>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 namespace Model::SampleSteps {
@@ -13,18 +13,32 @@ namespace {
 
 // Frames looked at together: a few milliseconds of sound at any rate.
 constexpr qint64 WindowFrames = 256;
-// How much smoother one alignment must read than every other to tell.
-constexpr qint64 Margin = 3;
-// Below this mean departure of a sample from the line through the two
-// before it (of 32768 to full scale), a reading is too quiet to tell noise
-// from sound.
-constexpr qint64 QuietestChange = 64;
+// Below this mean distance of a sample from the window's mean (of 32768 to
+// full scale), a reading is too quiet to tell noise from sound.
+constexpr qint64 QuietestSpread = 256;
+// Sound follows the line through the two samples before each closely, and
+// noise not at all: how far its samples depart from those lines, against
+// how far they lie from their mean, is below 1/2 for sound up to about a
+// ninth of the sample rate, and about 2.4 for noise. In halves of that
+// distance, a reading departs at most this little to count as sound and at
+// least this much to count as noise.
+constexpr qint64 SmoothHalves = 1;
+constexpr qint64 RoughHalves = 3;
+// Samples' loudest bytes, in 16 bands of values: least bytes read as the
+// loudest fill each band about evenly, 16 in a window, and never 40 in one
+// but by a chance of about one in ten million. The loudest bytes of sound
+// do not spread so: noise, hiss and clipped sound crowd the middle bands or
+// the two at full scale.
+constexpr int Bands = 16;
+constexpr int FullestBand = 40;
 // How many windows apart samples in step are looked at.
 constexpr qint64 SkippedWindows = 4;
-// How many windows before the first one out of step a join is looked for in.
-constexpr qint64 JoinWindows = 3;
-// How many windows running must read in step at a new alignment.
-constexpr int RunWindows = 2;
+// How many windows before the first one out of step its start is looked for
+// in, at most: where nothing told between (silence, noise, drums), it lies
+// anywhere after the last window in step.
+constexpr qint64 JoinWindows = 256;
+// How many windows running must read out of step at one alignment.
+constexpr int RunWindows = 3;
 // More places out of step than any damage leaves: the sound is of a kind
 // this cannot judge.
 constexpr int MostSteps = 8;
@@ -76,60 +90,108 @@ private:
     bool m_bigEndian;
 };
 
-// The alignment, in bytes past from, at which the window of frames from
-// from reads clearly smoothest; nullopt when none does. Smoothness is how
-// little each sample departs from the line through the two before it: sound
-// follows such lines closely, and noise not at all.
-std::optional<int> alignmentOf(const Reader &reader, qint64 from)
+// How one channel's samples read over a window, from the byte first on.
+struct Lane
 {
-    const int offsets = reader.sampleBytes();
-    std::vector<qint64> departures(size_t(offsets), 0);
-    for (int offset = 0; offset < offsets; ++offset) {
-        const qint64 first = from + offset;
-        for (qint64 frame = 2; frame < WindowFrames; ++frame)
-            departures[size_t(offset)] += reader.bend(first + frame * reader.block(),
-                                                      first + (frame - 1) * reader.block(),
-                                                      first + (frame - 2) * reader.block());
+    // Loud enough to tell anything.
+    bool loud = false;
+    // Following the lines through the samples before as sound does, however
+    // quiet, never a step of more than half a least byte from one sample to
+    // the next: its least byte, read one byte on as the loudest of the
+    // channel beside it, reads as sound there too.
+    bool slowSound = false;
+    // Loud enough to tell, and following the lines through the samples
+    // before as sound does.
+    bool smooth = false;
+    // Loud enough to tell, rough as noise, and its loudest bytes spread as
+    // least bytes are.
+    bool asLeastBytes = false;
+};
+
+Lane readLane(const Reader &reader, qint64 first)
+{
+    std::array<int, WindowFrames> values;
+    qint64 sum = 0;
+    for (qint64 frame = 0; frame < WindowFrames; ++frame) {
+        values[size_t(frame)] = reader.sample(first + frame * reader.block());
+        sum += values[size_t(frame)];
     }
-    const auto best = std::min_element(departures.cbegin(), departures.cend());
-    const qint64 quietest = QuietestChange * (WindowFrames - 2) * reader.channels();
-    for (auto it = departures.cbegin(); it != departures.cend(); ++it) {
-        if (it != best && (*it < *best * Margin || *it < quietest))
-            return std::nullopt;
+    const qint64 mean = sum / WindowFrames;
+    qint64 spread = 0;
+    qint64 departure = 0;
+    int steepest = 0;
+    std::array<int, Bands> bands{};
+    for (size_t frame = 0; frame < values.size(); ++frame) {
+        spread += std::abs(values[frame] - mean);
+        if (frame >= 1)
+            steepest = std::max(steepest, std::abs(values[frame] - values[frame - 1]));
+        if (frame >= 2)
+            departure += std::abs(values[frame] - 2 * values[frame - 1] + values[frame - 2]);
+        ++bands[size_t((values[frame] + 32768) * Bands / 65536)];
     }
-    // A byte that never departures at the smoothest alignment (sound of 256
-    // levels padded to more bytes, or one that never crosses zero) smooths
-    // every reading that takes it for the loudest.
-    const qint64 first = from + (best - departures.cbegin());
-    int loud = -1;
-    int soft = -1;
-    bool loudChanges = false;
-    bool softChanges = false;
-    for (qint64 frame = 0; frame < WindowFrames && !(loudChanges && softChanges); ++frame) {
-        const int value = reader.sample(first + frame * reader.block());
-        loudChanges = loudChanges || (loud >= 0 && (value >> 8 & 0xff) != loud);
-        softChanges = softChanges || (soft >= 0 && (value & 0xff) != soft);
-        loud = value >> 8 & 0xff;
-        soft = value & 0xff;
-    }
-    if (!loudChanges || !softChanges)
-        return std::nullopt;
-    return int(best - departures.cbegin());
+    Lane lane;
+    const bool sounding = 2 * departure <= SmoothHalves * spread;
+    lane.slowSound = sounding && spread >= WindowFrames && steepest <= 128;
+    lane.loud = spread >= QuietestSpread * WindowFrames;
+    if (!lane.loud)
+        return lane;
+    lane.smooth = sounding;
+    lane.asLeastBytes = 2 * departure >= RoughHalves * spread
+        && *std::max_element(bands.cbegin(), bands.cend()) < FullestBand;
+    return lane;
 }
 
-// Whether the window of frames from from reads as noise does: nearly every
-// sample a value of its own. Read out of step, a sound's least bytes become
-// its loudest, and they take any value; a sound of few levels (a square wave
-// driven to full scale, clipped sound) reads rough at its own alignment and
-// smooth at another without being out of step, and keeps its few values.
-bool readsAsNoise(const Reader &reader, qint64 from)
+// How the window of frames from from reads: in step where some channel
+// reads as sound at the file's own alignment and none at another; out of
+// step where every channel loud enough to tell reads as least bytes at the
+// file's own alignment and none as slow sound, and one other alignment,
+// only, reads as sound in a channel that read as least bytes; unknown
+// otherwise. A silent channel beside one out of step reads as the other's
+// least bytes alone, too quiet to tell, and, where the sound out of step
+// crosses zero, with steps of a whole byte.
+struct Judgement
 {
-    std::unordered_set<int> values;
-    for (qint64 frame = 0; frame < WindowFrames; ++frame) {
-        for (int channel = 0; channel < reader.channels(); ++channel)
-            values.insert(reader.sample(from + frame * reader.block() + channel * reader.sampleBytes()));
+    enum { Unknown, InStep, OutOfStep } reading = Unknown;
+    // The alignment, in bytes past from, at which it reads in step.
+    int alignment = 0;
+};
+
+Judgement judge(const Reader &reader, qint64 from)
+{
+    bool ownSmooth = false;
+    bool ownSlowSound = false;
+    bool ownLoud = false;
+    bool ownAsLeastBytes = true;
+    std::vector<bool> asLeastBytes(size_t(reader.channels()), false);
+    for (int channel = 0; channel < reader.channels(); ++channel) {
+        const Lane lane = readLane(reader, from + channel * reader.sampleBytes());
+        ownSmooth = ownSmooth || lane.smooth;
+        ownSlowSound = ownSlowSound || lane.slowSound;
+        ownLoud = ownLoud || lane.loud;
+        ownAsLeastBytes = ownAsLeastBytes && (lane.asLeastBytes || !lane.loud);
+        asLeastBytes[size_t(channel)] = lane.asLeastBytes;
     }
-    return qint64(values.size()) * 8 >= WindowFrames * reader.channels();
+    int smoothAlignments = 0;
+    bool foundInLeastBytes = false;
+    Judgement judgement;
+    for (int alignment = 1; alignment < reader.sampleBytes(); ++alignment) {
+        bool smooth = false;
+        for (int channel = 0; channel < reader.channels(); ++channel) {
+            if (readLane(reader, from + alignment + channel * reader.sampleBytes()).smooth) {
+                smooth = true;
+                if (asLeastBytes[size_t(channel)]) {
+                    foundInLeastBytes = true;
+                    judgement.alignment = alignment;
+                }
+            }
+        }
+        smoothAlignments += smooth ? 1 : 0;
+    }
+    if (ownSmooth && smoothAlignments == 0)
+        judgement.reading = Judgement::InStep;
+    else if (!ownSlowSound && ownLoud && ownAsLeastBytes && smoothAlignments == 1 && foundInLeastBytes)
+        judgement.reading = Judgement::OutOfStep;
+    return judgement;
 }
 
 // How each frame from first on, up to to, departs from the line through the
@@ -143,11 +205,18 @@ std::vector<qint64> bendsFrom(const Reader &reader, qint64 first, qint64 to)
 }
 
 // Where in [from, to), read in step from from on and out of step by offset
-// bytes somewhere after, the two readings join best: the frame boundary p
-// and the bytes dropped there, of those that bring the rest in step again,
-// for which the frames before p, the join and the frames after read
+// bytes somewhere after, the two readings join best: the frame boundary at
+// which the samples fall out of step, and the bytes after it from which
+// they read in step again, of those that bring every channel's samples in
+// step, for which the frames before, the join and the frames after read
 // smoothest together.
-Step bestJoin(const Reader &reader, qint64 from, qint64 to, int offset)
+struct Join
+{
+    qint64 at = 0;
+    qint64 resumes = 0;
+};
+
+Join bestJoin(const Reader &reader, qint64 from, qint64 to, int offset)
 {
     const qint64 block = reader.block();
     const std::vector<qint64> before = bendsFrom(reader, from, to);
@@ -155,12 +224,12 @@ Step bestJoin(const Reader &reader, qint64 from, qint64 to, int offset)
     for (size_t i = 0; i < before.size(); ++i)
         sumBefore[i + 1] = sumBefore[i] + before[i];
 
-    Step best;
+    Join best{to - WindowFrames * block, to - WindowFrames * block + offset};
     qint64 bestCost = std::numeric_limits<qint64>::max();
-    // Each drop that brings the samples in step, in every lane of channels,
-    // and one that drops a whole frame more besides.
-    for (qint64 dropped = offset; dropped < block + reader.sampleBytes(); dropped += reader.sampleBytes()) {
-        const qint64 second = from + dropped;
+    // Each shift that brings the samples in step, in every lane of
+    // channels, and one shift of a whole frame more besides.
+    for (qint64 shift = offset; shift < block + reader.sampleBytes(); shift += reader.sampleBytes()) {
+        const qint64 second = from + shift;
         const std::vector<qint64> after = bendsFrom(reader, second, to);
         std::vector<qint64> sumAfter(after.size() + 1, 0);
         for (size_t j = after.size(); j-- > 0;)
@@ -173,7 +242,7 @@ Step bestJoin(const Reader &reader, qint64 from, qint64 to, int offset)
             const qint64 cost = sumBefore[k] + join + sumAfter[k + 2];
             if (cost < bestCost) {
                 bestCost = cost;
-                best = {from + qint64(k) * block, int(dropped)};
+                best = {from + qint64(k) * block, second + qint64(k) * block};
             }
         }
     }
@@ -182,23 +251,27 @@ Step bestJoin(const Reader &reader, qint64 from, qint64 to, int offset)
 
 } // namespace
 
-QList<Step> find(QByteArrayView file, const SoundFile::PcmLayout &layout)
+QList<qint64> find(QByteArrayView file, const SoundFile::PcmLayout &layout)
 {
-    if (layout.isNull() || layout.bytesPerSample < 2 || layout.end > file.size())
+    // No writer makes samples wider than 32 bits: a header that states them
+    // is damage, and reading every alignment of them would cost a pass over
+    // the sound for each byte.
+    if (layout.isNull() || layout.bytesPerSample < 2 || layout.bytesPerSample > 4 || layout.end > file.size())
         return {};
     const Reader reader(file, layout);
     const qint64 window = WindowFrames * reader.block();
+    // A window read at every alignment reaches into the frame after it.
     const auto fits = [&](qint64 at) { return reader.fits(at + window + reader.sampleBytes()); };
-    QList<Step> steps;
-    // Where the last window read in step, from which a join is looked for.
+    QList<qint64> steps;
+    // Where the last window read in step, after which a join is looked for.
     std::optional<qint64> inStep;
     // Samples that stay in step stay so: windows are looked at a few apart
     // until one is not, and then those before it one by one.
     bool oneByOne = false;
     for (qint64 at = layout.start; fits(at);) {
-        const std::optional<int> alignment = alignmentOf(reader, at);
-        if (!alignment || *alignment == 0) {
-            if (alignment) {
+        const Judgement judgement = judge(reader, at);
+        if (judgement.reading != Judgement::OutOfStep) {
+            if (judgement.reading == Judgement::InStep) {
                 inStep = at;
                 oneByOne = false;
             }
@@ -215,18 +288,16 @@ QList<Step> find(QByteArrayView file, const SoundFile::PcmLayout &layout)
             continue;
         }
         oneByOne = true;
-        if (!readsAsNoise(reader, at)) {
-            at += window;
-            continue;
-        }
         // The new alignment must hold.
         bool holds = true;
-        qint64 next = at + window;
         for (int run = 1; run < RunWindows && holds; ++run) {
-            std::optional<int> later;
-            for (; !later && fits(next); next += window)
-                later = alignmentOf(reader, next);
-            holds = later == alignment;
+            const qint64 next = at + run * window;
+            if (!fits(next)) {
+                holds = false;
+                break;
+            }
+            const Judgement later = judge(reader, next);
+            holds = later.reading == Judgement::OutOfStep && later.alignment == judgement.alignment;
         }
         if (!holds) {
             at += window;
@@ -234,30 +305,14 @@ QList<Step> find(QByteArrayView file, const SoundFile::PcmLayout &layout)
         }
         if (steps.size() == MostSteps)
             return {};
-        // Where nothing told between them (silence, noise), the join is
-        // looked for just before the window out of step: that much costs
-        // little, and what it leaves out of step cannot be told anyway.
         const qint64 from = std::max(*inStep, at - JoinWindows * window);
-        const Step step = bestJoin(reader, from, at + window, *alignment);
-        steps.append(step);
+        const Join join = bestJoin(reader, from, at + window, judgement.alignment);
+        steps.append(join.at);
         // Read on in step after the join.
-        at = step.at + step.dropped;
+        at = join.resumes;
         inStep = at;
     }
     return steps;
-}
-
-QByteArray withoutSteps(QByteArrayView file, const QList<Step> &steps)
-{
-    QByteArray kept;
-    kept.reserve(file.size());
-    qint64 from = 0;
-    for (const Step &step : steps) {
-        kept.append(file.sliced(from, step.at - from));
-        from = step.at + step.dropped;
-    }
-    kept.append(file.sliced(from));
-    return kept;
 }
 
 } // namespace Model::SampleSteps

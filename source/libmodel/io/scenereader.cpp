@@ -1455,8 +1455,8 @@ void SceneReaderPrivate::readAudio(AudioLayer &layer, const QString &layerName)
             // The sound is judged as its import judges it, by its own header
             // and samples: it reads whole where it plays to its end without a
             // word. Groups of four added or lost leave the groups around them
-            // whole; where that puts samples out of step, the import puts
-            // them back and says so.
+            // whole; where that puts samples out of step, the import says
+            // so.
             notePayload(layerName, 0, layer.hasAudio() && layer.warningString().isEmpty());
         } else {
             m_xml.skipCurrentElement();

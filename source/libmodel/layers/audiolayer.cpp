@@ -589,15 +589,16 @@ bool AudioLayer::decodeAudio(QObject *progress, const QString &fileName)
                 tr("The sound ends early: only its first %1 could be read.").arg(duration(d->m_durationUs));
         }
     }
-    // Samples that fell out of step play as they were recorded, not as
-    // noise; the user hears where, since bytes were lost or added there.
+    // Samples out of step play as the file holds them, noise, as every
+    // other reader of the file plays them; the user hears where it starts,
+    // and why.
     if (const QList<qint64> steps = decoder.stepsUs(); !steps.isEmpty()) {
         const QString outOfStep = steps.size() == 1
             ? tr("The sound's samples fall out of step %1 in, where bytes were added to its file or lost from "
-                 "it; they were put back in step.")
+                 "it: from there on it plays as noise.")
                   .arg(duration(steps.constFirst()))
             : tr("The sound's samples fall out of step in %n places, the first %1 in, where bytes were added to "
-                 "its file or lost from it; they were put back in step.",
+                 "its file or lost from it: after each it plays as noise.",
                  nullptr, int(steps.size()))
                   .arg(duration(steps.constFirst()));
         d->m_warningString = d->m_warningString.isEmpty() ? outOfStep : outOfStep + u' ' + d->m_warningString;

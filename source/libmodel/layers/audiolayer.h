@@ -34,8 +34,9 @@ class AudioLayerPrivate;
 // errorString() saying why in plain words that name the file loaded; a file
 // cut short or damaged part-way keeps the sound read before the damage, and
 // a sound that claims to last longer than its bytes can carry keeps as much
-// as they can, and samples that fall out of step with the file's bytes are
-// played in step, warningString() saying how much, or where.
+// as they can, warningString() saying how much. Samples that fall out of
+// step with the file's bytes play as the file holds them, as noise, and
+// warningString() says where that starts.
 // Nothing throws and nothing crashes.
 //
 // Threading: decoding runs on the layer's thread (the GUI thread) inside a
@@ -94,8 +95,8 @@ public:
     QString errorString() const;
     // After a load or decode that kept only part of the sound (the file is
     // cut short or damaged part-way, or claims more sound than it holds):
-    // how much of how much was kept, and where samples were put back in
-    // step, for the user to see as a warning. Empty otherwise.
+    // how much of how much was kept, and where samples fall out of step,
+    // for the user to see as a warning. Empty otherwise.
     QString warningString() const;
 
     bool hasAudio() const;
