@@ -42,10 +42,11 @@ namespace {
 constexpr qint64 LargestFrame = 1920 * 1080;
 
 // A document without a side of its frame takes the size of its drawings,
-// as the head of each drawing's record gives it.
+// as the head of each drawing's record gives it, a record cut short by the
+// document's end or by damage too.
 bool drawingsTooLarge(const QString &text)
 {
-    static const QRegularExpression strokes(QStringLiteral("<strokes>([^<]*)</strokes>"));
+    static const QRegularExpression strokes(QStringLiteral("<strokes>([^<]*)"));
     for (QRegularExpressionMatchIterator it = strokes.globalMatch(text); it.hasNext();) {
         QDataStream head(QByteArray::fromBase64(it.next().captured(1).toLatin1()));
         Model::SceneFormat::preparePayloadStream(head, Model::SceneFormat::Payload::Strokes);
