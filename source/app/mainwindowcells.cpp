@@ -176,8 +176,13 @@ bool copyCells(const Model::KLScene &klscene)
 void cutCells()
 {
     Model::KLScene *klscene = currentHandle();
+    if (!klscene)
+        return;
+    // A gesture under way ends first, as for any step: what it drew is in
+    // the cell the clipboard takes.
+    klscene->endGestures();
     // Only what is safe on the clipboard may leave the sheet.
-    if (!klscene || !copyCells(*klscene))
+    if (!copyCells(*klscene))
         return;
     // Cutting leaves the selection, so that a paste can go where it was.
     if (klscene->hasSelection())

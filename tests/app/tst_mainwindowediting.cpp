@@ -157,7 +157,8 @@ private Q_SLOTS:
     void keyDrawingMark();
 
     void rememberedFrame();
-    void strokeEndsAtAFrameChange();
+    void strokeEndsAtAKeysStep_data();
+    void strokeEndsAtAKeysStep();
     void steps_data();
     void steps();
     void frameRange_data();
@@ -682,10 +683,22 @@ void TestMainWindowEditing::rememberedFrame()
     QCOMPARE(scene()->activeFrame(), 4);
 }
 
-void TestMainWindowEditing::strokeEndsAtAFrameChange()
+void TestMainWindowEditing::strokeEndsAtAKeysStep_data()
+{
+    QTest::addColumn<A>("key");
+    QTest::addColumn<int>("activeFrame");
+
+    QTest::newRow("a frame change") << A::StepForward << 2;
+    // The clipboard takes the cell with the stroke: a paste gives it back.
+    QTest::newRow("cut") << A::CutDrawing << 1;
+}
+
+void TestMainWindowEditing::strokeEndsAtAKeysStep()
 {
     if (!TestSupport::hasOpenGL())
         QSKIP(TestSupport::NoOpenGL);
+    QFETCH(A, key);
+    QFETCH(int, activeFrame);
     open({QStringLiteral("XXX")}, 1);
     const auto strokes = [](int frame) {
         const auto drawing = std::dynamic_pointer_cast<Model::StrokeDrawing>(scene()->itemAt(0, frame)->drawing());
@@ -696,17 +709,21 @@ void TestMainWindowEditing::strokeEndsAtAFrameChange()
     const QPointF at = QRectF(paper->rect()).center();
     TestSupport::sendMouse(paper, QEvent::MouseButtonPress, at);
     TestSupport::sendMouseEvent(paper, QEvent::MouseMove, at + QPointF(40, 20), Qt::NoButton, Qt::LeftButton);
-    trigger(A::StepForward);
+    trigger(key);
     TestSupport::sendMouseEvent(paper, QEvent::MouseMove, at + QPointF(60, 10), Qt::NoButton, Qt::LeftButton);
     TestSupport::sendMouse(paper, QEvent::MouseButtonRelease, at + QPointF(60, 10));
 
-    // The stroke is one step in the cell it was drawn in, then the move;
+    // The stroke is one step in the cell it was drawn in, then the key's;
     // the rest of the drag draws nothing.
     QCOMPARE(history()->count(), 2);
     QCOMPARE(history()->command(0)->text(), QStringLiteral("Draw"));
-    QCOMPARE(scene()->activeFrame(), 2);
-    QCOMPARE((QList<int>{strokes(1), strokes(2)}), (QList<int>{before.at(0) + 1, before.at(1)}));
+    QCOMPARE(scene()->activeFrame(), activeFrame);
     QVERIFY(!scene()->hasActiveStroke());
+    if (key == A::CutDrawing) {
+        QTRY_VERIFY(QGuiApplication::clipboard()->mimeData()->hasFormat(QString(Model::Scene::CellsMimeType)));
+        trigger(A::PasteDrawing);
+    }
+    QCOMPARE((QList<int>{strokes(1), strokes(2)}), (QList<int>{before.at(0) + 1, before.at(1)}));
 }
 
 void TestMainWindowEditing::steps_data()
